@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every test: first a release build with warnings as errors, then the same
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   scripts/test.sh            both builds
+#   scripts/test.sh --quick    the release build only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+jobs=$(nproc)
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DVANTOR_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600
+}
+
+run_suite build/release -DCMAKE_BUILD_TYPE=Release
+if [ "${1:-}" != "--quick" ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF
+fi
