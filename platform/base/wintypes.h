@@ -113,7 +113,7 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 namespace platform {
-extern const GUID kNullGuid;
+inline constexpr GUID kNullGuid{0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 }
 #define GUID_NULL (::platform::kNullGuid)
 #define IID_NULL (::platform::kNullGuid)
