@@ -1,0 +1,174 @@
+// Pass tables of the HTML-to-text conversions and the helpers they use.
+#include "shared/regex/html/htmlpasses.h"
+
+namespace vantor::html {
+namespace {
+
+// Windows-1252 meanings of the references &#128; to &#159;, which pages written on Windows use
+// for dashes, quotation marks and the euro sign; 0 where the code page leaves a hole.
+constexpr char32_t kC1[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+wchar_t Fold(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c; }
+
+bool EqualNoCaseAt(const std::wstring& s, size_t at, std::wstring_view lit) {
+  for (size_t i = 0; i < lit.size(); ++i)
+    if (Fold(s[at + i]) != Fold(lit[i])) return false;
+  return true;
+}
+
+// Value of a numeric reference's digits; 0 when it is not a usable character.
+char32_t NumericValue(std::wstring_view digits, int base) {
+  uint32_t v = 0;
+  for (wchar_t c : digits) {
+    uint32_t d = (c >= L'0' && c <= L'9') ? uint32_t(c - L'0') : uint32_t(Fold(c) - L'a' + 10);
+    v = v * uint32_t(base) + d;
+    if (v > 0x10FFFF) return 0;
+  }
+  if (v >= 0xD800 && v <= 0xDFFF) return 0;
+  if (v >= 0x80 && v <= 0x9F) return kC1[v - 0x80];
+  return v;
+}
+
+}  // namespace
+
+size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to) {
+  if (lit.empty() || to > s.size() || to < lit.size()) return std::wstring::npos;
+  for (size_t i = from; i + lit.size() <= to; ++i)
+    if (Fold(s[i]) == Fold(lit[0]) && EqualNoCaseAt(s, i, lit)) return i;
+  return std::wstring::npos;
+}
+
+size_t RFindNoCase(const std::wstring& s, std::wstring_view lit) {
+  if (lit.empty() || s.size() < lit.size()) return std::wstring::npos;
+  for (size_t i = s.size() - lit.size() + 1; i-- > 0;)
+    if (EqualNoCaseAt(s, i, lit)) return i;
+  return std::wstring::npos;
+}
+
+void DecodeEntity(std::wstring_view match, std::wstring& out) {
+  std::wstring_view body = match.substr(1, match.size() - 2);  // between '&' and ';'
+  char32_t c = 0;
+  if (!body.empty() && body[0] == L'#') {
+    bool hex = body.size() > 1 && Fold(body[1]) == L'x';
+    c = NumericValue(body.substr(hex ? 2 : 1), hex ? 16 : 10);
+    if (c != 0) out.push_back(wchar_t(c));
+    return;  // a reference to no character is deleted
+  }
+  c = LookupNamedEntity(body);
+  if (c != 0)
+    out.push_back(wchar_t(c));
+  else if (body.size() < 2 || body.size() > 6)
+    out.append(match);  // not taken for a reference ("AT&T;"): the seller's text stays
+}
+
+std::wstring PlainTextToHTML(std::wstring_view text) {
+  std::wstring html =
+      L"<html><head><meta http-equiv=Content-Type content=\"text/html; charset=windows-1250\"></head><body>";
+  html.reserve(html.size() + text.size() + text.size() / 8 + 16);
+  for (wchar_t c : text) {
+    switch (c) {
+      case L'<': html += L"&lt;"; break;
+      case L'>': html += L"&gt;"; break;
+      case L'\n': html += L"<br>"; break;
+      default: html.push_back(c);
+    }
+  }
+  html += L"</body></html>";
+  return html;
+}
+
+namespace {
+
+constexpr Pass Tag(std::wstring_view pattern, std::wstring_view replacement) {
+  return Pass{pattern, replacement, Reach::ToLastTail, L">", nullptr};
+}
+constexpr Pass Span(std::wstring_view pattern, std::wstring_view closing) {
+  return Pass{pattern, L"", Reach::Span, closing, nullptr};
+}
+constexpr Pass Plain(std::wstring_view pattern, std::wstring_view replacement) {
+  return Pass{pattern, replacement, Reach::Whole, L"", nullptr};
+}
+
+}  // namespace
+
+// Flatten to one line; drop head, script and style elements; table cells and line-structure
+// tags become separators and line breaks; every other tag goes; character references are
+// replaced; carriage returns become line feeds and blank lines are tidied.
+const std::vector<Pass>& PlaintextPasses() {
+  static const std::vector<Pass> passes = {
+      Plain(L"\r", L" "),
+      Plain(L"\n", L" "),
+      Plain(L"\t", L""),
+      Plain(L"( )+", L" "),
+      Tag(L"<( )*head([^>])*>", L"<head>"),
+      Tag(L"(<( )*(/)( )*head( )*>)", L"</head>"),
+      Span(L"(<head>).*?(</head>)", L"</head>"),
+      Tag(L"<( )*script([^>])*>", L"<script>"),
+      Tag(L"(<( )*(/)( )*script( )*>)", L"</script>"),
+      Span(L"(<script>).*?(</script>)", L"</script>"),
+      Tag(L"<( )*style([^>])*>", L"<style>"),
+      Tag(L"(<( )*(/)( )*style( )*>)", L"</style>"),
+      Span(L"(<style>).*?(</style>)", L"</style>"),
+      Tag(L"<( )*td([^>])*>", L" | "),
+      Tag(L"<( )*th([^>])*>", L" | "),
+      Tag(L"<( )*br( )*>", L"\r"),
+      Tag(L"<( )*li( )*>", L"\r"),
+      Tag(L"<( )*div([^>])*>", L"\r\r"),
+      Tag(L"<( )*tr([^>])*>", L"\r\r"),
+      Tag(L"<( )*p([^>])*>", L"\r\r"),
+      Tag(L"<[^>]*>", L""),
+      Plain(L"&nbsp;", L" "),
+      Plain(L"&bull;", L" * "),
+      Plain(L"&lsaquo;", L"<"),
+      Plain(L"&rsaquo;", L">"),
+      Plain(L"&trade;", L"(tm)"),
+      Plain(L"&frasl;", L"/"),
+      Plain(L"&lt;?", L"<"),
+      Plain(L"&gt;?", L">"),
+      Plain(L"&copy;", L"(c)"),
+      Plain(L"&reg;", L"(r)"),
+      Pass{L"&(#[0-9]+|#x[0-9a-f]+|[a-z][a-z0-9]*);", L"", Reach::ToLastTail, L";", DecodeEntity},
+      Plain(L"\r", L"\n"),
+      Plain(L"(\n)( )+(\n)", L"\n\n"),
+      Plain(L"\n\n\n", L"\n\n"),
+  };
+  return passes;
+}
+
+// Strip the document wrapper, keeping the body's markup. The text is not flattened, so the
+// element passes stop at the end of a line.
+const std::vector<Pass>& HeaderPasses() {
+  static const std::vector<Pass> passes = {
+      Tag(L"(<!doctype)[^>]*(>)", L""),
+      Tag(L"<( )*body([^>])*>", L"<body>"),
+      Tag(L"(<( )*(/)( )*body( )*>)", L"</body>"),
+      Tag(L"<( )*head([^>])*>", L"<head>"),
+      Tag(L"(<( )*(/)( )*head( )*>)", L"</head>"),
+      Span(L"(<head>).*?(</head>)", L"</head>"),
+      Tag(L"<( )*meta([^>])*>", L"<meta>"),
+      Tag(L"(<( )*(/)( )*meta( )*>)", L"</meta>"),
+      Span(L"(<meta>).*?(</meta>)", L"</meta>"),
+      Tag(L"<( )*script([^>])*>", L"<script>"),
+      Tag(L"(<( )*(/)( )*script( )*>)", L"</script>"),
+      Span(L"(<script>).*?(</script>)", L"</script>"),
+      Tag(L"<( )*style([^>])*>", L"<style>"),
+      Tag(L"(<( )*(/)( )*style( )*>)", L"</style>"),
+      Span(L"(<style>).*?(</style>)", L"</style>"),
+      Tag(L"<( )*html([^>])*>", L"<html>"),
+      Tag(L"(<( )*(/)( )*html( )*>)", L"</html>"),
+      Plain(L"<html>", L""),
+      Plain(L"</html>", L""),
+      Plain(L"<head>", L""),
+      Plain(L"</head>", L""),
+      Plain(L"<meta>", L""),
+      Plain(L"</meta>", L""),
+      Plain(L"<body>", L""),
+      Plain(L"</body>", L""),
+  };
+  return passes;
+}
+
+}  // namespace vantor::html
