@@ -1,0 +1,146 @@
+#pragma once
+// The wide-character C runtime helpers the code calls that glibc does not have, with the
+// Windows CRT's behaviour (LONG results are 32-bit; case folding uses the fixed table). The
+// printf-family ones format through the platform's formatter, never through swprintf.
+#include <cstdarg>
+#include <cstddef>
+#include <cwchar>
+
+#include "platform/base/wintypes.h"
+
+using errno_t = int;
+
+#ifndef _TRUNCATE
+#define _TRUNCATE ((size_t)-1)
+#endif
+#ifndef STRUNCATE
+#define STRUNCATE 80
+#endif
+
+#ifndef _T
+#define _T(x) L##x
+#endif
+#ifndef _TEXT
+#define _TEXT(x) L##x
+#endif
+#ifndef TEXT
+#define TEXT(x) L##x
+#endif
+
+int _wcsicmp(const wchar_t* a, const wchar_t* b);
+int _wcsnicmp(const wchar_t* a, const wchar_t* b, size_t n);
+int _stricmp(const char* a, const char* b);  // ASCII folding
+int _strnicmp(const char* a, const char* b, size_t n);
+int _wcsicoll(const wchar_t* a, const wchar_t* b);
+
+// Number parsing: leading blanks, optional sign, digits; stops at the first other character.
+// Out-of-range values saturate as the CRT's do.
+int _wtoi(const wchar_t* s);
+LONG _wtol(const wchar_t* s);
+LONGLONG _wtoi64(const wchar_t* s);
+LONGLONG _wcstoi64(const wchar_t* s, wchar_t** end, int base);
+ULONGLONG _wcstoui64(const wchar_t* s, wchar_t** end, int base);
+double _wtof(const wchar_t* s);  // '.' is the decimal separator whatever the locale
+LONGLONG _atoi64(const char* s);
+
+wchar_t* _itow(int value, wchar_t* buf, int radix);
+wchar_t* _ltow(LONG value, wchar_t* buf, int radix);
+wchar_t* _ultow(ULONG value, wchar_t* buf, int radix);
+wchar_t* _i64tow(LONGLONG value, wchar_t* buf, int radix);
+wchar_t* _ui64tow(ULONGLONG value, wchar_t* buf, int radix);
+char* _itoa(int value, char* buf, int radix);
+char* _ltoa(LONG value, char* buf, int radix);
+char* _i64toa(LONGLONG value, char* buf, int radix);
+errno_t _itow_s(int value, wchar_t* buf, size_t size, int radix);
+errno_t _ltow_s(LONG value, wchar_t* buf, size_t size, int radix);
+errno_t _i64tow_s(LONGLONG value, wchar_t* buf, size_t size, int radix);
+
+wchar_t* _wcsupr(wchar_t* s);
+wchar_t* _wcslwr(wchar_t* s);
+errno_t _wcsupr_s(wchar_t* s, size_t size);
+errno_t _wcslwr_s(wchar_t* s, size_t size);
+wchar_t* _wcsrev(wchar_t* s);
+wchar_t* _wcsdup(const wchar_t* s);  // free() it
+
+// Safe copies: on a too-small buffer the destination becomes empty and ERANGE / EINVAL is
+// returned (never overrun), except with _TRUNCATE, which truncates and returns STRUNCATE.
+errno_t wcscpy_s(wchar_t* dst, size_t size, const wchar_t* src);
+errno_t wcsncpy_s(wchar_t* dst, size_t size, const wchar_t* src, size_t count);
+errno_t wcscat_s(wchar_t* dst, size_t size, const wchar_t* src);
+errno_t wcsncat_s(wchar_t* dst, size_t size, const wchar_t* src, size_t count);
+errno_t strcpy_s(char* dst, size_t size, const char* src);
+errno_t strncpy_s(char* dst, size_t size, const char* src, size_t count);
+errno_t strcat_s(char* dst, size_t size, const char* src);
+errno_t wmemcpy_s(wchar_t* dst, size_t size, const wchar_t* src, size_t count);
+errno_t memcpy_s(void* dst, size_t size, const void* src, size_t count);
+
+template <size_t N>
+errno_t wcscpy_s(wchar_t (&dst)[N], const wchar_t* src) { return wcscpy_s(dst, N, src); }
+template <size_t N>
+errno_t wcsncpy_s(wchar_t (&dst)[N], const wchar_t* src, size_t count) { return wcsncpy_s(dst, N, src, count); }
+template <size_t N>
+errno_t wcscat_s(wchar_t (&dst)[N], const wchar_t* src) { return wcscat_s(dst, N, src); }
+template <size_t N>
+errno_t strcpy_s(char (&dst)[N], const char* src) { return strcpy_s(dst, N, src); }
+
+// Formatting into a buffer with the Windows rules.
+// swprintf_s: returns the length written, or -1 (and an empty buffer) when it does not fit.
+int swprintf_s(wchar_t* buf, size_t size, const wchar_t* format, ...);
+int vswprintf_s(wchar_t* buf, size_t size, const wchar_t* format, va_list args);
+// _snwprintf: writes at most `count` units; returns the length, or -1 when truncated (then the
+// buffer is not terminated, as on Windows).
+int _snwprintf(wchar_t* buf, size_t count, const wchar_t* format, ...);
+int _vsnwprintf(wchar_t* buf, size_t count, const wchar_t* format, va_list args);
+// _snwprintf_s: at most min(size-1, count) units, always terminated; -1 when truncated.
+int _snwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, ...);
+int _vsnwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, va_list args);
+int _scwprintf(const wchar_t* format, ...);
+int _vscwprintf(const wchar_t* format, va_list args);
+int sprintf_s(char* buf, size_t size, const char* format, ...);
+int _snprintf_s(char* buf, size_t size, size_t count, const char* format, ...);
+
+template <size_t N>
+int swprintf_s(wchar_t (&buf)[N], const wchar_t* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  int r = vswprintf_s(buf, N, format, ap);
+  va_end(ap);
+  return r;
+}
+
+// Generic-text names (TCHAR is wchar_t).
+#define _tcslen wcslen
+#define _tcscpy wcscpy
+#define _tcscpy_s wcscpy_s
+#define _tcsncpy wcsncpy
+#define _tcsncpy_s wcsncpy_s
+#define _tcscat wcscat
+#define _tcscat_s wcscat_s
+#define _tcscmp wcscmp
+#define _tcsncmp wcsncmp
+#define _tcsicmp _wcsicmp
+#define _tcsnicmp _wcsnicmp
+#define _tcschr wcschr
+#define _tcsrchr wcsrchr
+#define _tcsstr wcsstr
+#define _tcsdup _wcsdup
+#define _tcsupr _wcsupr
+#define _tcslwr _wcslwr
+#define _tcstol wcstol
+#define _tcstoul wcstoul
+#define _tcstod wcstod
+#define _tstoi _wtoi
+#define _ttoi _wtoi
+#define _ttol _wtol
+#define _tstol _wtol
+#define _ttoi64 _wtoi64
+#define _tstoi64 _wtoi64
+#define _tstof _wtof
+#define _ttof _wtof
+#define _itot _itow
+#define _ltot _ltow
+#define _i64tot _i64tow
+#define _stprintf_s swprintf_s
+#define _sntprintf _snwprintf
+#define _sntprintf_s _snwprintf_s
+#define _vsntprintf _vsnwprintf

@@ -1,0 +1,43 @@
+#pragma once
+// The platform's own printf-style formatter, following the Windows CRT rules rather than glibc's:
+//   - in a wide format `%s`, `%ls`, `%ws` take a wide string and `%S`, `%hs` a narrow (UTF-8)
+//     string; `%c`/`%lc` a wide character, `%C`/`%hc` a narrow one. In a narrow format `%s` and
+//     `%c` are narrow, `%S`/`%ls` and `%C`/`%lc` wide.
+//   - `l` is 32-bit (LONG), `ll` and `I64` 64-bit, `I32` 32-bit, `I`, `z`, `t`, `j` pointer-size.
+//   - `%p` prints the pointer as upper-case hex with 16 digits.
+//   - a null string argument prints "(null)".
+//   - `%n` is refused: its pointer is consumed and nothing is written through it.
+// Unknown conversions are copied to the output as they stand.
+#include <cstdarg>
+#include <string>
+
+#include "platform/base/wintypes.h"
+
+namespace platform {
+
+std::wstring FormatW(const wchar_t* format, va_list args);
+std::string FormatA(const char* format, va_list args);  // narrow format and output, UTF-8
+
+namespace detail {
+std::wstring FormatWArgs(const wchar_t* format, ...);
+std::string FormatAArgs(const char* format, ...);
+}  // namespace detail
+
+// The variadic forms are templates so that a literal 0 argument is never taken for a va_list.
+template <class... Args>
+std::wstring FormatW(const wchar_t* format, Args... args) {
+  return detail::FormatWArgs(format, args...);
+}
+template <class... Args>
+std::string FormatA(const char* format, Args... args) {
+  return detail::FormatAArgs(format, args...);
+}
+
+// Message-style formatting (inserts %1..%99, optionally with a !printf-spec!, escapes %n %r %t
+// %0 %% %. %! and "% "). Arguments are read either from a va_list (each insert's type decides how
+// its argument is read; an insert without a spec is a wide string) or from an array of
+// pointer-sized values. Returns false when an insert refers to a missing argument.
+bool FormatMessageV(const wchar_t* format, va_list* args, std::wstring& out);
+bool FormatMessageArray(const wchar_t* format, const DWORD_PTR* args, size_t count, std::wstring& out);
+
+}  // namespace platform
