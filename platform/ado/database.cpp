@@ -1,0 +1,587 @@
+#include "platform/ado/database.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/ado/ado_enums.h"
+#include "platform/ado/text.h"
+
+namespace platform::ado {
+
+namespace {
+
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (auto& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+constexpr LONG kLongTextSize = 1073741823;
+constexpr LONG kLongAnsiSize = 2147483647;
+
+}  // namespace
+
+bool MapDeclaredType(std::string_view decl, LONG& type, LONG& size) {
+  std::string d = LowerAscii(decl);
+  std::size_t b = d.find_first_not_of(' ');
+  if (b == std::string::npos) return false;
+  d = d.substr(b);
+  std::size_t paren = d.find('(');
+  std::string base = d.substr(0, paren);
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  // Keep only the first word: "int identity" or "nvarchar collate x" keep their type word.
+  std::size_t sp = base.find(' ');
+  std::string word = sp == std::string::npos ? base : base.substr(0, sp);
+  LONG n = -1;
+  bool isMax = false;
+  if (paren != std::string::npos) {
+    std::string arg = d.substr(paren + 1);
+    if (arg.rfind("max", 0) == 0) isMax = true;
+    else n = static_cast<LONG>(std::atol(arg.c_str()));
+  }
+  struct M {
+    const char* name;
+    LONG type, size;
+  };
+  static const M kFixed[] = {
+      {"int", adInteger, 4},          {"integer", adInteger, 4},        {"bigint", adBigInt, 8},
+      {"smallint", adSmallInt, 2},    {"tinyint", adUnsignedTinyInt, 1}, {"bit", adBoolean, 2},
+      {"money", adCurrency, 8},       {"smallmoney", adCurrency, 8},    {"float", adDouble, 8},
+      {"double", adDouble, 8},        {"real", adSingle, 4},            {"decimal", adDouble, 8},
+      {"numeric", adDouble, 8},       {"datetime", adDBTimeStamp, 16},  {"smalldatetime", adDBTimeStamp, 16},
+      {"datetime2", adDBTimeStamp, 16}, {"date", adDBTimeStamp, 16},    {"uniqueidentifier", adGUID, 16},
+      {"text", adLongVarChar, kLongAnsiSize}, {"ntext", adLongVarWChar, kLongTextSize},
+      {"image", adLongVarBinary, kLongAnsiSize}, {"blob", adLongVarBinary, kLongAnsiSize},
+      {"sysname", adVarWChar, 128},
+  };
+  for (const auto& m : kFixed) {
+    if (word == m.name) {
+      type = m.type;
+      size = m.size;
+      return true;
+    }
+  }
+  if (word == "char" || word == "character") {
+    type = adChar;
+    size = n > 0 ? n : 1;
+  } else if (word == "varchar") {
+    type = isMax ? adLongVarChar : adVarChar;
+    size = isMax ? kLongAnsiSize : (n > 0 ? n : 1);
+  } else if (word == "nchar") {
+    type = adWChar;
+    size = n > 0 ? n : 1;
+  } else if (word == "nvarchar") {
+    type = isMax ? adLongVarWChar : adVarWChar;
+    size = isMax ? kLongTextSize : (n > 0 ? n : 1);
+  } else if (word == "binary") {
+    type = adBinary;
+    size = n > 0 ? n : 1;
+  } else if (word == "varbinary") {
+    type = isMax ? adLongVarBinary : adVarBinary;
+    size = isMax ? kLongAnsiSize : (n > 0 ? n : 1);
+  } else if (word.find("int") != std::string::npos) {
+    type = adInteger;
+    size = 4;
+  } else if (word.find("char") != std::string::npos || word.find("clob") != std::string::npos) {
+    type = adVarWChar;
+    size = n > 0 ? n : 4000;
+  } else if (word.find("real") != std::string::npos || word.find("floa") != std::string::npos ||
+             word.find("doub") != std::string::npos) {
+    type = adDouble;
+    size = 8;
+  } else {
+    type = adVarWChar;
+    size = n > 0 ? n : 4000;
+  }
+  return true;
+}
+
+// ---- opening ------------------------------------------------------------------------------
+
+std::shared_ptr<Database> Database::Open(const std::string& path, int timeoutMs) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    DbError e;
+    e.hr = E_FAIL;
+    e.native = rc;
+    e.sqlState = L"08001";
+    e.description = L"Cannot open database \"" + FromUtf8(path) + L"\": " +
+                    FromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    if (db) sqlite3_close_v2(db);
+    throw DbException(std::move(e));
+  }
+  std::shared_ptr<Database> self(new Database(db, path));
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, timeoutMs);
+  RegisterFunctions(db);
+  // WAL lets readers and one writer of other processes work at once; the busy timeout makes
+  // a second writer wait instead of failing.
+  self->Exec("PRAGMA journal_mode=WAL");
+  self->Exec("PRAGMA synchronous=NORMAL");
+  self->Exec("PRAGMA foreign_keys=ON");
+  return self;
+}
+
+Database::~Database() {
+  for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
+  for (auto& [k, s] : nativeCache_) sqlite3_finalize(s);
+  sqlite3_close_v2(db_);
+}
+
+void Database::Exec(const char* sql) {
+  int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, StatementOrigin::Command));
+}
+
+DbError Database::ErrorFromSqlite(int rc, StatementOrigin origin) const {
+  DbError e;
+  e.native = rc;
+  std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+  e.description = FromUtf8(msg);
+  int primary = rc & 0xFF;
+  switch (primary) {
+    case SQLITE_CONSTRAINT:
+      e.hr = origin == StatementOrigin::Command ? DB_E_ERRORSINCOMMAND : DB_E_INTEGRITYVIOLATION;
+      e.sqlState = L"23000";
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      e.hr = DB_E_ABORTLIMITREACHED;
+      e.sqlState = L"HYT00";
+      e.description = L"Timeout expired: " + e.description;
+      break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      e.hr = static_cast<HRESULT>(0x80040E09);
+      e.sqlState = L"42000";
+      break;
+    case SQLITE_NOMEM:
+    case SQLITE_TOOBIG:
+      e.hr = E_OUTOFMEMORY;
+      e.sqlState = L"HY001";
+      break;
+    case SQLITE_MISMATCH:
+      e.hr = DB_E_CANTCONVERTVALUE;
+      e.sqlState = L"22018";
+      break;
+    case SQLITE_ERROR:
+      if (msg.rfind("no such table", 0) == 0) {
+        e.hr = DB_E_NOTABLE;
+        e.sqlState = L"42S02";
+      } else if (msg.rfind("no such column", 0) == 0) {
+        e.hr = DB_E_ERRORSINCOMMAND;
+        e.sqlState = L"42S22";
+      } else if (msg.find("Conversion failed") != std::string::npos) {
+        e.hr = DB_E_ERRORSINCOMMAND;
+        e.sqlState = L"22018";
+      } else {
+        e.hr = DB_E_ERRORSINCOMMAND;
+        e.sqlState = L"42000";
+      }
+      break;
+    default:
+      e.hr = E_FAIL;
+      e.sqlState = L"HY000";
+      break;
+  }
+  return e;
+}
+
+// ---- statements ---------------------------------------------------------------------------
+
+Database::Cached& Database::Prepare(std::wstring_view sql) {
+  std::wstring key(sql);
+  auto it = cache_.find(key);
+  if (it != cache_.end()) return it->second;
+  if (cache_.size() >= 128) {
+    for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
+    cache_.clear();
+  }
+  Cached c;
+  c.rw = RewriteSql(sql);
+  const char* tail = nullptr;
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, c.rw.sql.c_str(), static_cast<int>(c.rw.sql.size()), &stmt, &tail);
+  if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, StatementOrigin::Command));
+  bool single = true;
+  for (const char* p = tail; p && *p; ++p)
+    if (*p != ' ' && *p != ';' && *p != '\n' && *p != '\t' && *p != '\r') single = false;
+  if (single) {
+    c.stmt = stmt;
+  } else {
+    sqlite3_finalize(stmt);
+  }
+  return cache_.emplace(std::move(key), std::move(c)).first->second;
+}
+
+void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin) {
+  int rc = SQLITE_OK;
+  switch (v.kind) {
+    case VKind::Empty:
+    case VKind::Null:
+      rc = sqlite3_bind_null(stmt, index);
+      break;
+    case VKind::R4:
+    case VKind::R8:
+      rc = sqlite3_bind_double(stmt, index, v.d);
+      break;
+    case VKind::Cy:
+      rc = sqlite3_bind_double(stmt, index, static_cast<double>(v.i) / 10000.0);
+      break;
+    case VKind::Date: {
+      std::string t = DateTextFromOle(v.d);
+      rc = sqlite3_bind_text(stmt, index, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case VKind::Text: {
+      std::string t = ToUtf8(v.s);
+      rc = sqlite3_bind_text(stmt, index, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case VKind::Bytes:
+      rc = sqlite3_bind_blob(stmt, index, v.b.data(), static_cast<int>(v.b.size()), SQLITE_TRANSIENT);
+      break;
+    default:
+      rc = sqlite3_bind_int64(stmt, index, v.i);
+      break;
+  }
+  if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, origin));
+}
+
+namespace {
+
+// Reads a cell of a column with a declared type as that type's value.
+Value ReadTyped(sqlite3_stmt* stmt, int col, LONG type) {
+  int st = sqlite3_column_type(stmt, col);
+  if (st == SQLITE_NULL) return Value::Null();
+  VKind k = KindOfType(type);
+  switch (k) {
+    case VKind::Text: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+      return Value::Text(FromUtf8(std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)))));
+    }
+    case VKind::Bytes: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, col));
+      return Value::Blob(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col))));
+    }
+    case VKind::Date: {
+      if (st == SQLITE_TEXT) {
+        auto d = OleDateFromText(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)));
+        if (d) return Value::Real(VKind::Date, *d);
+        return Value::Text(FromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col))));
+      }
+      return Value::Real(VKind::Date, sqlite3_column_double(stmt, col));
+    }
+    case VKind::R4:
+    case VKind::R8:
+      return Value::Real(k, sqlite3_column_double(stmt, col));
+    case VKind::Cy:
+      return Value::Int(VKind::Cy, std::llround(sqlite3_column_double(stmt, col) * 10000.0));
+    case VKind::Bool:
+      if (st == SQLITE_TEXT) {
+        Value t = Value::Text(FromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col))));
+        Value out;
+        if (CoerceToType(t, adBoolean, 0, out)) return out;
+        return t;
+      }
+      return Value::Int(VKind::Bool, sqlite3_column_double(stmt, col) != 0 ? 1 : 0);
+    default: {
+      if (st == SQLITE_INTEGER) {
+        sqlite3_int64 x = sqlite3_column_int64(stmt, col);
+        Value v = Value::Int(k, x);
+        if (k == VKind::I4 && (x < std::numeric_limits<int32_t>::min() || x > std::numeric_limits<int32_t>::max()))
+          v.kind = VKind::I8;
+        return v;
+      }
+      if (st == SQLITE_FLOAT) {
+        double d = sqlite3_column_double(stmt, col);
+        if (d == std::trunc(d) && std::fabs(d) < 2147483648.0) return Value::Int(k, static_cast<std::int64_t>(d));
+        return Value::Real(VKind::R8, d);
+      }
+      return Value::Text(FromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col))));
+    }
+  }
+}
+
+Value ReadRaw(sqlite3_stmt* stmt, int col) {
+  switch (sqlite3_column_type(stmt, col)) {
+    case SQLITE_NULL: return Value::Null();
+    case SQLITE_INTEGER: return Value::Int(VKind::I8, sqlite3_column_int64(stmt, col));
+    case SQLITE_FLOAT: return Value::Real(VKind::R8, sqlite3_column_double(stmt, col));
+    case SQLITE_BLOB: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, col));
+      return Value::Blob(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col))));
+    }
+    default: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+      return Value::Text(FromUtf8(std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)))));
+    }
+  }
+}
+
+}  // namespace
+
+void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin) {
+  int ncol = sqlite3_column_count(stmt);
+  bool collect = wantRows && ncol > 0 && !out.hasRows;
+  std::vector<ColumnInfo> cols;
+  if (collect) {
+    cols.resize(static_cast<std::size_t>(ncol));
+    for (int i = 0; i < ncol; ++i) {
+      ColumnInfo& c = cols[static_cast<std::size_t>(i)];
+      c.name = FromUtf8(sqlite3_column_name(stmt, i) ? sqlite3_column_name(stmt, i) : "");
+      const char* decl = sqlite3_column_decltype(stmt, i);
+      const char* table = sqlite3_column_table_name(stmt, i);
+      const char* origin_name = sqlite3_column_origin_name(stmt, i);
+      if (table) c.table = table;
+      if (origin_name) c.column = origin_name;
+      if (decl && MapDeclaredType(decl, c.type, c.size)) {
+        c.typed = true;
+        c.attributes = adFldUnknownUpdatable;
+        if (!IsTextType(c.type) && KindOfType(c.type) != VKind::Bytes) c.attributes |= adFldFixed;
+        if (IsLongType(c.type)) c.attributes |= adFldLong;
+      }
+      if (table && origin_name) {
+        int notNull = 0, pk = 0, autoinc = 0;
+        const char* dt = nullptr;
+        const char* coll = nullptr;
+        const char* dbName = sqlite3_column_database_name(stmt, i);
+        if (sqlite3_table_column_metadata(db_, dbName, table, origin_name, &dt, &coll, &notNull, &pk, &autoinc) ==
+            SQLITE_OK) {
+          c.key = pk != 0;
+          c.autoIncrement = autoinc != 0 || (pk != 0 && dt && LowerAscii(dt) == "integer");
+          c.attributes |= adFldUpdatable;
+          if (!notNull) c.attributes |= adFldIsNullable | adFldMayBeNull;
+          if (pk) c.attributes |= adFldKeyColumn;
+          if (c.autoIncrement) c.attributes &= ~adFldUpdatable;
+        }
+      }
+    }
+    out.result.rows.clear();
+  }
+  for (;;) {
+    int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) {
+      DbError e = ErrorFromSqlite(rc, origin);
+      sqlite3_reset(stmt);
+      throw DbException(std::move(e));
+    }
+    if (!collect) continue;
+    std::vector<Value> row;
+    row.reserve(static_cast<std::size_t>(ncol));
+    for (int i = 0; i < ncol; ++i) {
+      const ColumnInfo& c = cols[static_cast<std::size_t>(i)];
+      row.push_back(c.typed ? ReadTyped(stmt, i, c.type) : ReadRaw(stmt, i));
+    }
+    out.result.rows.push_back(std::move(row));
+  }
+  if (collect) {
+    // Columns without a declared type (expressions) take their type from the values read.
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      ColumnInfo& c = cols[i];
+      if (c.typed) continue;
+      bool anyInt = false, big = false, anyReal = false, anyText = false, anyBlob = false;
+      std::size_t maxLen = 0;
+      for (const auto& row : out.result.rows) {
+        const Value& v = row[i];
+        if (v.kind == VKind::I8) {
+          anyInt = true;
+          if (v.i < std::numeric_limits<int32_t>::min() || v.i > std::numeric_limits<int32_t>::max()) big = true;
+        } else if (v.kind == VKind::R8) {
+          anyReal = true;
+        } else if (v.kind == VKind::Text) {
+          anyText = true;
+          maxLen = std::max(maxLen, v.s.size());
+        } else if (v.kind == VKind::Bytes) {
+          anyBlob = true;
+        }
+      }
+      if (anyText) {
+        c.type = adVarWChar;
+        c.size = static_cast<LONG>(std::max<std::size_t>(maxLen, 1));
+      } else if (anyBlob) {
+        c.type = adLongVarBinary;
+        c.size = kLongAnsiSize;
+      } else if (anyReal) {
+        c.type = adDouble;
+        c.size = 8;
+      } else if (big) {
+        c.type = adBigInt;
+        c.size = 8;
+      } else {
+        c.type = adInteger;
+        c.size = 4;
+        (void)anyInt;
+      }
+      c.attributes = adFldIsNullable | adFldMayBeNull | (IsTextType(c.type) ? 0 : adFldFixed);
+      for (auto& row : out.result.rows) {
+        Value& v = row[i];
+        if (v.IsNull()) continue;
+        Value conv;
+        if (CoerceToType(v, c.type, 0, conv)) v = std::move(conv);
+      }
+    }
+    out.result.columns = std::move(cols);
+    out.hasRows = true;
+  }
+}
+
+ExecResult Database::Execute(std::wstring_view sql, const std::vector<Value>& params, StatementOrigin origin) {
+  ExecResult out;
+  Cached& cached = Prepare(sql);
+  const RewrittenSql& rw = cached.rw;
+  auto paramFor = [&](std::size_t pos) -> const Value& {
+    static const Value kNull = Value::Null();
+    if (pos >= rw.paramOrder.size()) return kNull;
+    auto idx = static_cast<std::size_t>(rw.paramOrder[pos]);
+    return idx < params.size() ? params[idx] : kNull;
+  };
+  std::size_t used = 0;
+  auto runOne = [&](sqlite3_stmt* stmt) {
+    int n = sqlite3_bind_parameter_count(stmt);
+    for (int k = 1; k <= n; ++k) Bind(stmt, k, paramFor(used++), origin);
+    int before = sqlite3_total_changes(db_);
+    try {
+      RunStatement(stmt, out, true, origin);
+    } catch (...) {
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+      throw;
+    }
+    out.changes += sqlite3_total_changes(db_) - before;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+  };
+  if (cached.stmt) {
+    runOne(cached.stmt);
+  } else {
+    const char* p = rw.sql.c_str();
+    const char* end = p + rw.sql.size();
+    while (p < end) {
+      sqlite3_stmt* stmt = nullptr;
+      const char* tail = nullptr;
+      int rc = sqlite3_prepare_v2(db_, p, static_cast<int>(end - p), &stmt, &tail);
+      if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, origin));
+      p = tail;
+      if (!stmt) continue;  // blank statement
+      try {
+        runOne(stmt);
+      } catch (...) {
+        sqlite3_finalize(stmt);
+        throw;
+      }
+      sqlite3_finalize(stmt);
+    }
+  }
+  for (const auto& o : rw.outputs) {
+    Value v = Value::Null();
+    if (out.hasRows && !out.result.rows.empty() &&
+        static_cast<std::size_t>(o.column) < out.result.rows[0].size())
+      v = out.result.rows[0][static_cast<std::size_t>(o.column)];
+    out.outputs.emplace_back(o.param, std::move(v));
+  }
+  return out;
+}
+
+sqlite3_stmt* Database::PrepareNative(const std::string& sql, StatementOrigin origin) {
+  auto it = nativeCache_.find(sql);
+  if (it != nativeCache_.end()) return it->second;
+  if (nativeCache_.size() >= 128) {
+    for (auto& [k, s] : nativeCache_) sqlite3_finalize(s);
+    nativeCache_.clear();
+  }
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+  if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, origin));
+  nativeCache_.emplace(sql, stmt);
+  return stmt;
+}
+
+std::int64_t Database::ExecuteNative(const std::string& sql, const std::vector<Value>& params,
+                                     StatementOrigin origin) {
+  sqlite3_stmt* stmt = PrepareNative(sql, origin);
+  for (std::size_t i = 0; i < params.size(); ++i) Bind(stmt, static_cast<int>(i) + 1, params[i], origin);
+  int rc = sqlite3_step(stmt);
+  while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) {
+    DbError e = ErrorFromSqlite(rc, origin);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    throw DbException(std::move(e));
+  }
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  return sqlite3_changes(db_);
+}
+
+void Database::Begin() {
+  Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : ("SAVEPOINT vx_" + std::to_string(depth_)).c_str());
+  ++depth_;
+}
+
+void Database::Commit() {
+  if (depth_ == 0) {
+    DbError e;
+    e.hr = static_cast<HRESULT>(0x8004D00E);  // XACT_E_NOTRANSACTION
+    e.description = L"No transaction is active.";
+    e.sqlState = L"25000";
+    throw DbException(std::move(e));
+  }
+  --depth_;
+  Exec(depth_ == 0 ? "COMMIT" : ("RELEASE vx_" + std::to_string(depth_)).c_str());
+}
+
+void Database::Rollback() {
+  if (depth_ == 0) {
+    DbError e;
+    e.hr = static_cast<HRESULT>(0x8004D00E);
+    e.description = L"No transaction is active.";
+    e.sqlState = L"25000";
+    throw DbException(std::move(e));
+  }
+  --depth_;
+  if (depth_ == 0) {
+    Exec("ROLLBACK");
+  } else {
+    std::string sp = "vx_" + std::to_string(depth_);
+    Exec(("ROLLBACK TO " + sp).c_str());
+    Exec(("RELEASE " + sp).c_str());
+  }
+}
+
+std::int64_t Database::LastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+
+std::vector<std::string> Database::PrimaryKey(const std::string& table) {
+  auto it = keys_.find(table);
+  if (it != keys_.end()) return it->second;
+  std::vector<std::pair<int, std::string>> cols;
+  std::string sql = "PRAGMA table_info(\"";
+  for (char c : table) {
+    if (c == '"') sql += '"';
+    sql += c;
+  }
+  sql += "\")";
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      int pk = sqlite3_column_int(stmt, 5);
+      if (pk > 0) cols.emplace_back(pk, reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
+    }
+  }
+  sqlite3_finalize(stmt);
+  std::sort(cols.begin(), cols.end());
+  std::vector<std::string> out;
+  for (auto& [n, name] : cols) out.push_back(name);
+  keys_[table] = out;
+  return out;
+}
+
+}  // namespace platform::ado

@@ -1,0 +1,128 @@
+#pragma once
+// The SQLite connection under the object model: opening a shared database file (WAL journal,
+// busy timeout), running SQL Server dialect statements through the rewriter, reading whole
+// results with the field types that the columns' declared types give, and turning SQLite's
+// failures into the HRESULTs that the data-access layer reports.
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ado/sql_rewriter.h"
+#include "platform/ado/value.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace platform::ado {
+
+// One failure, as the connection's Errors collection and the error information show it.
+struct DbError {
+  HRESULT hr = 0;
+  std::wstring description;
+  LONG native = 0;        // SQLite's extended result code
+  std::wstring sqlState;  // five characters
+  std::wstring source = L"Microsoft OLE DB Provider for SQLite";
+};
+
+class DbException : public std::runtime_error {
+ public:
+  explicit DbException(DbError e) : std::runtime_error("database error"), error(std::move(e)) {}
+  DbError error;
+};
+
+// Where a failing statement came from: constraint violations of statements the caller wrote
+// give DB_E_ERRORSINCOMMAND (a refused insert), those of rows written back from a recordset
+// give DB_E_INTEGRITYVIOLATION.
+enum class StatementOrigin { Command, RowsetChange };
+
+struct ColumnInfo {
+  std::wstring name;
+  LONG type = 0;      // DataTypeEnum
+  LONG size = 0;      // DefinedSize
+  LONG attributes = 0;
+  std::string table;  // base table (empty for expressions)
+  std::string column; // base column name
+  bool key = false;
+  bool autoIncrement = false;
+  bool typed = false;  // type taken from a declared column type
+};
+
+struct ResultSet {
+  std::vector<ColumnInfo> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+struct ExecResult {
+  bool hasRows = false;  // a statement returned columns
+  ResultSet result;
+  std::int64_t changes = 0;
+  std::vector<std::pair<int, Value>> outputs;  // `SELECT ?=` parameter values
+};
+
+// Maps a declared SQL Server column type ("nvarchar(50)", "int", "money"...) to the field's
+// data type and defined size. Returns false for an empty declaration.
+bool MapDeclaredType(std::string_view decl, LONG& type, LONG& size);
+
+class Database {
+ public:
+  // Opens (creating when missing) the database file; `timeoutMs` is how long a statement
+  // waits for another process's lock before it fails.
+  static std::shared_ptr<Database> Open(const std::string& path, int timeoutMs = 10000);
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Runs the statements of `sql` with `params` bound to its `?` markers in order. The first
+  // statement that returns columns gives the result; all rows are read.
+  ExecResult Execute(std::wstring_view sql, const std::vector<Value>& params = {},
+                     StatementOrigin origin = StatementOrigin::Command);
+  // Plain SQLite SQL (no rewriting), used for generated statements.
+  std::int64_t ExecuteNative(const std::string& sql, const std::vector<Value>& params,
+                             StatementOrigin origin = StatementOrigin::RowsetChange);
+
+  void Begin();
+  void Commit();
+  void Rollback();
+  int TransactionDepth() const { return depth_; }
+
+  std::int64_t LastInsertRowId() const;
+  sqlite3* Handle() const { return db_; }
+  const std::string& Path() const { return path_; }
+
+  // Primary-key columns of a table, in key order.
+  std::vector<std::string> PrimaryKey(const std::string& table);
+
+  DbError ErrorFromSqlite(int rc, StatementOrigin origin) const;
+
+ private:
+  explicit Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+  struct Cached {
+    RewrittenSql rw;
+    sqlite3_stmt* stmt = nullptr;  // single-statement texts only
+  };
+  Cached& Prepare(std::wstring_view sql);
+  sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
+  void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
+  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin);
+  void Exec(const char* sql);
+
+  sqlite3* db_ = nullptr;
+  std::string path_;
+  int depth_ = 0;
+  std::unordered_map<std::wstring, Cached> cache_;
+  std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
+  std::unordered_map<std::string, std::vector<std::string>> keys_;
+};
+
+// Registers the SQL Server functions, the case-insensitive collation and the LIKE matcher
+// on a connection.
+void RegisterFunctions(sqlite3* db);
+// SQL Server's LIKE: % and _ (also * and ? in recordset filters when `adoWildcards`),
+// [abc] and [^a-z] classes, case-insensitive with the collation's folding.
+bool LikeMatch(std::wstring_view pattern, std::wstring_view text, wchar_t escape = 0, bool adoWildcards = false);
+
+}  // namespace platform::ado

@@ -1,0 +1,716 @@
+#include "platform/ado/sql_rewriter.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <initializer_list>
+
+#include "platform/ado/text.h"
+
+namespace platform::ado {
+namespace {
+
+enum class K { Word, QIdent, Str, Num, Param, Op, Comma, Dot, Semi, Group, Case };
+
+struct Node {
+  K k = K::Op;
+  std::wstring t;
+  bool sp = false;        // whitespace before the token
+  int param = -1;         // `?`: index in the original text
+  bool closed = true;     // a group whose ')' was present
+  std::vector<Node> kids; // Group and Case
+};
+
+using Seq = std::vector<Node>;
+
+bool IsWordChar(wchar_t c) {
+  return c == L'_' || c == L'@' || c == L'#' || c == L'$' || (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') ||
+         (c >= L'A' && c <= L'Z') || c >= 0x80;
+}
+
+bool EqNoCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (FoldUpper(a[i]) != FoldUpper(b[i])) return false;
+  return true;
+}
+
+bool IsWord(const Node& n, std::wstring_view w) { return n.k == K::Word && EqNoCase(n.t, w); }
+bool IsWordIn(const Node& n, std::initializer_list<std::wstring_view> ws) {
+  if (n.k != K::Word) return false;
+  for (auto w : ws)
+    if (EqNoCase(n.t, w)) return true;
+  return false;
+}
+bool IsOp(const Node& n, std::wstring_view op) { return n.k == K::Op && n.t == op; }
+
+Node MakeWord(std::wstring t, bool sp = true) {
+  Node n;
+  n.k = K::Word;
+  n.t = std::move(t);
+  n.sp = sp;
+  return n;
+}
+Node MakeGroup(Seq kids, bool sp = false) {
+  Node n;
+  n.k = K::Group;
+  n.t = L"(";
+  n.kids = std::move(kids);
+  n.sp = sp;
+  return n;
+}
+Node MakeComma() {
+  Node n;
+  n.k = K::Comma;
+  n.t = L",";
+  return n;
+}
+
+// ---- tokenizer ----------------------------------------------------------------------------
+
+struct Tokenizer {
+  std::wstring_view s;
+  std::size_t i = 0;
+  int params = 0;
+
+  // Reads tokens until the end or an unmatched ')' (which ends a group).
+  Seq Read(bool inGroup, bool& closed) {
+    Seq out;
+    bool sp = false;
+    closed = false;
+    while (i < s.size()) {
+      wchar_t c = s[i];
+      if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f' || c == L'\v') {
+        sp = true;
+        ++i;
+        continue;
+      }
+      if (c == L'-' && i + 1 < s.size() && s[i + 1] == L'-') {
+        while (i < s.size() && s[i] != L'\n') ++i;
+        sp = true;
+        continue;
+      }
+      if (c == L'/' && i + 1 < s.size() && s[i + 1] == L'*') {
+        std::size_t e = s.find(L"*/", i + 2);
+        i = e == std::wstring_view::npos ? s.size() : e + 2;
+        sp = true;
+        continue;
+      }
+      Node n;
+      n.sp = sp && !out.empty();
+      sp = false;
+      std::size_t start = i;
+      if (c == L'(') {
+        ++i;
+        bool cl = false;
+        n.k = K::Group;
+        n.t = L"(";
+        n.kids = Read(true, cl);
+        n.closed = cl;
+        out.push_back(std::move(n));
+        continue;
+      }
+      if (c == L')') {
+        if (inGroup) {
+          ++i;
+          closed = true;
+          return out;
+        }
+        n.k = K::Op;
+        n.t = L")";
+        ++i;
+        out.push_back(std::move(n));
+        continue;
+      }
+      if ((c == L'N' || c == L'n') && i + 1 < s.size() && s[i + 1] == L'\'') {
+        ++i;  // N'...': the national-text prefix means nothing here
+        start = i;
+        c = L'\'';
+      }
+      if (c == L'\'') {
+        ++i;
+        while (i < s.size()) {
+          if (s[i] == L'\'') {
+            if (i + 1 < s.size() && s[i + 1] == L'\'') {
+              i += 2;
+              continue;
+            }
+            ++i;
+            break;
+          }
+          ++i;
+        }
+        n.k = K::Str;
+        n.t.assign(s.substr(start, i - start));
+      } else if (c == L'"' || c == L'[' || c == L'`') {
+        wchar_t close = c == L'[' ? L']' : c;
+        ++i;
+        while (i < s.size()) {
+          if (s[i] == close) {
+            if (close != L']' && i + 1 < s.size() && s[i + 1] == close) {
+              i += 2;
+              continue;
+            }
+            if (close == L']' && i + 1 < s.size() && s[i + 1] == L']') {
+              i += 2;
+              continue;
+            }
+            ++i;
+            break;
+          }
+          ++i;
+        }
+        n.k = K::QIdent;
+        n.t.assign(s.substr(start, i - start));
+      } else if ((c >= L'0' && c <= L'9') || (c == L'.' && i + 1 < s.size() && s[i + 1] >= L'0' && s[i + 1] <= L'9')) {
+        if (c == L'0' && i + 1 < s.size() && (s[i + 1] == L'x' || s[i + 1] == L'X')) {
+          i += 2;
+          while (i < s.size() && std::iswxdigit(static_cast<wint_t>(s[i]))) ++i;
+        } else {
+          while (i < s.size() && ((s[i] >= L'0' && s[i] <= L'9') || s[i] == L'.')) ++i;
+          if (i < s.size() && (s[i] == L'e' || s[i] == L'E')) {
+            std::size_t j = i + 1;
+            if (j < s.size() && (s[j] == L'+' || s[j] == L'-')) ++j;
+            if (j < s.size() && s[j] >= L'0' && s[j] <= L'9') {
+              i = j;
+              while (i < s.size() && s[i] >= L'0' && s[i] <= L'9') ++i;
+            }
+          }
+        }
+        n.k = K::Num;
+        n.t.assign(s.substr(start, i - start));
+      } else if (IsWordChar(c)) {
+        while (i < s.size() && IsWordChar(s[i])) ++i;
+        n.k = K::Word;
+        n.t.assign(s.substr(start, i - start));
+      } else if (c == L'?') {
+        ++i;
+        n.k = K::Param;
+        n.t = L"?";
+        n.param = params++;
+      } else if (c == L',') {
+        ++i;
+        n.k = K::Comma;
+        n.t = L",";
+      } else if (c == L'.') {
+        ++i;
+        n.k = K::Dot;
+        n.t = L".";
+      } else if (c == L';') {
+        ++i;
+        n.k = K::Semi;
+        n.t = L";";
+      } else {
+        static const wchar_t* kTwo[] = {L"<=", L">=", L"<>", L"!=", L"==", L"||", L"!<", L"!>", L"<<", L">>"};
+        n.k = K::Op;
+        n.t.assign(1, c);
+        for (auto two : kTwo) {
+          if (i + 1 < s.size() && s[i] == two[0] && s[i + 1] == two[1]) {
+            n.t = two;
+            break;
+          }
+        }
+        i += n.t.size();
+      }
+      out.push_back(std::move(n));
+    }
+    return out;
+  }
+};
+
+// ---- serialisation ------------------------------------------------------------------------
+
+void Write(const Seq& seq, std::wstring& out) {
+  for (const auto& n : seq) {
+    if (n.sp && !out.empty() && out.back() != L' ') out.push_back(L' ');
+    if (n.k == K::Group) {
+      out.push_back(L'(');
+      Write(n.kids, out);
+      if (n.closed) out.push_back(L')');
+    } else if (n.k == K::Case) {
+      out += L"CASE ";
+      Write(n.kids, out);
+      out += L" END";
+    } else {
+      out += n.t;
+    }
+  }
+}
+
+void CollectParams(const Seq& seq, std::vector<int>& order) {
+  for (const auto& n : seq) {
+    if (n.k == K::Param) order.push_back(n.param);
+    if (!n.kids.empty()) CollectParams(n.kids, order);
+  }
+}
+
+// Splits a sequence at its commas.
+std::vector<Seq> SplitCommas(const Seq& seq) {
+  std::vector<Seq> parts(1);
+  for (const auto& n : seq) {
+    if (n.k == K::Comma)
+      parts.emplace_back();
+    else
+      parts.back().push_back(n);
+  }
+  return parts;
+}
+
+Seq JoinCommas(const std::vector<Seq>& parts) {
+  Seq out;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i) out.push_back(MakeComma());
+    for (const auto& n : parts[i]) out.push_back(n);
+  }
+  return out;
+}
+
+// ---- the rewriter -------------------------------------------------------------------------
+
+const std::initializer_list<std::wstring_view> kKeywords = {
+    L"SELECT", L"FROM",   L"WHERE",      L"AND",   L"OR",        L"NOT",     L"AS",      L"ON",     L"JOIN",
+    L"INNER",  L"LEFT",   L"RIGHT",      L"OUTER", L"CROSS",     L"FULL",    L"GROUP",   L"ORDER",  L"BY",
+    L"HAVING", L"UNION",  L"ALL",        L"DISTINCT", L"TOP",    L"INTO",    L"VALUES",  L"SET",    L"UPDATE",
+    L"DELETE", L"INSERT", L"LIMIT",      L"OFFSET", L"IS",       L"IN",      L"LIKE",    L"BETWEEN", L"ESCAPE",
+    L"EXISTS", L"THEN",   L"ELSE",       L"WHEN",  L"END",       L"CASE",    L"ASC",     L"DESC",   L"WITH",
+    L"CREATE", L"TABLE",  L"DROP",       L"ALTER", L"INDEX",     L"ADD",     L"PRIMARY", L"KEY",    L"REFERENCES",
+    L"DEFAULT", L"CHECK", L"CONSTRAINT", L"UNIQUE", L"COLLATE",  L"EXCEPT",  L"INTERSECT", L"GLOB", L"OUTPUT",
+    L"PERCENT", L"TIES",  L"OVER",       L"PARTITION"};
+
+bool IsKeyword(const Node& n) { return IsWordIn(n, kKeywords); }
+
+bool IsTextType(const Node& n) {
+  return IsWordIn(n, {L"char", L"varchar", L"nchar", L"nvarchar", L"text", L"ntext", L"sysname"});
+}
+bool IsDateType(const Node& n) {
+  return IsWordIn(n, {L"datetime", L"smalldatetime", L"date", L"datetime2", L"time"});
+}
+
+class Rewriter {
+ public:
+  std::vector<RewrittenSql::Output> outputs;
+
+  void Process(Seq& v, bool top) {
+    BuildCase(v);
+    for (auto& n : v)
+      if (n.k == K::Group || n.k == K::Case) Process(n.kids, false);
+    LocalRewrites(v);
+    SelectRewrites(v);
+    AdditiveChains(v);
+    if (top) Statements(v);
+  }
+
+ private:
+  void BuildCase(Seq& v) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (!IsWord(v[i], L"CASE")) continue;
+      int depth = 0;
+      std::size_t end = v.size();
+      for (std::size_t j = i + 1; j < v.size(); ++j) {
+        if (IsWord(v[j], L"CASE")) ++depth;
+        if (IsWord(v[j], L"END")) {
+          if (depth == 0) {
+            end = j;
+            break;
+          }
+          --depth;
+        }
+      }
+      if (end == v.size()) return;  // unbalanced: leave it to the database to report
+      Node c;
+      c.k = K::Case;
+      c.sp = v[i].sp;
+      c.kids.assign(std::make_move_iterator(v.begin() + static_cast<long>(i) + 1),
+                    std::make_move_iterator(v.begin() + static_cast<long>(end)));
+      v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(end) + 1);
+      v.insert(v.begin() + static_cast<long>(i), std::move(c));
+    }
+  }
+
+  static bool IsHintGroup(const Node& g) {
+    if (g.k != K::Group || g.kids.empty()) return false;
+    for (const auto& k : g.kids) {
+      if (k.k == K::Comma) continue;
+      if (!IsWordIn(k, {L"NOLOCK", L"READUNCOMMITTED", L"ROWLOCK", L"UPDLOCK", L"HOLDLOCK", L"READPAST", L"TABLOCK",
+                        L"TABLOCKX", L"PAGLOCK", L"XLOCK", L"NOWAIT", L"READCOMMITTED", L"SERIALIZABLE",
+                        L"REPEATABLEREAD"}))
+        return false;
+    }
+    return true;
+  }
+
+  void LocalRewrites(Seq& v) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      Node& n = v[i];
+      bool call = i + 1 < v.size() && v[i + 1].k == K::Group;
+      if (n.k == K::Word && (EqNoCase(n.t, L"@@IDENTITY") || EqNoCase(n.t, L"@@ROWCOUNT"))) {
+        n.t = EqNoCase(n.t, L"@@IDENTITY") ? L"last_insert_rowid" : L"changes";
+        v.insert(v.begin() + static_cast<long>(i) + 1, MakeGroup({}));
+        continue;
+      }
+      if (n.k == K::Word && call) {
+        if (EqNoCase(n.t, L"SCOPE_IDENTITY")) {
+          n.t = L"last_insert_rowid";
+        } else if (EqNoCase(n.t, L"ISNULL")) {
+          n.t = L"IFNULL";
+        } else if (EqNoCase(n.t, L"LEFT") || EqNoCase(n.t, L"RIGHT")) {
+          n.t = EqNoCase(n.t, L"LEFT") ? L"VX_LEFT" : L"VX_RIGHT";
+        } else if (EqNoCase(n.t, L"CONVERT")) {
+          Convert(n, v[i + 1]);
+        } else if (EqNoCase(n.t, L"CAST")) {
+          CastDate(n, v[i + 1]);
+        } else if (IsWordIn(n, {L"DATEADD", L"DATEDIFF", L"DATEPART", L"DATENAME"})) {
+          auto& kids = v[i + 1].kids;
+          if (!kids.empty() && kids[0].k == K::Word && (kids.size() == 1 || kids[1].k == K::Comma)) {
+            kids[0].k = K::Str;
+            kids[0].t = L"'" + kids[0].t + L"'";
+          }
+        } else if (IsWord(n, L"WITH") && IsHintGroup(v[i + 1])) {
+          v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 2);
+          --i;
+          continue;
+        } else if (!IsKeyword(n) && IsHintGroup(v[i + 1])) {
+          v.erase(v.begin() + static_cast<long>(i) + 1);  // FROM t (NOLOCK)
+          continue;
+        }
+      }
+      if ((IsWord(n, L"dbo") || (n.k == K::QIdent && EqNoCase(n.t, L"[dbo]"))) && i + 1 < v.size() &&
+          v[i + 1].k == K::Dot && (i == 0 || v[i - 1].k != K::Dot)) {
+        bool sp = n.sp;
+        v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 2);
+        if (i < v.size()) v[i].sp = sp;
+        --i;
+        continue;
+      }
+      if (IsWordIn(n, {L"CLUSTERED", L"NONCLUSTERED"})) {
+        v.erase(v.begin() + static_cast<long>(i));
+        --i;
+      }
+    }
+  }
+
+  // CONVERT(type, expr[, style]).
+  void Convert(Node& fn, Node& group) {
+    auto parts = SplitCommas(group.kids);
+    if (parts.size() < 2 || parts[0].empty()) return;
+    Seq type = parts[0];
+    Seq expr = parts[1];
+    if (!expr.empty()) expr[0].sp = false;
+    if (IsDateType(type[0])) {
+      fn.t = L"VX_DATETIME";
+      group.kids = expr;
+      return;
+    }
+    if (parts.size() >= 3 && IsTextType(type[0])) {
+      fn.t = L"VX_CONVERT";
+      parts.erase(parts.begin());
+      if (!parts[0].empty()) parts[0][0].sp = false;
+      group.kids = JoinCommas(parts);
+      return;
+    }
+    fn.t = L"CAST";
+    Seq kids = expr;
+    kids.push_back(MakeWord(L"AS"));
+    type[0].sp = true;
+    if (IsWordIn(type[0], {L"money", L"smallmoney", L"decimal", L"numeric", L"float", L"real"})) {
+      kids.push_back(MakeWord(L"REAL"));
+    } else if (IsWordIn(type[0], {L"int", L"bigint", L"smallint", L"tinyint", L"bit"})) {
+      kids.push_back(MakeWord(L"INTEGER"));
+    } else {
+      for (auto& t : type) kids.push_back(t);
+    }
+    group.kids = std::move(kids);
+  }
+
+  // CAST(x AS datetime) keeps the stored date text instead of a numeric cast.
+  void CastDate(Node& fn, Node& group) {
+    auto& k = group.kids;
+    for (std::size_t j = 0; j < k.size(); ++j) {
+      if (IsWord(k[j], L"AS") && j + 1 < k.size() && IsDateType(k[j + 1])) {
+        fn.t = L"VX_DATETIME";
+        k.erase(k.begin() + static_cast<long>(j), k.end());
+        return;
+      }
+    }
+  }
+
+  static bool EndsSelectList(const Node& n) {
+    return n.k == K::Semi ||
+           IsWordIn(n, {L"FROM", L"INTO", L"WHERE", L"GROUP", L"ORDER", L"HAVING", L"UNION", L"EXCEPT", L"INTERSECT"});
+  }
+
+  void SelectRewrites(Seq& v) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (!IsWord(v[i], L"SELECT")) continue;
+      std::size_t j = i + 1;
+      if (j < v.size() && IsWordIn(v[j], {L"DISTINCT", L"ALL"})) ++j;
+      if (j + 1 < v.size() && IsWord(v[j], L"TOP") &&
+          (v[j + 1].k == K::Num || v[j + 1].k == K::Group || v[j + 1].k == K::Param) &&
+          !(j + 2 < v.size() && IsWordIn(v[j + 2], {L"PERCENT", L"WITH"}))) {
+        Node limit = v[j + 1];
+        limit.sp = true;
+        v.erase(v.begin() + static_cast<long>(j), v.begin() + static_cast<long>(j) + 2);
+        if (j < v.size()) v[j].sp = true;
+        std::size_t end = j;
+        while (end < v.size() && v[end].k != K::Semi) ++end;
+        v.insert(v.begin() + static_cast<long>(end), {MakeWord(L"LIMIT"), limit});
+      }
+      // The select list: `alias = expr` items and `?=` output markers.
+      int column = 0;
+      std::size_t itemStart = j;
+      for (std::size_t p = j; p <= v.size(); ++p) {
+        bool atEnd = p == v.size() || EndsSelectList(v[p]);
+        if (!atEnd && v[p].k != K::Comma) continue;
+        std::size_t itemEnd = p;
+        if (itemEnd >= itemStart + 3 && IsOp(v[itemStart + 1], L"=")) {
+          Node& head = v[itemStart];
+          if (head.k == K::Param) {
+            outputs.push_back({head.param, column});
+            bool sp = head.sp;
+            v.erase(v.begin() + static_cast<long>(itemStart), v.begin() + static_cast<long>(itemStart) + 2);
+            v[itemStart].sp = sp;
+            p -= 2;
+          } else if ((head.k == K::Word && !IsKeyword(head)) || head.k == K::QIdent || head.k == K::Str) {
+            Node alias = head;
+            alias.sp = true;
+            bool sp = head.sp;
+            v.erase(v.begin() + static_cast<long>(itemStart), v.begin() + static_cast<long>(itemStart) + 2);
+            v[itemStart].sp = sp;
+            p -= 2;
+            v.insert(v.begin() + static_cast<long>(p), {MakeWord(L"AS"), alias});
+            p += 2;
+          }
+        }
+        if (atEnd) break;
+        ++column;
+        itemStart = p + 1;
+      }
+    }
+  }
+
+  static bool IsOperandEnd(const Node& n) {
+    switch (n.k) {
+      case K::QIdent:
+      case K::Str:
+      case K::Num:
+      case K::Param:
+      case K::Group:
+      case K::Case:
+        return true;
+      case K::Word:
+        return !IsKeyword(n) || IsWord(n, L"NULL");
+      default:
+        return false;
+    }
+  }
+
+  static bool IsChainPart(const Node& n) {
+    switch (n.k) {
+      case K::Word:
+        return !IsKeyword(n);
+      case K::QIdent:
+      case K::Str:
+      case K::Num:
+      case K::Param:
+      case K::Group:
+      case K::Case:
+      case K::Dot:
+        return true;
+      case K::Op:
+        return n.t == L"+" || n.t == L"-" || n.t == L"*" || n.t == L"/" || n.t == L"%" || n.t == L"||" ||
+               n.t == L"&" || n.t == L"|" || n.t == L"^" || n.t == L"~";
+      default:
+        return false;
+    }
+  }
+
+  // Every `a + b` at this level becomes VX_ADD(a, b), left to right, with `-` kept in place.
+  void AdditiveChains(Seq& v) {
+    std::size_t i = 0;
+    while (i < v.size()) {
+      if (!IsChainPart(v[i])) {
+        ++i;
+        continue;
+      }
+      std::size_t end = i;
+      while (end < v.size() && IsChainPart(v[end])) ++end;
+      std::vector<std::size_t> ops;  // binary + and - positions
+      bool anyPlus = false;
+      for (std::size_t p = i + 1; p < end; ++p) {
+        if ((IsOp(v[p], L"+") || IsOp(v[p], L"-")) && IsOperandEnd(v[p - 1]) && p + 1 < end) {
+          ops.push_back(p);
+          anyPlus = anyPlus || IsOp(v[p], L"+");
+        }
+      }
+      if (!anyPlus) {
+        i = end;
+        continue;
+      }
+      Seq result(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(ops[0]));
+      bool firstSp = result.empty() ? false : result[0].sp;
+      if (!result.empty()) result[0].sp = false;
+      for (std::size_t k = 0; k < ops.size(); ++k) {
+        std::size_t termEnd = k + 1 < ops.size() ? ops[k + 1] : end;
+        Seq term(v.begin() + static_cast<long>(ops[k]) + 1, v.begin() + static_cast<long>(termEnd));
+        if (IsOp(v[ops[k]], L"+")) {
+          if (!term.empty()) term[0].sp = true;
+          Seq args = std::move(result);
+          args.push_back(MakeComma());
+          for (auto& t : term) args.push_back(std::move(t));
+          result.clear();
+          result.push_back(MakeWord(L"VX_ADD", false));
+          result.push_back(MakeGroup(std::move(args)));
+        } else {
+          result.push_back(v[ops[k]]);
+          for (auto& t : term) result.push_back(std::move(t));
+        }
+      }
+      result[0].sp = firstSp;
+      v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(end));
+      v.insert(v.begin() + static_cast<long>(i), result.begin(), result.end());
+      i += result.size();
+    }
+  }
+
+  void Statements(Seq& v) {
+    std::size_t start = 0;
+    while (start < v.size()) {
+      std::size_t end = start;
+      while (end < v.size() && v[end].k != K::Semi) ++end;
+      std::size_t count = end - start;
+      Node* first = count ? &v[start] : nullptr;
+      if (first && IsWord(*first, L"SET") && count >= 2 &&
+          IsWordIn(v[start + 1], {L"NOCOUNT", L"ANSI_NULLS", L"ANSI_WARNINGS", L"ANSI_PADDING", L"QUOTED_IDENTIFIER",
+                                  L"ARITHABORT", L"XACT_ABORT", L"DATEFORMAT", L"LANGUAGE", L"TRANSACTION",
+                                  L"CONCAT_NULL_YIELDS_NULL", L"LOCK_TIMEOUT", L"DEADLOCK_PRIORITY"})) {
+        v.erase(v.begin() + static_cast<long>(start), v.begin() + static_cast<long>(end));
+        end = start;
+      } else if (first && IsWordIn(*first, {L"BEGIN", L"COMMIT", L"ROLLBACK"}) && count >= 2 &&
+                 IsWordIn(v[start + 1], {L"TRAN", L"TRANSACTION", L"WORK"})) {
+        v.erase(v.begin() + static_cast<long>(start) + 1, v.begin() + static_cast<long>(end));
+        end = start + 1;
+      } else if (first && IsWord(*first, L"CREATE") && count >= 3 && IsWord(v[start + 1], L"TABLE")) {
+        for (std::size_t p = start + 2; p < end; ++p) {
+          if (v[p].k == K::Group) {
+            CreateTable(v[p].kids);
+            // SQL Server's file-group clause after the column list.
+            if (p + 2 < end + 0 && IsWord(v[p + 1], L"ON")) {
+              v.erase(v.begin() + static_cast<long>(p) + 1, v.begin() + static_cast<long>(p) + 3);
+              end -= 2;
+            }
+            break;
+          }
+        }
+      } else if (first && IsWord(*first, L"ALTER") && count >= 5 && IsWord(v[start + 1], L"TABLE")) {
+        for (std::size_t p = start + 2; p + 1 < end; ++p) {
+          if (IsWord(v[p], L"ADD")) {
+            std::size_t colStart = p + 1;
+            if (IsWord(v[colStart], L"COLUMN")) ++colStart;
+            Seq def(v.begin() + static_cast<long>(colStart), v.begin() + static_cast<long>(end));
+            std::wstring unused;
+            ColumnDef(def, unused);
+            v.erase(v.begin() + static_cast<long>(colStart), v.begin() + static_cast<long>(end));
+            v.insert(v.begin() + static_cast<long>(colStart), def.begin(), def.end());
+            end = colStart + def.size();
+            break;
+          }
+        }
+      }
+      start = end + 1;
+    }
+  }
+
+  // Returns the identity column's name in `identity` when the definition has IDENTITY.
+  void ColumnDef(Seq& def, std::wstring& identity) {
+    if (def.size() < 2) return;
+    std::size_t typePos = 1;
+    std::size_t afterType = typePos + 1;
+    if (afterType < def.size() && def[afterType].k == K::Group) ++afterType;
+    bool isText = IsTextType(def[typePos]);
+    bool hasIdentity = false, hasPk = false;
+    for (std::size_t p = afterType; p < def.size(); ++p) {
+      if (IsWord(def[p], L"IDENTITY")) {
+        hasIdentity = true;
+        std::size_t n = (p + 1 < def.size() && def[p + 1].k == K::Group) ? 2 : 1;
+        def.erase(def.begin() + static_cast<long>(p), def.begin() + static_cast<long>(p + n));
+        --p;
+      } else if (IsWord(def[p], L"PRIMARY") && p + 1 < def.size() && IsWord(def[p + 1], L"KEY")) {
+        hasPk = true;
+      } else if (IsWord(def[p], L"COLLATE") && p + 1 < def.size()) {
+        bool cs = def[p + 1].t.find(L"_CS") != std::wstring::npos || def[p + 1].t.find(L"_BIN") != std::wstring::npos;
+        def[p + 1] = MakeWord(cs ? L"BINARY" : std::wstring(L"VXNOCASE"));
+        isText = false;  // collation given
+      }
+    }
+    if (hasIdentity) {
+      identity = def[0].t;
+      // INTEGER PRIMARY KEY AUTOINCREMENT numbers the rows as IDENTITY(1,1) does.
+      if (hasPk) {
+        for (std::size_t p = afterType; p + 1 < def.size(); ++p) {
+          if (IsWord(def[p], L"PRIMARY") && IsWord(def[p + 1], L"KEY")) {
+            def.erase(def.begin() + static_cast<long>(p), def.begin() + static_cast<long>(p) + 2);
+            break;
+          }
+        }
+      }
+      def.erase(def.begin() + static_cast<long>(typePos), def.begin() + static_cast<long>(afterType));
+      def.insert(def.begin() + static_cast<long>(typePos),
+                 {MakeWord(L"INTEGER"), MakeWord(L"PRIMARY"), MakeWord(L"KEY"), MakeWord(L"AUTOINCREMENT")});
+      return;
+    }
+    if (isText) def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXNOCASE")});
+  }
+
+  void CreateTable(Seq& kids) {
+    auto defs = SplitCommas(kids);
+    std::wstring identity;
+    for (auto& def : defs) {
+      if (def.empty() || IsWordIn(def[0], {L"CONSTRAINT", L"PRIMARY", L"UNIQUE", L"FOREIGN", L"CHECK", L"INDEX"}))
+        continue;
+      ColumnDef(def, identity);
+    }
+    if (!identity.empty()) {
+      // A table-level primary key on the identity column is already inline; on other
+      // columns it becomes a unique constraint (SQLite allows one primary key).
+      for (auto it = defs.begin(); it != defs.end();) {
+        auto& def = *it;
+        std::size_t p = 0;
+        if (!def.empty() && IsWord(def[0], L"CONSTRAINT")) p = 2;
+        if (p + 2 < def.size() + 1 && p + 1 < def.size() && IsWord(def[p], L"PRIMARY") && IsWord(def[p + 1], L"KEY")) {
+          const Node* cols = p + 2 < def.size() ? &def[p + 2] : nullptr;
+          bool onIdentity = cols && cols->k == K::Group && cols->kids.size() == 1 &&
+                            EqNoCase(cols->kids[0].t, identity);
+          if (onIdentity) {
+            it = defs.erase(it);
+            continue;
+          }
+          def[p] = MakeWord(L"UNIQUE");
+          def.erase(def.begin() + static_cast<long>(p) + 1);
+        }
+        ++it;
+      }
+    }
+    kids = JoinCommas(defs);
+    if (!kids.empty()) kids[0].sp = false;
+  }
+};
+
+}  // namespace
+
+RewrittenSql RewriteSql(std::wstring_view sql) {
+  Tokenizer tok{sql};
+  bool closed = false;
+  Seq seq = tok.Read(false, closed);
+  Rewriter rw;
+  rw.Process(seq, true);
+  std::wstring text;
+  text.reserve(sql.size() + 16);
+  Write(seq, text);
+  RewrittenSql out;
+  out.sql = ToUtf8(text);
+  CollectParams(seq, out.paramOrder);
+  out.outputs = std::move(rw.outputs);
+  out.paramCount = tok.params;
+  return out;
+}
+
+}  // namespace platform::ado

@@ -1,0 +1,44 @@
+#pragma once
+// Token-level rewriting of SQL Server's dialect into SQL that SQLite runs with the same
+// meaning. String literals, quoted and bracketed identifiers and comments are never looked
+// into. What is rewritten:
+//   a + b               -> VX_ADD(a, b): concatenates two texts, adds numbers otherwise
+//   ISNULL(a, b)        -> IFNULL(a, b)
+//   CONVERT(t, x[, s])  -> CAST(x AS t), dates through VX_DATETIME, styled text VX_CONVERT
+//   CAST(x AS datetime) -> VX_DATETIME(x)
+//   SELECT TOP n / TOP (n) ...  -> ... LIMIT n
+//   SELECT alias = expr -> SELECT expr AS alias;  SELECT ?=expr marks an output parameter
+//   N'...'              -> '...'
+//   @@IDENTITY, SCOPE_IDENTITY() -> last_insert_rowid()
+//   DATEADD/DATEDIFF/DATEPART/DATENAME(part, ...) -> the part quoted as text
+//   LEFT(s, n), RIGHT(s, n) -> VX_LEFT, VX_RIGHT (LEFT is a join keyword in SQLite)
+//   WITH (NOLOCK) and other table hints, dbo. prefixes -> dropped
+//   SET NOCOUNT ... -> dropped; BEGIN/COMMIT/ROLLBACK TRAN[SACTION] -> BEGIN/COMMIT/ROLLBACK
+//   CREATE TABLE: IDENTITY(1,1) -> INTEGER PRIMARY KEY AUTOINCREMENT; text columns get
+//   COLLATE VXNOCASE (case-insensitive, Polish-aware, trailing blanks ignored);
+//   CLUSTERED / NONCLUSTERED dropped.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::ado {
+
+struct RewrittenSql {
+  std::string sql;  // UTF-8
+  // For each `?` left in `sql`, in order, the 0-based index of the caller's parameter.
+  std::vector<int> paramOrder;
+  // `SELECT ?=expr`: the caller's parameter `param` receives column `column` of the first row.
+  struct Output {
+    int param;
+    int column;
+  };
+  std::vector<Output> outputs;
+  int paramCount = 0;  // number of `?` markers in the original text
+};
+
+RewrittenSql RewriteSql(std::wstring_view sql);
+
+// The collation name given to text columns.
+inline constexpr const char* kNoCaseCollation = "VXNOCASE";
+
+}  // namespace platform::ado

@@ -1,0 +1,221 @@
+// The SQLite connection: each dialect construct run on a real database, value types, errors.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/ado/ado_enums.h"
+#include "platform/ado/database.h"
+#include "platform/ado/text.h"
+
+using namespace platform::ado;
+
+namespace {
+
+class DbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vx_ado_db_XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    db_ = Database::Open(dir_ + "/t.db");
+    db_->Execute(
+        L"CREATE TABLE item (id int IDENTITY(1,1) PRIMARY KEY, name nvarchar(20) NOT NULL, qty int NULL, "
+        L"price money NULL, added datetime NULL, active bit NULL, note ntext NULL)");
+  }
+  void TearDown() override {
+    db_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+  Value One(const wchar_t* sql, std::vector<Value> params = {}) {
+    auto r = db_->Execute(sql, params);
+    EXPECT_TRUE(r.hasRows);
+    EXPECT_FALSE(r.result.rows.empty()) << FromUtf8(RewriteSql(sql).sql).c_str();
+    return r.result.rows.empty() ? Value() : r.result.rows[0][0];
+  }
+  std::string dir_;
+  std::shared_ptr<Database> db_;
+};
+
+}  // namespace
+
+TEST_F(DbTest, ConcatenationAndAdditionFollowTheServerRule) {
+  db_->Execute(L"INSERT INTO item (name, qty) VALUES (N'Stamp', 3)");
+  EXPECT_EQ(One(L"SELECT name + '!' FROM item").s, L"Stamp!");
+  EXPECT_EQ(One(L"SELECT 'a' + 'b' + 'c'").s, L"abc");
+  EXPECT_EQ(One(L"SELECT qty + 2 * 3 FROM item").i, 9);
+  EXPECT_EQ(One(L"SELECT '5' + 3").i, 8);
+  EXPECT_TRUE(One(L"SELECT name + NULL FROM item").IsNull());
+  EXPECT_THROW(
+      {
+        try {
+          db_->Execute(L"SELECT 'abc' + 1");
+        } catch (const DbException& e) {
+          EXPECT_EQ(e.error.hr, DB_E_ERRORSINCOMMAND);
+          throw;
+        }
+      },
+      DbException);
+}
+
+TEST_F(DbTest, TextComparisonsIgnoreCaseTrailingBlanksAndKnowPolishLetters) {
+  db_->Execute(L"INSERT INTO item (name) VALUES (N'Żółw'), (N'ąbc'), (N'bcd'), (N'Abc'), (N'stamp')");
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE name = 'STAMP'").i, 1);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE name = 'stamp  '").i, 1);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE name = N'ŻÓŁW'").i, 1);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE name LIKE N'ż%'").i, 1);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE name LIKE '[a-b]%'").i, 3);
+  auto r = db_->Execute(L"SELECT name FROM item ORDER BY name");
+  std::vector<std::wstring> names;
+  for (auto& row : r.result.rows) names.push_back(row[0].s);
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"Abc", L"ąbc", L"bcd", L"stamp", L"Żółw"}));
+  EXPECT_EQ(One(L"SELECT UPPER(N'zażółć')").s, L"ZAŻÓŁĆ");
+}
+
+TEST_F(DbTest, IdentityTopIsnullConvertAndOutputMarker) {
+  for (int i = 0; i < 5; ++i) db_->Execute(L"INSERT INTO item (name, qty) VALUES (?, ?)", {Value::Text(L"n"), Value::Null()});
+  EXPECT_EQ(One(L"SELECT @@IDENTITY").i, 5);
+  EXPECT_EQ(One(L"SELECT SCOPE_IDENTITY()").i, 5);
+  auto top = db_->Execute(L"SELECT TOP 2 id FROM item ORDER BY id DESC");
+  ASSERT_EQ(top.result.rows.size(), 2u);
+  EXPECT_EQ(top.result.rows[0][0].i, 5);
+  EXPECT_EQ(One(L"SELECT ISNULL(qty, 7) FROM item").i, 7);
+  Value count = One(L"SELECT CONVERT(int, COUNT(*)) FROM item");
+  EXPECT_EQ(count.kind, VKind::I4);
+  EXPECT_EQ(count.i, 5);
+  auto out = db_->Execute(L"SELECT ?=CONVERT( int, COUNT(*)) FROM item WHERE id > ?", {Value::Null(), Value::Int(VKind::I4, 3)});
+  ASSERT_EQ(out.outputs.size(), 1u);
+  EXPECT_EQ(out.outputs[0].first, 0);
+  EXPECT_EQ(out.outputs[0].second.i, 2);
+}
+
+TEST_F(DbTest, DatesStoreAsSortableTextAndDateFunctionsWork) {
+  db_->Execute(L"INSERT INTO item (name, added) VALUES ('a', '2024-01-31 10:00:00'), ('b', GETDATE())");
+  Value d = One(L"SELECT added FROM item WHERE name = 'a'");
+  ASSERT_EQ(d.kind, VKind::Date);
+  EXPECT_EQ(DateTextFromOle(d.d), "2024-01-31 10:00:00");
+  EXPECT_EQ(One(L"SELECT CONVERT(varchar(20), DATEADD(month, 1, added), 120) FROM item WHERE name='a'").s,
+            L"2024-02-29 10:00:00");
+  EXPECT_EQ(One(L"SELECT DATEDIFF(day, '2024-01-31', '2024-03-01')").i, 30);
+  EXPECT_EQ(One(L"SELECT DATEPART(hour, added) FROM item WHERE name='a'").i, 10);
+  EXPECT_EQ(One(L"SELECT YEAR(added) * 100 + MONTH(added) FROM item WHERE name='a'").i, 202401);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE added > '2024-01-31' AND added < DATEADD(day, 1, GETDATE())").i, 2);
+  EXPECT_EQ(One(L"SELECT name FROM item ORDER BY added DESC").s, L"b");
+  EXPECT_EQ(One(L"SELECT LEN('ab  '), CHARINDEX('C', 'abcabc', 4)").i, 2);
+}
+
+TEST_F(DbTest, DeclaredTypesDecideTheValueKinds) {
+  db_->Execute(L"INSERT INTO item (name, qty, price, added, active, note) VALUES ('x', 2, 12.5, '2020-05-06', 1, 'long')");
+  auto r = db_->Execute(L"SELECT id, name, qty, price, added, active, note, qty * 1.5 FROM item");
+  const auto& c = r.result.columns;
+  ASSERT_EQ(c.size(), 8u);
+  EXPECT_EQ(c[0].type, adInteger);
+  EXPECT_TRUE(c[0].key);
+  EXPECT_TRUE(c[0].autoIncrement);
+  EXPECT_EQ(c[1].type, adVarWChar);
+  EXPECT_EQ(c[1].size, 20);
+  EXPECT_EQ(c[1].attributes & adFldIsNullable, 0);
+  EXPECT_EQ(c[3].type, adCurrency);
+  EXPECT_EQ(c[4].type, adDBTimeStamp);
+  EXPECT_EQ(c[5].type, adBoolean);
+  EXPECT_EQ(c[6].type, adLongVarWChar);
+  EXPECT_EQ(c[7].type, adDouble);
+  const auto& row = r.result.rows[0];
+  EXPECT_EQ(row[2].kind, VKind::I4);
+  EXPECT_EQ(row[3].kind, VKind::Cy);
+  EXPECT_EQ(row[3].i, 125000);
+  EXPECT_EQ(row[4].kind, VKind::Date);
+  EXPECT_EQ(row[5].kind, VKind::Bool);
+  EXPECT_EQ(row[5].i, 1);
+  EXPECT_EQ(row[7].d, 3.0);
+}
+
+TEST_F(DbTest, FailuresAreToldApart) {
+  auto hrOf = [&](const wchar_t* sql) {
+    try {
+      db_->Execute(sql);
+    } catch (const DbException& e) {
+      return e.error.hr;
+    }
+    return S_OK;
+  };
+  db_->Execute(L"CREATE TABLE kd_blokada (obid int, obextra int, obtype int, workstation varchar(15), "
+               L"username varchar(50), CONSTRAINT PK_b PRIMARY KEY (obtype, obid, obextra))");
+  EXPECT_EQ(hrOf(L"INSERT INTO kd_blokada VALUES (1, 0, 726, 'ws', 'u')"), S_OK);
+  EXPECT_EQ(hrOf(L"INSERT INTO kd_blokada VALUES (1, 0, 726, 'ws2', 'u2')"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(hrOf(L"SELEC 1"), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(hrOf(L"SELECT * FROM missing_table"), DB_E_NOTABLE);
+  EXPECT_EQ(hrOf(L"INSERT INTO item (name) VALUES (NULL)"), DB_E_ERRORSINCOMMAND);
+  try {
+    db_->Execute(L"INSERT INTO kd_blokada VALUES (1, 0, 726, 'ws2', 'u2')");
+  } catch (const DbException& e) {
+    EXPECT_EQ(e.error.sqlState, L"23000");
+    EXPECT_NE(e.error.description.find(L"UNIQUE"), std::wstring::npos);
+  }
+}
+
+TEST_F(DbTest, TransactionsNestAndRollBack) {
+  db_->Begin();
+  db_->Execute(L"INSERT INTO item (name) VALUES ('a')");
+  db_->Begin();
+  db_->Execute(L"INSERT INTO item (name) VALUES ('b')");
+  db_->Rollback();
+  db_->Commit();
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item").i, 1);
+  EXPECT_THROW(db_->Commit(), DbException);
+  db_->Execute(L"BEGIN TRAN; INSERT INTO item (name) VALUES ('c'); ROLLBACK TRAN");
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item").i, 1);
+}
+
+TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
+  char tmpl[] = "/tmp/vx_ado_busy_XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::string path = dir + "/s.db";
+  Database::Open(path)->Execute(L"CREATE TABLE t (n int)");
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  // The child is forked before this process opens the file again: an SQLite connection must
+  // not be carried across fork.
+  pid_t child = fork();
+  if (child == 0) {
+    char c = 0;
+    close(go[1]);
+    if (read(go[0], &c, 1) != 1) _exit(3);
+    int code = 1;
+    try {
+      auto b = Database::Open(path, 5000);
+      b->Execute(L"INSERT INTO t VALUES (2)");  // waits for the parent's transaction
+      code = 0;
+    } catch (...) {
+    }
+    _exit(code);
+  }
+  close(go[0]);
+  {
+    auto a = Database::Open(path);
+    a->Begin();
+    a->Execute(L"INSERT INTO t VALUES (1)");
+    ASSERT_EQ(write(go[1], "x", 1), 1);
+    usleep(300 * 1000);
+    EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 1);
+    a->Commit();
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(go[1]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 2);
+    // With a short timeout a held write lock is reported as a timeout, not as success.
+    a->Begin();
+    auto c = Database::Open(path, 50);
+    try {
+      c->Execute(L"INSERT INTO t VALUES (3)");
+      ADD_FAILURE() << "insert succeeded under a held lock";
+    } catch (const DbException& e) {
+      EXPECT_EQ(e.error.hr, DB_E_ABORTLIMITREACHED);
+    }
+    a->Rollback();
+  }
+  std::filesystem::remove_all(dir);
+}

@@ -1,0 +1,88 @@
+// The dialect rewriter as text: what each construct becomes, and what must stay untouched.
+#include <gtest/gtest.h>
+
+#include "platform/ado/sql_rewriter.h"
+
+using platform::ado::RewriteSql;
+
+namespace {
+std::string R(const wchar_t* sql) { return RewriteSql(sql).sql; }
+}  // namespace
+
+TEST(SqlRewriter, ConcatenationBecomesAddFunctionRespectingPrecedence) {
+  EXPECT_EQ(R(L"SELECT a + b FROM t"), "SELECT VX_ADD(a, b) FROM t");
+  EXPECT_EQ(R(L"SELECT a + b + c"), "SELECT VX_ADD(VX_ADD(a, b), c)");
+  EXPECT_EQ(R(L"SELECT a * 2 + b / 3"), "SELECT VX_ADD(a * 2, b / 3)");
+  EXPECT_EQ(R(L"SELECT a - b + c"), "SELECT VX_ADD(a - b, c)");
+  EXPECT_EQ(R(L"SELECT a - b"), "SELECT a - b");
+  EXPECT_EQ(R(L"SELECT -a + 1"), "SELECT VX_ADD(-a, 1)");
+  EXPECT_EQ(R(L"SELECT x FROM t WHERE n = f(a) + 'x' AND m > 1"),
+            "SELECT x FROM t WHERE n = VX_ADD(f(a), 'x') AND m > 1");
+  EXPECT_EQ(R(L"SELECT CASE WHEN a + 1 > 2 THEN 'p' + q ELSE '' END"),
+            "SELECT CASE WHEN VX_ADD(a, 1) > 2 THEN VX_ADD('p', q) ELSE '' END");
+  EXPECT_EQ(R(L"SELECT t.a + t.b AS s"), "SELECT VX_ADD(t.a, t.b) AS s");
+  EXPECT_EQ(R(L"SELECT (a + b) * 2"), "SELECT (VX_ADD(a, b)) * 2");
+}
+
+TEST(SqlRewriter, LiteralsCommentsAndIdentifiersAreNotRewritten) {
+  EXPECT_EQ(R(L"SELECT 'a + b', [x + y] FROM t -- top 5 + 1\n"), "SELECT 'a + b', [x + y] FROM t");
+  EXPECT_EQ(R(L"SELECT 'it''s ISNULL(' /* CONVERT(int, 1) */"), "SELECT 'it''s ISNULL('");
+  EXPECT_EQ(R(L"SELECT N'zażółć', N'x' + 'y'"), "SELECT 'zażółć', VX_ADD('x', 'y')");
+  EXPECT_EQ(R(L"SELECT \"TOP\" FROM t"), "SELECT \"TOP\" FROM t");
+}
+
+TEST(SqlRewriter, FunctionsAndConversions) {
+  EXPECT_EQ(R(L"SELECT ISNULL(qty, 0)"), "SELECT IFNULL(qty, 0)");
+  EXPECT_EQ(R(L"SELECT ?=CONVERT( int, COUNT(*)) FROM t"), "SELECT CAST(COUNT(*) AS INTEGER) FROM t");
+  EXPECT_EQ(R(L"SELECT CONVERT(varchar(10), d, 120)"), "SELECT VX_CONVERT(d, 120)");
+  EXPECT_EQ(R(L"SELECT CONVERT(datetime, '2020-01-02')"), "SELECT VX_DATETIME('2020-01-02')");
+  EXPECT_EQ(R(L"SELECT CAST(x AS datetime)"), "SELECT VX_DATETIME(x)");
+  EXPECT_EQ(R(L"SELECT CONVERT(money, p)"), "SELECT CAST(p AS REAL)");
+  EXPECT_EQ(R(L"SELECT DATEADD(day, 1, d), DATEDIFF(mm, a, b)"),
+            "SELECT DATEADD('day', 1, d), DATEDIFF('mm', a, b)");
+  EXPECT_EQ(R(L"SELECT @@IDENTITY, SCOPE_IDENTITY()"), "SELECT last_insert_rowid(), last_insert_rowid()");
+  EXPECT_EQ(R(L"SELECT LEFT(s, 2) FROM a LEFT JOIN b ON a.x = b.x"),
+            "SELECT VX_LEFT(s, 2) FROM a LEFT JOIN b ON a.x = b.x");
+}
+
+TEST(SqlRewriter, TopHintsAliasesAndStatements) {
+  EXPECT_EQ(R(L"SELECT TOP 5 a FROM t ORDER BY a"), "SELECT a FROM t ORDER BY a LIMIT 5");
+  EXPECT_EQ(R(L"SELECT DISTINCT TOP (2) a FROM t"), "SELECT DISTINCT a FROM t LIMIT (2)");
+  EXPECT_EQ(R(L"SELECT x FROM t WHERE id IN (SELECT TOP 1 id FROM u)"),
+            "SELECT x FROM t WHERE id IN (SELECT id FROM u LIMIT 1)");
+  EXPECT_EQ(R(L"SELECT a FROM t WITH (NOLOCK) JOIN u (NOLOCK) ON 1=1"), "SELECT a FROM t JOIN u ON 1=1");
+  EXPECT_EQ(R(L"SELECT total = a + b, c FROM dbo.t"), "SELECT VX_ADD(a, b) AS total, c FROM t");
+  EXPECT_EQ(R(L"SET NOCOUNT ON; SELECT 1"), "; SELECT 1");
+  EXPECT_EQ(R(L"BEGIN TRAN"), "BEGIN");
+  EXPECT_EQ(R(L"COMMIT TRANSACTION t1"), "COMMIT");
+}
+
+TEST(SqlRewriter, OutputMarkerAndParameterOrder) {
+  auto r = RewriteSql(L"SELECT ?=CONVERT( int, COUNT(*)) FROM t WHERE a = ? AND b = ?");
+  ASSERT_EQ(r.outputs.size(), 1u);
+  EXPECT_EQ(r.outputs[0].param, 0);
+  EXPECT_EQ(r.outputs[0].column, 0);
+  EXPECT_EQ(r.paramOrder, (std::vector<int>{1, 2}));
+  EXPECT_EQ(r.paramCount, 3);
+  auto top = RewriteSql(L"SELECT TOP (?) a FROM t WHERE b = ?");
+  EXPECT_EQ(top.paramOrder, (std::vector<int>{1, 0}));  // the limit moved to the end
+}
+
+TEST(SqlRewriter, CreateTableIdentityCollationAndKeys) {
+  EXPECT_EQ(R(L"CREATE TABLE t (id int IDENTITY(1,1) NOT NULL PRIMARY KEY CLUSTERED, name nvarchar(50) NULL, "
+              L"n int, code varchar(10) COLLATE Polish_CS_AS)"),
+            "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL, name nvarchar(50) COLLATE VXNOCASE "
+            "NULL, n int, code varchar(10) COLLATE BINARY)");
+  EXPECT_EQ(R(L"CREATE TABLE t (id int IDENTITY(1,1), v ntext, CONSTRAINT PK_t PRIMARY KEY (id)) ON [PRIMARY]"),
+            "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, v ntext COLLATE VXNOCASE)");
+  EXPECT_EQ(R(L"CREATE TABLE t (id int IDENTITY(1,1), k int, PRIMARY KEY (k))"),
+            "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, k int, UNIQUE (k))");
+  EXPECT_EQ(R(L"ALTER TABLE t ADD note nvarchar(20)"), "ALTER TABLE t ADD note nvarchar(20) COLLATE VXNOCASE");
+}
+
+TEST(SqlRewriter, MalformedTextPassesThroughWithoutCrashing) {
+  for (const wchar_t* bad : {L"SELECT (a + ", L"SELECT 'unterminated", L"SELECT [x", L")) + (", L"CASE WHEN",
+                             L"SELECT TOP", L"CONVERT()", L"SELECT ?=", L"CREATE TABLE t (", L""}) {
+    EXPECT_NO_THROW(RewriteSql(bad)) << bad;
+  }
+}

@@ -1,0 +1,359 @@
+#include "platform/ado/text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <sys/time.h>
+
+namespace platform::ado {
+
+std::string ToUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (wchar_t wc : text) {
+    auto c = static_cast<std::uint32_t>(wc);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      out.push_back(static_cast<wchar_t>(b));
+      ++i;
+      continue;
+    }
+    int len = (b >= 0xF0 && b < 0xF8) ? 4 : (b >= 0xE0) ? 3 : (b >= 0xC0) ? 2 : 0;
+    if (b >= 0xF8) len = 0;
+    std::uint32_t c = len == 4 ? (b & 0x07) : len == 3 ? (b & 0x0F) : (b & 0x1F);
+    bool ok = len != 0 && i + static_cast<std::size_t>(len) <= n;
+    for (int k = 1; ok && k < len; ++k) {
+      auto cb = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((cb & 0xC0) != 0x80) ok = false;
+      c = (c << 6) | (cb & 0x3F);
+    }
+    if (!ok) {  // malformed byte: keep it visible instead of dropping text
+      out.push_back(static_cast<wchar_t>(0xFFFD));
+      ++i;
+      continue;
+    }
+    out.push_back(static_cast<wchar_t>(c));
+    i += static_cast<std::size_t>(len);
+  }
+  return out;
+}
+
+wchar_t FoldUpper(wchar_t wc) {
+  auto c = static_cast<std::uint32_t>(wc);
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? static_cast<wchar_t>(c - 32) : wc;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<wchar_t>(c - 32);
+  if (c == 0xFF) return static_cast<wchar_t>(0x178);
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x131) return L'I';
+    if (c == 0x17F) return L'S';
+    bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (c == 0x138 || c == 0x149 || c == 0x130 || c == 0x178) return wc;
+    if (oddUpper) return (c % 2 == 0) ? static_cast<wchar_t>(c - 1) : wc;
+    return (c % 2 == 1) ? static_cast<wchar_t>(c - 1) : wc;
+  }
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<wchar_t>(c - 32);
+  if (c >= 0x430 && c <= 0x44F) return static_cast<wchar_t>(c - 32);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 80);
+  return wc;
+}
+
+wchar_t FoldLower(wchar_t wc) {
+  auto c = static_cast<std::uint32_t>(wc);
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<wchar_t>(c + 32) : wc;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<wchar_t>(c + 32);
+  if (c == 0x178) return static_cast<wchar_t>(0xFF);
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x130) return L'i';
+    if (c == 0x138 || c == 0x149 || c == 0x131 || c == 0x17F) return wc;
+    bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (oddUpper) return (c % 2 == 1) ? static_cast<wchar_t>(c + 1) : wc;
+    return (c % 2 == 0) ? static_cast<wchar_t>(c + 1) : wc;
+  }
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return static_cast<wchar_t>(c + 32);
+  if (c >= 0x410 && c <= 0x42F) return static_cast<wchar_t>(c + 32);
+  if (c >= 0x400 && c <= 0x40F) return static_cast<wchar_t>(c + 80);
+  return wc;
+}
+
+std::wstring ToUpper(std::wstring_view text) {
+  std::wstring out(text);
+  for (auto& c : out) c = FoldUpper(c);
+  return out;
+}
+
+std::wstring ToLower(std::wstring_view text) {
+  std::wstring out(text);
+  for (auto& c : out) c = FoldLower(c);
+  return out;
+}
+
+std::uint32_t CollationWeight(wchar_t wc) {
+  wchar_t u = FoldUpper(wc);
+  auto c = static_cast<std::uint32_t>(u);
+  if (c >= 'A' && c <= 'Z') return 0x1000 + (c - 'A') * 4;
+  switch (c) {
+    case 0x104: return 0x1000 + ('A' - 'A') * 4 + 1;  // Ą
+    case 0x106: return 0x1000 + ('C' - 'A') * 4 + 1;  // Ć
+    case 0x118: return 0x1000 + ('E' - 'A') * 4 + 1;  // Ę
+    case 0x141: return 0x1000 + ('L' - 'A') * 4 + 1;  // Ł
+    case 0x143: return 0x1000 + ('N' - 'A') * 4 + 1;  // Ń
+    case 0xD3: return 0x1000 + ('O' - 'A') * 4 + 1;   // Ó
+    case 0x15A: return 0x1000 + ('S' - 'A') * 4 + 1;  // Ś
+    case 0x179: return 0x1000 + ('Z' - 'A') * 4 + 1;  // Ź
+    case 0x17B: return 0x1000 + ('Z' - 'A') * 4 + 2;  // Ż
+    default: break;
+  }
+  if (c < 0x1000) return c;  // digits, punctuation and blanks sort before letters
+  return c + 0x2000;
+}
+
+namespace {
+template <class NextA, class NextB>
+int CompareWith(NextA nextA, NextB nextB) {
+  // nextX(out) yields the next character, false at the end. Trailing blanks are ignored:
+  // a run of blanks only counts when something other than a blank follows it.
+  for (;;) {
+    wchar_t ca = 0, cb = 0;
+    bool ha = nextA(ca), hb = nextB(cb);
+    if (!ha && !hb) return 0;
+    if (!ha) return cb == L' ' ? 0 : -1;  // caller strips trailing blanks; defensive
+    if (!hb) return ca == L' ' ? 0 : 1;
+    std::uint32_t wa = CollationWeight(ca), wb = CollationWeight(cb);
+    if (wa != wb) return wa < wb ? -1 : 1;
+  }
+}
+}  // namespace
+
+int CompareNoCase(std::wstring_view a, std::wstring_view b) {
+  while (!a.empty() && a.back() == L' ') a.remove_suffix(1);
+  while (!b.empty() && b.back() == L' ') b.remove_suffix(1);
+  std::size_t ia = 0, ib = 0;
+  return CompareWith(
+      [&](wchar_t& c) {
+        if (ia >= a.size()) return false;
+        c = a[ia++];
+        return true;
+      },
+      [&](wchar_t& c) {
+        if (ib >= b.size()) return false;
+        c = b[ib++];
+        return true;
+      });
+}
+
+namespace {
+bool NextUtf8(std::string_view s, std::size_t& i, wchar_t& out) {
+  if (i >= s.size()) return false;
+  auto b = static_cast<unsigned char>(s[i]);
+  if (b < 0x80) {
+    out = static_cast<wchar_t>(b);
+    ++i;
+    return true;
+  }
+  int len = (b >= 0xF0) ? 4 : (b >= 0xE0) ? 3 : (b >= 0xC0) ? 2 : 1;
+  std::uint32_t c = len == 4 ? (b & 0x07) : len == 3 ? (b & 0x0F) : len == 2 ? (b & 0x1F) : b;
+  std::size_t k = 1;
+  for (; k < static_cast<std::size_t>(len) && i + k < s.size(); ++k)
+    c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  i += k;
+  out = static_cast<wchar_t>(c);
+  return true;
+}
+}  // namespace
+
+int CompareNoCaseUtf8(std::string_view a, std::string_view b) {
+  while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
+  while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
+  std::size_t ia = 0, ib = 0;
+  return CompareWith([&](wchar_t& c) { return NextUtf8(a, ia, c); },
+                     [&](wchar_t& c) { return NextUtf8(b, ib, c); });
+}
+
+// ---- dates --------------------------------------------------------------------------------
+
+namespace {
+// Days from 1970-01-01 of a civil date (proleptic Gregorian).
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+void CivilFromDays(long long z, int& y, int& m, int& d) {
+  z += 719468;
+  const long long era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long long yy = static_cast<long long>(yoe) + era * 400;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yy + (m <= 2));
+}
+constexpr long long kOleEpochDays = -25569;  // 1899-12-30 counted from 1970-01-01
+
+bool ValidParts(const DateParts& p) {
+  static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (p.year < 100 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1) return false;
+  if (p.day > kDays[p.month - 1]) return false;
+  if (p.month == 2 && p.day == 29) {
+    bool leap = (p.year % 4 == 0 && p.year % 100 != 0) || p.year % 400 == 0;
+    if (!leap) return false;
+  }
+  return p.hour >= 0 && p.hour < 24 && p.minute >= 0 && p.minute < 60 && p.second >= 0 &&
+         p.second < 60 && p.millisecond >= 0 && p.millisecond < 1000;
+}
+}  // namespace
+
+std::optional<double> OleDateFromParts(const DateParts& p) {
+  if (!ValidParts(p)) return std::nullopt;
+  long long days = DaysFromCivil(p.year, static_cast<unsigned>(p.month), static_cast<unsigned>(p.day)) - kOleEpochDays;
+  double frac = (p.hour * 3600000.0 + p.minute * 60000.0 + p.second * 1000.0 + p.millisecond) / 86400000.0;
+  // OLE dates before the epoch keep the time as a positive fraction after a negative day.
+  return days >= 0 ? static_cast<double>(days) + frac : static_cast<double>(days) - frac;
+}
+
+std::optional<DateParts> PartsFromOleDate(double date) {
+  if (!std::isfinite(date) || date < -657435.0 || date >= 2958466.0) return std::nullopt;
+  double dayPart = std::trunc(date);
+  double frac = std::fabs(date - dayPart);
+  long long ms = std::llround(frac * 86400000.0);
+  long long days = static_cast<long long>(dayPart);
+  if (ms >= 86400000) {
+    ms -= 86400000;
+    days += date >= 0 ? 1 : -1;
+  }
+  DateParts p;
+  CivilFromDays(days + kOleEpochDays, p.year, p.month, p.day);
+  p.hour = static_cast<int>(ms / 3600000);
+  p.minute = static_cast<int>(ms / 60000 % 60);
+  p.second = static_cast<int>(ms / 1000 % 60);
+  p.millisecond = static_cast<int>(ms % 1000);
+  return p;
+}
+
+namespace {
+bool Digits(std::string_view s, std::size_t pos, std::size_t count, int& out) {
+  if (pos + count > s.size()) return false;
+  int v = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    char c = s[pos + i];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  out = v;
+  return true;
+}
+}  // namespace
+
+std::optional<DateParts> ParseDateText(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  DateParts p;
+  std::size_t i = 0;
+  if (Digits(s, 0, 4, p.year) && s.size() > 4 && (s[4] == '-' || s[4] == '/')) {
+    if (!Digits(s, 5, 2, p.month) || s.size() < 10 || s[7] != s[4] || !Digits(s, 8, 2, p.day)) return std::nullopt;
+    i = 10;
+  } else if (Digits(s, 0, 4, p.year) && Digits(s, 4, 2, p.month) && Digits(s, 6, 2, p.day) &&
+             (s.size() == 8 || s[8] == ' ' || s[8] == 'T')) {
+    i = 8;
+  } else if (Digits(s, 0, 2, p.day) && s.size() >= 10 && s[2] == '.' && Digits(s, 3, 2, p.month) && s[5] == '.' &&
+             Digits(s, 6, 4, p.year)) {
+    i = 10;
+  } else {
+    return std::nullopt;
+  }
+  if (i < s.size()) {
+    if (s[i] != ' ' && s[i] != 'T') return std::nullopt;
+    ++i;
+    if (!Digits(s, i, 2, p.hour) || i + 2 >= s.size() || s[i + 2] != ':' || !Digits(s, i + 3, 2, p.minute))
+      return std::nullopt;
+    i += 5;
+    if (i < s.size() && s[i] == ':') {
+      if (!Digits(s, i + 1, 2, p.second)) return std::nullopt;
+      i += 3;
+      if (i < s.size() && s[i] == '.') {
+        ++i;
+        int scale = 100;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+          p.millisecond += (s[i] - '0') * scale;
+          scale /= 10;
+          ++i;
+        }
+      }
+    }
+    if (i != s.size()) return std::nullopt;
+  }
+  if (!ValidParts(p)) return std::nullopt;
+  return p;
+}
+
+std::string FormatDateText(const DateParts& p) {
+  char buf[40];
+  if (p.millisecond != 0)
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second, p.millisecond);
+  else
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
+  return buf;
+}
+
+std::optional<double> OleDateFromText(std::string_view text) {
+  auto p = ParseDateText(text);
+  if (!p) return std::nullopt;
+  return OleDateFromParts(*p);
+}
+
+std::string DateTextFromOle(double date) {
+  auto p = PartsFromOleDate(date);
+  return p ? FormatDateText(*p) : std::string();
+}
+
+DateParts LocalNow() {
+  timeval tv{};
+  gettimeofday(&tv, nullptr);
+  std::tm tm{};
+  time_t secs = tv.tv_sec;
+  localtime_r(&secs, &tm);
+  DateParts p;
+  p.year = tm.tm_year + 1900;
+  p.month = tm.tm_mon + 1;
+  p.day = tm.tm_mday;
+  p.hour = tm.tm_hour;
+  p.minute = tm.tm_min;
+  p.second = tm.tm_sec;
+  p.millisecond = static_cast<int>(tv.tv_usec / 1000);
+  return p;
+}
+
+}  // namespace platform::ado
