@@ -448,6 +448,10 @@ class CStringT {
     return TRUE;
   }
 
+  // The same under the wide API name (the resources header maps LoadString to it).
+  BOOL LoadStringW(UINT id) { return LoadString(id); }
+  BOOL LoadStringW(HINSTANCE module, UINT id) { return LoadString(module, id); }
+
 #if defined(VANTOR_STRINGS_HAVE_COM)
   // --- automation strings
   BSTR AllocSysString() const {
