@@ -1,0 +1,144 @@
+// The message library: Polish texts of the framework's and the system's HRESULTs.
+#include <mutex>
+#include <utility>
+
+#include "framework/messages.h"
+
+namespace {
+
+struct Message {
+  HRESULT code;
+  const wchar_t* text;
+};
+
+#define KD_CODE(x) static_cast<HRESULT>(x##u)
+
+// %1.. are inserts. A code missing here has no text in the library.
+const Message kMessages[] = {
+    // Locks and the data-object base.
+    {KD_CODE(0x80040F19), L"Obiekt jest zablokowany przez innego użytkownika (stanowisko: %1, użytkownik: %2)."},
+    {KD_CODE(0x80040F1A), L"Obiekt bazy danych jest otwarty."},
+    {KD_CODE(0x80040F1B), L"Operacja wieloetapowa zakończyła się błędami. Sprawdź wprowadzone wartości."},
+    {KD_CODE(0x80040F1C), L"Naruszenie integralności danych: obiekt jest używany przez inne dane lub takie dane już istnieją."},
+    {KD_CODE(0x80040F1D), L"Brak uprawnień do wykonania operacji w bazie danych."},
+    {KD_CODE(0x80040F1E), L"Przekroczono limit czasu operacji w bazie danych."},
+    {KD_CODE(0x80040F1F), L"Wartość jest zbyt długa dla pola bazy danych."},
+    {KD_CODE(0x80040F20), L"Nieokreślony błąd bazy danych. %1"},
+    {KD_CODE(0x80040F21), L"Nie znaleziono obiektu w bazie danych."},
+    {KD_CODE(0x80040F22), L"Obiekt został zmieniony przez innego użytkownika."},
+    {KD_CODE(0x80040F23), L"Obiekt został usunięty przez innego użytkownika."},
+    {KD_CODE(0x80040F24), L"Nie można połączyć się z bazą danych."},
+    {KD_CODE(0x80040F25), L"Połączenie z bazą danych zostało przerwane."},
+    {KD_CODE(0x80040F26), L"Niepoprawna wartość pola."},
+    {KD_CODE(0x80040F27), L"Nie wypełniono wymaganego pola."},
+    {KD_CODE(0x80040F28), L"Niepoprawny format daty."},
+    {KD_CODE(0x80040F29), L"Niepoprawny format liczby."},
+    {KD_CODE(0x80040F2A), L"Wartość spoza dozwolonego zakresu."},
+    {KD_CODE(0x80040F2B), L"Nie można zapisać obiektu."},
+    {KD_CODE(0x80040F2C), L"Nie można usunąć obiektu."},
+    {KD_CODE(0x80040F2D), L"Nie można odczytać obiektu."},
+    {KD_CODE(0x80040F2E), L"Obiekt nie jest w trybie edycji."},
+    {KD_CODE(0x80040F2F), L"Brak bieżącego rekordu."},
+    {KD_CODE(0x80040F30), L"Brak uprawnień do utworzenia obiektu."},
+    {KD_CODE(0x80040F31), L"Brak uprawnień do zmiany obiektu."},
+    {KD_CODE(0x80040F32), L"Brak uprawnień do usunięcia obiektu."},
+    {KD_CODE(0x80040F33), L"Operacja została przerwana."},
+    {KD_CODE(0x80040F34), L"Polecenie bazy danych zawiera błędy."},
+    {KD_CODE(0x80040F41), L"Nie można rozpocząć transakcji w bazie danych."},
+    {KD_CODE(0x80040F42), L"Nie można zatwierdzić transakcji w bazie danych."},
+    // Auction services and the ERP.
+    {KD_CODE(0x80044532), L"Nie można użyć sposobu dostawy: brak danych adresowych kupującego."},
+    {KD_CODE(0x80044589), L"Nie można połączyć się z programem Handlar VX."},
+    // Seller-zone transport and SOAP failures (0x80044502 plus the runtime's error number).
+    {KD_CODE(0x80044502), L"Błąd komunikacji ze Strefą Vantor."},
+    {KD_CODE(0x80044503), L"Błąd komunikacji ze Strefą Vantor: zamknięte połączenie."},
+    {KD_CODE(0x80044505), L"Błąd komunikacji ze Strefą Vantor: niepoprawny typ danych w odpowiedzi."},
+    {KD_CODE(0x80044508), L"Błąd komunikacji ze Strefą Vantor: brak wymaganego elementu w odpowiedzi."},
+    {KD_CODE(0x8004450E), L"Strefa Vantor zwróciła błąd."},
+    {KD_CODE(0x80044516), L"Błąd komunikacji ze Strefą Vantor: niepoprawna odpowiedź serwera."},
+    {KD_CODE(0x80044518), L"Błąd połączenia HTTP ze Strefą Vantor."},
+    {KD_CODE(0x8004451A), L"Błąd komunikacji ze Strefą Vantor: przekroczono limit czasu."},
+    // Seller-zone service faults.
+    {KD_CODE(0x80044593), L"Niepoprawny login lub hasło do Strefy Vantor."},
+    {KD_CODE(0x80044595), L"Usługa Strefy Vantor jest chwilowo niedostępna."},
+    {KD_CODE(0x80044596), L"Operacja nie jest obsługiwana przez Strefę Vantor."},
+    {KD_CODE(0x80044597), L"Użytkownik nie jest właścicielem strony."},
+    {KD_CODE(0x80044598), L"Oferta kupna nie istnieje."},
+    {KD_CODE(0x80044599), L"Strona została zamknięta."},
+    {KD_CODE(0x8004459A), L"Obsługa statusów jest wyłączona."},
+    {KD_CODE(0x8004459B), L"Aukcja nie istnieje."},
+    {KD_CODE(0x8004459C), L"Użytkownik nie jest sprzedającym w aukcji."},
+    {KD_CODE(0x8004459D), L"Strona została już otwarta."},
+    {KD_CODE(0x8004459E), L"Strona nie została otwarta."},
+    {KD_CODE(0x8004459F), L"Strona nie istnieje."},
+    {KD_CODE(0x800445A0), L"Strony nie mają wspólnych ofert kupna."},
+    {KD_CODE(0x800445A1), L"Synchronizacja została przerwana przez użytkownika."},
+    // Common system codes.
+    {KD_CODE(0x80004005), L"Nieokreślony błąd."},
+    {KD_CODE(0x80070057), L"Niepoprawny parametr."},
+    {KD_CODE(0x80004003), L"Niepoprawny wskaźnik."},
+    {KD_CODE(0x80004002), L"Interfejs nie jest obsługiwany."},
+    {KD_CODE(0x8007000E), L"Za mało pamięci."},
+    {KD_CODE(0x80070005), L"Odmowa dostępu."},
+    {KD_CODE(0x8000FFFF), L"Nieoczekiwany błąd."},
+    {KD_CODE(0x80004001), L"Funkcja nie została zaimplementowana."},
+    {KD_CODE(0x80004004), L"Operacja została przerwana."},
+    {KD_CODE(0x80040154), L"Klasa nie jest zarejestrowana."},
+    {KD_CODE(0x800401F3), L"Niepoprawny identyfikator klasy."},
+};
+
+#undef KD_CODE
+
+const wchar_t* Find(HRESULT code) {
+  for (const Message& m : kMessages)
+    if (m.code == code) return m.text;
+  return nullptr;
+}
+
+// Fills %1 to %9 of `text` with the inserts; %% gives one percent sign; a missing insert is empty.
+std::wstring Fill(const wchar_t* text, std::initializer_list<const wchar_t*> inserts) {
+  std::vector<const wchar_t*> args(inserts);
+  std::wstring out;
+  for (const wchar_t* p = text; *p; ++p) {
+    if (*p == L'%' && p[1] >= L'1' && p[1] <= L'9') {
+      const size_t i = static_cast<size_t>(p[1] - L'1');
+      if (i < args.size() && args[i]) out += args[i];
+      ++p;
+    } else if (*p == L'%' && p[1] == L'%') {
+      out += L'%';
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+namespace zephra {
+bool IsKdError(HRESULT code) {
+  const auto u = static_cast<std::uint32_t>(code);
+  return (u >= 0x80040F00u && u <= 0x80040FFFu) || (u >= 0x80044500u && u <= 0x800445FFu);
+}
+}  // namespace zephra
+
+CKdSmartMessage::CKdSmartMessage() = default;
+CKdSmartMessage::CKdSmartMessage(const wchar_t*) {}
+
+bool CKdSmartMessage::HasMessage(HRESULT code) const { return Find(code) != nullptr; }
+
+CString CKdSmartMessage::FormatMessage(HRESULT code, LANGID, std::initializer_list<const wchar_t*> inserts) const {
+  const wchar_t* text = Find(code);
+  if (!text) return CString();
+  return CString(Fill(text, inserts).c_str());
+}
+
+CString CKdSmartMessage::SystemMessage(HRESULT code, LANGID language) const {
+  if (const wchar_t* text = Find(code)) return CString(Fill(text, {}).c_str());
+  CString s;
+  s.Format(L"Błąd 0x%08X", static_cast<unsigned>(code));
+  return s;
+}
+
+LANGID KdGetUserDefaultLangID() { return 1045; }

@@ -1,0 +1,190 @@
+// Callers reach host methods by their place in the method table: every named method must sit at
+// the slot its callers use.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "framework/interfaces.h"
+
+namespace {
+
+// The method-table slot of a virtual member function (Itanium C++ ABI: the pointer holds one
+// plus the byte offset of the entry).
+template <class M>
+size_t Slot(M method) {
+  struct Rep {
+    std::uintptr_t ptr;
+    std::ptrdiff_t adjust;
+  };
+  static_assert(sizeof(M) == sizeof(Rep));
+  Rep rep;
+  std::memcpy(&rep, &method, sizeof rep);
+  EXPECT_EQ(rep.ptr % sizeof(void*), 1u) << "not a virtual member function";
+  return (rep.ptr - 1) / sizeof(void*);
+}
+
+TEST(HostInterfaceSlots, InstanceAndServices) {
+  EXPECT_EQ(Slot(&IFlgInstance::RefreshObjectType), 5u);
+  EXPECT_EQ(Slot(&IFlgInstance::GetObjectByNumber), 6u);
+  EXPECT_EQ(Slot(&IFlgInstance::GetSetting), 25u);
+  EXPECT_LT(Slot(&IFlgInstance::GetObjectByNumber), Slot(&IFlgInstance::CheckRight));
+  EXPECT_LT(Slot(&IFlgInstance::CheckRight), Slot(&IFlgInstance::ShowMessage));
+
+  EXPECT_EQ(Slot(&IHxAppServices::GetImageRepository), 13u);
+  EXPECT_EQ(Slot(&IHxAppServices::SetRefreshState), 14u);
+  EXPECT_LT(Slot(&IHxAppServices::IsErpAvailable), Slot(&IHxAppServices::NotifyError));
+  EXPECT_LT(Slot(&IHxAppServices::NotifyError), Slot(&IHxAppServices::NotifyWarning));
+  EXPECT_LT(Slot(&IHxAppServices::NotifyWarning), Slot(&IHxAppServices::SetRefreshState));
+
+  EXPECT_EQ(Slot(&IHxStatusWindow::IsCancelRequested), 21u);
+  EXPECT_EQ(Slot(&IHxStatusWindow::ShowLine), 22u);
+  EXPECT_EQ(Slot(&IHxStatusWindow::ShowSummary), 35u);
+
+  EXPECT_EQ(Slot(&IHxStartCheck::GetAccountSites), 3u);
+  EXPECT_EQ(Slot(&IHxStartCheck::CheckReady), 15u);
+  EXPECT_LT(Slot(&IHxStartCheck::GetSelectedAccount), Slot(&IHxStartCheck::GetSelectedSite));
+  EXPECT_LT(Slot(&IHxStartCheck::GetSelectedSite), Slot(&IHxStartCheck::GetSelectedAccountSite));
+  EXPECT_LT(Slot(&IHxStartCheck::GetSelectedAccountSite), Slot(&IHxStartCheck::GetOwnerFilter));
+
+  EXPECT_EQ(Slot(&IHxProgress::Open), 3u);
+  EXPECT_EQ(Slot(&IHxProgress::Hide), 4u);
+  EXPECT_EQ(Slot(&IHxProgress::SetMode), 5u);
+  EXPECT_EQ(Slot(&IHxProgress::Step), 6u);
+  EXPECT_EQ(Slot(&IHxProgress::Stop), 7u);
+  EXPECT_EQ(Slot(&IHxProgress::SetText), 8u);
+
+  EXPECT_EQ(Slot(&IHxJobLogStore::StartJob), 3u);
+  EXPECT_EQ(Slot(&IHxJobLogStore::Started), 7u);
+  EXPECT_EQ(Slot(&IHxImageRepository::GetPicture), 9u);
+  EXPECT_EQ(Slot(&IHxImageRepository::EndTransaction), 18u);
+  EXPECT_EQ(Slot(&IHxImageRepository::BeginTransaction), 22u);
+  EXPECT_EQ(Slot(&IFlgSkin::LoadBitmap), 3u);
+}
+
+TEST(HostInterfaceSlots, FrameworkObjects) {
+  EXPECT_EQ(Slot(&IFlgData::GetId), 3u);
+  EXPECT_EQ(Slot(&IFlgDataSet::GetDataSet), 7u);
+  EXPECT_EQ(Slot(&IFlgDataSet::AddSubRow), 8u);
+  EXPECT_EQ(Slot(&IFlgDataSet::DeleteRow), 13u);
+  EXPECT_EQ(Slot(&IFlgDataSetup::GetTempKey), 10u);
+  EXPECT_EQ(Slot(&IFlgDataSetup::GetSecondDataSet), 12u);
+  EXPECT_EQ(Slot(&IFlgDataSetup::SetSecondDataSet), 13u);
+  EXPECT_EQ(Slot(&IFlgDataSetup::GetPendingNotification), 17u);
+  EXPECT_EQ(Slot(&IFlgDataCallback::OnSaved), 10u);
+  EXPECT_EQ(Slot(&IFlgDataCallback::RunPendingNotification), 11u);
+  EXPECT_EQ(Slot(&IFlgItem::GetClassID), 3u);
+  EXPECT_EQ(Slot(&IFlgItem::InitNew), 4u);
+  EXPECT_EQ(Slot(&IFlgItem::Load), 5u);
+  EXPECT_EQ(Slot(&IFlgItem::BeginEdit), 7u);
+  EXPECT_EQ(Slot(&IFlgItem::EndEdit), 8u);
+  EXPECT_EQ(Slot(&IFlgItem::Save), 9u);
+  EXPECT_EQ(Slot(&IFlgItem::Check), 10u);
+  EXPECT_EQ(Slot(&IFlgItem::Delete), 11u);
+  EXPECT_EQ(Slot(&IFlgItem::GetErrorText), 13u);
+  EXPECT_EQ(Slot(&IFlgItem::SetUseTransaction), 16u);
+  EXPECT_EQ(Slot(&IFlgItem::GetCallbackValue), 20u);
+  EXPECT_EQ(Slot(&IFlgItemView::ShowReadOnly), 5u);
+  EXPECT_EQ(Slot(&IFlgItemView::Show), 6u);
+  EXPECT_EQ(Slot(&IFlgItemView::ShowExtra), 8u);
+  EXPECT_EQ(Slot(&IFlgText::GetLong), 4u);
+  EXPECT_EQ(Slot(&IFlgText::GetSql), 5u);
+  EXPECT_EQ(Slot(&IFlgObjectExtension::OnInsert), 3u);
+  EXPECT_EQ(Slot(&IFlgObjectExtension::OnCopy), 4u);
+  EXPECT_EQ(Slot(&IFlgObjectExtension::OnUpdate), 5u);
+  EXPECT_EQ(Slot(&IFlgObjectExtension::OnDelete), 6u);
+}
+
+TEST(HostInterfaceSlots, BusinessObjects) {
+  EXPECT_EQ(Slot(&IHxTransaction::GetIsGroup), 3u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetPayment), 9u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetCustomerId), 13u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetAddressLocked), 21u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetAllLocked), 22u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetRemittanceDate), 33u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetPaid), 38u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetSentAll), 40u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetItemsSent), 41u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetCompletionState), 42u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetBaseCurrency), 44u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetPaymentCurrency), 45u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetAccountId), 58u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetAddress), 69u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetDocumentLink), 72u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetPositions), 73u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetPositionData), 74u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetDisplayText), 75u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetBuyDate), 85u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetAuctionLink), 96u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutStatusPageAddress), 101u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetAddressText), 102u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutStatusDataModified), 104u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetStatusPageId), 105u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutStatusPageId), 106u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetBuyerDataTrusted), 107u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutBuyerDataTrusted), 108u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetBuyerDataAcknowledged), 109u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutBuyerDataAcknowledged), 110u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutBuyerEntryDate), 112u);
+  EXPECT_EQ(Slot(&IHxTransaction::GetNotes), 113u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutNotes), 114u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutStatusReceiveState), 120u);
+  EXPECT_EQ(Slot(&IHxTransaction::CreateBuyerMessage), 121u);
+  EXPECT_EQ(Slot(&IHxTransaction::ClearStatusPageInfo), 122u);
+  EXPECT_EQ(Slot(&IHxTransaction::PutStatusSendState), 124u);
+
+  EXPECT_EQ(Slot(&IHxCustomer::GetDisplayName), 16u);
+  EXPECT_EQ(Slot(&IHxCustomer::GetServiceUserId), 37u);
+  EXPECT_EQ(Slot(&IHxAuction::GetNumber), 17u);
+  EXPECT_EQ(Slot(&IHxAuction::GetServiceId), 64u);
+
+  EXPECT_EQ(Slot(&IHxPackage::GetChargePresent), 9u);
+  EXPECT_EQ(Slot(&IHxPackage::GetCharge), 15u);
+  EXPECT_EQ(Slot(&IHxPackage::GetItemCount), 16u);
+  EXPECT_EQ(Slot(&IHxPackage::GetItemName), 18u);
+  EXPECT_EQ(Slot(&IHxPackage::GetItemPrice), 19u);
+  EXPECT_EQ(Slot(&IHxPackage::GetItemQuantity), 20u);
+  EXPECT_EQ(Slot(&IHxPackage::Recompute), 26u);
+  EXPECT_EQ(Slot(&IHxPackage::GetSendDate), 35u);
+  EXPECT_EQ(Slot(&IHxPackage::GetSymbol), 43u);
+  EXPECT_EQ(Slot(&IHxPackage::GetChargeCurrency), 47u);
+  EXPECT_EQ(Slot(&IHxPackage::GetTrackingLink), 49u);
+  EXPECT_EQ(Slot(&IHxPackage::GetModified), 63u);
+  EXPECT_EQ(Slot(&IHxPackage::PutModified), 64u);
+
+  // Getters at 4, 6, 8, 10, 12, 14, 17, 19 and the matching puts one slot later.
+  EXPECT_EQ(Slot(&IHxAddress::GetSkipBilling), 3u);
+  EXPECT_EQ(Slot(&IHxAddress::GetName), 4u);
+  EXPECT_EQ(Slot(&IHxAddress::PutName), 5u);
+  EXPECT_EQ(Slot(&IHxAddress::GetFirstLine), 6u);
+  EXPECT_EQ(Slot(&IHxAddress::PutSecondLine), 9u);
+  EXPECT_EQ(Slot(&IHxAddress::GetZipCode), 10u);
+  EXPECT_EQ(Slot(&IHxAddress::GetCity), 12u);
+  EXPECT_EQ(Slot(&IHxAddress::GetCountry), 14u);
+  EXPECT_EQ(Slot(&IHxAddress::PutCountry), 15u);
+  EXPECT_EQ(Slot(&IHxAddress::GetCompany), 17u);
+  EXPECT_EQ(Slot(&IHxAddress::PutCompany), 18u);
+  EXPECT_EQ(Slot(&IHxAddress::GetTaxNumber), 19u);
+  EXPECT_EQ(Slot(&IHxAddress::PutTaxNumber), 20u);
+
+  EXPECT_EQ(Slot(&IHxDocumentLink::GetDocumentId), 5u);
+  EXPECT_EQ(Slot(&IHxDocumentLink::GetDocumentKind), 7u);
+  EXPECT_EQ(Slot(&IHxPositionCursor::MoveFirst), 3u);
+  EXPECT_EQ(Slot(&IHxPositionCursor::IsEOF), 4u);
+  EXPECT_EQ(Slot(&IHxPositionCursor::MoveNext), 5u);
+  EXPECT_EQ(Slot(&IHxPositionCursor::GetKey), 6u);
+}
+
+TEST(HostInterfaceIds, IdentitiesAsTheHostGivesThem) {
+  wchar_t text[64];
+  StringFromGUID2(__uuidof(IFlgInstance), text, 64);
+  EXPECT_STREQ(text, L"{A77B4B28-58E5-46AC-9858-C4050FA96FC3}");
+  StringFromGUID2(__uuidof(HxJobLogStore), text, 64);
+  EXPECT_STREQ(text, L"{CC0B65F2-74BB-43DC-A298-1649CECA6C3D}");
+  StringFromGUID2(__uuidof(IHxProgressNotice), text, 64);
+  EXPECT_STREQ(text, L"{51A08CB3-776A-4694-8C36-7CA84B6D953D}");
+  StringFromGUID2(__uuidof(HxTransaction), text, 64);
+  EXPECT_STREQ(text, L"{877954DB-3987-43A3-8B8B-71555EA5C698}");
+}
+
+}  // namespace

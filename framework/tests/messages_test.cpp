@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include "framework/messages.h"
+
+namespace {
+
+TEST(MessageLibrary, TextsWithInserts) {
+  CKdSmartMessage messages(L"Error.dll");
+  CString locked = messages.FormatMessage(static_cast<HRESULT>(0x80040F19u), 1045, {L"KASA1", L"Jan"});
+  EXPECT_STREQ(locked, L"Obiekt jest zablokowany przez innego użytkownika (stanowisko: KASA1, użytkownik: Jan).");
+  // A missing insert is empty, never a crash.
+  EXPECT_FALSE(messages.FormatMessage(static_cast<HRESULT>(0x80040F19u), 1045).IsEmpty());
+  EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x80044599u), 1045), L"Strona została zamknięta.");
+  EXPECT_TRUE(messages.FormatMessage(static_cast<HRESULT>(0x80012345u), 1045).IsEmpty());
+}
+
+TEST(MessageLibrary, EverySellerZoneAndDatabaseCodeHasText) {
+  CKdSmartMessage messages;
+  for (unsigned code = 0x80040F19u; code <= 0x80040F34u; ++code)
+    EXPECT_TRUE(messages.HasMessage(static_cast<HRESULT>(code))) << std::hex << code;
+  for (unsigned code = 0x80044593u; code <= 0x800445A1u; ++code) {
+    if (code == 0x80044594u) continue;
+    EXPECT_TRUE(messages.HasMessage(static_cast<HRESULT>(code))) << std::hex << code;
+  }
+  EXPECT_TRUE(messages.HasMessage(static_cast<HRESULT>(0x80044518u)));
+}
+
+TEST(MessageLibrary, SystemMessageFallsBackToTheCode) {
+  CKdSmartMessage messages;
+  EXPECT_STREQ(messages.SystemMessage(static_cast<HRESULT>(0x80012345u), 1045), L"Błąd 0x80012345");
+  EXPECT_STREQ(messages.SystemMessage(E_INVALIDARG, 1045), L"Niepoprawny parametr.");
+}
+
+TEST(MessageLibrary, FrameworkCodes) {
+  EXPECT_TRUE(zephra::IsKdError(static_cast<HRESULT>(0x80040F20u)));
+  EXPECT_TRUE(zephra::IsKdError(static_cast<HRESULT>(0x800445A1u)));
+  EXPECT_FALSE(zephra::IsKdError(E_FAIL));
+  EXPECT_FALSE(zephra::IsKdError(static_cast<HRESULT>(0x80040E14u)));
+}
+
+TEST(TipBox, RecordsCaptionBeforeText) {
+  zephra::SetTipsPrinted(false);
+  zephra::ClearTips();
+  TipMsgBox(nullptr, L"Adres", L"Niepoprawny kod pocztowy.", KD_TIP_ICONERROR);
+  TipMsgBox(nullptr, nullptr, nullptr, KD_TIP_ICONINFORMATION);
+  auto tips = zephra::RecordedTips();
+  ASSERT_EQ(tips.size(), 2u);
+  EXPECT_EQ(tips[0].caption, L"Adres");
+  EXPECT_EQ(tips[0].text, L"Niepoprawny kod pocztowy.");
+  EXPECT_EQ(tips[0].flags, KD_TIP_ICONERROR);
+  EXPECT_EQ(tips[1].caption, L"");
+  zephra::ClearTips();
+  EXPECT_TRUE(zephra::RecordedTips().empty());
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+// What the system uses of the vendor framework: recordset openers and SQL helpers, the message
+// library with the texts of the system's HRESULTs, the tip message box, and (in interfaces.h) the
+// framework's and the host's COM interfaces.
+#include "framework/interfaces.h"
+#include "framework/messages.h"
+#include "platform/ado/ado.h"
+#include "platform/strings/strings.h"
+
+// ---------------------------------------------------------------------------------------------
+// SQL and recordset helpers.
+
+// Opens `sql` on `connection` (a _Connection, given as IDispatch) into a new client-side recordset.
+// Returns S_OK, or the HRESULT of the failure with `rs` left null; never raises.
+HRESULT OpenRS(_RecordsetPtr& rs, IDispatch* connection, const wchar_t* sql, LONG cursorType = adOpenStatic,
+               LONG lockType = adLockReadOnly, LONG options = adCmdText);
+
+// Whether `sql` gives at least one row: 1 yes, 0 no, a negative HRESULT when the statement fails.
+HRESULT exeExistSql(IDispatch* connection, const wchar_t* sql);
+
+// Runs a statement with one output marker ("SELECT ?=CONVERT( int, COUNT(*)) FROM ...") and gives
+// the marker's value. Returns S_OK or the failure's HRESULT; never raises.
+HRESULT exeSql_GetLongValue(IDispatch* connection, const wchar_t* sql, _variant_t& value);
+
+// Sets the command's active connection to `connection` (a _Connection given as IDispatch). Raises.
+void utCmdPutRefActiveConnection(const _CommandPtr& command, IDispatch* connection);
+
+// A framework list container: rows of named values with a current row.
+class CBaseCnt {
+ public:
+  virtual ~CBaseCnt() = default;
+  // The named value of the current row; S_OK, or a failure when there is no such value or row.
+  virtual HRESULT GetCurrentValue(const wchar_t* name, _variant_t& value) const = 0;
+};
+
