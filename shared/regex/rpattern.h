@@ -1,0 +1,378 @@
+// The regular-expression engine's public face: compiled patterns, search, substitution and the
+// result objects, over std::wstring::const_iterator (rpattern) and const wchar_t* (rpattern_c).
+//
+//   regex::rpattern pat(L"<b>(.*?)</b>", L"[$1]", regex::NOCASE | regex::GLOBAL);
+//   regex::subst_results res;
+//   std::wstring text = ...;
+//   size_t n = pat.substitute(text, res);
+#pragma once
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "shared/regex/regex_compiler.h"
+
+namespace regex {
+
+// Group records of the last match, numbered by capturing groups (0 = the whole match).
+template <class It>
+class basic_match_results {
+public:
+    using iterator = It;
+    using backref_type = backref_tag<It>;
+    using backref_vector = std::vector<backref_type>;
+
+    virtual ~basic_match_results() = default;
+
+    size_t cbackrefs() const { return m_rgbackrefs.size(); }
+    const backref_type& backref(size_t n) const { return m_rgbackrefs.at(n); }
+    bool matched(size_t n = 0) const { return n < m_rgbackrefs.size() && m_rgbackrefs[n].matched; }
+    // Offset of group n from the start of the searched text; npos when the group did not match.
+    size_t rstart(size_t n = 0) const {
+        return matched(n) ? static_cast<size_t>(m_rgbackrefs[n].first - m_ibegin) : std::wstring::npos;
+    }
+    size_t rlength(size_t n = 0) const { return matched(n) ? m_rgbackrefs[n].length() : 0; }
+    std::wstring str(size_t n = 0) const { return matched(n) ? m_rgbackrefs[n].str() : std::wstring(); }
+    const backref_vector& all_backrefs() const { return m_rgbackrefs; }
+    It ibegin() const { return m_ibegin; }
+
+protected:
+    template <class, class>
+    friend class basic_rpattern_base;
+    backref_vector m_rgbackrefs;
+    It m_ibegin{};
+};
+
+// Results of a substitution: the records point into a copy of the subject string.
+template <class CharT>
+class basic_subst_results : public basic_match_results<typename std::basic_string<CharT>::const_iterator> {
+public:
+    using string_type = std::basic_string<CharT>;
+    const string_type& backref_str() const { return m_backref_str; }
+
+protected:
+    template <class, class>
+    friend class basic_rpattern_base;
+    string_type m_backref_str;
+    const string_type* m_pstr = nullptr;
+};
+
+using match_results = basic_match_results<std::wstring::const_iterator>;
+using match_results_c = basic_match_results<const wchar_t*>;
+using subst_results = basic_subst_results<wchar_t>;
+
+template <class It, class Syntax = perl_syntax<wchar_t>>
+class basic_rpattern_base : protected detail::basic_rpattern_base_impl<It> {
+    using impl = detail::basic_rpattern_base_impl<It>;
+
+public:
+    using iterator = It;
+    using results_type = basic_match_results<It>;
+
+    basic_rpattern_base(const std::wstring& pat, unsigned flags = 0, unsigned mode = 0) {
+        build(pat, std::wstring(), flags, mode);
+    }
+    basic_rpattern_base(const std::wstring& pat, const std::wstring& subst, unsigned flags = 0, unsigned mode = 0) {
+        build(pat, subst, flags, mode);
+    }
+    virtual ~basic_rpattern_base() = default;
+
+    // Re-initialisation: on error this object is unchanged.
+    void init(const std::wstring& pat, unsigned flags = 0, unsigned mode = 0) {
+        basic_rpattern_base tmp(pat, flags, mode);
+        impl::swap(tmp);
+    }
+    void init(const std::wstring& pat, const std::wstring& subst, unsigned flags = 0, unsigned mode = 0) {
+        basic_rpattern_base tmp(pat, subst, flags, mode);
+        impl::swap(tmp);
+    }
+    void set_substitution(const std::wstring& subst) {
+        std::wstring text = (this->m_flags & NORMALIZE) ? detail::translate_replacement(subst) : subst;
+        bool refs = false;
+        std::vector<detail::subst_item> prog = detail::parse_replacement(text, this->capture_count, refs);
+        this->replacement.swap(text);
+        this->program.swap(prog);
+        this->has_group_refs = refs;
+    }
+
+    unsigned flags() const { return impl::m_flags; }
+    unsigned mode() const { return impl::m_mode; }
+    size_t cgroups() const { return this->capture_count; }
+    const std::wstring& get_pat() const { return this->pattern; }
+    const std::wstring& get_subst() const { return this->replacement; }
+    unsigned min_width() const { return this->width.m_min; }
+    unsigned max_width() const { return this->width.m_max; }
+
+    // Leftmost match (rightmost with RIGHTMOST) in [begin, end).
+    bool match(It begin, It end, results_type& res) const { return search(res, begin, begin, end, false, begin); }
+    // NUL-terminated text (pointer form).
+    template <class I = It, class = std::enable_if_t<std::is_pointer_v<I>>>
+    bool match(const wchar_t* sz, results_type& res) const {
+        return match(sz, sz + std::wcslen(sz), res);
+    }
+    template <class I = It, class = std::enable_if_t<!std::is_pointer_v<I>>>
+    bool match(const std::wstring& str, results_type& res) const {
+        return match(str.begin(), str.end(), res);
+    }
+    // Number of non-overlapping matches.
+    size_t count(It begin, It end) const {
+        results_type res;
+        size_t n = 0;
+        It cur = begin;
+        bool prev_empty = false;
+        It empty_at = begin;
+        while (search(res, begin, cur, end, prev_empty, empty_at)) {
+            ++n;
+            const auto& r = res.m_rgbackrefs[0];
+            prev_empty = r.first == r.second;
+            empty_at = r.second;
+            cur = r.second;
+        }
+        return n;
+    }
+    template <class I = It, class = std::enable_if_t<std::is_pointer_v<I>>>
+    size_t count(const wchar_t* sz) const {
+        return count(sz, sz + std::wcslen(sz));
+    }
+    template <class I = It, class = std::enable_if_t<!std::is_pointer_v<I>>>
+    size_t count(const std::wstring& str) const {
+        return count(str.begin(), str.end());
+    }
+
+    // Rewrites str in place over [pos, pos + len); returns the number of replacements.
+    template <class I = It, class = std::enable_if_t<std::is_same_v<I, std::wstring::const_iterator>>>
+    size_t substitute(std::wstring& str, basic_subst_results<wchar_t>& res, size_t pos = 0,
+                      size_t len = std::wstring::npos) const {
+        return do_substitute(str, res, pos, len);
+    }
+
+private:
+    void build(const std::wstring& pat, const std::wstring& subst, unsigned flags, unsigned mode) {
+        this->m_flags = flags;
+        this->m_mode = mode;
+        this->pattern = pat;
+        detail::compiler<It>(*this).compile();
+        set_substitution(subst);
+    }
+
+    using state = detail::match_state<It>;
+    static constexpr size_t recursive_budget = 256 * 1024;
+    static constexpr size_t safe_budget = 1024 * 1024;
+
+    // One attempt at p; throws stack_budget_exhausted when even the stack-safe driver runs out.
+    bool attempt(state& s, hetero_stack*& stk, std::vector<backref_tag<It>>& br, It p) const {
+        if (this->has_recursion)
+            for (auto& r : br) r.reset();
+        if (!s.stk) {
+            try {
+                return this->root->match_rest(s, p);
+            } catch (const detail::stack_budget_exhausted&) {
+                // The recursive mode ran out of its budget: the attempt is redone by the stack-safe
+                // driver, which gives the same results.
+                for (auto& r : br) r.reset();
+                if (!stk) stk = new hetero_stack();
+                s.stk = stk;
+                s.stack_budget = safe_budget;
+                bool ok = detail::drive(s, this->root, p);
+                s.stk = nullptr;
+                s.stack_budget = recursive_budget;
+                return ok;
+            }
+        }
+        return detail::drive(s, this->root, p);
+    }
+
+    bool search(results_type& res, It begin, It start, It end, bool prev_empty, It empty_pos) const {
+        std::vector<backref_tag<It>>& br = res.m_rgbackrefs;
+        br.assign(this->group_counter, backref_tag<It>());
+        res.m_ibegin = begin;
+        bool found = false;
+        if (static_cast<size_t>(end - start) >= this->width.m_min) {
+            state s;
+            s.br = br.data();
+            s.nbr = br.size();
+            s.begin = begin;
+            s.end = end;
+            s.top = this->root;
+            s.prev_empty = prev_empty;
+            s.empty_pos = empty_pos;
+            s.stack_base = detail::frame_address();
+            hetero_stack* own = nullptr;
+            bool recursive = this->m_mode == MODE_DEFAULT || (this->m_mode == MODE_MIXED && this->safe_for_recursion);
+            if (!recursive) {
+                own = new hetero_stack();
+                s.stk = own;
+            }
+            s.stack_budget = recursive ? recursive_budget : safe_budget;
+            try {
+                found = run_starts(s, own, br, start, end);
+            } catch (const detail::stack_budget_exhausted&) {
+                // Too deep even for the stack-safe driver: no match.
+                for (auto& r : br) r.reset();
+                found = false;
+            } catch (...) {
+                delete own;
+                throw;
+            }
+            delete own;
+        }
+        // Results are numbered by capturing groups only.
+        if (found) {
+            size_t w = 0, h = 0;
+            for (size_t i = 0; i < br.size(); ++i) {
+                if (h < this->hidden.size() && this->hidden[h] == i) {
+                    ++h;
+                    continue;
+                }
+                br[w++] = br[i];
+            }
+        }
+        br.resize(this->capture_count);
+        if (!found)
+            for (auto& r : br) r.reset();
+        return found;
+    }
+
+    bool run_starts(state& s, hetero_stack*& own, std::vector<backref_tag<It>>& br, It start, It end) const {
+        const std::ptrdiff_t minw = this->width.m_min;
+        auto next_start = [&] { s.prev_empty = false; };
+        if (this->m_flags & RIGHTMOST) {
+            if (end - start < minw) return false;
+            for (It p = end - minw;; --p) {
+                if (attempt(s, own, br, p)) return true;
+                next_start();
+                if (p == start) return false;
+            }
+        }
+        if (this->scanner) {
+            It p = this->scanner->find(start, end);
+            while (p != end) {
+                if (attempt(s, own, br, p)) return true;
+                if (!this->try_every_start) return false;
+                next_start();
+                p = this->scanner->find(p + 1, end);
+            }
+            return false;
+        }
+        for (It p = start;; ++p) {
+            if (attempt(s, own, br, p)) return true;
+            if (!this->try_every_start) return false;
+            next_start();
+            if (end - p <= minw) return false;
+        }
+    }
+
+    // Applies the replacement program at a match; returns the length written.
+    size_t apply(std::wstring& subj, size_t o, size_t n, const std::vector<backref_tag<It>>& rec,
+                 const std::wstring& searched) const {
+        size_t w = o;
+        bool first = true;
+        int range_case = 0, next_case = 0;
+        for (const detail::subst_item& item : this->program) {
+            std::wstring piece;
+            switch (item.kind) {
+                case detail::subst_item::LITERAL: piece = this->replacement.substr(item.offset, item.length); break;
+                case detail::subst_item::GROUP:
+                    if (item.group == -1)
+                        piece.assign(searched.begin(), rec[0].first);
+                    else if (item.group == -2)
+                        piece.assign(rec[0].second, searched.end());
+                    else if (static_cast<size_t>(item.group) < rec.size() && rec[item.group].matched)
+                        piece = rec[item.group].str();
+                    break;
+                case detail::subst_item::CASE_OP:
+                    switch (item.case_op) {
+                        case detail::CASE_UPPER_ON: range_case = 1; break;
+                        case detail::CASE_LOWER_ON: range_case = 2; break;
+                        case detail::CASE_END: range_case = 0; break;
+                        case detail::CASE_UPPER_NEXT: next_case = 1; break;
+                        case detail::CASE_LOWER_NEXT: next_case = 2; break;
+                    }
+                    continue;
+            }
+            if (range_case)
+                for (wchar_t& c : piece) c = range_case == 1 ? detail::wupper(c) : detail::wlower(c);
+            if (next_case) {
+                if (!piece.empty()) piece[0] = next_case == 1 ? detail::wupper(piece[0]) : detail::wlower(piece[0]);
+                next_case = 0;
+            }
+            if (first) {
+                subj.replace(o, n, piece);
+                first = false;
+            } else {
+                subj.insert(w, piece);
+            }
+            w += piece.size();
+        }
+        if (first) subj.erase(o, n);
+        return w - o;
+    }
+
+    size_t do_substitute(std::wstring& str, basic_subst_results<wchar_t>& res, size_t pos, size_t len) const {
+        const unsigned fl = this->m_flags;
+        const bool direct = (fl & NOBACKREFS) && !this->has_group_refs;
+        std::vector<backref_tag<It>> kept;
+        if (!direct) {
+            res.m_backref_str = str;
+            res.m_pstr = &res.m_backref_str;
+        } else {
+            res.m_backref_str.clear();
+            res.m_pstr = &str;
+        }
+        const std::wstring& searched = direct ? str : res.m_backref_str;
+        size_t size = searched.size();
+        size_t start = pos < size ? pos : size;
+        size_t stop = (len == std::wstring::npos || len > size - start) ? size : start + len;
+        size_t count = 0;
+        std::ptrdiff_t delta = 0;
+        bool prev_empty = false;
+        size_t empty_at = 0;
+        basic_match_results<It> one;
+        for (;;) {
+            It b = searched.begin();
+            if (!search(one, b, b + static_cast<std::ptrdiff_t>(start), b + static_cast<std::ptrdiff_t>(stop),
+                         prev_empty, b + static_cast<std::ptrdiff_t>(empty_at)))
+                break;
+            ++count;
+            size_t mstart = static_cast<size_t>(one.m_rgbackrefs[0].first - b);
+            size_t mlen = one.m_rgbackrefs[0].length();
+            if (!direct) {
+                if (fl & FIRSTBACKREFS)
+                    kept.push_back(one.m_rgbackrefs[0]);
+                else if (fl & ALLBACKREFS)
+                    kept.insert(kept.end(), one.m_rgbackrefs.begin(), one.m_rgbackrefs.end());
+                else
+                    kept = one.m_rgbackrefs;
+            }
+            size_t written =
+                apply(str, static_cast<size_t>(static_cast<std::ptrdiff_t>(mstart) + delta), mlen, one.m_rgbackrefs, searched);
+            if (!(fl & GLOBAL)) break;
+            if (direct) {
+                start = mstart + written;
+                stop = stop + written - mlen;
+            } else {
+                delta += static_cast<std::ptrdiff_t>(written) - static_cast<std::ptrdiff_t>(mlen);
+                start = mstart + mlen;
+            }
+            prev_empty = mlen == 0;
+            empty_at = start;
+            if (start > stop) break;
+        }
+        if ((fl & NOBACKREFS) || direct) kept.clear();
+        res.m_rgbackrefs.swap(kept);
+        res.m_ibegin = res.m_pstr->begin();
+        return count;
+    }
+};
+
+template <class It, class Syntax = perl_syntax<wchar_t>>
+class basic_rpattern : public basic_rpattern_base<It, Syntax> {
+public:
+    using basic_rpattern_base<It, Syntax>::basic_rpattern_base;
+};
+
+using rpattern = basic_rpattern<std::wstring::const_iterator, perl_syntax<wchar_t>>;
+using rpattern_c = basic_rpattern<const wchar_t*, perl_syntax<wchar_t>>;
+
+}  // namespace regex
