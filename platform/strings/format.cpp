@@ -431,6 +431,18 @@ struct ArgSlot {
 // The type an insert's spec asks for, which decides how a va_list argument is read.
 enum class ArgKind { Pointer, Int32, Int64, Double };
 
+// An insert's spec must be exactly one conversion (flags, digits, size prefix, conversion
+// character) so that formatting it reads exactly the one argument it was given. Star widths and
+// %n are refused.
+bool ValidInsertSpec(const std::wstring& spec) {
+  if (spec.empty()) return true;
+  if (spec.find(L'*') != std::wstring::npos) return false;
+  const wchar_t* p = spec.c_str();
+  Spec s;
+  ParseSpec<wchar_t>(p, s, nullptr);
+  return *p != 0 && p[1] == 0 && std::wcschr(L"diuxXoeEfFgGaAsScCp", *p) != nullptr;
+}
+
 ArgKind KindOf(const std::wstring& spec) {
   if (spec.empty()) return ArgKind::Pointer;
   const wchar_t* p = spec.c_str();
@@ -444,6 +456,7 @@ ArgKind KindOf(const std::wstring& spec) {
     case L'e':
     case L'E':
     case L'f':
+    case L'F':
     case L'g':
     case L'G':
     case L'a':
@@ -478,8 +491,9 @@ bool WalkMessage(const wchar_t* format, Text text, Ins insert) {
       }
       if (*p == L'!') {
         const wchar_t* close = std::wcschr(p + 1, L'!');
-        if (close == nullptr) return false;
+        if (close == nullptr || close == p + 1) return false;
         ins.spec.assign(p + 1, close);
+        if (!ValidInsertSpec(ins.spec)) return false;
         p = close + 1;
       }
       if (!insert(ins)) return false;

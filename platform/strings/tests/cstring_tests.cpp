@@ -230,3 +230,20 @@ TEST(CString, HashAndStreaming) {
   os << CString(L"żaba");
   EXPECT_EQ(os.str(), "żaba");
 }
+
+#if defined(VANTOR_STRINGS_HAVE_COM)
+TEST(CString, AutomationStrings) {
+  CString s = L"żółw";
+  BSTR b = s.AllocSysString();
+  EXPECT_EQ(SysStringLen(b), 4u);
+  EXPECT_STREQ(b, L"żółw");
+  BSTR t = SysAllocString(L"old");
+  CString(L"new").SetSysString(&t);
+  EXPECT_STREQ(t, L"new");
+  SysFreeString(t);
+  SysFreeString(b);
+  BSTR empty = CString().AllocSysString();
+  EXPECT_EQ(SysStringLen(empty), 0u);
+  SysFreeString(empty);
+}
+#endif

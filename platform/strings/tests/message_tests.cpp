@@ -43,6 +43,16 @@ TEST(FormatMessage, EscapesAndTermination) {
   EXPECT_EQ(FromString(L"%1!d", 0, 5), L"<failed>");  // unterminated spec
 }
 
+TEST(FormatMessage, InsertSpecsThatWouldReadMoreArgumentsAreRefused) {
+  // A message text is data (it may come from a translation or a server): a spec with two
+  // conversions, a star width or %n would read arguments that were never passed.
+  EXPECT_EQ(FromString(L"%1!d%s!", 0, 5), L"<failed>");
+  EXPECT_EQ(FromString(L"%1!*d!", 0, 5), L"<failed>");
+  EXPECT_EQ(FromString(L"%1!n!", 0, nullptr), L"<failed>");
+  EXPECT_EQ(FromString(L"%1!!", 0, 5), L"<failed>");
+  EXPECT_EQ(FromString(L"%1!-08.3ld!", 0, 5), L"005     ");
+}
+
 TEST(FormatMessage, ArgumentArrayReadsOnlyWhatTheMessageUses) {
   DWORD_PTR args[] = {reinterpret_cast<DWORD_PTR>(L"jan"), reinterpret_cast<DWORD_PTR>(L"serwis"), 12};
   EXPECT_EQ(FromArray(L"Konto %1 na %2 (%3!lu!)", args), L"Konto jan na serwis (12)");
