@@ -1,0 +1,451 @@
+// The transport under the binding: every operation against the test service over verified
+// HTTPS, certificate failures, the resend policy on a real time-out, 401/407 and the proxy,
+// the test log, and answers that break off, run long or run huge.
+#include <gtest/gtest.h>
+
+#include <stdsoap2.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "platform/http/wininet.h"
+#include "testing/net/net.h"
+#include "testing/zone_service/ZoneServer.h"
+#include "zone/protocol/SoapStatus.h"
+#include "zone/protocol/StatusServiceBinding.h"
+#include "zone/protocol/transport.h"
+
+namespace tr = vorlen::transport;
+namespace status = vorlen::soapstatus;
+using testing_net::Certificates;
+using testing_net::HttpRequest;
+using testing_net::Peer;
+
+namespace {
+
+Certificates* gCerts = nullptr;
+
+class CertificateEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override { gCerts = new Certificates(); }
+  void TearDown() override {
+    delete gCerts;
+    gCerts = nullptr;
+  }
+};
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new CertificateEnvironment);
+
+// A binding set up as the connector sets it up, then the transport registered on it.
+struct Client {
+  explicit Client(const std::string& url, int timeoutSeconds = 5, const char* proxyHost = nullptr, int proxyPort = 0,
+                  const char* user = nullptr, const char* password = nullptr, const char* log = nullptr)
+      : endpoint(url) {
+    struct soap* s = binding.soap;
+    soap_set_imode(s, SOAP_C_UTFSTRING);
+    soap_set_omode(s, SOAP_C_UTFSTRING | SOAP_XML_TREE);
+    s->send_timeout = s->recv_timeout = s->connect_timeout = s->accept_timeout = timeoutSeconds;
+    if (proxyHost) s->proxy_host = proxyHost;
+    if (proxyPort > 0) s->proxy_port = proxyPort;
+    if (user) s->proxy_userid = user;
+    if (password) s->proxy_passwd = password;
+    tr::SetTestLog(s, log);
+    registered = tr::Register(s);
+    binding.endpoint = endpoint.c_str();
+  }
+  int GetPageConfig(ss__getPageConfigResponse& out) {
+    auto* user = soap_new_ss__RegisteredServiceUserInfo(binding.soap);
+    user->serviceUserId = 1000;
+    user->serviceId = 1;
+    user->registrationId = static_cast<char**>(soap_malloc(binding.soap, sizeof(char*)));
+    *user->registrationId = soap_strdup(binding.soap, "REG-1000");
+    return binding.getPageConfig(user, out);
+  }
+  int GetPageConfig() {
+    ss__getPageConfigResponse out;
+    return GetPageConfig(out);
+  }
+  std::string endpoint;
+  StatusServiceBinding binding;
+  int registered = -1;
+};
+
+// The test service on HTTPS with a certificate of the test authority.
+struct Service {
+  Service() : server(model) {
+    model.Seed(0);
+    zone_service::ServerOptions o;
+    o.https = true;
+    o.certFile = gCerts->Good().cert;
+    o.keyFile = gCerts->Good().key;
+    std::string error;
+    EXPECT_TRUE(server.Bind(o, &error)) << error;
+    server.StartThread();
+  }
+  ~Service() { server.Stop(); }
+  zone_service::Model model;
+  zone_service::Server server;
+};
+
+std::string Envelope(const std::string& body) {
+  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                     "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" xmlns:ss=\"") +
+         vorlen::kStatusServiceNamespaces[4].ns + "\"><SOAP-ENV:Body>" + body + "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+}
+
+const std::string kConfigAnswer = Envelope(
+    "<ss:getPageConfigResponse><getPageConfigReturn><statusesEnabled>true</statusesEnabled>"
+    "<allowBillingAddressEntry>false</allowBillingAddressEntry>"
+    "<allowDeliveryAddressEntry>true</allowDeliveryAddressEntry></getPageConfigReturn></ss:getPageConfigResponse>");
+
+std::string Https(uint16_t port) { return "https://127.0.0.1:" + std::to_string(port) + "/rpcrouter"; }
+std::string Http(uint16_t port) { return "http://127.0.0.1:" + std::to_string(port) + "/rpcrouter"; }
+
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+int Count(const std::string& text, const std::string& needle) {
+  int n = 0;
+  for (size_t i = text.find(needle); i != std::string::npos; i = text.find(needle, i + 1)) ++n;
+  return n;
+}
+
+class Transport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InternetSetTrustedCertificates(gCerts->CaFile().c_str());
+    logPath = gCerts->Dir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+  }
+  void TearDown() override {
+    InternetSetTrustedCertificates(nullptr);
+    std::remove(logPath.c_str());
+  }
+  std::string logPath;
+};
+
+// Callbacks are plain functions; what they were asked is kept here.
+std::atomic<int> gAsked{0};
+DWORD AlwaysBudget(HINTERNET, DWORD) {
+  ++gAsked;
+  return static_cast<DWORD>(tr::ResolveSendErrorAnswer::ResendWithinBudget);
+}
+DWORD AlwaysFail(HINTERNET, DWORD) {
+  ++gAsked;
+  return static_cast<DWORD>(tr::ResolveSendErrorAnswer::Fail);
+}
+DWORD ResendWithCredentials(HINTERNET request, DWORD code) {
+  ++gAsked;
+  if (code != HTTP_STATUS_PROXY_AUTH_REQ) return 0;
+  InternetSetOptionA(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>("seller"), 6);
+  InternetSetOptionA(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>("pa55"), 4);
+  return static_cast<DWORD>(tr::ResolveSendErrorAnswer::Resend);
+}
+DWORD ResendOnce(HINTERNET, DWORD) {
+  return static_cast<DWORD>(gAsked++ == 0 ? tr::ResolveSendErrorAnswer::Resend : tr::ResolveSendErrorAnswer::Fail);
+}
+
+}  // namespace
+
+TEST_F(Transport, EveryOperationRunsOverVerifiedHttps) {
+  Service service;
+  Client c(service.server.Url(), 5, nullptr, 0, nullptr, nullptr, logPath.c_str());
+  ASSERT_EQ(c.registered, SOAP_OK);
+  struct soap* s = c.binding.soap;
+  auto* user = soap_new_ss__RegisteredServiceUserInfo(s);
+  user->serviceUserId = 1000;
+  user->serviceId = 1;
+  user->registrationId = static_cast<char**>(soap_malloc(s, sizeof(char*)));
+  *user->registrationId = soap_strdup(s, "REG-1000");
+
+  ss__getPageConfigResponse config;
+  ASSERT_EQ(c.binding.getPageConfig(user, config), status::kOk);
+  ASSERT_NE(config.getPageConfigReturn, nullptr);
+  ASSERT_NE(config.getPageConfigReturn->sellerShortDescription, nullptr);
+  EXPECT_STREQ(*config.getPageConfigReturn->sellerShortDescription, "Sprzedawca 1000");
+
+  ss__setPageConfigResponse setConfig;
+  EXPECT_EQ(c.binding.setPageConfig(user, config.getPageConfigReturn, setConfig), status::kOk);
+
+  auto* bids = soap_new_ArrayOfAuctionBidInfo(s);
+  bids->__size = 1;
+  bids->__ptr = static_cast<ss__AuctionBidInfo**>(soap_malloc(s, sizeof(ss__AuctionBidInfo*)));
+  bids->__ptr[0] = soap_new_ss__AuctionBidInfo(s);
+  bids->__ptr[0]->auction.auctionId = soap_strdup(s, "1000-1");
+  bids->__ptr[0]->auction.serviceId = 1;
+  bids->__ptr[0]->buyerId = 501;
+  ss__openTrustedPageResponse opened;
+  ASSERT_EQ(c.binding.openTrustedPage(user, bids, false, opened), status::kOk);
+  ASSERT_NE(opened.openTrustedPageReturn, nullptr);
+  const int page = opened.openTrustedPageReturn->pageId;
+
+  auto* pageData = soap_new_ss__StatusPageDataInfo(s);
+  ss__setPageDataResponse setData;
+  EXPECT_EQ(c.binding.setPageData(user, page, pageData, setData), status::kOk);
+
+  auto* items = soap_new_ArrayOfItemInfo(s);
+  items->__size = 1;
+  items->__ptr = static_cast<ss__ItemInfo**>(soap_malloc(s, sizeof(ss__ItemInfo*)));
+  items->__ptr[0] = soap_new_ss__ItemInfo(s);
+  items->__ptr[0]->name = soap_strdup(s, "Czajnik żółty");
+  items->__ptr[0]->quantity = 2;
+  ss__setItemDataResponse setItems;
+  EXPECT_EQ(c.binding.setItemData(user, page, items, setItems), status::kOk);
+
+  auto* packages = soap_new_ArrayOfPackageInfo(s);
+  packages->__size = 0;
+  ss__setPackageDataResponse setPackages;
+  EXPECT_EQ(c.binding.setPackageData(user, page, packages, setPackages), status::kOk);
+
+  auto* ids = soap_new_ArrayOf_xsd_int(s);
+  ids->__size = 1;
+  ids->__ptr = static_cast<int*>(soap_malloc(s, sizeof(int)));
+  ids->__ptr[0] = page;
+  ss__getBuyerDataResponse buyers;
+  EXPECT_EQ(c.binding.getBuyerData(user, ids, buyers), status::kOk);
+  ss__getPageChangesInfoResponse changes;
+  EXPECT_EQ(c.binding.getPageChangesInfo(user, ids, 0, changes), status::kOk);
+
+  auto* buyer = soap_new_ss__BuyerDataInfo(s);
+  buyer->bids = bids;
+  ss__setAcknowledgedBuyerDataResponse ack;
+  int r = c.binding.setAcknowledgedBuyerData(user, page, buyer, ack);
+  EXPECT_TRUE(r == status::kOk || r == status::kFault) << r;
+
+  ss__setDataEntryConstraintsResponse constraints;
+  EXPECT_EQ(c.binding.setDataEntryConstraints(user, page, true, true, false, true, constraints), status::kOk);
+
+  // The service answers these two with its own faults: they travel like any answer.
+  ss__setAllDataResponse all;
+  r = c.binding.setAllData(user, page, pageData, nullptr, nullptr, nullptr, all);
+  EXPECT_TRUE(r == status::kOk || r == status::kFault) << r;
+
+  auto* closing = soap_new_ss__PageClosingInfo(s);
+  closing->closedPageId = page;
+  ss__closePageResponse closed;
+  EXPECT_EQ(c.binding.closePage(user, closing, closed), status::kOk);
+  ss__closePageResponse closedAgain;
+  EXPECT_EQ(c.binding.closePage(user, closing, closedAgain), status::kFault);
+
+  std::string log = ReadFile(logPath);
+  EXPECT_EQ(Count(log, "HTTP status code = "), 13) << log.substr(0, 2000);
+  EXPECT_EQ(Count(log, "fsend, error"), 0);
+  EXPECT_NE(log.find("header 'SOAPAction: \"\"'"), std::string::npos);
+}
+
+TEST_F(Transport, CertificateFailuresGiveTheirCodesAsHttpErrors) {
+  struct Case {
+    const Certificates::Pair* pair;
+    DWORD error;
+  } cases[] = {{&gCerts->OtherCa(), ERROR_INTERNET_INVALID_CA},
+               {&gCerts->Expired(), ERROR_INTERNET_SEC_CERT_DATE_INVALID},
+               {&gCerts->WrongName(), ERROR_INTERNET_SEC_CERT_CN_INVALID}};
+  for (const auto& k : cases) {
+    testing_net::Server server([](Peer& p) { p.Hang(); }, k.pair);
+    gAsked = 0;
+    Client c(Https(server.Port()));
+    tr::SetResolveSendError(c.binding.soap, AlwaysFail);
+    EXPECT_EQ(c.GetPageConfig(), status::kHttpError) << k.pair->cert;
+    EXPECT_EQ(static_cast<DWORD>(c.binding.soap->errnum), k.error);
+    EXPECT_EQ(gAsked, 1);
+    EXPECT_EQ(server.Accepted(), 1);
+  }
+}
+
+TEST_F(Transport, RepeatedTimeoutIsTriedThreeTimesWithinTheBudget) {
+  testing_net::Server silent([](Peer& p) { p.Hang(); });
+  Client c(Http(silent.Port()), 1, nullptr, 0, nullptr, nullptr, logPath.c_str());
+  tr::SetResolveSendError(c.binding.soap, AlwaysBudget);
+  gAsked = 0;
+  EXPECT_EQ(c.GetPageConfig(), status::kHttpError);
+  EXPECT_EQ(c.binding.soap->errnum, ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(gAsked, 3);
+  EXPECT_EQ(silent.Accepted(), 3);
+  std::string log = ReadFile(logPath);
+  EXPECT_EQ(Count(log, "fsend - resending request - 2 chance"), 1);
+  EXPECT_EQ(Count(log, "fsend - resending request - 3 chance"), 1);
+  EXPECT_EQ(Count(log, "error 12002 (The operation timed out) in HttpSendRequest"), 3);
+  EXPECT_NE(log.find("resolve_send_error callback = '0x"), std::string::npos);
+
+  // Without a callback the (absent) dialog resolves nothing: one try.
+  tr::SetResolveSendError(c.binding.soap, nullptr);
+  EXPECT_EQ(c.GetPageConfig(), status::kHttpError);
+  EXPECT_EQ(silent.Accepted(), 4);
+}
+
+TEST_F(Transport, UnresolvedAuthenticationHandsTheRuntimeTheBody) {
+  std::atomic<int> calls{0};
+  testing_net::Server server([&](Peer& p) {
+    HttpRequest r;
+    while (p.ReadRequest(r)) {
+      if (calls++ == 0)
+        p.Respond(401, "<html><body>Login</body></html>", "WWW-Authenticate: Basic realm=\"z\"\r\n", "text/html");
+      else
+        p.Respond(200, kConfigAnswer);
+    }
+  });
+  Client c(Http(server.Port()));
+  // No callback: the dialog is not there, so the HTML page reaches the SOAP parser.
+  int r = c.GetPageConfig();
+  EXPECT_NE(r, status::kOk);
+  EXPECT_NE(r, status::kHttpError);
+  EXPECT_EQ(calls, 1);
+
+  // A callback answering Resend has the request sent again.
+  calls = 0;
+  gAsked = 0;
+  tr::SetResolveSendError(c.binding.soap, ResendOnce);
+  ss__getPageConfigResponse out;
+  ASSERT_EQ(c.GetPageConfig(out), status::kOk);
+  EXPECT_EQ(calls, 2);
+  ASSERT_NE(out.getPageConfigReturn, nullptr);
+  EXPECT_FALSE(out.getPageConfigReturn->allowBillingAddressEntry);
+}
+
+TEST_F(Transport, ProxyCredentialsComeFromTheContextOrTheCallback) {
+  Service service;
+  testing_net::Proxy proxy("seller", "pa55");
+  const std::string url = service.server.Url();
+
+  // No credentials: 407; the budget answer does not resolve it and the call fails.
+  {
+    Client c(url, 5, "127.0.0.1", proxy.Port());
+    tr::SetResolveSendError(c.binding.soap, AlwaysBudget);
+    EXPECT_NE(c.GetPageConfig(), status::kOk);
+    EXPECT_EQ(proxy.Refused(), 1);
+    EXPECT_EQ(proxy.Forwarded(), 0);
+  }
+  // Credentials of the context.
+  {
+    Client c(url, 5, "127.0.0.1", proxy.Port(), "seller", "pa55");
+    EXPECT_EQ(c.GetPageConfig(), status::kOk);
+    EXPECT_EQ(proxy.Forwarded(), 1);
+  }
+  // Credentials given by the callback, which then asks for a resend.
+  {
+    Client c(url, 5, "127.0.0.1", proxy.Port());
+    gAsked = 0;
+    tr::SetResolveSendError(c.binding.soap, ResendWithCredentials);
+    EXPECT_EQ(c.GetPageConfig(), status::kOk);
+    EXPECT_EQ(gAsked, 1);
+    EXPECT_EQ(proxy.Refused(), 2);
+    EXPECT_EQ(proxy.Forwarded(), 2);
+  }
+  // An empty proxy host means no proxy, whatever user and password say.
+  {
+    Client c(url, 5, "", proxy.Port(), "seller", "pa55");
+    EXPECT_EQ(c.GetPageConfig(), status::kOk);
+    EXPECT_EQ(proxy.Forwarded(), 2);
+    EXPECT_EQ(proxy.Refused(), 2);
+  }
+}
+
+TEST_F(Transport, ProxyCredentialsNeverReachTheService) {
+  testing_net::Proxy proxy("seller", "pa55");
+  HttpRequest seen;
+  testing_net::Server server(
+      [&](Peer& p) {
+        if (p.ReadRequest(seen)) p.Respond(200, kConfigAnswer);
+      },
+      &gCerts->Good());
+  Client c(Https(server.Port()), 5, "127.0.0.1", proxy.Port(), "seller", "pa55");
+  EXPECT_EQ(c.GetPageConfig(), status::kOk);
+  EXPECT_EQ(seen.Header("Proxy-Authorization"), "");
+  EXPECT_EQ(seen.Header("SOAPAction"), "\"\"");
+  EXPECT_NE(proxy.LastAuthorization(), "");
+}
+
+TEST_F(Transport, TestLogIsWrittenOnlyWhenNamed) {
+  testing_net::Server server([](Peer& p) {
+    HttpRequest r;
+    while (p.ReadRequest(r)) p.Respond(200, kConfigAnswer);
+  });
+  {
+    Client c(Http(server.Port()));
+    EXPECT_EQ(c.GetPageConfig(), status::kOk);
+  }
+  EXPECT_FALSE(std::filesystem::exists(logPath));
+  {
+    std::ofstream(logPath) << "earlier line\n";
+    Client c(Http(server.Port()), 5, nullptr, 0, nullptr, nullptr, logPath.c_str());
+    EXPECT_EQ(c.GetPageConfig(), status::kOk);
+    std::string log = ReadFile(logPath);
+    EXPECT_EQ(log.rfind("earlier line\n", 0), 0u);  // appended
+    EXPECT_NE(log.find("fsend, data len = "), std::string::npos);
+    EXPECT_NE(log.find("fsend, HTTP status code = 200"), std::string::npos);
+    EXPECT_NE(log.find("frecv, available buffer len = "), std::string::npos);
+    EXPECT_NE(log.find("header:\nHTTP/1.1 200 OK\r\n"), std::string::npos);
+  }
+}
+
+TEST_F(Transport, LongHeadersAreLeftOutOfTheLogOnly) {
+  testing_net::Server server([](Peer& p) {
+    HttpRequest r;
+    while (p.ReadRequest(r)) p.Respond(200, kConfigAnswer, "X-Padding: " + std::string(1100, 'p') + "\r\n");
+  });
+  Client c(Http(server.Port()), 5, nullptr, 0, nullptr, nullptr, logPath.c_str());
+  EXPECT_EQ(c.GetPageConfig(), status::kOk);
+  std::string log = ReadFile(logPath);
+  EXPECT_EQ(log.find("header:\n"), std::string::npos);
+  EXPECT_NE(log.find("HTTP status code = 200"), std::string::npos);
+}
+
+TEST_F(Transport, BrokenAndHugeAnswersFailCleanly) {
+  constexpr size_t kHuge = 100u << 20;
+  testing_net::Server server([&](Peer& p) {
+    HttpRequest r;
+    if (!p.ReadRequest(r)) return;
+    const std::string& a = kConfigAnswer;
+    if (r.target == "/reset") {
+      p.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(a.size()) + "\r\n\r\n" + a.substr(0, 100));
+      p.Reset();
+    } else if (r.target == "/short") {
+      p.Write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + std::to_string(a.size() + 50) + "\r\n\r\n" +
+              a);
+    } else if (r.target == "/truncated") {
+      p.Write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 120\r\n\r\n" + a);
+    } else if (r.target == "/long") {
+      p.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(a.size()) + "\r\n\r\n" + a + "<junk/>junk");
+    } else if (r.target == "/huge") {
+      // A valid answer with 100 MB of blanks between body and response element.
+      std::string head = a.substr(0, a.find("<ss:getPageConfigResponse"));
+      std::string tail = a.substr(head.size());
+      p.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(head.size() + kHuge + tail.size()) + "\r\n\r\n" +
+              head);
+      std::string blanks(1 << 20, ' ');
+      for (size_t i = 0; i < kHuge / blanks.size(); ++i)
+        if (!p.Write(blanks)) return;
+      p.Write(tail);
+    } else if (r.target == "/hugejunk") {
+      p.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kHuge) + "\r\n\r\n");
+      std::string junk(1 << 20, 'x');
+      for (size_t i = 0; i < kHuge / junk.size(); ++i)
+        if (!p.Write(junk)) return;
+    }
+  });
+  auto call = [&](const char* path) {
+    Client c("http://127.0.0.1:" + std::to_string(server.Port()) + path);
+    ss__getPageConfigResponse out;
+    int r = c.GetPageConfig(out);
+    return std::make_pair(r, out.getPageConfigReturn != nullptr);
+  };
+  EXPECT_NE(call("/reset").first, status::kOk);
+  // A whole envelope whose connection closed before the announced length: nothing is missing.
+  EXPECT_EQ(call("/short").first, status::kOk);
+  EXPECT_NE(call("/truncated").first, status::kOk);
+  auto longer = call("/long");  // the bytes past Content-Length are never read
+  EXPECT_EQ(longer.first, status::kOk);
+  EXPECT_TRUE(longer.second);
+  auto huge = call("/huge");
+  EXPECT_EQ(huge.first, status::kOk);
+  EXPECT_TRUE(huge.second);
+  EXPECT_NE(call("/hugejunk").first, status::kOk);
+}

@@ -1,0 +1,101 @@
+#pragma once
+// What the seller-zone HTTPS transport decides, apart from the HTTP client that carries it:
+// collecting the SOAP request until its announced length, the resend loop for the listed send
+// failures (asked of the resolve-send-error callback), the 401/407 handling, the receive loop and
+// the diagnostic lines. The HTTP client is reached through HttpExchange only.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/http/wininet.h"
+
+namespace vorlen::transport {
+
+// Answers of the resolve-send-error callback.
+enum class ResolveSendErrorAnswer : DWORD {
+  Fail = 0,
+  Resend = 1,
+  ShowDialog = 2,
+  ResendWithinBudget = 3,
+};
+
+// Asked with the request handle and the failure's code (an internet-client error, or the HTTP
+// status 401/407); returns a ResolveSendErrorAnswer value (anything else counts as Fail).
+using ResolveSendErrorCallback = DWORD (*)(HINTERNET request, DWORD code);
+
+// One open request of the HTTP client, as the policy uses it.
+class HttpExchange {
+ public:
+  virtual ~HttpExchange() = default;
+  virtual HINTERNET Handle() const = 0;
+  // Sends the request with `body`; false with LastError() set when it failed.
+  virtual bool Send(const std::string& body) = 0;
+  virtual DWORD LastError() const = 0;
+  virtual bool QueryStatus(DWORD& status) = 0;
+  // The answer's raw headers (CR LF separated) when they fit the 512-character buffer.
+  virtual bool QueryRawHeaders(std::string& headers) = 0;
+  // Reads up to `size` body bytes; false with LastError() set when the read failed.
+  virtual bool Read(char* buffer, size_t size, size_t& got) = 0;
+  // The connection-error dialog for `error`; returns its answer (0 or 12032 = resolved).
+  virtual DWORD ErrorDialog(DWORD error) = 0;
+};
+
+// Results of the send hook, in the runtime's terms.
+enum class SendResult { Ok, OutOfMemory, HttpError, Eof };
+
+class TransportPolicy {
+ public:
+  using LogSink = std::function<void(const std::string&)>;
+  using ErrorText = std::function<std::string(DWORD)>;
+
+  // `context` is only printed in the log lines. `text` gives the message text of an error for
+  // the log ("(unknown)" when it has none).
+  TransportPolicy(const void* context, LogSink log, ErrorText text);
+
+  // The open request; null when none is open (the previous exchange closed it).
+  void SetExchange(HttpExchange* exchange) { exchange_ = exchange; }
+  HttpExchange* Exchange() const { return exchange_; }
+
+  // The announced request length (from the Content-Length header); all ones = unknown.
+  void SetExpectedLength(DWORD length) { expected_ = length; }
+  DWORD ExpectedLength() const { return expected_; }
+
+  ResolveSendErrorCallback Callback() const { return callback_; }
+  void SetCallback(ResolveSendErrorCallback callback);
+
+  // One block of the request from the runtime; the request goes out once it is complete.
+  SendResult Send(const char* data, size_t count);
+  // One buffer of the answer's body for the runtime; 0 at the end or on failure.
+  size_t Receive(char* buffer, size_t capacity);
+
+  DWORD ErrorNumber() const { return errorNumber_; }
+  DWORD LastResolvedError() const { return lastResolved_; }
+  bool DisconnectRequested() const { return disconnect_; }
+  void RequestDisconnect() { disconnect_ = true; }
+
+  // Writes one formatted diagnostic line (printf rules, as the C library formats them).
+  void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  std::string Text(DWORD error) const;
+
+ private:
+  SendResult SendMessage();
+  SendResult AfterSend(int& counter, bool& again);
+  bool Resolve(DWORD answer, DWORD error, int& counter);
+
+  const void* context_;
+  LogSink log_;
+  ErrorText text_;
+  HttpExchange* exchange_ = nullptr;
+  ResolveSendErrorCallback callback_ = nullptr;
+  std::string buffer_;
+  DWORD expected_ = 0xFFFFFFFFu;
+  DWORD errorNumber_ = 0;
+  DWORD lastResolved_ = 0;
+  bool disconnect_ = false;
+};
+
+// The nine send failures that the callback may resolve.
+bool IsResolvableSendError(DWORD error);
+
+}  // namespace vorlen::transport
