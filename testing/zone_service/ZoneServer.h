@@ -1,0 +1,56 @@
+#pragma once
+// The seller-zone test service: a SOAP server for the twelve status-service operations over
+// a Model, on a loopback port, over HTTP or HTTPS. Runs on its own thread (tests) or in the
+// calling thread (the zone-service program).
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "testing/zone_service/ZoneModel.h"
+
+struct soap;
+
+namespace zone_service {
+
+struct ServerOptions {
+  int port = 0;  // 0: a free port chosen by the system
+  bool https = false;
+  std::string certFile;  // PEM certificate (HTTPS)
+  std::string keyFile;   // PEM private key (HTTPS); may be the same file as the certificate
+};
+
+class Server {
+ public:
+  explicit Server(Model& model);
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+  ~Server();
+
+  // Binds 127.0.0.1 and prepares TLS. False with a message when that fails.
+  bool Bind(const ServerOptions& options, std::string* error);
+  // Serves on a background thread until Stop().
+  void StartThread();
+  // Serves in the calling thread until Stop() (from another thread or a signal handler).
+  void Run();
+  void Stop();
+
+  int port() const { return port_; }
+  std::string Url() const;  // http(s)://127.0.0.1:<port>/rpcrouter
+  int requestsServed() const { return served_.load(); }
+
+ private:
+  Model& model_;
+  struct soap* soap_ = nullptr;
+  ServerOptions options_;
+  std::string combinedPem_;  // key + certificate, as the TLS set-up wants them in one file
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> served_{0};
+  std::thread thread_;
+};
+
+// Makes a self-signed certificate for localhost and 127.0.0.1 with the openssl command line
+// in `dir`; returns false when openssl failed. The files are cert.pem and key.pem.
+bool MakeSelfSignedCertificate(const std::string& dir, std::string* certFile, std::string* keyFile);
+
+}  // namespace zone_service
