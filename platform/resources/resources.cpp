@@ -78,18 +78,26 @@ std::wstring ExecutablePath() {
   return platform::Utf8ToWide(std::string_view(buf, static_cast<size_t>(n)));
 }
 
+// The application's module state: one for the process, whichever module declares itself the
+// application. Libraries are loaded (and join its extension chain) before the executable's own
+// declaration runs, so the state must exist before and survive that declaration.
+AFX_MODULE_STATE& AppState() {
+  static auto* state = new AFX_MODULE_STATE;
+  return *state;
+}
+
 // The application's module when no module declared itself the application: no resources.
 Module& DefaultApplication() {
-  static AFX_MODULE_STATE state;
   static Module* module = [] {
     auto* m = new Module;
     m->name = L"";
     m->path = ExecutablePath();
     m->kind = platform::ModuleKind::Application;
-    m->state = &state;
+    m->state = &AppState();
     auto h = reinterpret_cast<HMODULE>(m);
-    state.m_hCurrentInstanceHandle = h;
-    state.m_hCurrentResourceHandle = h;
+    AppState().m_hCurrentInstanceHandle = h;
+    AppState().m_hCurrentResourceHandle = h;
+    std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
     Modules()[h] = m;
     return m;
   }();
@@ -185,7 +193,9 @@ bool LoadMessage(HINSTANCE module, DWORD id, std::wstring& out) {
 }
 
 // CString::LoadString and FormatMessage(FROM_HMODULE) read through this component once loaded.
+// The default application module is created here, while the library loads on one thread.
 const bool g_hooksInstalled = [] {
+  DefaultApplication();
   platform::SetStringLoader(&LoadForCString);
   platform::SetMessageLoader(&LoadMessage);
   return true;
@@ -221,7 +231,8 @@ ResourceModule::ResourceModule(const wchar_t* name, ModuleKind kind, std::initia
   auto* m = new Module;
   m->name = name ? name : L"";
   m->kind = kind;
-  m->state = &m_state;
+  m_statePtr = kind == ModuleKind::Application ? &AppState() : &m_state;
+  m->state = m_statePtr;
   if (kind == ModuleKind::Application) {
     m->path = ExecutablePath();
   } else {
@@ -230,12 +241,23 @@ ResourceModule::ResourceModule(const wchar_t* name, ModuleKind kind, std::initia
     else m->path = m->name;
   }
   m_handle = reinterpret_cast<HINSTANCE>(m);
-  m_state.m_hCurrentInstanceHandle = m_handle;
-  m_state.m_hCurrentResourceHandle = m_handle;
-  m_state.m_lpszCurrentAppName = m->name.c_str();
-  m_state.m_bDLL = kind == ModuleKind::Library ? TRUE : FALSE;
   {
     std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
+    if (kind == ModuleKind::Application) {
+      // Take over the process's application state, keeping the chain and the application
+      // object that may already be there; a redirected resource handle stays redirected.
+      HMODULE previous = reinterpret_cast<HMODULE>(&DefaultApplication());
+      if (m_statePtr->m_hCurrentResourceHandle == previous || m_statePtr->m_hCurrentResourceHandle == nullptr)
+        m_statePtr->m_hCurrentResourceHandle = m_handle;
+      m_statePtr->m_hCurrentInstanceHandle = m_handle;
+      if (m_statePtr->m_lpszCurrentAppName == nullptr || *m_statePtr->m_lpszCurrentAppName == 0)
+        m_statePtr->m_lpszCurrentAppName = m->name.c_str();
+    } else {
+      m_state.m_hCurrentInstanceHandle = m_handle;
+      m_state.m_hCurrentResourceHandle = m_handle;
+      m_state.m_lpszCurrentAppName = m->name.c_str();
+      m_state.m_bDLL = TRUE;
+    }
     Modules()[m_handle] = m;
   }
   AddStrings(strings);
@@ -253,6 +275,13 @@ ResourceModule::~ResourceModule() {
                list.end());
   }
   Module* m = Lookup(m_handle);
+  if (m_statePtr == &AppState()) {
+    // The application state falls back to the default application module.
+    HMODULE fallback = reinterpret_cast<HMODULE>(&DefaultApplication());
+    if (AppState().m_hCurrentInstanceHandle == m_handle) AppState().m_hCurrentInstanceHandle = fallback;
+    if (AppState().m_hCurrentResourceHandle == m_handle) AppState().m_hCurrentResourceHandle = fallback;
+    if (m != nullptr && AppState().m_lpszCurrentAppName == m->name.c_str()) AppState().m_lpszCurrentAppName = nullptr;
+  }
   Modules().erase(m_handle);
   delete m;
 }
@@ -371,7 +400,10 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
 
 // --- module state
 
-AFX_MODULE_STATE* AfxGetAppModuleState() { return Application()->state; }
+AFX_MODULE_STATE* AfxGetAppModuleState() {
+  DefaultApplication();
+  return &AppState();
+}
 
 AFX_MODULE_STATE* AfxGetModuleState() { return t_currentState != nullptr ? t_currentState : AfxGetAppModuleState(); }
 

@@ -218,7 +218,8 @@ class ResourceModule {
   ResourceModule& operator=(const ResourceModule&) = delete;
 
   HINSTANCE Handle() const { return m_handle; }
-  AFX_MODULE_STATE* State() { return &m_state; }
+  // The module's own state; for the application module, the process's application state.
+  AFX_MODULE_STATE* State() { return m_statePtr; }
 
   // Adds to (or replaces in) the module's tables after construction.
   void AddStrings(std::initializer_list<StringResource> strings);
@@ -229,6 +230,7 @@ class ResourceModule {
  private:
   HINSTANCE m_handle;
   AFX_MODULE_STATE m_state;
+  AFX_MODULE_STATE* m_statePtr;
 };
 
 // The RT_STRING block layout: the block holding `id` and the entry's index inside it.

@@ -85,6 +85,12 @@ TEST(StringLookup, CurrentModuleFirstThenExtensionChain) {
   AfxTermExtensionModule(ext);
 }
 
+TEST(StringLookup, LibrariesLinkedBeforeTheApplicationDeclaredItselfStayInTheChain) {
+  EXPECT_EQ(Load(700), L"wcześnie dołączony");
+  EXPECT_EQ(AfxGetResourceHandle(), GetModuleHandleW(nullptr));
+  EXPECT_STREQ(AfxGetAppName(), L"ResTests");
+}
+
 TEST(StringLookup, MostRecentlyAttachedExtensionIsSearchedFirst) {
   platform::ResourceModule first(L"ExtFirst", platform::ModuleKind::Library, {{500, L"first"}, {501, L"only first"}});
   platform::ResourceModule second(L"ExtSecond", platform::ModuleKind::Library, {{500, L"second"}});

@@ -4,6 +4,19 @@
 VANTOR_RESOURCE_MODULE(g_testModule, L"ResTestMod", platform::ModuleKind::Library,
                        {{100, L"z biblioteki"}, {200, L"tylko w bibliotece"}})
 
+// A second module of the library that joins the extension chain while the library loads, that
+// is before the program's own module declaration has run.
+platform::ResourceModule g_earlyExtension(L"ResTestEarly", platform::ModuleKind::Library, {{700, L"wcześnie dołączony"}});
+struct EarlyLink {
+  AFX_EXTENSION_MODULE module;
+  CDynLinkLibrary* link = nullptr;
+  EarlyLink() {
+    if (AfxInitExtensionModule(module, g_earlyExtension.Handle())) link = new CDynLinkLibrary(module);
+  }
+  ~EarlyLink() { delete link; }
+};
+EarlyLink g_earlyLink;
+
 extern "C" __attribute__((visibility("default"))) AFX_MODULE_STATE* ResTestModStaticState() {
   return AfxGetStaticModuleState();
 }
