@@ -202,6 +202,7 @@ SOAP_SOCKET OnConnect(struct soap* s, const char* endpoint, const char*, int) {
   st->request = std::make_unique<ClientExchange>(request);
   p.SetExchange(st->request.get());
   p.SetExpectedLength(0xFFFFFFFFu);
+  p.SetDisconnect(false);
   p.Log("wininet %p: connected to '%s' port %d, request %p\n", static_cast<void*>(s), url.host.c_str(), url.port,
         request);
   return kRequestSocket;
@@ -256,8 +257,8 @@ size_t OnReceive(struct soap* s, char* buffer, size_t capacity) {
 int OnDisconnect(struct soap* s) {
   State* st = StateOf(s);
   if (st) {
-    st->policy.Log("wininet %p: disconnect\n", static_cast<void*>(s));
-    st->policy.RequestDisconnect();
+    if (st->request || st->connection) st->policy.Log("wininet %p: disconnect\n", static_cast<void*>(s));
+    st->policy.SetDisconnect(true);
     st->CloseRequest();
   }
   s->socket = SOAP_INVALID_SOCKET;
@@ -299,34 +300,30 @@ void ApplyTimeouts(State& st) {
   }
 }
 
+// Sets a text option on the client handle; logs "failed to set proxy <what>" when refused.
+bool SetTextOption(State& st, DWORD option, const char* text, const char* what) {
+  if (InternetSetOptionA(st.client, option, const_cast<char*>(text), static_cast<DWORD>(std::strlen(text) + 1)))
+    return true;
+  DWORD e = GetLastError();
+  st.policy.Log("wininet %p: failed to set proxy %s, error %d (%s)\n", static_cast<void*>(st.soap), what,
+                static_cast<int>(e), st.policy.Text(e).c_str());
+  return false;
+}
+
 void ApplyProxy(State& st) {
   struct soap* s = st.soap;
   if (!s->proxy_host || !*s->proxy_host) return;
   char text[260];
   std::snprintf(text, sizeof text, "%s:%d", s->proxy_host, s->proxy_port);
   INTERNET_PROXY_INFOA info{INTERNET_OPEN_TYPE_PROXY, text, nullptr};
-  TransportPolicy& p = st.policy;
   if (!InternetSetOptionA(st.client, INTERNET_OPTION_PROXY, &info, sizeof info)) {
     DWORD e = GetLastError();
-    p.Log("wininet %p: failed to set proxy server, error %d (%s)\n", static_cast<void*>(s), static_cast<int>(e),
-          p.Text(e).c_str());
+    st.policy.Log("wininet %p: failed to set proxy server, error %d (%s)\n", static_cast<void*>(s),
+                  static_cast<int>(e), st.policy.Text(e).c_str());
     return;
   }
-  if (s->proxy_userid &&
-      !InternetSetOptionA(st.client, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(s->proxy_userid),
-                          static_cast<DWORD>(std::strlen(s->proxy_userid) + 1))) {
-    DWORD e = GetLastError();
-    p.Log("wininet %p: failed to set proxy username, error %d (%s)\n", static_cast<void*>(s), static_cast<int>(e),
-          p.Text(e).c_str());
-    return;
-  }
-  if (s->proxy_passwd &&
-      !InternetSetOptionA(st.client, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(s->proxy_passwd),
-                          static_cast<DWORD>(std::strlen(s->proxy_passwd) + 1))) {
-    DWORD e = GetLastError();
-    p.Log("wininet %p: failed to set proxy password, error %d (%s)\n", static_cast<void*>(s), static_cast<int>(e),
-          p.Text(e).c_str());
-  }
+  if (s->proxy_userid && !SetTextOption(st, INTERNET_OPTION_PROXY_USERNAME, s->proxy_userid, "username")) return;
+  if (s->proxy_passwd) SetTextOption(st, INTERNET_OPTION_PROXY_PASSWORD, s->proxy_passwd, "password");
 }
 
 int Create(struct soap* s, struct soap_plugin* plugin, void*) {
@@ -373,6 +370,11 @@ void SetResolveSendError(struct soap* soap, ResolveSendErrorCallback callback) {
 
 void SetTestLog(struct soap* soap, const char* path) {
   if (soap) soap->logfile[SOAP_INDEX_TEST] = path;
+}
+
+HINTERNET ClientHandle(struct soap* soap) {
+  State* st = StateOf(soap);
+  return st ? st->client : nullptr;
 }
 
 TransportPolicy* Policy(struct soap* soap) {

@@ -29,7 +29,9 @@ void SetResolveSendError(struct soap* soap, ResolveSendErrorCallback callback);
 // must outlive the context (the connector passes a literal).
 void SetTestLog(struct soap* soap, const char* path);
 
-// The transport's state on `soap`, for inspection; null when it is not registered.
+// The transport's state and its internet-client session on `soap`, for inspection; null when
+// the transport is not registered.
 TransportPolicy* Policy(struct soap* soap);
+HINTERNET ClientHandle(struct soap* soap);
 
 }  // namespace vorlen::transport

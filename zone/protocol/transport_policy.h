@@ -72,7 +72,7 @@ class TransportPolicy {
   DWORD ErrorNumber() const { return errorNumber_; }
   DWORD LastResolvedError() const { return lastResolved_; }
   bool DisconnectRequested() const { return disconnect_; }
-  void RequestDisconnect() { disconnect_ = true; }
+  void SetDisconnect(bool requested) { disconnect_ = requested; }
 
   // Writes one formatted diagnostic line (printf rules, as the C library formats them).
   void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -449,3 +449,52 @@ TEST_F(Transport, BrokenAndHugeAnswersFailCleanly) {
   EXPECT_TRUE(huge.second);
   EXPECT_NE(call("/hugejunk").first, status::kOk);
 }
+
+TEST_F(Transport, TimeoutsAreTakenAtRegistrationAndZeroKeepsTheDefault) {
+  auto query = [](HINTERNET h, DWORD option) {
+    DWORD v = 0, len = sizeof v;
+    EXPECT_TRUE(InternetQueryOptionA(h, option, &v, &len));
+    return v;
+  };
+  Client set("https://127.0.0.1:1/rpcrouter", 3);
+  HINTERNET h = tr::ClientHandle(set.binding.soap);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(query(h, INTERNET_OPTION_CONNECT_TIMEOUT), 3000u);
+  EXPECT_EQ(query(h, INTERNET_OPTION_RECEIVE_TIMEOUT), 3000u);
+  EXPECT_EQ(query(h, INTERNET_OPTION_SEND_TIMEOUT), 3000u);
+  set.binding.soap->recv_timeout = 9;  // later changes are not taken
+  EXPECT_EQ(query(h, INTERNET_OPTION_RECEIVE_TIMEOUT), 3000u);
+
+  HINTERNET fresh = InternetOpenA("x", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  for (int seconds : {0, -4}) {
+    Client unset("https://127.0.0.1:1/rpcrouter", seconds);
+    HINTERNET u = tr::ClientHandle(unset.binding.soap);
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT})
+      EXPECT_EQ(query(u, option), query(fresh, option)) << seconds;
+  }
+  InternetCloseHandle(fresh);
+}
+
+TEST_F(Transport, KeptAliveContextReusesItsRequestAndConnection) {
+  std::atomic<int> answered{0};
+  testing_net::Server server([&](Peer& p) {
+    HttpRequest r;
+    while (p.ReadRequest(r)) {
+      ++answered;
+      p.Respond(200, kConfigAnswer);
+    }
+  });
+  Client c(Http(server.Port()));
+  soap_set_omode(c.binding.soap, SOAP_IO_KEEPALIVE);
+  soap_set_imode(c.binding.soap, SOAP_IO_KEEPALIVE);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(c.GetPageConfig(), status::kOk) << i;
+  EXPECT_EQ(answered, 3);
+  EXPECT_EQ(server.Accepted(), 1);
+
+  // Without keep-alive every call opens and closes its own request.
+  Client plain(Http(server.Port()), 5, nullptr, 0, nullptr, nullptr, logPath.c_str());
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(plain.GetPageConfig(), status::kOk) << i;
+  std::string log = ReadFile(logPath);
+  EXPECT_EQ(Count(log, ": disconnect\n"), 2);
+  EXPECT_EQ(Count(log, ": connected to '127.0.0.1'"), 2);
+}
