@@ -18,18 +18,28 @@ namespace vantor::html {
 // Computes the text that replaces one match and appends it to out.
 using ComputeFn = void (*)(std::wstring_view match, std::wstring& out);
 
-// How far the driver lets the matcher look, so that no input makes a pass quadratic.
+// Where the driver lets the matcher look. Besides saving time, the limits keep every pass
+// linear: no input makes the matcher retry the same stretch of text once per start position.
 enum class Reach {
   Whole,       // the whole text
   ToLastTail,  // up to the last occurrence of `tail`: every match ends with that literal
-  Span,        // `open` ... `close` on one line: matches are found closing tag by closing tag
+  Keyed,       // around each occurrence of `key` (below)
+  Span,        // `key` ... `tail` on one line, found closing tag by closing tag (below)
 };
 
+// Keyed: every match holds the literal `key`, preceded inside the match only by characters of
+// `before` and, when `open` is set, starting with `open`; it ends at the first `tail` after the
+// key, or, without a tail, at most one character after the key. The matcher is then asked only
+// about the stretch from that start to that end. Span: every match runs from the opening tag
+// `key` to the first closing tag `tail` after it, and '.' does not cross a line feed.
 struct Pass {
   std::wstring_view pattern;
   std::wstring_view replacement;
   Reach reach = Reach::Whole;
-  std::wstring_view tail;   // ToLastTail: the literal every match ends with; Span: the closing tag
+  std::wstring_view key;
+  wchar_t open = 0;
+  std::wstring_view before;
+  std::wstring_view tail;
   ComputeFn compute = nullptr;  // when set, it supplies the replacement instead of `replacement`
 };
 
@@ -50,17 +60,21 @@ std::wstring PlainTextToHTML(std::wstring_view text);
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to);
 size_t RFindNoCase(const std::wstring& s, std::wstring_view lit);
 
-// Runs one pass over s and returns the rewritten text; every match found left to right without
-// overlap is replaced, and the result is built in one sweep.
+// Runs one pass over s in place: every match found left to right without overlap is replaced,
+// and the new text is built in one sweep.
 template <class M>
-std::wstring RunPass(const Pass& pass, const std::wstring& s) {
+void RunPass(const Pass& pass, std::wstring& s) {
+  const size_t npos = std::wstring::npos, n = s.size();
   M matcher(pass);
   std::wstring out;
   size_t copied = 0;  // s[0, copied) is already represented in out
   bool any = false;
-  auto replace = [&](size_t b, size_t e) {
+  size_t b = 0, e = 0;
+  // Replaces the leftmost match inside [from, to), if any; its end is then in e.
+  auto replaceFirst = [&](size_t from, size_t to) {
+    if (from >= to || !matcher.Find(s, from, to, b, e) || e <= b) return false;  // no pattern matches ""
     if (!any) {
-      out.reserve(s.size());
+      out.reserve(n + n / 8);
       any = true;
     }
     out.append(s, copied, b - copied);
@@ -69,54 +83,70 @@ std::wstring RunPass(const Pass& pass, const std::wstring& s) {
     else
       out.append(pass.replacement);
     copied = e;
+    return true;
   };
-  // Replaces every match inside [from, to); returns where the last one ended (or from).
-  auto sweep = [&](size_t from, size_t to) {
-    size_t b = 0, e = 0;
-    while (from < to && matcher.Find(s, from, to, b, e)) {
-      if (e <= b) {  // an empty match would not advance; no pass pattern can produce one
-        from = b + 1;
-        continue;
-      }
-      replace(b, e);
-      from = e;
-    }
+  auto replaceAll = [&](size_t from, size_t to) {
+    while (replaceFirst(from, to)) from = e;
   };
 
   switch (pass.reach) {
     case Reach::Whole:
-      sweep(0, s.size());
+      replaceAll(0, n);
       break;
     case Reach::ToLastTail: {
       size_t t = RFindNoCase(s, pass.tail);
-      if (t != std::wstring::npos) sweep(0, t + pass.tail.size());
+      if (t != npos) replaceAll(0, t + pass.tail.size());
+      break;
+    }
+    case Reach::Keyed: {
+      size_t from = 0, tailAt = 0;
+      bool tailKnown = false;
+      for (size_t k = FindNoCase(s, pass.key, 0, n); k != npos; k = FindNoCase(s, pass.key, from, n)) {
+        const size_t keyEnd = k + pass.key.size();
+        size_t start = k;
+        if (pass.open) {
+          while (start > from && pass.before.find(s[start - 1]) != std::wstring_view::npos) --start;
+          if (start == from || s[start - 1] != pass.open) {
+            from = k + 1;
+            continue;
+          }
+          --start;
+        }
+        size_t end = std::min(n, keyEnd + 1);
+        if (!pass.tail.empty()) {
+          if (!tailKnown || tailAt < keyEnd) {
+            tailAt = FindNoCase(s, pass.tail, keyEnd, n);
+            tailKnown = true;
+          }
+          if (tailAt == npos) break;  // nothing after here can end a match
+          end = tailAt + pass.tail.size();
+        }
+        from = replaceFirst(start, end) ? e : k + 1;
+      }
       break;
     }
     case Reach::Span: {
-      // A match runs from an opening tag to the first closing tag after it without crossing a
-      // line feed. Taking the closing tags in order, the only candidates for the one at c are
-      // the openings after the previous closing tag and after the last line feed before c, so
-      // every character is looked at a bounded number of times.
+      // Taking the closing tags in order, the only openings that can end at the one at c stand
+      // after the previous closing tag and after the last line feed before c.
       size_t floor = 0;
-      for (size_t c = FindNoCase(s, pass.tail, 0, s.size()); c != std::wstring::npos;
-           c = FindNoCase(s, pass.tail, floor, s.size())) {
+      for (size_t c = FindNoCase(s, pass.tail, 0, n); c != npos; c = FindNoCase(s, pass.tail, floor, n)) {
         size_t end = c + pass.tail.size();
         size_t from = c;
         while (from > floor && s[from - 1] != L'\n') --from;
-        if (from < c) sweep(std::max(from, copied), end);
+        if (from < c) replaceAll(std::max(from, copied), end);
         floor = end;
       }
       break;
     }
   }
-  if (!any) return s;
-  out.append(s, copied, std::wstring::npos);
-  return out;
+  if (!any) return;
+  out.append(s, copied, npos);
+  s.swap(out);
 }
 
 template <class M>
 std::wstring RunPasses(const std::vector<Pass>& passes, std::wstring s) {
-  for (const Pass& p : passes) s = RunPass<M>(p, s);
+  for (const Pass& p : passes) RunPass<M>(p, s);
   return s;
 }
 

@@ -25,6 +25,12 @@ inline std::string describe(const outcome& o) {
     return s;
 }
 
+inline std::string narrow(const std::wstring& w) {
+    std::string s;
+    for (wchar_t c : w) s += (c > 31 && c < 127) ? char(c) : '?';
+    return s;
+}
+
 template <class Results>
 outcome collect(bool ok, const Results& r) {
     outcome o;
@@ -50,13 +56,13 @@ inline outcome run(const std::wstring& pat, const std::wstring& subject, unsigne
         regex::rpattern_c pc(pat, flags, mode);
         regex::match_results_c rc;
         outcome b = collect(pc.match(subject.data(), subject.data() + subject.size(), rc), rc);
-        EXPECT_EQ(a, b) << "iterator and pointer forms differ, mode " << mode;
+        EXPECT_EQ(a, b) << "iterator and pointer forms differ, mode " << mode << ": " << narrow(pat);
         if (!have) {
             first = a;
             have = true;
         } else {
             EXPECT_EQ(first, a) << "mode " << mode << " differs from mode 0: " << describe(first) << " vs "
-                                << describe(a);
+                                << describe(a) << ": " << narrow(pat);
         }
     }
     return first;

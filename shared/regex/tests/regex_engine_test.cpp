@@ -1,0 +1,93 @@
+// Engine internals: the backtracking stack, the arena, the renumbering, and deep matches.
+#include "shared/regex/tests/regex_test_util.h"
+
+using namespace regex_test;
+
+TEST(RegexHeteroStack, PushPopTypeCheckAndUnwind) {
+    regex::hetero_stack st;
+    EXPECT_EQ(st.blocks(), 0u);
+    st.push(1.5);
+    EXPECT_EQ(st.blocks(), 1u);
+    for (int i = 0; i < 1000; ++i) {
+        st.push(i);
+        EXPECT_EQ(st.pop<int>(), i);
+    }
+    EXPECT_EQ(st.blocks(), 1u);
+    try {
+        st.pop<bool>();
+        FAIL() << "type error expected";
+    } catch (const regex::hetero_stack::type_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("type error in hetero_stack (requested type: bool", 0), 0u) << e.what();
+    }
+    auto m = st.mark();
+    for (int i = 0; i < 100000; ++i) st.push(static_cast<long long>(i));
+    EXPECT_GT(st.blocks(), 1u);
+    st.unwind(m);
+    EXPECT_EQ(st.mark(), m);
+    EXPECT_EQ(st.pop<double>(), 1.5);
+    EXPECT_TRUE(st.empty());
+}
+
+TEST(RegexHeteroStack, TopOfEmptyStackIsATypeError) {
+    regex::hetero_stack st;
+    EXPECT_THROW(st.top<int>(), regex::hetero_stack::type_error);
+}
+
+TEST(RegexArena, RenumberingAndFreshRecords) {
+    std::vector<unsigned> none_hidden;
+    EXPECT_EQ(regex::detail::renumber(3, none_hidden), 3u);
+    std::vector<unsigned> hidden{1, 2};
+    EXPECT_EQ(regex::detail::renumber(1, hidden), 3u);
+    EXPECT_EQ(regex::detail::renumber(0, hidden), 0u);
+    regex::backref_tag<const wchar_t*> r;
+    EXPECT_FALSE(r.matched);
+    EXPECT_FALSE(r.prev_iter.valid);
+    EXPECT_EQ(r.prev_iter.pos, nullptr);
+    regex::detail::node_arena a;
+    void* p1 = a.allocate(0);
+    void* p2 = a.allocate(400);
+    EXPECT_NE(p1, p2);
+}
+
+// A long run through a repeated group used to recurse once per iteration and overflow the call
+// stack. The recursive mode now hands the attempt to the stack-safe driver when its budget runs
+// out, with the same result.
+TEST(RegexDeepMatches, LongRunsDoNotOverflowTheStack) {
+    std::wstring spaces(200000, L' ');
+    std::wstring text = L"<" + spaces + L"x>";
+    for (unsigned mode : {0u, 1u, 2u}) {
+        regex::rpattern p(L"<(?:\\s|\\w)*>", 0, mode);
+        regex::match_results r;
+        ASSERT_TRUE(p.match(text, r)) << "mode " << mode;
+        EXPECT_EQ(r.rlength(0), text.size());
+        regex::rpattern q(L"(a|b)*c", 0, mode);
+        std::wstring ab;
+        for (int i = 0; i < 50000; ++i) ab += L"ab";
+        ab += L"c";
+        ASSERT_TRUE(q.match(ab, r));
+        EXPECT_EQ(r.rstart(1), ab.size() - 2);
+    }
+    std::wstring long_tag = L"<a " + std::wstring(100000, L'x') + L">";
+    EXPECT_EQ(subst(L"<(?:[^>])*>", L"", long_tag + L"t"), L"t");
+}
+
+TEST(RegexDeepMatches, TooDeepRecursionIsNoMatchNotACrash) {
+    std::wstring nested = std::wstring(100000, L'(') + std::wstring(100000, L')');
+    for (unsigned mode : {0u, 1u}) {
+        regex::rpattern p(L"\\((?:(?R))*\\)", 0, mode);
+        regex::match_results r;
+        EXPECT_NO_THROW(p.match(nested, r));
+        std::wstring small = L"((()))";
+        ASSERT_TRUE(p.match(small, r));
+        EXPECT_EQ(r.rlength(0), 6u);
+    }
+}
+
+TEST(RegexDeepMatches, ManyBacktrackingPointsAgreeAcrossModes) {
+    auto o = run(L"(?:(a+)|b)*?(?<=a)c\\1", L"aabaab aabac aaca");
+    ASSERT_TRUE(o.matched);
+    EXPECT_EQ(o.groups[0], at(13, 17));
+    EXPECT_EQ(o.groups[1], at(14, 15));
+    EXPECT_FALSE(run(L"(?>(\\w+?)(\\d*))+=\\1", L"ab12cd=cd").matched);
+    EXPECT_TRUE(run(L"(?>(\\w+?)(\\d*))+=\\1", L"ab12cd=d").matched);
+}
