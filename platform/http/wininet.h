@@ -9,7 +9,9 @@
 //   null handle), which starts as "direct";
 // - server certificates are checked against the system's trusted authorities, or against the
 //   file named by InternetSetTrustedCertificates;
-// - there is no connection-error dialog: InternetErrorDlg answers ERROR_CANCELLED.
+// - there is no connection-error dialog: InternetErrorDlg answers ERROR_CANCELLED;
+// - nothing is cached, so the cache flags of HttpOpenRequest have no effect; a request handle
+//   may be sent again, each send being a new exchange.
 //
 // Every call sets the calling thread's last error (GetLastError) when it fails.
 #include "platform/base/wintypes.h"
@@ -36,8 +38,6 @@ using LPDWORD = DWORD*;
 #define INTERNET_FLAG_NO_CACHE_WRITE 0x04000000u
 #define INTERNET_FLAG_PRAGMA_NOCACHE 0x00000100u
 #define INTERNET_FLAG_NO_UI 0x00000200u
-#define INTERNET_FLAG_IGNORE_CERT_CN_INVALID 0x00001000u
-#define INTERNET_FLAG_IGNORE_CERT_DATE_INVALID 0x00002000u
 
 // HttpAddRequestHeaders modifiers.
 #define HTTP_ADDREQ_FLAG_ADD_IF_NEW 0x10000000u
