@@ -440,6 +440,7 @@ bool ValidInsertSpec(const std::wstring& spec) {
   const wchar_t* p = spec.c_str();
   Spec s;
   ParseSpec<wchar_t>(p, s, nullptr);
+  if (s.size == Size::LongDouble) return false;  // values are passed as double at most
   return *p != 0 && p[1] == 0 && std::wcschr(L"diuxXoeEfFgGaAsScCp", *p) != nullptr;
 }
 

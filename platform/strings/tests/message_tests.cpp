@@ -50,6 +50,8 @@ TEST(FormatMessage, InsertSpecsThatWouldReadMoreArgumentsAreRefused) {
   EXPECT_EQ(FromString(L"%1!*d!", 0, 5), L"<failed>");
   EXPECT_EQ(FromString(L"%1!n!", 0, nullptr), L"<failed>");
   EXPECT_EQ(FromString(L"%1!!", 0, 5), L"<failed>");
+  EXPECT_EQ(FromString(L"%1!Lf!", 0, 1.5), L"<failed>");
+  EXPECT_EQ(FromString(L"%1!.1f!", 0, 1.25), L"1.2");
   EXPECT_EQ(FromString(L"%1!-08.3ld!", 0, 5), L"005     ");
 }
 
