@@ -82,14 +82,27 @@ std::wstring PlainTextToHTML(std::wstring_view text) {
 
 namespace {
 
-constexpr Pass Tag(std::wstring_view pattern, std::wstring_view replacement) {
-  return Pass{pattern, replacement, Reach::ToLastTail, L">", nullptr};
+// An opening tag `<name ...>` (spaces may stand before the name).
+constexpr Pass Open(std::wstring_view pattern, std::wstring_view replacement, std::wstring_view name) {
+  return Pass{pattern, replacement, Reach::Keyed, name, L'<', L" ", L">", nullptr};
 }
-constexpr Pass Span(std::wstring_view pattern, std::wstring_view closing) {
-  return Pass{pattern, L"", Reach::Span, closing, nullptr};
+// A closing tag `< / name >`.
+constexpr Pass Close(std::wstring_view pattern, std::wstring_view replacement, std::wstring_view name) {
+  return Pass{pattern, replacement, Reach::Keyed, name, L'<', L" /", L">", nullptr};
 }
-constexpr Pass Plain(std::wstring_view pattern, std::wstring_view replacement) {
-  return Pass{pattern, replacement, Reach::Whole, L"", nullptr};
+// An element on one line, from its bare opening tag to its bare closing tag.
+constexpr Pass Element(std::wstring_view pattern, std::wstring_view opening, std::wstring_view closing) {
+  return Pass{pattern, L"", Reach::Span, opening, 0, L"", closing, nullptr};
+}
+// A literal, optionally followed by one more character (`&lt;?`).
+constexpr Pass Literal(std::wstring_view pattern, std::wstring_view replacement, std::wstring_view key) {
+  return Pass{pattern, replacement, Reach::Keyed, key, 0, L"", L"", nullptr};
+}
+constexpr Pass Literal(std::wstring_view literal, std::wstring_view replacement) {
+  return Literal(literal, replacement, literal);
+}
+constexpr Pass Anywhere(std::wstring_view pattern, std::wstring_view replacement) {
+  return Pass{pattern, replacement, Reach::Whole, L"", 0, L"", L"", nullptr};
 }
 
 }  // namespace
@@ -99,41 +112,41 @@ constexpr Pass Plain(std::wstring_view pattern, std::wstring_view replacement) {
 // replaced; carriage returns become line feeds and blank lines are tidied.
 const std::vector<Pass>& PlaintextPasses() {
   static const std::vector<Pass> passes = {
-      Plain(L"\r", L" "),
-      Plain(L"\n", L" "),
-      Plain(L"\t", L""),
-      Plain(L"( )+", L" "),
-      Tag(L"<( )*head([^>])*>", L"<head>"),
-      Tag(L"(<( )*(/)( )*head( )*>)", L"</head>"),
-      Span(L"(<head>).*?(</head>)", L"</head>"),
-      Tag(L"<( )*script([^>])*>", L"<script>"),
-      Tag(L"(<( )*(/)( )*script( )*>)", L"</script>"),
-      Span(L"(<script>).*?(</script>)", L"</script>"),
-      Tag(L"<( )*style([^>])*>", L"<style>"),
-      Tag(L"(<( )*(/)( )*style( )*>)", L"</style>"),
-      Span(L"(<style>).*?(</style>)", L"</style>"),
-      Tag(L"<( )*td([^>])*>", L" | "),
-      Tag(L"<( )*th([^>])*>", L" | "),
-      Tag(L"<( )*br( )*>", L"\r"),
-      Tag(L"<( )*li( )*>", L"\r"),
-      Tag(L"<( )*div([^>])*>", L"\r\r"),
-      Tag(L"<( )*tr([^>])*>", L"\r\r"),
-      Tag(L"<( )*p([^>])*>", L"\r\r"),
-      Tag(L"<[^>]*>", L""),
-      Plain(L"&nbsp;", L" "),
-      Plain(L"&bull;", L" * "),
-      Plain(L"&lsaquo;", L"<"),
-      Plain(L"&rsaquo;", L">"),
-      Plain(L"&trade;", L"(tm)"),
-      Plain(L"&frasl;", L"/"),
-      Plain(L"&lt;?", L"<"),
-      Plain(L"&gt;?", L">"),
-      Plain(L"&copy;", L"(c)"),
-      Plain(L"&reg;", L"(r)"),
-      Pass{L"&(#[0-9]+|#x[0-9a-f]+|[a-z][a-z0-9]*);", L"", Reach::ToLastTail, L";", DecodeEntity},
-      Plain(L"\r", L"\n"),
-      Plain(L"(\n)( )+(\n)", L"\n\n"),
-      Plain(L"\n\n\n", L"\n\n"),
+      Literal(L"\r", L" "),
+      Literal(L"\n", L" "),
+      Literal(L"\t", L""),
+      Anywhere(L"( )+", L" "),
+      Open(L"<( )*head([^>])*>", L"<head>", L"head"),
+      Close(L"(<( )*(/)( )*head( )*>)", L"</head>", L"head"),
+      Element(L"(<head>).*?(</head>)", L"<head>", L"</head>"),
+      Open(L"<( )*script([^>])*>", L"<script>", L"script"),
+      Close(L"(<( )*(/)( )*script( )*>)", L"</script>", L"script"),
+      Element(L"(<script>).*?(</script>)", L"<script>", L"</script>"),
+      Open(L"<( )*style([^>])*>", L"<style>", L"style"),
+      Close(L"(<( )*(/)( )*style( )*>)", L"</style>", L"style"),
+      Element(L"(<style>).*?(</style>)", L"<style>", L"</style>"),
+      Open(L"<( )*td([^>])*>", L" | ", L"td"),
+      Open(L"<( )*th([^>])*>", L" | ", L"th"),
+      Open(L"<( )*br( )*>", L"\r", L"br"),
+      Open(L"<( )*li( )*>", L"\r", L"li"),
+      Open(L"<( )*div([^>])*>", L"\r\r", L"div"),
+      Open(L"<( )*tr([^>])*>", L"\r\r", L"tr"),
+      Open(L"<( )*p([^>])*>", L"\r\r", L"p"),
+      Pass{L"<[^>]*>", L"", Reach::ToLastTail, L"", 0, L"", L">", nullptr},
+      Literal(L"&nbsp;", L" "),
+      Literal(L"&bull;", L" * "),
+      Literal(L"&lsaquo;", L"<"),
+      Literal(L"&rsaquo;", L">"),
+      Literal(L"&trade;", L"(tm)"),
+      Literal(L"&frasl;", L"/"),
+      Literal(L"&lt;?", L"<", L"&lt"),
+      Literal(L"&gt;?", L">", L"&gt"),
+      Literal(L"&copy;", L"(c)"),
+      Literal(L"&reg;", L"(r)"),
+      Pass{L"&(#[0-9]+|#x[0-9a-f]+|[a-z][a-z0-9]*);", L"", Reach::Keyed, L"&", 0, L"", L";", DecodeEntity},
+      Literal(L"\r", L"\n"),
+      Anywhere(L"(\n)( )+(\n)", L"\n\n"),
+      Literal(L"\n\n\n", L"\n\n"),
   };
   return passes;
 }
@@ -142,31 +155,31 @@ const std::vector<Pass>& PlaintextPasses() {
 // element passes stop at the end of a line.
 const std::vector<Pass>& HeaderPasses() {
   static const std::vector<Pass> passes = {
-      Tag(L"(<!doctype)[^>]*(>)", L""),
-      Tag(L"<( )*body([^>])*>", L"<body>"),
-      Tag(L"(<( )*(/)( )*body( )*>)", L"</body>"),
-      Tag(L"<( )*head([^>])*>", L"<head>"),
-      Tag(L"(<( )*(/)( )*head( )*>)", L"</head>"),
-      Span(L"(<head>).*?(</head>)", L"</head>"),
-      Tag(L"<( )*meta([^>])*>", L"<meta>"),
-      Tag(L"(<( )*(/)( )*meta( )*>)", L"</meta>"),
-      Span(L"(<meta>).*?(</meta>)", L"</meta>"),
-      Tag(L"<( )*script([^>])*>", L"<script>"),
-      Tag(L"(<( )*(/)( )*script( )*>)", L"</script>"),
-      Span(L"(<script>).*?(</script>)", L"</script>"),
-      Tag(L"<( )*style([^>])*>", L"<style>"),
-      Tag(L"(<( )*(/)( )*style( )*>)", L"</style>"),
-      Span(L"(<style>).*?(</style>)", L"</style>"),
-      Tag(L"<( )*html([^>])*>", L"<html>"),
-      Tag(L"(<( )*(/)( )*html( )*>)", L"</html>"),
-      Plain(L"<html>", L""),
-      Plain(L"</html>", L""),
-      Plain(L"<head>", L""),
-      Plain(L"</head>", L""),
-      Plain(L"<meta>", L""),
-      Plain(L"</meta>", L""),
-      Plain(L"<body>", L""),
-      Plain(L"</body>", L""),
+      Pass{L"(<!doctype)[^>]*(>)", L"", Reach::Keyed, L"<!doctype", 0, L"", L">", nullptr},
+      Open(L"<( )*body([^>])*>", L"<body>", L"body"),
+      Close(L"(<( )*(/)( )*body( )*>)", L"</body>", L"body"),
+      Open(L"<( )*head([^>])*>", L"<head>", L"head"),
+      Close(L"(<( )*(/)( )*head( )*>)", L"</head>", L"head"),
+      Element(L"(<head>).*?(</head>)", L"<head>", L"</head>"),
+      Open(L"<( )*meta([^>])*>", L"<meta>", L"meta"),
+      Close(L"(<( )*(/)( )*meta( )*>)", L"</meta>", L"meta"),
+      Element(L"(<meta>).*?(</meta>)", L"<meta>", L"</meta>"),
+      Open(L"<( )*script([^>])*>", L"<script>", L"script"),
+      Close(L"(<( )*(/)( )*script( )*>)", L"</script>", L"script"),
+      Element(L"(<script>).*?(</script>)", L"<script>", L"</script>"),
+      Open(L"<( )*style([^>])*>", L"<style>", L"style"),
+      Close(L"(<( )*(/)( )*style( )*>)", L"</style>", L"style"),
+      Element(L"(<style>).*?(</style>)", L"<style>", L"</style>"),
+      Open(L"<( )*html([^>])*>", L"<html>", L"html"),
+      Close(L"(<( )*(/)( )*html( )*>)", L"</html>", L"html"),
+      Literal(L"<html>", L""),
+      Literal(L"</html>", L""),
+      Literal(L"<head>", L""),
+      Literal(L"</head>", L""),
+      Literal(L"<meta>", L""),
+      Literal(L"</meta>", L""),
+      Literal(L"<body>", L""),
+      Literal(L"</body>", L""),
   };
   return passes;
 }

@@ -61,12 +61,13 @@ size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, siz
 size_t RFindNoCase(const std::wstring& s, std::wstring_view lit);
 
 // Runs one pass over s in place: every match found left to right without overlap is replaced,
-// and the new text is built in one sweep.
+// and the new text is built in one sweep, in `scratch` (whose memory a run of passes reuses).
 template <class M>
-void RunPass(const Pass& pass, std::wstring& s) {
+void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
   const size_t npos = std::wstring::npos, n = s.size();
   M matcher(pass);
-  std::wstring out;
+  std::wstring& out = scratch;
+  out.clear();
   size_t copied = 0;  // s[0, copied) is already represented in out
   bool any = false;
   size_t b = 0, e = 0;
@@ -145,8 +146,15 @@ void RunPass(const Pass& pass, std::wstring& s) {
 }
 
 template <class M>
+void RunPass(const Pass& pass, std::wstring& s) {
+  std::wstring scratch;
+  RunPass<M>(pass, s, scratch);
+}
+
+template <class M>
 std::wstring RunPasses(const std::vector<Pass>& passes, std::wstring s) {
-  for (const Pass& p : passes) RunPass<M>(p, s);
+  std::wstring scratch;
+  for (const Pass& p : passes) RunPass<M>(p, s, scratch);
   return s;
 }
 
