@@ -44,6 +44,12 @@ using LPTSTR = wchar_t*;
 using LPCTSTR = const wchar_t*;
 using PVOID = void*;
 using LPVOID = void*;
+using LPBYTE = BYTE*;
+using PBYTE = BYTE*;
+using LPDWORD = DWORD*;
+using PDWORD = DWORD*;
+using LPLONG = LONG*;
+using PLONG = LONG*;
 using LPCVOID = const void*;
 
 using HRESULT = std::int32_t;
