@@ -4,6 +4,7 @@
 #include "platform/com/variant.h"
 
 #include <concepts>
+#include <memory>
 #include <type_traits>
 
 namespace platform::com {
@@ -75,7 +76,7 @@ class _com_ptr_t {
   }
   _com_ptr_t& operator=(const _com_ptr_t& cp) noexcept { return *this = cp.p_; }
   _com_ptr_t& operator=(_com_ptr_t&& cp) noexcept {
-    if (this != &cp) {
+    if (this != std::addressof(cp)) {
       _Release();
       p_ = cp.p_;
       cp.p_ = nullptr;
