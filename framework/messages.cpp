@@ -142,3 +142,11 @@ CString CKdSmartMessage::SystemMessage(HRESULT code, LANGID language) const {
 }
 
 LANGID KdGetUserDefaultLangID() { return 1045; }
+
+DATE KdNow() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  DATE date = 0;
+  SystemTimeToVariantTime(&st, &date);
+  return date;
+}

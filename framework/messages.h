@@ -43,6 +43,9 @@ class CKdSmartMessage {
 // The user's default language for messages.
 LANGID KdGetUserDefaultLangID();
 
+// The current local time as an automation date.
+DATE KdNow();
+
 // ---------------------------------------------------------------------------------------------
 // Tip message box. Headless: every box is recorded and printed to the standard error stream.
 

@@ -34,7 +34,8 @@ HRESULT exeExistSql(IDispatch* connection, const wchar_t* sql) {
 
 void utCmdPutRefActiveConnection(const _CommandPtr& command, IDispatch* connection) {
   if (!command) _com_issue_error(E_POINTER);
-  command->PutRefActiveConnection(connection);
+  _ConnectionPtr cn(connection);
+  command->PutRefActiveConnection(cn);
 }
 
 HRESULT exeSql_GetLongValue(IDispatch* connection, const wchar_t* sql, _variant_t& value) {
@@ -49,7 +50,7 @@ HRESULT exeSql_GetLongValue(IDispatch* connection, const wchar_t* sql, _variant_
     command->PutCommandType(adCmdText);
     _ParameterPtr out = command->CreateParameter(_bstr_t(L"PARAM0"), adInteger, adParamOutput, 4, vtMissing);
     command->GetParameters()->Append(out);
-    command->Execute(nullptr, nullptr, adCmdText | adExecuteNoRecords);
+    command->Execute(nullptr, nullptr, kCmdTextNoRecords);
     value = out->GetValue();
     return S_OK;
   } catch (const _com_error& e) {

@@ -10,6 +10,9 @@
 // ---------------------------------------------------------------------------------------------
 // SQL and recordset helpers.
 
+// Execute options of a text command that gives no records.
+constexpr LONG kCmdTextNoRecords = static_cast<LONG>(adCmdText) | static_cast<LONG>(adExecuteNoRecords);
+
 // Opens `sql` on `connection` (a _Connection, given as IDispatch) into a new client-side recordset.
 // Returns S_OK, or the HRESULT of the failure with `rs` left null; never raises.
 HRESULT OpenRS(_RecordsetPtr& rs, IDispatch* connection, const wchar_t* sql, LONG cursorType = adOpenStatic,

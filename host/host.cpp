@@ -1,0 +1,553 @@
+#include "host/host.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+#include "host/joblog.h"
+#include "host/schema.h"
+
+namespace host {
+namespace {
+
+Host* g_current = nullptr;
+CHostInstance* g_interruptTarget = nullptr;
+
+void OnInterrupt(int) {
+  if (CHostInstance* target = g_interruptTarget) target->RequestCancel();
+}
+
+std::wstring ToWide(const std::string& s) { return std::wstring(CString(s.c_str()).GetString()); }
+
+void MakeDirectories(const std::string& path) {
+  for (size_t pos = 1; (pos = path.find('/', pos)) != std::string::npos; ++pos)
+    ::mkdir(path.substr(0, pos).c_str(), 0700);
+}
+
+CString Quote(const wchar_t* s) {
+  CString quoted(s ? s : L"");
+  quoted.Replace(L"'", L"''");
+  return quoted;
+}
+
+_RecordsetPtr OpenClient(const _ConnectionPtr& connection, const wchar_t* sql, LockTypeEnum lock) {
+  _RecordsetPtr rs;
+  HRESULT hr = OpenRS(rs, connection, sql, adOpenStatic, lock);
+  if (FAILED(hr)) _com_issue_error(hr);
+  return rs;
+}
+
+}  // namespace
+
+std::wstring DefaultDatabasePath() {
+  const passwd* pw = ::getpwuid(::getuid());
+  std::string home = (pw && pw->pw_dir) ? pw->pw_dir : "/tmp";
+  return ToWide(home + "/.local/share/vantor/vantor.db");
+}
+
+_ConnectionPtr OpenProductDatabase(const std::wstring& path) {
+  MakeDirectories(static_cast<const char*>(_bstr_t(path.c_str())));
+  _ConnectionPtr connection;
+  HRESULT hr = connection.CreateInstance(__uuidof(Connection));
+  if (FAILED(hr)) _com_issue_error(hr);
+  std::wstring text = L"Provider=SQLite;Data Source=" + path;
+  connection->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
+  UpgradeSchema(connection);
+  return connection;
+}
+
+LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count) {
+  if (count < 1) _com_issue_error(E_INVALIDARG);
+  CString name = CString(table ? table : L"");
+  name.Replace(L"'", L"''");
+  CString update, select, insert;
+  update.Format(L"UPDATE kd_keys SET ki_NextId = ki_NextId + %ld WHERE ki_Table = '%s'", count,
+                static_cast<const wchar_t*>(name));
+  select.Format(L"SELECT ki_NextId FROM kd_keys WHERE ki_Table = '%s'", static_cast<const wchar_t*>(name));
+  insert.Format(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('%s', %ld)", static_cast<const wchar_t*>(name),
+                count + 1);
+  // The update takes the database's write lock before the value is read back, so two processes
+  // never receive the same keys.
+  for (int attempt = 0;; ++attempt) {
+    connection->BeginTrans();
+    try {
+      _variant_t affected;
+      connection->Execute(_bstr_t(update), &affected, kCmdTextNoRecords);
+      LONG first = 1;
+      if (static_cast<LONG>(affected) > 0) {
+        _RecordsetPtr rs = OpenClient(connection, select, adLockReadOnly);
+        first = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(0L))->GetValue()) - count;
+        rs->Close();
+      } else {
+        connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+      }
+      connection->CommitTrans();
+      return first;
+    } catch (const _com_error&) {
+      try {
+        connection->RollbackTrans();
+      } catch (const _com_error&) {
+      }
+      if (attempt == 0) continue;  // another process created the row meanwhile
+      throw;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Host
+
+Host::Host(const std::wstring& path, LONG userId) : m_connection(OpenProductDatabase(path)) { Init(userId); }
+
+Host::Host(_ConnectionPtr connection, LONG userId) : m_connection(std::move(connection)) {
+  UpgradeSchema(m_connection);
+  Init(userId);
+}
+
+void Host::Init(LONG userId) {
+  m_object = new CFlgComObject<CHostInstance>(m_connection, userId);
+  m_object->IFlgInstance::AddRef();
+  m_classes.emplace_back(__uuidof(HxJobLogStore), CFlgComClassFactory::For<CJobLogStore>());
+  g_current = this;
+  g_interruptTarget = m_object;
+}
+
+Host::~Host() {
+  if (g_current == this) g_current = nullptr;
+  if (g_interruptTarget == m_object) g_interruptTarget = nullptr;
+  m_classes.clear();
+  m_object->IFlgInstance::Release();
+}
+
+IFlgInstancePtr Host::Instance() const { return IFlgInstancePtr(static_cast<IFlgInstance*>(m_object)); }
+
+Host* Host::Current() { return g_current; }
+
+// ---------------------------------------------------------------------------------------------
+// CHostInstance
+
+CHostInstance::CHostInstance(_ConnectionPtr connection, LONG userId) : m_connection(std::move(connection)) {
+  SetUser(userId);
+}
+
+void* CHostInstance::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgInstance)) return static_cast<IFlgInstance*>(this);
+  if (iid == __uuidof(IFlgDataFactory)) return static_cast<IFlgDataFactory*>(this);
+  if (iid == __uuidof(IHxUser)) return static_cast<IHxUser*>(this);
+  if (iid == __uuidof(IHxAppServices)) return static_cast<IHxAppServices*>(this);
+  if (iid == __uuidof(IHxStatusWindow)) return static_cast<IHxStatusWindow*>(this);
+  if (iid == __uuidof(IHxStartCheck)) return static_cast<IHxStartCheck*>(this);
+  if (iid == __uuidof(IHxProgress)) return static_cast<IHxProgress*>(this);
+  return nullptr;
+}
+
+void CHostInstance::SetUser(LONG id) {
+  m_userId = id;
+  m_userName.clear();
+  try {
+    CString sql;
+    sql.Format(L"SELECT us_Name FROM kd_User WHERE us_Id = %ld", id);
+    _RecordsetPtr rs = OpenClient(m_connection, sql, adLockReadOnly);
+    if (!rs->GetadoEOF()) m_userName = static_cast<const wchar_t*>(_bstr_t(rs->GetFields()->GetItem(_variant_t(0L))->GetValue()));
+  } catch (const _com_error&) {
+  }
+}
+
+void CHostInstance::SetSelection(LONG account, LONG site, LONG accountSite) {
+  m_account = account;
+  m_site = site;
+  m_accountSite = accountSite;
+}
+
+void CHostInstance::SetReadiness(HRESULT hr, const std::wstring& reason) {
+  m_readiness = hr;
+  m_readinessReason = reason;
+}
+
+std::vector<HostEvent> CHostInstance::Events() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_events;
+}
+
+void CHostInstance::ClearEvents() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_events.clear();
+}
+
+void CHostInstance::GrantRight(LONG user, LONG right, bool grant) {
+  CString sql;
+  if (grant)
+    sql.Format(L"INSERT INTO kd_UserRight (ur_UserId, ur_Right) VALUES (%ld, %ld)", user, right);
+  else
+    sql.Format(L"DELETE FROM kd_UserRight WHERE ur_UserId = %ld AND ur_Right = %ld", user, right);
+  m_connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+}
+
+void CHostInstance::CancelOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+void CHostInstance::Record(const wchar_t* kind, const std::wstring& text) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_events.push_back({kind, text});
+}
+
+void CHostInstance::Print(const std::wstring& text) {
+  if (m_print) m_print(text);
+}
+
+HRESULT CHostInstance::Fail(HRESULT hr, const std::wstring& description) {
+  ICreateErrorInfo* create = nullptr;
+  if (SUCCEEDED(CreateErrorInfo(&create)) && create) {
+    create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    create->SetSource(const_cast<LPOLESTR>(L"Vantor.Host"));
+    IErrorInfo* info = nullptr;
+    if (SUCCEEDED(create->QueryInterface(__uuidof(IErrorInfo), reinterpret_cast<void**>(&info))) && info) {
+      SetErrorInfo(0, info);
+      info->Release();
+    }
+    create->Release();
+  }
+  return hr;
+}
+
+// --- IFlgInstance
+
+STDMETHODIMP CHostInstance::RefreshObjectType(REFGUID clsid, LONG kind, VARIANT) {
+  wchar_t text[64] = {};
+  StringFromGUID2(clsid, text, 64);
+  Record(L"refresh", std::wstring(text) + L" " + std::to_wstring(kind));
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::GetObjectByNumber(LONG number, IUnknown** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  const wchar_t* sql = nullptr;
+  if (number == 5000) sql = L"SELECT * FROM kd_DataParams WHERE pd_Id = 1";
+  if (number == 5004) sql = L"SELECT * FROM kd_ProgramParams WHERE pa_Id = 1";
+  if (!sql) return E_INVALIDARG;
+  _RecordsetPtr rs;
+  HRESULT hr = OpenRS(rs, m_connection, sql, adOpenStatic, adLockReadOnly);
+  if (FAILED(hr)) return hr;
+  try {
+    rs->PutRefActiveConnection(nullptr);
+  } catch (const _com_error&) {
+  }
+  return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(object));
+}
+
+STDMETHODIMP CHostInstance::CheckRight(LONG right, LONG) {
+  if (m_userId == 1) return S_OK;
+  CString sql;
+  sql.Format(L"SELECT ur_Right FROM kd_UserRight WHERE ur_UserId = %ld AND ur_Right = %ld", m_userId, right);
+  HRESULT hr = exeExistSql(m_connection, sql);
+  if (FAILED(hr)) return hr;
+  return hr == 1 ? S_OK : E_ACCESSDENIED;
+}
+
+STDMETHODIMP CHostInstance::CheckRightText(LONG right, BSTR* explanation) {
+  if (explanation) *explanation = nullptr;
+  HRESULT hr = CheckRight(right, 0);
+  if (hr == E_ACCESSDENIED) {
+    CString text;
+    text.Format(L"Brak uprawnienia nr %ld dla użytkownika %s.", right, m_userName.c_str());
+    if (explanation) *explanation = SysAllocString(text);
+    return Fail(hr, text.GetString());
+  }
+  return hr;
+}
+
+STDMETHODIMP CHostInstance::ShowRightRefused(LONG right, LONG) {
+  CString text;
+  text.Format(L"Brak uprawnienia nr %ld.", right);
+  Record(L"message", text.GetString());
+  Print(std::wstring(L"Odmowa dostępu: ") + text.GetString());
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::ShowMessage(BSTR caption, BSTR text, LONG) {
+  std::wstring line = std::wstring(caption ? caption : L"") + L": " + (text ? text : L"");
+  Record(L"message", line);
+  Print(line);
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::GetMainWindow(IUnknown** window) {
+  if (!window) return E_POINTER;
+  *window = nullptr;
+  return S_FALSE;
+}
+
+STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
+  if (!value) return E_POINTER;
+  try {
+    CString sql;
+    sql.Format(L"SELECT st_Value FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'",
+               Quote(section).GetString(), Quote(key).GetString());
+    _RecordsetPtr rs = OpenClient(m_connection, sql, adLockReadOnly);
+    if (rs->GetadoEOF()) return S_FALSE;  // the default stays
+    _variant_t stored = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+    if (stored.vt == VT_NULL) return S_FALSE;
+    const VARTYPE wanted = value->vt == VT_EMPTY ? static_cast<VARTYPE>(VT_BSTR) : value->vt;
+    HRESULT hr = VariantChangeType(&stored, &stored, 0, wanted);
+    if (FAILED(hr)) return hr;
+    VariantClear(value);
+    return VariantCopy(value, &stored);
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
+  try {
+    _variant_t text;
+    HRESULT hr = VariantChangeType(&text, &value, 0, VT_BSTR);
+    if (FAILED(hr)) return hr;
+    CString remove, insert;
+    remove.Format(L"DELETE FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'", Quote(section).GetString(),
+                  Quote(key).GetString());
+    insert.Format(L"INSERT INTO kd_Setting (st_Section, st_Key, st_Value) VALUES ('%s', '%s', '%s')",
+                  Quote(section).GetString(), Quote(key).GetString(), Quote(text.bstrVal).GetString());
+    m_connection->BeginTrans();
+    try {
+      m_connection->Execute(_bstr_t(remove), nullptr, kCmdTextNoRecords);
+      m_connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+      m_connection->CommitTrans();
+    } catch (const _com_error&) {
+      m_connection->RollbackTrans();
+      throw;
+    }
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+// --- IFlgDataFactory
+
+STDMETHODIMP CHostInstance::GetDbConnection(IDispatch** connection) {
+  if (!connection) return E_POINTER;
+  *connection = nullptr;
+  if (!m_connection) return E_FAIL;
+  return m_connection->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(connection));
+}
+
+STDMETHODIMP CHostInstance::GetConnectionObject(LONG kind, IUnknown** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (kind != 1) return E_INVALIDARG;
+  if (!m_connection) return E_FAIL;
+  return m_connection->QueryInterface(__uuidof(_Connection), reinterpret_cast<void**>(object));
+}
+
+STDMETHODIMP CHostInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
+  if (!first) return E_POINTER;
+  if (!table || !*table || count < 1) return E_INVALIDARG;
+  try {
+    *first = ReserveKeys(m_connection, table, count);
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+// The generic reading and writing of data objects by their data-set definitions is not served by
+// this host yet; a data object asking for it gets E_NOTIMPL.
+STDMETHODIMP CHostInstance::AttachObject(IFlgDataSetup*) { return E_NOTIMPL; }
+STDMETHODIMP CHostInstance::ReadObject(IFlgDataSetup*) { return E_NOTIMPL; }
+STDMETHODIMP CHostInstance::ReadDataSet(IFlgDataSetup*, LONG) { return E_NOTIMPL; }
+STDMETHODIMP CHostInstance::InsertObject(IFlgDataSetup*) { return E_NOTIMPL; }
+STDMETHODIMP CHostInstance::UpdateObject(IFlgDataSetup*) { return E_NOTIMPL; }
+STDMETHODIMP CHostInstance::DeleteObject(IFlgDataSetup*) { return E_NOTIMPL; }
+STDMETHODIMP CHostInstance::NotifyObject(IFlgDataSetup*) { return S_OK; }
+
+// --- IHxUser
+
+STDMETHODIMP CHostInstance::GetUserName(BSTR* name) {
+  if (!name) return E_POINTER;
+  *name = SysAllocString(m_userName.c_str());
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::GetUserId(LONG* id) {
+  if (!id) return E_POINTER;
+  *id = m_userId;
+  return S_OK;
+}
+
+// --- IHxAppServices
+
+STDMETHODIMP CHostInstance::IsErpAvailable(VARIANT_BOOL* available) {
+  if (!available) return E_POINTER;
+  *available = m_erp ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::NotifyError() {
+  Record(L"error", L"");
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::NotifyWarning() {
+  Record(L"warning", L"");
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::GetImageRepository(IUnknown** repository) {
+  if (!repository) return E_POINTER;
+  *repository = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CHostInstance::SetRefreshState(LONG state) {
+  // 0 suspends list refreshing; any other value resumes it.
+  m_refreshState = state == 0 ? 0 : -1;
+  Record(L"state", std::to_wstring(state));
+  return S_OK;
+}
+
+// --- IHxStatusWindow
+
+STDMETHODIMP CHostInstance::Reset() {
+  m_cancel = false;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::IsCancelRequested(VARIANT_BOOL* cancel) {
+  if (!cancel) return E_POINTER;
+  *cancel = m_cancel ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::ShowLine(BSTR text) {
+  std::wstring line = text ? text : L"";
+  Record(L"line", line);
+  Print(line);
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::ShowSummary(BSTR text) {
+  std::wstring line = text ? text : L"";
+  Record(L"summary", line);
+  Print(L"== " + line);
+  return S_OK;
+}
+
+// --- IHxStartCheck
+
+STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
+  if (!recordset) return E_POINTER;
+  *recordset = nullptr;
+  try {
+    // The accounts with their sites, as the account tables give them once they exist; an empty
+    // list before that.
+    _RecordsetPtr rs;
+    if (SUCCEEDED(OpenRS(rs, m_connection,
+                         L"SELECT reg_id, reg_name, site_id, site_name, subsite_id, service_id FROM vw_HostAccountSites",
+                         adOpenStatic, adLockBatchOptimistic))) {
+      rs->PutRefActiveConnection(nullptr);
+      return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
+    }
+    HRESULT hr = rs.CreateInstance(__uuidof(Recordset));
+    if (FAILED(hr)) return hr;
+    FieldsPtr fields = rs->GetFields();
+    fields->Append(_bstr_t(L"reg_id"), adInteger, 4, adFldIsNullable);
+    fields->Append(_bstr_t(L"reg_name"), adVarWChar, 100, adFldIsNullable);
+    fields->Append(_bstr_t(L"site_id"), adInteger, 4, adFldIsNullable);
+    fields->Append(_bstr_t(L"site_name"), adVarWChar, 100, adFldIsNullable);
+    fields->Append(_bstr_t(L"subsite_id"), adInteger, 4, adFldIsNullable);
+    fields->Append(_bstr_t(L"service_id"), adInteger, 4, adFldIsNullable);
+    rs->PutCursorLocation(adUseClient);
+    rs->Open(vtMissing, vtMissing, adOpenStatic, adLockBatchOptimistic, adCmdUnknown);
+    return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostInstance::GetSelectedAccount(LONG* account) {
+  if (!account) return E_POINTER;
+  *account = m_account;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::GetSelectedSite(LONG* site) {
+  if (!site) return E_POINTER;
+  *site = m_site;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::GetSelectedAccountSite(LONG* accountSite) {
+  if (!accountSite) return E_POINTER;
+  *accountSite = m_accountSite;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::GetOwnerFilter(LONG* filter) {
+  if (!filter) return E_POINTER;
+  *filter = m_ownerFilter;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::SetSelection(LONG account, LONG accountSite) {
+  m_account = account;
+  m_accountSite = accountSite;
+  if (account == 0) m_site = 0;
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::CheckReady(BSTR* reason) {
+  if (reason) {
+    SysFreeString(*reason);
+    *reason = SUCCEEDED(m_readiness) ? nullptr : SysAllocString(m_readinessReason.c_str());
+  }
+  return m_readiness;
+}
+
+// --- IHxProgress
+
+STDMETHODIMP CHostInstance::Open() {
+  m_progressPos = 0;
+  m_progressHigh = 0;
+  Record(L"progress", L"open");
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::Hide() {
+  Record(L"progress", L"hide");
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::SetMode(VARIANT text, LONG low, LONG high) {
+  m_progressPos = low;
+  m_progressHigh = high;
+  Record(L"progress", L"range " + std::to_wstring(low) + L".." + std::to_wstring(high));
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::Step(LONG delta) {
+  m_progressPos += delta < 0 ? 1 : delta;
+  Record(L"progress", L"step " + std::to_wstring(m_progressPos));
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::Stop() {
+  Record(L"progress", L"stop");
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::SetText(BSTR text, LONG) {
+  std::wstring line = text ? text : L"";
+  Record(L"progress", line);
+  Print(line);
+  return S_OK;
+}
+
+}  // namespace host

@@ -1,0 +1,174 @@
+#pragma once
+// The host application stand-in: the framework instance over the product database and everything
+// reached through it (data factory, parameters, user and rights, status window, app services,
+// start check, progress, settings), and the classes it serves by class id (the job-log store).
+#include <atomic>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/comobject.h"
+#include "framework/zephra.h"
+
+namespace host {
+
+// The default product database: ~/.local/share/vantor/vantor.db of the user running the program.
+std::wstring DefaultDatabasePath();
+
+// Opens (creating it when missing) the product database file and brings its schema up to date.
+_ConnectionPtr OpenProductDatabase(const std::wstring& path);
+
+// What the host's windows show, kept so that tests can read it back.
+struct HostEvent {
+  std::wstring kind;   // "line", "summary", "message", "refresh", "state", "warning", "error", "progress"
+  std::wstring text;
+};
+
+class CHostInstance;
+
+// The host: owns the instance object and the class registrations; one per process at a time.
+class Host {
+ public:
+  // Opens the product database at `path` and registers the host's classes.
+  explicit Host(const std::wstring& path, LONG userId = 1);
+  // Uses an open connection (tests).
+  explicit Host(_ConnectionPtr connection, LONG userId = 1);
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // The framework instance (IFlgInstance) that the system is given.
+  IFlgInstancePtr Instance() const;
+  _ConnectionPtr Connection() const { return m_connection; }
+  CHostInstance& Object() const { return *m_object; }
+
+  // The host of this process, or null.
+  static Host* Current();
+
+ private:
+  void Init(LONG userId);
+
+  _ConnectionPtr m_connection;
+  CHostInstance* m_object = nullptr;  // one reference held
+  std::vector<CFlgClassRegistration> m_classes;
+};
+
+// The framework instance object.
+class CHostInstance : public IFlgInstance,
+                      public IFlgDataFactory,
+                      public IHxUser,
+                      public IHxAppServices,
+                      public IHxStatusWindow,
+                      public IHxStartCheck,
+                      public IHxProgress {
+ public:
+  CHostInstance(_ConnectionPtr connection, LONG userId);
+  virtual ~CHostInstance() = default;
+  void* FlgGetInterface(REFIID iid);
+
+  // --- host side, for the program and tests
+  // Where status lines, summaries and messages are written (nothing when empty).
+  void SetOutput(std::function<void(const std::wstring&)> print) { m_print = std::move(print); }
+  void RequestCancel() { m_cancel = true; }
+  void ClearCancel() { m_cancel = false; }
+  void SetUser(LONG id);
+  void SetErpAvailable(bool available) { m_erp = available; }
+  void SetSelection(LONG account, LONG site, LONG accountSite);
+  void SetOwnerFilter(LONG filter) { m_ownerFilter = filter; }
+  // A refusal of CheckReady with its reason (S_OK: ready).
+  void SetReadiness(HRESULT hr, const std::wstring& reason);
+  LONG RefreshState() const { return m_refreshState; }
+  std::vector<HostEvent> Events() const;
+  void ClearEvents();
+  // Grants or withdraws a right of a user (stored in the database).
+  void GrantRight(LONG user, LONG right, bool grant);
+  // Installs a SIGINT handler that raises the cancel request of the current host.
+  static void CancelOnInterrupt();
+
+  // --- IUnknown comes from CFlgComObject.
+
+  // --- IFlgInstance
+  STDMETHOD(RefreshObjectType)(REFGUID clsid, LONG kind, VARIANT id) override;
+  STDMETHOD(GetObjectByNumber)(LONG number, IUnknown** object) override;
+  STDMETHOD(CheckRight)(LONG right, LONG reserved) override;
+  STDMETHOD(CheckRightText)(LONG right, BSTR* explanation) override;
+  STDMETHOD(ShowRightRefused)(LONG right, LONG hwnd) override;
+  STDMETHOD(ShowMessage)(BSTR caption, BSTR text, LONG hwnd) override;
+  STDMETHOD(GetMainWindow)(IUnknown** window) override;
+  STDMETHOD(GetSetting)(BSTR section, BSTR key, VARIANT* value) override;
+  STDMETHOD(PutSetting)(BSTR section, BSTR key, VARIANT value) override;
+
+  // --- IFlgDataFactory
+  STDMETHOD(GetDbConnection)(IDispatch** connection) override;
+  STDMETHOD(GetConnectionObject)(LONG kind, IUnknown** object) override;
+  STDMETHOD(ReserveIds)(BSTR table, LONG count, LONG* first) override;
+  STDMETHOD(AttachObject)(IFlgDataSetup* object) override;
+  STDMETHOD(ReadObject)(IFlgDataSetup* object) override;
+  STDMETHOD(ReadDataSet)(IFlgDataSetup* object, LONG index) override;
+  STDMETHOD(InsertObject)(IFlgDataSetup* object) override;
+  STDMETHOD(UpdateObject)(IFlgDataSetup* object) override;
+  STDMETHOD(DeleteObject)(IFlgDataSetup* object) override;
+  STDMETHOD(NotifyObject)(IFlgDataSetup* object) override;
+
+  // --- IHxUser
+  STDMETHOD(GetUserName)(BSTR* name) override;
+  STDMETHOD(GetUserId)(LONG* id) override;
+
+  // --- IHxAppServices
+  STDMETHOD(IsErpAvailable)(VARIANT_BOOL* available) override;
+  STDMETHOD(NotifyError)() override;
+  STDMETHOD(NotifyWarning)() override;
+  STDMETHOD(GetImageRepository)(IUnknown** repository) override;
+  STDMETHOD(SetRefreshState)(LONG state) override;
+
+  // --- IHxStatusWindow
+  STDMETHOD(Reset)() override;
+  STDMETHOD(IsCancelRequested)(VARIANT_BOOL* cancel) override;
+  STDMETHOD(ShowLine)(BSTR text) override;
+  STDMETHOD(ShowSummary)(BSTR text) override;
+
+  // --- IHxStartCheck
+  STDMETHOD(GetAccountSites)(IUnknown** recordset) override;
+  STDMETHOD(GetSelectedAccount)(LONG* account) override;
+  STDMETHOD(GetSelectedSite)(LONG* site) override;
+  STDMETHOD(GetSelectedAccountSite)(LONG* accountSite) override;
+  STDMETHOD(GetOwnerFilter)(LONG* filter) override;
+  STDMETHOD(SetSelection)(LONG account, LONG accountSite) override;
+  STDMETHOD(CheckReady)(BSTR* reason) override;
+
+  // --- IHxProgress
+  STDMETHOD(Open)() override;
+  STDMETHOD(Hide)() override;
+  STDMETHOD(SetMode)(VARIANT text, LONG low, LONG high) override;
+  STDMETHOD(Step)(LONG delta) override;
+  STDMETHOD(Stop)() override;
+  STDMETHOD(SetText)(BSTR text, LONG reserved) override;
+
+ private:
+  void Record(const wchar_t* kind, const std::wstring& text);
+  void Print(const std::wstring& text);
+  HRESULT Fail(HRESULT hr, const std::wstring& description);
+
+  _ConnectionPtr m_connection;
+  LONG m_userId;
+  std::wstring m_userName;
+  std::function<void(const std::wstring&)> m_print;
+  std::atomic<bool> m_cancel{false};
+  bool m_erp = false;
+  LONG m_refreshState = -1;
+  LONG m_account = 0, m_site = 0, m_accountSite = 0, m_ownerFilter = 0;
+  HRESULT m_readiness = S_OK;
+  std::wstring m_readinessReason;
+  LONG m_progressPos = 0, m_progressHigh = 0;
+  mutable std::mutex m_mutex;
+  std::vector<HostEvent> m_events;
+};
+
+// Reserves `count` consecutive keys of `table` from the key table; safe between processes.
+LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count);
+
+}  // namespace host

@@ -1,0 +1,232 @@
+#include "host/item.h"
+
+namespace host {
+namespace {
+
+_ConnectionPtr ConnectionOf(IFlgDataFactory* factory) {
+  IDispatch* raw = nullptr;
+  HRESULT hr = factory->GetDbConnection(&raw);
+  IDispatchPtr dispatch(raw, false);
+  if (FAILED(hr)) _com_issue_error(hr);
+  if (!dispatch) _com_issue_error(E_POINTER);
+  return _ConnectionPtr(dispatch);
+}
+
+}  // namespace
+
+CHostItem::CHostItem(ItemClass cls) : m_class(std::move(cls)) { m_id.vt = VT_NULL; }
+
+void* CHostItem::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgItem)) return static_cast<IFlgItem*>(this);
+  if (iid == __uuidof(IFlgData) || iid == __uuidof(IFlgDataSet)) return static_cast<IFlgDataSet*>(this);
+  return nullptr;
+}
+
+CString CHostItem::KeyWhere(LONG id) const {
+  CString where;
+  where.Format(L"%s = %ld", m_class.key.c_str(), id);
+  return where;
+}
+
+HRESULT CHostItem::Open(IFlgDataFactory* factory, const wchar_t* where) {
+  if (!factory) return E_INVALIDARG;
+  try {
+    m_factory = factory;
+    _ConnectionPtr connection = ConnectionOf(factory);
+    m_connection = connection;
+    CString sql;
+    sql.Format(L"SELECT * FROM %s WHERE %s", m_class.table.c_str(), where);
+    _RecordsetPtr rs;
+    HRESULT hr = OpenRS(rs, m_connection, sql, adOpenStatic, adLockBatchOptimistic);
+    if (FAILED(hr)) return hr;
+    m_rs = rs;
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostItem::GetClassID(CLSID* clsid) {
+  if (!clsid) return E_POINTER;
+  *clsid = m_class.clsid;
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::InitNew(IFlgDataFactory* factory, VARIANT) {
+  HRESULT hr = Open(factory, L"1 = 0");
+  if (FAILED(hr)) return hr;
+  try {
+    m_rs->AddNew();
+    m_id.Clear();
+    m_id.vt = VT_NULL;
+    m_state = 1;
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostItem::Load(IFlgDataFactory* factory, VARIANT id) {
+  if (id.vt != VT_I4) return E_INVALIDARG;
+  HRESULT hr = Open(factory, KeyWhere(id.lVal));
+  if (FAILED(hr)) return hr;
+  try {
+    if (m_rs->GetadoEOF()) {
+      m_state = 0;
+      return zephra::KD_E_DB_UNSPECIFIED;
+    }
+    m_id = _variant_t(id.lVal);
+    m_state = 3;
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostItem::InitCopy(IFlgDataFactory*, VARIANT) { return E_NOTIMPL; }
+
+STDMETHODIMP CHostItem::BeginEdit() {
+  if (m_state == 2) return S_OK;
+  if (m_state != 3) return S_FALSE;
+  m_state = 2;
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::EndEdit() {
+  if (m_state == 2) m_state = 3;
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::Check() {
+  m_errors.clear();
+  if (!m_rs) return E_UNEXPECTED;
+  try {
+    for (const std::wstring& column : m_class.required) {
+      _variant_t value = m_rs->GetFields()->GetItem(_variant_t(column.c_str()))->GetValue();
+      const bool empty = value.vt == VT_NULL || value.vt == VT_EMPTY ||
+                         (value.vt == VT_BSTR && SysStringLen(value.bstrVal) == 0);
+      if (empty) m_errors.push_back(L"Nie wypełniono pola " + column + L".");
+    }
+    return m_errors.empty() ? S_OK : E_INVALIDARG;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostItem::Save() {
+  if (!m_rs || (m_state != 1 && m_state != 2)) return E_FAIL;
+  try {
+    if (m_state == 1) {
+      _variant_t key = m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->GetValue();
+      if (key.vt != VT_I4) {
+        LONG first = 0;
+        HRESULT hr = m_factory->ReserveIds(_bstr_t(m_class.table.c_str()), 1, &first);
+        if (FAILED(hr)) return hr;
+        key = _variant_t(first);
+        m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->PutValue(key);
+      }
+      m_id = key;
+    }
+    m_rs->UpdateBatch(adAffectAll);
+    const LONG kind = m_state == 1 ? 1 : 2;
+    m_state = 3;
+    IFlgInstancePtr instance(m_factory);
+    if (instance) instance->RefreshObjectType(m_class.clsid, kind, m_id);
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostItem::Delete(IFlgDataFactory* factory, VARIANT id) {
+  if (!factory || id.vt != VT_I4) return E_INVALIDARG;
+  try {
+    _ConnectionPtr connection = ConnectionOf(factory);
+    CString sql;
+    sql.Format(L"DELETE FROM %s WHERE %s", m_class.table.c_str(), KeyWhere(id.lVal).GetString());
+    connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+    m_state = 0;
+    IFlgInstancePtr instance(factory);
+    if (instance) instance->RefreshObjectType(m_class.clsid, 3, id);
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostItem::GetErrorCount(LONG* count) {
+  if (!count) return E_INVALIDARG;
+  *count = static_cast<LONG>(m_errors.size());
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::GetErrorText(LONG index, BSTR* text) {
+  if (!text) return E_INVALIDARG;
+  *text = nullptr;
+  if (m_errors.empty()) return S_FALSE;
+  if (index < 0 || index >= static_cast<LONG>(m_errors.size())) return E_INVALIDARG;
+  *text = SysAllocString(m_errors[static_cast<size_t>(index)].c_str());
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::SetUseTransaction(LONG) { return S_OK; }
+STDMETHODIMP CHostItem::SetLockOnEdit(LONG) { return S_OK; }
+STDMETHODIMP CHostItem::SetCheckRights(LONG) { return S_OK; }
+STDMETHODIMP CHostItem::SetCallbackValue(LONG value) {
+  m_callback = value;
+  return S_OK;
+}
+STDMETHODIMP CHostItem::GetCallbackValue(LONG* value) {
+  if (!value) return E_INVALIDARG;
+  *value = m_callback;
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::GetId(VARIANT* id) {
+  if (!id) return E_INVALIDARG;
+  VariantInit(id);
+  return VariantCopy(id, &m_id);
+}
+
+STDMETHODIMP CHostItem::GetState(VARIANT* state) {
+  if (!state) return E_INVALIDARG;
+  VariantInit(state);
+  state->vt = VT_I4;
+  state->lVal = m_state;
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::GetFormat(LONG* format) {
+  if (!format) return E_INVALIDARG;
+  *format = 1;
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::GetLocked(VARIANT_BOOL* locked) {
+  if (!locked) return E_INVALIDARG;
+  *locked = m_state == 2 ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+STDMETHODIMP CHostItem::GetDataSet(LONG index, IUnknown** recordset) {
+  if (!recordset) return E_INVALIDARG;
+  *recordset = nullptr;
+  if (!m_rs) return E_FAIL;
+  if (index != 0) return E_INVALIDARG;
+  return m_rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
+}
+
+STDMETHODIMP CHostItem::AddSubRow(LONG) { return E_FAIL; }
+STDMETHODIMP CHostItem::AddSubRowKey(LONG, VARIANT*) { return E_FAIL; }
+STDMETHODIMP CHostItem::AddRowChecked(LONG, VARIANT, VARIANT*) { return E_FAIL; }
+STDMETHODIMP CHostItem::AddRow(LONG, VARIANT, VARIANT*) { return E_FAIL; }
+STDMETHODIMP CHostItem::CompleteRow(LONG, VARIANT) { return E_FAIL; }
+STDMETHODIMP CHostItem::DeleteRow(LONG, LONG) { return E_FAIL; }
+
+CFlgClassRegistration RegisterItemClass(const ItemClass& cls) {
+  return CFlgClassRegistration(cls.clsid, new CFlgComClassFactory([cls](REFIID iid, void** out) {
+                                 return CFlgComObject<CHostItem>::Create(iid, out, cls);
+                               }));
+}
+
+}  // namespace host

@@ -1,0 +1,75 @@
+#pragma once
+// A generic host business object over one row of one table: created by class id, loaded by key,
+// edited through its recordset (IFlgDataSet data set 0), checked, saved and deleted.
+#include <string>
+
+#include "framework/comobject.h"
+#include "framework/zephra.h"
+
+namespace host {
+
+struct ItemClass {
+  GUID clsid;
+  std::wstring table;
+  std::wstring key;
+  // Columns that must hold a value for Check to pass (may be empty).
+  std::vector<std::wstring> required;
+};
+
+class CHostItem : public IFlgItem, public IFlgDataSet {
+ public:
+  explicit CHostItem(ItemClass cls);
+  virtual ~CHostItem() = default;
+  void* FlgGetInterface(REFIID iid);
+
+  // --- IFlgItem
+  STDMETHOD(GetClassID)(CLSID* clsid) override;
+  STDMETHOD(InitNew)(IFlgDataFactory* factory, VARIANT init) override;
+  STDMETHOD(Load)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(InitCopy)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(BeginEdit)() override;
+  STDMETHOD(EndEdit)() override;
+  STDMETHOD(Save)() override;
+  STDMETHOD(Check)() override;
+  STDMETHOD(Delete)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(GetErrorCount)(LONG* count) override;
+  STDMETHOD(GetErrorText)(LONG index, BSTR* text) override;
+  STDMETHOD(SetUseTransaction)(LONG use) override;
+  STDMETHOD(SetLockOnEdit)(LONG lock) override;
+  STDMETHOD(SetCheckRights)(LONG check) override;
+  STDMETHOD(SetCallbackValue)(LONG value) override;
+  STDMETHOD(GetCallbackValue)(LONG* value) override;
+
+  // --- IFlgData
+  STDMETHOD(GetId)(VARIANT* id) override;
+  STDMETHOD(GetState)(VARIANT* state) override;
+  STDMETHOD(GetFormat)(LONG* format) override;
+  STDMETHOD(GetLocked)(VARIANT_BOOL* locked) override;
+
+  // --- IFlgDataSet
+  STDMETHOD(GetDataSet)(LONG index, IUnknown** recordset) override;
+  STDMETHOD(AddSubRow)(LONG index) override;
+  STDMETHOD(AddSubRowKey)(LONG index, VARIANT* key) override;
+  STDMETHOD(AddRowChecked)(LONG index, VARIANT link, VARIANT* key) override;
+  STDMETHOD(AddRow)(LONG index, VARIANT link, VARIANT* key) override;
+  STDMETHOD(CompleteRow)(LONG index, VARIANT link) override;
+  STDMETHOD(DeleteRow)(LONG index, LONG key) override;
+
+ private:
+  HRESULT Open(IFlgDataFactory* factory, const wchar_t* where);
+  CString KeyWhere(LONG id) const;
+
+  ItemClass m_class;
+  IFlgDataFactoryPtr m_factory;
+  _ConnectionPtr m_connection;
+  _RecordsetPtr m_rs;
+  _variant_t m_id;
+  LONG m_state = 0;  // 0 none, 1 new, 2 edited, 3 read
+  LONG m_callback = 0;
+  std::vector<std::wstring> m_errors;
+};
+
+// Registers the generic object for `cls` in this process (revoked when the result ends).
+CFlgClassRegistration RegisterItemClass(const ItemClass& cls);
+
+}  // namespace host

@@ -1,0 +1,120 @@
+// The product database schema in SQL Server's dialect; the ADO layer reads it on SQLite as well.
+// Keys come from the key table (ReserveIds), so no column depends on server-side numbering.
+#include "host/schema.h"
+
+#include <string>
+
+namespace host {
+namespace {
+
+const std::vector<SchemaStep> kSteps = {
+    {1,
+     {
+         L"CREATE TABLE kd_SchemaVersion (sv_Version int NOT NULL PRIMARY KEY, "
+         L"sv_Applied datetime NULL)",
+         // Consecutive keys per table, handed out by the data factory's ReserveIds.
+         L"CREATE TABLE kd_keys (ki_Table nvarchar(128) NOT NULL PRIMARY KEY, ki_NextId int NOT NULL)",
+         // Per-key counters of CHxAutoNumberList.
+         L"CREATE TABLE kd_counter (cn_Object int NOT NULL, cn_Key int NOT NULL, "
+         L"cn_MaxNumber int NOT NULL, PRIMARY KEY (cn_Object, cn_Key))",
+         // Auction-service providers and the ProgIDs of their plug-in objects.
+         L"CREATE TABLE sl_ServiceProvider (ss_Id int NOT NULL PRIMARY KEY, ss_Name nvarchar(100) NULL, "
+         L"ss_ProgId nvarchar(255) NULL, ss_AuctionProgId nvarchar(255) NULL, "
+         L"ss_TemplateProgId nvarchar(255) NULL)",
+         // Users of the host and their rights; user 1, the administrator, holds every right.
+         L"CREATE TABLE kd_User (us_Id int NOT NULL PRIMARY KEY, us_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE kd_UserRight (ur_UserId int NOT NULL, ur_Right int NOT NULL, "
+         L"PRIMARY KEY (ur_UserId, ur_Right))",
+         L"INSERT INTO kd_User (us_Id, us_Name) VALUES (1, 'Szef')",
+         L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('kd_User', 2)",
+         // Data parameters (object 5000) and program parameters (object 5004): one row each.
+         L"CREATE TABLE kd_DataParams (pd_Id int NOT NULL PRIMARY KEY, "
+         L"pd_BaseCurrency nvarchar(3) NULL, pd_IR_ThumbnailCX int NULL, pd_IR_ThumbnailCY int NULL)",
+         L"INSERT INTO kd_DataParams (pd_Id, pd_BaseCurrency, pd_IR_ThumbnailCX, pd_IR_ThumbnailCY) "
+         L"VALUES (1, 'PLN', 120, 90)",
+         L"CREATE TABLE kd_ProgramParams (pa_Id int NOT NULL PRIMARY KEY, "
+         L"pa_AuctionsReceiveDialog bit NOT NULL DEFAULT 1, pa_AuctionsSendDialog bit NOT NULL DEFAULT 1, "
+         L"pa_AuctSyncTransaction bit NOT NULL DEFAULT 1, pa_AuctSyncFeedback bit NOT NULL DEFAULT 1, "
+         L"pa_AuctSyncFeedbackMax int NOT NULL DEFAULT 0, pa_AuctSyncSellAuction bit NOT NULL DEFAULT 1, "
+         L"pa_AuctSyncSoldAuction bit NOT NULL DEFAULT 1, pa_AuctSyncNotSoldAuction bit NOT NULL DEFAULT 1, "
+         L"pa_AuctSyncFullAuctionData int NOT NULL DEFAULT 1, "
+         L"pa_AuctSyncReceiveCurReg bit NOT NULL DEFAULT 0, pa_AuctSyncUseJournal bit NOT NULL DEFAULT 0, "
+         L"pa_AuctSyncSendCurReg bit NOT NULL DEFAULT 0, pa_AuctSyncSendImgMaxSize int NOT NULL DEFAULT 0, "
+         L"pa_AuctSyncSendImgMaxLen int NOT NULL DEFAULT 0)",
+         L"INSERT INTO kd_ProgramParams (pa_Id) VALUES (1)",
+     }},
+    {2,
+     {
+         // The job log: one row per job, its dated lines beside it.
+         L"CREATE TABLE kd_JobLog (jl_Id int NOT NULL PRIMARY KEY, jl_Type int NOT NULL, "
+         L"jl_Subtype int NOT NULL, jl_Start datetime NOT NULL, jl_End datetime NULL, "
+         L"jl_Count int NULL, jl_Result int NULL, jl_UserId int NULL)",
+         L"CREATE TABLE kd_JobLogLine (jll_Id int NOT NULL PRIMARY KEY, jll_JobId int NOT NULL, "
+         L"jll_Time datetime NOT NULL, jll_Status int NOT NULL, jll_Text nvarchar(4000) NULL)",
+         L"CREATE INDEX ix_JobLogLine_Job ON kd_JobLogLine (jll_JobId, jll_Id)",
+         // Locks of database objects between workstations: a row per held lock.
+         L"CREATE TABLE kd_blokada (obid int NOT NULL, obextra int NOT NULL, obtype int NOT NULL, "
+         L"workstation nvarchar(16) NULL, username nvarchar(50) NULL, "
+         L"PRIMARY KEY (obid, obextra, obtype))",
+         // Host settings by section and key.
+         L"CREATE TABLE kd_Setting (st_Section nvarchar(100) NOT NULL, st_Key nvarchar(100) NOT NULL, "
+         L"st_Value nvarchar(4000) NULL, PRIMARY KEY (st_Section, st_Key))",
+     }},
+};
+
+bool HasVersionTable(const _ConnectionPtr& connection) {
+  try {
+    _RecordsetPtr rs = connection->Execute(_bstr_t(L"SELECT MAX(sv_Version) FROM kd_SchemaVersion"),
+                                           nullptr, adCmdText);
+    rs->Close();
+    return true;
+  } catch (const _com_error&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+const std::vector<SchemaStep>& SchemaSteps() { return kSteps; }
+
+LONG CurrentSchemaVersion() { return kSteps.back().version; }
+
+LONG StoredSchemaVersion(const _ConnectionPtr& connection) {
+  if (!HasVersionTable(connection)) return 0;
+  _RecordsetPtr rs = connection->Execute(_bstr_t(L"SELECT MAX(sv_Version) FROM kd_SchemaVersion"),
+                                         nullptr, adCmdText);
+  LONG version = 0;
+  if (!rs->GetadoEOF()) {
+    _variant_t v = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+    if (v.vt != VT_NULL && v.vt != VT_EMPTY) version = static_cast<LONG>(v);
+  }
+  rs->Close();
+  return version;
+}
+
+LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target) {
+  const LONG before = StoredSchemaVersion(connection);
+  if (before > CurrentSchemaVersion()) _com_issue_error(E_FAIL);
+  for (const SchemaStep& step : kSteps) {
+    if (step.version <= before || step.version > target) continue;
+    connection->BeginTrans();
+    try {
+      for (const wchar_t* sql : step.statements)
+        connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+      const std::wstring record = L"INSERT INTO kd_SchemaVersion (sv_Version, sv_Applied) VALUES (" +
+                                  std::to_wstring(step.version) + L", GETDATE())";
+      connection->Execute(_bstr_t(record.c_str()), nullptr, kCmdTextNoRecords);
+      connection->CommitTrans();
+    } catch (...) {
+      connection->RollbackTrans();
+      throw;
+    }
+  }
+  return before;
+}
+
+LONG UpgradeSchema(const _ConnectionPtr& connection) {
+  return UpgradeSchemaTo(connection, CurrentSchemaVersion());
+}
+
+}  // namespace host

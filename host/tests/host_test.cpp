@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <set>
+#include <sstream>
+
+#include "host/host.h"
+#include "host/item.h"
+#include "host/joblog.h"
+#include "host/schema.h"
+#include "shared/hxlog.h"
+#include "shared/objtools.h"
+
+namespace {
+
+std::wstring TempPath() {
+  static std::atomic<int> counter{0};
+  return L"/tmp/vantor-host-test-" + std::to_wstring(::getpid()) + L"-" + std::to_wstring(counter++) + L".db";
+}
+
+void RemoveDatabase(const std::wstring& path) {
+  std::string narrow = static_cast<const char*>(_bstr_t(path.c_str()));
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
+}
+
+_ConnectionPtr Connect(const std::wstring& path) {
+  _ConnectionPtr cn;
+  if (FAILED(cn.CreateInstance(__uuidof(Connection)))) throw std::runtime_error("no connection class");
+  std::wstring text = L"Provider=SQLite;Data Source=" + path;
+  cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
+  return cn;
+}
+
+LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
+  _RecordsetPtr rs;
+  if (FAILED(OpenRS(rs, cn, sql))) return -999;
+  if (rs->GetadoEOF()) return -1;
+  _variant_t v = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+  return v.vt == VT_NULL ? -2 : static_cast<LONG>(v);
+}
+
+class HostFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize(nullptr);
+    path = TempPath();
+    host = std::make_unique<host::Host>(path);
+    CHxInstance::SetInstance(host->Instance());
+  }
+  void TearDown() override {
+    CHxInstance::SetInstance(nullptr);
+    host.reset();
+    RemoveDatabase(path);
+    CoUninitialize();
+  }
+  host::CHostInstance& Obj() { return host->Object(); }
+  std::vector<std::wstring> Events(const wchar_t* kind) {
+    std::vector<std::wstring> out;
+    for (const auto& e : Obj().Events())
+      if (e.kind == kind) out.push_back(e.text);
+    return out;
+  }
+
+  std::wstring path;
+  std::unique_ptr<host::Host> host;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+class Schema : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize(nullptr);
+    path = TempPath();
+    cn = Connect(path);
+  }
+  void TearDown() override {
+    cn->Close();
+    cn = nullptr;
+    RemoveDatabase(path);
+    CoUninitialize();
+  }
+  std::wstring path;
+  _ConnectionPtr cn;
+};
+
+TEST_F(Schema, FreshDatabaseGetsEveryTableAndTheSeedRows) {
+  EXPECT_EQ(host::StoredSchemaVersion(cn), 0);
+  EXPECT_EQ(host::UpgradeSchema(cn), 0);
+  EXPECT_EQ(host::StoredSchemaVersion(cn), host::CurrentSchemaVersion());
+  for (const wchar_t* table : {L"kd_counter", L"kd_keys", L"sl_ServiceProvider", L"kd_User", L"kd_UserRight",
+                               L"kd_DataParams", L"kd_ProgramParams", L"kd_JobLog", L"kd_JobLogLine",
+                               L"kd_blokada", L"kd_Setting"}) {
+    std::wstring sql = std::wstring(L"SELECT COUNT(*) FROM ") + table;
+    EXPECT_GE(Long(cn, sql.c_str()), 0) << table;
+  }
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_User WHERE us_Id = 1"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_DataParams"), 1);
+  // Opening again changes nothing.
+  EXPECT_EQ(host::UpgradeSchema(cn), host::CurrentSchemaVersion());
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_User"), 1);
+}
+
+TEST_F(Schema, UpgradeKeepsTheDataOfAnOlderDatabase) {
+  host::UpgradeSchemaTo(cn, 1);
+  EXPECT_EQ(host::StoredSchemaVersion(cn), 1);
+  cn->Execute(_bstr_t(L"INSERT INTO kd_User (us_Id, us_Name) VALUES (2, 'Anna')"), nullptr, kCmdTextNoRecords);
+  cn->Execute(_bstr_t(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_ProgId) VALUES (1, 'Serwis.Connector')"), nullptr,
+              kCmdTextNoRecords);
+  EXPECT_EQ(host::UpgradeSchema(cn), 1);
+  EXPECT_EQ(host::StoredSchemaVersion(cn), host::CurrentSchemaVersion());
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_User"), 2);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sl_ServiceProvider"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), 0);
+}
+
+TEST_F(Schema, AFailedStepLeavesThePreviousVersionAndItsData) {
+  host::UpgradeSchemaTo(cn, 1);
+  cn->Execute(_bstr_t(L"INSERT INTO kd_User (us_Id, us_Name) VALUES (2, 'Anna')"), nullptr, kCmdTextNoRecords);
+  // A table in the way of the next step makes it fail.
+  cn->Execute(_bstr_t(L"CREATE TABLE kd_blokada (x int)"), nullptr, kCmdTextNoRecords);
+  EXPECT_THROW(host::UpgradeSchema(cn), _com_error);
+  EXPECT_EQ(host::StoredSchemaVersion(cn), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_User"), 2);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), -999);  // rolled back with its step
+}
+
+TEST_F(Schema, ANewerDatabaseIsRefused) {
+  host::UpgradeSchema(cn);
+  std::wstring sql = L"INSERT INTO kd_SchemaVersion (sv_Version) VALUES (" +
+                     std::to_wstring(host::CurrentSchemaVersion() + 1) + L")";
+  cn->Execute(_bstr_t(sql.c_str()), nullptr, kCmdTextNoRecords);
+  EXPECT_THROW(host::UpgradeSchema(cn), _com_error);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST_F(HostFixture, KeysAreConsecutiveAndSafeBetweenProcesses) {
+  IFlgDataFactoryPtr factory = CHxInstance::GetDataFactory();
+  LONG first = 0;
+  ASSERT_EQ(factory->ReserveIds(_bstr_t(L"tr__Transaction"), 3, &first), S_OK);
+  EXPECT_EQ(first, 1);
+  ASSERT_EQ(factory->ReserveIds(_bstr_t(L"tr__Transaction"), 1, &first), S_OK);
+  EXPECT_EQ(first, 4);
+  ASSERT_EQ(factory->ReserveIds(_bstr_t(L"it's"), 2, &first), S_OK);  // a quote in the name
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(factory->ReserveIds(_bstr_t(L"x"), 0, &first), E_INVALIDARG);
+
+  constexpr int kDraws = 30;
+  int fds[2][2];
+  pid_t pids[2];
+  for (int c = 0; c < 2; ++c) {
+    ASSERT_EQ(pipe(fds[c]), 0);
+    pids[c] = fork();
+    if (pids[c] == 0) {
+      close(fds[c][0]);
+      int status = 0;
+      try {
+        _ConnectionPtr own = Connect(path);
+        for (int i = 0; i < kDraws; ++i) {
+          LONG k = host::ReserveKeys(own, L"shared", 2);
+          if (write(fds[c][1], &k, sizeof k) != sizeof k) status = 3;
+        }
+      } catch (...) {
+        status = 2;
+      }
+      _exit(status);
+    }
+    close(fds[c][1]);
+  }
+  std::set<LONG> starts;
+  for (int c = 0; c < 2; ++c) {
+    LONG k;
+    while (read(fds[c][0], &k, sizeof k) == sizeof k) EXPECT_TRUE(starts.insert(k).second) << k;
+    close(fds[c][0]);
+    int status = -1;
+    waitpid(pids[c], &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(starts.size(), 2u * kDraws);
+  for (LONG k : starts) EXPECT_EQ(k % 2, 1);  // blocks of two never overlap
+}
+
+TEST_F(HostFixture, ParametersAreOneRowRecordsetsFromTheDatabase) {
+  EXPECT_STREQ(static_cast<const wchar_t*>(CHxInstance::GetBaseCurrency()), L"PLN");
+  host->Connection()->Execute(_bstr_t(L"UPDATE kd_DataParams SET pd_BaseCurrency = 'EUR'"), nullptr,
+                              kCmdTextNoRecords);
+  EXPECT_STREQ(static_cast<const wchar_t*>(CHxInstance::GetBaseCurrency()), L"EUR");
+  EXPECT_EQ(hxGetParamLong(5004, L"pa_AuctSyncFeedbackMax"), 0);
+  _RecordsetPtr params = CHxInstance::HxParams();
+  EXPECT_EQ(params->GetRecordCount(), 1);
+  EXPECT_THROW(hxGetParam(5003, L"x"), _com_error);
+}
+
+TEST_F(HostFixture, RightsPerUserWithTheAdministratorHoldingAll) {
+  IFlgInstancePtr instance = host->Instance();
+  EXPECT_EQ(instance->CheckRight(182, 0), S_OK);
+  EXPECT_EQ(CHxInstance::UserId(), 1);
+  host->Connection()->Execute(_bstr_t(L"INSERT INTO kd_User (us_Id, us_Name) VALUES (2, 'Anna')"), nullptr,
+                              kCmdTextNoRecords);
+  Obj().SetUser(2);
+  EXPECT_EQ(instance->CheckRight(182, 0), E_ACCESSDENIED);
+  BSTR why = nullptr;
+  EXPECT_EQ(instance->CheckRightText(182, &why), E_ACCESSDENIED);
+  EXPECT_NE(why, nullptr);
+  SysFreeString(why);
+  Obj().GrantRight(2, 182, true);
+  EXPECT_EQ(instance->CheckRight(182, 0), S_OK);
+  EXPECT_EQ(instance->CheckRight(184, 0), E_ACCESSDENIED);
+  Obj().GrantRight(2, 182, false);
+  EXPECT_EQ(instance->CheckRight(182, 0), E_ACCESSDENIED);
+  IHxUserPtr user(instance);
+  BSTR name = nullptr;
+  user->GetUserName(&name);
+  EXPECT_STREQ(name, L"Anna");
+  SysFreeString(name);
+}
+
+TEST_F(HostFixture, SettingsBySectionAndKey) {
+  IFlgInstancePtr instance = host->Instance();
+  _variant_t level(0L);
+  EXPECT_EQ(instance->GetSetting(_bstr_t(L"Test"), _bstr_t(L"StrefaVantorLogLevel"), &level), S_FALSE);
+  EXPECT_EQ(level.lVal, 0);
+  EXPECT_EQ(instance->PutSetting(_bstr_t(L"Test"), _bstr_t(L"StrefaVantorLogLevel"), _variant_t(2L)), S_OK);
+  EXPECT_EQ(instance->GetSetting(_bstr_t(L"Test"), _bstr_t(L"StrefaVantorLogLevel"), &level), S_OK);
+  EXPECT_EQ(level.vt, VT_I4);
+  EXPECT_EQ(level.lVal, 2);
+  EXPECT_EQ(instance->PutSetting(_bstr_t(L"Te'st"), _bstr_t(L"k"), _variant_t(L"O'Brien")), S_OK);
+  _variant_t text;
+  EXPECT_EQ(instance->GetSetting(_bstr_t(L"Te'st"), _bstr_t(L"k"), &text), S_OK);
+  EXPECT_STREQ(text.bstrVal, L"O'Brien");
+}
+
+TEST_F(HostFixture, StatusWindowAppServicesAndStartCheck) {
+  std::vector<std::wstring> printed;
+  Obj().SetOutput([&printed](const std::wstring& line) { printed.push_back(line); });
+  IHxStatusWindowPtr window(host->Instance());
+  window->ShowLine(_bstr_t(L"linia"));
+  window->ShowSummary(_bstr_t(L"podsumowanie"));
+  EXPECT_EQ(printed, (std::vector<std::wstring>{L"linia", L"== podsumowanie"}));
+  VARIANT_BOOL cancel = VARIANT_TRUE;
+  window->IsCancelRequested(&cancel);
+  EXPECT_EQ(cancel, VARIANT_FALSE);
+  Obj().RequestCancel();
+  window->IsCancelRequested(&cancel);
+  EXPECT_EQ(cancel, VARIANT_TRUE);
+  window->Reset();
+  window->IsCancelRequested(&cancel);
+  EXPECT_EQ(cancel, VARIANT_FALSE);
+
+  IHxAppServicesPtr services(host->Instance());
+  services->SetRefreshState(0);
+  EXPECT_EQ(Obj().RefreshState(), 0);
+  services->SetRefreshState(1);  // the seller-zone jobs resume with 1
+  EXPECT_EQ(Obj().RefreshState(), -1);
+  VARIANT_BOOL erp = VARIANT_TRUE;
+  services->IsErpAvailable(&erp);
+  EXPECT_EQ(erp, VARIANT_FALSE);
+
+  IHxStartCheckPtr check(host->Instance());
+  BSTR reason = nullptr;
+  EXPECT_EQ(check->CheckReady(&reason), S_OK);
+  Obj().SetReadiness(E_ACCESSDENIED, L"trwa archiwizacja");
+  EXPECT_EQ(check->CheckReady(&reason), E_ACCESSDENIED);
+  EXPECT_STREQ(reason, L"trwa archiwizacja");
+  SysFreeString(reason);
+  IUnknown* raw = nullptr;
+  ASSERT_EQ(check->GetAccountSites(&raw), S_OK);
+  _RecordsetPtr sites(raw);
+  raw->Release();
+  EXPECT_EQ(sites->GetRecordCount(), 0);
+  EXPECT_EQ(sites->GetFields()->GetCount(), 6);
+}
+
+TEST_F(HostFixture, JobLogIsKeptInTheDatabaseAndListed) {
+  {
+    CHxLog log(CHxLog::jsReceiveTransactions);
+    log.StartJob();
+    log.ShowStartMsg();
+    log.Warning(L"Transakcja bez adresu: O'Brien");
+    log.EndJobAutoResult(2);
+  }
+  {
+    CHxLog failed(CHxLog::jsClosePages);
+    failed.StartJob();
+  }  // ended as failed by the destructor
+  _ConnectionPtr cn = host->Connection();
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), 2);
+  EXPECT_EQ(Long(cn, L"SELECT jl_Result FROM kd_JobLog WHERE jl_Subtype = 4"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT jl_Count FROM kd_JobLog WHERE jl_Subtype = 4"), 2);
+  EXPECT_EQ(Long(cn, L"SELECT jl_Result FROM kd_JobLog WHERE jl_Subtype = 15"), 2);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine"), 2);
+  EXPECT_EQ(Events(L"warning").size(), 1u);
+
+  std::wostringstream list;
+  host::ListJobs(cn, list);
+  EXPECT_NE(list.str().find(L"\t4\t2\t1\n"), std::wstring::npos) << list.str();
+  std::wostringstream lines;
+  const LONG job = Long(cn, L"SELECT jl_Id FROM kd_JobLog WHERE jl_Subtype = 4");
+  ASSERT_TRUE(host::ShowJob(cn, job, lines));
+  EXPECT_NE(lines.str().find(L"Rozpoczęto odbieranie transakcji"), std::wstring::npos);
+  EXPECT_NE(lines.str().find(L"ostrzeżenie\tTransakcja bez adresu: O'Brien"), std::wstring::npos);
+  std::wostringstream none;
+  EXPECT_FALSE(host::ShowJob(cn, 999, none));
+
+  CHxLog::DeleteAll();
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), 0);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine"), 0);
+}
+
+TEST_F(HostFixture, JobLogStoreWithoutAnOpenJobRefusesLines) {
+  IHxJobLogStorePtr store;
+  ASSERT_EQ(store.CreateInstance(__uuidof(HxJobLogStore)), S_OK);
+  EXPECT_LT(store->AddString(0, _bstr_t(L"x"), 0), 0);
+  EXPECT_LT(store->EndJob(0, 0), 0);
+  VARIANT_BOOL started = VARIANT_TRUE;
+  store->Started(&started);
+  EXPECT_EQ(started, VARIANT_FALSE);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+constexpr GUID kProviderClass = {0x7E57AB1E, 0x0001, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 0x01}};
+
+TEST_F(HostFixture, GenericBusinessObjectOverOneRow) {
+  CFlgClassRegistration registration =
+      host::RegisterItemClass({kProviderClass, L"sl_ServiceProvider", L"ss_Id", {L"ss_Name"}});
+  ASSERT_EQ(registration.Result(), S_OK);
+  _ConnectionPtr cn = host->Connection();
+
+  IFlgItemPtr item = CHxObjTools::New(kProviderClass);
+  IFlgDataSetPtr data(item);
+  IUnknown* raw = nullptr;
+  ASSERT_EQ(data->GetDataSet(0, &raw), S_OK);
+  _RecordsetPtr row(raw);
+  raw->Release();
+  // A required column left empty fails the check, and nothing is saved.
+  EXPECT_THROW(CHxObjTools::Save(item), _com_error);
+  LONG errors = 0;
+  item->GetErrorCount(&errors);
+  EXPECT_EQ(errors, 1);
+  row->GetFields()->GetItem(_variant_t(L"ss_Name"))->PutValue(_variant_t(L"Serwis O'Brien"));
+  row->GetFields()->GetItem(_variant_t(L"ss_ProgId"))->PutValue(_variant_t(L"Serwis.Connector"));
+  CHxObjTools::Save(item);
+  const LONG id = CHxObjTools::ObjectId(IFlgDataPtr(item));
+  EXPECT_GT(id, 0);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sl_ServiceProvider WHERE ss_Name = 'Serwis O''Brien'"), 1);
+  ASSERT_FALSE(Events(L"refresh").empty());
+
+  IFlgItemPtr loaded = CHxObjTools::Fetch(kProviderClass, id, CHxObjTools::omEdit);
+  IFlgDataSetPtr loadedData(loaded);
+  ASSERT_EQ(loadedData->GetDataSet(0, &raw), S_OK);
+  _RecordsetPtr loadedRow(raw);
+  raw->Release();
+  loadedRow->GetFields()->GetItem(_variant_t(L"ss_TemplateProgId"))->PutValue(_variant_t(L"Serwis.Template"));
+  CHxObjTools::Save(loaded);
+  std::wstring sql = L"SELECT COUNT(*) FROM sl_ServiceProvider WHERE ss_TemplateProgId = 'Serwis.Template' AND ss_Id = " +
+                     std::to_wstring(id);
+  EXPECT_EQ(Long(cn, sql.c_str()), 1);
+
+  EXPECT_THROW(CHxObjTools::Fetch(kProviderClass, id + 100, CHxObjTools::omReadOnly), _com_error);
+  CHxObjTools::Delete(kProviderClass, id);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sl_ServiceProvider"), 0);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// The `vantor` program as a person runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+};
+
+Result RunProgram(const std::string& args) {
+  std::string command = std::string(VANTOR_PROGRAM) + " " + args + " 2>&1";
+  Result result{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+class Program : public ::testing::Test {
+ protected:
+  void SetUp() override { db = "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".db"; }
+  void TearDown() override {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((db + suffix).c_str());
+  }
+  std::string db;
+};
+
+TEST_F(Program, CreatesTheDatabaseAndReportsItsTables) {
+  Result first = RunProgram("--db " + db);
+  EXPECT_EQ(first.status, 0) << first.out;
+  EXPECT_NE(first.out.find("kd_JobLog: 0"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("kd_User: 1"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("Wersja schematu: "), std::string::npos);
+  Result again = RunProgram("--db " + db);
+  EXPECT_EQ(again.status, 0);
+  EXPECT_NE(again.out.find("kd_User: 1"), std::string::npos);
+}
+
+TEST_F(Program, ListsJobLogs) {
+  Result empty = RunProgram("--db " + db + " log");
+  EXPECT_EQ(empty.status, 0) << empty.out;
+  EXPECT_NE(empty.out.find("Brak zapisanych zadań."), std::string::npos) << empty.out;
+  Result missing = RunProgram("--db " + db + " log 7");
+  EXPECT_EQ(missing.status, 1);
+  Result bad = RunProgram("--db " + db + " log x7");
+  EXPECT_EQ(bad.status, 2);
+}
+
+TEST_F(Program, HelpAndBadArguments) {
+  Result help = RunProgram("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--db PLIK"), std::string::npos);
+  EXPECT_EQ(RunProgram("--db").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " frobnicate").status, 2);
+}
+
+}  // namespace

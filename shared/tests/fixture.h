@@ -1,0 +1,38 @@
+#pragma once
+// A product database in a temporary file and the host doubles set into the gateway.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "shared/hxinstance.h"
+#include "testing/host_doubles/host_doubles.h"
+
+namespace testutil {
+
+// A fresh SQLite database file, removed with the object.
+class TempDatabase {
+ public:
+  TempDatabase();
+  ~TempDatabase();
+  _ConnectionPtr Open() const;  // a new connection to the file
+  const std::wstring& Path() const { return m_path; }
+
+ private:
+  std::wstring m_path;
+};
+
+void Exec(const _ConnectionPtr& cn, const wchar_t* sql);
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::wstring Last(const wchar_t* method) const;
+
+  TempDatabase db;
+  _ConnectionPtr cn;
+  std::unique_ptr<doubles::HostDoubles> host;
+};
+
+}  // namespace testutil

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include "shared/resstrings.h"
+
+// A library of its own with a string table, as Lotrix and Vorlen have.
+static platform::ResourceModule g_otherModule(L"ResStringsTestLibrary", platform::ModuleKind::Library,
+                                              {{15, L"ostatni w bloku 1"},
+                                               {16, L"pierwszy w bloku 2"},
+                                               {1013, L"Transakcja innej biblioteki"},
+                                               {20, L""}});
+
+namespace {
+
+TEST(ResourceStrings, VantorsOwnWords) {
+  EXPECT_STREQ(CHxString(hxsPaid), L"opłacona");
+  EXPECT_STREQ(CHxString(hxsPrepaid), L"Płatne z góry ");
+  EXPECT_STREQ(CHxString(hxsSyncInterrupted), L"Przerwano wysyłanie/odbieranie");
+  EXPECT_STREQ(CHxString(static_cast<HxString>(26)), L"");
+  EXPECT_STREQ(CHxString(static_cast<HxString>(-1)), L"");
+  CString out;
+  hxLoadString(out, 1029);
+  EXPECT_STREQ(out, L"Dowolna wysyłka");
+  hxLoadString(out, 4242);
+  EXPECT_TRUE(out.IsEmpty());
+}
+
+TEST(ResourceStrings, AutomationStringsFollowTheCurrentModule) {
+  {
+    AFX_MANAGE_STATE(g_otherModule.State());
+    AfxSetResourceHandle(g_otherModule.Handle());
+    CHxResBSTR own(1013);
+    EXPECT_STREQ(static_cast<const wchar_t*>(_bstr_t(own)), L"Transakcja innej biblioteki");
+    EXPECT_STREQ(static_cast<const wchar_t*>(_bstr_t(CHxResBSTR(15))), L"ostatni w bloku 1");
+    EXPECT_STREQ(static_cast<const wchar_t*>(_bstr_t(CHxResBSTR(16))), L"pierwszy w bloku 2");
+    // An empty entry of an existing block, and a missing block: null.
+    CHxResBSTR empty(20);
+    EXPECT_EQ(empty.Get(), nullptr);
+    EXPECT_EQ(_bstr_t(empty).length(), 0u);
+    EXPECT_EQ(CHxResBSTR(5000).Get(), nullptr);
+    CHxResBSTR copy(own);
+    CHxResBSTR assigned(16);
+    assigned = own;
+    EXPECT_STREQ(copy.Get(), own.Get());
+    EXPECT_NE(copy.Get(), own.Get());
+    EXPECT_STREQ(assigned.Get(), own.Get());
+  }
+}
+
+TEST(ResourceStrings, ClassLibraryLoadingSearchesTheChain) {
+  // Vantor joined the chain when it was loaded, so its words are found from the application.
+  EXPECT_STREQ(CHxResString(1014), L"opłacona");
+  EXPECT_STREQ(hxLoadString(1031), L"tylko odbieraj");
+  EXPECT_STREQ(CHxResString(4242), L"");
+}
+
+}  // namespace

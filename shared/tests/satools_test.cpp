@@ -1,0 +1,157 @@
+#include "shared/satools.h"
+#include "shared/tests/fixture.h"
+
+namespace {
+
+using testutil::Exec;
+using testutil::HostTest;
+
+class SaTools : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    Exec(cn, L"CREATE TABLE sl_ServiceProvider (ss_Id int NOT NULL PRIMARY KEY, ss_ProgId nvarchar(255) NULL, "
+             L"ss_AuctionProgId nvarchar(255) NULL, ss_TemplateProgId nvarchar(255) NULL)");
+    Exec(cn, L"INSERT INTO sl_ServiceProvider VALUES (1, 'Vantor.NoSuchConnector', 'Vantor.NoSuchAuction', NULL)");
+    Exec(cn, L"CREATE TABLE au (au_Id int NOT NULL PRIMARY KEY, au_Provider int NULL)");
+    Exec(cn, L"INSERT INTO au VALUES (10, 1)");
+    Exec(cn, L"CREATE VIEW vw_AuctionProgId AS SELECT au_Id, ss_AuctionProgId FROM au "
+             L"JOIN sl_ServiceProvider ON ss_Id = au_Provider");
+    Exec(cn, L"CREATE VIEW vw_AuctionTemplateProgId AS SELECT au_Id, ss_TemplateProgId FROM au "
+             L"JOIN sl_ServiceProvider ON ss_Id = au_Provider");
+  }
+};
+
+TEST_F(SaTools, ProgIdsFromTheProviderAndThroughTheViews) {
+  EXPECT_STREQ(CHxSaTools::GetConnectorProgid(1), L"Vantor.NoSuchConnector");
+  EXPECT_STREQ(CHxSaTools::GetAuctionProgid(1), L"Vantor.NoSuchAuction");
+  EXPECT_STREQ(CHxSaTools::GetAuctionProgidEx(10), L"Vantor.NoSuchAuction");
+  EXPECT_TRUE(CHxSaTools::GetAuTemplProgid(1).IsEmpty());    // NULL
+  EXPECT_TRUE(CHxSaTools::GetAuTemplProgidEx(10).IsEmpty());
+  EXPECT_TRUE(CHxSaTools::GetAuctionProgidEx(11).IsEmpty());  // not in the view
+  EXPECT_TRUE(CHxSaTools::GetConnectorProgid(2).IsEmpty());   // no such provider
+}
+
+TEST_F(SaTools, UnregisteredOrMissingProgIdsGiveTheNullClassAndCreationRaises) {
+  EXPECT_TRUE(CHxSaTools::GetConnectorClsid(1) == GUID_NULL);
+  EXPECT_TRUE(CHxSaTools::GetAuTemplClsid(1) == GUID_NULL);
+  EXPECT_TRUE(CHxSaTools::GetAuTemplClsidEx(10) == GUID_NULL);
+  EXPECT_THROW(CHxSaTools::GetAuTempl(1), _com_error);
+  EXPECT_THROW(CHxSaTools::GetConnector(1), _com_error);
+  // Without a database everything is empty, nothing raises.
+  CHxInstance::SetInstance(nullptr);
+  EXPECT_TRUE(CHxSaTools::GetAuctionProgid(1).IsEmpty());
+  EXPECT_TRUE(CHxSaTools::GetAuctionClsidEx(10) == GUID_NULL);
+}
+
+class ErpTools : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    zephra::SetTipsPrinted(false);
+    zephra::ClearTips();
+    connector = host->NewErpConnector(holder);
+    host->instance->erpAvailable = true;
+    host->instance->erpActiveId = _variant_t(3L);
+    host->instance->erpActiveConnector = holder;
+    host->instance->erpActiveEntry = holder;
+    host->instance->erpEntries[8] = holder;
+    child = host->NewErpConnector(childHolder);
+    connector->child = childHolder;
+  }
+  IUnknownPtr holder, childHolder;
+  doubles::FakeErpConnector* connector = nullptr;
+  doubles::FakeErpConnector* child = nullptr;
+};
+
+TEST_F(ErpTools, AvailableOnlyWithAnActiveConnectorId) {
+  EXPECT_TRUE(CEPTools::EPAvaiable());
+  host->instance->erpActiveId = _variant_t(L"3");
+  EXPECT_FALSE(CEPTools::EPAvaiable());
+  host->instance->erpActiveId = _variant_t(3L);
+  host->instance->erpAvailable = false;
+  EXPECT_FALSE(CEPTools::EPAvaiable());
+  host->instance->erpAvailable = true;
+  host->recorder->FailOn(L"IHxErpHost::GetActiveConnectorId", E_FAIL);
+  EXPECT_FALSE(CEPTools::EPAvaiable());
+  host->instance->hidden.insert(L"IHxAppServices");
+  EXPECT_FALSE(CEPTools::EPAvaiable());
+}
+
+TEST_F(ErpTools, RefusedAccessShowsTheReason) {
+  host->instance->readiness = E_ACCESSDENIED;
+  host->instance->readinessReason = L"trwa zamykanie dnia";
+  DSIConnectorPtr out;
+  _variant_t id;
+  EXPECT_FALSE(CEPTools::GetActiveConnector(out, id, true));
+  EXPECT_FALSE(out);
+  auto tips = zephra::RecordedTips();
+  ASSERT_EQ(tips.size(), 1u);
+  EXPECT_EQ(tips[0].caption, L"Odmowa dostępu");
+  EXPECT_EQ(tips[0].text, L"Dostęp do zewnętrznej aplikacji nie jest możliwy:\ntrwa zamykanie dnia");
+  EXPECT_EQ(tips[0].flags, KD_TIP_ICONINFORMATION);
+}
+
+TEST_F(ErpTools, ConnectsOnRequest) {
+  DSIConnectorPtr out;
+  _variant_t id;
+  EXPECT_TRUE(CEPTools::GetActiveConnector(out, id, false));
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Connect"), 0);
+  EXPECT_EQ(id.vt, VT_I4);
+  EXPECT_TRUE(CEPTools::GetActiveConnector(out, id, true));
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Connect"), 1);
+  EXPECT_EQ(Last(L"DSIConnector::SetConnectorId"), L"3");
+
+  connector->connected = false;
+  host->recorder->FailOn(L"DSIConnector::Connect", DSI_E_CONNECT_REFUSED, 1);
+  EXPECT_FALSE(CEPTools::GetActiveConnector(out, id, true));
+  connector->connectSucceeds = false;
+  EXPECT_FALSE(CEPTools::GetActiveConnector(out, id, true));  // still not connected afterwards
+
+  host->instance->erpActiveConnector = nullptr;
+  EXPECT_FALSE(CEPTools::GetActiveConnector(out, id, false));
+}
+
+TEST_F(ErpTools, ConnectorObjects) {
+  DSIProductsPtr products;
+  DSICustomersPtr customers;
+  DSIDefaultsPtr defaults;
+  DSIDocumentsPtr documents;
+  _variant_t id;
+  // The child double answers none of the object interfaces: nothing is handed out.
+  EXPECT_FALSE(CEPTools::GetConnectedProducts(products));
+  EXPECT_FALSE(CEPTools::GetDocs(documents, id, true));
+  connector->child = nullptr;
+  EXPECT_FALSE(CEPTools::GetConnectedCustomers(customers));
+  EXPECT_FALSE(CEPTools::GetDefaults(defaults));
+  host->recorder->FailOn(L"DSIConnector::GetProducts", E_FAIL);
+  EXPECT_FALSE(CEPTools::GetConnectedProducts(products));
+}
+
+TEST_F(ErpTools, ConnectorForAnotherUserReconnects) {
+  connector->connected = true;
+  connector->user = 5;
+  DSIConnectorPtr out;
+  _variant_t id;
+  EXPECT_TRUE(CEPTools::GetActiveConnectorForUser(5, out, id));
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Disconnect"), 0);
+  EXPECT_TRUE(CEPTools::GetActiveConnectorForUser(6, out, id));
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Disconnect"), 1);
+  EXPECT_EQ(Last(L"DSIConnector::SetCurrentUser"), L"6");
+  EXPECT_TRUE(connector->connected);
+  connector->connected = false;
+  host->recorder->FailOn(L"DSIConnector::Connect", DSI_E_CONNECT_REFUSED, 1);
+  EXPECT_FALSE(CEPTools::GetActiveConnectorForUser(6, out, id));
+}
+
+TEST_F(ErpTools, ConnectorOfAnAccount) {
+  DSIProductsPtr products;
+  // Another connector id: its entry's connector is connected first.
+  EXPECT_FALSE(CEPTools::GetProductForRegistration(_variant_t(8L), products));
+  EXPECT_EQ(Last(L"IHxErpHost::GetConnectorEntry"), L"8");
+  EXPECT_TRUE(connector->connected);
+  DSICustomersPtr customers;
+  EXPECT_FALSE(CEPTools::GetCustomersForRegistration(_variant_t(9L), customers));  // no entry
+}
+
+}  // namespace

@@ -1,0 +1,492 @@
+#include "testing/host_doubles/host_doubles.h"
+
+#include <string>
+
+namespace doubles {
+namespace {
+
+std::wstring Num(LONG v) { return std::to_wstring(v); }
+std::wstring Str(const wchar_t* s) { return s ? s : L""; }
+
+std::wstring VarText(const VARIANT& v) {
+  if (v.vt == VT_EMPTY) return L"empty";
+  if (v.vt == VT_NULL) return L"null";
+  if (v.vt == VT_ERROR) return L"missing";
+  if (v.vt == VT_I4) return Num(v.lVal);
+  if (v.vt == VT_BSTR) return Str(v.bstrVal);
+  _variant_t copy;
+  if (SUCCEEDED(VariantChangeType(&copy, &v, 0, VT_BSTR))) return Str(copy.bstrVal);
+  return L"?";
+}
+
+HRESULT Hand(const IUnknownPtr& object, IUnknown** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!object) return S_FALSE;
+  *out = object.GetInterfacePtr();
+  (*out)->AddRef();
+  return S_OK;
+}
+
+}  // namespace
+
+std::wstring GuidText(REFGUID guid) {
+  wchar_t text[64] = {};
+  StringFromGUID2(guid, text, 64);
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recorder
+
+HRESULT Recorder::Call(const std::wstring& method, const std::wstring& args) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_calls.emplace_back(method, args);
+  auto it = m_failures.find(method);
+  if (it == m_failures.end()) return S_OK;
+  const HRESULT hr = it->second.hr;
+  if (it->second.times > 0 && --it->second.times == 0) m_failures.erase(it);
+  return hr;
+}
+
+void Recorder::FailOn(const std::wstring& method, HRESULT hr, int times) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_failures[method] = {hr, times};
+}
+
+void Recorder::ClearFailures() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_failures.clear();
+}
+
+std::vector<std::wstring> Recorder::Calls() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  std::vector<std::wstring> out;
+  for (const auto& [method, args] : m_calls) out.push_back(method + L"(" + args + L")");
+  return out;
+}
+
+std::vector<std::wstring> Recorder::ArgsOf(const std::wstring& method) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  std::vector<std::wstring> out;
+  for (const auto& [m, args] : m_calls)
+    if (m == method) out.push_back(args);
+  return out;
+}
+
+int Recorder::Count(const std::wstring& method) const { return static_cast<int>(ArgsOf(method).size()); }
+
+void Recorder::Clear() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_calls.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// FakeInstance
+
+FakeInstance::FakeInstance(std::shared_ptr<Recorder> r) : recorder(std::move(r)) {}
+
+void* FakeInstance::FlgGetInterface(REFIID iid) {
+  auto offered = [this](const wchar_t* name) { return hidden.count(name) == 0; };
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgInstance)) return static_cast<IFlgInstance*>(this);
+  if (iid == __uuidof(IFlgDataFactory) && offered(L"IFlgDataFactory")) return static_cast<IFlgDataFactory*>(this);
+  if (iid == __uuidof(IHxUser) && offered(L"IHxUser")) return static_cast<IHxUser*>(this);
+  if (iid == __uuidof(IHxAppServices) && offered(L"IHxAppServices")) return static_cast<IHxAppServices*>(this);
+  if (iid == __uuidof(IHxStatusWindow) && offered(L"IHxStatusWindow")) return static_cast<IHxStatusWindow*>(this);
+  if (iid == __uuidof(IHxStartCheck) && offered(L"IHxStartCheck")) return static_cast<IHxStartCheck*>(this);
+  if (iid == __uuidof(IHxErpHost) && offered(L"IHxErpHost")) return static_cast<IHxErpHost*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP FakeInstance::RefreshObjectType(REFGUID clsid, LONG kind, VARIANT id) {
+  return recorder->Call(L"IFlgInstance::RefreshObjectType", GuidText(clsid) + L"," + Num(kind) + L"," + VarText(id));
+}
+
+STDMETHODIMP FakeInstance::GetObjectByNumber(LONG number, IUnknown** object) {
+  if (object) *object = nullptr;
+  HRESULT hr = recorder->Call(L"IFlgInstance::GetObjectByNumber", Num(number));
+  if (FAILED(hr)) return hr;
+  auto it = numbered.find(number);
+  return Hand(it == numbered.end() ? IUnknownPtr() : it->second, object);
+}
+
+STDMETHODIMP FakeInstance::CheckRight(LONG right, LONG reserved) {
+  HRESULT hr = recorder->Call(L"IFlgInstance::CheckRight", Num(right) + L"," + Num(reserved));
+  if (FAILED(hr)) return hr;
+  return lackingRights.count(right) ? E_ACCESSDENIED : S_OK;
+}
+
+STDMETHODIMP FakeInstance::CheckRightText(LONG right, BSTR* explanation) {
+  if (explanation) *explanation = nullptr;
+  HRESULT hr = recorder->Call(L"IFlgInstance::CheckRightText", Num(right));
+  if (FAILED(hr)) return hr;
+  if (!lackingRights.count(right)) return S_OK;
+  if (explanation) *explanation = SysAllocString(L"Brak uprawnienia.");
+  return E_ACCESSDENIED;
+}
+
+STDMETHODIMP FakeInstance::ShowRightRefused(LONG right, LONG) {
+  return recorder->Call(L"IFlgInstance::ShowRightRefused", Num(right));
+}
+
+STDMETHODIMP FakeInstance::ShowMessage(BSTR caption, BSTR text, LONG) {
+  return recorder->Call(L"IFlgInstance::ShowMessage", Str(caption) + L"," + Str(text));
+}
+
+STDMETHODIMP FakeInstance::GetMainWindow(IUnknown** window) {
+  if (window) *window = nullptr;
+  return recorder->Call(L"IFlgInstance::GetMainWindow");
+}
+
+STDMETHODIMP FakeInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
+  return recorder->Call(L"IFlgInstance::GetSetting", Str(section) + L"," + Str(key));
+}
+
+STDMETHODIMP FakeInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
+  return recorder->Call(L"IFlgInstance::PutSetting", Str(section) + L"," + Str(key) + L"," + VarText(value));
+}
+
+STDMETHODIMP FakeInstance::GetDbConnection(IDispatch** out) {
+  if (out) *out = nullptr;
+  HRESULT hr = recorder->Call(L"IFlgDataFactory::GetDbConnection");
+  if (FAILED(hr)) return hr;
+  if (!out) return E_POINTER;
+  if (!connection) return S_FALSE;
+  return connection->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(out));
+}
+
+STDMETHODIMP FakeInstance::GetConnectionObject(LONG kind, IUnknown** object) {
+  if (object) *object = nullptr;
+  HRESULT hr = recorder->Call(L"IFlgDataFactory::GetConnectionObject", Num(kind));
+  if (FAILED(hr)) return hr;
+  return Hand(connection, object);
+}
+
+STDMETHODIMP FakeInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
+  HRESULT hr = recorder->Call(L"IFlgDataFactory::ReserveIds", Str(table) + L"," + Num(count));
+  if (FAILED(hr)) return hr;
+  static LONG next = 1;
+  if (first) *first = next;
+  next += count;
+  return S_OK;
+}
+
+STDMETHODIMP FakeInstance::AttachObject(IFlgDataSetup*) { return recorder->Call(L"IFlgDataFactory::AttachObject"); }
+STDMETHODIMP FakeInstance::ReadObject(IFlgDataSetup*) { return recorder->Call(L"IFlgDataFactory::ReadObject"); }
+STDMETHODIMP FakeInstance::ReadDataSet(IFlgDataSetup*, LONG index) {
+  return recorder->Call(L"IFlgDataFactory::ReadDataSet", Num(index));
+}
+STDMETHODIMP FakeInstance::InsertObject(IFlgDataSetup*) { return recorder->Call(L"IFlgDataFactory::InsertObject"); }
+STDMETHODIMP FakeInstance::UpdateObject(IFlgDataSetup*) { return recorder->Call(L"IFlgDataFactory::UpdateObject"); }
+STDMETHODIMP FakeInstance::DeleteObject(IFlgDataSetup*) { return recorder->Call(L"IFlgDataFactory::DeleteObject"); }
+STDMETHODIMP FakeInstance::NotifyObject(IFlgDataSetup*) { return recorder->Call(L"IFlgDataFactory::NotifyObject"); }
+
+STDMETHODIMP FakeInstance::GetUserName(BSTR* name) {
+  HRESULT hr = recorder->Call(L"IHxUser::GetUserName");
+  if (FAILED(hr)) return hr;
+  if (name) *name = SysAllocString(userName.c_str());
+  return S_OK;
+}
+
+STDMETHODIMP FakeInstance::GetUserId(LONG* id) {
+  HRESULT hr = recorder->Call(L"IHxUser::GetUserId");
+  if (FAILED(hr)) return hr;
+  if (id) *id = userId;
+  return S_OK;
+}
+
+STDMETHODIMP FakeInstance::IsErpAvailable(VARIANT_BOOL* available) {
+  HRESULT hr = recorder->Call(L"IHxAppServices::IsErpAvailable");
+  if (FAILED(hr)) return hr;
+  if (available) *available = erpAvailable ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+STDMETHODIMP FakeInstance::NotifyError() { return recorder->Call(L"IHxAppServices::NotifyError"); }
+STDMETHODIMP FakeInstance::NotifyWarning() { return recorder->Call(L"IHxAppServices::NotifyWarning"); }
+STDMETHODIMP FakeInstance::GetImageRepository(IUnknown** repository) {
+  if (repository) *repository = nullptr;
+  return recorder->Call(L"IHxAppServices::GetImageRepository");
+}
+STDMETHODIMP FakeInstance::SetRefreshState(LONG state) {
+  return recorder->Call(L"IHxAppServices::SetRefreshState", Num(state));
+}
+
+STDMETHODIMP FakeInstance::Reset() { return recorder->Call(L"IHxStatusWindow::Reset"); }
+STDMETHODIMP FakeInstance::IsCancelRequested(VARIANT_BOOL* out) {
+  HRESULT hr = recorder->Call(L"IHxStatusWindow::IsCancelRequested");
+  if (FAILED(hr)) return hr;
+  if (out) *out = cancel ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+STDMETHODIMP FakeInstance::ShowLine(BSTR text) { return recorder->Call(L"IHxStatusWindow::ShowLine", Str(text)); }
+STDMETHODIMP FakeInstance::ShowSummary(BSTR text) {
+  return recorder->Call(L"IHxStatusWindow::ShowSummary", Str(text));
+}
+
+STDMETHODIMP FakeInstance::GetAccountSites(IUnknown** recordset) {
+  if (recordset) *recordset = nullptr;
+  HRESULT hr = recorder->Call(L"IHxStartCheck::GetAccountSites");
+  if (FAILED(hr)) return hr;
+  return Hand(accountSites, recordset);
+}
+
+#define DOUBLES_LONG_GETTER(Method, member)                          \
+  STDMETHODIMP FakeInstance::Method(LONG* out) {                     \
+    HRESULT hr = recorder->Call(L"IHxStartCheck::" L## #Method);     \
+    if (FAILED(hr)) return hr;                                       \
+    if (out) *out = member;                                          \
+    return S_OK;                                                     \
+  }
+DOUBLES_LONG_GETTER(GetSelectedAccount, account)
+DOUBLES_LONG_GETTER(GetSelectedSite, site)
+DOUBLES_LONG_GETTER(GetSelectedAccountSite, accountSite)
+DOUBLES_LONG_GETTER(GetOwnerFilter, ownerFilter)
+#undef DOUBLES_LONG_GETTER
+
+STDMETHODIMP FakeInstance::SetSelection(LONG a, LONG as) {
+  HRESULT hr = recorder->Call(L"IHxStartCheck::SetSelection", Num(a) + L"," + Num(as));
+  if (FAILED(hr)) return hr;
+  account = a;
+  accountSite = as;
+  return S_OK;
+}
+
+STDMETHODIMP FakeInstance::CheckReady(BSTR* reason) {
+  HRESULT hr = recorder->Call(L"IHxStartCheck::CheckReady");
+  if (FAILED(hr)) return hr;
+  if (reason) {
+    SysFreeString(*reason);
+    *reason = SysAllocString(readinessReason.c_str());
+  }
+  return readiness;
+}
+
+STDMETHODIMP FakeInstance::GetActiveConnectorId(VARIANT* id) {
+  HRESULT hr = recorder->Call(L"IHxErpHost::GetActiveConnectorId");
+  if (FAILED(hr)) return hr;
+  if (!id) return E_POINTER;
+  VariantClear(id);
+  return VariantCopy(id, &erpActiveId);
+}
+
+STDMETHODIMP FakeInstance::GetActiveConnector(IUnknown** connector) {
+  if (connector) *connector = nullptr;
+  HRESULT hr = recorder->Call(L"IHxErpHost::GetActiveConnector");
+  if (FAILED(hr)) return hr;
+  return Hand(erpActiveConnector, connector);
+}
+
+STDMETHODIMP FakeInstance::GetConnectorEntry(VARIANT id, IUnknown** entry) {
+  if (entry) *entry = nullptr;
+  HRESULT hr = recorder->Call(L"IHxErpHost::GetConnectorEntry", VarText(id));
+  if (FAILED(hr)) return hr;
+  auto it = id.vt == VT_I4 ? erpEntries.find(id.lVal) : erpEntries.end();
+  return Hand(it == erpEntries.end() ? IUnknownPtr() : it->second, entry);
+}
+
+STDMETHODIMP FakeInstance::GetActiveEntry(IUnknown** entry) {
+  if (entry) *entry = nullptr;
+  HRESULT hr = recorder->Call(L"IHxErpHost::GetActiveEntry");
+  if (FAILED(hr)) return hr;
+  return Hand(erpActiveEntry, entry);
+}
+
+// ---------------------------------------------------------------------------------------------
+// FakeJobLogStore
+
+void* FakeJobLogStore::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxJobLogStore)) return static_cast<IHxJobLogStore*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP FakeJobLogStore::StartJob(LONG type, LONG subtype) {
+  HRESULT hr = m_recorder->Call(L"IHxJobLogStore::StartJob", Num(type) + L"," + Num(subtype));
+  if (SUCCEEDED(hr)) m_started = true;
+  return hr;
+}
+
+STDMETHODIMP FakeJobLogStore::EndJob(LONG count, LONG result) {
+  HRESULT hr = m_recorder->Call(L"IHxJobLogStore::EndJob", Num(count) + L"," + Num(result));
+  if (SUCCEEDED(hr)) m_started = false;
+  return hr;
+}
+
+STDMETHODIMP FakeJobLogStore::AddString(DATE, BSTR text, LONG status) {
+  return m_recorder->Call(L"IHxJobLogStore::AddString", Num(status) + L"," + Str(text));
+}
+
+STDMETHODIMP FakeJobLogStore::DeleteAll() { return m_recorder->Call(L"IHxJobLogStore::DeleteAll"); }
+
+STDMETHODIMP FakeJobLogStore::Started(VARIANT_BOOL* started) {
+  HRESULT hr = m_recorder->Call(L"IHxJobLogStore::Started");
+  if (FAILED(hr)) return hr;
+  if (started) *started = m_started ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// FakeItem
+
+void* FakeItem::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgItem)) return static_cast<IFlgItem*>(this);
+  if (iid == __uuidof(IFlgData)) return static_cast<IFlgData*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP FakeItem::GetClassID(CLSID* clsid) {
+  if (clsid) *clsid = m_clsid;
+  return m_recorder->Call(L"IFlgItem::GetClassID");
+}
+STDMETHODIMP FakeItem::InitNew(IFlgDataFactory* factory, VARIANT init) {
+  return m_recorder->Call(L"IFlgItem::InitNew", std::wstring(factory ? L"factory" : L"null") + L"," + VarText(init));
+}
+STDMETHODIMP FakeItem::Load(IFlgDataFactory* factory, VARIANT id) {
+  HRESULT hr = m_recorder->Call(L"IFlgItem::Load", std::wstring(factory ? L"factory" : L"null") + L"," +
+                                                       (id.vt == VT_I4 ? L"I4:" : L"?:") + VarText(id));
+  if (SUCCEEDED(hr)) m_id = id;
+  return hr;
+}
+STDMETHODIMP FakeItem::InitCopy(IFlgDataFactory*, VARIANT id) { return m_recorder->Call(L"IFlgItem::InitCopy", VarText(id)); }
+STDMETHODIMP FakeItem::BeginEdit() { return m_recorder->Call(L"IFlgItem::BeginEdit"); }
+STDMETHODIMP FakeItem::EndEdit() { return m_recorder->Call(L"IFlgItem::EndEdit"); }
+STDMETHODIMP FakeItem::Save() { return m_recorder->Call(L"IFlgItem::Save"); }
+STDMETHODIMP FakeItem::Check() { return m_recorder->Call(L"IFlgItem::Check"); }
+STDMETHODIMP FakeItem::Delete(IFlgDataFactory* factory, VARIANT id) {
+  return m_recorder->Call(L"IFlgItem::Delete", std::wstring(factory ? L"factory" : L"null") + L"," + VarText(id));
+}
+STDMETHODIMP FakeItem::GetErrorCount(LONG* count) {
+  if (count) *count = 0;
+  return m_recorder->Call(L"IFlgItem::GetErrorCount");
+}
+STDMETHODIMP FakeItem::GetErrorText(LONG, BSTR* text) {
+  if (text) *text = nullptr;
+  return S_FALSE;
+}
+STDMETHODIMP FakeItem::SetUseTransaction(LONG v) { return m_recorder->Call(L"IFlgItem::SetUseTransaction", Num(v)); }
+STDMETHODIMP FakeItem::SetLockOnEdit(LONG v) { return m_recorder->Call(L"IFlgItem::SetLockOnEdit", Num(v)); }
+STDMETHODIMP FakeItem::SetCheckRights(LONG v) { return m_recorder->Call(L"IFlgItem::SetCheckRights", Num(v)); }
+STDMETHODIMP FakeItem::SetCallbackValue(LONG v) { return m_recorder->Call(L"IFlgItem::SetCallbackValue", Num(v)); }
+STDMETHODIMP FakeItem::GetCallbackValue(LONG* v) {
+  if (v) *v = 0;
+  return S_OK;
+}
+STDMETHODIMP FakeItem::GetId(VARIANT* id) {
+  HRESULT hr = m_recorder->Call(L"IFlgData::GetId");
+  if (FAILED(hr)) return hr;
+  if (!id) return E_INVALIDARG;
+  VariantInit(id);
+  return VariantCopy(id, &m_id);
+}
+STDMETHODIMP FakeItem::GetState(VARIANT* state) {
+  if (state) {
+    VariantInit(state);
+    state->vt = VT_I4;
+    state->lVal = 3;
+  }
+  return S_OK;
+}
+STDMETHODIMP FakeItem::GetFormat(LONG* format) {
+  if (format) *format = 1;
+  return S_OK;
+}
+STDMETHODIMP FakeItem::GetLocked(VARIANT_BOOL* locked) {
+  if (locked) *locked = VARIANT_FALSE;
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// FakeErpConnector
+
+void* FakeErpConnector::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(DSIConnector)) return static_cast<DSIConnector*>(this);
+  if (iid == __uuidof(IHxErpConnectorEntry)) return static_cast<IHxErpConnectorEntry*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP FakeErpConnector::GetConnected(VARIANT_BOOL* out) {
+  HRESULT hr = m_recorder->Call(L"DSIConnector::GetConnected");
+  if (out) *out = connected ? VARIANT_TRUE : VARIANT_FALSE;
+  return hr;
+}
+STDMETHODIMP FakeErpConnector::SetConnectorId(VARIANT id) {
+  return m_recorder->Call(L"DSIConnector::SetConnectorId", VarText(id));
+}
+STDMETHODIMP FakeErpConnector::Connect(IUnknown*) {
+  HRESULT hr = m_recorder->Call(L"DSIConnector::Connect");
+  if (SUCCEEDED(hr) && connectSucceeds) connected = true;
+  return hr;
+}
+STDMETHODIMP FakeErpConnector::Disconnect() {
+  connected = false;
+  return m_recorder->Call(L"DSIConnector::Disconnect");
+}
+STDMETHODIMP FakeErpConnector::GetCurrentUser(LONG* out) {
+  if (out) *out = user;
+  return m_recorder->Call(L"DSIConnector::GetCurrentUser");
+}
+STDMETHODIMP FakeErpConnector::SetCurrentUser(LONG u) {
+  user = u;
+  return m_recorder->Call(L"DSIConnector::SetCurrentUser", Num(u));
+}
+STDMETHODIMP FakeErpConnector::GetDocuments(IUnknown** out) {
+  HRESULT hr = m_recorder->Call(L"DSIConnector::GetDocuments");
+  return FAILED(hr) ? hr : Hand(child, out);
+}
+STDMETHODIMP FakeErpConnector::GetProducts(IUnknown** out) {
+  HRESULT hr = m_recorder->Call(L"DSIConnector::GetProducts");
+  return FAILED(hr) ? hr : Hand(child, out);
+}
+STDMETHODIMP FakeErpConnector::GetCustomers(IUnknown** out) {
+  HRESULT hr = m_recorder->Call(L"DSIConnector::GetCustomers");
+  return FAILED(hr) ? hr : Hand(child, out);
+}
+STDMETHODIMP FakeErpConnector::GetDefaults(IUnknown** out) {
+  HRESULT hr = m_recorder->Call(L"DSIConnector::GetDefaults");
+  return FAILED(hr) ? hr : Hand(child, out);
+}
+STDMETHODIMP FakeErpConnector::GetConnector(IUnknown** out) {
+  HRESULT hr = m_recorder->Call(L"IHxErpConnectorEntry::GetConnector");
+  if (FAILED(hr)) return hr;
+  return static_cast<DSIConnector*>(this)->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(out));
+}
+STDMETHODIMP FakeErpConnector::GetConnectionParams(IUnknown** out) {
+  if (out) *out = nullptr;
+  return m_recorder->Call(L"IHxErpConnectorEntry::GetConnectionParams");
+}
+
+// ---------------------------------------------------------------------------------------------
+// HostDoubles
+
+HostDoubles::HostDoubles() : recorder(std::make_shared<Recorder>()) {
+  auto* object = new CFlgComObject<FakeInstance>(recorder);
+  instance = object;
+  instancePtr = static_cast<IFlgInstance*>(object);
+  auto rec = recorder;
+  m_store = CFlgClassRegistration(__uuidof(HxJobLogStore), new CFlgComClassFactory([rec](REFIID iid, void** out) {
+                                    return CFlgComObject<FakeJobLogStore>::Create(iid, out, rec);
+                                  }));
+}
+
+HostDoubles::~HostDoubles() {
+  m_store.Revoke();
+  m_classes.clear();
+}
+
+void HostDoubles::RegisterItemClass(REFCLSID clsid) {
+  auto rec = recorder;
+  GUID id = clsid;
+  m_classes.emplace_back(clsid, new CFlgComClassFactory([rec, id](REFIID iid, void** out) {
+                           return CFlgComObject<FakeItem>::Create(iid, out, rec, id);
+                         }));
+}
+
+void HostDoubles::UnregisterJobLogStore() { m_store.Revoke(); }
+
+FakeErpConnector* HostDoubles::NewErpConnector(IUnknownPtr& holder) {
+  auto* connector = new CFlgComObject<FakeErpConnector>(recorder);
+  holder = static_cast<IUnknown*>(static_cast<DSIConnector*>(connector));
+  return connector;
+}
+
+}  // namespace doubles

@@ -1,0 +1,230 @@
+#pragma once
+// Test doubles of the host: its framework instance with the interfaces reached through it, the
+// job-log store, business objects and the ERP connector. Every call is recorded as
+// "Interface::Method(arguments)" in one shared recorder, and any method can be made to fail.
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "framework/comobject.h"
+#include "framework/zephra.h"
+
+namespace doubles {
+
+class Recorder {
+ public:
+  // Records the call and answers the failure set for the method (S_OK when none).
+  HRESULT Call(const std::wstring& method, const std::wstring& args = L"");
+  // Makes `method` ("IHxStatusWindow::ShowLine") answer `hr`, `times` times (-1: always).
+  void FailOn(const std::wstring& method, HRESULT hr, int times = -1);
+  void ClearFailures();
+  std::vector<std::wstring> Calls() const;
+  // The calls of one method, as their argument texts.
+  std::vector<std::wstring> ArgsOf(const std::wstring& method) const;
+  int Count(const std::wstring& method) const;
+  void Clear();
+
+ private:
+  struct Failure {
+    HRESULT hr;
+    int times;
+  };
+  mutable std::mutex m_mutex;
+  std::vector<std::pair<std::wstring, std::wstring>> m_calls;
+  std::map<std::wstring, Failure> m_failures;
+};
+
+std::wstring GuidText(REFGUID guid);
+
+// The framework instance and its services.
+class FakeInstance : public IFlgInstance,
+                     public IFlgDataFactory,
+                     public IHxUser,
+                     public IHxAppServices,
+                     public IHxStatusWindow,
+                     public IHxStartCheck,
+                     public IHxErpHost {
+ public:
+  explicit FakeInstance(std::shared_ptr<Recorder> recorder);
+  virtual ~FakeInstance() = default;
+  void* FlgGetInterface(REFIID iid);
+
+  // --- settings of the double
+  std::shared_ptr<Recorder> recorder;
+  _ConnectionPtr connection;                 // what GetDbConnection gives (null: none)
+  std::map<LONG, IUnknownPtr> numbered;      // GetObjectByNumber
+  std::set<std::wstring> hidden;             // interface names QueryInterface refuses ("IHxUser")
+  LONG userId = 1;
+  std::wstring userName = L"Szef";
+  bool erpAvailable = false;
+  LONG account = 0, site = 0, accountSite = 0, ownerFilter = 0;
+  HRESULT readiness = S_OK;
+  std::wstring readinessReason;
+  bool cancel = false;
+  std::set<LONG> lackingRights;
+  _variant_t erpActiveId;                    // the ERP host's active connector id
+  IUnknownPtr erpActiveConnector;
+  std::map<LONG, IUnknownPtr> erpEntries;     // connector entries by id
+  IUnknownPtr erpActiveEntry;
+  IUnknownPtr accountSites;
+
+  // --- IFlgInstance
+  STDMETHOD(RefreshObjectType)(REFGUID clsid, LONG kind, VARIANT id) override;
+  STDMETHOD(GetObjectByNumber)(LONG number, IUnknown** object) override;
+  STDMETHOD(CheckRight)(LONG right, LONG reserved) override;
+  STDMETHOD(CheckRightText)(LONG right, BSTR* explanation) override;
+  STDMETHOD(ShowRightRefused)(LONG right, LONG hwnd) override;
+  STDMETHOD(ShowMessage)(BSTR caption, BSTR text, LONG hwnd) override;
+  STDMETHOD(GetMainWindow)(IUnknown** window) override;
+  STDMETHOD(GetSetting)(BSTR section, BSTR key, VARIANT* value) override;
+  STDMETHOD(PutSetting)(BSTR section, BSTR key, VARIANT value) override;
+  // --- IFlgDataFactory
+  STDMETHOD(GetDbConnection)(IDispatch** connection) override;
+  STDMETHOD(GetConnectionObject)(LONG kind, IUnknown** object) override;
+  STDMETHOD(ReserveIds)(BSTR table, LONG count, LONG* first) override;
+  STDMETHOD(AttachObject)(IFlgDataSetup* object) override;
+  STDMETHOD(ReadObject)(IFlgDataSetup* object) override;
+  STDMETHOD(ReadDataSet)(IFlgDataSetup* object, LONG index) override;
+  STDMETHOD(InsertObject)(IFlgDataSetup* object) override;
+  STDMETHOD(UpdateObject)(IFlgDataSetup* object) override;
+  STDMETHOD(DeleteObject)(IFlgDataSetup* object) override;
+  STDMETHOD(NotifyObject)(IFlgDataSetup* object) override;
+  // --- IHxUser
+  STDMETHOD(GetUserName)(BSTR* name) override;
+  STDMETHOD(GetUserId)(LONG* id) override;
+  // --- IHxAppServices
+  STDMETHOD(IsErpAvailable)(VARIANT_BOOL* available) override;
+  STDMETHOD(NotifyError)() override;
+  STDMETHOD(NotifyWarning)() override;
+  STDMETHOD(GetImageRepository)(IUnknown** repository) override;
+  STDMETHOD(SetRefreshState)(LONG state) override;
+  // --- IHxStatusWindow
+  STDMETHOD(Reset)() override;
+  STDMETHOD(IsCancelRequested)(VARIANT_BOOL* cancel) override;
+  STDMETHOD(ShowLine)(BSTR text) override;
+  STDMETHOD(ShowSummary)(BSTR text) override;
+  // --- IHxStartCheck
+  STDMETHOD(GetAccountSites)(IUnknown** recordset) override;
+  STDMETHOD(GetSelectedAccount)(LONG* account) override;
+  STDMETHOD(GetSelectedSite)(LONG* site) override;
+  STDMETHOD(GetSelectedAccountSite)(LONG* accountSite) override;
+  STDMETHOD(GetOwnerFilter)(LONG* filter) override;
+  STDMETHOD(SetSelection)(LONG account, LONG accountSite) override;
+  STDMETHOD(CheckReady)(BSTR* reason) override;
+  // --- IHxErpHost
+  STDMETHOD(GetActiveConnectorId)(VARIANT* id) override;
+  STDMETHOD(GetActiveConnector)(IUnknown** connector) override;
+  STDMETHOD(GetConnectorEntry)(VARIANT id, IUnknown** entry) override;
+  STDMETHOD(GetActiveEntry)(IUnknown** entry) override;
+};
+
+// The job-log store, created by its class id while a HostDoubles is alive.
+class FakeJobLogStore : public IHxJobLogStore {
+ public:
+  explicit FakeJobLogStore(std::shared_ptr<Recorder> recorder) : m_recorder(std::move(recorder)) {}
+  virtual ~FakeJobLogStore() = default;
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(StartJob)(LONG type, LONG subtype) override;
+  STDMETHOD(EndJob)(LONG count, LONG result) override;
+  STDMETHOD(AddString)(DATE time, BSTR text, LONG status) override;
+  STDMETHOD(DeleteAll)() override;
+  STDMETHOD(Started)(VARIANT_BOOL* started) override;
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  bool m_started = false;
+};
+
+// A business object of a class id; its id is what Load was given (or `newId` after InitNew).
+class FakeItem : public IFlgItem, public IFlgData {
+ public:
+  FakeItem(std::shared_ptr<Recorder> recorder, GUID clsid) : m_recorder(std::move(recorder)), m_clsid(clsid) {
+    m_id.vt = VT_NULL;
+  }
+  virtual ~FakeItem() = default;
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(GetClassID)(CLSID* clsid) override;
+  STDMETHOD(InitNew)(IFlgDataFactory* factory, VARIANT init) override;
+  STDMETHOD(Load)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(InitCopy)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(BeginEdit)() override;
+  STDMETHOD(EndEdit)() override;
+  STDMETHOD(Save)() override;
+  STDMETHOD(Check)() override;
+  STDMETHOD(Delete)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(GetErrorCount)(LONG* count) override;
+  STDMETHOD(GetErrorText)(LONG index, BSTR* text) override;
+  STDMETHOD(SetUseTransaction)(LONG use) override;
+  STDMETHOD(SetLockOnEdit)(LONG lock) override;
+  STDMETHOD(SetCheckRights)(LONG check) override;
+  STDMETHOD(SetCallbackValue)(LONG value) override;
+  STDMETHOD(GetCallbackValue)(LONG* value) override;
+  STDMETHOD(GetId)(VARIANT* id) override;
+  STDMETHOD(GetState)(VARIANT* state) override;
+  STDMETHOD(GetFormat)(LONG* format) override;
+  STDMETHOD(GetLocked)(VARIANT_BOOL* locked) override;
+
+  _variant_t m_id;
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  GUID m_clsid;
+};
+
+// The ERP connector (with its connector entry and connection parameters).
+class FakeErpConnector : public DSIConnector, public IHxErpConnectorEntry {
+ public:
+  explicit FakeErpConnector(std::shared_ptr<Recorder> recorder) : m_recorder(std::move(recorder)) {}
+  virtual ~FakeErpConnector() = default;
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(GetConnected)(VARIANT_BOOL* connected) override;
+  STDMETHOD(SetConnectorId)(VARIANT id) override;
+  STDMETHOD(Connect)(IUnknown* params) override;
+  STDMETHOD(Disconnect)() override;
+  STDMETHOD(GetCurrentUser)(LONG* user) override;
+  STDMETHOD(SetCurrentUser)(LONG user) override;
+  STDMETHOD(GetDocuments)(IUnknown** documents) override;
+  STDMETHOD(GetProducts)(IUnknown** products) override;
+  STDMETHOD(GetCustomers)(IUnknown** customers) override;
+  STDMETHOD(GetDefaults)(IUnknown** defaults) override;
+  STDMETHOD(GetConnector)(IUnknown** connector) override;
+  STDMETHOD(GetConnectionParams)(IUnknown** params) override;
+
+  bool connected = false;
+  bool connectSucceeds = true;  // Connect leaves the connector connected
+  LONG user = 0;
+  IUnknownPtr child;            // what the documents/products/customers/defaults calls give
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+};
+
+// One set of doubles: the instance (set into the gateway), the job-log store class and business
+// object classes, registered in this process for the doubles' lifetime.
+class HostDoubles {
+ public:
+  HostDoubles();
+  ~HostDoubles();
+  HostDoubles(const HostDoubles&) = delete;
+  HostDoubles& operator=(const HostDoubles&) = delete;
+
+  // Registers FakeItem objects under `clsid`.
+  void RegisterItemClass(REFCLSID clsid);
+  // Withdraws the job-log store class, so that creating a store fails.
+  void UnregisterJobLogStore();
+  // A new ERP connector double sharing the recorder.
+  FakeErpConnector* NewErpConnector(IUnknownPtr& holder);
+
+  std::shared_ptr<Recorder> recorder;
+  FakeInstance* instance;  // held by `instancePtr`
+  IFlgInstancePtr instancePtr;
+
+ private:
+  std::vector<CFlgClassRegistration> m_classes;
+  CFlgClassRegistration m_store;
+};
+
+}  // namespace doubles
