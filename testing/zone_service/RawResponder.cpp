@@ -69,12 +69,17 @@ std::string RawResponder::LastRequest() {
   return requests_.empty() ? std::string() : requests_.back();
 }
 
+std::string RawResponder::LastRequestHead() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastHead_;
+}
+
 std::string RawResponder::Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/rpcrouter"; }
 
 namespace {
 
-// Reads one HTTP request (headers and a Content-Length body); returns the body.
-bool ReadRequest(int fd, std::string* body) {
+// Reads one HTTP request (headers and a Content-Length body).
+bool ReadRequest(int fd, std::string* head, std::string* body) {
   std::string data;
   char buf[4096];
   size_t headerEnd = std::string::npos;
@@ -93,6 +98,7 @@ bool ReadRequest(int fd, std::string* body) {
         length = std::strtoul(headers.c_str() + at + 15, nullptr, 10);
     }
   }
+  *head = data.substr(0, headerEnd);
   *body = data.substr(headerEnd + 4, length);
   return true;
 }
@@ -105,12 +111,13 @@ void RawResponder::Serve() {
     if (poll(&p, 1, 100) <= 0) continue;
     int fd = accept(listener_, nullptr, nullptr);
     if (fd < 0) continue;
-    std::string body;
-    if (ReadRequest(fd, &body)) {
+    std::string head, body;
+    if (ReadRequest(fd, &head, &body)) {
       std::string answer;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.push_back(body);
+        lastHead_ = head;
         if (!answers_.empty()) {
           answer = std::move(answers_.front());
           answers_.pop_front();

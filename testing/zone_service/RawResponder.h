@@ -30,6 +30,7 @@ class RawResponder {
 
   std::vector<std::string> Requests();  // bodies received so far
   std::string LastRequest();
+  std::string LastRequestHead();  // request line and header lines of the last request
   int port() const { return port_; }
   std::string Url() const;
 
@@ -41,6 +42,7 @@ class RawResponder {
   std::mutex mutex_;
   std::deque<std::string> answers_;
   std::vector<std::string> requests_;
+  std::string lastHead_;
   std::thread thread_;
 };
 

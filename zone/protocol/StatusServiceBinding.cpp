@@ -1,5 +1,7 @@
 #include "zone/protocol/StatusServiceBinding.h"
 
+#include <cstring>
+
 #include "zone/protocol/SoapStatus.h"
 
 namespace vorlen {
@@ -17,6 +19,21 @@ const struct Namespace kStatusServiceNamespaces[] = {
 namespace {
 
 using vorlen::soapstatus::ToLegacySoapStatus;
+
+// The status of a Fault that was read, by its code (a qualified name whose prefix the runtime
+// has already mapped to the namespace table's, so "SOAP-ENV:" stands for the SOAP 1.1 and
+// SOAP 1.2 envelope namespaces alike). The runtime gives SOAP 1.2's Receiver and Sender the
+// generic status; they count like Server and Client.
+int FaultStatusOf(const char* code) {
+  constexpr char kEnvelope[] = "SOAP-ENV:";
+  if (!code || std::strncmp(code, kEnvelope, sizeof kEnvelope - 1) != 0) return SOAP_FAULT;
+  const char* local = code + sizeof kEnvelope - 1;
+  if (!std::strcmp(local, "Server") || !std::strcmp(local, "Receiver")) return SOAP_SVR_FAULT;
+  if (!std::strcmp(local, "Client") || !std::strcmp(local, "Sender")) return SOAP_CLI_FAULT;
+  if (!std::strcmp(local, "MustUnderstand")) return SOAP_MUSTUNDERSTAND;
+  if (!std::strcmp(local, "VersionMismatch")) return SOAP_VERSIONMISMATCH;
+  return SOAP_FAULT;
+}
 
 void InstallNamespaces(struct soap* s) {
   // A fresh context points at the process-wide default table; the binding brings its own.
@@ -79,7 +96,9 @@ int StatusServiceBinding::Receive(const char* responseTag, ReturnReader read, vo
     int status = soap_recv_fault(s, 0);
     bool faultStatus = status == SOAP_CLI_FAULT || status == SOAP_SVR_FAULT || status == SOAP_FAULT ||
                        status == SOAP_MUSTUNDERSTAND || status == SOAP_VERSIONMISMATCH;
-    if (!faultStatus && status != SOAP_EOF && status != SOAP_TCP_ERROR && status != SOAP_SSL_ERROR) {
+    if (faultStatus) {
+      s->error = FaultStatusOf(FaultCode());
+    } else if (status != SOAP_EOF && status != SOAP_TCP_ERROR && status != SOAP_SSL_ERROR) {
       *soap_faultcode(s) = "SOAP-ENV:Client";
       s->error = SOAP_TAG_MISMATCH;
     }

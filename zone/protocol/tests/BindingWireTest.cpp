@@ -99,6 +99,40 @@ TEST_F(WireTest, MemberTypesAreCheckedAgainstTheirDeclaration) {
   EXPECT_STREQ(*r.getPageChangesInfoReturn->__ptr[0]->pageUrlPart, "u");
 }
 
+TEST_F(WireTest, MembersComeInAnyOrderAndStrayElementsFollowTheSkipRules) {
+  const std::string open = "<ss:getPageConfigResponse><r>";
+  const std::string close = "</r></ss:getPageConfigResponse>";
+  responder.PushEnvelope(open + "<sellerUrl>first</sellerUrl><statusesEnabled>true</statusesEnabled>"
+                                "<sellerUrl>second</sellerUrl><unknown><deep>1</deep></unknown>" + close);
+  responder.PushEnvelope(open + "<ss:extra SOAP-ENV:mustUnderstand=\"1\">x</ss:extra>" + close);
+  responder.PushEnvelope(open + "<SOAP-ENV:Fault/>" + close);
+  ss__getPageConfigResponse r;
+  ASSERT_EQ(GetConfig(r), 0);
+  EXPECT_TRUE(r.getPageConfigReturn->statusesEnabled);
+  EXPECT_STREQ(r.getPageConfigReturn->sellerUrl, "first") << "each member is taken once";
+  EXPECT_EQ(GetConfig(r), st::kMustUnderstand);
+  EXPECT_EQ(GetConfig(r), st::kTagMismatch);
+}
+
+TEST_F(WireTest, Soap12EnvelopeAndFaultAreAccepted) {
+  const std::string env = "http://www.w3.org/2003/05/soap-envelope";
+  responder.PushHttp("<env:Envelope xmlns:env=\"" + env +
+                     "\" xmlns:ss=\"http://www.kordel.pl/webservices/StatusService\"><env:Body>"
+                     "<ss:getPageConfigResponse><r><statusesEnabled>true</statusesEnabled></r>"
+                     "</ss:getPageConfigResponse></env:Body></env:Envelope>");
+  responder.PushHttp("<env:Envelope xmlns:env=\"" + env +
+                         "\"><env:Body><env:Fault><env:Code><env:Value>env:Receiver</env:Value></env:Code>"
+                         "<env:Reason><env:Text xml:lang=\"en\">down</env:Text></env:Reason></env:Fault>"
+                         "</env:Body></env:Envelope>",
+                     500);
+  ss__getPageConfigResponse r;
+  ASSERT_EQ(GetConfig(r), 0);
+  EXPECT_TRUE(r.getPageConfigReturn->statusesEnabled);
+  EXPECT_EQ(GetConfig(r), st::kServerFault) << (binding.FaultCode() ? binding.FaultCode() : "(none)");
+  ASSERT_NE(binding.FaultString(), nullptr);
+  EXPECT_STREQ(binding.FaultString(), "down");
+}
+
 TEST_F(WireTest, ArrayWithAnotherDeclaredItemTypeIsRefused) {
   const std::string items = "<item><pageId>1</pageId></item><item><pageId>2</pageId></item>";
   auto answer = [&](const std::string& attrs) {
@@ -160,15 +194,18 @@ TEST_F(WireTest, FaultCodesGiveTheirStatuses) {
       {"SOAP-ENV:VersionMismatch", st::kVersionMismatch},
       {"SOAP-ENV:Server.userException", st::kFault},
       {"ns1:Server", st::kFault},
+      {"soapenv:Server", st::kServerFault},
   };
   for (const auto& [code, status] : cases) {
     SCOPED_TRACE(code);
-    std::string ns = code.rfind("ns1:", 0) == 0 ? " xmlns:ns1=\"urn:other\"" : "";
+    std::string ns = code.rfind("ns1:", 0) == 0       ? " xmlns:ns1=\"urn:other\""
+                     : code.rfind("soapenv:", 0) == 0 ? " xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\""
+                                                      : "";
     responder.PushEnvelope("<SOAP-ENV:Fault" + ns + "><faultcode>" + code +
                                "</faultcode><faultstring>boom</faultstring></SOAP-ENV:Fault>",
                            500);
     ss__getPageConfigResponse r;
-    EXPECT_EQ(GetConfig(r), status);
+    EXPECT_EQ(GetConfig(r), status) << (binding.FaultCode() ? binding.FaultCode() : "(none)");
     EXPECT_EQ(r.getPageConfigReturn, nullptr);
     ASSERT_NE(binding.FaultString(), nullptr);
     EXPECT_STREQ(binding.FaultString(), "boom");
@@ -298,6 +335,9 @@ TEST_F(WireTest, RequestCarriesParametersInOrderUnqualifiedAndUntyped) {
       << req;
   EXPECT_EQ(req.find("xsi:nil"), std::string::npos);
   EXPECT_EQ(req.find("<SOAP-ENV:Header"), std::string::npos);
+  std::string head = responder.LastRequestHead();
+  EXPECT_EQ(head.rfind("POST /rpcrouter HTTP/1.1\r\n", 0), 0u) << head;
+  EXPECT_NE(head.find("\r\nSOAPAction: \"\""), std::string::npos) << head;
 }
 
 TEST_F(WireTest, NullPointersLeaveTheirElementsOut) {
