@@ -8,6 +8,7 @@
 
 #include "platform/strings/casemap.h"
 #include "platform/strings/convert.h"
+#include "platform/strings/cstring.h"
 #include "platform/strings/format.h"
 
 namespace {
@@ -375,4 +376,121 @@ int _snprintf_s(char* buf, size_t size, size_t count, const char* format, ...) {
   }
   std::memcpy(buf, s.c_str(), s.size() + 1);
   return static_cast<int>(s.size());
+}
+
+// --- Windows string calls
+
+namespace {
+
+bool IsLetter(wchar_t c) {
+  return platform::ToUpperChar(c) != platform::ToLowerChar(c) || c == 0xDF || c == 0x138 || c == 0x149 || c == 0xAA ||
+         c == 0xBA;
+}
+
+// Truncating copy for the strsafe family: always terminated, reports truncation.
+HRESULT CopyTruncating(LPWSTR dst, size_t size, std::wstring_view text) {
+  if (dst == nullptr || size == 0) return STRSAFE_E_INVALID_PARAMETER;
+  size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  std::wmemcpy(dst, text.data(), n);
+  dst[n] = 0;
+  return n < text.size() ? STRSAFE_E_INSUFFICIENT_BUFFER : S_OK;
+}
+
+}  // namespace
+
+int lstrlenW(LPCWSTR s) { return s ? static_cast<int>(std::wcslen(s)) : 0; }
+int lstrcmpW(LPCWSTR a, LPCWSTR b) { return platform::CollateCompare(a ? a : L"", b ? b : L"", false); }
+int lstrcmpiW(LPCWSTR a, LPCWSTR b) { return platform::CollateCompare(a ? a : L"", b ? b : L"", true); }
+
+LPWSTR lstrcpynW(LPWSTR dst, LPCWSTR src, int size) {
+  if (dst == nullptr || size <= 0) return nullptr;
+  CopyTruncating(dst, static_cast<size_t>(size), src ? src : L"");
+  return dst;
+}
+
+int CompareStringW(LCID, DWORD flags, LPCWSTR a, int lengthA, LPCWSTR b, int lengthB) {
+  if (a == nullptr || b == nullptr || lengthA < -1 || lengthB < -1) return 0;
+  std::wstring_view x = lengthA == -1 ? std::wstring_view(a) : std::wstring_view(a, static_cast<size_t>(lengthA));
+  std::wstring_view y = lengthB == -1 ? std::wstring_view(b) : std::wstring_view(b, static_cast<size_t>(lengthB));
+  int r = platform::CollateCompare(x, y, (flags & NORM_IGNORECASE) != 0);
+  return r < 0 ? CSTR_LESS_THAN : (r == 0 ? CSTR_EQUAL : CSTR_GREATER_THAN);
+}
+
+LPWSTR CharUpperW(LPWSTR s) {
+  if (IS_INTRESOURCE(s)) {
+    auto c = static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(s));
+    return reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(platform::ToUpperChar(c)));
+  }
+  return _wcsupr(s);
+}
+
+LPWSTR CharLowerW(LPWSTR s) {
+  if (IS_INTRESOURCE(s)) {
+    auto c = static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(s));
+    return reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(platform::ToLowerChar(c)));
+  }
+  return _wcslwr(s);
+}
+
+DWORD CharUpperBuffW(LPWSTR s, DWORD length) {
+  for (DWORD i = 0; s && i < length; ++i) s[i] = platform::ToUpperChar(s[i]);
+  return s ? length : 0;
+}
+
+DWORD CharLowerBuffW(LPWSTR s, DWORD length) {
+  for (DWORD i = 0; s && i < length; ++i) s[i] = platform::ToLowerChar(s[i]);
+  return s ? length : 0;
+}
+
+BOOL IsCharAlphaW(WCHAR c) { return IsLetter(c) ? TRUE : FALSE; }
+BOOL IsCharAlphaNumericW(WCHAR c) { return IsLetter(c) || (c >= L'0' && c <= L'9') ? TRUE : FALSE; }
+BOOL IsCharUpperW(WCHAR c) { return platform::ToLowerChar(c) != c ? TRUE : FALSE; }
+BOOL IsCharLowerW(WCHAR c) { return platform::ToUpperChar(c) != c ? TRUE : FALSE; }
+
+int wvsprintfW(LPWSTR buf, LPCWSTR format, va_list args) {
+  if (buf == nullptr) return 0;
+  std::wstring s = platform::FormatW(format, args);
+  if (s.size() > 1024) s.resize(1024);
+  std::wmemcpy(buf, s.c_str(), s.size() + 1);
+  return static_cast<int>(s.size());
+}
+
+int wsprintfW(LPWSTR buf, LPCWSTR format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  int r = wvsprintfW(buf, format, ap);
+  va_end(ap);
+  return r;
+}
+
+HRESULT StringCchCopyW(LPWSTR dst, size_t size, LPCWSTR src) { return CopyTruncating(dst, size, src ? src : L""); }
+
+HRESULT StringCchCatW(LPWSTR dst, size_t size, LPCWSTR src) {
+  if (dst == nullptr || size == 0) return STRSAFE_E_INVALID_PARAMETER;
+  size_t len = wcsnlen(dst, size);
+  if (len == size) return STRSAFE_E_INVALID_PARAMETER;
+  return CopyTruncating(dst + len, size - len, src ? src : L"");
+}
+
+HRESULT StringCchLengthW(LPCWSTR s, size_t max, size_t* length) {
+  if (s == nullptr) {
+    if (length) *length = 0;
+    return STRSAFE_E_INVALID_PARAMETER;
+  }
+  size_t n = wcsnlen(s, max);
+  if (length) *length = n == max ? 0 : n;
+  return n == max ? STRSAFE_E_INVALID_PARAMETER : S_OK;
+}
+
+HRESULT StringCchVPrintfW(LPWSTR dst, size_t size, LPCWSTR format, va_list args) {
+  if (dst == nullptr || size == 0) return STRSAFE_E_INVALID_PARAMETER;
+  return CopyTruncating(dst, size, platform::FormatW(format, args));
+}
+
+HRESULT StringCchPrintfW(LPWSTR dst, size_t size, LPCWSTR format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  HRESULT hr = StringCchVPrintfW(dst, size, format, ap);
+  va_end(ap);
+  return hr;
 }

@@ -144,3 +144,49 @@ int swprintf_s(wchar_t (&buf)[N], const wchar_t* format, ...) {
 #define _sntprintf _snwprintf
 #define _sntprintf_s _snwprintf_s
 #define _vsntprintf _vsnwprintf
+
+// --- Windows string calls (user32 / kernel32 / strsafe) over the same fixed tables.
+#define CSTR_LESS_THAN 1
+#define CSTR_EQUAL 2
+#define CSTR_GREATER_THAN 3
+#define NORM_IGNORECASE 0x00000001
+#define LOCALE_USER_DEFAULT 0x0400
+#define LOCALE_SYSTEM_DEFAULT 0x0800
+#define LOCALE_INVARIANT 0x007F
+#define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007A)
+#define STRSAFE_E_INVALID_PARAMETER ((HRESULT)0x80070057)
+
+int lstrlenW(LPCWSTR s);  // null counts as 0
+int lstrcmpW(LPCWSTR a, LPCWSTR b);   // dictionary order, as CString::Collate
+int lstrcmpiW(LPCWSTR a, LPCWSTR b);  // dictionary order ignoring case
+LPWSTR lstrcpynW(LPWSTR dst, LPCWSTR src, int size);  // at most size-1 characters, terminated
+// Dictionary comparison of two counted strings (-1 = null-terminated): CSTR_* or 0 on bad input.
+int CompareStringW(LCID locale, DWORD flags, LPCWSTR a, int lengthA, LPCWSTR b, int lengthB);
+// With a pointer whose high bits are zero the single character in its low word is converted.
+LPWSTR CharUpperW(LPWSTR s);
+LPWSTR CharLowerW(LPWSTR s);
+DWORD CharUpperBuffW(LPWSTR s, DWORD length);
+DWORD CharLowerBuffW(LPWSTR s, DWORD length);
+BOOL IsCharAlphaW(WCHAR c);
+BOOL IsCharAlphaNumericW(WCHAR c);
+BOOL IsCharUpperW(WCHAR c);
+BOOL IsCharLowerW(WCHAR c);
+// wsprintfW writes at most 1024 characters, as the system call does.
+int wsprintfW(LPWSTR buf, LPCWSTR format, ...);
+int wvsprintfW(LPWSTR buf, LPCWSTR format, va_list args);
+HRESULT StringCchCopyW(LPWSTR dst, size_t size, LPCWSTR src);
+HRESULT StringCchCatW(LPWSTR dst, size_t size, LPCWSTR src);
+HRESULT StringCchLengthW(LPCWSTR s, size_t max, size_t* length);
+HRESULT StringCchPrintfW(LPWSTR dst, size_t size, LPCWSTR format, ...);
+HRESULT StringCchVPrintfW(LPWSTR dst, size_t size, LPCWSTR format, va_list args);
+#define lstrlen lstrlenW
+#define lstrcmp lstrcmpW
+#define lstrcmpi lstrcmpiW
+#define lstrcpyn lstrcpynW
+#define CompareString CompareStringW
+#define CharUpper CharUpperW
+#define CharLower CharLowerW
+#define wsprintf wsprintfW
+#define StringCchCopy StringCchCopyW
+#define StringCchCat StringCchCatW
+#define StringCchPrintf StringCchPrintfW

@@ -3,7 +3,9 @@
 // Construction from the other character width converts (narrow text is UTF-8). Indexes and
 // lengths are ints, as the class library's are; out-of-range arguments are clamped rather than
 // trusted. Format uses the Windows-rule formatter (see format.h), never the C library's printf.
+#include <algorithm>
 #include <cstdarg>
+#include <cwchar>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -508,6 +510,28 @@ class CStringT {
 using CStringW = CStringT<wchar_t>;
 using CStringA = CStringT<char>;
 using CString = CStringW;
+
+// The class library's helpers around resource strings.
+// Part `index` of `full` split at `separator`; FALSE (and an empty string) past the last part.
+inline BOOL AfxExtractSubString(CString& out, LPCWSTR full, int index, wchar_t separator = L'\n') {
+  out.Empty();
+  if (full == nullptr || index < 0) return FALSE;
+  const wchar_t* p = full;
+  for (; index > 0; --index) {
+    p = std::wcschr(p, separator);
+    if (p == nullptr) return FALSE;
+    ++p;
+  }
+  const wchar_t* end = std::wcschr(p, separator);
+  out = end ? CString(p, static_cast<int>(end - p)) : CString(p);
+  return TRUE;
+}
+
+// Replaces %1..%9 in `format` with the given texts (plain text, no printf specs); a missing
+// text leaves the marker out.
+void AfxFormatStrings(CString& out, LPCWSTR format, LPCWSTR const* texts, int count);
+void AfxFormatString1(CString& out, UINT formatId, LPCWSTR text1);
+void AfxFormatString2(CString& out, UINT formatId, LPCWSTR text1, LPCWSTR text2);
 
 inline std::ostream& operator<<(std::ostream& os, const CStringW& s) { return os << platform::WideToUtf8(s.str()); }
 inline std::ostream& operator<<(std::ostream& os, const CStringA& s) { return os << s.str(); }

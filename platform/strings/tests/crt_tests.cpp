@@ -103,3 +103,52 @@ TEST(Crt, BufferFormattingUsesWindowsRules) {
   EXPECT_EQ(sprintf_s(a, 8, "%s=%d", "k", 10), 4);
   EXPECT_STREQ(a, "k=10");
 }
+
+TEST(WindowsStringCalls, ComparisonCaseAndCounting) {
+  EXPECT_EQ(lstrlenW(nullptr), 0);
+  EXPECT_EQ(lstrlenW(L"żółw"), 4);
+  EXPECT_LT(lstrcmpW(L"łania", L"mama"), 0);  // ł sorts between l and m
+  EXPECT_GT(lstrcmpW(L"łania", L"lama"), 0);
+  EXPECT_EQ(lstrcmpiW(L"ŁÓDŹ", L"łódź"), 0);
+  EXPECT_EQ(CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, L"ABCx", 3, L"abcy", 3), CSTR_EQUAL);
+  EXPECT_EQ(CompareStringW(LOCALE_USER_DEFAULT, 0, L"a", -1, L"b", -1), CSTR_LESS_THAN);
+  EXPECT_EQ(CompareStringW(LOCALE_USER_DEFAULT, 0, nullptr, -1, L"b", -1), 0);
+  wchar_t dst[4];
+  EXPECT_STREQ(lstrcpynW(dst, L"abcdef", 4), L"abc");
+  wchar_t s[] = L"ąBc";
+  CharUpperW(s);
+  EXPECT_STREQ(s, L"ĄBC");
+  CharLowerBuffW(s, 2);
+  EXPECT_STREQ(s, L"ąbC");
+  EXPECT_EQ(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(L'ż')))),
+            static_cast<ULONG_PTR>(L'Ż'));
+  EXPECT_TRUE(IsCharAlphaW(L'ł'));
+  EXPECT_FALSE(IsCharAlphaW(L'5'));
+  EXPECT_TRUE(IsCharAlphaNumericW(L'5'));
+  EXPECT_TRUE(IsCharUpperW(L'Ś'));
+  EXPECT_TRUE(IsCharLowerW(L'ś'));
+  EXPECT_FALSE(IsCharUpperW(L'1'));
+}
+
+TEST(WindowsStringCalls, BoundedFormattingAndCopies) {
+  std::vector<wchar_t> big(2048);
+  std::wstring longText(1500, L'x');
+  EXPECT_EQ(wsprintfW(big.data(), L"%s", longText.c_str()), 1024);  // the system call's limit
+  EXPECT_EQ(wsprintfW(big.data(), L"%ld-%S", 5, "ż"), 3);
+  EXPECT_STREQ(big.data(), L"5-ż");
+  wchar_t buf[5];
+  EXPECT_EQ(StringCchCopyW(buf, 5, L"abcd"), S_OK);
+  EXPECT_EQ(StringCchCopyW(buf, 5, L"abcdef"), STRSAFE_E_INSUFFICIENT_BUFFER);
+  EXPECT_STREQ(buf, L"abcd");  // truncated but terminated
+  StringCchCopyW(buf, 5, L"ab");
+  EXPECT_EQ(StringCchCatW(buf, 5, L"cdef"), STRSAFE_E_INSUFFICIENT_BUFFER);
+  EXPECT_STREQ(buf, L"abcd");
+  EXPECT_EQ(StringCchPrintfW(buf, 5, L"%d", 123), S_OK);
+  EXPECT_STREQ(buf, L"123");
+  EXPECT_EQ(StringCchPrintfW(buf, 5, L"%d", 123456), STRSAFE_E_INSUFFICIENT_BUFFER);
+  EXPECT_STREQ(buf, L"1234");
+  size_t len = 99;
+  EXPECT_EQ(StringCchLengthW(L"abc", 10, &len), S_OK);
+  EXPECT_EQ(len, 3u);
+  EXPECT_EQ(StringCchLengthW(L"abc", 3, &len), STRSAFE_E_INVALID_PARAMETER);
+}

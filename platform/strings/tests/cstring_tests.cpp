@@ -247,3 +247,19 @@ TEST(CString, AutomationStrings) {
   SysFreeString(empty);
 }
 #endif
+
+TEST(CString, SubStringsAndPlainInserts) {
+  CString part;
+  EXPECT_TRUE(AfxExtractSubString(part, L"Nazwa\nOpis\n\nKoniec", 1));
+  EXPECT_EQ(part, L"Opis");
+  EXPECT_TRUE(AfxExtractSubString(part, L"Nazwa\nOpis\n\nKoniec", 2));
+  EXPECT_EQ(part, L"");
+  EXPECT_TRUE(AfxExtractSubString(part, L"a;b", 1, L';'));
+  EXPECT_EQ(part, L"b");
+  EXPECT_FALSE(AfxExtractSubString(part, L"a;b", 2, L';'));
+  EXPECT_EQ(part, L"");
+  LPCWSTR texts[] = {L"jan", L"50%"};
+  CString out;
+  AfxFormatStrings(out, L"%1 ma %2 rabatu, %3 zostaje pominięte, 100%% bez zmian", texts, 2);
+  EXPECT_EQ(out, L"jan ma 50% rabatu,  zostaje pominięte, 100%% bez zmian");
+}
