@@ -1,6 +1,8 @@
 // Pass tables of the HTML-to-text conversions and the helpers they use.
 #include "shared/regex/html/htmlpasses.h"
 
+#include <cwchar>
+
 namespace vantor::html {
 namespace {
 
@@ -35,9 +37,17 @@ char32_t NumericValue(std::wstring_view digits, int base) {
 }  // namespace
 
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to) {
-  if (lit.empty() || to > s.size() || to < lit.size()) return std::wstring::npos;
+  if (lit.empty() || to > s.size() || to < lit.size() || from > to - lit.size()) return std::wstring::npos;
+  const wchar_t first = Fold(lit[0]);
+  const wchar_t* base = s.data();
+  if (first < L'a' || first > L'z') {  // no other case: let the library's search run
+    for (const wchar_t* p = base + from; (p = std::wmemchr(p, first, size_t(base + to - lit.size() + 1 - p)));
+         ++p)
+      if (EqualNoCaseAt(s, size_t(p - base), lit)) return size_t(p - base);
+    return std::wstring::npos;
+  }
   for (size_t i = from; i + lit.size() <= to; ++i)
-    if (Fold(s[i]) == Fold(lit[0]) && EqualNoCaseAt(s, i, lit)) return i;
+    if (Fold(s[i]) == first && EqualNoCaseAt(s, i, lit)) return i;
   return std::wstring::npos;
 }
 
@@ -101,10 +111,6 @@ constexpr Pass Literal(std::wstring_view pattern, std::wstring_view replacement,
 constexpr Pass Literal(std::wstring_view literal, std::wstring_view replacement) {
   return Literal(literal, replacement, literal);
 }
-constexpr Pass Anywhere(std::wstring_view pattern, std::wstring_view replacement) {
-  return Pass{pattern, replacement, Reach::Whole, L"", 0, L"", L"", nullptr};
-}
-
 }  // namespace
 
 // Flatten to one line; drop head, script and style elements; table cells and line-structure
@@ -115,7 +121,7 @@ const std::vector<Pass>& PlaintextPasses() {
       Literal(L"\r", L" "),
       Literal(L"\n", L" "),
       Literal(L"\t", L""),
-      Anywhere(L"( )+", L" "),
+      Pass{L"( )+", L" ", Reach::Run, L" ", 0, L"", L"", nullptr},
       Open(L"<( )*head([^>])*>", L"<head>", L"head"),
       Close(L"(<( )*(/)( )*head( )*>)", L"</head>", L"head"),
       Element(L"(<head>).*?(</head>)", L"<head>", L"</head>"),
@@ -145,7 +151,7 @@ const std::vector<Pass>& PlaintextPasses() {
       Literal(L"&reg;", L"(r)"),
       Pass{L"&(#[0-9]+|#x[0-9a-f]+|[a-z][a-z0-9]*);", L"", Reach::Keyed, L"&", 0, L"", L";", DecodeEntity},
       Literal(L"\r", L"\n"),
-      Anywhere(L"(\n)( )+(\n)", L"\n\n"),
+      Pass{L"(\n)( )+(\n)", L"\n\n", Reach::Keyed, L"\n", 0, L"", L"\n", nullptr},
       Literal(L"\n\n\n", L"\n\n"),
   };
   return passes;

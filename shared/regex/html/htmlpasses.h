@@ -24,6 +24,7 @@ enum class Reach {
   Whole,       // the whole text
   ToLastTail,  // up to the last occurrence of `tail`: every match ends with that literal
   Keyed,       // around each occurrence of `key` (below)
+  Run,         // each maximal run of repeats of `key`
   Span,        // `key` ... `tail` on one line, found closing tag by closing tag (below)
 };
 
@@ -126,6 +127,13 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
       }
       break;
     }
+    case Reach::Run:
+      for (size_t k = FindNoCase(s, pass.key, 0, n); k != npos; k = FindNoCase(s, pass.key, e, n)) {
+        e = k + pass.key.size();
+        while (e + pass.key.size() <= n && s.compare(e, pass.key.size(), pass.key) == 0) e += pass.key.size();
+        if (!replaceFirst(k, e)) e = k + 1;
+      }
+      break;
     case Reach::Span: {
       // Taking the closing tags in order, the only openings that can end at the one at c stand
       // after the previous closing tag and after the last line feed before c.
