@@ -133,6 +133,7 @@ struct ServerClass {
   const wchar_t* progId;                    // e.g. L"Vantor.AuctServMgr.1" (may be null)
   const wchar_t* versionIndependentProgId;  // e.g. L"Vantor.AuctServMgr" (may be null)
   const wchar_t* threadingModel;            // null gives "Apartment"
+  HRESULT (*create)(IUnknown* outer, REFIID riid, void** ppv) = nullptr;  // for ServerGetClassObject
 };
 
 // Writes the registry entries of the classes for the library at libraryPath:
@@ -166,5 +167,10 @@ IClassFactory* NewClassFactory(CreateFunction create, ModuleLocks* locks = nullp
 
 // The number of server libraries currently loaded by CoCreateInstance.
 std::size_t LoadedServerLibraryCount();
+
+// DllGetClassObject over a class table: a factory for the class whose clsid matches, counting
+// on locks; CLASS_E_CLASSNOTAVAILABLE for other classes.
+HRESULT ServerGetClassObject(const ServerClass* classes, std::size_t count, ModuleLocks* locks, REFCLSID rclsid,
+                             REFIID riid, void** ppv);
 
 }  // namespace platform::com

@@ -1,0 +1,41 @@
+#pragma once
+// Writing an in-process server library: a class table and one macro give the four exports.
+//
+//   static const platform::com::ServerClass kClasses[] = {
+//       {&__uuidof(CoThing), L"Thing", L"Vantor.Thing.1", L"Vantor.Thing", nullptr, &CreateThing},
+//   };
+//   VANTOR_COM_SERVER(kClasses)
+//
+// Objects derive from platform::com::ServerObject<Interfaces...> so that the library stays
+// loaded while any of them lives (DllCanUnloadNow).
+#include "platform/com/com.h"
+
+namespace platform::com {
+
+// One lock count per shared library (hidden, so every library that includes this has its own).
+[[gnu::visibility("hidden")]] inline ModuleLocks g_thisModuleLocks;
+
+template <class... Interfaces>
+class ServerObject : public ComObject<Interfaces...> {
+ public:
+  ServerObject() { g_thisModuleLocks.Lock(); }
+  ~ServerObject() override { g_thisModuleLocks.Unlock(); }
+};
+
+}  // namespace platform::com
+
+#define VANTOR_COM_SERVER(classTable)                                                                          \
+  extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {                            \
+    return ::platform::com::ServerGetClassObject(classTable, sizeof(classTable) / sizeof((classTable)[0]),      \
+                                                 &::platform::com::g_thisModuleLocks, rclsid, riid, ppv);      \
+  }                                                                                                            \
+  extern "C" HRESULT DllCanUnloadNow() { return ::platform::com::g_thisModuleLocks.Count() == 0 ? S_OK : S_FALSE; } \
+  extern "C" HRESULT DllRegisterServer() {                                                                     \
+    return ::platform::com::RegisterServerClasses(                                                             \
+        ::platform::com::ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)), classTable,          \
+        sizeof(classTable) / sizeof((classTable)[0]));                                                         \
+  }                                                                                                            \
+  extern "C" HRESULT DllUnregisterServer() {                                                                   \
+    return ::platform::com::UnregisterServerClasses(classTable, sizeof(classTable) / sizeof((classTable)[0]));  \
+  }                                                                                                            \
+  static_assert(true, "")
