@@ -577,6 +577,13 @@ public:
             std::copy(chars.begin(), chars.end(), f);
             filt_b = f;
             filt_e = f + chars.size();
+            for (wchar_t c : chars) {
+                uint32_t u = static_cast<uint32_t>(c);
+                if (u < 256)
+                    filt_bits[u >> 5] |= 1u << (u & 31);
+                else
+                    filt_wide = true;
+            }
         }
         if (filt_b && nalts == 1 && single.has_literal) {
             lit = single;
@@ -631,10 +638,15 @@ public:
         return w;
     }
 
+    bool in_filter(wchar_t c) const {
+        uint32_t u = static_cast<uint32_t>(c);
+        if (u < 256) return (filt_bits[u >> 5] >> (u & 31)) & 1u;
+        return filt_wide && std::binary_search(filt_b, filt_e, c);
+    }
     bool filter_ok(const match_state<It>& s, It p) const {
         if (!filt_b) return true;
         if (p == s.end) return false;
-        return std::binary_search(filt_b, filt_e, *p);
+        return in_filter(*p);
     }
 
     // Alternatives in recursive mode (working start set for numbered groups).
@@ -683,6 +695,8 @@ public:
     bool measured = false;
     const wchar_t* filt_b = nullptr;
     const wchar_t* filt_e = nullptr;
+    uint32_t filt_bits[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    bool filt_wide = false;
 
 private:
     sub_expr<It>* m_head = nullptr;
@@ -785,23 +799,26 @@ private:
 // Copies of the records of a group and the groups nested in it.
 template <class It>
 class saved_records {
+    static_assert(std::is_trivially_copyable_v<backref_tag<It>>);
+
 public:
     saved_records(const match_state<It>& s, unsigned first, unsigned count) : m_first(first), m_count(count) {
         const backref_tag<It>* src = s.br + first;
         if (count <= inline_n)
-            std::copy(src, src + count, m_inline);
+            std::memcpy(static_cast<void*>(m_inline), src, count * sizeof(backref_tag<It>));
         else
             m_heap.assign(src, src + count);
     }
     void restore(match_state<It>& s) const {
-        const backref_tag<It>* src = m_count <= inline_n ? m_inline : m_heap.data();
-        std::copy(src, src + m_count, s.br + m_first);
+        if (m_count == 0) return;
+        const void* src = m_count <= inline_n ? static_cast<const void*>(m_inline) : m_heap.data();
+        std::memcpy(static_cast<void*>(s.br + m_first), src, m_count * sizeof(backref_tag<It>));
     }
 
 private:
     static constexpr unsigned inline_n = 4;
     unsigned m_first, m_count;
-    backref_tag<It> m_inline[inline_n];
+    alignas(backref_tag<It>) unsigned char m_inline[inline_n * sizeof(backref_tag<It>)];
     std::vector<backref_tag<It>> m_heap;
 };
 

@@ -255,7 +255,13 @@ private:
             }
             return false;
         }
+        const auto* root = this->root;
         for (It p = start;; ++p) {
+            if (root->filt_b && this->try_every_start) {
+                // positions whose character cannot begin a match are skipped
+                while (p != end && !root->in_filter(*p)) ++p;
+                if (p == end) return false;
+            }
             if (attempt(s, own, br, p)) return true;
             if (!this->try_every_start) return false;
             next_start();
