@@ -1,0 +1,154 @@
+#pragma once
+// The client-side cursor under a recordset: every row held in memory, with the row states that
+// batch updating needs, filtering by ADO's criteria grammar, sorting, finding, clones sharing
+// the rows, and writing changed rows back to the base table by primary key.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ado/database.h"
+#include "platform/ado/value.h"
+
+namespace platform::ado {
+
+struct FieldDef {
+  std::wstring name;
+  LONG type = 0;
+  LONG size = 0;
+  LONG attributes = 0;
+  std::string table;   // base table, empty for fabricated fields and expressions
+  std::string column;  // base column
+  bool key = false;
+  bool autoIncrement = false;
+  bool optimize = false;  // the dynamic "Optimize" property (an index hint; nothing to do here)
+};
+
+enum class RowStatus { Unchanged, New, Modified, Deleted };
+
+struct Row {
+  std::vector<Value> values;
+  std::vector<Value> original;  // values as read (or as last written back)
+  std::vector<bool> changed;
+  RowStatus status = RowStatus::Unchanged;
+  bool dead = false;  // gone: a new row deleted before it was written, or a written deletion
+};
+
+// Rows and fields shared by a recordset and its clones.
+struct RowStore {
+  std::vector<FieldDef> fields;
+  std::vector<std::unique_ptr<Row>> rows;  // a row's bookmark is its index + 1
+  int FieldIndex(std::wstring_view name) const;  // case-insensitive; -1 when missing
+};
+
+// A compiled filter or find criteria.
+class Criteria {
+ public:
+  // Throws DbException (adErrInvalidArgument / adErrItemNotFound) for bad criteria.
+  static Criteria Parse(std::wstring_view text, const RowStore& store);
+  bool Matches(const Row& row) const;
+  bool Empty() const { return nodes_.empty(); }
+
+  struct Node {
+    enum Kind { And, Or, Compare } kind = Compare;
+    int left = -1, right = -1;  // And/Or
+    int field = -1;
+    enum Op { Eq, Ne, Lt, Le, Gt, Ge, Like, NotLike } op = Eq;
+    Value literal;  // Null for `= NULL`
+  };
+
+ private:
+  bool Eval(int node, const Row& row) const;
+  std::vector<Node> nodes_;
+  int root_ = -1;
+  const RowStore* store_ = nullptr;
+};
+
+enum class LockMode { ReadOnly, Immediate, Batch };
+
+class Rowset {
+ public:
+  Rowset();
+  // A fabricated or freshly read rowset.
+  static std::shared_ptr<Rowset> FromResult(ResultSet&& result);
+  static std::shared_ptr<Rowset> Fabricate(std::vector<FieldDef> fields);
+  std::shared_ptr<Rowset> Clone(LockMode lock) const;
+
+  LockMode lock = LockMode::Batch;
+  std::shared_ptr<Database> db;  // null when detached
+
+  const std::vector<FieldDef>& Fields() const { return store_->fields; }
+  FieldDef& MutableField(int i) { return store_->fields[static_cast<std::size_t>(i)]; }
+  int FieldIndex(std::wstring_view name) const { return store_->FieldIndex(name); }
+
+  // Position.
+  bool Bof() const;
+  bool Eof() const;
+  LONG RecordCount() const { return static_cast<LONG>(view_.size()); }
+  void MoveFirst();
+  void MoveLast();
+  void MoveNext();
+  void MovePrevious();
+  void Move(LONG n, std::optional<double> start = std::nullopt);
+  LONG AbsolutePosition() const;  // 1-based, or adPosBOF / adPosEOF / adPosUnknown
+  void SetAbsolutePosition(LONG pos);
+  double Bookmark() const;
+  void SetBookmark(double bm);
+
+  // Current row values.
+  const Value& Get(int field) const;
+  const Value& Original(int field) const;
+  void Put(int field, const Value& v);
+  RowStatus CurrentStatus() const;
+  LONG EditMode() const;
+
+  // Editing.
+  void AddNew();
+  void Update();
+  void CancelUpdate();
+  void Delete(LONG affect);
+  void UpdateBatch(LONG affect);
+  void CancelBatch(LONG affect);
+
+  // Views.
+  void SetFilter(std::wstring_view criteria);
+  void SetFilterGroup(LONG group);
+  const std::wstring& FilterText() const { return filterText_; }
+  LONG FilterGroup() const { return filterGroup_; }
+  void SetSort(std::wstring_view sort);
+  const std::wstring& SortText() const { return sortText_; }
+  void Find(std::wstring_view criteria, LONG skip, LONG direction, std::optional<double> start);
+
+  // Writes one row to the base table (used by Update in immediate mode and by UpdateBatch).
+  void WriteRow(Row& row);
+
+ private:
+  void Rebuild(bool keepCurrent);
+  Row* Current() const;
+  Row& CurrentForEdit();
+  void EndEditIfAny();
+  void Check(bool cond, HRESULT hr, const wchar_t* text) const;
+  bool Visible(const Row& row) const;
+  std::vector<Row*> Affected(LONG affect) const;
+  void RequireUpdatable() const;
+
+  std::shared_ptr<RowStore> store_;
+  std::vector<std::size_t> view_;
+  long pos_ = 0;  // index in view_; -1 before the first row, view_.size() after the last
+  bool currentDeleted_ = false;
+  std::wstring filterText_;
+  LONG filterGroup_ = 0;
+  Criteria filter_;
+  std::wstring sortText_;
+  std::vector<std::pair<int, bool>> sort_;  // field, descending
+  // Edit buffer: the row's values and state before the edit in progress.
+  LONG editMode_ = 0;
+  std::size_t editRow_ = 0;
+  std::vector<Value> editBackup_;
+  std::vector<bool> editChangedBackup_;
+  RowStatus editStatusBackup_ = RowStatus::Unchanged;
+};
+
+[[noreturn]] void ThrowAdo(HRESULT hr, std::wstring description);
+
+}  // namespace platform::ado

@@ -1,0 +1,376 @@
+// The object model as the code calls it: connections, commands with output parameters,
+// client-side recordsets (editing, detaching, batch updates, filter, find, sort, clone),
+// fabricated exchange containers, errors and streams.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <iterator>
+
+#include "platform/ado/ado.h"
+
+namespace {
+
+HRESULT HrOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+  return S_OK;
+}
+
+std::wstring DescriptionOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const _com_error& e) {
+    return std::wstring(static_cast<const wchar_t*>(e.Description()) ? static_cast<const wchar_t*>(e.Description()) : L"");
+  }
+  return L"";
+}
+
+class AdoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/vx_ado_obj_XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    conn_.CreateInstance(__uuidof(Connection));
+    ASSERT_TRUE(conn_);
+    conn_->Open(_bstr_t((L"Provider=SQLite;Data Source=" + std::wstring(dir_.begin(), dir_.end()) + L"/p.db").c_str()));
+    conn_->Execute(L"CREATE TABLE au__Auction (au_Id int IDENTITY(1,1) PRIMARY KEY, au_Number varchar(20) NOT NULL, "
+                   L"au_Title nvarchar(10) NULL, au_Price money NULL, au_End datetime NULL, au_Sold bit NULL, "
+                   L"au_Qty int NULL)",
+                   nullptr, adCmdText | adExecuteNoRecords);
+    conn_->Execute(L"INSERT INTO au__Auction (au_Number, au_Title, au_Price, au_End, au_Sold, au_Qty) VALUES "
+                   L"('A1', N'Łódka', 12.5, '2024-03-01 12:00:00', 1, 3), ('A2', 'stamp', 0.5, NULL, 0, 7), "
+                   L"('A3', 'Coin', NULL, '2023-12-24', 0, 1)");
+  }
+  void TearDown() override {
+    conn_ = nullptr;
+    std::filesystem::remove_all(dir_);
+  }
+  _RecordsetPtr OpenClient(const wchar_t* sql, LockTypeEnum lock = adLockBatchOptimistic) {
+    _RecordsetPtr rs(__uuidof(Recordset));
+    rs->CursorLocation = adUseClient;
+    rs->Open(sql, _variant_t(static_cast<IDispatch*>(conn_.GetInterfacePtr())), adOpenStatic, lock, adCmdText);
+    return rs;
+  }
+  LONG Count(const wchar_t* where) {
+    _RecordsetPtr rs = conn_->Execute((std::wstring(L"SELECT COUNT(*) FROM au__Auction WHERE ") + where).c_str());
+    return rs->Fields->Item[0L]->Value;
+  }
+  std::string dir_;
+  _ConnectionPtr conn_;
+};
+
+_RecordsetPtr Container() {
+  // The shape of an exchange container: fields appended, then opened with no source.
+  _RecordsetPtr rs;
+  EXPECT_EQ(rs.CreateInstance(__uuidof(Recordset), nullptr, 0x17), S_OK);
+  rs->Fields->Append(L"id", adInteger, 4, static_cast<FieldAttributeEnum>(100));
+  rs->Fields->Append(L"name", adVarWChar, 5, static_cast<FieldAttributeEnum>(100));
+  rs->Fields->Append(L"note", adLongVarWChar, 16, static_cast<FieldAttributeEnum>(100));
+  rs->Fields->Append(L"price", adCurrency, 8, static_cast<FieldAttributeEnum>(100));
+  rs->Fields->Append(L"date", adDate, 8, static_cast<FieldAttributeEnum>(100));
+  rs->Fields->Append(L"flag", adBoolean, 1, static_cast<FieldAttributeEnum>(4));
+  rs->Fields->Append(L"cat_id", adInteger, 4, static_cast<FieldAttributeEnum>(100));
+  rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
+  return rs;
+}
+
+void AddRow(const _RecordsetPtr& rs, int id, const wchar_t* name, const _variant_t& cat = _variant_t()) {
+  rs->AddNew();
+  rs->Fields->Item[L"id"]->Value = _variant_t(id);
+  rs->Fields->Item[L"name"]->Value = name;
+  if (cat.vt != VT_EMPTY) rs->Fields->Item[L"cat_id"]->Value = cat;
+  rs->Update();
+}
+
+std::vector<int> Ids(const _RecordsetPtr& rs) {
+  std::vector<int> ids;
+  if (rs->RecordCount == 0) return ids;
+  rs->MoveFirst();
+  while (!rs->adoEOF) {
+    ids.push_back(rs->Fields->Item[L"id"]->Value);
+    rs->MoveNext();
+  }
+  return ids;
+}
+
+}  // namespace
+
+TEST(AdoClasses, CreatableByClassIdWithDispatchInterfaces) {
+  for (const CLSID* clsid : {&__uuidof(Connection), &__uuidof(Command), &__uuidof(Recordset), &__uuidof(Stream)}) {
+    IDispatchPtr obj;
+    EXPECT_EQ(obj.CreateInstance(*clsid), S_OK);
+    EXPECT_TRUE(obj);
+  }
+  _ConnectionPtr c(__uuidof(Connection));
+  EXPECT_EQ(c->State, adStateClosed);
+  EXPECT_EQ(HrOf([&] { c->Open(L"Provider=SQLOLEDB;Data Source=x"); }), adErrProviderNotFound);
+  EXPECT_EQ(HrOf([&] { c->Execute(L"SELECT 1"); }), adErrObjectClosed);
+}
+
+TEST_F(AdoTest, ValuesComeBackAsTheVariantTypesOfTheirColumns) {
+  _RecordsetPtr rs = conn_->Execute(L"SELECT * FROM au__Auction ORDER BY au_Id");
+  FieldsPtr f = rs->Fields;
+  EXPECT_EQ(f->Count, 7);
+  EXPECT_EQ(f->Item[L"AU_ID"]->GetValue().vt, VT_I4);
+  EXPECT_EQ(f->Item[L"au_Number"]->GetValue().vt, VT_BSTR);
+  EXPECT_EQ(f->Item[L"au_Price"]->GetValue().vt, VT_CY);
+  EXPECT_EQ(f->Item[L"au_Price"]->GetValue().cyVal.int64, 125000);
+  EXPECT_EQ(f->Item[L"au_End"]->GetValue().vt, VT_DATE);
+  EXPECT_EQ(f->Item[L"au_Sold"]->GetValue().vt, VT_BOOL);
+  EXPECT_EQ(f->Item[L"au_Sold"]->GetValue().boolVal, VARIANT_TRUE);
+  EXPECT_EQ(f->Item[L"au_Title"]->Type, adVarWChar);
+  EXPECT_EQ(f->Item[L"au_Title"]->DefinedSize, 10);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(f->Item[L"au_Title"]->Value))), L"Łódka");
+  EXPECT_EQ(f->Item[L"au_Id"]->Attributes & adFldKeyColumn, adFldKeyColumn);
+  rs->MoveNext();
+  EXPECT_EQ(f->Item[L"au_End"]->GetValue().vt, VT_NULL);
+  LONG qty = f->Item[L"au_Qty"]->Value;
+  EXPECT_EQ(qty, 7);
+  EXPECT_EQ(HrOf([&] { f->Item[L"missing"]; }), adErrItemNotFound);
+  rs->MoveLast();
+  rs->MoveNext();
+  EXPECT_TRUE(rs->adoEOF);
+  EXPECT_EQ(HrOf([&] { f->Item[L"au_Id"]->GetValue(); }), adErrNoCurrentRecord);
+  rs->Close();
+  EXPECT_EQ(HrOf([&] { rs->MoveFirst(); }), adErrObjectClosed);
+}
+
+TEST_F(AdoTest, FailuresCarryTheirCodesDescriptionsAndErrorsCollection) {
+  conn_->Execute(L"CREATE TABLE kd_blokada (obid int, obextra int, obtype int, workstation varchar(15), "
+                 L"username varchar(50), CONSTRAINT pk PRIMARY KEY (obtype, obid, obextra))");
+  const wchar_t* lock = L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (1, 0, 726, 'WS', 'jan')";
+  conn_->Execute(lock, nullptr, adCmdText | adExecuteNoRecords);
+  EXPECT_EQ(HrOf([&] { conn_->Execute(lock, nullptr, adCmdText | adExecuteNoRecords); }), DB_E_ERRORSINCOMMAND);
+  EXPECT_NE(DescriptionOf([&] { conn_->Execute(lock, nullptr, 0x81); }).find(L"UNIQUE"), std::wstring::npos);
+  ErrorsPtr errors = conn_->Errors;
+  ASSERT_EQ(errors->Count, 1);
+  EXPECT_EQ(errors->Item[0L]->Number, DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(errors->Item[0L]->SQLState))), L"23000");
+  EXPECT_NE(errors->Item[0L]->NativeError, 0);
+  EXPECT_EQ(HrOf([&] { conn_->Execute(L"SELECT * FROM nowhere"); }), DB_E_NOTABLE);
+  EXPECT_EQ(HrOf([&] { conn_->Execute(L"SELEKT 1"); }), DB_E_ERRORSINCOMMAND);
+  // The same duplicate written back from an updatable recordset is an integrity violation.
+  _RecordsetPtr rs = OpenClient(L"SELECT * FROM kd_blokada", adLockOptimistic);
+  rs->AddNew();
+  rs->Fields->Item[L"obid"]->Value = _variant_t(1);
+  rs->Fields->Item[L"obextra"]->Value = _variant_t(0);
+  rs->Fields->Item[L"obtype"]->Value = _variant_t(726);
+  EXPECT_EQ(HrOf([&] { rs->Update(); }), DB_E_INTEGRITYVIOLATION);
+  rs->CancelUpdate();
+  EXPECT_EQ(rs->RecordCount, 1);
+}
+
+TEST_F(AdoTest, CommandParametersAndOutputMarker) {
+  _CommandPtr cmd(__uuidof(Command));
+  cmd->ActiveConnection = conn_;
+  cmd->PutRefActiveConnection(conn_);
+  cmd->CommandText = L"SELECT ?=CONVERT( int, COUNT(*)) FROM au__Auction WHERE au_Qty > ? AND au_Number <> ?";
+  cmd->CommandType = adCmdText;
+  cmd->Parameters->Append(cmd->CreateParameter(L"PARAM0", adInteger, adParamOutput, 4));
+  cmd->Parameters->Append(cmd->CreateParameter(L"PARAM1", adInteger, adParamInput, 4, _variant_t(2)));
+  cmd->Parameters->Append(cmd->CreateParameter(L"PARAM2", adVarWChar, adParamInput, 2, L"A2xxx"));  // cut to "A2"
+  cmd->Execute(nullptr, nullptr, adCmdText | adExecuteNoRecords);
+  _variant_t out = cmd->Parameters->Item[L"param0"]->Value;
+  EXPECT_EQ(out.vt, VT_I4);
+  EXPECT_EQ(out.lVal, 1);
+  // Parameters bind values: quotes in text need no doubling and cannot break the statement.
+  _CommandPtr ins(__uuidof(Command));
+  ins->PutRefActiveConnection(conn_);
+  ins->CommandText = L"INSERT INTO au__Auction (au_Number, au_Title) VALUES (?, ?)";
+  ins->Parameters->Append(ins->CreateParameter(L"a", adVarChar, adParamInput, 20, L"O'Brien"));
+  ins->Parameters->Append(ins->CreateParameter(L"b", adVarWChar, adParamInput, 10, L"x'); DROP TABLE au__Auction;--"));
+  _variant_t affected;
+  _RecordsetPtr none = ins->Execute(&affected, nullptr, adCmdText);
+  EXPECT_EQ(affected.lVal, 1);
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->State, adStateClosed);
+  EXPECT_EQ(Count(L"au_Number = 'O''Brien' AND au_Title = 'x''); DROP '"), 1);
+  _CommandPtr orphan(__uuidof(Command));
+  orphan->CommandText = L"SELECT 1";
+  EXPECT_EQ(HrOf([&] { orphan->Execute(); }), adErrInvalidConnection);
+}
+
+TEST_F(AdoTest, DetachedBatchEditsAreWrittenBackByKey) {
+  _RecordsetPtr rs = OpenClient(L"SELECT au_Id, au_Number, au_Title, au_Qty FROM au__Auction ORDER BY au_Id");
+  rs->PutRefActiveConnection(nullptr);
+  EXPECT_EQ(rs->GetActiveConnection().pdispVal, nullptr);
+  rs->MoveFirst();
+  rs->Fields->Item[L"au_Title"]->Value = L"Łódź-and-more";  // nvarchar(10): cut to 10 characters
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(rs->Fields->Item[L"au_Title"]->Value))), L"Łódź-and-m");
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(rs->Fields->Item[L"au_Title"]->OriginalValue))), L"Łódka");
+  rs->Update();
+  rs->MoveNext();
+  rs->Delete(adAffectCurrent);
+  rs->AddNew();
+  rs->Fields->Item[L"au_Number"]->Value = L"A9";
+  rs->Fields->Item[L"au_Qty"]->Value = _variant_t(9);
+  rs->Update();
+  EXPECT_EQ(rs->RecordCount, 3);
+  EXPECT_EQ(Count(L"au_Number = 'A9'"), 0);  // nothing written while detached
+  rs->Filter = static_cast<long>(adFilterPendingRecords);
+  EXPECT_EQ(rs->RecordCount, 3);  // modified, deleted and new
+  rs->Filter = static_cast<long>(adFilterNone);
+  EXPECT_EQ(HrOf([&] { rs->UpdateBatch(adAffectAll); }), adErrInvalidConnection);
+  rs->PutRefActiveConnection(conn_);
+  rs->UpdateBatch(adAffectAll);
+  EXPECT_EQ(Count(L"au_Title = N'Łódź-and-m'"), 1);
+  EXPECT_EQ(Count(L"au_Number = 'A2'"), 0);
+  EXPECT_EQ(Count(L"au_Number = 'A9' AND au_Qty = 9"), 1);
+  rs->MoveLast();
+  EXPECT_EQ(rs->GetFields()->GetItem(L"au_Id")->GetValue().lVal, 4);  // the new key came back
+  EXPECT_EQ(rs->Status, adRecUnmodified);
+}
+
+TEST_F(AdoTest, BatchUpdateIsAllOrNothingAndDetectsChangedRows) {
+  _RecordsetPtr rs = OpenClient(L"SELECT * FROM au__Auction ORDER BY au_Id");
+  rs->MoveFirst();
+  rs->Fields->Item[L"au_Qty"]->Value = _variant_t(100);
+  rs->MoveNext();
+  rs->Fields->Item[L"au_Qty"]->Value = _variant_t(200);
+  rs->Update();
+  conn_->Execute(L"DELETE FROM au__Auction WHERE au_Number = 'A2'");  // another workstation
+  EXPECT_EQ(HrOf([&] { rs->UpdateBatch(adAffectAll); }), DB_E_CONCURRENCYVIOLATION);
+  EXPECT_EQ(Count(L"au_Qty = 100"), 0);  // the first row was rolled back with the batch
+  rs->CancelBatch(adAffectAll);
+  rs->MoveFirst();
+  EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[L"au_Qty"]->Value), 3);
+}
+
+TEST_F(AdoTest, ReadOnlyRecordsetsRefuseEditing) {
+  _RecordsetPtr rs = OpenClient(L"SELECT * FROM au__Auction", adLockReadOnly);
+  EXPECT_EQ(HrOf([&] { rs->AddNew(); }), adErrFeatureNotAvailable);
+  EXPECT_EQ(HrOf([&] { rs->Fields->Item[L"au_Qty"]->Value = _variant_t(1); }), adErrFeatureNotAvailable);
+  EXPECT_FALSE(rs->Supports(adUpdateBatch));
+  EXPECT_TRUE(rs->Supports(adBookmark));
+  _RecordsetPtr imm = OpenClient(L"SELECT * FROM au__Auction WHERE au_Number = 'A3'", adLockOptimistic);
+  imm->Fields->Item[L"au_Qty"]->Value = _variant_t(42);
+  imm->Update();  // written at once
+  EXPECT_EQ(Count(L"au_Qty = 42"), 1);
+  imm->Delete(adAffectCurrent);
+  EXPECT_EQ(Count(L"au_Number = 'A3'"), 0);
+}
+
+TEST(AdoContainer, FabricatedRecordsetHoldsTypedValuesAndCutsText) {
+  _RecordsetPtr rs = Container();
+  EXPECT_EQ(rs->State, adStateOpen);
+  EXPECT_EQ(rs->RecordCount, 0);
+  EXPECT_TRUE(rs->adoEOF);
+  EXPECT_TRUE(rs->BOF);
+  EXPECT_EQ(rs->Fields->Item[L"flag"]->Attributes, 4);
+  EXPECT_EQ(rs->Fields->Item[L"name"]->DefinedSize, 5);
+  rs->Fields->Item[L"id"]->Properties->Item[L"Optimize"]->Value = _variant_t(true);
+  EXPECT_EQ(HrOf([&] { rs->Fields->Append(L"late", adInteger, 4, adFldUnspecified); }), adErrIllegalOperation);
+  rs->AddNew();
+  rs->Fields->Item[L"name"]->Value = L"zażółć gęślą";
+  rs->Fields->Item[L"note"]->Value = L"long text is never cut, whatever its defined size";
+  rs->Fields->Item[L"price"]->Value = L"12.34";
+  rs->Fields->Item[L"date"]->Value = _variant_t(45000.5, VT_DATE);
+  rs->Fields->Item[L"flag"]->Value = _variant_t(static_cast<short>(-1));
+  rs->Update();
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(rs->Fields->Item[L"name"]->Value))), L"zażół");
+  EXPECT_EQ(_bstr_t(rs->Fields->Item[L"note"]->Value).length(), 49u);
+  EXPECT_EQ(rs->Fields->Item[L"price"]->GetValue().vt, VT_CY);
+  EXPECT_EQ(rs->Fields->Item[L"price"]->GetValue().cyVal.int64, 123400);
+  EXPECT_EQ(rs->Fields->Item[L"date"]->GetValue().vt, VT_DATE);
+  EXPECT_EQ(rs->Fields->Item[L"flag"]->GetValue().vt, VT_BOOL);
+  EXPECT_EQ(rs->Fields->Item[L"id"]->GetValue().vt, VT_NULL);  // not set stays Null
+  EXPECT_EQ(HrOf([&] { rs->Fields->Item[L"id"]->Value = L"seven"; }), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(rs->RecordCount, 1);
+}
+
+TEST(AdoContainer, FilterFindSortAndClone) {
+  _RecordsetPtr rs = Container();
+  AddRow(rs, 1, L"alpha", _variant_t(10));
+  AddRow(rs, 2, L"beta");
+  AddRow(rs, 3, L"Ćma");
+  AddRow(rs, 4, L"ąkry", _variant_t(10));
+  AddRow(rs, 5, L"x'y");
+  rs->Filter = L"cat_id=NULL";
+  EXPECT_EQ(Ids(rs), (std::vector<int>{2, 3, 5}));
+  rs->Filter = L"cat_id = 10 AND (name LIKE 'A*' OR id >= 4)";
+  EXPECT_EQ(Ids(rs), (std::vector<int>{1, 4}));
+  rs->Filter = L"name = 'X''Y'";
+  EXPECT_EQ(Ids(rs), (std::vector<int>{5}));
+  rs->Filter = L"name LIKE '%a'";
+  EXPECT_EQ(Ids(rs), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(HrOf([&] { rs->Filter = L"nosuch = 1"; }), adErrItemNotFound);
+  EXPECT_EQ(HrOf([&] { rs->Filter = L"id = = 1"; }), adErrInvalidArgument);
+  rs->Filter = L"";
+  EXPECT_EQ(rs->RecordCount, 5);
+  rs->Sort = L"name DESC";
+  EXPECT_EQ(Ids(rs), (std::vector<int>{5, 3, 2, 4, 1}));  // ą after a, ć after c
+  rs->Sort = L"";
+  rs->MoveFirst();
+  rs->Find(L"id = 3", 0, adSearchForward);
+  EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[L"id"]->Value), 3);
+  rs->Find(L"id = 3", 1, adSearchForward);
+  EXPECT_TRUE(rs->adoEOF);
+  rs->MoveLast();
+  rs->Find(L"cat_id = 10", 0, adSearchBackward);
+  EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[L"id"]->Value), 4);
+  _variant_t mark = rs->Bookmark;
+  // A clone shares the rows: a change through one is seen through the other.
+  _RecordsetPtr copy = rs->Clone(adLockReadOnly);
+  rs->Fields->Item[L"name"]->Value = L"changed";
+  copy->Bookmark = mark;
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(copy->Fields->Item[L"name"]->Value))), L"chang");
+  EXPECT_EQ(HrOf([&] { copy->Fields->Item[L"name"]->Value = L"no"; }), adErrFeatureNotAvailable);
+}
+
+TEST(AdoContainer, DeletingWhileWalkingVisitsEveryRow) {
+  _RecordsetPtr rs = Container();
+  for (int i = 1; i <= 6; ++i) AddRow(rs, i, L"r");
+  rs->MoveFirst();
+  int visited = 0;
+  while (!rs->adoEOF) {
+    ++visited;
+    if (static_cast<LONG>(rs->Fields->Item[L"id"]->Value) % 2 == 0) rs->Delete(adAffectCurrent);
+    rs->MoveNext();
+  }
+  EXPECT_EQ(visited, 6);
+  EXPECT_EQ(Ids(rs), (std::vector<int>{1, 3, 5}));
+  rs->UpdateBatch(adAffectAll);  // no base table: the changes are accepted locally
+  EXPECT_EQ(rs->RecordCount, 3);
+}
+
+TEST(AdoStream, TextInACharsetIsSavedAndLoaded) {
+  char tmpl[] = "/tmp/vx_ado_stream_XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  std::wstring file = std::wstring(dir.begin(), dir.end()) + L"/out.txt";
+  _StreamPtr s(__uuidof(Stream));
+  s->Open(vtMissing, adModeUnknown, adOpenStreamUnspecified, L"", L"");
+  s->Type = adTypeText;
+  s->Charset = L"windows-1250";
+  s->WriteText(L"Zażółć", adWriteLine);
+  s->WriteText(L"gęślą", adWriteChar);
+  EXPECT_EQ(s->Size, 13);
+  s->SaveToFile(file.c_str(), adSaveCreateOverWrite);
+  EXPECT_EQ(HrOf([&] { s->SaveToFile(file.c_str(), adSaveCreateNotExist); }), static_cast<HRESULT>(0x800A0BBC));
+  std::ifstream in(dir + "/out.txt", std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, "Za\xBF\xF3\xB3\xE6\r\ng\xEA\x9Cl\xB9");
+  _StreamPtr r(__uuidof(Stream));
+  r->Open(vtMissing, adModeUnknown, adOpenStreamUnspecified, L"", L"");
+  r->Charset = L"windows-1250";
+  r->LoadFromFile(file.c_str());
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(r->ReadText(adReadLine))), L"Zażółć");
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(r->ReadText(adReadAll))), L"gęślą");
+  EXPECT_TRUE(r->EOS);
+  r->Close();
+  EXPECT_EQ(HrOf([&] { r->ReadText(adReadAll); }), adErrObjectClosed);
+  _StreamPtr u(__uuidof(Stream));
+  u->Open(vtMissing, adModeUnknown, adOpenStreamUnspecified, L"", L"");
+  u->Charset = L"utf-8";
+  u->WriteText(L"ą", adWriteChar);
+  EXPECT_EQ(u->Size, 5);  // byte-order mark and two bytes
+  u->Position = 0;
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(u->ReadText(adReadAll))), L"ą");
+  EXPECT_EQ(HrOf([&] { r->LoadFromFile(L"/nonexistent/x"); }), adErrObjectClosed);
+  std::filesystem::remove_all(dir);
+}
