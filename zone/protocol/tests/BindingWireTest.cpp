@@ -175,14 +175,16 @@ TEST_F(WireTest, LongUrlsAndZonedDatesAreReadInFull) {
   EXPECT_EQ(std::strlen(cfg.getPageConfigReturn->sellerUrl), 400u);
 
   responder.PushEnvelope(
-      "<ss:getPageChangesInfoResponse><r xsi:type=\"SOAP-ENC:Array\" SOAP-ENC:arrayType=\"ss:StatusPageInfo[2]\">"
+      "<ss:getPageChangesInfoResponse><r xsi:type=\"SOAP-ENC:Array\" SOAP-ENC:arrayType=\"ss:StatusPageInfo[3]\">"
       "<item><lastBuyerDataEntryDate>2024-03-01T12:00:00+01:00</lastBuyerDataEntryDate></item>"
+      "<item><lastBuyerDataEntryDate>20240301T110000Z</lastBuyerDataEntryDate></item>"
       "<item><lastBuyerDataEntryDate xsi:type=\"q:dateTime\" xmlns:q=\"urn:x\">2024-03-01T11:00:00Z"
       "</lastBuyerDataEntryDate></item></r></ss:getPageChangesInfoResponse>");
   ss__getPageChangesInfoResponse r;
   ASSERT_EQ(GetChanges(r), 0);
   EXPECT_EQ(*r.getPageChangesInfoReturn->__ptr[0]->lastBuyerDataEntryDate, 1709290800);
   EXPECT_EQ(*r.getPageChangesInfoReturn->__ptr[1]->lastBuyerDataEntryDate, 1709290800);
+  EXPECT_EQ(*r.getPageChangesInfoReturn->__ptr[2]->lastBuyerDataEntryDate, 1709290800);
 }
 
 // ---- faults --------------------------------------------------------------------------------
@@ -384,6 +386,16 @@ TEST_F(WireTest, ArraysCarryTheirSoapEncodingTypeAndUtf8TextsTravelUnchanged) {
   EXPECT_NE(req.find("<name>Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87</name>"), std::string::npos) << req;
   EXPECT_NE(req.find("<price>2.5</price>"), std::string::npos);
   EXPECT_EQ(req.find("xsi:type=\"ss:ItemInfo\""), std::string::npos);
+
+  // A null item is left out; the next item says where it belongs.
+  responder.PushEnvelope("<ss:setItemDataResponse/>");
+  ASSERT_EQ(binding.setItemData(Me(), 3, Items(s, {Item(s, "a", 1, nullptr, 1), nullptr, Item(s, "c", 3, nullptr, 3)}),
+                                r2),
+            0);
+  req = responder.LastRequest();
+  EXPECT_NE(req.find("<item><name>a</name>"), std::string::npos) << req;
+  EXPECT_NE(req.find("<item SOAP-ENC:position=\"[2]\"><name>c</name>"), std::string::npos) << req;
+  EXPECT_EQ(req.find("<item/>"), std::string::npos);
 }
 
 }  // namespace
