@@ -1,6 +1,12 @@
 // The framework's recordset opener and small SQL helpers.
 #include "framework/zephra.h"
 
+namespace {
+// The framework reaches the product database only through ADO's classes: make sure they are
+// registered as soon as the framework is loaded.
+const bool g_adoClasses = (platform::ado::RegisterAdoClasses(), true);
+}  // namespace
+
 HRESULT OpenRS(_RecordsetPtr& rs, IDispatch* connection, const wchar_t* sql, LONG cursorType, LONG lockType,
                LONG options) {
   rs = nullptr;

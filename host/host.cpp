@@ -79,7 +79,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
       LONG first = 1;
       if (static_cast<LONG>(affected) > 0) {
         _RecordsetPtr rs = OpenClient(connection, select, adLockReadOnly);
-        first = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(0L))->GetValue()) - count;
+        first = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()) - count;
         rs->Close();
       } else {
         connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
@@ -109,7 +109,7 @@ Host::Host(_ConnectionPtr connection, LONG userId) : m_connection(std::move(conn
 
 void Host::Init(LONG userId) {
   m_object = new CFlgComObject<CHostInstance>(m_connection, userId);
-  m_object->IFlgInstance::AddRef();
+  static_cast<IFlgInstance*>(m_object)->AddRef();
   m_classes.emplace_back(__uuidof(HxJobLogStore), CFlgComClassFactory::For<CJobLogStore>());
   g_current = this;
   g_interruptTarget = m_object;
@@ -119,7 +119,7 @@ Host::~Host() {
   if (g_current == this) g_current = nullptr;
   if (g_interruptTarget == m_object) g_interruptTarget = nullptr;
   m_classes.clear();
-  m_object->IFlgInstance::Release();
+  static_cast<IFlgInstance*>(m_object)->Release();
 }
 
 IFlgInstancePtr Host::Instance() const { return IFlgInstancePtr(static_cast<IFlgInstance*>(m_object)); }
@@ -151,7 +151,7 @@ void CHostInstance::SetUser(LONG id) {
     CString sql;
     sql.Format(L"SELECT us_Name FROM kd_User WHERE us_Id = %ld", id);
     _RecordsetPtr rs = OpenClient(m_connection, sql, adLockReadOnly);
-    if (!rs->GetadoEOF()) m_userName = static_cast<const wchar_t*>(_bstr_t(rs->GetFields()->GetItem(_variant_t(0L))->GetValue()));
+    if (!rs->GetadoEOF()) m_userName = static_cast<const wchar_t*>(_bstr_t(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()));
   } catch (const _com_error&) {
   }
 }
@@ -293,7 +293,7 @@ STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
                Quote(section).GetString(), Quote(key).GetString());
     _RecordsetPtr rs = OpenClient(m_connection, sql, adLockReadOnly);
     if (rs->GetadoEOF()) return S_FALSE;  // the default stays
-    _variant_t stored = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+    _variant_t stored = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
     if (stored.vt == VT_NULL) return S_FALSE;
     const VARTYPE wanted = value->vt == VT_EMPTY ? static_cast<VARTYPE>(VT_BSTR) : value->vt;
     HRESULT hr = VariantChangeType(&stored, &stored, 0, wanted);

@@ -41,14 +41,14 @@ void Report(host::Host& h, const std::wstring& path) {
   if (FAILED(hr)) _com_issue_error(hr);
   std::vector<std::wstring> names;
   for (; !tables->GetadoEOF(); tables->MoveNext())
-    names.emplace_back(static_cast<const wchar_t*>(_bstr_t(tables->GetFields()->GetItem(_variant_t(0L))->GetValue())));
+    names.emplace_back(static_cast<const wchar_t*>(_bstr_t(tables->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())));
   out << L"Tabele (" << names.size() << L"):\n";
   for (const std::wstring& name : names) {
     std::wstring sql = L"SELECT COUNT(*) FROM [" + name + L"]";
     _RecordsetPtr count;
     LONG rows = -1;
     if (SUCCEEDED(OpenRS(count, cn, sql.c_str())) && !count->GetadoEOF())
-      rows = static_cast<LONG>(count->GetFields()->GetItem(_variant_t(0L))->GetValue());
+      rows = static_cast<LONG>(count->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
     out << L"  " << name << L": " << rows << L"\n";
   }
   Write(stdout, out.str());

@@ -85,7 +85,7 @@ LONG StoredSchemaVersion(const _ConnectionPtr& connection) {
                                          nullptr, adCmdText);
   LONG version = 0;
   if (!rs->GetadoEOF()) {
-    _variant_t v = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+    _variant_t v = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
     if (v.vt != VT_NULL && v.vt != VT_EMPTY) version = static_cast<LONG>(v);
   }
   rs->Close();

@@ -1,5 +1,7 @@
 #include "shared/sqltools.h"
 
+#include "shared/hxcheck.h"
+
 namespace {
 
 _CommandPtr NewCommand() {
@@ -13,11 +15,6 @@ IHxStartCheckPtr StartCheck() {
   IFlgInstancePtr instance = CHxInstance::GetInstance();
   if (!instance) _com_issue_error(E_POINTER);
   return IHxStartCheckPtr(instance);  // raises when the interface is missing
-}
-
-LONG CheckedLong(HRESULT hr, LONG value) {
-  if (FAILED(hr)) _com_issue_error(hr);
-  return value;
 }
 
 }  // namespace
@@ -44,7 +41,7 @@ LONG hxGetValueFromSql(_ConnectionPtr connection, const CString& sql, _variant_t
     _RecordsetPtr rs;
     HRESULT hr = OpenRS(rs, connection, sql, adOpenStatic, adLockReadOnly);
     if (FAILED(hr)) return hr;
-    if (!rs->GetadoEOF()) out = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+    if (!rs->GetadoEOF()) out = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
     rs->Close();
     return 0;
   } catch (const _com_error& e) {
@@ -69,7 +66,7 @@ LONG hxGetLongFromSql(const CString& sql) {
   HRESULT hr = OpenRS(rs, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly);
   if (FAILED(hr)) _com_issue_error(hr);
   if (rs->GetadoEOF()) return kNoLongValue;
-  _variant_t value = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+  _variant_t value = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
   if (value.vt != VT_I4) _com_issue_error(E_UNEXPECTED);
   return value.lVal;
 }
@@ -207,12 +204,12 @@ LONG hxAddOwnerSql(CString& where, const wchar_t* column) {
   try {
     IHxStartCheckPtr check = StartCheck();
     LONG filter = 0;
-    filter = CheckedLong(check->GetOwnerFilter(&filter), filter);
+    hx::Check(check->GetOwnerFilter(&filter));
     CString cond;
     if (filter == 1) {
       IHxUserPtr user(CHxInstance::GetInstance());
       LONG id = 0;
-      id = CheckedLong(user->GetUserId(&id), id);
+      hx::Check(user->GetUserId(&id));
       if (id > 0) cond.Format(L"%s = %ld", column, id);
     } else if (filter == 2) {
       cond.Format(L"%s IS NULL", column);
@@ -228,7 +225,7 @@ LONG hxAddRegSql(CString& where, const wchar_t* column, bool exact) {
   try {
     IHxStartCheckPtr check = StartCheck();
     LONG account = 0;
-    account = CheckedLong(check->GetSelectedAccount(&account), account);
+    hx::Check(check->GetSelectedAccount(&account));
     if (account > 0) {
       CString cond;
       if (exact)
@@ -247,9 +244,9 @@ LONG hxAddSiteSql(CString& where, const wchar_t* accountColumn, const wchar_t* s
   try {
     IHxStartCheckPtr check = StartCheck();
     LONG account = 0;
-    account = CheckedLong(check->GetSelectedAccount(&account), account);
+    hx::Check(check->GetSelectedAccount(&account));
     LONG site = 0;
-    site = CheckedLong(check->GetSelectedSite(&site), site);
+    hx::Check(check->GetSelectedSite(&site));
     if (account > 0) {
       CString cond;
       if (site < 1)
@@ -268,7 +265,7 @@ LONG hxAddSiteSql(CString& where, const wchar_t* column) {
   try {
     IHxStartCheckPtr check = StartCheck();
     LONG accountSite = 0;
-    accountSite = CheckedLong(check->GetSelectedAccountSite(&accountSite), accountSite);
+    hx::Check(check->GetSelectedAccountSite(&accountSite));
     if (accountSite > 0) {
       CString cond;
       cond.Format(L"%s = %ld", column, accountSite);

@@ -38,7 +38,7 @@ LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
   _RecordsetPtr rs;
   if (FAILED(OpenRS(rs, cn, sql))) return -999;
   if (rs->GetadoEOF()) return -1;
-  _variant_t v = rs->GetFields()->GetItem(_variant_t(0L))->GetValue();
+  _variant_t v = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
   return v.vt == VT_NULL ? -2 : static_cast<LONG>(v);
 }
 
@@ -221,10 +221,10 @@ TEST_F(HostFixture, RightsPerUserWithTheAdministratorHoldingAll) {
 
 TEST_F(HostFixture, SettingsBySectionAndKey) {
   IFlgInstancePtr instance = host->Instance();
-  _variant_t level(0L);
+  _variant_t level(LONG{0});
   EXPECT_EQ(instance->GetSetting(_bstr_t(L"Test"), _bstr_t(L"StrefaVantorLogLevel"), &level), S_FALSE);
   EXPECT_EQ(level.lVal, 0);
-  EXPECT_EQ(instance->PutSetting(_bstr_t(L"Test"), _bstr_t(L"StrefaVantorLogLevel"), _variant_t(2L)), S_OK);
+  EXPECT_EQ(instance->PutSetting(_bstr_t(L"Test"), _bstr_t(L"StrefaVantorLogLevel"), _variant_t(LONG{2})), S_OK);
   EXPECT_EQ(instance->GetSetting(_bstr_t(L"Test"), _bstr_t(L"StrefaVantorLogLevel"), &level), S_OK);
   EXPECT_EQ(level.vt, VT_I4);
   EXPECT_EQ(level.lVal, 2);

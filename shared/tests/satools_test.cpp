@@ -52,7 +52,7 @@ class ErpTools : public HostTest {
     zephra::ClearTips();
     connector = host->NewErpConnector(holder);
     host->instance->erpAvailable = true;
-    host->instance->erpActiveId = _variant_t(3L);
+    host->instance->erpActiveId = _variant_t(LONG{3});
     host->instance->erpActiveConnector = holder;
     host->instance->erpActiveEntry = holder;
     host->instance->erpEntries[8] = holder;
@@ -68,7 +68,7 @@ TEST_F(ErpTools, AvailableOnlyWithAnActiveConnectorId) {
   EXPECT_TRUE(CEPTools::EPAvaiable());
   host->instance->erpActiveId = _variant_t(L"3");
   EXPECT_FALSE(CEPTools::EPAvaiable());
-  host->instance->erpActiveId = _variant_t(3L);
+  host->instance->erpActiveId = _variant_t(LONG{3});
   host->instance->erpAvailable = false;
   EXPECT_FALSE(CEPTools::EPAvaiable());
   host->instance->erpAvailable = true;
@@ -147,11 +147,11 @@ TEST_F(ErpTools, ConnectorForAnotherUserReconnects) {
 TEST_F(ErpTools, ConnectorOfAnAccount) {
   DSIProductsPtr products;
   // Another connector id: its entry's connector is connected first.
-  EXPECT_FALSE(CEPTools::GetProductForRegistration(_variant_t(8L), products));
+  EXPECT_FALSE(CEPTools::GetProductForRegistration(_variant_t(LONG{8}), products));
   EXPECT_EQ(Last(L"IHxErpHost::GetConnectorEntry"), L"8");
   EXPECT_TRUE(connector->connected);
   DSICustomersPtr customers;
-  EXPECT_FALSE(CEPTools::GetCustomersForRegistration(_variant_t(9L), customers));  // no entry
+  EXPECT_FALSE(CEPTools::GetCustomersForRegistration(_variant_t(LONG{9}), customers));  // no entry
 }
 
 }  // namespace

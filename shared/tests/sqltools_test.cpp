@@ -75,7 +75,7 @@ TEST_F(SqlHelpers, ExecuteAndParameters) {
   ASSERT_NE(rs, nullptr);
   _RecordsetPtr result(rs);
   rs->Release();
-  EXPECT_STREQ(static_cast<const wchar_t*>(_bstr_t(result->GetFields()->GetItem(_variant_t(0L))->GetValue())), L"Ann's");
+  EXPECT_STREQ(static_cast<const wchar_t*>(_bstr_t(result->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())), L"Ann's");
   VariantClear(&params[0].value);
   VariantClear(&params[1].value);
   EXPECT_LT(exeSqlWithParams(cn, L"UPDATE missing_table SET x = ?", params, 1, false, nullptr), 0);
@@ -112,6 +112,7 @@ TEST_F(SqlHelpers, IdListsAndQuotedTexts) {
   ASSERT_EQ(OpenRS(rs, cn, L"SELECT owner FROM t WHERE id = 99"), S_OK);
   hxStringWithIDs(out, rs, _variant_t(L"owner"));
   EXPECT_TRUE(out.IsEmpty());
+  ASSERT_EQ(OpenRS(rs, cn, L"SELECT owner FROM t"), S_OK);
   EXPECT_THROW(hxStringWithIDs(out, rs, _variant_t(L"missing")), _com_error);
 }
 
@@ -187,12 +188,12 @@ TEST_F(SqlHelpers, RecordsetTools) {
 
   EXPECT_TRUE(CAdoRsTools::ValdateRsOpen(rs));
   EXPECT_FALSE(CAdoRsTools::ValdateRsOpen(nullptr));
-  EXPECT_TRUE(CAdoRsTools::ValdateRsFieldId(_variant_t(2L)));
+  EXPECT_TRUE(CAdoRsTools::ValdateRsFieldId(_variant_t(LONG{2})));
   EXPECT_TRUE(CAdoRsTools::ValdateRsFieldId(_variant_t(L"x")));
   EXPECT_FALSE(CAdoRsTools::ValdateRsFieldId(_variant_t(2.0)));
 
   FieldPtr name = rs->GetFields()->GetItem(_variant_t(L"name"));
-  EXPECT_STREQ(CAdoRsTools::CreateFindMask(rs->GetFields()->GetItem(_variant_t(L"id")), _variant_t(5L)), L"id = 5");
+  EXPECT_STREQ(CAdoRsTools::CreateFindMask(rs->GetFields()->GetItem(_variant_t(L"id")), _variant_t(LONG{5})), L"id = 5");
   EXPECT_STREQ(CAdoRsTools::CreateFindMask(name, _variant_t(L"O'Brien")), L"name = 'O''Brien'");
   EXPECT_TRUE(CAdoRsTools::CreateFindMask(name, _variant_t(1.5)).IsEmpty());
   rs->MoveFirst();
