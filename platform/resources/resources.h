@@ -57,16 +57,17 @@ BOOL FreeResource(HGLOBAL data);
 // length; 0 when there is no such string. With size 0, *(LPCWSTR*)buffer receives a read-only
 // pointer to the text (terminated here) and the length is returned.
 int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int size);
-#define FindResource FindResourceW
-#define FindResourceEx FindResourceExW
-#define LoadString LoadStringW
+// The generic names are functions rather than macros, so members named LoadString (CString's)
+// are left alone.
+inline HRSRC FindResource(HMODULE module, LPCWSTR name, LPCWSTR type) { return FindResourceW(module, name, type); }
+inline int LoadString(HINSTANCE module, UINT id, LPWSTR buffer, int size) { return LoadStringW(module, id, buffer, size); }
 // The module registered under `name` (case-insensitive; "Vantor", "Vantor.dll" and
 // "libVantor.so" all match); null names the application's module.
 HMODULE GetModuleHandleW(LPCWSTR name);
 // The file the module was loaded from. Truncates (terminated) to `size` and returns `size` then.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
-#define GetModuleHandle GetModuleHandleW
-#define GetModuleFileName GetModuleFileNameW
+inline HMODULE GetModuleHandle(LPCWSTR name) { return GetModuleHandleW(name); }
+inline DWORD GetModuleFileName(HMODULE module, LPWSTR buffer, DWORD size) { return GetModuleFileNameW(module, buffer, size); }
 
 class CWinApp;
 class CDynLinkLibrary;

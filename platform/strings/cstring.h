@@ -450,7 +450,7 @@ class CStringT {
     return TRUE;
   }
 
-  // The same under the wide API name (the resources header maps LoadString to it).
+  // The same under the wide API name.
   BOOL LoadStringW(UINT id) { return LoadString(id); }
   BOOL LoadStringW(HINSTANCE module, UINT id) { return LoadString(module, id); }
 

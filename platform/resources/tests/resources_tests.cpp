@@ -100,6 +100,10 @@ TEST(LoadStringW, TruncatesAndOffersThePointerForm) {
   EXPECT_EQ(LoadStringW(h, 9999, reinterpret_cast<LPWSTR>(&p), 0), 0);
   EXPECT_EQ(LoadStringW(nullptr, 1, small, 4), 3);  // null is the application
   EXPECT_EQ(LoadStringW(reinterpret_cast<HINSTANCE>(0x1234), 1, small, 4), 0);  // unknown handle
+  EXPECT_EQ(LoadString(h, 300, small, 4), 3);  // the generic name
+  CString viaMember;
+  EXPECT_TRUE(viaMember.LoadString(h, 300));
+  EXPECT_EQ(viaMember, L"tylko w aplikacji");
 }
 
 TEST(Resources, NamedAndNumberedResourcesOfOtherTypes) {

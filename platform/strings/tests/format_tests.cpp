@@ -34,6 +34,7 @@ TEST(FormatW, LongIsThirtyTwoBitsAndSizePrefixesPickTheirWidth) {
   EXPECT_EQ(FormatW(L"%ld", static_cast<int>(big)), L"5");
   EXPECT_EQ(FormatW(L"%ld", static_cast<LONG>(0x80000000u)), L"-2147483648");
   EXPECT_EQ(FormatW(L"%lu", 0xFFFFFFFFu), L"4294967295");
+  EXPECT_EQ(FormatW(L"%ld|%li", 0xFFFFFFFFu, 0x80000000u), L"-1|-2147483648");  // wraps at 32 bits
   EXPECT_EQ(FormatW(L"%I64d", big), L"4294967301");
   EXPECT_EQ(FormatW(L"%lld", LLONG_MIN), L"-9223372036854775808");
   EXPECT_EQ(FormatW(L"%I64u", ULLONG_MAX), L"18446744073709551615");
