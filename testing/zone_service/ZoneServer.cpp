@@ -498,7 +498,7 @@ bool Server::Bind(const ServerOptions& options, std::string* error) {
   // A client that goes away mid-answer must not kill the process.
   signal(SIGPIPE, SIG_IGN);
   options_ = options;
-  soap_ = soap_new1(SOAP_C_UTFSTRING);
+  soap_ = soap_new1(SOAP_C_UTFSTRING | SOAP_IO_KEEPALIVE);  // keep-alive when the client asks for it
   if (!soap_) return fail("out of memory");
   soap_->user = &model_;
   soap_->bind_flags = SO_REUSEADDR;
@@ -543,11 +543,25 @@ void Server::Run() {
       if (soap_->errnum) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       continue;
     }
-    if (!options_.https || soap_ssl_accept(soap_) == SOAP_OK) soap_serve(soap_);
-    ++served_;
-    soap_destroy(soap_);
-    soap_end(soap_);
+    // Each connection on its own thread, so that a client keeping its connection alive
+    // does not hold up the others; the model locks per operation.
+    struct soap* connection = soap_copy(soap_);
+    if (!connection) {
+      soap_force_closesock(soap_);
+      continue;
+    }
+    std::lock_guard<std::mutex> lock(workersMutex_);
+    workers_.emplace_back([this, connection] {
+      if (!options_.https || soap_ssl_accept(connection) == SOAP_OK) soap_serve(connection);
+      ++served_;
+      soap_destroy(connection);
+      soap_end(connection);
+      soap_free(connection);
+    });
   }
+  std::lock_guard<std::mutex> lock(workersMutex_);
+  for (std::thread& worker : workers_) worker.join();
+  workers_.clear();
 }
 
 void Server::StartThread() {

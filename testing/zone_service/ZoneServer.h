@@ -3,8 +3,10 @@
 // a Model, on a loopback port, over HTTP or HTTPS. Runs on its own thread (tests) or in the
 // calling thread (the zone-service program).
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "testing/zone_service/ZoneModel.h"
 
@@ -30,13 +32,14 @@ class Server {
   bool Bind(const ServerOptions& options, std::string* error);
   // Serves on a background thread until Stop().
   void StartThread();
-  // Serves in the calling thread until Stop() (from another thread or a signal handler).
+  // Accepts in the calling thread until Stop() (from another thread or a signal handler),
+  // serving each connection on a thread of its own; returns when all of them ended.
   void Run();
   void Stop();
 
   int port() const { return port_; }
   std::string Url() const;  // http(s)://127.0.0.1:<port>/rpcrouter
-  int requestsServed() const { return served_.load(); }
+  int connectionsServed() const { return served_.load(); }
 
  private:
   Model& model_;
@@ -47,6 +50,8 @@ class Server {
   std::atomic<bool> stop_{false};
   std::atomic<int> served_{0};
   std::thread thread_;
+  std::mutex workersMutex_;
+  std::vector<std::thread> workers_;  // one per connection, joined when Run() ends
 };
 
 // Makes a self-signed certificate for localhost and 127.0.0.1 with the openssl command line

@@ -225,6 +225,23 @@ TEST_F(ServiceTest, OpenTrustedPageReturnsTheNewPage) {
   EXPECT_EQ(stored.bids.size(), 2u);
 }
 
+TEST_F(ServiceTest, ConnectionsKeptAliveDoNotHoldUpOtherClients) {
+  StatusServiceBinding second;
+  second.endpoint = url.c_str();
+  PrepareClient(second);
+  for (StatusServiceBinding* b : {&binding, &second}) {
+    soap_set_imode(b->soap, SOAP_IO_KEEPALIVE);
+    soap_set_omode(b->soap, SOAP_IO_KEEPALIVE);
+    b->soap->recv_timeout = 3;  // a server busy with the other connection would time out
+  }
+  for (int i = 0; i < 3; ++i) {
+    ss__getPageConfigResponse r1, r2;
+    EXPECT_EQ(binding.getPageConfig(Me(), r1), 0) << i;
+    EXPECT_EQ(second.getPageConfig(User(second.soap, kSeller, "REG-1000"), r2), 0) << i;
+  }
+  EXPECT_EQ(server.connectionsServed(), 0) << "both connections are still open";
+}
+
 // ---- faults ---------------------------------------------------------------------------
 struct FaultCase {
   const char* name;
