@@ -143,11 +143,12 @@ class CStringT {
     m_str.resize(length > 0 ? static_cast<size_t>(length) : 0);
     return m_str.data();
   }
+  // A length beyond the buffer is not trusted: the text then ends at the first NUL.
   void ReleaseBuffer(int newLength = -1) {
-    if (newLength < 0) {
+    if (newLength < 0 || static_cast<size_t>(newLength) > m_str.size()) {
       size_t n = m_str.find(XCHAR(0));
       if (n != StringType::npos) m_str.resize(n);
-    } else if (static_cast<size_t>(newLength) <= m_str.size()) {
+    } else {
       m_str.resize(static_cast<size_t>(newLength));
     }
   }

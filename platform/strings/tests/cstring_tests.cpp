@@ -176,6 +176,12 @@ TEST(CString, BufferAccess) {
   s.GetBuffer(0);
   s.ReleaseBuffer(100);  // longer than the buffer: ignored
   EXPECT_EQ(s, L"xy");
+  p = s.GetBuffer(8);
+  p[2] = L'z';
+  p[3] = 0;
+  s.ReleaseBuffer(100);  // longer than the buffer: up to the first NUL
+  EXPECT_EQ(s, L"xyz");
+  EXPECT_EQ(s.GetLength(), 3);
 }
 
 TEST(CString, FormatAndAppendFormat) {
