@@ -112,6 +112,20 @@ DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
     return 0;
   }
 
+  if ((flags & FORMAT_MESSAGE_MAX_WIDTH_MASK) == FORMAT_MESSAGE_MAX_WIDTH_MASK) {
+    // Line breaks of the message text become single spaces; %n still breaks the line.
+    std::wstring joined;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == L'\r' || text[i] == L'\n') {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+        joined.push_back(L' ');
+      } else {
+        joined.push_back(text[i]);
+      }
+    }
+    text.swap(joined);
+  }
+
   std::wstring out;
   if (flags & FORMAT_MESSAGE_IGNORE_INSERTS) {
     out = text;

@@ -35,6 +35,8 @@ HLOCAL LocalFree(HLOCAL mem);  // returns null on success
 // Formats a message from a string (FROM_STRING), a module's message table (FROM_HMODULE, as
 // registered with the module's resources) or the system's table (FROM_SYSTEM: the common
 // Win32 and HRESULT codes). `arguments` is a va_list*, or with ARGUMENT_ARRAY a DWORD_PTR array.
+// With the width field at FORMAT_MESSAGE_MAX_WIDTH_MASK, line breaks of the message text become
+// spaces (%n still breaks); other widths are not applied.
 // Returns the number of characters written (without the terminator), 0 on failure.
 DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer, DWORD size,
                      va_list* arguments);

@@ -88,5 +88,11 @@ TEST(FormatMessage, BuffersAllocationAndSystemTexts) {
   platform::RegisterSystemMessage(0x12345678, L"własny komunikat %1");
   n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 0x12345678, 0, buf, 256, nullptr);
   EXPECT_EQ(std::wstring(buf, n), L"własny komunikat %1\r\n");
+  n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr,
+                     0x12345678, 0, buf, 256, nullptr);
+  EXPECT_EQ(std::wstring(buf, n), L"własny komunikat %1 ");
+  n = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                     L"a\r\nb\nc", 0, 0, buf, 256, nullptr);
+  EXPECT_EQ(std::wstring(buf, n), L"a b c");
   platform::RegisterSystemMessage(0x12345678, nullptr);
 }
