@@ -245,9 +245,11 @@ void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrig
       rc = sqlite3_bind_text(stmt, index, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
       break;
     }
-    case VKind::Bytes:
-      rc = sqlite3_bind_blob(stmt, index, v.b.data(), static_cast<int>(v.b.size()), SQLITE_TRANSIENT);
+    case VKind::Bytes: {
+      std::string bytes = v.Bytes();
+      rc = sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
       break;
+    }
     default:
       rc = sqlite3_bind_int64(stmt, index, v.i);
       break;
@@ -269,7 +271,7 @@ Value ReadTyped(sqlite3_stmt* stmt, int col, LONG type) {
     }
     case VKind::Bytes: {
       const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, col));
-      return Value::Blob(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col))));
+      return Value::Blob(std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col))));
     }
     case VKind::Date: {
       if (st == SQLITE_TEXT) {
@@ -317,7 +319,7 @@ Value ReadRaw(sqlite3_stmt* stmt, int col) {
     case SQLITE_FLOAT: return Value::Real(VKind::R8, sqlite3_column_double(stmt, col));
     case SQLITE_BLOB: {
       const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, col));
-      return Value::Blob(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col))));
+      return Value::Blob(std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col))));
     }
     default: {
       const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));

@@ -67,11 +67,12 @@ _variant_t ToVariant(const Cell& v) {
       if (!out.bstrVal) throw std::bad_alloc();
       break;
     case VKind::Bytes: {
-      SAFEARRAY* sa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(v.b.size()));
+      std::string bytes = v.Bytes();
+      SAFEARRAY* sa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
       if (!sa) throw std::bad_alloc();
       void* data = nullptr;
       SafeArrayAccessData(sa, &data);
-      if (!v.b.empty()) std::memcpy(data, v.b.data(), v.b.size());
+      if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
       SafeArrayUnaccessData(sa);
       out.vt = VT_ARRAY | VT_UI1;
       out.parray = sa;
@@ -521,7 +522,7 @@ class ParameterImpl final : public ComObject<::_Parameter> {
     Cell add = FromVariant(v);
     Cell cur = FromVariant(value);
     if (add.kind == VKind::Bytes) {
-      value = ToVariant(Cell::Blob((cur.kind == VKind::Bytes ? cur.b : std::string()) + add.b));
+      value = ToVariant(Cell::Blob((cur.kind == VKind::Bytes ? cur.Bytes() : std::string()) + add.Bytes()));
     } else {
       value = ToVariant(Cell::Text((cur.kind == VKind::Text ? cur.s : std::wstring()) + ValueText(add)));
     }
@@ -747,7 +748,7 @@ class FieldImpl final : public ComObject<::Field> {
     const FieldDef& f = Def();
     if (v.IsNull() || v.IsEmpty()) *out = 0;
     else if (v.kind == VKind::Text) *out = static_cast<LONG>(v.s.size() * ((f.type == adWChar || f.type == adVarWChar || f.type == adLongVarWChar || f.type == adBSTR) ? 2 : 1));
-    else if (v.kind == VKind::Bytes) *out = static_cast<LONG>(v.b.size());
+    else if (v.kind == VKind::Bytes) *out = static_cast<LONG>(v.s.size());
     else *out = f.size;
     VX_ADO_END(::Field, nullptr)
   }
@@ -806,7 +807,7 @@ class FieldImpl final : public ComObject<::Field> {
     Cell cur = rs.Get(index_);
     Cell add = FromVariant(data);
     if (KindOfType(Def().type) == VKind::Bytes) {
-      rs.Put(index_, Cell::Blob((cur.kind == VKind::Bytes ? cur.b : std::string()) + (add.kind == VKind::Bytes ? add.b : ToUtf8(ValueText(add)))));
+      rs.Put(index_, Cell::Blob((cur.kind == VKind::Bytes ? cur.Bytes() : std::string()) + (add.kind == VKind::Bytes ? add.Bytes() : ToUtf8(ValueText(add)))));
     } else {
       rs.Put(index_, Cell::Text((cur.kind == VKind::Text ? cur.s : std::wstring()) + ValueText(add)));
     }
@@ -817,7 +818,7 @@ class FieldImpl final : public ComObject<::Field> {
     if (!out) return E_POINTER;
     const Cell& v = core_->Open().Get(index_);
     Cell part = v;
-    if (v.kind == VKind::Bytes) part = Cell::Blob(v.b.substr(0, static_cast<std::size_t>(std::max(0, length))));
+    if (v.kind == VKind::Bytes) part = Cell::Blob(v.Bytes().substr(0, static_cast<std::size_t>(std::max(0, length))));
     if (v.kind == VKind::Text) part = Cell::Text(v.s.substr(0, static_cast<std::size_t>(std::max(0, length))));
     *out = ToVariant(part).Detach();
     VX_ADO_END(::Field, nullptr)

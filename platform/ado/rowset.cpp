@@ -17,6 +17,11 @@ void ThrowAdo(HRESULT hr, std::wstring description) {
 }
 
 namespace {
+bool Changed(const Row& row, int field) {
+  auto i = static_cast<std::size_t>(field);
+  return i < row.changed.size() && row.changed[i];
+}
+
 const wchar_t* kNoCurrent =
     L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current "
     L"record.";
@@ -55,7 +60,6 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   rs->store_->rows.reserve(result.rows.size());
   for (auto& values : result.rows) {
     auto row = std::make_unique<Row>();
-    row->changed.assign(values.size(), false);
     row->values = std::move(values);
     rs->store_->rows.push_back(std::move(row));
   }
@@ -256,6 +260,7 @@ void Rowset::Put(int field, const Value& v) {
     r.status = RowStatus::Modified;
   }
   r.values[static_cast<std::size_t>(field)] = std::move(conv);
+  if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
   r.changed[static_cast<std::size_t>(field)] = true;
 }
 
@@ -418,7 +423,7 @@ void Rowset::WriteRow(Row& row) {
     for (int i : own) {
       const FieldDef& f = fields[static_cast<std::size_t>(i)];
       const Value& v = row.values[static_cast<std::size_t>(i)];
-      if (!row.changed[static_cast<std::size_t>(i)] && (v.IsNull() || v.IsEmpty())) continue;
+      if (!Changed(row, i) && (v.IsNull() || v.IsEmpty())) continue;
       if (f.autoIncrement && (v.IsNull() || v.IsEmpty())) continue;
       if (!cols.empty()) {
         cols += ", ";
@@ -440,7 +445,7 @@ void Rowset::WriteRow(Row& row) {
   } else if (row.status == RowStatus::Modified) {
     std::string set;
     for (int i : own) {
-      if (!row.changed[static_cast<std::size_t>(i)]) continue;
+      if (!Changed(row, i)) continue;
       if (!set.empty()) set += ", ";
       set += QuoteIdent(fields[static_cast<std::size_t>(i)].column) + " = ?";
       params.push_back(row.values[static_cast<std::size_t>(i)]);

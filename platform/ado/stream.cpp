@@ -232,8 +232,9 @@ class StreamImpl final : public ComObject<::_Stream> {
     RequireType(adTypeBinary);
     Cell v = FromVariant(buffer);
     if (v.kind != VKind::Bytes) StreamError(DISP_E_TYPEMISMATCH, L"Type mismatch: Write takes an array of bytes.");
-    bytes_.replace(pos_, std::min(v.b.size(), bytes_.size() - pos_), v.b);
-    pos_ += v.b.size();
+    std::string add = v.Bytes();
+    bytes_.replace(pos_, std::min(add.size(), bytes_.size() - pos_), add);
+    pos_ += add.size();
     VX_ADO_END(::_Stream, nullptr)
   }
   STDMETHODIMP raw_SetEOS() override {

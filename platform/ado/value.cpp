@@ -36,7 +36,7 @@ bool Value::operator==(const Value& o) const {
     case VKind::Text:
       return s == o.s;
     case VKind::Bytes:
-      return b == o.b;
+      return s == o.s;
     default:
       return i == o.i;
   }
@@ -152,7 +152,7 @@ std::wstring ValueText(const Value& v) {
     case VKind::Text:
       return v.s;
     case VKind::Bytes:
-      return FromUtf8(v.b);
+      return FromUtf8(v.Bytes());
     default:
       return std::to_wstring(v.i);
   }
@@ -297,7 +297,7 @@ int CompareValues(const Value& a, const Value& b) {
       return aNum ? r : -r;
     }
   }
-  if (a.kind == VKind::Bytes && b.kind == VKind::Bytes) return a.b.compare(b.b) < 0 ? -1 : (a.b == b.b ? 0 : 1);
+  if (a.kind == VKind::Bytes && b.kind == VKind::Bytes) return a.s < b.s ? -1 : (a.s == b.s ? 0 : 1);
   int r = CompareNoCase(ValueText(a), ValueText(b));
   return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }

@@ -17,8 +17,7 @@ struct Value {
     std::int64_t i;  // Bool (0/1), UI1, I2, I4, I8, Cy (scaled by 10,000)
     double d;        // R4, R8, Date (OLE date)
   };
-  std::wstring s;    // Text
-  std::string b;     // Bytes
+  std::wstring s;  // Text; for Bytes one byte per character (see Bytes())
 
   Value() : i(0) {}
   static Value Null() {
@@ -44,11 +43,17 @@ struct Value {
     v.s = std::move(t);
     return v;
   }
-  static Value Blob(std::string bytes) {
+  static Value Blob(std::string_view bytes) {
     Value v;
     v.kind = VKind::Bytes;
-    v.b = std::move(bytes);
+    v.s.resize(bytes.size());
+    for (std::size_t k = 0; k < bytes.size(); ++k) v.s[k] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[k]));
     return v;
+  }
+  std::string Bytes() const {
+    std::string out(s.size(), '\0');
+    for (std::size_t k = 0; k < s.size(); ++k) out[k] = static_cast<char>(s[k]);
+    return out;
   }
   bool IsNull() const { return kind == VKind::Null; }
   bool IsEmpty() const { return kind == VKind::Empty; }

@@ -1,0 +1,131 @@
+// Stores and reads back 100,000 rows through the ADO layer (a parameterised command inside a
+// transaction, then a client-side recordset walked field by field) and through the SQLite C API
+// directly, in the same run, and prints both times and their ratio.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/ado/ado.h"
+
+namespace {
+
+constexpr int kRows = 100000;
+const char* kCreate =
+    "CREATE TABLE item (id INTEGER PRIMARY KEY, name nvarchar(50), qty int, price money, added datetime)";
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+struct Times {
+  double store = 0, read = 0;
+  long long checksum = 0;
+};
+
+Times Direct(const std::string& path) {
+  Times t;
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, kCreate, nullptr, nullptr, nullptr);
+  auto start = std::chrono::steady_clock::now();
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* ins = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO item (id, name, qty, price, added) VALUES (?, ?, ?, ?, ?)", -1, &ins, nullptr);
+  for (int i = 1; i <= kRows; ++i) {
+    std::string name = "Przedmiot nr " + std::to_string(i);
+    sqlite3_bind_int(ins, 1, i);
+    sqlite3_bind_text(ins, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(ins, 3, i % 100);
+    sqlite3_bind_double(ins, 4, i * 0.25);
+    sqlite3_bind_text(ins, 5, "2024-05-06 07:08:09", -1, SQLITE_STATIC);
+    sqlite3_step(ins);
+    sqlite3_reset(ins);
+  }
+  sqlite3_finalize(ins);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  t.store = Seconds(start);
+  start = std::chrono::steady_clock::now();
+  sqlite3_stmt* sel = nullptr;
+  sqlite3_prepare_v2(db, "SELECT id, name, qty, price, added FROM item", -1, &sel, nullptr);
+  while (sqlite3_step(sel) == SQLITE_ROW) {
+    t.checksum += sqlite3_column_int(sel, 0) + sqlite3_column_int(sel, 2);
+    t.checksum += sqlite3_column_bytes(sel, 1);
+    t.checksum += static_cast<long long>(sqlite3_column_double(sel, 3) * 4);
+    t.checksum += sqlite3_column_bytes(sel, 4) > 0;
+  }
+  sqlite3_finalize(sel);
+  t.read = Seconds(start);
+  sqlite3_close(db);
+  return t;
+}
+
+Times ThroughAdo(const std::string& path) {
+  Times t;
+  _ConnectionPtr conn(__uuidof(Connection));
+  conn->Open(_bstr_t(("Provider=SQLite;Data Source=" + path).c_str()));
+  conn->Execute(kCreate, nullptr, adCmdText | adExecuteNoRecords);
+  auto start = std::chrono::steady_clock::now();
+  conn->BeginTrans();
+  _CommandPtr cmd(__uuidof(Command));
+  cmd->ActiveConnection = conn;
+  cmd->CommandText = L"INSERT INTO item (id, name, qty, price, added) VALUES (?, ?, ?, ?, ?)";
+  ParametersPtr params = cmd->Parameters;
+  params->Append(cmd->CreateParameter(L"id", adInteger, adParamInput, 4));
+  params->Append(cmd->CreateParameter(L"name", adVarWChar, adParamInput, 50));
+  params->Append(cmd->CreateParameter(L"qty", adInteger, adParamInput, 4));
+  params->Append(cmd->CreateParameter(L"price", adCurrency, adParamInput, 8));
+  params->Append(cmd->CreateParameter(L"added", adDBTimeStamp, adParamInput, 16));
+  _ParameterPtr pId = params->Item[0L], pName = params->Item[1L], pQty = params->Item[2L], pPrice = params->Item[3L],
+                pAdded = params->Item[4L];
+  pAdded->Value = _variant_t(45418.297326389, VT_DATE);
+  for (int i = 1; i <= kRows; ++i) {
+    pId->Value = _variant_t(i);
+    pName->Value = _variant_t((L"Przedmiot nr " + std::to_wstring(i)).c_str());
+    pQty->Value = _variant_t(i % 100);
+    CY cy;
+    cy.int64 = static_cast<LONGLONG>(i) * 2500;
+    pPrice->Value = _variant_t(cy);
+    cmd->Execute(nullptr, nullptr, adCmdText | adExecuteNoRecords);
+  }
+  conn->CommitTrans();
+  t.store = Seconds(start);
+  start = std::chrono::steady_clock::now();
+  _RecordsetPtr rs(__uuidof(Recordset));
+  rs->CursorLocation = adUseClient;
+  rs->Open(L"SELECT id, name, qty, price, added FROM item", _variant_t(static_cast<IDispatch*>(conn)), adOpenStatic,
+           adLockReadOnly, adCmdText);
+  FieldsPtr fields = rs->Fields;
+  FieldPtr fId = fields->Item[L"id"], fName = fields->Item[L"name"], fQty = fields->Item[L"qty"],
+           fPrice = fields->Item[L"price"], fAdded = fields->Item[L"added"];
+  while (!rs->adoEOF) {
+    t.checksum += static_cast<LONG>(fId->Value) + static_cast<LONG>(fQty->Value);
+    t.checksum += _bstr_t(fName->Value).length();
+    t.checksum += fPrice->GetValue().cyVal.int64 / 2500;
+    t.checksum += fAdded->GetValue().vt == VT_DATE;
+    rs->MoveNext();
+  }
+  t.read = Seconds(start);
+  return t;
+}
+
+}  // namespace
+
+int main() {
+  char tmpl[] = "/tmp/vx_bench_ado_XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  Times direct = Direct(dir + "/direct.db");
+  Times ado = ThroughAdo(dir + "/ado.db");
+  std::filesystem::remove_all(dir);
+  std::printf("rows: %d\n", kRows);
+  std::printf("store  sqlite %.3f s  ado %.3f s  ratio %.2f\n", direct.store, ado.store, ado.store / direct.store);
+  std::printf("read   sqlite %.3f s  ado %.3f s  ratio %.2f\n", direct.read, ado.read, ado.read / direct.read);
+  double d = direct.store + direct.read, a = ado.store + ado.read;
+  std::printf("total  sqlite %.3f s  ado %.3f s  ratio %.2f (goal: within 2x)\n", d, a, a / d);
+  if (direct.checksum != ado.checksum - kRows * 0) std::printf("checksums: sqlite %lld ado %lld\n", direct.checksum, ado.checksum);
+  return 0;
+}

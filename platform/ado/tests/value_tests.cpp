@@ -1,0 +1,177 @@
+// Values, dates, case folding and the criteria grammar of the engine.
+#include <gtest/gtest.h>
+
+#include "platform/ado/ado_enums.h"
+#include "platform/ado/database.h"
+#include "platform/ado/rowset.h"
+#include "platform/ado/text.h"
+
+using namespace platform::ado;
+
+TEST(AdoDates, OleDatesRoundTripThroughTheStoredText) {
+  EXPECT_EQ(DateTextFromOle(0.0), "1899-12-30 00:00:00");
+  EXPECT_EQ(DateTextFromOle(2.5), "1900-01-01 12:00:00");
+  EXPECT_EQ(DateTextFromOle(-1.25), "1899-12-29 06:00:00");  // the time stays positive before the epoch
+  EXPECT_EQ(DateTextFromOle(45000.0 + 0.5 / 86400), "2023-03-15 00:00:00.500");
+  for (const char* text : {"2024-02-29 23:59:59", "1900-03-01 00:00:00", "2000-01-01 12:34:56.789", "9999-12-31 00:00:00"}) {
+    auto d = OleDateFromText(text);
+    ASSERT_TRUE(d) << text;
+    EXPECT_EQ(DateTextFromOle(*d), text);
+  }
+  EXPECT_EQ(DateTextFromOle(*OleDateFromText("20240105")), "2024-01-05 00:00:00");
+  EXPECT_EQ(DateTextFromOle(*OleDateFromText("05.01.2024 10:11")), "2024-01-05 10:11:00");
+  EXPECT_EQ(DateTextFromOle(*OleDateFromText("2024-01-05T10:11:12")), "2024-01-05 10:11:12");
+  for (const char* bad : {"2023-02-29", "2024-13-01", "2024-01-01 24:00", "abc", "2024-01-01x", ""})
+    EXPECT_FALSE(OleDateFromText(bad)) << bad;
+  EXPECT_TRUE(DateTextFromOle(1e12).empty());
+  // The stored text sorts in time order.
+  EXPECT_LT(DateTextFromOle(45000.25), DateTextFromOle(45000.2500001 + 1.0 / 86400000 * 5));
+}
+
+TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
+  EXPECT_EQ(ToUpper(L"zażółć gęślą jaźń"), L"ZAŻÓŁĆ GĘŚLĄ JAŹŃ");
+  EXPECT_EQ(ToLower(L"ZAŻÓŁĆ GĘŚLĄ JAŹŃ"), L"zażółć gęślą jaźń");
+  EXPECT_EQ(ToUpper(L"ÿ"), L"Ÿ");
+  EXPECT_EQ(CompareNoCase(L"Łódź", L"ŁÓDŹ  "), 0);
+  EXPECT_LT(CompareNoCase(L"a", L"ą"), 0);
+  EXPECT_LT(CompareNoCase(L"ą", L"b"), 0);
+  EXPECT_LT(CompareNoCase(L"z", L"ź"), 0);
+  EXPECT_LT(CompareNoCase(L"ź", L"ż"), 0);
+  EXPECT_LT(CompareNoCase(L"ab", L"abc"), 0);
+  EXPECT_EQ(CompareNoCaseUtf8("Żółw", "żÓŁW"), 0);
+  EXPECT_EQ(FromUtf8(ToUtf8(L"zażółć 😀")), L"zażółć 😀");
+  EXPECT_EQ(FromUtf8("a\xFF" "b"), L"a\xFFFD" L"b");  // a bad byte is kept visible, nothing is lost
+}
+
+TEST(AdoLike, ServerPatternsAndRecordsetWildcards) {
+  EXPECT_TRUE(LikeMatch(L"ab%", L"ABC"));
+  EXPECT_TRUE(LikeMatch(L"%ć", L"Mać"));
+  EXPECT_TRUE(LikeMatch(L"a_c", L"abc"));
+  EXPECT_FALSE(LikeMatch(L"a_c", L"abbc"));
+  EXPECT_TRUE(LikeMatch(L"[a-c]%", L"Bolek"));
+  EXPECT_FALSE(LikeMatch(L"[^a-c]%", L"bolek"));
+  EXPECT_TRUE(LikeMatch(L"100!%", L"100%", L'!'));
+  EXPECT_FALSE(LikeMatch(L"100!%", L"1000", L'!'));
+  EXPECT_TRUE(LikeMatch(L"[x", L"[x"));
+  EXPECT_TRUE(LikeMatch(L"a*", L"Alpha", 0, true));
+  EXPECT_TRUE(LikeMatch(L"*ha", L"alpha", 0, true));
+  EXPECT_FALSE(LikeMatch(L"[a]*", L"alpha", 0, true));  // no classes in recordset filters
+  EXPECT_TRUE(LikeMatch(L"%%%%%%%%%%%%%%%%%%%%b", std::wstring(5000, L'a') + L"b"));
+}
+
+TEST(AdoValues, CoercionFollowsTheFieldType) {
+  Value out;
+  EXPECT_TRUE(CoerceToType(Value::Text(L" 42 "), adInteger, 4, out));
+  EXPECT_EQ(out.kind, VKind::I4);
+  EXPECT_EQ(out.i, 42);
+  EXPECT_FALSE(CoerceToType(Value::Text(L"4x"), adInteger, 4, out));
+  EXPECT_FALSE(CoerceToType(Value::Int(VKind::I8, 1LL << 40), adInteger, 4, out));
+  EXPECT_TRUE(CoerceToType(Value::Real(VKind::R8, 2.5), adInteger, 4, out));
+  EXPECT_EQ(out.i, 2);  // banker's rounding, as the platform converts
+  EXPECT_TRUE(CoerceToType(Value::Text(L"1.23456"), adCurrency, 8, out));
+  EXPECT_EQ(out.i, 12346);
+  EXPECT_TRUE(CoerceToType(Value::Text(L"true"), adBoolean, 2, out));
+  EXPECT_EQ(out.i, 1);
+  EXPECT_TRUE(CoerceToType(Value::Text(L"2024-01-02"), adDBTimeStamp, 16, out));
+  EXPECT_EQ(out.kind, VKind::Date);
+  EXPECT_TRUE(CoerceToType(Value::Int(VKind::I4, 123456), adVarChar, 3, out));
+  EXPECT_EQ(out.s, L"123");
+  EXPECT_TRUE(CoerceToType(Value::Text(L"abcdef"), adLongVarWChar, 3, out));
+  EXPECT_EQ(out.s, L"abcdef");
+  EXPECT_TRUE(CoerceToType(Value(), adInteger, 4, out));
+  EXPECT_TRUE(out.IsNull());
+  EXPECT_EQ(CompareValues(Value::Null(), Value::Int(VKind::I4, 0)), -1);
+  EXPECT_EQ(CompareValues(Value::Int(VKind::I4, 10), Value::Text(L"9")), 1);
+  EXPECT_EQ(CompareValues(Value::Text(L"Ąb"), Value::Text(L"ąB")), 0);
+  EXPECT_EQ(Value::Blob(std::string("\0\xFF", 2)).Bytes(), std::string("\0\xFF", 2));
+}
+
+namespace {
+std::shared_ptr<Rowset> People() {
+  std::vector<FieldDef> f(3);
+  f[0].name = L"id";
+  f[0].type = adInteger;
+  f[1].name = L"name";
+  f[1].type = adVarWChar;
+  f[1].size = 20;
+  f[2].name = L"born";
+  f[2].type = adDate;
+  auto rs = Rowset::Fabricate(f);
+  const wchar_t* names[] = {L"Ala", L"Ola", L"Ela", L"Iza"};
+  for (int i = 0; i < 4; ++i) {
+    rs->AddNew();
+    rs->Put(0, Value::Int(VKind::I4, i + 1));
+    rs->Put(1, Value::Text(names[i]));
+    rs->Put(2, Value::Text(i % 2 ? L"2000-01-01" : L"1990-06-15 12:00"));
+    rs->Update();
+  }
+  rs->UpdateBatch(adAffectAll);  // no base table: the rows are accepted as they stand
+  return rs;
+}
+std::vector<int> Visit(Rowset& rs) {
+  std::vector<int> ids;
+  for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) ids.push_back(static_cast<int>(rs.Get(0).i));
+  return ids;
+}
+}  // namespace
+
+TEST(AdoCriteria, GrammarCoversDatesNumbersTextsAndNesting) {
+  auto rs = People();
+  auto ids = [&](const wchar_t* c) {
+    rs->SetFilter(c);
+    return Visit(*rs);
+  };
+  EXPECT_EQ(ids(L"born < #1995-01-01#"), (std::vector<int>{1, 3}));
+  EXPECT_EQ(ids(L"born = #6/15/1990 12:00:00#"), (std::vector<int>{1, 3}));
+  EXPECT_EQ(ids(L"id <> 2 AND id <= 3"), (std::vector<int>{1, 3}));
+  EXPECT_EQ(ids(L"(id = 1 OR id = 4) AND name LIKE '*a'"), (std::vector<int>{1, 4}));
+  EXPECT_EQ(ids(L"[name] = \"ola\""), (std::vector<int>{2}));
+  EXPECT_EQ(ids(L"name IS NOT NULL AND id > -1.5"), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(ids(L"id = '3'"), (std::vector<int>{3}));
+  for (const wchar_t* bad : {L"id =", L"id = 'x", L"(id = 1", L"id = #notadate#", L"id ~ 1", L"id = 1 AND", L"id = NULL OR",
+                             L"id > NULL"}) {
+    EXPECT_THROW(rs->SetFilter(bad), DbException) << bad;
+  }
+  rs->SetFilterGroup(adFilterNone);
+  rs->SetSort(L"born DESC, name");
+  EXPECT_EQ(Visit(*rs), (std::vector<int>{4, 2, 1, 3}));
+  EXPECT_THROW(rs->SetSort(L"name SIDEWAYS"), DbException);
+}
+
+TEST(AdoRowset, PositionBookmarksAndEditing) {
+  auto rs = People();
+  rs->MoveFirst();
+  EXPECT_EQ(rs->AbsolutePosition(), 1);
+  rs->Move(2);
+  EXPECT_EQ(rs->Get(0).i, 3);
+  double mark = rs->Bookmark();
+  rs->Move(10);
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_THROW(rs->MoveNext(), DbException);
+  rs->SetBookmark(mark);
+  EXPECT_EQ(rs->Get(0).i, 3);
+  rs->MovePrevious();
+  rs->MovePrevious();
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_THROW(rs->Get(0), DbException);
+  rs->SetAbsolutePosition(4);
+  rs->Put(1, Value::Text(L"Zoe"));
+  EXPECT_EQ(rs->EditMode(), adEditInProgress);
+  rs->CancelUpdate();
+  EXPECT_EQ(rs->Get(1).s, L"Iza");
+  EXPECT_EQ(rs->CurrentStatus(), RowStatus::Unchanged);
+  rs->AddNew();
+  rs->CancelUpdate();
+  EXPECT_EQ(rs->RecordCount(), 4);
+  rs->MoveFirst();
+  rs->Put(1, Value::Text(L"Ula"));
+  rs->MoveNext();  // moving on ends the edit
+  EXPECT_EQ(rs->EditMode(), adEditNone);
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Get(1).s, L"Ula");
+  EXPECT_EQ(rs->Original(1).s, L"Ala");
+  rs->CancelBatch(adAffectAll);
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Get(1).s, L"Ala");
+}
