@@ -249,6 +249,8 @@ class sub_expr;
 
 // Thrown when the call stack budget of a search runs out.
 struct stack_budget_exhausted {};
+// Thrown when a search has taken more steps than its pattern allows (see set_step_limit).
+struct step_budget_exhausted {};
 
 // State of one search.
 template <class It>
@@ -267,12 +269,15 @@ struct match_state {
     // use below it.
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
+    // Steps left to the whole search (node visits); unlimited unless the pattern sets a limit.
+    uint64_t steps_left = UINT64_MAX;
 };
 
 inline const char* frame_address() { return static_cast<const char*>(__builtin_frame_address(0)); }
 
 template <class It>
-inline void stack_guard(const match_state<It>& s) {
+inline void stack_guard(match_state<It>& s) {
+    if (--s.steps_left == 0) throw step_budget_exhausted();
     const char* here = frame_address();
     if (here < s.stack_base && size_t(s.stack_base - here) > s.stack_budget) throw stack_budget_exhausted();
 }

@@ -70,6 +70,7 @@ bool drive(match_state<It>& s, const sub_expr<It>* first, It p) {
         }
         const sub_expr<It>* done = first;
         while (s.next) {
+            if (--s.steps_left == 0) throw step_budget_exhausted();
             stk.push(done);
             const sub_expr<It>* n = s.next;
             if (n->step(s)) {

@@ -36,12 +36,15 @@ public:
     std::wstring str(size_t n = 0) const { return matched(n) ? m_rgbackrefs[n].str() : std::wstring(); }
     const backref_vector& all_backrefs() const { return m_rgbackrefs; }
     It ibegin() const { return m_ibegin; }
+    // True when the last search gave up: too deep for the call stack, or past its step limit.
+    bool cut_short() const { return m_cut_short; }
 
 protected:
     template <class, class>
     friend class basic_rpattern_base;
     backref_vector m_rgbackrefs;
     It m_ibegin{};
+    bool m_cut_short = false;
 };
 
 // Results of a substitution: the records point into a copy of the subject string.
@@ -102,6 +105,10 @@ public:
     const std::wstring& get_pat() const { return this->pattern; }
     const std::wstring& get_subst() const { return this->replacement; }
     unsigned min_width() const { return this->width.m_min; }
+    // Optional bound on the work of one search (node visits); a search that reaches it reports
+    // no match. 0, the default, means no bound.
+    void set_step_limit(uint64_t steps) { m_step_limit = steps; }
+    uint64_t step_limit() const { return m_step_limit; }
     unsigned max_width() const { return this->width.m_max; }
 
     // Leftmost match (rightmost with RIGHTMOST) in [begin, end).
@@ -123,8 +130,14 @@ public:
         bool prev_empty = false;
         It empty_at = begin;
         while (search(res, begin, cur, end, prev_empty, empty_at)) {
-            ++n;
             const auto& r = res.m_rgbackrefs[0];
+            if (prev_empty && r.first == r.second && r.second == empty_at) {
+                // the same empty match again (a rightmost search can return to it): move on
+                if (cur == end) break;
+                ++cur;
+                continue;
+            }
+            ++n;
             prev_empty = r.first == r.second;
             empty_at = r.second;
             cur = r.second;
@@ -148,6 +161,8 @@ public:
     }
 
 private:
+    uint64_t m_step_limit = 0;
+
     void build(const std::wstring& pat, const std::wstring& subst, unsigned flags, unsigned mode) {
         this->m_flags = flags;
         this->m_mode = mode;
@@ -187,6 +202,7 @@ private:
         std::vector<backref_tag<It>>& br = res.m_rgbackrefs;
         br.assign(this->group_counter, backref_tag<It>());
         res.m_ibegin = begin;
+        res.m_cut_short = false;
         bool found = false;
         if (static_cast<size_t>(end - start) >= this->width.m_min) {
             state s;
@@ -205,12 +221,16 @@ private:
                 s.stk = own;
             }
             s.stack_budget = recursive ? recursive_budget : safe_budget;
+            if (m_step_limit) s.steps_left = m_step_limit + 1;
             try {
                 found = run_starts(s, own, br, start, end);
             } catch (const detail::stack_budget_exhausted&) {
                 // Too deep even for the stack-safe driver: no match.
-                for (auto& r : br) r.reset();
                 found = false;
+                res.m_cut_short = true;
+            } catch (const detail::step_budget_exhausted&) {
+                found = false;
+                res.m_cut_short = true;
             } catch (...) {
                 delete own;
                 throw;
@@ -340,9 +360,15 @@ private:
             if (!search(one, b, b + static_cast<std::ptrdiff_t>(start), b + static_cast<std::ptrdiff_t>(stop),
                          prev_empty, b + static_cast<std::ptrdiff_t>(empty_at)))
                 break;
-            ++count;
             size_t mstart = static_cast<size_t>(one.m_rgbackrefs[0].first - b);
             size_t mlen = one.m_rgbackrefs[0].length();
+            if (prev_empty && mlen == 0 && mstart == empty_at) {
+                // the same empty match again (a rightmost search can return to it): move on
+                if (start >= stop) break;
+                ++start;
+                continue;
+            }
+            ++count;
             if (!direct) {
                 if (fl & FIRSTBACKREFS)
                     kept.push_back(one.m_rgbackrefs[0]);
@@ -367,6 +393,7 @@ private:
         }
         if ((fl & NOBACKREFS) || direct) kept.clear();
         res.m_rgbackrefs.swap(kept);
+        res.m_cut_short = one.m_cut_short;
         res.m_ibegin = res.m_pstr->begin();
         return count;
     }

@@ -91,3 +91,22 @@ TEST(RegexDeepMatches, ManyBacktrackingPointsAgreeAcrossModes) {
     EXPECT_FALSE(run(L"(?>(\\w+?)(\\d*))+=\\1", L"ab12cd=cd").matched);
     EXPECT_TRUE(run(L"(?>(\\w+?)(\\d*))+=\\1", L"ab12cd=d").matched);
 }
+
+TEST(RegexLimits, StepLimitEndsRunawaySearches) {
+    std::wstring text(30, L'a');
+    regex::rpattern p(L"(a|a)*b", 0, regex::MODE_DEFAULT);
+    p.set_step_limit(100000);
+    regex::match_results r;
+    EXPECT_FALSE(p.match(text, r));
+    EXPECT_TRUE(r.cut_short());
+    text += L"b";
+    EXPECT_TRUE(p.match(text, r));
+    EXPECT_FALSE(r.cut_short());
+}
+
+TEST(RegexLimits, RightmostRepeatedSearchesEnd) {
+    regex::rpattern p(L"x*", regex::RIGHTMOST);
+    std::wstring t = L"ab";
+    EXPECT_EQ(p.count(t), 1u);  // the rightmost match is the empty one at the end
+    EXPECT_EQ(subst(L"x*", L"-", L"ab", regex::GLOBAL | regex::RIGHTMOST), L"ab-");
+}
