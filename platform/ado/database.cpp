@@ -440,6 +440,13 @@ ExecResult Database::Execute(std::wstring_view sql, const std::vector<Value>& pa
   ExecResult out;
   Cached& cached = Prepare(sql);
   const RewrittenSql& rw = cached.rw;
+  if (static_cast<std::size_t>(rw.paramCount) > params.size()) {
+    DbError e;
+    e.hr = DB_E_PARAMNOTOPTIONAL;
+    e.description = L"No value given for one or more required parameters.";
+    e.sqlState = L"07002";
+    throw DbException(std::move(e));
+  }
   auto paramFor = [&](std::size_t pos) -> const Value& {
     static const Value kNull = Value::Null();
     if (pos >= rw.paramOrder.size()) return kNull;

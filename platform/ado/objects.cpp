@@ -1361,7 +1361,7 @@ STDMETHODIMP RecordsetImpl::raw_Open(VARIANT source, VARIANT activeConnection, C
   }
   ConnectionImpl* conn = core_->Conn();
   errorConn = conn;
-  if (text.empty() && !conn) {
+  if (text.empty() && (!conn || !core_->pending.empty())) {
     if (core_->pending.empty())
       ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
     auto rs = Rowset::Fabricate(core_->pending);

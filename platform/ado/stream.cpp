@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 
 #include "platform/ado/com_object.h"
@@ -140,6 +141,7 @@ class StreamImpl final : public ComObject<::_Stream> {
         text_.clear();
       } else {
         text_ = Decode(charset_, bytes_);
+        undecoded_ = std::move(bytes_);  // read again if the charset is set next
         bytes_.clear();
       }
       type_ = t;
@@ -182,6 +184,7 @@ class StreamImpl final : public ComObject<::_Stream> {
     if (open_ && pos_ != 0) StreamError(adErrIllegalOperation, L"Operation is not allowed in this context.");
     charset_ = c;
     charsetName_ = n;
+    if (undecoded_) text_ = Decode(charset_, *undecoded_);
     VX_ADO_END(::_Stream, nullptr)
   }
   STDMETHODIMP raw_Read(LONG n, VARIANT* out) override {
@@ -210,6 +213,7 @@ class StreamImpl final : public ComObject<::_Stream> {
   }
   STDMETHODIMP raw_Close() override {
     VX_ADO_BEGIN
+    undecoded_.reset();
     RequireOpen();
     open_ = false;
     text_.clear();
@@ -239,6 +243,7 @@ class StreamImpl final : public ComObject<::_Stream> {
   }
   STDMETHODIMP raw_SetEOS() override {
     VX_ADO_BEGIN
+    undecoded_.reset();
     RequireOpen();
     if (type_ == adTypeText) text_.resize(pos_);
     else bytes_.resize(pos_);
@@ -280,6 +285,7 @@ class StreamImpl final : public ComObject<::_Stream> {
   }
   STDMETHODIMP raw_LoadFromFile(BSTR fileName) override {
     VX_ADO_BEGIN
+    undecoded_.reset();
     RequireOpen();
     std::ifstream f(ToUtf8(BstrText(fileName)), std::ios::binary);
     if (!f) StreamError(kFileOpenFailed, L"File could not be opened.");
@@ -313,6 +319,7 @@ class StreamImpl final : public ComObject<::_Stream> {
   }
   STDMETHODIMP raw_WriteText(BSTR data, StreamWriteEnum options) override {
     VX_ADO_BEGIN
+    undecoded_.reset();
     RequireOpen();
     RequireType(adTypeText);
     std::wstring add = BstrText(data);
@@ -345,6 +352,7 @@ class StreamImpl final : public ComObject<::_Stream> {
   ConnectModeEnum mode_ = adModeUnknown;
   std::wstring text_;
   std::string bytes_;
+  std::optional<std::string> undecoded_;  // bytes behind text_ since the switch from binary
   std::size_t pos_ = 0;
 };
 

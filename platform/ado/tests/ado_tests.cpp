@@ -374,3 +374,113 @@ TEST(AdoStream, TextInACharsetIsSavedAndLoaded) {
   EXPECT_EQ(HrOf([&] { r->LoadFromFile(L"/nonexistent/x"); }), adErrObjectClosed);
   std::filesystem::remove_all(dir);
 }
+
+TEST_F(AdoTest, OpeningByTableReconnectingAndRequery) {
+  _RecordsetPtr rs(__uuidof(Recordset));
+  rs->CursorLocation = adUseClient;
+  rs->ActiveConnection = conn_;
+  rs->Open(L"au__Auction", vtMissing, adOpenStatic, adLockBatchOptimistic, adCmdTable);
+  EXPECT_EQ(rs->RecordCount, 3);
+  EXPECT_EQ(rs->LockType, adLockBatchOptimistic);
+  EXPECT_TRUE(rs->Supports(adUpdateBatch));
+  conn_->Execute(L"INSERT INTO au__Auction (au_Number) VALUES ('A4')");
+  rs->Requery();
+  EXPECT_EQ(rs->RecordCount, 4);
+  rs->MaxRecords = 2;
+  rs->Close();
+  rs->Open(L"SELECT au_Number FROM au__Auction ORDER BY au_Number DESC", vtMissing, adOpenStatic, adLockReadOnly, adCmdText);
+  EXPECT_EQ(rs->RecordCount, 2);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(rs->Fields->Item[0L]->Value))), L"A4");
+  // A connection string as the active connection opens a connection of its own.
+  _RecordsetPtr other(__uuidof(Recordset));
+  std::wstring cs = L"Data Source=" + std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
+  other->Open(L"SELECT COUNT(*) AS n FROM au__Auction", cs.c_str(), adOpenStatic, adLockReadOnly, adCmdText);
+  EXPECT_EQ(static_cast<LONG>(other->Fields->Item[L"n"]->Value), 4);
+  EXPECT_EQ(HrOf([&] { rs->Open(L"SELECT 1", vtMissing, adOpenStatic, adLockReadOnly, adCmdText); }), adErrObjectOpen);
+}
+
+TEST_F(AdoTest, ConnectionTransactionsCommitAndRollBack) {
+  EXPECT_EQ(conn_->BeginTrans(), 1);
+  conn_->Execute(L"UPDATE au__Auction SET au_Qty = 0");
+  EXPECT_EQ(conn_->BeginTrans(), 2);
+  conn_->Execute(L"DELETE FROM au__Auction");
+  conn_->RollbackTrans();
+  EXPECT_EQ(Count(L"1=1"), 3);
+  conn_->CommitTrans();
+  EXPECT_EQ(Count(L"au_Qty = 0"), 3);
+  EXPECT_NE(HrOf([&] { conn_->CommitTrans(); }), S_OK);
+  conn_->Close();
+  EXPECT_EQ(conn_->State, adStateClosed);
+  EXPECT_EQ(HrOf([&] { conn_->Close(); }), adErrObjectClosed);
+}
+
+TEST(AdoContainer, FieldListsArraysAndNavigation) {
+  _RecordsetPtr rs = Container();
+  SAFEARRAY* names = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  SAFEARRAY* values = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  LONG i0 = 0, i1 = 1;
+  _variant_t n0(L"id"), n1(L"name"), v0(7), v1(L"seven");
+  SafeArrayPutElement(names, &i0, &n0);
+  SafeArrayPutElement(names, &i1, &n1);
+  SafeArrayPutElement(values, &i0, &v0);
+  SafeArrayPutElement(values, &i1, &v1);
+  _variant_t fieldList, valueList;
+  fieldList.vt = VT_ARRAY | VT_VARIANT;
+  fieldList.parray = names;
+  valueList.vt = VT_ARRAY | VT_VARIANT;
+  valueList.parray = values;
+  rs->AddNew(fieldList, valueList);
+  rs->AddNew(L"id", _variant_t(8));
+  EXPECT_EQ(rs->RecordCount, 2);
+  rs->MoveFirst();
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(rs->Fields->Item[L"name"]->Value))), L"seven");
+  _variant_t rows = rs->GetRows(-1, vtMissing, L"id");
+  ASSERT_EQ(rows.vt, VT_ARRAY | VT_VARIANT);
+  LONG idx[2] = {0, 1};
+  _variant_t second;
+  SafeArrayGetElement(rows.parray, idx, &second);
+  EXPECT_EQ(static_cast<LONG>(second), 8);
+  EXPECT_TRUE(rs->adoEOF);
+  rs->Move(0, _variant_t(static_cast<int>(adBookmarkFirst)));
+  EXPECT_EQ(rs->AbsolutePosition, 1);
+  rs->AbsolutePosition = 2;
+  EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[L"id"]->Value), 8);
+  EXPECT_EQ(rs->Status, adRecNew);
+  EXPECT_EQ(HrOf([&] { rs->AbsolutePosition = 3; }), adErrInvalidArgument);
+  rs->Close();
+  EXPECT_EQ(rs->State, adStateClosed);
+  EXPECT_EQ(HrOf([&] { rs->GetRecordCount(); }), adErrObjectClosed);
+}
+
+TEST(AdoStream, BinaryDataRoundTrips) {
+  _StreamPtr s(__uuidof(Stream));
+  s->Type = adTypeBinary;
+  s->Open(vtMissing, adModeUnknown, adOpenStreamUnspecified, L"", L"");
+  SAFEARRAY* sa = SafeArrayCreateVector(VT_UI1, 0, 4);
+  unsigned char* data = nullptr;
+  SafeArrayAccessData(sa, reinterpret_cast<void**>(&data));
+  data[0] = 0;
+  data[1] = 0xFF;
+  data[2] = 'a';
+  data[3] = 0x80;
+  SafeArrayUnaccessData(sa);
+  _variant_t buffer;
+  buffer.vt = VT_ARRAY | VT_UI1;
+  buffer.parray = sa;
+  s->Write(buffer);
+  EXPECT_EQ(s->Size, 4);
+  s->Position = 1;
+  _variant_t back = s->Read(2);
+  ASSERT_EQ(back.vt, VT_ARRAY | VT_UI1);
+  unsigned char* got = nullptr;
+  SafeArrayAccessData(back.parray, reinterpret_cast<void**>(&got));
+  EXPECT_EQ(got[0], 0xFF);
+  EXPECT_EQ(got[1], 'a');
+  SafeArrayUnaccessData(back.parray);
+  EXPECT_EQ(HrOf([&] { s->ReadText(adReadAll); }), adErrIllegalOperation);
+  s->Position = 0;
+  s->Type = adTypeText;
+  s->Charset = L"iso-8859-1";
+  _bstr_t text = s->ReadText(adReadAll);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(text), text.length()), std::wstring(L"\0\xFF" L"a\x80", 4));
+}

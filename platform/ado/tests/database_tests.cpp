@@ -219,3 +219,34 @@ TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
   }
   std::filesystem::remove_all(dir);
 }
+
+TEST_F(DbTest, HintsSettingsAliasesAndServerFunctionsRunOnTheDatabase) {
+  db_->Execute(L"SET NOCOUNT ON; INSERT INTO dbo.item (name, qty) VALUES (N'a''b', 2)");
+  auto r = db_->Execute(L"SELECT total = qty + 1, [label] = name + N'!' FROM item WITH (NOLOCK) WHERE LEN(name) = 3");
+  ASSERT_EQ(r.result.rows.size(), 1u);
+  EXPECT_EQ(r.result.columns[0].name, L"total");
+  EXPECT_EQ(r.result.rows[0][0].i, 3);
+  EXPECT_EQ(r.result.columns[1].name, L"label");
+  EXPECT_EQ(r.result.rows[0][1].s, L"a'b!");
+  EXPECT_EQ(One(L"SELECT LEFT(name, 1) + RIGHT(name, 1) FROM item").s, L"ab");
+  EXPECT_EQ(One(L"SELECT CHARINDEX('B', name) FROM item").i, 3);
+  EXPECT_EQ(One(L"SELECT REPLICATE('ab', 3) + SPACE(1) + 'x'").s, L"ababab x");
+  EXPECT_EQ(One(L"SELECT CEILING(2.1) + FLOOR(2.9)").d, 5.0);
+  EXPECT_EQ(One(L"SELECT LEN(NEWID())").i, 36);
+  EXPECT_EQ(One(L"SELECT DATEPART(weekday, '2024-01-01')").i, 1);  // a Monday
+  EXPECT_EQ(One(L"SELECT DATEDIFF(hour, '2024-01-01 23:59', '2024-01-02 00:01')").i, 1);
+  EXPECT_EQ(One(L"SELECT CONVERT(varchar(10), '2024-01-02 03:04:05', 104)").s, L"02.01.2024");
+  EXPECT_EQ(One(L"SELECT CONVERT(varchar(10), '2024-01-02 03:04:05', 112)").s, L"20240102");
+  EXPECT_THROW(db_->Execute(L"SELECT CONVERT(datetime, 'not a date')"), DbException);
+}
+
+TEST_F(DbTest, ParametersAreBoundNeverPastedIntoTheText) {
+  db_->Execute(L"INSERT INTO item (name, qty) VALUES (?, ?)", {Value::Text(L"x'); DROP TABLE item; --"), Value::Int(VKind::I4, 1)});
+  EXPECT_EQ(One(L"SELECT name FROM item WHERE qty = ?", {Value::Int(VKind::I4, 1)}).s, L"x'); DROP TABLE item; --");
+  try {
+    db_->Execute(L"SELECT * FROM item WHERE qty = ? AND name = ?", {Value::Int(VKind::I4, 1)});
+    ADD_FAILURE() << "a missing parameter was accepted";
+  } catch (const DbException& e) {
+    EXPECT_EQ(e.error.hr, DB_E_PARAMNOTOPTIONAL);
+  }
+}
