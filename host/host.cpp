@@ -59,7 +59,7 @@ _ConnectionPtr OpenProductDatabase(const std::wstring& path) {
   return connection;
 }
 
-LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count) {
+LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count, const wchar_t* keyColumn) {
   if (count < 1) _com_issue_error(E_INVALIDARG);
   CString name = CString(table ? table : L"");
   name.Replace(L"'", L"''");
@@ -82,6 +82,16 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
         first = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()) - count;
         rs->Close();
       } else {
+        if (keyColumn && *keyColumn) {
+          CString highest;
+          highest.Format(L"SELECT MAX(%s) FROM %s", keyColumn, table);
+          _RecordsetPtr rs = OpenClient(connection, highest, adLockReadOnly);
+          _variant_t top = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+          if (top.vt != VT_NULL && top.vt != VT_EMPTY) first = static_cast<LONG>(top) + 1;
+          if (first < 1) first = 1;
+          insert.Format(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('%s', %ld)", static_cast<const wchar_t*>(name),
+                        first + count);
+        }
         connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
       }
       connection->CommitTrans();
@@ -141,6 +151,7 @@ void* CHostInstance::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IHxStatusWindow)) return static_cast<IHxStatusWindow*>(this);
   if (iid == __uuidof(IHxStartCheck)) return static_cast<IHxStartCheck*>(this);
   if (iid == __uuidof(IHxProgress)) return static_cast<IHxProgress*>(this);
+  if (iid == __uuidof(IFlgNewKeySource)) return static_cast<IFlgNewKeySource*>(this);
   return nullptr;
 }
 
@@ -358,15 +369,7 @@ STDMETHODIMP CHostInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
   }
 }
 
-// The generic reading and writing of data objects by their data-set definitions is not served by
-// this host yet; a data object asking for it gets E_NOTIMPL.
-STDMETHODIMP CHostInstance::AttachObject(IFlgDataSetup*) { return E_NOTIMPL; }
-STDMETHODIMP CHostInstance::ReadObject(IFlgDataSetup*) { return E_NOTIMPL; }
-STDMETHODIMP CHostInstance::ReadDataSet(IFlgDataSetup*, LONG) { return E_NOTIMPL; }
-STDMETHODIMP CHostInstance::InsertObject(IFlgDataSetup*) { return E_NOTIMPL; }
-STDMETHODIMP CHostInstance::UpdateObject(IFlgDataSetup*) { return E_NOTIMPL; }
-STDMETHODIMP CHostInstance::DeleteObject(IFlgDataSetup*) { return E_NOTIMPL; }
-STDMETHODIMP CHostInstance::NotifyObject(IFlgDataSetup*) { return S_OK; }
+// The reading and writing of data objects by their data-set definitions: factory.cpp.
 
 // --- IHxUser
 

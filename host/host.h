@@ -64,7 +64,8 @@ class CHostInstance : public IFlgInstance,
                       public IHxAppServices,
                       public IHxStatusWindow,
                       public IHxStartCheck,
-                      public IHxProgress {
+                      public IHxProgress,
+                      public IFlgNewKeySource {
  public:
   CHostInstance(_ConnectionPtr connection, LONG userId);
   virtual ~CHostInstance() = default;
@@ -113,6 +114,9 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(UpdateObject)(IFlgDataSetup* object) override;
   STDMETHOD(DeleteObject)(IFlgDataSetup* object) override;
   STDMETHOD(NotifyObject)(IFlgDataSetup* object) override;
+
+  // --- IFlgNewKeySource
+  STDMETHOD(GetNewKey)(IFlgDataSetup* object, VARIANT* key) override;
 
   // --- IHxUser
   STDMETHOD(GetUserName)(BSTR* name) override;
@@ -166,9 +170,11 @@ class CHostInstance : public IFlgInstance,
   LONG m_progressPos = 0, m_progressHigh = 0;
   mutable std::mutex m_mutex;
   std::vector<HostEvent> m_events;
+  std::map<IFlgDataSetup*, LONG> m_newKeys;  // the key each object's last insert gave its main row
 };
 
-// Reserves `count` consecutive keys of `table` from the key table; safe between processes.
-LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count);
+// Reserves `count` consecutive keys of `table` from the key table; safe between processes. A
+// table met for the first time starts at 1, or after the largest `keyColumn` value it holds.
+LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count, const wchar_t* keyColumn = nullptr);
 
 }  // namespace host

@@ -1,5 +1,7 @@
 #include "host/item.h"
 
+#include "host/host.h"
+
 namespace host {
 namespace {
 
@@ -119,10 +121,7 @@ STDMETHODIMP CHostItem::Save() {
     if (m_state == 1) {
       _variant_t key = m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->GetValue();
       if (key.vt != VT_I4) {
-        LONG first = 0;
-        HRESULT hr = m_factory->ReserveIds(_bstr_t(m_class.table.c_str()), 1, &first);
-        if (FAILED(hr)) return hr;
-        key = _variant_t(first);
+        key = _variant_t(ReserveKeys(m_connection, m_class.table.c_str(), 1, m_class.key.c_str()));
         m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->PutValue(key);
       }
       m_id = key;

@@ -70,7 +70,7 @@ void* CJobLogStore::FlgGetInterface(REFIID iid) {
 STDMETHODIMP CJobLogStore::StartJob(LONG type, LONG subtype) {
   if (!m_connection) return E_UNEXPECTED;
   try {
-    const LONG id = ReserveKeys(m_connection, L"kd_JobLog", 1);
+    const LONG id = ReserveKeys(m_connection, L"kd_JobLog", 1, L"jl_Id");
     _CommandPtr command = NewCommand(
         m_connection,
         L"INSERT INTO kd_JobLog (jl_Id, jl_Type, jl_Subtype, jl_Start, jl_UserId) VALUES (?, ?, ?, ?, ?)");
@@ -109,7 +109,7 @@ STDMETHODIMP CJobLogStore::EndJob(LONG count, LONG result) {
 STDMETHODIMP CJobLogStore::AddString(DATE time, BSTR text, LONG status) {
   if (!m_connection || m_job == 0) return E_UNEXPECTED;
   try {
-    const LONG id = ReserveKeys(m_connection, L"kd_JobLogLine", 1);
+    const LONG id = ReserveKeys(m_connection, L"kd_JobLogLine", 1, L"jll_Id");
     _CommandPtr command = NewCommand(
         m_connection,
         L"INSERT INTO kd_JobLogLine (jll_Id, jll_JobId, jll_Time, jll_Status, jll_Text) VALUES (?, ?, ?, ?, ?)");
