@@ -54,3 +54,31 @@ TEST(ResourceStrings, ClassLibraryLoadingSearchesTheChain) {
 }
 
 }  // namespace
+
+#include "shared/hxhelpers.h"
+
+namespace {
+
+const char kPicture[] = "GIF89a-bytes";
+platform::ResourceModule g_pictures(L"HelpersTestPictures", platform::ModuleKind::Library, {},
+                                    {{RT_RCDATA, L"LOGO", kPicture, sizeof kPicture}});
+
+TEST(Helpers, BlendColor) {
+  const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
+  EXPECT_EQ(hxBlendColor(red, blue, 0), red);
+  EXPECT_EQ(hxBlendColor(red, blue, 100), blue);
+  EXPECT_EQ(hxBlendColor(RGB(200, 100, 0), RGB(0, 0, 101), 50), RGB(100, 50, 50));
+}
+
+TEST(Helpers, StreamFromResource) {
+  IStreamPtr stream = hxStreamFromResource(g_pictures.Handle(), L"LOGO", RT_RCDATA);
+  ASSERT_TRUE(stream);
+  char buffer[64] = {};
+  ULONG read = 0;
+  ASSERT_EQ(stream->Read(buffer, sizeof buffer, &read), S_OK);
+  EXPECT_EQ(read, sizeof kPicture);
+  EXPECT_STREQ(buffer, kPicture);
+  EXPECT_FALSE(hxStreamFromResource(g_pictures.Handle(), L"MISSING", RT_RCDATA));
+}
+
+}  // namespace
