@@ -18,9 +18,11 @@ using INT = int;
 using UINT = unsigned int;
 using BOOL = int;
 using BOOLEAN = BYTE;
-using LONGLONG = std::int64_t;
-using ULONGLONG = std::uint64_t;
-using LONG64 = std::int64_t;
+// 64-bit integers are `long long`, a type of their own, so that C++ `long` (COM's 32-bit long in
+// code written for the platform) and LONGLONG pick different overloads (VT_I4 and VT_I8).
+using LONGLONG = long long;
+using ULONGLONG = unsigned long long;
+using LONG64 = std::int64_t;  // gSOAP's headers define LONG64 as int64_t: keep them identical
 using ULONG64 = std::uint64_t;
 using INT_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;

@@ -567,7 +567,11 @@ HRESULT FromValue(VARTYPE vt, T VARIANT::*member, T value, ULONG flags, BSTR* ou
 HRESULT VarI2FromStr(LPCOLESTR s, LCID, ULONG f, SHORT* o) { return FromString(s, f, VT_I2, o, &VARIANT::iVal); }
 HRESULT VarI4FromStr(LPCOLESTR s, LCID, ULONG f, LONG* o) { return FromString(s, f, VT_I4, o, &VARIANT::lVal); }
 HRESULT VarI8FromStr(LPCOLESTR s, LCID, ULONG f, LONG64* o) {
-  return FromString(s, f, VT_I8, reinterpret_cast<LONGLONG*>(o), &VARIANT::llVal);
+  if (!o) return E_INVALIDARG;
+  LONGLONG v = 0;
+  HRESULT hr = FromString(s, f, VT_I8, &v, &VARIANT::llVal);
+  if (SUCCEEDED(hr)) *o = v;
+  return hr;
 }
 HRESULT VarR4FromStr(LPCOLESTR s, LCID, ULONG f, FLOAT* o) { return FromString(s, f, VT_R4, o, &VARIANT::fltVal); }
 HRESULT VarR8FromStr(LPCOLESTR s, LCID, ULONG f, DOUBLE* o) { return FromString(s, f, VT_R8, o, &VARIANT::dblVal); }

@@ -355,7 +355,8 @@ extern _variant_t vtMissing;
 
 // VARIANT wrapper. Constructors pick the type from the C++ type: bool -> VT_BOOL, short ->
 // VT_I2 (VARIANT_BOOL is a short, so _variant_t(VARIANT_TRUE) is VT_I2 -1 as on the platform),
-// int/LONG -> VT_I4, long/LONGLONG (64-bit here) -> VT_I8. Extractors convert with
+// int/LONG and C++ long -> VT_I4 (a long beyond 32 bits becomes VT_I8 rather than being cut),
+// LONGLONG (long long) -> VT_I8, DWORD/ULONG -> VT_UI4. Extractors convert with
 // VariantChangeType and raise _com_error when that fails.
 class _variant_t : public tagVARIANT {
  public:
@@ -370,6 +371,7 @@ class _variant_t : public tagVARIANT {
   _variant_t(short sSrc, VARTYPE vtSrc = VT_I2);
   // vtSrc may be VT_I4, VT_INT, VT_ERROR or VT_BOOL.
   _variant_t(int lSrc, VARTYPE vtSrc = VT_I4);
+  // VT_I4 (VT_I8 only for a value beyond 32 bits).
   _variant_t(long lSrc) noexcept;
   _variant_t(long long lSrc) noexcept;
   _variant_t(float fltSrc) noexcept;

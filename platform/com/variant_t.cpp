@@ -65,8 +65,13 @@ _variant_t::_variant_t(int lSrc, VARTYPE vtSrc) {
 
 _variant_t::_variant_t(long lSrc) noexcept {
   VariantInit(this);
-  vt = VT_I8;
-  llVal = lSrc;
+  if (lSrc >= INT32_MIN && lSrc <= INT32_MAX) {
+    vt = VT_I4;
+    lVal = static_cast<LONG>(lSrc);
+  } else {
+    vt = VT_I8;  // never truncated
+    llVal = lSrc;
+  }
 }
 
 _variant_t::_variant_t(long long lSrc) noexcept {
@@ -174,8 +179,13 @@ _variant_t::_variant_t(unsigned int ulSrc) noexcept {
 
 _variant_t::_variant_t(unsigned long ullSrc) noexcept {
   VariantInit(this);
-  vt = VT_UI8;
-  ullVal = ullSrc;
+  if (ullSrc <= UINT32_MAX) {
+    vt = VT_UI4;
+    ulVal = static_cast<ULONG>(ullSrc);
+  } else {
+    vt = VT_UI8;
+    ullVal = ullSrc;
+  }
 }
 
 _variant_t::_variant_t(unsigned long long ullSrc) noexcept {
@@ -201,7 +211,11 @@ T _variant_t::Extract(VARTYPE target) const {
 
 _variant_t::operator short() const { return vt == VT_I2 ? iVal : Extract<short>(VT_I2); }
 _variant_t::operator int() const { return vt == VT_I4 ? lVal : Extract<int>(VT_I4); }
-_variant_t::operator long() const { return vt == VT_I8 ? llVal : Extract<long>(VT_I8); }
+_variant_t::operator long() const {
+  if (vt == VT_I4) return lVal;
+  if (vt == VT_I8) return static_cast<long>(llVal);
+  return Extract<LONG>(VT_I4);
+}
 _variant_t::operator long long() const { return vt == VT_I8 ? llVal : Extract<long long>(VT_I8); }
 _variant_t::operator float() const { return vt == VT_R4 ? fltVal : Extract<float>(VT_R4); }
 _variant_t::operator double() const { return vt == VT_R8 ? dblVal : Extract<double>(VT_R8); }
@@ -215,7 +229,11 @@ _variant_t::operator BYTE() const { return vt == VT_UI1 ? bVal : Extract<BYTE>(V
 _variant_t::operator char() const { return vt == VT_I1 ? cVal : Extract<char>(VT_I1); }
 _variant_t::operator unsigned short() const { return vt == VT_UI2 ? uiVal : Extract<unsigned short>(VT_UI2); }
 _variant_t::operator unsigned int() const { return vt == VT_UI4 ? ulVal : Extract<unsigned int>(VT_UI4); }
-_variant_t::operator unsigned long() const { return vt == VT_UI8 ? ullVal : Extract<unsigned long>(VT_UI8); }
+_variant_t::operator unsigned long() const {
+  if (vt == VT_UI4) return ulVal;
+  if (vt == VT_UI8) return static_cast<unsigned long>(ullVal);
+  return Extract<ULONG>(VT_UI4);
+}
 _variant_t::operator unsigned long long() const {
   return vt == VT_UI8 ? ullVal : Extract<unsigned long long>(VT_UI8);
 }
@@ -324,7 +342,10 @@ _variant_t& _variant_t::operator=(double dblSrc) {
   return *this;
 }
 
-_variant_t& _variant_t::operator=(long lSrc) { return *this = _variant_t(lSrc); }
+_variant_t& _variant_t::operator=(long lSrc) {
+  if (lSrc >= INT32_MIN && lSrc <= INT32_MAX) return *this = static_cast<int>(lSrc);
+  return *this = _variant_t(lSrc);
+}
 _variant_t& _variant_t::operator=(long long lSrc) { return *this = _variant_t(lSrc); }
 _variant_t& _variant_t::operator=(float fltSrc) { return *this = _variant_t(fltSrc); }
 _variant_t& _variant_t::operator=(const CY& cySrc) { return *this = _variant_t(cySrc); }

@@ -185,6 +185,11 @@ TEST(VariantT, ConstructorsPickPlatformTypes) {
   EXPECT_EQ(_variant_t(static_cast<LONG>(5)).vt, VT_I4);
   EXPECT_EQ(_variant_t(5).vt, VT_I4);
   EXPECT_EQ(_variant_t(static_cast<LONGLONG>(5)).vt, VT_I8);
+  EXPECT_EQ(_variant_t(5L).vt, VT_I4);  // COM long, even where C++ long is 64-bit
+  _variant_t wide(1L << 40);
+  EXPECT_EQ(wide.vt, VT_I8);
+  EXPECT_EQ(wide.llVal, 1LL << 40);
+  EXPECT_EQ(static_cast<long>(_variant_t(L"-7")), -7L);
   EXPECT_EQ(_variant_t(static_cast<short>(5)).vt, VT_I2);
   _variant_t vb(VARIANT_TRUE);  // a short: VT_I2 holding -1
   EXPECT_EQ(vb.vt, VT_I2);
