@@ -1325,8 +1325,6 @@ STDMETHODIMP RecordsetImpl::raw_Open(VARIANT source, VARIANT activeConnection, C
   if (cursorType != adOpenUnspecified) cursorType_ = cursorType;
   if (lockType != adLockUnspecified) lockType_ = lockType;
   if (!IsMissing(activeConnection)) {
-    LONG before = 0;
-    (void)before;
     HRESULT hr = put_ActiveConnection(activeConnection);
     if (FAILED(hr)) return hr;
   }

@@ -198,8 +198,7 @@ void Rowset::SetAbsolutePosition(LONG p) {
 }
 
 double Rowset::Bookmark() const {
-  const Row* r = Current();
-  (void)r;
+  Current();  // raises when there is no current row
   return static_cast<double>(view_[static_cast<std::size_t>(pos_)] + 1);
 }
 
@@ -285,16 +284,9 @@ void Rowset::AddNew() {
 
 void Rowset::Update() {
   if (editMode_ == adEditNone) return;
-  Row& r = *store_->rows[editRow_];
-  LONG mode = editMode_;
-  if (lock == LockMode::Immediate && db) {
-    try {
-      WriteRow(r);
-    } catch (...) {
-      throw;  // the edit stays open, as ADO keeps it for a retry or CancelUpdate
-    }
-  }
-  (void)mode;
+  // In immediate mode the row is written now; a failure leaves the edit open for another
+  // try or CancelUpdate, as ADO does.
+  if (lock == LockMode::Immediate && db) WriteRow(*store_->rows[editRow_]);
   editMode_ = adEditNone;
   editBackup_.clear();
 }

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "platform/ado/ado.h"
+#include "platform/registry/registry.h"
 
 namespace {
 
@@ -483,4 +484,21 @@ TEST(AdoStream, BinaryDataRoundTrips) {
   s->Charset = L"iso-8859-1";
   _bstr_t text = s->ReadText(adReadAll);
   EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(text), text.length()), std::wstring(L"\0\xFF" L"a\x80", 4));
+}
+
+TEST(AdoClasses, ProgIdsFindTheClassesOnceRegistered) {
+  platform::registry::UseMemoryStore();
+  ASSERT_EQ(platform::ado::RegisterAdoProgIds(), S_OK);
+  for (const auto& [progId, clsid] : {std::pair{L"ADODB.Connection", &__uuidof(Connection)},
+                                      std::pair{L"ADODB.Recordset", &__uuidof(Recordset)},
+                                      std::pair{L"ADODB.Command", &__uuidof(Command)},
+                                      std::pair{L"ADODB.Stream.6.0", &__uuidof(Stream)}}) {
+    CLSID found{};
+    EXPECT_EQ(CLSIDFromProgID(progId, &found), S_OK) << progId;
+    EXPECT_TRUE(found == *clsid) << progId;
+  }
+  _RecordsetPtr rs;
+  EXPECT_EQ(rs.CreateInstance(L"ADODB.Recordset"), S_OK);
+  EXPECT_TRUE(rs);
+  platform::registry::SetStoreFile("");
 }
