@@ -331,6 +331,18 @@ Value ReadRaw(sqlite3_stmt* stmt, int col) {
 }  // namespace
 
 void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin) {
+  // The first step comes before the columns are described: a statement prepared before a
+  // schema change is prepared again inside it, and only then has its present columns.
+  auto step = [&] {
+    int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+      DbError e = ErrorFromSqlite(rc, origin);
+      sqlite3_reset(stmt);
+      throw DbException(std::move(e));
+    }
+    return rc;
+  };
+  int rc = step();
   int ncol = sqlite3_column_count(stmt);
   bool collect = wantRows && ncol > 0 && !out.hasRows;
   std::vector<ColumnInfo> cols;
@@ -368,14 +380,7 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
     }
     out.result.rows.clear();
   }
-  for (;;) {
-    int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW) {
-      DbError e = ErrorFromSqlite(rc, origin);
-      sqlite3_reset(stmt);
-      throw DbException(std::move(e));
-    }
+  for (; rc == SQLITE_ROW; rc = step()) {
     if (!collect) continue;
     std::vector<Value> row;
     row.reserve(static_cast<std::size_t>(ncol));
