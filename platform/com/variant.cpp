@@ -475,6 +475,15 @@ HRESULT Coerce(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT* out, int d
     return S_OK;
   }
   if (src.vt == VT_BSTR && vt == VT_BOOL) return TextToBool(src.bstrVal, out);
+  if (src.vt == VT_BOOL && (vt == VT_UI1 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_UINT || vt == VT_UI8)) {
+    // True (-1) keeps its bits in unsigned types: 0xFF, 0xFFFF, ...
+    out->ullVal = src.boolVal ? ~0ULL : 0;
+    if (vt == VT_UI1) out->ullVal &= 0xFF;
+    if (vt == VT_UI2) out->ullVal &= 0xFFFF;
+    if (vt == VT_UI4 || vt == VT_UINT) out->ullVal &= 0xFFFFFFFF;
+    out->vt = vt;
+    return S_OK;
+  }
   Num n;
   HRESULT hr = ToNum(src, &n);
   if (FAILED(hr)) return hr;

@@ -256,3 +256,33 @@ TEST(MemoryStream, ReadWriteSeekCloneAndHandle) {
   stream->Stat(&st, STATFLAG_NONAME);
   EXPECT_EQ(st.cbSize.QuadPart, 5u);
 }
+
+TEST(MemoryStream, OverAnExistingBlockAndCopyTo) {
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 4);
+  std::memcpy(GlobalLock(h), "abcd", 4);
+  GlobalUnlock(h);
+  {
+    IStreamPtr source;
+    ASSERT_EQ(CreateStreamOnHGlobal(h, FALSE, &source), S_OK);  // the block stays ours
+    IStreamPtr target;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &target), S_OK);
+    ULARGE_INTEGER all{}, read{}, written{};
+    all.QuadPart = 100;
+    ASSERT_EQ(source->CopyTo(target, all, &read, &written), S_OK);
+    EXPECT_EQ(read.QuadPart, 4u);
+    EXPECT_EQ(written.QuadPart, 4u);
+    char buf[8] = {};
+    ULONG n = 0;
+    EXPECT_EQ(source->Read(buf, sizeof buf, &n), S_OK);  // at the end: nothing, not an error
+    EXPECT_EQ(n, 0u);
+    LARGE_INTEGER zero{};
+    target->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(target->Read(buf, sizeof buf, &n), S_OK);
+    EXPECT_STREQ(buf, "abcd");
+    ISequentialStream* seq = nullptr;
+    ASSERT_EQ(target->QueryInterface(IID_ISequentialStream, reinterpret_cast<void**>(&seq)), S_OK);
+    seq->Release();
+  }
+  EXPECT_EQ(GlobalSize(h), 4u);
+  EXPECT_EQ(GlobalFree(h), nullptr);
+}

@@ -247,3 +247,37 @@ TEST(RegistryMemory, MemoryModeWritesNoFile) {
   EXPECT_EQ(RegOpenKeyW(HKEY_CURRENT_USER, L"Volatile", &key), ERROR_FILE_NOT_FOUND);
   EXPECT_NE(platform::registry::DefaultStoreFile().find("/.config/vantor/registry"), std::string::npos);
 }
+
+TEST_F(RegistryStore, HandlesFollowChangesMadeElsewhere) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, L"Software\\Vantor\\Profile", &key), ERROR_SUCCESS);
+  ASSERT_EQ(SetText(key, L"Okno", L"max"), ERROR_SUCCESS);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Another program removes the whole branch.
+    _exit(SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Vantor") == ERROR_SUCCESS ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // The open handle now names a key that is gone.
+  DWORD cb = 0;
+  EXPECT_EQ(RegQueryValueExW(key, L"Okno", nullptr, nullptr, nullptr, &cb), ERROR_KEY_DELETED);
+  EXPECT_EQ(SetText(key, L"Okno", L"min"), ERROR_KEY_DELETED);
+  RegCloseKey(key);
+  // Creating it again brings a fresh, empty key.
+  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, L"Software\\Vantor\\Profile", &key), ERROR_SUCCESS);
+  EXPECT_EQ(GetText(key, L"Okno"), L"<none>");
+
+  // Buffers that are too small report the size needed; bad handles are refused.
+  SetText(key, L"a rather long value name", L"v");
+  wchar_t name[4];
+  DWORD cch = 4;
+  EXPECT_EQ(RegEnumValueW(key, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  EXPECT_EQ(cch, 24u);
+  EXPECT_EQ(RegGetValueW(key, L"NoSuchSub", nullptr, RRF_RT_ANY, nullptr, nullptr, &cb), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+  EXPECT_EQ(RegQueryValueExW(key, L"x", nullptr, nullptr, nullptr, &cb), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegSetValueExW(HKEY_CURRENT_USER, L"x", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+}
