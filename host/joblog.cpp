@@ -150,7 +150,8 @@ STDMETHODIMP CJobLogStore::Started(VARIANT_BOOL* started) {
   return S_OK;
 }
 
-void ListJobs(const _ConnectionPtr& connection, std::wostream& out) {
+void ListJobs(const _ConnectionPtr& connection, std::wostream& out,
+              const std::function<std::wstring(LONG subtype)>& describe) {
   _RecordsetPtr rs;
   HRESULT hr = OpenRS(rs, connection,
                       L"SELECT jl_Id, jl_Start, jl_End, jl_Subtype, jl_Count, jl_Result FROM kd_JobLog "
@@ -160,7 +161,7 @@ void ListJobs(const _ConnectionPtr& connection, std::wostream& out) {
     out << L"Brak zapisanych zadań.\n";
     return;
   }
-  out << L"id\tpoczątek\tkoniec\ttyp\tliczba\twynik\n";
+  out << L"id\tpoczątek\tkoniec\ttyp\tliczba\twynik" << (describe ? L"\topis" : L"") << L"\n";
   for (; !rs->GetadoEOF(); rs->MoveNext()) {
     FieldsPtr f = rs->GetFields();
     out << LongText(f->GetItem(_variant_t(L"jl_Id"))->GetValue()) << L'\t'
@@ -168,7 +169,12 @@ void ListJobs(const _ConnectionPtr& connection, std::wostream& out) {
         << DateText(f->GetItem(_variant_t(L"jl_End"))->GetValue()) << L'\t'
         << LongText(f->GetItem(_variant_t(L"jl_Subtype"))->GetValue()) << L'\t'
         << LongText(f->GetItem(_variant_t(L"jl_Count"))->GetValue()) << L'\t'
-        << LongText(f->GetItem(_variant_t(L"jl_Result"))->GetValue()) << L'\n';
+        << LongText(f->GetItem(_variant_t(L"jl_Result"))->GetValue());
+    if (describe) {
+      _variant_t subtype = f->GetItem(_variant_t(L"jl_Subtype"))->GetValue();
+      out << L'\t' << (subtype.vt == VT_I4 ? describe(subtype.lVal) : std::wstring());
+    }
+    out << L'\n';
   }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The host's job-log store: jobs and their dated lines kept in the product database.
+#include <functional>
 #include <iosfwd>
+#include <string>
 
 #include "framework/zephra.h"
 
@@ -23,8 +25,10 @@ class CJobLogStore : public IHxJobLogStore {
   LONG m_job = 0;               // the open job's id; 0 when none
 };
 
-// Writes the stored jobs, newest first: id, start, end, subtype, description, count, result.
-void ListJobs(const _ConnectionPtr& connection, std::wostream& out);
+// Writes the stored jobs, newest first: id, start, end, subtype, count, result and, with
+// `describe`, the subtype's description.
+void ListJobs(const _ConnectionPtr& connection, std::wostream& out,
+              const std::function<std::wstring(LONG subtype)>& describe = {});
 // Writes one job's lines with their times and statuses; false when there is no such job.
 bool ShowJob(const _ConnectionPtr& connection, LONG job, std::wostream& out);
 

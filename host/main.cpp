@@ -10,6 +10,7 @@
 #include "host/joblog.h"
 #include "host/schema.h"
 #include "shared/hxinstance.h"
+#include "shared/hxlog.h"
 
 namespace {
 
@@ -92,7 +93,9 @@ int Run(int argc, char** argv) {
       Report(h, path);
     } else if (args.size() == 1) {
       std::wostringstream out;
-      host::ListJobs(h.Connection(), out);
+      host::ListJobs(h.Connection(), out, [](LONG subtype) {
+        return std::wstring(CHxLog::Descr(static_cast<CHxLog::JobSubtype>(subtype)).GetString());
+      });
       Write(stdout, out.str());
     } else {
       char* end = nullptr;

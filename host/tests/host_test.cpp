@@ -298,6 +298,9 @@ TEST_F(HostFixture, JobLogIsKeptInTheDatabaseAndListed) {
   std::wostringstream list;
   host::ListJobs(cn, list);
   EXPECT_NE(list.str().find(L"\t4\t2\t1\n"), std::wstring::npos) << list.str();
+  std::wostringstream described;
+  host::ListJobs(cn, described, [](LONG subtype) { return L"opis " + std::to_wstring(subtype); });
+  EXPECT_NE(described.str().find(L"\t4\t2\t1\topis 4\n"), std::wstring::npos) << described.str();
   std::wostringstream lines;
   const LONG job = Long(cn, L"SELECT jl_Id FROM kd_JobLog WHERE jl_Subtype = 4");
   ASSERT_TRUE(host::ShowJob(cn, job, lines));

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "host/host.h"
+#include "shared/hxlog.h"
+
 namespace {
 
 struct Result {
@@ -55,6 +58,28 @@ TEST_F(Program, ListsJobLogs) {
   EXPECT_EQ(missing.status, 1);
   Result bad = RunProgram("--db " + db + " log x7");
   EXPECT_EQ(bad.status, 2);
+}
+
+TEST_F(Program, ShowsTheLinesOfAStoredJob) {
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    CHxInstance::SetInstance(h.Instance());
+    CHxLog log(CHxLog::jsReceiveComments);
+    log.StartJob();
+    log.Echo(L"Odebrano komentarz od O'Briena");
+    log.Error(L"Błąd zapisu");
+    log.EndJobAutoResult(1);
+    CHxInstance::SetInstance(nullptr);
+  }
+  CoUninitialize();
+  Result list = RunProgram("--db " + db + " log");
+  EXPECT_EQ(list.status, 0) << list.out;
+  EXPECT_NE(list.out.find("odbieranie komentarzy"), std::string::npos) << list.out;
+  Result lines = RunProgram("--db " + db + " log 1");
+  EXPECT_EQ(lines.status, 0) << lines.out;
+  EXPECT_NE(lines.out.find("info\tOdebrano komentarz od O'Briena"), std::string::npos) << lines.out;
+  EXPECT_NE(lines.out.find("błąd\tBłąd zapisu"), std::string::npos) << lines.out;
 }
 
 TEST_F(Program, HelpAndBadArguments) {
