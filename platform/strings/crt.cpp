@@ -283,14 +283,6 @@ int vswprintf_s(wchar_t* buf, size_t size, const wchar_t* format, va_list args) 
   return static_cast<int>(s.size());
 }
 
-int swprintf_s(wchar_t* buf, size_t size, const wchar_t* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = vswprintf_s(buf, size, format, ap);
-  va_end(ap);
-  return r;
-}
-
 int _vsnwprintf(wchar_t* buf, size_t count, const wchar_t* format, va_list args) {
   std::wstring s = platform::FormatW(format, args);
   if (buf == nullptr) return count == 0 ? static_cast<int>(s.size()) : -1;
@@ -301,14 +293,6 @@ int _vsnwprintf(wchar_t* buf, size_t count, const wchar_t* format, va_list args)
   std::wmemcpy(buf, s.data(), s.size());
   if (s.size() < count) buf[s.size()] = 0;
   return static_cast<int>(s.size());
-}
-
-int _snwprintf(wchar_t* buf, size_t count, const wchar_t* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = _vsnwprintf(buf, count, format, ap);
-  va_end(ap);
-  return r;
 }
 
 int _vsnwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, va_list args) {
@@ -329,30 +313,11 @@ int _vsnwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format
   return static_cast<int>(s.size());
 }
 
-int _snwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = _vsnwprintf_s(buf, size, count, format, ap);
-  va_end(ap);
-  return r;
-}
-
 int _vscwprintf(const wchar_t* format, va_list args) { return static_cast<int>(platform::FormatW(format, args).size()); }
 
-int _scwprintf(const wchar_t* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = _vscwprintf(format, ap);
-  va_end(ap);
-  return r;
-}
-
-int sprintf_s(char* buf, size_t size, const char* format, ...) {
+int vsprintf_s(char* buf, size_t size, const char* format, va_list args) {
   if (buf == nullptr || size == 0) return -1;
-  va_list ap;
-  va_start(ap, format);
-  std::string s = platform::FormatA(format, ap);
-  va_end(ap);
+  std::string s = platform::FormatA(format, args);
   if (s.size() + 1 > size) {
     buf[0] = 0;
     return -1;
@@ -361,12 +326,9 @@ int sprintf_s(char* buf, size_t size, const char* format, ...) {
   return static_cast<int>(s.size());
 }
 
-int _snprintf_s(char* buf, size_t size, size_t count, const char* format, ...) {
+int _vsnprintf_s(char* buf, size_t size, size_t count, const char* format, va_list args) {
   if (buf == nullptr || size == 0) return -1;
-  va_list ap;
-  va_start(ap, format);
-  std::string s = platform::FormatA(format, ap);
-  va_end(ap);
+  std::string s = platform::FormatA(format, args);
   size_t limit = size - 1;
   if (count != _TRUNCATE && count < limit) limit = count;
   if (s.size() > limit) {
@@ -455,14 +417,6 @@ int wvsprintfW(LPWSTR buf, LPCWSTR format, va_list args) {
   return static_cast<int>(s.size());
 }
 
-int wsprintfW(LPWSTR buf, LPCWSTR format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = wvsprintfW(buf, format, ap);
-  va_end(ap);
-  return r;
-}
-
 HRESULT StringCchCopyW(LPWSTR dst, size_t size, LPCWSTR src) { return CopyTruncating(dst, size, src ? src : L""); }
 
 HRESULT StringCchCatW(LPWSTR dst, size_t size, LPCWSTR src) {
@@ -487,10 +441,3 @@ HRESULT StringCchVPrintfW(LPWSTR dst, size_t size, LPCWSTR format, va_list args)
   return CopyTruncating(dst, size, platform::FormatW(format, args));
 }
 
-HRESULT StringCchPrintfW(LPWSTR dst, size_t size, LPCWSTR format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  HRESULT hr = StringCchVPrintfW(dst, size, format, ap);
-  va_end(ap);
-  return hr;
-}

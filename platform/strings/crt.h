@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "platform/base/wintypes.h"
+#include "platform/strings/format.h"
 
 using errno_t = int;
 
@@ -83,29 +84,89 @@ errno_t wcscat_s(wchar_t (&dst)[N], const wchar_t* src) { return wcscat_s(dst, N
 template <size_t N>
 errno_t strcpy_s(char (&dst)[N], const char* src) { return strcpy_s(dst, N, src); }
 
-// Formatting into a buffer with the Windows rules.
-// swprintf_s: returns the length written, or -1 (and an empty buffer) when it does not fit.
-int swprintf_s(wchar_t* buf, size_t size, const wchar_t* format, ...);
+// Formatting into a buffer with the Windows rules. The variadic forms are templates over the
+// va_list ones, so CString arguments pass their text (see platform::detail::VarArg).
+// vswprintf_s: returns the length written, or -1 (and an empty buffer) when it does not fit.
 int vswprintf_s(wchar_t* buf, size_t size, const wchar_t* format, va_list args);
-// _snwprintf: writes at most `count` units; returns the length, or -1 when truncated (then the
+// _vsnwprintf: writes at most `count` units; returns the length, or -1 when truncated (then the
 // buffer is not terminated, as on Windows).
-int _snwprintf(wchar_t* buf, size_t count, const wchar_t* format, ...);
 int _vsnwprintf(wchar_t* buf, size_t count, const wchar_t* format, va_list args);
-// _snwprintf_s: at most min(size-1, count) units, always terminated; -1 when truncated.
-int _snwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, ...);
+// _vsnwprintf_s: at most min(size-1, count) units, always terminated; -1 when truncated.
 int _vsnwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, va_list args);
-int _scwprintf(const wchar_t* format, ...);
 int _vscwprintf(const wchar_t* format, va_list args);
-int sprintf_s(char* buf, size_t size, const char* format, ...);
-int _snprintf_s(char* buf, size_t size, size_t count, const char* format, ...);
+int vsprintf_s(char* buf, size_t size, const char* format, va_list args);
+int _vsnprintf_s(char* buf, size_t size, size_t count, const char* format, va_list args);
 
-template <size_t N>
-int swprintf_s(wchar_t (&buf)[N], const wchar_t* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  int r = vswprintf_s(buf, N, format, ap);
-  va_end(ap);
-  return r;
+namespace platform::detail {
+struct BufferCall {
+  void* buf;
+  size_t size;
+  size_t count;
+  const void* format;
+};
+template <class... Args>
+int CallBuffered(VaFormatter fn, void* buf, size_t size, size_t count, const void* format, const Args&... args) {
+  BufferCall call{buf, size, count, format};
+  return CallWithVaList(fn, &call, VarArg(args)...);
+}
+}  // namespace platform::detail
+
+template <class... Args>
+int swprintf_s(wchar_t* buf, size_t size, const wchar_t* format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        auto* b = static_cast<platform::detail::BufferCall*>(c);
+        return vswprintf_s(static_cast<wchar_t*>(b->buf), b->size, static_cast<const wchar_t*>(b->format), ap);
+      },
+      buf, size, 0, format, args...);
+}
+template <size_t N, class... Args>
+int swprintf_s(wchar_t (&buf)[N], const wchar_t* format, const Args&... args) {
+  return swprintf_s(static_cast<wchar_t*>(buf), N, format, args...);
+}
+template <class... Args>
+int _snwprintf(wchar_t* buf, size_t count, const wchar_t* format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        auto* b = static_cast<platform::detail::BufferCall*>(c);
+        return _vsnwprintf(static_cast<wchar_t*>(b->buf), b->count, static_cast<const wchar_t*>(b->format), ap);
+      },
+      buf, 0, count, format, args...);
+}
+template <class... Args>
+int _snwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        auto* b = static_cast<platform::detail::BufferCall*>(c);
+        return _vsnwprintf_s(static_cast<wchar_t*>(b->buf), b->size, b->count, static_cast<const wchar_t*>(b->format), ap);
+      },
+      buf, size, count, format, args...);
+}
+template <class... Args>
+int _scwprintf(const wchar_t* format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        return _vscwprintf(static_cast<const wchar_t*>(static_cast<platform::detail::BufferCall*>(c)->format), ap);
+      },
+      nullptr, 0, 0, format, args...);
+}
+template <class... Args>
+int sprintf_s(char* buf, size_t size, const char* format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        auto* b = static_cast<platform::detail::BufferCall*>(c);
+        return vsprintf_s(static_cast<char*>(b->buf), b->size, static_cast<const char*>(b->format), ap);
+      },
+      buf, size, 0, format, args...);
+}
+template <class... Args>
+int _snprintf_s(char* buf, size_t size, size_t count, const char* format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        auto* b = static_cast<platform::detail::BufferCall*>(c);
+        return _vsnprintf_s(static_cast<char*>(b->buf), b->size, b->count, static_cast<const char*>(b->format), ap);
+      },
+      buf, size, count, format, args...);
 }
 
 // Generic-text names (TCHAR is wchar_t).
@@ -172,13 +233,29 @@ BOOL IsCharAlphaNumericW(WCHAR c);
 BOOL IsCharUpperW(WCHAR c);
 BOOL IsCharLowerW(WCHAR c);
 // wsprintfW writes at most 1024 characters, as the system call does.
-int wsprintfW(LPWSTR buf, LPCWSTR format, ...);
 int wvsprintfW(LPWSTR buf, LPCWSTR format, va_list args);
+template <class... Args>
+int wsprintfW(LPWSTR buf, LPCWSTR format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        auto* b = static_cast<platform::detail::BufferCall*>(c);
+        return wvsprintfW(static_cast<wchar_t*>(b->buf), static_cast<const wchar_t*>(b->format), ap);
+      },
+      buf, 0, 0, format, args...);
+}
 HRESULT StringCchCopyW(LPWSTR dst, size_t size, LPCWSTR src);
 HRESULT StringCchCatW(LPWSTR dst, size_t size, LPCWSTR src);
 HRESULT StringCchLengthW(LPCWSTR s, size_t max, size_t* length);
-HRESULT StringCchPrintfW(LPWSTR dst, size_t size, LPCWSTR format, ...);
 HRESULT StringCchVPrintfW(LPWSTR dst, size_t size, LPCWSTR format, va_list args);
+template <class... Args>
+HRESULT StringCchPrintfW(LPWSTR dst, size_t size, LPCWSTR format, const Args&... args) {
+  return platform::detail::CallBuffered(
+      [](void* c, va_list ap) {
+        auto* b = static_cast<platform::detail::BufferCall*>(c);
+        return StringCchVPrintfW(static_cast<wchar_t*>(b->buf), b->size, static_cast<const wchar_t*>(b->format), ap);
+      },
+      dst, size, 0, format, args...);
+}
 #define lstrlen lstrlenW
 #define lstrcmp lstrcmpW
 #define lstrcmpi lstrcmpiW

@@ -388,47 +388,37 @@ class CStringT {
     return CStringT(m_str.substr(from, to - from));
   }
 
-  // --- formatting
-  void Format(PCXSTR format, ...) {
-    va_list ap;
-    va_start(ap, format);
-    FormatV(format, ap);
-    va_end(ap);
+  // --- formatting. Arguments may be CStrings (their text is passed, as the class library's
+  // strings allow); other class objects are refused at compile time.
+  template <class... Args>
+  void Format(PCXSTR format, const Args&... args) {
+    m_str = RunArgs(format, args...);
   }
-  void Format(UINT formatId, ...) {
+  template <class... Args>
+  void Format(UINT formatId, const Args&... args) {
     CStringT format;
     format.LoadString(formatId);
-    va_list ap;
-    va_start(ap, formatId);
-    FormatV(format.GetString(), ap);
-    va_end(ap);
+    m_str = RunArgs(format.GetString(), args...);
   }
   void FormatV(PCXSTR format, va_list args) { m_str = Run(format, args); }
-  void AppendFormat(PCXSTR format, ...) {
-    va_list ap;
-    va_start(ap, format);
-    AppendFormatV(format, ap);
-    va_end(ap);
+  template <class... Args>
+  void AppendFormat(PCXSTR format, const Args&... args) {
+    m_str += RunArgs(format, args...);
   }
   void AppendFormatV(PCXSTR format, va_list args) { m_str += Run(format, args); }
 
   // Message-style formatting (%1, %2!ld!, %n ...). An insert with no argument leaves the
   // string unchanged and returns false.
-  bool FormatMessage(PCXSTR format, ...) {
-    va_list ap;
-    va_start(ap, format);
-    bool ok = FormatMessageV(format, &ap);
-    va_end(ap);
-    return ok;
+  template <class... Args>
+  bool FormatMessage(PCXSTR format, const Args&... args) {
+    MessageCall call{this, format};
+    return platform::detail::CallWithVaList(&MessageTrampoline, &call, platform::detail::VarArg(args)...) != 0;
   }
-  bool FormatMessage(UINT formatId, ...) {
+  template <class... Args>
+  bool FormatMessage(UINT formatId, const Args&... args) {
     CStringT format;
     format.LoadString(formatId);
-    va_list ap;
-    va_start(ap, formatId);
-    bool ok = FormatMessageV(format.GetString(), &ap);
-    va_end(ap);
-    return ok;
+    return FormatMessage(format.GetString(), args...);
   }
   bool FormatMessageV(PCXSTR format, va_list* args) {
     std::wstring out;
@@ -492,6 +482,23 @@ class CStringT {
   static StringType Run(PCXSTR format, va_list args) {
     if constexpr (kWide) return platform::FormatW(format, args);
     else return platform::FormatA(format, args);
+  }
+  template <class... Args>
+  static StringType RunArgs(PCXSTR format, const Args&... args) {
+    if constexpr (kWide) return platform::FormatW(format, args...);
+    else return platform::FormatA(format, args...);
+  }
+  struct MessageCall {
+    CStringT* self;
+    PCXSTR format;
+  };
+  static int MessageTrampoline(void* context, va_list args) {
+    auto* call = static_cast<MessageCall*>(context);
+    va_list copy;
+    va_copy(copy, args);
+    bool ok = call->self->FormatMessageV(call->format, &copy);
+    va_end(copy);
+    return ok ? 1 : 0;
   }
   bool InRange(int i) const { return i >= 0 && i < GetLength(); }
   CStringT& MapCase(wchar_t (*map)(wchar_t)) {

@@ -400,6 +400,14 @@ std::wstring detail::FormatWArgs(const wchar_t* format, ...) {
   return r;
 }
 
+int detail::CallWithVaList(VaFormatter fn, void* context, ...) {
+  va_list ap;
+  va_start(ap, context);
+  int r = fn(context, ap);
+  va_end(ap);
+  return r;
+}
+
 std::string detail::FormatAArgs(const char* format, ...) {
   va_list ap;
   va_start(ap, format);

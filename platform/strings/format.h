@@ -10,6 +10,7 @@
 // Unknown conversions are copied to the output as they stand.
 #include <cstdarg>
 #include <string>
+#include <type_traits>
 
 #include "platform/base/wintypes.h"
 
@@ -21,16 +22,38 @@ std::string FormatA(const char* format, va_list args);  // narrow format and out
 namespace detail {
 std::wstring FormatWArgs(const wchar_t* format, ...);
 std::string FormatAArgs(const char* format, ...);
+
+// How one argument of the variadic forms travels: string objects (anything with GetString(),
+// such as CString, and std::basic_string) pass their character pointer, as the class library's
+// strings do when handed to Format directly; everything else must be trivially copyable, so a
+// class object can never reach the formatter as a reference the format would misread.
+template <class T>
+auto VarArg(const T& value) {
+  if constexpr (requires { value.GetString(); }) {
+    return value.GetString();
+  } else if constexpr (requires { value.c_str(); }) {
+    return value.c_str();
+  } else {
+    static_assert(std::is_trivially_copyable_v<T>,
+                  "pass a string object's text pointer (or a plain value) to a formatting call");
+    return value;
+  }
+}
+
+// Calls fn with a va_list made of the remaining arguments.
+using VaFormatter = int (*)(void* context, va_list args);
+int CallWithVaList(VaFormatter fn, void* context, ...);
 }  // namespace detail
 
-// The variadic forms are templates so that a literal 0 argument is never taken for a va_list.
+// The variadic forms are templates so that a literal 0 argument is never taken for a va_list
+// and string objects can be passed as they are.
 template <class... Args>
-std::wstring FormatW(const wchar_t* format, Args... args) {
-  return detail::FormatWArgs(format, args...);
+std::wstring FormatW(const wchar_t* format, const Args&... args) {
+  return detail::FormatWArgs(format, detail::VarArg(args)...);
 }
 template <class... Args>
-std::string FormatA(const char* format, Args... args) {
-  return detail::FormatAArgs(format, args...);
+std::string FormatA(const char* format, const Args&... args) {
+  return detail::FormatAArgs(format, detail::VarArg(args)...);
 }
 
 // Message-style formatting (inserts %1..%99, optionally with a !printf-spec!, escapes %n %r %t

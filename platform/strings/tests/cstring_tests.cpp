@@ -269,3 +269,25 @@ TEST(CString, SubStringsAndPlainInserts) {
   AfxFormatStrings(out, L"%1 ma %2 rabatu, %3 zostaje pominięte, 100%% bez zmian", texts, 2);
   EXPECT_EQ(out, L"jan ma 50% rabatu,  zostaje pominięte, 100%% bez zmian");
 }
+
+TEST(CString, StringObjectsCanBePassedToFormattingCalls) {
+  // The class library lets its strings be handed to Format as they are; they pass their text.
+  CString name = L"Zażółć gęślą jaźń, a text too long to be kept inside the object";
+  CStringA narrow("wąż");
+  std::wstring stdWide = L"std";
+  CString s;
+  s.Format(L"[%s|%S|%s|%d]", name, narrow, stdWide, 5);
+  EXPECT_EQ(s, L"[" + name + L"|wąż|std|5]");
+  s.AppendFormat(L"%s", CString(L"+"));
+  EXPECT_EQ(s.Right(2), L"]+");
+  ASSERT_TRUE(s.FormatMessage(L"%1 / %2!S! / %3!d!", name, narrow, 7));
+  EXPECT_EQ(s, name + L" / wąż / 7");
+  CStringA a;
+  a.Format("%s-%S", narrow, name);
+  EXPECT_EQ(CString(a), L"wąż-" + name);
+  wchar_t buf[128];
+  EXPECT_EQ(swprintf_s(buf, L"%s!", CString(L"ok")), 3);
+  EXPECT_STREQ(buf, L"ok!");
+  EXPECT_EQ(_snwprintf(buf, 128, L"<%s>", CString(L"x")), 3);
+  EXPECT_EQ(platform::FormatW(L"%s", CString(L"y")), L"y");
+}
