@@ -70,10 +70,7 @@ CString hxSystemMessage(LONG hr) {
 CString hxFormatError(LONG hr) {
   CString text;
   if (hr >= 0) return text;
-  if (std::optional<CString> description = hx::TakeErrorDescription()) {
-    text.Format(L"Błąd: %s", description->GetString());
-    return text;
-  }
+  if (std::optional<CString> description = hx::TakeErrorDescription()) return *description;
   if (hr == zephra::KD_E_DB_UNSPECIFIED) return CString(L"Nieznany błąd");
   CString message = hxSystemMessage(hr);
   text.Format(L"Błąd: %s", static_cast<const wchar_t*>(message));

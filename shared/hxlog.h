@@ -71,8 +71,9 @@ class CHxLog {
   LONG m_result;
 };
 
-// "Błąd: %s" with the thread's COM error description or the message text of hr; "Nieznany błąd"
-// for the framework's unspecified database error; empty for hr of 0 or above.
+// The text of a failure: empty for hr of 0 or above; the thread's COM error description when
+// there is one; "Nieznany błąd" for the framework's unspecified database error; otherwise
+// "Błąd: %s" with the message text of hr.
 CString hxFormatError(LONG hr);
 // The message library's text of hr in the user's language, with its fallbacks.
 CString hxSystemMessage(LONG hr);

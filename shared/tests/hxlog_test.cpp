@@ -161,6 +161,15 @@ TEST(JobLogTables, DescriptionsAndSummaries) {
 
 TEST(FormatError, TextsOfCodes) {
   EXPECT_TRUE(hxFormatError(S_OK).IsEmpty());
+  ICreateErrorInfo* create = nullptr;
+  ASSERT_EQ(CreateErrorInfo(&create), S_OK);
+  create->SetDescription(const_cast<LPOLESTR>(L"Serwer niedostępny"));
+  IErrorInfo* info = nullptr;
+  create->QueryInterface(__uuidof(IErrorInfo), reinterpret_cast<void**>(&info));
+  create->Release();
+  SetErrorInfo(0, info);
+  info->Release();
+  EXPECT_STREQ(hxFormatError(zephra::KD_E_DB_UNSPECIFIED), L"Serwer niedostępny");
   EXPECT_STREQ(hxFormatError(zephra::KD_E_DB_UNSPECIFIED), L"Nieznany błąd");
   EXPECT_STREQ(hxFormatError(E_INVALIDARG), L"Błąd: Niepoprawny parametr.");
 }
