@@ -475,12 +475,21 @@ int RootIndex(HKEY h) {
   return -1;
 }
 
-// The open key behind a handle (predefined roots included), or null.
-bool Describe(HKEY h, OpenKey* out) {
+constexpr int kClassesRoot = 0;
+constexpr int kLocalMachine = 2;
+
+// The open key behind a handle (predefined roots included); false for a bad handle.
+// HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes: those path parts go to *prefix.
+bool Describe(HKEY h, OpenKey* out, std::vector<std::wstring>* prefix) {
+  prefix->clear();
   int root = RootIndex(h);
   if (root >= 0) {
     out->root = root;
     out->path.clear();
+    if (root == kClassesRoot) {
+      out->root = kLocalMachine;
+      *prefix = {L"Software", L"Classes"};
+    }
     return true;
   }
   auto* k = reinterpret_cast<OpenKey*>(h);
@@ -518,10 +527,10 @@ Key* Resolve(Tree& tree, const OpenKey& k) {
 
 // Looks up (and with create, makes) hKey\sub. Returns the status; *created tells if new.
 LSTATUS Locate(Tree& tree, HKEY hKey, LPCWSTR sub, bool create, Key** key, OpenKey* where, bool* created) {
-  if (!Describe(hKey, where)) return ERROR_INVALID_HANDLE;
+  std::vector<std::wstring> parts;
+  if (!Describe(hKey, where, &parts)) return ERROR_INVALID_HANDLE;
   Key* cur = Resolve(tree, *where);
   if (!cur) return ERROR_KEY_DELETED;
-  std::vector<std::wstring> parts;
   if (!Split(sub, &parts)) return ERROR_INVALID_PARAMETER;
   if (created) *created = false;
   for (const auto& p : parts) {
@@ -641,8 +650,9 @@ LSTATUS RegCloseKey(HKEY hKey) {
 
 LSTATUS RegFlushKey(HKEY hKey) {
   OpenKey k;
+  std::vector<std::wstring> prefix;
   std::lock_guard lock(TheStore().mutex);
-  return Describe(hKey, &k) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  return Describe(hKey, &k, &prefix) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {

@@ -4,7 +4,8 @@
 // The store is one file, by default ~/.config/vantor/registry (home directory from the user
 // database), rewritten atomically (temporary file and rename) under an advisory lock, and
 // re-read whenever another process has changed it. Key and value names are compared without
-// regard to case. Tests point the store at a file of their own, or keep it in memory.
+// regard to case. HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes. Tests point the
+// store at a file of their own, or keep it in memory.
 #include <string>
 
 #include "platform/base/wintypes.h"

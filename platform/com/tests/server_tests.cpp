@@ -49,6 +49,11 @@ TEST_F(ServerLibrary, RegistrationWritesTheClassKeys) {
   EXPECT_EQ(ClassesText(L"Vantor.TestGreeter.1\\CLSID"), L"{0D6E2E5B-3C57-4F7A-9D0B-5C8E8B1A0002}");
   EXPECT_EQ(ClassesText(L"Vantor.TestGreeter\\CurVer"), L"Vantor.TestGreeter.1");
   EXPECT_EQ(ClassesText(L"CLSID\\{0D6E2E5B-3C57-4F7A-9D0B-5C8E8B1A0003}\\InprocServer32", L"ThreadingModel"), L"Both");
+  // HKEY_CLASSES_ROOT is the machine's Software\Classes.
+  HKEY machine;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Vantor.TestGreeter", 0, KEY_READ, &machine),
+            ERROR_SUCCESS);
+  RegCloseKey(machine);
 
   CLSID clsid;
   ASSERT_EQ(CLSIDFromProgID(L"Vantor.TestGreeter", &clsid), S_OK);  // through CurVer
