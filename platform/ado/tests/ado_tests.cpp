@@ -502,3 +502,105 @@ TEST(AdoClasses, ProgIdsFindTheClassesOnceRegistered) {
   EXPECT_TRUE(rs);
   platform::registry::SetStoreFile("");
 }
+
+TEST_F(AdoTest, ErrorInformationTravelsWithTheException) {
+  try {
+    conn_->Execute(L"SELECT * FROM nowhere");
+    FAIL() << "no error";
+  } catch (const _com_error& e) {
+    EXPECT_EQ(e.Error(), DB_E_NOTABLE);
+    EXPECT_NE(std::wstring(static_cast<const wchar_t*>(e.Description())).find(L"nowhere"), std::wstring::npos);
+    EXPECT_TRUE(e.GUID() == __uuidof(_Connection));
+  }
+  // A raw call returns the code and leaves the description for GetErrorInfo.
+  _Recordset* raw = nullptr;
+  EXPECT_EQ(conn_->raw_Execute(_bstr_t(L"SELEKT"), nullptr, adCmdText, &raw), DB_E_ERRORSINCOMMAND);
+  EXPECT_EQ(raw, nullptr);
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  BSTR text = nullptr;
+  info->GetDescription(&text);
+  EXPECT_NE(std::wstring(text).find(L"syntax"), std::wstring::npos);
+  SysFreeString(text);
+  info->Release();
+  // Object-model errors carry ADO's texts.
+  _RecordsetPtr rs = conn_->Execute(L"SELECT au_Id FROM au__Auction WHERE 1 = 0");
+  EXPECT_NE(DescriptionOf([&] { rs->Fields->Item[L"au_Id"]->GetValue(); }).find(L"BOF or EOF"), std::wstring::npos);
+  EXPECT_NE(DescriptionOf([&] { rs->Fields->Item[L"nope"]; }).find(L"Item cannot be found"), std::wstring::npos);
+}
+
+TEST_F(AdoTest, CommandCanFeedARecordsetAndTakeParameterArrays) {
+  _CommandPtr cmd(__uuidof(Command));
+  cmd->ActiveConnection = conn_;
+  cmd->CommandText = L"SELECT au_Number FROM au__Auction WHERE au_Qty >= ? ORDER BY au_Number";
+  cmd->Parameters->Append(cmd->CreateParameter(L"q", adInteger, adParamInput, 4, _variant_t(3)));
+  _RecordsetPtr rs(__uuidof(Recordset));
+  rs->Open(_variant_t(static_cast<IDispatch*>(cmd)), vtMissing, adOpenStatic, adLockReadOnly, adCmdText);
+  EXPECT_EQ(rs->RecordCount, 2);
+  // Values passed to Execute replace the parameters' own.
+  SAFEARRAY* values = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  LONG i0 = 0;
+  _variant_t seven(7);
+  SafeArrayPutElement(values, &i0, &seven);
+  _variant_t args;
+  args.vt = VT_ARRAY | VT_VARIANT;
+  args.parray = values;
+  _RecordsetPtr only = cmd->Execute(nullptr, &args, adCmdText);
+  EXPECT_EQ(only->RecordCount, 1);
+  EXPECT_EQ(HrOf([&] { cmd->Parameters->Item[L"zz"]; }), adErrItemNotFound);
+  EXPECT_EQ(HrOf([&] { cmd->Parameters->Append(conn_); }), adErrInvalidArgument);
+  cmd->Parameters->Delete(L"q");
+  EXPECT_EQ(cmd->Parameters->Count, 0);
+  EXPECT_EQ(HrOf([&] { cmd->Execute(nullptr, nullptr, adCmdText); }), DB_E_PARAMNOTOPTIONAL);
+  _ParameterPtr p = cmd->CreateParameter(L"t", adVarWChar, adParamInputOutput, 3, L"abc");
+  EXPECT_EQ(p->Direction, adParamInputOutput);
+  EXPECT_EQ(p->Size, 3);
+  p->AppendChunk(L"def");
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(p->Value))), L"abcdef");
+}
+
+TEST_F(AdoTest, FieldDescriptionsAndProperties) {
+  _RecordsetPtr rs = OpenClient(L"SELECT au_Id, au_Title, au_Price FROM au__Auction ORDER BY au_Id");
+  FieldPtr title = rs->Fields->Item[L"au_Title"];
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(title->Name))), L"au_Title");
+  EXPECT_EQ(title->ActualSize, 10);  // five characters of national text
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(title->Properties->Item[L"BASETABLENAME"]->Value))),
+            L"au__Auction");
+  EXPECT_TRUE(static_cast<bool>(rs->Fields->Item[L"au_Id"]->Properties->Item[L"ISAUTOINCREMENT"]->Value));
+  EXPECT_EQ(HrOf([&] { title->Properties->Item[L"Unknown"]; }), adErrItemNotFound);
+  EXPECT_EQ(rs->Fields->Item[L"au_Price"]->NumericScale, 4);
+  title->Value = L"Nowy";
+  EXPECT_EQ(rs->EditMode, adEditInProgress);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(title->UnderlyingValue))), L"Łódka");
+  rs->CancelUpdate();
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(title->Value))), L"Łódka");
+  EXPECT_EQ(HrOf([&] { title->Type = adInteger; }), adErrObjectOpen);
+}
+
+TEST(AdoStream, LinesPositionsAndCopies) {
+  _StreamPtr s(__uuidof(Stream));
+  s->Open(vtMissing, adModeUnknown, adOpenStreamUnspecified, L"", L"");
+  EXPECT_EQ(s->Size, 0);
+  s->LineSeparator = adLF;
+  s->WriteText(L"one", adWriteLine);
+  s->WriteText(L"two", adWriteLine);
+  s->WriteText(L"three", adWriteChar);
+  EXPECT_EQ(s->Size, 2 + 2 * 13);  // unicode: the mark and two bytes a character
+  s->Position = 0;
+  s->SkipLine();
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(s->ReadText(adReadLine))), L"two");
+  EXPECT_EQ(s->Position, 2 + 2 * 8);
+  s->Position = 2 + 2 * 3;
+  s->SetEOS();
+  s->Position = 0;
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(s->ReadText(adReadAll))), L"one");
+  _StreamPtr copy(__uuidof(Stream));
+  copy->Open(vtMissing, adModeUnknown, adOpenStreamUnspecified, L"", L"");
+  s->Position = 0;
+  s->CopyTo(copy, 2);
+  copy->Position = 0;
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(copy->ReadText(adReadAll))), L"on");
+  EXPECT_EQ(HrOf([&] { s->Charset = L"klingon"; }), adErrInvalidArgument);
+  _StreamPtr closed(__uuidof(Stream));
+  EXPECT_EQ(HrOf([&] { closed->WriteText(L"x", adWriteChar); }), adErrObjectClosed);
+}
