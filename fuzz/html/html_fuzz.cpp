@@ -8,6 +8,9 @@
 #include <string>
 
 #include "shared/regex/html/tests/conversions.h"
+#ifdef VANTOR_HTML_WITH_ENGINE
+#include "shared/regex/html/htmlengine.h"  // the engine's templates, instrumented in this unit
+#endif
 
 using namespace vantor::html;
 using namespace vantor::html::testing;
@@ -43,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::wstring html = Conv::ToHTML(input);
   if (html.size() < input.size()) std::abort();
 #ifdef VANTOR_HTML_WITH_ENGINE
+  if (RunPasses<EngineMatcher>(PlaintextPasses(), input) != plain) std::abort();
+  if (RunPasses<EngineMatcher>(HeaderPasses(), input) != header) std::abort();
   Agree(plain, PlaintextPasses(), input, "plain text");
   Agree(header, HeaderPasses(), input, "header removal");
 #else

@@ -9,6 +9,7 @@
 // Find looks for the leftmost match inside s[from, to), treating `to` as the end of the text.
 #include <algorithm>
 #include <cstddef>
+#include <cwchar>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,8 +30,8 @@ enum class Reach {
 };
 
 // Keyed: every match holds the literal `key`, preceded inside the match only by characters of
-// `before` and, when `open` is set, starting with `open`; it ends at the first `tail` after the
-// key, or, without a tail, at most one character after the key. The matcher is then asked only
+// `before` and, when `open` is set, by one `open` character that starts the match; it ends at
+// the first `tail` after the key, or, without a tail, at most one character after the key. The matcher is then asked only
 // about the stretch from that start to that end. Span: every match runs from the opening tag
 // `key` to the first closing tag `tail` after it, and '.' does not cross a line feed.
 struct Pass {
@@ -103,16 +104,25 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
     case Reach::Keyed: {
       size_t from = 0, tailAt = 0;
       bool tailKnown = false;
-      for (size_t k = FindNoCase(s, pass.key, 0, n); k != npos; k = FindNoCase(s, pass.key, from, n)) {
-        const size_t keyEnd = k + pass.key.size();
-        size_t start = k;
+      while (from < n) {
+        // Next candidate: the key itself, or an `open` character followed by `before`
+        // characters and the key.
+        size_t start = npos, keyEnd = npos;
         if (pass.open) {
-          while (start > from && pass.before.find(s[start - 1]) != std::wstring_view::npos) --start;
-          if (start == from || s[start - 1] != pass.open) {
-            from = k + 1;
+          const wchar_t* p = std::wmemchr(s.data() + from, pass.open, n - from);
+          if (!p) break;
+          start = size_t(p - s.data());
+          size_t k = start + 1;
+          while (k < n && pass.before.find(s[k]) != std::wstring_view::npos) ++k;
+          if (FindNoCase(s, pass.key, k, std::min(n, k + pass.key.size())) != k) {
+            from = start + 1;
             continue;
           }
-          --start;
+          keyEnd = k + pass.key.size();
+        } else {
+          start = FindNoCase(s, pass.key, from, n);
+          if (start == npos) break;
+          keyEnd = start + pass.key.size();
         }
         size_t end = std::min(n, keyEnd + 1);
         if (!pass.tail.empty()) {
@@ -123,7 +133,7 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
           if (tailAt == npos) break;  // nothing after here can end a match
           end = tailAt + pass.tail.size();
         }
-        from = replaceFirst(start, end) ? e : k + 1;
+        from = replaceFirst(start, end) ? e : start + 1;
       }
       break;
     }
@@ -131,6 +141,7 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
       for (size_t k = FindNoCase(s, pass.key, 0, n); k != npos; k = FindNoCase(s, pass.key, e, n)) {
         e = k + pass.key.size();
         while (e + pass.key.size() <= n && s.compare(e, pass.key.size(), pass.key) == 0) e += pass.key.size();
+        if (pass.replacement == std::wstring_view(s).substr(k, e - k)) continue;  // would change nothing
         if (!replaceFirst(k, e)) e = k + 1;
       }
       break;

@@ -149,6 +149,29 @@ TYPED_TEST(Conversions, HostileInputs) {
   EXPECT_EQ(C::Plain(amps + L";"), amps.substr(0, amps.size() - 4) + L"\u000C");
 }
 
+// A 10 MB description converts like its pieces do.
+TYPED_TEST(Conversions, TenMegabytes) {
+  using C = TypeParam;
+  const std::wstring piece =
+      L"<p style='margin:0'>Opis&nbsp;<b>aukcji</b> &#261;&amp;&oacute;</p><table><tr><td>x</td></tr></table>"
+      L"<script>a()</script>Z";
+  const size_t count = (10u << 20) / piece.size();
+  std::wstring page;
+  page.reserve(piece.size() * count);
+  for (size_t i = 0; i < count; ++i) page += piece;
+  const std::wstring plain = C::Plain(piece);
+  ASSERT_EQ(plain, L"\n\nOpis aukcji ą&ó\n\n | xZ");
+  const std::wstring header = C::Header(piece);
+  ASSERT_EQ(header.size(), piece.size() - 20);
+  std::wstring expectedPlain, expectedHeader;
+  for (size_t i = 0; i < count; ++i) {
+    expectedPlain += plain;
+    expectedHeader += header;
+  }
+  EXPECT_TRUE(C::Plain(page) == expectedPlain);
+  EXPECT_TRUE(C::Header(page) == expectedHeader);
+}
+
 TYPED_TEST(Conversions, BinaryJunk) {
   using C = TypeParam;
   std::mt19937 rng(7);
