@@ -368,10 +368,30 @@ struct pos_count {
     unsigned n;
 };
 
+// What the greedy and the lazy atom quantifier share: the atom, the bounds, the width rule and
+// the leading literal (only with a lower bound of at least 1).
 template <class It, class Atom>
-class max_atom_quantifier final : public sub_expr<It> {
+class atom_quantifier : public sub_expr<It> {
 public:
-    max_atom_quantifier(atom_node<It, Atom>* a, unsigned lo, unsigned hi) : m_atom(a), m_lo(lo), m_hi(hi) {}
+    atom_quantifier(atom_node<It, Atom>* a, unsigned lo, unsigned hi) : m_atom(a), m_lo(lo), m_hi(hi) {}
+    width_type width(width_ctx<It>& ctx) override {
+        return quantified_width<It>(m_atom->width(ctx), m_lo, m_hi);
+    }
+    bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_atom->leading_literal(r); }
+
+protected:
+    atom_node<It, Atom>* m_atom;
+    unsigned m_lo, m_hi;
+};
+
+template <class It, class Atom>
+class max_atom_quantifier final : public atom_quantifier<It, Atom> {
+    using atom_quantifier<It, Atom>::m_atom;
+    using atom_quantifier<It, Atom>::m_lo;
+    using atom_quantifier<It, Atom>::m_hi;
+
+public:
+    using atom_quantifier<It, Atom>::atom_quantifier;
 
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
@@ -426,20 +446,16 @@ public:
         s.next = this->next;
         return true;
     }
-    width_type width(width_ctx<It>& ctx) override {
-        return quantified_width<It>(m_atom->width(ctx), m_lo, m_hi);
-    }
-    bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_atom->leading_literal(r); }
-
-private:
-    atom_node<It, Atom>* m_atom;
-    unsigned m_lo, m_hi;
 };
 
 template <class It, class Atom>
-class min_atom_quantifier final : public sub_expr<It> {
+class min_atom_quantifier final : public atom_quantifier<It, Atom> {
+    using atom_quantifier<It, Atom>::m_atom;
+    using atom_quantifier<It, Atom>::m_lo;
+    using atom_quantifier<It, Atom>::m_hi;
+
 public:
-    min_atom_quantifier(atom_node<It, Atom>* a, unsigned lo, unsigned hi) : m_atom(a), m_lo(lo), m_hi(hi) {}
+    using atom_quantifier<It, Atom>::atom_quantifier;
 
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
@@ -507,14 +523,6 @@ public:
         s.stk->template pop<pos_count<It>>();
         return false;
     }
-    width_type width(width_ctx<It>& ctx) override {
-        return quantified_width<It>(m_atom->width(ctx), m_lo, m_hi);
-    }
-    bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_atom->leading_literal(r); }
-
-private:
-    atom_node<It, Atom>* m_atom;
-    unsigned m_lo, m_hi;
 };
 
 // ---------------------------------------------------------------- groups

@@ -109,9 +109,9 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
         // characters and the key.
         size_t start = npos, keyEnd = npos;
         if (pass.open) {
-          const wchar_t* p = std::wmemchr(s.data() + from, pass.open, n - from);
-          if (!p) break;
-          start = size_t(p - s.data());
+          start = from;
+          while (start < n && s[start] != pass.open) ++start;  // tags stand close together
+          if (start == n) break;
           size_t k = start + 1;
           while (k < n && pass.before.find(s[k]) != std::wstring_view::npos) ++k;
           if (FindNoCase(s, pass.key, k, std::min(n, k + pass.key.size())) != k) {
