@@ -24,15 +24,18 @@ std::wstring FormatWArgs(const wchar_t* format, ...);
 std::string FormatAArgs(const char* format, ...);
 
 // How one argument of the variadic forms travels: string objects (anything with GetString(),
-// such as CString, and std::basic_string) pass their character pointer, as the class library's
-// strings do when handed to Format directly; everything else must be trivially copyable, so a
-// class object can never reach the formatter as a reference the format would misread.
+// such as CString, std::basic_string, and classes that convert to const wchar_t*) pass their
+// character pointer, as the class library's strings do when handed to Format directly;
+// everything else must be trivially copyable, so a class object can never reach the formatter
+// as a reference the format would misread.
 template <class T>
 auto VarArg(const T& value) {
   if constexpr (requires { value.GetString(); }) {
     return value.GetString();
   } else if constexpr (requires { value.c_str(); }) {
     return value.c_str();
+  } else if constexpr (std::is_class_v<T> && requires { static_cast<const wchar_t*>(value); }) {
+    return static_cast<const wchar_t*>(value);  // automation-string wrappers pass their wide text
   } else {
     static_assert(std::is_trivially_copyable_v<T>,
                   "pass a string object's text pointer (or a plain value) to a formatting call");

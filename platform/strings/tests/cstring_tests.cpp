@@ -290,4 +290,8 @@ TEST(CString, StringObjectsCanBePassedToFormattingCalls) {
   EXPECT_STREQ(buf, L"ok!");
   EXPECT_EQ(_snwprintf(buf, 128, L"<%s>", CString(L"x")), 3);
   EXPECT_EQ(platform::FormatW(L"%s", CString(L"y")), L"y");
+  struct WideWrapper {  // shaped like an automation-string wrapper
+    operator const wchar_t*() const { return L"wrapped"; }
+  };
+  EXPECT_EQ(platform::FormatW(L"%s", WideWrapper{}), L"wrapped");
 }
