@@ -19,13 +19,16 @@ struct sqlite3_stmt;
 
 namespace platform::ado {
 
+// The Source of errors that the database reports (as opposed to the object model's own).
+inline constexpr const wchar_t* kProviderSource = L"Vantor SQLite Provider";
+
 // One failure, as the connection's Errors collection and the error information show it.
 struct DbError {
   HRESULT hr = 0;
   std::wstring description;
   LONG native = 0;        // SQLite's extended result code
   std::wstring sqlState;  // five characters
-  std::wstring source = L"Microsoft OLE DB Provider for SQLite";
+  std::wstring source = kProviderSource;
 };
 
 class DbException : public std::runtime_error {

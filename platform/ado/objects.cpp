@@ -135,7 +135,7 @@ HRESULT ReportCurrentException(REFIID iid, ConnectionImpl* conn) {
   try {
     throw;
   } catch (const DbException& e) {
-    if (conn) conn->AddError(e.error);
+    if (conn && e.error.source == kProviderSource) conn->AddError(e.error);
     return platform::com::ReportError(e.error.hr, e.error.description.c_str(), e.error.source.c_str(), iid);
   } catch (const _com_error& e) {
     IErrorInfo* info = e.ErrorInfo();
