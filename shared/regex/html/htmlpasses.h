@@ -9,7 +9,6 @@
 // Find looks for the leftmost match inside s[from, to), treating `to` as the end of the text.
 #include <algorithm>
 #include <cstddef>
-#include <cwchar>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,9 +30,10 @@ enum class Reach {
 
 // Keyed: every match holds the literal `key`, preceded inside the match only by characters of
 // `before` and, when `open` is set, by one `open` character that starts the match; it ends at
-// the first `tail` after the key, or, without a tail, at most one character after the key. The matcher is then asked only
-// about the stretch from that start to that end. Span: every match runs from the opening tag
-// `key` to the first closing tag `tail` after it, and '.' does not cross a line feed.
+// the first `tail` after the key, or, without a tail, at most one character after the key. The
+// matcher is then asked only about the stretch from that start to that end.
+// Span: every match runs from the opening tag `key` to the first closing tag `tail` after it,
+// and '.' does not cross a line feed.
 struct Pass {
   std::wstring_view pattern;
   std::wstring_view replacement;
