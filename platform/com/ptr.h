@@ -20,7 +20,13 @@ template <class I, const IID* piid>
 class _com_IIID {
  public:
   using Interface = I;
-  static const IID& GetIID() noexcept { return piid ? *piid : __uuidof(I); }
+  static const IID& GetIID() noexcept {
+    if constexpr (piid != nullptr) {
+      return *piid;
+    } else {
+      return __uuidof(I);
+    }
+  }
 };
 
 template <class IIID>

@@ -444,6 +444,8 @@ class _variant_t : public tagVARIANT {
   // Same type and value (BSTRs by content, interfaces by pointer); raises E_INVALIDARG for
   // types that cannot be compared.
   bool operator==(const VARIANT& varSrc) const;
+  bool operator==(const _variant_t& varSrc) const { return *this == static_cast<const VARIANT*>(&varSrc); }
+  bool operator!=(const _variant_t& varSrc) const { return !(*this == varSrc); }
   bool operator==(const VARIANT* pSrc) const;
   bool operator!=(const VARIANT& varSrc) const { return !(*this == varSrc); }
   bool operator!=(const VARIANT* pSrc) const { return !(*this == pSrc); }

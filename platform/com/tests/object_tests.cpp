@@ -286,3 +286,17 @@ TEST(MemoryStream, OverAnExistingBlockAndCopyTo) {
   EXPECT_EQ(GlobalSize(h), 4u);
   EXPECT_EQ(GlobalFree(h), nullptr);
 }
+
+namespace {
+const IID kCounterIid = platform::com::GuidFromText("6B2F2B57-4B0E-4B61-9E3C-0F1E2D3C4B5A");
+}  // namespace
+
+TEST(ComPtr, ExplicitIidArgumentIsUsed) {
+  using ExplicitPtr = _com_ptr_t<_com_IIID<ICounter, &kCounterIid>>;
+  EXPECT_EQ(&ExplicitPtr::GetIID(), &kCounterIid);
+  EXPECT_EQ(ICounterPtr::GetIID(), kCounterIid);
+  ExplicitPtr p(static_cast<ICounter*>(new Counter), false);
+  IUnknownPtr unk(p);
+  ExplicitPtr back(unk);
+  EXPECT_TRUE(back == p);
+}
