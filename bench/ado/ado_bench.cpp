@@ -85,7 +85,8 @@ Times ThroughAdo(const std::string& path) {
   pAdded->Value = _variant_t(45418.297326389, VT_DATE);
   for (int i = 1; i <= kRows; ++i) {
     pId->Value = _variant_t(i);
-    pName->Value = _variant_t((L"Przedmiot nr " + std::to_wstring(i)).c_str());
+    std::string name = "Przedmiot nr " + std::to_string(i);  // built as the direct run builds it
+    pName->Value = _variant_t(std::wstring(name.begin(), name.end()).c_str());
     pQty->Value = _variant_t(i % 100);
     CY cy;
     cy.int64 = static_cast<LONGLONG>(i) * 2500;

@@ -197,12 +197,18 @@ DbError Database::ErrorFromSqlite(int rc, StatementOrigin origin) const {
 // ---- statements ---------------------------------------------------------------------------
 
 Database::Cached& Database::Prepare(std::wstring_view sql) {
+  // A statement run again and again (a command in a loop) is found without hashing.
+  if (last_ && last_->first == sql) return last_->second;
   std::wstring key(sql);
   auto it = cache_.find(key);
-  if (it != cache_.end()) return it->second;
+  if (it != cache_.end()) {
+    last_ = &*it;
+    return it->second;
+  }
   if (cache_.size() >= 128) {
     for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
     cache_.clear();
+    last_ = nullptr;
   }
   Cached c;
   c.rw = RewriteSql(sql);
@@ -218,7 +224,8 @@ Database::Cached& Database::Prepare(std::wstring_view sql) {
   } else {
     sqlite3_finalize(stmt);
   }
-  return cache_.emplace(std::move(key), std::move(c)).first->second;
+  last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
+  return last_->second;
 }
 
 void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin) {

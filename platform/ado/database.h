@@ -117,6 +117,7 @@ class Database {
   std::string path_;
   int depth_ = 0;
   std::unordered_map<std::wstring, Cached> cache_;
+  std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
 };

@@ -373,17 +373,7 @@ void GetDateFn(sqlite3_context* c, int, sqlite3_value**) {
   sqlite3_result_text(c, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
 }
 void GetUtcDateFn(sqlite3_context* c, int, sqlite3_value**) {
-  time_t now = time(nullptr);
-  std::tm tm{};
-  gmtime_r(&now, &tm);
-  DateParts p;
-  p.year = tm.tm_year + 1900;
-  p.month = tm.tm_mon + 1;
-  p.day = tm.tm_mday;
-  p.hour = tm.tm_hour;
-  p.minute = tm.tm_min;
-  p.second = tm.tm_sec;
-  std::string t = FormatDateText(p);
+  std::string t = FormatDateText(UtcNow());
   sqlite3_result_text(c, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
 }
 

@@ -380,12 +380,13 @@ _RecordsetPtr ConnectionImpl::Run(const std::wstring& text, LONG commandType, bo
                                   const std::vector<Cell>& params, std::int64_t* affected,
                                   std::vector<std::pair<int, Cell>>* outputs) {
   auto db = RequireOpen();
-  std::wstring sql = text;
+  std::wstring table;
   if (commandType == adCmdTable || commandType == adCmdTableDirect) {
-    sql = L"SELECT * FROM [" + text + L"]";
+    table = L"SELECT * FROM [" + text + L"]";
   } else if (commandType == adCmdStoredProc) {
     ThrowAdo(adErrFeatureNotAvailable, L"Stored procedures are not supported by the embedded database.");
   }
+  const std::wstring& sql = table.empty() ? text : table;
   ExecResult r = db->Execute(sql, params);
   if (affected) *affected = r.changes;
   if (outputs) *outputs = std::move(r.outputs);

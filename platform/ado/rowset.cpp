@@ -57,12 +57,7 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     f.autoIncrement = c.autoIncrement;
     rs->store_->fields.push_back(std::move(f));
   }
-  rs->store_->rows.reserve(result.rows.size());
-  for (auto& values : result.rows) {
-    auto row = std::make_unique<Row>();
-    row->values = std::move(values);
-    rs->store_->rows.push_back(std::move(row));
-  }
+  for (auto& values : result.rows) rs->store_->rows.emplace_back().values = std::move(values);
   rs->Rebuild(false);
   return rs;
 }
@@ -106,12 +101,12 @@ void Rowset::Rebuild(bool keepCurrent) {
   view_.clear();
   const auto& rows = store_->rows;
   for (std::size_t i = 0; i < rows.size(); ++i)
-    if (Visible(*rows[i])) view_.push_back(i);
+    if (Visible(rows[i])) view_.push_back(i);
   if (!sort_.empty()) {
     std::stable_sort(view_.begin(), view_.end(), [&](std::size_t a, std::size_t b) {
       for (auto [field, desc] : sort_) {
-        int c = CompareValues(rows[a]->values[static_cast<std::size_t>(field)],
-                              rows[b]->values[static_cast<std::size_t>(field)]);
+        int c = CompareValues(rows[a].values[static_cast<std::size_t>(field)],
+                              rows[b].values[static_cast<std::size_t>(field)]);
         if (c != 0) return desc ? c > 0 : c < 0;
       }
       return false;
@@ -215,7 +210,7 @@ void Rowset::SetBookmark(double bm) {
 Row* Rowset::Current() const {
   Check(!currentDeleted_ && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size(), adErrNoCurrentRecord,
         kNoCurrent);
-  Row* r = store_->rows[view_[static_cast<std::size_t>(pos_)]].get();
+  Row* r = &store_->rows[view_[static_cast<std::size_t>(pos_)]];
   Check(!r->dead && r->status != RowStatus::Deleted, adErrNoCurrentRecord, kNoCurrent);
   return r;
 }
@@ -266,13 +261,12 @@ void Rowset::Put(int field, const Value& v) {
 void Rowset::AddNew() {
   RequireUpdatable();
   EndEditIfAny();
-  auto row = std::make_unique<Row>();
   std::size_t n = store_->fields.size();
-  row->values.assign(n, Value::Null());
-  row->original.assign(n, Value::Null());
-  row->changed.assign(n, false);
-  row->status = RowStatus::New;
-  store_->rows.push_back(std::move(row));
+  Row& row = store_->rows.emplace_back();
+  row.values.assign(n, Value::Null());
+  row.original.assign(n, Value::Null());
+  row.changed.assign(n, false);
+  row.status = RowStatus::New;
   std::size_t index = store_->rows.size() - 1;
   view_.push_back(index);  // a new row is shown whatever the filter says
   currentDeleted_ = false;
@@ -286,14 +280,14 @@ void Rowset::Update() {
   if (editMode_ == adEditNone) return;
   // In immediate mode the row is written now; a failure leaves the edit open for another
   // try or CancelUpdate, as ADO does.
-  if (lock == LockMode::Immediate && db) WriteRow(*store_->rows[editRow_]);
+  if (lock == LockMode::Immediate && db) WriteRow(store_->rows[editRow_]);
   editMode_ = adEditNone;
   editBackup_.clear();
 }
 
 void Rowset::CancelUpdate() {
   if (editMode_ == adEditNone) return;
-  Row& r = *store_->rows[editRow_];
+  Row& r = store_->rows[editRow_];
   if (editMode_ == adEditAdd) {
     r.dead = true;
     auto it = std::find(view_.begin(), view_.end(), editRow_);
@@ -315,9 +309,9 @@ std::vector<Row*> Rowset::Affected(LONG affect) const {
   if (affect == adAffectCurrent) {
     out.push_back(Current());
   } else if (affect == adAffectGroup) {
-    for (std::size_t i : view_) out.push_back(store_->rows[i].get());
+    for (std::size_t i : view_) out.push_back(&store_->rows[i]);
   } else {
-    for (auto& r : store_->rows) out.push_back(r.get());
+    for (auto& r : store_->rows) out.push_back(&r);
   }
   return out;
 }
@@ -347,7 +341,7 @@ void Rowset::Delete(LONG affect) {
   std::vector<std::size_t> kept;
   long newPos = 0;
   for (std::size_t k = 0; k < view_.size(); ++k) {
-    const Row& r = *store_->rows[view_[k]];
+    const Row& r = store_->rows[view_[k]];
     bool gone = r.dead || (r.status == RowStatus::Deleted && filterGroup_ == adFilterNone);
     if (static_cast<long>(k) < pos_ && !gone) ++newPos;
     if (view_[k] == current && static_cast<long>(k) == pos_) currentGone = gone;
@@ -589,7 +583,7 @@ void Rowset::Find(std::wstring_view criteria, LONG skip, LONG direction, std::op
   currentDeleted_ = false;
   long step = direction == adSearchBackward ? -1 : 1;
   for (p += step * skip; p >= 0 && p < size; p += step) {
-    if (c.Matches(*store_->rows[view_[static_cast<std::size_t>(p)]])) {
+    if (c.Matches(store_->rows[view_[static_cast<std::size_t>(p)]])) {
       pos_ = p;
       return;
     }

@@ -2,6 +2,7 @@
 // The client-side cursor under a recordset: every row held in memory, with the row states that
 // batch updating needs, filtering by ADO's criteria grammar, sorting, finding, clones sharing
 // the rows, and writing changed rows back to the base table by primary key.
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,7 +38,7 @@ struct Row {
 // Rows and fields shared by a recordset and its clones.
 struct RowStore {
   std::vector<FieldDef> fields;
-  std::vector<std::unique_ptr<Row>> rows;  // a row's bookmark is its index + 1
+  std::deque<Row> rows;  // a row's bookmark is its index + 1; rows never move
   int FieldIndex(std::wstring_view name) const;  // case-insensitive; -1 when missing
 };
 

@@ -9,8 +9,13 @@ namespace platform::ado {
 
 std::string ToUtf8(std::wstring_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (wchar_t wc : text) {
+  std::size_t ascii = 0;
+  while (ascii < text.size() && static_cast<std::uint32_t>(text[ascii]) < 0x80) ++ascii;
+  out.resize(ascii);
+  for (std::size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(text[k]);
+  if (ascii == text.size()) return out;
+  out.reserve(text.size() + 8);
+  for (wchar_t wc : text.substr(ascii)) {
     auto c = static_cast<std::uint32_t>(wc);
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
     if (c < 0x80) {
@@ -34,9 +39,13 @@ std::string ToUtf8(std::wstring_view text) {
 
 std::wstring FromUtf8(std::string_view text) {
   std::wstring out;
-  out.reserve(text.size());
   std::size_t i = 0;
   const std::size_t n = text.size();
+  while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  out.resize(i);
+  for (std::size_t k = 0; k < i; ++k) out[k] = static_cast<wchar_t>(text[k]);
+  if (i == n) return out;
+  out.reserve(n);
   while (i < n) {
     auto b = static_cast<unsigned char>(text[i]);
     if (b < 0x80) {
@@ -354,12 +363,14 @@ std::string DateTextFromOle(double date) {
   return p ? FormatDateText(*p) : std::string();
 }
 
-DateParts LocalNow() {
+namespace {
+DateParts Now(bool local) {
   timeval tv{};
   gettimeofday(&tv, nullptr);
   std::tm tm{};
   time_t secs = tv.tv_sec;
-  localtime_r(&secs, &tm);
+  if (local) localtime_r(&secs, &tm);
+  else gmtime_r(&secs, &tm);
   DateParts p;
   p.year = tm.tm_year + 1900;
   p.month = tm.tm_mon + 1;
@@ -370,5 +381,9 @@ DateParts LocalNow() {
   p.millisecond = static_cast<int>(tv.tv_usec / 1000);
   return p;
 }
+}  // namespace
+
+DateParts LocalNow() { return Now(true); }
+DateParts UtcNow() { return Now(false); }
 
 }  // namespace platform::ado

@@ -40,5 +40,6 @@ std::string FormatDateText(const DateParts& p);
 std::optional<double> OleDateFromText(std::string_view text);
 std::string DateTextFromOle(double date);
 DateParts LocalNow();
+DateParts UtcNow();
 
 }  // namespace platform::ado
