@@ -140,6 +140,16 @@ struct IDispatch : IUnknown {
 using LPDISPATCH = IDispatch*;
 VANTOR_UUIDOF(IDispatch, "00020400-0000-0000-C000-000000000046");
 
+// Enumerators of VARIANTs (collections' _NewEnum).
+struct IEnumVARIANT : IUnknown {
+  STDMETHOD(Next)(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) = 0;
+  STDMETHOD(Skip)(ULONG celt) = 0;
+  STDMETHOD(Reset)() = 0;
+  STDMETHOD(Clone)(IEnumVARIANT** ppEnum) = 0;
+};
+VANTOR_UUIDOF(IEnumVARIANT, "00020404-0000-0000-C000-000000000046");
+#define IID_IEnumVARIANT __uuidof(IEnumVARIANT)
+
 // ---- error information ----
 struct IErrorInfo : IUnknown {
   STDMETHOD(GetGUID)(GUID* pguid) = 0;

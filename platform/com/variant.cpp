@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/casefold.h"
 #include "platform/com/numeric_internal.h"
 
 using namespace platform::com::detail;
@@ -634,4 +635,69 @@ HRESULT VarR8FromI4(LONG v, DOUBLE* o) {
   if (!o) return E_INVALIDARG;
   *o = v;
   return S_OK;
+}
+
+// ---- comparisons ----
+
+HRESULT VarBstrCmp(BSTR left, BSTR right, LCID, ULONG flags) {
+  UINT a = SysStringLen(left), b = SysStringLen(right);
+  UINT n = a < b ? a : b;
+  for (UINT i = 0; i < n; ++i) {
+    wchar_t x = left[i], y = right[i];
+    if (flags & NORM_IGNORECASE) {
+      x = platform::casefold::Fold(x);
+      y = platform::casefold::Fold(y);
+    }
+    if (x != y) return x < y ? VARCMP_LT : VARCMP_GT;
+  }
+  return a == b ? VARCMP_EQ : (a < b ? VARCMP_LT : VARCMP_GT);
+}
+
+HRESULT VarBstrCat(BSTR left, BSTR right, BSTR* result) {
+  if (!result) return E_INVALIDARG;
+  UINT a = SysStringLen(left), b = SysStringLen(right);
+  BSTR joined = SysAllocStringLen(nullptr, a + b);
+  if (!joined) return E_OUTOFMEMORY;
+  if (a) std::wmemcpy(joined, left, a);
+  if (b) std::wmemcpy(joined + a, right, b);
+  *result = joined;
+  return S_OK;
+}
+
+HRESULT VarCmp(VARIANT* pl, VARIANT* pr, LCID lcid, ULONG flags) {
+  if (!pl || !pr) return E_INVALIDARG;
+  VARIANT l, r;
+  if (!Deref(*pl, &l) || !Deref(*pr, &r)) return DISP_E_BADVARTYPE;
+  if (l.vt == VT_NULL || r.vt == VT_NULL) return VARCMP_NULL;
+  bool lText = l.vt == VT_BSTR, rText = r.vt == VT_BSTR;
+  if (lText && rText) return VarBstrCmp(l.bstrVal, r.bstrVal, lcid, flags);
+  if (lText || rText) {
+    // A number sorts before any text; an empty value counts as "".
+    VARIANT& other = lText ? r : l;
+    if (other.vt == VT_EMPTY) {
+      return VarBstrCmp(lText ? l.bstrVal : nullptr, rText ? r.bstrVal : nullptr, lcid, flags);
+    }
+    Num probe;
+    if (FAILED(ToNum(other, &probe))) return DISP_E_TYPEMISMATCH;
+    return lText ? VARCMP_GT : VARCMP_LT;
+  }
+  Num a, b;
+  if (FAILED(ToNum(l, &a)) || FAILED(ToNum(r, &b))) return DISP_E_TYPEMISMATCH;
+  if (a.kind == Num::Real || b.kind == Num::Real) {
+    double x = NumToDouble(a), y = NumToDouble(b);
+    return x < y ? VARCMP_LT : x > y ? VARCMP_GT : VARCMP_EQ;
+  }
+  auto exact = [](const Num& n) {
+    if (n.kind == Num::Decimal) return n.d;
+    Dec d;
+    if (n.kind == Num::Int) {
+      d.neg = n.i < 0;
+      d.mant = n.i < 0 ? static_cast<u128>(-static_cast<__int128>(n.i)) : static_cast<u128>(n.i);
+    } else {
+      d.mant = n.u;
+    }
+    return d;
+  };
+  int c = DecCompare(exact(a), exact(b));
+  return c < 0 ? VARCMP_LT : c > 0 ? VARCMP_GT : VARCMP_EQ;
 }

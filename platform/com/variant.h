@@ -277,6 +277,22 @@ HRESULT VarDecFromI8(LONG64 i64In, DECIMAL* pdecOut);
 HRESULT VarDecFromCy(CY cyIn, DECIMAL* pdecOut);
 HRESULT VarDateFromR8(DOUBLE dblIn, DATE* pdateOut);
 
+#define VARCMP_LT 0
+#define VARCMP_EQ 1
+#define VARCMP_GT 2
+#define VARCMP_NULL 3
+
+// ---- comparisons (VARCMP_LT, VARCMP_EQ, VARCMP_GT, VARCMP_NULL) ----
+#ifndef NORM_IGNORECASE
+#define NORM_IGNORECASE 0x00000001
+#endif
+// Ordinal comparison of texts (a null BSTR is ""); NORM_IGNORECASE folds letters, Polish included.
+HRESULT VarBstrCmp(BSTR bstrLeft, BSTR bstrRight, LCID lcid, ULONG dwFlags);
+HRESULT VarBstrCat(BSTR bstrLeft, BSTR bstrRight, BSTR* pbstrResult);
+// Numbers by value (empty is 0), texts as VarBstrCmp, a number below any text; VT_NULL on
+// either side gives VARCMP_NULL; other types DISP_E_TYPEMISMATCH.
+HRESULT VarCmp(VARIANT* pvarLeft, VARIANT* pvarRight, LCID lcid, ULONG dwFlags);
+
 // ---- currency arithmetic (results rounded to 4 places, half to even) ----
 HRESULT VarCyAdd(CY cyLeft, CY cyRight, CY* pcyResult);
 HRESULT VarCySub(CY cyLeft, CY cyRight, CY* pcyResult);
@@ -289,10 +305,6 @@ HRESULT VarCyFix(CY cyIn, CY* pcyResult);
 HRESULT VarCyInt(CY cyIn, CY* pcyResult);
 // Rounds to cDecimals (0 to 4) places, half to even.
 HRESULT VarCyRound(CY cyIn, int cDecimals, CY* pcyResult);
-#define VARCMP_LT 0
-#define VARCMP_EQ 1
-#define VARCMP_GT 2
-#define VARCMP_NULL 3
 HRESULT VarCyCmp(CY cyLeft, CY cyRight);
 HRESULT VarCyCmpR8(CY cyLeft, double dblRight);
 

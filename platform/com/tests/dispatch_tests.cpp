@@ -209,3 +209,27 @@ TEST(Initialisation, CountedAndAlwaysAccepted) {
   EXPECT_EQ(CoInitialize(nullptr), S_OK);
   CoUninitialize();
 }
+
+TEST(VariantConversions, ComparisonsOfValuesAndTexts) {
+  auto cmp = [](_variant_t a, _variant_t b, ULONG flags = 0) { return VarCmp(&a, &b, LOCALE_USER_DEFAULT, flags); };
+  EXPECT_EQ(cmp(_variant_t(2), _variant_t(2.0)), VARCMP_EQ);  // by value, not by type
+  EXPECT_EQ(cmp(_variant_t(static_cast<LONGLONG>(INT64_MAX)), _variant_t(static_cast<LONGLONG>(INT64_MAX - 1))), VARCMP_GT);
+  CY cy;
+  cy.int64 = 15000;
+  EXPECT_EQ(cmp(_variant_t(cy), _variant_t(1.5)), VARCMP_EQ);
+  EXPECT_EQ(cmp(_variant_t(true), _variant_t(0)), VARCMP_LT);  // true is -1
+  _variant_t null;
+  null.vt = VT_NULL;
+  EXPECT_EQ(cmp(null, _variant_t(1)), VARCMP_NULL);
+  EXPECT_EQ(cmp(_variant_t(), _variant_t(0)), VARCMP_EQ);
+  EXPECT_EQ(cmp(_variant_t(), _variant_t(L"")), VARCMP_EQ);
+  EXPECT_EQ(cmp(_variant_t(5), _variant_t(L"1")), VARCMP_LT);  // numbers before texts
+  EXPECT_EQ(cmp(_variant_t(L"Łódź"), _variant_t(L"łÓDŹ")), VARCMP_LT);
+  EXPECT_EQ(cmp(_variant_t(L"Łódź"), _variant_t(L"łÓDŹ"), NORM_IGNORECASE), VARCMP_EQ);
+  EXPECT_EQ(cmp(_variant_t(L"ab"), _variant_t(L"abc")), VARCMP_LT);
+  EXPECT_EQ(cmp(vtMissing, _variant_t(1)), DISP_E_TYPEMISMATCH);
+  BSTR joined = nullptr;
+  ASSERT_EQ(VarBstrCat(nullptr, _bstr_t(L"x").GetBSTR(), &joined), S_OK);
+  EXPECT_STREQ(joined, L"x");
+  SysFreeString(joined);
+}
