@@ -51,6 +51,17 @@ size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, siz
   return std::wstring::npos;
 }
 
+size_t ShortestMatch(const Pass& pass) {
+  switch (pass.reach) {
+    case Reach::Keyed: return (pass.open ? 1 : 0) + pass.key.size() + pass.tail.size();
+    case Reach::Run: return pass.key.size();
+    case Reach::Span: return pass.key.size() + pass.tail.size();
+    case Reach::ToLastTail: return pass.tail.size();
+    case Reach::Whole: break;
+  }
+  return 0;
+}
+
 size_t RFindNoCase(const std::wstring& s, std::wstring_view lit) {
   if (lit.empty() || s.size() < lit.size()) return std::wstring::npos;
   for (size_t i = s.size() - lit.size() + 1; i-- > 0;)

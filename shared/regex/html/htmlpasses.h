@@ -9,6 +9,7 @@
 // Find looks for the leftmost match inside s[from, to), treating `to` as the end of the text.
 #include <algorithm>
 #include <cstddef>
+#include <cwchar>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,29 +63,41 @@ std::wstring PlainTextToHTML(std::wstring_view text);
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to);
 size_t RFindNoCase(const std::wstring& s, std::wstring_view lit);
 
+// The fewest characters a match of the pass can have, as far as its reach tells.
+size_t ShortestMatch(const Pass& pass);
+
 // Runs one pass over s in place: every match found left to right without overlap is replaced,
-// and the new text is built in one sweep, in `scratch` (whose memory a run of passes reuses).
+// and the new text is built in one sweep: over s itself when no replacement can be longer than
+// its match, else in `scratch` (whose memory a run of passes reuses).
 template <class M>
 void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
   const size_t npos = std::wstring::npos, n = s.size();
   M matcher(pass);
+  const bool inPlace = !pass.compute && pass.replacement.size() <= ShortestMatch(pass);
   std::wstring& out = scratch;
   out.clear();
-  size_t copied = 0;  // s[0, copied) is already represented in out
+  size_t copied = 0;  // s[0, copied) is already represented in the result
+  size_t written = 0;  // in place: the result so far is s[0, written), written <= copied
   bool any = false;
   size_t b = 0, e = 0;
-  // Replaces the leftmost match inside [from, to), if any; its end is then in e.
+  // Replaces the leftmost match inside [from, to), if any; its end is then in e. In place, the
+  // writes stay below the match's end, where neither the matcher nor the reach looks again.
   auto replaceFirst = [&](size_t from, size_t to) {
     if (from >= to || !matcher.Find(s, from, to, b, e) || e <= b) return false;  // no pattern matches ""
-    if (!any) {
-      out.reserve(n + n / 8);
-      any = true;
+    if (inPlace) {
+      if (written != copied) std::wmemmove(s.data() + written, s.data() + copied, b - copied);
+      written += b - copied;
+      std::wmemcpy(s.data() + written, pass.replacement.data(), pass.replacement.size());
+      written += pass.replacement.size();
+    } else {
+      if (!any) out.reserve(n + n / 8);
+      out.append(s, copied, b - copied);
+      if (pass.compute)
+        pass.compute(std::wstring_view(s).substr(b, e - b), out);
+      else
+        out.append(pass.replacement);
     }
-    out.append(s, copied, b - copied);
-    if (pass.compute)
-      pass.compute(std::wstring_view(s).substr(b, e - b), out);
-    else
-      out.append(pass.replacement);
+    any = true;
     copied = e;
     return true;
   };
@@ -160,6 +173,11 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
     }
   }
   if (!any) return;
+  if (inPlace) {
+    std::wmemmove(s.data() + written, s.data() + copied, n - copied);
+    s.resize(written + n - copied);
+    return;
+  }
   out.append(s, copied, npos);
   s.swap(out);
 }

@@ -110,3 +110,25 @@ TEST(RegexLimits, RightmostRepeatedSearchesEnd) {
     EXPECT_EQ(p.count(t), 1u);  // the rightmost match is the empty one at the end
     EXPECT_EQ(subst(L"x*", L"-", L"ab", regex::GLOBAL | regex::RIGHTMOST), L"ab-");
 }
+
+// Messages of nodes that refuse a quantifier; the compiler never asks assertions, so they are
+// reached here directly.
+TEST(RegexNodes, QuantifyRefusals) {
+    using It = const wchar_t*;
+    using namespace regex::detail;
+    node_arena arena;
+    auto message = [&](sub_expr<It>* n) -> std::string {
+        try {
+            n->quantify(0, 1, true, arena);
+        } catch (const regex::bad_regexpr& e) {
+            return e.what();
+        }
+        return "";
+    };
+    EXPECT_EQ(message(arena.make<lookahead_assertion<It>>(arena, true)), "look-ahead assertion cannot be quantified");
+    EXPECT_EQ(message(arena.make<lookbehind_assertion<It>>(arena, true)), "sub-expression cannot be quantified");
+    EXPECT_EQ(message(arena.make<assert_op<It, BOS>>()), "sub-expression cannot be quantified");
+    EXPECT_EQ(message(arena.make<match_recurse<It>>()), "recursion sub-expression cannot be quantified");
+    sub_expr<It>* a = arena.make<atom_node<It, char_atom<It>>>(char_atom<It>{L'a'});
+    EXPECT_EQ(message(a->quantify(0, 2, true, arena)), "sub-expression cannot be quantified");
+}

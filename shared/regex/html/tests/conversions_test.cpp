@@ -176,7 +176,7 @@ TYPED_TEST(Conversions, BinaryJunk) {
   using C = TypeParam;
   std::mt19937 rng(7);
   std::uniform_int_distribution<uint32_t> any(1, 0x10FFFF);
-  std::uniform_int_distribution<int> markup(0, 11);
+  std::uniform_int_distribution<int> markup(0, 12);
   const wchar_t* pieces[] = {L"<", L">", L"&", L";", L"#", L"\n", L"\r", L" ", L"script", L"</", L"x"};
   for (int round = 0; round < 20; ++round) {
     std::wstring junk;
@@ -184,6 +184,8 @@ TYPED_TEST(Conversions, BinaryJunk) {
       int k = markup(rng);
       if (k == 11)
         junk.push_back(wchar_t(any(rng)));
+      else if (k == 12)  // not a character at all: surrogates, values past U+10FFFF, negative
+        junk.push_back(wchar_t(rng() | 0xD800));
       else
         junk += pieces[k];
     }
@@ -193,6 +195,13 @@ TYPED_TEST(Conversions, BinaryJunk) {
     EXPECT_LE(header.size(), junk.size());
   }
 }
+
+#ifdef VANTOR_HTML_WITH_ENGINE
+TEST(Exports, NullTextIsEmpty) {
+  EXPECT_EQ(hxConvertToPlaintext(nullptr), L"");
+  EXPECT_EQ(hxRemoveHTMLHeader(nullptr), L"");
+}
+#endif
 
 }  // namespace
 }  // namespace vantor::html::testing
