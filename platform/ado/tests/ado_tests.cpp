@@ -604,3 +604,25 @@ TEST(AdoStream, LinesPositionsAndCopies) {
   _StreamPtr closed(__uuidof(Stream));
   EXPECT_EQ(HrOf([&] { closed->WriteText(L"x", adWriteChar); }), adErrObjectClosed);
 }
+
+TEST_F(AdoTest, ConnectionStringsAndDatesInFilters) {
+  _ConnectionPtr c(__uuidof(Connection));
+  EXPECT_EQ(HrOf([&] { c->Open(L"Provider=SQLite"); }), E_FAIL);
+  std::wstring path = std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
+  c->ConnectionString = (L"Provider=SQLite; Data Source=\"" + path + L"\"; Busy Timeout=500").c_str();
+  c->Open();
+  EXPECT_EQ(c->State, adStateOpen);
+  EXPECT_EQ(HrOf([&] { c->Open(); }), adErrObjectOpen);
+  _RecordsetPtr rs(__uuidof(Recordset));
+  rs->Open(L"au__Auction", _variant_t(static_cast<IDispatch*>(c)), adOpenStatic, adLockReadOnly, adCmdUnknown);
+  EXPECT_EQ(rs->RecordCount, 3);
+  rs->Filter = L"au_End >= #2024-01-01# AND au_End < #2024-03-02#";
+  EXPECT_EQ(rs->RecordCount, 1);
+  rs->Filter = L"au_End < #12/25/2023#";
+  EXPECT_EQ(rs->RecordCount, 1);
+  rs->Filter = L"au_Price > 1 OR au_Price = NULL";
+  EXPECT_EQ(rs->RecordCount, 2);
+  _RecordsetPtr clone = rs->Clone();
+  EXPECT_EQ(clone->RecordCount, 3);  // a clone starts without the filter
+  EXPECT_EQ(clone->LockType, adLockReadOnly);
+}

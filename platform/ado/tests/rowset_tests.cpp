@@ -199,3 +199,40 @@ TEST(SqlRewriterMore, NestedConstructsCombine) {
   EXPECT_EQ(RewriteSql(L"SELECT COUNT(*) FROM t WHERE x = ?").paramOrder, std::vector<int>{0});
   EXPECT_EQ(RewriteSql(L"SELECT 'a?b' FROM t WHERE x = ? -- ?").paramCount, 1);
 }
+
+TEST_F(RowsetTest, CancelBatchBringsDeletedRowsBackAndCurrentOnlyUpdatesOneRow) {
+  auto rs = Open(L"SELECT * FROM pair ORDER BY a, b");
+  rs->MoveFirst();
+  rs->Delete(adAffectCurrent);
+  EXPECT_EQ(rs->RecordCount(), 2);
+  EXPECT_THROW(rs->Get(0), DbException);  // the deleted row is still current
+  rs->CancelBatch(adAffectAll);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  rs->MoveFirst();
+  rs->Put(2, Value::Text(L"first"));
+  rs->MoveNext();
+  rs->Put(2, Value::Text(L"second"));
+  rs->UpdateBatch(adAffectCurrent);
+  EXPECT_EQ(Scalar(L"SELECT COUNT(*) FROM pair WHERE v = 'second'"), 1);
+  EXPECT_EQ(Scalar(L"SELECT COUNT(*) FROM pair WHERE v = 'first'"), 0);
+  EXPECT_EQ(rs->CurrentStatus(), RowStatus::Unchanged);
+  rs->MoveFirst();
+  EXPECT_EQ(rs->CurrentStatus(), RowStatus::Modified);
+}
+
+TEST_F(RowsetTest, EmptyResultsAndNullsInSortAndFilter) {
+  auto none = Open(L"SELECT * FROM pair WHERE a > 100");
+  EXPECT_TRUE(none->Bof());
+  EXPECT_TRUE(none->Eof());
+  EXPECT_EQ(none->RecordCount(), 0);
+  EXPECT_EQ(none->AbsolutePosition(), adPosUnknown);
+  EXPECT_EQ(none->Fields().size(), 4u);  // the fields are described even without rows
+  auto rs = Open(L"SELECT * FROM pair");
+  rs->SetSort(L"v");
+  rs->MoveFirst();
+  EXPECT_TRUE(rs->Get(2).IsNull());  // NULL sorts first
+  rs->SetFilter(L"v <> 'x'");
+  EXPECT_EQ(rs->RecordCount(), 1);  // NULL is neither equal nor unequal
+  rs->SetFilter(L"v = NULL");
+  EXPECT_EQ(rs->RecordCount(), 1);
+}
