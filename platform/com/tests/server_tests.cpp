@@ -60,6 +60,14 @@ TEST_F(ServerLibrary, RegistrationWritesTheClassKeys) {
   EXPECT_EQ(clsid, __uuidof(CoGreeter));
   ASSERT_EQ(CLSIDFromProgID(L"vantor.testgreeter.1", &clsid), S_OK);
   EXPECT_EQ(CLSIDFromProgID(L"Vantor.NoSuchThing", &clsid), CO_E_CLASSSTRING);
+  // A version-independent ProgID that only names its current version.
+  ASSERT_EQ(RegSetValueW(HKEY_CLASSES_ROOT, L"Vantor.OnlyCurVer\\CurVer", REG_SZ, L"Vantor.TestGreeter.1", 0), ERROR_SUCCESS);
+  ASSERT_EQ(CLSIDFromProgID(L"Vantor.OnlyCurVer", &clsid), S_OK);
+  EXPECT_EQ(clsid, __uuidof(CoGreeter));
+  ASSERT_EQ(RegSetValueW(HKEY_CLASSES_ROOT, L"Vantor.Loop\\CurVer", REG_SZ, L"Vantor.Loop", 0), ERROR_SUCCESS);
+  EXPECT_EQ(CLSIDFromProgID(L"Vantor.Loop", &clsid), CO_E_CLASSSTRING);  // a loop ends, not hangs
+  ASSERT_EQ(CLSIDFromString(L"Vantor.TestGreeter", &clsid), S_OK);  // ProgIDs are class strings too
+  EXPECT_EQ(clsid, __uuidof(CoGreeter));
   LPOLESTR progId = nullptr;
   ASSERT_EQ(ProgIDFromCLSID(__uuidof(CoGreeter), &progId), S_OK);
   EXPECT_STREQ(progId, L"Vantor.TestGreeter.1");
