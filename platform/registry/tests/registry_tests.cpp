@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/registry/registry.h"
 
@@ -280,4 +282,31 @@ TEST_F(RegistryStore, HandlesFollowChangesMadeElsewhere) {
   RegCloseKey(key);
   EXPECT_EQ(RegQueryValueExW(key, L"x", nullptr, nullptr, nullptr, &cb), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegSetValueExW(HKEY_CURRENT_USER, L"x", 0, REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(RegistryStore, ThreadsOfOneProcessShareTheStoreSafely) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 20; ++i) {
+        HKEY key;
+        std::wstring path = L"Threads\\T" + std::to_wstring(t);
+        if (RegCreateKeyW(HKEY_CURRENT_USER, path.c_str(), &key) != ERROR_SUCCESS) continue;
+        DWORD v = static_cast<DWORD>(i);
+        RegSetValueExW(key, (L"v" + std::to_wstring(i)).c_str(), 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4);
+        RegCloseKey(key);
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  platform::registry::SetStoreFile(file_);  // read back from the file
+  for (int t = 0; t < 4; ++t) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyW(HKEY_CURRENT_USER, (L"Threads\\T" + std::to_wstring(t)).c_str(), &key), ERROR_SUCCESS);
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    EXPECT_EQ(values, 20u);
+    RegCloseKey(key);
+  }
 }
