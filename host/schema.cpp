@@ -94,7 +94,18 @@ LONG StoredSchemaVersion(const _ConnectionPtr& connection) {
 
 LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target) {
   const LONG before = StoredSchemaVersion(connection);
-  if (before > CurrentSchemaVersion()) _com_issue_error(E_FAIL);
+  if (before > CurrentSchemaVersion()) {
+    // A database of a newer program: refused with an explanation, never touched.
+    const std::wstring text = L"Baza danych ma schemat w wersji " + std::to_wstring(before) +
+                              L", nowszej niż obsługiwana przez program (" + std::to_wstring(CurrentSchemaVersion()) + L").";
+    ICreateErrorInfoPtr create;
+    if (SUCCEEDED(CreateErrorInfo(&create.GetInterfacePtr())) && create) {
+      create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
+      IErrorInfoPtr info(create);
+      throw _com_error(E_FAIL, info.Detach());
+    }
+    _com_issue_error(E_FAIL);
+  }
   for (const SchemaStep& step : kSteps) {
     if (step.version <= before || step.version > target) continue;
     connection->BeginTrans();

@@ -133,7 +133,13 @@ TEST_F(Schema, ANewerDatabaseIsRefused) {
   std::wstring sql = L"INSERT INTO kd_SchemaVersion (sv_Version) VALUES (" +
                      std::to_wstring(host::CurrentSchemaVersion() + 1) + L")";
   cn->Execute(_bstr_t(sql.c_str()), nullptr, kCmdTextNoRecords);
-  EXPECT_THROW(host::UpgradeSchema(cn), _com_error);
+  try {
+    host::UpgradeSchema(cn);
+    FAIL() << "a newer database must be refused";
+  } catch (const _com_error& e) {
+    EXPECT_EQ(e.Error(), E_FAIL);
+    EXPECT_NE(std::wstring(static_cast<const wchar_t*>(e.Description())).find(L"nowszej"), std::wstring::npos);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
