@@ -58,14 +58,17 @@ bool NumericText(sqlite3_value* v, double& out, bool& integral, sqlite3_int64& i
   return true;
 }
 
-void AddFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) {
-    sqlite3_result_null(c);
-    return;
-  }
+// Reads a date argument: stored date text, or an OLE date number.
+bool ArgDate(sqlite3_value* v, double& out);
+void ResultDate(sqlite3_context* c, double d);
+
+// `a + b` and `a - b` with SQL Server's rules: two texts concatenate (+ only), a text against a
+// number becomes a number (or fails), a date and a number of days give a date, NULL gives NULL.
+void Arithmetic(sqlite3_context* c, sqlite3_value** argv, bool add) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(c);
   int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
   bool textA = ta == SQLITE_TEXT || ta == SQLITE_BLOB, textB = tb == SQLITE_TEXT || tb == SQLITE_BLOB;
-  if (textA && textB) {
+  if (add && textA && textB) {
     std::string s(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
     s += reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
@@ -73,9 +76,10 @@ void AddFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
   }
   double x[2];
   sqlite3_int64 xi[2];
-  bool integral[2];
+  bool integral[2], numeric[2];
   for (int k = 0; k < 2; ++k) {
     int t = sqlite3_value_type(argv[k]);
+    numeric[k] = true;
     if (t == SQLITE_INTEGER) {
       integral[k] = true;
       xi[k] = sqlite3_value_int64(argv[k]);
@@ -83,23 +87,35 @@ void AddFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
     } else if (t == SQLITE_FLOAT) {
       integral[k] = false;
       x[k] = sqlite3_value_double(argv[k]);
-    } else if (!NumericText(argv[k], x[k], integral[k], xi[k])) {
-      std::string msg = "Conversion failed when converting the varchar value '";
-      msg += reinterpret_cast<const char*>(sqlite3_value_text(argv[k]));
-      msg += "' to a number.";
-      sqlite3_result_error(c, msg.c_str(), -1);
-      return;
+    } else {
+      numeric[k] = NumericText(argv[k], x[k], integral[k], xi[k]);
     }
+  }
+  if (!numeric[0] || !numeric[1]) {
+    // A date and a number of days: date + n, n + date, date - n.
+    double date = 0;
+    int dateArg = !numeric[0] ? 0 : 1;
+    int other = 1 - dateArg;
+    if (numeric[other] && (add || dateArg == 0) && ArgDate(argv[dateArg], date)) {
+      double days = x[other];
+      return ResultDate(c, add || dateArg == 1 ? date + days : date - days);
+    }
+    std::string msg = "Conversion failed when converting the varchar value '";
+    msg += reinterpret_cast<const char*>(sqlite3_value_text(argv[!numeric[0] ? 0 : 1]));
+    msg += "' to a number.";
+    sqlite3_result_error(c, msg.c_str(), -1);
+    return;
   }
   if (integral[0] && integral[1]) {
     sqlite3_int64 r;
-    if (!__builtin_add_overflow(xi[0], xi[1], &r)) {
-      sqlite3_result_int64(c, r);
-      return;
-    }
+    bool overflow = add ? __builtin_add_overflow(xi[0], xi[1], &r) : __builtin_sub_overflow(xi[0], xi[1], &r);
+    if (!overflow) return sqlite3_result_int64(c, r);
   }
-  sqlite3_result_double(c, x[0] + x[1]);
+  sqlite3_result_double(c, add ? x[0] + x[1] : x[0] - x[1]);
 }
+
+void AddFn(sqlite3_context* c, int, sqlite3_value** argv) { Arithmetic(c, argv, true); }
+void SubFn(sqlite3_context* c, int, sqlite3_value** argv) { Arithmetic(c, argv, false); }
 
 void LenFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(c);
@@ -384,35 +400,44 @@ void DateTimeFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
   ResultDate(c, d);
 }
 
-// CONVERT(text type, value, style): the date styles the code uses; numbers as text.
+// CONVERT(text type(n), value, style): a date in the style asked for (-1: as stored), anything
+// else as text; then cut to n characters (-1: no limit).
 void ConvertFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(c);
   long long style = sqlite3_value_int64(argv[1]);
+  long long length = argc > 2 ? sqlite3_value_int64(argv[2]) : -1;
   double d = 0;
-  int t = sqlite3_value_type(argv[0]);
-  if (t != SQLITE_TEXT || !ArgDate(argv[0], d)) {
-    sqlite3_result_value(c, argv[0]);
-    return;
+  std::string out;
+  if (style >= 0 && sqlite3_value_type(argv[0]) == SQLITE_TEXT && ArgDate(argv[0], d)) {
+    auto p = *PartsFromOleDate(d);
+    char buf[40];
+    switch (style) {
+      case 102: std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", p.year, p.month, p.day); break;
+      case 103: std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", p.day, p.month, p.year); break;
+      case 104: std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year); break;
+      case 108: std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second); break;
+      case 112: std::snprintf(buf, sizeof buf, "%04d%02d%02d", p.year, p.month, p.day); break;
+      case 23: std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day); break;
+      case 120:
+      case 20:
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                      p.second);
+        break;
+      default:
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour,
+                      p.minute, p.second, p.millisecond);
+        break;
+    }
+    out = buf;
+  } else {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    out.assign(t ? t : "", static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
   }
-  auto p = *PartsFromOleDate(d);
-  char buf[40];
-  switch (style) {
-    case 102: std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", p.year, p.month, p.day); break;
-    case 103: std::snprintf(buf, sizeof buf, "%02d/%02d/%04d", p.day, p.month, p.year); break;
-    case 104: std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", p.day, p.month, p.year); break;
-    case 108: std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", p.hour, p.minute, p.second); break;
-    case 112: std::snprintf(buf, sizeof buf, "%04d%02d%02d", p.year, p.month, p.day); break;
-    case 23: std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", p.year, p.month, p.day); break;
-    case 120:
-    case 20:
-      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
-      break;
-    default:
-      std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour, p.minute,
-                    p.second, p.millisecond);
-      break;
+  if (length >= 0) {
+    std::wstring w = FromUtf8(out);
+    if (w.size() > static_cast<std::size_t>(length)) return ResultText(c, std::wstring_view(w).substr(0, static_cast<std::size_t>(length)));
   }
-  sqlite3_result_text(c, buf, -1, SQLITE_TRANSIENT);
+  sqlite3_result_text(c, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
 void LikeFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
@@ -522,6 +547,7 @@ void RegisterFunctions(sqlite3* db) {
   };
   static const Fn kFns[] = {
       {"VX_ADD", 2, AddFn, true},
+      {"VX_SUB", 2, SubFn, true},
       {"LEN", 1, LenFn, true},
       {"DATALENGTH", 1, DataLengthFn, true},
       {"CHARINDEX", 2, CharIndexFn, true},
@@ -544,7 +570,7 @@ void RegisterFunctions(sqlite3* db) {
       {"GETDATE", 0, GetDateFn, false},
       {"GETUTCDATE", 0, GetUtcDateFn, false},
       {"VX_DATETIME", 1, DateTimeFn, true},
-      {"VX_CONVERT", 2, ConvertFn, true},
+      {"VX_CONVERT", 3, ConvertFn, true},
       {"LIKE", 2, LikeFn, true},
       {"LIKE", 3, LikeFn, true},
   };

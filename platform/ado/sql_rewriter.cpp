@@ -400,11 +400,32 @@ class Rewriter {
       group.kids = expr;
       return;
     }
-    if (parts.size() >= 3 && IsTextType(type[0])) {
+    if (IsTextType(type[0])) {
+      // CONVERT(varchar(n), x[, style]): formatted as the style says, cut to n characters
+      // (30 when no length is given, none for max).
+      std::wstring length = L"30";
+      if (type.size() > 1 && type[1].k == K::Group && !type[1].kids.empty())
+        length = IsWord(type[1].kids[0], L"max") ? L"-1" : type[1].kids[0].t;
+      if (IsWordIn(type[0], {L"text", L"ntext"})) length = L"-1";
       fn.t = L"VX_CONVERT";
-      parts.erase(parts.begin());
-      if (!parts[0].empty()) parts[0][0].sp = false;
-      group.kids = JoinCommas(parts);
+      Seq kids = expr;
+      kids.push_back(MakeComma());
+      if (parts.size() >= 3) {
+        for (auto& t : parts[2]) kids.push_back(t);
+      } else {
+        Node none;
+        none.k = K::Num;
+        none.t = L"-1";
+        none.sp = true;
+        kids.push_back(none);
+      }
+      kids.push_back(MakeComma());
+      Node len;
+      len.k = K::Num;
+      len.t = length;
+      len.sp = true;
+      kids.push_back(len);
+      group.kids = std::move(kids);
       return;
     }
     fn.t = L"CAST";
@@ -523,7 +544,8 @@ class Rewriter {
     }
   }
 
-  // Every `a + b` at this level becomes VX_ADD(a, b), left to right, with `-` kept in place.
+  // Every `a + b` and `a - b` at this level becomes VX_ADD(a, b) / VX_SUB(a, b), left to right:
+  // SQLite would turn text into 0 and dates into their year.
   void AdditiveChains(Seq& v) {
     std::size_t i = 0;
     while (i < v.size()) {
@@ -534,14 +556,10 @@ class Rewriter {
       std::size_t end = i;
       while (end < v.size() && IsChainPart(v[end])) ++end;
       std::vector<std::size_t> ops;  // binary + and - positions
-      bool anyPlus = false;
       for (std::size_t p = i + 1; p < end; ++p) {
-        if ((IsOp(v[p], L"+") || IsOp(v[p], L"-")) && IsOperandEnd(v[p - 1]) && p + 1 < end) {
-          ops.push_back(p);
-          anyPlus = anyPlus || IsOp(v[p], L"+");
-        }
+        if ((IsOp(v[p], L"+") || IsOp(v[p], L"-")) && IsOperandEnd(v[p - 1]) && p + 1 < end) ops.push_back(p);
       }
-      if (!anyPlus) {
+      if (ops.empty()) {
         i = end;
         continue;
       }
@@ -551,18 +569,13 @@ class Rewriter {
       for (std::size_t k = 0; k < ops.size(); ++k) {
         std::size_t termEnd = k + 1 < ops.size() ? ops[k + 1] : end;
         Seq term(v.begin() + static_cast<long>(ops[k]) + 1, v.begin() + static_cast<long>(termEnd));
-        if (IsOp(v[ops[k]], L"+")) {
-          if (!term.empty()) term[0].sp = true;
-          Seq args = std::move(result);
-          args.push_back(MakeComma());
-          for (auto& t : term) args.push_back(std::move(t));
-          result.clear();
-          result.push_back(MakeWord(L"VX_ADD", false));
-          result.push_back(MakeGroup(std::move(args)));
-        } else {
-          result.push_back(v[ops[k]]);
-          for (auto& t : term) result.push_back(std::move(t));
-        }
+        if (!term.empty()) term[0].sp = true;
+        Seq args = std::move(result);
+        args.push_back(MakeComma());
+        for (auto& t : term) args.push_back(std::move(t));
+        result.clear();
+        result.push_back(MakeWord(IsOp(v[ops[k]], L"+") ? L"VX_ADD" : L"VX_SUB", false));
+        result.push_back(MakeGroup(std::move(args)));
       }
       result[0].sp = firstSp;
       v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(end));

@@ -3,8 +3,9 @@
 // meaning. String literals, quoted and bracketed identifiers and comments are never looked
 // into. What is rewritten:
 //   a + b               -> VX_ADD(a, b): concatenates two texts, adds numbers otherwise
+//   a - b               -> VX_SUB(a, b): subtracts numbers; a date minus a number of days
 //   ISNULL(a, b)        -> IFNULL(a, b)
-//   CONVERT(t, x[, s])  -> CAST(x AS t), dates through VX_DATETIME, styled text VX_CONVERT
+//   CONVERT(t, x[, s])  -> CAST(x AS t), dates through VX_DATETIME, text through VX_CONVERT(x, s, n)
 //   CAST(x AS datetime) -> VX_DATETIME(x)
 //   SELECT TOP n / TOP (n) ...  -> ... LIMIT n
 //   SELECT alias = expr -> SELECT expr AS alias;  SELECT ?=expr marks an output parameter

@@ -238,6 +238,15 @@ TEST_F(DbTest, HintsSettingsAliasesAndServerFunctionsRunOnTheDatabase) {
   EXPECT_EQ(One(L"SELECT CONVERT(varchar(10), '2024-01-02 03:04:05', 104)").s, L"02.01.2024");
   EXPECT_EQ(One(L"SELECT CONVERT(varchar(10), '2024-01-02 03:04:05', 112)").s, L"20240102");
   EXPECT_THROW(db_->Execute(L"SELECT CONVERT(datetime, 'not a date')"), DbException);
+  EXPECT_EQ(One(L"SELECT CONVERT(varchar(10), '2024-01-02 03:04:05', 120)").s, L"2024-01-02");
+  EXPECT_EQ(One(L"SELECT CONVERT(varchar(3), 12345)").s, L"123");
+  // Date arithmetic with days, which SQLite would silently turn into the year.
+  EXPECT_EQ(One(L"SELECT CONVERT(varchar(19), CONVERT(datetime, '2024-03-01') - 1, 120)").s, L"2024-02-29 00:00:00");
+  EXPECT_EQ(One(L"SELECT CONVERT(varchar(19), 2 + CONVERT(datetime, '2024-12-31 06:00'), 120)").s,
+            L"2025-01-02 06:00:00");
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE GETDATE() - 1 < GETDATE()").i, 1);
+  EXPECT_EQ(One(L"SELECT 10 - 2 - 3").i, 5);
+  EXPECT_THROW(db_->Execute(L"SELECT 'abc' - 1"), DbException);
 }
 
 TEST_F(DbTest, ParametersAreBoundNeverPastedIntoTheText) {

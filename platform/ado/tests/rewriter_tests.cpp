@@ -13,8 +13,9 @@ TEST(SqlRewriter, ConcatenationBecomesAddFunctionRespectingPrecedence) {
   EXPECT_EQ(R(L"SELECT a + b FROM t"), "SELECT VX_ADD(a, b) FROM t");
   EXPECT_EQ(R(L"SELECT a + b + c"), "SELECT VX_ADD(VX_ADD(a, b), c)");
   EXPECT_EQ(R(L"SELECT a * 2 + b / 3"), "SELECT VX_ADD(a * 2, b / 3)");
-  EXPECT_EQ(R(L"SELECT a - b + c"), "SELECT VX_ADD(a - b, c)");
-  EXPECT_EQ(R(L"SELECT a - b"), "SELECT a - b");
+  EXPECT_EQ(R(L"SELECT a - b + c"), "SELECT VX_ADD(VX_SUB(a, b), c)");
+  EXPECT_EQ(R(L"SELECT a - b"), "SELECT VX_SUB(a, b)");
+  EXPECT_EQ(R(L"SELECT DATEADD(day, -1, d)"), "SELECT DATEADD('day', -1, d)");
   EXPECT_EQ(R(L"SELECT -a + 1"), "SELECT VX_ADD(-a, 1)");
   EXPECT_EQ(R(L"SELECT x FROM t WHERE n = f(a) + 'x' AND m > 1"),
             "SELECT x FROM t WHERE n = VX_ADD(f(a), 'x') AND m > 1");
@@ -34,7 +35,9 @@ TEST(SqlRewriter, LiteralsCommentsAndIdentifiersAreNotRewritten) {
 TEST(SqlRewriter, FunctionsAndConversions) {
   EXPECT_EQ(R(L"SELECT ISNULL(qty, 0)"), "SELECT IFNULL(qty, 0)");
   EXPECT_EQ(R(L"SELECT ?=CONVERT( int, COUNT(*)) FROM t"), "SELECT CAST(COUNT(*) AS INTEGER) FROM t");
-  EXPECT_EQ(R(L"SELECT CONVERT(varchar(10), d, 120)"), "SELECT VX_CONVERT(d, 120)");
+  EXPECT_EQ(R(L"SELECT CONVERT(varchar(10), d, 120)"), "SELECT VX_CONVERT(d, 120, 10)");
+  EXPECT_EQ(R(L"SELECT CONVERT(nvarchar, n), CONVERT(varchar(max), m)"),
+            "SELECT VX_CONVERT(n, -1, 30), VX_CONVERT(m, -1, -1)");
   EXPECT_EQ(R(L"SELECT CONVERT(datetime, '2020-01-02')"), "SELECT VX_DATETIME('2020-01-02')");
   EXPECT_EQ(R(L"SELECT CAST(x AS datetime)"), "SELECT VX_DATETIME(x)");
   EXPECT_EQ(R(L"SELECT CONVERT(money, p)"), "SELECT CAST(p AS REAL)");

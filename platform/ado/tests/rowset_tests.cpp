@@ -187,7 +187,7 @@ TEST(AdoDeclaredTypes, ServerTypeNamesMapToFieldTypes) {
 
 TEST(SqlRewriterMore, NestedConstructsCombine) {
   EXPECT_EQ(RewriteSql(L"SELECT TOP 1 ISNULL(a, '') + CONVERT(varchar(5), b) FROM t WHERE c = N'x' ORDER BY d").sql,
-            "SELECT VX_ADD(IFNULL(a, ''), CAST(b AS varchar(5))) FROM t WHERE c = 'x' ORDER BY d LIMIT 1");
+            "SELECT VX_ADD(IFNULL(a, ''), VX_CONVERT(b, -1, 5)) FROM t WHERE c = 'x' ORDER BY d LIMIT 1");
   EXPECT_EQ(RewriteSql(L"UPDATE t SET name = name + ' (kopia)' WHERE id = 1").sql,
             "UPDATE t SET name = VX_ADD(name, ' (kopia)') WHERE id = 1");
   EXPECT_EQ(RewriteSql(L"INSERT INTO t (a) SELECT TOP 3 x + 1 FROM u").sql,
