@@ -452,6 +452,24 @@ void LikeFn(sqlite3_context* c, int argc, sqlite3_value** argv) {
   sqlite3_result_int(c, LikeMatch(ArgText(argv[0]), ArgText(argv[1]), esc) ? 1 : 0);
 }
 
+// Dates stored as text in any of the forms the server reads ("2024-01-05", "2024-01-05 10:00:00.000",
+// "2024-01-05T10:00") compare by the time they name; other texts compare byte by byte after them.
+int DateCollation(void*, int la, const void* a, int lb, const void* b) {
+  std::string_view x(static_cast<const char*>(a), static_cast<std::size_t>(la));
+  std::string_view y(static_cast<const char*>(b), static_cast<std::size_t>(lb));
+  auto dx = ParseDateText(x), dy = ParseDateText(y);
+  if (dx && dy) {
+    const int kx[] = {dx->year, dx->month, dx->day, dx->hour, dx->minute, dx->second, dx->millisecond};
+    const int ky[] = {dy->year, dy->month, dy->day, dy->hour, dy->minute, dy->second, dy->millisecond};
+    for (int k = 0; k < 7; ++k)
+      if (kx[k] != ky[k]) return kx[k] < ky[k] ? -1 : 1;
+    return 0;
+  }
+  if (dx.has_value() != dy.has_value()) return dx ? -1 : 1;
+  int r = x.compare(y);
+  return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
 int NoCaseCollation(void*, int la, const void* a, int lb, const void* b) {
   return CompareNoCaseUtf8(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(la)),
                            std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(lb)));
@@ -579,6 +597,7 @@ void RegisterFunctions(sqlite3* db) {
     sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr, nullptr);
   }
   sqlite3_create_collation_v2(db, kNoCaseCollation, SQLITE_UTF8, nullptr, NoCaseCollation, nullptr);
+  sqlite3_create_collation_v2(db, kDateCollation, SQLITE_UTF8, nullptr, DateCollation, nullptr);
 }
 
 }  // namespace platform::ado

@@ -639,6 +639,7 @@ class Rewriter {
     std::size_t afterType = typePos + 1;
     if (afterType < def.size() && def[afterType].k == K::Group) ++afterType;
     bool isText = IsTextType(def[typePos]);
+    bool isDate = IsDateType(def[typePos]);
     bool hasIdentity = false, hasPk = false;
     for (std::size_t p = afterType; p < def.size(); ++p) {
       if (IsWord(def[p], L"IDENTITY")) {
@@ -651,7 +652,7 @@ class Rewriter {
       } else if (IsWord(def[p], L"COLLATE") && p + 1 < def.size()) {
         bool cs = def[p + 1].t.find(L"_CS") != std::wstring::npos || def[p + 1].t.find(L"_BIN") != std::wstring::npos;
         def[p + 1] = MakeWord(cs ? L"BINARY" : std::wstring(L"VXNOCASE"));
-        isText = false;  // collation given
+        isText = isDate = false;  // collation given
       }
     }
     if (hasIdentity) {
@@ -671,6 +672,7 @@ class Rewriter {
       return;
     }
     if (isText) def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXNOCASE")});
+    else if (isDate) def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXDATE")});
   }
 
   void CreateTable(Seq& kids) {

@@ -16,7 +16,8 @@
 //   WITH (NOLOCK) and other table hints, dbo. prefixes -> dropped
 //   SET NOCOUNT ... -> dropped; BEGIN/COMMIT/ROLLBACK TRAN[SACTION] -> BEGIN/COMMIT/ROLLBACK
 //   CREATE TABLE: IDENTITY(1,1) -> INTEGER PRIMARY KEY AUTOINCREMENT; text columns get
-//   COLLATE VXNOCASE (case-insensitive, Polish-aware, trailing blanks ignored);
+//   COLLATE VXNOCASE (case-insensitive, Polish-aware, trailing blanks ignored), date columns
+//   COLLATE VXDATE (texts that are dates compare as dates: '2024-01-05' equals midnight);
 //   CLUSTERED / NONCLUSTERED dropped.
 #include <string>
 #include <string_view>
@@ -41,5 +42,6 @@ RewrittenSql RewriteSql(std::wstring_view sql);
 
 // The collation name given to text columns.
 inline constexpr const char* kNoCaseCollation = "VXNOCASE";
+inline constexpr const char* kDateCollation = "VXDATE";
 
 }  // namespace platform::ado

@@ -105,6 +105,18 @@ TEST_F(DbTest, DatesStoreAsSortableTextAndDateFunctionsWork) {
   EXPECT_EQ(One(L"SELECT LEN('ab  '), CHARINDEX('C', 'abcabc', 4)").i, 2);
 }
 
+TEST_F(DbTest, DateColumnsCompareAsDatesWhateverTheLiteralForm) {
+  db_->Execute(L"INSERT INTO item (name, added) VALUES ('a', '2024-01-05'), ('b', '2024-01-05 10:30:00.000'), "
+               L"('c', '2024-01-05T10:30:00.5'), ('d', '2023-12-31 23:59:59')");
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE added = '2024-01-05 00:00:00'").i, 1);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE added = '2024-01-05 10:30'").i, 1);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE added >= '2024-01-05' AND added < '2024-01-06'").i, 3);
+  EXPECT_EQ(One(L"SELECT name FROM item ORDER BY added DESC").s, L"c");
+  EXPECT_EQ(One(L"SELECT name FROM item ORDER BY added").s, L"d");
+  db_->Execute(L"CREATE INDEX ix_added ON item (added)");
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE added > '2024-01-05 10:30:00.250'").i, 1);
+}
+
 TEST_F(DbTest, DeclaredTypesDecideTheValueKinds) {
   db_->Execute(L"INSERT INTO item (name, qty, price, added, active, note) VALUES ('x', 2, 12.5, '2020-05-06', 1, 'long')");
   auto r = db_->Execute(L"SELECT id, name, qty, price, added, active, note, qty * 1.5 FROM item");

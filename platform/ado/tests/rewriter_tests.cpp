@@ -81,6 +81,8 @@ TEST(SqlRewriter, CreateTableIdentityCollationAndKeys) {
   EXPECT_EQ(R(L"CREATE TABLE t (id int IDENTITY(1,1), k int, PRIMARY KEY (k))"),
             "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, k int, UNIQUE (k))");
   EXPECT_EQ(R(L"ALTER TABLE t ADD note nvarchar(20)"), "ALTER TABLE t ADD note nvarchar(20) COLLATE VXNOCASE");
+  EXPECT_EQ(R(L"CREATE TABLE d (at datetime NOT NULL DEFAULT (GETDATE()), day date)"),
+            "CREATE TABLE d (at datetime COLLATE VXDATE NOT NULL DEFAULT (GETDATE()), day date COLLATE VXDATE)");
 }
 
 TEST(SqlRewriter, MalformedTextPassesThroughWithoutCrashing) {
