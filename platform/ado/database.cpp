@@ -281,6 +281,14 @@ Value ReadTyped(sqlite3_stmt* stmt, int col, LONG type) {
       return Value::Blob(std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, col))));
     }
     case VKind::Date: {
+      if (st == SQLITE_INTEGER) {  // a date literal such as '20240105' taken as a number
+        sqlite3_int64 n = sqlite3_column_int64(stmt, col);
+        DateParts p;
+        p.year = static_cast<int>(n / 10000);
+        p.month = static_cast<int>(n / 100 % 100);
+        p.day = static_cast<int>(n % 100);
+        if (auto d = OleDateFromParts(p)) return Value::Real(VKind::Date, *d);
+      }
       if (st == SQLITE_TEXT) {
         auto d = OleDateFromText(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)));
         if (d) return Value::Real(VKind::Date, *d);

@@ -457,12 +457,27 @@ STDMETHODIMP ConnectionImpl::put_Provider(BSTR b) {
 }
 STDMETHODIMP ConnectionImpl::raw_Cancel() { return S_OK; }
 
+namespace {
+// Answered only by this library's connections, so that From never casts a foreign object.
+constexpr GUID kConnectionImplId = platform::com::GuidFromText("7D1C6A52-3B0E-4F7A-9C51-2E8B6A0F4D13");
+}  // namespace
+
+STDMETHODIMP ConnectionImpl::QueryInterface(REFIID riid, void** ppv) {
+  if (ppv && riid == kConnectionImplId) {
+    *ppv = this;
+    AddRef();
+    return S_OK;
+  }
+  return ComObject<::_Connection>::QueryInterface(riid, ppv);
+}
+
 ConnectionImpl* ConnectionImpl::From(IUnknown* unk) {
   if (!unk) return nullptr;
-  ::_Connection* c = nullptr;
-  if (FAILED(unk->QueryInterface(__uuidof(::_Connection), reinterpret_cast<void**>(&c))) || !c) return nullptr;
-  c->Release();  // the caller keeps its own reference; the object is ours
-  return static_cast<ConnectionImpl*>(c);
+  void* p = nullptr;
+  if (FAILED(unk->QueryInterface(kConnectionImplId, &p)) || !p) return nullptr;
+  auto* impl = static_cast<ConnectionImpl*>(p);
+  impl->Release();  // the caller keeps its own reference
+  return impl;
 }
 
 // ---- Parameter / Parameters ---------------------------------------------------------------

@@ -12,7 +12,9 @@ class ConnectionImpl final : public ComObject<::_Connection> {
  public:
   ConnectionImpl();
   ~ConnectionImpl() override;
+  // The implementation behind a connection object of this library; null for any other object.
   static ConnectionImpl* From(IUnknown* unk);
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
 
   void OpenString(const std::wstring& text);
   std::shared_ptr<Database> RequireOpen();

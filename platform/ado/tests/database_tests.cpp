@@ -115,6 +115,10 @@ TEST_F(DbTest, DateColumnsCompareAsDatesWhateverTheLiteralForm) {
   EXPECT_EQ(One(L"SELECT name FROM item ORDER BY added").s, L"d");
   db_->Execute(L"CREATE INDEX ix_added ON item (added)");
   EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE added > '2024-01-05 10:30:00.250'").i, 1);
+  db_->Execute(L"INSERT INTO item (name, added) VALUES ('e', '20240107')");  // stored as a number
+  Value e = One(L"SELECT added FROM item WHERE name = 'e'");
+  ASSERT_EQ(e.kind, VKind::Date);
+  EXPECT_EQ(DateTextFromOle(e.d), "2024-01-07 00:00:00");
 }
 
 TEST_F(DbTest, DeclaredTypesDecideTheValueKinds) {
