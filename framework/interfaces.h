@@ -193,7 +193,7 @@ struct IFlgWnd : public IUnknown {
 };
 VANTOR_UUIDOF(IFlgWnd, "0B1E5C0C-6F0D-4C63-9E1B-5A3E2F9C7D10");
 
-// The view face of a data object: its dialogs.
+// The view face of a data object (and of a template plug-in): its dialogs.
 struct IFlgItemView : public IFlgWnd {
   STDMETHOD(ShowReadOnly)(IUnknown* window, IFlgInstance* instance) = 0;   // 5
   STDMETHOD(Show)(IUnknown* window, IFlgInstance* instance) = 0;           // 6
@@ -201,6 +201,14 @@ struct IFlgItemView : public IFlgWnd {
   STDMETHOD(ShowExtra)(IUnknown* window, IFlgInstance* instance) = 0;      // 8
 };
 VANTOR_UUIDOF(IFlgItemView, "A9E0B474-2B93-4DDB-8E76-6AB03592F64A");
+// The template plug-in's view is the same interface; slot 5 shows the template.
+using IHxTemplateView = IFlgItemView;
+
+// A parameter item: a data object that names itself.
+struct IFlgParameterItem : public IUnknown {
+  STDMETHOD(GetName)(BSTR* name) = 0;   // 3
+};
+VANTOR_UUIDOF(IFlgParameterItem, "0B1E5C11-6F0D-4C63-9E1B-5A3E2F9C7D10");
 
 // A data object's SQL-backed value lookup.
 struct IFlgText : public IUnknown {
@@ -251,7 +259,8 @@ struct IHxAppServices : public IUnknown {
   ZEPHRA_SLOT(6)
   ZEPHRA_SLOT(7)
   ZEPHRA_SLOT(8)
-  ZEPHRA_SLOT(9)
+  // 9: the host's image store (answers IHxImageStore).
+  STDMETHOD(GetImageStore)(IUnknown** store) = 0;
   STDMETHOD(IsErpAvailable)(VARIANT_BOOL* available) = 0;   // 10
   STDMETHOD(NotifyError)() = 0;                             // 11
   STDMETHOD(NotifyWarning)() = 0;                           // 12
@@ -345,6 +354,18 @@ VANTOR_UUIDOF(IHxJobLogStore, "5857D43B-D18F-4566-8F6C-C58964F8D53B");
 // The class of the host's job-log store.
 struct HxJobLogStore;
 VANTOR_UUIDOF(HxJobLogStore, "CC0B65F2-74BB-43DC-A298-1649CECA6C3D");
+
+// The host's image store: stores an image and answers its id.
+struct IHxImageStore : public IUnknown {
+  STDMETHOD(AddImage)(BSTR name, VARIANT image, LONG* id) = 0;   // 3
+};
+VANTOR_UUIDOF(IHxImageStore, "4082923C-7D6C-4D94-A779-B40FDBA7D9E3");
+
+// The application's caption.
+struct IHxAppCaption : public IUnknown {
+  STDMETHOD(GetCaption)(LONG kind, BSTR* caption) = 0;   // 3
+};
+VANTOR_UUIDOF(IHxAppCaption, "08618196-2C4B-4E81-8A85-E37CCD95104A");
 
 // The host's picture repository.
 struct IHxImageRepository : public IUnknown {
@@ -664,6 +685,9 @@ _COM_SMARTPTR_TYPEDEF(IHxStartCheck, __uuidof(IHxStartCheck));
 _COM_SMARTPTR_TYPEDEF(IHxProgress, __uuidof(IHxProgress));
 _COM_SMARTPTR_TYPEDEF(IHxJobLogStore, __uuidof(IHxJobLogStore));
 _COM_SMARTPTR_TYPEDEF(IHxImageRepository, __uuidof(IHxImageRepository));
+_COM_SMARTPTR_TYPEDEF(IHxImageStore, __uuidof(IHxImageStore));
+_COM_SMARTPTR_TYPEDEF(IHxAppCaption, __uuidof(IHxAppCaption));
+_COM_SMARTPTR_TYPEDEF(IFlgParameterItem, __uuidof(IFlgParameterItem));
 _COM_SMARTPTR_TYPEDEF(IHxConnectionSettings, __uuidof(IHxConnectionSettings));
 _COM_SMARTPTR_TYPEDEF(IHxRegistrationSource, __uuidof(IHxRegistrationSource));
 _COM_SMARTPTR_TYPEDEF(IHxRegistrationTable, __uuidof(IHxRegistrationTable));

@@ -387,6 +387,12 @@ STDMETHODIMP CHostInstance::GetUserId(LONG* id) {
 
 // --- IHxAppServices
 
+STDMETHODIMP CHostInstance::GetImageStore(IUnknown** store) {
+  if (!store) return E_POINTER;
+  *store = nullptr;
+  return E_NOTIMPL;
+}
+
 STDMETHODIMP CHostInstance::IsErpAvailable(VARIANT_BOOL* available) {
   if (!available) return E_POINTER;
   *available = m_erp ? VARIANT_TRUE : VARIANT_FALSE;

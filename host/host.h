@@ -123,6 +123,7 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(GetUserId)(LONG* id) override;
 
   // --- IHxAppServices
+  STDMETHOD(GetImageStore)(IUnknown** store) override;
   STDMETHOD(IsErpAvailable)(VARIANT_BOOL* available) override;
   STDMETHOD(NotifyError)() override;
   STDMETHOD(NotifyWarning)() override;

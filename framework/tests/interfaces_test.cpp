@@ -31,6 +31,7 @@ TEST(HostInterfaceSlots, InstanceAndServices) {
   EXPECT_LT(Slot(&IFlgInstance::GetObjectByNumber), Slot(&IFlgInstance::CheckRight));
   EXPECT_LT(Slot(&IFlgInstance::CheckRight), Slot(&IFlgInstance::ShowMessage));
 
+  EXPECT_EQ(Slot(&IHxAppServices::GetImageStore), 9u);
   EXPECT_EQ(Slot(&IHxAppServices::GetImageRepository), 13u);
   EXPECT_EQ(Slot(&IHxAppServices::SetRefreshState), 14u);
   EXPECT_LT(Slot(&IHxAppServices::IsErpAvailable), Slot(&IHxAppServices::NotifyError));
@@ -85,6 +86,7 @@ TEST(HostInterfaceSlots, FrameworkObjects) {
   EXPECT_EQ(Slot(&IFlgItem::SetUseTransaction), 16u);
   EXPECT_EQ(Slot(&IFlgItem::GetCallbackValue), 20u);
   EXPECT_EQ(Slot(&IFlgItemView::ShowReadOnly), 5u);
+  EXPECT_EQ(Slot(&IHxTemplateView::ShowReadOnly), 5u);
   EXPECT_EQ(Slot(&IFlgItemView::Show), 6u);
   EXPECT_EQ(Slot(&IFlgItemView::ShowExtra), 8u);
   EXPECT_EQ(Slot(&IFlgText::GetLong), 4u);

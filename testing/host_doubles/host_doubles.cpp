@@ -202,6 +202,10 @@ STDMETHODIMP FakeInstance::IsErpAvailable(VARIANT_BOOL* available) {
   return S_OK;
 }
 
+STDMETHODIMP FakeInstance::GetImageStore(IUnknown** store) {
+  if (store) *store = nullptr;
+  return recorder->Call(L"IHxAppServices::GetImageStore");
+}
 STDMETHODIMP FakeInstance::NotifyError() { return recorder->Call(L"IHxAppServices::NotifyError"); }
 STDMETHODIMP FakeInstance::NotifyWarning() { return recorder->Call(L"IHxAppServices::NotifyWarning"); }
 STDMETHODIMP FakeInstance::GetImageRepository(IUnknown** repository) {

@@ -96,6 +96,7 @@ class FakeInstance : public IFlgInstance,
   STDMETHOD(GetUserName)(BSTR* name) override;
   STDMETHOD(GetUserId)(LONG* id) override;
   // --- IHxAppServices
+  STDMETHOD(GetImageStore)(IUnknown** store) override;
   STDMETHOD(IsErpAvailable)(VARIANT_BOOL* available) override;
   STDMETHOD(NotifyError)() override;
   STDMETHOD(NotifyWarning)() override;
