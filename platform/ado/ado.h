@@ -630,6 +630,9 @@ struct _Recordset : IDispatch {
                const _variant_t& Start = vtMissing);
   MarshalOptionsEnum GetMarshalOptions();
   void PutMarshalOptions(MarshalOptionsEnum m);
+  // The value of a field of the current row, by name or index (Fields->Item[i]->Value).
+  _variant_t GetCollect(const _variant_t& Index);
+  void PutCollect(const _variant_t& Index, const _variant_t& Value);
 
   VX_ADO_GET(_Recordset, PropertiesPtr, Properties);
   VX_ADO_GETPUT(_Recordset, LONG, LONG, AbsolutePosition);

@@ -522,6 +522,10 @@ inline MarshalOptionsEnum _Recordset::GetMarshalOptions() {
   return v;
 }
 inline void _Recordset::PutMarshalOptions(MarshalOptionsEnum v) { VX_CHECK(_Recordset, put_MarshalOptions(v)); }
+inline _variant_t _Recordset::GetCollect(const _variant_t& Index) { return GetFields()->GetItem(Index)->GetValue(); }
+inline void _Recordset::PutCollect(const _variant_t& Index, const _variant_t& Value) {
+  GetFields()->GetItem(Index)->PutValue(Value);
+}
 inline ADO_LONGPTR _Stream::GetSize() {
   ADO_LONGPTR v{};
   VX_CHECK(_Stream, get_Size(&v));

@@ -133,6 +133,7 @@ TEST_F(AdoTest, ValuesComeBackAsTheVariantTypesOfTheirColumns) {
   EXPECT_EQ(f->Item[L"au_End"]->GetValue().vt, VT_NULL);
   LONG qty = f->Item[L"au_Qty"]->Value;
   EXPECT_EQ(qty, 7);
+  EXPECT_EQ(static_cast<LONG>(rs->GetCollect(L"au_Qty")), 7);
   EXPECT_EQ(HrOf([&] { f->Item[L"missing"]; }), adErrItemNotFound);
   rs->MoveLast();
   rs->MoveNext();
