@@ -63,3 +63,19 @@ HRESULT exeSql_GetLongValue(IDispatch* connection, const wchar_t* sql, _variant_
     return e.Error();
   }
 }
+
+ZphProcessState* ZphGetProcessState() {
+  static ZphProcessState state;
+  return &state;
+}
+
+IFlgInstancePtr GetGlobalFlgInstance() {
+  IGlobalInterfaceTablePtr table;
+  if (FAILED(table.CreateInstance(CLSID_StdGlobalInterfaceTable)) || !table) _com_issue_error(E_POINTER);
+  IFlgInstance* instance = nullptr;
+  const DWORD cookie = ZphGetProcessState()->m_dwFlgInstanceCookie;
+  if (cookie == 0 ||
+      FAILED(table->GetInterfaceFromGlobal(cookie, __uuidof(IFlgInstance), reinterpret_cast<void**>(&instance))))
+    return nullptr;
+  return IFlgInstancePtr(instance, false);
+}

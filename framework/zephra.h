@@ -28,6 +28,17 @@ HRESULT exeSql_GetLongValue(IDispatch* connection, const wchar_t* sql, _variant_
 // Sets the command's active connection to `connection` (a _Connection given as IDispatch). Raises.
 void utCmdPutRefActiveConnection(const _CommandPtr& command, IDispatch* connection);
 
+// The framework's process state: what the host hands over once for every library.
+struct ZphProcessState {
+  // The cookie of the framework instance (IFlgInstance) in the Global Interface Table; 0 none.
+  DWORD m_dwFlgInstanceCookie = 0;
+};
+ZphProcessState* ZphGetProcessState();
+
+// The framework instance that the host registered in the Global Interface Table (null when the
+// table has none). Raises E_POINTER when the table cannot be reached.
+IFlgInstancePtr GetGlobalFlgInstance();
+
 // A framework list container: rows of named values with a current row.
 class CBaseCnt {
  public:

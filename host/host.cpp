@@ -121,6 +121,12 @@ void Host::Init(LONG userId) {
   m_object = new CFlgComObject<CHostInstance>(m_connection, userId);
   static_cast<IFlgInstance*>(m_object)->AddRef();
   m_classes.emplace_back(__uuidof(HxJobLogStore), CFlgComClassFactory::For<CJobLogStore>());
+  // The framework instance is also handed over through the Global Interface Table.
+  IGlobalInterfaceTablePtr table;
+  if (SUCCEEDED(table.CreateInstance(CLSID_StdGlobalInterfaceTable)) && table &&
+      SUCCEEDED(table->RegisterInterfaceInGlobal(static_cast<IFlgInstance*>(m_object), __uuidof(IFlgInstance),
+                                                 &m_globalCookie)))
+    ZphGetProcessState()->m_dwFlgInstanceCookie = m_globalCookie;
   g_current = this;
   g_interruptTarget = m_object;
 }
@@ -129,6 +135,12 @@ Host::~Host() {
   if (g_current == this) g_current = nullptr;
   if (g_interruptTarget == m_object) g_interruptTarget = nullptr;
   m_classes.clear();
+  if (m_globalCookie) {
+    if (ZphGetProcessState()->m_dwFlgInstanceCookie == m_globalCookie) ZphGetProcessState()->m_dwFlgInstanceCookie = 0;
+    IGlobalInterfaceTablePtr table;
+    if (SUCCEEDED(table.CreateInstance(CLSID_StdGlobalInterfaceTable)) && table)
+      table->RevokeInterfaceFromGlobal(m_globalCookie);
+  }
   static_cast<IFlgInstance*>(m_object)->Release();
 }
 

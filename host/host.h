@@ -54,6 +54,7 @@ class Host {
 
   _ConnectionPtr m_connection;
   CHostInstance* m_object = nullptr;  // one reference held
+  DWORD m_globalCookie = 0;           // the instance in the Global Interface Table
   std::vector<CFlgClassRegistration> m_classes;
 };
 

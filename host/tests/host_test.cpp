@@ -190,6 +190,15 @@ TEST_F(HostFixture, KeysAreConsecutiveAndSafeBetweenProcesses) {
   for (LONG k : starts) EXPECT_EQ(k % 2, 1);  // blocks of two never overlap
 }
 
+TEST_F(HostFixture, InstanceReachableThroughTheGlobalInterfaceTable) {
+  IFlgInstancePtr global = GetGlobalFlgInstance();
+  ASSERT_TRUE(global);
+  EXPECT_TRUE(global == host->Instance());
+  host.reset();
+  EXPECT_FALSE(GetGlobalFlgInstance());
+  host = std::make_unique<host::Host>(path);
+}
+
 TEST_F(HostFixture, ParametersAreOneRowRecordsetsFromTheDatabase) {
   EXPECT_STREQ(static_cast<const wchar_t*>(CHxInstance::GetBaseCurrency()), L"PLN");
   host->Connection()->Execute(_bstr_t(L"UPDATE kd_DataParams SET pd_BaseCurrency = 'EUR'"), nullptr,
