@@ -7,6 +7,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "host/item.h"
 #include "host/joblog.h"
 #include "host/schema.h"
 
@@ -121,6 +122,7 @@ void Host::Init(LONG userId) {
   m_object = new CFlgComObject<CHostInstance>(m_connection, userId);
   static_cast<IFlgInstance*>(m_object)->AddRef();
   m_classes.emplace_back(__uuidof(HxJobLogStore), CFlgComClassFactory::For<CJobLogStore>());
+  m_classes.push_back(RegisterUserClass());
   // The framework instance is also handed over through the Global Interface Table.
   IGlobalInterfaceTablePtr table;
   if (SUCCEEDED(table.CreateInstance(CLSID_StdGlobalInterfaceTable)) && table &&

@@ -222,6 +222,46 @@ STDMETHODIMP CHostItem::AddRow(LONG, VARIANT, VARIANT*) { return E_FAIL; }
 STDMETHODIMP CHostItem::CompleteRow(LONG, VARIANT) { return E_FAIL; }
 STDMETHODIMP CHostItem::DeleteRow(LONG, LONG) { return E_FAIL; }
 
+CHostUser::CHostUser() : CHostItem(ItemClass{__uuidof(HxFrameworkUser), L"kd_User", L"us_Id", {L"us_Name"}}) {}
+
+void* CHostUser::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IHxUserRights)) return static_cast<IHxUserRights*>(this);
+  return CHostItem::FlgGetInterface(iid);
+}
+
+STDMETHODIMP CHostUser::GrantAccount(LONG account, LONG receive, LONG send, LONG comments, LONG) {
+  if (account <= 0) return E_INVALIDARG;
+  const LONG flags[] = {receive, send, comments};
+  for (LONG n = 1; n <= 3; ++n)
+    if (flags[n - 1] != 0) m_granted.push_back(static_cast<LONG>((static_cast<ULONG>(account) << 16) | static_cast<ULONG>(n)));
+  return S_OK;
+}
+
+STDMETHODIMP CHostUser::Save() {
+  HRESULT hr = CHostItem::Save();
+  if (FAILED(hr) || m_granted.empty()) return hr;
+  try {
+    _variant_t id;
+    GetId(&id);
+    if (id.vt != VT_I4) return E_UNEXPECTED;
+    for (LONG right : m_granted) {
+      CString remove, insert;
+      remove.Format(L"DELETE FROM kd_UserRight WHERE ur_UserId = %ld AND ur_Right = %ld", id.lVal, right);
+      insert.Format(L"INSERT INTO kd_UserRight (ur_UserId, ur_Right) VALUES (%ld, %ld)", id.lVal, right);
+      Connection()->Execute(_bstr_t(remove), nullptr, kCmdTextNoRecords);
+      Connection()->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+    }
+    m_granted.clear();
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+CFlgClassRegistration RegisterUserClass() {
+  return CFlgClassRegistration(__uuidof(HxFrameworkUser), CFlgComClassFactory::For<CHostUser>());
+}
+
 CFlgClassRegistration RegisterItemClass(const ItemClass& cls) {
   return CFlgClassRegistration(cls.clsid, new CFlgComClassFactory([cls](REFIID iid, void** out) {
                                  return CFlgComObject<CHostItem>::Create(iid, out, cls);

@@ -55,6 +55,9 @@ class CHostItem : public IFlgItem, public IFlgDataSet {
   STDMETHOD(CompleteRow)(LONG index, VARIANT link) override;
   STDMETHOD(DeleteRow)(LONG index, LONG key) override;
 
+ protected:
+  const _ConnectionPtr& Connection() const { return m_connection; }
+
  private:
   HRESULT Open(IFlgDataFactory* factory, const wchar_t* where);
   CString KeyWhere(LONG id) const;
@@ -71,5 +74,22 @@ class CHostItem : public IFlgItem, public IFlgDataSet {
 
 // Registers the generic object for `cls` in this process (revoked when the result ends).
 CFlgClassRegistration RegisterItemClass(const ItemClass& cls);
+
+// The framework's user object: a row of kd_User whose account rights are granted on save.
+class CHostUser : public CHostItem, public IHxUserRights {
+ public:
+  CHostUser();
+  void* FlgGetInterface(REFIID iid);
+
+  STDMETHOD(Save)() override;
+  // The rights per account: the account id shifted left by 16 bits and or'ed with 1, 2 and 3,
+  // each granted when its flag is non-zero (the last flag is kept for the host's own use).
+  STDMETHOD(GrantAccount)(LONG account, LONG receive, LONG send, LONG comments, LONG other) override;
+
+ private:
+  std::vector<LONG> m_granted;
+};
+
+CFlgClassRegistration RegisterUserClass();
 
 }  // namespace host

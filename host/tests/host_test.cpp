@@ -339,6 +339,23 @@ TEST_F(HostFixture, JobLogStoreWithoutAnOpenJobRefusesLines) {
   EXPECT_EQ(started, VARIANT_FALSE);
 }
 
+TEST_F(HostFixture, AccountRightsGrantedToTheAdministrator) {
+  IFlgItemPtr user = CHxObjTools::Fetch(__uuidof(HxFrameworkUser), 1, CHxObjTools::omEdit);
+  IHxUserRightsPtr rights(user);
+  ASSERT_TRUE(rights);
+  EXPECT_EQ(rights->GrantAccount(0, -1, -1, -1, -1), E_INVALIDARG);
+  ASSERT_EQ(rights->GrantAccount(5, -1, -1, -1, -1), S_OK);
+  CHxObjTools::Save(user);
+  _ConnectionPtr cn = host->Connection();
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_UserId = 1"), 3);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right = 327682"), 1);  // 5 << 16 | 2
+  // Granting again keeps one row per right.
+  ASSERT_EQ(user->BeginEdit(), S_OK);
+  rights->GrantAccount(5, -1, 0, 0, 0);
+  CHxObjTools::Save(user);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_UserId = 1"), 3);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 constexpr GUID kProviderClass = {0x7E57AB1E, 0x0001, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 0x01}};
