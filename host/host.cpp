@@ -123,6 +123,7 @@ void Host::Init(LONG userId) {
   static_cast<IFlgInstance*>(m_object)->AddRef();
   m_classes.emplace_back(__uuidof(HxJobLogStore), CFlgComClassFactory::For<CJobLogStore>());
   m_classes.push_back(RegisterUserClass());
+  m_classes.push_back(RegisterMailAddressClass());
   // The framework instance is also handed over through the Global Interface Table.
   IGlobalInterfaceTablePtr table;
   if (SUCCEEDED(table.CreateInstance(CLSID_StdGlobalInterfaceTable)) && table &&

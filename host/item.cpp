@@ -262,6 +262,61 @@ CFlgClassRegistration RegisterUserClass() {
   return CFlgClassRegistration(__uuidof(HxFrameworkUser), CFlgComClassFactory::For<CHostUser>());
 }
 
+FieldPtr CHostItem::Column(const wchar_t* name) const {
+  if (!m_rs || m_rs->GetadoEOF()) _com_issue_error(static_cast<HRESULT>(0x800A0BCDu));
+  return m_rs->GetFields()->GetItem(_variant_t(name));
+}
+
+CHostMailAddress::CHostMailAddress()
+    : CHostItem(ItemClass{__uuidof(HxMailAddress), L"kd_EmailAddress", L"em_Id", {L"em_Address"}}) {}
+
+void* CHostMailAddress::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IHxMailAddress)) return static_cast<IHxMailAddress*>(this);
+  return CHostItem::FlgGetInterface(iid);
+}
+
+HRESULT CHostMailAddress::Text(const wchar_t* column, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  try {
+    _variant_t value = Column(column)->GetValue();
+    *out = SysAllocString(value.vt == VT_BSTR && value.bstrVal ? value.bstrVal : L"");
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostMailAddress::GetAddress(BSTR* address) { return Text(L"em_Address", address); }
+STDMETHODIMP CHostMailAddress::GetAddressName(BSTR* name) { return Text(L"em_Name", name); }
+
+STDMETHODIMP CHostMailAddress::GetLocked(VARIANT_BOOL* locked) {
+  if (!locked) return E_POINTER;
+  try {
+    _variant_t value = Column(L"em_Locked")->GetValue();
+    *locked = value.vt != VT_NULL && static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostMailAddress::PutLocked(VARIANT_BOOL locked) {
+  try {
+    _variant_t value;
+    value.vt = VT_BOOL;
+    value.boolVal = locked != VARIANT_FALSE ? VARIANT_TRUE : VARIANT_FALSE;
+    Column(L"em_Locked")->PutValue(value);
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+CFlgClassRegistration RegisterMailAddressClass() {
+  return CFlgClassRegistration(__uuidof(HxMailAddress), CFlgComClassFactory::For<CHostMailAddress>());
+}
+
 CFlgClassRegistration RegisterItemClass(const ItemClass& cls) {
   return CFlgClassRegistration(cls.clsid, new CFlgComClassFactory([cls](REFIID iid, void** out) {
                                  return CFlgComObject<CHostItem>::Create(iid, out, cls);

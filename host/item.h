@@ -57,6 +57,8 @@ class CHostItem : public IFlgItem, public IFlgDataSet {
 
  protected:
   const _ConnectionPtr& Connection() const { return m_connection; }
+  // The current value of a column of the row; raises without a row.
+  FieldPtr Column(const wchar_t* name) const;
 
  private:
   HRESULT Open(IFlgDataFactory* factory, const wchar_t* where);
@@ -91,5 +93,22 @@ class CHostUser : public CHostItem, public IHxUserRights {
 };
 
 CFlgClassRegistration RegisterUserClass();
+
+// The host's e-mail address object: a row of kd_EmailAddress.
+class CHostMailAddress : public CHostItem, public IHxMailAddress {
+ public:
+  CHostMailAddress();
+  void* FlgGetInterface(REFIID iid);
+
+  STDMETHOD(GetAddress)(BSTR* address) override;
+  STDMETHOD(GetAddressName)(BSTR* name) override;
+  STDMETHOD(GetLocked)(VARIANT_BOOL* locked) override;
+  STDMETHOD(PutLocked)(VARIANT_BOOL locked) override;
+
+ private:
+  HRESULT Text(const wchar_t* column, BSTR* out);
+};
+
+CFlgClassRegistration RegisterMailAddressClass();
 
 }  // namespace host

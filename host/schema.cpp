@@ -60,6 +60,12 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE TABLE kd_Setting (st_Section nvarchar(100) NOT NULL, st_Key nvarchar(100) NOT NULL, "
          L"st_Value nvarchar(4000) NULL, PRIMARY KEY (st_Section, st_Key))",
      }},
+    {3,
+     {
+         // The host's e-mail addresses (accounts may name one); a locked address is not handled.
+         L"CREATE TABLE kd_EmailAddress (em_Id int NOT NULL PRIMARY KEY, em_Address nvarchar(255) NOT NULL, "
+         L"em_Name nvarchar(255) NULL, em_Locked bit NOT NULL DEFAULT 0)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

@@ -93,7 +93,7 @@ TEST_F(Schema, FreshDatabaseGetsEveryTableAndTheSeedRows) {
   EXPECT_EQ(host::StoredSchemaVersion(cn), host::CurrentSchemaVersion());
   for (const wchar_t* table : {L"kd_counter", L"kd_keys", L"sl_ServiceProvider", L"kd_User", L"kd_UserRight",
                                L"kd_DataParams", L"kd_ProgramParams", L"kd_JobLog", L"kd_JobLogLine",
-                               L"kd_blokada", L"kd_Setting"}) {
+                               L"kd_blokada", L"kd_Setting", L"kd_EmailAddress"}) {
     std::wstring sql = std::wstring(L"SELECT COUNT(*) FROM ") + table;
     EXPECT_GE(Long(cn, sql.c_str()), 0) << table;
   }
@@ -354,6 +354,33 @@ TEST_F(HostFixture, AccountRightsGrantedToTheAdministrator) {
   rights->GrantAccount(5, -1, 0, 0, 0);
   CHxObjTools::Save(user);
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_UserId = 1"), 3);
+}
+
+TEST_F(HostFixture, MailAddressLockedAndUnlocked) {
+  host->Connection()->Execute(
+      _bstr_t(L"INSERT INTO kd_EmailAddress (em_Id, em_Address, em_Name) VALUES (4, 'sklep@example.pl', 'Sklep')"),
+      nullptr, kCmdTextNoRecords);
+  IFlgItemPtr item = CHxObjTools::Fetch(__uuidof(HxMailAddress), 4, CHxObjTools::omReadOnly);
+  IHxMailAddressPtr mail(item);
+  ASSERT_TRUE(mail);
+  BSTR text = nullptr;
+  ASSERT_EQ(mail->GetAddress(&text), S_OK);
+  EXPECT_STREQ(text, L"sklep@example.pl");
+  SysFreeString(text);
+  ASSERT_EQ(mail->GetAddressName(&text), S_OK);
+  EXPECT_STREQ(text, L"Sklep");
+  SysFreeString(text);
+  VARIANT_BOOL locked = VARIANT_TRUE;
+  ASSERT_EQ(mail->GetLocked(&locked), S_OK);
+  EXPECT_EQ(locked, VARIANT_FALSE);
+
+  ASSERT_EQ(item->BeginEdit(), S_OK);
+  ASSERT_EQ(mail->PutLocked(VARIANT_TRUE), S_OK);
+  CHxObjTools::Save(item);
+  EXPECT_EQ(Long(host->Connection(), L"SELECT COUNT(*) FROM kd_EmailAddress WHERE em_Locked = 1"), 1);
+  IHxMailAddressPtr fresh(CHxObjTools::Fetch(__uuidof(HxMailAddress), 4, CHxObjTools::omReadOnly));
+  ASSERT_EQ(fresh->GetLocked(&locked), S_OK);
+  EXPECT_EQ(locked, VARIANT_TRUE);
 }
 
 // ---------------------------------------------------------------------------------------------
