@@ -2,41 +2,12 @@
 
 #include <cstdint>
 
+#include "platform/base/casefold.h"
+
 namespace platform {
 
-wchar_t ToUpperChar(wchar_t c) {
-  auto u = static_cast<std::uint32_t>(c);
-  if (u < 0x80) return (u >= 'a' && u <= 'z') ? static_cast<wchar_t>(u - 0x20) : c;
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<wchar_t>(u - 0x20);
-  if (u == 0xFF) return static_cast<wchar_t>(0x178);
-  if (u == 0x131) return L'I';
-  if (u == 0x17F) return L'S';
-  if (u >= 0x100 && u <= 0x137) return (u & 1) ? static_cast<wchar_t>(u - 1) : c;
-  if (u >= 0x139 && u <= 0x148) return (u & 1) ? c : static_cast<wchar_t>(u - 1);
-  if (u >= 0x14A && u <= 0x177) return (u & 1) ? static_cast<wchar_t>(u - 1) : c;
-  if (u >= 0x17A && u <= 0x17E) return (u & 1) ? c : static_cast<wchar_t>(u - 1);
-  if (u == 0x3C2) return static_cast<wchar_t>(0x3A3);
-  if (u >= 0x3B1 && u <= 0x3C9) return static_cast<wchar_t>(u - 0x20);
-  if (u >= 0x430 && u <= 0x44F) return static_cast<wchar_t>(u - 0x20);
-  if (u >= 0x450 && u <= 0x45F) return static_cast<wchar_t>(u - 0x50);
-  return c;
-}
-
-wchar_t ToLowerChar(wchar_t c) {
-  auto u = static_cast<std::uint32_t>(c);
-  if (u < 0x80) return (u >= 'A' && u <= 'Z') ? static_cast<wchar_t>(u + 0x20) : c;
-  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<wchar_t>(u + 0x20);
-  if (u == 0x178) return static_cast<wchar_t>(0xFF);
-  if (u == 0x130) return L'i';
-  if (u >= 0x100 && u <= 0x137) return (u & 1) ? c : static_cast<wchar_t>(u + 1);
-  if (u >= 0x139 && u <= 0x148) return (u & 1) ? static_cast<wchar_t>(u + 1) : c;
-  if (u >= 0x14A && u <= 0x177) return (u & 1) ? c : static_cast<wchar_t>(u + 1);
-  if (u >= 0x179 && u <= 0x17D) return (u & 1) ? static_cast<wchar_t>(u + 1) : c;
-  if (u >= 0x391 && u <= 0x3A9 && u != 0x3A2) return static_cast<wchar_t>(u + 0x20);
-  if (u >= 0x410 && u <= 0x42F) return static_cast<wchar_t>(u + 0x20);
-  if (u >= 0x400 && u <= 0x40F) return static_cast<wchar_t>(u + 0x50);
-  return c;
-}
+wchar_t ToUpperChar(wchar_t c) { return casefold::ToUpper(c); }
+wchar_t ToLowerChar(wchar_t c) { return casefold::ToLower(c); }
 
 bool IsSpaceChar(wchar_t c) {
   auto u = static_cast<std::uint32_t>(c);
@@ -47,8 +18,8 @@ bool IsSpaceChar(wchar_t c) {
 int CompareNoCase(std::wstring_view a, std::wstring_view b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
-    auto x = static_cast<std::uint32_t>(ToLowerChar(a[i]));
-    auto y = static_cast<std::uint32_t>(ToLowerChar(b[i]));
+    auto x = static_cast<std::uint32_t>(casefold::Fold(a[i]));
+    auto y = static_cast<std::uint32_t>(casefold::Fold(b[i]));
     if (x != y) return x < y ? -1 : 1;
   }
   if (a.size() == b.size()) return 0;

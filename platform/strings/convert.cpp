@@ -1,11 +1,13 @@
 #include "platform/strings/convert.h"
 
+#include <algorithm>
+#include <cstring>
 #include <cwchar>
+
+#include "platform/base/utf8.h"
 
 namespace platform {
 namespace {
-
-constexpr wchar_t kReplacement = 0xFFFD;
 
 // windows-1250, bytes 0x80..0xFF. The five bytes the code page leaves undefined map to the C1
 // control with the same value, as the system conversion does, so they round-trip.
@@ -37,121 +39,36 @@ int Cp1250Byte(char32_t c) {
 
 bool IsUtf8Codepage(UINT cp) { return cp == CP_ACP || cp == CP_OEMCP || cp == CP_THREAD_ACP || cp == CP_UTF8; }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
-// Walks wide text yielding code points: surrogate pairs stored in consecutive wchar_t (as text
-// that came through UTF-16 may hold) are joined, lone surrogates and values beyond U+10FFFF become
-// U+FFFD. `bad` is set when a replacement was made.
-template <class F>
-void ForEachCodePoint(std::wstring_view text, F f, bool* bad = nullptr) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = static_cast<char32_t>(text[i]);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-      char32_t d = static_cast<char32_t>(text[i + 1]);
-      if (d >= 0xDC00 && d <= 0xDFFF) {
-        f(0x10000 + ((c - 0xD800) << 10) + (d - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-      if (bad) *bad = true;
-      c = kReplacement;
-    }
-    f(c);
-  }
-}
-
-// UTF-8 decoding with the "maximal subpart" rule: each ill-formed subsequence gives one U+FFFD.
-std::wstring DecodeUtf8(std::string_view text, bool* bad) {
-  std::wstring out;
+// Characters windows-1250 cannot hold become `fallback`; *used tells whether that happened.
+std::string EncodeCp1250(std::wstring_view text, char fallback, bool* used) {
+  std::string out;
   out.reserve(text.size());
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    unsigned char b = s[i];
-    if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
-      ++i;
-      continue;
-    }
-    int need;
-    char32_t c;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) {
-      need = 1;
-      c = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      need = 2;
-      c = b & 0x0F;
-      if (b == 0xE0) lo = 0xA0;
-      if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      need = 3;
-      c = b & 0x07;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;
-    } else {
-      out.push_back(kReplacement);
-      if (bad) *bad = true;
-      ++i;
-      continue;
-    }
-    size_t j = i + 1;
-    bool ok = true;
-    for (int k = 0; k < need; ++k, ++j) {
-      if (j >= n) {
-        ok = false;
-        break;
-      }
-      unsigned char t = s[j];
-      unsigned char l = k == 0 ? lo : 0x80, h = k == 0 ? hi : 0xBF;
-      if (t < l || t > h) {
-        ok = false;
-        break;
-      }
-      c = (c << 6) | (t & 0x3F);
-    }
-    if (!ok) {
-      out.push_back(kReplacement);
-      if (bad) *bad = true;
-      i = j;
-      continue;
-    }
-    out.push_back(static_cast<wchar_t>(c));
-    i = j;
-  }
+  bool replaced = false;
+  utf8::ForEachCodePoint(text, [&](char32_t c) {
+    int b = Cp1250Byte(c);
+    if (b < 0) replaced = true;
+    out.push_back(b < 0 ? fallback : static_cast<char>(b));
+  });
+  if (used) *used = replaced;
   return out;
+}
+
+// Copies a conversion's result to the caller's buffer the Windows way: a size of 0 asks for the
+// length needed, too small a buffer gets nothing and 0.
+template <class C>
+int CopyOut(const std::basic_string<C>& out, C* dst, int dstLen) {
+  if (dstLen == 0) return static_cast<int>(out.size());
+  if (dst == nullptr || out.size() > static_cast<size_t>(dstLen)) return 0;
+  std::copy(out.begin(), out.end(), dst);
+  return static_cast<int>(out.size());
 }
 
 }  // namespace
 
-std::wstring Utf8ToWide(std::string_view text) { return DecodeUtf8(text, nullptr); }
-std::wstring Utf8ToWide(const char* text) { return text ? DecodeUtf8(text, nullptr) : std::wstring(); }
+std::wstring Utf8ToWide(std::string_view text) { return utf8::ToWide(text); }
+std::wstring Utf8ToWide(const char* text) { return text ? utf8::ToWide(text) : std::wstring(); }
 
-std::string WideToUtf8(std::wstring_view text) {
-  std::string out;
-  out.reserve(text.size());
-  ForEachCodePoint(text, [&](char32_t c) { AppendUtf8(out, c); });
-  return out;
-}
+std::string WideToUtf8(std::wstring_view text) { return utf8::FromWide(text); }
 std::string WideToUtf8(const wchar_t* text) { return text ? WideToUtf8(std::wstring_view(text)) : std::string(); }
 
 std::wstring Cp1250ToWide(std::string_view text) {
@@ -165,19 +82,7 @@ std::wstring Cp1250ToWide(std::string_view text) {
 }
 
 std::string WideToCp1250(std::wstring_view text, bool* usedDefault) {
-  std::string out;
-  out.reserve(text.size());
-  if (usedDefault) *usedDefault = false;
-  ForEachCodePoint(text, [&](char32_t c) {
-    int b = Cp1250Byte(c);
-    if (b < 0) {
-      out.push_back('?');
-      if (usedDefault) *usedDefault = true;
-    } else {
-      out.push_back(static_cast<char>(b));
-    }
-  });
-  return out;
+  return EncodeCp1250(text, '?', usedDefault);
 }
 
 std::wstring Utf16ToWide(const std::uint16_t* units, size_t count) {
@@ -185,14 +90,14 @@ std::wstring Utf16ToWide(const std::uint16_t* units, size_t count) {
   for (size_t i = 0; i < count; ++i) raw[i] = static_cast<wchar_t>(units[i]);
   std::wstring out;
   out.reserve(count);
-  ForEachCodePoint(raw, [&](char32_t c) { out.push_back(static_cast<wchar_t>(c)); });
+  utf8::ForEachCodePoint(raw, [&](char32_t c) { out.push_back(static_cast<wchar_t>(c)); });
   return out;
 }
 
 std::u16string WideToUtf16(std::wstring_view text) {
   std::u16string out;
   out.reserve(text.size());
-  ForEachCodePoint(text, [&](char32_t c) {
+  utf8::ForEachCodePoint(text, [&](char32_t c) {
     if (c >= 0x10000) {
       c -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
@@ -205,7 +110,7 @@ std::u16string WideToUtf16(std::wstring_view text) {
 }
 
 bool MultiByteToWide(UINT codePage, std::string_view text, std::wstring& out) {
-  if (IsUtf8Codepage(codePage)) out = DecodeUtf8(text, nullptr);
+  if (IsUtf8Codepage(codePage)) out = utf8::ToWide(text);
   else if (codePage == CP_1250) out = Cp1250ToWide(text);
   else return false;
   return true;
@@ -228,15 +133,12 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWS
   std::string_view text(src, n);
   if (platform::IsUtf8Codepage(codePage)) {
     bool bad = false;
-    out = platform::DecodeUtf8(text, &bad);
+    out = platform::utf8::ToWide(text, &bad);
     if (bad && (flags & MB_ERR_INVALID_CHARS)) return 0;
   } else if (!platform::MultiByteToWide(codePage, text, out)) {
     return 0;
   }
-  if (dstLen == 0) return static_cast<int>(out.size());
-  if (dst == nullptr || out.size() > static_cast<size_t>(dstLen)) return 0;
-  std::wmemcpy(dst, out.data(), out.size());
-  return static_cast<int>(out.size());
+  return platform::CopyOut(out, dst, dstLen);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst, int dstLen,
@@ -248,28 +150,17 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPS
   std::string out;
   if (platform::IsUtf8Codepage(codePage)) {
     bool bad = false;
-    platform::ForEachCodePoint(text, [&](char32_t c) { platform::AppendUtf8(out, c); }, &bad);
+    out = platform::utf8::FromWide(text, &bad);
     if (bad && (flags & WC_ERR_INVALID_CHARS)) return 0;
   } else if (codePage == CP_1250) {
     char fallback = defaultChar && *defaultChar ? *defaultChar : '?';
     bool used = false;
-    platform::ForEachCodePoint(text, [&](char32_t c) {
-      int b = platform::Cp1250Byte(c);
-      if (b < 0) {
-        out.push_back(fallback);
-        used = true;
-      } else {
-        out.push_back(static_cast<char>(b));
-      }
-    });
+    out = platform::EncodeCp1250(text, fallback, &used);
     if (usedDefaultChar) *usedDefaultChar = used ? TRUE : FALSE;
   } else {
     return 0;
   }
-  if (dstLen == 0) return static_cast<int>(out.size());
-  if (dst == nullptr || out.size() > static_cast<size_t>(dstLen)) return 0;
-  std::memcpy(dst, out.data(), out.size());
-  return static_cast<int>(out.size());
+  return platform::CopyOut(out, dst, dstLen);
 }
 
 CW2A::CW2A(LPCWSTR text, UINT codePage) {

@@ -226,6 +226,9 @@ TEST(VariantConversions, ComparisonsOfValuesAndTexts) {
   EXPECT_EQ(cmp(_variant_t(5), _variant_t(L"1")), VARCMP_LT);  // numbers before texts
   EXPECT_EQ(cmp(_variant_t(L"Łódź"), _variant_t(L"łÓDŹ")), VARCMP_LT);
   EXPECT_EQ(cmp(_variant_t(L"Łódź"), _variant_t(L"łÓDŹ"), NORM_IGNORECASE), VARCMP_EQ);
+  // Ignoring case folds the same letters as CString does, beyond Latin too.
+  EXPECT_EQ(cmp(_variant_t(L"Журнал Ÿ"), _variant_t(L"жУРНАЛ ÿ"), NORM_IGNORECASE), VARCMP_EQ);
+  EXPECT_EQ(cmp(_variant_t(L"ż"), _variant_t(L"Ź"), NORM_IGNORECASE), VARCMP_GT);
   EXPECT_EQ(cmp(_variant_t(L"ab"), _variant_t(L"abc")), VARCMP_LT);
   EXPECT_EQ(cmp(vtMissing, _variant_t(1)), DISP_E_TYPEMISMATCH);
   BSTR joined = nullptr;

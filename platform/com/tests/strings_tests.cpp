@@ -76,6 +76,11 @@ TEST(BstrT, NarrowFormIsUtf8AndComparisonsUseLength) {
   _bstr_t bad("a\xff" "b");
   EXPECT_EQ(bad.length(), 3u);
   EXPECT_EQ(static_cast<const wchar_t*>(bad)[1], L'\xFFFD');
+  // One replacement per broken sequence, the byte that broke it is read again.
+  EXPECT_STREQ(static_cast<const wchar_t*>(_bstr_t("\xE2\x82x\xF0\x9F\x98")), L"\xFFFDx\xFFFD");
+  // A surrogate pair held in two wide characters is one character in UTF-8; a lone one is not kept.
+  const wchar_t pair[] = {L'a', static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00), static_cast<wchar_t>(0xDC00), 0};
+  EXPECT_STREQ(static_cast<const char*>(_bstr_t(pair)), "a\xF0\x9F\x98\x80\xEF\xBF\xBD");
 
   _bstr_t empty;
   _bstr_t emptyText(L"");

@@ -184,6 +184,12 @@ TEST_F(RegistryStore, PersistsAtomicallyWithAwkwardNamesAndData) {
   EXPECT_EQ(cb, sizeof withNul);
   EXPECT_EQ(std::memcmp(back, withNul, sizeof withNul), 0);
   RegCloseKey(key);
+  // Names in other alphabets are found ignoring case too, after a reload.
+  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, L"Журнал", &key), ERROR_SUCCESS);
+  RegCloseKey(key);
+  platform::registry::SetStoreFile(file_);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"жУРНАЛ", 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
 }
 
 TEST_F(RegistryStore, DamagedFileIsKeptAsideNotLost) {
