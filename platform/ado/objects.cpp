@@ -1199,11 +1199,21 @@ STDMETHODIMP RecordsetImpl::get_Source(VARIANT* out) {
   return S_OK;
 }
 
+namespace {
+// A field given by name or by a number (an index); -1 when neither names a field.
+int FieldOf(const Rowset& rs, const Cell& v) {
+  if (v.kind == VKind::Text) return rs.FieldIndex(v.s);
+  if (!v.IsNumeric()) return -1;
+  double d = v.AsDouble();
+  return d >= 0 && d < static_cast<double>(rs.Fields().size()) ? static_cast<int>(d) : -1;
+}
+}  // namespace
+
 void RecordsetImpl::PutList(const VARIANT& fields, const VARIANT& values) {
   Rowset& rs = core_->Open();
   auto fieldIndex = [&](const VARIANT& f) {
     Cell v = FromVariant(f);
-    int i = v.kind == VKind::Text ? rs.FieldIndex(v.s) : (v.IsNumeric() ? static_cast<int>(v.AsDouble()) : -1);
+    int i = FieldOf(rs, v);
     if (i < 0 || static_cast<std::size_t>(i) >= rs.Fields().size())
       ThrowAdo(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
     return i;
@@ -1273,13 +1283,13 @@ STDMETHODIMP RecordsetImpl::raw_GetRows(LONG rows, VARIANT start, VARIANT fields
       _variant_t f;
       SafeArrayGetElement(fieldsArg.parray, &k, &f);
       Cell v = FromVariant(f);
-      int i = v.kind == VKind::Text ? rs.FieldIndex(v.s) : static_cast<int>(v.AsDouble());
+      int i = FieldOf(rs, v);
       if (i < 0) ThrowAdo(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
       cols.push_back(i);
     }
   } else {
     Cell v = FromVariant(fieldsArg);
-    int i = v.kind == VKind::Text ? rs.FieldIndex(v.s) : static_cast<int>(v.AsDouble());
+    int i = FieldOf(rs, v);
     if (i < 0) ThrowAdo(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
     cols.push_back(i);
   }
@@ -1459,8 +1469,10 @@ STDMETHODIMP RecordsetImpl::put_Filter(VARIANT v) {
     else rs.SetFilter(f.s);
     filter_ = _variant_t(f.s.c_str());
   } else if (f.IsNumeric()) {
-    rs.SetFilterGroup(static_cast<LONG>(f.AsDouble()));
-    filter_ = _variant_t(static_cast<int>(f.AsDouble()));
+    double g = f.AsDouble();
+    if (!(g >= 0 && g <= static_cast<double>(adFilterConflictingRecords))) ThrowAdo(adErrInvalidArgument, kBadArgument);
+    rs.SetFilterGroup(static_cast<LONG>(g));
+    filter_ = _variant_t(static_cast<int>(g));
   } else if (f.IsEmpty() || f.IsNull()) {
     rs.SetFilterGroup(adFilterNone);
     filter_ = _variant_t();

@@ -199,9 +199,10 @@ double Rowset::Bookmark() const {
 
 void Rowset::SetBookmark(double bm) {
   EndEditIfAny();
-  auto row = static_cast<std::size_t>(bm) - 1;
-  auto it = std::find(view_.begin(), view_.end(), row);
-  Check(bm >= 1 && it != view_.end(), adErrInvalidArgument,
+  bool plausible = bm >= 1 && bm <= static_cast<double>(store_->rows.size());
+  auto row = plausible ? static_cast<std::size_t>(bm) - 1 : 0;
+  auto it = plausible ? std::find(view_.begin(), view_.end(), row) : view_.end();
+  Check(it != view_.end(), adErrInvalidArgument,
         L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
   currentDeleted_ = false;
   pos_ = it - view_.begin();

@@ -227,6 +227,7 @@ bool CoerceToType(const Value& v, LONG adoType, LONG definedSize, Value& out) {
       } else {
         return false;
       }
+      if (k == VKind::R4 && !(std::fabs(d) <= static_cast<double>(std::numeric_limits<float>::max()))) return false;
       out = Value::Real(k, k == VKind::R4 ? static_cast<double>(static_cast<float>(d)) : d);
       return true;
     }

@@ -449,6 +449,10 @@ TEST(AdoContainer, FieldListsArraysAndNavigation) {
   EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[L"id"]->Value), 8);
   EXPECT_EQ(rs->Status, adRecNew);
   EXPECT_EQ(HrOf([&] { rs->AbsolutePosition = 3; }), adErrInvalidArgument);
+  EXPECT_EQ(HrOf([&] { rs->Bookmark = _variant_t(1e300); }), adErrInvalidArgument);
+  EXPECT_EQ(HrOf([&] { rs->Bookmark = _variant_t(-0.5); }), adErrInvalidArgument);
+  EXPECT_EQ(HrOf([&] { rs->Filter = _variant_t(99); }), adErrInvalidArgument);
+  EXPECT_EQ(HrOf([&] { rs->Update(_variant_t(1e20), _variant_t(1)); }), adErrItemNotFound);
   rs->Close();
   EXPECT_EQ(rs->State, adStateClosed);
   EXPECT_EQ(HrOf([&] { rs->GetRecordCount(); }), adErrObjectClosed);

@@ -78,6 +78,8 @@ TEST(AdoValues, CoercionFollowsTheFieldType) {
   EXPECT_EQ(out.s, L"123");
   EXPECT_TRUE(CoerceToType(Value::Text(L"abcdef"), adLongVarWChar, 3, out));
   EXPECT_EQ(out.s, L"abcdef");
+  EXPECT_FALSE(CoerceToType(Value::Real(VKind::R8, 1e300), adSingle, 4, out));
+  EXPECT_FALSE(CoerceToType(Value::Text(L"1e400"), adDouble, 8, out));
   EXPECT_TRUE(CoerceToType(Value(), adInteger, 4, out));
   EXPECT_TRUE(out.IsNull());
   EXPECT_EQ(CompareValues(Value::Null(), Value::Int(VKind::I4, 0)), -1);
