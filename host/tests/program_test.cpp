@@ -82,6 +82,23 @@ TEST_F(Program, ShowsTheLinesOfAStoredJob) {
   EXPECT_NE(lines.out.find("błąd\tBłąd zapisu"), std::string::npos) << lines.out;
 }
 
+TEST_F(Program, ADamagedFileGetsAClearErrorAndIsLeftAsItWas) {
+  const std::string garbage = "to nie jest baza danych\n";
+  FILE* file = std::fopen(db.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(garbage.data(), 1, garbage.size(), file);
+  std::fclose(file);
+  Result damaged = RunProgram("--db " + db);
+  EXPECT_EQ(damaged.status, 1);
+  EXPECT_NE(damaged.out.find("vantor: błąd"), std::string::npos) << damaged.out;
+  file = std::fopen(db.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  std::string kept(64, '\0');
+  kept.resize(std::fread(kept.data(), 1, kept.size(), file));
+  std::fclose(file);
+  EXPECT_EQ(kept, garbage);
+}
+
 TEST_F(Program, HelpAndBadArguments) {
   Result help = RunProgram("--help");
   EXPECT_EQ(help.status, 0);
