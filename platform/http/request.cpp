@@ -33,16 +33,23 @@ std::string HeaderName(std::string_view line) {
   return std::string(Trim(line.substr(0, colon == std::string_view::npos ? line.size() : colon)));
 }
 
-// Picks the proxy of a list for the scheme: "host:port", or entries "scheme=host:port".
-std::string ProxyFor(const std::string& list, bool secure) {
-  std::string plain, http, https;
+// Calls f(item) for each non-empty item of a list separated by any of `separators`.
+template <class F>
+void ForEachItem(const std::string& list, const char* separators, F f) {
   size_t i = 0;
   while (i < list.size()) {
-    size_t end = list.find_first_of("; ", i);
+    size_t end = list.find_first_of(separators, i);
     if (end == std::string::npos) end = list.size();
     std::string item = list.substr(i, end - i);
     i = end + 1;
-    if (item.empty()) continue;
+    if (!item.empty()) f(std::move(item));
+  }
+}
+
+// Picks the proxy of a list for the scheme: "host:port", or entries "scheme=host:port".
+std::string ProxyFor(const std::string& list, bool secure) {
+  std::string plain, http, https;
+  ForEachItem(list, "; ", [&](std::string item) {
     auto eq = item.find('=');
     if (eq == std::string::npos) {
       if (plain.empty()) plain = item;
@@ -51,7 +58,7 @@ std::string ProxyFor(const std::string& list, bool secure) {
     } else if (IEquals(item.substr(0, eq), "http")) {
       http = item.substr(eq + 1);
     }
-  }
+  });
   if (secure && !https.empty()) return https;
   if (!secure && !http.empty()) return http;
   return plain;
@@ -59,17 +66,11 @@ std::string ProxyFor(const std::string& list, bool secure) {
 
 std::string NoProxyList(const std::string& bypass) {
   std::string out;
-  size_t i = 0;
-  while (i < bypass.size()) {
-    size_t end = bypass.find_first_of("; ,", i);
-    if (end == std::string::npos) end = bypass.size();
-    std::string item = bypass.substr(i, end - i);
-    i = end + 1;
-    if (item.empty()) continue;
+  ForEachItem(bypass, "; ,", [&](std::string item) {
     if (item == "<local>") item = "localhost,127.0.0.1,::1";
     if (!out.empty()) out += ',';
     out += item;
-  }
+  });
   return out;
 }
 

@@ -541,6 +541,28 @@ LSTATUS Locate(Tree& tree, HKEY hKey, LPCWSTR sub, bool create, Key** key, OpenK
   return ERROR_SUCCESS;
 }
 
+// Runs f(key) on the existing key hKey\sub with the newest contents, under the shared lock.
+template <class F>
+LSTATUS ReadKey(HKEY hKey, LPCWSTR sub, F f) {
+  return TheStore().Read([&](Tree& tree) -> LSTATUS {
+    Key* key;
+    OpenKey where;
+    LSTATUS st = Locate(tree, hKey, sub, false, &key, &where, nullptr);
+    return st != ERROR_SUCCESS ? st : f(*key);
+  });
+}
+
+// Runs f(key, changed) on the existing key hKey under the exclusive lock; saved when changed.
+template <class F>
+LSTATUS ChangeKey(HKEY hKey, F f) {
+  return TheStore().Write([&](Tree& tree, bool& changed) -> LSTATUS {
+    Key* key;
+    OpenKey where;
+    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
+    return st != ERROR_SUCCESS ? st : f(*key, changed);
+  });
+}
+
 HKEY NewHandle(const OpenKey& k) {
   auto* h = new OpenKey(k);
   TheStore().handles.insert(h);
@@ -648,16 +670,12 @@ LSTATUS RegFlushKey(HKEY hKey) {
 
 LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
   if (!lpData && cbData) return ERROR_INVALID_PARAMETER;
-  return TheStore().Write([&](Tree& tree, bool& changed) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
+  return ChangeKey(hKey, [&](Key& key, bool& changed) -> LSTATUS {
     std::wstring name = lpValueName ? lpValueName : L"";
-    Value* v = key->FindValue(name);
+    Value* v = key.FindValue(name);
     if (!v) {
-      key->values.push_back(Value{name, REG_NONE, {}});
-      v = &key->values.back();
+      key.values.push_back(Value{name, REG_NONE, {}});
+      v = &key.values.back();
     }
     v->type = dwType;
     v->data.assign(lpData, lpData + cbData);
@@ -667,12 +685,8 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, cons
 }
 
 LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD*, DWORD* lpType, LPBYTE lpData, DWORD* lpcbData) {
-  return TheStore().Read([&](Tree& tree) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
-    Value* v = key->FindValue(lpValueName ? lpValueName : L"");
+  return ReadKey(hKey, nullptr, [&](Key& key) -> LSTATUS {
+    Value* v = key.FindValue(lpValueName ? lpValueName : L"");
     if (!v) return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
     if (lpType) *lpType = v->type;
     return CopyOut(v->data, lpData, lpcbData);
@@ -682,12 +696,8 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD*, DWORD* lpType, 
 LSTATUS RegGetValueW(HKEY hkey, LPCWSTR lpSubKey, LPCWSTR lpValue, DWORD dwFlags, DWORD* pdwType, PVOID pvData,
                      DWORD* pcbData) {
   if (pvData && !pcbData) return ERROR_INVALID_PARAMETER;
-  return TheStore().Read([&](Tree& tree) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hkey, lpSubKey, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
-    Value* v = key->FindValue(lpValue ? lpValue : L"");
+  return ReadKey(hkey, lpSubKey, [&](Key& key) -> LSTATUS {
+    Value* v = key.FindValue(lpValue ? lpValue : L"");
     if (!v) return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
     if (!(TypeFlag(v->type) & dwFlags)) return static_cast<LSTATUS>(ERROR_UNSUPPORTED_TYPE);
     if (pdwType) *pdwType = v->type;
@@ -733,14 +743,10 @@ LSTATUS RegQueryValueW(HKEY hKey, LPCWSTR lpSubKey, LPWSTR lpData, LONG* lpcbDat
 }
 
 LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
-  return TheStore().Write([&](Tree& tree, bool& changed) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
-    Value* v = key->FindValue(lpValueName ? lpValueName : L"");
+  return ChangeKey(hKey, [&](Key& key, bool& changed) -> LSTATUS {
+    Value* v = key.FindValue(lpValueName ? lpValueName : L"");
     if (!v) return static_cast<LSTATUS>(ERROR_FILE_NOT_FOUND);
-    key->values.erase(key->values.begin() + (v - key->values.data()));
+    key.values.erase(key.values.begin() + (v - key.values.data()));
     changed = true;
     return static_cast<LSTATUS>(ERROR_SUCCESS);
   });
@@ -766,14 +772,10 @@ LSTATUS DeleteSubkey(HKEY hKey, LPCWSTR sub, bool recursive) {
 }
 
 LSTATUS ClearKey(HKEY hKey) {
-  return TheStore().Write([&](Tree& tree, bool& changed) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
-    changed = !key->subkeys.empty() || !key->values.empty();
-    key->subkeys.clear();
-    key->values.clear();
+  return ChangeKey(hKey, [&](Key& key, bool& changed) -> LSTATUS {
+    changed = !key.subkeys.empty() || !key.values.empty();
+    key.subkeys.clear();
+    key.values.clear();
     return static_cast<LSTATUS>(ERROR_SUCCESS);
   });
 }
@@ -822,13 +824,9 @@ LSTATUS SHSetValueW(HKEY hKey, LPCWSTR pszSubKey, LPCWSTR pszValue, DWORD dwType
 
 LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD* lpcchName, DWORD*, LPWSTR lpClass,
                       DWORD* lpcchClass, PFILETIME lpftLastWriteTime) {
-  return TheStore().Read([&](Tree& tree) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
-    if (dwIndex >= key->subkeys.size()) return static_cast<LSTATUS>(ERROR_NO_MORE_ITEMS);
-    auto it = key->subkeys.begin();
+  return ReadKey(hKey, nullptr, [&](Key& key) -> LSTATUS {
+    if (dwIndex >= key.subkeys.size()) return static_cast<LSTATUS>(ERROR_NO_MORE_ITEMS);
+    auto it = key.subkeys.begin();
     std::advance(it, dwIndex);
     if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = L'\0';
     if (lpcchClass) *lpcchClass = 0;
@@ -843,14 +841,10 @@ LSTATUS RegEnumKeyW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD cchName) {
 
 LSTATUS RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, DWORD* lpcchValueName, DWORD*, DWORD* lpType,
                       LPBYTE lpData, DWORD* lpcbData) {
-  return TheStore().Read([&](Tree& tree) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
-    if (dwIndex >= key->values.size()) return static_cast<LSTATUS>(ERROR_NO_MORE_ITEMS);
-    const Value& v = key->values[dwIndex];
-    st = CopyName(v.name, lpValueName, lpcchValueName);
+  return ReadKey(hKey, nullptr, [&](Key& key) -> LSTATUS {
+    if (dwIndex >= key.values.size()) return static_cast<LSTATUS>(ERROR_NO_MORE_ITEMS);
+    const Value& v = key.values[dwIndex];
+    LSTATUS st = CopyName(v.name, lpValueName, lpcchValueName);
     if (st != ERROR_SUCCESS) return st;
     if (lpType) *lpType = v.type;
     return CopyOut(v.data, lpData, lpcbData);
@@ -861,23 +855,19 @@ LSTATUS RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, DWORD* lpcchClass, DWORD*, D
                          DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen, DWORD* lpcValues,
                          DWORD* lpcbMaxValueNameLen, DWORD* lpcbMaxValueLen, DWORD* lpcbSecurityDescriptor,
                          PFILETIME lpftLastWriteTime) {
-  return TheStore().Read([&](Tree& tree) -> LSTATUS {
-    Key* key;
-    OpenKey where;
-    LSTATUS st = Locate(tree, hKey, nullptr, false, &key, &where, nullptr);
-    if (st != ERROR_SUCCESS) return st;
+  return ReadKey(hKey, nullptr, [&](Key& key) -> LSTATUS {
     if (lpClass && lpcchClass && *lpcchClass) lpClass[0] = L'\0';
     if (lpcchClass) *lpcchClass = 0;
     DWORD maxSub = 0, maxName = 0, maxData = 0;
-    for (const auto& [f, sub] : key->subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(sub->name.size()));
-    for (const auto& v : key->values) {
+    for (const auto& [f, sub] : key.subkeys) maxSub = std::max(maxSub, static_cast<DWORD>(sub->name.size()));
+    for (const auto& v : key.values) {
       maxName = std::max(maxName, static_cast<DWORD>(v.name.size()));
       maxData = std::max(maxData, static_cast<DWORD>(v.data.size()));
     }
-    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key->subkeys.size());
+    if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key.subkeys.size());
     if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = maxSub;
     if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-    if (lpcValues) *lpcValues = static_cast<DWORD>(key->values.size());
+    if (lpcValues) *lpcValues = static_cast<DWORD>(key.values.size());
     if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = maxName;
     if (lpcbMaxValueLen) *lpcbMaxValueLen = maxData;
     if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;

@@ -1,5 +1,6 @@
 #include "platform/strings/crt.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -272,15 +273,50 @@ errno_t memcpy_s(void* dst, size_t size, const void* src, size_t count) {
   return 0;
 }
 
-int vswprintf_s(wchar_t* buf, size_t size, const wchar_t* format, va_list args) {
+namespace {
+
+std::wstring Formatted(const wchar_t* format, va_list args) { return platform::FormatW(format, args); }
+std::string Formatted(const char* format, va_list args) { return platform::FormatA(format, args); }
+
+// The checked forms: text that does not fit the buffer leaves it empty and gives -1.
+template <class Ch>
+int CheckedPrint(Ch* buf, size_t size, const Ch* format, va_list args) {
   if (buf == nullptr || size == 0) return -1;
-  std::wstring s = platform::FormatW(format, args);
+  std::basic_string<Ch> s = Formatted(format, args);
   if (s.size() + 1 > size) {
     buf[0] = 0;
     return -1;
   }
-  std::wmemcpy(buf, s.c_str(), s.size() + 1);
+  std::copy(s.c_str(), s.c_str() + s.size() + 1, buf);
   return static_cast<int>(s.size());
+}
+
+// The counted checked forms: at most `count` characters (or as many as fit with _TRUNCATE);
+// text cut short by count or _TRUNCATE is kept terminated and gives -1, text the buffer cannot
+// hold within count leaves it empty and gives -1.
+template <class Ch>
+int CheckedPrintCounted(Ch* buf, size_t size, size_t count, const Ch* format, va_list args) {
+  if (buf == nullptr || size == 0) return -1;
+  std::basic_string<Ch> s = Formatted(format, args);
+  size_t limit = size - 1;
+  if (count != _TRUNCATE && count < limit) limit = count;
+  if (s.size() > limit) {
+    if (count == _TRUNCATE || count < size - 1) {
+      std::copy(s.data(), s.data() + limit, buf);
+      buf[limit] = 0;
+    } else {
+      buf[0] = 0;
+    }
+    return -1;
+  }
+  std::copy(s.c_str(), s.c_str() + s.size() + 1, buf);
+  return static_cast<int>(s.size());
+}
+
+}  // namespace
+
+int vswprintf_s(wchar_t* buf, size_t size, const wchar_t* format, va_list args) {
+  return CheckedPrint(buf, size, format, args);
 }
 
 int _vsnwprintf(wchar_t* buf, size_t count, const wchar_t* format, va_list args) {
@@ -296,48 +332,15 @@ int _vsnwprintf(wchar_t* buf, size_t count, const wchar_t* format, va_list args)
 }
 
 int _vsnwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, va_list args) {
-  if (buf == nullptr || size == 0) return -1;
-  std::wstring s = platform::FormatW(format, args);
-  size_t limit = size - 1;
-  if (count != _TRUNCATE && count < limit) limit = count;
-  if (s.size() > limit) {
-    if (count == _TRUNCATE || count < size - 1) {
-      std::wmemcpy(buf, s.data(), limit);
-      buf[limit] = 0;
-    } else {
-      buf[0] = 0;
-    }
-    return -1;
-  }
-  std::wmemcpy(buf, s.c_str(), s.size() + 1);
-  return static_cast<int>(s.size());
+  return CheckedPrintCounted(buf, size, count, format, args);
 }
 
 int _vscwprintf(const wchar_t* format, va_list args) { return static_cast<int>(platform::FormatW(format, args).size()); }
 
-int vsprintf_s(char* buf, size_t size, const char* format, va_list args) {
-  if (buf == nullptr || size == 0) return -1;
-  std::string s = platform::FormatA(format, args);
-  if (s.size() + 1 > size) {
-    buf[0] = 0;
-    return -1;
-  }
-  std::memcpy(buf, s.c_str(), s.size() + 1);
-  return static_cast<int>(s.size());
-}
+int vsprintf_s(char* buf, size_t size, const char* format, va_list args) { return CheckedPrint(buf, size, format, args); }
 
 int _vsnprintf_s(char* buf, size_t size, size_t count, const char* format, va_list args) {
-  if (buf == nullptr || size == 0) return -1;
-  std::string s = platform::FormatA(format, args);
-  size_t limit = size - 1;
-  if (count != _TRUNCATE && count < limit) limit = count;
-  if (s.size() > limit) {
-    std::memcpy(buf, s.data(), limit);
-    buf[limit] = 0;
-    return -1;
-  }
-  std::memcpy(buf, s.c_str(), s.size() + 1);
-  return static_cast<int>(s.size());
+  return CheckedPrintCounted(buf, size, count, format, args);
 }
 
 // --- Windows string calls

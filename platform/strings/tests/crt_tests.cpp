@@ -102,6 +102,16 @@ TEST(Crt, BufferFormattingUsesWindowsRules) {
   char a[8];
   EXPECT_EQ(sprintf_s(a, 8, "%s=%d", "k", 10), 4);
   EXPECT_STREQ(a, "k=10");
+  // The counted checked forms agree for both widths: a count below the buffer cuts the text,
+  // a count the buffer cannot hold leaves it empty.
+  EXPECT_EQ(_snprintf_s(a, 8, 3, "%s", "abcdef"), -1);
+  EXPECT_STREQ(a, "abc");
+  EXPECT_EQ(_snprintf_s(a, 8, 20, "%s", "0123456789"), -1);
+  EXPECT_STREQ(a, "");
+  EXPECT_EQ(_snwprintf_s(buf, 16, 20, L"%s", L"0123456789abcdefXYZ"), -1);
+  EXPECT_STREQ(buf, L"");
+  EXPECT_EQ(_snprintf_s(a, 8, _TRUNCATE, "%d", 123456789), -1);
+  EXPECT_STREQ(a, "1234567");
 }
 
 TEST(WindowsStringCalls, ComparisonCaseAndCounting) {
