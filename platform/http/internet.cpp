@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <unordered_map>
 
+#include "platform/base/utf8.h"
 #include "platform/http/internal.h"
 
 namespace platform::http {
@@ -339,58 +340,10 @@ EffectiveOptions Resolve(const Handle& start) {
 std::string Narrow(LPCWSTR text) { return text ? Narrow(text, std::wcslen(text)) : std::string(); }
 
 std::string Narrow(LPCWSTR text, size_t length) {
-  std::string out;
-  out.reserve(length);
-  for (size_t i = 0; i < length; ++i) {
-    auto c = static_cast<char32_t>(text[i]);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return platform::utf8::FromWide(std::wstring_view(text, length));
 }
 
-std::wstring Widen(const std::string& s) {
-  std::wstring out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    auto b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + extra >= s.size() + (extra == 0 ? 1 : 0)) {
-      out += L'\xFFFD';
-      ++i;
-      continue;
-    }
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      auto cb = static_cast<unsigned char>(s[i + k]);
-      if ((cb & 0xC0) != 0x80) ok = false;
-      c = (c << 6) | (cb & 0x3F);
-    }
-    if (!ok) {
-      out += L'\xFFFD';
-      ++i;
-      continue;
-    }
-    out += static_cast<wchar_t>(c);
-    i += extra + 1;
-  }
-  return out;
-}
+std::wstring Widen(const std::string& s) { return platform::utf8::ToWide(s); }
 
 }  // namespace platform::http
 

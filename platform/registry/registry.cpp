@@ -224,7 +224,11 @@ bool Parse(const std::string& text, Tree* tree) {
       current = &tree->roots[root];
       for (std::size_t i = 1; i < parts.size(); ++i) {
         std::wstring name;
-        if (!Unescape(parts[i], &name) || name.empty()) return false;
+        // Only names the API can open again: not empty, at most 255 characters, no separator
+        // and no NUL.
+        if (!Unescape(parts[i], &name) || name.empty() || name.size() > 255 ||
+            name.find_first_of(std::wstring_view(L"\\\0", 2)) != std::wstring::npos)
+          return false;
         auto& slot = current->subkeys[Fold(name)];
         if (!slot) {
           slot = std::make_unique<Key>();
@@ -392,7 +396,10 @@ class Store {
       if (!Parse(buf.str(), fresh.get())) {
         // A damaged store is kept beside the new one, never overwritten.
         if (writing) {
+          // An earlier damaged copy is not replaced: the next free name is taken.
           std::string aside = file_ + ".bad";
+          struct stat taken;
+          for (int n = 1; ::stat(aside.c_str(), &taken) == 0; ++n) aside = file_ + ".bad." + std::to_string(n);
           std::fprintf(stderr, "registry: %s is damaged; kept as %s, starting a new store\n", file_.c_str(),
                        aside.c_str());
           ::rename(file_.c_str(), aside.c_str());

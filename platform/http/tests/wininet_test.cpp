@@ -126,6 +126,21 @@ TEST_F(InternetClient, PostCarriesHeadersAndBodyAndAnswerIsQueryable) {
   EXPECT_EQ(err, 0u);
 }
 
+TEST_F(InternetClient, HeaderTextIsReadAsUtf8) {
+  Server server([&](Peer& p) {
+    HttpRequest seen;
+    if (p.ReadRequest(seen)) p.Respond(200, "", "X-Name: Łódź\xC0\xAF\r\n");
+  });
+  Handles h;
+  Open(h, server.Port(), false);
+  ASSERT_TRUE(Send(h.request, ""));
+  // An overlong form is not read as the character it imitates.
+  wchar_t name[32] = L"X-Name";
+  DWORD nameLen = sizeof name;
+  ASSERT_TRUE(HttpQueryInfoW(h.request, HTTP_QUERY_CUSTOM, name, &nameLen, nullptr));
+  EXPECT_STREQ(name, L"Łódź\xFFFD\xFFFD");
+}
+
 TEST_F(InternetClient, RedirectsAndErrorStatusesComeBackAsTheyAre) {
   Server server([](Peer& p) {
     HttpRequest r;

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -207,6 +208,53 @@ TEST_F(RegistryStore, DamagedFileIsKeptAsideNotLost) {
   std::string first;
   std::getline(aside, first);
   EXPECT_EQ(first, "not a registry");
+  // A second damaged file is kept beside the first, which stays as it was.
+  {
+    std::ofstream out(file_, std::ios::trunc);
+    out << "damaged again\n";
+  }
+  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, L"Software", &key), ERROR_SUCCESS);
+  SetText(key, L"v", L"fresh");
+  RegCloseKey(key);
+  std::ifstream first2(file_ + ".bad"), second(file_ + ".bad.1");
+  std::getline(first2, first);
+  EXPECT_EQ(first, "not a registry");
+  std::getline(second, first);
+  EXPECT_EQ(first, "damaged again");
+}
+
+TEST_F(RegistryStore, KeyNamesTheApiCannotOpenMakeTheFileDamaged) {
+  // A listed key must open by its name: a name holding the separator, a NUL or more than 255
+  // characters cannot, so such a file is damaged, read as empty and kept aside on the next write.
+  const std::string names[] = {"a%5Cb", "a%00b", std::string(256, 'n')};
+  fs::create_directories(fs::path(file_).parent_path());
+  for (const auto& name : names) {
+    fs::remove(file_ + ".bad");
+    {
+      std::ofstream out(file_, std::ios::trunc);
+      out << "vantor-registry 1\nK HKEY_CURRENT_USER\\" << name << "\nV 4 =v d:1\n";
+    }
+    platform::registry::SetStoreFile(file_);
+    HKEY key;
+    wchar_t sub[300];
+    DWORD cch = 300;
+    EXPECT_EQ(RegEnumKeyExW(HKEY_CURRENT_USER, 0, sub, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS)
+        << name;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, L"Fresh", &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    std::ifstream aside(file_ + ".bad");
+    std::string text((std::istreambuf_iterator<char>(aside)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find(name), std::string::npos) << name;
+  }
+  // The longest allowed name is fine.
+  {
+    std::ofstream out(file_, std::ios::trunc);
+    out << "vantor-registry 1\nK HKEY_CURRENT_USER\\" << std::string(255, 'n') << "\n";
+  }
+  platform::registry::SetStoreFile(file_);
+  HKEY key;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, std::wstring(255, L'N').c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  RegCloseKey(key);
 }
 
 TEST_F(RegistryStore, ChangesFromOtherProcessesAreSeenAndNotLost) {
