@@ -161,7 +161,12 @@ private:
     sub_expr<It>* make_char(wchar_t c) {
         if (nocase()) {
             wchar_t lo = wlower(c), up = wupper(c);
-            if (lo != up) return atom(char_nocase_atom<It>{lo, up});
+            if (lo != up && (c == lo || c == up)) return atom(char_nocase_atom<It>{lo, up});
+            if (lo != up) {  // a title-case letter: itself and both other forms
+                charset_builder b;
+                for (wchar_t x : {c, lo, up}) b.add_char(static_cast<uint32_t>(x), false);
+                return atom(charset_atom<It, true>{b.finalize(&m_arena)});
+            }
         }
         return atom(char_atom<It>{c});
     }

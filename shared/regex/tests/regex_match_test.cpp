@@ -39,6 +39,7 @@ TEST(RegexAtoms, LiteralsCaseAndWideCharacters) {
     EXPECT_EQ(span(L"hello", L"say HeLLo", NOCASE), at(4, 9));
     EXPECT_EQ(span(L"hello", L"say HeLLo"), none);
     EXPECT_EQ(span(L"\u0105\u017c", L"x\u0104\u017b", NOCASE), at(1, 3));
+    EXPECT_EQ(span(L"\u01c5+", L"x\u01c4\u01c5\u01c6", NOCASE), at(1, 4));  // title case: all three forms
     // characters above U+FFFF match as themselves
     EXPECT_EQ(span(L"\U0001F600+", L"a\U0001F600\U0001F600b"), at(1, 3));
     EXPECT_EQ(span(L"[\U0001F600-\U0001F64F]", L"x\U0001F610"), at(1, 2));
