@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <string_view>
 
 #include "platform/strings/convert.h"
@@ -51,9 +52,11 @@ void FormatInteger(Sink<Ch>& sink, const Spec& spec, unsigned long long magnitud
   if (spec.conv == 'x' || spec.conv == 'X') base = 16;
   if (spec.conv == 'o') base = 8;
 
-  std::string digits;
-  for (unsigned long long v = magnitude; v != 0; v /= base) digits.insert(digits.begin(), digitsSet[v % base]);
-  if (spec.precision < 0 && digits.empty()) digits = "0";
+  char reversed[24];  // 64 bits in octal take 22 digits
+  size_t count = 0;
+  for (unsigned long long v = magnitude; v != 0; v /= base) reversed[count++] = digitsSet[v % base];
+  std::string digits(std::make_reverse_iterator(reversed + count), std::make_reverse_iterator(reversed));
+  if (spec.precision < 0 && digits.empty()) digits.push_back('0');
   if (spec.precision > 0 && digits.size() < static_cast<size_t>(spec.precision))
     digits.insert(0, static_cast<size_t>(spec.precision) - digits.size(), '0');
 
