@@ -21,6 +21,8 @@ std::string LowerAscii(std::string_view s) {
 }
 
 constexpr LONG kLongTextSize = 1073741823;
+// Buffers of bound values larger than this are given back after the run.
+constexpr std::size_t kLargeBinding = 65536;
 constexpr LONG kLongAnsiSize = 2147483647;
 
 }  // namespace
@@ -228,7 +230,16 @@ Database::Cached& Database::Prepare(std::wstring_view sql) {
   return last_->second;
 }
 
+void Database::ReleaseBound(sqlite3_stmt* stmt) {
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  for (auto& b : bound_)
+    if (b.capacity() > kLargeBinding) std::string().swap(b);
+}
+
 void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin) {
+  // The caller sized bound_ for the statement's markers before binding any of them.
+  std::string& buf = bound_[static_cast<std::size_t>(index - 1)];
   int rc = SQLITE_OK;
   switch (v.kind) {
     case VKind::Empty:
@@ -242,21 +253,19 @@ void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrig
     case VKind::Cy:
       rc = sqlite3_bind_double(stmt, index, static_cast<double>(v.i) / 10000.0);
       break;
-    case VKind::Date: {
-      std::string t = DateTextFromOle(v.d);
-      rc = sqlite3_bind_text(stmt, index, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+    case VKind::Date:
+      DateTextFromOle(v.d, buf);
+      rc = sqlite3_bind_text(stmt, index, buf.data(), static_cast<int>(buf.size()), SQLITE_STATIC);
       break;
-    }
-    case VKind::Text: {
-      std::string t = ToUtf8(v.s);
-      rc = sqlite3_bind_text(stmt, index, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+    case VKind::Text:
+      ToUtf8(v.s, buf);
+      rc = sqlite3_bind_text(stmt, index, buf.data(), static_cast<int>(buf.size()), SQLITE_STATIC);
       break;
-    }
-    case VKind::Bytes: {
-      std::string bytes = v.Bytes();
-      rc = sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    case VKind::Bytes:
+      buf.resize(v.s.size());
+      for (std::size_t k = 0; k < v.s.size(); ++k) buf[k] = static_cast<char>(v.s[k]);
+      rc = sqlite3_bind_blob(stmt, index, buf.data(), static_cast<int>(buf.size()), SQLITE_STATIC);
       break;
-    }
     default:
       rc = sqlite3_bind_int64(stmt, index, v.i);
       break;
@@ -267,10 +276,9 @@ void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrig
 namespace {
 
 // Reads a cell of a column with a declared type as that type's value.
-Value ReadTyped(sqlite3_stmt* stmt, int col, LONG type) {
+Value ReadTyped(sqlite3_stmt* stmt, int col, VKind k) {
   int st = sqlite3_column_type(stmt, col);
   if (st == SQLITE_NULL) return Value::Null();
-  VKind k = KindOfType(type);
   switch (k) {
     case VKind::Text: {
       const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
@@ -327,6 +335,48 @@ Value ReadTyped(sqlite3_stmt* stmt, int col, LONG type) {
   }
 }
 
+// The same as ReadTyped, into packed rows: texts and bytes are kept as SQLite gives them.
+void PackTyped(sqlite3_stmt* stmt, int col, VKind k, PackedRows& out) {
+  int st = sqlite3_column_type(stmt, col);
+  switch (st == SQLITE_NULL ? VKind::Null : k) {
+    case VKind::Null:
+      out.AddNull();
+      return;
+    case VKind::Text:
+    case VKind::Bytes: {
+      const void* p = k == VKind::Text ? static_cast<const void*>(sqlite3_column_text(stmt, col))
+                                       : sqlite3_column_blob(stmt, col);
+      std::string_view data(p ? static_cast<const char*>(p) : "",
+                            static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
+      if (k == VKind::Text) out.AddUtf8Text(data);
+      else out.AddBytes(data);
+      return;
+    }
+    case VKind::R4:
+    case VKind::R8:
+      out.AddNumber(k, sqlite3_column_double(stmt, col));
+      return;
+    case VKind::Cy:
+      out.AddNumber(VKind::Cy, static_cast<std::int64_t>(std::llround(sqlite3_column_double(stmt, col) * 10000.0)));
+      return;
+    case VKind::UI1:
+    case VKind::I2:
+    case VKind::I4:
+    case VKind::I8:
+      if (st == SQLITE_INTEGER) {
+        sqlite3_int64 x = sqlite3_column_int64(stmt, col);
+        if (k == VKind::I4 && (x < std::numeric_limits<int32_t>::min() || x > std::numeric_limits<int32_t>::max()))
+          k = VKind::I8;
+        out.AddNumber(k, static_cast<std::int64_t>(x));
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  out.Add(ReadTyped(stmt, col, k));
+}
+
 Value ReadRaw(sqlite3_stmt* stmt, int col) {
   switch (sqlite3_column_type(stmt, col)) {
     case SQLITE_NULL: return Value::Null();
@@ -345,7 +395,13 @@ Value ReadRaw(sqlite3_stmt* stmt, int col) {
 
 }  // namespace
 
-void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin) {
+void ResultSet::Truncate(std::size_t n) {
+  if (isPacked) packed.Truncate(n);
+  else if (rows.size() > n) rows.resize(n);
+}
+
+void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin,
+                            bool packRows) {
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
   auto step = [&] {
@@ -361,8 +417,10 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
   int ncol = sqlite3_column_count(stmt);
   bool collect = wantRows && ncol > 0 && !out.hasRows;
   std::vector<ColumnInfo> cols;
+  std::vector<VKind> kinds;  // what each typed column holds
   if (collect) {
     cols.resize(static_cast<std::size_t>(ncol));
+    kinds.resize(static_cast<std::size_t>(ncol));
     for (int i = 0; i < ncol; ++i) {
       ColumnInfo& c = cols[static_cast<std::size_t>(i)];
       c.name = FromUtf8(sqlite3_column_name(stmt, i) ? sqlite3_column_name(stmt, i) : "");
@@ -373,6 +431,7 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
       if (origin_name) c.column = origin_name;
       if (decl && MapDeclaredType(decl, c.type, c.size)) {
         c.typed = true;
+        kinds[static_cast<std::size_t>(i)] = KindOfType(c.type);
         c.attributes = adFldUnknownUpdatable;
         if (!IsTextType(c.type) && KindOfType(c.type) != VKind::Bytes) c.attributes |= adFldFixed;
         if (IsLongType(c.type)) c.attributes |= adFldLong;
@@ -394,14 +453,25 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
       }
     }
     out.result.rows.clear();
+    out.result.packed.Clear();
+    // Columns without a declared type take their type from all their values: those rows are
+    // read as values.
+    out.result.isPacked = packRows && std::all_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return c.typed; });
+  }
+  if (collect && out.result.isPacked) {
+    PackedRows& packed = out.result.packed;
+    for (; rc == SQLITE_ROW; rc = step()) {
+      packed.BeginRow();
+      for (int i = 0; i < ncol; ++i) PackTyped(stmt, i, kinds[static_cast<std::size_t>(i)], packed);
+    }
   }
   for (; rc == SQLITE_ROW; rc = step()) {
     if (!collect) continue;
     std::vector<Value> row;
     row.reserve(static_cast<std::size_t>(ncol));
     for (int i = 0; i < ncol; ++i) {
-      const ColumnInfo& c = cols[static_cast<std::size_t>(i)];
-      row.push_back(c.typed ? ReadTyped(stmt, i, c.type) : ReadRaw(stmt, i));
+      auto k = static_cast<std::size_t>(i);
+      row.push_back(cols[k].typed ? ReadTyped(stmt, i, kinds[k]) : ReadRaw(stmt, i));
     }
     out.result.rows.push_back(std::move(row));
   }
@@ -456,7 +526,8 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
   }
 }
 
-ExecResult Database::Execute(std::wstring_view sql, const std::vector<Value>& params, StatementOrigin origin) {
+ExecResult Database::Execute(std::wstring_view sql, const std::vector<Value>& params, StatementOrigin origin,
+                             bool packRows) {
   ExecResult out;
   Cached& cached = Prepare(sql);
   const RewrittenSql& rw = cached.rw;
@@ -474,20 +545,25 @@ ExecResult Database::Execute(std::wstring_view sql, const std::vector<Value>& pa
     return idx < params.size() ? params[idx] : kNull;
   };
   std::size_t used = 0;
+  auto release = [&](sqlite3_stmt* stmt) { ReleaseBound(stmt); };
   auto runOne = [&](sqlite3_stmt* stmt) {
     int n = sqlite3_bind_parameter_count(stmt);
-    for (int k = 1; k <= n; ++k) Bind(stmt, k, paramFor(used++), origin);
+    if (bound_.size() < static_cast<std::size_t>(n)) bound_.resize(static_cast<std::size_t>(n));
+    try {
+      for (int k = 1; k <= n; ++k) Bind(stmt, k, paramFor(used++), origin);
+    } catch (...) {
+      release(stmt);
+      throw;
+    }
     int before = sqlite3_total_changes(db_);
     try {
-      RunStatement(stmt, out, true, origin);
+      RunStatement(stmt, out, true, origin, packRows && rw.outputs.empty());
     } catch (...) {
-      sqlite3_reset(stmt);
-      sqlite3_clear_bindings(stmt);
+      release(stmt);
       throw;
     }
     out.changes += sqlite3_total_changes(db_) - before;
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
+    release(stmt);
   };
   if (cached.stmt) {
     runOne(cached.stmt);
@@ -537,17 +613,21 @@ sqlite3_stmt* Database::PrepareNative(const std::string& sql, StatementOrigin or
 std::int64_t Database::ExecuteNative(const std::string& sql, const std::vector<Value>& params,
                                      StatementOrigin origin) {
   sqlite3_stmt* stmt = PrepareNative(sql, origin);
-  for (std::size_t i = 0; i < params.size(); ++i) Bind(stmt, static_cast<int>(i) + 1, params[i], origin);
+  if (bound_.size() < params.size()) bound_.resize(params.size());
+  try {
+    for (std::size_t i = 0; i < params.size(); ++i) Bind(stmt, static_cast<int>(i) + 1, params[i], origin);
+  } catch (...) {
+    ReleaseBound(stmt);
+    throw;
+  }
   int rc = sqlite3_step(stmt);
   while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
   if (rc != SQLITE_DONE) {
     DbError e = ErrorFromSqlite(rc, origin);
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
+    ReleaseBound(stmt);
     throw DbException(std::move(e));
   }
-  sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
+  ReleaseBound(stmt);
   return sqlite3_changes(db_);
 }
 

@@ -57,6 +57,13 @@ struct ColumnInfo {
 struct ResultSet {
   std::vector<ColumnInfo> columns;
   std::vector<std::vector<Value>> rows;
+  // When the rows were asked for packed (and every column has a declared type), they are
+  // here instead of in `rows`.
+  PackedRows packed;
+  bool isPacked = false;
+
+  std::size_t RowCount() const { return isPacked ? packed.Count() : rows.size(); }
+  void Truncate(std::size_t n);  // keeps the first n rows
 };
 
 struct ExecResult {
@@ -80,9 +87,10 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   // Runs the statements of `sql` with `params` bound to its `?` markers in order. The first
-  // statement that returns columns gives the result; all rows are read.
+  // statement that returns columns gives the result; all rows are read. With `packRows`
+  // the rows may come packed (see ResultSet).
   ExecResult Execute(std::wstring_view sql, const std::vector<Value>& params = {},
-                     StatementOrigin origin = StatementOrigin::Command);
+                     StatementOrigin origin = StatementOrigin::Command, bool packRows = false);
   // Plain SQLite SQL (no rewriting), used for generated statements.
   std::int64_t ExecuteNative(const std::string& sql, const std::vector<Value>& params,
                              StatementOrigin origin = StatementOrigin::RowsetChange);
@@ -110,11 +118,15 @@ class Database {
   Cached& Prepare(std::wstring_view sql);
   sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
   void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
-  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin);
+  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin, bool packRows);
   void Exec(const char* sql);
 
   sqlite3* db_ = nullptr;
   std::string path_;
+  // The texts and blobs bound to the running statement, by marker: SQLite reads them in
+  // place until the statement's bindings are cleared after the run.
+  std::vector<std::string> bound_;
+  void ReleaseBound(sqlite3_stmt* stmt);
   int depth_ = 0;
   std::unordered_map<std::wstring, Cached> cache_;
   std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last

@@ -387,7 +387,7 @@ _RecordsetPtr ConnectionImpl::Run(const std::wstring& text, LONG commandType, bo
     ThrowAdo(adErrFeatureNotAvailable, L"Stored procedures are not supported by the embedded database.");
   }
   const std::wstring& sql = table.empty() ? text : table;
-  ExecResult r = db->Execute(sql, params);
+  ExecResult r = db->Execute(sql, params, StatementOrigin::Command, !noRecords);
   if (affected) *affected = r.changes;
   if (outputs) *outputs = std::move(r.outputs);
   if (noRecords) return nullptr;
@@ -505,7 +505,8 @@ class ParameterImpl final : public ComObject<::_Parameter> {
   STDMETHODIMP get_Value(VARIANT* v) override { return v ? VariantCopy(v, &value) : E_POINTER; }
   STDMETHODIMP put_Value(VARIANT v) override {
     VX_ADO_BEGIN
-    value = _variant_t(v);
+    HRESULT hr = VariantCopy(&value, &v);
+    if (FAILED(hr)) _com_issue_error(hr);
     VX_ADO_END(::_Parameter, nullptr)
   }
   STDMETHODIMP get_Type(DataTypeEnum* t) override { return PutOut(t, type); }
@@ -647,12 +648,12 @@ class CommandImpl final : public ComObject<::_Command> {
     if (type == adCmdUnknown || type == adCmdUnspecified) type = adCmdText;
     bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
     // Values of the parameters in order; an array passed to Execute replaces the inputs.
-    std::vector<Cell> values;
-    std::vector<ParameterImpl*> list;
-    for (std::size_t k = 0; k < params_->items.size(); ++k) list.push_back(params_->Impl(k));
-    for (std::size_t k = 0; k < list.size(); ++k) {
-      ParameterImpl* p = list[k];
-      Cell v = Cell::Null();
+    std::vector<Cell>& values = values_;  // reused from run to run
+    values.resize(params_->items.size());
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      ParameterImpl* p = params_->Impl(k);
+      Cell& v = values[k];
+      v = Cell::Null();
       if (p->direction == adParamInput || p->direction == adParamInputOutput || p->direction == adParamUnknown) {
         Cell raw = FromVariant(p->value);
         if (parameters && (parameters->vt & VT_ARRAY) && parameters->parray) {
@@ -661,18 +662,17 @@ class CommandImpl final : public ComObject<::_Command> {
           if (SUCCEEDED(SafeArrayGetElement(parameters->parray, &idx, &elem))) raw = FromVariant(elem);
         }
         LONG t = p->type == adEmpty ? adVariant : p->type;
-        if (!CoerceToType(raw, t, static_cast<LONG>(p->size), v))
+        if (!CoerceToType(std::move(raw), t, static_cast<LONG>(p->size), v))
           ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. "
                                         L"(parameter " + p->name + L")");
       }
-      values.push_back(std::move(v));
     }
     std::int64_t changes = 0;
     std::vector<std::pair<int, Cell>> outputs;
     _RecordsetPtr rs = conn->Run(text_, type, noRecords, values, &changes, &outputs);
     for (auto& [index, value] : outputs) {
-      if (index < 0 || static_cast<std::size_t>(index) >= list.size()) continue;
-      ParameterImpl* p = list[static_cast<std::size_t>(index)];
+      if (index < 0 || static_cast<std::size_t>(index) >= params_->items.size()) continue;
+      ParameterImpl* p = params_->Impl(static_cast<std::size_t>(index));
       Cell conv;
       LONG t = p->type == adEmpty ? adVariant : p->type;
       p->value = ToVariant(CoerceToType(value, t, static_cast<LONG>(p->size), conv) ? conv : value);
@@ -727,6 +727,7 @@ class CommandImpl final : public ComObject<::_Command> {
   LONG timeout_ = 30;
   VARIANT_BOOL prepared_ = VARIANT_FALSE;
   ParametersImpl* params_;
+  std::vector<Cell> values_;  // the parameter values of the last run
 };
 
 // ---- Field / Fields -----------------------------------------------------------------------
@@ -794,8 +795,7 @@ class FieldImpl final : public ComObject<::Field> {
   STDMETHODIMP get_Value(VARIANT* out) override {
     VX_ADO_BEGIN
     if (!out) return E_POINTER;
-    _variant_t v = ToVariant(core_->Open().Get(index_));
-    *out = v.Detach();
+    *out = ToVariant(core_->Open().Get(index_)).Detach();
     VX_ADO_END(::Field, core_->Conn())
   }
   STDMETHODIMP put_Value(VARIANT v) override {
@@ -1404,11 +1404,10 @@ STDMETHODIMP RecordsetImpl::raw_Open(VARIANT source, VARIANT activeConnection, C
     type = single ? adCmdTable : adCmdText;
   }
   std::wstring sql = (type == adCmdTable || type == adCmdTableDirect) ? L"SELECT * FROM [" + text + L"]" : text;
-  ExecResult r = conn->RequireOpen()->Execute(sql);
+  ExecResult r = conn->RequireOpen()->Execute(sql, {}, StatementOrigin::Command, true);
   source_ = text;
   if (!r.hasRows) return S_OK;  // a statement without rows leaves the recordset closed
-  if (maxRecords_ > 0 && r.result.rows.size() > static_cast<std::size_t>(maxRecords_))
-    r.result.rows.resize(static_cast<std::size_t>(maxRecords_));
+  if (maxRecords_ > 0) r.result.Truncate(static_cast<std::size_t>(maxRecords_));
   LockMode mode = ModeOf(lockType_, false);
   Attach(Rowset::FromResult(std::move(r.result)), conn, text, mode);
   if (lockType_ == adLockUnspecified) lockType_ = adLockReadOnly;
@@ -1421,7 +1420,7 @@ STDMETHODIMP RecordsetImpl::raw_Requery(LONG) {
   Rowset& rs = core_->Open();
   ConnectionImpl* conn = core_->Conn();
   if (sql_.empty() || !conn) ThrowAdo(adErrFeatureNotAvailable, L"Operation is not supported for this type of object.");
-  ExecResult r = conn->RequireOpen()->Execute(sql_);
+  ExecResult r = conn->RequireOpen()->Execute(sql_, {}, StatementOrigin::Command, true);
   LockMode mode = rs.lock;
   Attach(Rowset::FromResult(std::move(r.result)), conn, source_, mode);
   VX_ADO_END(::_Recordset, core_->Conn())

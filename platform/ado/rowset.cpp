@@ -57,9 +57,37 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     f.autoIncrement = c.autoIncrement;
     rs->store_->fields.push_back(std::move(f));
   }
-  for (auto& values : result.rows) rs->store_->rows.emplace_back().values = std::move(values);
+  if (result.isPacked) {
+    rs->store_->rows.resize(result.packed.Count());
+    for (auto& row : rs->store_->rows) row.packed = true;
+    rs->store_->packed = std::move(result.packed);
+  } else {
+    for (auto& values : result.rows) rs->store_->rows.emplace_back().values = std::move(values);
+  }
   rs->Rebuild(false);
   return rs;
+}
+
+void RowStore::Expand() {
+  if (packed.Count() == 0) return;
+  for (std::size_t i = 0; i < packed.Count(); ++i) {
+    Row& row = rows[i];
+    if (!row.packed) continue;
+    packed.Decode(i, fields.size(), row.values);
+    row.packed = false;
+  }
+  packed.Clear();
+}
+
+const std::vector<Value>& Rowset::ValuesOf(std::size_t index) const {
+  const Row& row = store_->rows[index];
+  if (!row.packed) return row.values;
+  if (decodedRow_ != index) {
+    decodedRow_ = static_cast<std::size_t>(-1);
+    store_->packed.Decode(index, store_->fields.size(), decoded_);
+    decodedRow_ = index;
+  }
+  return decoded_;
 }
 
 std::shared_ptr<Rowset> Rowset::Fabricate(std::vector<FieldDef> fields) {
@@ -96,6 +124,7 @@ bool Rowset::Visible(const Row& row) const {
 }
 
 void Rowset::Rebuild(bool keepCurrent) {
+  if (!sort_.empty() || !filter_.Empty()) store_->Expand();
   std::size_t current = static_cast<std::size_t>(-1);
   if (keepCurrent && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size()) current = view_[static_cast<std::size_t>(pos_)];
   view_.clear();
@@ -216,11 +245,14 @@ Row* Rowset::Current() const {
   return r;
 }
 
-const Value& Rowset::Get(int field) const { return Current()->values[static_cast<std::size_t>(field)]; }
+const Value& Rowset::Get(int field) const {
+  Current();  // raises when there is no current row
+  return ValuesOf(view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+}
 
 const Value& Rowset::Original(int field) const {
   Row* r = Current();
-  if (r->original.empty()) return r->values[static_cast<std::size_t>(field)];
+  if (r->original.empty()) return ValuesOf(view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
   return r->original[static_cast<std::size_t>(field)];
 }
 
@@ -231,6 +263,7 @@ void Rowset::RequireUpdatable() const { Check(lock != LockMode::ReadOnly, adErrF
 
 Row& Rowset::CurrentForEdit() {
   RequireUpdatable();
+  store_->Expand();
   Row* r = Current();
   std::size_t index = view_[static_cast<std::size_t>(pos_)];
   if (editMode_ == adEditNone) {
@@ -261,6 +294,7 @@ void Rowset::Put(int field, const Value& v) {
 
 void Rowset::AddNew() {
   RequireUpdatable();
+  store_->Expand();
   EndEditIfAny();
   std::size_t n = store_->fields.size();
   Row& row = store_->rows.emplace_back();
@@ -324,6 +358,7 @@ void Rowset::Delete(LONG affect) {
     return;
   }
   if (editMode_ != adEditNone) CancelUpdate();
+  store_->Expand();
   std::vector<Row*> rows = Affected(affect);
   for (Row* r : rows) {
     if (r->dead || r->status == RowStatus::Deleted) continue;
@@ -357,6 +392,7 @@ void Rowset::Delete(LONG affect) {
 
 void Rowset::WriteRow(Row& row) {
   if (row.status == RowStatus::Unchanged || row.dead) return;
+  store_->Expand();
   const auto& fields = store_->fields;
   std::string table;
   for (const auto& f : fields)
@@ -456,6 +492,7 @@ void Rowset::WriteRow(Row& row) {
 void Rowset::UpdateBatch(LONG affect) {
   RequireUpdatable();
   EndEditIfAny();
+  store_->Expand();
   std::vector<Row*> rows = Affected(affect == 0 ? adAffectAll : affect);
   std::vector<Row*> pending;
   for (Row* r : rows)
@@ -489,6 +526,7 @@ void Rowset::UpdateBatch(LONG affect) {
 
 void Rowset::CancelBatch(LONG affect) {
   if (editMode_ != adEditNone) CancelUpdate();
+  store_->Expand();
   for (Row* r : Affected(affect == 0 ? adAffectAll : affect)) {
     if (r->dead) continue;
     if (r->status == RowStatus::New) {
@@ -571,6 +609,7 @@ void Rowset::SetSort(std::wstring_view text) {
 void Rowset::Find(std::wstring_view criteria, LONG skip, LONG direction, std::optional<double> start) {
   EndEditIfAny();
   Criteria c = Criteria::Parse(criteria, *store_);
+  store_->Expand();
   long p = pos_;
   long size = static_cast<long>(view_.size());
   if (start) {

@@ -33,13 +33,18 @@ struct Row {
   std::vector<bool> changed;
   RowStatus status = RowStatus::Unchanged;
   bool dead = false;  // gone: a new row deleted before it was written, or a written deletion
+  bool packed = false;  // values still in the store's packed block (row i is its packed row i)
 };
 
 // Rows and fields shared by a recordset and its clones.
 struct RowStore {
   std::vector<FieldDef> fields;
   std::deque<Row> rows;  // a row's bookmark is its index + 1; rows never move
+  // Values of the rows read and not yet needed as a whole: reading the current row decodes
+  // it; filtering, sorting, finding and editing first unpack every row (Expand).
+  PackedRows packed;
   int FieldIndex(std::wstring_view name) const;  // case-insensitive; -1 when missing
+  void Expand();
 };
 
 // A compiled filter or find criteria.
@@ -130,6 +135,7 @@ class Rowset {
   void EndEditIfAny();
   void Check(bool cond, HRESULT hr, const wchar_t* text) const;
   bool Visible(const Row& row) const;
+  const std::vector<Value>& ValuesOf(std::size_t index) const;  // of store_->rows[index]
   std::vector<Row*> Affected(LONG affect) const;
   void RequireUpdatable() const;
 
@@ -142,6 +148,9 @@ class Rowset {
   Criteria filter_;
   std::wstring sortText_;
   std::vector<std::pair<int, bool>> sort_;  // field, descending
+  // The last packed row read, decoded.
+  mutable std::size_t decodedRow_ = static_cast<std::size_t>(-1);
+  mutable std::vector<Value> decoded_;
   // Edit buffer: the row's values and state before the edit in progress.
   LONG editMode_ = 0;
   std::size_t editRow_ = 0;

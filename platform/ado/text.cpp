@@ -9,11 +9,16 @@ namespace platform::ado {
 
 std::string ToUtf8(std::wstring_view text) {
   std::string out;
+  ToUtf8(text, out);
+  return out;
+}
+
+void ToUtf8(std::wstring_view text, std::string& out) {
   std::size_t ascii = 0;
   while (ascii < text.size() && static_cast<std::uint32_t>(text[ascii]) < 0x80) ++ascii;
   out.resize(ascii);
   for (std::size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(text[k]);
-  if (ascii == text.size()) return out;
+  if (ascii == text.size()) return;
   out.reserve(text.size() + 8);
   for (wchar_t wc : text.substr(ascii)) {
     auto c = static_cast<std::uint32_t>(wc);
@@ -34,17 +39,21 @@ std::string ToUtf8(std::wstring_view text) {
       out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
-  return out;
 }
 
 std::wstring FromUtf8(std::string_view text) {
   std::wstring out;
+  FromUtf8(text, out);
+  return out;
+}
+
+void FromUtf8(std::string_view text, std::wstring& out) {
   std::size_t i = 0;
   const std::size_t n = text.size();
   while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
   out.resize(i);
   for (std::size_t k = 0; k < i; ++k) out[k] = static_cast<wchar_t>(text[k]);
-  if (i == n) return out;
+  if (i == n) return;
   out.reserve(n);
   while (i < n) {
     auto b = static_cast<unsigned char>(text[i]);
@@ -70,7 +79,6 @@ std::wstring FromUtf8(std::string_view text) {
     out.push_back(static_cast<wchar_t>(c));
     i += static_cast<std::size_t>(len);
   }
-  return out;
 }
 
 wchar_t FoldUpper(wchar_t wc) {
@@ -285,6 +293,15 @@ bool Digits(std::string_view s, std::size_t pos, std::size_t count, int& out) {
 }  // namespace
 
 std::optional<DateParts> ParseDateText(std::string_view s) {
+  // The stored form "YYYY-MM-DD HH:MM:SS" is read first without the general scan.
+  if (s.size() == 19 && s[4] == '-' && s[7] == '-' && s[10] == ' ' && s[13] == ':' && s[16] == ':') {
+    DateParts p;
+    if (Digits(s, 0, 4, p.year) && Digits(s, 5, 2, p.month) && Digits(s, 8, 2, p.day) && Digits(s, 11, 2, p.hour) &&
+        Digits(s, 14, 2, p.minute) && Digits(s, 17, 2, p.second)) {
+      if (!ValidParts(p)) return std::nullopt;
+      return p;
+    }
+  }
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   DateParts p;
@@ -326,9 +343,10 @@ std::optional<DateParts> ParseDateText(std::string_view s) {
   return p;
 }
 
-std::string FormatDateText(const DateParts& p) {
+namespace {
+// Writes the stored form of a date into `buf`; returns its length (19, or 23 with milliseconds).
+std::size_t WriteDateText(const DateParts& p, char (&buf)[24]) {
   // Written by hand: this runs for every date bound to a statement.
-  char buf[24];
   auto put = [&](int at, int value, int digits) {
     for (int k = digits - 1; k >= 0; --k) {
       buf[at + k] = static_cast<char>('0' + value % 10);
@@ -346,10 +364,16 @@ std::string FormatDateText(const DateParts& p) {
   put(14, p.minute, 2);
   buf[16] = ':';
   put(17, p.second, 2);
-  if (p.millisecond == 0) return std::string(buf, 19);
+  if (p.millisecond == 0) return 19;
   buf[19] = '.';
   put(20, p.millisecond, 3);
-  return std::string(buf, 23);
+  return 23;
+}
+}  // namespace
+
+std::string FormatDateText(const DateParts& p) {
+  char buf[24];
+  return std::string(buf, WriteDateText(p, buf));
 }
 
 std::optional<double> OleDateFromText(std::string_view text) {
@@ -361,6 +385,16 @@ std::optional<double> OleDateFromText(std::string_view text) {
 std::string DateTextFromOle(double date) {
   auto p = PartsFromOleDate(date);
   return p ? FormatDateText(*p) : std::string();
+}
+
+void DateTextFromOle(double date, std::string& out) {
+  auto p = PartsFromOleDate(date);
+  if (!p) {
+    out.clear();
+    return;
+  }
+  char buf[24];
+  out.assign(buf, WriteDateText(*p, buf));
 }
 
 namespace {

@@ -10,7 +10,10 @@
 namespace platform::ado {
 
 std::string ToUtf8(std::wstring_view text);
+// The same into `out` (replacing its text), reusing its buffer.
+void ToUtf8(std::wstring_view text, std::string& out);
 std::wstring FromUtf8(std::string_view text);
+void FromUtf8(std::string_view text, std::wstring& out);  // into `out`, reusing its buffer
 
 wchar_t FoldUpper(wchar_t c);
 wchar_t FoldLower(wchar_t c);
@@ -39,6 +42,7 @@ std::optional<DateParts> ParseDateText(std::string_view text);
 std::string FormatDateText(const DateParts& p);
 std::optional<double> OleDateFromText(std::string_view text);
 std::string DateTextFromOle(double date);
+void DateTextFromOle(double date, std::string& out);  // into `out`, reusing its buffer
 DateParts LocalNow();
 DateParts UtcNow();
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "platform/ado/ado_enums.h"
@@ -39,6 +40,111 @@ bool Value::operator==(const Value& o) const {
       return s == o.s;
     default:
       return i == o.i;
+  }
+}
+
+// ---- packed rows ----------------------------------------------------------------------------
+// A value is its kind's tag and then: nothing (Empty, Null), 8 bytes (numbers and dates), or
+// a 32-bit length and the characters (wide texts, bytes, UTF-8 texts).
+
+namespace {
+constexpr std::uint8_t kUtf8Tag = 0x80;
+
+std::uint32_t ReadLength(const char*& p) {
+  std::uint32_t n = 0;
+  std::memcpy(&n, p, sizeof n);
+  p += sizeof n;
+  return n;
+}
+}  // namespace
+
+void PackedRows::Clear() {
+  std::string().swap(data_);
+  std::vector<std::size_t>().swap(starts_);
+}
+
+void PackedRows::Truncate(std::size_t rows) {
+  if (rows >= starts_.size()) return;
+  data_.resize(starts_[rows]);
+  starts_.resize(rows);
+}
+
+void PackedRows::Add(const Value& v) {
+  PutTag(static_cast<std::uint8_t>(v.kind));
+  switch (v.kind) {
+    case VKind::Empty:
+    case VKind::Null:
+      break;
+    case VKind::Text:
+    case VKind::Bytes: {
+      auto n = static_cast<std::uint32_t>(v.s.size());
+      PutRaw(&n, sizeof n);
+      if (v.kind == VKind::Text) {
+        PutRaw(v.s.data(), v.s.size() * sizeof(wchar_t));
+      } else {
+        for (wchar_t c : v.s) data_.push_back(static_cast<char>(c));
+      }
+      break;
+    }
+    default:
+      PutRaw(&v.i, sizeof v.i);  // the whole union: an integer or a double
+      break;
+  }
+}
+
+void PackedRows::AddUtf8Text(std::string_view utf8) {
+  PutTag(kUtf8Tag);
+  auto n = static_cast<std::uint32_t>(utf8.size());
+  PutRaw(&n, sizeof n);
+  PutRaw(utf8.data(), utf8.size());
+}
+
+void PackedRows::AddBytes(std::string_view bytes) {
+  PutTag(static_cast<std::uint8_t>(VKind::Bytes));
+  auto n = static_cast<std::uint32_t>(bytes.size());
+  PutRaw(&n, sizeof n);
+  PutRaw(bytes.data(), bytes.size());
+}
+
+void PackedRows::Decode(std::size_t row, std::size_t count, std::vector<Value>& out) const {
+  out.resize(count);
+  const char* p = data_.data() + starts_[row];
+  for (Value& v : out) {
+    auto tag = static_cast<std::uint8_t>(*p++);
+    v.i = 0;
+    if (tag == kUtf8Tag) {
+      std::uint32_t n = ReadLength(p);
+      v.kind = VKind::Text;
+      FromUtf8(std::string_view(p, n), v.s);
+      p += n;
+      continue;
+    }
+    v.kind = static_cast<VKind>(tag);
+    switch (v.kind) {
+      case VKind::Empty:
+      case VKind::Null:
+        v.s.clear();
+        break;
+      case VKind::Text: {
+        std::uint32_t n = ReadLength(p);
+        v.s.resize(n);
+        std::memcpy(v.s.data(), p, n * sizeof(wchar_t));
+        p += n * sizeof(wchar_t);
+        break;
+      }
+      case VKind::Bytes: {
+        std::uint32_t n = ReadLength(p);
+        v.s.resize(n);
+        for (std::uint32_t k = 0; k < n; ++k) v.s[k] = static_cast<wchar_t>(static_cast<unsigned char>(p[k]));
+        p += n;
+        break;
+      }
+      default:
+        std::memcpy(&v.i, p, sizeof v.i);
+        p += sizeof v.i;
+        v.s.clear();
+        break;
+    }
   }
 }
 
@@ -156,6 +262,17 @@ std::wstring ValueText(const Value& v) {
     default:
       return std::to_wstring(v.i);
   }
+}
+
+bool CoerceToType(Value&& v, LONG adoType, LONG definedSize, Value& out) {
+  // A text for a text field keeps its buffer (cut to the defined size as a copy would be).
+  if (v.kind == VKind::Text && adoType != adVariant && KindOfType(adoType) == VKind::Text) {
+    if (IsFixedTextType(adoType) && definedSize > 0 && v.s.size() > static_cast<std::size_t>(definedSize))
+      v.s.resize(static_cast<std::size_t>(definedSize));
+    if (&out != &v) out = std::move(v);
+    return true;
+  }
+  return CoerceToType(static_cast<const Value&>(v), adoType, definedSize, out);
 }
 
 bool CoerceToType(const Value& v, LONG adoType, LONG definedSize, Value& out) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/base/wintypes.h"
 
@@ -68,6 +69,39 @@ struct Value {
   bool operator==(const Value& o) const;
 };
 
+// Rows of values kept in one block as they were read, each row decoded when it is asked
+// for: a result walked once never holds every value as a separate object.
+class PackedRows {
+ public:
+  std::size_t Count() const { return starts_.size(); }
+  void Clear();
+  void Truncate(std::size_t rows);
+
+  void BeginRow() { starts_.push_back(data_.size()); }
+  void Add(const Value& v);
+  void AddNull() { PutTag(static_cast<std::uint8_t>(VKind::Null)); }
+  // A number or date as Value::Int / Value::Real make it.
+  void AddNumber(VKind k, std::int64_t x) {
+    PutTag(static_cast<std::uint8_t>(k));
+    PutRaw(&x, sizeof x);
+  }
+  void AddNumber(VKind k, double x) {
+    PutTag(static_cast<std::uint8_t>(k));
+    PutRaw(&x, sizeof x);
+  }
+  void AddUtf8Text(std::string_view utf8);  // decodes as Value::Text(FromUtf8(utf8))
+  void AddBytes(std::string_view bytes);    // decodes as Value::Blob(bytes)
+
+  // The `count` values of a row, into `out` (its texts' buffers are reused).
+  void Decode(std::size_t row, std::size_t count, std::vector<Value>& out) const;
+
+ private:
+  void PutTag(std::uint8_t tag) { data_.push_back(static_cast<char>(tag)); }
+  void PutRaw(const void* p, std::size_t n) { data_.append(static_cast<const char*>(p), n); }
+  std::string data_;
+  std::vector<std::size_t> starts_;
+};
+
 // ADO data types (DataTypeEnum values) and what a field of each type holds.
 VKind KindOfType(LONG adoType);
 bool IsFixedTextType(LONG adoType);  // text cut to the defined size
@@ -78,6 +112,8 @@ bool IsLongType(LONG adoType);
 // characters for the fixed-size text types. Returns false when the value cannot become that
 // type (text that is no number, a number out of range...).
 bool CoerceToType(const Value& v, LONG adoType, LONG definedSize, Value& out);
+// The same, taking the value's text instead of copying it where it can.
+bool CoerceToType(Value&& v, LONG adoType, LONG definedSize, Value& out);
 
 // Text of a value as criteria and sorting see it.
 std::wstring ValueText(const Value& v);
