@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include "platform/strings/convert.h"
 
 // Vantor's resources: its string table. Loading the library also joins it to the chain of
 // extension libraries of the module state that is current at that moment (the host's).
@@ -82,19 +85,9 @@ BSTR LoadEntry(HINSTANCE module, UINT id) {
   const size_t length = unitAt(pos);
   pos += 2;
   if (length == 0 || pos + 2 * length > size) return nullptr;
-  std::wstring text;
-  for (size_t i = 0; i < length; ++i) {
-    const std::uint16_t unit = unitAt(pos + 2 * i);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length) {
-      const std::uint16_t low = unitAt(pos + 2 * (i + 1));
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        text += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    text += static_cast<wchar_t>(unit);
-  }
+  std::vector<std::uint16_t> units(length);
+  std::memcpy(units.data(), bytes + pos, 2 * length);
+  const std::wstring text = platform::Utf16ToWide(units.data(), length);
   return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
