@@ -93,6 +93,7 @@ class ClassFactory final : public IClassFactory {
 HRESULT ReportCurrentException(REFIID iid, ConnectionImpl* conn);
 
 _variant_t ToVariant(const Value& v);
+void ToVariant(const Value& v, VARIANT* target);  // into an empty VARIANT
 Value FromVariant(const VARIANT& v);
 bool IsMissing(const VARIANT& v);
 std::wstring BstrText(BSTR b);

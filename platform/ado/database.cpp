@@ -21,9 +21,9 @@ std::string LowerAscii(std::string_view s) {
 }
 
 constexpr LONG kLongTextSize = 1073741823;
+constexpr LONG kLongAnsiSize = 2147483647;
 // Buffers of bound values larger than this are given back after the run.
 constexpr std::size_t kLargeBinding = 65536;
-constexpr LONG kLongAnsiSize = 2147483647;
 
 }  // namespace
 
@@ -545,25 +545,24 @@ ExecResult Database::Execute(std::wstring_view sql, const std::vector<Value>& pa
     return idx < params.size() ? params[idx] : kNull;
   };
   std::size_t used = 0;
-  auto release = [&](sqlite3_stmt* stmt) { ReleaseBound(stmt); };
   auto runOne = [&](sqlite3_stmt* stmt) {
     int n = sqlite3_bind_parameter_count(stmt);
     if (bound_.size() < static_cast<std::size_t>(n)) bound_.resize(static_cast<std::size_t>(n));
     try {
       for (int k = 1; k <= n; ++k) Bind(stmt, k, paramFor(used++), origin);
     } catch (...) {
-      release(stmt);
+      ReleaseBound(stmt);
       throw;
     }
     int before = sqlite3_total_changes(db_);
     try {
       RunStatement(stmt, out, true, origin, packRows && rw.outputs.empty());
     } catch (...) {
-      release(stmt);
+      ReleaseBound(stmt);
       throw;
     }
     out.changes += sqlite3_total_changes(db_) - before;
-    release(stmt);
+    ReleaseBound(stmt);
   };
   if (cached.stmt) {
     runOne(cached.stmt);

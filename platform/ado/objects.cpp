@@ -22,6 +22,13 @@ bool IsMissing(const VARIANT& v) {
 
 _variant_t ToVariant(const Cell& v) {
   _variant_t out;
+  ToVariant(v, &out);
+  return out;
+}
+
+// Into an empty VARIANT (nothing there is released).
+void ToVariant(const Cell& v, VARIANT* target) {
+  VARIANT& out = *target;
   switch (v.kind) {
     case VKind::Empty: break;
     case VKind::Null: out.vt = VT_NULL; break;
@@ -79,7 +86,6 @@ _variant_t ToVariant(const Cell& v) {
       break;
     }
   }
-  return out;
 }
 
 Cell FromVariant(const VARIANT& in) {
@@ -795,7 +801,10 @@ class FieldImpl final : public ComObject<::Field> {
   STDMETHODIMP get_Value(VARIANT* out) override {
     VX_ADO_BEGIN
     if (!out) return E_POINTER;
-    *out = ToVariant(core_->Open().Get(index_)).Detach();
+    VARIANT v;
+    VariantInit(&v);
+    ToVariant(core_->Open().Get(index_), &v);
+    *out = v;
     VX_ADO_END(::Field, core_->Conn())
   }
   STDMETHODIMP put_Value(VARIANT v) override {

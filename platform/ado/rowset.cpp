@@ -58,8 +58,9 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     rs->store_->fields.push_back(std::move(f));
   }
   if (result.isPacked) {
-    rs->store_->rows.resize(result.packed.Count());
-    for (auto& row : rs->store_->rows) row.packed = true;
+    Row packedRow;
+    packedRow.packed = true;
+    rs->store_->rows.resize(result.packed.Count(), packedRow);
     rs->store_->packed = std::move(result.packed);
   } else {
     for (auto& values : result.rows) rs->store_->rows.emplace_back().values = std::move(values);
@@ -129,6 +130,7 @@ void Rowset::Rebuild(bool keepCurrent) {
   if (keepCurrent && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size()) current = view_[static_cast<std::size_t>(pos_)];
   view_.clear();
   const auto& rows = store_->rows;
+  view_.reserve(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i)
     if (Visible(rows[i])) view_.push_back(i);
   if (!sort_.empty()) {
@@ -246,8 +248,9 @@ Row* Rowset::Current() const {
 }
 
 const Value& Rowset::Get(int field) const {
-  Current();  // raises when there is no current row
-  return ValuesOf(view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+  const Row* r = Current();
+  const auto& values = r->packed ? ValuesOf(view_[static_cast<std::size_t>(pos_)]) : r->values;
+  return values[static_cast<std::size_t>(field)];
 }
 
 const Value& Rowset::Original(int field) const {
