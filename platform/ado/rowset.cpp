@@ -60,11 +60,15 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   if (result.isPacked) {
     Row packedRow;
     packedRow.packed = true;
-    rs->store_->rows.resize(result.packed.Count(), packedRow);
+    std::size_t n = result.packed.Count();
+    rs->store_->rows.resize(n, packedRow);
     rs->store_->packed = std::move(result.packed);
-  } else {
-    for (auto& values : result.rows) rs->store_->rows.emplace_back().values = std::move(values);
+    // Every row read is shown, in the order read (what Rebuild gives without filter or sort).
+    rs->view_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) rs->view_[i] = i;
+    return rs;
   }
+  for (auto& values : result.rows) rs->store_->rows.emplace_back().values = std::move(values);
   rs->Rebuild(false);
   return rs;
 }
@@ -80,8 +84,7 @@ void RowStore::Expand() {
   packed.Clear();
 }
 
-const std::vector<Value>& Rowset::ValuesOf(std::size_t index) const {
-  const Row& row = store_->rows[index];
+const std::vector<Value>& Rowset::ValuesOf(const Row& row, std::size_t index) const {
   if (!row.packed) return row.values;
   if (decodedRow_ != index) {
     decodedRow_ = static_cast<std::size_t>(-1);
@@ -249,13 +252,12 @@ Row* Rowset::Current() const {
 
 const Value& Rowset::Get(int field) const {
   const Row* r = Current();
-  const auto& values = r->packed ? ValuesOf(view_[static_cast<std::size_t>(pos_)]) : r->values;
-  return values[static_cast<std::size_t>(field)];
+  return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
 }
 
 const Value& Rowset::Original(int field) const {
   Row* r = Current();
-  if (r->original.empty()) return ValuesOf(view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+  if (r->original.empty()) return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
   return r->original[static_cast<std::size_t>(field)];
 }
 

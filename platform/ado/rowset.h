@@ -30,7 +30,7 @@ enum class RowStatus { Unchanged, New, Modified, Deleted };
 struct Row {
   std::vector<Value> values;
   std::vector<Value> original;  // values as read (or as last written back)
-  std::vector<bool> changed;
+  std::vector<char> changed;  // per field: set by an edit
   RowStatus status = RowStatus::Unchanged;
   bool dead = false;  // gone: a new row deleted before it was written, or a written deletion
   bool packed = false;  // values still in the store's packed block (row i is its packed row i)
@@ -135,7 +135,8 @@ class Rowset {
   void EndEditIfAny();
   void Check(bool cond, HRESULT hr, const wchar_t* text) const;
   bool Visible(const Row& row) const;
-  const std::vector<Value>& ValuesOf(std::size_t index) const;  // of store_->rows[index]
+  // The values of `row` (store_->rows[index]), decoded when it is still packed.
+  const std::vector<Value>& ValuesOf(const Row& row, std::size_t index) const;
   std::vector<Row*> Affected(LONG affect) const;
   void RequireUpdatable() const;
 
@@ -155,7 +156,7 @@ class Rowset {
   LONG editMode_ = 0;
   std::size_t editRow_ = 0;
   std::vector<Value> editBackup_;
-  std::vector<bool> editChangedBackup_;
+  std::vector<char> editChangedBackup_;
   RowStatus editStatusBackup_ = RowStatus::Unchanged;
 };
 
