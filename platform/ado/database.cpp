@@ -275,9 +275,9 @@ void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrig
 
 namespace {
 
-// Reads a cell of a column with a declared type as that type's value.
-Value ReadTyped(sqlite3_stmt* stmt, int col, VKind k) {
-  int st = sqlite3_column_type(stmt, col);
+// Reads a cell of a column with a declared type as that type's value; `st` is the cell's
+// SQLite type.
+Value ReadTyped(sqlite3_stmt* stmt, int col, VKind k, int st) {
   if (st == SQLITE_NULL) return Value::Null();
   switch (k) {
     case VKind::Text: {
@@ -374,7 +374,7 @@ void PackTyped(sqlite3_stmt* stmt, int col, VKind k, PackedRows& out) {
     default:
       break;
   }
-  out.Add(ReadTyped(stmt, col, k));
+  out.Add(ReadTyped(stmt, col, k, st));
 }
 
 Value ReadRaw(sqlite3_stmt* stmt, int col) {
@@ -471,7 +471,7 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
     row.reserve(static_cast<std::size_t>(ncol));
     for (int i = 0; i < ncol; ++i) {
       auto k = static_cast<std::size_t>(i);
-      row.push_back(cols[k].typed ? ReadTyped(stmt, i, kinds[k]) : ReadRaw(stmt, i));
+      row.push_back(cols[k].typed ? ReadTyped(stmt, i, kinds[k], sqlite3_column_type(stmt, i)) : ReadRaw(stmt, i));
     }
     out.result.rows.push_back(std::move(row));
   }
