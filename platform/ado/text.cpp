@@ -5,6 +5,9 @@
 #include <ctime>
 #include <sys/time.h>
 
+#include "platform/base/casefold.h"
+#include "platform/base/utf8.h"
+
 namespace platform::ado {
 
 std::string ToUtf8(std::wstring_view text) {
@@ -20,25 +23,7 @@ void ToUtf8(std::wstring_view text, std::string& out) {
   for (std::size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>(text[k]);
   if (ascii == text.size()) return;
   out.reserve(text.size() + 8);
-  for (wchar_t wc : text.substr(ascii)) {
-    auto c = static_cast<std::uint32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
+  utf8::ForEachCodePoint(text.substr(ascii), [&out](char32_t c) { utf8::Append(out, c); });
 }
 
 std::wstring FromUtf8(std::string_view text) {
@@ -54,69 +39,12 @@ void FromUtf8(std::string_view text, std::wstring& out) {
   out.resize(i);
   for (std::size_t k = 0; k < i; ++k) out[k] = static_cast<wchar_t>(text[k]);
   if (i == n) return;
-  out.reserve(n);
-  while (i < n) {
-    auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
-      ++i;
-      continue;
-    }
-    int len = (b >= 0xF0 && b < 0xF8) ? 4 : (b >= 0xE0) ? 3 : (b >= 0xC0) ? 2 : 0;
-    if (b >= 0xF8) len = 0;
-    std::uint32_t c = len == 4 ? (b & 0x07) : len == 3 ? (b & 0x0F) : (b & 0x1F);
-    bool ok = len != 0 && i + static_cast<std::size_t>(len) <= n;
-    for (int k = 1; ok && k < len; ++k) {
-      auto cb = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-      if ((cb & 0xC0) != 0x80) ok = false;
-      c = (c << 6) | (cb & 0x3F);
-    }
-    if (!ok) {  // malformed byte: keep it visible instead of dropping text
-      out.push_back(static_cast<wchar_t>(0xFFFD));
-      ++i;
-      continue;
-    }
-    out.push_back(static_cast<wchar_t>(c));
-    i += static_cast<std::size_t>(len);
-  }
+  out += utf8::ToWide(text.substr(i));
 }
 
-wchar_t FoldUpper(wchar_t wc) {
-  auto c = static_cast<std::uint32_t>(wc);
-  if (c < 0x80) return (c >= 'a' && c <= 'z') ? static_cast<wchar_t>(c - 32) : wc;
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<wchar_t>(c - 32);
-  if (c == 0xFF) return static_cast<wchar_t>(0x178);
-  if (c >= 0x100 && c <= 0x17F) {
-    if (c == 0x131) return L'I';
-    if (c == 0x17F) return L'S';
-    bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    if (c == 0x138 || c == 0x149 || c == 0x130 || c == 0x178) return wc;
-    if (oddUpper) return (c % 2 == 0) ? static_cast<wchar_t>(c - 1) : wc;
-    return (c % 2 == 1) ? static_cast<wchar_t>(c - 1) : wc;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<wchar_t>(c - 32);
-  if (c >= 0x430 && c <= 0x44F) return static_cast<wchar_t>(c - 32);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 80);
-  return wc;
-}
+wchar_t FoldUpper(wchar_t wc) { return casefold::ToUpper(wc); }
 
-wchar_t FoldLower(wchar_t wc) {
-  auto c = static_cast<std::uint32_t>(wc);
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<wchar_t>(c + 32) : wc;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<wchar_t>(c + 32);
-  if (c == 0x178) return static_cast<wchar_t>(0xFF);
-  if (c >= 0x100 && c <= 0x17F) {
-    if (c == 0x130) return L'i';
-    if (c == 0x138 || c == 0x149 || c == 0x131 || c == 0x17F) return wc;
-    bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    if (oddUpper) return (c % 2 == 1) ? static_cast<wchar_t>(c + 1) : wc;
-    return (c % 2 == 0) ? static_cast<wchar_t>(c + 1) : wc;
-  }
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return static_cast<wchar_t>(c + 32);
-  if (c >= 0x410 && c <= 0x42F) return static_cast<wchar_t>(c + 32);
-  if (c >= 0x400 && c <= 0x40F) return static_cast<wchar_t>(c + 80);
-  return wc;
-}
+wchar_t FoldLower(wchar_t wc) { return casefold::ToLower(wc); }
 
 std::wstring ToUpper(std::wstring_view text) {
   std::wstring out(text);
