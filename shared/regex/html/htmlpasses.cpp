@@ -1,6 +1,8 @@
 // Pass tables of the HTML-to-text conversions and the helpers they use.
 #include "shared/regex/html/htmlpasses.h"
 
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
 
 namespace vantor::html {
@@ -36,19 +38,109 @@ char32_t NumericValue(std::wstring_view digits, int base) {
 
 }  // namespace
 
+namespace {
+
+// One character of a literal as the search tests it: (c | fold) == want holds exactly for the
+// character and, for an ASCII letter, its other case.
+struct Probe {
+  uint32_t fold, want;
+  explicit Probe(wchar_t c) : fold(Fold(c) >= L'a' && Fold(c) <= L'z' ? 0x20 : 0), want(uint32_t(Fold(c))) {}
+  bool Test(wchar_t c) const { return (uint32_t(c) | fold) == want; }
+};
+
+// Eight characters at a time, four to a vector: the positions whose character at offset 0 and at offset `second`
+// pass their probes. Only such positions are compared in full, so a literal whose first
+// character is common in a page ('<', '&') still costs little where the second one rarely
+// follows it.
+using Lanes = uint32_t __attribute__((vector_size(16)));
+constexpr size_t kLanes = sizeof(Lanes) / sizeof(uint32_t);
+
+Lanes LoadLanes(const wchar_t* p) {
+  Lanes v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+bool AnyLane(Lanes v) {
+  uint64_t w[2];
+  std::memcpy(w, &v, sizeof w);
+  return (w[0] | w[1]) != 0;
+}
+
+// The literal's character, after the first, that the search tests along with the first: the
+// last one, unless that is a closing '>' or ';' that ends many other things as well.
+size_t SecondProbe(std::wstring_view lit) {
+  size_t at = lit.size() - 1;
+  if (at > 1 && (lit[at] == L'>' || lit[at] == L';')) --at;
+  return at;
+}
+
+}  // namespace
+
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to) {
   if (lit.empty() || to > s.size() || to < lit.size() || from > to - lit.size()) return std::wstring::npos;
-  const wchar_t first = Fold(lit[0]);
   const wchar_t* base = s.data();
-  if (first < L'a' || first > L'z') {  // no other case: let the library's search run
-    for (const wchar_t* p = base + from; (p = std::wmemchr(p, first, size_t(base + to - lit.size() + 1 - p)));
-         ++p)
-      if (EqualNoCaseAt(s, size_t(p - base), lit)) return size_t(p - base);
-    return std::wstring::npos;
+  const size_t last = to - lit.size();  // the last position a match can start at
+  const Probe first(lit[0]);
+  if (lit.size() == 1 && !first.fold) {
+    const wchar_t* p = std::wmemchr(base + from, lit[0], last + 1 - from);
+    return p ? size_t(p - base) : std::wstring::npos;
   }
-  for (size_t i = from; i + lit.size() <= to; ++i)
-    if (Fold(s[i]) == first && EqualNoCaseAt(s, i, lit)) return i;
+  const size_t off = SecondProbe(lit);
+  const Probe second(lit[off]);
+  size_t i = from;
+  const Lanes f1 = Lanes{} + first.fold, w1 = Lanes{} + first.want;
+  const Lanes f2 = Lanes{} + second.fold, w2 = Lanes{} + second.want;
+  auto hits = [&](size_t at) -> Lanes {
+    return ((LoadLanes(base + at) | f1) == w1) & ((LoadLanes(base + at + off) | f2) == w2);
+  };
+  for (; i + 2 * kLanes <= last + 1; i += 2 * kLanes) {
+    Lanes lo = hits(i), hi = hits(i + kLanes);
+    if (!AnyLane(lo | hi)) continue;
+    for (size_t k = 0; k < kLanes; ++k)
+      if (lo[k] && EqualNoCaseAt(s, i + k, lit)) return i + k;
+    for (size_t k = 0; k < kLanes; ++k)
+      if (hi[k] && EqualNoCaseAt(s, i + kLanes + k, lit)) return i + kLanes + k;
+  }
+  for (; i <= last; ++i)
+    if (first.Test(base[i]) && second.Test(base[i + off]) && EqualNoCaseAt(s, i, lit)) return i;
   return std::wstring::npos;
+}
+
+bool FindKeyed(const Pass& pass, const std::wstring& s, size_t from, size_t& start, size_t& keyEnd) {
+  const size_t npos = std::wstring::npos, n = s.size();
+  const std::wstring_view key = pass.key;
+  auto isBefore = [&](wchar_t c) { return pass.before.find(c) != std::wstring_view::npos; };
+  if (!pass.open) {
+    start = FindNoCase(s, key, from, n);
+    keyEnd = start + key.size();
+    return start != npos;
+  }
+  if (key.size() > 1) {
+    // The key is the rarer sight: find it, then look back over `before` characters for `open`.
+    for (size_t k = FindNoCase(s, key, from, n); k != npos; k = FindNoCase(s, key, k + 1, n)) {
+      size_t j = k;
+      while (j > from && isBefore(s[j - 1])) --j;
+      if (j > from && s[j - 1] == pass.open) {
+        start = j - 1;
+        keyEnd = k + key.size();
+        return true;
+      }
+    }
+    return false;
+  }
+  // A one-character key: every `open` character is a candidate.
+  const Probe probe(key[0]);
+  for (const wchar_t* p = s.data() + from; (p = std::wmemchr(p, pass.open, size_t(s.data() + n - p))); ++p) {
+    size_t k = size_t(p - s.data()) + 1;
+    while (k < n && isBefore(s[k])) ++k;
+    if (k < n && probe.Test(s[k])) {
+      start = size_t(p - s.data());
+      keyEnd = k + 1;
+      return true;
+    }
+  }
+  return false;
 }
 
 size_t ShortestMatch(const Pass& pass) {

@@ -63,6 +63,10 @@ std::wstring PlainTextToHTML(std::wstring_view text);
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to);
 size_t RFindNoCase(const std::wstring& s, std::wstring_view lit);
 
+// The first candidate of a Keyed pass at or after `from`: where a match could start and where
+// its key ends. False when there is none.
+bool FindKeyed(const Pass& pass, const std::wstring& s, size_t from, size_t& start, size_t& keyEnd);
+
 // The fewest characters a match of the pass can have, as far as its reach tells.
 size_t ShortestMatch(const Pass& pass);
 
@@ -117,26 +121,8 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
     case Reach::Keyed: {
       size_t from = 0, tailAt = 0;
       bool tailKnown = false;
-      while (from < n) {
-        // Next candidate: the key itself, or an `open` character followed by `before`
-        // characters and the key.
-        size_t start = npos, keyEnd = npos;
-        if (pass.open) {
-          start = from;
-          while (start < n && s[start] != pass.open) ++start;  // tags stand close together
-          if (start == n) break;
-          size_t k = start + 1;
-          while (k < n && pass.before.find(s[k]) != std::wstring_view::npos) ++k;
-          if (FindNoCase(s, pass.key, k, std::min(n, k + pass.key.size())) != k) {
-            from = start + 1;
-            continue;
-          }
-          keyEnd = k + pass.key.size();
-        } else {
-          start = FindNoCase(s, pass.key, from, n);
-          if (start == npos) break;
-          keyEnd = start + pass.key.size();
-        }
+      size_t start = 0, keyEnd = 0;
+      while (from < n && FindKeyed(pass, s, from, start, keyEnd)) {
         size_t end = std::min(n, keyEnd + 1);
         if (!pass.tail.empty()) {
           if (!tailKnown || tailAt < keyEnd) {
@@ -150,14 +136,18 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
       }
       break;
     }
-    case Reach::Run:
-      for (size_t k = FindNoCase(s, pass.key, 0, n); k != npos; k = FindNoCase(s, pass.key, e, n)) {
+    case Reach::Run: {
+      // When one key alone is the replacement, only runs of two or more change anything.
+      std::wstring lead(pass.key);
+      if (pass.key.size() == 1 && pass.replacement == pass.key) lead += pass.key;
+      for (size_t k = FindNoCase(s, lead, 0, n); k != npos; k = FindNoCase(s, lead, e, n)) {
         e = k + pass.key.size();
         while (e + pass.key.size() <= n && s.compare(e, pass.key.size(), pass.key) == 0) e += pass.key.size();
         if (pass.replacement == std::wstring_view(s).substr(k, e - k)) continue;  // would change nothing
         if (!replaceFirst(k, e)) e = k + 1;
       }
       break;
+    }
     case Reach::Span: {
       // Taking the closing tags in order, the only openings that can end at the one at c stand
       // after the previous closing tag and after the last line feed before c.
@@ -166,7 +156,9 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
         size_t end = c + pass.tail.size();
         size_t from = c;
         while (from > floor && s[from - 1] != L'\n') --from;
-        if (from < c) replaceAll(std::max(from, copied), end);
+        // Every match starts with the opening tag, so the matcher starts at the first one.
+        size_t open = from < c ? FindNoCase(s, pass.key, std::max(from, copied), c) : npos;
+        if (open != npos) replaceAll(open, end);
         floor = end;
       }
       break;
