@@ -67,19 +67,17 @@ size_t RFindNoCase(const std::wstring& s, std::wstring_view lit);
 // its key ends. False when there is none.
 bool FindKeyed(const Pass& pass, const std::wstring& s, size_t from, size_t& start, size_t& keyEnd);
 
-// The fewest characters a match of the pass can have, as far as its reach tells.
-size_t ShortestMatch(const Pass& pass);
-
 // Runs one pass over s in place: every match found left to right without overlap is replaced,
-// and the new text is built in one sweep: over s itself when no replacement can be longer than
-// its match, else in `scratch` (whose memory a run of passes reuses).
+// and the new text is built in one sweep: over s itself while every replacement fits in the
+// room the matches so far have left, else, from the first one that does not, in `scratch`
+// (whose memory a run of passes reuses).
 template <class M>
 void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
   const size_t npos = std::wstring::npos, n = s.size();
   M matcher(pass);
-  const bool inPlace = !pass.compute && pass.replacement.size() <= ShortestMatch(pass);
+  bool inPlace = true;  // until a replacement is longer than the room its match leaves
   std::wstring& out = scratch;
-  out.clear();
+  std::wstring computed;
   size_t copied = 0;  // s[0, copied) is already represented in the result
   size_t written = 0;  // in place: the result so far is s[0, written), written <= copied
   bool any = false;
@@ -88,18 +86,27 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
   // writes stay below the match's end, where neither the matcher nor the reach looks again.
   auto replaceFirst = [&](size_t from, size_t to) {
     if (from >= to || !matcher.Find(s, from, to, b, e) || e <= b) return false;  // no pattern matches ""
+    std::wstring_view replacement = pass.replacement;
+    if (pass.compute) {
+      computed.clear();
+      pass.compute(std::wstring_view(s).substr(b, e - b), computed);
+      replacement = computed;
+    }
+    if (inPlace && written + (b - copied) + replacement.size() > e) {
+      // From here on the result is built in `out`, starting with what is already in place.
+      inPlace = false;
+      out.clear();
+      out.reserve(n + n / 8);
+      out.append(s, 0, written);
+    }
     if (inPlace) {
       if (written != copied) std::wmemmove(s.data() + written, s.data() + copied, b - copied);
       written += b - copied;
-      std::wmemcpy(s.data() + written, pass.replacement.data(), pass.replacement.size());
-      written += pass.replacement.size();
+      std::wmemcpy(s.data() + written, replacement.data(), replacement.size());
+      written += replacement.size();
     } else {
-      if (!any) out.reserve(n + n / 8);
       out.append(s, copied, b - copied);
-      if (pass.compute)
-        pass.compute(std::wstring_view(s).substr(b, e - b), out);
-      else
-        out.append(pass.replacement);
+      out.append(replacement);
     }
     any = true;
     copied = e;

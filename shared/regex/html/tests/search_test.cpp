@@ -6,6 +6,7 @@
 #include <string>
 
 #include "shared/regex/html/htmlpasses.h"
+#include "shared/regex/html/tests/pcre_reference.h"
 
 namespace vantor::html {
 namespace {
@@ -84,6 +85,28 @@ TEST(LiteralSearch, TagCandidatesAgreeWithAPlainLoop) {
         }
       }
   }
+}
+
+// The driver rewrites over the text itself while the replacements fit and moves to a second
+// buffer at the first one that does not, whichever comes first.
+TEST(Driver, ReplacementsLongerAndShorterThanTheirMatches) {
+  using testing::PcreMatcher;
+  auto run = [](const Pass& p, std::wstring s) {
+    RunPass<PcreMatcher>(p, s);
+    return s;
+  };
+  const Pass grow{L"a+", L"XYZ", Reach::Whole, L"", 0, L"", L"", nullptr};
+  EXPECT_EQ(run(grow, L"aaaa b a c aa d"), L"XYZ b XYZ c XYZ d");
+  EXPECT_EQ(run(grow, L"a aaaaaa"), L"XYZ XYZ");
+  EXPECT_EQ(run(grow, L"aaa"), L"XYZ");
+  EXPECT_EQ(run(grow, L"bbb"), L"bbb");
+  // A computed replacement: each run of digits becomes its length in letters.
+  const Pass count{L"[0-9]+", L"", Reach::Whole, L"", 0, L"", L"", [](std::wstring_view m, std::wstring& out) {
+                     out.append(m.size(), L'#');
+                     if (m.size() == 1) out += L"!!";
+                   }};
+  EXPECT_EQ(run(count, L"12345 x 1 y 22 7"), L"##### x #!! y ## #!!");
+  EXPECT_EQ(run(count, L"1 2 3"), L"#!! #!! #!!");
 }
 
 }  // namespace
