@@ -672,7 +672,13 @@ class Rewriter {
       return;
     }
     if (isText) def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXNOCASE")});
-    else if (isDate) def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXDATE")});
+    else if (isDate) {
+      def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXDATE")});
+      // A second type word gives the column text affinity: with the numeric affinity that
+      // "datetime" alone has, SQLite would turn a compared or stored '20240105' into the
+      // number 20240105, which sorts before every date text.
+      def.insert(def.begin() + static_cast<long>(typePos) + 1, MakeWord(L"text"));
+    }
   }
 
   void CreateTable(Seq& kids) {

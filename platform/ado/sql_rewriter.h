@@ -17,7 +17,8 @@
 //   SET NOCOUNT ... -> dropped; BEGIN/COMMIT/ROLLBACK TRAN[SACTION] -> BEGIN/COMMIT/ROLLBACK
 //   CREATE TABLE: IDENTITY(1,1) -> INTEGER PRIMARY KEY AUTOINCREMENT; text columns get
 //   COLLATE VXNOCASE (case-insensitive, Polish-aware, trailing blanks ignored), date columns
-//   COLLATE VXDATE (texts that are dates compare as dates: '2024-01-05' equals midnight);
+//   COLLATE VXDATE (texts that are dates compare as dates: '2024-01-05' and '20240105' equal
+//   midnight) and text affinity ("datetime text"), so that date texts are never taken as numbers;
 //   CLUSTERED / NONCLUSTERED dropped.
 #include <string>
 #include <string_view>

@@ -317,3 +317,20 @@ TEST_F(Corpus, TransactionSelectionsForSendingAndClosing) {
   EXPECT_EQ(Column(Run("pages to close")), (Texts{L"7", L"10"}));
   EXPECT_EQ(Run("closed pages removed").changes, 3);
 }
+
+TEST_F(Corpus, CutOffDaysCompareAsDatesFromMidnight) {
+  CreateSchema();
+  // A cut-off written "YYYYMMDD" is that day's midnight, compared with the stored dates.
+  Exec(L"INSERT INTO tr__Transaction (tr_RegId, tr_Complete, tr_StatusPageId, tr_CreationDate, tr_LastModified) VALUES "
+       L"(7, 2, 1, '2024-01-04 23:59:59', '2024-01-04 23:59:59'), (7, 1, NULL, '2024-01-05 00:00:00', '2024-01-05'), "
+       L"(7, 1, NULL, '2024-01-05 00:00:01', '2024-01-05 00:00:01'), (7, 3, 2, '2023-12-31', '2023-12-31 12:00'), "
+       L"(8, 3, 3, '2025-01-01', '2020-01-01')");
+  EXPECT_EQ(Column(Run("transaction list, old pages")), (Texts{L"1", L"4"}));
+  EXPECT_EQ(Column(Run("transaction list, pages to open")), (Texts{L"3"}));
+
+  // Dates stored in either form are kept as written and sort as dates.
+  Exec(L"INSERT INTO cs_History (csh_CustomerId, csh_Date) VALUES (7, '20240105'), (7, '2024-01-04 10:00'), "
+       L"(7, '2024-01-05 00:00:01'), (7, '20231231 23:00:00')");
+  auto history = Run("history snapshot, history rows");
+  EXPECT_EQ(Column(history), (Texts{L"3", L"1", L"2", L"4"}));
+}

@@ -82,7 +82,9 @@ TEST(SqlRewriter, CreateTableIdentityCollationAndKeys) {
             "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, k int, UNIQUE (k))");
   EXPECT_EQ(R(L"ALTER TABLE t ADD note nvarchar(20)"), "ALTER TABLE t ADD note nvarchar(20) COLLATE VXNOCASE");
   EXPECT_EQ(R(L"CREATE TABLE d (at datetime NOT NULL DEFAULT (GETDATE()), day date)"),
-            "CREATE TABLE d (at datetime COLLATE VXDATE NOT NULL DEFAULT (GETDATE()), day date COLLATE VXDATE)");
+            "CREATE TABLE d (at datetime text COLLATE VXDATE NOT NULL DEFAULT (GETDATE()), day date text COLLATE VXDATE)");
+  EXPECT_EQ(R(L"ALTER TABLE d ADD stamp datetime2(7) NULL"),
+            "ALTER TABLE d ADD stamp datetime2 text(7) COLLATE VXDATE NULL");
 }
 
 TEST(SqlRewriter, MalformedTextPassesThroughWithoutCrashing) {

@@ -122,7 +122,8 @@ CREATE TABLE tr__Transaction (tr_Id int IDENTITY(1,1) NOT NULL PRIMARY KEY, tr_A
   tr_CustomerId int NULL, tr_RegId int NULL, tr_OrigQuantity int NULL, tr_Group bit NOT NULL DEFAULT (0),
   tr_Grouped bit NOT NULL DEFAULT (0), tr_StatusDisabled bit NOT NULL DEFAULT (0),
   tr_StatusNotSupported bit NOT NULL DEFAULT (0), tr_StatusDataModified bit NOT NULL DEFAULT (0),
-  tr_StatusPageId int NULL, tr_StatusBuyerEntryDate datetime NULL, tr_Comment nvarchar(255) NULL)
+  tr_StatusPageId int NULL, tr_StatusBuyerEntryDate datetime NULL, tr_Comment nvarchar(255) NULL,
+  tr_Complete int NOT NULL DEFAULT (0), tr_CreationDate datetime NOT NULL DEFAULT (GETDATE()), tr_LastModified datetime NULL)
 -- next
 CREATE TABLE tr_Group (tg_Id int IDENTITY(1,1) NOT NULL PRIMARY KEY, tg_TransId int NOT NULL,
   tg_PrimaryTransId int NOT NULL)

@@ -194,6 +194,14 @@ SELECT rs_RegId AS reg_id, reg_Username as name FROM reg_Site INNER JOIN reg__Re
 SELECT tr_Id FROM   tr__Transaction 
 -- next: transaction list, to send
 SELECT tr_Id FROM   tr__Transaction  WHERE tr_StatusDisabled = 0 AND tr_StatusNotSupported = 0 AND tr_Grouped = 0 AND tr_StatusDataModified = 1 AND tr_StatusPageId IS NOT NULL AND ( (tr_Group = 0 AND tr_AuctionId IS NOT NULL) OR (tr_Group = 1 AND tr_AuctionId IS NULL) ) AND tr_RegId = 7
+-- next: transaction list, to send again
+SELECT tr_Id FROM   tr__Transaction  WHERE tr_StatusDisabled = 0 AND tr_StatusNotSupported = 0 AND tr_Grouped = 0 AND tr_StatusDataModified = 0 AND tr_StatusPageId IS NOT NULL AND ( (tr_Group = 0 AND tr_AuctionId IS NOT NULL) OR (tr_Group = 1 AND tr_AuctionId IS NULL) ) AND tr_RegId = 7
+-- next: transaction list, pages no longer in use
+SELECT tr_Id FROM   tr__Transaction  WHERE ( tr_StatusDisabled = 1 OR tr_StatusNotSupported = 1 ) AND tr_StatusPageId IS NOT NULL AND tr_RegId = 7
+-- next: transaction list, old pages
+SELECT tr_Id FROM   tr__Transaction  WHERE tr_Grouped = 0 AND tr_StatusPageId IS NOT NULL AND tr_RegId = 7 AND tr_Complete > 1 AND tr_LastModified < '20240105'
+-- next: transaction list, pages to open
+SELECT tr_Id FROM   tr__Transaction  WHERE tr_StatusDisabled = 0 AND tr_StatusNotSupported = 0 AND tr_Grouped = 0 AND tr_StatusPageId IS NULL AND tr_RegId = 7 AND tr_Complete < 2 AND tr_CreationDate > '20240105'
 -- next: transactions with modified packages
  select distinct pc_Transid from pc__Package  join tr__Transaction on tr_id = pc_TransId  where pc_StatusDataModified = 1  and tr_StatusDisabled = 0  and tr_grouped = 0  and ( (tr_Group = 0 AND tr_AuctionId IS NOT NULL) OR (tr_Group = 1 AND tr_AuctionId IS NULL) )  and tr_statusPageId is not NULL  and pc_RegId = 7
 -- next: pages to close
