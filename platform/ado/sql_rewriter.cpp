@@ -640,6 +640,10 @@ class Rewriter {
     if (afterType < def.size() && def[afterType].k == K::Group) ++afterType;
     bool isText = IsTextType(def[typePos]);
     bool isDate = IsDateType(def[typePos]);
+    // Type names that give SQLite's numeric affinity to columns that hold texts: a second
+    // type word gives them text affinity, or SQLite would turn a compared or stored
+    // '20240105' (or '0123' in a name column) into a number, which sorts before every text.
+    bool needsTextAffinity = isDate || IsWord(def[typePos], L"sysname");
     bool hasIdentity = false, hasPk = false;
     for (std::size_t p = afterType; p < def.size(); ++p) {
       if (IsWord(def[p], L"IDENTITY")) {
@@ -672,13 +676,8 @@ class Rewriter {
       return;
     }
     if (isText) def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXNOCASE")});
-    else if (isDate) {
-      def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXDATE")});
-      // A second type word gives the column text affinity: with the numeric affinity that
-      // "datetime" alone has, SQLite would turn a compared or stored '20240105' into the
-      // number 20240105, which sorts before every date text.
-      def.insert(def.begin() + static_cast<long>(typePos) + 1, MakeWord(L"text"));
-    }
+    else if (isDate) def.insert(def.begin() + static_cast<long>(afterType), {MakeWord(L"COLLATE"), MakeWord(L"VXDATE")});
+    if (needsTextAffinity) def.insert(def.begin() + static_cast<long>(typePos) + 1, MakeWord(L"text"));
   }
 
   void CreateTable(Seq& kids) {

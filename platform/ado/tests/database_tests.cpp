@@ -275,3 +275,13 @@ TEST_F(DbTest, ParametersAreBoundNeverPastedIntoTheText) {
     EXPECT_EQ(e.error.hr, DB_E_PARAMNOTOPTIONAL);
   }
 }
+
+TEST_F(DbTest, DateAndNameColumnsKeepDigitTextsAsTexts) {
+  db_->Execute(L"CREATE TABLE k (n sysname NULL, d datetime NULL)");
+  db_->Execute(L"INSERT INTO k VALUES ('0123', '20240105')");
+  EXPECT_EQ(One(L"SELECT n FROM k").s, L"0123");
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM k WHERE d = '2024-01-05' AND d < '20240105 00:00:01' AND d > '20240104'").i, 1);
+  auto d = One(L"SELECT d FROM k");
+  ASSERT_EQ(d.kind, VKind::Date);
+  EXPECT_EQ(d.d, *OleDateFromParts({2024, 1, 5}));
+}

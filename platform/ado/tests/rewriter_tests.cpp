@@ -85,6 +85,8 @@ TEST(SqlRewriter, CreateTableIdentityCollationAndKeys) {
             "CREATE TABLE d (at datetime text COLLATE VXDATE NOT NULL DEFAULT (GETDATE()), day date text COLLATE VXDATE)");
   EXPECT_EQ(R(L"ALTER TABLE d ADD stamp datetime2(7) NULL"),
             "ALTER TABLE d ADD stamp datetime2 text(7) COLLATE VXDATE NULL");
+  EXPECT_EQ(R(L"CREATE TABLE o (n sysname NOT NULL, d datetime COLLATE Polish_CS_AS)"),
+            "CREATE TABLE o (n sysname text COLLATE VXNOCASE NOT NULL, d datetime text COLLATE BINARY)");
 }
 
 TEST(SqlRewriter, MalformedTextPassesThroughWithoutCrashing) {
