@@ -334,3 +334,21 @@ TEST_F(Corpus, CutOffDaysCompareAsDatesFromMidnight) {
   auto history = Run("history snapshot, history rows");
   EXPECT_EQ(Column(history), (Texts{L"3", L"1", L"2", L"4"}));
 }
+
+TEST_F(Corpus, AnUndoubledQuoteInPastedTextIsARefusedCommand) {
+  CreateSchema();
+  // A nick pasted without doubling its quote ends the literal early: the statement is refused
+  // with the provider's code and nothing runs.
+  std::wstring sql = Statement("customer by nick");
+  std::size_t at = sql.find(L"O''Neil");
+  ASSERT_NE(at, std::wstring::npos);
+  sql.replace(at, 7, L"O'Neil");
+  try {
+    Run(sql);
+    ADD_FAILURE() << "the broken statement ran";
+  } catch (const DbException& e) {
+    EXPECT_EQ(e.error.hr, DB_E_ERRORSINCOMMAND);
+    EXPECT_FALSE(e.error.description.empty());
+  }
+  EXPECT_TRUE(Run("customer by nick").result.rows.empty());
+}
