@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cwchar>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -254,6 +256,20 @@ private:
         return found;
     }
 
+    // The first position in [p, end) whose character can begin a match; one possible character
+    // is looked for with the library's search over contiguous text.
+    static It skip_to_filter(const detail::match_group_base<It>* root, It p, It end) {
+        if constexpr (std::contiguous_iterator<It> && std::is_same_v<std::iter_value_t<It>, wchar_t>) {
+            if (root->filt_e - root->filt_b == 1) {
+                if (p == end) return end;
+                const wchar_t* at = std::wmemchr(std::to_address(p), *root->filt_b, static_cast<size_t>(end - p));
+                return at ? p + (at - std::to_address(p)) : end;
+            }
+        }
+        while (p != end && !root->in_filter(*p)) ++p;
+        return p;
+    }
+
     bool run_starts(state& s, hetero_stack*& own, std::vector<backref_tag<It>>& br, It start, It end) const {
         const std::ptrdiff_t minw = this->width.m_min;
         auto next_start = [&] { s.prev_empty = false; };
@@ -279,7 +295,7 @@ private:
         for (It p = start;; ++p) {
             if (root->filt_b && this->try_every_start) {
                 // positions whose character cannot begin a match are skipped
-                while (p != end && !root->in_filter(*p)) ++p;
+                p = skip_to_filter(root, p, end);
                 if (p == end) return false;
             }
             if (attempt(s, own, br, p)) return true;

@@ -157,16 +157,18 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
     }
     case Reach::Span: {
       // Taking the closing tags in order, the only openings that can end at the one at c stand
-      // after the previous closing tag and after the last line feed before c.
+      // after the previous closing tag and after the last line feed before c. Every match
+      // starts with the opening tag, so the matcher starts at the first such one.
       size_t floor = 0;
       for (size_t c = FindNoCase(s, pass.tail, 0, n); c != npos; c = FindNoCase(s, pass.tail, floor, n)) {
-        size_t end = c + pass.tail.size();
-        size_t from = c;
-        while (from > floor && s[from - 1] != L'\n') --from;
-        // Every match starts with the opening tag, so the matcher starts at the first one.
-        size_t open = from < c ? FindNoCase(s, pass.key, std::max(from, copied), c) : npos;
-        if (open != npos) replaceAll(open, end);
-        floor = end;
+        size_t open = FindNoCase(s, pass.key, std::max(floor, copied), c);
+        if (open != npos) {
+          size_t lineStart = c;
+          while (lineStart > open && s[lineStart - 1] != L'\n') --lineStart;
+          if (lineStart > open) open = FindNoCase(s, pass.key, lineStart, c);
+        }
+        floor = c + pass.tail.size();
+        if (open != npos) replaceAll(open, floor);
       }
       break;
     }
