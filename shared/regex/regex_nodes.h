@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <type_traits>
 
 #include "shared/regex/regex_charset.h"
 #include "shared/regex/regex_core.h"
@@ -45,6 +46,9 @@ public:
     virtual bool leading_literal(lit_rec&) const { return false; }
     // True for the nodes that end an alternative's chain inside a group or quantifier.
     virtual bool is_end() const { return false; }
+    // True for an atom that always matches exactly one character and has no other effect;
+    // match_this then tests one character.
+    virtual bool is_one_char() const { return false; }
 };
 
 // Width of a chain from n up to its end node.
@@ -303,6 +307,11 @@ public:
     Atom atom;
 
     bool match_this(match_state<It>& s, It& p) const override { return atom.m(s, p); }
+    bool is_one_char() const override {
+        return std::is_same_v<Atom, any_atom<It>> || std::is_same_v<Atom, char_atom<It>> ||
+               std::is_same_v<Atom, char_nocase_atom<It>> || std::is_same_v<Atom, charset_atom<It, true>> ||
+               std::is_same_v<Atom, charset_atom<It, false>>;
+    }
     bool match_rest(match_state<It>& s, It p) const override {
         if (!atom.m(s, p)) return false;
         stack_guard(s);
@@ -1201,8 +1210,9 @@ struct old_quant {
 template <class It, bool Greedy>
 class group_quantifier final : public sub_expr<It> {
 public:
-    group_quantifier(match_group_base<It>* body, unsigned lo, unsigned hi)
-        : m_body(body), m_lo(lo), m_hi(hi), m_end(this) {
+    // one_char: the body is a plain group around one atom of one character, as in ([^>])*.
+    group_quantifier(match_group_base<It>* body, unsigned lo, unsigned hi, bool one_char = false)
+        : m_body(body), m_lo(lo), m_hi(hi), m_end(this), m_one_char(Greedy && one_char) {
         body->next = &m_end;
     }
 
@@ -1316,8 +1326,37 @@ public:
         }
     }
 
+    // Greedy repeats of a one-character group without a frame per repeat: take as many as
+    // match, then give them back one by one, the group holding the last one taken. Searches
+    // with a step limit take the general way, which counts every step.
+    bool match_one_char_repeats(match_state<It>& s, It p) const {
+        const backref_tag<It> saved = rec(s);
+        const sub_expr<It>* atom = m_body->alts[0];
+        It q = p;
+        unsigned k = 0;
+        for (It t = q; k < m_hi && atom->match_this(s, t); t = q) {
+            q = t;
+            ++k;
+        }
+        for (; k >= m_lo; --k, --q) {
+            backref_tag<It>& r = rec(s);
+            r = saved;
+            r.reps = k;
+            if (k > 0) {
+                r.first = r.wstart = q - 1;
+                r.second = q;
+                r.matched = true;
+            }
+            if (this->next->match_rest(s, q)) return true;
+            if (k == 0) break;
+        }
+        rec(s) = saved;
+        return false;
+    }
+
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
+        if (m_one_char && s.steps_left > (UINT64_MAX >> 1)) return match_one_char_repeats(s, p);
         backref_tag<It>& R = rec(s);
         smart_iter<It> sp = R.prev_iter, sc = R.cur_iter;
         unsigned sn = R.reps;
@@ -1359,11 +1398,14 @@ private:
     match_group_base<It>* m_body;
     unsigned m_lo, m_hi;
     end_quantifier m_end;
+    bool m_one_char;
 };
 
 template <class It>
 sub_expr<It>* match_group<It>::quantify(unsigned lo, unsigned hi, bool greedy, node_arena& arena) {
-    if (greedy) return arena.make<group_quantifier<It, true>>(this, lo, hi);
+    const bool one_char = this->nalts == 1 && this->gnum >= 0 && this->alts[0]->is_one_char() &&
+                          this->alts[0]->next == &m_end && !dynamic_cast<const match_conditional<It>*>(this);
+    if (greedy) return arena.make<group_quantifier<It, true>>(this, lo, hi, one_char);
     return arena.make<group_quantifier<It, false>>(this, lo, hi);
 }
 

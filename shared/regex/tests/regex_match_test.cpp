@@ -139,6 +139,35 @@ TEST(RegexQuantifiers, GroupRepetitionAndEmptyIterationGuard) {
     EXPECT_EQ(span(L"(?:x(y)?)+", L"xyx"), at(0, 3));
 }
 
+// A greedy group around one character, as in ([^>])*, gives its repeats back one at a time
+// and keeps the last one taken, in every mode.
+TEST(RegexQuantifiers, RepeatedOneCharacterGroup) {
+    auto g1 = [](const std::wstring& pat, const std::wstring& subject, unsigned flags = 0) {
+        auto o = run(pat, subject, flags);
+        return o.matched && o.groups.size() > 1 ? o.groups[1] : none;
+    };
+    EXPECT_EQ(span(L"<([^>])*>", L"x<abc>y"), at(1, 6));
+    EXPECT_EQ(g1(L"<([^>])*>", L"x<abc>y"), at(4, 5));
+    EXPECT_EQ(span(L"<( )*p([^>])*>", L"<  P class=x>", NOCASE), at(0, 13));
+    EXPECT_EQ(g1(L"<( )*p([^>])*>", L"<  P class=x>", NOCASE), at(2, 3));
+    EXPECT_EQ(span(L"(a)*", L"b"), at(0, 0));
+    EXPECT_EQ(g1(L"(a)*", L"b"), none);
+    EXPECT_EQ(g1(L"(a)*a", L"aaa"), at(1, 2));
+    EXPECT_EQ(span(L"(a)*\\1", L"aaa"), at(0, 3));
+    EXPECT_EQ(g1(L"(a)*\\1", L"aaa"), at(1, 2));
+    EXPECT_EQ(span(L"(a){2,3}b", L"ab aab aaaab"), at(3, 6));
+    EXPECT_EQ(g1(L"(a){2,3}b", L"aaaab"), at(3, 4));
+    EXPECT_EQ(g1(L"(?:x(a)*)*y", L"xaaxay"), at(4, 5));
+    EXPECT_EQ(g1(L"(?:x(a)*)*y", L"xaaxy"), at(2, 3));
+    EXPECT_EQ(span(L"(.)*\\n", L"ab\ncd"), none);
+    EXPECT_EQ(span(L"([a-c])*d", L"ABCd", NOCASE), at(0, 4));
+    EXPECT_EQ(span(L"(b)?(?(1)a|c)*d", L"baad"), at(0, 4));
+    EXPECT_EQ(span(L"(x)(?(1)a)*", L"xaa"), at(0, 3));
+    // A run far longer than the recursive mode's stack allows for one frame per repeat.
+    std::wstring tag = L"<" + std::wstring(200000, L'a') + L">";
+    EXPECT_EQ(span(L"<([^>])*>", tag), at(0, long(tag.size())));
+}
+
 TEST(RegexGroups, CapturesAndNumbering) {
     auto o = run(L"(?:x)(y)\\1", L"xyy");
     ASSERT_TRUE(o.matched);
