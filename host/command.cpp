@@ -1,0 +1,43 @@
+#include "host/command.h"
+
+#include <algorithm>
+
+#include "platform/strings/cstring.h"
+#include "platform/com/com.h"
+
+namespace host {
+namespace {
+
+std::vector<Command>& Table() {
+  static std::vector<Command> table;
+  return table;
+}
+
+}  // namespace
+
+bool RegisterCommand(const Command& command) {
+  Table().push_back(command);
+  return true;
+}
+
+std::vector<Command> Commands() {
+  std::vector<Command> sorted = Table();
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const Command& a, const Command& b) { return a.order < b.order; });
+  return sorted;
+}
+
+const Command* FindCommand(const std::string& name) {
+  for (const Command& command : Table())
+    if (name == command.name) return &command;
+  return nullptr;
+}
+
+void Write(FILE* stream, const std::wstring& text) {
+  std::fputs(static_cast<const char*>(_bstr_t(text.c_str())), stream);
+  std::fflush(stream);
+}
+
+std::wstring Widen(const std::string& text) { return CString(text.c_str()).GetString(); }
+
+}  // namespace host

@@ -1,0 +1,46 @@
+#pragma once
+// The commands of the `vantor` program. Each command lives in a file of its own under
+// host/commands/ and registers itself with VANTOR_COMMAND; `vantor --help` lists them in the
+// order of their `order` key.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace host {
+
+class Host;
+
+// What a command is given: the open host, the database file and the words after its name.
+struct CommandContext {
+  Host& host;
+  std::wstring databasePath;
+  std::vector<std::string> args;
+};
+
+struct Command {
+  const char* name;      // the first word on the command line; "" for the program without one
+  const wchar_t* usage;  // its lines in `vantor --help`, each ending with "\n"
+  int order;             // place in `vantor --help`
+  int (*run)(CommandContext& context);  // the exit status
+};
+
+// Adds a command to the program's table (at static initialisation).
+bool RegisterCommand(const Command& command);
+// Every registered command, in help order.
+std::vector<Command> Commands();
+// The command of that name, or null.
+const Command* FindCommand(const std::string& name);
+
+// Writes text to a stream as UTF-8.
+void Write(FILE* stream, const std::wstring& text);
+// A narrow command-line word as a wide string.
+std::wstring Widen(const std::string& text);
+
+}  // namespace host
+
+#define VANTOR_COMMAND_CONCAT2(a, b) a##b
+#define VANTOR_COMMAND_CONCAT(a, b) VANTOR_COMMAND_CONCAT2(a, b)
+// VANTOR_COMMAND("log", L"  log [N]  ...\n", 20, RunLog);
+#define VANTOR_COMMAND(...)                                                            \
+  [[maybe_unused]] static const bool VANTOR_COMMAND_CONCAT(vantor_command_, __LINE__) = \
+      ::host::RegisterCommand(::host::Command{__VA_ARGS__})

@@ -1,0 +1,39 @@
+// `vantor log` and `vantor log N`: the stored job logs.
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "host/command.h"
+#include "host/host.h"
+#include "host/joblog.h"
+#include "shared/hxlog.h"
+
+namespace {
+
+int Log(host::CommandContext& context) {
+  if (context.args.empty()) {
+    std::wostringstream out;
+    host::ListJobs(context.host.Connection(), out, [](LONG subtype) {
+      return std::wstring(CHxLog::Descr(static_cast<CHxLog::JobSubtype>(subtype)).GetString());
+    });
+    host::Write(stdout, out.str());
+    return 0;
+  }
+  char* end = nullptr;
+  const long job = std::strtol(context.args[0].c_str(), &end, 10);
+  if (!end || *end || job <= 0 || job > 0x7fffffff) {
+    host::Write(stderr, L"vantor: numer zadania musi być liczbą dodatnią\n");
+    return 2;
+  }
+  std::wostringstream out;
+  if (!host::ShowJob(context.host.Connection(), static_cast<LONG>(job), out)) {
+    host::Write(stderr, L"vantor: nie ma zadania nr " + std::to_wstring(job) + L"\n");
+    return 1;
+  }
+  host::Write(stdout, out.str());
+  return 0;
+}
+
+}  // namespace
+
+VANTOR_COMMAND("log", L"  log        lista zapisanych zadań dziennika\n  log N      wiersze zadania o numerze N\n", 10, Log);
