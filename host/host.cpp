@@ -166,6 +166,7 @@ void* CHostInstance::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IHxStatusWindow)) return static_cast<IHxStatusWindow*>(this);
   if (iid == __uuidof(IHxStartCheck)) return static_cast<IHxStartCheck*>(this);
   if (iid == __uuidof(IHxProgress)) return static_cast<IHxProgress*>(this);
+  if (iid == __uuidof(IHxAppCaption)) return static_cast<IHxAppCaption*>(this);
   if (iid == __uuidof(IFlgNewKeySource)) return static_cast<IFlgNewKeySource*>(this);
   return nullptr;
 }
@@ -397,6 +398,14 @@ STDMETHODIMP CHostInstance::GetUserName(BSTR* name) {
 STDMETHODIMP CHostInstance::GetUserId(LONG* id) {
   if (!id) return E_POINTER;
   *id = m_userId;
+  return S_OK;
+}
+
+// --- IHxAppCaption
+
+STDMETHODIMP CHostInstance::GetCaption(LONG, BSTR* caption) {
+  if (!caption) return E_POINTER;
+  *caption = SysAllocString(m_caption.c_str());
   return S_OK;
 }
 

@@ -66,6 +66,7 @@ class CHostInstance : public IFlgInstance,
                       public IHxStatusWindow,
                       public IHxStartCheck,
                       public IHxProgress,
+                      public IHxAppCaption,
                       public IFlgNewKeySource {
  public:
   CHostInstance(_ConnectionPtr connection, LONG userId);
@@ -86,6 +87,8 @@ class CHostInstance : public IFlgInstance,
   LONG RefreshState() const { return m_refreshState; }
   std::vector<HostEvent> Events() const;
   void ClearEvents();
+  // The caption of the host's windows and message boxes ("Vantor" unless set).
+  void SetCaption(const std::wstring& caption) { m_caption = caption; }
   // Grants or withdraws a right of a user (stored in the database).
   void GrantRight(LONG user, LONG right, bool grant);
   // Installs a SIGINT handler that raises the cancel request of the current host.
@@ -122,6 +125,9 @@ class CHostInstance : public IFlgInstance,
   // --- IHxUser
   STDMETHOD(GetUserName)(BSTR* name) override;
   STDMETHOD(GetUserId)(LONG* id) override;
+
+  // --- IHxAppCaption
+  STDMETHOD(GetCaption)(LONG kind, BSTR* caption) override;
 
   // --- IHxAppServices
   STDMETHOD(GetImageStore)(IUnknown** store) override;
@@ -162,6 +168,7 @@ class CHostInstance : public IFlgInstance,
   _ConnectionPtr m_connection;
   LONG m_userId;
   std::wstring m_userName;
+  std::wstring m_caption = L"Vantor";
   std::function<void(const std::wstring&)> m_print;
   std::atomic<bool> m_cancel{false};
   bool m_erp = false;

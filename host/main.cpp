@@ -1,15 +1,36 @@
-// vantor: the host program. Opens (or creates) the product database through the host stand-in
-// and runs one command on it (host/commands/); without a command it reports what the database
-// holds.
+// vantor: the host program. Registers the system's server libraries of this build when the
+// registry does not name them, opens (or creates) the product database through the host
+// stand-in and runs one command on it (host/commands/); without a command it reports what the
+// database holds.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "auctions/lotrix.h"
 #include "host/command.h"
 #include "host/host.h"
+#include "host/servers.h"
+#include "platform/base/utf8.h"
+#include "platform/registry/registry.h"
 #include "shared/hxinstance.h"
 
 namespace {
+
+// Registers the Lotrix library that this build made unless the registry names it already.
+void RegisterLotrix() {
+#ifdef VANTOR_LOTRIX_LIBRARY
+  const std::wstring library = platform::utf8::ToWide(VANTOR_LOTRIX_LIBRARY);
+  const HRESULT hr = host::RegisterServerUnlessNamed(
+      library, {CLSID_CoRegistration, CLSID_CoSite, CLSID_CoConnectorInfo, CLSID_CoRegManager,
+                CLSID_CoRegistrationExampleData, CLSID_CoAuctServMgr});
+  if (FAILED(hr)) {
+    CString code;
+    code.Format(L"0x%08X", static_cast<unsigned>(hr));
+    host::Write(stderr, L"vantor: nie można zarejestrować biblioteki " + library + L" (błąd " +
+                            std::wstring(code.GetString()) + L")\n");
+  }
+#endif
+}
 
 std::wstring Usage() {
   std::wstring text =
@@ -23,8 +44,9 @@ std::wstring Usage() {
   text +=
       L"\n"
       L"Opcje:\n"
-      L"  --db PLIK  plik bazy danych (domyślnie ~/.local/share/vantor/vantor.db)\n"
-      L"  --help     ten opis\n";
+      L"  --db PLIK        plik bazy danych (domyślnie ~/.local/share/vantor/vantor.db)\n"
+      L"  --registry PLIK  plik rejestru (domyślnie ~/.config/vantor/registry)\n"
+      L"  --help           ten opis\n";
   return text;
 }
 
@@ -45,6 +67,14 @@ int Run(int argc, char** argv) {
       path = host::Widen(argv[++i]);
       continue;
     }
+    if (arg == "--registry") {
+      if (i + 1 >= argc) {
+        host::Write(stderr, L"vantor: --registry wymaga nazwy pliku\n");
+        return 2;
+      }
+      platform::registry::SetStoreFile(argv[++i]);
+      continue;
+    }
     args.push_back(arg);
   }
   if (path.empty()) path = host::DefaultDatabasePath();
@@ -59,6 +89,7 @@ int Run(int argc, char** argv) {
   if (!args.empty()) args.erase(args.begin());
 
   CoInitialize(nullptr);
+  RegisterLotrix();
   int status = 0;
   {
     host::Host h(path);

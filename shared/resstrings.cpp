@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/strings/convert.h"
@@ -43,15 +45,19 @@ namespace {
 struct ExtensionLink {
   AFX_EXTENSION_MODULE module;
   CDynLinkLibrary* library = nullptr;
+  // Links made later into the states of regular libraries (CHxHookProc::InitCtrlsDll).
+  std::vector<std::unique_ptr<CDynLinkLibrary>> joined;
   ExtensionLink() {
     if (AfxInitExtensionModule(module, g_vantorModule.Handle())) library = new CDynLinkLibrary(module);
   }
   ~ExtensionLink() {
+    joined.clear();
     delete library;
     AfxTermExtensionModule(module);
   }
 };
 ExtensionLink g_extensionLink;
+std::mutex g_joinMutex;
 
 const UINT kWordIds[] = {1014, 1017, 1013, 1027, 1012, 1011, 1010, 1020, 1033, 1034, 1015, 1016, 1018,
                          1019, 1021, 1022, 1024, 1025, 1026, 1000, 1028, 1029, 1030, 1031, 1032, 106};
@@ -101,6 +107,14 @@ BSTR Copy(BSTR source) {
 }  // namespace
 
 HINSTANCE hxVantorModule() { return g_vantorModule.Handle(); }
+
+void CHxHookProc::InitCtrlsDll() {
+  AFX_MODULE_STATE* state = AfxGetModuleState();
+  std::lock_guard<std::mutex> lock(g_joinMutex);
+  for (CDynLinkLibrary* link : state->m_libraryList)
+    if (link->m_hResource == g_vantorModule.Handle()) return;
+  g_extensionLink.joined.push_back(std::make_unique<CDynLinkLibrary>(g_extensionLink.module));
+}
 
 CHxResString::CHxResString(UINT id) : m_text(Load(nullptr, id)) {}
 

@@ -88,3 +88,11 @@ CString hxLoadString(UINT id);
 
 // Vantor's module handle (its resources).
 HINSTANCE hxVantorModule();
+
+// What a regular library calls from its InitInstance, with its own module state current: joins
+// Vantor's resources (its string table) to that state's chain, once per state.
+class CHxHookProc {
+ public:
+  CHxHookProc() = delete;
+  static void InitCtrlsDll();
+};

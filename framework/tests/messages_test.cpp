@@ -6,18 +6,24 @@ namespace {
 
 TEST(MessageLibrary, TextsWithInserts) {
   CKdSmartMessage messages(L"Error.dll");
-  CString locked = messages.FormatMessage(static_cast<HRESULT>(0x80040F19u), 1045, {L"KASA1", L"Jan"});
-  EXPECT_STREQ(locked, L"Obiekt jest zablokowany przez innego użytkownika (stanowisko: KASA1, użytkownik: Jan).");
+  // The lock's refusal is the lock's message alone.
+  CString locked = messages.FormatMessage(static_cast<HRESULT>(0x80040F19u), 1045, {L"Klucz zajęty", L"Jan"});
+  EXPECT_STREQ(locked, L"Klucz zajęty");
   // A missing insert is empty, never a crash.
-  EXPECT_FALSE(messages.FormatMessage(static_cast<HRESULT>(0x80040F19u), 1045).IsEmpty());
+  EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x80040F2Bu), 1045), L"Nie można zapisać obiektu. ");
   EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x80044599u), 1045), L"Strona została zamknięta.");
   EXPECT_TRUE(messages.FormatMessage(static_cast<HRESULT>(0x80012345u), 1045).IsEmpty());
 }
 
 TEST(MessageLibrary, EverySellerZoneAndDatabaseCodeHasText) {
   CKdSmartMessage messages;
-  for (unsigned code = 0x80040F19u; code <= 0x80040F34u; ++code)
+  // Every database code shows the caller's insert (the operation's text).
+  for (unsigned code : {0x80040F41u, 0x80040F42u})
+    EXPECT_NE(messages.FormatMessage(static_cast<HRESULT>(code), 1045, {L"<op>"}).Find(L"<op>"), -1) << std::hex << code;
+  for (unsigned code = 0x80040F19u; code <= 0x80040F34u; ++code) {
     EXPECT_TRUE(messages.HasMessage(static_cast<HRESULT>(code))) << std::hex << code;
+    EXPECT_NE(messages.FormatMessage(static_cast<HRESULT>(code), 1045, {L"<op>"}).Find(L"<op>"), -1) << std::hex << code;
+  }
   for (unsigned code = 0x80044593u; code <= 0x800445A1u; ++code) {
     if (code == 0x80044594u) continue;
     EXPECT_TRUE(messages.HasMessage(static_cast<HRESULT>(code))) << std::hex << code;

@@ -194,6 +194,13 @@ TEST_F(HostFixture, InstanceReachableThroughTheGlobalInterfaceTable) {
   IFlgInstancePtr global = GetGlobalFlgInstance();
   ASSERT_TRUE(global);
   EXPECT_TRUE(global == host->Instance());
+  // The host captions the system's message boxes.
+  IHxAppCaptionPtr caption(global);
+  ASSERT_TRUE(caption);
+  BSTR text = nullptr;
+  ASSERT_EQ(caption->GetCaption(0, &text), S_OK);
+  EXPECT_STREQ(text, L"Vantor");
+  SysFreeString(text);
   host.reset();
   EXPECT_FALSE(GetGlobalFlgInstance());
   host = std::make_unique<host::Host>(path);

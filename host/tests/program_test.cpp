@@ -9,6 +9,7 @@
 
 #include "host/host.h"
 #include "shared/hxlog.h"
+#include "shared/objlock.h"
 
 namespace {
 
@@ -17,8 +18,12 @@ struct Result {
   std::string out;
 };
 
+// The registry file of this test process: the program registers the system's servers at start,
+// never into the user's own registry.
+std::string RegistryFile() { return "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".registry"; }
+
 Result RunProgram(const std::string& args) {
-  std::string command = std::string(VANTOR_PROGRAM) + " " + args + " 2>&1";
+  std::string command = std::string(VANTOR_PROGRAM) + " --registry " + RegistryFile() + " " + args + " 2>&1";
   Result result{-1, ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
@@ -35,6 +40,8 @@ class Program : public ::testing::Test {
   void SetUp() override { db = "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".db"; }
   void TearDown() override {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((db + suffix).c_str());
+    std::remove(RegistryFile().c_str());
+    std::remove((RegistryFile() + ".lock").c_str());
   }
   std::string db;
 };
@@ -99,10 +106,35 @@ TEST_F(Program, ADamagedFileGetsAClearErrorAndIsLeftAsItWas) {
   EXPECT_EQ(kept, garbage);
 }
 
+TEST_F(Program, ListsTheObjectLocksHeld) {
+  Result none = RunProgram("--db " + db + " locks");
+  EXPECT_EQ(none.status, 0) << none.out;
+  EXPECT_NE(none.out.find("Brak blokad obiektów."), std::string::npos) << none.out;
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    CHxObjectLock sync(static_cast<HRESULT>(0x80040F19u)), item(static_cast<HRESULT>(0x80040F19u));
+    ASSERT_EQ(sync.LockRow(h.Connection(), L"KASA1", L"Szef", 726, 11, 0), S_OK);
+    ASSERT_EQ(item.LockRow(h.Connection(), L"BIURO", L"O'Brien", 5, 42, 3), S_OK);
+    Result held = RunProgram("--db " + db + " locks");
+    EXPECT_EQ(held.status, 0) << held.out;
+    EXPECT_NE(held.out.find("Blokady obiektów (2):"), std::string::npos) << held.out;
+    const size_t first = held.out.find("5           42          3           BIURO             O'Brien");
+    const size_t second = held.out.find("726         11          0           KASA1             Szef");
+    EXPECT_NE(first, std::string::npos) << held.out;
+    EXPECT_NE(second, std::string::npos) << held.out;
+    EXPECT_LT(first, second);  // by object type
+    EXPECT_EQ(RunProgram("--db " + db + " locks extra").status, 2);
+  }
+  CoUninitialize();
+}
+
 TEST_F(Program, HelpAndBadArguments) {
   Result help = RunProgram("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--db PLIK"), std::string::npos);
+  EXPECT_NE(help.out.find("--registry PLIK"), std::string::npos);
+  EXPECT_NE(help.out.find("locks"), std::string::npos);
   EXPECT_EQ(RunProgram("--db").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " frobnicate").status, 2);
 }

@@ -134,13 +134,30 @@ struct ServerClass {
   const wchar_t* versionIndependentProgId;  // e.g. L"Vantor.AuctServMgr" (may be null)
   const wchar_t* threadingModel;            // null gives "Apartment"
   HRESULT (*create)(IUnknown* outer, REFIID riid, void** ppv) = nullptr;  // for ServerGetClassObject
+  bool programmable = false;                // writes the empty key HKCR\CLSID\{clsid}\Programmable
+};
+
+// What a server registers once for all its classes: its AppID and its type library. Every class
+// then names both (the value AppID and the key TypeLib under HKCR\CLSID\{clsid}).
+struct ServerInfo {
+  const GUID* appId = nullptr;              // HKCR\AppID\{appId} (default = appName)
+  const wchar_t* appName = nullptr;
+  const wchar_t* appModuleName = nullptr;   // HKCR\AppID\<appModuleName> with AppID = {appId}
+  const GUID* typeLib = nullptr;            // HKCR\TypeLib\{typeLib}\<version> (default = help text)
+  const wchar_t* typeLibVersion = nullptr;  // null gives "1.0"
+  const wchar_t* typeLibHelp = nullptr;
 };
 
 // Writes the registry entries of the classes for the library at libraryPath:
 // HKCR\CLSID\{clsid} (default = name) with InprocServer32 (default = path, ThreadingModel),
-// ProgID and VersionIndependentProgID; HKCR\<ProgID>\CLSID and HKCR\<VIProgID>\CLSID + CurVer.
-HRESULT RegisterServerClasses(const std::wstring& libraryPath, const ServerClass* classes, std::size_t count);
-HRESULT UnregisterServerClasses(const ServerClass* classes, std::size_t count);
+// ProgID and VersionIndependentProgID; HKCR\<ProgID>\CLSID and HKCR\<VIProgID>\CLSID + CurVer;
+// with a ServerInfo also its AppID and type-library keys.
+HRESULT RegisterServerClasses(const std::wstring& libraryPath, const ServerClass* classes, std::size_t count,
+                              const ServerInfo* info = nullptr);
+// Removes exactly what RegisterServerClasses wrote. A ProgID or AppID name key that meanwhile
+// names another class or AppID belongs to another server and stays; so do other versions of the
+// type library.
+HRESULT UnregisterServerClasses(const ServerClass* classes, std::size_t count, const ServerInfo* info = nullptr);
 // The file path of the shared library that contains address (for DllRegisterServer).
 std::wstring ModulePathOf(const void* address);
 

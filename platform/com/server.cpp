@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cwchar>
+#include <wchar.h>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -56,6 +57,37 @@ std::wstring ReadClassesText(const std::wstring& sub, const wchar_t* value = nul
 bool WriteClassesText(const std::wstring& sub, const wchar_t* value, const std::wstring& text) {
   return SHSetValueW(HKEY_CLASSES_ROOT, sub.c_str(), value, REG_SZ, text.c_str(),
                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool CreateClassesKey(const std::wstring& sub) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// Whether the named value of HKCR\<sub> is `expected` (GUID texts compare without case) or the
+// key lacks it: the key then belongs to the server that wrote `expected`.
+bool NamesOrNothing(const std::wstring& sub, const wchar_t* value, const std::wstring& expected) {
+  const std::wstring text = ReadClassesText(sub + (value ? L"" : L"\\CLSID"), value);
+  return text.empty() || ::wcscasecmp(text.c_str(), expected.c_str()) == 0;
+}
+
+bool KeyIsEmpty(const std::wstring& sub) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, sub.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD subKeys = 0, values = 0;
+  const bool empty = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+                     subKeys == 0 && values == 0;
+  RegCloseKey(key);
+  return empty;
+}
+
+const wchar_t* TypeLibVersion(const platform::com::ServerInfo& info) {
+  return info.typeLibVersion && *info.typeLibVersion ? info.typeLibVersion : L"1.0";
 }
 
 // Loads (once) the library at path. Caller holds LibraryMutex.
@@ -152,8 +184,11 @@ void CoFreeUnusedLibraries() {
 
 namespace platform::com {
 
-HRESULT RegisterServerClasses(const std::wstring& libraryPath, const ServerClass* classes, std::size_t count) {
+HRESULT RegisterServerClasses(const std::wstring& libraryPath, const ServerClass* classes, std::size_t count,
+                              const ServerInfo* info) {
   if (!classes && count) return E_INVALIDARG;
+  const std::wstring appId = info && info->appId ? GuidText(*info->appId) : std::wstring();
+  const std::wstring typeLib = info && info->typeLib ? GuidText(*info->typeLib) : std::wstring();
   for (std::size_t i = 0; i < count; ++i) {
     const ServerClass& c = classes[i];
     if (!c.clsid) return E_INVALIDARG;
@@ -173,19 +208,47 @@ HRESULT RegisterServerClasses(const std::wstring& libraryPath, const ServerClass
            WriteClassesText(vi + L"\\CLSID", nullptr, clsid) &&
            (!c.progId || WriteClassesText(vi + L"\\CurVer", nullptr, c.progId));
     }
+    if (ok && c.programmable) ok = CreateClassesKey(key + L"\\Programmable");
+    if (ok && !appId.empty()) ok = WriteClassesText(key, L"AppID", appId);
+    if (ok && !typeLib.empty()) ok = WriteClassesText(key + L"\\TypeLib", nullptr, typeLib);
     if (!ok) return SELFREG_E_CLASS;
   }
+  if (!appId.empty()) {
+    bool ok = WriteClassesText(L"AppID\\" + appId, nullptr, info->appName ? info->appName : L"");
+    if (ok && info->appModuleName && *info->appModuleName)
+      ok = WriteClassesText(std::wstring(L"AppID\\") + info->appModuleName, L"AppID", appId);
+    if (!ok) return SELFREG_E_CLASS;
+  }
+  if (!typeLib.empty() &&
+      !WriteClassesText(L"TypeLib\\" + typeLib + L"\\" + TypeLibVersion(*info), nullptr,
+                        info->typeLibHelp ? info->typeLibHelp : L""))
+    return SELFREG_E_TYPELIB;
   return S_OK;
 }
 
-HRESULT UnregisterServerClasses(const ServerClass* classes, std::size_t count) {
+HRESULT UnregisterServerClasses(const ServerClass* classes, std::size_t count, const ServerInfo* info) {
   if (!classes && count) return E_INVALIDARG;
   for (std::size_t i = 0; i < count; ++i) {
     const ServerClass& c = classes[i];
     if (!c.clsid) return E_INVALIDARG;
-    SHDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*c.clsid)).c_str());
-    if (c.progId) SHDeleteKeyW(HKEY_CLASSES_ROOT, c.progId);
-    if (c.versionIndependentProgId) SHDeleteKeyW(HKEY_CLASSES_ROOT, c.versionIndependentProgId);
+    const std::wstring clsid = GuidText(*c.clsid);
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid).c_str());
+    for (const wchar_t* progId : {c.progId, c.versionIndependentProgId}) {
+      if (progId && NamesOrNothing(progId, nullptr, clsid)) SHDeleteKeyW(HKEY_CLASSES_ROOT, progId);
+    }
+  }
+  if (info && info->appId) {
+    const std::wstring appId = GuidText(*info->appId);
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, (L"AppID\\" + appId).c_str());
+    if (info->appModuleName && *info->appModuleName) {
+      const std::wstring named = std::wstring(L"AppID\\") + info->appModuleName;
+      if (NamesOrNothing(named, L"AppID", appId)) SHDeleteKeyW(HKEY_CLASSES_ROOT, named.c_str());
+    }
+  }
+  if (info && info->typeLib) {
+    const std::wstring lib = L"TypeLib\\" + GuidText(*info->typeLib);
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, (lib + L"\\" + TypeLibVersion(*info)).c_str());
+    if (KeyIsEmpty(lib)) RegDeleteKeyW(HKEY_CLASSES_ROOT, lib.c_str());
   }
   return S_OK;
 }

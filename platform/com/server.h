@@ -7,7 +7,9 @@
 //   VANTOR_COM_SERVER(kClasses)
 //
 // Objects derive from platform::com::ServerObject<Interfaces...> so that the library stays
-// loaded while any of them lives (DllCanUnloadNow).
+// loaded while any of them lives (DllCanUnloadNow). A server that registers an AppID and a type
+// library, or that must enter its module state, writes its four exports itself over the helpers
+// of activation.h (see auctions/module.cpp).
 #include "platform/com/com.h"
 
 namespace platform::com {
@@ -20,6 +22,26 @@ class ServerObject : public ComObject<Interfaces...> {
  public:
   ServerObject() { g_thisModuleLocks.Lock(); }
   ~ServerObject() override { g_thisModuleLocks.Unlock(); }
+};
+
+// The vtable face of a dispatch or dual interface I (declared on IDispatch) for a server whose
+// callers bind early: IDispatch's four methods (slots 3 to 6) answer E_NOTIMPL, so I's own
+// methods start at slot 7. Derive from DispatchFace<I> in place of I.
+template <class I>
+class DispatchFace : public I {
+ public:
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count) *count = 0;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
 };
 
 }  // namespace platform::com

@@ -1,4 +1,6 @@
 #include "platform/resources/resources.h"
+#include "platform/resources/messagebox.h"
+#include "platform/resources/system_internal.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -374,7 +376,7 @@ HMODULE GetModuleHandleW(LPCWSTR name) {
   std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
   for (auto& [h, m] : Modules())
     if (!m->name.empty() && NormalizeModuleName(m->name) == wanted) return h;
-  return nullptr;
+  return platform::detail::LoadedLibrary(name);
 }
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size) {
@@ -490,8 +492,26 @@ CWinApp::~CWinApp() {
 
 void CWinApp::SetOwnedText(LPCWSTR& field, const std::wstring& text) {
   wchar_t* copy = _wcsdup(text.c_str());
-  m_owned.push_back(copy);
+  auto previous = std::find(m_owned.begin(), m_owned.end(), field);
+  if (field != nullptr && previous != m_owned.end()) {
+    if (m_state->m_lpszCurrentAppName == field) m_state->m_lpszCurrentAppName = copy;
+    std::free(*previous);
+    *previous = copy;
+  } else {
+    m_owned.push_back(copy);
+  }
   field = copy;
+}
+
+int CWinApp::DoMessageBox(LPCWSTR prompt, UINT type, UINT) {
+  return MessageBoxW(nullptr, prompt, m_pszAppName != nullptr ? m_pszAppName : L"", type);
+}
+
+int AfxMessageBox(LPCWSTR text, UINT type, UINT idHelp) {
+  if (CWinApp* app = AfxGetApp()) return app->DoMessageBox(text, type, idHelp);
+  wchar_t path[PATH_MAX];
+  if (GetModuleFileNameW(nullptr, path, PATH_MAX) == 0) path[0] = 0;
+  return MessageBoxW(nullptr, text, path, type);
 }
 
 void CWinApp::SetRegistryKey(LPCWSTR key) {

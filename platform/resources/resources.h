@@ -62,11 +62,26 @@ int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int size);
 inline HRSRC FindResource(HMODULE module, LPCWSTR name, LPCWSTR type) { return FindResourceW(module, name, type); }
 inline int LoadString(HINSTANCE module, UINT id, LPWSTR buffer, int size) { return LoadStringW(module, id, buffer, size); }
 // The module registered under `name` (case-insensitive; "Vantor", "Vantor.dll" and
-// "libVantor.so" all match); null names the application's module.
+// "libVantor.so" all match), else a library that the process has loaded under that name (as
+// LoadLibraryW names it); null names the application's module.
 HMODULE GetModuleHandleW(LPCWSTR name);
 // The file the module was loaded from. Truncates (terminated) to `size` and returns `size` then.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+// Libraries loaded by name: "x.dll" stands for libx.so, looked for where the loader looks (a
+// name with a slash is a path). LoadLibraryW loads (or counts once more) and gives null when the
+// library cannot be loaded; GetProcAddress gives null for a missing export or an unknown handle.
+using FARPROC = void (*)();
+HMODULE LoadLibraryW(LPCWSTR name);
+BOOL FreeLibrary(HMODULE module);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+// The computer's name as the network knows it: the host name up to its first dot, at most
+// MAX_COMPUTERNAME_LENGTH characters. *size is the buffer's length in characters; it receives
+// the name's length, or the length needed (with the terminator) and FALSE when it is too small.
+#define MAX_COMPUTERNAME_LENGTH 15
+BOOL GetComputerNameW(LPWSTR buffer, DWORD* size);
 inline HMODULE GetModuleHandle(LPCWSTR name) { return GetModuleHandleW(name); }
+inline HMODULE LoadLibrary(LPCWSTR name) { return LoadLibraryW(name); }
+inline BOOL GetComputerName(LPWSTR buffer, DWORD* size) { return GetComputerNameW(buffer, size); }
 inline DWORD GetModuleFileName(HMODULE module, LPWSTR buffer, DWORD size) { return GetModuleFileNameW(module, buffer, size); }
 
 class CWinApp;
@@ -155,6 +170,9 @@ class CWinApp {
 
   virtual BOOL InitInstance() { return TRUE; }
   virtual int ExitInstance() { return 0; }
+  // The application's message box (AfxMessageBox comes here): the system box with the
+  // application's name as caption. `idPrompt` is the prompt's help id (0 none).
+  virtual int DoMessageBox(LPCWSTR prompt, UINT type, UINT idPrompt);
 
   // Profile entries live under HKEY_CURRENT_USER\Software\<registry key>\<app name>\<section>
   // (without a registry key: HKEY_CURRENT_USER\Software\<app name>\<section>).
@@ -183,11 +201,19 @@ class CWinApp {
   LPCWSTR m_pszExeName = nullptr;
   HINSTANCE m_hInstance = nullptr;
 
- private:
+ protected:
+  // Points `field` (one of the texts above) at a copy of `text` that the application owns; the
+  // copy it held before is freed.
   void SetOwnedText(LPCWSTR& field, const std::wstring& text);
+
+ private:
   std::vector<wchar_t*> m_owned;
   AFX_MODULE_STATE* m_state;
 };
+
+// The current application's message box (CWinApp::DoMessageBox); without an application
+// object, the system box captioned with the executable's path.
+int AfxMessageBox(LPCWSTR text, UINT type = 0, UINT idHelp = 0);
 
 namespace platform {
 
@@ -233,6 +259,11 @@ class ResourceModule {
   AFX_MODULE_STATE m_state;
   AFX_MODULE_STATE* m_statePtr;
 };
+
+// The computer name that a host name gives (see GetComputerNameW).
+std::wstring ComputerNameOf(const std::string& hostName);
+// The library file name that LoadLibraryW looks for: "quillon.dll" gives "libquillon.so".
+std::string LibraryFileName(const std::wstring& name);
 
 // The RT_STRING block layout: the block holding `id` and the entry's index inside it.
 constexpr UINT StringBlockName(UINT id) { return id / 16 + 1; }

@@ -95,6 +95,7 @@ void* FakeInstance::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IHxStatusWindow) && offered(L"IHxStatusWindow")) return static_cast<IHxStatusWindow*>(this);
   if (iid == __uuidof(IHxStartCheck) && offered(L"IHxStartCheck")) return static_cast<IHxStartCheck*>(this);
   if (iid == __uuidof(IHxErpHost) && offered(L"IHxErpHost")) return static_cast<IHxErpHost*>(this);
+  if (iid == __uuidof(IHxAppCaption) && offered(L"IHxAppCaption")) return static_cast<IHxAppCaption*>(this);
   return nullptr;
 }
 
@@ -185,6 +186,13 @@ STDMETHODIMP FakeInstance::GetUserName(BSTR* name) {
   HRESULT hr = recorder->Call(L"IHxUser::GetUserName");
   if (FAILED(hr)) return hr;
   if (name) *name = SysAllocString(userName.c_str());
+  return S_OK;
+}
+
+STDMETHODIMP FakeInstance::GetCaption(LONG kind, BSTR* text) {
+  HRESULT hr = recorder->Call(L"IHxAppCaption::GetCaption", Num(kind));
+  if (FAILED(hr)) return hr;
+  if (text) *text = SysAllocString(caption.c_str());
   return S_OK;
 }
 

@@ -46,7 +46,8 @@ class FakeInstance : public IFlgInstance,
                      public IHxAppServices,
                      public IHxStatusWindow,
                      public IHxStartCheck,
-                     public IHxErpHost {
+                     public IHxErpHost,
+                     public IHxAppCaption {
  public:
   explicit FakeInstance(std::shared_ptr<Recorder> recorder);
   virtual ~FakeInstance() = default;
@@ -59,6 +60,7 @@ class FakeInstance : public IFlgInstance,
   std::set<std::wstring> hidden;             // interface names QueryInterface refuses ("IHxUser")
   LONG userId = 1;
   std::wstring userName = L"Szef";
+  std::wstring caption = L"Vantor";          // IHxAppCaption::GetCaption
   bool erpAvailable = false;
   LONG account = 0, site = 0, accountSite = 0, ownerFilter = 0;
   HRESULT readiness = S_OK;
@@ -120,6 +122,8 @@ class FakeInstance : public IFlgInstance,
   STDMETHOD(GetActiveConnector)(IUnknown** connector) override;
   STDMETHOD(GetConnectorEntry)(VARIANT id, IUnknown** entry) override;
   STDMETHOD(GetActiveEntry)(IUnknown** entry) override;
+  // --- IHxAppCaption
+  STDMETHOD(GetCaption)(LONG kind, BSTR* caption) override;
 };
 
 // The job-log store, created by its class id while a HostDoubles is alive.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/com/server.h"
 #include "platform/com/tests/test_server.h"
 #include "platform/base/utf8.h"
 #include "platform/registry/registry.h"
@@ -145,4 +146,45 @@ TEST_F(ServerLibrary, ProcessRegistrationsWinAndMissingLibrariesFail) {
                              IID_IUnknown, reinterpret_cast<void**>(&unk)),
             CO_E_DLLNOTFOUND);
   EXPECT_EQ(platform::com::RegisterServerLibrary(L"/nonexistent/libnothing.so"), CO_E_DLLNOTFOUND);
+}
+
+namespace {
+
+struct ITestDual : IDispatch {
+  STDMETHOD(First)(LONG* value) = 0;
+};
+
+class TestDual final : public platform::com::DispatchFace<ITestDual> {
+ public:
+  STDMETHODIMP QueryInterface(REFIID, void** ppv) override {
+    *ppv = this;
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP First(LONG* value) override {
+    *value = 42;
+    return S_OK;
+  }
+};
+
+}  // namespace
+
+TEST(DispatchFace, IDispatchAnswersNotImplementedAndOwnMethodsStartAtSlotSeven) {
+  TestDual dual;
+  ITestDual* face = &dual;
+  UINT count = 7;
+  EXPECT_EQ(face->GetTypeInfoCount(&count), E_NOTIMPL);
+  EXPECT_EQ(count, 0u);
+  ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+  EXPECT_EQ(face->GetTypeInfo(0, 0, &info), E_NOTIMPL);
+  EXPECT_EQ(info, nullptr);
+  EXPECT_EQ(face->GetIDsOfNames(GUID_NULL, nullptr, 0, 0, nullptr), E_NOTIMPL);
+  EXPECT_EQ(face->Invoke(0, GUID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr), E_NOTIMPL);
+  // Callers that count slots reach First at slot 7.
+  using Method = HRESULT (*)(ITestDual*, LONG*);
+  void** table = *reinterpret_cast<void***>(face);
+  LONG value = 0;
+  EXPECT_EQ(reinterpret_cast<Method>(table[7])(face, &value), S_OK);
+  EXPECT_EQ(value, 42);
 }

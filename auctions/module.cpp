@@ -1,0 +1,138 @@
+// Lotrix's module: its resources, the object map and registration, the application object and
+// the four exports of an in-process server.
+#include "auctions/module.h"
+
+#include <optional>
+
+#include "framework/zephra.h"
+
+// Lotrix's resources (string table); its module state carries the application name "Lotrix".
+VANTOR_RESOURCE_MODULE(g_lotrixResources, L"Lotrix", platform::ModuleKind::Library);
+
+namespace {
+
+using platform::com::ServerClass;
+
+// The classes of the type library, in its order. CoLotrixSync is declared there and never served.
+const ServerClass kObjectMap[] = {
+    {&CLSID_CoRegistration, L"CoRegistration Class", L"Vantor.CoRegistration.1", L"Vantor.CoRegistration", nullptr,
+     nullptr, true},
+    {&CLSID_CoSite, L"CoSite Class", L"Vantor.CoSite.1", L"Vantor.CoSite", nullptr, nullptr, false},
+    {&CLSID_CoConnectorInfo, L"CoConnectorInfo Class", L"Vantor.CoConnectorInfo.1", L"Vantor.CoConnectorInfo",
+     nullptr, nullptr, false},
+    {&CLSID_CoRegManager, L"CoRegManager Class", L"Vantor.RegManager.1", L"Vantor.RegManager", nullptr, nullptr,
+     true},
+    {&CLSID_CoRegistrationExampleData, L"CoRegistrationExampleData Class", L"Vantor.RegistrationExampleData.1",
+     L"Vantor.RegistrationExampleData", nullptr, nullptr, true},
+    {&CLSID_CoAuctServMgr, L"CoAuctServMgr Class", L"Vantor.AuctServMgr.1", L"Vantor.AuctServMgr", nullptr, nullptr,
+     true},
+};
+
+const platform::com::ServerInfo kServer = {
+    &APPID_Lotrix, L"Lotrix", L"Lotrix.DLL", &LIBID_LotrixLib, L"1.0", L"Lotrix 1.0 Type Library",
+};
+
+CLotrixModule g_module;
+
+// The application object lives while the library is loaded: constructed and initialised in
+// Lotrix's module state when the library attaches to the process, ended when it detaches.
+std::optional<CLotrixApp> g_app;
+
+struct LibraryAttach {
+  LibraryAttach() {
+    AFX_MANAGE_STATE(g_lotrixResources.State());
+    try {
+      g_app.emplace();
+      if (!g_app->InitInstance()) g_module.Term();
+    } catch (...) {
+      g_module.Term();
+    }
+  }
+  ~LibraryAttach() {
+    AFX_MANAGE_STATE(g_lotrixResources.State());
+    try {
+      if (g_app) g_app->ExitInstance();
+    } catch (...) {
+    }
+    g_app.reset();
+  }
+};
+LibraryAttach g_attach;
+
+}  // namespace
+
+CLotrixModule& LotrixModule() { return g_module; }
+
+// ---------------------------------------------------------------------------------------------
+// CLotrixApp
+
+CLotrixApp::CLotrixApp() : CHxSvcApp(nullptr) {}
+
+void CLotrixApp::RegisterClassFactories() { g_module.Init(m_hInstance); }
+
+int CLotrixApp::ExitInstance() {
+  g_module.Term();
+  return CHxSvcApp::ExitInstance();
+}
+
+// ---------------------------------------------------------------------------------------------
+// CLotrixModule
+
+const ServerClass* CLotrixModule::ObjectMap() { return kObjectMap; }
+std::size_t CLotrixModule::ObjectMapSize() { return std::size(kObjectMap); }
+const platform::com::ServerInfo& CLotrixModule::ServerRegistration() { return kServer; }
+
+void CLotrixModule::Init(HINSTANCE instance) { m_instance = instance; }
+void CLotrixModule::Term() { m_instance = nullptr; }
+
+HINSTANCE CLotrixModule::GetModuleInstance() const { return g_lotrixResources.Handle(); }
+AFX_MODULE_STATE* CLotrixModule::State() const { return g_lotrixResources.State(); }
+CLotrixApp* CLotrixModule::App() const { return g_app ? &*g_app : nullptr; }
+
+void CLotrixModule::Lock() { platform::com::g_thisModuleLocks.Lock(); }
+void CLotrixModule::Unlock() { platform::com::g_thisModuleLocks.Unlock(); }
+LONG CLotrixModule::GetLockCount() const { return static_cast<LONG>(platform::com::g_thisModuleLocks.Count()); }
+
+HRESULT CLotrixModule::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {
+  if (!ppv) return E_INVALIDARG;
+  *ppv = nullptr;
+  // A library whose initialisation failed serves nothing.
+  if (!IsInitialized()) return CO_E_ERRORINDLL;
+  return platform::com::ServerGetClassObject(kObjectMap, std::size(kObjectMap), &platform::com::g_thisModuleLocks,
+                                             clsid, iid, ppv);
+}
+
+HRESULT CLotrixModule::CanUnloadNow() const { return GetLockCount() == 0 ? S_OK : S_FALSE; }
+
+HRESULT CLotrixModule::RegisterServer() {
+  const std::wstring path = platform::com::ModulePathOf(reinterpret_cast<const void*>(&LotrixModule));
+  if (path.empty()) return SELFREG_E_CLASS;
+  return platform::com::RegisterServerClasses(path, kObjectMap, std::size(kObjectMap), &kServer);
+}
+
+HRESULT CLotrixModule::UnregisterServer() {
+  return platform::com::UnregisterServerClasses(kObjectMap, std::size(kObjectMap), &kServer);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The exports of an in-process server.
+
+extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  return g_module.GetClassObject(rclsid, riid, ppv);
+}
+
+extern "C" HRESULT DllCanUnloadNow() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  return g_module.CanUnloadNow();
+}
+
+extern "C" HRESULT DllRegisterServer() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  return g_module.RegisterServer();
+}
+
+extern "C" HRESULT DllUnregisterServer() {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  return g_module.UnregisterServer();
+}
