@@ -8,9 +8,14 @@ function(vantor_add_subdirectories)
 endfunction()
 
 # vantor_add_test(<name> SOURCES <files>... LIBS <targets>... [LABELS <labels>...])
-# One GoogleTest executable; its cases are discovered into CTest.
+# One GoogleTest executable; its cases are discovered into CTest. Without GoogleTest the target
+# still exists (so that its folder may set its properties) but is never built.
 function(vantor_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT GTest_FOUND)
+    add_executable(${name} EXCLUDE_FROM_ALL ${T_SOURCES})
+    return()
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   gtest_discover_tests(${name}

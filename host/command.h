@@ -22,6 +22,12 @@ struct Command {
   const wchar_t* usage;  // its lines in `vantor --help`, each ending with "\n"
   int order;             // place in `vantor --help`
   int (*run)(CommandContext& context);  // the exit status
+  // The command only reads: the database is opened read-only (so it works on a file or in a
+  // folder that cannot be written), is never created, and must have the current schema.
+  bool readOnly = false;
+  // The most words the command takes after its name; more are refused (exit 2) before the
+  // database is opened. -1: the command checks its words itself.
+  int maxArgs = -1;
 };
 
 // Adds a command to the program's table (at static initialisation).
@@ -41,6 +47,7 @@ std::wstring Widen(const std::string& text);
 #define VANTOR_COMMAND_CONCAT2(a, b) a##b
 #define VANTOR_COMMAND_CONCAT(a, b) VANTOR_COMMAND_CONCAT2(a, b)
 // VANTOR_COMMAND("log", L"  log [N]  ...\n", 20, RunLog);
+// VANTOR_COMMAND(.name = "log", .usage = L"...", .order = 20, .run = RunLog, .readOnly = true, .maxArgs = 1);
 #define VANTOR_COMMAND(...)                                                            \
   [[maybe_unused]] static const bool VANTOR_COMMAND_CONCAT(vantor_command_, __LINE__) = \
       ::host::RegisterCommand(::host::Command{__VA_ARGS__})

@@ -23,11 +23,6 @@ void OnInterrupt(int) {
 
 std::wstring ToWide(const std::string& s) { return std::wstring(CString(s.c_str()).GetString()); }
 
-void MakeDirectories(const std::string& path) {
-  for (size_t pos = 1; (pos = path.find('/', pos)) != std::string::npos; ++pos)
-    ::mkdir(path.substr(0, pos).c_str(), 0700);
-}
-
 CString Quote(const wchar_t* s) {
   CString quoted(s ? s : L"");
   quoted.Replace(L"'", L"''");
@@ -43,20 +38,58 @@ _RecordsetPtr OpenClient(const _ConnectionPtr& connection, const wchar_t* sql, L
 
 }  // namespace
 
+void RaiseHostError(HRESULT hr, const std::wstring& text) {
+  platform::com::ReportError(hr, text.c_str(), L"Vantor.Host");
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+  _com_raise_error(hr, info);
+}
+
 std::wstring DefaultDatabasePath() {
   const passwd* pw = ::getpwuid(::getuid());
   std::string home = (pw && pw->pw_dir) ? pw->pw_dir : "/tmp";
   return ToWide(home + "/.local/share/vantor/vantor.db");
 }
 
-_ConnectionPtr OpenProductDatabase(const std::wstring& path) {
-  MakeDirectories(static_cast<const char*>(_bstr_t(path.c_str())));
+void CreateDefaultDataFolder() {
+  const std::string file = static_cast<const char*>(_bstr_t(DefaultDatabasePath().c_str()));
+  const std::string folder = file.substr(0, file.rfind('/'));
+  for (size_t pos = 1; pos != std::string::npos;) {
+    pos = folder.find('/', pos + 1);
+    ::mkdir(folder.substr(0, pos).c_str(), 0700);
+  }
+}
+
+std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly) {
+  const std::string file = static_cast<const char*>(_bstr_t(path.c_str()));
+  if (file.empty()) return L"nie podano pliku bazy danych";
+  struct stat st {};
+  if (::stat(file.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return path + L" jest folderem, a nie plikiem bazy danych";
+    if (st.st_size == 0) return L"plik " + path + L" jest pusty, a więc nie jest bazą danych programu";
+    return L"";
+  }
+  if (readOnly) return L"nie ma bazy danych " + path + L" (tworzy ją program uruchomiony bez polecenia)";
+  const size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : file.substr(0, slash));
+  struct stat fst {};
+  if (::stat(folder.c_str(), &fst) != 0 || !S_ISDIR(fst.st_mode))
+    return L"nie ma folderu " + ToWide(folder) + L", więc bazy danych " + path + L" nie utworzono";
+  return L"";
+}
+
+_ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly) {
+  const std::wstring refused = CheckDatabaseFile(path, readOnly);
+  if (!refused.empty()) RaiseHostError(E_INVALIDARG, refused);
   _ConnectionPtr connection;
   HRESULT hr = connection.CreateInstance(__uuidof(Connection));
   if (FAILED(hr)) _com_issue_error(hr);
-  std::wstring text = L"Provider=SQLite;Data Source=" + path;
+  std::wstring text = L"Provider=SQLite;Data Source=" + path + (readOnly ? L";Mode=Read" : L"");
   connection->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
-  UpgradeSchema(connection);
+  if (readOnly)
+    CheckSchemaCurrent(connection);
+  else
+    UpgradeSchema(connection);
   return connection;
 }
 
@@ -70,10 +103,13 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
   select.Format(L"SELECT ki_NextId FROM kd_keys WHERE ki_Table = '%s'", static_cast<const wchar_t*>(name));
   insert.Format(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('%s', %ld)", static_cast<const wchar_t*>(name),
                 count + 1);
-  // The update takes the database's write lock before the value is read back, so two processes
-  // never receive the same keys.
+  // Keys are reserved inside a transaction, never outside one: within the caller's (as a nested
+  // one) or in one of its own, which takes the database's write lock at its start, so two
+  // processes never receive the same keys. When another process holds the lock past the busy
+  // timeout, beginning fails after that one wait and nothing is reserved.
   for (int attempt = 0;; ++attempt) {
     connection->BeginTrans();
+    bool inserting = false;
     try {
       _variant_t affected;
       connection->Execute(_bstr_t(update), &affected, kCmdTextNoRecords);
@@ -93,6 +129,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
           insert.Format(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('%s', %ld)", static_cast<const wchar_t*>(name),
                         first + count);
         }
+        inserting = true;
         connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
       }
       connection->CommitTrans();
@@ -102,7 +139,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
         connection->RollbackTrans();
       } catch (const _com_error&) {
       }
-      if (attempt == 0) continue;  // another process created the row meanwhile
+      if (inserting && attempt == 0) continue;  // another process created the row meanwhile
       throw;
     }
   }
@@ -111,7 +148,9 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
 // ---------------------------------------------------------------------------------------------
 // Host
 
-Host::Host(const std::wstring& path, LONG userId) : m_connection(OpenProductDatabase(path)) { Init(userId); }
+Host::Host(const std::wstring& path, LONG userId, bool readOnly) : m_connection(OpenProductDatabase(path, readOnly)) {
+  Init(userId);
+}
 
 Host::Host(_ConnectionPtr connection, LONG userId) : m_connection(std::move(connection)) {
   UpgradeSchema(m_connection);
@@ -132,9 +171,25 @@ void Host::Init(LONG userId) {
     ZphGetProcessState()->m_dwFlgInstanceCookie = m_globalCookie;
   g_current = this;
   g_interruptTarget = m_object;
+  // What the job log kept back while a transaction of the product connection held the lock
+  // goes out when it ends.
+  platform::ado::SetTransactionEndHandler(m_connection, [this] {
+    if (m_jobLog) m_jobLog->Flush();
+  });
+}
+
+std::shared_ptr<JobLogWriter> Host::JobLog() {
+  if (!m_jobLog) {
+    CHostInstance* object = m_object;
+    m_jobLog = std::make_shared<JobLogWriter>(m_connection, [object](const std::wstring& text) { object->Report(text); });
+  }
+  return m_jobLog;
 }
 
 Host::~Host() {
+  platform::ado::SetTransactionEndHandler(m_connection, {});
+  if (m_jobLog) m_jobLog->Close();  // stores still open keep the writer, not the host
+  m_jobLog.reset();
   if (g_current == this) g_current = nullptr;
   if (g_interruptTarget == m_object) g_interruptTarget = nullptr;
   m_classes.clear();
@@ -230,18 +285,12 @@ void CHostInstance::Print(const std::wstring& text) {
 }
 
 HRESULT CHostInstance::Fail(HRESULT hr, const std::wstring& description) {
-  ICreateErrorInfo* create = nullptr;
-  if (SUCCEEDED(CreateErrorInfo(&create)) && create) {
-    create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-    create->SetSource(const_cast<LPOLESTR>(L"Vantor.Host"));
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(__uuidof(IErrorInfo), reinterpret_cast<void**>(&info))) && info) {
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    create->Release();
-  }
-  return hr;
+  return platform::com::ReportError(hr, description.c_str(), L"Vantor.Host");
+}
+
+void CHostInstance::Report(const std::wstring& text) {
+  Record(L"error", text);
+  Print(text);
 }
 
 // --- IFlgInstance
@@ -381,6 +430,10 @@ STDMETHODIMP CHostInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
     *first = ReserveKeys(m_connection, table, count);
     return S_OK;
   } catch (const _com_error& e) {
+    if (IErrorInfo* info = e.ErrorInfo()) {  // the database's own explanation goes back with the code
+      SetErrorInfo(0, info);
+      info->Release();
+    }
     return e.Error();
   }
 }

@@ -16,11 +16,27 @@
 
 namespace host {
 
+class JobLogWriter;
+
+// Raises a _com_error with the host's own explanation as its error information.
+[[noreturn]] void RaiseHostError(HRESULT hr, const std::wstring& text);
+
 // The default product database: ~/.local/share/vantor/vantor.db of the user running the program.
 std::wstring DefaultDatabasePath();
+// Creates the default database's folder (with its parents) when it is missing; no other folder
+// is ever created.
+void CreateDefaultDataFolder();
 
-// Opens (creating it when missing) the product database file and brings its schema up to date.
-_ConnectionPtr OpenProductDatabase(const std::wstring& path);
+// Why the database file cannot be used, as a sentence for the user; empty when it can: a folder
+// that does not exist, a folder named as the file, an empty file (not a database), or, for
+// `readOnly`, a file that does not exist.
+std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly);
+
+// Opens the product database file: creating it when missing (in an existing folder) and bringing
+// its schema up to date, or, with `readOnly`, reading it as it stands (its schema must be the
+// current one) and refusing every change. A file that cannot be used raises E_INVALIDARG with
+// the reason (CheckDatabaseFile).
+_ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly = false);
 
 // What the host's windows show, kept so that tests can read it back.
 struct HostEvent {
@@ -33,8 +49,8 @@ class CHostInstance;
 // The host: owns the instance object and the class registrations; one per process at a time.
 class Host {
  public:
-  // Opens the product database at `path` and registers the host's classes.
-  explicit Host(const std::wstring& path, LONG userId = 1);
+  // Opens the product database at `path` (see OpenProductDatabase) and registers the host's classes.
+  explicit Host(const std::wstring& path, LONG userId = 1, bool readOnly = false);
   // Uses an open connection (tests).
   explicit Host(_ConnectionPtr connection, LONG userId = 1);
   ~Host();
@@ -45,6 +61,8 @@ class Host {
   IFlgInstancePtr Instance() const;
   _ConnectionPtr Connection() const { return m_connection; }
   CHostInstance& Object() const { return *m_object; }
+  // The job-log writer of this host's database (created at first use).
+  std::shared_ptr<JobLogWriter> JobLog();
 
   // The host of this process, or null.
   static Host* Current();
@@ -56,6 +74,7 @@ class Host {
   CHostInstance* m_object = nullptr;  // one reference held
   DWORD m_globalCookie = 0;           // the instance in the Global Interface Table
   std::vector<CFlgClassRegistration> m_classes;
+  std::shared_ptr<JobLogWriter> m_jobLog;
 };
 
 // The framework instance object.
@@ -91,6 +110,8 @@ class CHostInstance : public IFlgInstance,
   void SetCaption(const std::wstring& caption) { m_caption = caption; }
   // Grants or withdraws a right of a user (stored in the database).
   void GrantRight(LONG user, LONG right, bool grant);
+  // Records an error the host found itself (kind "error") and prints it.
+  void Report(const std::wstring& text);
   // Installs a SIGINT handler that raises the cancel request of the current host.
   static void CancelOnInterrupt();
 

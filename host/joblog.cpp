@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "host/host.h"
+#include "platform/ado/ado.h"
 
 namespace host {
 namespace {
@@ -17,7 +18,7 @@ _CommandPtr NewCommand(const _ConnectionPtr& connection, const wchar_t* sql) {
   return command;
 }
 
-void Add(const _CommandPtr& command, DataTypeEnum type, LONG size, const _variant_t& value) {
+void Bind(const _CommandPtr& command, DataTypeEnum type, LONG size, const _variant_t& value) {
   command->GetParameters()->Append(command->CreateParameter(_bstr_t(L""), type, adParamInput, size, value));
 }
 
@@ -53,11 +54,143 @@ const wchar_t* StatusWord(LONG status) {
 
 }  // namespace
 
-CJobLogStore::CJobLogStore() {
-  if (Host* current = Host::Current()) {
-    _ConnectionPtr connection = current->Connection();
+// ---------------------------------------------------------------------------------------------
+// JobLogWriter
+
+JobLogWriter::JobLogWriter(_ConnectionPtr product, std::function<void(const std::wstring&)> report)
+    : m_product(std::move(product)), m_report(std::move(report)) {}
+
+JobLogWriter::~JobLogWriter() { Close(); }
+
+void JobLogWriter::Close() {
+  Flush();
+  if (!m_waiting.empty() && m_report) {
+    CString text;
+    text.Format(L"Dziennik zadań: nie zapisano wpisów (%d), bo baza danych była zajęta.", static_cast<int>(m_waiting.size()));
+    m_report(text.GetString());
+  }
+  m_waiting.clear();
+  m_report = nullptr;
+  m_product = nullptr;
+}
+
+_ConnectionPtr JobLogWriter::Connection() {
+  if (!m_connection) {
+    if (!m_product) _com_issue_error(E_UNEXPECTED);  // closed with its host
+    _ConnectionPtr connection;
+    HRESULT hr = connection.CreateInstance(__uuidof(::Connection));
+    if (FAILED(hr)) _com_issue_error(hr);
+    // The same file with the same options (busy timeout, read-only mode) as the product's.
+    connection->Open(m_product->GetConnectionString(), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
     m_connection = connection;
   }
+  return m_connection;
+}
+
+HRESULT JobLogWriter::Add(Write write) {
+  m_waiting.push_back(std::move(write));
+  return Flush();
+}
+
+HRESULT JobLogWriter::Flush() {
+  if (m_waiting.empty()) return S_OK;
+  // The product connection's transaction holds the write lock until it ends; waiting for it here
+  // would only keep the caller from ending it.
+  if (platform::ado::TransactionDepth(m_product) > 0) return S_OK;
+  std::vector<Job*> numbered;
+  try {
+    _ConnectionPtr connection = Connection();
+    connection->BeginTrans();
+    try {
+      for (Write& write : m_waiting) write(connection, numbered);
+      connection->CommitTrans();
+    } catch (const _com_error&) {
+      try {
+        connection->RollbackTrans();
+      } catch (const _com_error&) {
+      }
+      throw;
+    }
+    m_waiting.clear();
+    return S_OK;
+  } catch (const _com_error& e) {
+    for (Job* job : numbered) job->id = 0;
+    if (e.Error() == DB_E_ABORTLIMITREACHED) return S_OK;  // another process holds the lock: next time
+    if (m_report) {
+      _bstr_t description = e.Description();
+      CString text;
+      text.Format(L"Dziennik zadań: nie zapisano wpisów (%d).\nSzczegóły: %ls", static_cast<int>(m_waiting.size()),
+                  static_cast<const wchar_t*>(description) ? static_cast<const wchar_t*>(description) : L"");
+      m_report(text.GetString());
+    }
+    m_waiting.clear();
+    if (IErrorInfo* info = e.ErrorInfo()) {
+      SetErrorInfo(0, info);
+      info->Release();
+    }
+    return e.Error();
+  }
+}
+
+HRESULT JobLogWriter::Start(const std::shared_ptr<Job>& job, LONG type, LONG subtype, LONG user) {
+  const DATE start = KdNow();
+  return Add([job, type, subtype, user, start](const _ConnectionPtr& connection, std::vector<Job*>& numbered) {
+    const LONG id = ReserveKeys(connection, L"kd_JobLog", 1, L"jl_Id");
+    _CommandPtr command = NewCommand(
+        connection, L"INSERT INTO kd_JobLog (jl_Id, jl_Type, jl_Subtype, jl_Start, jl_UserId) VALUES (?, ?, ?, ?, ?)");
+    Bind(command, adInteger, 4, _variant_t(id));
+    Bind(command, adInteger, 4, _variant_t(type));
+    Bind(command, adInteger, 4, _variant_t(subtype));
+    Bind(command, adDBTimeStamp, 8, Date(start));
+    Bind(command, adInteger, 4, _variant_t(user));
+    command->Execute(nullptr, nullptr, kCmdTextNoRecords);
+    job->id = id;
+    numbered.push_back(job.get());
+  });
+}
+
+HRESULT JobLogWriter::Line(const std::shared_ptr<Job>& job, DATE time, LONG status, const std::wstring& text) {
+  return Add([job, time, status, text](const _ConnectionPtr& connection, std::vector<Job*>&) {
+    if (job->id == 0) return;  // its start was not written
+    const LONG id = ReserveKeys(connection, L"kd_JobLogLine", 1, L"jll_Id");
+    _CommandPtr command = NewCommand(
+        connection,
+        L"INSERT INTO kd_JobLogLine (jll_Id, jll_JobId, jll_Time, jll_Status, jll_Text) VALUES (?, ?, ?, ?, ?)");
+    Bind(command, adInteger, 4, _variant_t(id));
+    Bind(command, adInteger, 4, _variant_t(job->id));
+    Bind(command, adDBTimeStamp, 8, Date(time));
+    Bind(command, adInteger, 4, _variant_t(status));
+    Bind(command, adVarWChar, 4000, _variant_t(text.c_str()));
+    command->Execute(nullptr, nullptr, kCmdTextNoRecords);
+  });
+}
+
+HRESULT JobLogWriter::End(const std::shared_ptr<Job>& job, LONG count, LONG result) {
+  const DATE end = KdNow();
+  return Add([job, count, result, end](const _ConnectionPtr& connection, std::vector<Job*>&) {
+    if (job->id == 0) return;
+    _CommandPtr command =
+        NewCommand(connection, L"UPDATE kd_JobLog SET jl_End = ?, jl_Count = ?, jl_Result = ? WHERE jl_Id = ?");
+    Bind(command, adDBTimeStamp, 8, Date(end));
+    Bind(command, adInteger, 4, _variant_t(count));
+    Bind(command, adInteger, 4, _variant_t(result));
+    Bind(command, adInteger, 4, _variant_t(job->id));
+    command->Execute(nullptr, nullptr, kCmdTextNoRecords);
+  });
+}
+
+HRESULT JobLogWriter::DeleteAll() {
+  return Add([](const _ConnectionPtr& connection, std::vector<Job*>&) {
+    connection->Execute(_bstr_t(L"DELETE FROM kd_JobLogLine"), nullptr, kCmdTextNoRecords);
+    connection->Execute(_bstr_t(L"DELETE FROM kd_JobLog"), nullptr, kCmdTextNoRecords);
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// CJobLogStore
+
+CJobLogStore::CJobLogStore() {
+  if (Host* current = Host::Current()) m_writer = current->JobLog();
 }
 
 CJobLogStore::~CJobLogStore() = default;
@@ -68,85 +201,37 @@ void* CJobLogStore::FlgGetInterface(REFIID iid) {
 }
 
 STDMETHODIMP CJobLogStore::StartJob(LONG type, LONG subtype) {
-  if (!m_connection) return E_UNEXPECTED;
-  try {
-    const LONG id = ReserveKeys(m_connection, L"kd_JobLog", 1, L"jl_Id");
-    _CommandPtr command = NewCommand(
-        m_connection,
-        L"INSERT INTO kd_JobLog (jl_Id, jl_Type, jl_Subtype, jl_Start, jl_UserId) VALUES (?, ?, ?, ?, ?)");
-    LONG user = 0;
-    if (Host* current = Host::Current()) current->Object().GetUserId(&user);
-    Add(command, adInteger, 4, _variant_t(id));
-    Add(command, adInteger, 4, _variant_t(type));
-    Add(command, adInteger, 4, _variant_t(subtype));
-    Add(command, adDBTimeStamp, 8, Date(KdNow()));
-    Add(command, adInteger, 4, _variant_t(user));
-    command->Execute(nullptr, nullptr, kCmdTextNoRecords);
-    m_job = id;
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
+  if (!m_writer) return E_UNEXPECTED;
+  LONG user = 0;
+  if (Host* current = Host::Current()) current->Object().GetUserId(&user);
+  auto job = std::make_shared<JobLogWriter::Job>();
+  HRESULT hr = m_writer->Start(job, type, subtype, user);
+  if (SUCCEEDED(hr)) m_job = job;
+  return hr;
 }
 
 STDMETHODIMP CJobLogStore::EndJob(LONG count, LONG result) {
-  if (!m_connection || m_job == 0) return E_UNEXPECTED;
-  try {
-    _CommandPtr command =
-        NewCommand(m_connection, L"UPDATE kd_JobLog SET jl_End = ?, jl_Count = ?, jl_Result = ? WHERE jl_Id = ?");
-    Add(command, adDBTimeStamp, 8, Date(KdNow()));
-    Add(command, adInteger, 4, _variant_t(count));
-    Add(command, adInteger, 4, _variant_t(result));
-    Add(command, adInteger, 4, _variant_t(m_job));
-    command->Execute(nullptr, nullptr, kCmdTextNoRecords);
-    m_job = 0;
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
+  if (!m_writer || !m_job) return E_UNEXPECTED;
+  HRESULT hr = m_writer->End(m_job, count, result);
+  if (SUCCEEDED(hr)) m_job = nullptr;
+  return hr;
 }
 
 STDMETHODIMP CJobLogStore::AddString(DATE time, BSTR text, LONG status) {
-  if (!m_connection || m_job == 0) return E_UNEXPECTED;
-  try {
-    const LONG id = ReserveKeys(m_connection, L"kd_JobLogLine", 1, L"jll_Id");
-    _CommandPtr command = NewCommand(
-        m_connection,
-        L"INSERT INTO kd_JobLogLine (jll_Id, jll_JobId, jll_Time, jll_Status, jll_Text) VALUES (?, ?, ?, ?, ?)");
-    Add(command, adInteger, 4, _variant_t(id));
-    Add(command, adInteger, 4, _variant_t(m_job));
-    Add(command, adDBTimeStamp, 8, Date(time));
-    Add(command, adInteger, 4, _variant_t(status));
-    Add(command, adVarWChar, 4000, _variant_t(text ? text : L""));
-    command->Execute(nullptr, nullptr, kCmdTextNoRecords);
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
+  if (!m_writer || !m_job) return E_UNEXPECTED;
+  return m_writer->Line(m_job, time, status, text ? text : L"");
 }
 
 STDMETHODIMP CJobLogStore::DeleteAll() {
-  if (!m_connection) return E_UNEXPECTED;
-  try {
-    m_connection->BeginTrans();
-    try {
-      m_connection->Execute(_bstr_t(L"DELETE FROM kd_JobLogLine"), nullptr, kCmdTextNoRecords);
-      m_connection->Execute(_bstr_t(L"DELETE FROM kd_JobLog"), nullptr, kCmdTextNoRecords);
-      m_connection->CommitTrans();
-    } catch (const _com_error&) {
-      m_connection->RollbackTrans();
-      throw;
-    }
-    m_job = 0;
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
+  if (!m_writer) return E_UNEXPECTED;
+  HRESULT hr = m_writer->DeleteAll();
+  if (SUCCEEDED(hr)) m_job = nullptr;
+  return hr;
 }
 
 STDMETHODIMP CJobLogStore::Started(VARIANT_BOOL* started) {
   if (!started) return E_POINTER;
-  *started = m_job != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+  *started = m_job ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
 

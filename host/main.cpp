@@ -1,8 +1,10 @@
 // vantor: the host program. Registers the system's server libraries of this build when the
 // registry does not name them, opens (or creates) the product database through the host
 // stand-in and runs one command on it (host/commands/); without a command it reports what the
-// database holds.
+// database holds. The program's own messages are Polish; a failure's text from the database
+// follows on a line of its own after "Szczegóły:".
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -44,10 +46,32 @@ std::wstring Usage() {
   text +=
       L"\n"
       L"Opcje:\n"
-      L"  --db PLIK        plik bazy danych (domyślnie ~/.local/share/vantor/vantor.db)\n"
+      L"  --db PLIK        plik bazy danych (domyślnie ~/.local/share/vantor/vantor.db); nowy plik\n"
+      L"                   powstaje tylko w istniejącym folderze\n"
       L"  --registry PLIK  plik rejestru (domyślnie ~/.config/vantor/registry)\n"
       L"  --help           ten opis\n";
   return text;
+}
+
+int Refuse(const std::wstring& text) {
+  host::Write(stderr, L"vantor: " + text + L"\nWięcej: vantor --help\n");
+  return 2;
+}
+
+// What the user is told of a failure: what failed, in the program's words, then the details.
+int Failure(const std::wstring& what, const _com_error& e) {
+  const HRESULT hr = e.Error();
+  const wchar_t* reason = nullptr;
+  if (hr == DB_E_ABORTLIMITREACHED) reason = L"baza danych jest zajęta przez inny program";
+  if (hr == static_cast<HRESULT>(0x80040E09)) reason = L"brak uprawnień do zmiany bazy danych";
+  CString code;
+  code.Format(L" (błąd 0x%08X)", static_cast<unsigned>(hr));
+  std::wstring text = L"vantor: " + what + (reason ? std::wstring(L": ") + reason : L"") + code.GetString() + L"\n";
+  _bstr_t description = e.Description();
+  if (static_cast<const wchar_t*>(description) && *static_cast<const wchar_t*>(description))
+    text += L"Szczegóły: " + std::wstring(static_cast<const wchar_t*>(description)) + L"\n";
+  host::Write(stderr, text);
+  return 1;
 }
 
 int Run(int argc, char** argv) {
@@ -60,48 +84,61 @@ int Run(int argc, char** argv) {
       return 0;
     }
     if (arg == "--db") {
-      if (i + 1 >= argc) {
-        host::Write(stderr, L"vantor: --db wymaga nazwy pliku\n");
-        return 2;
-      }
+      if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--db wymaga nazwy pliku");
       path = host::Widen(argv[++i]);
       continue;
     }
     if (arg == "--registry") {
-      if (i + 1 >= argc) {
-        host::Write(stderr, L"vantor: --registry wymaga nazwy pliku\n");
-        return 2;
-      }
+      if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--registry wymaga nazwy pliku");
       platform::registry::SetStoreFile(argv[++i]);
       continue;
     }
+    if (arg.size() > 1 && arg[0] == '-') return Refuse(L"nieznana opcja: " + host::Widen(arg));
     args.push_back(arg);
   }
-  if (path.empty()) path = host::DefaultDatabasePath();
 
   std::string name = args.empty() ? std::string() : args.front();
   const host::Command* command = host::FindCommand(name);
-  if (!command) {
-    host::Write(stderr, L"vantor: nieznane polecenie: " + host::Widen(name) + L"\n");
-    host::Write(stderr, Usage());
-    return 2;
-  }
+  if (!command) return Refuse(L"nieznane polecenie: " + host::Widen(name));
   if (!args.empty()) args.erase(args.begin());
+  if (command->maxArgs >= 0 && static_cast<int>(args.size()) > command->maxArgs) {
+    std::wstring extra;
+    for (size_t i = command->maxArgs; i < args.size(); ++i) extra += (extra.empty() ? L"" : L" ") + host::Widen(args[i]);
+    return Refuse(std::wstring(L"nadmiarowe argumenty") + (*command->name ? L" polecenia " + host::Widen(command->name) : L"") +
+                  L": " + extra);
+  }
+
+  if (path.empty()) {
+    path = host::DefaultDatabasePath();
+    if (!command->readOnly) host::CreateDefaultDataFolder();
+  }
+  const std::wstring unusable = host::CheckDatabaseFile(path, command->readOnly);
+  if (!unusable.empty()) {
+    host::Write(stderr, L"vantor: " + unusable + L"\n");
+    return 1;
+  }
 
   CoInitialize(nullptr);
   RegisterLotrix();
   int status = 0;
   {
-    host::Host h(path);
-    h.Object().SetOutput([](const std::wstring& line) { host::Write(stdout, line + L"\n"); });
+    std::unique_ptr<host::Host> h;
+    try {
+      h = std::make_unique<host::Host>(path, 1, command->readOnly);
+    } catch (const _com_error& e) {
+      CoUninitialize();
+      return Failure(L"nie można otworzyć bazy danych " + path, e);
+    }
+    h->Object().SetOutput([](const std::wstring& line) { host::Write(stdout, line + L"\n"); });
     host::CHostInstance::CancelOnInterrupt();
-    CHxInstance::SetInstance(h.Instance());
-    host::CommandContext context{h, path, args};
+    CHxInstance::SetInstance(h->Instance());
+    host::CommandContext context{*h, path, args};
     try {
       status = command->run(context);
-    } catch (...) {
-      CHxInstance::SetInstance(nullptr);
-      throw;
+    } catch (const _com_error& e) {
+      status = Failure(*command->name ? L"polecenie " + host::Widen(command->name) + L" nie powiodło się"
+                                      : std::wstring(L"odczyt bazy danych nie powiódł się"),
+                       e);
     }
     CHxInstance::SetInstance(nullptr);
   }
@@ -115,11 +152,9 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const _com_error& e) {
-    _bstr_t description = e.Description();
-    std::wstring text = static_cast<const wchar_t*>(description) ? static_cast<const wchar_t*>(description) : L"";
-    CString code;
-    code.Format(L"0x%08X", static_cast<unsigned>(e.Error()));
-    host::Write(stderr, L"vantor: błąd " + std::wstring(code.GetString()) + (text.empty() ? L"" : L": " + text) + L"\n");
+    return Failure(L"nieoczekiwany błąd", e);
+  } catch (const std::exception& e) {
+    host::Write(stderr, L"vantor: nieoczekiwany błąd: " + host::Widen(e.what()) + L"\n");
     return 1;
   }
 }

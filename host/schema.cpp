@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "host/host.h"
+
 namespace host {
 namespace {
 
@@ -79,6 +81,11 @@ bool HasVersionTable(const _ConnectionPtr& connection) {
   }
 }
 
+[[noreturn]] void RefuseNewer(LONG stored) {
+  RaiseHostError(E_FAIL, L"Baza danych ma schemat w wersji " + std::to_wstring(stored) +
+                             L", nowszej niż obsługiwana przez program (" + std::to_wstring(CurrentSchemaVersion()) + L").");
+}
+
 }  // namespace
 
 const std::vector<SchemaStep>& SchemaSteps() { return kSteps; }
@@ -102,15 +109,7 @@ LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target) {
   const LONG before = StoredSchemaVersion(connection);
   if (before > CurrentSchemaVersion()) {
     // A database of a newer program: refused with an explanation, never touched.
-    const std::wstring text = L"Baza danych ma schemat w wersji " + std::to_wstring(before) +
-                              L", nowszej niż obsługiwana przez program (" + std::to_wstring(CurrentSchemaVersion()) + L").";
-    ICreateErrorInfoPtr create;
-    if (SUCCEEDED(CreateErrorInfo(&create.GetInterfacePtr())) && create) {
-      create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
-      IErrorInfoPtr info(create);
-      throw _com_error(E_FAIL, info.Detach());
-    }
-    _com_issue_error(E_FAIL);
+    RefuseNewer(before);
   }
   for (const SchemaStep& step : kSteps) {
     if (step.version <= before || step.version > target) continue;
@@ -128,6 +127,15 @@ LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target) {
     }
   }
   return before;
+}
+
+void CheckSchemaCurrent(const _ConnectionPtr& connection) {
+  const LONG stored = StoredSchemaVersion(connection);
+  if (stored > CurrentSchemaVersion()) RefuseNewer(stored);
+  if (stored < CurrentSchemaVersion())
+    RaiseHostError(E_FAIL, L"Baza danych ma schemat w wersji " + std::to_wstring(stored) + L", starszej niż obsługiwana (" +
+                               std::to_wstring(CurrentSchemaVersion()) +
+                               L"); uaktualnia go program uruchomiony bez polecenia.");
 }
 
 LONG UpgradeSchema(const _ConnectionPtr& connection) {

@@ -24,6 +24,10 @@ LONG StoredSchemaVersion(const _ConnectionPtr& connection);
 // Returns the version before the upgrade. A database newer than this program raises E_FAIL.
 LONG UpgradeSchema(const _ConnectionPtr& connection);
 
+// Raises E_FAIL with an explanation unless the database has the current version (for reading a
+// database without changing it).
+void CheckSchemaCurrent(const _ConnectionPtr& connection);
+
 // Same, up to (and including) `version`: lets tests build an older database.
 LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG version);
 

@@ -1,19 +1,48 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need, only when something is missing (Debian 12).
+# Installs the Debian 12 packages of the named groups, only those that are missing.
+#   scripts/setup.sh GROUP...      e.g. scripts/setup.sh run test
+#   scripts/setup.sh --help        lists the groups
+# Add a package to the group that needs it; a new purpose gets a group of its own.
 set -euo pipefail
-packages=(
-  build-essential cmake ninja-build pkg-config ccache git
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev sqlite3
-  gsoap libgsoap-dev libcurl4-openssl-dev openssl libssl-dev
-  libxml2-dev libxslt1-dev
-  libmagick++-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core
-  libpcre2-dev libboost-regex-dev libre2-dev
-  clang libclang-rt-14-dev
-  html2text w3m lynx
+
+declare -A groups=(
+  # Building the program and running it (scripts/run.sh).
+  [run]="build-essential cmake ninja-build pkg-config ccache git
+         libsqlite3-dev
+         gsoap libgsoap-dev libcurl4-openssl-dev openssl libssl-dev
+         libxml2-dev libxslt1-dev
+         libmagick++-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core"
+  # Building and running the tests (scripts/test.sh), on top of "run".
+  [test]="libgtest-dev libgmock-dev libpcre2-dev"
+  # The benchmarks' comparison engines and converters (bench/).
+  [bench]="libpcre2-dev libboost-regex-dev libre2-dev html2text w3m lynx"
+  # The libFuzzer targets (fuzz/): clang and its runtime.
+  [fuzz]="clang libclang-rt-14-dev libpcre2-dev"
 )
+order=(run test bench fuzz)
+
+usage() {
+  echo "Usage: scripts/setup.sh GROUP..."
+  echo "Installs the missing packages of the groups:"
+  for g in "${order[@]}"; do echo "  $g: $(echo ${groups[$g]})"; done
+}
+
+if (($# == 0)); then usage >&2; exit 2; fi
+wanted=()
+for arg in "$@"; do
+  case "$arg" in
+    -h|--help) usage; exit 0 ;;
+  esac
+  if [[ -z "${groups[$arg]+set}" ]]; then
+    echo "setup: unknown group: $arg" >&2
+    usage >&2
+    exit 2
+  fi
+  wanted+=(${groups[$arg]})
+done
+
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi

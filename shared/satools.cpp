@@ -2,6 +2,9 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "shared/sqltools.h"
 
@@ -62,15 +65,21 @@ IUnknownPtr CHxSaTools::GetAuTempl(LONG ssId) { return Create(GetAuTemplClsid(ss
 IUnknownPtr CHxSaTools::GetAuTemplEx(LONG auId) { return Create(GetAuTemplClsidEx(auId)); }
 
 void CHxSaTools::OpenUrl(const wchar_t* address) {
-  // The desktop's opener, given the address as one argument (no shell in between).
-  if (!address || !*address) return;
+  // The desktop's opener, given the address as its one argument (no shell in between). It takes
+  // no "--", so an address that it would read as an option is not passed at all.
+  if (!address || !*address || *address == L'-') return;
   _bstr_t narrow(address);
-  const char* url = static_cast<const char*>(narrow);
   char opener[] = "xdg-open";
-  char* argv[] = {opener, const_cast<char*>(url), nullptr};
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, opener, nullptr, nullptr, argv, environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, WNOHANG);
+  char* argv[] = {opener, const_cast<char*>(static_cast<const char*>(narrow)), nullptr};
+  // The opener runs as a grandchild that nobody waits for: the child in between spawns it and
+  // ends at once, and is reaped here, so no call leaves a finished child behind.
+  const pid_t child = fork();
+  if (child < 0) return;
+  if (child == 0) {
+    pid_t opened = 0;
+    _exit(posix_spawnp(&opened, opener, nullptr, nullptr, argv, environ) == 0 ? 0 : 127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
 }

@@ -24,7 +24,8 @@ class CHxSaTools {
   static IUnknownPtr GetAuTempl(LONG ssId);
   static IUnknownPtr GetAuTemplEx(LONG auId);
 
-  // Opens a web address in the user's browser.
+  // Opens a web address in the user's browser; an empty address, or one that begins with "-",
+  // opens nothing.
   static void OpenUrl(const wchar_t* address);
 
  private:

@@ -26,6 +26,7 @@ CString hxSqlQuote(const wchar_t* text) {
 }
 
 LONG hxExecuteSql(_ConnectionPtr connection, const wchar_t* sql) {
+  if (!connection || !sql) _com_issue_error(E_POINTER);
   _CommandPtr command = NewCommand();
   command->PutRefActiveConnection(connection);
   command->PutCommandText(_bstr_t(sql));
@@ -359,8 +360,11 @@ LONG CAdoRsTools::UpdateTableColumnFromTableColumn(const _RecordsetPtr& source, 
 }
 
 LONG CHxAutoNumberList::GetNext(LONG key) {
-  // One transaction: the update takes the row's write lock first, so the number read back is this
-  // caller's own even when another workstation draws from the same key at the same time.
+  // The number is drawn inside a transaction, never outside one: within the caller's transaction
+  // (as a nested one) or in a transaction of its own, which takes the database's write lock at
+  // its start. So the number read back after the update is this caller's own even when other
+  // workstations draw from the same key at the same time. When another workstation holds the
+  // lock past the busy timeout, beginning fails after that one wait and nothing is drawn.
   _ConnectionPtr connection = CHxInstance::GetConnection();
   if (!connection) _com_issue_error(E_POINTER);
   CString update;
@@ -372,13 +376,8 @@ LONG CHxAutoNumberList::GetNext(LONG key) {
   insert.Format(L"INSERT INTO kd_counter \n(cn_Object, cn_Key, cn_MaxNumber) VALUES (%ld, %ld, %ld)", m_object,
                 key, 1);
   for (int attempt = 0;; ++attempt) {
-    bool own = false;
-    try {
-      connection->BeginTrans();
-      own = true;
-    } catch (const _com_error&) {
-      own = false;  // already inside the caller's transaction, which keeps the lock as well
-    }
+    connection->BeginTrans();
+    bool inserting = false;
     try {
       _variant_t affected;
       connection->Execute(_bstr_t(static_cast<const wchar_t*>(update)), &affected, kCmdTextNoRecords);
@@ -390,19 +389,19 @@ LONG CHxAutoNumberList::GetNext(LONG key) {
         if (value.vt != VT_I4) _com_issue_error(E_UNEXPECTED);
         result = value.lVal;
       } else {
+        inserting = true;
         connection->Execute(_bstr_t(static_cast<const wchar_t*>(insert)), nullptr, kCmdTextNoRecords);
       }
-      if (own) connection->CommitTrans();
+      connection->CommitTrans();
       return result;
     } catch (const _com_error&) {
-      if (own) {
-        try {
-          connection->RollbackTrans();
-        } catch (const _com_error&) {
-        }
+      try {
+        connection->RollbackTrans();
+      } catch (const _com_error&) {
       }
-      // Another workstation inserted the key's first row between our update and insert: draw again.
-      if (attempt == 0 && own) continue;
+      // A database that lets another workstation insert the key's first row between our update
+      // and insert refuses the insert: the next attempt finds the row and counts on from it.
+      if (inserting && attempt == 0) continue;
       throw;
     }
   }

@@ -9,7 +9,8 @@
 // Doubles every apostrophe of a text value that is formatted into SQL between apostrophes.
 CString hxSqlQuote(const wchar_t* text);
 
-// Runs `sql` as a text command; 1 when the execution gave a recordset object, else 0. Raises.
+// Runs `sql` as a text command; 1 when the execution gave a recordset object, else 0. Raises every
+// failure (E_POINTER for a missing connection or text).
 LONG hxExecuteSql(_ConnectionPtr connection, const wchar_t* sql);
 
 // The first column of the first row of `sql` into `out` (NULL without rows). Returns the HRESULT.

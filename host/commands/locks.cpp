@@ -15,10 +15,6 @@ std::wstring Text(const _variant_t& value) {
 }
 
 int Locks(host::CommandContext& context) {
-  if (!context.args.empty()) {
-    host::Write(stderr, L"vantor: nieoczekiwany argument: " + host::Widen(context.args[0]) + L"\n");
-    return 2;
-  }
   _RecordsetPtr rs;
   const HRESULT hr = OpenRS(rs, context.host.Connection(),
                             L"SELECT obtype, obid, obextra, workstation, username FROM kd_blokada "
@@ -49,5 +45,5 @@ int Locks(host::CommandContext& context) {
 
 }  // namespace
 
-VANTOR_COMMAND("locks", L"  locks      blokady obiektów trzymane przez stanowiska\n",
-               30, Locks);
+VANTOR_COMMAND(.name = "locks", .usage = L"  locks      blokady obiektów trzymane przez stanowiska\n",
+               .order = 30, .run = Locks, .readOnly = true, .maxArgs = 0);

@@ -36,4 +36,6 @@ int Log(host::CommandContext& context) {
 
 }  // namespace
 
-VANTOR_COMMAND("log", L"  log        lista zapisanych zadań dziennika\n  log N      wiersze zadania o numerze N\n", 10, Log);
+VANTOR_COMMAND(.name = "log",
+               .usage = L"  log        lista zapisanych zadań dziennika\n  log N      wiersze zadania o numerze N\n",
+               .order = 10, .run = Log, .readOnly = true, .maxArgs = 1);

@@ -10,10 +10,6 @@
 namespace {
 
 int Report(host::CommandContext& context) {
-  if (!context.args.empty()) {
-    host::Write(stderr, L"vantor: nieoczekiwany argument: " + host::Widen(context.args[0]) + L"\n");
-    return 2;
-  }
   _ConnectionPtr cn = context.host.Connection();
   std::wostringstream out;
   out << L"Baza danych: " << context.databasePath << L"\n";
@@ -39,4 +35,4 @@ int Report(host::CommandContext& context) {
 
 }  // namespace
 
-VANTOR_COMMAND("", L"", 0, Report);
+VANTOR_COMMAND(.name = "", .usage = L"", .order = 0, .run = Report, .maxArgs = 0);

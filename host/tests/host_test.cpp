@@ -2,7 +2,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -13,6 +15,7 @@
 #include "host/schema.h"
 #include "shared/hxlog.h"
 #include "shared/objtools.h"
+#include "testing/processes/expect.h"
 
 namespace {
 
@@ -190,6 +193,41 @@ TEST_F(HostFixture, KeysAreConsecutiveAndSafeBetweenProcesses) {
   for (LONG k : starts) EXPECT_EQ(k % 2, 1);  // blocks of two never overlap
 }
 
+// One key reserved through the data factory of a host of its own on `connection`.
+LONG ReserveThroughAHost(const _ConnectionPtr& connection) {
+  host::Host own(connection);
+  IFlgDataFactoryPtr factory(own.Instance());
+  LONG first = 0;
+  HRESULT hr = factory->ReserveIds(_bstr_t(L"held"), 1, &first);
+  if (FAILED(hr)) {
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+    throw _com_error(hr, info);
+  }
+  return first;
+}
+
+// Another process holding the write lock past the busy timeout: a reservation is refused after
+// one wait with the database's error (its explanation kept) and reserves nothing; the waiting
+// ones get every key once when the lock goes.
+TEST_F(HostFixture, AHeldLockRefusesAReservationAfterOneWaitAndKeysStayUnique) {
+  constexpr int kRounds = 20, kDrawers = 4, kDraws = 5, kBusyMs = 200;
+  const auto start = std::chrono::steady_clock::now();
+  testproc::Draws draws = testproc::DrawUnderHeldLock(path, kRounds, kDrawers, kDraws, kBusyMs, ReserveThroughAHost);
+  testproc::ExpectOneWaitAndEveryNumberOnce(draws, kRounds, kDrawers, kDraws, kBusyMs);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+
+  // The refusal carries the database's explanation.
+  testproc::LockHolder holder(path);
+  try {
+    ReserveThroughAHost(testproc::Connect(path, 50));
+    ADD_FAILURE() << "reserved while the lock was held";
+  } catch (const _com_error& e) {
+    EXPECT_EQ(e.Error(), DB_E_ABORTLIMITREACHED);
+    EXPECT_NE(std::wstring(static_cast<const wchar_t*>(e.Description())).find(L"locked"), std::wstring::npos);
+  }
+}
+
 TEST_F(HostFixture, InstanceReachableThroughTheGlobalInterfaceTable) {
   IFlgInstancePtr global = GetGlobalFlgInstance();
   ASSERT_TRUE(global);
@@ -334,6 +372,89 @@ TEST_F(HostFixture, JobLogIsKeptInTheDatabaseAndListed) {
   CHxLog::DeleteAll();
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), 0);
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine"), 0);
+}
+
+// The job log is written on a connection of its own: a caller's rollback keeps it, and inside the
+// caller's transaction nothing waits for the lock that the caller itself holds.
+TEST_F(HostFixture, JobLogSurvivesTheCallersRollback) {
+  _ConnectionPtr cn = host->Connection();
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 1; round <= 20; ++round) {
+    const auto before = std::chrono::steady_clock::now();
+    cn->BeginTrans();
+    cn->Execute(_bstr_t(L"INSERT INTO kd_Setting (st_Section, st_Key, st_Value) VALUES ('t', 'k', 'v')"), nullptr,
+                kCmdTextNoRecords);
+    {
+      CHxLog log(CHxLog::jsSendAuctions);
+      log.StartJob();
+      log.Echo(L"Wysyłanie aukcji");
+      log.Error(L"Serwis odrzucił aukcję");
+      log.EndJobAutoResult(0);
+    }
+    cn->RollbackTrans();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2)) << "waited for its own caller";
+    ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_Setting WHERE st_Section = 't'"), 0);  // the caller's row is gone
+    ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), round);                   // the log is not
+    ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine WHERE jll_Status = 2"), round);
+    ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine"), 2 * round);
+    ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Result = 2 AND jl_End IS NOT NULL"), round);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  // Lines keep their order and their job.
+  std::wostringstream lines;
+  ASSERT_TRUE(host::ShowJob(cn, 20, lines));
+  const std::wstring text = lines.str();
+  EXPECT_LT(text.find(L"info\tWysyłanie aukcji"), text.find(L"błąd\tSerwis odrzucił aukcję"));
+  EXPECT_EQ(host->JobLog()->Waiting(), 0u);
+}
+
+// Another process holds the write lock past the busy timeout: each write of the log waits once
+// and the line is kept; when the lock goes, the next write takes everything, in order.
+TEST_F(HostFixture, JobLogWaitsOnceForAnotherProcessAndLosesNothing) {
+  constexpr int kBusyMs = 150;
+  CHxInstance::SetInstance(nullptr);
+  host.reset();
+  host = std::make_unique<host::Host>(testproc::Connect(path, kBusyMs));
+  CHxInstance::SetInstance(host->Instance());
+  _ConnectionPtr cn = host->Connection();
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 1; round <= 20; ++round) {
+    CHxLog log(CHxLog::jsReceiveComments);
+    {
+      testproc::LockHolder holder(path);
+      for (int step = 0; step < 2; ++step) {
+        const auto before = std::chrono::steady_clock::now();
+        if (step == 0) log.StartJob();
+        else log.Echo(L"Odebrano komentarz");
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
+        EXPECT_LT(seconds, 2 * kBusyMs / 1000.0) << "one wait per write";
+      }
+      EXPECT_TRUE(log.Started());
+      EXPECT_EQ(host->JobLog()->Waiting(), 2u);
+      ASSERT_TRUE(holder.Release());
+    }
+    log.Error(L"Komentarz bez transakcji");
+    log.EndJobAutoResult(1);
+    ASSERT_EQ(host->JobLog()->Waiting(), 0u) << "round " << round;
+    ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Result = 2"), round);
+    ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine"), 2 * round);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  EXPECT_EQ(Events(L"error").size(), 20u);  // the error lines only; nothing was reported lost
+}
+
+// A database that refuses the log's writes: the store says so, and the host reports what was lost.
+TEST_F(HostFixture, JobLogThatCannotBeWrittenIsReported) {
+  host->Connection()->Execute(_bstr_t(L"DROP TABLE kd_JobLogLine"), nullptr, kCmdTextNoRecords);
+  IHxJobLogStorePtr store;
+  ASSERT_EQ(store.CreateInstance(__uuidof(HxJobLogStore)), S_OK);
+  ASSERT_EQ(store->StartJob(1, 2), S_OK);
+  EXPECT_EQ(store->AddString(KdNow(), _bstr_t(L"x"), 0), DB_E_NOTABLE);
+  auto errors = Events(L"error");
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find(L"Dziennik zadań: nie zapisano wpisów (1).\nSzczegóły: "), std::wstring::npos) << errors[0];
+  EXPECT_EQ(store->EndJob(0, 0), S_OK);
+  EXPECT_EQ(Long(host->Connection(), L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_End IS NOT NULL"), 1);
 }
 
 TEST_F(HostFixture, JobLogStoreWithoutAnOpenJobRefusesLines) {

@@ -1,5 +1,6 @@
 // The `vantor` program as a person runs it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "host/host.h"
+#include "host/schema.h"
 #include "shared/hxlog.h"
 #include "shared/objlock.h"
 
@@ -22,8 +24,9 @@ struct Result {
 // never into the user's own registry.
 std::string RegistryFile() { return "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".registry"; }
 
-Result RunProgram(const std::string& args) {
-  std::string command = std::string(VANTOR_PROGRAM) + " --registry " + RegistryFile() + " " + args + " 2>&1";
+// Runs the program behind `prefix` (another user, say) with its own registry file.
+Result RunAs(const std::string& prefix, const std::string& registry, const std::string& args) {
+  std::string command = prefix + std::string(VANTOR_PROGRAM) + " --registry " + registry + " " + args + " 2>&1";
   Result result{-1, ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
@@ -35,13 +38,20 @@ Result RunProgram(const std::string& args) {
   return result;
 }
 
+Result RunProgram(const std::string& args) { return RunAs("", RegistryFile(), args); }
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
 class Program : public ::testing::Test {
  protected:
   void SetUp() override { db = "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".db"; }
   void TearDown() override {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((db + suffix).c_str());
-    std::remove(RegistryFile().c_str());
-    std::remove((RegistryFile() + ".lock").c_str());
+    for (const std::string& registry : {RegistryFile(), RegistryFile() + "-other"})
+      for (const char* suffix : {"", ".lock"}) std::remove((registry + suffix).c_str());
   }
   std::string db;
 };
@@ -58,6 +68,12 @@ TEST_F(Program, CreatesTheDatabaseAndReportsItsTables) {
 }
 
 TEST_F(Program, ListsJobLogs) {
+  // Reading commands never create the database.
+  Result none = RunProgram("--db " + db + " log");
+  EXPECT_EQ(none.status, 1) << none.out;
+  EXPECT_NE(none.out.find("vantor: nie ma bazy danych " + db), std::string::npos) << none.out;
+  EXPECT_FALSE(Exists(db));
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
   Result empty = RunProgram("--db " + db + " log");
   EXPECT_EQ(empty.status, 0) << empty.out;
   EXPECT_NE(empty.out.find("Brak zapisanych zadań."), std::string::npos) << empty.out;
@@ -65,6 +81,10 @@ TEST_F(Program, ListsJobLogs) {
   EXPECT_EQ(missing.status, 1);
   Result bad = RunProgram("--db " + db + " log x7");
   EXPECT_EQ(bad.status, 2);
+  Result extra = RunProgram("--db " + db + " log 1 2");
+  EXPECT_EQ(extra.status, 2);
+  EXPECT_NE(extra.out.find("vantor: nadmiarowe argumenty polecenia log: 2"), std::string::npos) << extra.out;
+  EXPECT_EQ(RunProgram("--db " + db + " log --quick").status, 2);  // an unknown option
 }
 
 TEST_F(Program, ShowsTheLinesOfAStoredJob) {
@@ -97,7 +117,9 @@ TEST_F(Program, ADamagedFileGetsAClearErrorAndIsLeftAsItWas) {
   std::fclose(file);
   Result damaged = RunProgram("--db " + db);
   EXPECT_EQ(damaged.status, 1);
-  EXPECT_NE(damaged.out.find("vantor: błąd"), std::string::npos) << damaged.out;
+  // The program's words first, the database's own on a line of their own.
+  EXPECT_EQ(damaged.out.rfind("vantor: nie można otworzyć bazy danych " + db + " (błąd 0x", 0), 0u) << damaged.out;
+  EXPECT_NE(damaged.out.find(")\nSzczegóły: file is not a database\n"), std::string::npos) << damaged.out;
   file = std::fopen(db.c_str(), "rb");
   ASSERT_NE(file, nullptr);
   std::string kept(64, '\0');
@@ -106,7 +128,70 @@ TEST_F(Program, ADamagedFileGetsAClearErrorAndIsLeftAsItWas) {
   EXPECT_EQ(kept, garbage);
 }
 
+TEST_F(Program, ANewDatabaseIsCreatedOnlyInAnExistingFolder) {
+  const std::string folder = db + "-nowhere";
+  Result typo = RunProgram("--db " + folder + "/sub/x.db");
+  EXPECT_EQ(typo.status, 1);
+  EXPECT_NE(typo.out.find("vantor: nie ma folderu " + folder + "/sub"), std::string::npos) << typo.out;
+  EXPECT_FALSE(Exists(folder));
+  // An empty file is not a database: left as it is.
+  FILE* file = std::fopen(db.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  Result empty = RunProgram("--db " + db);
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.out.find("jest pusty"), std::string::npos) << empty.out;
+  struct stat st {};
+  ASSERT_EQ(stat(db.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 0);
+  EXPECT_EQ(RunProgram("--db /tmp").status, 1);  // a folder
+}
+
+// A reading command opens the database read-only: it works on a file that cannot be written, in
+// a folder that cannot be written, and never changes the database (not even its schema).
+TEST_F(Program, ReadingCommandsWorkOnAReadOnlyDatabase) {
+  const std::string folder = db + "-ro";
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string file = folder + "/vantor.db";
+  ASSERT_EQ(RunProgram("--db " + file).status, 0);
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  // root writes anyway: the program then runs as nobody, to whom the file is read-only.
+  const std::string as = getuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const std::string registry = RegistryFile() + "-other";
+  Result log = RunAs(as, registry, "--db " + file + " log");
+  EXPECT_EQ(log.status, 0) << log.out;
+  EXPECT_NE(log.out.find("Brak zapisanych zadań."), std::string::npos) << log.out;
+  Result report = RunAs(as, registry, "--db " + file);
+  EXPECT_EQ(report.status, 1) << report.out;
+  EXPECT_NE(report.out.find("vantor: nie można otworzyć bazy danych " + file +
+                            ": brak uprawnień do zmiany bazy danych (błąd 0x80040E09)\nSzczegóły: "),
+            std::string::npos)
+      << report.out;
+  chmod(folder.c_str(), 0755);
+  chmod(file.c_str(), 0644);
+  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((file + suffix).c_str());
+  rmdir(folder.c_str());
+}
+
+TEST_F(Program, ReadingCommandsLeaveAnOlderSchemaAsItIs) {
+  CoInitialize(nullptr);
+  {
+    _ConnectionPtr cn(__uuidof(Connection));
+    cn->Open(_bstr_t(("Provider=SQLite;Data Source=" + db).c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
+    host::UpgradeSchemaTo(cn, 2);
+  }
+  CoUninitialize();
+  Result log = RunProgram("--db " + db + " log");
+  EXPECT_EQ(log.status, 1) << log.out;
+  EXPECT_NE(log.out.find("Szczegóły: Baza danych ma schemat w wersji 2, starszej"), std::string::npos) << log.out;
+  Result report = RunProgram("--db " + db);
+  EXPECT_EQ(report.status, 0) << report.out;
+  EXPECT_NE(report.out.find("Wersja schematu: " + std::to_string(host::CurrentSchemaVersion())), std::string::npos);
+}
+
 TEST_F(Program, ListsTheObjectLocksHeld) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
   Result none = RunProgram("--db " + db + " locks");
   EXPECT_EQ(none.status, 0) << none.out;
   EXPECT_NE(none.out.find("Brak blokad obiektów."), std::string::npos) << none.out;
@@ -136,6 +221,8 @@ TEST_F(Program, HelpAndBadArguments) {
   EXPECT_NE(help.out.find("--registry PLIK"), std::string::npos);
   EXPECT_NE(help.out.find("locks"), std::string::npos);
   EXPECT_EQ(RunProgram("--db").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " --bogus").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " extra words").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " frobnicate").status, 2);
 }
 

@@ -29,6 +29,7 @@
 // missing table DB_E_NOTABLE 0x80040E37; a lock wait that timed out 0x80040E31; a row that
 // UpdateBatch cannot find again 0x80040E38. The object model's own errors are ADO's 0x800A....
 // codes. Database failures also fill the connection's Errors collection.
+#include <functional>
 #include <type_traits>
 
 #include "platform/ado/ado_enums.h"
@@ -743,6 +744,15 @@ void RegisterAdoClasses();
 // and "ADODB.Parameter" (with ".6.0" versions) into the registry store, as installing the
 // library would, so that CLSIDFromProgID finds them.
 HRESULT RegisterAdoProgIds();
+
+// Beyond ADO's object model, for the host that owns the product connection:
+// the nesting depth of the connection's open transactions (0 none), or -1 when `connection` is
+// not an open connection of this library;
+LONG TransactionDepth(_Connection* connection);
+// calls `handler` each time the connection's outermost transaction has ended (committed, rolled
+// back, or closed with the connection), after the database's lock was given back. One handler
+// per connection; an empty one removes it. Its exceptions are swallowed.
+void SetTransactionEndHandler(_Connection* connection, std::function<void()> handler);
 // Every program that includes this header uses the library, so its classes are registered
 // before main (and the library is never dropped by the linker).
 inline const bool kAdoClassesRegistered = (RegisterAdoClasses(), true);

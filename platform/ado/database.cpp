@@ -104,19 +104,71 @@ bool MapDeclaredType(std::string_view decl, LONG& type, LONG& size) {
 
 // ---- opening ------------------------------------------------------------------------------
 
-std::shared_ptr<Database> Database::Open(const std::string& path, int timeoutMs) {
+namespace {
+
+// A file name as an SQLite URI ("file:" and the path with '%', '?' and '#' escaped).
+std::string FileUri(const std::string& path) {
+  std::string uri = "file:";
+  static const char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c < 0x20) {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 15];
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri;
+}
+
+DbError OpenError(const std::string& path, sqlite3* db, int rc) {
+  DbError e;
+  e.hr = E_FAIL;
+  e.native = rc;
+  e.sqlState = L"08001";
+  e.description = L"Cannot open database \"" + FromUtf8(path) + L"\": " +
+                  FromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  return e;
+}
+
+sqlite3* OpenHandle(const std::string& name, int flags, const std::string& path) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
-    DbError e;
-    e.hr = E_FAIL;
-    e.native = rc;
-    e.sqlState = L"08001";
-    e.description = L"Cannot open database \"" + FromUtf8(path) + L"\": " +
-                    FromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    DbError e = OpenError(path, db, rc);
     if (db) sqlite3_close_v2(db);
     throw DbException(std::move(e));
+  }
+  return db;
+}
+
+// Whether the schema can be read; the first read is where a read-only connection finds out that
+// it cannot reach the journal's shared-memory file.
+int ProbeRead(sqlite3* db) { return sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr); }
+
+}  // namespace
+
+std::shared_ptr<Database> Database::Open(const std::string& path, int timeoutMs, bool readOnly) {
+  sqlite3* db = nullptr;
+  if (!readOnly) {
+    db = OpenHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, path);
+  } else {
+    db = OpenHandle(path, SQLITE_OPEN_READONLY, path);
+    sqlite3_busy_timeout(db, timeoutMs);
+    int rc = ProbeRead(db);
+    if ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY) {
+      // A journalled database in a folder we may not write to: without its shared-memory file it
+      // can only be read as a file that nobody changes meanwhile.
+      sqlite3_close_v2(db);
+      db = OpenHandle(FileUri(path) + "?mode=ro&immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, path);
+      rc = ProbeRead(db);
+    }
+    if (rc != SQLITE_OK) {
+      DbError e = OpenError(path, db, rc);
+      sqlite3_close_v2(db);
+      throw DbException(std::move(e));
+    }
   }
   std::shared_ptr<Database> self(new Database(db, path));
   sqlite3_extended_result_codes(db, 1);
@@ -124,7 +176,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int timeoutMs)
   RegisterFunctions(db);
   // WAL lets readers and one writer of other processes work at once; the busy timeout makes
   // a second writer wait instead of failing.
-  self->Exec("PRAGMA journal_mode=WAL");
+  if (!readOnly) self->Exec("PRAGMA journal_mode=WAL");
   self->Exec("PRAGMA synchronous=NORMAL");
   self->Exec("PRAGMA foreign_keys=ON");
   return self;

@@ -80,8 +80,9 @@ bool MapDeclaredType(std::string_view decl, LONG& type, LONG& size);
 class Database {
  public:
   // Opens (creating when missing) the database file; `timeoutMs` is how long a statement
-  // waits for another process's lock before it fails.
-  static std::shared_ptr<Database> Open(const std::string& path, int timeoutMs = 10000);
+  // waits for another process's lock before it fails. With `readOnly` the file must exist and
+  // every change is refused; a database in a folder that cannot be written is still read.
+  static std::shared_ptr<Database> Open(const std::string& path, int timeoutMs = 10000, bool readOnly = false);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;

@@ -325,6 +325,7 @@ void ConnectionImpl::OpenString(const std::wstring& text) {
   if (db_) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
   std::wstring provider = provider_, source;
   int timeout = 10000;
+  bool readOnly = false;
   std::size_t i = 0;
   while (i <= text.size()) {
     std::size_t semi = text.find(L';', i);
@@ -339,13 +340,14 @@ void ConnectionImpl::OpenString(const std::wstring& text) {
     if (key == L"provider") provider = value;
     else if (key == L"data source" || key == L"datasource" || key == L"database" || key == L"dbq") source = value;
     else if (key == L"busy timeout") timeout = std::max(0, static_cast<int>(std::wcstol(value.c_str(), nullptr, 10)));
+    else if (key == L"mode") readOnly = ToLower(value) == L"read";
   }
   std::wstring p = ToLower(provider);
   if (!p.empty() && p != L"sqlite" && p != L"vantor.sqlite" && p != L"sqlite3")
     ThrowAdo(adErrProviderNotFound, L"Provider cannot be found. It may not be properly installed.");
   if (source.empty())
     ThrowAdo(E_FAIL, L"The connection string names no database file (Data Source=...).");
-  db_ = Database::Open(ToUtf8(source), timeout);
+  db_ = Database::Open(ToUtf8(source), timeout, readOnly);
   connectionString_ = text;
   provider_ = provider.empty() ? L"SQLite" : provider;
 }
@@ -377,9 +379,20 @@ STDMETHODIMP ConnectionImpl::get_Version(BSTR* b) { return PutBstr(b, L"2.6"); }
 STDMETHODIMP ConnectionImpl::raw_Close() {
   VX_ADO_BEGIN
   RequireOpen();
+  const bool open = db_->TransactionDepth() > 0;
   while (db_->TransactionDepth() > 0) db_->Rollback();
   db_.reset();
+  if (open) TransactionEnded();
   VX_ADO_END(::_Connection, this)
+}
+
+void ConnectionImpl::TransactionEnded() {
+  if (!onTransactionEnd_) return;
+  try {
+    std::function<void()> handler = onTransactionEnd_;  // the handler may replace itself
+    handler();
+  } catch (...) {
+  }
 }
 
 _RecordsetPtr ConnectionImpl::Run(const std::wstring& text, LONG commandType, bool noRecords,
@@ -430,11 +443,13 @@ STDMETHODIMP ConnectionImpl::raw_BeginTrans(LONG* level) {
 STDMETHODIMP ConnectionImpl::raw_CommitTrans() {
   VX_ADO_BEGIN
   RequireOpen()->Commit();
+  if (db_->TransactionDepth() == 0) TransactionEnded();
   VX_ADO_END(::_Connection, this)
 }
 STDMETHODIMP ConnectionImpl::raw_RollbackTrans() {
   VX_ADO_BEGIN
   RequireOpen()->Rollback();
+  if (db_->TransactionDepth() == 0) TransactionEnded();
   VX_ADO_END(::_Connection, this)
 }
 STDMETHODIMP ConnectionImpl::raw_Open(BSTR cs, BSTR, BSTR, LONG) {
@@ -1615,5 +1630,15 @@ struct AutoRegister {
   AutoRegister() { RegisterAdoClasses(); }
 } gAutoRegister;
 }  // namespace
+
+LONG TransactionDepth(_Connection* connection) {
+  ConnectionImpl* impl = ConnectionImpl::From(connection);
+  if (!impl || !impl->Db()) return -1;
+  return impl->Db()->TransactionDepth();
+}
+
+void SetTransactionEndHandler(_Connection* connection, std::function<void()> handler) {
+  if (ConnectionImpl* impl = ConnectionImpl::From(connection)) impl->SetTransactionEndHandler(std::move(handler));
+}
 
 }  // namespace platform::ado

@@ -1,5 +1,6 @@
 #pragma once
 // Implementation classes of Connection and Recordset, shared by the object files.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,6 +21,8 @@ class ConnectionImpl final : public ComObject<::_Connection> {
   std::shared_ptr<Database> RequireOpen();
   std::shared_ptr<Database> Db() const { return db_; }
   void AddError(const DbError& e);
+  // Called each time the outermost transaction has ended (see SetTransactionEndHandler).
+  void SetTransactionEndHandler(std::function<void()> handler) { onTransactionEnd_ = std::move(handler); }
   // Runs SQL text (or a table) with parameters; a recordset object unless `noRecords`.
   _RecordsetPtr Run(const std::wstring& text, LONG commandType, bool noRecords, const std::vector<Value>& params,
                     std::int64_t* affected, std::vector<std::pair<int, Value>>* outputs);
@@ -49,8 +52,11 @@ class ConnectionImpl final : public ComObject<::_Connection> {
   STDMETHODIMP raw_Cancel() override;
 
  private:
+  void TransactionEnded();
+
   std::shared_ptr<Database> db_;
   std::shared_ptr<std::vector<DbError>> errors_;
+  std::function<void()> onTransactionEnd_;
   std::wstring connectionString_, provider_;
   LONG commandTimeout_ = 30, connectionTimeout_ = 15;
   CursorLocationEnum cursorLocation_ = adUseServer;

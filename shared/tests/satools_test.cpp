@@ -1,3 +1,14 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include "shared/satools.h"
 #include "shared/tests/fixture.h"
 
@@ -42,6 +53,57 @@ TEST_F(SaTools, UnregisteredOrMissingProgIdsGiveTheNullClassAndCreationRaises) {
   CHxInstance::SetInstance(nullptr);
   EXPECT_TRUE(CHxSaTools::GetAuctionProgid(1).IsEmpty());
   EXPECT_TRUE(CHxSaTools::GetAuctionClsidEx(10) == GUID_NULL);
+}
+
+// The desktop's opener is found on the search path; a stand-in there records its arguments.
+class OpenUrlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vantor-openurl-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    std::ofstream script(dir + "/xdg-open");
+    script << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" >> \"" << dir << "/calls\"\necho >> \"" << dir << "/calls\"\n";
+    script.close();
+    chmod((dir + "/xdg-open").c_str(), 0755);
+    const char* old = std::getenv("PATH");
+    path = old ? old : "";
+    setenv("PATH", (dir + ":" + path).c_str(), 1);
+  }
+  void TearDown() override {
+    setenv("PATH", path.c_str(), 1);
+    std::filesystem::remove_all(dir);
+  }
+  // The opener's calls, one line each ("count|arg|"), once `expected` lines are there (or after 5 s).
+  std::vector<std::string> Calls(size_t expected) {
+    std::vector<std::string> lines;
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+      lines.clear();
+      std::ifstream in(dir + "/calls");
+      for (std::string line; std::getline(in, line);) lines.push_back(line);
+      if (lines.size() >= expected) break;
+    }
+    return lines;
+  }
+  std::string dir, path;
+};
+
+TEST_F(OpenUrlTest, TheAddressReachesTheOpenerAsOneArgumentAndNoChildIsLeft) {
+  CHxSaTools::OpenUrl(nullptr);
+  CHxSaTools::OpenUrl(L"");
+  CHxSaTools::OpenUrl(L"--help");  // would be read as an option
+  CHxSaTools::OpenUrl(L"http://example.test/a b?x=1&y='2';echo");
+  // Nothing of ours is left running or unreaped.
+  int status = 0;
+  errno = 0;
+  EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+  std::vector<std::string> calls = Calls(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // room for a call that should not come
+  calls = Calls(1);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0], "1|http://example.test/a b?x=1&y='2';echo|");
 }
 
 class ErpTools : public HostTest {
@@ -126,6 +188,68 @@ TEST_F(ErpTools, ConnectorObjects) {
   EXPECT_FALSE(CEPTools::GetDefaults(defaults));
   host->recorder->FailOn(L"DSIConnector::GetProducts", E_FAIL);
   EXPECT_FALSE(CEPTools::GetConnectedProducts(products));
+}
+
+// With the connector answering its objects, each getter hands its object out.
+TEST_F(ErpTools, ConnectorObjectsAreHandedOut) {
+  IUnknownPtr objects = doubles::FakeErpObjects::New();
+  connector->child = objects;
+  DSIProductsPtr products;
+  DSICustomersPtr customers;
+  DSIDefaultsPtr defaults;
+  DSIDocumentsPtr documents;
+  _variant_t id;
+  EXPECT_TRUE(CEPTools::GetDocs(documents, id, false));
+  EXPECT_TRUE(documents);
+  EXPECT_EQ(id.vt, VT_I4);
+  EXPECT_EQ(id.lVal, 3);
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Connect"), 0);
+  EXPECT_TRUE(CEPTools::GetConnectedProducts(products));
+  EXPECT_TRUE(products);
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Connect"), 1);  // connected first
+  EXPECT_TRUE(CEPTools::GetConnectedCustomers(customers));
+  EXPECT_TRUE(customers);
+  EXPECT_TRUE(CEPTools::GetDefaults(defaults));
+  EXPECT_TRUE(defaults);
+  EXPECT_TRUE(IUnknownPtr(defaults) == objects);
+  // A failing getter releases what the out-parameter held.
+  host->recorder->FailOn(L"DSIConnector::GetDefaults", E_FAIL);
+  EXPECT_FALSE(CEPTools::GetDefaults(defaults));
+  EXPECT_FALSE(defaults);
+}
+
+TEST_F(ErpTools, DocumentsForAUserComeFromTheConnectorConnectedForHim) {
+  connector->child = doubles::FakeErpObjects::New();
+  connector->connected = true;
+  connector->user = 5;
+  DSIDocumentsPtr documents;
+  _variant_t id;
+  EXPECT_TRUE(CEPTools::GetDocsForUser(5, documents, id));
+  EXPECT_TRUE(documents);
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Disconnect"), 0);
+  EXPECT_TRUE(CEPTools::GetDocsForUser(6, documents, id));
+  EXPECT_TRUE(documents);
+  EXPECT_EQ(host->recorder->Count(L"DSIConnector::Disconnect"), 1);
+  EXPECT_EQ(Last(L"DSIConnector::SetCurrentUser"), L"6");
+  EXPECT_EQ(Last(L"DSIConnector::SetConnectorId"), L"3");
+  // Refused for another user: nothing is handed out.
+  host->recorder->FailOn(L"DSIConnector::Connect", DSI_E_CONNECT_REFUSED, 1);
+  EXPECT_FALSE(CEPTools::GetDocsForUser(7, documents, id));
+  EXPECT_FALSE(documents);
+}
+
+TEST_F(ErpTools, ObjectsOfAnAccountsConnector) {
+  connector->child = doubles::FakeErpObjects::New();
+  DSIProductsPtr products;
+  DSICustomersPtr customers;
+  // The active connector's id: through the active connector.
+  EXPECT_TRUE(CEPTools::GetProductForRegistration(_variant_t(LONG{3}), products));
+  EXPECT_TRUE(products);
+  EXPECT_EQ(host->recorder->Count(L"IHxErpHost::GetConnectorEntry"), 0);
+  // Another id: through its entry.
+  EXPECT_TRUE(CEPTools::GetCustomersForRegistration(_variant_t(LONG{8}), customers));
+  EXPECT_TRUE(customers);
+  EXPECT_EQ(Last(L"IHxErpHost::GetConnectorEntry"), L"8");
 }
 
 TEST_F(ErpTools, ConnectorForAnotherUserReconnects) {

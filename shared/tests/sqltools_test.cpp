@@ -1,10 +1,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <set>
 
 #include "shared/sqltools.h"
 #include "shared/tests/fixture.h"
+#include "testing/processes/expect.h"
 
 namespace {
 
@@ -50,9 +53,20 @@ TEST_F(SqlHelpers, SingleValues) {
 }
 
 TEST_F(SqlHelpers, ExecuteAndParameters) {
-  EXPECT_GE(hxExecuteSql(cn, L"UPDATE t SET owner = 8 WHERE id = 2"), 0);
+  // 1: a text command run with options 1 hands back a recordset object, a closed one for a
+  // statement without rows.
+  EXPECT_EQ(hxExecuteSql(cn, L"SELECT id FROM t"), 1);
+  EXPECT_EQ(hxExecuteSql(cn, L"UPDATE t SET owner = 8 WHERE id = 2"), 1);
   EXPECT_EQ(hxGetLongFromSql(L"SELECT owner FROM t WHERE id = 2"), 8);
   EXPECT_THROW(hxExecuteSql(cn, L"UPDATE missing_table SET x = 1"), _com_error);
+  for (auto run : {+[](_ConnectionPtr c) { hxExecuteSql(c, nullptr); }, +[](_ConnectionPtr) { hxExecuteSql(nullptr, L"SELECT 1"); }}) {
+    try {
+      run(cn);
+      ADD_FAILURE() << "a missing text or connection must raise";
+    } catch (const _com_error& e) {
+      EXPECT_EQ(e.Error(), E_POINTER);
+    }
+  }
 
   ExSqlParamEntry params[2];
   params[0] = {adParamInput, adInteger, 4, {}};
@@ -231,6 +245,38 @@ TEST_F(SqlHelpers, CopiesAColumnBetweenRecordsets) {
             E_FAIL);
 }
 
+// A framework container whose current row answers one named value.
+class OneValueCnt : public CBaseCnt {
+ public:
+  OneValueCnt(const wchar_t* name, _variant_t value, HRESULT hr = S_OK) : m_name(name), m_value(std::move(value)), m_hr(hr) {}
+  HRESULT GetCurrentValue(const wchar_t* name, _variant_t& value) const override {
+    if (FAILED(m_hr)) return m_hr;
+    if (m_name != name) return E_INVALIDARG;
+    value = m_value;
+    return S_OK;
+  }
+
+ private:
+  std::wstring m_name;
+  _variant_t m_value;
+  HRESULT m_hr;
+};
+
+TEST(LongFromContainer, OnlyALongIsAValue) {
+  OneValueCnt seven(L"id", _variant_t(LONG{7}));
+  EXPECT_EQ(hxGetLongFromCnt(seven, L"id"), 7);
+  EXPECT_EQ(hxGetLongFromCnt(seven, L"other"), kNoLongValue);
+  _variant_t shortValue;
+  shortValue.vt = VT_I2;
+  shortValue.iVal = 7;
+  OneValueCnt small(L"id", shortValue);
+  EXPECT_EQ(hxGetLongFromCnt(small, L"id"), kNoLongValue);
+  OneValueCnt text(L"id", _variant_t(L"7"));
+  EXPECT_EQ(hxGetLongFromCnt(text, L"id"), kNoLongValue);
+  OneValueCnt failing(L"id", _variant_t(LONG{7}), E_FAIL);
+  EXPECT_EQ(hxGetLongFromCnt(failing, L"id"), kNoLongValue);
+}
+
 class AutoNumbers : public HostTest {
  protected:
   void SetUp() override {
@@ -299,6 +345,40 @@ TEST_F(AutoNumbers, TwoProcessesNeverDrawTheSameNumber) {
   std::set<LONG> unique(drawn.begin(), drawn.end());
   EXPECT_EQ(unique.size(), drawn.size());
   EXPECT_EQ(*unique.rbegin(), 2 * kDraws);
+}
+
+// One number drawn through the gateway on `connection`, as a workstation of its own does.
+LONG DrawFromCounter(const _ConnectionPtr& connection) {
+  doubles::HostDoubles own;
+  own.instance->connection = connection;
+  CHxInstance::SetInstance(own.instancePtr);
+  struct Reset {
+    ~Reset() { CHxInstance::SetInstance(nullptr); }
+  } reset;
+  return CHxAutoNumberList(1).GetNext(1);
+}
+
+// Another workstation holding the write lock past the busy timeout: each draw is refused after
+// one wait with the database's error and draws nothing; when the lock goes, the waiting draws
+// get every number once, without a gap.
+TEST_F(AutoNumbers, AHeldLockRefusesADrawAfterOneWaitAndNumbersStayUnique) {
+  constexpr int kRounds = 20, kDrawers = 4, kDraws = 5, kBusyMs = 200;
+  const auto start = std::chrono::steady_clock::now();
+  testproc::Draws draws = testproc::DrawUnderHeldLock(db.Path(), kRounds, kDrawers, kDraws, kBusyMs, DrawFromCounter);
+  testproc::ExpectOneWaitAndEveryNumberOnce(draws, kRounds, kDrawers, kDraws, kBusyMs);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+// Inside the caller's transaction the number is drawn within it: rolled back with it.
+TEST_F(AutoNumbers, InsideTheCallersTransactionTheDrawIsPartOfIt) {
+  CHxAutoNumberList list(2);
+  EXPECT_EQ(list.GetNext(1), 1);
+  cn->BeginTrans();
+  EXPECT_EQ(list.GetNext(1), 2);
+  EXPECT_EQ(list.GetNext(7), 1);
+  cn->RollbackTrans();
+  EXPECT_EQ(list.GetNext(1), 2);
+  EXPECT_EQ(list.GetNext(7), 1);
 }
 
 }  // namespace

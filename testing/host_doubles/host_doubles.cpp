@@ -467,6 +467,19 @@ STDMETHODIMP FakeErpConnector::GetConnectionParams(IUnknown** out) {
   return m_recorder->Call(L"IHxErpConnectorEntry::GetConnectionParams");
 }
 
+void* FakeErpObjects::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(DSIDocuments)) return static_cast<DSIDocuments*>(this);
+  if (iid == __uuidof(DSIProducts)) return static_cast<DSIProducts*>(this);
+  if (iid == __uuidof(DSICustomers)) return static_cast<DSICustomers*>(this);
+  if (iid == __uuidof(DSIDefaults)) return static_cast<DSIDefaults*>(this);
+  return nullptr;
+}
+
+IUnknownPtr FakeErpObjects::New() {
+  auto* objects = new CFlgComObject<FakeErpObjects>();
+  return IUnknownPtr(static_cast<IUnknown*>(static_cast<DSIDocuments*>(objects)));
+}
+
 // ---------------------------------------------------------------------------------------------
 // HostDoubles
 

@@ -207,6 +207,16 @@ class FakeErpConnector : public DSIConnector, public IHxErpConnectorEntry {
   std::shared_ptr<Recorder> m_recorder;
 };
 
+// What an ERP connector hands out: one object answering its documents, products, customers and
+// defaults interfaces.
+class FakeErpObjects : public DSIDocuments, public DSIProducts, public DSICustomers, public DSIDefaults {
+ public:
+  virtual ~FakeErpObjects() = default;
+  void* FlgGetInterface(REFIID iid);
+  // A new one, held by the returned pointer.
+  static IUnknownPtr New();
+};
+
 // One set of doubles: the instance (set into the gateway), the job-log store class and business
 // object classes, registered in this process for the doubles' lifetime.
 class HostDoubles {

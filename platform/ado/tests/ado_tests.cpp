@@ -631,3 +631,66 @@ TEST_F(AdoTest, ConnectionStringsAndDatesInFilters) {
   EXPECT_EQ(clone->RecordCount, 3);  // a clone starts without the filter
   EXPECT_EQ(clone->LockType, adLockReadOnly);
 }
+
+namespace {
+
+TEST_F(AdoTest, ReadOnlyConnectionsReadAndRefuseEveryChange) {
+  std::wstring path = std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
+  _ConnectionPtr reader(__uuidof(Connection));
+  reader->Open((L"Provider=SQLite;Data Source=" + path + L";Mode=Read").c_str());
+  _RecordsetPtr rs = reader->Execute(L"SELECT COUNT(*) FROM au__Auction");
+  EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[0L]->Value), 3);
+  EXPECT_EQ(HrOf([&] { reader->Execute(L"DELETE FROM au__Auction", nullptr, adCmdText | adExecuteNoRecords); }),
+            static_cast<HRESULT>(0x80040E09));
+  // A writer elsewhere keeps working, and the reader sees what it committed.
+  conn_->Execute(L"DELETE FROM au__Auction WHERE au_Number = 'A3'", nullptr, adCmdText | adExecuteNoRecords);
+  rs = reader->Execute(L"SELECT COUNT(*) FROM au__Auction");
+  EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[0L]->Value), 2);
+  // A file that is not there is not created.
+  _ConnectionPtr missing(__uuidof(Connection));
+  std::wstring absent = std::wstring(dir_.begin(), dir_.end()) + L"/absent.db";
+  EXPECT_EQ(HrOf([&] { missing->Open((L"Provider=SQLite;Data Source=" + absent + L";Mode=Read").c_str()); }), E_FAIL);
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/absent.db"));
+}
+
+TEST_F(AdoTest, TransactionDepthAndTheEndOfTheOutermostTransaction) {
+  int ended = 0;
+  LONG depthSeen = -2;
+  platform::ado::SetTransactionEndHandler(conn_, [&] {
+    ++ended;
+    depthSeen = platform::ado::TransactionDepth(conn_);
+  });
+  EXPECT_EQ(platform::ado::TransactionDepth(conn_), 0);
+  conn_->BeginTrans();
+  conn_->BeginTrans();
+  EXPECT_EQ(platform::ado::TransactionDepth(conn_), 2);
+  conn_->RollbackTrans();  // a savepoint: the transaction goes on
+  EXPECT_EQ(ended, 0);
+  conn_->CommitTrans();
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(depthSeen, 0);
+  // The lock is given back before the handler runs: another connection can write in it.
+  std::wstring path = std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
+  _ConnectionPtr other(__uuidof(Connection));
+  other->Open((L"Provider=SQLite;Data Source=" + path + L";Busy Timeout=0").c_str());
+  HRESULT written = E_FAIL;
+  platform::ado::SetTransactionEndHandler(conn_, [&] {
+    written = HrOf([&] { other->Execute(L"UPDATE au__Auction SET au_Qty = 9", nullptr, adCmdText | adExecuteNoRecords); });
+    throw std::runtime_error("swallowed");
+  });
+  conn_->BeginTrans();
+  conn_->Execute(L"UPDATE au__Auction SET au_Qty = 1", nullptr, adCmdText | adExecuteNoRecords);
+  EXPECT_NO_THROW(conn_->RollbackTrans());
+  EXPECT_EQ(written, S_OK);
+  EXPECT_EQ(Count(L"au_Qty = 9"), 3);
+  // Closing with an open transaction ends it too.
+  written = E_FAIL;
+  conn_->BeginTrans();
+  conn_->Close();
+  EXPECT_EQ(written, S_OK);
+  EXPECT_EQ(platform::ado::TransactionDepth(conn_), -1);
+  platform::ado::SetTransactionEndHandler(conn_, {});
+  EXPECT_EQ(platform::ado::TransactionDepth(nullptr), -1);
+}
+
+}  // namespace

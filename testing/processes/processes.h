@@ -1,0 +1,59 @@
+#pragma once
+// Other processes on the same database file, for tests of what happens between workstations:
+// one that holds the database's write lock until it is told to let go, and several that draw
+// numbers while it does. Every wait on them has a deadline.
+#include <sys/types.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/ado/ado.h"
+
+namespace testproc {
+
+// A connection to the file whose lock waits end after `busyMs` (the default when negative).
+_ConnectionPtr Connect(const std::wstring& path, int busyMs = -1);
+
+// A child process holding the write lock of the database at `path` (an open transaction) from
+// construction until Release or destruction. Construction returns once the lock is held and
+// raises std::runtime_error when that does not happen within a few seconds.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::wstring& path);
+  ~LockHolder();
+  LockHolder(const LockHolder&) = delete;
+  LockHolder& operator=(const LockHolder&) = delete;
+  // Ends the transaction and waits for the child; true when it committed and exited cleanly.
+  bool Release();
+
+ private:
+  pid_t m_pid = -1;
+  int m_toChild = -1, m_fromChild = -1;
+};
+
+// What DrawUnderHeldLock saw.
+struct Draws {
+  struct Refusal {
+    HRESULT hr;
+    double seconds;  // how long the refused draw took
+  };
+  std::vector<Refusal> refusals;  // one per drawer, while the lock was held
+  std::vector<LONG> numbers;      // every number drawn afterwards
+  bool drawnWhileHeld = false;    // a draw succeeded although the lock was held
+  bool childrenFailed = false;    // a drawer failed otherwise, or did not answer in time
+};
+
+// One draw on `connection`: the number drawn, or a raised _com_error.
+using DrawFunction = std::function<LONG(const _ConnectionPtr& connection)>;
+
+// `rounds` times: while another process holds the write lock of the database at `path`,
+// `drawers` processes each try one draw on a connection that waits `busyMs` for the lock (it is
+// expected to fail), then each starts `draws` draws on a connection with the default wait while
+// the lock is still held for a moment, and the lock is let go. Returns what the drawers reported
+// in all rounds, the numbers sorted.
+Draws DrawUnderHeldLock(const std::wstring& path, int rounds, int drawers, int draws, int busyMs,
+                        const DrawFunction& draw);
+
+}  // namespace testproc
