@@ -10,7 +10,7 @@ build=build/release
 mkdir -p "$build"
 log="$build/run-build.log"
 if [ ! -x "$build/bin/vantor" ]; then
-  echo "run: building the program for the first time (this takes a few minutes)..." >&2
+  echo "run: building the program for the first time (a minute or more)..." >&2
 fi
 if ! { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
        cmake --build "$build" -j "$(nproc)" --target vantor; } >"$log" 2>&1; then
