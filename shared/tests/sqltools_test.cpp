@@ -347,24 +347,26 @@ TEST_F(AutoNumbers, TwoProcessesNeverDrawTheSameNumber) {
   EXPECT_EQ(*unique.rbegin(), 2 * kDraws);
 }
 
-// One number drawn through the gateway on `connection`, as a workstation of its own does.
-LONG DrawFromCounter(const _ConnectionPtr& connection) {
-  doubles::HostDoubles own;
-  own.instance->connection = connection;
-  CHxInstance::SetInstance(own.instancePtr);
-  struct Reset {
-    ~Reset() { CHxInstance::SetInstance(nullptr); }
-  } reset;
-  return CHxAutoNumberList(1).GetNext(1);
+// Numbers drawn through the gateway on `connection`, as a workstation of its own draws them.
+testproc::Draw CounterOn(const _ConnectionPtr& connection) {
+  auto own = std::make_shared<doubles::HostDoubles>();
+  own->instance->connection = connection;
+  return [own] {
+    CHxInstance::SetInstance(own->instancePtr);
+    struct Reset {
+      ~Reset() { CHxInstance::SetInstance(nullptr); }
+    } reset;
+    return CHxAutoNumberList(1).GetNext(1);
+  };
 }
 
 // Another workstation holding the write lock past the busy timeout: each draw is refused after
 // one wait with the database's error and draws nothing; when the lock goes, the waiting draws
 // get every number once, without a gap.
 TEST_F(AutoNumbers, AHeldLockRefusesADrawAfterOneWaitAndNumbersStayUnique) {
-  constexpr int kRounds = 20, kDrawers = 4, kDraws = 5, kBusyMs = 200;
+  constexpr int kRounds = 20, kDrawers = 4, kDraws = 5, kBusyMs = 150;
   const auto start = std::chrono::steady_clock::now();
-  testproc::Draws draws = testproc::DrawUnderHeldLock(db.Path(), kRounds, kDrawers, kDraws, kBusyMs, DrawFromCounter);
+  testproc::Draws draws = testproc::DrawUnderHeldLock(db.Path(), kRounds, kDrawers, kDraws, kBusyMs, CounterOn);
   testproc::ExpectOneWaitAndEveryNumberOnce(draws, kRounds, kDrawers, kDraws, kBusyMs);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }

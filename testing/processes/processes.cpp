@@ -56,6 +56,7 @@ struct Record {
   HRESULT hr;
   LONG number;
   double seconds;
+  double oneWait;
 };
 
 }  // namespace
@@ -68,6 +69,18 @@ _ConnectionPtr Connect(const std::wstring& path, int busyMs) {
   if (busyMs >= 0) text += L";Busy Timeout=" + std::to_wstring(busyMs);
   cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   return cn;
+}
+
+double OneLockWait(const std::wstring& path, int busyMs) {
+  _ConnectionPtr cn = Connect(path, busyMs);
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    cn->BeginTrans();
+    cn->RollbackTrans();
+    return 0;  // the lock was not held
+  } catch (const _com_error&) {
+  }
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 LockHolder::LockHolder(const std::wstring& path) {
@@ -140,22 +153,25 @@ void DrawOneRound(const std::wstring& path, int drawers, int draws, int busyMs, 
         if (!WriteAll(up[1], &r, sizeof r)) status = 3;
       };
       try {
-        const auto start = std::chrono::steady_clock::now();
-        Record r{1, S_OK, 0, 0};
-        try {
-          r.number = draw(Connect(path, busyMs));
-          r.kind = 3;
-        } catch (const _com_error& e) {
-          r.hr = e.Error();
+        Record r{1, S_OK, 0, 0, OneLockWait(path, busyMs)};
+        {
+          Draw impatient = draw(Connect(path, busyMs));
+          const auto start = std::chrono::steady_clock::now();
+          try {
+            r.number = impatient();
+            r.kind = 3;
+          } catch (const _com_error& e) {
+            r.hr = e.Error();
+          }
+          r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }
-        r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         report(r);
         char go = 0;
         if (!ReadFor(down[0], &go, 1, kAnswerMs)) _exit(4);
-        _ConnectionPtr patient = Connect(path);
-        for (int i = 0; i < draws; ++i) report(Record{2, S_OK, draw(patient), 0});
+        Draw patient = draw(Connect(path));
+        for (int i = 0; i < draws; ++i) report(Record{2, S_OK, patient(), 0, 0});
       } catch (const _com_error& e) {
-        report(Record{4, e.Error(), 0, 0});
+        report(Record{4, e.Error(), 0, 0, 0});
         status = 2;
       } catch (...) {
         status = 2;
@@ -175,7 +191,7 @@ void DrawOneRound(const std::wstring& path, int drawers, int draws, int busyMs, 
       continue;
     }
     if (r.kind == 3) result.drawnWhileHeld = true;
-    else result.refusals.push_back({r.hr, r.seconds});
+    else result.refusals.push_back({r.hr, r.seconds, r.oneWait});
   }
   // ...then they all start again, and the lock is let go while they wait for it.
   for (const Child& child : children) {

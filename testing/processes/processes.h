@@ -16,6 +16,10 @@ namespace testproc {
 // A connection to the file whose lock waits end after `busyMs` (the default when negative).
 _ConnectionPtr Connect(const std::wstring& path, int busyMs = -1);
 
+// How long, in seconds, one lock wait of `busyMs` takes here and now: beginning a transaction on
+// a new connection while another process holds the lock (under load the waits overrun alike).
+double OneLockWait(const std::wstring& path, int busyMs);
+
 // A child process holding the write lock of the database at `path` (an open transaction) from
 // construction until Release or destruction. Construction returns once the lock is held and
 // raises std::runtime_error when that does not happen within a few seconds.
@@ -37,7 +41,8 @@ class LockHolder {
 struct Draws {
   struct Refusal {
     HRESULT hr;
-    double seconds;  // how long the refused draw took
+    double seconds;  // how long the refused draw took (its setup not counted)
+    double oneWait;  // how long one refused lock wait took just before, in the same process
   };
   std::vector<Refusal> refusals;  // one per drawer, while the lock was held
   std::vector<LONG> numbers;      // every number drawn afterwards
@@ -45,8 +50,11 @@ struct Draws {
   bool childrenFailed = false;    // a drawer failed otherwise, or did not answer in time
 };
 
-// One draw on `connection`: the number drawn, or a raised _com_error.
-using DrawFunction = std::function<LONG(const _ConnectionPtr& connection)>;
+// What draws on one connection: `prepare` sets up whatever the draws need on `connection` (a
+// workstation of its own) and gives the draw, which answers the number drawn or raises a
+// _com_error. Only the draw is timed.
+using Draw = std::function<LONG()>;
+using DrawFunction = std::function<Draw(const _ConnectionPtr& connection)>;
 
 // `rounds` times: while another process holds the write lock of the database at `path`,
 // `drawers` processes each try one draw on a connection that waits `busyMs` for the lock (it is
