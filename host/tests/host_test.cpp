@@ -213,7 +213,7 @@ testproc::Draw KeysOn(const _ConnectionPtr& connection) {
 // one wait with the database's error (its explanation kept) and reserves nothing; the waiting
 // ones get every key once when the lock goes.
 TEST_F(HostFixture, AHeldLockRefusesAReservationAfterOneWaitAndKeysStayUnique) {
-  constexpr int kRounds = 20, kDrawers = 4, kDraws = 5, kBusyMs = 150;
+  constexpr int kRounds = 20, kDrawers = 3, kDraws = 4, kBusyMs = 150;
   const auto start = std::chrono::steady_clock::now();
   testproc::Draws draws = testproc::DrawUnderHeldLock(path, kRounds, kDrawers, kDraws, kBusyMs, KeysOn);
   testproc::ExpectOneWaitAndEveryNumberOnce(draws, kRounds, kDrawers, kDraws, kBusyMs);

@@ -364,7 +364,7 @@ testproc::Draw CounterOn(const _ConnectionPtr& connection) {
 // one wait with the database's error and draws nothing; when the lock goes, the waiting draws
 // get every number once, without a gap.
 TEST_F(AutoNumbers, AHeldLockRefusesADrawAfterOneWaitAndNumbersStayUnique) {
-  constexpr int kRounds = 20, kDrawers = 4, kDraws = 5, kBusyMs = 150;
+  constexpr int kRounds = 20, kDrawers = 3, kDraws = 4, kBusyMs = 150;
   const auto start = std::chrono::steady_clock::now();
   testproc::Draws draws = testproc::DrawUnderHeldLock(db.Path(), kRounds, kDrawers, kDraws, kBusyMs, CounterOn);
   testproc::ExpectOneWaitAndEveryNumberOnce(draws, kRounds, kDrawers, kDraws, kBusyMs);
