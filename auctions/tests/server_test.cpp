@@ -258,7 +258,7 @@ int RunProgram(const std::string& args) {
 }
 
 TEST_F(LotrixServer, ProgramRegistersThisBuildsLibraryAtStart) {
-  const std::string args = "--registry " + dir_ + "/registry --db " + dir_ + "/vantor.db locks";
+  const std::string args = "--registry " + dir_ + "/registry --db " + dir_ + "/vantor.db";
   ASSERT_EQ(RunProgram(args), 0);
   for (const Row& row : kRows)
     EXPECT_EQ(Classes(L"CLSID\\" + Text(row.clsid) + L"\\InprocServer32"), LibraryPath()) << row.name;
