@@ -9,7 +9,7 @@ declare -A groups=(
   # Building the program and running it (scripts/run.sh).
   [run]="build-essential cmake ninja-build pkg-config ccache git
          libsqlite3-dev
-         gsoap libgsoap-dev libcurl4-openssl-dev openssl libssl-dev
+         gsoap libgsoap-dev libcurl4-openssl-dev zlib1g-dev openssl libssl-dev
          libxml2-dev libxslt1-dev
          libmagick++-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core"
   # Building and running the tests (scripts/test.sh), on top of "run".

@@ -1,6 +1,7 @@
 #pragma once
 // Handle objects of the internet client and the libcurl exchange behind a request handle.
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include <curl/curl.h>
+
+struct z_stream_s;
 
 #include "platform/http/wininet.h"
 
@@ -26,6 +29,7 @@ struct OptionSet {
   std::optional<DWORD> connectTimeout, sendTimeout, receiveTimeout;
   std::optional<ProxyConfig> proxy;
   std::optional<std::string> proxyUser, proxyPassword, user, password, agent;
+  std::optional<bool> decoding;
 };
 
 enum class HandleKind { Session = 1, Connection = 2, Request = 3 };
@@ -59,6 +63,9 @@ struct EffectiveOptions {
   ProxyConfig proxy;
   std::optional<std::string> proxyUser, proxyPassword, user, password;
   std::string agent;
+  bool decoding = false;
+  // The whole exchange's deadline: the three idle time-outs together.
+  uint64_t DeadlineMs() const { return uint64_t{connectTimeoutMs} + sendTimeoutMs + receiveTimeoutMs; }
 };
 EffectiveOptions Resolve(const Handle& h);
 
@@ -92,6 +99,16 @@ class Request : public Handle {
   // One round of the transfer; false when it has ended.
   bool Drive();
   DWORD FinishError();
+  // Runs the transfer until body bytes are pending; false when it ended without more.
+  bool WaitForBody();
+  // The coding named by the answer's Content-Encoding when decoding is on; 0 or an error.
+  DWORD StartDecoding();
+  DWORD Decode(void* buffer, DWORD size, DWORD* read);
+
+  enum class Coding { Identity, Gzip, Deflate };
+  struct InflaterDeleter {
+    void operator()(z_stream_s* z) const;
+  };
 
   std::string verb_, path_;
   DWORD flags_;
@@ -115,6 +132,12 @@ class Request : public Handle {
   DWORD timeoutError_ = 0;
   bool uploadDone_ = false;
   std::chrono::steady_clock::time_point lastActivity_;
+  std::chrono::steady_clock::time_point deadline_;
+  Coding coding_ = Coding::Identity;
+  std::unique_ptr<z_stream_s, InflaterDeleter> inflater_;  // made at the first coded byte
+  uint64_t codedIn_ = 0;                                   // coded bytes taken by the inflater
+  bool streamEnded_ = false;
+  DWORD decodeError_ = 0;
   EffectiveOptions effective_;
 };
 

@@ -193,6 +193,13 @@ BOOL SetOption(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
       slot = v;
       return Succeed();
     }
+    case INTERNET_OPTION_HTTP_DECODING: {
+      if (!buffer || length < sizeof(BOOL)) return Fail(ERROR_INTERNET_BAD_OPTION_LENGTH);
+      BOOL on;
+      std::memcpy(&on, buffer, sizeof on);
+      h->options.decoding = on != FALSE;
+      return Succeed();
+    }
     case INTERNET_OPTION_PROXY_USERNAME: h->options.proxyUser = text(); return Succeed();
     case INTERNET_OPTION_PROXY_PASSWORD: h->options.proxyPassword = text(); return Succeed();
     case INTERNET_OPTION_USERNAME: h->options.user = text(); return Succeed();
@@ -224,6 +231,7 @@ BOOL QueryOption(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD length) 
     case INTERNET_OPTION_SEND_TIMEOUT: return number(eff.sendTimeoutMs);
     case INTERNET_OPTION_RECEIVE_TIMEOUT: return number(eff.receiveTimeoutMs);
     case INTERNET_OPTION_HANDLE_TYPE: return number(static_cast<DWORD>(h->kind));
+    case INTERNET_OPTION_HTTP_DECODING: return number(eff.decoding ? TRUE : FALSE);
     case INTERNET_OPTION_PROXY_USERNAME: return CopyText(Convert<Ch>(eff.proxyUser.value_or("")), buffer, length);
     case INTERNET_OPTION_PROXY_PASSWORD:
       return CopyText(Convert<Ch>(eff.proxyPassword.value_or("")), buffer, length);
@@ -321,7 +329,7 @@ Session::~Session() {
 
 EffectiveOptions Resolve(const Handle& start) {
   EffectiveOptions e;
-  bool ct = false, st = false, rt = false;
+  bool ct = false, st = false, rt = false, dc = false;
   for (const Handle* h = &start; h; h = h->parent.get()) {
     const OptionSet& o = h->options;
     if (!ct && o.connectTimeout) e.connectTimeoutMs = *o.connectTimeout, ct = true;
@@ -332,6 +340,7 @@ EffectiveOptions Resolve(const Handle& start) {
     if (!e.user && o.user) e.user = o.user;
     if (!e.password && o.password) e.password = o.password;
     if (e.agent.empty() && o.agent) e.agent = *o.agent;
+    if (!dc && o.decoding) e.decoding = *o.decoding, dc = true;
   }
   e.proxy = EffectiveProxy(&start);
   return e;

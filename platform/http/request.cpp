@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <openssl/x509_vfy.h>
+#include <zlib.h>
 
 #include "platform/http/internal.h"
 
@@ -105,6 +106,16 @@ void Request::Reset() {
   timeoutError_ = 0;
   uploadDone_ = false;
   errorText_[0] = 0;
+  coding_ = Coding::Identity;
+  inflater_.reset();
+  codedIn_ = 0;
+  streamEnded_ = false;
+  decodeError_ = 0;
+}
+
+void Request::InflaterDeleter::operator()(z_stream_s* z) const {
+  inflateEnd(z);
+  delete z;
 }
 
 bool AddHeaderLines(std::vector<std::string>& headers_, const std::string& text, DWORD modifiers) {
@@ -228,6 +239,9 @@ DWORD Request::Configure(const std::string& extraHeaders) {
   curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &Request::OnProgress);
   curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
   curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  // The body always comes as it was sent; decoding is this layer's (Decode), so that a coded
+  // stream cut short is an error and a small coded answer never becomes a huge buffer.
+  curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   if (!effective_.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, effective_.agent.c_str());
   if (auto ca = TrustedCertificates(); !ca.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, ca.c_str());
   curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -264,6 +278,8 @@ DWORD Request::Configure(const std::string& extraHeaders) {
 
   std::vector<std::string> lines = headers_;
   if (!extraHeaders.empty()) AddHeaderLines(lines, extraHeaders, HTTP_ADDREQ_FLAG_ADD);
+  // With decoding, exactly the codings Decode reads are offered.
+  if (effective_.decoding) AddHeaderLines(lines, "Accept-Encoding: gzip, deflate", HTTP_ADDREQ_FLAG_REPLACE);
   for (const auto& l : lines) {
     // The length of the body actually sent is announced, whatever the caller wrote.
     if (IEquals(HeaderName(l), "Content-Length")) continue;
@@ -292,13 +308,20 @@ bool Request::Drive() {
     finished_ = true;
     return false;
   }
+  auto now = std::chrono::steady_clock::now();
+  if (now >= deadline_) {
+    timeoutError_ = ERROR_INTERNET_TIMEOUT;
+    finished_ = true;
+    result_ = CURLE_OPERATION_TIMEDOUT;
+    return false;
+  }
   if (paused_) return true;
 
-  // Idle time-outs: the connect time-out is libcurl's; once the request is on its way, the send
-  // time-out applies until the body has gone out and the receive time-out after that.
+  // Idle time-outs (the deadline above bounds them all): the connect time-out is libcurl's; once
+  // the request is on its way, the send time-out applies until the body has gone out and the
+  // receive time-out after that.
   curl_off_t pretransfer = 0;
   curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
-  auto now = std::chrono::steady_clock::now();
   if (pretransfer > 0) {
     if (lastActivity_ == std::chrono::steady_clock::time_point{}) lastActivity_ = now;
     DWORD limit = uploadDone_ || body_.empty() ? effective_.receiveTimeoutMs : effective_.sendTimeoutMs;
@@ -325,9 +348,10 @@ DWORD Request::Send(const std::string& extraHeaders, std::string body) {
   body_ = std::move(body);
   if (DWORD err = Configure(extraHeaders)) return err;
   lastActivity_ = {};
+  deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(effective_.DeadlineMs());
   while (!headersDone_ && Drive()) {
   }
-  if (headersDone_) return 0;
+  if (headersDone_) return StartDecoding();
   // A proxy that refused the tunnel answers the CONNECT with its own status: that is the answer.
   long connectCode = 0;
   curl_easy_getinfo(easy_, CURLINFO_HTTP_CONNECTCODE, &connectCode);
@@ -343,10 +367,7 @@ DWORD Request::Send(const std::string& extraHeaders, std::string body) {
   return err ? err : ERROR_HTTP_INVALID_SERVER_RESPONSE;
 }
 
-DWORD Request::Read(void* buffer, DWORD size, DWORD* read) {
-  *read = 0;
-  if (!easy_ || !headersDone_) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
-  if (size == 0) return 0;
+bool Request::WaitForBody() {
   while (pendingPos_ == pending_.size()) {
     if (paused_) {
       paused_ = false;
@@ -354,16 +375,90 @@ DWORD Request::Read(void* buffer, DWORD size, DWORD* read) {
       curl_easy_pause(easy_, CURLPAUSE_CONT);
       continue;
     }
-    if (!Drive()) {
-      if (pendingPos_ < pending_.size()) break;
-      return FinishError();
-    }
+    if (!Drive()) return pendingPos_ < pending_.size();
   }
+  return true;
+}
+
+DWORD Request::Read(void* buffer, DWORD size, DWORD* read) {
+  *read = 0;
+  if (!easy_ || !headersDone_) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+  if (size == 0) return 0;
+  if (coding_ != Coding::Identity) return Decode(buffer, size, read);
+  if (!WaitForBody()) return FinishError();
   size_t n = std::min<size_t>(size, pending_.size() - pendingPos_);
   std::memcpy(buffer, pending_.data() + pendingPos_, n);
   pendingPos_ += n;
   *read = static_cast<DWORD>(n);
   return 0;
+}
+
+DWORD Request::StartDecoding() {
+  if (!effective_.decoding) return 0;
+  std::string coding = ResponseHeader("Content-Encoding").value_or("");
+  for (char& c : coding) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (coding.empty() || coding == "identity") return 0;
+  if (coding == "gzip" || coding == "x-gzip") {
+    coding_ = Coding::Gzip;
+  } else if (coding == "deflate") {
+    coding_ = Coding::Deflate;
+  } else {
+    return ERROR_HTTP_INVALID_SERVER_RESPONSE;  // a coding that was not offered
+  }
+  return 0;
+}
+
+// Inflates the coded body straight into the reader's buffer. "deflate" comes with its zlib
+// wrapper or, from some servers, without: the first two bytes tell. The body must hold one
+// whole stream; what follows its end is read and dropped, so the transfer still ends cleanly.
+DWORD Request::Decode(void* buffer, DWORD size, DWORD* read) {
+  if (decodeError_) return decodeError_;
+  for (;;) {
+    if (!WaitForBody()) {
+      if (DWORD e = FinishError()) return e;
+      if (streamEnded_ || codedIn_ == 0) return 0;  // complete, or an empty body
+      return decodeError_ = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    }
+    if (streamEnded_) {
+      pendingPos_ = pending_.size();
+      continue;
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(pending_.data() + pendingPos_);
+    const size_t available = pending_.size() - pendingPos_;
+    if (!inflater_) {
+      int windowBits = 15 + 16;  // gzip
+      if (coding_ == Coding::Deflate) {
+        bool wrapped = (in[0] & 0x0F) == Z_DEFLATED && (in[0] >> 4) <= 7 &&
+                       (available < 2 || ((in[0] << 8) | in[1]) % 31 == 0);
+        windowBits = wrapped ? 15 : -15;
+      }
+      auto* z = new z_stream{};
+      if (inflateInit2(z, windowBits) != Z_OK) {
+        delete z;
+        return decodeError_ = ERROR_NOT_ENOUGH_MEMORY;
+      }
+      inflater_.reset(z);
+    }
+    z_stream* z = inflater_.get();
+    z->next_in = const_cast<Bytef*>(in);
+    z->avail_in = static_cast<uInt>(std::min<size_t>(available, 1u << 30));
+    z->next_out = static_cast<Bytef*>(buffer);
+    z->avail_out = size;
+    const uInt offered = z->avail_in;
+    int r = inflate(z, Z_NO_FLUSH);
+    const size_t taken = offered - z->avail_in;
+    pendingPos_ += taken;
+    codedIn_ += taken;
+    if (r == Z_STREAM_END) {
+      streamEnded_ = true;
+    } else if (r != Z_OK && r != Z_BUF_ERROR) {
+      return decodeError_ = r == Z_MEM_ERROR ? ERROR_NOT_ENOUGH_MEMORY : ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    }
+    if (DWORD produced = size - z->avail_out) {
+      *read = produced;
+      return 0;
+    }
+  }
 }
 
 DWORD MapCurlError(CURLcode code, CURL* easy) {

@@ -11,7 +11,15 @@
 //   file named by InternetSetTrustedCertificates;
 // - there is no connection-error dialog: InternetErrorDlg answers ERROR_CANCELLED;
 // - nothing is cached, so the cache flags of HttpOpenRequest have no effect; a request handle
-//   may be sent again, each send being a new exchange.
+//   may be sent again, each send being a new exchange;
+// - besides the idle time-outs (connect, send, receive), every exchange has a deadline: from
+//   HttpSendRequest on, the sum of its connect, send and receive time-outs. A peer that keeps
+//   the exchange alive with a byte now and then is cut off there with ERROR_INTERNET_TIMEOUT,
+//   whether it drips the headers (the send fails) or the body (the read fails);
+// - with INTERNET_OPTION_HTTP_DECODING set, the request itself offers "gzip, deflate" and the
+//   body is read decoded (deflate with or without its zlib wrapper); an encoding the client
+//   cannot decode, or a body that does not decode, fails with ERROR_HTTP_INVALID_SERVER_RESPONSE.
+//   HTTP_QUERY_CONTENT_LENGTH still gives the length on the wire.
 //
 // Every call sets the calling thread's last error (GetLastError) when it fails.
 #include "platform/base/wintypes.h"
@@ -71,6 +79,7 @@ using LPDWORD = DWORD*;
 #define INTERNET_OPTION_USER_AGENT 41
 #define INTERNET_OPTION_PROXY_USERNAME 43
 #define INTERNET_OPTION_PROXY_PASSWORD 44
+#define INTERNET_OPTION_HTTP_DECODING 65  // BOOL: read bodies decoded (see above)
 
 // InternetErrorDlg flags and answers.
 #define FLAGS_ERROR_UI_FILTER_FOR_ERRORS 0x01

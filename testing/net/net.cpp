@@ -17,6 +17,7 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <zlib.h>
 
 namespace testing_net {
 namespace {
@@ -69,6 +70,23 @@ std::string Base64(const std::string& in) {
     unsigned v = (unsigned char)in[i] << 16 | (unsigned char)in[i + 1] << 8;
     out += {k[v >> 18], k[(v >> 12) & 63], k[(v >> 6) & 63], '='};
   }
+  return out;
+}
+
+std::string Compress(const std::string& in, Encoding encoding) {
+  const int windowBits = encoding == Encoding::Gzip ? 31 : encoding == Encoding::Zlib ? 15 : -15;
+  z_stream z{};
+  if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::runtime_error("deflateInit2 failed");
+  std::string out(deflateBound(&z, static_cast<uLong>(in.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  int r = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  if (r != Z_STREAM_END) throw std::runtime_error("deflate failed");
   return out;
 }
 

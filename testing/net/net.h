@@ -131,4 +131,9 @@ class Proxy {
 
 std::string Base64(const std::string& bytes);
 
+// Compressed forms of a body, as a server sends them with Content-Encoding gzip or deflate
+// (deflate comes with its zlib wrapper or, from some servers, raw).
+enum class Encoding { Gzip, Zlib, RawDeflate };
+std::string Compress(const std::string& bytes, Encoding encoding);
+
 }  // namespace testing_net

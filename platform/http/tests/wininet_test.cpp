@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/http/wininet.h"
 #include "testing/net/net.h"
@@ -286,6 +289,138 @@ TEST_F(InternetClient, HundredMegabyteAnswerIsStreamed) {
   ReadAll(h.request, err, &total, false);
   EXPECT_EQ(err, 0u);
   EXPECT_EQ(total, kSize);
+}
+
+// A peer that keeps the exchange alive with a piece now and then: each piece comes well within
+// the idle time-outs (300 ms), but the whole answer would take far longer than their sum.
+TEST_F(InternetClient, DeadlineCutsOffPeersThatDripHeadersOrBody) {
+  auto drip = [](Peer& p, const std::vector<std::string>& pieces, int ms) {
+    for (const auto& piece : pieces) {
+      if (p.Owner().Stopping() || !p.Write(piece)) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+  };
+  Server server([&](Peer& p) {
+    HttpRequest r;
+    if (!p.ReadRequest(r)) return;
+    const std::string body(40, 'b');
+    if (r.target == "/headers") {
+      std::vector<std::string> lines{"HTTP/1.1 200 OK\r\nContent-Length: 40\r\n"};
+      for (int i = 0; i < 30; ++i) lines.push_back("X-Slow-" + std::to_string(i) + ": x\r\n");
+      drip(p, lines, 100);
+      p.Write("\r\n" + body);
+    } else {
+      p.Write("HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n");
+      drip(p, std::vector<std::string>(body.size(), "b"), 40);
+    }
+  });
+  auto open = [&](Handles& h, const char* path) {
+    Open(h, server.Port(), false, path);
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+      SetTimeout(h.session, option, 300);
+  };
+  Handles headers;
+  open(headers, "/headers");
+  EXPECT_FALSE(Send(headers.request, "x"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+
+  Handles body;
+  open(body, "/body");
+  ASSERT_TRUE(Send(body.request, "x"));
+  DWORD err;
+  std::string got = ReadAll(body.request, err);
+  EXPECT_EQ(err, static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+  EXPECT_LT(got.size(), 40u);
+}
+
+TEST_F(InternetClient, BodiesAreDecodedOnlyWhenAsked) {
+  const std::string text = "<answer>" + std::string(5000, 'z') + "</answer>";
+  std::atomic<int> offered{0};
+  Server server([&](Peer& p) {
+    HttpRequest r;
+    while (p.ReadRequest(r)) {
+      if (r.Header("Accept-Encoding") == "gzip, deflate") ++offered;
+      if (r.target == "/gzip")
+        p.Respond(200, testing_net::Compress(text, testing_net::Encoding::Gzip), "Content-Encoding: gzip\r\n");
+      else if (r.target == "/zlib")
+        p.Respond(200, testing_net::Compress(text, testing_net::Encoding::Zlib), "Content-Encoding: deflate\r\n");
+      else if (r.target == "/raw")
+        p.Respond(200, testing_net::Compress(text, testing_net::Encoding::RawDeflate), "Content-Encoding: deflate\r\n");
+      else if (r.target == "/unknown")
+        p.Respond(200, text, "Content-Encoding: x-mystery\r\n");
+      else if (r.target == "/corrupt")
+        p.Respond(200, "\x1f\x8b\x08\x00 this is not a gzip stream", "Content-Encoding: gzip\r\n");
+      else if (r.target == "/cut") {
+        std::string z = testing_net::Compress(text, testing_net::Encoding::Gzip);
+        p.Respond(200, z.substr(0, z.size() / 2), "Content-Encoding: gzip\r\n");
+      } else if (r.target == "/cutraw") {
+        std::string z = testing_net::Compress(text, testing_net::Encoding::RawDeflate);
+        p.Respond(200, z.substr(0, z.size() / 2), "Content-Encoding: deflate\r\n");
+      }
+      else
+        p.Respond(200, text);
+    }
+  });
+  // The error of whichever step failed: the send, or a read of the body.
+  auto exchange = [&](const char* path, bool decode, DWORD& error) {
+    Handles h;
+    Open(h, server.Port(), false, path);
+    BOOL on = decode ? TRUE : FALSE;
+    EXPECT_TRUE(InternetSetOptionA(h.session, INTERNET_OPTION_HTTP_DECODING, &on, sizeof on));
+    if (!Send(h.request, "x")) {
+      error = GetLastError();
+      return std::string();
+    }
+    return ReadAll(h.request, error);
+  };
+  DWORD err;
+  for (const char* path : {"/gzip", "/zlib", "/raw", "/plain"}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(exchange(path, true, err), text);
+    EXPECT_EQ(err, 0u);
+  }
+  EXPECT_EQ(offered, 4);
+  for (const char* path : {"/unknown", "/corrupt", "/cut", "/cutraw"}) {
+    SCOPED_TRACE(path);
+    exchange(path, true, err);
+    EXPECT_EQ(err, static_cast<DWORD>(ERROR_HTTP_INVALID_SERVER_RESPONSE));
+  }
+  // Not asked: the body comes as sent and nothing is offered.
+  EXPECT_EQ(exchange("/gzip", false, err), testing_net::Compress(text, testing_net::Encoding::Gzip));
+  EXPECT_EQ(err, 0u);
+  EXPECT_EQ(offered, 8);
+}
+
+TEST_F(InternetClient, BrokenChunksFailTheRead) {
+  Server server([](Peer& p) {
+    HttpRequest r;
+    if (!p.ReadRequest(r)) return;
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabcde\r\n";
+    if (r.target == "/qq")
+      p.Write(head + "qq\r\nmore\r\n0\r\n\r\n");
+    else if (r.target == "/huge")
+      p.Write(head + "7fffffffffffffff\r\nsome");
+    else
+      p.Write(head + "0\r\n\r\n");
+  });
+  struct Case {
+    const char* path;
+    DWORD error;
+  } const cases[] = {{"/qq", ERROR_INTERNET_CONNECTION_RESET},
+                     {"/huge", ERROR_INTERNET_CONNECTION_ABORTED},
+                     {"/whole", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    Handles h;
+    Open(h, server.Port(), false, c.path);
+    ASSERT_TRUE(Send(h.request, "x"));
+    DWORD err;
+    std::string got = ReadAll(h.request, err);
+    EXPECT_EQ(err, c.error);
+    if (!c.error) {
+      EXPECT_EQ(got, "abcde");
+    }
+  }
 }
 
 TEST_F(InternetClient, CertificatesAreVerified) {
