@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "zone/protocol/SoapStatus.h"
+#include "zone/protocol/XmlAnswerCheck.h"
 
 namespace vorlen {
 
@@ -66,6 +67,7 @@ StatusServiceBinding::StatusServiceBinding() : StatusServiceBinding(soap_new()) 
 StatusServiceBinding::StatusServiceBinding(struct soap* context)
     : soap(context), endpoint(vorlen::kStatusServiceDefaultEndpoint) {
   InstallNamespaces(soap);
+  vorlen::InstallXmlAnswerCheck(soap);
 }
 
 StatusServiceBinding::~StatusServiceBinding() {
@@ -80,6 +82,7 @@ template <class SendFn>
 int StatusServiceBinding::Call(SendFn send, const char* responseTag, ReturnReader read, void* out) {
   if (!soap) return vorlen::soapstatus::kOutOfMemory;
   const char* url = endpoint ? endpoint : vorlen::kStatusServiceDefaultEndpoint;
+  vorlen::BeginXmlAnswerCheck(soap);
   if (send(soap, url) == SOAP_OK) Receive(responseTag, read, out);
   return ToLegacySoapStatus(soap->error);
 }
@@ -126,8 +129,10 @@ int StatusServiceBinding::Receive(const char* responseTag, ReturnReader read, vo
 
 int StatusServiceBinding::getPageConfig(ss__RegisteredServiceUserInfo* userInfo, ss__getPageConfigResponse& out) {
   if (soap) soap_default_ss__getPageConfigResponse(soap, &out);
-  return Call([&](struct soap* s, const char* url) { return soap_send_ss__getPageConfig(s, url, nullptr, userInfo); },
-              "ss:getPageConfigResponse", ReadPageConfig, &out);
+  int rc = Call([&](struct soap* s, const char* url) { return soap_send_ss__getPageConfig(s, url, nullptr, userInfo); },
+                "ss:getPageConfigResponse", ReadPageConfig, &out);
+  if (rc && soap) soap_default_ss__getPageConfigResponse(soap, &out);  // a failed answer leaves no value
+  return rc;
 }
 
 int StatusServiceBinding::setPageConfig(ss__RegisteredServiceUserInfo* userInfo, ss__PageConfigInfo* configInfo,
@@ -140,11 +145,13 @@ int StatusServiceBinding::setPageConfig(ss__RegisteredServiceUserInfo* userInfo,
 int StatusServiceBinding::openTrustedPage(ss__RegisteredServiceUserInfo* userInfo, ArrayOfAuctionBidInfo* bidsInfo,
                                           bool autoRegroup, ss__openTrustedPageResponse& out) {
   if (soap) soap_default_ss__openTrustedPageResponse(soap, &out);
-  return Call(
+  int rc = Call(
       [&](struct soap* s, const char* url) {
         return soap_send_ss__openTrustedPage(s, url, nullptr, userInfo, bidsInfo, autoRegroup);
       },
       "ss:openTrustedPageResponse", ReadStatusPage, &out);
+  if (rc && soap) soap_default_ss__openTrustedPageResponse(soap, &out);  // a failed answer leaves no value
+  return rc;
 }
 
 int StatusServiceBinding::closePage(ss__RegisteredServiceUserInfo* userInfo, ss__PageClosingInfo* closingInfo,
@@ -206,19 +213,23 @@ int StatusServiceBinding::setAllData(ss__RegisteredServiceUserInfo* userInfo, in
 int StatusServiceBinding::getPageChangesInfo(ss__RegisteredServiceUserInfo* userInfo, ArrayOf_xsd_int* pageIds,
                                              time_t cutoffEntryDate, ss__getPageChangesInfoResponse& out) {
   if (soap) soap_default_ss__getPageChangesInfoResponse(soap, &out);
-  return Call(
+  int rc = Call(
       [&](struct soap* s, const char* url) {
         return soap_send_ss__getPageChangesInfo(s, url, nullptr, userInfo, pageIds, cutoffEntryDate);
       },
       "ss:getPageChangesInfoResponse", ReadPageChanges, &out);
+  if (rc && soap) soap_default_ss__getPageChangesInfoResponse(soap, &out);  // a failed answer leaves no value
+  return rc;
 }
 
 int StatusServiceBinding::getBuyerData(ss__RegisteredServiceUserInfo* userInfo, ArrayOf_xsd_int* pageIds,
                                        ss__getBuyerDataResponse& out) {
   if (soap) soap_default_ss__getBuyerDataResponse(soap, &out);
-  return Call(
+  int rc = Call(
       [&](struct soap* s, const char* url) { return soap_send_ss__getBuyerData(s, url, nullptr, userInfo, pageIds); },
       "ss:getBuyerDataResponse", ReadBuyerData, &out);
+  if (rc && soap) soap_default_ss__getBuyerDataResponse(soap, &out);  // a failed answer leaves no value
+  return rc;
 }
 
 int StatusServiceBinding::setDataEntryConstraints(ss__RegisteredServiceUserInfo* in0, int in1, bool in2, bool in3,

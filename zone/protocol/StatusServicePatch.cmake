@@ -36,6 +36,32 @@ if(at EQUAL -1)
 endif()
 string(REPLACE "${detail_call}" "soap_getelement(soap, NULL, &a->__type)" text "${text}")
 
+# A named fault class is also sent in the wrapped form, its members inside a "fault" child:
+# <ss:PageAlreadyOpenedFault><fault><pageInfo>...</pageInfo></fault></ss:PageAlreadyOpenedFault>.
+# The element is read as the class (its name is the class's type), so the class reader takes a
+# "fault" child as holding its members and reads them into the same object.
+set(named_faults AuctionDoesNotExistFault BidDoesNotExistFault IllegalArgumentFault PageAlreadyOpenedFault
+  PageClosedFault PageDoesNotExistFault PageNotOpenedFault PagesDoNotHaveCommonBidsFault ServiceUnavailableFault
+  StatusesDisabledFault UnsupportedOperationFault UserAuthenticationFault UserIsNotPageOwnerFault
+  UserIsNotSellerInAuctionFault)
+set(skip_member "\t\t\tif (soap->error == SOAP_TAG_MISMATCH)\n\t\t\t\tsoap->error = soap_ignore_element(soap);")
+foreach(name ${named_faults})
+  set(reader "soap_in_ss__${name}(struct soap *soap, const char *tag, ss__${name} *a, const char *type)\n{")
+  string(FIND "${text}" "${reader}" start)
+  if(start EQUAL -1)
+    message(FATAL_ERROR "reader of ss__${name} not found in ${FILE}: soapcpp2 output changed")
+  endif()
+  string(SUBSTRING "${text}" 0 ${start} before)
+  string(SUBSTRING "${text}" ${start} -1 after)
+  string(FIND "${after}" "${skip_member}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "member loop of ss__${name} not found in ${FILE}: soapcpp2 output changed")
+  endif()
+  string(SUBSTRING "${after}" 0 ${at} head)
+  string(SUBSTRING "${after}" ${at} -1 tail)
+  set(text "${before}${head}\t\t\tif (soap->error == SOAP_TAG_MISMATCH && soap_in_ss__${name}(soap, \"fault\", a, NULL))\n\t\t\t\tcontinue;\n${tail}")
+endforeach()
+
 # Array writers: every array element carries xsi:type "SOAP-ENC:Array" beside its
 # "SOAP-ENC:arrayType", and an array without items still declares its item count 0.
 string(REGEX MATCHALL "char \\*t = a->__ptr \\? soap_putsizesoffsets" sized "${text}")

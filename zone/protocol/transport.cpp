@@ -2,6 +2,7 @@
 // out with the platform's internet client; the decisions are TransportPolicy's.
 #include "zone/protocol/transport.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <string>
 
 #include <stdsoap2.h>
+
+#include "zone/protocol/SoapStatus.h"
 
 namespace vorlen::transport {
 namespace {
@@ -48,6 +51,17 @@ class ClientExchange final : public HttpExchange {
     if (!HttpQueryInfoW(request_, HTTP_QUERY_RAW_HEADERS_CRLF, buffer, &length, nullptr)) return false;
     headers.clear();
     for (const wchar_t* p = buffer; *p; ++p) headers += *p < 0x80 ? static_cast<char>(*p) : '?';
+    return true;
+  }
+  bool QueryContentLength(uint64_t& length) override {
+    char text[32];
+    DWORD size = sizeof text;
+    if (!HttpQueryInfoA(request_, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long n = std::strtoull(text, &end, 10);
+    if (end == text || *end || errno == ERANGE) return false;
+    length = n;
     return true;
   }
   bool Read(char* buffer, size_t size, size_t& got) override {
@@ -112,6 +126,7 @@ struct State {
   HINTERNET connection = nullptr;
   std::unique_ptr<ClientExchange> request;
   DWORD requestFlags = 0;  // extra request flags; none in this system
+  int (*nextFinalReceive)(struct soap*) = nullptr;  // a hook installed before ours
   TransportPolicy policy;
   FILE* log = nullptr;
   std::string logPath;
@@ -187,6 +202,9 @@ SOAP_SOCKET OnConnect(struct soap* s, const char* endpoint, const char*, int) {
     s->error = SOAP_TCP_ERROR;
     return SOAP_INVALID_SOCKET;
   }
+  // The runtime gets the body alone (the client has read status and headers), so it must not
+  // look for an HTTP header in it, whatever the body starts with.
+  s->imode |= SOAP_ENC_PLAIN;
   DWORD flags = st->requestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_UI;
   if (url.secure) flags |= INTERNET_FLAG_SECURE;
   if (s->omode & SOAP_IO_KEEPALIVE) flags |= INTERNET_FLAG_KEEP_CONNECTION;
@@ -215,6 +233,8 @@ int OnPostHeader(struct soap* s, const char* name, const char* value) {
   // Proxy credentials go to the proxy only, from the client's options, never into the request,
   // which a tunnelled HTTPS request would carry to the service itself.
   if (strcasecmp(name, "Proxy-Authorization") == 0) return SOAP_OK;
+  // The client offers the codings it decodes; the runtime would offer its own.
+  if (strcasecmp(name, "Accept-Encoding") == 0) return SOAP_OK;
   if (strcasecmp(name, "Content-Length") == 0) {
     char* end = nullptr;
     unsigned long long n = std::strtoull(value, &end, 10);
@@ -246,12 +266,33 @@ int OnSend(struct soap* s, const char* data, size_t count) {
   return SOAP_EOF;
 }
 
+// The runtime's status for an answer that failed on its way in.
+int StatusOf(ReceiveFailure failure) {
+  switch (failure) {
+    case ReceiveFailure::None: return SOAP_OK;
+    case ReceiveFailure::Transport: return SOAP_EOF;
+    case ReceiveFailure::TooLarge: return soapstatus::FromLegacySoapStatus(soapstatus::kLength);
+  }
+  return SOAP_EOF;
+}
+
 size_t OnReceive(struct soap* s, char* buffer, size_t capacity) {
   State* st = StateOf(s);
   if (!st) return 0;
   size_t n = st->policy.Receive(buffer, capacity);
   s->errnum = static_cast<int>(st->policy.ErrorNumber());
+  if (n == 0 && st->policy.Failure() != ReceiveFailure::None) s->error = StatusOf(st->policy.Failure());
   return n;
+}
+
+// The runtime has read its envelope: the rest of the body must arrive whole as well.
+int OnFinalReceive(struct soap* s) {
+  State* st = StateOf(s);
+  if (!st) return SOAP_OK;
+  ReceiveFailure failure = st->policy.FinishReceive();
+  s->errnum = static_cast<int>(st->policy.ErrorNumber());
+  if (failure != ReceiveFailure::None) return StatusOf(failure);
+  return st->nextFinalReceive ? st->nextFinalReceive(s) : SOAP_OK;
 }
 
 int OnDisconnect(struct soap* s) {
@@ -276,8 +317,10 @@ int OnShutdownSocket(struct soap*, SOAP_SOCKET, int) { return SOAP_OK; }
 
 int RefuseCopy(struct soap*, struct soap_plugin*, struct soap_plugin*) { return SOAP_EOM; }
 
-void Delete(struct soap*, struct soap_plugin* plugin) {
-  delete static_cast<State*>(plugin->data);
+void Delete(struct soap* s, struct soap_plugin* plugin) {
+  auto* st = static_cast<State*>(plugin->data);
+  if (s->fpreparefinalrecv == OnFinalReceive) s->fpreparefinalrecv = st->nextFinalReceive;
+  delete st;
   plugin->data = nullptr;
 }
 
@@ -341,6 +384,12 @@ int Create(struct soap* s, struct soap_plugin* plugin, void*) {
   st->policy.Log("wininet %p: init, client handle %p\n", static_cast<void*>(s), st->client);
   ApplyTimeouts(*st);
   ApplyProxy(*st);
+  // Answers are read decoded: the runtime always receives the identity body.
+  BOOL decode = TRUE;
+  InternetSetOptionA(st->client, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
+  s->imode |= SOAP_ENC_PLAIN;
+  st->nextFinalReceive = s->fpreparefinalrecv;
+  s->fpreparefinalrecv = OnFinalReceive;
   s->fopen = OnConnect;
   s->fposthdr = OnPostHeader;
   s->fsend = OnSend;
@@ -355,8 +404,18 @@ int Create(struct soap* s, struct soap_plugin* plugin, void*) {
 }  // namespace
 
 int Register(struct soap* soap) {
-  if (!soap) return SOAP_EOM;
-  return soap_register_plugin(soap, Create) == SOAP_OK ? SOAP_OK : SOAP_EOM;
+  if (!soap) return soapstatus::kOutOfMemory;
+  if (StateOf(soap)) return soapstatus::kPluginError;  // one transport per context
+  return soap_register_plugin(soap, Create) == SOAP_OK ? soapstatus::kOk : soapstatus::kOutOfMemory;
+}
+
+void SetMaxAnswerSize(struct soap* soap, uint64_t bytes) {
+  if (State* st = StateOf(soap)) st->policy.SetAnswerLimit(bytes);
+}
+
+uint64_t MaxAnswerSize(struct soap* soap) {
+  State* st = StateOf(soap);
+  return st ? st->policy.AnswerLimit() : 0;
 }
 
 ResolveSendErrorCallback GetResolveSendError(struct soap* soap) {

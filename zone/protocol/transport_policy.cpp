@@ -98,6 +98,7 @@ bool TransportPolicy::Resolve(DWORD answer, DWORD error, int& counter) {
 SendResult TransportPolicy::SendMessage() {
   int counter = 0;
   for (;;) {
+    BeginAnswer();
     if (exchange_->Send(buffer_)) {
       bool again = false;
       SendResult r = AfterSend(counter, again);
@@ -154,10 +155,32 @@ SendResult TransportPolicy::AfterSend(int& counter, bool& again) {
   return SendResult::Ok;
 }
 
+void TransportPolicy::BeginAnswer() {
+  received_ = 0;
+  answerStarted_ = false;
+  failure_ = ReceiveFailure::None;
+}
+
+size_t TransportPolicy::Fail(ReceiveFailure failure) {
+  failure_ = failure;
+  Log("wininet %p: recv, received 0 bytes\n", context_);
+  return 0;
+}
+
 size_t TransportPolicy::Receive(char* buffer, size_t capacity) {
+  if (failure_ != ReceiveFailure::None) return 0;
   errorNumber_ = 0;
   lastResolved_ = 0;
   Log("wininet %p: frecv, available buffer len = %lu\n", context_, static_cast<unsigned long>(capacity));
+  if (exchange_ && !answerStarted_) {
+    answerStarted_ = true;
+    uint64_t announced = 0;
+    if (exchange_->QueryContentLength(announced) && announced > limit_) {
+      Log("wininet %p: frecv, answer of %llu bytes is above the limit of %llu bytes\n", context_,
+          static_cast<unsigned long long>(announced), static_cast<unsigned long long>(limit_));
+      return Fail(ReceiveFailure::TooLarge);
+    }
+  }
   size_t total = 0;
   while (exchange_ && total < capacity) {
     size_t got = 0;
@@ -167,13 +190,26 @@ size_t TransportPolicy::Receive(char* buffer, size_t capacity) {
       lastResolved_ = error;
       Log("wininet %p: frecv, error %d (%s) in InternetReadFile, received %lu bytes\n", context_,
           static_cast<int>(error), Text(error).c_str(), static_cast<unsigned long>(got));
-      break;
+      return Fail(ReceiveFailure::Transport);
     }
     if (got == 0) break;
     total += got;
+    received_ += got;
+    if (received_ > limit_) {
+      Log("wininet %p: frecv, answer is above the limit of %llu bytes\n", context_,
+          static_cast<unsigned long long>(limit_));
+      return Fail(ReceiveFailure::TooLarge);
+    }
   }
   Log("wininet %p: recv, received %lu bytes\n", context_, static_cast<unsigned long>(total));
   return total;
+}
+
+ReceiveFailure TransportPolicy::FinishReceive() {
+  char rest[16384];
+  while (failure_ == ReceiveFailure::None && exchange_ && Receive(rest, sizeof rest) > 0) {
+  }
+  return failure_;
 }
 
 }  // namespace vorlen::transport

@@ -35,6 +35,8 @@ class HttpExchange {
   virtual bool QueryStatus(DWORD& status) = 0;
   // The answer's raw headers (CR LF separated) when they fit the 512-character buffer.
   virtual bool QueryRawHeaders(std::string& headers) = 0;
+  // The length the answer announces (Content-Length, on the wire); false when it has none.
+  virtual bool QueryContentLength(uint64_t& length) = 0;
   // Reads up to `size` body bytes; false with LastError() set when the read failed.
   virtual bool Read(char* buffer, size_t size, size_t& got) = 0;
   // The connection-error dialog for `error`; returns its answer (0 or 12032 = resolved).
@@ -43,6 +45,13 @@ class HttpExchange {
 
 // Results of the send hook, in the runtime's terms.
 enum class SendResult { Ok, OutOfMemory, HttpError, Eof };
+
+// Why the answer being received failed: its transfer broke off, timed out or was malformed on
+// the wire (the error number says which), or it is larger than the answer limit.
+enum class ReceiveFailure { None, Transport, TooLarge };
+
+// The answer limit when the owner sets none.
+inline constexpr uint64_t kDefaultAnswerLimit = uint64_t{64} << 20;
 
 class TransportPolicy {
  public:
@@ -54,7 +63,10 @@ class TransportPolicy {
   TransportPolicy(const void* context, LogSink log, ErrorText text);
 
   // The open request; null when none is open (the previous exchange closed it).
-  void SetExchange(HttpExchange* exchange) { exchange_ = exchange; }
+  void SetExchange(HttpExchange* exchange) {
+    exchange_ = exchange;
+    BeginAnswer();
+  }
   HttpExchange* Exchange() const { return exchange_; }
 
   // The announced request length (from the Content-Length header); all ones = unknown.
@@ -66,8 +78,21 @@ class TransportPolicy {
 
   // One block of the request from the runtime; the request goes out once it is complete.
   SendResult Send(const char* data, size_t count);
-  // One buffer of the answer's body for the runtime; 0 at the end or on failure.
+  // The largest answer body taken, in bytes (0 = kDefaultAnswerLimit): an answer that
+  // announces more is refused before anything is read, one that brings more is refused at
+  // the byte that passes the limit.
+  void SetAnswerLimit(uint64_t bytes) { limit_ = bytes ? bytes : kDefaultAnswerLimit; }
+  uint64_t AnswerLimit() const { return limit_; }
+
+  // One buffer of the answer's body for the runtime; 0 at the end or on failure. A failed
+  // answer hands the runtime nothing more: neither the bytes read into the failing buffer nor
+  // any later ones, and its error number stays until the next request is sent.
   size_t Receive(char* buffer, size_t capacity);
+  // After the runtime has read its envelope: reads what is left of the body, so that an answer
+  // whose transfer broke off, or that is larger than the limit, fails even when the envelope
+  // came whole. None when the answer arrived whole.
+  ReceiveFailure FinishReceive();
+  ReceiveFailure Failure() const { return failure_; }
 
   DWORD ErrorNumber() const { return errorNumber_; }
   DWORD LastResolvedError() const { return lastResolved_; }
@@ -80,6 +105,8 @@ class TransportPolicy {
 
  private:
   SendResult SendMessage();
+  void BeginAnswer();
+  size_t Fail(ReceiveFailure failure);
   SendResult AfterSend(int& counter, bool& again);
   bool Resolve(DWORD answer, DWORD error, int& counter);
 
@@ -93,6 +120,10 @@ class TransportPolicy {
   DWORD errorNumber_ = 0;
   DWORD lastResolved_ = 0;
   bool disconnect_ = false;
+  uint64_t limit_ = kDefaultAnswerLimit;
+  uint64_t received_ = 0;  // body bytes of the current answer so far
+  bool answerStarted_ = false;
+  ReceiveFailure failure_ = ReceiveFailure::None;
 };
 
 // The nine send failures that the callback may resolve.

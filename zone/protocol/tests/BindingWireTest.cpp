@@ -8,6 +8,7 @@
 #include "testing/zone_service/RawResponder.h"
 #include "zone/protocol/SoapStatus.h"
 #include "zone/protocol/StatusServiceBinding.h"
+#include "zone/protocol/transport.h"
 #include "zone/protocol/tests/Values.h"
 
 using namespace vorlen::test;
@@ -22,7 +23,9 @@ class WireTest : public ::testing::Test {
     binding.endpoint = url.c_str();
     soap_set_imode(binding.soap, SOAP_C_UTFSTRING);
     soap_set_omode(binding.soap, SOAP_C_UTFSTRING | SOAP_XML_TREE);
-    binding.soap->recv_timeout = binding.soap->send_timeout = 5;
+    binding.soap->recv_timeout = binding.soap->send_timeout = binding.soap->connect_timeout = 5;
+    // The path the system uses: the runtime over the transport plug-in.
+    ASSERT_EQ(vorlen::transport::Register(binding.soap), 0);
   }
   ss__RegisteredServiceUserInfo* Me() { return User(binding.soap, 1000, "REG-1000"); }
   int GetConfig(ss__getPageConfigResponse& r) { return binding.getPageConfig(Me(), r); }
@@ -30,6 +33,14 @@ class WireTest : public ::testing::Test {
   int SetItems() {
     ss__setItemDataResponse r;
     return binding.setItemData(Me(), 5, Items(binding.soap, {}), r);
+  }
+  // The detail is a UserIsNotPageOwnerFault for that page and user.
+  void ExpectNotPageOwner(int pageId, LONG64 userId) {
+    auto* owner = dynamic_cast<ss__UserIsNotPageOwnerFault*>(binding.DetailFault());
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(owner->pageId, pageId);
+    ASSERT_NE(owner->userInfo, nullptr);
+    EXPECT_EQ(owner->userInfo->serviceUserId, userId);
   }
   static std::string Fault(const std::string& code, const std::string& text, const std::string& detail = "") {
     return "<SOAP-ENV:Fault><faultcode>" + code + "</faultcode><faultstring>" + text + "</faultstring>" +
@@ -228,17 +239,30 @@ TEST_F(WireTest, DetailByXsiTypeDecodesTheMostDerivedClass) {
   EXPECT_EQ(closed->pageInfo->pageId, 9);
 }
 
+// Without xsi:type the element reads as the class of its name; its members come in it or, in
+// the wrapped form, inside its "fault" child.
 TEST_F(WireTest, DetailNamedLikeAFaultTypeWithoutXsiTypeIsReadAsThatType) {
-  responder.PushEnvelope(Fault("SOAP-ENV:Server.userException", "x.PageAlreadyOpenedFault: open",
-                               "<ss:PageAlreadyOpenedFault><pageInfo><pageId>4</pageId></pageInfo>"
-                               "</ss:PageAlreadyOpenedFault>"),
+  const std::string pageInfo = "<pageInfo><pageId>4</pageId><pageUrlPart>p4</pageUrlPart></pageInfo>";
+  for (const std::string& content : {pageInfo, "<fault>" + pageInfo + "</fault>"}) {
+    SCOPED_TRACE(content);
+    responder.PushEnvelope(Fault("SOAP-ENV:Server.userException", "x.PageAlreadyOpenedFault: open",
+                                 "<ss:PageAlreadyOpenedFault>" + content + "</ss:PageAlreadyOpenedFault>"),
+                           500);
+    ss__openTrustedPageResponse r;
+    EXPECT_EQ(binding.openTrustedPage(Me(), nullptr, false, r), st::kFault);
+    auto* opened = dynamic_cast<ss__PageAlreadyOpenedFault*>(binding.DetailFault());
+    ASSERT_NE(opened, nullptr);
+    ASSERT_NE(opened->pageInfo, nullptr);
+    EXPECT_EQ(opened->pageInfo->pageId, 4);
+    EXPECT_STREQ(*opened->pageInfo->pageUrlPart, "p4");
+  }
+  // Inherited members too.
+  responder.PushEnvelope(Fault("SOAP-ENV:Server.userException", "x.UserIsNotPageOwnerFault: not yours",
+                               "<ss:UserIsNotPageOwnerFault><fault><userInfo><serviceUserId>77</serviceUserId>"
+                               "</userInfo><pageId>12</pageId></fault></ss:UserIsNotPageOwnerFault>"),
                          500);
-  ss__openTrustedPageResponse r;
-  EXPECT_EQ(binding.openTrustedPage(Me(), nullptr, false, r), st::kFault);
-  auto* opened = dynamic_cast<ss__PageAlreadyOpenedFault*>(binding.DetailFault());
-  ASSERT_NE(opened, nullptr);
-  ASSERT_NE(opened->pageInfo, nullptr);
-  EXPECT_EQ(opened->pageInfo->pageId, 4);
+  EXPECT_EQ(SetItems(), st::kFault);
+  ExpectNotPageOwner(12, 77);
 }
 
 TEST_F(WireTest, WrapperWithForeignXsiTypeIsReadAsTheWrapper) {
@@ -263,11 +287,7 @@ TEST_F(WireTest, FaultObjectGivenAsHrefAfterTheFaultIsResolved) {
           "</userInfo><pageId>12</pageId></multiRef>",
       500);
   EXPECT_EQ(SetItems(), st::kFault);
-  auto* owner = dynamic_cast<ss__UserIsNotPageOwnerFault*>(binding.DetailFault());
-  ASSERT_NE(owner, nullptr);
-  EXPECT_EQ(owner->pageId, 12);
-  ASSERT_NE(owner->userInfo, nullptr);
-  EXPECT_EQ(owner->userInfo->serviceUserId, 77);
+  ExpectNotPageOwner(12, 77);
 }
 
 TEST_F(WireTest, UnknownDetailLeavesNoFaultObject) {
@@ -284,31 +304,50 @@ TEST_F(WireTest, FaultWhoseDetailHasAWronglyTypedMemberCannotBeRead) {
                                "<fault xsi:type=\"ss:PageDoesNotExistFault\">"
                                "<pageId xsi:type=\"xsd:string\">three</pageId></fault>"),
                          500);
-  int rc = SetItems();
-  EXPECT_NE(rc, 0);
-  EXPECT_NE(rc, st::kFault);
+  EXPECT_EQ(SetItems(), st::kTagMismatch);
   ASSERT_NE(binding.FaultCode(), nullptr);
   EXPECT_STREQ(binding.FaultCode(), "SOAP-ENV:Client");
 }
 
-// ---- broken answers ---------------------------------------------------------------------------
-TEST_F(WireTest, BrokenAnswersGiveAnErrorStatusAndTheBindingStaysUsable) {
+// ---- broken answers: what the SOAP layer makes of each body ----------------------------------
+TEST_F(WireTest, BrokenAnswersGiveTheirStatusesAndTheBindingStaysUsable) {
   const std::string good = "<ss:getPageConfigResponse><r><statusesEnabled>true</statusesEnabled></r>"
                            "</ss:getPageConfigResponse>";
-  std::string truncated = zone_service::EnvelopeOf(good);
-  truncated.resize(truncated.size() / 2);
-  responder.PushHttp(truncated);
-  responder.PushHttp("<<<not xml at all");
-  responder.PushHttp("");
-  responder.PushRaw("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n<SOAP-ENV:Envelope");
-  responder.PushHttp("<html><body>Not here</body></html>", 404);
-  responder.PushEnvelope("<ss:getPageConfigResponse><r><statusesEnabled>maybe</statusesEnabled></r>"
-                         "</ss:getPageConfigResponse>");
-  responder.PushRaw("garbage\r\n\r\n");
-  for (int i = 0; i < 7; ++i) {
-    SCOPED_TRACE(i);
+  std::string half = zone_service::EnvelopeOf(good);
+  half.resize(half.size() / 2);
+  struct Case {
+    const char* what;
+    std::string raw;  // the whole answer as sent, or empty for `body` with status 200
+    std::string body;
+    int status;
+    DWORD errnum;
+  } const cases[] = {
+      {"half an envelope", "", half, st::kEof, 0},
+      {"no body", "", "", st::kEof, 0},
+      {"text before any markup", "", "not xml at all", st::kSyntaxError, 0},
+      {"a body that looks like headers", "", "HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\n\r\n",
+       st::kSyntaxError, 0},
+      {"shorter than announced", "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" + half, "",
+       st::kEof, ERROR_INTERNET_CONNECTION_ABORTED},
+      {"an HTML error page", "HTTP/1.1 404 Not Found\r\nContent-Length: 34\r\n\r\n<html><body>Not here</body></html>",
+       "", st::kTagMismatch, 0},
+      {"a wrong value", "",
+       zone_service::EnvelopeOf("<ss:getPageConfigResponse><r><statusesEnabled>maybe</statusesEnabled></r>"
+                                "</ss:getPageConfigResponse>"),
+       st::kType, 0},
+      // Not HTTP at all: the send fails, nothing resolves it.
+      {"no HTTP", "garbage\r\n\r\n", "", st::kHttpError, ERROR_HTTP_INVALID_SERVER_RESPONSE},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.raw.empty())
+      responder.PushHttp(c.body);
+    else
+      responder.PushRaw(c.raw);
     ss__getPageConfigResponse r;
-    EXPECT_NE(GetConfig(r), 0);
+    EXPECT_EQ(GetConfig(r), c.status);
+    EXPECT_EQ(static_cast<DWORD>(binding.soap->errnum), c.errnum);
+    EXPECT_EQ(r.getPageConfigReturn, nullptr);
   }
   responder.PushEnvelope(good);
   ss__getPageConfigResponse r;
@@ -316,10 +355,60 @@ TEST_F(WireTest, BrokenAnswersGiveAnErrorStatusAndTheBindingStaysUsable) {
   EXPECT_TRUE(r.getPageConfigReturn->statusesEnabled);
 }
 
-TEST_F(WireTest, HttpErrorPageGivesTheHttpStatus) {
+// The transport hands the page's body to the SOAP layer, which reads it like any answer.
+TEST_F(WireTest, HttpErrorPageIsReadAsTheAnswer) {
   responder.PushHttp("<html>Not found</html>", 404);
+  responder.PushEnvelope("<SOAP-ENV:Fault><faultcode>SOAP-ENV:Server</faultcode><faultstring>down</faultstring>"
+                         "</SOAP-ENV:Fault>",
+                         503);
   ss__getPageConfigResponse r;
-  EXPECT_EQ(GetConfig(r), 404);
+  EXPECT_EQ(GetConfig(r), st::kTagMismatch);
+  EXPECT_EQ(GetConfig(r), st::kServerFault);
+  EXPECT_STREQ(binding.FaultString(), "down");
+}
+
+// ---- malformed text -------------------------------------------------------------------------------
+TEST_F(WireTest, MalformedTextFailsTheAnswerAndWellFormedTextIsReadAsSent) {
+  auto answer = [](const std::string& text) {
+    return zone_service::EnvelopeOf("<ss:getPageConfigResponse><r><sellerUrl>" + text +
+                                    "</sellerUrl></r></ss:getPageConfigResponse>");
+  };
+  const char* const malformed[] = {
+      "a &foo; b",          "a &#0; b",           "a &#xD800; b",      "a &#x110000; b",  "a &nbsp; b",
+      "a &AMP; b",          "a & b",              "a &#x; b",          "a &#X41; b",      "a &#1234567; b",
+      "a \xC3\x28 b",      "a \xFF b",           "a \xED\xA0\x80 b", "a \xF4\x90\x80\x80 b",
+      "a \xC0\xAF b",      "a \xE0\x80\xAF b",  "a \x01 b",          "a \xEF\xBF\xBE b", "a \xC3",
+  };
+  for (const char* text : malformed) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(text)));
+    responder.PushHttp(answer(text));
+    ss__getPageConfigResponse r;
+    EXPECT_EQ(GetConfig(r), st::kSyntaxError);
+    EXPECT_EQ(r.getPageConfigReturn, nullptr);
+  }
+  // Entity definitions never reach the runtime, whether used or not.
+  responder.PushHttp("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e \"boom\">]>" + answer("&e;").substr(39));
+  ss__getPageConfigResponse r;
+  EXPECT_EQ(GetConfig(r), st::kSyntaxError);
+
+  const std::pair<std::string, std::string> wellFormed[] = {
+      {"&lt;&gt;&amp;&quot;&apos;", "<>&\"'"},
+      {"&#65;&#x42;&#xE9;&#x17C;&#65536;", "AB\xC3\xA9\xC5\xBC\xF0\x90\x80\x80"},
+      {"\xC5\xBC\xC3\xB3\xC5\x82w \xF0\x9F\x98\x80", "\xC5\xBC\xC3\xB3\xC5\x82w \xF0\x9F\x98\x80"},
+      {"<![CDATA[a & b <c>]]><!-- & -->d", "a & b <c>d"},
+      {"tab\there", "tab\there"},
+  };
+  for (const auto& [text, expected] : wellFormed) {
+    SCOPED_TRACE(text);
+    responder.PushHttp(answer(text));
+    ASSERT_EQ(GetConfig(r), 0);
+    ASSERT_NE(r.getPageConfigReturn, nullptr);
+    EXPECT_EQ(std::string(r.getPageConfigReturn->sellerUrl), expected);
+  }
+  // A Latin-1 declaration: every byte is a character, read as that character.
+  responder.PushHttp("<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>" + answer("\xE9t\xE9").substr(39));
+  ASSERT_EQ(GetConfig(r), 0);
+  EXPECT_STREQ(r.getPageConfigReturn->sellerUrl, "\xC3\xA9t\xC3\xA9");
 }
 
 // ---- requests ----------------------------------------------------------------------------------

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "zone/protocol/transport_policy.h"
 
 using vorlen::transport::HttpExchange;
+using vorlen::transport::ReceiveFailure;
 using vorlen::transport::ResolveSendErrorAnswer;
 using vorlen::transport::SendResult;
 using vorlen::transport::TransportPolicy;
@@ -31,6 +33,8 @@ class ScriptedExchange : public HttpExchange {
   DWORD dialogAnswer = ERROR_CANCELLED;
   // Body pieces; a piece "!" fails the read with ERROR_INTERNET_CONNECTION_RESET.
   std::deque<std::string> body;
+  std::optional<uint64_t> contentLength;  // what the answer announces
+  int reads = 0;
 
   HINTERNET Handle() const override { return reinterpret_cast<HINTERNET>(0x1234); }
   bool Send(const std::string& b) override {
@@ -53,7 +57,12 @@ class ScriptedExchange : public HttpExchange {
     headers = "HTTP/1.1 " + std::to_string(current_.status) + " X\r\n\r\n";
     return current_.headersFit;
   }
+  bool QueryContentLength(uint64_t& length) override {
+    if (contentLength) length = *contentLength;
+    return contentLength.has_value();
+  }
   bool Read(char* buffer, size_t size, size_t& got) override {
+    ++reads;
     got = 0;
     if (body.empty()) return true;
     if (body.front() == "!") {
@@ -271,7 +280,7 @@ TEST_F(Policy, StatusAndHeaderLines) {
   EXPECT_EQ(Count("in HttpQueryInfo"), 1);
 }
 
-TEST_F(Policy, ReceiveFillsTheBufferAndStopsAtTheEndOrAFailure) {
+TEST_F(Policy, ReceiveFillsTheBufferAndStopsAtTheEnd) {
   exchange.body = {"abc", "defgh", "ij"};
   char buf[6];
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 6u);
@@ -279,17 +288,86 @@ TEST_F(Policy, ReceiveFillsTheBufferAndStopsAtTheEndOrAFailure) {
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 4u);
   EXPECT_EQ(std::string(buf, 4), "ghij");
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 0u);
+  EXPECT_EQ(policy.Failure(), ReceiveFailure::None);
+  EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::None);
   EXPECT_EQ(Count("wininet 0xc0: frecv, available buffer len = 6\n"), 3);
   EXPECT_EQ(Count("wininet 0xc0: recv, received 4 bytes\n"), 1);
+}
 
-  exchange.body = {"xy", "!", "never"};
-  EXPECT_EQ(policy.Receive(buf, sizeof buf), 2u);
+// A broken transfer fails the answer: the bytes of the failing buffer are not handed over,
+// nothing is afterwards, and the error number stays until the next request.
+TEST_F(Policy, ABrokenTransferHandsNothingMore) {
+  exchange.body = {"<whole-envelope/>", "!", "never"};
+  char buf[64];
+  EXPECT_EQ(policy.Receive(buf, sizeof buf), 0u);
+  EXPECT_EQ(policy.Failure(), ReceiveFailure::Transport);
   EXPECT_EQ(policy.ErrorNumber(), static_cast<DWORD>(ERROR_INTERNET_CONNECTION_RESET));
   EXPECT_EQ(Count("frecv, error 12031 ((unknown)) in InternetReadFile, received 0 bytes"), 1);
-  // The next receive starts clean.
-  exchange.body.clear();
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 0u);
+  EXPECT_EQ(policy.ErrorNumber(), static_cast<DWORD>(ERROR_INTERNET_CONNECTION_RESET));
+  EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::Transport);
+  EXPECT_EQ(exchange.body.front(), "never");
+
+  // The next request's answer starts clean.
+  exchange.body = {"ok"};
+  EXPECT_EQ(SendMessage(), SendResult::Ok);
+  EXPECT_EQ(policy.Failure(), ReceiveFailure::None);
+  EXPECT_EQ(policy.Receive(buf, sizeof buf), 2u);
   EXPECT_EQ(policy.ErrorNumber(), 0u);
+}
+
+// The envelope came in the first buffer; the break comes after it.
+TEST_F(Policy, TheRestOfTheBodyMustArriveWholeToo) {
+  exchange.body = {std::string(8, 'e'), std::string(100, ' '), "!"};
+  char buf[8];
+  EXPECT_EQ(policy.Receive(buf, sizeof buf), 8u);
+  EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::Transport);
+  EXPECT_EQ(policy.ErrorNumber(), static_cast<DWORD>(ERROR_INTERNET_CONNECTION_RESET));
+
+  exchange.body = {std::string(8, 'e'), std::string(100, ' ')};
+  EXPECT_EQ(SendMessage(), SendResult::Ok);
+  EXPECT_EQ(policy.Receive(buf, sizeof buf), 8u);
+  EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::None);
+  EXPECT_TRUE(exchange.body.empty());
+}
+
+TEST_F(Policy, AnswersAboveTheLimitAreRefused) {
+  EXPECT_EQ(policy.AnswerLimit(), vorlen::transport::kDefaultAnswerLimit);
+  policy.SetAnswerLimit(10);
+  char buf[64];
+
+  // Announced above the limit: refused before anything is read.
+  exchange.contentLength = 11;
+  exchange.body = {"0123456789X"};
+  EXPECT_EQ(policy.Receive(buf, sizeof buf), 0u);
+  EXPECT_EQ(policy.Failure(), ReceiveFailure::TooLarge);
+  EXPECT_EQ(exchange.reads, 0);
+  EXPECT_EQ(policy.ErrorNumber(), 0u);
+  EXPECT_EQ(Count("frecv, answer of 11 bytes is above the limit of 10 bytes"), 1);
+
+  // Unannounced: refused at the byte past the limit, across buffers and in the rest.
+  for (const auto& pieces : {std::deque<std::string>{"01234", "56789", "X"}, std::deque<std::string>{"0123456789X"}}) {
+    exchange.contentLength.reset();
+    exchange.body = pieces;
+    EXPECT_EQ(SendMessage(), SendResult::Ok);
+    size_t first = policy.Receive(buf, 5);
+    EXPECT_EQ(first, 5u);
+    EXPECT_EQ(policy.Receive(buf, sizeof buf), 0u);
+    EXPECT_EQ(policy.Failure(), ReceiveFailure::TooLarge);
+  }
+  exchange.body = {"0123456", "789X"};
+  EXPECT_EQ(SendMessage(), SendResult::Ok);
+  EXPECT_EQ(policy.Receive(buf, 7), 7u);
+  EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::TooLarge);
+
+  // Exactly the limit passes; 0 restores the default.
+  exchange.contentLength = 10;
+  exchange.body = {"0123456789"};
+  EXPECT_EQ(SendMessage(), SendResult::Ok);
+  EXPECT_EQ(policy.Receive(buf, sizeof buf), 10u);
+  EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::None);
+  policy.SetAnswerLimit(0);
+  EXPECT_EQ(policy.AnswerLimit(), uint64_t{64} << 20);
 }
 
 TEST_F(Policy, SettingTheCallbackIsLogged) {
