@@ -537,8 +537,33 @@ bool Server::Bind(const ServerOptions& options, std::string* error) {
   return true;
 }
 
+void Server::JoinFinishedWorkers() {
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    if (it->done) {
+      it->thread.join();
+      it = workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+int Server::workerThreads() {
+  std::lock_guard<std::mutex> lock(workersMutex_);
+  return static_cast<int>(workers_.size());
+}
+
 void Server::Run() {
   while (!stop_.load()) {
+    {
+      // A free worker first: connections beyond the bound wait in the listen queue.
+      std::unique_lock<std::mutex> lock(workersMutex_);
+      JoinFinishedWorkers();
+      if (static_cast<int>(workers_.size()) >= kMaxWorkers) {
+        workerDone_.wait_for(lock, std::chrono::milliseconds(200));
+        continue;
+      }
+    }
     if (!soap_valid_socket(soap_accept(soap_))) {
       if (soap_->errnum) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       continue;
@@ -551,17 +576,23 @@ void Server::Run() {
       continue;
     }
     std::lock_guard<std::mutex> lock(workersMutex_);
-    workers_.emplace_back([this, connection] {
+    Worker& worker = workers_.emplace_back();
+    worker.thread = std::thread([this, connection, &worker] {
       if (!options_.https || soap_ssl_accept(connection) == SOAP_OK) soap_serve(connection);
       ++served_;
       soap_destroy(connection);
       soap_end(connection);
       soap_free(connection);
+      std::lock_guard<std::mutex> done(workersMutex_);
+      worker.done = true;
+      workerDone_.notify_one();
     });
   }
-  std::lock_guard<std::mutex> lock(workersMutex_);
-  for (std::thread& worker : workers_) worker.join();
-  workers_.clear();
+  std::unique_lock<std::mutex> lock(workersMutex_);
+  workerDone_.wait(lock, [this] {
+    JoinFinishedWorkers();
+    return workers_.empty();
+  });
 }
 
 void Server::StartThread() {

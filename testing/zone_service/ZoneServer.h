@@ -3,6 +3,8 @@
 // a Model, on a loopback port, over HTTP or HTTPS. Runs on its own thread (tests) or in the
 // calling thread (the zone-service program).
 #include <atomic>
+#include <condition_variable>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,13 +35,18 @@ class Server {
   // Serves on a background thread until Stop().
   void StartThread();
   // Accepts in the calling thread until Stop() (from another thread or a signal handler),
-  // serving each connection on a thread of its own; returns when all of them ended.
+  // serving each connection on a thread of its own, at most kMaxWorkers at a time (further
+  // connections wait in the listen queue); a worker is joined as soon as its connection ended.
+  // Returns when all of them ended.
   void Run();
+  static constexpr int kMaxWorkers = 32;
   void Stop();
 
   int port() const { return port_; }
   std::string Url() const;  // http(s)://127.0.0.1:<port>/rpcrouter
   int connectionsServed() const { return served_.load(); }
+  // Worker threads not yet joined: those serving a connection and those just finished.
+  int workerThreads();
 
  private:
   Model& model_;
@@ -50,8 +57,14 @@ class Server {
   std::atomic<bool> stop_{false};
   std::atomic<int> served_{0};
   std::thread thread_;
+  struct Worker {
+    std::thread thread;
+    bool done = false;
+  };
+  void JoinFinishedWorkers();  // with workersMutex_ held
   std::mutex workersMutex_;
-  std::vector<std::thread> workers_;  // one per connection, joined when Run() ends
+  std::condition_variable workerDone_;
+  std::list<Worker> workers_;  // one per open connection
 };
 
 // Makes a self-signed certificate for localhost and 127.0.0.1 with the openssl command line

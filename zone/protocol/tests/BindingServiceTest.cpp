@@ -1,14 +1,21 @@
 // The binding against the test service: every operation over HTTP (one over HTTPS, one
-// against the zone-service program), typed arguments and answers, each named fault.
+// against the zone-service program), typed arguments and answers, each named fault, and the
+// service's worker threads.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdio.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "testing/zone_service/ZoneServer.h"
 #include "zone/protocol/SoapStatus.h"
@@ -240,6 +247,56 @@ TEST_F(ServiceTest, ConnectionsKeptAliveDoNotHoldUpOtherClients) {
     EXPECT_EQ(second.getPageConfig(User(second.soap, kSeller, "REG-1000"), r2), 0) << i;
   }
   EXPECT_EQ(server.connectionsServed(), 0) << "both connections are still open";
+}
+
+// ---- the test service's workers ---------------------------------------------------------------
+namespace {
+
+// Waits (up to 5 s) until `done` holds.
+template <class F>
+bool Eventually(F done) {
+  for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return done();
+}
+
+int ConnectTo(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+TEST_F(ServiceTest, FinishedWorkersAreJoinedAtOnce) {
+  for (int i = 0; i < 300; ++i) {
+    ss__getPageConfigResponse r;
+    ASSERT_EQ(binding.getPageConfig(Me(), r), 0) << i;
+  }
+  EXPECT_EQ(server.connectionsServed(), 300);
+  EXPECT_LE(server.workerThreads(), 2);
+}
+
+TEST_F(ServiceTest, WorkersAreBoundedAndTheRestWaitInTheQueue) {
+  std::vector<int> idle;
+  for (int i = 0; i < zs::Server::kMaxWorkers + 3; ++i) idle.push_back(ConnectTo(server.port()));
+  ASSERT_TRUE(Eventually([&] { return server.workerThreads() == zs::Server::kMaxWorkers; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(server.workerThreads(), zs::Server::kMaxWorkers);
+  // Connections that end free their workers for those waiting.
+  for (size_t i = 0; i < 10; ++i) ::close(idle[i]);
+  EXPECT_TRUE(Eventually([&] { return server.connectionsServed() >= 10; }));
+  EXPECT_TRUE(Eventually([&] { return server.workerThreads() == zs::Server::kMaxWorkers - 7; }));
+  for (size_t i = 10; i < idle.size(); ++i) ::close(idle[i]);
+  EXPECT_TRUE(Eventually([&] { return server.workerThreads() == 0; }));
+  ss__getPageConfigResponse r;
+  EXPECT_EQ(binding.getPageConfig(Me(), r), 0);
 }
 
 // ---- faults ---------------------------------------------------------------------------

@@ -175,7 +175,7 @@ TEST_F(WireTest, ArrayItemsGoToTheirPositions) {
   EXPECT_EQ(r.getPageChangesInfoReturn->__ptr[0], nullptr);
   ASSERT_NE(r.getPageChangesInfoReturn->__ptr[2], nullptr);
   EXPECT_EQ(r.getPageChangesInfoReturn->__ptr[2]->pageId, 7);
-  EXPECT_NE(GetChanges(r), 0) << "a position outside the declared size fails the answer";
+  EXPECT_EQ(GetChanges(r), st::kIndexOutOfBounds) << "a position outside the declared size fails the answer";
 }
 
 TEST_F(WireTest, LongUrlsAndZonedDatesAreReadInFull) {
