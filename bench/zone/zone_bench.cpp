@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,20 @@ double Median(std::vector<double> v) {
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+double ThreadCpu() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+}
+double gCpu = 0;  // the calling thread's CPU time in the last Seconds()
+
 template <class F>
 double Seconds(int calls, F call) {
+  const double cpu = ThreadCpu();
+  struct CpuOnExit {
+    double start;
+    ~CpuOnExit() { gCpu = ThreadCpu() - start; }
+  } cpuOnExit{cpu};
   auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < calls; ++i)
     if (call() != 0) {
@@ -130,18 +143,20 @@ int main(int argc, char** argv) {
   };
   pluginRound();  // warm-up: connections, caches, allocator
   bareRound();
-  std::vector<double> plugin, plain, ratios;
+  std::vector<double> plugin, plain, ratios, pluginCpu, bareCpu;
   for (int r = 0; r < rounds; ++r) {
-    double p, b;
+    double p, b, pc, bc;
     if (r % 2 == 0) {
-      p = pluginRound();
-      b = bareRound();
+      p = pluginRound(), pc = gCpu;
+      b = bareRound(), bc = gCpu;
     } else {
-      b = bareRound();
-      p = pluginRound();
+      b = bareRound(), bc = gCpu;
+      p = pluginRound(), pc = gCpu;
     }
     plugin.push_back(p / calls);
     plain.push_back(b / calls);
+    pluginCpu.push_back(pc / calls);
+    bareCpu.push_back(bc / calls);
     ratios.push_back(p / b);
   }
   const double pluginCall = Median(plugin), bareCall = Median(plain);
@@ -149,6 +164,8 @@ int main(int argc, char** argv) {
               rounds);
   std::printf("  binding through the plug-in : %8.1f us/call  %8.1f calls/s\n", pluginCall * 1e6, 1 / pluginCall);
   std::printf("  bare client, own transport  : %8.1f us/call  %8.1f calls/s\n", bareCall * 1e6, 1 / bareCall);
+  std::printf("  client thread CPU per call  : %8.1f us plug-in, %8.1f us bare\n", Median(pluginCpu) * 1e6,
+              Median(bareCpu) * 1e6);
   std::printf("  plug-in path ratio          : %8.2f (rounds %.2f to %.2f; target <= 1.25)\n", Median(ratios),
               *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
 

@@ -49,6 +49,19 @@ struct Session : Handle {
   ~Session() override;
   CURLSH* share = nullptr;         // connection, TLS-session and name cache shared by its requests
   std::mutex shareLocks[CURL_LOCK_DATA_LAST];
+
+  // Transfer handles of finished exchanges, kept for the next ones (a multi handle with its
+  // easy handle, the easy handle reset to its defaults).
+  struct Transfer {
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+  };
+  Transfer TakeTransfer();
+  void GiveBack(Transfer t);
+
+ private:
+  std::mutex transfersMutex_;
+  std::vector<Transfer> transfers_;
 };
 
 struct Connection : Handle {

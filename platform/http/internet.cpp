@@ -324,7 +324,41 @@ Session::Session() : Handle(HandleKind::Session, nullptr) {
 }
 
 Session::~Session() {
+  for (Transfer& t : transfers_) {
+    curl_easy_cleanup(t.easy);
+    curl_multi_cleanup(t.multi);
+  }
   if (share) curl_share_cleanup(share);
+}
+
+Session::Transfer Session::TakeTransfer() {
+  {
+    std::lock_guard lock(transfersMutex_);
+    if (!transfers_.empty()) {
+      Transfer t = transfers_.back();
+      transfers_.pop_back();
+      return t;
+    }
+  }
+  Transfer t{curl_multi_init(), curl_easy_init()};
+  if (!t.multi || !t.easy) {
+    if (t.easy) curl_easy_cleanup(t.easy);
+    if (t.multi) curl_multi_cleanup(t.multi);
+    return {};
+  }
+  return t;
+}
+
+void Session::GiveBack(Transfer t) {
+  constexpr size_t kKept = 4;
+  curl_easy_reset(t.easy);
+  std::lock_guard lock(transfersMutex_);
+  if (transfers_.size() < kKept) {
+    transfers_.push_back(t);
+    return;
+  }
+  curl_easy_cleanup(t.easy);
+  curl_multi_cleanup(t.multi);
 }
 
 EffectiveOptions Resolve(const Handle& start) {

@@ -87,9 +87,11 @@ Request::Request(std::shared_ptr<Handle> connection, std::string verb, std::stri
 Request::~Request() { Reset(); }
 
 void Request::Reset() {
-  if (multi_ && easy_) curl_multi_remove_handle(multi_, easy_);
-  if (easy_) curl_easy_cleanup(easy_);
-  if (multi_) curl_multi_cleanup(multi_);
+  if (multi_ && easy_) {
+    curl_multi_remove_handle(multi_, easy_);
+    auto* connection = static_cast<Connection*>(parent.get());
+    static_cast<Session*>(connection->parent.get())->GiveBack({multi_, easy_});
+  }
   curl_slist_free_all(headerList_);
   multi_ = nullptr;
   easy_ = nullptr;
@@ -211,9 +213,10 @@ DWORD Request::Configure(const std::string& extraHeaders) {
   auto* connection = static_cast<Connection*>(parent.get());
   auto* session = static_cast<Session*>(connection->parent.get());
   effective_ = Resolve(*this);
-  multi_ = curl_multi_init();
-  easy_ = curl_easy_init();
-  if (!multi_ || !easy_) return ERROR_NOT_ENOUGH_MEMORY;
+  Session::Transfer transfer = session->TakeTransfer();
+  if (!transfer.easy) return ERROR_NOT_ENOUGH_MEMORY;
+  multi_ = transfer.multi;
+  easy_ = transfer.easy;
 
   const bool secure = (flags_ & INTERNET_FLAG_SECURE) != 0;
   std::string host = connection->host;

@@ -89,7 +89,10 @@ class ClientExchange final : public HttpExchange {
 
 struct State {
   explicit State(struct soap* s)
-      : soap(s), policy(s, [this](const std::string& line) { WriteLog(line); }, &ErrorTextOf) {}
+      : soap(s),
+        policy(
+            s, [this](const std::string& line) { WriteLog(line); }, &ErrorTextOf,
+            [this] { return soap->logfile[SOAP_INDEX_TEST] != nullptr; }) {}
   ~State() {
     CloseRequest();
     if (client) InternetCloseHandle(client);

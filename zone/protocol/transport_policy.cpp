@@ -23,11 +23,11 @@ bool IsResolvableSendError(DWORD error) {
   }
 }
 
-TransportPolicy::TransportPolicy(const void* context, LogSink log, ErrorText text)
-    : context_(context), log_(std::move(log)), text_(std::move(text)) {}
+TransportPolicy::TransportPolicy(const void* context, LogSink log, ErrorText text, LogWanted wanted)
+    : context_(context), log_(std::move(log)), text_(std::move(text)), wanted_(std::move(wanted)) {}
 
 void TransportPolicy::Log(const char* format, ...) {
-  if (!log_) return;
+  if (!Logging()) return;
   va_list args;
   va_start(args, format);
   va_list copy;
@@ -133,7 +133,7 @@ SendResult TransportPolicy::AfterSend(int& counter, bool& again) {
     return SendResult::HttpError;
   }
   std::string headers;
-  if (exchange_->QueryRawHeaders(headers)) Log("wininet %p: header:\n%s\n", context_, headers.c_str());
+  if (Logging() && exchange_->QueryRawHeaders(headers)) Log("wininet %p: header:\n%s\n", context_, headers.c_str());
   Log("wininet %p: fsend, HTTP status code = %lu\n", context_, static_cast<unsigned long>(status));
   if (status != HTTP_STATUS_DENIED && status != HTTP_STATUS_PROXY_AUTH_REQ) return SendResult::Ok;
 

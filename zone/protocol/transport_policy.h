@@ -58,9 +58,12 @@ class TransportPolicy {
   using LogSink = std::function<void(const std::string&)>;
   using ErrorText = std::function<std::string(DWORD)>;
 
+  using LogWanted = std::function<bool()>;
+
   // `context` is only printed in the log lines. `text` gives the message text of an error for
-  // the log ("(unknown)" when it has none).
-  TransportPolicy(const void* context, LogSink log, ErrorText text);
+  // the log ("(unknown)" when it has none). `wanted` says whether lines are written at all
+  // (none are formatted otherwise); without it, every line goes to `log`.
+  TransportPolicy(const void* context, LogSink log, ErrorText text, LogWanted wanted = {});
 
   // The open request; null when none is open (the previous exchange closed it).
   void SetExchange(HttpExchange* exchange) {
@@ -101,6 +104,7 @@ class TransportPolicy {
 
   // Writes one formatted diagnostic line (printf rules, as the C library formats them).
   void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  bool Logging() const { return log_ && (!wanted_ || wanted_()); }
   std::string Text(DWORD error) const;
 
  private:
@@ -113,6 +117,7 @@ class TransportPolicy {
   const void* context_;
   LogSink log_;
   ErrorText text_;
+  LogWanted wanted_;
   HttpExchange* exchange_ = nullptr;
   ResolveSendErrorCallback callback_ = nullptr;
   std::string buffer_;

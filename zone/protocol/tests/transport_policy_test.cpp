@@ -377,4 +377,17 @@ TEST_F(Policy, SettingTheCallbackIsLogged) {
   EXPECT_EQ(lines.back().rfind("wininet 0xc0: resolve_send_error callback = '0x", 0), 0u);
   policy.SetCallback(nullptr);
   EXPECT_EQ(lines.back(), "wininet 0xc0: resolve_send_error callback = '(nil)'\n");
+
+  // Without a test log nothing is written (nor formatted).
+  bool wanted = false;
+  int written = 0;
+  TransportPolicy quiet(nullptr, [&](const std::string&) { ++written; }, {}, [&] { return wanted; });
+  quiet.SetExchange(&exchange);
+  quiet.SetCallback(&Callback);
+  quiet.SetExpectedLength(4);
+  EXPECT_EQ(quiet.Send("<m/>", 4), SendResult::Ok);
+  EXPECT_EQ(written, 0);
+  wanted = true;
+  quiet.SetCallback(nullptr);
+  EXPECT_EQ(written, 1);
 }
