@@ -372,8 +372,16 @@ int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int size) {
 
 HMODULE GetModuleHandleW(LPCWSTR name) {
   if (name == nullptr) return reinterpret_cast<HMODULE>(Application());
-  std::wstring wanted = NormalizeModuleName(name);
   std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
+  if (std::wcschr(name, L'/') != nullptr) {
+    // A path names the module loaded from that file (the executable's file is the application);
+    // failing that, the module of that file name.
+    Module* app = Application();
+    if (app->path == name) return reinterpret_cast<HMODULE>(app);
+    for (auto& [h, m] : Modules())
+      if (m->kind == platform::ModuleKind::Library && m->path == name) return h;
+  }
+  std::wstring wanted = NormalizeModuleName(name);
   for (auto& [h, m] : Modules())
     if (!m->name.empty() && NormalizeModuleName(m->name) == wanted) return h;
   return platform::detail::LoadedLibrary(name);
@@ -525,3 +533,35 @@ void CWinApp::SetRegistryKey(UINT keyStringId) {
   key.LoadString(keyStringId);
   SetRegistryKey(key.GetString());
 }
+
+namespace platform {
+
+bool ReadResourceUrl(std::wstring_view url, std::vector<BYTE>& bytes) {
+  bytes.clear();
+  constexpr std::wstring_view kScheme = L"res://";
+  if (url.size() <= kScheme.size()) return false;
+  for (size_t i = 0; i < kScheme.size(); ++i)
+    if (platform::ToLowerChar(url[i]) != kScheme[i]) return false;
+  const std::wstring rest(url.substr(kScheme.size()));
+  const size_t last = rest.rfind(L'/');
+  if (last == std::wstring::npos || last == 0 || last + 1 == rest.size()) return false;
+  const std::wstring name = rest.substr(last + 1);
+  auto find = [&](const std::wstring& module, LPCWSTR type) -> bool {
+    HMODULE h = module.empty() ? nullptr : GetModuleHandleW(module.c_str());
+    if (h == nullptr) return false;
+    HRSRC r = FindResourceW(h, name.c_str(), type);
+    if (r == nullptr) return false;
+    const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(h, r)));
+    bytes.assign(data, data + SizeofResource(h, r));
+    return true;
+  };
+  // res://<module file>/<type>/<name>, or res://<module file>/<name> for an HTML resource.
+  const size_t typeStart = rest.rfind(L'/', last - 1);
+  if (typeStart != std::wstring::npos && typeStart > 0) {
+    const std::wstring type = rest.substr(typeStart + 1, last - typeStart - 1);
+    if (!type.empty() && find(rest.substr(0, typeStart), type.c_str())) return true;
+  }
+  return find(rest.substr(0, last), RT_HTML);
+}
+
+}  // namespace platform

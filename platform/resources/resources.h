@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/base/wintypes.h"
@@ -63,7 +64,8 @@ inline HRSRC FindResource(HMODULE module, LPCWSTR name, LPCWSTR type) { return F
 inline int LoadString(HINSTANCE module, UINT id, LPWSTR buffer, int size) { return LoadStringW(module, id, buffer, size); }
 // The module registered under `name` (case-insensitive; "Vantor", "Vantor.dll" and
 // "libVantor.so" all match), else a library that the process has loaded under that name (as
-// LoadLibraryW names it); null names the application's module.
+// LoadLibraryW names it); a name with a "/" is first taken as the full path of the module's file
+// (the executable's path names the application module); null names the application's module.
 HMODULE GetModuleHandleW(LPCWSTR name);
 // The file the module was loaded from. Truncates (terminated) to `size` and returns `size` then.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
@@ -264,6 +266,10 @@ class ResourceModule {
 std::wstring ComputerNameOf(const std::string& hostName);
 // The library file name that LoadLibraryW looks for: "quillon.dll" gives "libquillon.so".
 std::string LibraryFileName(const std::wstring& name);
+// The bytes of the resource that a "res://<module file>/<type>/<name>" address names (the type
+// may be left out for an HTML resource; "#n" is the id n). False when the module or the
+// resource is not there.
+bool ReadResourceUrl(std::wstring_view url, std::vector<BYTE>& bytes);
 
 // The RT_STRING block layout: the block holding `id` and the entry's index inside it.
 constexpr UINT StringBlockName(UINT id) { return id / 16 + 1; }

@@ -137,6 +137,28 @@ TEST(Modules, HandlesByNameAndFileNames) {
   EXPECT_EQ(GetModuleFileNameW(lib, tiny, 5), 5u);
   EXPECT_EQ(std::wcslen(tiny), 4u);
   EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(0x10), path, 4096), 0u);
+
+  // The executable's full path names the application module, a library's full path the library.
+  ASSERT_GT(GetModuleFileNameW(nullptr, path, 4096), 0u);
+  EXPECT_EQ(GetModuleHandleW(path), g_app.Handle());
+  ASSERT_GT(GetModuleFileNameW(lib, path, 4096), 0u);
+  EXPECT_EQ(GetModuleHandleW(path), lib);
+}
+
+TEST(Modules, ResourceAddresses) {
+  wchar_t exe[4096];
+  ASSERT_GT(GetModuleFileNameW(nullptr, exe, 4096), 0u);
+  const std::wstring base = L"res://" + std::wstring(exe);
+  std::vector<BYTE> bytes;
+  ASSERT_TRUE(platform::ReadResourceUrl(base + L"/#10/config", bytes));  // RT_RCDATA, names without case
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abc");
+  ASSERT_TRUE(platform::ReadResourceUrl(base + L"/#5", bytes));  // no type: an HTML resource
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "<p>");
+  EXPECT_FALSE(platform::ReadResourceUrl(base + L"/#10/Missing", bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_FALSE(platform::ReadResourceUrl(L"res:///no/such/program/#10/Config", bytes));
+  EXPECT_FALSE(platform::ReadResourceUrl(L"http://example.com/#10/Config", bytes));
+  EXPECT_FALSE(platform::ReadResourceUrl(L"res://", bytes));
 }
 
 TEST(Modules, MessageTablesFeedFormatMessage) {

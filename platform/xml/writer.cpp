@@ -1,0 +1,305 @@
+// The SAX writer with string output and the SAX attribute list.
+#include <string>
+#include <vector>
+
+#include "platform/xml/internal.h"
+
+namespace platform::xml {
+namespace {
+
+struct Attribute {
+  std::wstring uri, localName, qName, type, value;
+};
+
+// The attribute list behind an IVBSAXAttributes of this library.
+struct IAttributeAccess : IUnknown {
+  virtual const std::vector<Attribute>& Items() = 0;
+};
+VANTOR_UUIDOF(IAttributeAccess, "0D3C7A52-91E4-4F6B-A8D2-5E17B3C94F60");
+
+std::wstring Text(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
+std::wstring Text(BSTR* b) { return b ? Text(*b) : std::wstring(); }
+
+bool NameStart(wchar_t c) {
+  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_' || (c >= 0xC0 && c <= 0xD6) ||
+         (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+         (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+         (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+         (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool NameChar(wchar_t c) {
+  return NameStart(c) || c == L'-' || c == L'.' || (c >= L'0' && c <= L'9') || c == 0xB7 ||
+         (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+// An XML name with at most one colon, neither first nor last.
+bool IsQName(const std::wstring& name) {
+  bool start = true;
+  int colons = 0;
+  for (wchar_t c : name) {
+    if (c == L':') {
+      if (start || ++colons > 1) return false;
+      start = true;
+      continue;
+    }
+    if (start ? !NameStart(c) : !NameChar(c)) return false;
+    start = false;
+  }
+  return !name.empty() && !start;
+}
+
+void AppendEscaped(std::wstring& out, const std::wstring& text, bool attribute) {
+  for (wchar_t c : text) {
+    switch (c) {
+      case L'&': out += L"&amp;"; break;
+      case L'<': out += L"&lt;"; break;
+      case L'>': out += L"&gt;"; break;
+      case L'"':
+        if (attribute) out += L"&quot;";
+        else out += c;
+        break;
+      default: out += c;
+    }
+  }
+}
+
+class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
+ public:
+  // ---- IMXWriter
+  STDMETHODIMP put_output(VARIANT destination) override {
+    if (destination.vt != VT_EMPTY && destination.vt != VT_BSTR)
+      return Fail(E_INVALIDARG, L"the writer writes to a string only", __uuidof(IMXWriter));
+    Reset();
+    return S_OK;
+  }
+  STDMETHODIMP get_output(VARIANT* destination) override {
+    if (!destination) return E_POINTER;
+    VX_XML_BEGIN
+    VariantInit(destination);
+    destination->vt = VT_BSTR;
+    return PutText(&destination->bstrVal, out_);
+    VX_XML_END(IMXWriter)
+  }
+  STDMETHODIMP get_encoding(BSTR* encoding) override { return PutText(encoding, L"UTF-16"); }
+  STDMETHODIMP put_indent(VARIANT_BOOL indent) override {
+    indent_ = indent != VARIANT_FALSE;
+    return S_OK;
+  }
+  STDMETHODIMP get_indent(VARIANT_BOOL* indent) override { return Flag(indent, indent_); }
+  STDMETHODIMP put_standalone(VARIANT_BOOL standalone) override {
+    standalone_ = standalone != VARIANT_FALSE;
+    return S_OK;
+  }
+  STDMETHODIMP get_standalone(VARIANT_BOOL* standalone) override { return Flag(standalone, standalone_); }
+  STDMETHODIMP put_omitXMLDeclaration(VARIANT_BOOL omit) override {
+    omitDeclaration_ = omit != VARIANT_FALSE;
+    return S_OK;
+  }
+  STDMETHODIMP get_omitXMLDeclaration(VARIANT_BOOL* omit) override { return Flag(omit, omitDeclaration_); }
+  STDMETHODIMP raw_flush() override { return S_OK; }
+
+  // ---- IVBSAXContentHandler
+  STDMETHODIMP raw_startDocument() override {
+    VX_XML_BEGIN
+    if (!omitDeclaration_) {
+      out_ += L"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"";
+      out_ += standalone_ ? L"yes" : L"no";
+      out_ += L"\"?>\r\n";
+    }
+    return S_OK;
+    VX_XML_END(IVBSAXContentHandler)
+  }
+  STDMETHODIMP raw_endDocument() override { return S_OK; }
+  STDMETHODIMP raw_startElement(BSTR* namespaceUri, BSTR* localName, BSTR* qName,
+                                IVBSAXAttributes* attributes) override {
+    VX_XML_BEGIN
+    std::wstring name = Text(qName);
+    if (name.empty()) name = Text(localName);
+    if (!IsQName(name))
+      return Fail(E_INVALIDARG, L"not an XML element name: \"" + name + L"\"", __uuidof(IVBSAXContentHandler));
+    std::vector<Attribute> copied;
+    const std::vector<Attribute>* list = &copied;
+    if (attributes) {
+      IAttributeAccess* access = nullptr;
+      if (SUCCEEDED(attributes->QueryInterface(__uuidof(IAttributeAccess), reinterpret_cast<void**>(&access))) && access) {
+        list = &access->Items();
+        access->Release();  // the list object outlives this call: the caller holds it
+      } else {
+        HRESULT hr = CopyAttributes(attributes, copied);
+        if (FAILED(hr)) return hr;
+      }
+    }
+    for (size_t i = 0; i < list->size(); ++i) {
+      const std::wstring& an = (*list)[i].qName.empty() ? (*list)[i].localName : (*list)[i].qName;
+      if (!IsQName(an))
+        return Fail(E_INVALIDARG, L"not an XML attribute name: \"" + an + L"\"", __uuidof(IVBSAXContentHandler));
+      for (size_t k = 0; k < i; ++k) {
+        const std::wstring& other = (*list)[k].qName.empty() ? (*list)[k].localName : (*list)[k].qName;
+        if (other == an)
+          return Fail(E_INVALIDARG, L"attribute \"" + an + L"\" given twice for element \"" + name + L"\"",
+                      __uuidof(IVBSAXContentHandler));
+      }
+    }
+    CloseStartTag();
+    if (indent_ && !afterText_) NewLine(open_.size());
+    out_ += L'<';
+    out_ += name;
+    for (const Attribute& a : *list) {
+      out_ += L' ';
+      out_ += a.qName.empty() ? a.localName : a.qName;
+      out_ += L"=\"";
+      AppendEscaped(out_, a.value, true);
+      out_ += L'"';
+    }
+    open_.push_back(std::move(name));
+    startOpen_ = true;
+    afterText_ = false;
+    return S_OK;
+    VX_XML_END(IVBSAXContentHandler)
+  }
+  STDMETHODIMP raw_endElement(BSTR* namespaceUri, BSTR* localName, BSTR* qName) override {
+    VX_XML_BEGIN
+    std::wstring name = Text(qName);
+    if (name.empty()) name = Text(localName);
+    if (open_.empty() || open_.back() != name)
+      return Fail(E_INVALIDARG, L"the element \"" + name + L"\" being ended is not the one open", __uuidof(IVBSAXContentHandler));
+    open_.pop_back();
+    if (startOpen_) {
+      out_ += L"/>";
+      startOpen_ = false;
+    } else {
+      if (indent_ && !afterText_) NewLine(open_.size());
+      out_ += L"</";
+      out_ += name;
+      out_ += L'>';
+    }
+    afterText_ = false;
+    return S_OK;
+    VX_XML_END(IVBSAXContentHandler)
+  }
+  STDMETHODIMP raw_characters(BSTR* chars) override {
+    VX_XML_BEGIN
+    const std::wstring text = Text(chars);
+    if (text.empty()) return S_OK;
+    CloseStartTag();
+    AppendEscaped(out_, text, false);
+    afterText_ = true;
+    return S_OK;
+    VX_XML_END(IVBSAXContentHandler)
+  }
+
+ protected:
+  void* Find(REFIID riid) override {
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IMXWriter)) return static_cast<IMXWriter*>(this);
+    if (riid == __uuidof(IVBSAXContentHandler)) return static_cast<IVBSAXContentHandler*>(this);
+    return nullptr;
+  }
+
+ private:
+  static HRESULT Flag(VARIANT_BOOL* out, bool value) {
+    if (!out) return E_POINTER;
+    *out = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  static HRESULT CopyAttributes(IVBSAXAttributes* attributes, std::vector<Attribute>& out) {
+    int count = 0;
+    HRESULT hr = attributes->get_length(&count);
+    if (FAILED(hr)) return hr;
+    for (int i = 0; i < count; ++i) {
+      BSTR qName = nullptr, value = nullptr;
+      hr = attributes->raw_getQName(i, &qName);
+      if (SUCCEEDED(hr)) hr = attributes->raw_getValue(i, &value);
+      Attribute a;
+      a.qName = Text(qName);
+      a.value = Text(value);
+      SysFreeString(qName);
+      SysFreeString(value);
+      if (FAILED(hr)) return hr;
+      out.push_back(std::move(a));
+    }
+    return S_OK;
+  }
+  void Reset() {
+    out_.clear();
+    open_.clear();
+    startOpen_ = false;
+    afterText_ = false;
+  }
+  void CloseStartTag() {
+    if (!startOpen_) return;
+    out_ += L'>';
+    startOpen_ = false;
+  }
+  void NewLine(size_t depth) {
+    if (!out_.empty() && out_.back() != L'\n') out_ += L"\r\n";
+    out_.append(depth, L'\t');
+  }
+
+  std::wstring out_;
+  std::vector<std::wstring> open_;
+  bool startOpen_ = false;  // the last start tag still takes attributes' closing ">" or "/>"
+  bool afterText_ = false;  // the last thing written was character data
+  bool indent_ = false;
+  bool standalone_ = false;
+  bool omitDeclaration_ = false;
+};
+
+class Attributes final : public Object<IMXAttributes, IVBSAXAttributes, IAttributeAccess> {
+ public:
+  const std::vector<Attribute>& Items() override { return items_; }
+
+  // ---- IMXAttributes
+  STDMETHODIMP raw_addAttribute(BSTR uri, BSTR localName, BSTR qName, BSTR type, BSTR value) override {
+    VX_XML_BEGIN
+    items_.push_back(Attribute{Text(uri), Text(localName), Text(qName), Text(type), Text(value)});
+    return S_OK;
+    VX_XML_END(IMXAttributes)
+  }
+  STDMETHODIMP raw_clear() override {
+    items_.clear();
+    return S_OK;
+  }
+
+  // ---- IVBSAXAttributes
+  STDMETHODIMP get_length(int* length) override {
+    if (!length) return E_POINTER;
+    *length = static_cast<int>(items_.size());
+    return S_OK;
+  }
+  STDMETHODIMP raw_getURI(int index, BSTR* out) override { return Field(index, &Attribute::uri, out); }
+  STDMETHODIMP raw_getLocalName(int index, BSTR* out) override { return Field(index, &Attribute::localName, out); }
+  STDMETHODIMP raw_getQName(int index, BSTR* out) override { return Field(index, &Attribute::qName, out); }
+  STDMETHODIMP raw_getValue(int index, BSTR* out) override { return Field(index, &Attribute::value, out); }
+  STDMETHODIMP raw_getValueFromQName(BSTR qName, BSTR* out) override {
+    const std::wstring wanted = Text(qName);
+    for (const Attribute& a : items_)
+      if (a.qName == wanted) return PutText(out, a.value);
+    return Fail(E_INVALIDARG, L"no attribute \"" + wanted + L"\"", __uuidof(IVBSAXAttributes));
+  }
+
+ protected:
+  void* Find(REFIID riid) override {
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IMXAttributes))
+      return static_cast<IMXAttributes*>(this);
+    if (riid == __uuidof(IVBSAXAttributes)) return static_cast<IVBSAXAttributes*>(this);
+    if (riid == __uuidof(IAttributeAccess)) return static_cast<IAttributeAccess*>(this);
+    return nullptr;
+  }
+
+ private:
+  HRESULT Field(int index, std::wstring Attribute::*member, BSTR* out) {
+    if (index < 0 || static_cast<size_t>(index) >= items_.size())
+      return Fail(E_INVALIDARG, L"attribute index out of range", __uuidof(IVBSAXAttributes));
+    return PutText(out, items_[static_cast<size_t>(index)].*member);
+  }
+
+  std::vector<Attribute> items_;
+};
+
+}  // namespace
+
+HRESULT CreateWriter(IUnknown* outer, REFIID riid, void** ppv) { return CreateObject<Writer>(outer, riid, ppv); }
+HRESULT CreateAttributes(IUnknown* outer, REFIID riid, void** ppv) { return CreateObject<Attributes>(outer, riid, ppv); }
+
+}  // namespace platform::xml
