@@ -1,11 +1,12 @@
 #pragma once
-// What the system uses of the vendor framework: recordset openers and SQL helpers, the message
-// library with the texts of the system's HRESULTs, the tip message box, and (in interfaces.h) the
-// framework's and the host's COM interfaces.
+// What the system uses of the vendor framework: recordset openers and SQL helpers (with loading
+// XML held in a field), the message library with the texts of the system's HRESULTs, the tip
+// message box, and (in interfaces.h) the framework's and the host's COM interfaces.
 #include "framework/interfaces.h"
 #include "framework/messages.h"
 #include "platform/ado/ado.h"
 #include "platform/strings/strings.h"
+#include "platform/xml/msxml.h"
 
 // ---------------------------------------------------------------------------------------------
 // SQL and recordset helpers.
@@ -17,6 +18,11 @@ constexpr LONG kCmdTextNoRecords = static_cast<LONG>(adCmdText) | static_cast<LO
 // Returns S_OK, or the HRESULT of the failure with `rs` left null; never raises.
 HRESULT OpenRS(_RecordsetPtr& rs, IDispatch* connection, const wchar_t* sql, LONG cursorType = adOpenStatic,
                LONG lockType = adLockReadOnly, LONG options = adCmdText);
+
+// Loads the XML text held in one recordset field into `document`. S_OK; E_POINTER without a
+// document or field; E_FAIL with the parse error as error information when the field is null,
+// not text or not well-formed XML. Never raises.
+HRESULT XMLFromRs(IXMLDOMDocument2Ptr document, FieldPtr field);
 
 // Whether `sql` gives at least one row: 1 yes, 0 no, a negative HRESULT when the statement fails.
 HRESULT exeExistSql(IDispatch* connection, const wchar_t* sql);

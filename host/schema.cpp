@@ -68,6 +68,96 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE TABLE kd_EmailAddress (em_Id int NOT NULL PRIMARY KEY, em_Address nvarchar(255) NOT NULL, "
          L"em_Name nvarchar(255) NULL, em_Locked bit NOT NULL DEFAULT 0)",
      }},
+    {4,
+     {
+         // Data definitions of the HTML preview (object type, definition XML) and their
+         // stylesheets; a type without a stylesheet row is shown through the default one.
+         L"CREATE TABLE vx_Definicja (vxd_Id int NOT NULL PRIMARY KEY, vxd_ObiektId int NOT NULL, "
+         L"vxd_Definicja ntext NULL)",
+         L"CREATE INDEX ix_Definicja_Obiekt ON vx_Definicja (vxd_ObiektId)",
+         L"CREATE TABLE vx_Transformacja (vxt_Id int NOT NULL PRIMARY KEY, vxt_ObiektId int NOT NULL, "
+         L"vxt_Transformacja ntext NULL)",
+         L"CREATE INDEX ix_Transformacja_Obiekt ON vx_Transformacja (vxt_ObiektId, vxt_Id)",
+         // Object 1: a user with the rights granted to it, shown by a stylesheet of its own.
+         L"INSERT INTO vx_Definicja (vxd_Id, vxd_ObiektId, vxd_Definicja) VALUES (1, 1, N'"
+         L"<def:schema xmlns:def=\"http://www.vantor.example/VXSchemas/xml-def.xsd\">\n"
+         L"  <def:name>Użytkownik</def:name>\n"
+         L"  <def:data>\n"
+         L"    <def:sql>SELECT us_Id, us_Name, CASE WHEN us_Id = 1 THEN 1 ELSE 0 END AS us_Admin "
+         L"FROM kd_User WHERE us_Id = %1</def:sql>\n"
+         L"    <def:param idx=\"1\" name=\"id\">0</def:param>\n"
+         L"    <def:element name=\"uzytkownik\">\n"
+         L"      <def:attribute name=\"id\" src=\"us_Id\"/>\n"
+         L"      <def:element name=\"nazwa\" src=\"us_Name\"/>\n"
+         L"      <def:element name=\"administrator\" cond=\"us_Admin\" val=\"tak\"/>\n"
+         L"      <def:element name=\"uprawnienia\">\n"
+         L"        <def:data>\n"
+         L"          <def:sql>SELECT ur_Right FROM kd_UserRight WHERE ur_UserId = %1 ORDER BY ur_Right</def:sql>\n"
+         L"          <def:param idx=\"1\">us_Id</def:param>\n"
+         L"          <def:element name=\"prawo\" src=\"ur_Right\"/>\n"
+         L"        </def:data>\n"
+         L"      </def:element>\n"
+         L"    </def:element>\n"
+         L"  </def:data>\n"
+         L"</def:schema>')",
+         L"INSERT INTO vx_Transformacja (vxt_Id, vxt_ObiektId, vxt_Transformacja) VALUES (1, 1, N'"
+         L"<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">\n"
+         L"  <xsl:output method=\"html\" encoding=\"UTF-8\"/>\n"
+         L"  <xsl:template match=\"/\">\n"
+         L"    <html>\n"
+         L"      <head><title>Użytkownik</title></head>\n"
+         L"      <body style=\"font-family: Tahoma, Arial, sans-serif; font-size: 10pt\">\n"
+         L"        <xsl:for-each select=\"uzytkownik\">\n"
+         L"          <h1>Użytkownik <xsl:value-of select=\"nazwa\"/></h1>\n"
+         L"          <p>Numer: <xsl:value-of select=\"@id\"/></p>\n"
+         L"          <xsl:if test=\"administrator\"><p>Administrator programu: ma wszystkie uprawnienia.</p></xsl:if>\n"
+         L"          <xsl:choose>\n"
+         L"            <xsl:when test=\"uprawnienia/prawo\">\n"
+         L"              <p>Nadane uprawnienia:</p>\n"
+         L"              <ul><xsl:for-each select=\"uprawnienia/prawo\"><li><xsl:value-of select=\".\"/></li></xsl:for-each></ul>\n"
+         L"            </xsl:when>\n"
+         L"            <xsl:otherwise><p>Brak osobno nadanych uprawnień.</p></xsl:otherwise>\n"
+         L"          </xsl:choose>\n"
+         L"        </xsl:for-each>\n"
+         L"        <xsl:if test=\"not(uzytkownik)\"><p>Nie ma takiego użytkownika.</p></xsl:if>\n"
+         L"      </body>\n"
+         L"    </html>\n"
+         L"  </xsl:template>\n"
+         L"</xsl:stylesheet>')",
+         // Object 2: a job of the job log with its lines, shown by the default stylesheet.
+         L"INSERT INTO vx_Definicja (vxd_Id, vxd_ObiektId, vxd_Definicja) VALUES (2, 2, N'"
+         L"<def:schema xmlns:def=\"http://www.vantor.example/VXSchemas/xml-def.xsd\">\n"
+         L"  <def:name>Zadanie dziennika</def:name>\n"
+         L"  <def:data>\n"
+         L"    <def:sql>SELECT jl_Id, jl_Type, jl_Subtype, CONVERT(varchar(19), jl_Start, 120) AS jl_Start, "
+         L"CONVERT(varchar(19), jl_End, 120) AS jl_End, jl_Count, jl_Result FROM kd_JobLog WHERE jl_Id = %1</def:sql>\n"
+         L"    <def:param idx=\"1\" name=\"id\">0</def:param>\n"
+         L"    <def:element name=\"zadanie\">\n"
+         L"      <def:attribute name=\"numer\" src=\"jl_Id\"/>\n"
+         L"      <def:element name=\"rodzaj\" src=\"jl_Type\"/>\n"
+         L"      <def:element name=\"podrodzaj\" src=\"jl_Subtype\"/>\n"
+         L"      <def:element name=\"poczatek\" src=\"jl_Start\"/>\n"
+         L"      <def:element name=\"koniec\" src=\"jl_End\"/>\n"
+         L"      <def:element name=\"liczba\" src=\"jl_Count\"/>\n"
+         L"      <def:element name=\"wynik\" src=\"jl_Result\"/>\n"
+         L"      <def:element name=\"wiersze\">\n"
+         L"        <def:data>\n"
+         L"          <def:sql>SELECT CONVERT(varchar(19), jll_Time, 120) AS jll_Time, jll_Status, jll_Text "
+         L"FROM kd_JobLogLine WHERE jll_JobId = %1 ORDER BY jll_Id</def:sql>\n"
+         L"          <def:param idx=\"1\">jl_Id</def:param>\n"
+         L"          <def:element name=\"wiersz\">\n"
+         L"            <def:attribute name=\"status\" src=\"jll_Status\"/>\n"
+         L"            <def:element name=\"czas\" src=\"jll_Time\"/>\n"
+         L"            <def:element name=\"tekst\" src=\"jll_Text\"/>\n"
+         L"          </def:element>\n"
+         L"        </def:data>\n"
+         L"      </def:element>\n"
+         L"    </def:element>\n"
+         L"  </def:data>\n"
+         L"</def:schema>')",
+         L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('vx_Definicja', 3)",
+         L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('vx_Transformacja', 2)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

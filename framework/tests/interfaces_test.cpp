@@ -3,27 +3,12 @@
 // order must keep that order. Slots that no caller counts on are free to move.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
-
 #include "framework/interfaces.h"
+#include "testing/support/slots.h"
 
 namespace {
 
-// The method-table slot of a virtual member function (Itanium C++ ABI: the pointer holds one
-// plus the byte offset of the entry).
-template <class M>
-size_t Slot(M method) {
-  struct Rep {
-    std::uintptr_t ptr;
-    std::ptrdiff_t adjust;
-  };
-  static_assert(sizeof(M) == sizeof(Rep));
-  Rep rep;
-  std::memcpy(&rep, &method, sizeof rep);
-  EXPECT_EQ(rep.ptr % sizeof(void*), 1u) << "not a virtual member function";
-  return (rep.ptr - 1) / sizeof(void*);
-}
+using testutil::Slot;
 
 TEST(HostInterfaceSlots, InstanceAndServices) {
   EXPECT_EQ(Slot(&IFlgInstance::RefreshObjectType), 5u);

@@ -97,7 +97,9 @@ std::wstring Trim(std::wstring text) {
   while (end > 0 && blank(text[end - 1])) --end;
   size_t start = 0;
   while (start < end && blank(text[start])) ++start;
-  return text.substr(start, end - start);
+  text.resize(end);
+  text.erase(0, start);
+  return text;
 }
 
 std::wstring Serialize(xmlDocPtr doc, xmlNodePtr n) {

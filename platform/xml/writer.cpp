@@ -1,5 +1,6 @@
 // The SAX writer with string output and the SAX attribute list.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/xml/internal.h"
@@ -49,7 +50,8 @@ bool IsQName(const std::wstring& name) {
   return !name.empty() && !start;
 }
 
-void AppendEscaped(std::wstring& out, const std::wstring& text, bool attribute) {
+void AppendEscaped(std::wstring& out, std::wstring_view text, bool attribute) {
+  out.reserve(out.size() + text.size());
   for (wchar_t c : text) {
     switch (c) {
       case L'&': out += L"&amp;"; break;
@@ -180,7 +182,7 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
   }
   STDMETHODIMP raw_characters(BSTR* chars) override {
     VX_XML_BEGIN
-    const std::wstring text = Text(chars);
+    const std::wstring_view text = chars && *chars ? std::wstring_view(*chars, SysStringLen(*chars)) : std::wstring_view();
     if (text.empty()) return S_OK;
     CloseStartTag();
     AppendEscaped(out_, text, false);

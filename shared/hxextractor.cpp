@@ -1,0 +1,549 @@
+// The XML data extractor.
+#include "shared/hxextractor.h"
+
+#include <cwchar>
+#include <new>
+
+#include "platform/strings/strings.h"
+#include "shared/sqltools.h"
+
+const wchar_t kHxDefinitionNamespace[] = L"http://www.vantor.example/VXSchemas/xml-def.xsd";
+
+namespace {
+
+constexpr LONG kMaxParams = 10;
+constexpr DWORD kAnyContext = 23;  // in process, local server or remote
+
+// Raises hr with a description as the thread's error information.
+[[noreturn]] void Raise(HRESULT hr, const CString& description) {
+  platform::com::ReportError(hr, description.GetString());
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+  throw _com_error(hr, info);
+}
+
+void Check(HRESULT hr) {
+  if (FAILED(hr)) _com_issue_error(hr);
+}
+
+// The attribute's text, or false when the node has no such attribute.
+bool Attribute(IXMLDOMNode* node, const wchar_t* name, std::wstring& value) {
+  IXMLDOMElementPtr element(node);
+  if (!element) return false;
+  _variant_t v = element->getAttribute(name);
+  if (v.vt != VT_BSTR) return false;
+  value.assign(v.bstrVal, SysStringLen(v.bstrVal));
+  return true;
+}
+
+std::wstring AttributeOr(IXMLDOMNode* node, const wchar_t* name) {
+  std::wstring value;
+  Attribute(node, name, value);
+  return value;
+}
+
+std::wstring Text(const _bstr_t& text) { return std::wstring(static_cast<const wchar_t*>(text), text.length()); }
+
+// XML 1.0 takes tab, line feed, carriage return and the characters from U+0020 on, without the
+// surrogates and U+FFFE, U+FFFF.
+bool XmlChar(wchar_t c) {
+  const auto u = static_cast<std::uint32_t>(c);
+  if (u < 0x20) return u == 0x9 || u == 0xA || u == 0xD;
+  return (u < 0xD800 || (u > 0xDFFF && u < 0xFFFE)) || (u >= 0x10000 && u <= 0x10FFFF);
+}
+
+}  // namespace
+
+// ---- values ---------------------------------------------------------------------------------
+
+std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
+  CString text;
+  switch (value.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return {};
+    case VT_BSTR: {
+      std::wstring s(value.bstrVal ? value.bstrVal : L"", value.bstrVal ? SysStringLen(value.bstrVal) : 0);
+      for (wchar_t& c : s)
+        if (!XmlChar(c)) c = L' ';
+      return s;
+    }
+    case VT_I2:
+      text.Format(L"%d", static_cast<int>(value.iVal));
+      return text.GetString();
+    case VT_I4:
+      text.Format(L"%ld", value.lVal);
+      return text.GetString();
+    case VT_CY: {
+      BSTR out = nullptr;
+      if (FAILED(VarBstrFromCy(value.cyVal, 1033, 0, &out))) return {};
+      return Text(_bstr_t(out, false));
+    }
+    case VT_DATE: {
+      SYSTEMTIME st{};
+      if (!VariantTimeToSystemTime(value.date, &st)) return {};
+      text.Format(L"%04d-%02d-%02d", static_cast<int>(st.wYear), static_cast<int>(st.wMonth), static_cast<int>(st.wDay));
+      return text.GetString();
+    }
+    case VT_BOOL:
+      return value.boolVal ? L"1" : L"0";
+    case VT_R4:
+    case VT_R8:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: {
+      _variant_t number;
+      if (FAILED(VariantChangeTypeEx(&number, &value, 1033, 0, VT_BSTR))) return {};
+      return Text(_bstr_t(number));
+    }
+    default:
+      return {};
+  }
+}
+
+bool CDOMExtractor::Truth(const VARIANT& value) {
+  switch (value.vt) {
+    case VT_I2: return value.iVal != 0;
+    case VT_BOOL: return value.boolVal != 0;
+    case VT_I4: return value.lVal != 0;
+    case VT_UI1: return value.bVal != 0;
+    case VT_CY: return value.cyVal.Lo != 0 || value.cyVal.Hi != 0;
+    case VT_DATE: return value.date != 0;
+    case VT_BSTR: return value.bstrVal && SysStringLen(value.bstrVal) > 0;
+    case VT_EMPTY:
+    case VT_NULL: return false;
+    default: return true;
+  }
+}
+
+// ---- engine ---------------------------------------------------------------------------------
+
+void CDOMExtractor::Init() {
+  if (!m_writer) {
+    Check(m_writer.CreateInstance(__uuidof(MXXMLWriter40), nullptr, kAnyContext));
+    m_writer->Putindent(VARIANT_TRUE);
+  } else {
+    m_writer->Putoutput(_variant_t(L""));
+  }
+  if (!m_attributes) {
+    Check(m_attributes.CreateInstance(__uuidof(SAXAttributes40), nullptr, kAnyContext));
+    m_saxAttributes = m_attributes;
+    if (!m_saxAttributes) _com_issue_error(E_NOINTERFACE);
+  }
+  m_handler = m_writer;
+  if (!m_handler) _com_issue_error(E_NOINTERFACE);
+  m_params.clear();
+  if (!m_log) Check(m_log.CreateInstance(__uuidof(Stream)));
+  if (m_log->GetState() == adStateOpen) m_log->Close();
+  m_log->Open(vtMissing, adModeUnknown, static_cast<StreamOpenOptionsEnum>(-1), L"", L"");
+  m_log->PutCharset(L"windows-1250");
+  m_open.clear();
+}
+
+HRESULT CDOMExtractor::AddParamString(const std::wstring& name, const std::wstring& value) {
+  auto [it, added] = m_params.try_emplace(name, value);
+  if (added) return S_OK;
+  if (it->second == value) return S_FALSE;
+  it->second = value;
+  return S_OK;
+}
+
+_bstr_t CDOMExtractor::Output() {
+  if (!m_writer) return _bstr_t(L"");
+  _variant_t output = m_writer->Getoutput();
+  if (output.vt != VT_BSTR) return _bstr_t(L"");
+  return _bstr_t(output.Detach().bstrVal, false);
+}
+
+void CDOMExtractor::Log(const std::wstring& text, bool endLine) {
+  if (!m_createLog || !m_log) return;
+  try {
+    m_log->WriteText(_bstr_t(text.c_str()), endLine ? adWriteLine : adWriteChar);
+  } catch (const _com_error&) {
+    // A log that cannot be written never stops the extraction.
+  }
+}
+
+void CDOMExtractor::LogError(const _com_error& error) {
+  Log(error.ErrorMessage(), true);
+  if (IErrorInfo* info = error.ErrorInfo()) {
+    info->Release();
+    Log(Text(error.Description()), true);
+  }
+}
+
+void CDOMExtractor::CheckConnection() {
+  if (!m_connection || m_connection->GetState() != adStateOpen)
+    Raise(E_FAIL, L"Brak otwartego połączenia z bazą danych.");
+}
+
+void CDOMExtractor::EndElementsFrom(size_t depth) {
+  _bstr_t empty(L"");
+  while (m_open.size() > depth) {
+    _bstr_t name = m_open.back();
+    m_open.pop_back();
+    m_handler->raw_endElement(&empty.GetBSTR(), &name.GetBSTR(), &name.GetBSTR());
+  }
+}
+
+void CDOMExtractor::Run(IXMLDOMDocument* definition) {
+  if (!m_writer) Init();
+  else m_writer->Putoutput(_variant_t(L""));
+  m_open.clear();
+  CheckConnection();
+  if (!definition) Raise(E_INVALIDARG, L"Brak definicji danych XML.");
+  bool started = false;
+  try {
+    IXMLDOMDocument2Ptr document(definition);
+    if (!document) _com_issue_error(E_NOINTERFACE);
+    const std::wstring namespaces = std::wstring(L"xmlns:def='") + kHxDefinitionNamespace + L"'";
+    document->setProperty(L"SelectionNamespaces", _variant_t(namespaces.c_str()));
+    IXMLDOMNodePtr schema = document->selectSingleNode(L"def:schema");
+    if (!schema) Raise(E_FAIL, L"Definicja danych XML nie ma elementu def:schema.");
+    IXMLDOMNodePtr root, firstElement;
+    IXMLDOMNodeListPtr children = schema->GetchildNodes();
+    for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) {
+      if (child->GetnodeType() != NODE_ELEMENT) continue;
+      const std::wstring name = Text(child->GetbaseName());
+      if (name == L"data") root = child;
+      else if (name == L"element" && !firstElement) firstElement = child;
+      else if (name == L"name") child->Gettext();  // the definition's name: no part of the output
+    }
+    if (!root) root = firstElement;
+    m_attributes->clear();
+    m_handler->startDocument();
+    started = true;
+    if (root) Node(root, nullptr);
+    m_handler->endDocument();
+  } catch (const _com_error&) {
+    // The run ends here; what was written stays, and the elements it started are ended so that
+    // the output remains well-formed.
+    EndElementsFrom(0);
+    if (started) m_handler->raw_endDocument();
+  }
+}
+
+bool CDOMExtractor::Node(IXMLDOMNode* node, _Recordset* rs) {
+  CheckConnection();
+  if (node->GetnodeType() != NODE_ELEMENT) return false;
+  const std::wstring name = Text(node->GetbaseName());
+  const bool element = name == L"element";
+  if (!element && name != L"data") return false;
+  if (!Condition(node, rs)) return true;
+  if (element) Element(node, rs);
+  else Data(node, rs);
+  return true;
+}
+
+bool CDOMExtractor::Condition(IXMLDOMNode* node, _Recordset* rs) {
+  if (!rs) return true;
+  std::wstring field;
+  if (!Attribute(node, L"cond", field)) return true;
+  try {
+    return Truth(FieldValue(rs, &field));
+  } catch (const _com_error& e) {
+    LogError(e);
+    return true;
+  }
+}
+
+_variant_t CDOMExtractor::FieldValue(_Recordset* rs, const std::wstring* name) {
+  if (!name) return _variant_t();
+  Log(L"- Pobieram wartość pola: " + *name, true);
+  return rs->GetFields()->GetItem(_variant_t(name->c_str()))->GetValue();
+}
+
+void CDOMExtractor::Element(IXMLDOMNode* node, _Recordset* rs) {
+  _bstr_t name(AttributeOr(node, L"name").c_str());
+  m_attributes->clear();
+  IXMLDOMNodeListPtr attributes = node->selectNodes(L"def:attribute");
+  for (IXMLDOMNodePtr a = attributes->nextNode(); a; a = attributes->nextNode()) {
+    if (!Condition(a, rs)) continue;
+    std::wstring src, value;
+    if (Attribute(a, L"src", src)) {
+      if (rs) value = ValueText(FieldValue(rs, &src));
+    } else {
+      value = AttributeOr(a, L"val");
+    }
+    m_attributes->addAttribute(L"", L"", AttributeOr(a, L"name").c_str(), L"", value.c_str());
+  }
+  _bstr_t empty(L"");
+  m_handler->startElement(&empty.GetBSTR(), &name.GetBSTR(), &name.GetBSTR(), m_saxAttributes);
+  m_open.push_back(name);
+  bool handled = false;
+  if (node->hasChildNodes()) {
+    IXMLDOMNodeListPtr children = node->GetchildNodes();
+    for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode())
+      handled = Node(child, rs) || handled;
+  }
+  if (!handled) {
+    std::wstring src, value;
+    if (rs && Attribute(node, L"src", src)) value = ValueText(FieldValue(rs, &src));
+    else value = AttributeOr(node, L"val");
+    if (!value.empty()) {
+      _bstr_t chars(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())), false);
+      value = std::wstring();
+      m_handler->characters(&chars.GetBSTR());
+    }
+  }
+  m_handler->endElement(&empty.GetBSTR(), &name.GetBSTR(), &name.GetBSTR());
+  m_open.pop_back();
+}
+
+void CDOMExtractor::Children(IXMLDOMNode* node, _Recordset* rs) {
+  IXMLDOMNodeListPtr children = node->GetchildNodes();
+  for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) Node(child, rs);
+}
+
+void CDOMExtractor::Data(IXMLDOMNode* node, _Recordset* rs) {
+  const size_t depth = m_open.size();
+  try {
+    IXMLDOMNodeListPtr params = node->selectNodes(L"def:param");
+    IXMLDOMNodePtr sqlNode = node->selectSingleNode(L"def:sql");
+    if (!sqlNode) {
+      Children(node, rs);
+      return;
+    }
+    std::wstring sql = Text(sqlNode->Gettext());
+    if (params->Getlength() > 0) sql = FormatSql(sql, params, rs);
+    Log(L"- Zapytanie do bazy danych:", true);
+    Log(sql, true);
+    _RecordsetPtr data;
+    Check(data.CreateInstance(__uuidof(Recordset)));
+    data->PutCursorLocation(adUseClient);
+    data->Open(_variant_t(sql.c_str()), _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic,
+               adLockReadOnly, adCmdText);
+    data->PutRefActiveConnection(nullptr);
+    const LONG count = data->GetRecordCount();
+    if (node->hasChildNodes()) {
+      for (LONG row = 0; row < count && !data->GetadoEOF();) {
+        Children(node, data);
+        if (++row < count) data->MoveNext();
+      }
+    }
+  } catch (const _com_error& e) {
+    LogError(e);
+    EndElementsFrom(depth);
+  }
+}
+
+std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, IXMLDOMNodeList* params, _Recordset* rs) {
+  const LONG count = params->Getlength();
+  if (count > kMaxParams) Raise(E_INVALIDARG, L"Definicja zapytania ma więcej niż 10 parametrów def:param.");
+  std::wstring values[kMaxParams];
+  bool given[kMaxParams] = {};
+  for (IXMLDOMNodePtr param = params->nextNode(); param; param = params->nextNode()) {
+    const std::wstring idx = AttributeOr(param, L"idx");
+    LONG n = 0;
+    bool number = !idx.empty() && idx.size() <= 2;
+    for (wchar_t c : idx) {
+      if (c < L'0' || c > L'9') number = false;
+      else n = n * 10 + (c - L'0');
+    }
+    if (!number || n < 1 || n > kMaxParams) {
+      CString text;
+      text.Format(L"Parametr def:param ma niepoprawny numer idx \"%s\" (dozwolone 1–10).", idx.c_str());
+      Raise(E_INVALIDARG, text);
+    }
+    if (given[n - 1]) {
+      CString text;
+      text.Format(L"Numer parametru def:param idx=\"%ld\" powtarza się.", n);
+      Raise(E_INVALIDARG, text);
+    }
+    given[n - 1] = true;
+    std::wstring name;
+    std::wstring& value = values[n - 1];
+    if (Attribute(param, L"name", name)) {
+      auto it = m_params.find(name);
+      value = it != m_params.end() ? std::wstring(hxSqlQuote(it->second.c_str()).GetString()) : Text(param->Gettext());
+    } else if (rs && rs->GetState() == adStateOpen) {
+      const std::wstring field = Text(param->Gettext());
+      value = hxSqlQuote(ValueText(FieldValue(rs, &field)).c_str()).GetString();
+    } else {
+      value = Text(param->Gettext());
+    }
+  }
+  // Every placeholder must have its parameter.
+  for (size_t i = 0; i + 1 < sqlTemplate.size(); ++i) {
+    if (sqlTemplate[i] != L'%') continue;
+    const wchar_t next = sqlTemplate[i + 1];
+    if (next < L'0' || next > L'9') {
+      ++i;  // "%%", "%n" and the like
+      continue;
+    }
+    LONG n = next - L'0';
+    if (i + 2 < sqlTemplate.size() && sqlTemplate[i + 2] >= L'0' && sqlTemplate[i + 2] <= L'9')
+      n = n * 10 + (sqlTemplate[i + 2] - L'0');
+    if (n == 0) break;  // "%0" ends the message
+    if (n > kMaxParams || !given[n - 1]) {
+      CString text;
+      text.Format(L"Zapytanie używa parametru %%%ld, którego nie podaje żaden def:param.", n);
+      Raise(E_INVALIDARG, text);
+    }
+  }
+  DWORD_PTR arguments[kMaxParams];
+  for (LONG i = 0; i < kMaxParams; ++i) arguments[i] = reinterpret_cast<DWORD_PTR>(values[i].c_str());
+  LPWSTR formatted = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                      sqlTemplate.c_str(), 0, 0, reinterpret_cast<LPWSTR>(&formatted), 0,
+                                      reinterpret_cast<va_list*>(arguments));
+  if (length == 0 || !formatted) {
+    if (formatted) LocalFree(formatted);
+    Raise(E_FAIL, L"Nie można złożyć zapytania z definicji danych XML.");
+  }
+  std::wstring sql(formatted, length);
+  LocalFree(formatted);
+  return sql;
+}
+
+// ---- exported face --------------------------------------------------------------------------
+
+CHxExtractor::CHxExtractor() { m_engine.Init(); }
+
+STDMETHODIMP CHxExtractor::get_ActiveConnection(IDispatch** connection) {
+  if (!connection) return E_INVALIDARG;
+  *connection = nullptr;
+  if (m_engine.m_connection) m_engine.m_connection->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(connection));
+  return S_OK;
+}
+
+STDMETHODIMP CHxExtractor::putref_ActiveConnection(IDispatch* connection) {
+  if (!connection) return E_INVALIDARG;
+  try {
+    m_engine.m_connection = nullptr;
+    _Connection* cn = nullptr;
+    if (SUCCEEDED(connection->QueryInterface(__uuidof(_Connection), reinterpret_cast<void**>(&cn))) && cn)
+      m_engine.m_connection = _ConnectionPtr(cn, false);
+    return S_OK;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+STDMETHODIMP CHxExtractor::Init() {
+  try {
+    m_engine.Init();
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP CHxExtractor::AddParam(const wchar_t* name, VARIANT value) {
+  if (!name) return E_INVALIDARG;
+  try {
+    return m_engine.AddParamString(name, CDOMExtractor::ValueText(value));
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP CHxExtractor::AddParamString(const wchar_t* name, const wchar_t* value) {
+  if (!name) return E_INVALIDARG;
+  try {
+    return m_engine.AddParamString(name, value ? value : L"");
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP CHxExtractor::get_XMLDefinition(VARIANT*) { return E_NOTIMPL; }
+
+STDMETHODIMP CHxExtractor::put_XMLDefinition(VARIANT definition) {
+  m_definition = nullptr;
+  try {
+    if (definition.vt == VT_BSTR) {
+      IXMLDOMDocumentPtr document;
+      Check(document.CreateInstance(__uuidof(DOMDocument40), nullptr, kAnyContext));
+      document->Putasync(VARIANT_FALSE);
+      document->loadXML(definition.bstrVal);
+      m_definition = document;
+      return S_OK;
+    }
+    if (definition.vt == VT_DISPATCH) {
+      if (!definition.pdispVal) return E_INVALIDARG;
+      IXMLDOMDocumentPtr document(definition.pdispVal);
+      if (!document) _com_issue_error(E_NOINTERFACE);
+      m_definition = document;
+      return S_OK;
+    }
+    return E_INVALIDARG;
+  } catch (const _com_error&) {
+    m_definition = nullptr;
+    return E_FAIL;
+  }
+}
+
+STDMETHODIMP CHxExtractor::GetData(hxWsResultType type, VARIANT* result) { return _GetData(type, result, true); }
+
+STDMETHODIMP CHxExtractor::GetBufferedData(hxWsResultType type, VARIANT* result) {
+  return _GetData(type, result, false);
+}
+
+STDMETHODIMP CHxExtractor::get_CreateLog(short* on) {
+  if (!on) return E_INVALIDARG;
+  *on = m_engine.m_createLog ? -1 : 0;
+  return S_OK;
+}
+
+STDMETHODIMP CHxExtractor::put_CreateLog(short on) {
+  m_engine.m_createLog = on != 0;
+  return S_OK;
+}
+
+STDMETHODIMP CHxExtractor::SaveLog(const wchar_t* path) {
+  if (!m_engine.m_createLog) return S_FALSE;
+  try {
+    m_engine.m_log->SaveToFile(_bstr_t(path ? path : L""), adSaveCreateOverWrite);
+    return S_OK;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+HRESULT CHxExtractor::_GetData(hxWsResultType type, VARIANT* result, bool run) {
+  if (!result) return E_INVALIDARG;
+  try {
+    if (run) {
+      if (!m_definition) return E_FAIL;
+      m_engine.Run(m_definition);
+    }
+    if (type == hxWsResultText) {
+      _bstr_t output = m_engine.Output();
+      VariantClear(result);
+      result->vt = VT_BSTR;
+      result->bstrVal = output.Detach();
+      return S_OK;
+    }
+    if (type == hxWsResultDocument) {
+      IXMLDOMDocumentPtr document;
+      if (result->vt == VT_DISPATCH && result->pdispVal) {
+        document = result->pdispVal;
+        if (!document) return E_NOINTERFACE;
+      } else {
+        if (FAILED(document.CreateInstance(__uuidof(DOMDocument40), nullptr, kAnyContext)) || !document) return E_FAIL;
+        IDispatch* dispatch = nullptr;
+        if (FAILED(document->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) || !dispatch)
+          return E_FAIL;
+        VariantClear(result);
+        result->vt = VT_DISPATCH;
+        result->pdispVal = dispatch;
+      }
+      document->loadXML(m_engine.Output());
+      return S_OK;
+    }
+    return E_INVALIDARG;
+  } catch (const _com_error& e) {
+    return e.Error();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}

@@ -1,0 +1,98 @@
+#pragma once
+// The XML data extractor: a data definition in the `def:` vocabulary names the output elements
+// and attributes, the queries that supply rows, their parameters and per-node conditions; the
+// extractor walks it, runs the queries on the caller's connection and writes the result
+// through the SAX writer. It can keep a text log of the fields it reads and the queries it runs.
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ado/ado.h"
+#include "platform/base/cobject.h"
+#include "platform/xml/msxml.h"
+
+// The namespace of the definition vocabulary; definitions bind it to the prefix "def".
+extern const wchar_t kHxDefinitionNamespace[];
+
+class CHxExtractor;
+
+// The engine: writer, attribute list, parameter map, log and connection.
+class CDOMExtractor : public CObject {
+ public:
+  CDOMExtractor() = default;
+  ~CDOMExtractor() override = default;
+
+  // Reset: a writer with indenting (or its output emptied), the attribute list, an empty
+  // parameter map and a new empty log in "windows-1250". Raises.
+  void Init();
+  // One pass over the definition into the writer's output. A missing or closed connection
+  // raises E_FAIL, a null definition E_INVALIDARG; failures inside the definition are logged.
+  void Run(IXMLDOMDocument* definition);
+
+  // S_OK when the map changed, S_FALSE when the name already held that text.
+  HRESULT AddParamString(const std::wstring& name, const std::wstring& value);
+  // The writer's output of the last run.
+  _bstr_t Output();
+
+  // A field or parameter value as text: strings with the characters XML 1.0 forbids made blanks,
+  // numbers by locale 1033's rules, dates as "YYYY-MM-DD", booleans as "1" or "0".
+  static std::wstring ValueText(const VARIANT& value);
+  // Whether a condition value holds: non-zero numbers and dates, non-empty strings; empty and
+  // null do not; every other type does.
+  static bool Truth(const VARIANT& value);
+
+ private:
+  friend class CHxExtractor;
+
+  bool Node(IXMLDOMNode* node, _Recordset* rs);
+  bool Condition(IXMLDOMNode* node, _Recordset* rs);
+  void Element(IXMLDOMNode* node, _Recordset* rs);
+  void Data(IXMLDOMNode* node, _Recordset* rs);
+  void Children(IXMLDOMNode* node, _Recordset* rs);
+  std::wstring FormatSql(const std::wstring& sqlTemplate, IXMLDOMNodeList* params, _Recordset* rs);
+  _variant_t FieldValue(_Recordset* rs, const std::wstring* name);
+  void CheckConnection();
+  void EndElementsFrom(size_t depth);
+  void Log(const std::wstring& text, bool endLine);
+  void LogError(const _com_error& error);
+
+  IMXWriterPtr m_writer;
+  IVBSAXContentHandlerPtr m_handler;
+  IMXAttributesPtr m_attributes;
+  IVBSAXAttributesPtr m_saxAttributes;
+  std::unordered_map<std::wstring, std::wstring> m_params{17};
+  _StreamPtr m_log;
+  bool m_createLog = false;
+  _ConnectionPtr m_connection;
+  std::vector<_bstr_t> m_open;  // elements of the run started and not yet ended
+};
+
+// The exported face: a table of COM-style methods without IUnknown.
+class CHxExtractor final {
+ public:
+  enum hxWsResultType { hxWsResultDocument = 0, hxWsResultText = 1 };
+
+  // Raises when the engine cannot be made.
+  CHxExtractor();
+  ~CHxExtractor() = default;
+
+  STDMETHOD(get_ActiveConnection)(IDispatch** connection);
+  STDMETHOD(putref_ActiveConnection)(IDispatch* connection);
+  STDMETHOD(Init)();
+  STDMETHOD(AddParam)(const wchar_t* name, VARIANT value);
+  STDMETHOD(AddParamString)(const wchar_t* name, const wchar_t* value);
+  STDMETHOD(get_XMLDefinition)(VARIANT* definition);
+  STDMETHOD(put_XMLDefinition)(VARIANT definition);
+  STDMETHOD(GetData)(hxWsResultType type, VARIANT* result);
+  STDMETHOD(GetBufferedData)(hxWsResultType type, VARIANT* result);
+  STDMETHOD(get_CreateLog)(short* on);
+  STDMETHOD(put_CreateLog)(short on);
+  STDMETHOD(SaveLog)(const wchar_t* path);
+
+  // Both result methods: runs the definition first when `run` is set.
+  HRESULT _GetData(hxWsResultType type, VARIANT* result, bool run);
+
+ private:
+  CDOMExtractor m_engine;
+  IXMLDOMDocumentPtr m_definition;
+};
