@@ -26,20 +26,47 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) _com_issue_error(hr);
 }
 
+// The attribute names the definition vocabulary reads, made once.
+struct Names {
+  _bstr_t name{L"name"}, src{L"src"}, val{L"val"}, cond{L"cond"}, idx{L"idx"}, empty{L""};
+};
+const Names& Name() {
+  static const Names names;
+  return names;
+}
+
 // The attribute's text, or false when the node has no such attribute.
-bool Attribute(IXMLDOMNode* node, const wchar_t* name, std::wstring& value) {
-  IXMLDOMElementPtr element(node);
-  if (!element) return false;
-  _variant_t v = element->getAttribute(name);
-  if (v.vt != VT_BSTR) return false;
+bool Attribute(IXMLDOMNode* node, const _bstr_t& name, std::wstring& value) {
+  IXMLDOMElement* element = nullptr;
+  if (FAILED(node->QueryInterface(__uuidof(IXMLDOMElement), reinterpret_cast<void**>(&element))) || !element)
+    return false;
+  VARIANT v;
+  VariantInit(&v);
+  const HRESULT hr = element->raw_getAttribute(name, &v);
+  element->Release();
+  if (FAILED(hr)) _com_issue_error(hr);
+  if (v.vt != VT_BSTR) {
+    VariantClear(&v);
+    return false;
+  }
   value.assign(v.bstrVal, SysStringLen(v.bstrVal));
+  VariantClear(&v);
   return true;
 }
 
-std::wstring AttributeOr(IXMLDOMNode* node, const wchar_t* name) {
+std::wstring AttributeOr(IXMLDOMNode* node, const _bstr_t& name) {
   std::wstring value;
   Attribute(node, name, value);
   return value;
+}
+
+// Whether the node's local name is `name`.
+bool BaseNameIs(IXMLDOMNode* node, const wchar_t* name) {
+  BSTR base = nullptr;
+  if (FAILED(node->get_baseName(&base))) _com_issue_error(E_FAIL);
+  const bool same = std::wcscmp(base ? base : L"", name) == 0;
+  SysFreeString(base);
+  return same;
 }
 
 std::wstring Text(const _bstr_t& text) { return std::wstring(static_cast<const wchar_t*>(text), text.length()); }
@@ -210,10 +237,9 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
     IXMLDOMNodeListPtr children = schema->GetchildNodes();
     for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) {
       if (child->GetnodeType() != NODE_ELEMENT) continue;
-      const std::wstring name = Text(child->GetbaseName());
-      if (name == L"data") root = child;
-      else if (name == L"element" && !firstElement) firstElement = child;
-      else if (name == L"name") child->Gettext();  // the definition's name: no part of the output
+      if (BaseNameIs(child, L"data")) root = child;
+      else if (BaseNameIs(child, L"element")) firstElement = firstElement ? firstElement : child;
+      else if (BaseNameIs(child, L"name")) child->Gettext();  // the definition's name: no part of the output
     }
     if (!root) root = firstElement;
     m_attributes->clear();
@@ -232,9 +258,8 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
 bool CDOMExtractor::Node(IXMLDOMNode* node, _Recordset* rs) {
   CheckConnection();
   if (node->GetnodeType() != NODE_ELEMENT) return false;
-  const std::wstring name = Text(node->GetbaseName());
-  const bool element = name == L"element";
-  if (!element && name != L"data") return false;
+  const bool element = BaseNameIs(node, L"element");
+  if (!element && !BaseNameIs(node, L"data")) return false;
   if (!Condition(node, rs)) return true;
   if (element) Element(node, rs);
   else Data(node, rs);
@@ -244,7 +269,7 @@ bool CDOMExtractor::Node(IXMLDOMNode* node, _Recordset* rs) {
 bool CDOMExtractor::Condition(IXMLDOMNode* node, _Recordset* rs) {
   if (!rs) return true;
   std::wstring field;
-  if (!Attribute(node, L"cond", field)) return true;
+  if (!Attribute(node, Name().cond, field)) return true;
   try {
     return Truth(FieldValue(rs, &field));
   } catch (const _com_error& e) {
@@ -255,25 +280,26 @@ bool CDOMExtractor::Condition(IXMLDOMNode* node, _Recordset* rs) {
 
 _variant_t CDOMExtractor::FieldValue(_Recordset* rs, const std::wstring* name) {
   if (!name) return _variant_t();
-  Log(L"- Pobieram wartość pola: " + *name, true);
+  if (m_createLog) Log(L"- Pobieram wartość pola: " + *name, true);
   return rs->GetFields()->GetItem(_variant_t(name->c_str()))->GetValue();
 }
 
 void CDOMExtractor::Element(IXMLDOMNode* node, _Recordset* rs) {
-  _bstr_t name(AttributeOr(node, L"name").c_str());
+  _bstr_t name(AttributeOr(node, Name().name).c_str());
   m_attributes->clear();
   IXMLDOMNodeListPtr attributes = node->selectNodes(L"def:attribute");
   for (IXMLDOMNodePtr a = attributes->nextNode(); a; a = attributes->nextNode()) {
     if (!Condition(a, rs)) continue;
     std::wstring src, value;
-    if (Attribute(a, L"src", src)) {
+    if (Attribute(a, Name().src, src)) {
       if (rs) value = ValueText(FieldValue(rs, &src));
     } else {
-      value = AttributeOr(a, L"val");
+      value = AttributeOr(a, Name().val);
     }
-    m_attributes->addAttribute(L"", L"", AttributeOr(a, L"name").c_str(), L"", value.c_str());
+    _bstr_t attributeName(AttributeOr(a, Name().name).c_str()), attributeValue(value.c_str());
+    Check(m_attributes->raw_addAttribute(Name().empty, Name().empty, attributeName, Name().empty, attributeValue));
   }
-  _bstr_t empty(L"");
+  _bstr_t empty(Name().empty);
   m_handler->startElement(&empty.GetBSTR(), &name.GetBSTR(), &name.GetBSTR(), m_saxAttributes);
   m_open.push_back(name);
   bool handled = false;
@@ -284,8 +310,8 @@ void CDOMExtractor::Element(IXMLDOMNode* node, _Recordset* rs) {
   }
   if (!handled) {
     std::wstring src, value;
-    if (rs && Attribute(node, L"src", src)) value = ValueText(FieldValue(rs, &src));
-    else value = AttributeOr(node, L"val");
+    if (rs && Attribute(node, Name().src, src)) value = ValueText(FieldValue(rs, &src));
+    else value = AttributeOr(node, Name().val);
     if (!value.empty()) {
       _bstr_t chars(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())), false);
       value = std::wstring();
@@ -339,7 +365,7 @@ std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, IXMLDOMNo
   std::wstring values[kMaxParams];
   bool given[kMaxParams] = {};
   for (IXMLDOMNodePtr param = params->nextNode(); param; param = params->nextNode()) {
-    const std::wstring idx = AttributeOr(param, L"idx");
+    const std::wstring idx = AttributeOr(param, Name().idx);
     LONG n = 0;
     bool number = !idx.empty() && idx.size() <= 2;
     for (wchar_t c : idx) {
@@ -359,7 +385,7 @@ std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, IXMLDOMNo
     given[n - 1] = true;
     std::wstring name;
     std::wstring& value = values[n - 1];
-    if (Attribute(param, L"name", name)) {
+    if (Attribute(param, Name().name, name)) {
       auto it = m_params.find(name);
       value = it != m_params.end() ? std::wstring(hxSqlQuote(it->second.c_str()).GetString()) : Text(param->Gettext());
     } else if (rs && rs->GetState() == adStateOpen) {

@@ -226,4 +226,71 @@ TEST_F(Program, HelpAndBadArguments) {
   EXPECT_EQ(RunProgram("--db " + db + " frobnicate").status, 2);
 }
 
+std::string ReadFile(const std::string& path) {
+  std::string text;
+  if (FILE* file = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    std::fclose(file);
+  }
+  return text;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+}
+
+TEST_F(Program, XmlRunsADefinitionFile) {
+  const std::string def = db + ".def.xml", log = db + ".log", broken = db + ".broken.xml";
+  WriteFile(def,
+            "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n"
+            "<def:schema xmlns:def=\"http://www.vantor.example/VXSchemas/xml-def.xsd\"><def:data>"
+            "<def:sql>SELECT us_Id, us_Name FROM kd_User WHERE us_Name = '%1'</def:sql>"
+            "<def:param idx=\"1\" name=\"kto\">nikt</def:param>"
+            "<def:element name=\"u\"><def:attribute name=\"opis\" val=\"u\xbfytkownik\"/>"
+            "<def:element name=\"n\" src=\"us_Name\"/></def:element></def:data></def:schema>");
+  Result run = RunProgram("--db " + db + " xml " + def + " kto=Szef --log " + log);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<u opis=\"użytkownik\">\n\t<n>Szef</n>\n</u>\n");
+  EXPECT_NE(ReadFile(log).find("WHERE us_Name = 'Szef'\r\n"), std::string::npos);
+  // A value with a quote is doubled in the query; no such user gives just the document.
+  Result quoted = RunProgram("--db " + db + " xml " + def + " \"kto=O'Brien=x\"");
+  EXPECT_EQ(quoted.status, 0) << quoted.out;
+  EXPECT_EQ(quoted.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n");
+
+  WriteFile(broken, "<def:schema xmlns:def=\"x\"><def:data>");
+  Result bad = RunProgram("--db " + db + " xml " + broken);
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML"), std::string::npos) << bad.out;
+  EXPECT_EQ(RunProgram("--db " + db + " xml " + db + ".missing.xml").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " xml").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " bezznaku").status, 2);
+  WriteFile(broken, "<inny/>");
+  Result empty = RunProgram("--db " + db + " xml " + broken);
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.out.find("def:schema"), std::string::npos) << empty.out;
+  for (const std::string& path : {def, log, broken}) std::remove(path.c_str());
+}
+
+TEST_F(Program, PreviewWritesTheHtmlOfARecord) {
+  Result user = RunProgram("--db " + db + " preview 1 1");
+  EXPECT_EQ(user.status, 0) << user.out;
+  EXPECT_NE(user.out.find("<h1>Użytkownik Szef</h1>"), std::string::npos) << user.out;
+  const std::string html = db + ".html";
+  Result file = RunProgram("--db " + db + " preview 1 1 " + html);
+  EXPECT_EQ(file.status, 0) << file.out;
+  EXPECT_EQ(file.out, "");
+  EXPECT_NE(ReadFile(html).find("<h1>Użytkownik Szef</h1>"), std::string::npos);
+  std::remove(html.c_str());
+  Result missing = RunProgram("--db " + db + " preview 2 99");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("jest pusty"), std::string::npos) << missing.out;
+  EXPECT_EQ(RunProgram("--db " + db + " preview 1").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " preview x 1").status, 2);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <fstream>
 #include <map>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -65,6 +66,40 @@ std::wstring QualifiedName(xmlNodePtr n) {
   std::wstring name = FromXml(n->name);
   if (HasNamespace(n) && n->ns->prefix) name = FromXml(n->ns->prefix) + L":" + name;
   return name;
+}
+
+// Whether the element or attribute is named `qname` ("prefix:name" or "name", UTF-8).
+bool HasQualifiedName(xmlNodePtr n, std::string_view qname) {
+  const char* name = reinterpret_cast<const char*>(n->name);
+  if (HasNamespace(n) && n->ns->prefix) {
+    const std::string_view prefix(reinterpret_cast<const char*>(n->ns->prefix));
+    if (qname.size() <= prefix.size() || qname.compare(0, prefix.size(), prefix) != 0 || qname[prefix.size()] != ':')
+      return false;
+    qname.remove_prefix(prefix.size() + 1);
+  }
+  return qname == name;
+}
+
+// A selection that is one child step by element name ("name" or "prefix:name"): its prefix and
+// local name; false for anything else.
+bool IsChildNameStep(std::string_view query, std::string_view& prefix, std::string_view& local) {
+  if (query.empty()) return false;
+  size_t colon = std::string_view::npos;
+  for (size_t i = 0; i < query.size(); ++i) {
+    const auto c = static_cast<unsigned char>(query[i]);
+    const bool start = std::isalpha(c) || c == '_' || c >= 0x80;
+    const bool part = start || std::isdigit(c) || c == '-' || c == '.';
+    const bool first = i == 0 || i == colon + 1;
+    if (c == ':' && colon == std::string_view::npos && i > 0) {
+      colon = i;
+      continue;
+    }
+    if (first ? !start : !part) return false;
+  }
+  if (colon == query.size() - 1) return false;
+  prefix = colon == std::string_view::npos ? std::string_view() : query.substr(0, colon);
+  local = colon == std::string_view::npos ? query : query.substr(colon + 1);
+  return true;
 }
 
 std::wstring NodeName(xmlNodePtr n) {
@@ -278,7 +313,10 @@ class NodeOps : public Base {
 class DocumentImpl final : public NodeOps<Object<IXMLDOMDocument2, INodeAccess>> {
  public:
   DocumentImpl() : tree_(EmptyTree()) {}
-  ~DocumentImpl() override { ClearSelectionCache(); }
+  ~DocumentImpl() override {
+    ClearContext();
+    ClearSelectionCache();
+  }
 
   xmlNodePtr XmlNode() override { return reinterpret_cast<xmlNodePtr>(tree_->doc.get()); }
   const TreePtr& XmlTree() override { return tree_; }
@@ -359,6 +397,7 @@ class DocumentImpl final : public NodeOps<Object<IXMLDOMDocument2, INodeAccess>>
         return Fail(E_INVALIDARG, L"SelectionNamespaces takes xmlns:prefix='uri' declarations", __uuidof(IXMLDOMDocument2));
       namespaces_ = std::move(parsed);
       namespacesText_ = text;
+      ClearContext();
       return S_OK;
     }
     return Fail(E_INVALIDARG, L"unknown document property: " + property, __uuidof(IXMLDOMDocument2));
@@ -405,6 +444,12 @@ class DocumentImpl final : public NodeOps<Object<IXMLDOMDocument2, INodeAccess>>
     *loaded = VARIANT_TRUE;
     return S_OK;
   }
+  void ClearContext() {
+    if (context_) xmlXPathFreeContext(context_);
+    context_ = nullptr;
+    contextTree_ = nullptr;
+    contextHolds_.reset();
+  }
   void ClearSelectionCache() {
     for (auto& [text, compiled] : selections_) xmlXPathFreeCompExpr(compiled);
     selections_.clear();
@@ -419,6 +464,9 @@ class DocumentImpl final : public NodeOps<Object<IXMLDOMDocument2, INodeAccess>>
   std::vector<std::pair<std::string, std::string>> namespaces_;
   std::wstring namespacesText_;
   std::map<std::wstring, xmlXPathCompExprPtr> selections_;
+  xmlXPathContextPtr context_ = nullptr;  // for contextTree_, with namespaces_ registered
+  xmlDocPtr contextTree_ = nullptr;
+  TreePtr contextHolds_;                  // keeps contextTree_ alive while the context points at it
 };
 
 namespace {
@@ -446,9 +494,9 @@ class NodeImpl final : public NodeOps<Object<IXMLDOMElement, IXMLDOMAttribute, I
     VX_XML_BEGIN
     VariantInit(out);
     out->vt = VT_NULL;
-    const std::wstring wanted = BstrText(name);
+    const std::string wanted = ToXml(BstrText(name));
     for (xmlAttrPtr a = node_->type == XML_ELEMENT_NODE ? node_->properties : nullptr; a; a = a->next) {
-      if (QualifiedName(reinterpret_cast<xmlNodePtr>(a)) != wanted) continue;
+      if (!HasQualifiedName(reinterpret_cast<xmlNodePtr>(a), wanted)) continue;
       out->vt = VT_BSTR;
       return PutText(&out->bstrVal, Content(reinterpret_cast<xmlNodePtr>(a)));
     }
@@ -708,24 +756,50 @@ STDMETHODIMP NodeOps<Base>::raw_selectSingleNode(BSTR query, IXMLDOMNode** out) 
 
 HRESULT DocumentImpl::Select(const TreePtr& tree, xmlNodePtr context, BSTR query, std::vector<xmlNodePtr>& nodes) {
   const std::wstring text = BstrText(query);
+  // A plain child step by name is answered by walking the children, as XPath would select them.
+  const std::string utf8 = ToXml(text);
+  std::string_view prefix, local;
+  if (IsChildNameStep(utf8, prefix, local)) {
+    const std::string* uri = nullptr;
+    bool known = prefix.empty();
+    for (const auto& [p, u] : namespaces_)
+      if (!prefix.empty() && p == prefix) {
+        uri = &u;
+        known = true;
+      }
+    if (known) {
+      for (xmlNodePtr c = context->type == XML_ATTRIBUTE_NODE ? nullptr : context->children; c; c = c->next) {
+        if (c->type != XML_ELEMENT_NODE || local != reinterpret_cast<const char*>(c->name)) continue;
+        const bool inNamespace = c->ns && c->ns->href;
+        if (uri ? inNamespace && *uri == reinterpret_cast<const char*>(c->ns->href) : !inNamespace) nodes.push_back(c);
+      }
+      return S_OK;
+    }
+  }
   ErrorCapture capture;
   auto cached = selections_.find(text);
   xmlXPathCompExprPtr compiled = cached != selections_.end() ? cached->second : nullptr;
   if (!compiled) {
-    compiled = xmlXPathCompile(BAD_CAST ToXml(text).c_str());
+    compiled = xmlXPathCompile(BAD_CAST utf8.c_str());
     if (!compiled)
       return Fail(E_FAIL, L"invalid XPath expression \"" + text + L"\": " + capture.FirstMessage(L"syntax error"),
                   __uuidof(IXMLDOMNode));
     if (selections_.size() >= kXPathCacheSize) ClearSelectionCache();
     selections_.emplace(text, compiled);
   }
-  xmlXPathContextPtr ctx = xmlXPathNewContext(tree->doc.get());
-  if (!ctx) throw std::bad_alloc();
-  for (const auto& [prefix, uri] : namespaces_)
-    if (!prefix.empty()) xmlXPathRegisterNs(ctx, BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
-  ctx->node = context;
-  xmlXPathObjectPtr result = xmlXPathCompiledEval(compiled, ctx);
-  xmlXPathFreeContext(ctx);
+  // One evaluation context per tree and set of selection namespaces.
+  if (!context_ || contextTree_ != tree->doc.get()) {
+    if (context_) xmlXPathFreeContext(context_);
+    contextTree_ = nullptr;
+    context_ = xmlXPathNewContext(tree->doc.get());
+    if (!context_) throw std::bad_alloc();
+    contextTree_ = tree->doc.get();
+    contextHolds_ = tree;
+    for (const auto& [prefix, uri] : namespaces_)
+      if (!prefix.empty()) xmlXPathRegisterNs(context_, BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
+  }
+  context_->node = context;
+  xmlXPathObjectPtr result = xmlXPathCompiledEval(compiled, context_);
   if (!result)
     return Fail(E_FAIL, L"the XPath expression \"" + text + L"\" failed: " + capture.FirstMessage(L"evaluation error"),
                 __uuidof(IXMLDOMNode));

@@ -1,4 +1,5 @@
 // The SAX writer with string output and the SAX attribute list.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,20 +51,71 @@ bool IsQName(const std::wstring& name) {
   return !name.empty() && !start;
 }
 
-void AppendEscaped(std::wstring& out, std::wstring_view text, bool attribute) {
-  out.reserve(out.size() + text.size());
-  for (wchar_t c : text) {
-    switch (c) {
-      case L'&': out += L"&amp;"; break;
-      case L'<': out += L"&lt;"; break;
-      case L'>': out += L"&gt;"; break;
-      case L'"':
-        if (attribute) out += L"&quot;";
-        else out += c;
-        break;
-      default: out += c;
-    }
+// The writer's text, kept in chunks so that a long output never moves what it holds.
+class ChunkedText {
+ public:
+  void Append(std::wstring_view text) {
+    Room(text.size()).append(text);
+    size_ += text.size();
   }
+  void Append(size_t count, wchar_t c) {
+    Room(count).append(count, c);
+    size_ += count;
+  }
+  void Append(wchar_t c) {
+    Room(1).push_back(c);
+    ++size_;
+  }
+  bool Empty() const { return size_ == 0; }
+  wchar_t Back() const { return chunks_.empty() || chunks_.back().empty() ? L'\0' : chunks_.back().back(); }
+  void Clear() {
+    chunks_.clear();
+    size_ = 0;
+  }
+  HRESULT CopyTo(BSTR* out) const {
+    if (!out) return E_POINTER;
+    *out = SysAllocStringLen(nullptr, static_cast<UINT>(size_));
+    if (!*out) return E_OUTOFMEMORY;
+    wchar_t* at = *out;
+    for (const std::wstring& chunk : chunks_) at = std::copy(chunk.begin(), chunk.end(), at);
+    return S_OK;
+  }
+
+ private:
+  static constexpr size_t kChunk = 1u << 16;
+  std::wstring& Room(size_t count) {
+    if (chunks_.empty() || chunks_.back().size() + count > chunks_.back().capacity()) {
+      chunks_.emplace_back();
+      chunks_.back().reserve(std::max(count, kChunk));
+    }
+    return chunks_.back();
+  }
+  std::vector<std::wstring> chunks_;
+  size_t size_ = 0;
+};
+
+void AppendEscaped(ChunkedText& out, std::wstring_view text, bool attribute) {
+  size_t plain = 0;  // the start of the run of characters that need no escape
+  auto flush = [&](size_t end) {
+    if (end > plain) out.Append(text.substr(plain, end - plain));
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t* entity = nullptr;
+    switch (text[i]) {
+      case L'&': entity = L"&amp;"; break;
+      case L'<': entity = L"&lt;"; break;
+      case L'>': entity = L"&gt;"; break;
+      case L'"':
+        if (attribute) entity = L"&quot;";
+        break;
+      default: break;
+    }
+    if (!entity) continue;
+    flush(i);
+    out.Append(std::wstring_view(entity));
+    plain = i + 1;
+  }
+  flush(text.size());
 }
 
 class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
@@ -80,7 +132,7 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
     VX_XML_BEGIN
     VariantInit(destination);
     destination->vt = VT_BSTR;
-    return PutText(&destination->bstrVal, out_);
+    return out_.CopyTo(&destination->bstrVal);
     VX_XML_END(IMXWriter)
   }
   STDMETHODIMP get_encoding(BSTR* encoding) override { return PutText(encoding, L"UTF-16"); }
@@ -105,9 +157,9 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
   STDMETHODIMP raw_startDocument() override {
     VX_XML_BEGIN
     if (!omitDeclaration_) {
-      out_ += L"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"";
-      out_ += standalone_ ? L"yes" : L"no";
-      out_ += L"\"?>\r\n";
+      out_.Append(L"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"");
+      out_.Append(standalone_ ? L"yes" : L"no");
+      out_.Append(L"\"?>\r\n");
     }
     return S_OK;
     VX_XML_END(IVBSAXContentHandler)
@@ -145,14 +197,14 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
     }
     CloseStartTag();
     if (indent_ && !afterText_) NewLine(open_.size());
-    out_ += L'<';
-    out_ += name;
+    out_.Append(L'<');
+    out_.Append(name);
     for (const Attribute& a : *list) {
-      out_ += L' ';
-      out_ += a.qName.empty() ? a.localName : a.qName;
-      out_ += L"=\"";
+      out_.Append(L' ');
+      out_.Append(a.qName.empty() ? a.localName : a.qName);
+      out_.Append(L"=\"");
       AppendEscaped(out_, a.value, true);
-      out_ += L'"';
+      out_.Append(L'"');
     }
     open_.push_back(std::move(name));
     startOpen_ = true;
@@ -168,13 +220,13 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
       return Fail(E_INVALIDARG, L"the element \"" + name + L"\" being ended is not the one open", __uuidof(IVBSAXContentHandler));
     open_.pop_back();
     if (startOpen_) {
-      out_ += L"/>";
+      out_.Append(L"/>");
       startOpen_ = false;
     } else {
       if (indent_ && !afterText_) NewLine(open_.size());
-      out_ += L"</";
-      out_ += name;
-      out_ += L'>';
+      out_.Append(L"</");
+      out_.Append(name);
+      out_.Append(L'>');
     }
     afterText_ = false;
     return S_OK;
@@ -223,22 +275,22 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
     return S_OK;
   }
   void Reset() {
-    out_.clear();
+    out_.Clear();
     open_.clear();
     startOpen_ = false;
     afterText_ = false;
   }
   void CloseStartTag() {
     if (!startOpen_) return;
-    out_ += L'>';
+    out_.Append(L'>');
     startOpen_ = false;
   }
   void NewLine(size_t depth) {
-    if (!out_.empty() && out_.back() != L'\n') out_ += L"\r\n";
-    out_.append(depth, L'\t');
+    if (!out_.Empty() && out_.Back() != L'\n') out_.Append(L"\r\n");
+    if (depth) out_.Append(depth, L'\t');
   }
 
-  std::wstring out_;
+  ChunkedText out_;
   std::vector<std::wstring> open_;
   bool startOpen_ = false;  // the last start tag still takes attributes' closing ">" or "/>"
   bool afterText_ = false;  // the last thing written was character data
