@@ -6,16 +6,21 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 
+#include "platform/com/server.h"
 #include "platform/xml/libxml.h"
 #include "platform/xml/msxml.h"
 
 namespace platform::xml {
 
-// Reference counting, IDispatch without type information and ISupportErrorInfo for the
-// interfaces listed; the derived class answers QueryInterface through Find.
+// Reference counting, IDispatch without type information (DispatchFace) and ISupportErrorInfo
+// for the interfaces listed; the derived class answers QueryInterface through Find.
+template <class I>
+using WithDispatch = std::conditional_t<std::is_base_of_v<IDispatch, I>, platform::com::DispatchFace<I>, I>;
+
 template <class... Interfaces>
-class Object : public Interfaces..., public ISupportErrorInfo {
+class Object : public WithDispatch<Interfaces>..., public ISupportErrorInfo {
  public:
   Object() = default;
   Object(const Object&) = delete;
@@ -34,18 +39,6 @@ class Object : public Interfaces..., public ISupportErrorInfo {
     ULONG n = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (n == 0) delete this;
     return n;
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
   }
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
 
