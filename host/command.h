@@ -28,6 +28,9 @@ struct Command {
   // The most words the command takes after its name; more are refused (exit 2) before the
   // database is opened. -1: the command checks its words itself.
   int maxArgs = -1;
+  // The command's own options ("--log"), each followed by one value; null-terminated, or null for
+  // none. They and their values reach the command among its words (maxArgs does not count them).
+  const char* const* options = nullptr;
 };
 
 // Adds a command to the program's table (at static initialisation).

@@ -76,7 +76,7 @@ int Failure(const std::wstring& what, const _com_error& e) {
 
 int Run(int argc, char** argv) {
   std::wstring path;
-  std::vector<std::string> args;
+  std::vector<std::string> args, options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -93,7 +93,17 @@ int Run(int argc, char** argv) {
       platform::registry::SetStoreFile(argv[++i]);
       continue;
     }
-    if (arg.size() > 1 && arg[0] == '-') return Refuse(L"nieznana opcja: " + host::Widen(arg));
+    if (arg.size() > 1 && arg[0] == '-') {
+      // An option of the command named before it, with its value.
+      const host::Command* named = args.empty() ? nullptr : host::FindCommand(args.front());
+      bool own = false;
+      for (const char* const* o = named ? named->options : nullptr; o && *o && !own; ++o) own = arg == *o;
+      if (!own) return Refuse(L"nieznana opcja: " + host::Widen(arg));
+      if (i + 1 >= argc) return Refuse(host::Widen(arg) + L" wymaga wartości");
+      options.push_back(arg);
+      options.push_back(argv[++i]);
+      continue;
+    }
     args.push_back(arg);
   }
 
@@ -107,6 +117,7 @@ int Run(int argc, char** argv) {
     return Refuse(std::wstring(L"nadmiarowe argumenty") + (*command->name ? L" polecenia " + host::Widen(command->name) : L"") +
                   L": " + extra);
   }
+  args.insert(args.begin(), options.begin(), options.end());
 
   if (path.empty()) {
     path = host::DefaultDatabasePath();

@@ -22,7 +22,7 @@ bool ParseLong(const std::string& text, LONG& value) {
 
 int Preview(host::CommandContext& context) {
   LONG object = 0, record = 0;
-  if (context.args.size() < 2 || context.args.size() > 3 || !ParseLong(context.args[0], object) ||
+  if (context.args.size() < 2 || !ParseLong(context.args[0], object) ||
       !ParseLong(context.args[1], record)) {
     host::Write(stderr, L"vantor: użycie: vantor preview OBIEKT REKORD [PLIK.html] (numery całkowite)\n");
     return 2;
@@ -57,8 +57,8 @@ int Preview(host::CommandContext& context) {
 
 }  // namespace
 
-VANTOR_COMMAND("preview",
-               L"  preview OBIEKT REKORD [PLIK.html]\n"
-               L"             podgląd HTML rekordu według definicji danych typu obiektu\n"
-               L"             (1: użytkownik, 2: zadanie dziennika)\n",
-               40, Preview);
+VANTOR_COMMAND(.name = "preview",
+               .usage = L"  preview OBIEKT REKORD [PLIK.html]\n"
+                        L"             podgląd HTML rekordu według definicji danych typu obiektu\n"
+                        L"             (1: użytkownik, 2: zadanie dziennika)\n",
+               .order = 40, .run = Preview, .readOnly = true, .maxArgs = 3);

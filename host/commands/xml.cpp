@@ -91,10 +91,12 @@ int Xml(host::CommandContext& context) {
   return 0;
 }
 
+const char* const kOptions[] = {"--log", nullptr};
+
 }  // namespace
 
-VANTOR_COMMAND("xml",
-               L"  xml [--log PLIK] DEF.xml [NAZWA=WARTOŚĆ ...]\n"
-               L"             dane XML według definicji z pliku; parametry dla def:param name=\"NAZWA\",\n"
-               L"             --log zapisuje dziennik odczytanych pól i zapytań\n",
-               30, Xml);
+VANTOR_COMMAND(.name = "xml",
+               .usage = L"  xml [--log PLIK] DEF.xml [NAZWA=WARTOŚĆ ...]\n"
+                        L"             dane XML według definicji z pliku; parametry dla def:param name=\"NAZWA\",\n"
+                        L"             --log zapisuje dziennik odczytanych pól i zapytań\n",
+               .order = 30, .run = Xml, .readOnly = true, .options = kOptions);

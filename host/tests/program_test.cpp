@@ -245,6 +245,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 }
 
 TEST_F(Program, XmlRunsADefinitionFile) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
   const std::string def = db + ".def.xml", log = db + ".log", broken = db + ".broken.xml";
   WriteFile(def,
             "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n"
@@ -269,6 +270,8 @@ TEST_F(Program, XmlRunsADefinitionFile) {
   EXPECT_EQ(RunProgram("--db " + db + " xml " + db + ".missing.xml").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " bezznaku").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " --log").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " log --log " + log).status, 2);  // --log is xml's own option
   WriteFile(broken, "<inny/>");
   Result empty = RunProgram("--db " + db + " xml " + broken);
   EXPECT_EQ(empty.status, 1);
@@ -277,6 +280,8 @@ TEST_F(Program, XmlRunsADefinitionFile) {
 }
 
 TEST_F(Program, PreviewWritesTheHtmlOfARecord) {
+  EXPECT_EQ(RunProgram("--db " + db + " preview 1 1").status, 1);  // reading never creates the database
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
   Result user = RunProgram("--db " + db + " preview 1 1");
   EXPECT_EQ(user.status, 0) << user.out;
   EXPECT_NE(user.out.find("<h1>Użytkownik Szef</h1>"), std::string::npos) << user.out;
@@ -291,6 +296,7 @@ TEST_F(Program, PreviewWritesTheHtmlOfARecord) {
   EXPECT_NE(missing.out.find("jest pusty"), std::string::npos) << missing.out;
   EXPECT_EQ(RunProgram("--db " + db + " preview 1").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " preview x 1").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " preview 1 1 a.html b").status, 2);
 }
 
 }  // namespace
