@@ -235,6 +235,15 @@ struct IFlgSkin : public IUnknown {
 };
 VANTOR_UUIDOF(IFlgSkin, "0B1E5C0E-6F0D-4C63-9E1B-5A3E2F9C7D10");
 
+// The information face of a framework dialog: the text, title and icon type (64: information)
+// the host shows beside it.
+struct ITodayWindow : public IUnknown {
+  STDMETHOD(GetInfoText)(BSTR* text) = 0;     // 3
+  STDMETHOD(GetInfoTitle)(BSTR* title) = 0;   // 4
+  STDMETHOD(GetInfoType)(LONG* type) = 0;     // 5
+};
+VANTOR_UUIDOF(ITodayWindow, "0B1E5C12-6F0D-4C63-9E1B-5A3E2F9C7D10");
+
 // ---------------------------------------------------------------------------------------------
 // Host services reached through the framework instance.
 
@@ -677,6 +686,7 @@ _COM_SMARTPTR_TYPEDEF(IFlgItemView, __uuidof(IFlgItemView));
 _COM_SMARTPTR_TYPEDEF(IFlgText, __uuidof(IFlgText));
 _COM_SMARTPTR_TYPEDEF(IFlgObjectExtension, __uuidof(IFlgObjectExtension));
 _COM_SMARTPTR_TYPEDEF(IFlgSkin, __uuidof(IFlgSkin));
+_COM_SMARTPTR_TYPEDEF(ITodayWindow, __uuidof(ITodayWindow));
 _COM_SMARTPTR_TYPEDEF(IHxUser, __uuidof(IHxUser));
 _COM_SMARTPTR_TYPEDEF(IHxUserRights, __uuidof(IHxUserRights));
 _COM_SMARTPTR_TYPEDEF(IHxAppServices, __uuidof(IHxAppServices));

@@ -111,5 +111,5 @@ int CFlgSvcApp::DoMessageBox(LPCWSTR prompt, UINT type, UINT) {
       caption = path;
     }
   }
-  return MessageBoxW(nullptr, prompt, caption.GetString(), type);
+  return MessageBoxW(GetActiveWindow(), prompt, caption.GetString(), type);
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/resources/messagebox.h"
+#include "platform/gui/windows.h"
 #include "platform/resources/resources.h"
 #include "platform/strings/strings.h"
 

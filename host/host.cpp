@@ -7,6 +7,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "framework/skin.h"
 #include "host/item.h"
 #include "host/joblog.h"
 #include "host/schema.h"
@@ -223,7 +224,20 @@ void* CHostInstance::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IHxProgress)) return static_cast<IHxProgress*>(this);
   if (iid == __uuidof(IHxAppCaption)) return static_cast<IHxAppCaption*>(this);
   if (iid == __uuidof(IFlgNewKeySource)) return static_cast<IFlgNewKeySource*>(this);
+  if (iid == __uuidof(IFlgSkin)) return static_cast<IFlgSkin*>(this);
   return nullptr;
+}
+
+STDMETHODIMP CHostInstance::LoadBitmap(LONG, LONG, HBITMAP* bitmap) {
+  if (bitmap) *bitmap = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CHostInstance::GetColor(LONG index, COLORREF* color) {
+  if (!color) return E_POINTER;
+  if (index < 0 || index >= zephra::kStockColorCount) return E_INVALIDARG;
+  *color = FlgGetStockColor(index);
+  return S_OK;
 }
 
 void CHostInstance::SetUser(LONG id) {

@@ -86,7 +86,8 @@ class CHostInstance : public IFlgInstance,
                       public IHxStartCheck,
                       public IHxProgress,
                       public IHxAppCaption,
-                      public IFlgNewKeySource {
+                      public IFlgNewKeySource,
+                      public IFlgSkin {
  public:
   CHostInstance(_ConnectionPtr connection, LONG userId);
   virtual ~CHostInstance() = default;
@@ -172,6 +173,10 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(GetOwnerFilter)(LONG* filter) override;
   STDMETHOD(SetSelection)(LONG account, LONG accountSite) override;
   STDMETHOD(CheckReady)(BSTR* reason) override;
+
+  // --- IFlgSkin: the framework's stock colours; no bitmaps
+  STDMETHOD(LoadBitmap)(LONG image, LONG variant, HBITMAP* bitmap) override;
+  STDMETHOD(GetColor)(LONG index, COLORREF* color) override;
 
   // --- IHxProgress
   STDMETHOD(Open)() override;

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "platform/strings/convert.h"
+#include "shared/resdialogs.h"
 
-// Vantor's resources: its string table. Loading the library also joins it to the chain of
+// Vantor's resources: its string table and its dialog templates. Loading the library also joins it to the chain of
 // extension libraries of the module state that is current at that moment (the host's).
 VANTOR_RESOURCE_MODULE(g_vantorModule, L"Vantor", platform::ModuleKind::Library,
                        {
@@ -27,6 +28,7 @@ VANTOR_RESOURCE_MODULE(g_vantorModule, L"Vantor", platform::ModuleKind::Library,
                            {1020, L"w nieznanym stanie"},
                            {1021, L"Za pobraniem"},
                            {1022, L"Płatne z góry "},
+                           {1023, L"Czy na pewno usunąć wybraną pozycję?"},
                            {1024, L"Pozytywny"},
                            {1025, L"Neutralny"},
                            {1026, L"Negatywny"},
@@ -38,6 +40,11 @@ VANTOR_RESOURCE_MODULE(g_vantorModule, L"Vantor", platform::ModuleKind::Library,
                            {1032, L"wysyłaj i odbieraj"},
                            {1033, L"Do zatwierdzenia"},
                            {1034, L"Zmieniona (niezaufana)"},
+                       },
+                       {
+                           {RT_DIALOG, L"IDD_ONE_FIELD_DLG", kOneFieldDlgScript, sizeof kOneFieldDlgScript - 1},
+                           {RT_DIALOG, L"IDD_ONE_BIG_FIELD_DLG", kOneBigFieldDlgScript, sizeof kOneBigFieldDlgScript - 1},
+                           {RT_DIALOG, L"IDD_STD_PLEASE_WAIT", kStdPleaseWaitScript, sizeof kStdPleaseWaitScript - 1},
                        });
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "auctions/module.h"
 #include "framework/zephra.h"
+#include "platform/gui/headless.h"
 #include "platform/registry/registry.h"
 #include "shared/resstrings.h"
 #include "testing/host_doubles/host_doubles.h"
@@ -60,20 +61,20 @@ class LotrixApp : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::registry::UseMemoryStore();
-    platform::messagebox::SetPrinted(false);
-    platform::messagebox::Clear();
+    platform::gui::SetEcho(false);
+    platform::gui::ClearRecords();
   }
-  void TearDown() override { platform::messagebox::Clear(); }
+  void TearDown() override { platform::gui::ResetHeadless(); }
   // The box that one DoMessageBox of the application showed, inside Lotrix's module state.
-  platform::messagebox::Record Box(UINT type, bool inLotrixState = true) {
-    platform::messagebox::Clear();
+  platform::gui::MessageBoxCall Box(UINT type, bool inLotrixState = true) {
+    platform::gui::ClearRecords();
     {
       AFX_MANAGE_STATE(inLotrixState ? LotrixModule().State() : nullptr);
       LotrixModule().App()->DoMessageBox(L"Czy na pewno?", type, 0);
     }
-    auto boxes = platform::messagebox::Recorded();
+    auto boxes = platform::gui::MessageBoxes();
     EXPECT_EQ(boxes.size(), 1u);
-    return boxes.empty() ? platform::messagebox::Record{} : boxes.back();
+    return boxes.empty() ? platform::gui::MessageBoxCall{} : boxes.back();
   }
 };
 
@@ -143,7 +144,7 @@ TEST_F(LotrixApp, MessageBoxAddsTheExclamationWhereNoIconIsGiven) {
   EXPECT_EQ(Box(MB_OK | MB_ICONHAND).type, MB_OK | MB_ICONHAND);
   EXPECT_EQ(Box(MB_YESNO | MB_ICONQUESTION).type, MB_YESNO | MB_ICONQUESTION);
   // The answer is the box's.
-  platform::messagebox::Script({IDNO});
+  platform::gui::QueueMessageBoxAnswer(IDNO);
   AFX_MANAGE_STATE(LotrixModule().State());
   EXPECT_EQ(AfxMessageBox(L"Usunąć?", MB_YESNO), IDNO);
 }
@@ -177,7 +178,7 @@ TEST_F(LotrixApp, FailedCaptionQueryOtherThanNoInterfaceRaises) {
   } catch (const _com_error& e) {
     EXPECT_EQ(e.Error(), E_ACCESSDENIED);
   }
-  EXPECT_TRUE(platform::messagebox::Recorded().empty());
+  EXPECT_TRUE(platform::gui::MessageBoxes().empty());
 }
 
 }  // namespace

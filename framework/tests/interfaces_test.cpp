@@ -50,6 +50,9 @@ TEST(HostInterfaceSlots, InstanceAndServices) {
   EXPECT_EQ(Slot(&IHxImageRepository::EndTransaction), 18u);
   EXPECT_EQ(Slot(&IHxImageRepository::BeginTransaction), 22u);
   EXPECT_EQ(Slot(&IFlgSkin::LoadBitmap), 3u);
+  EXPECT_EQ(Slot(&IFlgSkin::GetColor), 4u);
+  EXPECT_EQ(Slot(&ITodayWindow::GetInfoText), 3u);
+  EXPECT_EQ(Slot(&ITodayWindow::GetInfoType), 5u);
 }
 
 TEST(HostInterfaceSlots, FrameworkObjects) {

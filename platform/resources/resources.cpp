@@ -1,11 +1,11 @@
 #include "platform/resources/resources.h"
-#include "platform/resources/messagebox.h"
 #include "platform/resources/system_internal.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <map>
@@ -440,6 +440,64 @@ HINSTANCE AfxFindStringResourceHandle(UINT id) {
   return nullptr;
 }
 
+HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type) {
+  AFX_MODULE_STATE* state = AfxGetModuleState();
+  std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
+  auto has = [&](HINSTANCE h) { return h != nullptr && FindIn(Resolve(h), name, type) != nullptr; };
+  if (has(state->m_hCurrentResourceHandle)) return state->m_hCurrentResourceHandle;
+  for (CDynLinkLibrary* lib : state->m_libraryList)
+    if (has(lib->m_hResource)) return lib->m_hResource;
+  if (has(state->m_hCurrentInstanceHandle)) return state->m_hCurrentInstanceHandle;
+  Module* app = Application();
+  if (app && FindIn(app, name, type)) return reinterpret_cast<HMODULE>(app);
+  return nullptr;
+}
+
+BOOL EnumResourceNamesW(HMODULE module, LPCWSTR type, ENUMRESNAMEPROCW callback, LONG_PTR param) {
+  if (!callback || !type) return FALSE;
+  std::vector<std::wstring> texts;
+  std::vector<WORD> ids;
+  {
+    std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
+    Module* m = Resolve(module);
+    if (!m) return FALSE;
+    const ResName t = ResName::From(type);
+    for (auto& [key, resource] : m->resources) {
+      if (key.first.isId != t.isId || key.first.id != t.id || key.first.text != t.text) continue;
+      if (key.second.isId) ids.push_back(key.second.id);
+      else texts.push_back(key.second.text);
+    }
+  }
+  if (ids.empty() && texts.empty()) return FALSE;
+  for (WORD id : ids)
+    if (!callback(module, type, MAKEINTRESOURCEW(id), param)) return TRUE;
+  for (std::wstring& text : texts)
+    if (!callback(module, type, text.data(), param)) return TRUE;
+  return TRUE;
+}
+
+namespace platform {
+
+std::vector<std::pair<HMODULE, std::wstring>> ResourceModules() {
+  std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
+  std::vector<std::pair<HMODULE, std::wstring>> out;
+  for (auto& [h, m] : Modules()) out.emplace_back(h, m->name);
+  return out;
+}
+
+namespace {
+std::atomic<MessageBoxFunction> g_messageBox{nullptr};
+}
+
+void SetMessageBoxFunction(MessageBoxFunction box) { g_messageBox = box; }
+
+int ShowMessageBox(LPCWSTR text, LPCWSTR caption, UINT type) {
+  MessageBoxFunction box = g_messageBox;
+  return box ? box(text, caption, type) : 1;
+}
+
+}  // namespace platform
+
 BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HMODULE module) {
   if (state.bInitialized) return TRUE;
   state.hModule = module;
@@ -512,14 +570,14 @@ void CWinApp::SetOwnedText(LPCWSTR& field, const std::wstring& text) {
 }
 
 int CWinApp::DoMessageBox(LPCWSTR prompt, UINT type, UINT) {
-  return MessageBoxW(nullptr, prompt, m_pszAppName != nullptr ? m_pszAppName : L"", type);
+  return platform::ShowMessageBox(prompt, m_pszAppName != nullptr ? m_pszAppName : L"", type);
 }
 
 int AfxMessageBox(LPCWSTR text, UINT type, UINT idHelp) {
   if (CWinApp* app = AfxGetApp()) return app->DoMessageBox(text, type, idHelp);
   wchar_t path[PATH_MAX];
   if (GetModuleFileNameW(nullptr, path, PATH_MAX) == 0) path[0] = 0;
-  return MessageBoxW(nullptr, text, path, type);
+  return platform::ShowMessageBox(text, path, type);
 }
 
 void CWinApp::SetRegistryKey(LPCWSTR key) {

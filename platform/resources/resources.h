@@ -62,6 +62,10 @@ int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int size);
 // are left alone.
 inline HRSRC FindResource(HMODULE module, LPCWSTR name, LPCWSTR type) { return FindResourceW(module, name, type); }
 inline int LoadString(HINSTANCE module, UINT id, LPWSTR buffer, int size) { return LoadStringW(module, id, buffer, size); }
+// Calls `callback` with each resource name of that type in the module (ids first, then texts,
+// upper-cased), until it returns FALSE. FALSE when the module has none of that type.
+using ENUMRESNAMEPROCW = BOOL (*)(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param);
+BOOL EnumResourceNamesW(HMODULE module, LPCWSTR type, ENUMRESNAMEPROCW callback, LONG_PTR param);
 // The module registered under `name` (case-insensitive; "Vantor", "Vantor.dll" and
 // "libVantor.so" all match), else a library that the process has loaded under that name (as
 // LoadLibraryW names it); a name with a "/" is first taken as the full path of the module's file
@@ -141,6 +145,9 @@ LPCWSTR AfxGetAppName();
 // The module holding string `id`: the current resource module, then the extension chain of the
 // current module state; null when none has it.
 HINSTANCE AfxFindStringResourceHandle(UINT id);
+// The module holding resource `name` of `type`, searched as strings are, then the application's
+// module; null when none has it.
+HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type);
 
 BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& state, HMODULE module);
 void AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL all = FALSE);
@@ -172,8 +179,8 @@ class CWinApp {
 
   virtual BOOL InitInstance() { return TRUE; }
   virtual int ExitInstance() { return 0; }
-  // The application's message box (AfxMessageBox comes here): the system box with the
-  // application's name as caption. `idPrompt` is the prompt's help id (0 none).
+  // The application's message box (AfxMessageBox comes here): the window layer's box over the
+  // active window with the application's name as caption. `idPrompt` is the prompt's help id.
   virtual int DoMessageBox(LPCWSTR prompt, UINT type, UINT idPrompt);
 
   // Profile entries live under HKEY_CURRENT_USER\Software\<registry key>\<app name>\<section>
@@ -270,6 +277,15 @@ std::string LibraryFileName(const std::wstring& name);
 // may be left out for an HTML resource; "#n" is the id n). False when the module or the
 // resource is not there.
 bool ReadResourceUrl(std::wstring_view url, std::vector<BYTE>& bytes);
+
+// Every registered module with its name, in registration order of their handles.
+std::vector<std::pair<HMODULE, std::wstring>> ResourceModules();
+
+// The window layer's message box over the active window, which CWinApp::DoMessageBox and
+// AfxMessageBox show (the layer sets it when it loads; without it a box answers IDOK unseen).
+using MessageBoxFunction = int (*)(LPCWSTR text, LPCWSTR caption, UINT type);
+void SetMessageBoxFunction(MessageBoxFunction box);
+int ShowMessageBox(LPCWSTR text, LPCWSTR caption, UINT type);
 
 // The RT_STRING block layout: the block holding `id` and the entry's index inside it.
 constexpr UINT StringBlockName(UINT id) { return id / 16 + 1; }

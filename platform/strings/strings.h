@@ -6,4 +6,5 @@
 #include "platform/strings/crt.h"
 #include "platform/strings/cstring.h"
 #include "platform/strings/format.h"
+#include "platform/strings/locale.h"
 #include "platform/strings/message.h"

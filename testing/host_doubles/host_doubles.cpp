@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "framework/skin.h"
+
 namespace doubles {
 namespace {
 
@@ -96,7 +98,20 @@ void* FakeInstance::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IHxStartCheck) && offered(L"IHxStartCheck")) return static_cast<IHxStartCheck*>(this);
   if (iid == __uuidof(IHxErpHost) && offered(L"IHxErpHost")) return static_cast<IHxErpHost*>(this);
   if (iid == __uuidof(IHxAppCaption) && offered(L"IHxAppCaption")) return static_cast<IHxAppCaption*>(this);
+  if (iid == __uuidof(IFlgSkin) && offered(L"IFlgSkin")) return static_cast<IFlgSkin*>(this);
   return nullptr;
+}
+
+STDMETHODIMP FakeInstance::LoadBitmap(LONG, LONG, HBITMAP* bitmap) {
+  if (bitmap) *bitmap = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP FakeInstance::GetColor(LONG index, COLORREF* color) {
+  if (!color) return E_POINTER;
+  auto it = skinColors.find(index);
+  *color = it != skinColors.end() ? it->second : FlgGetStockColor(index);
+  return S_OK;
 }
 
 STDMETHODIMP FakeInstance::RefreshObjectType(REFGUID clsid, LONG kind, VARIANT id) {

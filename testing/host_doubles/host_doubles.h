@@ -47,7 +47,8 @@ class FakeInstance : public IFlgInstance,
                      public IHxStatusWindow,
                      public IHxStartCheck,
                      public IHxErpHost,
-                     public IHxAppCaption {
+                     public IHxAppCaption,
+                     public IFlgSkin {
  public:
   explicit FakeInstance(std::shared_ptr<Recorder> recorder);
   virtual ~FakeInstance() = default;
@@ -72,6 +73,7 @@ class FakeInstance : public IFlgInstance,
   std::map<LONG, IUnknownPtr> erpEntries;     // connector entries by id
   IUnknownPtr erpActiveEntry;
   IUnknownPtr accountSites;
+  std::map<LONG, COLORREF> skinColors;      // IFlgSkin::GetColor (others: the framework's stock colours)
 
   // --- IFlgInstance
   STDMETHOD(RefreshObjectType)(REFGUID clsid, LONG kind, VARIANT id) override;
@@ -117,6 +119,9 @@ class FakeInstance : public IFlgInstance,
   STDMETHOD(GetOwnerFilter)(LONG* filter) override;
   STDMETHOD(SetSelection)(LONG account, LONG accountSite) override;
   STDMETHOD(CheckReady)(BSTR* reason) override;
+  // --- IFlgSkin
+  STDMETHOD(LoadBitmap)(LONG image, LONG variant, HBITMAP* bitmap) override;
+  STDMETHOD(GetColor)(LONG index, COLORREF* color) override;
   // --- IHxErpHost
   STDMETHOD(GetActiveConnectorId)(VARIANT* id) override;
   STDMETHOD(GetActiveConnector)(IUnknown** connector) override;

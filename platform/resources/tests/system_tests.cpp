@@ -1,7 +1,6 @@
-// Libraries loaded by name, the computer's name, the message box and the application's texts.
+// Libraries loaded by name, the computer's name and the application's texts.
 #include <gtest/gtest.h>
 
-#include "platform/resources/messagebox.h"
 #include "platform/resources/resources.h"
 
 namespace {
@@ -52,28 +51,6 @@ TEST(ComputerName, HostNameUpToItsFirstDotAndAtMostFifteenCharacters) {
   EXPECT_EQ(small, size + 1);
 }
 
-TEST(MessageBox, RecordsEveryBoxAndAnswersScriptOrDefault) {
-  platform::messagebox::SetPrinted(false);
-  platform::messagebox::Clear();
-  EXPECT_EQ(MessageBoxW(nullptr, L"Usunąć?", L"Vantor", MB_YESNO), IDYES);
-  EXPECT_EQ(MessageBoxW(nullptr, L"Usunąć?", L"Vantor", MB_YESNO | MB_DEFBUTTON2), IDNO);
-  EXPECT_EQ(MessageBoxW(nullptr, L"x", nullptr, MB_ABORTRETRYIGNORE | MB_DEFBUTTON3), IDIGNORE);
-  EXPECT_EQ(MessageBoxW(nullptr, L"x", nullptr, MB_OK | MB_DEFBUTTON4), IDOK);  // no fourth button
-  platform::messagebox::Script({IDCANCEL, IDRETRY});
-  EXPECT_EQ(MessageBoxW(nullptr, L"a", L"b", MB_OKCANCEL), IDCANCEL);
-  EXPECT_EQ(MessageBoxW(nullptr, L"a", L"b", MB_RETRYCANCEL), IDRETRY);
-  EXPECT_EQ(MessageBoxW(nullptr, L"a", L"b", MB_OKCANCEL), IDOK);  // the script is used up
-  auto boxes = platform::messagebox::Recorded();
-  ASSERT_EQ(boxes.size(), 7u);
-  EXPECT_EQ(boxes[0].text, L"Usunąć?");
-  EXPECT_EQ(boxes[0].caption, L"Vantor");
-  EXPECT_EQ(boxes[1].type, MB_YESNO | MB_DEFBUTTON2);
-  EXPECT_EQ(boxes[2].caption, L"");
-  EXPECT_EQ(boxes[4].answer, IDCANCEL);
-  platform::messagebox::Clear();
-  EXPECT_TRUE(platform::messagebox::Recorded().empty());
-}
-
 class App : public CWinApp {
  public:
   App() : CWinApp(L"Próba") {}
@@ -91,13 +68,8 @@ TEST(WinApp, ReplacedTextsAndTheApplicationsMessageBox) {
   app.Replace(L"Kordel\\Vantor", L"Próba\\1.0");  // the earlier copies are freed, not leaked
   EXPECT_STREQ(app.m_pszRegistryKey, L"Kordel\\Vantor");
   EXPECT_STREQ(app.m_pszProfileName, L"Próba\\1.0");
-  platform::messagebox::SetPrinted(false);
-  platform::messagebox::Clear();
-  EXPECT_EQ(AfxMessageBox(L"Gotowe.", MB_OK), IDOK);
-  auto boxes = platform::messagebox::Recorded();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].caption, L"Próba");
-  platform::messagebox::Clear();
+  // Without the window layer a box is answered IDOK unseen.
+  EXPECT_EQ(AfxMessageBox(L"Gotowe.", 0), 1);
 }
 
 }  // namespace
