@@ -300,3 +300,33 @@ TEST_F(Program, PreviewWritesTheHtmlOfARecord) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Program, ListsTheDialogsAndRendersOneAsPng) {
+  Result list = RunProgram("--db " + db + " dialog");
+  EXPECT_EQ(list.status, 0) << list.out;
+  for (const char* name : {"IDD_ONE_FIELD_DLG", "IDD_ONE_BIG_FIELD_DLG", "IDD_STD_PLEASE_WAIT"})
+    EXPECT_NE(list.out.find(name), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("251 x 65"), std::string::npos) << list.out;
+  const std::string png = "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".png";
+  Result rendered = RunProgram("--db " + db + " dialog IDD_ONE_FIELD_DLG " + png);
+  EXPECT_EQ(rendered.status, 0) << rendered.out;
+  FILE* f = std::fopen(png.c_str(), "rb");
+  ASSERT_TRUE(f) << rendered.out;
+  unsigned char magic[8] = {0};
+  EXPECT_EQ(std::fread(magic, 1, 8, f), 8u);
+  std::fclose(f);
+  std::remove(png.c_str());
+  EXPECT_EQ(magic[1], 'P');
+  EXPECT_EQ(magic[2], 'N');
+  Result unknown = RunProgram("--db " + db + " dialog IDD_NO_SUCH " + png);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.out.find("IDD_NO_SUCH"), std::string::npos);
+  EXPECT_EQ(std::fopen(png.c_str(), "rb"), nullptr);
+  EXPECT_EQ(RunProgram("--db " + db + " dialog IDD_ONE_FIELD_DLG").status, 2);
+  Result unwritable = RunProgram("--db " + db + " dialog IDD_STD_PLEASE_WAIT /nonexistent-folder/x.png");
+  EXPECT_EQ(unwritable.status, 1);
+}
+
+}  // namespace

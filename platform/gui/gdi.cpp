@@ -52,6 +52,8 @@ void FillSurfaceRect(Surface& s, RECT r, COLORREF color, const RECT& clip) {
 
 RECT DeviceClip(const Dc& dc) { return dc.state.clip; }
 
+RECT ClipOn(const RECT& clip, const Surface& s) { return Intersect(clip, RECT{0, 0, s.width, s.height}); }
+
 POINT ToDevice(const Dc& dc, int x, int y) {
   return POINT{x + dc.origin.x + dc.state.viewport.x, y + dc.origin.y + dc.state.viewport.y};
 }
@@ -223,7 +225,7 @@ void ThinLine(Dc& dc, Surface& s, POINT a, POINT b, COLORREF color) {
 
 cairo_t* CairoFor(Dc& dc, Surface& s) {
   cairo_t* cr = cairo_create(s.cairo);
-  const RECT& c = dc.state.clip;
+  const RECT c = ClipOn(dc.state.clip, s);
   cairo_rectangle(cr, c.left, c.top, std::max<LONG>(0, c.right - c.left), std::max<LONG>(0, c.bottom - c.top));
   cairo_clip(cr);
   cairo_translate(cr, dc.origin.x + dc.state.viewport.x, dc.origin.y + dc.state.viewport.y);

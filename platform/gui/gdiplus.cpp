@@ -25,7 +25,7 @@ Status Fill(HDC h, const Brush* brush, INT x, INT y, INT width, INT height, Smoo
   const POINT o = ToDevice(*dc, 0, 0);
   const double shift = (offset == PixelOffsetModeHalf || offset == PixelOffsetModeHighQuality) ? 0.0 : 0.5;
   cairo_t* cr = cairo_create(s->cairo);
-  const RECT& c = dc->state.clip;
+  const RECT c = ClipOn(dc->state.clip, *s);
   cairo_rectangle(cr, c.left, c.top, std::max<LONG>(0, c.right - c.left), std::max<LONG>(0, c.bottom - c.top));
   cairo_clip(cr);
   const bool smooth = smoothing == SmoothingModeAntiAlias || smoothing == SmoothingModeHighQuality;

@@ -277,6 +277,8 @@ DWORD ToRgb(COLORREF c);
 COLORREF FromRgb(DWORD rgb);
 HBRUSH StockBrush(int index);
 RECT DeviceClip(const Dc& dc);   // the clip in surface coordinates
+// The clip within the surface (cairo cannot take coordinates of any size).
+RECT ClipOn(const RECT& clip, const Surface& s);
 POINT ToDevice(const Dc& dc, int x, int y);
 void ResetGdi();
 

@@ -111,11 +111,12 @@ int LineWidth(HFONT font, const std::wstring& text) {
 }
 
 // Draws one line with its cell's top-left corner at device (x, y), clipped to `clip`.
-void DrawLine(Surface& s, const RECT& clip, HFONT font, const std::wstring& text, int x, int y, COLORREF color,
+void DrawLine(Surface& s, const RECT& area, HFONT font, const std::wstring& text, int x, int y, COLORREF color,
               const std::vector<size_t>& underline) {
   if (text.empty()) return;
   PangoLayout* layout = MakeLayout(font, text, underline);
   const int baseline = pango_layout_get_baseline(layout) / PANGO_SCALE;
+  const RECT clip = ClipOn(area, s);
   cairo_t* cr = cairo_create(s.cairo);
   cairo_rectangle(cr, clip.left, clip.top, std::max<LONG>(0, clip.right - clip.left),
                   std::max<LONG>(0, clip.bottom - clip.top));
