@@ -71,6 +71,10 @@ CFlgObjectDlg::CFlgObjectDlg(IHxEditedObject* object, UINT templateId, CWnd* par
   CFlgObjectDlg::SetObject(object);
 }
 
+CFlgObjectDlg::~CFlgObjectDlg() {
+  if (m_hWnd && FromHandlePermanent(m_hWnd) == this) ::DestroyWindow(m_hWnd);
+}
+
 void CFlgObjectDlg::SetObject(IHxEditedObject* object) {
   m_pObject = object;
   if (!object) {

@@ -39,6 +39,8 @@ class CFlgObjectDlg : public CFlgDialog {
  public:
   CFlgObjectDlg(IHxEditedObject* object, LPCWSTR templateName, CWnd* parent = nullptr);
   CFlgObjectDlg(IHxEditedObject* object, UINT templateId, CWnd* parent = nullptr);
+  // Destroys a window still open here, so that the object's window slot is cleared.
+  ~CFlgObjectDlg() override;
 
   // Binds the object: its error list, read-only for view modes, the skin of its framework
   // instance. A null object leaves the dialog its own error list.

@@ -298,6 +298,12 @@ TEST_F(ObjectDialog, TheObjectsMenuIsAttachedAndItsFirstSubmenuIsTheContextMenu)
   EXPECT_EQ(object->windowHandles[2], window);
   EXPECT_EQ(object->windowHandle, 0);
   DestroyMenu(menu);
+  // A dialog object that goes with its window open clears the slot too.
+  auto open = Make();
+  ASSERT_TRUE(open->Create(kIddOneFieldDlg));
+  EXPECT_NE(object->windowHandle, 0);
+  open.reset();
+  EXPECT_EQ(object->windowHandle, 0);
 }
 
 TEST_F(ObjectDialog, InformationAndDetailsComeFromTheObject) {
