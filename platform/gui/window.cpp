@@ -314,7 +314,10 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style
     return nullptr;
   }
   if (IsWindow(h)) SendSize(h);
-  return IsWindow(h) ? h : nullptr;
+  if (!IsWindow(h)) return nullptr;
+  // A top-level window made visible becomes the active one, as when it is shown.
+  if (!(style & WS_CHILD) && (style & WS_VISIBLE)) S().active = h;
+  return h;
 }
 
 BOOL DestroyWindow(HWND h) {

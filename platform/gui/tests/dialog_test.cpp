@@ -156,7 +156,33 @@ TEST_F(Dialogs, MessageBoxesTakeTheirDefaultButtonOrTheScriptedAnswer) {
   EXPECT_TRUE(boxes[3].scripted);
   EXPECT_EQ(boxes[3].owner, owner);
   EXPECT_EQ(boxes[3].text, L"Usunąć?");
-  EXPECT_EQ(AfxMessageBox(L"Gotowe.", MB_OK | MB_ICONINFORMATION), IDOK);
+  EXPECT_EQ(MessageBoxW(nullptr, L"x", nullptr, MB_ABORTRETRYIGNORE | MB_DEFBUTTON3), IDIGNORE);
+  platform::gui::QueueMessageBoxAnswer(IDCANCEL);
+  EXPECT_EQ(MessageBoxW(nullptr, L"a", L"b", MB_OKCANCEL), IDCANCEL);
+  EXPECT_EQ(MessageBoxW(nullptr, L"a", L"b", MB_OKCANCEL), IDOK);   // the script is used up
+}
+
+class App : public CWinApp {
+ public:
+  App() : CWinApp(L"Próba") {}
+};
+
+TEST_F(Dialogs, TheApplicationsBoxIsCaptionedWithItsNameOverTheActiveWindow) {
+  HWND active = CreateWindowExW(0, L"#32770", L"a", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                nullptr);
+  {
+    AFX_MODULE_STATE state;
+    AFX_MANAGE_STATE(&state);
+    App app;
+    EXPECT_EQ(AfxMessageBox(L"Gotowe.", MB_OK | MB_ICONINFORMATION), IDOK);
+  }
+  EXPECT_EQ(AfxMessageBox(L"Bez aplikacji.", MB_OK), IDOK);
+  const auto boxes = platform::gui::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].caption, L"Próba");
+  EXPECT_EQ(boxes[0].owner, active);
+  EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+  EXPECT_NE(boxes[1].caption.find(L"platform_gui_tests"), std::wstring::npos) << boxes[1].caption;
 }
 
 TEST_F(Dialogs, WindowsArePaintedIntoPicturesAndSavedAsPng) {
