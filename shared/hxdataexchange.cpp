@@ -34,21 +34,19 @@ bool hxChecked(CFlgDataExchange& dx, UINT checkId) {
   return check && SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-LONG hxDSX_CBIdent(CFlgDataExchange& dx, UINT id) {
+namespace {
+// The identifier exchange in the saving direction, whatever the exchange's own direction.
+LONG SelectedIdent(CFlgDataExchange& dx, UINT id, void (*exchange)(CFlgDataExchange&, UINT, LONG&)) {
   CFlgDataExchange reading(dx);
   reading.m_bSaveAndValidate = TRUE;
   LONG ident = kNoLongValue;
-  DSX_CBIdent(reading, id, ident);
+  exchange(reading, id, ident);
   return ident;
 }
+}  // namespace
 
-LONG hxDSX_LBIdent(CFlgDataExchange& dx, UINT id) {
-  CFlgDataExchange reading(dx);
-  reading.m_bSaveAndValidate = TRUE;
-  LONG ident = kNoLongValue;
-  DSX_LBIdent(reading, id, ident);
-  return ident;
-}
+LONG hxDSX_CBIdent(CFlgDataExchange& dx, UINT id) { return SelectedIdent(dx, id, DSX_CBIdent); }
+LONG hxDSX_LBIdent(CFlgDataExchange& dx, UINT id) { return SelectedIdent(dx, id, DSX_LBIdent); }
 
 void hxLoadIfChecked(CFlgDataExchange& dx, UINT checkId, UINT editId, const _variant_t& value, VARTYPE type) {
   const bool present = value.vt == type;

@@ -761,19 +761,22 @@ UINT SetTextAlign(HDC h, UINT align) {
 }
 UINT GetTextAlign(HDC h) { return FindDc(h) ? StateOf(h).textAlign : 0xFFFFFFFF; }
 
-BOOL SetViewportOrgEx(HDC h, int x, int y, LPPOINT previous) {
+namespace {
+// Sets a point of the DC's state, giving the previous one; reads it with a null `to`.
+BOOL SwapPoint(HDC h, POINT DcState::*field, const POINT* to, LPPOINT previous) {
   Dc* dc = FindDc(h);
   if (!dc) return FALSE;
-  if (previous) *previous = dc->state.viewport;
-  dc->state.viewport = POINT{x, y};
+  if (previous) *previous = dc->state.*field;
+  if (to) dc->state.*field = *to;
   return TRUE;
 }
-BOOL GetViewportOrgEx(HDC h, LPPOINT origin) {
-  Dc* dc = FindDc(h);
-  if (!dc || !origin) return FALSE;
-  *origin = dc->state.viewport;
-  return TRUE;
+}  // namespace
+
+BOOL SetViewportOrgEx(HDC h, int x, int y, LPPOINT previous) {
+  const POINT to{x, y};
+  return SwapPoint(h, &DcState::viewport, &to, previous);
 }
+BOOL GetViewportOrgEx(HDC h, LPPOINT origin) { return origin && SwapPoint(h, &DcState::viewport, nullptr, origin); }
 BOOL OffsetViewportOrgEx(HDC h, int dx, int dy, LPPOINT previous) {
   Dc* dc = FindDc(h);
   if (!dc) return FALSE;
@@ -855,17 +858,11 @@ COLORREF GetPixel(HDC h, int x, int y) {
 }
 
 BOOL MoveToEx(HDC h, int x, int y, LPPOINT previous) {
-  Dc* dc = FindDc(h);
-  if (!dc) return FALSE;
-  if (previous) *previous = dc->state.position;
-  dc->state.position = POINT{x, y};
-  return TRUE;
+  const POINT to{x, y};
+  return SwapPoint(h, &DcState::position, &to, previous);
 }
 BOOL GetCurrentPositionEx(HDC h, LPPOINT position) {
-  Dc* dc = FindDc(h);
-  if (!dc || !position) return FALSE;
-  *position = dc->state.position;
-  return TRUE;
+  return position && SwapPoint(h, &DcState::position, nullptr, position);
 }
 
 BOOL LineTo(HDC h, int x, int y) {
