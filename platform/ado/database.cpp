@@ -387,36 +387,46 @@ Value ReadTyped(sqlite3_stmt* stmt, int col, VKind k, int st) {
   }
 }
 
-// The same as ReadTyped, into packed rows: texts and bytes are kept as SQLite gives them.
+// The same as ReadTyped, into packed rows: texts and bytes are kept as SQLite gives them. The
+// cell is read through its value object, one library call per cell rather than one per question
+// (the connection is used by one thread at a time).
 void PackTyped(sqlite3_stmt* stmt, int col, VKind k, PackedRows& out) {
-  int st = sqlite3_column_type(stmt, col);
+  sqlite3_value* cell = sqlite3_column_value(stmt, col);
+  int st = sqlite3_value_type(cell);
   switch (st == SQLITE_NULL ? VKind::Null : k) {
     case VKind::Null:
       out.AddNull();
       return;
     case VKind::Text:
     case VKind::Bytes: {
-      const void* p = k == VKind::Text ? static_cast<const void*>(sqlite3_column_text(stmt, col))
-                                       : sqlite3_column_blob(stmt, col);
-      std::string_view data(p ? static_cast<const char*>(p) : "",
-                            static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
+      const void* p = k == VKind::Text ? static_cast<const void*>(sqlite3_value_text(cell)) : sqlite3_value_blob(cell);
+      std::string_view data(p ? static_cast<const char*>(p) : "", static_cast<std::size_t>(sqlite3_value_bytes(cell)));
       if (k == VKind::Text) out.AddUtf8Text(data);
       else out.AddBytes(data);
       return;
     }
+    case VKind::Date:
+      if (st == SQLITE_TEXT) {  // the stored form
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+        std::string_view text(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(cell)));
+        if (auto d = OleDateFromText(text)) out.AddNumber(VKind::Date, *d);
+        else out.AddUtf8Text(text);
+        return;
+      }
+      break;
     case VKind::R4:
     case VKind::R8:
-      out.AddNumber(k, sqlite3_column_double(stmt, col));
+      out.AddNumber(k, sqlite3_value_double(cell));
       return;
     case VKind::Cy:
-      out.AddNumber(VKind::Cy, static_cast<std::int64_t>(std::llround(sqlite3_column_double(stmt, col) * 10000.0)));
+      out.AddNumber(VKind::Cy, static_cast<std::int64_t>(std::llround(sqlite3_value_double(cell) * 10000.0)));
       return;
     case VKind::UI1:
     case VKind::I2:
     case VKind::I4:
     case VKind::I8:
       if (st == SQLITE_INTEGER) {
-        sqlite3_int64 x = sqlite3_column_int64(stmt, col);
+        sqlite3_int64 x = sqlite3_value_int64(cell);
         if (k == VKind::I4 && (x < std::numeric_limits<int32_t>::min() || x > std::numeric_limits<int32_t>::max()))
           k = VKind::I8;
         out.AddNumber(k, static_cast<std::int64_t>(x));

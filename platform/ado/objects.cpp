@@ -816,10 +816,8 @@ class FieldImpl final : public ComObject<::Field> {
   STDMETHODIMP get_Value(VARIANT* out) override {
     VX_ADO_BEGIN
     if (!out) return E_POINTER;
-    VARIANT v;
-    VariantInit(&v);
-    ToVariant(core_->Open().Get(index_), &v);
-    *out = v;
+    VariantInit(out);
+    ToVariant(core_->Open().Get(index_), out);
     VX_ADO_END(::Field, core_->Conn())
   }
   STDMETHODIMP put_Value(VARIANT v) override {

@@ -57,11 +57,8 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     f.autoIncrement = c.autoIncrement;
     rs->store_->fields.push_back(std::move(f));
   }
-  if (result.isPacked) {
-    Row packedRow;
-    packedRow.packed = true;
+  if (result.isPacked && result.packed.Count() > 0) {
     std::size_t n = result.packed.Count();
-    rs->store_->rows.resize(n, packedRow);
     rs->store_->packed = std::move(result.packed);
     // Every row read is shown, in the order read (what Rebuild gives without filter or sort).
     rs->view_.resize(n);
@@ -74,15 +71,24 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
 }
 
 void RowStore::Expand() {
-  if (packed.Count() == 0) return;
-  for (std::size_t i = 0; i < packed.Count(); ++i) {
-    Row& row = rows[i];
-    if (!row.packed) continue;
-    packed.Decode(i, fields.size(), row.values);
-    row.packed = false;
-  }
+  if (!IsPacked()) return;
+  std::size_t n = packed.Count();
+  rows.resize(n);
+  for (std::size_t i = 0; i < n; ++i) packed.Decode(i, fields.size(), rows[i].values);
   packed.Clear();
 }
+
+namespace {
+// What Current() gives for a row of a packed store: read, unchanged, shown.
+const Row& PackedRowStandIn() {
+  static const Row row = [] {
+    Row r;
+    r.packed = true;
+    return r;
+  }();
+  return row;
+}
+}  // namespace
 
 const std::vector<Value>& Rowset::ValuesOf(const Row& row, std::size_t index) const {
   if (!row.packed) return row.values;
@@ -133,9 +139,17 @@ void Rowset::Rebuild(bool keepCurrent) {
   if (keepCurrent && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size()) current = view_[static_cast<std::size_t>(pos_)];
   view_.clear();
   const auto& rows = store_->rows;
-  view_.reserve(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    if (Visible(rows[i])) view_.push_back(i);
+  if (store_->IsPacked()) {
+    // Packed rows are read and unchanged, and there is no filter (it would have unpacked them).
+    if (Visible(PackedRowStandIn())) {
+      view_.resize(store_->Size());
+      for (std::size_t i = 0; i < view_.size(); ++i) view_[i] = i;
+    }
+  } else {
+    view_.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (Visible(rows[i])) view_.push_back(i);
+  }
   if (!sort_.empty()) {
     std::stable_sort(view_.begin(), view_.end(), [&](std::size_t a, std::size_t b) {
       for (auto [field, desc] : sort_) {
@@ -233,7 +247,7 @@ double Rowset::Bookmark() const {
 
 void Rowset::SetBookmark(double bm) {
   EndEditIfAny();
-  bool plausible = bm >= 1 && bm <= static_cast<double>(store_->rows.size());
+  bool plausible = bm >= 1 && bm <= static_cast<double>(store_->Size());
   auto row = plausible ? static_cast<std::size_t>(bm) - 1 : 0;
   auto it = plausible ? std::find(view_.begin(), view_.end(), row) : view_.end();
   Check(it != view_.end(), adErrInvalidArgument,
@@ -242,12 +256,19 @@ void Rowset::SetBookmark(double bm) {
   pos_ = it - view_.begin();
 }
 
-Row* Rowset::Current() const {
+const Row* Rowset::Current() const {
   Check(!currentDeleted_ && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size(), adErrNoCurrentRecord,
         kNoCurrent);
-  Row* r = &store_->rows[view_[static_cast<std::size_t>(pos_)]];
+  if (store_->IsPacked()) return &PackedRowStandIn();
+  const Row* r = &store_->rows[view_[static_cast<std::size_t>(pos_)]];
   Check(!r->dead && r->status != RowStatus::Deleted, adErrNoCurrentRecord, kNoCurrent);
   return r;
+}
+
+Row* Rowset::MutableCurrent() {
+  store_->Expand();
+  Current();  // raises when there is no current row
+  return &store_->rows[view_[static_cast<std::size_t>(pos_)]];
 }
 
 const Value& Rowset::Get(int field) const {
@@ -256,7 +277,7 @@ const Value& Rowset::Get(int field) const {
 }
 
 const Value& Rowset::Original(int field) const {
-  Row* r = Current();
+  const Row* r = Current();
   if (r->original.empty()) return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
   return r->original[static_cast<std::size_t>(field)];
 }
@@ -268,8 +289,7 @@ void Rowset::RequireUpdatable() const { Check(lock != LockMode::ReadOnly, adErrF
 
 Row& Rowset::CurrentForEdit() {
   RequireUpdatable();
-  store_->Expand();
-  Row* r = Current();
+  Row* r = MutableCurrent();
   std::size_t index = view_[static_cast<std::size_t>(pos_)];
   if (editMode_ == adEditNone) {
     editMode_ = adEditInProgress;
@@ -344,10 +364,10 @@ void Rowset::CancelUpdate() {
   editBackup_.clear();
 }
 
-std::vector<Row*> Rowset::Affected(LONG affect) const {
+std::vector<Row*> Rowset::Affected(LONG affect) {
   std::vector<Row*> out;
   if (affect == adAffectCurrent) {
-    out.push_back(Current());
+    out.push_back(MutableCurrent());
   } else if (affect == adAffectGroup) {
     for (std::size_t i : view_) out.push_back(&store_->rows[i]);
   } else {
@@ -379,7 +399,7 @@ void Rowset::Delete(LONG affect) {
   // MoveNext reaches the row after it.
   std::size_t current = (pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size()) ? view_[static_cast<std::size_t>(pos_)] : 0;
   bool currentGone = false;
-  std::vector<std::size_t> kept;
+  decltype(view_) kept;
   long newPos = 0;
   for (std::size_t k = 0; k < view_.size(); ++k) {
     const Row& r = store_->rows[view_[k]];

@@ -33,18 +33,21 @@ struct Row {
   std::vector<char> changed;  // per field: set by an edit
   RowStatus status = RowStatus::Unchanged;
   bool dead = false;  // gone: a new row deleted before it was written, or a written deletion
-  bool packed = false;  // values still in the store's packed block (row i is its packed row i)
+  bool packed = false;  // stands for a row still in the store's packed block
 };
 
 // Rows and fields shared by a recordset and its clones.
 struct RowStore {
   std::vector<FieldDef> fields;
   std::deque<Row> rows;  // a row's bookmark is its index + 1; rows never move
-  // Values of the rows read and not yet needed as a whole: reading the current row decodes
-  // it; filtering, sorting, finding and editing first unpack every row (Expand).
+  // The rows read and not yet needed as a whole, while `rows` is empty: reading the current
+  // row decodes it; filtering, sorting, finding and editing first unpack every row into
+  // `rows` (Expand). Until then no row has an object of its own.
   PackedRows packed;
   int FieldIndex(std::wstring_view name) const;  // case-insensitive; -1 when missing
   void Expand();
+  bool IsPacked() const { return packed.Count() != 0; }
+  std::size_t Size() const { return IsPacked() ? packed.Count() : rows.size(); }
 };
 
 // A compiled filter or find criteria.
@@ -130,18 +133,21 @@ class Rowset {
 
  private:
   void Rebuild(bool keepCurrent);
-  Row* Current() const;
+  // The current row; while the store is packed, a stand-in that says so (ValuesOf decodes it).
+  const Row* Current() const;
+  // The current row of the unpacked store.
+  Row* MutableCurrent();
   Row& CurrentForEdit();
   void EndEditIfAny();
   void Check(bool cond, HRESULT hr, const wchar_t* text) const;
   bool Visible(const Row& row) const;
-  // The values of `row` (store_->rows[index]), decoded when it is still packed.
+  // The values of row `index` (`row` is Current()), decoded when it is still packed.
   const std::vector<Value>& ValuesOf(const Row& row, std::size_t index) const;
-  std::vector<Row*> Affected(LONG affect) const;
+  std::vector<Row*> Affected(LONG affect);
   void RequireUpdatable() const;
 
   std::shared_ptr<RowStore> store_;
-  std::vector<std::size_t> view_;
+  std::vector<std::size_t, BlockAllocator<std::size_t>> view_;
   long pos_ = 0;  // index in view_; -1 before the first row, view_.size() after the last
   bool currentDeleted_ = false;
   std::wstring filterText_;

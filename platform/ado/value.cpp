@@ -1,5 +1,6 @@
 #include "platform/ado/value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -58,57 +59,101 @@ std::uint32_t ReadLength(const char*& p) {
 }
 }  // namespace
 
+PackedRows::Block::Block(std::size_t bytes) : data(nullptr), size(BlockCapacity(bytes)) {
+  data = static_cast<char*>(AllocateBlock(size));
+}
+
+PackedRows::Block::~Block() { FreeBlock(data, size); }
+
 void PackedRows::Clear() {
-  std::string().swap(data_);
-  std::vector<std::size_t>().swap(starts_);
+  std::vector<Block>().swap(blocks_);
+  std::vector<Block>().swap(starts_);
+  count_ = startsCapacity_ = 0;
+  cur_ = end_ = nullptr;
+}
+
+void PackedRows::AddStartsChunk() {
+  static constexpr std::size_t kRows[] = {512, 4096, 32768};
+  std::size_t rows = starts_.size() < 3 ? kRows[starts_.size()] : kBigChunkRows;
+  starts_.emplace_back(rows * sizeof(const char*));
+  startsCapacity_ += rows;
 }
 
 void PackedRows::Truncate(std::size_t rows) {
-  if (rows >= starts_.size()) return;
-  data_.resize(starts_[rows]);
-  starts_.resize(rows);
+  if (rows >= count_) return;
+  const char* cut = Start(rows);
+  count_ = rows;
+  // Later rows are dropped with the blocks after the one that holds the first dropped row.
+  for (std::size_t b = 0; b < blocks_.size(); ++b) {
+    char* data = blocks_[b].data;
+    if (cut >= data && cut <= data + blocks_[b].size) {
+      blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, blocks_.end());
+      cur_ = data + (cut - data);
+      end_ = data + blocks_[b].size;
+      return;
+    }
+  }
+}
+
+void PackedRows::Grow(std::size_t n) {
+  // The row begun so far moves along, so that a row stays in one block.
+  std::size_t carried = count_ == 0 ? 0 : static_cast<std::size_t>(cur_ - Start(count_ - 1));
+  // Small results stay small; past half a megabyte the blocks are large ones (2 MB units).
+  std::size_t size = blocks_.empty() ? std::size_t{4096} : std::min(blocks_.back().size * 2, kLargeBlock);
+  size = std::max(size, (carried + n) * 2);
+  Block block(size);
+  char* data = block.data;
+  if (count_ != 0) {
+    if (carried) std::memcpy(data, Start(count_ - 1), carried);
+    Start(count_ - 1) = data;
+  }
+  cur_ = data + carried;
+  end_ = data + block.size;
+  blocks_.push_back(std::move(block));
+}
+
+void PackedRows::PutLengthAndBytes(std::uint8_t tag, const void* p, std::uint32_t n, std::size_t bytes) {
+  char* out = Room(1 + sizeof n + bytes);
+  *out = static_cast<char>(tag);
+  std::memcpy(out + 1, &n, sizeof n);
+  if (bytes) std::memcpy(out + 1 + sizeof n, p, bytes);
+  cur_ += 1 + sizeof n + bytes;
 }
 
 void PackedRows::Add(const Value& v) {
-  PutTag(static_cast<std::uint8_t>(v.kind));
   switch (v.kind) {
     case VKind::Empty:
     case VKind::Null:
+      PutTag(static_cast<std::uint8_t>(v.kind));
       break;
     case VKind::Text:
+      PutLengthAndBytes(static_cast<std::uint8_t>(v.kind), v.s.data(), static_cast<std::uint32_t>(v.s.size()),
+                        v.s.size() * sizeof(wchar_t));
+      break;
     case VKind::Bytes: {
-      auto n = static_cast<std::uint32_t>(v.s.size());
-      PutRaw(&n, sizeof n);
-      if (v.kind == VKind::Text) {
-        PutRaw(v.s.data(), v.s.size() * sizeof(wchar_t));
-      } else {
-        for (wchar_t c : v.s) data_.push_back(static_cast<char>(c));
-      }
+      std::string bytes = v.Bytes();
+      PutLengthAndBytes(static_cast<std::uint8_t>(v.kind), bytes.data(), static_cast<std::uint32_t>(bytes.size()),
+                        bytes.size());
       break;
     }
     default:
-      PutRaw(&v.i, sizeof v.i);  // the whole union: an integer or a double
+      AddNumber(v.kind, v.i);  // the whole union: an integer or a double
       break;
   }
 }
 
 void PackedRows::AddUtf8Text(std::string_view utf8) {
-  PutTag(kUtf8Tag);
-  auto n = static_cast<std::uint32_t>(utf8.size());
-  PutRaw(&n, sizeof n);
-  PutRaw(utf8.data(), utf8.size());
+  PutLengthAndBytes(kUtf8Tag, utf8.data(), static_cast<std::uint32_t>(utf8.size()), utf8.size());
 }
 
 void PackedRows::AddBytes(std::string_view bytes) {
-  PutTag(static_cast<std::uint8_t>(VKind::Bytes));
-  auto n = static_cast<std::uint32_t>(bytes.size());
-  PutRaw(&n, sizeof n);
-  PutRaw(bytes.data(), bytes.size());
+  PutLengthAndBytes(static_cast<std::uint8_t>(VKind::Bytes), bytes.data(), static_cast<std::uint32_t>(bytes.size()),
+                    bytes.size());
 }
 
 void PackedRows::Decode(std::size_t row, std::size_t count, std::vector<Value>& out) const {
   out.resize(count);
-  const char* p = data_.data() + starts_[row];
+  const char* p = Start(row);
   for (Value& v : out) {
     auto tag = static_cast<std::uint8_t>(*p++);
     v.i = 0;

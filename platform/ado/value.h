@@ -2,10 +2,14 @@
 // The value model of the database layer: one cell of a row, typed as the field's data type
 // decides. The object model turns it into the VARIANT that ADO gives for that type.
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/ado/memory.h"
 #include "platform/base/wintypes.h"
 
 namespace platform::ado {
@@ -69,25 +73,40 @@ struct Value {
   bool operator==(const Value& o) const;
 };
 
-// Rows of values kept in one block as they were read, each row decoded when it is asked
-// for: a result walked once never holds every value as a separate object.
+// Rows of values kept as they were read, each row decoded when it is asked for: a result
+// walked once never holds every value as a separate object. The rows lie in blocks that never
+// move (a full block is followed by a larger one, not copied into it); a row is never split
+// between two blocks.
 class PackedRows {
  public:
-  std::size_t Count() const { return starts_.size(); }
+  PackedRows() = default;
+  PackedRows(PackedRows&&) noexcept = default;
+  PackedRows& operator=(PackedRows&&) noexcept = default;
+  PackedRows(const PackedRows&) = delete;
+  PackedRows& operator=(const PackedRows&) = delete;
+
+  std::size_t Count() const { return count_; }
   void Clear();
   void Truncate(std::size_t rows);
 
-  void BeginRow() { starts_.push_back(data_.size()); }
+  void BeginRow() {
+    if (count_ == startsCapacity_) AddStartsChunk();
+    Start(count_++) = cur_;
+  }
   void Add(const Value& v);
   void AddNull() { PutTag(static_cast<std::uint8_t>(VKind::Null)); }
   // A number or date as Value::Int / Value::Real make it.
   void AddNumber(VKind k, std::int64_t x) {
-    PutTag(static_cast<std::uint8_t>(k));
-    PutRaw(&x, sizeof x);
+    char* p = Room(1 + sizeof x);
+    *p = static_cast<char>(k);
+    std::memcpy(p + 1, &x, sizeof x);
+    cur_ += 1 + sizeof x;
   }
   void AddNumber(VKind k, double x) {
-    PutTag(static_cast<std::uint8_t>(k));
-    PutRaw(&x, sizeof x);
+    char* p = Room(1 + sizeof x);
+    *p = static_cast<char>(k);
+    std::memcpy(p + 1, &x, sizeof x);
+    cur_ += 1 + sizeof x;
   }
   void AddUtf8Text(std::string_view utf8);  // decodes as Value::Text(FromUtf8(utf8))
   void AddBytes(std::string_view bytes);    // decodes as Value::Blob(bytes)
@@ -96,10 +115,56 @@ class PackedRows {
   void Decode(std::size_t row, std::size_t count, std::vector<Value>& out) const;
 
  private:
-  void PutTag(std::uint8_t tag) { data_.push_back(static_cast<char>(tag)); }
-  void PutRaw(const void* p, std::size_t n) { data_.append(static_cast<const char*>(p), n); }
-  std::string data_;
-  std::vector<std::size_t> starts_;
+  struct Block {
+    explicit Block(std::size_t bytes);
+    Block(Block&& o) noexcept : data(o.data), size(o.size) { o.data = nullptr; }
+    Block& operator=(Block&& o) noexcept {
+      std::swap(data, o.data);
+      std::swap(size, o.size);
+      return *this;
+    }
+    ~Block();
+    char* data;
+    std::size_t size;
+  };
+  // Where the next `n` bytes of the current row go: the current block when they fit, else a
+  // new block that the row begun so far moves into.
+  char* Room(std::size_t n) {
+    if (static_cast<std::size_t>(end_ - cur_) < n) Grow(n);
+    return cur_;
+  }
+  void Grow(std::size_t n);
+  void PutTag(std::uint8_t tag) {
+    *Room(1) = static_cast<char>(tag);
+    ++cur_;
+  }
+  void PutLengthAndBytes(std::uint8_t tag, const void* p, std::uint32_t n, std::size_t bytes);
+
+  // Where each row begins, in chunks that never move: 512, 4,096 and 32,768 rows, then
+  // 262,144 rows (2 MB) each.
+  static constexpr std::size_t kBigChunkRows = (std::size_t{2} << 20) / sizeof(const char*);
+  static constexpr std::size_t kSmallChunkRows = 512 + 4096 + 32768;
+  const char*& Start(std::size_t row) const {
+    std::size_t chunk, slot;
+    if (row < 512) {
+      chunk = 0, slot = row;
+    } else if (row < 512 + 4096) {
+      chunk = 1, slot = row - 512;
+    } else if (row < kSmallChunkRows) {
+      chunk = 2, slot = row - 512 - 4096;
+    } else {
+      chunk = 3 + (row - kSmallChunkRows) / kBigChunkRows, slot = (row - kSmallChunkRows) % kBigChunkRows;
+    }
+    return reinterpret_cast<const char**>(starts_[chunk].data)[slot];
+  }
+  void AddStartsChunk();
+
+  std::vector<Block> blocks_;
+  char* cur_ = nullptr;
+  char* end_ = nullptr;
+  std::vector<Block> starts_;
+  std::size_t count_ = 0;
+  std::size_t startsCapacity_ = 0;
 };
 
 // ADO data types (DataTypeEnum values) and what a field of each type holds.
