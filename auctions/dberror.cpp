@@ -34,18 +34,13 @@ std::wstring SourceOf(REFCLSID clsid) {
 
 }  // namespace
 
-HRESULT ReportErrorFormatted(REFCLSID clsid, REFIID iid, HRESULT code, std::initializer_list<const wchar_t*> inserts) {
-  CKdSmartMessage messages;
-  const LANGID language = KdGetUserDefaultLangID();
-  CString text = messages.FormatMessage(code, language, inserts);
-  if (!messages.HasMessage(code)) text = messages.SystemMessage(code, language);
-  text.TrimRight();  // an empty insert at the end of a text leaves a blank
+HRESULT ReportErrorText(REFCLSID clsid, REFIID iid, HRESULT code, const wchar_t* text) {
   ICreateErrorInfo* create = nullptr;
   if (SUCCEEDED(CreateErrorInfo(&create)) && create) {
     create->SetGUID(iid);
     const std::wstring source = SourceOf(clsid);
     create->SetSource(const_cast<LPOLESTR>(source.c_str()));
-    create->SetDescription(const_cast<LPOLESTR>(text.GetString()));
+    create->SetDescription(const_cast<LPOLESTR>(text ? text : L""));
     create->SetHelpFile(nullptr);
     create->SetHelpContext(0);
     IErrorInfo* info = nullptr;
@@ -56,6 +51,15 @@ HRESULT ReportErrorFormatted(REFCLSID clsid, REFIID iid, HRESULT code, std::init
     create->Release();
   }
   return code == S_OK ? DISP_E_EXCEPTION : code;
+}
+
+HRESULT ReportErrorFormatted(REFCLSID clsid, REFIID iid, HRESULT code, std::initializer_list<const wchar_t*> inserts) {
+  CKdSmartMessage messages;
+  const LANGID language = KdGetUserDefaultLangID();
+  CString text = messages.FormatMessage(code, language, inserts);
+  if (!messages.HasMessage(code)) text = messages.SystemMessage(code, language);
+  text.TrimRight();  // an empty insert at the end of a text leaves a blank
+  return ReportErrorText(clsid, iid, code, text.GetString());
 }
 
 HRESULT MapDbError(REFCLSID clsid, REFIID iid, HRESULT hr, std::initializer_list<const wchar_t*> inserts) {

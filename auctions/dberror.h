@@ -22,3 +22,8 @@ HRESULT MapDbError(REFCLSID clsid, REFIID iid, HRESULT hr, std::initializer_list
 // or DISP_E_EXCEPTION for 0.
 HRESULT ReportErrorFormatted(REFCLSID clsid, REFIID iid, HRESULT code,
                              std::initializer_list<const wchar_t*> inserts = {});
+
+// Sets the thread's error information for `code` as ReportErrorFormatted does, with `text` as the
+// description (a right's refusal explained by the host, an unforeseen failure). Returns the code,
+// or DISP_E_EXCEPTION for 0.
+HRESULT ReportErrorText(REFCLSID clsid, REFIID iid, HRESULT code, const wchar_t* text);

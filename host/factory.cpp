@@ -2,8 +2,13 @@
 // sets (table, key column, link to its parent) and keeps the recordsets that the factory fills;
 // the factory turns the descriptions into SQL and writes the recordsets back.
 //
-// Rows a data object adds before its first save carry temporary negative keys; saving gives
-// them keys from the key table and puts the real keys into the link columns that point at them.
+// Rows a data object adds before they are saved carry temporary negative keys; saving gives them
+// keys from the key table and puts the real keys into the link columns that point at them. A save
+// is all or nothing for the recordsets too: the object's pending rows are kept (in its second
+// recordsets) before anything is written, and a save that fails, here or later in the object's
+// transaction (the object then runs its pending notification), puts them back, so that a
+// corrected second save writes everything.
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -16,6 +21,11 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) _com_issue_error(hr);
 }
 
+bool HasLink(const FlgDataSetDef* def) { return def->link && *def->link; }
+bool Named(const wchar_t* text) { return text && *text; }
+
+// The object's definitions, checked: names present, parents in range and no data set its own
+// ancestor.
 std::vector<const FlgDataSetDef*> Definitions(IFlgDataSetup* object) {
   LONG count = 0;
   Check(object->GetDefinitionCount(&count));
@@ -23,15 +33,22 @@ std::vector<const FlgDataSetDef*> Definitions(IFlgDataSetup* object) {
   for (LONG i = 0; i < count; ++i) {
     const FlgDataSetDef* def = nullptr;
     Check(object->GetDefinition(i, &def));
-    if (!def) _com_issue_error(E_UNEXPECTED);
+    if (!def || !Named(def->table) || !Named(def->key)) _com_issue_error(E_UNEXPECTED);
     defs.push_back(def);
   }
   if (defs.empty()) _com_issue_error(E_FAIL);
+  for (size_t i = 1; i < defs.size(); ++i) {
+    LONG at = static_cast<LONG>(i);
+    for (size_t steps = 0; at != 0; ++steps) {
+      const LONG parent = defs[static_cast<size_t>(at)]->parent;
+      if (parent < 0 || parent >= count || parent == at || steps > defs.size()) _com_issue_error(E_UNEXPECTED);
+      at = parent;
+    }
+  }
   return defs;
 }
 
-const wchar_t* Columns(const FlgDataSetDef* def) { return def->columns && *def->columns ? def->columns : L"*"; }
-bool HasLink(const FlgDataSetDef* def) { return def->link && *def->link; }
+const wchar_t* Columns(const FlgDataSetDef* def) { return Named(def->columns) ? def->columns : L"*"; }
 
 LONG MainId(IFlgDataSetup* object) {
   _variant_t id;
@@ -40,22 +57,24 @@ LONG MainId(IFlgDataSetup* object) {
   return id.lVal;
 }
 
-// The condition that selects the rows of data set `def` of the object whose main key is `id`.
-CString Where(const std::vector<const FlgDataSetDef*>& defs, const FlgDataSetDef* def, LONG id) {
+// The condition that selects the rows of data set `index` of the object whose main key is `id`.
+CString Where(const std::vector<const FlgDataSetDef*>& defs, size_t index, LONG id) {
+  const FlgDataSetDef* def = defs[index];
   CString where;
-  if (def->level == 0 || !HasLink(def)) {
+  if (index == 0 || def->level == 0 || !HasLink(def)) {
     where.Format(L"%s = %ld", def->key, id);
     return where;
   }
-  const FlgDataSetDef* parent = def->parent >= 0 && def->parent < static_cast<LONG>(defs.size()) ? defs[def->parent] : defs[0];
-  if (parent->level == 0) {
+  const size_t parentIndex = static_cast<size_t>(def->parent);
+  const FlgDataSetDef* parent = defs[parentIndex];
+  if (parentIndex == 0) {
     if (def->linkDirection == 1)
       where.Format(L"%s = %ld", def->link, id);
     else
       where.Format(L"%s IN (SELECT %s FROM %s WHERE %s = %ld)", def->key, def->link, parent->table, parent->key, id);
   } else {
     // One more level: the sub-rows of the parent's rows.
-    CString parentWhere = Where(defs, parent, id);
+    const CString parentWhere = Where(defs, parentIndex, id);
     if (def->linkDirection == 1)
       where.Format(L"%s IN (SELECT %s FROM %s WHERE %s)", def->link, parent->key, parent->table,
                    parentWhere.GetString());
@@ -65,14 +84,15 @@ CString Where(const std::vector<const FlgDataSetDef*>& defs, const FlgDataSetDef
   return where;
 }
 
-_RecordsetPtr OpenSet(const _ConnectionPtr& connection, const FlgDataSetDef* def, const CString& where) {
+_RecordsetPtr OpenSet(const _ConnectionPtr& connection, const FlgDataSetDef* def, const wchar_t* where) {
   CString sql;
-  sql.Format(L"SELECT %s FROM %s WHERE %s", Columns(def), def->table, where.GetString());
+  sql.Format(L"SELECT %s FROM %s WHERE %s", Columns(def), def->table, where);
   _RecordsetPtr rs;
   Check(OpenRS(rs, connection, sql, adOpenStatic, adLockBatchOptimistic));
   return rs;
 }
 
+// The recordset of data set `index` when the object has one (read or attached), else null.
 _RecordsetPtr DataSet(IFlgDataSetup* object, LONG index) {
   VARIANT_BOOL has = VARIANT_FALSE;
   Check(object->HasDataSet(index, &has));
@@ -83,47 +103,167 @@ _RecordsetPtr DataSet(IFlgDataSetup* object, LONG index) {
   Check(data->GetDataSet(index, &raw));
   IUnknownPtr unknown(raw, false);
   _RecordsetPtr rs(unknown);
+  if (!rs) _com_issue_error(E_NOINTERFACE);
   return rs;
 }
 
 bool Empty(const _RecordsetPtr& rs) { return rs->GetadoEOF() && rs->GetBOF(); }
 
-// Gives every row with a temporary key a key from the key table, then points the link columns
-// that held temporary keys (or nothing, under the main row) at the real keys.
-void ResolveKeys(const _ConnectionPtr& connection, const std::vector<const FlgDataSetDef*>& defs,
-                 const std::vector<_RecordsetPtr>& sets, LONG mainKey) {
-  std::map<std::pair<LONG, LONG>, LONG> real;  // (data set, temporary key) -> key
-  for (size_t i = 0; i < defs.size(); ++i) {
-    if (!sets[i] || Empty(sets[i]) || i == 0) continue;
-    for (sets[i]->MoveFirst(); !sets[i]->GetadoEOF(); sets[i]->MoveNext()) {
-      FieldPtr key = sets[i]->GetFields()->GetItem(_variant_t(defs[i]->key));
-      _variant_t value = key->GetValue();
-      if (value.vt == VT_I4 && value.lVal > 0) continue;
-      const LONG first = ReserveKeys(connection, defs[i]->table, 1, defs[i]->key);
-      if (value.vt == VT_I4) real[{static_cast<LONG>(i), value.lVal}] = first;
-      key->PutValue(_variant_t(first));
-    }
-  }
-  for (size_t i = 1; i < defs.size(); ++i) {
-    if (!sets[i] || Empty(sets[i]) || !HasLink(defs[i]) || defs[i]->linkDirection != 1) continue;
-    const LONG parent = defs[i]->parent;
-    for (sets[i]->MoveFirst(); !sets[i]->GetadoEOF(); sets[i]->MoveNext()) {
-      FieldPtr link = sets[i]->GetFields()->GetItem(_variant_t(defs[i]->link));
-      _variant_t value = link->GetValue();
-      if (value.vt == VT_I4 && value.lVal > 0) continue;
-      if (parent == 0 || defs[static_cast<size_t>(parent)]->level == 0) {
-        link->PutValue(_variant_t(mainKey));
-      } else if (value.vt == VT_I4) {
-        auto it = real.find({parent, value.lVal});
-        if (it != real.end()) link->PutValue(_variant_t(it->second));
+bool IsTemporary(const _variant_t& key) { return key.vt == VT_NULL || key.vt == VT_EMPTY || (key.vt == VT_I4 && key.lVal <= 0); }
+
+// The order in which data sets are written: a data set after those its rows point at (a sub-row
+// that holds its parent's key after the parent; a parent that holds its sub-row's key after the
+// sub-row). Deleting goes the other way.
+std::vector<size_t> WriteOrder(const std::vector<const FlgDataSetDef*>& defs) {
+  std::vector<size_t> order;
+  std::vector<char> placed(defs.size(), 0);
+  auto before = [&](size_t a, size_t b) {  // whether a must be written before b
+    const FlgDataSetDef* db = defs[b];
+    const FlgDataSetDef* da = defs[a];
+    if (b != 0 && static_cast<size_t>(db->parent) == a && HasLink(db) && db->linkDirection == 1) return true;
+    if (a != 0 && static_cast<size_t>(da->parent) == b && HasLink(da) && da->linkDirection == 0) return true;
+    return false;
+  };
+  while (order.size() < defs.size()) {
+    bool progress = false;
+    for (size_t b = 0; b < defs.size(); ++b) {
+      if (placed[b]) continue;
+      bool ready = true;
+      for (size_t a = 0; a < defs.size() && ready; ++a)
+        if (a != b && !placed[a] && before(a, b)) ready = false;
+      if (ready) {
+        placed[b] = 1;
+        order.push_back(b);
+        progress = true;
       }
     }
+    if (!progress) _com_issue_error(E_UNEXPECTED);
   }
+  return order;
 }
 
-void WriteBack(const std::vector<_RecordsetPtr>& sets) {
-  for (const _RecordsetPtr& rs : sets)
-    if (rs) rs->UpdateBatch(adAffectAll);
+// Keeps the object's pending rows before a write and puts them back when it fails. The rows are
+// also kept in the object's second recordsets, so that NotifyObject can put them back when the
+// object's own transaction fails later; an object without second recordsets gets that only for
+// failures of the write itself.
+class WriteGuard {
+ public:
+  WriteGuard(IFlgDataSetup* object, const std::vector<_RecordsetPtr>& sets) : m_object(object), m_sets(sets) {
+    object->SetPendingNotification(0);
+    bool kept = true;
+    for (size_t i = 0; i < sets.size(); ++i) {
+      // An edit in progress is part of what is saved.
+      if (sets[i] && sets[i]->GetEditMode() != adEditNone) sets[i]->Update();
+      m_snapshots.push_back(sets[i] ? platform::ado::SnapshotPendingRows(sets[i]) : IUnknownPtr());
+      kept = SUCCEEDED(object->SetSecondDataSet(static_cast<LONG>(i), m_snapshots.back())) && kept;
+    }
+    if (kept) object->SetPendingNotification(1);
+  }
+
+  // Puts the rows kept in the object's second recordsets back (its transaction failed).
+  static void Restore(IFlgDataSetup* object) {
+    LONG count = 0;
+    if (FAILED(object->GetDefinitionCount(&count))) return;
+    std::vector<IUnknownPtr> snapshots;
+    for (LONG i = 0; i < count; ++i) {
+      IUnknown* raw = nullptr;
+      snapshots.push_back(SUCCEEDED(object->GetSecondDataSet(i, &raw)) ? IUnknownPtr(raw, false) : IUnknownPtr());
+      if (snapshots.back()) object->SetSecondDataSet(i, nullptr);
+    }
+    Restore(object, snapshots);
+  }
+
+  // The write itself failed.
+  void Failed() {
+    Restore(m_object, m_snapshots);
+    for (size_t i = 0; i < m_snapshots.size(); ++i) m_object->SetSecondDataSet(static_cast<LONG>(i), nullptr);
+    m_object->SetPendingNotification(0);
+  }
+
+ private:
+  static void Restore(IFlgDataSetup* object, const std::vector<IUnknownPtr>& snapshots) {
+    bool any = false;
+    for (size_t i = 0; i < snapshots.size(); ++i) {
+      if (!snapshots[i]) continue;
+      try {
+        _RecordsetPtr rs = DataSet(object, static_cast<LONG>(i));
+        if (rs) platform::ado::RestorePendingRows(rs, snapshots[i]);
+        any = true;
+      } catch (const _com_error&) {
+      }
+    }
+    // A new object is new again.
+    _variant_t state;
+    if (any && SUCCEEDED(object->GetState(&state)) && state.vt == VT_I4 && state.lVal == 1) {
+      _variant_t null;
+      null.vt = VT_NULL;
+      object->SetId(null);
+    }
+  }
+
+  IFlgDataSetup* m_object;
+  std::vector<_RecordsetPtr> m_sets;
+  std::vector<IUnknownPtr> m_snapshots;
+};
+
+// Gives every row with a temporary key a key from the key table (one reservation per data set;
+// the main row takes `mainKey` when it is given), then points the link columns that held
+// temporary keys at the real keys; a sub-row of the main row without a link gets the main row's
+// key. `sets` are views of every row (no filter). Returns the main row's key.
+LONG ResolveKeys(const _ConnectionPtr& connection, const std::vector<const FlgDataSetDef*>& defs,
+                 const std::vector<_RecordsetPtr>& sets, LONG mainKey) {
+  std::map<std::pair<size_t, LONG>, LONG> real;  // (data set, temporary key) -> key
+  for (size_t i = 0; i < defs.size(); ++i) {
+    const _RecordsetPtr& rs = sets[i];
+    if (!rs || Empty(rs)) continue;
+    const _variant_t column(defs[i]->key);
+    LONG count = 0;
+    for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext())
+      if (IsTemporary(rs->GetFields()->GetItem(column)->GetValue())) ++count;
+    if (count == 0) continue;
+    const bool mainGiven = i == 0 && mainKey > 0;
+    LONG next = mainGiven && count == 1 ? 0 : ReserveKeys(connection, defs[i]->table, mainGiven ? count - 1 : count,
+                                                           defs[i]->key);
+    bool mainPending = mainGiven;
+    for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext()) {
+      FieldPtr key = rs->GetFields()->GetItem(column);
+      const _variant_t old = key->GetValue();
+      if (!IsTemporary(old)) continue;
+      const LONG given = mainPending ? mainKey : next++;
+      mainPending = false;
+      if (old.vt == VT_I4) real[{i, old.lVal}] = given;
+      key->PutValue(_variant_t(given));
+    }
+  }
+  if (sets[0] && !Empty(sets[0])) {
+    sets[0]->MoveFirst();
+    const _variant_t key = sets[0]->GetFields()->GetItem(_variant_t(defs[0]->key))->GetValue();
+    if (key.vt == VT_I4) mainKey = key.lVal;
+  }
+  for (size_t i = 1; i < defs.size(); ++i) {
+    if (!HasLink(defs[i])) continue;
+    const size_t parent = static_cast<size_t>(defs[i]->parent);
+    // Direction 1: the sub-rows hold the parent's key; direction 0: the parent rows hold the sub-row's.
+    const bool down = defs[i]->linkDirection == 1;
+    const _RecordsetPtr& rs = down ? sets[i] : sets[parent];
+    const size_t target = down ? parent : i;
+    if (!rs || Empty(rs)) continue;
+    const _variant_t column(defs[i]->link);
+    for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext()) {
+      FieldPtr link = rs->GetFields()->GetItem(column);
+      const _variant_t value = link->GetValue();
+      if (!IsTemporary(value)) continue;
+      if (value.vt == VT_I4) {
+        auto it = real.find({target, value.lVal});
+        if (it != real.end()) {
+          link->PutValue(_variant_t(it->second));
+          continue;
+        }
+      }
+      if (down && parent == 0 && mainKey > 0 && value.vt != VT_I4) link->PutValue(_variant_t(mainKey));
+    }
+  }
+  return mainKey;
 }
 
 HRESULT Guard(const std::function<void()>& work) {
@@ -137,12 +277,64 @@ HRESULT Guard(const std::function<void()>& work) {
 
 }  // namespace
 
+// Writes the object's data sets: keys, links, then each data set's batch, in one transaction (a
+// part of the caller's when it has one). Foreign keys are checked when the outermost transaction
+// ends, so that rows removed together (a row and the sub-rows that belong to it) may go in any order.
+void CHostInstance::WriteObject(IFlgDataSetup* object, bool inserting) {
+  const auto defs = Definitions(object);
+  std::vector<_RecordsetPtr> sets;
+  for (size_t i = 0; i < defs.size(); ++i) sets.push_back(DataSet(object, static_cast<LONG>(i)));
+  if (inserting && (!sets[0] || Empty(sets[0]))) _com_issue_error(E_UNEXPECTED);
+  const LONG id = inserting ? 0 : MainId(object);
+  WriteGuard guard(object, sets);
+  bool transaction = false;
+  try {
+    m_connection->BeginTrans();
+    transaction = true;
+    m_connection->Execute(_bstr_t(L"PRAGMA defer_foreign_keys = ON"), nullptr, kCmdTextNoRecords);
+    // Clones see every row whatever filter the object left on its recordsets, and leave the
+    // object's positions alone.
+    std::vector<_RecordsetPtr> all(sets.size());
+    for (size_t i = 0; i < sets.size(); ++i)
+      if (sets[i]) all[i] = sets[i]->Clone(adLockUnspecified);
+    LONG mainKey = id;
+    if (inserting) {
+      all[0]->MoveFirst();
+      const _variant_t key = all[0]->GetFields()->GetItem(_variant_t(defs[0]->key))->GetValue();
+      mainKey = IsTemporary(key) ? ReserveKeys(m_connection, defs[0]->table, 1, defs[0]->key) : key.lVal;
+    }
+    mainKey = ResolveKeys(m_connection, defs, all, mainKey);
+    for (size_t i : WriteOrder(defs))
+      if (all[i]) all[i]->UpdateBatch(adAffectAll);
+    m_connection->CommitTrans();
+    transaction = false;
+    if (inserting) Check(object->SetId(_variant_t(mainKey)));
+  } catch (const _com_error&) {
+    if (transaction) {
+      try {
+        m_connection->RollbackTrans();
+      } catch (const _com_error&) {
+      }
+    }
+    guard.Failed();
+    throw;
+  }
+}
+
 STDMETHODIMP CHostInstance::AttachObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
   return Guard([&] {
     const auto defs = Definitions(object);
-    for (size_t i = 0; i < defs.size(); ++i)
-      Check(object->SetDataSet(static_cast<LONG>(i), OpenSet(m_connection, defs[i], CString(L"1 = 0"))));
+    // The main row, with the next temporary key, so that the object fills it and sub-rows link to it.
+    _RecordsetPtr main = OpenSet(m_connection, defs[0], L"1 = 0");
+    LONG temp = -1;
+    Check(object->GetTempKey(&temp));
+    main->AddNew();
+    main->GetFields()->GetItem(_variant_t(defs[0]->key))->PutValue(_variant_t(temp));
+    Check(object->SetTempKey(temp - 1));
+    Check(object->SetDataSet(0, main));
+    for (size_t i = 1; i < defs.size(); ++i)
+      Check(object->SetDataSet(static_cast<LONG>(i), OpenSet(m_connection, defs[i], L"1 = 0")));
   });
 }
 
@@ -151,7 +343,7 @@ STDMETHODIMP CHostInstance::ReadObject(IFlgDataSetup* object) {
   return Guard([&] {
     const auto defs = Definitions(object);
     const LONG id = MainId(object);
-    _RecordsetPtr main = OpenSet(m_connection, defs[0], Where(defs, defs[0], id));
+    _RecordsetPtr main = OpenSet(m_connection, defs[0], Where(defs, 0, id));
     if (main->GetadoEOF()) _com_issue_error(static_cast<HRESULT>(0x800A0BCDu));  // no such row
     Check(object->SetDataSet(0, main));
   });
@@ -167,43 +359,19 @@ STDMETHODIMP CHostInstance::ReadDataSet(IFlgDataSetup* object, LONG index) {
     if (has != VARIANT_FALSE) return;
     _variant_t id;
     Check(object->GetId(&id));
-    const auto* def = defs[static_cast<size_t>(index)];
-    CString where = id.vt == VT_I4 ? Where(defs, def, id.lVal) : CString(L"1 = 0");
-    Check(object->SetDataSet(index, OpenSet(m_connection, def, where)));
+    const CString where = id.vt == VT_I4 ? Where(defs, static_cast<size_t>(index), id.lVal) : CString(L"1 = 0");
+    Check(object->SetDataSet(index, OpenSet(m_connection, defs[static_cast<size_t>(index)], where)));
   });
 }
 
 STDMETHODIMP CHostInstance::InsertObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] {
-    const auto defs = Definitions(object);
-    std::vector<_RecordsetPtr> sets;
-    for (size_t i = 0; i < defs.size(); ++i) sets.push_back(DataSet(object, static_cast<LONG>(i)));
-    if (!sets[0] || Empty(sets[0])) _com_issue_error(E_UNEXPECTED);
-    sets[0]->MoveFirst();
-    FieldPtr key = sets[0]->GetFields()->GetItem(_variant_t(defs[0]->key));
-    _variant_t value = key->GetValue();
-    LONG mainKey = value.vt == VT_I4 && value.lVal > 0 ? value.lVal : 0;
-    if (mainKey == 0) {
-      mainKey = ReserveKeys(m_connection, defs[0]->table, 1, defs[0]->key);
-      key->PutValue(_variant_t(mainKey));
-    }
-    ResolveKeys(m_connection, defs, sets, mainKey);
-    WriteBack(sets);
-    Check(object->SetId(_variant_t(mainKey)));
-    m_newKeys[object] = mainKey;
-  });
+  return Guard([&] { WriteObject(object, true); });
 }
 
 STDMETHODIMP CHostInstance::UpdateObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] {
-    const auto defs = Definitions(object);
-    std::vector<_RecordsetPtr> sets;
-    for (size_t i = 0; i < defs.size(); ++i) sets.push_back(DataSet(object, static_cast<LONG>(i)));
-    ResolveKeys(m_connection, defs, sets, MainId(object));
-    WriteBack(sets);
-  });
+  return Guard([&] { WriteObject(object, false); });
 }
 
 STDMETHODIMP CHostInstance::DeleteObject(IFlgDataSetup* object) {
@@ -211,35 +379,65 @@ STDMETHODIMP CHostInstance::DeleteObject(IFlgDataSetup* object) {
   return Guard([&] {
     const auto defs = Definitions(object);
     const LONG id = MainId(object);
-    // Sub-rows first, deepest first, then the main row.
-    for (size_t i = defs.size(); i-- > 1;) {
-      if (!HasLink(defs[i]) || defs[i]->linkDirection != 1) continue;
+    // The keys of every sub-row first, while the rows that lead to them are all there; then the
+    // rows by key, sub-rows before the rows they point at.
+    std::vector<std::vector<LONG>> keys(defs.size());
+    for (size_t i = 1; i < defs.size(); ++i) {
+      if (!HasLink(defs[i])) continue;
       CString sql;
-      sql.Format(L"DELETE FROM %s WHERE %s", defs[i]->table, Where(defs, defs[i], id).GetString());
-      m_connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+      sql.Format(L"SELECT %s FROM %s WHERE %s", defs[i]->key, defs[i]->table, Where(defs, i, id).GetString());
+      _RecordsetPtr rs;
+      Check(OpenRS(rs, m_connection, sql));
+      for (; !rs->GetadoEOF(); rs->MoveNext()) {
+        const _variant_t key = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+        if (key.vt != VT_NULL && key.vt != VT_EMPTY) keys[i].push_back(static_cast<LONG>(key));
+      }
     }
-    CString sql;
-    sql.Format(L"DELETE FROM %s WHERE %s = %ld", defs[0]->table, defs[0]->key, id);
-    m_connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
-    m_newKeys.erase(object);
+    keys[0].push_back(id);
+    std::vector<size_t> order = WriteOrder(defs);
+    std::reverse(order.begin(), order.end());
+    m_connection->BeginTrans();
+    try {
+      for (size_t i : order) {
+        for (size_t from = 0; from < keys[i].size(); from += 500) {
+          CString list;
+          for (size_t k = from; k < keys[i].size() && k < from + 500; ++k) {
+            if (k > from) list += L",";
+            CString one;
+            one.Format(L"%ld", keys[i][k]);
+            list += one;
+          }
+          CString sql;
+          sql.Format(L"DELETE FROM %s WHERE %s IN (%s)", defs[i]->table, defs[i]->key, list.GetString());
+          m_connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+        }
+      }
+      m_connection->CommitTrans();
+    } catch (const _com_error&) {
+      try {
+        m_connection->RollbackTrans();
+      } catch (const _com_error&) {
+      }
+      throw;
+    }
   });
 }
 
 STDMETHODIMP CHostInstance::NotifyObject(IFlgDataSetup* object) {
-  m_newKeys.erase(object);
+  if (!object) return E_INVALIDARG;
+  WriteGuard::Restore(object);
   return S_OK;
 }
 
 STDMETHODIMP CHostInstance::GetNewKey(IFlgDataSetup* object, VARIANT* key) {
   if (!key) return E_POINTER;
   VariantInit(key);
-  auto it = m_newKeys.find(object);
-  if (it == m_newKeys.end()) {
-    key->vt = VT_NULL;
-    return S_FALSE;
-  }
+  key->vt = VT_NULL;
+  if (!object) return E_INVALIDARG;
+  _variant_t id;
+  if (FAILED(object->GetId(&id)) || id.vt != VT_I4) return S_FALSE;
   key->vt = VT_I4;
-  key->lVal = it->second;
+  key->lVal = id.lVal;
   return S_OK;
 }
 

@@ -187,6 +187,8 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(SetText)(BSTR text, LONG reserved) override;
 
  private:
+  // Keys, links and the batches of a data object's insert or update (factory.cpp).
+  void WriteObject(IFlgDataSetup* object, bool inserting);
   void Record(const wchar_t* kind, const std::wstring& text);
   void Print(const std::wstring& text);
   HRESULT Fail(HRESULT hr, const std::wstring& description);
@@ -205,7 +207,6 @@ class CHostInstance : public IFlgInstance,
   LONG m_progressPos = 0, m_progressHigh = 0;
   mutable std::mutex m_mutex;
   std::vector<HostEvent> m_events;
-  std::map<IFlgDataSetup*, LONG> m_newKeys;  // the key each object's last insert gave its main row
 };
 
 // Reserves `count` consecutive keys of `table` from the key table; safe between processes. A

@@ -127,7 +127,11 @@ TEST_F(DataFactory, InsertGivesRealKeysAndLinksTheSubRows) {
   IUnknownPtr holder;
   TestObject* object = NewObject(holder);
   ASSERT_EQ(factory->AttachObject(object), S_OK);
-  object->AddTempRow(0, L"o_Name", L"Zamówienie O'Briena");
+  // The attached main row has the first temporary key; the object fills it.
+  ASSERT_EQ(object->Set(0)->GetRecordCount(), 1);
+  EXPECT_EQ(static_cast<LONG>(object->Set(0)->GetFields()->GetItem(_variant_t(L"o_Id"))->GetValue()), -1);
+  EXPECT_EQ(object->m_temp, -2);
+  object->Set(0)->GetFields()->GetItem(_variant_t(L"o_Name"))->PutValue(_variant_t(L"Zamówienie O'Briena"));
   object->AddTempRow(1, L"ol_Text", L"pierwsza");
   object->AddTempRow(1, L"ol_Text", L"druga");
   ASSERT_EQ(factory->InsertObject(object), S_OK);

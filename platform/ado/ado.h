@@ -756,6 +756,14 @@ void SetTransactionEndHandler(_Connection* connection, std::function<void()> han
 // Every program that includes this header uses the library, so its classes are registered
 // before main (and the library is never dropped by the linker).
 inline const bool kAdoClassesRegistered = (RegisterAdoClasses(), true);
+
+// The rows of a client-side recordset that have changes not yet written, kept as they stand in
+// an object of their own. Batches written inside a transaction that is then rolled back leave
+// their rows marked written; putting the snapshot back makes them pending again, so that a
+// corrected second attempt writes everything. Both raise _com_error (E_POINTER, a closed
+// recordset, a snapshot of another recordset's rows).
+IUnknownPtr SnapshotPendingRows(_Recordset* recordset);
+void RestorePendingRows(_Recordset* recordset, IUnknown* snapshot);
 }  // namespace platform::ado
 
 #include "platform/ado/ado_wrappers.h"

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "platform/ado/com_object.h"
+#include "platform/com/object.h"
 #include "platform/ado/objects.h"
 #include "platform/ado/text.h"
 
@@ -1637,6 +1638,51 @@ LONG TransactionDepth(_Connection* connection) {
 
 void SetTransactionEndHandler(_Connection* connection, std::function<void()> handler) {
   if (ConnectionImpl* impl = ConnectionImpl::From(connection)) impl->SetTransactionEndHandler(std::move(handler));
+}
+
+// ---- pending-row snapshots -----------------------------------------------------------------
+
+namespace {
+constexpr GUID kPendingSnapshotId = platform::com::GuidFromText("5B0C2E71-8D3A-4C6F-A1E9-7F24D06B93C8");
+
+class PendingSnapshotImpl final : public platform::com::ComObject<IUnknown> {
+ public:
+  PendingRows rows;
+
+ protected:
+  void* QueryMore(REFIID riid) override { return riid == kPendingSnapshotId ? static_cast<IUnknown*>(this) : nullptr; }
+};
+
+Rowset& OpenRowsetOf(_Recordset* recordset) {
+  if (!recordset) _com_issue_error(E_POINTER);
+  auto* impl = static_cast<RecordsetImpl*>(recordset);
+  try {
+    return impl->Core().Open();
+  } catch (const DbException& e) {
+    _com_issue_error(e.error.hr);
+  }
+}
+}  // namespace
+
+IUnknownPtr SnapshotPendingRows(_Recordset* recordset) {
+  Rowset& rs = OpenRowsetOf(recordset);
+  auto* snapshot = new PendingSnapshotImpl();
+  IUnknownPtr held(static_cast<IUnknown*>(snapshot), false);
+  snapshot->rows = rs.SnapshotPending();
+  return held;
+}
+
+void RestorePendingRows(_Recordset* recordset, IUnknown* snapshot) {
+  Rowset& rs = OpenRowsetOf(recordset);
+  void* p = nullptr;
+  if (!snapshot || FAILED(snapshot->QueryInterface(kPendingSnapshotId, &p)) || !p) _com_issue_error(E_INVALIDARG);
+  auto* impl = static_cast<PendingSnapshotImpl*>(static_cast<IUnknown*>(p));
+  IUnknownPtr held(static_cast<IUnknown*>(p), false);
+  try {
+    rs.RestorePending(impl->rows);
+  } catch (const DbException& e) {
+    _com_issue_error(e.error.hr);
+  }
 }
 
 }  // namespace platform::ado

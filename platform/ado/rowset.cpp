@@ -566,6 +566,31 @@ void Rowset::CancelBatch(LONG affect) {
   Rebuild(false);
 }
 
+PendingRows Rowset::SnapshotPending() {
+  EndEditIfAny();
+  PendingRows snapshot;
+  snapshot.store = store_;
+  snapshot.rowCount = store_->Size();
+  if (store_->IsPacked()) return snapshot;  // rows as read: nothing pending
+  for (std::size_t i = 0; i < store_->rows.size(); ++i) {
+    const Row& row = store_->rows[i];
+    if (!row.dead && row.status != RowStatus::Unchanged) snapshot.rows.emplace_back(i, row);
+  }
+  return snapshot;
+}
+
+void Rowset::RestorePending(const PendingRows& snapshot) {
+  if (snapshot.store.lock() != store_)
+    ThrowAdo(adErrInvalidArgument, L"The saved rows belong to another recordset.");
+  if (editMode_ != adEditNone) CancelUpdate();
+  store_->Expand();
+  for (const auto& [index, row] : snapshot.rows)
+    if (index < store_->rows.size()) store_->rows[index] = row;
+  for (std::size_t i = snapshot.rowCount; i < store_->rows.size(); ++i) store_->rows[i].dead = true;
+  decodedRow_ = static_cast<std::size_t>(-1);
+  Rebuild(true);
+}
+
 // ---- filter, sort, find -------------------------------------------------------------------
 
 void Rowset::SetFilter(std::wstring_view criteria) {

@@ -75,6 +75,14 @@ class Criteria {
 
 enum class LockMode { ReadOnly, Immediate, Batch };
 
+// The rows of a store that have changes not yet written, as they stood: what a write that failed
+// after some batches went to the database (a transaction rolled back) puts back.
+struct PendingRows {
+  std::weak_ptr<RowStore> store;
+  std::size_t rowCount = 0;                        // rows of the store when it was taken
+  std::vector<std::pair<std::size_t, Row>> rows;   // index and state of each pending row
+};
+
 class Rowset {
  public:
   Rowset();
@@ -127,6 +135,12 @@ class Rowset {
   void SetSort(std::wstring_view sort);
   const std::wstring& SortText() const { return sortText_; }
   void Find(std::wstring_view criteria, LONG skip, LONG direction, std::optional<double> start);
+
+  // The pending rows as they stand (an edit in progress ends first), and putting them back: rows
+  // written since are pending again, rows added since are dropped. RestorePending raises
+  // adErrInvalidArgument for rows of another store.
+  PendingRows SnapshotPending();
+  void RestorePending(const PendingRows& snapshot);
 
   // Writes one row to the base table (used by Update in immediate mode and by UpdateBatch).
   void WriteRow(Row& row);

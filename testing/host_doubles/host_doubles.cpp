@@ -529,4 +529,140 @@ FakeErpConnector* HostDoubles::NewErpConnector(IUnknownPtr& holder) {
   return connector;
 }
 
+// ---------------------------------------------------------------------------------------------
+// FailingConnection
+
+STDMETHODIMP FailingConnection::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(_Connection)) {
+    *out = static_cast<_Connection*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return m_inner->QueryInterface(iid, out);
+}
+
+STDMETHODIMP_(ULONG) FailingConnection::Release() {
+  const ULONG left = --m_refs;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP FailingConnection::raw_BeginTrans(LONG* level) {
+  const HRESULT hr = m_recorder->Call(L"_Connection::BeginTrans");
+  if (FAILED(hr)) return hr;
+  return m_inner->raw_BeginTrans(level);
+}
+
+STDMETHODIMP FailingConnection::raw_CommitTrans() {
+  const HRESULT hr = m_recorder->Call(L"_Connection::CommitTrans");
+  if (FAILED(hr)) return hr;
+  return m_inner->raw_CommitTrans();
+}
+
+STDMETHODIMP FailingConnection::raw_RollbackTrans() {
+  const HRESULT hr = m_recorder->Call(L"_Connection::RollbackTrans");
+  if (FAILED(hr)) return hr;
+  return m_inner->raw_RollbackTrans();
+}
+
+// ---------------------------------------------------------------------------------------------
+// FactoryWrapper
+
+FactoryWrapper::FactoryWrapper(std::shared_ptr<Recorder> recorder, IUnknownPtr inner)
+    : m_recorder(std::move(recorder)), m_factory(inner), m_instance(inner), m_keys(inner), m_user(inner) {
+  IDispatch* raw = nullptr;
+  if (m_factory && SUCCEEDED(m_factory->GetDbConnection(&raw)) && raw) {
+    IDispatchPtr dispatch(raw, false);
+    auto* connection = new FailingConnection(m_recorder, _ConnectionPtr(dispatch));
+    m_connection = static_cast<IUnknown*>(static_cast<_Connection*>(connection));
+  }
+}
+
+void* FactoryWrapper::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgDataFactory)) return static_cast<IFlgDataFactory*>(this);
+  if (iid == __uuidof(IFlgInstance) && m_instance) return static_cast<IFlgInstance*>(this);
+  if (iid == __uuidof(IFlgNewKeySource) && m_keys && !hideNewKeySource) return static_cast<IFlgNewKeySource*>(this);
+  if (iid == __uuidof(IHxUser) && m_user) return static_cast<IHxUser*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP FactoryWrapper::GetDbConnection(IDispatch** connection) {
+  if (!connection) return E_POINTER;
+  *connection = nullptr;
+  const HRESULT hr = m_recorder->Call(L"IFlgDataFactory::GetDbConnection");
+  if (FAILED(hr)) return hr;
+  if (!m_connection) return E_FAIL;
+  return m_connection->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(connection));
+}
+
+STDMETHODIMP FactoryWrapper::GetConnectionObject(LONG kind, IUnknown** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  const HRESULT hr = m_recorder->Call(L"IFlgDataFactory::GetConnectionObject", Num(kind));
+  if (FAILED(hr)) return hr;
+  if (kind != 1) return E_INVALIDARG;
+  return Hand(m_connection, object);
+}
+
+STDMETHODIMP FactoryWrapper::ReserveIds(BSTR table, LONG count, LONG* first) {
+  const HRESULT hr = m_recorder->Call(L"IFlgDataFactory::ReserveIds", Str(table) + L" " + Num(count));
+  if (FAILED(hr)) return hr;
+  return m_factory->ReserveIds(table, count, first);
+}
+
+#define VX_PASS(method, call)                                       \
+  const HRESULT hr = m_recorder->Call(L"IFlgDataFactory::" method); \
+  if (FAILED(hr)) return hr;                                        \
+  return m_factory->call;
+
+STDMETHODIMP FactoryWrapper::AttachObject(IFlgDataSetup* object) { VX_PASS(L"AttachObject", AttachObject(object)) }
+STDMETHODIMP FactoryWrapper::ReadObject(IFlgDataSetup* object) { VX_PASS(L"ReadObject", ReadObject(object)) }
+STDMETHODIMP FactoryWrapper::InsertObject(IFlgDataSetup* object) { VX_PASS(L"InsertObject", InsertObject(object)) }
+STDMETHODIMP FactoryWrapper::UpdateObject(IFlgDataSetup* object) { VX_PASS(L"UpdateObject", UpdateObject(object)) }
+STDMETHODIMP FactoryWrapper::DeleteObject(IFlgDataSetup* object) { VX_PASS(L"DeleteObject", DeleteObject(object)) }
+STDMETHODIMP FactoryWrapper::NotifyObject(IFlgDataSetup* object) { VX_PASS(L"NotifyObject", NotifyObject(object)) }
+#undef VX_PASS
+
+STDMETHODIMP FactoryWrapper::ReadDataSet(IFlgDataSetup* object, LONG index) {
+  const HRESULT hr = m_recorder->Call(L"IFlgDataFactory::ReadDataSet", Num(index));
+  if (FAILED(hr)) return hr;
+  return m_factory->ReadDataSet(object, index);
+}
+
+STDMETHODIMP FactoryWrapper::RefreshObjectType(REFGUID clsid, LONG kind, VARIANT id) {
+  const HRESULT hr = m_recorder->Call(L"IFlgInstance::RefreshObjectType", GuidText(clsid) + L" " + Num(kind) + L" " +
+                                                                              VarText(id));
+  if (FAILED(hr)) return hr;
+  return m_instance->RefreshObjectType(clsid, kind, id);
+}
+STDMETHODIMP FactoryWrapper::GetObjectByNumber(LONG number, IUnknown** object) {
+  return m_instance->GetObjectByNumber(number, object);
+}
+STDMETHODIMP FactoryWrapper::CheckRight(LONG right, LONG reserved) { return m_instance->CheckRight(right, reserved); }
+STDMETHODIMP FactoryWrapper::CheckRightText(LONG right, BSTR* explanation) {
+  const HRESULT hr = m_recorder->Call(L"IFlgInstance::CheckRightText", Num(right));
+  if (FAILED(hr)) return hr;
+  return m_instance->CheckRightText(right, explanation);
+}
+STDMETHODIMP FactoryWrapper::ShowRightRefused(LONG right, LONG hwnd) { return m_instance->ShowRightRefused(right, hwnd); }
+STDMETHODIMP FactoryWrapper::ShowMessage(BSTR caption, BSTR text, LONG hwnd) {
+  return m_instance->ShowMessage(caption, text, hwnd);
+}
+STDMETHODIMP FactoryWrapper::GetMainWindow(IUnknown** window) { return m_instance->GetMainWindow(window); }
+STDMETHODIMP FactoryWrapper::GetSetting(BSTR section, BSTR key, VARIANT* value) {
+  return m_instance->GetSetting(section, key, value);
+}
+STDMETHODIMP FactoryWrapper::PutSetting(BSTR section, BSTR key, VARIANT value) {
+  return m_instance->PutSetting(section, key, value);
+}
+STDMETHODIMP FactoryWrapper::GetNewKey(IFlgDataSetup* object, VARIANT* key) {
+  const HRESULT hr = m_recorder->Call(L"IFlgNewKeySource::GetNewKey");
+  if (FAILED(hr)) return hr;
+  return m_keys->GetNewKey(object, key);
+}
+STDMETHODIMP FactoryWrapper::GetUserName(BSTR* name) { return m_user->GetUserName(name); }
+STDMETHODIMP FactoryWrapper::GetUserId(LONG* id) { return m_user->GetUserId(id); }
+
 }  // namespace doubles

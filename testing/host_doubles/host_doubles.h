@@ -2,6 +2,7 @@
 // Test doubles of the host: its framework instance with the interfaces reached through it, the
 // job-log store, business objects and the ERP connector. Every call is recorded as
 // "Interface::Method(arguments)" in one shared recorder, and any method can be made to fail.
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -220,6 +221,109 @@ class FakeErpObjects : public DSIDocuments, public DSIProducts, public DSICustom
   void* FlgGetInterface(REFIID iid);
   // A new one, held by the returned pointer.
   static IUnknownPtr New();
+};
+
+// A database connection that passes everything to a real one, recording transaction calls as
+// "_Connection::BeginTrans" / "CommitTrans" / "RollbackTrans", which can be made to fail. Other
+// interfaces are asked of the real connection, so recordsets opened on it work as usual.
+class FailingConnection : public _Connection {
+ public:
+  FailingConnection(std::shared_ptr<Recorder> recorder, _ConnectionPtr inner)
+      : m_recorder(std::move(recorder)), m_inner(std::move(inner)) {}
+  virtual ~FailingConnection() = default;
+  STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
+  STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
+  STDMETHOD_(ULONG, Release)() override;
+  STDMETHOD(GetTypeInfoCount)(UINT* count) override { return m_inner->GetTypeInfoCount(count); }
+  STDMETHOD(GetTypeInfo)(UINT i, LCID lcid, ITypeInfo** info) override { return m_inner->GetTypeInfo(i, lcid, info); }
+  STDMETHOD(GetIDsOfNames)(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+    return m_inner->GetIDsOfNames(iid, names, count, lcid, ids);
+  }
+  STDMETHOD(Invoke)(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                    EXCEPINFO* info, UINT* arg) override {
+    return m_inner->Invoke(id, iid, lcid, flags, params, result, info, arg);
+  }
+  STDMETHOD(get_Properties)(::Properties** out) override { return m_inner->get_Properties(out); }
+  STDMETHOD(get_ConnectionString)(BSTR* out) override { return m_inner->get_ConnectionString(out); }
+  STDMETHOD(put_ConnectionString)(BSTR v) override { return m_inner->put_ConnectionString(v); }
+  STDMETHOD(get_CommandTimeout)(LONG* out) override { return m_inner->get_CommandTimeout(out); }
+  STDMETHOD(put_CommandTimeout)(LONG v) override { return m_inner->put_CommandTimeout(v); }
+  STDMETHOD(get_ConnectionTimeout)(LONG* out) override { return m_inner->get_ConnectionTimeout(out); }
+  STDMETHOD(put_ConnectionTimeout)(LONG v) override { return m_inner->put_ConnectionTimeout(v); }
+  STDMETHOD(get_Version)(BSTR* out) override { return m_inner->get_Version(out); }
+  STDMETHOD(raw_Close)() override { return m_inner->raw_Close(); }
+  STDMETHOD(raw_Execute)(BSTR sql, VARIANT* affected, LONG options, _Recordset** out) override {
+    return m_inner->raw_Execute(sql, affected, options, out);
+  }
+  STDMETHOD(raw_BeginTrans)(LONG* level) override;
+  STDMETHOD(raw_CommitTrans)() override;
+  STDMETHOD(raw_RollbackTrans)() override;
+  STDMETHOD(raw_Open)(BSTR text, BSTR user, BSTR password, LONG options) override {
+    return m_inner->raw_Open(text, user, password, options);
+  }
+  STDMETHOD(get_Errors)(::Errors** out) override { return m_inner->get_Errors(out); }
+  STDMETHOD(get_DefaultDatabase)(BSTR* out) override { return m_inner->get_DefaultDatabase(out); }
+  STDMETHOD(put_DefaultDatabase)(BSTR v) override { return m_inner->put_DefaultDatabase(v); }
+  STDMETHOD(get_CursorLocation)(CursorLocationEnum* out) override { return m_inner->get_CursorLocation(out); }
+  STDMETHOD(put_CursorLocation)(CursorLocationEnum v) override { return m_inner->put_CursorLocation(v); }
+  STDMETHOD(get_State)(LONG* out) override { return m_inner->get_State(out); }
+  STDMETHOD(get_Provider)(BSTR* out) override { return m_inner->get_Provider(out); }
+  STDMETHOD(put_Provider)(BSTR v) override { return m_inner->put_Provider(v); }
+  STDMETHOD(raw_Cancel)() override { return m_inner->raw_Cancel(); }
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  _ConnectionPtr m_inner;
+  std::atomic<ULONG> m_refs{0};
+};
+
+// A data factory in front of a real one (the host's): every call is passed on and recorded as
+// "IFlgDataFactory::InsertObject" (also the instance's RefreshObjectType with "clsid kind id"
+// and CheckRightText with the right), and any of them can be made to fail first; the connection it
+// gives is a FailingConnection on the same recorder.
+class FactoryWrapper : public IFlgDataFactory, public IFlgInstance, public IFlgNewKeySource, public IHxUser {
+ public:
+  FactoryWrapper(std::shared_ptr<Recorder> recorder, IUnknownPtr inner);
+  virtual ~FactoryWrapper() = default;
+  void* FlgGetInterface(REFIID iid);
+
+  // --- IFlgDataFactory
+  STDMETHOD(GetDbConnection)(IDispatch** connection) override;
+  STDMETHOD(GetConnectionObject)(LONG kind, IUnknown** object) override;
+  STDMETHOD(ReserveIds)(BSTR table, LONG count, LONG* first) override;
+  STDMETHOD(AttachObject)(IFlgDataSetup* object) override;
+  STDMETHOD(ReadObject)(IFlgDataSetup* object) override;
+  STDMETHOD(ReadDataSet)(IFlgDataSetup* object, LONG index) override;
+  STDMETHOD(InsertObject)(IFlgDataSetup* object) override;
+  STDMETHOD(UpdateObject)(IFlgDataSetup* object) override;
+  STDMETHOD(DeleteObject)(IFlgDataSetup* object) override;
+  STDMETHOD(NotifyObject)(IFlgDataSetup* object) override;
+  // --- IFlgInstance
+  STDMETHOD(RefreshObjectType)(REFGUID clsid, LONG kind, VARIANT id) override;
+  STDMETHOD(GetObjectByNumber)(LONG number, IUnknown** object) override;
+  STDMETHOD(CheckRight)(LONG right, LONG reserved) override;
+  STDMETHOD(CheckRightText)(LONG right, BSTR* explanation) override;
+  STDMETHOD(ShowRightRefused)(LONG right, LONG hwnd) override;
+  STDMETHOD(ShowMessage)(BSTR caption, BSTR text, LONG hwnd) override;
+  STDMETHOD(GetMainWindow)(IUnknown** window) override;
+  STDMETHOD(GetSetting)(BSTR section, BSTR key, VARIANT* value) override;
+  STDMETHOD(PutSetting)(BSTR section, BSTR key, VARIANT value) override;
+  // --- IFlgNewKeySource
+  STDMETHOD(GetNewKey)(IFlgDataSetup* object, VARIANT* key) override;
+  // --- IHxUser
+  STDMETHOD(GetUserName)(BSTR* name) override;
+  STDMETHOD(GetUserId)(LONG* id) override;
+
+  // Hide the new-key source (QueryInterface refuses it), as a factory without one does.
+  bool hideNewKeySource = false;
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  IFlgDataFactoryPtr m_factory;
+  IFlgInstancePtr m_instance;
+  IFlgNewKeySourcePtr m_keys;
+  IHxUserPtr m_user;
+  IUnknownPtr m_connection;  // a FailingConnection
 };
 
 // One set of doubles: the instance (set into the gateway), the job-log store class and business
