@@ -230,20 +230,35 @@ STDMETHODIMP CComFlgObject::GetPendingNotification(LONG* value) {
 // ---------------------------------------------------------------------------------------------
 // Rows
 
+FieldPtr CComFlgObject::KeyField(LONG index) {
+  _RecordsetPtr rs = DataSet(index);
+  if (m_setFields.size() < m_sets.size()) m_setFields.resize(m_sets.size());
+  SetFields& cached = m_setFields[static_cast<std::size_t>(index)];
+  if (cached.recordset.GetInterfacePtr() != rs.GetInterfacePtr()) cached = SetFields{rs, nullptr, nullptr};
+  if (!cached.key) cached.key = FieldOf(rs, Def(index).key);
+  return cached.key;
+}
+
+FieldPtr CComFlgObject::LinkField(LONG index) {
+  KeyField(index);  // the cache entry of the present recordset
+  SetFields& cached = m_setFields[static_cast<std::size_t>(index)];
+  if (!cached.link) cached.link = FieldOf(m_sets[static_cast<std::size_t>(index)], Def(index).link);
+  return cached.link;
+}
+
 void CComFlgObject::CompleteNewRow(LONG index, const _variant_t& link) {
   const FlgDataSetDef& def = Def(index);
-  _RecordsetPtr rs = DataSet(index);
   const LONG key = m_lTempKey--;
-  FieldOf(rs, def.key)->PutValue(_variant_t(key));
-  if (def.linkDirection == 1 && def.link && *def.link && !IsMissing(link)) FieldOf(rs, def.link)->PutValue(link);
+  KeyField(index)->PutValue(_variant_t(key));
+  if (def.linkDirection == 1 && def.link && *def.link && !IsMissing(link)) LinkField(index)->PutValue(link);
 }
 
 LONG CComFlgObject::AddRowTo(LONG index, const _variant_t& link) {
-  const FlgDataSetDef& def = Def(index);
   _RecordsetPtr rs = DataSet(index);
   rs->AddNew();
+  const LONG key = m_lTempKey;
   CompleteNewRow(index, link);
-  return LongOf(FieldOf(rs, def.key)->GetValue());
+  return key;
 }
 
 STDMETHODIMP CComFlgObject::CompleteRow(LONG index, VARIANT link) {
@@ -280,9 +295,7 @@ STDMETHODIMP CComFlgObject::AddSubRowKey(LONG index, VARIANT* key) {
   try {
     const FlgDataSetDef& def = Def(index);
     if (def.level != 1) return E_FAIL;
-    const FlgDataSetDef& parent = Def(def.parent);
-    _RecordsetPtr parentSet = DataSet(def.parent);
-    const _variant_t link(LongOf(FieldOf(parentSet, parent.key)->GetValue()));
+    const _variant_t link(LongOf(KeyField(def.parent)->GetValue()));
     return AddRow(index, link, key);
   } catch (const _com_error& e) {
     return Failed(e, nullptr);

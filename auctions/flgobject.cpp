@@ -69,6 +69,7 @@ CComFlgObject::CComFlgObject()
 CComFlgObject::~CComFlgObject() {
   AFX_MANAGE_STATE(m_pModuleState);
   m_sets.clear();
+  m_setFields.clear();
   m_secondSets.clear();
   m_spParentWnd = nullptr;
   m_spInstance = nullptr;
@@ -272,6 +273,7 @@ STDMETHODIMP CComFlgObject::InitNew(IFlgDataFactory* factory, VARIANT init) {
   HRESULT hr = CheckRight(nullptr, m_lRightNew);
   if (FAILED(hr)) return hr;
   m_sets.clear();
+  m_setFields.clear();
   m_secondSets.clear();
   hx::Check(factory->AttachObject(static_cast<IFlgDataSetup*>(this)));
   m_lState = stNew;
@@ -290,6 +292,7 @@ STDMETHODIMP CComFlgObject::Load(IFlgDataFactory* factory, VARIANT id) {
   m_lState = stRead;
   m_spFactory = factory;
   m_sets.clear();
+  m_setFields.clear();
   m_secondSets.clear();
   HRESULT hr = factory->ReadObject(static_cast<IFlgDataSetup*>(this));
   if (FAILED(hr)) {
@@ -321,6 +324,7 @@ STDMETHODIMP CComFlgObject::InitCopy(IFlgDataFactory* factory, VARIANT id) {
   if (!source) _com_issue_error(E_NOINTERFACE);
   hx::Check(source->Load(factory, id));
   m_sets.clear();
+  m_setFields.clear();
   m_secondSets.clear();
   hx::Check(factory->AttachObject(static_cast<IFlgDataSetup*>(this)));
   m_lState = stNew;

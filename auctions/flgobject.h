@@ -244,6 +244,9 @@ class CComFlgObject : public CRtBase,
   void SizeArrays();
   void ReadLazily(LONG index);
   LONG AddRowTo(LONG index, const _variant_t& link);
+  // The key and link fields of data set `index` (field objects follow the current row).
+  FieldPtr KeyField(LONG index);
+  FieldPtr LinkField(LONG index);
   void CompleteNewRow(LONG index, const _variant_t& link);
   bool DeleteRowCascade(LONG index, LONG key, int depth);
   HRESULT CopyDataSet(IFlgDataSet* source, LONG index, CFlgKeyMap& keys);
@@ -255,6 +258,11 @@ class CComFlgObject : public CRtBase,
   LONG m_lState = stNone;
   LONG m_lHwnd = 0;
   std::vector<_RecordsetPtr> m_sets;
+  struct SetFields {
+    _RecordsetPtr recordset;  // the recordset they belong to
+    FieldPtr key, link;
+  };
+  std::vector<SetFields> m_setFields;
   std::vector<IUnknownPtr> m_secondSets;
   const FlgDataSetDef* m_pDefinitions = nullptr;
   LONG m_lDefinitionCount = 0;

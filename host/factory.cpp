@@ -142,10 +142,10 @@ std::vector<size_t> WriteOrder(const std::vector<const FlgDataSetDef*>& defs) {
   return order;
 }
 
-// Keeps the object's pending rows before a write and puts them back when it fails. The rows are
-// also kept in the object's second recordsets, so that NotifyObject can put them back when the
-// object's own transaction fails later; an object without second recordsets gets that only for
-// failures of the write itself.
+// Records what a write does to the object's recordsets (an undo log per recordset) and undoes
+// it when the write fails. The logs are also kept in the object's second recordsets, so that
+// NotifyObject can undo the write when the object's own transaction fails later; an object
+// without second recordsets gets that only for failures of the write itself.
 class WriteGuard {
  public:
   WriteGuard(IFlgDataSetup* object, const std::vector<_RecordsetPtr>& sets) : m_object(object), m_sets(sets) {
@@ -154,40 +154,49 @@ class WriteGuard {
     for (size_t i = 0; i < sets.size(); ++i) {
       // An edit in progress is part of what is saved.
       if (sets[i] && sets[i]->GetEditMode() != adEditNone) sets[i]->Update();
-      m_snapshots.push_back(sets[i] ? platform::ado::SnapshotPendingRows(sets[i]) : IUnknownPtr());
-      kept = SUCCEEDED(object->SetSecondDataSet(static_cast<LONG>(i), m_snapshots.back())) && kept;
+      m_logs.push_back(sets[i] ? platform::ado::BeginRowsUndo(sets[i]) : IUnknownPtr());
+      kept = SUCCEEDED(object->SetSecondDataSet(static_cast<LONG>(i), m_logs.back())) && kept;
     }
     if (kept) object->SetPendingNotification(1);
   }
+  ~WriteGuard() {
+    // What the object does with its rows after the write is its own.
+    for (const IUnknownPtr& log : m_logs)
+      if (log) platform::ado::EndRowsUndo(log);
+  }
+  WriteGuard(const WriteGuard&) = delete;
+  WriteGuard& operator=(const WriteGuard&) = delete;
 
-  // Puts the rows kept in the object's second recordsets back (its transaction failed).
+  // Undoes the write logged in the object's second recordsets (its transaction failed).
   static void Restore(IFlgDataSetup* object) {
     LONG count = 0;
     if (FAILED(object->GetDefinitionCount(&count))) return;
-    std::vector<IUnknownPtr> snapshots;
+    std::vector<IUnknownPtr> logs;
     for (LONG i = 0; i < count; ++i) {
       IUnknown* raw = nullptr;
-      snapshots.push_back(SUCCEEDED(object->GetSecondDataSet(i, &raw)) ? IUnknownPtr(raw, false) : IUnknownPtr());
-      if (snapshots.back()) object->SetSecondDataSet(i, nullptr);
+      logs.push_back(SUCCEEDED(object->GetSecondDataSet(i, &raw)) ? IUnknownPtr(raw, false) : IUnknownPtr());
+      if (logs.back()) object->SetSecondDataSet(i, nullptr);
     }
-    Restore(object, snapshots);
+    Undo(object, logs);
   }
 
   // The write itself failed.
   void Failed() {
-    Restore(m_object, m_snapshots);
-    for (size_t i = 0; i < m_snapshots.size(); ++i) m_object->SetSecondDataSet(static_cast<LONG>(i), nullptr);
+    for (const IUnknownPtr& log : m_logs)
+      if (log) platform::ado::EndRowsUndo(log);
+    Undo(m_object, m_logs);
+    for (size_t i = 0; i < m_logs.size(); ++i) m_object->SetSecondDataSet(static_cast<LONG>(i), nullptr);
     m_object->SetPendingNotification(0);
   }
 
  private:
-  static void Restore(IFlgDataSetup* object, const std::vector<IUnknownPtr>& snapshots) {
+  static void Undo(IFlgDataSetup* object, const std::vector<IUnknownPtr>& logs) {
     bool any = false;
-    for (size_t i = 0; i < snapshots.size(); ++i) {
-      if (!snapshots[i]) continue;
+    for (size_t i = 0; i < logs.size(); ++i) {
+      if (!logs[i]) continue;
       try {
         _RecordsetPtr rs = DataSet(object, static_cast<LONG>(i));
-        if (rs) platform::ado::RestorePendingRows(rs, snapshots[i]);
+        if (rs) platform::ado::UndoRows(rs, logs[i]);
         any = true;
       } catch (const _com_error&) {
       }
@@ -203,32 +212,39 @@ class WriteGuard {
 
   IFlgDataSetup* m_object;
   std::vector<_RecordsetPtr> m_sets;
-  std::vector<IUnknownPtr> m_snapshots;
+  std::vector<IUnknownPtr> m_logs;
 };
+
+// The field's value in the current row; false for a row deleted in the view of pending rows.
+bool ValueOf(const FieldPtr& field, _variant_t& value) {
+  value.Clear();
+  return SUCCEEDED(field->get_Value(&value));
+}
 
 // Gives every row with a temporary key a key from the key table (one reservation per data set;
 // the main row takes `mainKey` when it is given), then points the link columns that held
 // temporary keys at the real keys; a sub-row of the main row without a link gets the main row's
-// key. `sets` are views of every row (no filter). Returns the main row's key.
+// key. `sets` are views of the pending rows (whatever filter the object left on its own): rows
+// with temporary keys or links are new or changed. Returns the main row's key.
 LONG ResolveKeys(const _ConnectionPtr& connection, const std::vector<const FlgDataSetDef*>& defs,
                  const std::vector<_RecordsetPtr>& sets, LONG mainKey) {
   std::map<std::pair<size_t, LONG>, LONG> real;  // (data set, temporary key) -> key
   for (size_t i = 0; i < defs.size(); ++i) {
     const _RecordsetPtr& rs = sets[i];
     if (!rs || Empty(rs)) continue;
-    const _variant_t column(defs[i]->key);
+    // A field object follows the current row.
+    FieldPtr key = rs->GetFields()->GetItem(_variant_t(defs[i]->key));
     LONG count = 0;
+    _variant_t old;
     for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext())
-      if (IsTemporary(rs->GetFields()->GetItem(column)->GetValue())) ++count;
+      if (ValueOf(key, old) && IsTemporary(old)) ++count;
     if (count == 0) continue;
     const bool mainGiven = i == 0 && mainKey > 0;
     LONG next = mainGiven && count == 1 ? 0 : ReserveKeys(connection, defs[i]->table, mainGiven ? count - 1 : count,
                                                            defs[i]->key);
     bool mainPending = mainGiven;
     for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext()) {
-      FieldPtr key = rs->GetFields()->GetItem(column);
-      const _variant_t old = key->GetValue();
-      if (!IsTemporary(old)) continue;
+      if (!ValueOf(key, old) || !IsTemporary(old)) continue;
       const LONG given = mainPending ? mainKey : next++;
       mainPending = false;
       if (old.vt == VT_I4) real[{i, old.lVal}] = given;
@@ -237,8 +253,8 @@ LONG ResolveKeys(const _ConnectionPtr& connection, const std::vector<const FlgDa
   }
   if (sets[0] && !Empty(sets[0])) {
     sets[0]->MoveFirst();
-    const _variant_t key = sets[0]->GetFields()->GetItem(_variant_t(defs[0]->key))->GetValue();
-    if (key.vt == VT_I4) mainKey = key.lVal;
+    _variant_t key;
+    if (ValueOf(sets[0]->GetFields()->GetItem(_variant_t(defs[0]->key)), key) && key.vt == VT_I4) mainKey = key.lVal;
   }
   for (size_t i = 1; i < defs.size(); ++i) {
     if (!HasLink(defs[i])) continue;
@@ -248,11 +264,10 @@ LONG ResolveKeys(const _ConnectionPtr& connection, const std::vector<const FlgDa
     const _RecordsetPtr& rs = down ? sets[i] : sets[parent];
     const size_t target = down ? parent : i;
     if (!rs || Empty(rs)) continue;
-    const _variant_t column(defs[i]->link);
+    FieldPtr link = rs->GetFields()->GetItem(_variant_t(defs[i]->link));
+    _variant_t value;
     for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext()) {
-      FieldPtr link = rs->GetFields()->GetItem(column);
-      const _variant_t value = link->GetValue();
-      if (!IsTemporary(value)) continue;
+      if (!ValueOf(link, value) || !IsTemporary(value)) continue;
       if (value.vt == VT_I4) {
         auto it = real.find({target, value.lVal});
         if (it != real.end()) {
@@ -292,15 +307,19 @@ void CHostInstance::WriteObject(IFlgDataSetup* object, bool inserting) {
     m_connection->BeginTrans();
     transaction = true;
     m_connection->Execute(_bstr_t(L"PRAGMA defer_foreign_keys = ON"), nullptr, kCmdTextNoRecords);
-    // Clones see every row whatever filter the object left on its recordsets, and leave the
-    // object's positions alone.
+    // Clones showing the pending rows, whatever filter the object left on its recordsets; they
+    // leave the object's positions alone, and a batch writes every pending row.
     std::vector<_RecordsetPtr> all(sets.size());
-    for (size_t i = 0; i < sets.size(); ++i)
-      if (sets[i]) all[i] = sets[i]->Clone(adLockUnspecified);
+    for (size_t i = 0; i < sets.size(); ++i) {
+      if (!sets[i]) continue;
+      all[i] = sets[i]->Clone(adLockUnspecified);
+      all[i]->PutFilter(_variant_t(static_cast<LONG>(adFilterPendingRecords)));
+    }
     LONG mainKey = id;
     if (inserting) {
-      all[0]->MoveFirst();
-      const _variant_t key = all[0]->GetFields()->GetItem(_variant_t(defs[0]->key))->GetValue();
+      _RecordsetPtr main = sets[0]->Clone(adLockUnspecified);
+      main->MoveFirst();
+      const _variant_t key = main->GetFields()->GetItem(_variant_t(defs[0]->key))->GetValue();
       mainKey = IsTemporary(key) ? ReserveKeys(m_connection, defs[0]->table, 1, defs[0]->key) : key.lVal;
     }
     mainKey = ResolveKeys(m_connection, defs, all, mainKey);

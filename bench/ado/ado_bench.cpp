@@ -1,9 +1,11 @@
 // Stores and reads back 100,000 rows through the ADO layer (a parameterised command inside a
 // transaction, then a client-side recordset walked field by field) and through the SQLite C API
-// directly, in the same run, and prints both times and their ratio.
+// directly, in the same run, and prints both times and their ratio. Each way runs three rounds on
+// tables of their own; the best time of each step counts, so that a busy machine shows less.
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -14,8 +16,11 @@
 namespace {
 
 constexpr int kRows = 100000;
-const char* kCreate =
-    "CREATE TABLE item (id INTEGER PRIMARY KEY, name nvarchar(50), qty int, price money, added datetime)";
+constexpr int kRounds = 3;
+
+std::string Create(const std::string& table) {
+  return "CREATE TABLE " + table + " (id INTEGER PRIMARY KEY, name nvarchar(50), qty int, price money, added datetime)";
+}
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -26,16 +31,14 @@ struct Times {
   long long checksum = 0;
 };
 
-Times Direct(const std::string& path) {
+Times Direct(sqlite3* db, const std::string& table) {
   Times t;
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  sqlite3_exec(db, kCreate, nullptr, nullptr, nullptr);
+  sqlite3_exec(db, Create(table).c_str(), nullptr, nullptr, nullptr);
   auto start = std::chrono::steady_clock::now();
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   sqlite3_stmt* ins = nullptr;
-  sqlite3_prepare_v2(db, "INSERT INTO item (id, name, qty, price, added) VALUES (?, ?, ?, ?, ?)", -1, &ins, nullptr);
+  sqlite3_prepare_v2(db, ("INSERT INTO " + table + " (id, name, qty, price, added) VALUES (?, ?, ?, ?, ?)").c_str(), -1,
+                     &ins, nullptr);
   for (int i = 1; i <= kRows; ++i) {
     std::string name = "Przedmiot nr " + std::to_string(i);
     sqlite3_bind_int(ins, 1, i);
@@ -51,7 +54,7 @@ Times Direct(const std::string& path) {
   t.store = Seconds(start);
   start = std::chrono::steady_clock::now();
   sqlite3_stmt* sel = nullptr;
-  sqlite3_prepare_v2(db, "SELECT id, name, qty, price, added FROM item", -1, &sel, nullptr);
+  sqlite3_prepare_v2(db, ("SELECT id, name, qty, price, added FROM " + table).c_str(), -1, &sel, nullptr);
   while (sqlite3_step(sel) == SQLITE_ROW) {
     t.checksum += sqlite3_column_int(sel, 0) + sqlite3_column_int(sel, 2);
     t.checksum += sqlite3_column_bytes(sel, 1);
@@ -60,20 +63,18 @@ Times Direct(const std::string& path) {
   }
   sqlite3_finalize(sel);
   t.read = Seconds(start);
-  sqlite3_close(db);
   return t;
 }
 
-Times ThroughAdo(const std::string& path) {
+Times ThroughAdo(const _ConnectionPtr& conn, const std::string& table) {
   Times t;
-  _ConnectionPtr conn(__uuidof(Connection));
-  conn->Open(_bstr_t(("Provider=SQLite;Data Source=" + path).c_str()));
-  conn->Execute(kCreate, nullptr, adCmdText | adExecuteNoRecords);
+  conn->Execute(_bstr_t(Create(table).c_str()), nullptr, adCmdText | adExecuteNoRecords);
+  const std::wstring name(table.begin(), table.end());
   auto start = std::chrono::steady_clock::now();
   conn->BeginTrans();
   _CommandPtr cmd(__uuidof(Command));
   cmd->ActiveConnection = conn;
-  cmd->CommandText = L"INSERT INTO item (id, name, qty, price, added) VALUES (?, ?, ?, ?, ?)";
+  cmd->CommandText = _bstr_t((L"INSERT INTO " + name + L" (id, name, qty, price, added) VALUES (?, ?, ?, ?, ?)").c_str());
   ParametersPtr params = cmd->Parameters;
   params->Append(cmd->CreateParameter(L"id", adInteger, adParamInput, 4));
   params->Append(cmd->CreateParameter(L"name", adVarWChar, adParamInput, 50));
@@ -98,8 +99,8 @@ Times ThroughAdo(const std::string& path) {
   start = std::chrono::steady_clock::now();
   _RecordsetPtr rs(__uuidof(Recordset));
   rs->CursorLocation = adUseClient;
-  rs->Open(L"SELECT id, name, qty, price, added FROM item", _variant_t(static_cast<IDispatch*>(conn)), adOpenStatic,
-           adLockReadOnly, adCmdText);
+  rs->Open(_bstr_t((L"SELECT id, name, qty, price, added FROM " + name).c_str()),
+           _variant_t(static_cast<IDispatch*>(conn.GetInterfacePtr())), adOpenStatic, adLockReadOnly, adCmdText);
   t.open = Seconds(start);
   FieldsPtr fields = rs->Fields;
   FieldPtr fId = fields->Item[L"id"], fName = fields->Item[L"name"], fQty = fields->Item[L"qty"],
@@ -115,20 +116,41 @@ Times ThroughAdo(const std::string& path) {
   return t;
 }
 
+Times Best(const Times& a, const Times& b) {
+  Times t;
+  t.store = std::min(a.store, b.store);
+  t.read = std::min(a.read, b.read);
+  t.open = a.read <= b.read ? a.open : b.open;
+  t.checksum = b.checksum;
+  return t;
+}
+
 }  // namespace
 
 int main() {
   char tmpl[] = "/tmp/vx_bench_ado_XXXXXX";
   std::string dir = mkdtemp(tmpl);
-  Times direct = Direct(dir + "/direct.db");
-  Times ado = ThroughAdo(dir + "/ado.db");
+  sqlite3* db = nullptr;
+  sqlite3_open((dir + "/direct.db").c_str(), &db);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  _ConnectionPtr conn(__uuidof(Connection));
+  conn->Open(_bstr_t(("Provider=SQLite;Data Source=" + dir + "/ado.db").c_str()));
+  Times direct, ado;
+  direct.store = direct.read = ado.store = ado.read = 1e9;
+  for (int round = 0; round < kRounds; ++round) {
+    const std::string table = "item" + std::to_string(round);
+    direct = Best(direct, Direct(db, table));
+    ado = Best(ado, ThroughAdo(conn, table));
+  }
+  sqlite3_close(db);
+  conn->Close();
   std::filesystem::remove_all(dir);
-  std::printf("rows: %d\n", kRows);
+  std::printf("rows: %d, best of %d rounds\n", kRows, kRounds);
   std::printf("store  sqlite %.3f s  ado %.3f s  ratio %.2f\n", direct.store, ado.store, ado.store / direct.store);
   std::printf("read   sqlite %.3f s  ado %.3f s  ratio %.2f (open %.3f s, walk %.3f s)\n", direct.read, ado.read,
               ado.read / direct.read, ado.open, ado.read - ado.open);
   double d = direct.store + direct.read, a = ado.store + ado.read;
-  std::printf("total  sqlite %.3f s  ado %.3f s  ratio %.2f (goal: within 2x)\n", d, a, a / d);
-  if (direct.checksum != ado.checksum - kRows * 0) std::printf("checksums: sqlite %lld ado %lld\n", direct.checksum, ado.checksum);
+  std::printf("total  sqlite %.3f s  ado %.3f s  ratio %.2f (goal: within 1.5x, the read within 2x)\n", d, a, a / d);
+  if (direct.checksum != ado.checksum) std::printf("checksums: sqlite %lld ado %lld\n", direct.checksum, ado.checksum);
   return 0;
 }

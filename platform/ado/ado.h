@@ -757,13 +757,15 @@ void SetTransactionEndHandler(_Connection* connection, std::function<void()> han
 // before main (and the library is never dropped by the linker).
 inline const bool kAdoClassesRegistered = (RegisterAdoClasses(), true);
 
-// The rows of a client-side recordset that have changes not yet written, kept as they stand in
-// an object of their own. Batches written inside a transaction that is then rolled back leave
-// their rows marked written; putting the snapshot back makes them pending again, so that a
-// corrected second attempt writes everything. Both raise _com_error (E_POINTER, a closed
-// recordset, a snapshot of another recordset's rows).
-IUnknownPtr SnapshotPendingRows(_Recordset* recordset);
-void RestorePendingRows(_Recordset* recordset, IUnknown* snapshot);
+// An undo log of a write on a client-side recordset (and its clones). Batches written inside a
+// transaction that is then rolled back leave their rows marked written; undoing the log makes
+// them pending again and puts back the values edited while it recorded, so that a corrected
+// second attempt writes everything. BeginRowsUndo starts recording (a log begun before on the
+// same rows stops), EndRowsUndo stops it (the log can still be undone), UndoRows replays it once.
+// All raise _com_error (E_POINTER, a closed recordset, a log of another recordset's rows).
+IUnknownPtr BeginRowsUndo(_Recordset* recordset);
+void EndRowsUndo(IUnknown* log);
+void UndoRows(_Recordset* recordset, IUnknown* log);
 }  // namespace platform::ado
 
 #include "platform/ado/ado_wrappers.h"

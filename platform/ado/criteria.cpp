@@ -191,13 +191,13 @@ Criteria Criteria::Parse(std::wstring_view text, const RowStore& store) {
   return c;
 }
 
-bool Criteria::Matches(const Row& row) const { return root_ < 0 || Eval(root_, row); }
+bool Criteria::Matches(const std::vector<Value>& values) const { return root_ < 0 || Eval(root_, values); }
 
-bool Criteria::Eval(int index, const Row& row) const {
+bool Criteria::Eval(int index, const std::vector<Value>& values) const {
   const Node& n = nodes_[static_cast<std::size_t>(index)];
-  if (n.kind == Node::And) return Eval(n.left, row) && Eval(n.right, row);
-  if (n.kind == Node::Or) return Eval(n.left, row) || Eval(n.right, row);
-  const Value& v = row.values[static_cast<std::size_t>(n.field)];
+  if (n.kind == Node::And) return Eval(n.left, values) && Eval(n.right, values);
+  if (n.kind == Node::Or) return Eval(n.left, values) || Eval(n.right, values);
+  const Value& v = values[static_cast<std::size_t>(n.field)];
   bool isNull = v.IsNull() || v.IsEmpty();
   if (n.literal.IsNull()) return n.op == Node::Eq ? isNull : !isNull;
   if (isNull) return false;

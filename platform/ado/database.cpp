@@ -179,6 +179,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int timeoutMs,
   if (!readOnly) self->Exec("PRAGMA journal_mode=WAL");
   self->Exec("PRAGMA synchronous=NORMAL");
   self->Exec("PRAGMA foreign_keys=ON");
+  self->Exec("PRAGMA temp_store=MEMORY");
   return self;
 }
 

@@ -1640,17 +1640,17 @@ void SetTransactionEndHandler(_Connection* connection, std::function<void()> han
   if (ConnectionImpl* impl = ConnectionImpl::From(connection)) impl->SetTransactionEndHandler(std::move(handler));
 }
 
-// ---- pending-row snapshots -----------------------------------------------------------------
+// ---- undo logs of writes ------------------------------------------------------------------
 
 namespace {
-constexpr GUID kPendingSnapshotId = platform::com::GuidFromText("5B0C2E71-8D3A-4C6F-A1E9-7F24D06B93C8");
+constexpr GUID kUndoLogId = platform::com::GuidFromText("5B0C2E71-8D3A-4C6F-A1E9-7F24D06B93C8");
 
-class PendingSnapshotImpl final : public platform::com::ComObject<IUnknown> {
+class UndoLogImpl final : public platform::com::ComObject<IUnknown> {
  public:
-  PendingRows rows;
+  std::shared_ptr<RowUndoLog> log;
 
  protected:
-  void* QueryMore(REFIID riid) override { return riid == kPendingSnapshotId ? static_cast<IUnknown*>(this) : nullptr; }
+  void* QueryMore(REFIID riid) override { return riid == kUndoLogId ? static_cast<IUnknown*>(this) : nullptr; }
 };
 
 Rowset& OpenRowsetOf(_Recordset* recordset) {
@@ -1662,24 +1662,34 @@ Rowset& OpenRowsetOf(_Recordset* recordset) {
     _com_issue_error(e.error.hr);
   }
 }
+
+UndoLogImpl* LogOf(IUnknown* log, IUnknownPtr& holder) {
+  void* p = nullptr;
+  if (!log || FAILED(log->QueryInterface(kUndoLogId, &p)) || !p) _com_issue_error(E_INVALIDARG);
+  holder = IUnknownPtr(static_cast<IUnknown*>(p), false);
+  return static_cast<UndoLogImpl*>(static_cast<IUnknown*>(p));
+}
 }  // namespace
 
-IUnknownPtr SnapshotPendingRows(_Recordset* recordset) {
+IUnknownPtr BeginRowsUndo(_Recordset* recordset) {
   Rowset& rs = OpenRowsetOf(recordset);
-  auto* snapshot = new PendingSnapshotImpl();
-  IUnknownPtr held(static_cast<IUnknown*>(snapshot), false);
-  snapshot->rows = rs.SnapshotPending();
+  auto* log = new UndoLogImpl();
+  IUnknownPtr held(static_cast<IUnknown*>(log), false);
+  log->log = rs.BeginUndo();
   return held;
 }
 
-void RestorePendingRows(_Recordset* recordset, IUnknown* snapshot) {
+void EndRowsUndo(IUnknown* log) {
+  IUnknownPtr holder;
+  LogOf(log, holder)->log->recording = false;
+}
+
+void UndoRows(_Recordset* recordset, IUnknown* log) {
   Rowset& rs = OpenRowsetOf(recordset);
-  void* p = nullptr;
-  if (!snapshot || FAILED(snapshot->QueryInterface(kPendingSnapshotId, &p)) || !p) _com_issue_error(E_INVALIDARG);
-  auto* impl = static_cast<PendingSnapshotImpl*>(static_cast<IUnknown*>(p));
-  IUnknownPtr held(static_cast<IUnknown*>(p), false);
+  IUnknownPtr holder;
+  UndoLogImpl* impl = LogOf(log, holder);
   try {
-    rs.RestorePending(impl->rows);
+    rs.Undo(*impl->log);
   } catch (const DbException& e) {
     _com_issue_error(e.error.hr);
   }

@@ -61,21 +61,40 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     std::size_t n = result.packed.Count();
     rs->store_->packed = std::move(result.packed);
     // Every row read is shown, in the order read (what Rebuild gives without filter or sort).
-    rs->view_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) rs->view_[i] = i;
+    for (std::size_t i = 0; i < n; ++i) rs->view_.PushBack(i);
     return rs;
   }
-  for (auto& values : result.rows) rs->store_->rows.emplace_back().values = std::move(values);
+  for (auto& values : result.rows) rs->store_->Append().values = std::move(values);
   rs->Rebuild(false);
   return rs;
 }
 
+Row& RowStore::At(std::size_t i) {
+  if (rows.size() < Size()) rows.resize(Size());
+  std::unique_ptr<Row>& slot = rows[i];
+  if (!slot) {
+    slot = std::make_unique<Row>();
+    if (i < packed.Count()) packed.Decode(i, fields.size(), slot->values);
+  }
+  return *slot;
+}
+
+Row& RowStore::Append() {
+  if (rows.size() < Size()) rows.resize(Size());
+  rows.push_back(std::make_unique<Row>());
+  return *rows.back();
+}
+
 void RowStore::Expand() {
-  if (!IsPacked()) return;
-  std::size_t n = packed.Count();
-  rows.resize(n);
-  for (std::size_t i = 0; i < n; ++i) packed.Decode(i, fields.size(), rows[i].values);
+  const std::size_t n = Size();
+  for (std::size_t i = 0; i < n; ++i) At(i);
   packed.Clear();
+}
+
+const std::vector<Value>& RowStore::ValuesAt(std::size_t i, std::vector<Value>& scratch) const {
+  if (const Row* row = Find(i)) return row->values;
+  packed.Decode(i, fields.size(), scratch);
+  return scratch;
 }
 
 namespace {
@@ -91,7 +110,7 @@ const Row& PackedRowStandIn() {
 }  // namespace
 
 const std::vector<Value>& Rowset::ValuesOf(const Row& row, std::size_t index) const {
-  if (!row.packed) return row.values;
+  if (!row.packed) return row.values;  // an object of its own
   if (decodedRow_ != index) {
     decodedRow_ = static_cast<std::size_t>(-1);
     store_->packed.Decode(index, store_->fields.size(), decoded_);
@@ -120,7 +139,7 @@ void Rowset::Check(bool cond, HRESULT hr, const wchar_t* text) const {
   if (!cond) ThrowAdo(hr, text);
 }
 
-bool Rowset::Visible(const Row& row) const {
+bool Rowset::Visible(const Row& row, std::size_t index, std::vector<Value>& scratch) const {
   if (row.dead) return false;
   switch (filterGroup_) {
     case adFilterPendingRecords:
@@ -129,32 +148,36 @@ bool Rowset::Visible(const Row& row) const {
     case adFilterConflictingRecords:
       return false;
     default:
-      return row.status != RowStatus::Deleted && filter_.Matches(row);
+      if (row.status == RowStatus::Deleted) return false;
+      if (filter_.Empty()) return true;
+      return filter_.Matches(row.packed ? store_->ValuesAt(index, scratch) : row.values);
   }
 }
 
 void Rowset::Rebuild(bool keepCurrent) {
-  if (!sort_.empty() || !filter_.Empty()) store_->Expand();
+  if (!sort_.empty()) store_->Expand();
   std::size_t current = static_cast<std::size_t>(-1);
   if (keepCurrent && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size()) current = view_[static_cast<std::size_t>(pos_)];
-  view_.clear();
-  const auto& rows = store_->rows;
-  if (store_->IsPacked()) {
-    // Packed rows are read and unchanged, and there is no filter (it would have unpacked them).
-    if (Visible(PackedRowStandIn())) {
-      view_.resize(store_->Size());
-      for (std::size_t i = 0; i < view_.size(); ++i) view_[i] = i;
-    }
+  view_.Clear();
+  const std::size_t n = store_->Size();
+  if (store_->rows.empty() && filter_.Empty()) {
+    // Every row is packed and unchanged: all are shown or none.
+    if (Visible(PackedRowStandIn(), 0, decoded_))
+      for (std::size_t i = 0; i < n; ++i) view_.PushBack(i);
   } else {
-    view_.reserve(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-      if (Visible(rows[i])) view_.push_back(i);
+    std::vector<Value> scratch;
+    for (std::size_t i = 0; i < n; ++i) {
+      const Row* row = store_->Find(i);
+      if (Visible(row ? *row : PackedRowStandIn(), i, scratch)) view_.PushBack(i);
+    }
   }
   if (!sort_.empty()) {
-    std::stable_sort(view_.begin(), view_.end(), [&](std::size_t a, std::size_t b) {
+    const auto& rows = store_->rows;
+    auto& list = view_.Own();
+    std::stable_sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
       for (auto [field, desc] : sort_) {
-        int c = CompareValues(rows[a].values[static_cast<std::size_t>(field)],
-                              rows[b].values[static_cast<std::size_t>(field)]);
+        int c = CompareValues(rows[a]->values[static_cast<std::size_t>(field)],
+                              rows[b]->values[static_cast<std::size_t>(field)]);
         if (c != 0) return desc ? c > 0 : c < 0;
       }
       return false;
@@ -163,8 +186,8 @@ void Rowset::Rebuild(bool keepCurrent) {
   currentDeleted_ = false;
   pos_ = 0;
   if (current != static_cast<std::size_t>(-1)) {
-    auto it = std::find(view_.begin(), view_.end(), current);
-    if (it != view_.end()) pos_ = it - view_.begin();
+    const long found = view_.Find(current);
+    if (found >= 0) pos_ = found;
   }
 }
 
@@ -249,26 +272,25 @@ void Rowset::SetBookmark(double bm) {
   EndEditIfAny();
   bool plausible = bm >= 1 && bm <= static_cast<double>(store_->Size());
   auto row = plausible ? static_cast<std::size_t>(bm) - 1 : 0;
-  auto it = plausible ? std::find(view_.begin(), view_.end(), row) : view_.end();
-  Check(it != view_.end(), adErrInvalidArgument,
+  const long found = plausible ? view_.Find(row) : -1;
+  Check(found >= 0, adErrInvalidArgument,
         L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
   currentDeleted_ = false;
-  pos_ = it - view_.begin();
+  pos_ = found;
 }
 
 const Row* Rowset::Current() const {
   Check(!currentDeleted_ && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size(), adErrNoCurrentRecord,
         kNoCurrent);
-  if (store_->IsPacked()) return &PackedRowStandIn();
-  const Row* r = &store_->rows[view_[static_cast<std::size_t>(pos_)]];
+  const Row* r = store_->Find(view_[static_cast<std::size_t>(pos_)]);
+  if (!r) return &PackedRowStandIn();
   Check(!r->dead && r->status != RowStatus::Deleted, adErrNoCurrentRecord, kNoCurrent);
   return r;
 }
 
 Row* Rowset::MutableCurrent() {
-  store_->Expand();
   Current();  // raises when there is no current row
-  return &store_->rows[view_[static_cast<std::size_t>(pos_)]];
+  return &store_->At(view_[static_cast<std::size_t>(pos_)]);
 }
 
 const Value& Rowset::Get(int field) const {
@@ -294,11 +316,16 @@ Row& Rowset::CurrentForEdit() {
   if (editMode_ == adEditNone) {
     editMode_ = adEditInProgress;
     editRow_ = index;
-    editBackup_ = r->values;
+    editBackup_.clear();
     editChangedBackup_ = r->changed;
     editStatusBackup_ = r->status;
   }
   return *r;
+}
+
+RowUndoLog* Rowset::Recording() const {
+  std::shared_ptr<RowUndoLog> log = store_->undo.lock();
+  return log && log->recording ? log.get() : nullptr;
 }
 
 void Rowset::Put(int field, const Value& v) {
@@ -308,27 +335,39 @@ void Rowset::Put(int field, const Value& v) {
   if (!CoerceToType(v, f.type, f.size, conv))
     ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. (field " +
                                       f.name + L")");
+  const auto k = static_cast<std::size_t>(field);
+  if (editMode_ == adEditInProgress &&
+      std::none_of(editBackup_.begin(), editBackup_.end(), [&](const auto& b) { return b.first == field; }))
+    editBackup_.emplace_back(field, r.values[k]);
+  if (RowUndoLog* log = Recording()) {
+    RowUndo undo;
+    undo.index = editRow_;
+    undo.field = field;
+    undo.old = r.values[k];
+    undo.oldChanged = Changed(r, field);
+    undo.status = r.status;
+    log->entries.push_back(std::move(undo));
+  }
   if (r.status == RowStatus::Unchanged) {
     r.original = r.values;
     r.status = RowStatus::Modified;
   }
-  r.values[static_cast<std::size_t>(field)] = std::move(conv);
+  r.values[k] = std::move(conv);
   if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
-  r.changed[static_cast<std::size_t>(field)] = true;
+  r.changed[k] = true;
 }
 
 void Rowset::AddNew() {
   RequireUpdatable();
-  store_->Expand();
   EndEditIfAny();
   std::size_t n = store_->fields.size();
-  Row& row = store_->rows.emplace_back();
+  Row& row = store_->Append();
   row.values.assign(n, Value::Null());
   row.original.assign(n, Value::Null());
   row.changed.assign(n, false);
   row.status = RowStatus::New;
-  std::size_t index = store_->rows.size() - 1;
-  view_.push_back(index);  // a new row is shown whatever the filter says
+  std::size_t index = store_->Size() - 1;
+  view_.PushBack(index);  // a new row is shown whatever the filter says
   currentDeleted_ = false;
   pos_ = static_cast<long>(view_.size()) - 1;
   editMode_ = adEditAdd;
@@ -340,22 +379,22 @@ void Rowset::Update() {
   if (editMode_ == adEditNone) return;
   // In immediate mode the row is written now; a failure leaves the edit open for another
   // try or CancelUpdate, as ADO does.
-  if (lock == LockMode::Immediate && db) WriteRow(store_->rows[editRow_]);
+  if (lock == LockMode::Immediate && db) WriteRowNow(editRow_);
   editMode_ = adEditNone;
   editBackup_.clear();
 }
 
 void Rowset::CancelUpdate() {
   if (editMode_ == adEditNone) return;
-  Row& r = store_->rows[editRow_];
+  Row& r = store_->At(editRow_);
   if (editMode_ == adEditAdd) {
     r.dead = true;
-    auto it = std::find(view_.begin(), view_.end(), editRow_);
-    if (it != view_.end()) view_.erase(it);
+    const long found = view_.Find(editRow_);
+    if (found >= 0) view_.EraseAt(static_cast<std::size_t>(found));
     pos_ = static_cast<long>(view_.size());  // ADO leaves the cursor at the last row
     if (!view_.empty()) pos_ = static_cast<long>(view_.size()) - 1;
   } else {
-    r.values = editBackup_;
+    for (auto& [field, value] : editBackup_) r.values[static_cast<std::size_t>(field)] = std::move(value);
     r.changed = editChangedBackup_;
     r.status = editStatusBackup_;
     if (r.status == RowStatus::Unchanged) r.original.clear();
@@ -364,14 +403,21 @@ void Rowset::CancelUpdate() {
   editBackup_.clear();
 }
 
-std::vector<Row*> Rowset::Affected(LONG affect) {
-  std::vector<Row*> out;
+std::vector<std::size_t> Rowset::Affected(LONG affect, bool everyRow) {
+  std::vector<std::size_t> out;
   if (affect == adAffectCurrent) {
-    out.push_back(MutableCurrent());
+    MutableCurrent();
+    out.push_back(view_[static_cast<std::size_t>(pos_)]);
   } else if (affect == adAffectGroup) {
-    for (std::size_t i : view_) out.push_back(&store_->rows[i]);
+    for (std::size_t k = 0; k < view_.size(); ++k) {
+      const std::size_t i = view_[k];
+      if (everyRow) store_->At(i);
+      if (store_->Find(i)) out.push_back(i);
+    }
   } else {
-    for (auto& r : store_->rows) out.push_back(&r);
+    if (everyRow) store_->Expand();
+    for (std::size_t i = 0; i < store_->rows.size(); ++i)
+      if (store_->rows[i]) out.push_back(i);
   }
   return out;
 }
@@ -383,30 +429,40 @@ void Rowset::Delete(LONG affect) {
     return;
   }
   if (editMode_ != adEditNone) CancelUpdate();
-  store_->Expand();
-  std::vector<Row*> rows = Affected(affect);
-  for (Row* r : rows) {
+  for (std::size_t i : Affected(affect, true)) {
+    Row* r = store_->rows[i].get();
     if (r->dead || r->status == RowStatus::Deleted) continue;
+    if (RowUndoLog* log = Recording()) {
+      RowUndo undo;
+      undo.index = i;
+      undo.marks = true;
+      undo.status = r->status;
+      undo.dead = r->dead;
+      undo.original = r->original;
+      undo.changed = r->changed;
+      log->entries.push_back(std::move(undo));
+    }
     if (r->status == RowStatus::New) {
       r->dead = true;
     } else {
       if (r->status == RowStatus::Unchanged) r->original = r->values;
       r->status = RowStatus::Deleted;
-      if (lock == LockMode::Immediate && db) WriteRow(*r);
+      if (lock == LockMode::Immediate && db) WriteRowNow(i);
     }
   }
   // The deleted rows leave the view; the cursor stays where the current row was, so that
   // MoveNext reaches the row after it.
   std::size_t current = (pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size()) ? view_[static_cast<std::size_t>(pos_)] : 0;
   bool currentGone = false;
-  decltype(view_) kept;
+  RowView kept;
   long newPos = 0;
   for (std::size_t k = 0; k < view_.size(); ++k) {
-    const Row& r = store_->rows[view_[k]];
+    const Row* found = store_->Find(view_[k]);
+    const Row& r = found ? *found : PackedRowStandIn();
     bool gone = r.dead || (r.status == RowStatus::Deleted && filterGroup_ == adFilterNone);
     if (static_cast<long>(k) < pos_ && !gone) ++newPos;
     if (view_[k] == current && static_cast<long>(k) == pos_) currentGone = gone;
-    if (!gone) kept.push_back(view_[k]);
+    if (!gone) kept.PushBack(view_[k]);
   }
   view_ = std::move(kept);
   pos_ = newPos;
@@ -415,44 +471,48 @@ void Rowset::Delete(LONG affect) {
 
 // ---- writing back -------------------------------------------------------------------------
 
-void Rowset::WriteRow(Row& row) {
-  if (row.status == RowStatus::Unchanged || row.dead) return;
-  store_->Expand();
-  const auto& fields = store_->fields;
+// Where a batch goes: the base table, its fields and the fields that locate a row.
+struct Rowset::WriteTarget {
   std::string table;
+  std::vector<int> own;
+  std::vector<int> whereFields;
+};
+
+Rowset::WriteTarget Rowset::Target() const {
+  WriteTarget t;
+  const auto& fields = store_->fields;
   for (const auto& f : fields)
     if (!f.table.empty()) {
-      table = f.table;
+      t.table = f.table;
       break;
     }
-  if (table.empty()) {  // fabricated rows have nowhere to go: the change is kept locally
-    if (row.status == RowStatus::Deleted) row.dead = true;
-    row.status = RowStatus::Unchanged;
-    row.original.clear();
-    std::fill(row.changed.begin(), row.changed.end(), false);
-    return;
-  }
+  if (t.table.empty()) return t;  // fabricated rows have nowhere to go: changes are kept locally
   if (!db)
     ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed "
                                      L"or invalid in this context.");
-  // Fields of the base table, and its key among them.
-  std::vector<int> own;
   for (std::size_t i = 0; i < fields.size(); ++i)
-    if (fields[i].table == table && !fields[i].column.empty()) own.push_back(static_cast<int>(i));
+    if (fields[i].table == t.table && !fields[i].column.empty()) t.own.push_back(static_cast<int>(i));
+  const std::vector<std::string> key = db->PrimaryKey(t.table);
   std::vector<int> keyFields;
-  for (const auto& keyCol : db->PrimaryKey(table)) {
-    for (int i : own)
+  for (const auto& keyCol : key)
+    for (int i : t.own)
       if (CompareNoCaseUtf8(fields[static_cast<std::size_t>(i)].column, keyCol) == 0) keyFields.push_back(i);
-  }
-  bool fullKey = !keyFields.empty() && keyFields.size() == db->PrimaryKey(table).size();
-  std::vector<int> whereFields = fullKey ? keyFields : own;
+  const bool fullKey = !keyFields.empty() && keyFields.size() == key.size();
+  t.whereFields = fullKey ? keyFields : t.own;
+  return t;
+}
+
+void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row, std::vector<RowUndo>& assigned) {
+  if (row.status == RowStatus::Unchanged || row.dead || target.table.empty()) return;
+  const auto& fields = store_->fields;
+  const std::string& table = target.table;
   auto originalOf = [&](int i) -> const Value& {
     return row.original.empty() ? row.values[static_cast<std::size_t>(i)] : row.original[static_cast<std::size_t>(i)];
   };
   auto where = [&](std::string& sql, std::vector<Value>& params) {
     sql += " WHERE ";
     bool first = true;
-    for (int i : whereFields) {
+    for (int i : target.whereFields) {
       const FieldDef& f = fields[static_cast<std::size_t>(i)];
       if (!first) sql += " AND ";
       first = false;
@@ -468,7 +528,7 @@ void Rowset::WriteRow(Row& row) {
   std::string sql;
   if (row.status == RowStatus::New) {
     std::string cols, marks;
-    for (int i : own) {
+    for (int i : target.own) {
       const FieldDef& f = fields[static_cast<std::size_t>(i)];
       const Value& v = row.values[static_cast<std::size_t>(i)];
       if (!Changed(row, i) && (v.IsNull() || v.IsEmpty())) continue;
@@ -485,14 +545,23 @@ void Rowset::WriteRow(Row& row) {
                        : "INSERT INTO " + QuoteIdent(table) + " (" + cols + ") VALUES (" + marks + ")";
     db->ExecuteNative(sql, params);
     std::int64_t id = db->LastInsertRowId();
-    for (int i : own) {
+    for (int i : target.own) {
       const FieldDef& f = fields[static_cast<std::size_t>(i)];
       Value& v = row.values[static_cast<std::size_t>(i)];
-      if (f.autoIncrement && (v.IsNull() || v.IsEmpty())) CoerceToType(Value::Int(VKind::I8, id), f.type, f.size, v);
+      if (f.autoIncrement && (v.IsNull() || v.IsEmpty())) {
+        RowUndo undo;
+        undo.index = index;
+        undo.field = i;
+        undo.old = v;
+        undo.oldChanged = Changed(row, i);
+        undo.status = row.status;
+        assigned.push_back(std::move(undo));
+        CoerceToType(Value::Int(VKind::I8, id), f.type, f.size, v);
+      }
     }
   } else if (row.status == RowStatus::Modified) {
     std::string set;
-    for (int i : own) {
+    for (int i : target.own) {
       if (!Changed(row, i)) continue;
       if (!set.empty()) set += ", ";
       set += QuoteIdent(fields[static_cast<std::size_t>(i)].column) + " = ?";
@@ -507,34 +576,56 @@ void Rowset::WriteRow(Row& row) {
     sql = "DELETE FROM " + QuoteIdent(table);
     where(sql, params);
     if (db->ExecuteNative(sql, params) == 0) ThrowAdo(DB_E_CONCURRENCYVIOLATION, kRowNotFound);
-    row.dead = true;
   }
+}
+
+void Rowset::MarkWritten(std::size_t index, Row& row) {
+  if (row.status == RowStatus::Unchanged || row.dead) return;
+  if (RowUndoLog* log = Recording()) {
+    RowUndo undo;
+    undo.index = index;
+    undo.marks = true;
+    undo.status = row.status;
+    undo.dead = row.dead;
+    undo.original = std::move(row.original);
+    undo.changed = std::move(row.changed);  // an empty list reads as nothing changed
+    log->entries.push_back(std::move(undo));
+  }
+  if (row.status == RowStatus::Deleted) row.dead = true;
   row.status = RowStatus::Unchanged;
   row.original.clear();
   std::fill(row.changed.begin(), row.changed.end(), false);
 }
 
+void Rowset::WriteRowNow(std::size_t index) {
+  Row& row = store_->At(index);
+  std::vector<RowUndo> assigned;
+  WriteRowSql(Target(), index, row, assigned);
+  if (RowUndoLog* log = Recording())
+    for (RowUndo& undo : assigned) log->entries.push_back(std::move(undo));
+  MarkWritten(index, row);
+}
+
 void Rowset::UpdateBatch(LONG affect) {
   RequireUpdatable();
   EndEditIfAny();
-  store_->Expand();
-  std::vector<Row*> rows = Affected(affect == 0 ? adAffectAll : affect);
-  std::vector<Row*> pending;
-  for (Row* r : rows)
-    if (!r->dead && r->status != RowStatus::Unchanged) pending.push_back(r);
+  std::vector<std::size_t> pending;
+  for (std::size_t i : Affected(affect == 0 ? adAffectAll : affect, false)) {
+    const Row& r = *store_->rows[i];
+    if (!r.dead && r.status != RowStatus::Unchanged) pending.push_back(i);
+  }
   if (pending.empty()) return;
   // One transaction for the batch: either every change is written or none is, and the rows
-  // keep their pending state for another try.
-  std::vector<Row> saved;
-  saved.reserve(pending.size());
-  for (Row* r : pending) saved.push_back(*r);
+  // keep their pending state for another try. The rows are marked written only at the end.
+  const WriteTarget target = Target();
+  std::vector<RowUndo> assigned;  // numbers the database gave new rows
   bool transaction = false;
   try {
-    if (db) {
+    if (db && !target.table.empty()) {
       db->Begin();
       transaction = true;
     }
-    for (Row* r : pending) WriteRow(*r);
+    for (std::size_t i : pending) WriteRowSql(target, i, *store_->rows[i], assigned);
     if (transaction) db->Commit();
   } catch (...) {
     if (transaction) {
@@ -543,16 +634,20 @@ void Rowset::UpdateBatch(LONG affect) {
       } catch (...) {
       }
     }
-    for (std::size_t k = 0; k < pending.size(); ++k) *pending[k] = std::move(saved[k]);
+    for (auto it = assigned.rbegin(); it != assigned.rend(); ++it)
+      store_->rows[it->index]->values[static_cast<std::size_t>(it->field)] = std::move(it->old);
     throw;
   }
+  if (RowUndoLog* log = Recording())
+    for (RowUndo& undo : assigned) log->entries.push_back(std::move(undo));
+  for (std::size_t i : pending) MarkWritten(i, *store_->rows[i]);
   if (filterGroup_ != adFilterNone) Rebuild(true);
 }
 
 void Rowset::CancelBatch(LONG affect) {
   if (editMode_ != adEditNone) CancelUpdate();
-  store_->Expand();
-  for (Row* r : Affected(affect == 0 ? adAffectAll : affect)) {
+  for (std::size_t i : Affected(affect == 0 ? adAffectAll : affect, false)) {
+    Row* r = store_->rows[i].get();
     if (r->dead) continue;
     if (r->status == RowStatus::New) {
       r->dead = true;
@@ -566,27 +661,46 @@ void Rowset::CancelBatch(LONG affect) {
   Rebuild(false);
 }
 
-PendingRows Rowset::SnapshotPending() {
+// ---- undoing a write ----------------------------------------------------------------------
+
+std::shared_ptr<RowUndoLog> Rowset::BeginUndo() {
   EndEditIfAny();
-  PendingRows snapshot;
-  snapshot.store = store_;
-  snapshot.rowCount = store_->Size();
-  if (store_->IsPacked()) return snapshot;  // rows as read: nothing pending
-  for (std::size_t i = 0; i < store_->rows.size(); ++i) {
-    const Row& row = store_->rows[i];
-    if (!row.dead && row.status != RowStatus::Unchanged) snapshot.rows.emplace_back(i, row);
-  }
-  return snapshot;
+  auto log = std::make_shared<RowUndoLog>();
+  log->store = store_;
+  log->rowCount = store_->Size();
+  std::size_t pending = 0;
+  for (const auto& row : store_->rows)
+    if (row && !row->dead && row->status != RowStatus::Unchanged) ++pending;
+  log->entries.reserve(2 * pending);  // the marks of each pending row, and about as many edits
+  store_->undo = log;
+  return log;
 }
 
-void Rowset::RestorePending(const PendingRows& snapshot) {
-  if (snapshot.store.lock() != store_)
-    ThrowAdo(adErrInvalidArgument, L"The saved rows belong to another recordset.");
+void Rowset::Undo(RowUndoLog& log) {
+  if (log.store.lock() != store_) ThrowAdo(adErrInvalidArgument, L"The undo log belongs to another recordset.");
+  log.recording = false;
   if (editMode_ != adEditNone) CancelUpdate();
-  store_->Expand();
-  for (const auto& [index, row] : snapshot.rows)
-    if (index < store_->rows.size()) store_->rows[index] = row;
-  for (std::size_t i = snapshot.rowCount; i < store_->rows.size(); ++i) store_->rows[i].dead = true;
+  for (auto it = log.entries.rbegin(); it != log.entries.rend(); ++it) {
+    if (it->index >= store_->Size()) continue;
+    Row& row = store_->At(it->index);
+    if (it->marks) {
+      row.status = it->status;
+      row.dead = it->dead;
+      row.original = std::move(it->original);
+      row.changed = std::move(it->changed);
+    } else {
+      const auto k = static_cast<std::size_t>(it->field);
+      if (k < row.values.size()) row.values[k] = std::move(it->old);
+      if (k < row.changed.size()) row.changed[k] = it->oldChanged;
+      if (it->status == RowStatus::Unchanged) {
+        row.status = RowStatus::Unchanged;
+        row.original.clear();
+      }
+    }
+  }
+  log.entries.clear();
+  for (std::size_t i = log.rowCount; i < store_->rows.size(); ++i)
+    if (store_->rows[i]) store_->rows[i]->dead = true;
   decodedRow_ = static_cast<std::size_t>(-1);
   Rebuild(true);
 }
@@ -659,7 +773,7 @@ void Rowset::SetSort(std::wstring_view text) {
 void Rowset::Find(std::wstring_view criteria, LONG skip, LONG direction, std::optional<double> start) {
   EndEditIfAny();
   Criteria c = Criteria::Parse(criteria, *store_);
-  store_->Expand();
+  std::vector<Value> scratch;
   long p = pos_;
   long size = static_cast<long>(view_.size());
   if (start) {
@@ -673,7 +787,7 @@ void Rowset::Find(std::wstring_view criteria, LONG skip, LONG direction, std::op
   currentDeleted_ = false;
   long step = direction == adSearchBackward ? -1 : 1;
   for (p += step * skip; p >= 0 && p < size; p += step) {
-    if (c.Matches(store_->rows[view_[static_cast<std::size_t>(p)]])) {
+    if (c.Matches(store_->ValuesAt(view_[static_cast<std::size_t>(p)], scratch))) {
       pos_ = p;
       return;
     }

@@ -305,6 +305,14 @@ std::string FormatDateText(const DateParts& p) {
 }
 
 std::optional<double> OleDateFromText(std::string_view text) {
+  // The stored form "YYYY-MM-DD HH:MM:SS" straight to the date: every cell of a date column
+  // read from the database comes this way.
+  if (text.size() == 19 && text[4] == '-' && text[7] == '-' && text[10] == ' ' && text[13] == ':' && text[16] == ':') {
+    DateParts p;
+    if (Digits(text, 0, 4, p.year) && Digits(text, 5, 2, p.month) && Digits(text, 8, 2, p.day) &&
+        Digits(text, 11, 2, p.hour) && Digits(text, 14, 2, p.minute) && Digits(text, 17, 2, p.second))
+      return OleDateFromParts(p);
+  }
   auto p = ParseDateText(text);
   if (!p) return std::nullopt;
   return OleDateFromParts(*p);

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
+#include "platform/ado/memory.h"
 #include "platform/ado/rowset.h"
 #include "platform/ado/text.h"
 
@@ -247,4 +249,137 @@ TEST_F(PackedDbTest, BoundTextsNeverLeakIntoLaterRunsOrOtherStatements) {
   EXPECT_EQ(names[0][0].s, L"written");
   EXPECT_EQ(names[1][0].s, L"also");
   EXPECT_TRUE(names[2][0].IsNull());
+}
+
+TEST(PackedRows, RowsStayWholeAcrossBlocksAndTruncatingDropsTheBlocksAfter) {
+  // Rows that do not fit the room left move to the next block whole: long texts, a row wider
+  // than a block, and enough rows for the row index to go past its small chunks.
+  PackedRows packed;
+  const std::size_t rows = 40000;
+  for (std::size_t r = 0; r < rows; ++r) {
+    packed.BeginRow();
+    packed.AddNumber(VKind::I4, static_cast<std::int64_t>(r));
+    if (r % 997 == 0) packed.Add(Value::Text(std::wstring(3000 + r % 5000, static_cast<wchar_t>(L'a' + r % 26))));
+    else packed.AddUtf8Text("wiersz " + std::to_string(r));
+    packed.AddNull();
+  }
+  packed.BeginRow();  // one row larger than any block grown so far
+  packed.AddBytes(std::string(3u << 20, '\x7f'));
+  ASSERT_EQ(packed.Count(), rows + 1);
+  std::vector<Value> out;
+  for (std::size_t r : {std::size_t{0}, std::size_t{511}, std::size_t{512}, std::size_t{4607}, std::size_t{4608},
+                        std::size_t{37375}, std::size_t{37376}, rows - 1}) {
+    packed.Decode(r, 3, out);
+    EXPECT_EQ(out[0].i, static_cast<std::int64_t>(r));
+    if (r % 997 == 0) EXPECT_EQ(out[1].s, std::wstring(3000 + r % 5000, static_cast<wchar_t>(L'a' + r % 26)));
+    else EXPECT_EQ(out[1].s, L"wiersz " + std::to_wstring(r));
+    EXPECT_TRUE(out[2].IsNull());
+  }
+  packed.Decode(rows, 1, out);
+  EXPECT_EQ(out[0].s.size(), 3u << 20);
+
+  packed.Truncate(600);
+  EXPECT_EQ(packed.Count(), 600u);
+  packed.BeginRow();  // adding after a cut reuses the room of the rows cut off
+  packed.AddUtf8Text("nowy");
+  packed.Decode(600, 1, out);
+  EXPECT_EQ(out[0].s, L"nowy");
+  packed.Decode(599, 3, out);
+  EXPECT_EQ(out[1].s, L"wiersz 599");
+}
+
+TEST(BlockMemory, LargeBlocksAreWholeUnitsAndSmallOnesExact) {
+  EXPECT_EQ(BlockCapacity(100), 100u);
+  EXPECT_EQ(BlockCapacity(kLargeBlock), std::size_t{2} << 20);
+  EXPECT_EQ(BlockCapacity((std::size_t{2} << 20) + 1), std::size_t{4} << 20);
+  void* big = AllocateBlock(kLargeBlock + 10);
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(big) % (std::size_t{2} << 20), 0u);
+  std::memset(big, 1, BlockCapacity(kLargeBlock + 10));  // all of it is usable
+  FreeBlock(big, kLargeBlock + 10);
+  void* small = AllocateBlock(0);
+  ASSERT_NE(small, nullptr);
+  FreeBlock(small, 0);
+}
+
+TEST_F(PackedDbTest, ManyRowsReadPackedMatchTheValuesInserted) {
+  db_->Begin();
+  for (int i = 1; i <= 40000; ++i)
+    Insert({Value::Int(VKind::I4, i), Value::Text(L"poz " + std::to_wstring(i)), Value::Int(VKind::I4, i % 7),
+            Value::Int(VKind::Cy, i * 2500), Value::Real(VKind::Date, 45418.5), Value::Null(), Value::Null(),
+            Value::Null(), Value::Null()});
+  db_->Commit();
+  auto rs = OpenPacked(L"SELECT id, name, qty, price, added FROM item ORDER BY id");
+  ASSERT_EQ(rs->RecordCount(), 40000);
+  std::int64_t sum = 0;
+  std::size_t names = 0;
+  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+    sum += rs->Get(0).i + rs->Get(3).i;
+    names += rs->Get(1).s.size();
+    ASSERT_EQ(rs->Get(4).kind, VKind::Date);
+  }
+  EXPECT_EQ(sum, 40000LL * 40001 / 2 * 2501);
+  EXPECT_GT(names, 40000u * 5);
+  rs->SetAbsolutePosition(38000);
+  EXPECT_EQ(rs->Get(1).s, L"poz 38000");
+  rs->SetBookmark(5.0);
+  EXPECT_EQ(rs->Get(0).i, 5);
+}
+
+TEST_F(PackedDbTest, AnUndoneWriteMakesTheRowsPendingAgainAndTheNextBatchWritesThem) {
+  db_->Execute(L"CREATE TABLE counted (n INTEGER PRIMARY KEY, t nvarchar(10) NULL)");
+  for (int i = 1; i <= 3; ++i)
+    Insert({Value::Int(VKind::I4, i), Value::Text(L"n" + std::to_wstring(i)), Value::Null(), Value::Null(),
+            Value::Null(), Value::Null(), Value::Null(), Value::Null(), Value::Null()});
+  auto rs = OpenPacked(L"SELECT id, name FROM item ORDER BY id");
+  rs->Put(1, Value::Text(L"zmiana"));  // row 1 changed
+  rs->MoveNext();
+  rs->Delete(adAffectCurrent);  // row 2 deleted
+  rs->AddNew();                 // row 4 added, edit still open
+  rs->Put(0, Value::Int(VKind::I4, -1));
+  auto log = rs->BeginUndo();
+  // What a writer does on the way: a key given to the new row, the batch, a later addition.
+  auto clone = rs->Clone(LockMode::Batch);
+  clone->MoveLast();
+  clone->Put(0, Value::Int(VKind::I4, 4));
+  db_->Begin();
+  clone->UpdateBatch(adAffectAll);
+  db_->Rollback();
+  EXPECT_EQ(db_->Execute(L"SELECT COUNT(*) FROM item WHERE name = 'zmiana' OR id = 4").result.rows.at(0).at(0).i, 0);
+  rs->AddNew();
+  rs->Put(0, Value::Int(VKind::I4, 5));
+  rs->Update();
+  log->recording = false;
+  rs->MoveFirst();
+  rs->Put(1, Value::Text(L"po logu"));  // after the log stopped: not undone
+  rs->Update();
+  rs->Undo(*log);
+  EXPECT_EQ(rs->RecordCount(), 3);  // 1, 3 and the new one
+  rs->MoveLast();
+  EXPECT_EQ(rs->Get(0).i, -1);  // its temporary key is back
+  rs->Put(0, Value::Int(VKind::I4, 4));
+  rs->UpdateBatch(adAffectAll);
+  EXPECT_EQ(db_->Execute(L"SELECT COUNT(*) FROM item").result.rows.at(0).at(0).i, 3);
+  EXPECT_EQ(db_->Execute(L"SELECT COUNT(*) FROM item WHERE id IN (2, 5)").result.rows.at(0).at(0).i, 0);
+  EXPECT_EQ(db_->Execute(L"SELECT COUNT(*) FROM item WHERE id = 4").result.rows.at(0).at(0).i, 1);
+  EXPECT_EQ(db_->Execute(L"SELECT name FROM item WHERE id = 1").result.rows.at(0).at(0).s, L"po logu");
+
+  // Numbers the database gives new rows are undone too; a batch that fails leaves no mark.
+  ExecResult r = db_->Execute(L"SELECT n, t FROM counted", {}, StatementOrigin::Command, true);
+  auto numbered = Rowset::FromResult(std::move(r.result));
+  numbered->db = db_;
+  numbered->AddNew();
+  numbered->Put(1, Value::Text(L"a"));
+  auto second = numbered->BeginUndo();
+  db_->Begin();
+  numbered->UpdateBatch(adAffectAll);
+  EXPECT_FALSE(numbered->Get(0).IsNull());
+  db_->Rollback();
+  numbered->Undo(*second);
+  EXPECT_TRUE(numbered->Get(0).IsNull());
+  numbered->UpdateBatch(adAffectAll);
+  EXPECT_EQ(db_->Execute(L"SELECT COUNT(*) FROM counted").result.rows.at(0).at(0).i, 1);
+
+  auto other = OpenPacked(L"SELECT id, name FROM item");
+  EXPECT_THROW(other->Undo(*log), DbException);
 }
