@@ -285,14 +285,24 @@ Database::Cached& Database::Prepare(std::wstring_view sql) {
 
 void Database::ReleaseBound(sqlite3_stmt* stmt) {
   sqlite3_reset(stmt);
-  sqlite3_clear_bindings(stmt);
-  for (auto& b : bound_)
-    if (b.capacity() > kLargeBinding) std::string().swap(b);
+  // Every run binds every marker again, so the bindings may stay as they are, unless a buffer
+  // they point into is given back.
+  bool cleared = false;
+  for (std::size_t k = 0; k < bound_.size(); ++k) {
+    if (bound_[k].capacity() <= kLargeBinding) continue;
+    if (!cleared) sqlite3_clear_bindings(stmt);
+    cleared = true;
+    std::string().swap(bound_[k]);
+    if (k < boundDates_.size()) boundDates_[k] = std::nan("");
+  }
 }
 
 void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin) {
   // The caller sized bound_ for the statement's markers before binding any of them.
-  std::string& buf = bound_[static_cast<std::size_t>(index - 1)];
+  const auto slot = static_cast<std::size_t>(index - 1);
+  std::string& buf = bound_[slot];
+  if (boundDates_.size() < bound_.size()) boundDates_.resize(bound_.size(), std::nan(""));
+  double& date = boundDates_[slot];
   int rc = SQLITE_OK;
   switch (v.kind) {
     case VKind::Empty:
@@ -307,14 +317,19 @@ void Database::Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrig
       rc = sqlite3_bind_double(stmt, index, static_cast<double>(v.i) / 10000.0);
       break;
     case VKind::Date:
-      DateTextFromOle(v.d, buf);
+      if (!(date == v.d)) {
+        DateTextFromOle(v.d, buf);
+        date = v.d;
+      }
       rc = sqlite3_bind_text(stmt, index, buf.data(), static_cast<int>(buf.size()), SQLITE_STATIC);
       break;
     case VKind::Text:
+      date = std::nan("");
       ToUtf8(v.s, buf);
       rc = sqlite3_bind_text(stmt, index, buf.data(), static_cast<int>(buf.size()), SQLITE_STATIC);
       break;
     case VKind::Bytes:
+      date = std::nan("");
       buf.resize(v.s.size());
       for (std::size_t k = 0; k < v.s.size(); ++k) buf[k] = static_cast<char>(v.s[k]);
       rc = sqlite3_bind_blob(stmt, index, buf.data(), static_cast<int>(buf.size()), SQLITE_STATIC);

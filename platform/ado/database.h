@@ -127,6 +127,9 @@ class Database {
   // The texts and blobs bound to the running statement, by marker: SQLite reads them in
   // place until the statement's bindings are cleared after the run.
   std::vector<std::string> bound_;
+  // The date each marker's buffer holds as text (NaN: none), so that a date bound again unchanged
+  // is not written out again.
+  std::vector<double> boundDates_;
   void ReleaseBound(sqlite3_stmt* stmt);
   int depth_ = 0;
   std::unordered_map<std::wstring, Cached> cache_;

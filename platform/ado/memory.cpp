@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 
 namespace platform::ado {
 
@@ -11,6 +13,41 @@ namespace {
 constexpr std::size_t kHuge = std::size_t{2} << 20;
 
 std::size_t RoundUp(std::size_t bytes) { return (bytes + kHuge - 1) & ~(kHuge - 1); }
+
+// Large blocks freed lately, kept for the next large result (up to 16 MB): a fresh block costs
+// the kernel's clearing of every page, a kept one nothing.
+constexpr std::size_t kKeptBytes = std::size_t{16} << 20;
+struct Kept {
+  std::mutex mutex;
+  std::vector<std::pair<void*, std::size_t>> blocks;  // block, its mapped size
+  std::size_t bytes = 0;
+};
+Kept& KeptBlocks() {
+  static Kept* kept = new Kept();  // never destroyed: blocks may be freed during exit
+  return *kept;
+}
+
+void* TakeKept(std::size_t size) {
+  Kept& kept = KeptBlocks();
+  std::lock_guard<std::mutex> lock(kept.mutex);
+  for (std::size_t i = 0; i < kept.blocks.size(); ++i) {
+    if (kept.blocks[i].second != size) continue;
+    void* p = kept.blocks[i].first;
+    kept.blocks.erase(kept.blocks.begin() + static_cast<std::ptrdiff_t>(i));
+    kept.bytes -= size;
+    return p;
+  }
+  return nullptr;
+}
+
+bool Keep(void* p, std::size_t size) {
+  Kept& kept = KeptBlocks();
+  std::lock_guard<std::mutex> lock(kept.mutex);
+  if (kept.bytes + size > kKeptBytes) return false;
+  kept.blocks.emplace_back(p, size);
+  kept.bytes += size;
+  return true;
+}
 }  // namespace
 
 std::size_t BlockCapacity(std::size_t bytes) { return bytes >= kLargeBlock ? RoundUp(bytes) : bytes; }
@@ -24,6 +61,7 @@ void* AllocateBlock(std::size_t bytes) {
   }
   if (bytes > std::numeric_limits<std::size_t>::max() - 2 * kHuge) throw std::bad_alloc();
   const std::size_t size = RoundUp(bytes);
+  if (void* kept = TakeKept(size)) return kept;
   // Mapped one unit larger, then cut to a 2 MB boundary, so that the kernel can back it with
   // huge pages.
   void* raw = mmap(nullptr, size + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -47,7 +85,8 @@ void FreeBlock(void* p, std::size_t bytes) noexcept {
     std::free(p);
     return;
   }
-  munmap(p, RoundUp(bytes));
+  const std::size_t size = RoundUp(bytes);
+  if (!Keep(p, size)) munmap(p, size);
 }
 
 }  // namespace platform::ado

@@ -3,7 +3,8 @@
 // many rows slow is less the copying than the first touch of each fresh 4 KB page. Blocks of
 // half a megabyte and more are therefore mapped on their own, in whole 2 MB units, and offered
 // to the kernel for transparent huge pages (one fault per 2 MB where the system allows it, the
-// usual faults where it does not); smaller blocks come from malloc.
+// usual faults where it does not); smaller blocks come from malloc. Large blocks freed are kept
+// (up to 16 MB) for the next large result, which then finds its pages ready.
 #include <cstddef>
 #include <limits>
 #include <new>

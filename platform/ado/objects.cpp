@@ -1,5 +1,6 @@
 // The object model's classes: Connection, Errors, Properties, Command with Parameters,
 // Recordset with Fields, and their class objects.
+#include <atomic>
 #include <cstring>
 #include <cwchar>
 #include <functional>
@@ -513,6 +514,14 @@ class ParameterImpl final : public ComObject<::_Parameter> {
   ADO_LONGPTR size = 0;
   BYTE precision = 0, scale = 0;
   LONG attributes = adParamNullable;
+  // Marks each change of what the parameter binds (value, type, size, direction) with a number
+  // no other change in the process has, so that a command converts only what changed since its
+  // last run.
+  std::uint64_t version = NextVersion();
+  static std::uint64_t NextVersion() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+  }
 
   STDMETHODIMP get_Properties(::Properties** out) override {
     if (!out) return E_POINTER;
@@ -527,6 +536,7 @@ class ParameterImpl final : public ComObject<::_Parameter> {
   STDMETHODIMP get_Value(VARIANT* v) override { return v ? VariantCopy(v, &value) : E_POINTER; }
   STDMETHODIMP put_Value(VARIANT v) override {
     VX_ADO_BEGIN
+    version = NextVersion();
     HRESULT hr = VariantCopy(&value, &v);
     if (FAILED(hr)) _com_issue_error(hr);
     VX_ADO_END(::_Parameter, nullptr)
@@ -534,10 +544,12 @@ class ParameterImpl final : public ComObject<::_Parameter> {
   STDMETHODIMP get_Type(DataTypeEnum* t) override { return PutOut(t, type); }
   STDMETHODIMP put_Type(DataTypeEnum t) override {
     type = t;
+    version = NextVersion();
     return S_OK;
   }
   STDMETHODIMP put_Direction(ParameterDirectionEnum d) override {
     direction = d;
+    version = NextVersion();
     return S_OK;
   }
   STDMETHODIMP get_Direction(ParameterDirectionEnum* d) override { return PutOut(d, direction); }
@@ -553,11 +565,13 @@ class ParameterImpl final : public ComObject<::_Parameter> {
   STDMETHODIMP get_NumericScale(BYTE* b) override { return PutOut(b, scale); }
   STDMETHODIMP put_Size(ADO_LONGPTR l) override {
     size = l;
+    version = NextVersion();
     return S_OK;
   }
   STDMETHODIMP get_Size(ADO_LONGPTR* l) override { return PutOut(l, size); }
   STDMETHODIMP raw_AppendChunk(VARIANT v) override {
     VX_ADO_BEGIN
+    version = NextVersion();
     Cell add = FromVariant(v);
     Cell cur = FromVariant(value);
     if (add.kind == VKind::Bytes) {
@@ -625,20 +639,20 @@ class CommandImpl final : public ComObject<::_Command> {
     return S_OK;
   }
   STDMETHODIMP putref_ActiveConnection(::_Connection* c) override {
-    conn_ = c;
+    SetConnection(c);
     return S_OK;
   }
   STDMETHODIMP put_ActiveConnection(VARIANT v) override {
     VX_ADO_BEGIN
     if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) {
-      conn_ = _ConnectionPtr(v.vt == VT_DISPATCH ? static_cast<IUnknown*>(v.pdispVal) : v.punkVal);
+      SetConnection(_ConnectionPtr(v.vt == VT_DISPATCH ? static_cast<IUnknown*>(v.pdispVal) : v.punkVal));
     } else if (v.vt == VT_BSTR) {
       auto* c = new ConnectionImpl();
       _ConnectionPtr owned(c->Interface(), false);
       c->OpenString(BstrText(v.bstrVal));
-      conn_ = owned;
+      SetConnection(owned);
     } else {
-      conn_ = nullptr;
+      SetConnection(nullptr);
     }
     VX_ADO_END(::_Command, nullptr)
   }
@@ -658,7 +672,7 @@ class CommandImpl final : public ComObject<::_Command> {
     return S_OK;
   }
   STDMETHODIMP raw_Execute(VARIANT* affected, VARIANT* parameters, LONG options, ::_Recordset** out) override {
-    ConnectionImpl* conn = ConnectionImpl::From(conn_.GetInterfacePtr());
+    ConnectionImpl* conn = connImpl_;
     VX_ADO_BEGIN
     if (!conn)
       ThrowAdo(adErrInvalidConnection,
@@ -672,9 +686,14 @@ class CommandImpl final : public ComObject<::_Command> {
     // Values of the parameters in order; an array passed to Execute replaces the inputs.
     std::vector<Cell>& values = values_;  // reused from run to run
     values.resize(params_->items.size());
+    converted_.resize(values.size());
+    const bool fromArray = parameters && (parameters->vt & VT_ARRAY) && parameters->parray;
     for (std::size_t k = 0; k < values.size(); ++k) {
       ParameterImpl* p = params_->Impl(k);
       Cell& v = values[k];
+      // A parameter unchanged since the last run keeps its converted value.
+      if (!fromArray && converted_[k].first == p && converted_[k].second == p->version) continue;
+      converted_[k] = {nullptr, 0};
       v = Cell::Null();
       if (p->direction == adParamInput || p->direction == adParamInputOutput || p->direction == adParamUnknown) {
         Cell raw = FromVariant(p->value);
@@ -688,6 +707,7 @@ class CommandImpl final : public ComObject<::_Command> {
           ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. "
                                         L"(parameter " + p->name + L")");
       }
+      if (!fromArray) converted_[k] = {p, p->version};
     }
     std::int64_t changes = 0;
     std::vector<std::pair<int, Cell>> outputs;
@@ -698,6 +718,7 @@ class CommandImpl final : public ComObject<::_Command> {
       Cell conv;
       LONG t = p->type == adEmpty ? adVariant : p->type;
       p->value = ToVariant(CoerceToType(value, t, static_cast<LONG>(p->size), conv) ? conv : value);
+      p->version = ParameterImpl::NextVersion();
     }
     if (affected) {
       VariantClear(affected);
@@ -743,13 +764,20 @@ class CommandImpl final : public ComObject<::_Command> {
   ::_Connection* Connection() const { return conn_.GetInterfacePtr(); }
 
  private:
+  // The connection, and the implementation behind it (held by conn_), found once.
+  void SetConnection(_ConnectionPtr c) {
+    conn_ = std::move(c);
+    connImpl_ = ConnectionImpl::From(conn_.GetInterfacePtr());
+  }
   _ConnectionPtr conn_;
+  ConnectionImpl* connImpl_ = nullptr;
   std::wstring text_, name_;
   CommandTypeEnum type_ = adCmdUnknown;
   LONG timeout_ = 30;
   VARIANT_BOOL prepared_ = VARIANT_FALSE;
   ParametersImpl* params_;
   std::vector<Cell> values_;  // the parameter values of the last run
+  std::vector<std::pair<ParameterImpl*, std::uint64_t>> converted_;  // which parameter, as of which change
 };
 
 // ---- Field / Fields -----------------------------------------------------------------------
@@ -817,7 +845,7 @@ class FieldImpl final : public ComObject<::Field> {
   STDMETHODIMP get_Value(VARIANT* out) override {
     VX_ADO_BEGIN
     if (!out) return E_POINTER;
-    VariantInit(out);
+    out->vt = VT_EMPTY;
     ToVariant(core_->Open().Get(index_), out);
     VX_ADO_END(::Field, core_->Conn())
   }
