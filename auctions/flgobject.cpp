@@ -6,9 +6,9 @@
 #include <new>
 
 #include "auctions/dberror.h"
-#include "shared/hxcheck.h"
 #include "auctions/module.h"
 #include "platform/resources/messagebox.h"
+#include "shared/hxcheck.h"
 
 namespace {
 
@@ -22,6 +22,15 @@ const wchar_t kUndefinedError[] = L"Niezdefiniowany błąd";
 constexpr LONG kRefreshInserted = 1;
 constexpr LONG kRefreshUpdated = 2;
 constexpr LONG kRefreshDeleted = 3;
+
+// A new object of the class (any context), running.
+IUnknownPtr CreateRunning(REFCLSID clsid) {
+  IUnknown* raw = nullptr;
+  hx::Check(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw)));
+  IUnknownPtr created(raw, false);
+  hx::Check(OleRun(created));
+  return created;
+}
 
 // The window handle of a window object (IFlgWnd); null for a null object or one without a window.
 HWND WindowOf(IUnknown* window) {
@@ -256,6 +265,13 @@ HRESULT CComFlgObject::CheckRight(IFlgInstance* instance, LONG right) {
                          explanation.length() ? static_cast<const wchar_t*>(explanation) : L"");
 }
 
+// The factory an operation was given (null: E_INVALIDARG) is kept; then the operation's right.
+HRESULT CComFlgObject::TakeFactory(IFlgDataFactory* factory, LONG right) {
+  if (!factory) return E_INVALIDARG;
+  m_spFactory = factory;
+  return CheckRight(nullptr, right);
+}
+
 // ---------------------------------------------------------------------------------------------
 // IFlgItem
 
@@ -268,9 +284,7 @@ STDMETHODIMP CComFlgObject::GetClassID(CLSID* clsid) {
 
 STDMETHODIMP CComFlgObject::InitNew(IFlgDataFactory* factory, VARIANT init) {
   FLG_BEGIN
-  if (!factory) return E_INVALIDARG;
-  m_spFactory = factory;
-  HRESULT hr = CheckRight(nullptr, m_lRightNew);
+  HRESULT hr = TakeFactory(factory, m_lRightNew);
   if (FAILED(hr)) return hr;
   m_sets.clear();
   m_setFields.clear();
@@ -311,16 +325,10 @@ STDMETHODIMP CComFlgObject::Load(IFlgDataFactory* factory, VARIANT id) {
 
 STDMETHODIMP CComFlgObject::InitCopy(IFlgDataFactory* factory, VARIANT id) {
   FLG_BEGIN
-  if (!factory) return E_INVALIDARG;
-  m_spFactory = factory;
-  HRESULT hr = CheckRight(nullptr, m_lRightNew);
+  HRESULT hr = TakeFactory(factory, m_lRightNew);
   if (FAILED(hr)) return hr;
   // The source: a second object of this class, read.
-  IUnknown* raw = nullptr;
-  hx::Check(CoCreateInstance(GetObjectClsid(), nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw)));
-  IUnknownPtr created(raw, false);
-  hx::Check(OleRun(created));
-  IFlgItemPtr source(created);
+  IFlgItemPtr source(CreateRunning(GetObjectClsid()));
   if (!source) _com_issue_error(E_NOINTERFACE);
   hx::Check(source->Load(factory, id));
   m_sets.clear();
@@ -425,11 +433,7 @@ HRESULT CComFlgObject::RunExtensions(IFlgDataFactory* factory, LONG operation) {
   }
   for (LONG i = 0; i < m_lExtensionCount; ++i) {
     const FlgObjectExtension& entry = m_pExtensions[i];
-    IUnknown* raw = nullptr;
-    hx::Check(CoCreateInstance(entry.clsid, nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw)));
-    IUnknownPtr created(raw, false);
-    hx::Check(OleRun(created));
-    IFlgObjectExtensionPtr extension(created);
+    IFlgObjectExtensionPtr extension(CreateRunning(entry.clsid));
     if (!extension) continue;
     switch (operation) {
       case 3: hx::Check(extension->OnInsert(factory, key, entry.param)); break;
@@ -441,55 +445,61 @@ HRESULT CComFlgObject::RunExtensions(IFlgDataFactory* factory, LONG operation) {
   return S_OK;
 }
 
+HRESULT CComFlgObject::InTransaction(IFlgDataFactory* factory, const wchar_t* insert,
+                                     const std::function<void()>& work, const std::function<void()>& failed) {
+  _ConnectionPtr connection;
+  if (m_bUseTransaction) {
+    try {
+      connection = Connection(factory);
+      connection->BeginTrans();
+    } catch (const _com_error&) {
+      return ReportErrorFormatted(GetObjectClsid(), __uuidof(IFlgItem), zephra::KD_E_TRANS_BEGIN, {insert});
+    }
+  }
+  auto rollback = [&] {
+    if (!connection) return;
+    try {
+      connection->RollbackTrans();
+    } catch (const _com_error&) {
+    }
+  };
+  try {
+    work();
+  } catch (const _com_error& e) {
+    rollback();
+    failed();
+    return Failed(e, insert);
+  }
+  if (connection) {
+    try {
+      connection->CommitTrans();
+    } catch (const _com_error&) {
+      rollback();
+      failed();
+      return ReportErrorFormatted(GetObjectClsid(), __uuidof(IFlgItem), zephra::KD_E_TRANS_COMMIT, {insert});
+    }
+  }
+  return S_OK;
+}
+
 STDMETHODIMP CComFlgObject::Save() {
   FLG_BEGIN
   if (!m_spFactory) return E_FAIL;
   if (m_lState != stNew && m_lState != stEdited) return E_FAIL;
   IFlgDataFactoryPtr factory = m_spFactory;
   const LONG saved = m_lState;
-  _ConnectionPtr connection;
-  bool transaction = false;
-  if (m_bUseTransaction) {
-    try {
-      connection = Connection(factory);
-      connection->BeginTrans();
-      transaction = true;
-    } catch (const _com_error&) {
-      return ReportErrorFormatted(GetObjectClsid(), __uuidof(IFlgItem), zephra::KD_E_TRANS_BEGIN,
-                                  {kWriteError});
-    }
-  }
-  try {
-    hx::Check(saved == stNew ? factory->InsertObject(static_cast<IFlgDataSetup*>(this))
-                         : factory->UpdateObject(static_cast<IFlgDataSetup*>(this)));
-    if (ExtensionsEnabled(factory)) {
-      const LONG operation = m_vCopySource.vt == VT_I4 ? 4 : saved == stNew ? 3 : 5;
-      RunExtensions(factory, operation);
-      m_vCopySource.Clear();
-    }
-  } catch (const _com_error& e) {
-    if (transaction) {
-      try {
-        connection->RollbackTrans();
-      } catch (const _com_error&) {
-      }
-    }
-    RunPendingNotification();
-    return Failed(e, kWriteError);
-  }
-  if (transaction) {
-    try {
-      connection->CommitTrans();
-    } catch (const _com_error&) {
-      try {
-        connection->RollbackTrans();
-      } catch (const _com_error&) {
-      }
-      RunPendingNotification();
-      return ReportErrorFormatted(GetObjectClsid(), __uuidof(IFlgItem), zephra::KD_E_TRANS_COMMIT,
-                                  {kWriteError});
-    }
-  }
+  const HRESULT hr = InTransaction(
+      factory, kWriteError,
+      [&] {
+        hx::Check(saved == stNew ? factory->InsertObject(static_cast<IFlgDataSetup*>(this))
+                                 : factory->UpdateObject(static_cast<IFlgDataSetup*>(this)));
+        if (ExtensionsEnabled(factory)) {
+          RunExtensions(factory, m_vCopySource.vt == VT_I4 ? 4 : saved == stNew ? 3 : 5);
+          m_vCopySource.Clear();
+        }
+      },
+      [&] { RunPendingNotification(); });
+  if (FAILED(hr)) return hr;
   OnSaved();
   if (saved == stNew) m_lState = stRead;
   IFlgInstancePtr instance(factory);
@@ -500,9 +510,7 @@ STDMETHODIMP CComFlgObject::Save() {
 
 STDMETHODIMP CComFlgObject::Delete(IFlgDataFactory* factory, VARIANT id) {
   FLG_BEGIN
-  if (!factory) return E_INVALIDARG;
-  m_spFactory = factory;
-  HRESULT hr = CheckRight(nullptr, m_lRightDelete);
+  HRESULT hr = TakeFactory(factory, m_lRightDelete);
   if (FAILED(hr)) return hr;
   hx::Check(VariantCopy(&m_vId, &id));
   bool entered = false;
@@ -511,51 +519,17 @@ STDMETHODIMP CComFlgObject::Delete(IFlgDataFactory* factory, VARIANT id) {
     if (FAILED(hr)) return hr;
     entered = m_lState == stEdited;
   }
-  _ConnectionPtr connection;
-  bool transaction = false;
-  if (m_bUseTransaction) {
-    try {
-      connection = Connection(factory);
-      connection->BeginTrans();
-      transaction = true;
-    } catch (const _com_error&) {
-      if (entered) LeaveEdit();
-      return ReportErrorFormatted(GetObjectClsid(), __uuidof(IFlgItem), zephra::KD_E_TRANS_BEGIN,
-                                  {kDeleteError});
-    }
-  }
-  // The lock is left only when the transaction has ended: a lock row deleted inside a delete that
-  // is rolled back would come back while the object counts it released.
-  hr = S_OK;
-  try {
-    if (ExtensionsEnabled(factory)) RunExtensions(factory, 6);
-    hx::Check(factory->DeleteObject(static_cast<IFlgDataSetup*>(this)));
-  } catch (const _com_error& e) {
-    if (transaction) {
-      try {
-        connection->RollbackTrans();
-      } catch (const _com_error&) {
-      }
-    }
-    hr = Failed(e, kDeleteError);
-    transaction = false;
-    if (entered) LeaveEdit();
-    return hr;
-  }
-  if (transaction) {
-    try {
-      connection->CommitTrans();
-    } catch (const _com_error&) {
-      try {
-        connection->RollbackTrans();
-      } catch (const _com_error&) {
-      }
-      if (entered) LeaveEdit();
-      return ReportErrorFormatted(GetObjectClsid(), __uuidof(IFlgItem), zephra::KD_E_TRANS_COMMIT,
-                                  {kDeleteError});
-    }
-  }
+  hr = InTransaction(
+      factory, kDeleteError,
+      [&] {
+        if (ExtensionsEnabled(factory)) RunExtensions(factory, 6);
+        hx::Check(factory->DeleteObject(static_cast<IFlgDataSetup*>(this)));
+      },
+      [] {});
+  // The lock is left only now that the transaction has ended: a lock row deleted inside a delete
+  // that is rolled back would come back while the object counts it released.
   if (entered) LeaveEdit();
+  if (FAILED(hr)) return hr;
   IFlgInstancePtr instance(factory);
   if (instance) instance->RefreshObjectType(GetObjectClsid(), kRefreshDeleted, m_vId);
   return S_OK;

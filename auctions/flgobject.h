@@ -10,6 +10,7 @@
 // rights in its constructor, implements GetObjectClsid and is created as CFlgComObject<T> (through
 // CFlgComClassFactory). Every interface method enters Lotrix's module state; the object keeps the
 // library loaded while it lives.
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -233,11 +234,17 @@ class CComFlgObject : public CRtBase,
  private:
   // The checks and steps the interface methods share.
   HRESULT CheckRight(IFlgInstance* instance, LONG right);
+  HRESULT TakeFactory(IFlgDataFactory* factory, LONG right);
   HRESULT EnterEdit();
   HRESULT LeaveEdit();
   HRESULT RunExtensions(IFlgDataFactory* factory, LONG operation);
   bool ExtensionsEnabled(IFlgDataFactory* factory) const;
   HRESULT ShowDialog(IUnknown* window, IFlgInstance* instance, bool readOnly);
+  // Runs `work` in a transaction on the factory's connection when the object uses one:
+  // 0x80040F41 when it cannot begin; the work's failure mapped with `insert` and 0x80040F42 for a
+  // failed commit, both after a rollback and `failed`.
+  HRESULT InTransaction(IFlgDataFactory* factory, const wchar_t* insert, const std::function<void()>& work,
+                        const std::function<void()>& failed);
   _ConnectionPtr Connection(IFlgDataFactory* factory) const;
   const FlgDataSetDef& Def(LONG index) const;
   void RequireIndex(LONG index) const;

@@ -48,14 +48,12 @@ void Check(HRESULT hr, const char* what) {
   }
 }
 
-void Seed(const _ConnectionPtr& cn, LONG site, LONG firstKey) {
-  cn->BeginTrans();
-  CString sql;
-  sql.Format(L"INSERT INTO bench_site (s_Id, s_Name) VALUES (%ld, 'Serwis %ld')", site, site);
-  cn->Execute(_bstr_t(sql.GetString()), nullptr, kCmdTextNoRecords);
+// The parameterised insert of a category row, and one row's values put into it.
+_CommandPtr InsertCommand(const _ConnectionPtr& cn) {
   _CommandPtr cmd(__uuidof(Command));
   cmd->ActiveConnection = cn;
-  cmd->CommandText = L"INSERT INTO bench_cat (c_Id, c_SiteId, c_Number, c_Name, c_Parent, c_Leaf) VALUES (?, ?, ?, ?, ?, ?)";
+  cmd->CommandText =
+      L"INSERT INTO bench_cat (c_Id, c_SiteId, c_Number, c_Name, c_Parent, c_Leaf) VALUES (?, ?, ?, ?, ?, ?)";
   ParametersPtr params = cmd->Parameters;
   params->Append(cmd->CreateParameter(L"id", adInteger, adParamInput, 4));
   params->Append(cmd->CreateParameter(L"site", adInteger, adParamInput, 4));
@@ -63,15 +61,28 @@ void Seed(const _ConnectionPtr& cn, LONG site, LONG firstKey) {
   params->Append(cmd->CreateParameter(L"name", adVarWChar, adParamInput, 100));
   params->Append(cmd->CreateParameter(L"parent", adInteger, adParamInput, 4));
   params->Append(cmd->CreateParameter(L"leaf", adBoolean, adParamInput, 1));
-  for (LONG i = 0; i < kRows; ++i) {
-    params->Item[0L]->Value = _variant_t(firstKey + i);
-    params->Item[1L]->Value = _variant_t(site);
-    params->Item[2L]->Value = _variant_t(100000 + i);
-    params->Item[3L]->Value = _variant_t((L"Kategoria " + std::to_wstring(i)).c_str());
-    params->Item[4L]->Value = _variant_t(i / 20);
-    params->Item[5L]->Value = _variant_t(i % 3 == 0);
-    cmd->Execute(nullptr, nullptr, adCmdText | adExecuteNoRecords);
-  }
+  return cmd;
+}
+
+void Insert(const _CommandPtr& cmd, LONG id, LONG site, LONG number, const std::wstring& name, LONG parent, bool leaf) {
+  ParametersPtr params = cmd->Parameters;
+  params->Item[0L]->Value = _variant_t(id);
+  params->Item[1L]->Value = _variant_t(site);
+  params->Item[2L]->Value = _variant_t(number);
+  params->Item[3L]->Value = _variant_t(name.c_str());
+  params->Item[4L]->Value = _variant_t(parent);
+  params->Item[5L]->Value = _variant_t(leaf);
+  cmd->Execute(nullptr, nullptr, adCmdText | adExecuteNoRecords);
+}
+
+void Seed(const _ConnectionPtr& cn, LONG site, LONG firstKey) {
+  cn->BeginTrans();
+  CString sql;
+  sql.Format(L"INSERT INTO bench_site (s_Id, s_Name) VALUES (%ld, 'Serwis %ld')", site, site);
+  cn->Execute(_bstr_t(sql.GetString()), nullptr, kCmdTextNoRecords);
+  _CommandPtr cmd = InsertCommand(cn);
+  for (LONG i = 0; i < kRows; ++i)
+    Insert(cmd, firstKey + i, site, 100000 + i, L"Kategoria " + std::to_wstring(i), i / 20, i % 3 == 0);
   cn->CommitTrans();
 }
 
@@ -136,26 +147,8 @@ double ThroughStatements(const _ConnectionPtr& cn, LONG site) {
     update->Execute(nullptr, nullptr, adCmdText | adExecuteNoRecords);
   }
   const LONG first = host::ReserveKeys(cn, L"bench_cat", kAdded, L"c_Id");
-  _CommandPtr insert(__uuidof(Command));
-  insert->ActiveConnection = cn;
-  insert->CommandText =
-      L"INSERT INTO bench_cat (c_Id, c_SiteId, c_Number, c_Name, c_Parent, c_Leaf) VALUES (?, ?, ?, ?, ?, ?)";
-  ParametersPtr params = insert->Parameters;
-  params->Append(insert->CreateParameter(L"id", adInteger, adParamInput, 4));
-  params->Append(insert->CreateParameter(L"site", adInteger, adParamInput, 4));
-  params->Append(insert->CreateParameter(L"number", adInteger, adParamInput, 4));
-  params->Append(insert->CreateParameter(L"name", adVarWChar, adParamInput, 100));
-  params->Append(insert->CreateParameter(L"parent", adInteger, adParamInput, 4));
-  params->Append(insert->CreateParameter(L"leaf", adBoolean, adParamInput, 1));
-  for (LONG i = 0; i < kAdded; ++i) {
-    params->Item[0L]->Value = _variant_t(first + i);
-    params->Item[1L]->Value = _variant_t(site);
-    params->Item[2L]->Value = _variant_t(900000 + i);
-    params->Item[3L]->Value = _variant_t((L"Nowa " + std::to_wstring(i)).c_str());
-    params->Item[4L]->Value = _variant_t(i / 20);
-    params->Item[5L]->Value = _variant_t(true);
-    insert->Execute(nullptr, nullptr, adCmdText | adExecuteNoRecords);
-  }
+  _CommandPtr insert = InsertCommand(cn);
+  for (LONG i = 0; i < kAdded; ++i) Insert(insert, first + i, site, 900000 + i, L"Nowa " + std::to_wstring(i), i / 20, true);
   cn->CommitTrans();
   return Seconds(start);
 }
