@@ -7,7 +7,7 @@
 
 #include "auctions/dberror.h"
 #include "auctions/module.h"
-#include "platform/resources/messagebox.h"
+#include "platform/gui/afxwin.h"
 #include "shared/hxcheck.h"
 
 namespace {
@@ -148,8 +148,8 @@ LONG CComFlgObject::CheckFieldFlags(const wchar_t* field, LONG* flags) {
 }
 
 CString CComFlgObject::GetDisplayName() { return CString(); }
-INT_PTR CComFlgObject::ShowEditDialog(HWND) { return 0; }
-void CComFlgObject::AfterEditDialog(INT_PTR, HWND) {}
+INT_PTR CComFlgObject::ShowEditDialog(CWnd*) { return 0; }
+void CComFlgObject::AfterEditDialog(INT_PTR, CWnd*) {}
 HRESULT CComFlgObject::InitNewDefaults(const VARIANT&) { return S_OK; }
 HRESULT CComFlgObject::OnLoad(const VARIANT&) { return S_OK; }
 HRESULT CComFlgObject::OnCopied(const VARIANT&) { return S_OK; }
@@ -605,7 +605,8 @@ HRESULT CComFlgObject::ShowDialog(IUnknown* window, IFlgInstance* instance, bool
     if (FAILED(hr)) return hr;
     entered = m_lState == stEdited;
   }
-  const HWND parent = WindowOf(window);
+  // The class library's wrapper of the window object's window (none without a window object).
+  CWnd* parent = CWnd::FromHandle(WindowOf(window));
   INT_PTR result = 0;
   try {
     result = ShowEditDialog(parent);

@@ -18,7 +18,7 @@
 #include "framework/objerrors.h"
 #include "framework/zephra.h"
 #include "platform/resources/resources.h"
-#include "shared/editedobject.h"
+#include "shared/objectdlg.h"
 #include "shared/objlock.h"
 
 // Holds the module state of the library, taken at construction, so that every interface method
@@ -89,8 +89,8 @@ class CComFlgObject : public CRtBase,
   // The object's name in messages.
   virtual CString GetDisplayName();
   // Shows the object (parent: the window of the window object, null for none); the dialog's result.
-  virtual INT_PTR ShowEditDialog(HWND parent);
-  virtual void AfterEditDialog(INT_PTR result, HWND parent);
+  virtual INT_PTR ShowEditDialog(CWnd* parent);
+  virtual void AfterEditDialog(INT_PTR result, CWnd* parent);
   // Asks the user whether to delete the object; the button pressed.
   virtual int ConfirmDelete();
   // Fills a new main row; a non-zero result leaves the object in state 0.

@@ -13,7 +13,8 @@
 #include "auctions/module.h"
 #include "host/host.h"
 #include "platform/registry/registry.h"
-#include "platform/resources/messagebox.h"
+#include "platform/gui/afxwin.h"
+#include "platform/gui/headless.h"
 #include "testing/host_doubles/host_doubles.h"
 
 namespace {
@@ -75,8 +76,8 @@ class TestObject : public CComFlgObject {
   }
   CLSID GetObjectClsid() override { return __uuidof(TestObjectClass); }
 
-  INT_PTR ShowEditDialog(HWND parent) override {
-    dialogParent = parent;
+  INT_PTR ShowEditDialog(CWnd* parent) override {
+    dialogParent = parent ? parent->GetSafeHwnd() : nullptr;
     dialogState = State();
     VARIANT_BOOL locked = VARIANT_FALSE;
     GetLocked(&locked);
@@ -84,7 +85,7 @@ class TestObject : public CComFlgObject {
     if (g_script.dialogThrows) throw std::runtime_error("dialog");
     return g_script.dialogResult;
   }
-  void AfterEditDialog(INT_PTR result, HWND) override { afterResult = result; }
+  void AfterEditDialog(INT_PTR result, CWnd*) override { afterResult = result; }
   CString GetDisplayName() override { return g_script.displayName; }
   HRESULT InitNewDefaults(const VARIANT&) override {
     if (FAILED(g_script.initDefaults)) return g_script.initDefaults;
@@ -155,19 +156,24 @@ class TestExtension : public IFlgObjectExtension {
   }
 };
 
-// A window object: IFlgWnd with a handle.
+// A window object: IFlgWnd with the handle of a window.
 class TestWindow : public IFlgWnd {
  public:
-  virtual ~TestWindow() = default;
+  TestWindow() : m_hwnd(CreateWindowExW(0, L"#32770", L"okno", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr)) {}
+  virtual ~TestWindow() { DestroyWindow(m_hwnd); }
+  HWND Handle() const { return m_hwnd; }
   void* FlgGetInterface(REFIID iid) {
     if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgWnd)) return static_cast<IFlgWnd*>(this);
     return nullptr;
   }
   STDMETHODIMP GetWindow(LONG* hwnd) override {
-    *hwnd = 0x1234;
+    *hwnd = static_cast<LONG>(reinterpret_cast<INT_PTR>(m_hwnd));
     return S_OK;
   }
   STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+ private:
+  HWND m_hwnd;
 };
 
 CString ErrorDescription() {
@@ -185,8 +191,8 @@ class DataObject : public ::testing::Test {
   void SetUp() override {
     CoInitialize(nullptr);
     platform::registry::UseMemoryStore();
-    platform::messagebox::SetPrinted(false);
-    platform::messagebox::Clear();
+    platform::gui::SetEcho(false);
+    platform::gui::ClearRecords();
     g_script = Script();
     g_extensionCalls.clear();
     g_lockRowsAtExtension = -1;
@@ -215,7 +221,8 @@ class DataObject : public ::testing::Test {
     host.reset();
     std::string narrow = static_cast<const char*>(_bstr_t(path.c_str()));
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
-    platform::messagebox::Clear();
+    platform::gui::ClearRecords();
+    platform::gui::ClearScripts();
     CoUninitialize();
     EXPECT_EQ(LotrixModule().GetLockCount(), 0);  // every object released its lock on the library
   }
@@ -823,10 +830,11 @@ TEST_F(DataObject, ShowEntersEditAroundTheDialogAndMapsItsResult) {
   EXPECT_EQ(State(item), 3);
   EXPECT_EQ(LockRows(), 0);
 
-  IFlgWndPtr window(static_cast<IFlgWnd*>(new CFlgComObject<TestWindow>()));
+  auto* windowObject = new CFlgComObject<TestWindow>();
+  IFlgWndPtr window(static_cast<IFlgWnd*>(windowObject));
   g_script.dialogResult = 1;
   EXPECT_EQ(view->Show(window, instance), S_OK);
-  EXPECT_EQ(object->dialogParent, reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234)));
+  EXPECT_EQ(object->dialogParent, windowObject->Handle());
   EXPECT_EQ(view->Show(window, nullptr), E_INVALIDARG);
 
   // The read-only view does not enter edit; a new object is shown as it is.
@@ -856,19 +864,19 @@ TEST_F(DataObject, DeleteViewAsksWithTheDisplayNameAndDeletesOnYes) {
   IFlgItemPtr item;
   Loaded(item);
   IFlgItemViewPtr view(item);
-  platform::messagebox::Script({IDNO});
+  platform::gui::QueueMessageBoxAnswer(IDNO);
   EXPECT_EQ(view->ShowDelete(nullptr, host->Instance()), S_FALSE);
-  auto boxes = platform::messagebox::Recorded();
+  auto boxes = platform::gui::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"Czy na pewno usunąć wybraną pozycję?");
   EXPECT_EQ(boxes[0].type, 0x134u);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tst_main"), 1);
 
   g_script.displayName = L"zamówienie 7";
-  platform::messagebox::Clear();
-  platform::messagebox::Script({IDYES});
+  platform::gui::ClearRecords();
+  platform::gui::QueueMessageBoxAnswer(IDYES);
   EXPECT_EQ(view->ShowDelete(nullptr, host->Instance()), S_OK);
-  boxes = platform::messagebox::Recorded();
+  boxes = platform::gui::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"Czy na pewno usunąć zamówienie 7?");
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tst_main"), 0);
