@@ -10,7 +10,9 @@
 #include "framework/skin.h"
 #include "host/item.h"
 #include "host/joblog.h"
+#include "host/objects.h"
 #include "host/schema.h"
+#include "platform/http/wininet.h"
 
 namespace host {
 namespace {
@@ -164,6 +166,8 @@ void Host::Init(LONG userId) {
   m_classes.emplace_back(__uuidof(HxJobLogStore), CFlgComClassFactory::For<CJobLogStore>());
   m_classes.push_back(RegisterUserClass());
   m_classes.push_back(RegisterMailAddressClass());
+  for (CFlgClassRegistration& registration : RegisterBusinessObjectClasses()) m_classes.push_back(std::move(registration));
+  ApplyProxySetting();
   // The framework instance is also handed over through the Global Interface Table.
   IGlobalInterfaceTablePtr table;
   if (SUCCEEDED(table.CreateInstance(CLSID_StdGlobalInterfaceTable)) && table &&
@@ -177,6 +181,17 @@ void Host::Init(LONG userId) {
   platform::ado::SetTransactionEndHandler(m_connection, [this] {
     if (m_jobLog) m_jobLog->Flush();
   });
+}
+
+void Host::ApplyProxySetting() {
+  _variant_t value(L"");
+  if (m_object->GetSetting(_bstr_t(kProxySettingSection), _bstr_t(kProxySettingKey), &value) != S_OK) return;
+  const std::string proxy = value.vt == VT_BSTR ? static_cast<const char*>(_bstr_t(value)) : std::string();
+  INTERNET_PROXY_INFOA info{proxy.empty() ? static_cast<DWORD>(INTERNET_OPEN_TYPE_DIRECT)
+                                          : static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY),
+                            proxy.empty() ? nullptr : proxy.c_str(), nullptr};
+  if (!InternetSetOptionA(nullptr, INTERNET_OPTION_PROXY, &info, sizeof info))
+    m_object->Report(L"Nie można ustawić serwera pośredniczącego " + std::wstring(_bstr_t(value.vt == VT_BSTR ? value.bstrVal : L"")) + L".");
 }
 
 std::shared_ptr<JobLogWriter> Host::JobLog() {
@@ -225,6 +240,7 @@ void* CHostInstance::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IHxAppCaption)) return static_cast<IHxAppCaption*>(this);
   if (iid == __uuidof(IFlgNewKeySource)) return static_cast<IFlgNewKeySource*>(this);
   if (iid == __uuidof(IFlgSkin)) return static_cast<IFlgSkin*>(this);
+  if (iid == __uuidof(IHxRegistrationSource)) return static_cast<IHxRegistrationSource*>(this);
   return nullptr;
 }
 
@@ -453,6 +469,15 @@ STDMETHODIMP CHostInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
 }
 
 // The reading and writing of data objects by their data-set definitions: factory.cpp.
+
+// --- IHxRegistrationSource
+
+STDMETHODIMP CHostInstance::GetRegistrationTable(IUnknown** table) {
+  if (!table) return E_POINTER;
+  *table = nullptr;
+  return CFlgComObject<CHostRegistrationTable>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(table),
+                                                      m_connection);
+}
 
 // --- IHxUser
 

@@ -46,6 +46,11 @@ struct HostEvent {
 
 class CHostInstance;
 
+// The host's setting of the process-wide proxy of the internet client: section "Internet", key
+// "Proxy", "host:port" (empty: direct). Applied when the host starts, when it is set.
+inline constexpr wchar_t kProxySettingSection[] = L"Internet";
+inline constexpr wchar_t kProxySettingKey[] = L"Proxy";
+
 // The host: owns the instance object and the class registrations; one per process at a time.
 class Host {
  public:
@@ -69,6 +74,7 @@ class Host {
 
  private:
   void Init(LONG userId);
+  void ApplyProxySetting();
 
   _ConnectionPtr m_connection;
   CHostInstance* m_object = nullptr;  // one reference held
@@ -86,6 +92,7 @@ class CHostInstance : public IFlgInstance,
                       public IHxStartCheck,
                       public IHxProgress,
                       public IHxAppCaption,
+                      public IHxRegistrationSource,
                       public IFlgNewKeySource,
                       public IFlgSkin {
  public:
@@ -143,6 +150,9 @@ class CHostInstance : public IFlgInstance,
 
   // --- IFlgNewKeySource
   STDMETHOD(GetNewKey)(IFlgDataSetup* object, VARIANT* key) override;
+
+  // --- IHxRegistrationSource: the accounts' seller-zone credentials (host/objects.h).
+  STDMETHOD(GetRegistrationTable)(IUnknown** table) override;
 
   // --- IHxUser
   STDMETHOD(GetUserName)(BSTR* name) override;

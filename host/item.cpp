@@ -116,18 +116,36 @@ STDMETHODIMP CHostItem::Check() {
 }
 
 STDMETHODIMP CHostItem::Save() {
-  if (!m_rs || (m_state != 1 && m_state != 2)) return E_FAIL;
+  if (!m_rs || m_state == 0) return E_FAIL;
+  const bool inserting = m_state == 1;
   try {
-    if (m_state == 1) {
-      _variant_t key = m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->GetValue();
-      if (key.vt != VT_I4) {
-        key = _variant_t(ReserveKeys(m_connection, m_class.table.c_str(), 1, m_class.key.c_str()));
-        m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->PutValue(key);
+    m_connection->BeginTrans();
+    try {
+      _variant_t key = m_id;
+      if (inserting) {
+        key = m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->GetValue();
+        if (key.vt != VT_I4) {
+          key = _variant_t(ReserveKeys(m_connection, m_class.table.c_str(), 1, m_class.key.c_str()));
+          m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->PutValue(key);
+        }
+        m_id = key;
       }
-      m_id = key;
+      BeforeWrite(inserting);
+      m_rs->UpdateBatch(adAffectAll);
+      AfterWrite(inserting);
+      m_connection->CommitTrans();
+    } catch (const _com_error&) {
+      try {
+        m_connection->RollbackTrans();
+      } catch (const _com_error&) {
+      }
+      if (inserting) {
+        m_id.Clear();
+        m_id.vt = VT_NULL;
+      }
+      throw;
     }
-    m_rs->UpdateBatch(adAffectAll);
-    const LONG kind = m_state == 1 ? 1 : 2;
+    const LONG kind = inserting ? 1 : 2;
     m_state = 3;
     IFlgInstancePtr instance(m_factory);
     if (instance) instance->RefreshObjectType(m_class.clsid, kind, m_id);
@@ -267,6 +285,84 @@ FieldPtr CHostItem::Column(const wchar_t* name) const {
   return m_rs->GetFields()->GetItem(_variant_t(name));
 }
 
+namespace {
+
+bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
+
+template <class F>
+HRESULT Guarded(F f) {
+  try {
+    f();
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+}  // namespace
+
+HRESULT CHostItem::GetText(const wchar_t* column, BSTR* out) const {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  return Guarded([&] {
+    const _variant_t value = Column(column)->GetValue();
+    _bstr_t text = IsNull(value) ? _bstr_t(L"") : _bstr_t(value);
+    *out = SysAllocString(static_cast<const wchar_t*>(text) ? static_cast<const wchar_t*>(text) : L"");
+  });
+}
+
+HRESULT CHostItem::GetBool(const wchar_t* column, VARIANT_BOOL* out) const {
+  if (!out) return E_POINTER;
+  return Guarded([&] {
+    const _variant_t value = Column(column)->GetValue();
+    *out = !IsNull(value) && static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
+  });
+}
+
+HRESULT CHostItem::GetLong(const wchar_t* column, LONG* out) const {
+  if (!out) return E_POINTER;
+  return Guarded([&] {
+    const _variant_t value = Column(column)->GetValue();
+    *out = IsNull(value) ? 0 : static_cast<LONG>(value);
+  });
+}
+
+HRESULT CHostItem::GetMoney(const wchar_t* column, CY* out) const {
+  if (!out) return E_POINTER;
+  return Guarded([&] {
+    const _variant_t value = Column(column)->GetValue();
+    CY cy{};
+    if (!IsNull(value)) {
+      _variant_t converted;
+      const HRESULT hr = VariantChangeType(&converted, &value, 0, VT_CY);
+      if (FAILED(hr)) _com_issue_error(hr);
+      cy = converted.cyVal;
+    }
+    *out = cy;
+  });
+}
+
+HRESULT CHostItem::GetValue(const wchar_t* column, VARIANT* out) const {
+  if (!out) return E_POINTER;
+  VariantInit(out);
+  return Guarded([&] {
+    _variant_t value = Column(column)->GetValue();
+    if (value.vt == VT_EMPTY) value.vt = VT_NULL;
+    *out = value.Detach();
+  });
+}
+
+HRESULT CHostItem::PutValue(const wchar_t* column, const _variant_t& value) {
+  return Guarded([&] { Column(column)->PutValue(value); });
+}
+
+HRESULT CHostItem::PutBool(const wchar_t* column, bool value) {
+  _variant_t v;
+  v.vt = VT_BOOL;
+  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  return PutValue(column, v);
+}
+
 CHostMailAddress::CHostMailAddress()
     : CHostItem(ItemClass{__uuidof(HxMailAddress), L"kd_EmailAddress", L"em_Id", {L"em_Address"}}) {}
 
@@ -275,43 +371,10 @@ void* CHostMailAddress::FlgGetInterface(REFIID iid) {
   return CHostItem::FlgGetInterface(iid);
 }
 
-HRESULT CHostMailAddress::Text(const wchar_t* column, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  try {
-    _variant_t value = Column(column)->GetValue();
-    *out = SysAllocString(value.vt == VT_BSTR && value.bstrVal ? value.bstrVal : L"");
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
-}
-
-STDMETHODIMP CHostMailAddress::GetAddress(BSTR* address) { return Text(L"em_Address", address); }
-STDMETHODIMP CHostMailAddress::GetAddressName(BSTR* name) { return Text(L"em_Name", name); }
-
-STDMETHODIMP CHostMailAddress::GetLocked(VARIANT_BOOL* locked) {
-  if (!locked) return E_POINTER;
-  try {
-    _variant_t value = Column(L"em_Locked")->GetValue();
-    *locked = value.vt != VT_NULL && static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
-}
-
-STDMETHODIMP CHostMailAddress::PutLocked(VARIANT_BOOL locked) {
-  try {
-    _variant_t value;
-    value.vt = VT_BOOL;
-    value.boolVal = locked != VARIANT_FALSE ? VARIANT_TRUE : VARIANT_FALSE;
-    Column(L"em_Locked")->PutValue(value);
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
-}
+STDMETHODIMP CHostMailAddress::GetAddress(BSTR* address) { return GetText(L"em_Address", address); }
+STDMETHODIMP CHostMailAddress::GetAddressName(BSTR* name) { return GetText(L"em_Name", name); }
+STDMETHODIMP CHostMailAddress::GetLocked(VARIANT_BOOL* locked) { return GetBool(L"em_Locked", locked); }
+STDMETHODIMP CHostMailAddress::PutLocked(VARIANT_BOOL locked) { return PutBool(L"em_Locked", locked != VARIANT_FALSE); }
 
 CFlgClassRegistration RegisterMailAddressClass() {
   return CFlgClassRegistration(__uuidof(HxMailAddress), CFlgComClassFactory::For<CHostMailAddress>());

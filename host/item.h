@@ -1,6 +1,8 @@
 #pragma once
 // A generic host business object over one row of one table: created by class id, loaded by key,
-// edited through its recordset (IFlgDataSet data set 0), checked, saved and deleted.
+// edited through its recordset (IFlgDataSet data set 0), checked, saved and deleted. A loaded
+// object saves its changes whether or not it was put into edit mode; a save runs in one
+// transaction with what the object writes beside its row (BeforeWrite, AfterWrite).
 #include <string>
 
 #include "framework/comobject.h"
@@ -59,6 +61,23 @@ class CHostItem : public IFlgItem, public IFlgDataSet {
   const _ConnectionPtr& Connection() const { return m_connection; }
   // The current value of a column of the row; raises without a row.
   FieldPtr Column(const wchar_t* name) const;
+  // The object's key: VT_I4 once it is read or saved, else VT_NULL.
+  const _variant_t& Key() const { return m_id; }
+
+  // Typed access to columns of the row for the object's interface methods: a failure is returned
+  // as the HRESULT; a NULL column reads as an empty text, false, 0 (the variant form keeps NULL).
+  HRESULT GetText(const wchar_t* column, BSTR* out) const;
+  HRESULT GetBool(const wchar_t* column, VARIANT_BOOL* out) const;
+  HRESULT GetLong(const wchar_t* column, LONG* out) const;
+  HRESULT GetMoney(const wchar_t* column, CY* out) const;
+  HRESULT GetValue(const wchar_t* column, VARIANT* out) const;
+  HRESULT PutValue(const wchar_t* column, const _variant_t& value);
+  HRESULT PutBool(const wchar_t* column, bool value);
+
+  // Called inside the save's transaction: before the row is written (with `inserting` for a new
+  // object, whose key is already set) and after it was written.
+  virtual void BeforeWrite(bool inserting) {}
+  virtual void AfterWrite(bool inserting) {}
 
  private:
   HRESULT Open(IFlgDataFactory* factory, const wchar_t* where);
@@ -105,8 +124,6 @@ class CHostMailAddress : public CHostItem, public IHxMailAddress {
   STDMETHOD(GetLocked)(VARIANT_BOOL* locked) override;
   STDMETHOD(PutLocked)(VARIANT_BOOL locked) override;
 
- private:
-  HRESULT Text(const wchar_t* column, BSTR* out);
 };
 
 CFlgClassRegistration RegisterMailAddressClass();

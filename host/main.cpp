@@ -5,32 +5,43 @@
 // follows on a line of its own after "Szczegóły:".
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "auctions/lotrix.h"
+#include "zone/vorlen.h"
 #include "host/command.h"
 #include "host/host.h"
 #include "host/servers.h"
 #include "platform/base/utf8.h"
+#include "platform/http/wininet.h"
 #include "platform/registry/registry.h"
 #include "shared/hxinstance.h"
 
 namespace {
 
-// Registers the Lotrix library that this build made unless the registry names it already.
-void RegisterLotrix() {
-#ifdef VANTOR_LOTRIX_LIBRARY
-  const std::wstring library = platform::utf8::ToWide(VANTOR_LOTRIX_LIBRARY);
-  const HRESULT hr = host::RegisterServerUnlessNamed(
-      library, {CLSID_CoRegistration, CLSID_CoSite, CLSID_CoConnectorInfo, CLSID_CoRegManager,
-                CLSID_CoRegistrationExampleData, CLSID_CoAuctServMgr});
+// Registers a server library that this build made unless the registry names it already.
+void RegisterServer(const char* path, std::initializer_list<CLSID> classes) {
+  const std::wstring library = platform::utf8::ToWide(path);
+  const HRESULT hr = host::RegisterServerUnlessNamed(library, classes);
   if (FAILED(hr)) {
     CString code;
     code.Format(L"0x%08X", static_cast<unsigned>(hr));
     host::Write(stderr, L"vantor: nie można zarejestrować biblioteki " + library + L" (błąd " +
                             std::wstring(code.GetString()) + L")\n");
   }
+}
+
+// The system's server libraries of this build: Lotrix and Vorlen.
+void RegisterServers() {
+#ifdef VANTOR_LOTRIX_LIBRARY
+  RegisterServer(VANTOR_LOTRIX_LIBRARY, {CLSID_CoRegistration, CLSID_CoSite, CLSID_CoConnectorInfo, CLSID_CoRegManager,
+                                         CLSID_CoRegistrationExampleData, CLSID_CoAuctServMgr});
+#endif
+#ifdef VANTOR_VORLEN_LIBRARY
+  RegisterServer(VANTOR_VORLEN_LIBRARY, {CLSID_CoVorlenConnector});
 #endif
 }
 
@@ -49,6 +60,8 @@ std::wstring Usage() {
       L"  --db PLIK        plik bazy danych (domyślnie ~/.local/share/vantor/vantor.db); nowy plik\n"
       L"                   powstaje tylko w istniejącym folderze\n"
       L"  --registry PLIK  plik rejestru (domyślnie ~/.config/vantor/registry)\n"
+      L"  --ca PLIK        certyfikaty urzędów (PEM), którym ufają połączenia HTTPS (domyślnie\n"
+      L"                   systemowe)\n"
       L"  --help           ten opis\n";
   return text;
 }
@@ -76,6 +89,7 @@ int Failure(const std::wstring& what, const _com_error& e) {
 
 int Run(int argc, char** argv) {
   std::wstring path;
+  std::string caFile;
   std::vector<std::string> args, options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -91,6 +105,12 @@ int Run(int argc, char** argv) {
     if (arg == "--registry") {
       if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--registry wymaga nazwy pliku");
       platform::registry::SetStoreFile(argv[++i]);
+      continue;
+    }
+    if (arg == "--ca") {
+      if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--ca wymaga nazwy pliku");
+      caFile = argv[++i];
+      if (!std::ifstream(caFile)) return Refuse(L"nie można odczytać pliku " + host::Widen(caFile));
       continue;
     }
     if (arg.size() > 1 && arg[0] == '-') {
@@ -129,8 +149,9 @@ int Run(int argc, char** argv) {
     return 1;
   }
 
+  if (!caFile.empty()) InternetSetTrustedCertificates(caFile.c_str());
   CoInitialize(nullptr);
-  RegisterLotrix();
+  RegisterServers();
   int status = 0;
   {
     std::unique_ptr<host::Host> h;

@@ -158,6 +158,85 @@ const std::vector<SchemaStep> kSteps = {
          L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('vx_Definicja', 3)",
          L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('vx_Transformacja', 2)",
      }},
+    {5,
+     {
+         // Auction-site accounts, and the seller-zone registration id of those that have one.
+         L"CREATE TABLE reg__Registration (reg_Id int NOT NULL PRIMARY KEY, reg_SvcProvId int NULL, "
+         L"reg_SvcUserId bigint NULL, reg_Username nvarchar(100) NOT NULL, reg_Accesskey nvarchar(255) NULL, "
+         L"reg_Description nvarchar(255) NULL, reg_Version nvarchar(50) NULL, reg_Active bit NOT NULL DEFAULT 1, "
+         L"reg_HasShop bit NOT NULL DEFAULT 0, reg_Name nvarchar(100) NULL, reg_FullName nvarchar(255) NULL, "
+         L"reg_EmailId int NULL, reg_ST_StatusesServiceActive bit NOT NULL DEFAULT 0, "
+         L"reg_ST_ShowDocumentAddressForm bit NOT NULL DEFAULT 0, reg_ST_ShowDeliveryAddressForm bit NOT NULL DEFAULT 0, "
+         L"reg_ST_Description nvarchar(500) NULL, reg_ST_WWW nvarchar(255) NULL, reg_ST_LastSynch datetime NULL)",
+         L"CREATE TABLE kd_SellerZoneAccount (sz_RegId int NOT NULL PRIMARY KEY, sz_RegistrationId nvarchar(100) NULL)",
+         // Buyers.
+         L"CREATE TABLE cs__Customer (cs_Id int NOT NULL PRIMARY KEY, cs_Name nvarchar(129) NULL, "
+         L"cs_Surname nvarchar(64) NULL, cs_Nick nvarchar(50) NULL, cs_Company nvarchar(255) NULL, "
+         L"cs_ExtServiceId bigint NULL, cs_Rank int NULL, cs_SvcProvId int NULL, cs_Activated bit NULL, "
+         L"cs_Email nvarchar(255) NULL, cs_Phone nvarchar(50) NULL, cs_AddressName nvarchar(129) NULL, "
+         L"cs_Street nvarchar(64) NULL, cs_Postcode nvarchar(32) NULL, cs_City nvarchar(64) NULL, "
+         L"cs_CountryName nvarchar(50) NULL)",
+         L"CREATE INDEX ix_Customer_Service ON cs__Customer (cs_SvcProvId, cs_ExtServiceId)",
+         // Auctions.
+         L"CREATE TABLE au__Auction (au_Id int NOT NULL PRIMARY KEY, au_Number nvarchar(50) NULL, "
+         L"au_Title nvarchar(255) NULL, au_UserId int NULL, au_RegId int NULL, au_SiteId int NULL, "
+         L"au_RegSiteId int NULL, au_SvcProvId int NULL, au_CatId int NULL, au_ProductId int NULL, "
+         L"au_State int NULL, au_Quantity int NULL, au_SoldCount int NULL, au_StartPrice money NULL, "
+         L"au_MinPrice money NULL, au_BuyNowPrice money NULL, au_Price money NULL, au_Fee money NULL, "
+         L"au_Commission money NULL, au_StartDate datetime NULL, au_Duration int NULL, au_EndDate datetime NULL, "
+         L"au_BidCount int NULL, au_HitCount int NULL, au_WatcherCount int NULL, au_Location nvarchar(100) NULL, "
+         L"au_Country int NULL, au_Region int NULL, au_Private bit NULL, au_ShopItem bit NULL, "
+         L"au_Description ntext NULL)",
+         L"CREATE INDEX ix_Auction_Number ON au__Auction (au_Number, au_RegId)",
+         // Transactions: the purchase, its seller-zone status page and what the page exchanges.
+         L"CREATE TABLE tr__Transaction (tr_Id int NOT NULL PRIMARY KEY, tr_Name nvarchar(255) NULL, "
+         L"tr_CustomerId int NULL, tr_AuctionId int NULL, tr_RegId int NULL, tr_RegSiteId int NULL, "
+         L"tr_AuctionOwnerId int NULL, tr_Date datetime NULL, tr_CreationDate datetime NULL, "
+         L"tr_LastModified datetime NULL, tr_Currency nvarchar(3) NULL, tr_ValueCurrency nvarchar(3) NULL, "
+         L"tr_Kind int NULL, tr_KindDetail int NULL, tr_Original int NULL, tr_OrigQuantity int NULL, "
+         L"tr_Remainder bit NOT NULL DEFAULT 0, tr_DeliveryMethod int NULL, tr_Payment money NULL, "
+         L"tr_Paid bit NOT NULL DEFAULT 0, tr_RemittanceDate datetime NULL, tr_SentAll bit NOT NULL DEFAULT 0, "
+         L"tr_ItemsSent bit NOT NULL DEFAULT 0, tr_Complete int NOT NULL DEFAULT 0, "
+         L"tr_AddressLocked bit NOT NULL DEFAULT 0, tr_AllLocked bit NOT NULL DEFAULT 0, "
+         L"tr_ErpDocumentId int NULL, tr_ErpDocumentKind int NULL, tr_Group bit NOT NULL DEFAULT 0, "
+         L"tr_Grouped bit NOT NULL DEFAULT 0, tr_StatusPageId int NULL, tr_StatusPageAddress nvarchar(255) NULL, "
+         L"tr_StatusDisabled bit NOT NULL DEFAULT 0, tr_StatusNotSupported bit NOT NULL DEFAULT 0, "
+         L"tr_StatusDataModified bit NOT NULL DEFAULT 0, tr_StatusBuyerEntryDate datetime NULL, "
+         L"tr_StatusBuyerDataTrusted smallint NULL, tr_StatusBuyerDataAcknowledged bit NULL, "
+         L"tr_StatusNotes nvarchar(4000) NULL, tr_StatusReceiveState int NOT NULL DEFAULT 0, "
+         L"tr_StatusSendState int NOT NULL DEFAULT 0)",
+         L"CREATE INDEX ix_Transaction_Account ON tr__Transaction (tr_RegId, tr_StatusPageId)",
+         L"CREATE INDEX ix_Transaction_Auction ON tr__Transaction (tr_AuctionId, tr_CustomerId)",
+         // A transaction's billing/document (kind 3) and delivery (kind 2) addresses.
+         L"CREATE TABLE tr_Address (ta_Id int NOT NULL PRIMARY KEY, ta_TransId int NOT NULL, ta_Kind int NOT NULL, "
+         L"ta_Name nvarchar(129) NULL, ta_FirstLine nvarchar(64) NULL, ta_SecondLine nvarchar(64) NULL, "
+         L"ta_ZipCode nvarchar(16) NULL, ta_City nvarchar(64) NULL, ta_Country nvarchar(50) NULL, "
+         L"ta_Company nvarchar(255) NULL, ta_TaxNumber nvarchar(15) NULL, ta_SkipBilling bit NOT NULL DEFAULT 0)",
+         L"CREATE INDEX ix_Address_Transaction ON tr_Address (ta_TransId, ta_Kind)",
+         // A transaction's item positions.
+         L"CREATE TABLE tr_Position (tp_Id int NOT NULL PRIMARY KEY, tp_TransId int NOT NULL, tp_Order int NULL, "
+         L"tp_ProductId int NULL, tp_Name nvarchar(255) NULL, tp_Quantity money NULL, tp_Price money NULL)",
+         L"CREATE INDEX ix_Position_Transaction ON tr_Position (tp_TransId, tp_Order)",
+         // Transaction groups: the group's members.
+         L"CREATE TABLE tr_Group (tg_Id int NOT NULL PRIMARY KEY, tg_TransId int NOT NULL, "
+         L"tg_PrimaryTransId int NOT NULL)",
+         // The status pages of transactions, kept so that the page of a deleted one can be closed.
+         L"CREATE TABLE tr_TransStatus (ts_Id int NOT NULL PRIMARY KEY, ts_TransId int NOT NULL, "
+         L"ts_TransRegId int NULL, ts_PageId int NOT NULL, ts_ClosePage int NOT NULL DEFAULT 1)",
+         // Packages of a transaction and their items.
+         L"CREATE TABLE pc__Package (pc_Id int NOT NULL PRIMARY KEY, pc_TransId int NOT NULL, pc_RegId int NULL, "
+         L"pc_Symbol nvarchar(50) NULL, pc_TrackingLink nvarchar(255) NULL, pc_Charge money NULL, "
+         L"pc_ChargeCurrency nvarchar(3) NULL, pc_SendDate datetime NULL, pc_Value money NULL, "
+         L"pc_StatusDataModified bit NOT NULL DEFAULT 0)",
+         L"CREATE INDEX ix_Package_Transaction ON pc__Package (pc_TransId)",
+         L"CREATE TABLE pc_PackageItem (pi_Id int NOT NULL PRIMARY KEY, pi_PackageId int NOT NULL, pi_Order int NULL, "
+         L"pi_Name nvarchar(255) NULL, pi_Quantity int NULL, pi_Price money NULL)",
+         // The host's connection settings (record 1): the system's proxy unless told otherwise.
+         L"CREATE TABLE kd_ConnectionSettings (cn_Id int NOT NULL PRIMARY KEY, cn_UseSystem bit NOT NULL DEFAULT 1, "
+         L"cn_ProxyHost nvarchar(255) NULL, cn_ProxyPort int NULL, cn_ProxyUser nvarchar(100) NULL, "
+         L"cn_ProxyPassword nvarchar(100) NULL)",
+         L"INSERT INTO kd_ConnectionSettings (cn_Id, cn_UseSystem) VALUES (1, 1)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "framework/messages.h"
+#include "zone/protocol/SoapStatus.h"
 
 namespace {
 
@@ -11,7 +15,7 @@ TEST(MessageLibrary, TextsWithInserts) {
   EXPECT_STREQ(locked, L"Klucz zajęty");
   // A missing insert is empty, never a crash.
   EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x80040F2Bu), 1045), L"Nie można zapisać obiektu. ");
-  EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x80044599u), 1045), L"Strona została zamknięta.");
+  EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x80044599u), 1045), L"Strona została zamknięta.\r\n");
   EXPECT_TRUE(messages.FormatMessage(static_cast<HRESULT>(0x80012345u), 1045).IsEmpty());
 }
 
@@ -29,6 +33,47 @@ TEST(MessageLibrary, EverySellerZoneAndDatabaseCodeHasText) {
     EXPECT_TRUE(messages.HasMessage(static_cast<HRESULT>(code))) << std::hex << code;
   }
   EXPECT_TRUE(messages.HasMessage(static_cast<HRESULT>(0x80044518u)));
+}
+
+// The seller-zone codes: 0x80044502 plus each status of the SOAP runtime, and the service's named
+// faults. Each has a text of its own ending with CR LF, so the server's message follows on a line
+// of its own.
+TEST(MessageLibrary, SellerZoneTextsNameTheirStatusAndEndTheLine) {
+  namespace st = vorlen::soapstatus;
+  CKdSmartMessage messages(L"Error.dll");
+  auto text = [&](unsigned code) {
+    return std::wstring(messages.FormatMessage(static_cast<HRESULT>(code), 1045).GetString());
+  };
+  auto status = [](int number) { return 0x80044502u + static_cast<unsigned>(number); };
+  std::set<std::wstring> seen;
+  for (int number = st::kEof; number <= st::kFdExceeded; ++number) {
+    const std::wstring t = text(status(number));
+    ASSERT_GE(t.size(), 3u) << number;
+    EXPECT_EQ(t.substr(t.size() - 2), L"\r\n") << number;
+    EXPECT_EQ(t.find(L"\r\n"), t.size() - 2) << number;
+    EXPECT_TRUE(seen.insert(t).second) << "the same text twice, status " << number;
+  }
+  for (unsigned code = 0x80044593u; code <= 0x800445A0u; ++code) {
+    if (code == 0x80044594u) continue;
+    const std::wstring t = text(code);
+    ASSERT_GE(t.size(), 3u) << std::hex << code;
+    EXPECT_EQ(t.substr(t.size() - 2), L"\r\n") << std::hex << code;
+  }
+  // Each text says what its status is.
+  EXPECT_NE(text(status(st::kEof)).find(L"przerwane"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kClientFault)).find(L"klienta"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kServerFault)).find(L"serwera"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kSyntaxError)).find(L"XML"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kFault)).find(L"zwróciła błąd"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kHttpError)).find(L"HTTP"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kSslError)).find(L"SSL"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kZlibError)).find(L"rozpakowania"), std::wstring::npos);
+  EXPECT_NE(text(status(st::kLength)).find(L"zbyt duża"), std::wstring::npos);
+  EXPECT_EQ(text(0x80044518u), text(status(st::kHttpError)));
+  EXPECT_EQ(text(0x8004450Eu), text(status(st::kFault)));
+  // The cancel is no service text: it ends without a line break.
+  EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x800445A1u), 1045),
+               L"Synchronizacja została przerwana przez użytkownika.");
 }
 
 TEST(MessageLibrary, SystemMessageFallsBackToTheCode) {

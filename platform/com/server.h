@@ -6,10 +6,12 @@
 //   };
 //   VANTOR_COM_SERVER(kClasses)
 //
+// A server that registers an AppID and a type library names them after the table:
+//   VANTOR_COM_SERVER(kClasses, &kServerInfo)
+//
 // Objects derive from platform::com::ServerObject<Interfaces...> so that the library stays
-// loaded while any of them lives (DllCanUnloadNow). A server that registers an AppID and a type
-// library, or that must enter its module state, writes its four exports itself over the helpers
-// of activation.h (see auctions/module.cpp).
+// loaded while any of them lives (DllCanUnloadNow). A server that must enter its module state
+// in its exports writes them itself over the helpers of activation.h (see auctions/module.cpp).
 #include "platform/com/com.h"
 
 namespace platform::com {
@@ -46,7 +48,7 @@ class DispatchFace : public I {
 
 }  // namespace platform::com
 
-#define VANTOR_COM_SERVER(classTable)                                                                          \
+#define VANTOR_COM_SERVER(classTable, ...)                                                                     \
   extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {                            \
     return ::platform::com::ServerGetClassObject(classTable, sizeof(classTable) / sizeof((classTable)[0]),      \
                                                  &::platform::com::g_thisModuleLocks, rclsid, riid, ppv);      \
@@ -55,9 +57,10 @@ class DispatchFace : public I {
   extern "C" HRESULT DllRegisterServer() {                                                                     \
     return ::platform::com::RegisterServerClasses(                                                             \
         ::platform::com::ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)), classTable,          \
-        sizeof(classTable) / sizeof((classTable)[0]));                                                         \
+        sizeof(classTable) / sizeof((classTable)[0]) __VA_OPT__(, ) __VA_ARGS__);                              \
   }                                                                                                            \
   extern "C" HRESULT DllUnregisterServer() {                                                                   \
-    return ::platform::com::UnregisterServerClasses(classTable, sizeof(classTable) / sizeof((classTable)[0]));  \
+    return ::platform::com::UnregisterServerClasses(classTable, sizeof(classTable) / sizeof((classTable)[0])    \
+                                                        __VA_OPT__(, ) __VA_ARGS__);                           \
   }                                                                                                            \
   static_assert(true, "")

@@ -118,10 +118,17 @@ using LPDWORD = DWORD*;
 #define ERROR_INTERNET_SEC_CERT_ERRORS 12055
 #define INTERNET_ERROR_LAST 12175
 
-// FormatMessage-style flags accepted by InternetFormatMessage.
-#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
-#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800u
-#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+// FormatMessage-style flags accepted by InternetFormatMessage (the same values as the string
+// layer's FormatMessage flags, defined once whichever header comes first).
+#ifndef FORMAT_MESSAGE_IGNORE_INSERTS
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#endif
+#ifndef FORMAT_MESSAGE_FROM_HMODULE
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
+#endif
+#ifndef FORMAT_MESSAGE_FROM_SYSTEM
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#endif
 
 struct INTERNET_PROXY_INFOA {
   DWORD dwAccessType;

@@ -105,8 +105,9 @@ TEST_F(JobLog, ErrorCodesBecomeText) {
   create->Release();
   SetErrorInfo(0, info);
   log.Error(static_cast<LONG>(E_FAIL));
+  // The library's seller-zone texts end their line, as system message texts do.
   EXPECT_EQ(Args(L"IHxJobLogStore::AddString"),
-            (std::vector<std::wstring>{L"2,Nieznany błąd", L"2,Błąd: Strona została zamknięta.", L"2,Opis z serwera"}));
+            (std::vector<std::wstring>{L"2,Nieznany błąd", L"2,Błąd: Strona została zamknięta.\r\n", L"2,Opis z serwera"}));
   log.EndJobNoAffected();
   EXPECT_EQ(Args(L"IHxJobLogStore::EndJob"), (std::vector<std::wstring>{L"0,0"}));
   EXPECT_TRUE(Args(L"IHxStatusWindow::ShowSummary").empty());

@@ -1,0 +1,254 @@
+// The host's customer, auction, package and connection-settings objects and the registration
+// lookup.
+#include "host/objects.h"
+
+#include "host/host.h"
+
+namespace host {
+namespace {
+
+bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
+
+template <class F>
+HRESULT Guarded(F f) {
+  try {
+    return f();
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+CString TextOf(const _variant_t& v) {
+  if (IsNull(v)) return CString();
+  CString text(static_cast<const wchar_t*>(_bstr_t(v)));
+  text.Trim();
+  return text;
+}
+
+template <class T>
+CFlgClassRegistration Register(REFCLSID clsid) {
+  return CFlgClassRegistration(clsid, CFlgComClassFactory::For<T>());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Customer
+
+CHostCustomer::CHostCustomer() : CHostItem(ItemClass{__uuidof(HxCustomer), L"cs__Customer", L"cs_Id", {}}) {}
+
+void* CHostCustomer::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IHxCustomer)) return static_cast<IHxCustomer*>(this);
+  return CHostItem::FlgGetInterface(iid);
+}
+
+STDMETHODIMP CHostCustomer::GetDisplayName(BSTR* name) {
+  if (!name) return E_POINTER;
+  *name = nullptr;
+  return Guarded([&] {
+    CString shown = TextOf(Column(L"cs_Name")->GetValue());
+    const CString surname = TextOf(Column(L"cs_Surname")->GetValue());
+    if (!surname.IsEmpty()) shown += (shown.IsEmpty() ? L"" : L" ") + surname;
+    if (shown.IsEmpty()) shown = TextOf(Column(L"cs_Nick")->GetValue());
+    if (shown.IsEmpty()) shown.Format(L"Klient nr %ld", Key().vt == VT_I4 ? Key().lVal : LONG{0});
+    *name = SysAllocString(shown);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CHostCustomer::GetServiceUserId(VARIANT* id) {
+  if (!id) return E_POINTER;
+  VariantInit(id);
+  return Guarded([&] {
+    const _variant_t value = Column(L"cs_ExtServiceId")->GetValue();
+    if (IsNull(value)) {
+      id->vt = VT_NULL;
+      return S_OK;
+    }
+    _variant_t wide;
+    HRESULT hr = VariantChangeType(&wide, &value, 0, VT_I8);
+    if (FAILED(hr)) return hr;
+    if (wide.llVal >= INT32_MIN && wide.llVal <= INT32_MAX) {
+      id->vt = VT_I4;
+      id->lVal = static_cast<LONG>(wide.llVal);
+    } else {
+      id->vt = VT_I8;
+      id->llVal = wide.llVal;
+    }
+    return S_OK;
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Auction
+
+CHostAuction::CHostAuction() : CHostItem(ItemClass{__uuidof(HxAuction), L"au__Auction", L"au_Id", {}}) {}
+
+void* CHostAuction::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IHxAuction)) return static_cast<IHxAuction*>(this);
+  return CHostItem::FlgGetInterface(iid);
+}
+
+STDMETHODIMP CHostAuction::GetNumber(BSTR* number) { return GetText(L"au_Number", number); }
+STDMETHODIMP CHostAuction::GetServiceId(LONG* service) { return GetLong(L"au_SvcProvId", service); }
+
+// ---------------------------------------------------------------------------------------------
+// Package
+
+CHostPackage::CHostPackage() : CHostItem(ItemClass{__uuidof(HxPackage), L"pc__Package", L"pc_Id", {}}) {}
+
+void* CHostPackage::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IHxPackage)) return static_cast<IHxPackage*>(this);
+  return CHostItem::FlgGetInterface(iid);
+}
+
+STDMETHODIMP CHostPackage::Load(IFlgDataFactory* factory, VARIANT id) {
+  HRESULT hr = CHostItem::Load(factory, id);
+  if (FAILED(hr)) return hr;
+  return Guarded([&] {
+    CString sql;
+    sql.Format(L"SELECT pi_Name, pi_Quantity, pi_Price FROM pc_PackageItem WHERE pi_PackageId = %ld "
+               L"ORDER BY pi_Order, pi_Id",
+               id.lVal);
+    _RecordsetPtr rs;
+    HRESULT opened = OpenRS(rs, Connection(), sql, adOpenStatic, adLockReadOnly);
+    if (FAILED(opened)) return opened;
+    m_items.clear();
+    for (; !rs->GetadoEOF(); rs->MoveNext()) {
+      FieldsPtr f = rs->GetFields();
+      Item item;
+      item.name = TextOf(f->GetItem(_variant_t(L"pi_Name"))->GetValue()).GetString();
+      const _variant_t quantity = f->GetItem(_variant_t(L"pi_Quantity"))->GetValue();
+      item.quantity = IsNull(quantity) ? 0 : static_cast<LONG>(quantity);
+      const _variant_t price = f->GetItem(_variant_t(L"pi_Price"))->GetValue();
+      if (!IsNull(price)) item.price = static_cast<CY>(price);
+      m_items.push_back(item);
+    }
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CHostPackage::GetChargePresent(VARIANT_BOOL* present) {
+  if (!present) return E_POINTER;
+  return Guarded([&] {
+    *present = IsNull(Column(L"pc_Charge")->GetValue()) ? VARIANT_FALSE : VARIANT_TRUE;
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CHostPackage::GetCharge(CY* charge) { return GetMoney(L"pc_Charge", charge); }
+
+STDMETHODIMP CHostPackage::GetItemCount(LONG* count) {
+  if (!count) return E_POINTER;
+  *count = static_cast<LONG>(m_items.size());
+  return S_OK;
+}
+
+STDMETHODIMP CHostPackage::GetItemName(LONG index, BSTR* name) {
+  if (!name) return E_POINTER;
+  *name = nullptr;
+  if (index < 0 || index >= static_cast<LONG>(m_items.size())) return E_INVALIDARG;
+  *name = SysAllocString(m_items[static_cast<size_t>(index)].name.c_str());
+  return S_OK;
+}
+
+STDMETHODIMP CHostPackage::GetItemPrice(LONG index, CY* price) {
+  if (!price) return E_POINTER;
+  if (index < 0 || index >= static_cast<LONG>(m_items.size())) return E_INVALIDARG;
+  *price = m_items[static_cast<size_t>(index)].price;
+  return S_OK;
+}
+
+STDMETHODIMP CHostPackage::GetItemQuantity(LONG index, LONG* quantity) {
+  if (!quantity) return E_POINTER;
+  if (index < 0 || index >= static_cast<LONG>(m_items.size())) return E_INVALIDARG;
+  *quantity = m_items[static_cast<size_t>(index)].quantity;
+  return S_OK;
+}
+
+STDMETHODIMP CHostPackage::Recompute() {
+  CY total{};
+  for (const Item& item : m_items) total.int64 += item.price.int64 * item.quantity;
+  _variant_t value;
+  value.vt = VT_CY;
+  value.cyVal = total;
+  return PutValue(L"pc_Value", value);
+}
+
+STDMETHODIMP CHostPackage::GetSendDate(VARIANT* date) { return GetValue(L"pc_SendDate", date); }
+STDMETHODIMP CHostPackage::GetSymbol(BSTR* symbol) { return GetText(L"pc_Symbol", symbol); }
+STDMETHODIMP CHostPackage::GetChargeCurrency(BSTR* currency) { return GetText(L"pc_ChargeCurrency", currency); }
+STDMETHODIMP CHostPackage::GetTrackingLink(BSTR* link) { return GetText(L"pc_TrackingLink", link); }
+STDMETHODIMP CHostPackage::GetModified(VARIANT_BOOL* modified) { return GetBool(L"pc_StatusDataModified", modified); }
+STDMETHODIMP CHostPackage::PutModified(LONG modified) { return PutBool(L"pc_StatusDataModified", modified != 0); }
+
+// ---------------------------------------------------------------------------------------------
+// Connection settings
+
+CHostConnectionSettings::CHostConnectionSettings()
+    : CHostItem(ItemClass{__uuidof(HxConnectionSettings), L"kd_ConnectionSettings", L"cn_Id", {}}) {}
+
+void* CHostConnectionSettings::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IHxConnectionSettings)) return static_cast<IHxConnectionSettings*>(this);
+  return CHostItem::FlgGetInterface(iid);
+}
+
+STDMETHODIMP CHostConnectionSettings::GetProxyHost(BSTR* host) { return GetText(L"cn_ProxyHost", host); }
+STDMETHODIMP CHostConnectionSettings::GetProxyPort(LONG* port) { return GetLong(L"cn_ProxyPort", port); }
+STDMETHODIMP CHostConnectionSettings::GetProxyUser(BSTR* user) { return GetText(L"cn_ProxyUser", user); }
+STDMETHODIMP CHostConnectionSettings::GetProxyPassword(BSTR* password) { return GetText(L"cn_ProxyPassword", password); }
+STDMETHODIMP CHostConnectionSettings::GetUseSystemSettings(VARIANT_BOOL* use) {
+  if (!use) return E_POINTER;
+  return Guarded([&] {
+    const _variant_t value = Column(L"cn_UseSystem")->GetValue();
+    *use = IsNull(value) || static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registration lookup
+
+void* CHostRegistrationTable::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxRegistrationTable)) return static_cast<IHxRegistrationTable*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP CHostRegistrationTable::GetRecord(VARIANT account, IUnknown** fields) {
+  if (!fields) return E_POINTER;
+  *fields = nullptr;
+  _variant_t id;
+  if (FAILED(VariantChangeType(&id, &account, 0, VT_I4))) return E_INVALIDARG;
+  try {
+    CString sql;
+    sql.Format(L"SELECT reg_SvcUserId AS user_id, reg_SvcProvId AS service_id, sz_RegistrationId AS registration_id "
+               L"FROM reg__Registration LEFT JOIN kd_SellerZoneAccount ON sz_RegId = reg_Id WHERE reg_Id = %ld",
+               id.lVal);
+    _RecordsetPtr rs;
+    const HRESULT hr = OpenRS(rs, m_connection, sql, adOpenStatic, adLockReadOnly);
+    if (FAILED(hr)) return hr;
+    if (rs->GetadoEOF()) {
+      CString text;
+      text.Format(L"Nie ma konta nr %ld.", id.lVal);
+      return platform::com::ReportError(E_INVALIDARG, text, L"Vantor.Host");
+    }
+    rs->PutRefActiveConnection(nullptr);
+    m_record = rs;
+    FieldsPtr record = rs->GetFields();
+    return record->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(fields));
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+std::vector<CFlgClassRegistration> RegisterBusinessObjectClasses() {
+  std::vector<CFlgClassRegistration> classes;
+  classes.push_back(Register<CHostTransaction>(__uuidof(HxTransaction)));
+  classes.push_back(Register<CHostCustomer>(__uuidof(HxCustomer)));
+  classes.push_back(Register<CHostAuction>(__uuidof(HxAuction)));
+  classes.push_back(Register<CHostPackage>(__uuidof(HxPackage)));
+  classes.push_back(Register<CHostConnectionSettings>(__uuidof(HxConnectionSettings)));
+  return classes;
+}
+
+}  // namespace host

@@ -1,0 +1,454 @@
+// The host's transaction object, its addresses, its ERP document link and its item positions.
+#include <vector>
+
+#include "host/host.h"
+#include "host/objects.h"
+
+namespace host {
+namespace {
+
+constexpr wchar_t kAddressColumns[] = L"ta_Id, ta_TransId, ta_Kind, ta_Name, ta_FirstLine, ta_SecondLine, ta_ZipCode, "
+                                      L"ta_City, ta_Country, ta_Company, ta_TaxNumber, ta_SkipBilling";
+
+bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
+
+template <class F>
+HRESULT Guarded(F f) {
+  try {
+    return f();
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+_variant_t Null() {
+  _variant_t v;
+  v.vt = VT_NULL;
+  return v;
+}
+
+_variant_t NowDate() {
+  _variant_t v;
+  v.vt = VT_DATE;
+  v.date = KdNow();
+  return v;
+}
+
+// A VARIANT argument as the column takes it: empty and NULL store NULL.
+_variant_t Stored(const VARIANT& value) {
+  if (value.vt == VT_EMPTY || value.vt == VT_NULL || value.vt == VT_ERROR) return Null();
+  return _variant_t(value);
+}
+
+// One address (kind 3 billing/document, 2 delivery) of a transaction: a row of its tr_Address
+// rows, added when a part is first written.
+class CHostTransactionAddress : public IHxAddress {
+ public:
+  CHostTransactionAddress(CHostTransaction* owner, LONG kind)
+      : m_owner(static_cast<IFlgItem*>(owner)), m_transaction(owner), m_kind(kind) {}
+  virtual ~CHostTransactionAddress() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxAddress)) return static_cast<IHxAddress*>(this);
+    return nullptr;
+  }
+
+  STDMETHOD(GetSkipBilling)(VARIANT_BOOL* skip) override {
+    if (!skip) return E_POINTER;
+    return Guarded([&] {
+      _RecordsetPtr rs = Row(false);
+      *skip = rs && static_cast<bool>(NotNull(rs->GetFields()->GetItem(_variant_t(L"ta_SkipBilling"))->GetValue()))
+                  ? VARIANT_TRUE
+                  : VARIANT_FALSE;
+      return S_OK;
+    });
+  }
+  STDMETHOD(GetName)(BSTR* v) override { return Get(L"ta_Name", v); }
+  STDMETHOD(PutName)(BSTR v) override { return Put(L"ta_Name", v); }
+  STDMETHOD(GetFirstLine)(BSTR* v) override { return Get(L"ta_FirstLine", v); }
+  STDMETHOD(PutFirstLine)(BSTR v) override { return Put(L"ta_FirstLine", v); }
+  STDMETHOD(GetSecondLine)(BSTR* v) override { return Get(L"ta_SecondLine", v); }
+  STDMETHOD(PutSecondLine)(BSTR v) override { return Put(L"ta_SecondLine", v); }
+  STDMETHOD(GetZipCode)(BSTR* v) override { return Get(L"ta_ZipCode", v); }
+  STDMETHOD(PutZipCode)(BSTR v) override { return Put(L"ta_ZipCode", v); }
+  STDMETHOD(GetCity)(BSTR* v) override { return Get(L"ta_City", v); }
+  STDMETHOD(PutCity)(BSTR v) override { return Put(L"ta_City", v); }
+  STDMETHOD(GetCountry)(BSTR* v) override { return Get(L"ta_Country", v); }
+  STDMETHOD(PutCountry)(BSTR v) override { return Put(L"ta_Country", v); }
+  STDMETHOD(GetCompany)(BSTR* v) override { return Get(L"ta_Company", v); }
+  STDMETHOD(PutCompany)(BSTR v) override { return Put(L"ta_Company", v); }
+  STDMETHOD(GetTaxNumber)(BSTR* v) override { return Get(L"ta_TaxNumber", v); }
+  STDMETHOD(PutTaxNumber)(BSTR v) override { return Put(L"ta_TaxNumber", v); }
+
+ private:
+  static _variant_t NotNull(const _variant_t& v) { return IsNull(v) ? _variant_t(false) : v; }
+
+  // The recordset positioned on this address's row; null (or a new row when `add`) without one.
+  _RecordsetPtr Row(bool add) {
+    _RecordsetPtr rs = m_transaction->Addresses();
+    if (rs->GetRecordCount() > 0) {
+      for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext()) {
+        const _variant_t kind = rs->GetFields()->GetItem(_variant_t(L"ta_Kind"))->GetValue();
+        if (!IsNull(kind) && static_cast<LONG>(kind) == m_kind) return rs;
+      }
+    }
+    if (!add) return nullptr;
+    rs->AddNew();
+    rs->GetFields()->GetItem(_variant_t(L"ta_Kind"))->PutValue(_variant_t(m_kind));
+    rs->GetFields()->GetItem(_variant_t(L"ta_SkipBilling"))->PutValue(_variant_t(false));
+    return rs;
+  }
+  HRESULT Get(const wchar_t* column, BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return Guarded([&] {
+      _RecordsetPtr rs = Row(false);
+      const _variant_t value = rs ? rs->GetFields()->GetItem(_variant_t(column))->GetValue() : Null();
+      *out = SysAllocString(IsNull(value) ? L"" : static_cast<const wchar_t*>(_bstr_t(value)));
+      return S_OK;
+    });
+  }
+  HRESULT Put(const wchar_t* column, BSTR value) {
+    return Guarded([&] {
+      Row(true)->GetFields()->GetItem(_variant_t(column))->PutValue(_variant_t(value ? value : L""));
+      return S_OK;
+    });
+  }
+
+  IFlgItemPtr m_owner;  // keeps the transaction (and its rows) alive
+  CHostTransaction* m_transaction;
+  LONG m_kind;
+};
+
+// The ERP document of a transaction as it stood when asked for.
+class CHostDocumentLink : public IHxDocumentLink {
+ public:
+  CHostDocumentLink(_variant_t id, _variant_t kind) : m_id(std::move(id)), m_kind(std::move(kind)) {}
+  virtual ~CHostDocumentLink() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxDocumentLink)) return static_cast<IHxDocumentLink*>(this);
+    return nullptr;
+  }
+  STDMETHOD(GetDocumentId)(VARIANT* id) override { return Copy(m_id, id); }
+  STDMETHOD(GetDocumentKind)(VARIANT* kind) override { return Copy(m_kind, kind); }
+
+ private:
+  static HRESULT Copy(const _variant_t& from, VARIANT* to) {
+    if (!to) return E_POINTER;
+    VariantInit(to);
+    return VariantCopy(to, &from);
+  }
+  _variant_t m_id, m_kind;
+};
+
+// The keys of a transaction's item positions, in their order.
+class CHostPositionCursor : public IHxPositionCursor {
+ public:
+  explicit CHostPositionCursor(std::vector<LONG> keys) : m_keys(std::move(keys)) {}
+  virtual ~CHostPositionCursor() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxPositionCursor)) return static_cast<IHxPositionCursor*>(this);
+    return nullptr;
+  }
+  STDMETHOD(MoveFirst)() override {
+    m_at = 0;
+    return S_OK;
+  }
+  STDMETHOD(IsEOF)(VARIANT_BOOL* eof) override {
+    if (!eof) return E_POINTER;
+    *eof = m_at >= m_keys.size() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  STDMETHOD(MoveNext)() override {
+    if (m_at < m_keys.size()) ++m_at;
+    return S_OK;
+  }
+  STDMETHOD(GetKey)(VARIANT* key) override {
+    if (!key) return E_POINTER;
+    VariantInit(key);
+    if (m_at >= m_keys.size()) return static_cast<HRESULT>(0x800A0BCDu);  // no current position
+    key->vt = VT_I4;
+    key->lVal = m_keys[m_at];
+    return S_OK;
+  }
+
+ private:
+  std::vector<LONG> m_keys;
+  size_t m_at = 0;
+};
+
+template <class T, class... Args>
+HRESULT NewObject(IUnknown** out, Args&&... args) {
+  return CFlgComObject<T>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(out), std::forward<Args>(args)...);
+}
+
+_RecordsetPtr OpenRows(const _ConnectionPtr& connection, const CString& sql, LockTypeEnum lock) {
+  _RecordsetPtr rs;
+  const HRESULT hr = OpenRS(rs, connection, sql, adOpenStatic, lock);
+  if (FAILED(hr)) _com_issue_error(hr);
+  return rs;
+}
+
+}  // namespace
+
+CHostTransaction::CHostTransaction()
+    : CHostItem(ItemClass{__uuidof(HxTransaction), L"tr__Transaction", L"tr_Id", {L"tr_RegId"}}) {}
+
+void* CHostTransaction::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IHxTransaction)) return static_cast<IHxTransaction*>(this);
+  return CHostItem::FlgGetInterface(iid);
+}
+
+_RecordsetPtr CHostTransaction::Addresses() {
+  if (!m_addresses) {
+    const _variant_t& key = Key();
+    CString sql;
+    if (key.vt == VT_I4)
+      sql.Format(L"SELECT %s FROM tr_Address WHERE ta_TransId = %ld ORDER BY ta_Kind", kAddressColumns, key.lVal);
+    else
+      sql.Format(L"SELECT %s FROM tr_Address WHERE 1 = 0", kAddressColumns);
+    m_addresses = OpenRows(Connection(), sql, adLockBatchOptimistic);
+  }
+  return m_addresses;
+}
+
+void CHostTransaction::BeforeWrite(bool inserting) {
+  if (inserting && IsNull(Column(L"tr_CreationDate")->GetValue())) Column(L"tr_CreationDate")->PutValue(NowDate());
+  Column(L"tr_LastModified")->PutValue(NowDate());
+}
+
+void CHostTransaction::AfterWrite(bool) {
+  const LONG id = Key().lVal;
+  if (m_addresses && m_addresses->GetRecordCount() > 0) {
+    for (m_addresses->MoveFirst(); !m_addresses->GetadoEOF(); m_addresses->MoveNext()) {
+      FieldsPtr f = m_addresses->GetFields();
+      if (IsNull(f->GetItem(_variant_t(L"ta_Id"))->GetValue()))
+        f->GetItem(_variant_t(L"ta_Id"))->PutValue(_variant_t(ReserveKeys(Connection(), L"tr_Address", 1, L"ta_Id")));
+      f->GetItem(_variant_t(L"ta_TransId"))->PutValue(_variant_t(id));
+    }
+    m_addresses->UpdateBatch(adAffectAll);
+  }
+  // The page of the transaction stays known beside it (a deleted transaction leaves its row).
+  const _variant_t page = Column(L"tr_StatusPageId")->GetValue();
+  const _variant_t account = Column(L"tr_RegId")->GetValue();
+  CString remove;
+  if (page.vt == VT_I4)
+    remove.Format(L"DELETE FROM tr_TransStatus WHERE ts_TransId = %ld AND ts_PageId <> %ld", id, page.lVal);
+  else
+    remove.Format(L"DELETE FROM tr_TransStatus WHERE ts_TransId = %ld", id);
+  Connection()->Execute(_bstr_t(remove), nullptr, kCmdTextNoRecords);
+  if (page.vt == VT_I4) {
+    CString exists;
+    exists.Format(L"SELECT ts_Id FROM tr_TransStatus WHERE ts_TransId = %ld AND ts_PageId = %ld", id, page.lVal);
+    if (exeExistSql(Connection(), exists) == 0) {
+      CString insert;
+      insert.Format(L"INSERT INTO tr_TransStatus (ts_Id, ts_TransId, ts_TransRegId, ts_PageId, ts_ClosePage) "
+                    L"VALUES (%ld, %ld, %ld, %ld, 1)",
+                    ReserveKeys(Connection(), L"tr_TransStatus", 1, L"ts_Id"), id,
+                    IsNull(account) ? LONG{0} : static_cast<LONG>(account), page.lVal);
+      Connection()->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+    }
+  }
+}
+
+STDMETHODIMP CHostTransaction::GetIsGroup(VARIANT_BOOL* group) { return GetBool(L"tr_Group", group); }
+STDMETHODIMP CHostTransaction::GetPayment(CY* amount) { return GetMoney(L"tr_Payment", amount); }
+STDMETHODIMP CHostTransaction::GetCustomerId(LONG* customer) { return GetLong(L"tr_CustomerId", customer); }
+STDMETHODIMP CHostTransaction::GetAddressLocked(VARIANT_BOOL* locked) { return GetBool(L"tr_AddressLocked", locked); }
+STDMETHODIMP CHostTransaction::GetAllLocked(VARIANT_BOOL* locked) { return GetBool(L"tr_AllLocked", locked); }
+STDMETHODIMP CHostTransaction::GetRemittanceDate(VARIANT* date) { return GetValue(L"tr_RemittanceDate", date); }
+STDMETHODIMP CHostTransaction::GetPaid(VARIANT_BOOL* paid) { return GetBool(L"tr_Paid", paid); }
+STDMETHODIMP CHostTransaction::GetSentAll(VARIANT_BOOL* sent) { return GetBool(L"tr_SentAll", sent); }
+STDMETHODIMP CHostTransaction::GetItemsSent(VARIANT_BOOL* sent) { return GetBool(L"tr_ItemsSent", sent); }
+STDMETHODIMP CHostTransaction::GetCompletionState(LONG* state) { return GetLong(L"tr_Complete", state); }
+STDMETHODIMP CHostTransaction::GetBaseCurrency(BSTR* currency) { return GetText(L"tr_Currency", currency); }
+STDMETHODIMP CHostTransaction::GetPaymentCurrency(BSTR* currency) { return GetText(L"tr_ValueCurrency", currency); }
+STDMETHODIMP CHostTransaction::GetAccountId(LONG* account) { return GetLong(L"tr_RegId", account); }
+
+STDMETHODIMP CHostTransaction::GetAddress(LONG kind, IUnknown** address) {
+  if (!address) return E_POINTER;
+  *address = nullptr;
+  if (kind != 2 && kind != 3) return E_INVALIDARG;
+  return Guarded([&] {
+    Addresses();
+    return NewObject<CHostTransactionAddress>(address, this, kind);
+  });
+}
+
+STDMETHODIMP CHostTransaction::GetDocumentLink(IUnknown** link) {
+  if (!link) return E_POINTER;
+  *link = nullptr;
+  return Guarded([&] {
+    _variant_t id = Column(L"tr_ErpDocumentId")->GetValue();
+    _variant_t kind = Column(L"tr_ErpDocumentKind")->GetValue();
+    if (id.vt == VT_EMPTY) id = Null();
+    if (kind.vt == VT_EMPTY) kind = Null();
+    return NewObject<CHostDocumentLink>(link, id, kind);
+  });
+}
+
+STDMETHODIMP CHostTransaction::GetPositions(IUnknown** positions) {
+  if (!positions) return E_POINTER;
+  *positions = nullptr;
+  return Guarded([&] {
+    std::vector<LONG> keys;
+    if (Key().vt == VT_I4) {
+      CString sql;
+      sql.Format(L"SELECT tp_Id FROM tr_Position WHERE tp_TransId = %ld ORDER BY tp_Order, tp_Id", Key().lVal);
+      _RecordsetPtr rs = OpenRows(Connection(), sql, adLockReadOnly);
+      for (; !rs->GetadoEOF(); rs->MoveNext()) keys.push_back(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
+    }
+    return NewObject<CHostPositionCursor>(positions, std::move(keys));
+  });
+}
+
+STDMETHODIMP CHostTransaction::GetPositionData(VARIANT key, LONG, BSTR* name, VARIANT* extra1, VARIANT* extra2,
+                                               CY* quantity, CY* price) {
+  if (name) *name = nullptr;
+  if (extra1) VariantInit(extra1);
+  if (extra2) VariantInit(extra2);
+  if (key.vt != VT_I4 || Key().vt != VT_I4) return E_INVALIDARG;
+  return Guarded([&] {
+    CString sql;
+    sql.Format(L"SELECT tp_Name, tp_ProductId, tp_Quantity, tp_Price FROM tr_Position WHERE tp_Id = %ld AND tp_TransId = %ld",
+               key.lVal, Key().lVal);
+    _RecordsetPtr rs = OpenRows(Connection(), sql, adLockReadOnly);
+    if (rs->GetadoEOF()) return static_cast<HRESULT>(0x800A0BCDu);  // not a position of this transaction
+    FieldsPtr f = rs->GetFields();
+    auto money = [&](const wchar_t* column) {
+      const _variant_t v = f->GetItem(_variant_t(column))->GetValue();
+      CY cy{};
+      if (!IsNull(v)) cy = static_cast<CY>(v);
+      return cy;
+    };
+    const _variant_t text = f->GetItem(_variant_t(L"tp_Name"))->GetValue();
+    if (name) *name = SysAllocString(IsNull(text) ? L"" : static_cast<const wchar_t*>(_bstr_t(text)));
+    if (extra1) *extra1 = _variant_t(f->GetItem(_variant_t(L"tp_ProductId"))->GetValue()).Detach();
+    if (extra2) extra2->vt = VT_NULL;
+    if (quantity) *quantity = money(L"tp_Quantity");
+    if (price) *price = money(L"tp_Price");
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CHostTransaction::GetDisplayText(BSTR* text) {
+  if (!text) return E_POINTER;
+  *text = nullptr;
+  return Guarded([&] {
+    const _variant_t name = Column(L"tr_Name")->GetValue();
+    CString shown = IsNull(name) ? CString() : CString(static_cast<const wchar_t*>(_bstr_t(name)));
+    shown.Trim();
+    if (shown.IsEmpty()) shown.Format(L"Transakcja nr %ld", Key().vt == VT_I4 ? Key().lVal : LONG{0});
+    *text = SysAllocString(shown);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CHostTransaction::GetBuyDate(DATE* date) {
+  if (!date) return E_POINTER;
+  *date = 0;
+  return Guarded([&] {
+    for (const wchar_t* column : {L"tr_Date", L"tr_CreationDate"}) {
+      const _variant_t value = Column(column)->GetValue();
+      if (IsNull(value)) continue;
+      *date = static_cast<DATE>(value);
+      if (*date != 0) return S_OK;
+    }
+    return static_cast<HRESULT>(0x80040F27u);  // no date to give: a required value is missing
+  });
+}
+
+STDMETHODIMP CHostTransaction::GetAuctionLink(VARIANT* auction) { return GetValue(L"tr_AuctionId", auction); }
+STDMETHODIMP CHostTransaction::GetStatusPageAddress(BSTR* address) { return GetText(L"tr_StatusPageAddress", address); }
+STDMETHODIMP CHostTransaction::PutStatusPageAddress(BSTR address) {
+  return PutValue(L"tr_StatusPageAddress", address ? _variant_t(address) : Null());
+}
+
+STDMETHODIMP CHostTransaction::GetAddressText(BSTR* text) {
+  if (!text) return E_POINTER;
+  *text = nullptr;
+  return Guarded([&] {
+    IUnknown* raw = nullptr;
+    HRESULT hr = GetAddress(2, &raw);
+    IHxAddressPtr address(raw);
+    if (raw) raw->Release();
+    if (FAILED(hr)) return hr;
+    CString line;
+    auto add = [&](HRESULT (IHxAddress::*get)(BSTR*), const wchar_t* separator) {
+      BSTR part = nullptr;
+      if (SUCCEEDED((address.GetInterfacePtr()->*get)(&part)) && part && *part) {
+        if (!line.IsEmpty()) line += separator;
+        line += part;
+      }
+      SysFreeString(part);
+    };
+    add(&IHxAddress::GetName, L", ");
+    add(&IHxAddress::GetFirstLine, L", ");
+    add(&IHxAddress::GetSecondLine, L", ");
+    add(&IHxAddress::GetZipCode, L", ");
+    add(&IHxAddress::GetCity, L" ");
+    add(&IHxAddress::GetCountry, L", ");
+    *text = SysAllocString(line);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CHostTransaction::GetStatusDataModified(VARIANT_BOOL* modified) {
+  return GetBool(L"tr_StatusDataModified", modified);
+}
+STDMETHODIMP CHostTransaction::PutStatusDataModified(VARIANT_BOOL modified) {
+  return PutBool(L"tr_StatusDataModified", modified != VARIANT_FALSE);
+}
+
+STDMETHODIMP CHostTransaction::GetStatusPageId(VARIANT* page) { return GetValue(L"tr_StatusPageId", page); }
+STDMETHODIMP CHostTransaction::PutStatusPageId(VARIANT page) {
+  _variant_t value = Stored(page);
+  if (value.vt != VT_NULL && value.vt != VT_I4) {
+    const HRESULT hr = VariantChangeType(&value, &value, 0, VT_I4);
+    if (FAILED(hr)) return hr;
+  }
+  return PutValue(L"tr_StatusPageId", value);
+}
+
+STDMETHODIMP CHostTransaction::GetBuyerDataTrusted(VARIANT* trusted) {
+  return GetValue(L"tr_StatusBuyerDataTrusted", trusted);
+}
+STDMETHODIMP CHostTransaction::PutBuyerDataTrusted(VARIANT trusted) {
+  return PutValue(L"tr_StatusBuyerDataTrusted", Stored(trusted));
+}
+STDMETHODIMP CHostTransaction::GetBuyerDataAcknowledged(VARIANT* acknowledged) {
+  return GetValue(L"tr_StatusBuyerDataAcknowledged", acknowledged);
+}
+STDMETHODIMP CHostTransaction::PutBuyerDataAcknowledged(VARIANT acknowledged) {
+  return PutValue(L"tr_StatusBuyerDataAcknowledged", Stored(acknowledged));
+}
+STDMETHODIMP CHostTransaction::GetBuyerEntryDate(VARIANT* date) { return GetValue(L"tr_StatusBuyerEntryDate", date); }
+STDMETHODIMP CHostTransaction::PutBuyerEntryDate(VARIANT date) {
+  _variant_t value = Stored(date);
+  if (value.vt != VT_NULL && value.vt != VT_DATE) {
+    const HRESULT hr = VariantChangeType(&value, &value, 0, VT_DATE);
+    if (FAILED(hr)) return hr;
+  }
+  return PutValue(L"tr_StatusBuyerEntryDate", value);
+}
+STDMETHODIMP CHostTransaction::GetNotes(VARIANT* notes) { return GetValue(L"tr_StatusNotes", notes); }
+STDMETHODIMP CHostTransaction::PutNotes(VARIANT notes) { return PutValue(L"tr_StatusNotes", Stored(notes)); }
+STDMETHODIMP CHostTransaction::GetStatusReceiveState(LONG* state) { return GetLong(L"tr_StatusReceiveState", state); }
+STDMETHODIMP CHostTransaction::PutStatusReceiveState(LONG state) {
+  return PutValue(L"tr_StatusReceiveState", _variant_t(state));
+}
+STDMETHODIMP CHostTransaction::CreateBuyerMessage() { return S_FALSE; }
+
+STDMETHODIMP CHostTransaction::ClearStatusPageInfo() {
+  for (const wchar_t* column : {L"tr_StatusPageId", L"tr_StatusPageAddress", L"tr_StatusBuyerEntryDate"}) {
+    const HRESULT hr = PutValue(column, Null());
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP CHostTransaction::GetStatusSendState(LONG* state) { return GetLong(L"tr_StatusSendState", state); }
+STDMETHODIMP CHostTransaction::PutStatusSendState(LONG state) {
+  return PutValue(L"tr_StatusSendState", _variant_t(state));
+}
+
+}  // namespace host
