@@ -666,6 +666,13 @@ struct IHxPositionCursor : public IUnknown {
 };
 VANTOR_UUIDOF(IHxPositionCursor, "105DA789-1E1F-4C3B-92FA-739040EBE89C");
 
+// The receive path names the same interfaces after the service provider's objects: one
+// declaration each (the auction keeps its slots 17 and 64; the others their named slots).
+using ITransaction = IHxTransaction;
+using ICustomer = IHxCustomer;
+using ICustomerAddress = IHxAddress;
+using IAuction = IHxAuction;
+
 // Framework user object (its rights through IHxUserRights).
 struct HxFrameworkUser;
 VANTOR_UUIDOF(HxFrameworkUser, "6A136689-8CAA-4635-962B-A8A6177A0CB7");

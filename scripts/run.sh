@@ -2,6 +2,9 @@
 # Builds the host program and runs it on the embedded default database.
 #   scripts/run.sh [vantor arguments...]   (scripts/run.sh --help lists them)
 # The build is quiet when it succeeds; when it fails, its output is shown and nothing runs.
+# The seller-zone commands (scripts/run.sh zone config ...) run against the seller-zone test
+# service, started here on loopback over HTTPS with a certificate made for the run, in a registry
+# file of the run's own (the user's registry never learns the test service's address).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -12,10 +15,55 @@ log="$build/run-build.log"
 if [ ! -x "$build/bin/vantor" ]; then
   echo "run: building the program for the first time (a minute or more)..." >&2
 fi
+# The command word: the first argument that is neither an option nor an option's value.
+command=""
+args=("$@")
+for ((i = 0; i < ${#args[@]}; i++)); do
+  case "${args[i]}" in
+    --db|--registry|--ca) i=$((i + 1)) ;;
+    -*) ;;
+    *) command="${args[i]}"; break ;;
+  esac
+done
+targets=(vantor)
+if [ "$command" = zone ]; then targets+=(zone-service); fi
 if ! { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-       cmake --build "$build" -j "$(nproc)" --target vantor; } >"$log" 2>&1; then
+       cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"; } >"$log" 2>&1; then
   cat "$log" >&2
   echo "run: the build failed (its output is above and in $log)" >&2
   exit 1
 fi
-exec "$build/bin/vantor" "$@"
+if [ "$command" != zone ]; then
+  exec "$build/bin/vantor" "$@"
+fi
+
+# The seller-zone test service with the demonstration account's credentials.
+tmp="$(mktemp -d)"
+service=""
+cleanup() {
+  if [ -n "$service" ]; then kill "$service" 2>/dev/null || true; wait "$service" 2>/dev/null || true; fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 \
+  -subj /CN=localhost -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" >/dev/null 2>&1
+echo "7000001 1 VANTOR-DEMO" >"$tmp/accounts"
+"$build/bin/zone-service" --https --cert "$tmp/cert.pem" --key "$tmp/key.pem" \
+  --accounts-file "$tmp/accounts" >"$tmp/service.out" 2>&1 &
+service=$!
+port=""
+for _ in $(seq 1 100); do
+  port="$(sed -n 's|^listening on https://127.0.0.1:\([0-9]*\)/.*|\1|p' "$tmp/service.out")"
+  if [ -n "$port" ] || ! kill -0 "$service" 2>/dev/null; then break; fi
+  sleep 0.05
+done
+if [ -z "$port" ]; then
+  cat "$tmp/service.out" >&2
+  echo "run: the seller-zone test service did not start" >&2
+  exit 1
+fi
+registry=()
+case " $* " in *" --registry "*) ;; *) registry=(--registry "$tmp/registry") ;; esac
+status=0
+"$build/bin/vantor" "${registry[@]}" --ca "$tmp/cert.pem" "$@" --host "127.0.0.1:$port" || status=$?
+exit "$status"

@@ -15,19 +15,10 @@
 #include "host/schema.h"
 #include "shared/hxlog.h"
 #include "shared/objtools.h"
+#include "host/tests/host_fixture.h"
 #include "testing/processes/expect.h"
 
 namespace {
-
-std::wstring TempPath() {
-  static std::atomic<int> counter{0};
-  return L"/tmp/vantor-host-test-" + std::to_wstring(::getpid()) + L"-" + std::to_wstring(counter++) + L".db";
-}
-
-void RemoveDatabase(const std::wstring& path) {
-  std::string narrow = static_cast<const char*>(_bstr_t(path.c_str()));
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
-}
 
 _ConnectionPtr Connect(const std::wstring& path) {
   _ConnectionPtr cn;
@@ -36,40 +27,6 @@ _ConnectionPtr Connect(const std::wstring& path) {
   cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   return cn;
 }
-
-LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
-  _RecordsetPtr rs;
-  if (FAILED(OpenRS(rs, cn, sql))) return -999;
-  if (rs->GetadoEOF()) return -1;
-  _variant_t v = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
-  return v.vt == VT_NULL ? -2 : static_cast<LONG>(v);
-}
-
-class HostFixture : public ::testing::Test {
- protected:
-  void SetUp() override {
-    CoInitialize(nullptr);
-    path = TempPath();
-    host = std::make_unique<host::Host>(path);
-    CHxInstance::SetInstance(host->Instance());
-  }
-  void TearDown() override {
-    CHxInstance::SetInstance(nullptr);
-    host.reset();
-    RemoveDatabase(path);
-    CoUninitialize();
-  }
-  host::CHostInstance& Obj() { return host->Object(); }
-  std::vector<std::wstring> Events(const wchar_t* kind) {
-    std::vector<std::wstring> out;
-    for (const auto& e : Obj().Events())
-      if (e.kind == kind) out.push_back(e.text);
-    return out;
-  }
-
-  std::wstring path;
-  std::unique_ptr<host::Host> host;
-};
 
 // ---------------------------------------------------------------------------------------------
 

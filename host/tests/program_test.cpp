@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <array>
 #include <cstdio>
 #include <string>
@@ -12,6 +14,7 @@
 #include "host/schema.h"
 #include "shared/hxlog.h"
 #include "shared/objlock.h"
+#include "testing/net/net.h"
 
 namespace {
 
@@ -327,6 +330,79 @@ TEST_F(Program, ListsTheDialogsAndRendersOneAsPng) {
   EXPECT_EQ(RunProgram("--db " + db + " dialog IDD_ONE_FIELD_DLG").status, 2);
   Result unwritable = RunProgram("--db " + db + " dialog IDD_STD_PLEASE_WAIT /nonexistent-folder/x.png");
   EXPECT_EQ(unwritable.status, 1);
+}
+
+// The seller-zone test service as run.sh starts it: a program of its own over HTTPS.
+class ZoneService {
+ public:
+  ZoneService(const testing_net::Certificates& certificates, const std::string& accountsFile) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      execl(ZONE_SERVICE_PROGRAM, ZONE_SERVICE_PROGRAM, "--https", "--cert", certificates.Good().cert.c_str(), "--key",
+            certificates.Good().key.c_str(), "--accounts-file", accountsFile.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    std::string line;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    close(out[0]);
+    const size_t colon = line.rfind(':');
+    if (colon != std::string::npos) port_ = std::atoi(line.c_str() + colon + 1);
+  }
+  ~ZoneService() { Stop(); }
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  int Port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+TEST_F(Program, ZoneConfigReadsAndWritesTheDemoAccountsPageSettings) {
+  testing_net::Certificates certificates;
+  const std::string accounts = certificates.Dir() + "/accounts";
+  WriteFile(accounts, "7000001 1 VANTOR-DEMO\n");
+  ZoneService service(certificates, accounts);
+  ASSERT_GT(service.Port(), 0);
+  const std::string zone = "--db " + db + " --ca " + certificates.CaFile() + " zone config";
+
+  Result read = RunProgram(zone + " --host 127.0.0.1:" + std::to_string(service.Port()));
+  ASSERT_EQ(read.status, 0) << read.out;
+  EXPECT_NE(read.out.find("Ustawienia strony w Strefie Vantor (konto kd_demo, nr 1):"), std::string::npos) << read.out;
+  EXPECT_NE(read.out.find("  StatusesServiceActive    tak\n"), std::string::npos) << read.out;
+  EXPECT_NE(read.out.find("  ShowDocumentAddressForm  tak\n"), std::string::npos);
+  EXPECT_NE(read.out.find("  ShowDeliveryAddressForm  tak\n"), std::string::npos);
+  EXPECT_NE(read.out.find("  Description              \n"), std::string::npos);
+  EXPECT_NE(read.out.find("  WWW                      \n"), std::string::npos);
+
+  // The host stays in the settings; the account is made once.
+  Result written = RunProgram(zone + " --description 'Sklep O'\\''Briena, Łódź' --www http://sklep.example/");
+  ASSERT_EQ(written.status, 0) << written.out;
+  EXPECT_NE(written.out.find("  Description              Sklep O'Briena, Łódź\n"), std::string::npos) << written.out;
+  EXPECT_NE(written.out.find("  WWW                      http://sklep.example/\n"), std::string::npos);
+  EXPECT_NE(written.out.find("(konto kd_demo, nr 1)"), std::string::npos);
+  Result again = RunProgram(zone);
+  EXPECT_NE(again.out.find("Sklep O'Briena, Łódź"), std::string::npos) << again.out;
+
+  service.Stop();
+  Result stopped = RunProgram(zone);
+  EXPECT_EQ(stopped.status, 1) << stopped.out;
+  EXPECT_NE(stopped.out.find("(błąd 0x80044518)\nBłąd połączenia HTTP ze Strefą Vantor.\n"), std::string::npos)
+      << stopped.out;
+
+  EXPECT_EQ(RunProgram("--db " + db + " zone").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " zone config --colour red").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " --ca /nonexistent/ca.pem zone config").status, 2);
 }
 
 }  // namespace

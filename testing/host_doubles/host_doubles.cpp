@@ -99,7 +99,110 @@ void* FakeInstance::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IHxErpHost) && offered(L"IHxErpHost")) return static_cast<IHxErpHost*>(this);
   if (iid == __uuidof(IHxAppCaption) && offered(L"IHxAppCaption")) return static_cast<IHxAppCaption*>(this);
   if (iid == __uuidof(IFlgSkin) && offered(L"IFlgSkin")) return static_cast<IFlgSkin*>(this);
+  if (iid == __uuidof(IHxRegistrationSource) && offered(L"IHxRegistrationSource"))
+    return static_cast<IHxRegistrationSource*>(this);
   return nullptr;
+}
+
+namespace {
+
+// The registration table of a FakeInstance: each record is the field collection of a one-row
+// recordset, kept while the table lives.
+class FakeRegistrationTable : public IHxRegistrationTable {
+ public:
+  FakeRegistrationTable(std::shared_ptr<Recorder> recorder, std::map<LONG, FakeRegistration> records)
+      : m_recorder(std::move(recorder)), m_records(std::move(records)) {}
+  virtual ~FakeRegistrationTable() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxRegistrationTable)) return static_cast<IHxRegistrationTable*>(this);
+    return nullptr;
+  }
+  STDMETHOD(GetRecord)(VARIANT account, IUnknown** fields) override {
+    if (fields) *fields = nullptr;
+    HRESULT hr = m_recorder->Call(L"IHxRegistrationTable::GetRecord", (account.vt == VT_I4 ? L"I4:" : L"?:") + VarText(account));
+    if (FAILED(hr)) return hr;
+    if (!fields) return E_POINTER;
+    auto it = account.vt == VT_I4 ? m_records.find(account.lVal) : m_records.end();
+    if (it == m_records.end()) return E_INVALIDARG;
+    try {
+      _RecordsetPtr rs;
+      hr = rs.CreateInstance(__uuidof(Recordset));
+      if (FAILED(hr)) return hr;
+      const FakeRegistration& r = it->second;
+      const struct {
+        const wchar_t* name;
+        const _variant_t& value;
+        DataTypeEnum type;
+      } columns[] = {{L"user_id", r.userId, adBigInt},
+                     {L"service_id", r.serviceId, adInteger},
+                     {L"registration_id", r.registrationId, adVarWChar}};
+      for (const auto& c : columns)
+        if (c.value.vt != VT_EMPTY) rs->GetFields()->Append(_bstr_t(c.name), c.type, c.type == adVarWChar ? 100 : 8, adFldIsNullable);
+      rs->Open(vtMissing, vtMissing, adOpenStatic, adLockBatchOptimistic, adCmdUnknown);
+      rs->AddNew();
+      for (const auto& c : columns)
+        if (c.value.vt != VT_EMPTY) rs->GetFields()->GetItem(_variant_t(c.name))->PutValue(c.value);
+      m_last = rs;
+      return rs->GetFields()->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(fields));
+    } catch (const _com_error& e) {
+      return e.Error();
+    }
+  }
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  std::map<LONG, FakeRegistration> m_records;
+  _RecordsetPtr m_last;
+};
+
+// The connection-settings object of HostDoubles::SetConnectionSettings.
+class FakeConnectionSettingsObject : public FakeItem, public IHxConnectionSettings {
+ public:
+  FakeConnectionSettingsObject(std::shared_ptr<Recorder> recorder, FakeConnectionSettings settings)
+      : FakeItem(recorder, __uuidof(HxConnectionSettings)), m_recorder(std::move(recorder)), m_settings(std::move(settings)) {}
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IHxConnectionSettings) && m_settings.kind != FakeConnectionSettings::Kind::WithoutInterface)
+      return static_cast<IHxConnectionSettings*>(this);
+    return FakeItem::FlgGetInterface(iid);
+  }
+  STDMETHOD(Load)(IFlgDataFactory* factory, VARIANT id) override {
+    HRESULT hr = FakeItem::Load(factory, id);
+    if (FAILED(hr)) return hr;
+    return m_settings.kind == FakeConnectionSettings::Kind::LoadFails ? static_cast<HRESULT>(0x80040F21u) : S_OK;
+  }
+  STDMETHOD(GetProxyHost)(BSTR* host) override { return Text(L"GetProxyHost", m_settings.host, host); }
+  STDMETHOD(GetProxyPort)(LONG* port) override {
+    HRESULT hr = m_recorder->Call(L"IHxConnectionSettings::GetProxyPort");
+    if (port) *port = m_settings.port;
+    return hr;
+  }
+  STDMETHOD(GetProxyUser)(BSTR* user) override { return Text(L"GetProxyUser", m_settings.user, user); }
+  STDMETHOD(GetProxyPassword)(BSTR* password) override { return Text(L"GetProxyPassword", m_settings.password, password); }
+  STDMETHOD(GetUseSystemSettings)(VARIANT_BOOL* use) override {
+    HRESULT hr = m_recorder->Call(L"IHxConnectionSettings::GetUseSystemSettings");
+    if (use) *use = m_settings.kind == FakeConnectionSettings::Kind::Stored ? VARIANT_FALSE : VARIANT_TRUE;
+    return hr;
+  }
+
+ private:
+  HRESULT Text(const wchar_t* method, const std::wstring& value, BSTR* out) {
+    HRESULT hr = m_recorder->Call(std::wstring(L"IHxConnectionSettings::") + method);
+    if (out) *out = FAILED(hr) ? nullptr : SysAllocString(value.c_str());
+    return hr;
+  }
+  std::shared_ptr<Recorder> m_recorder;
+  FakeConnectionSettings m_settings;
+};
+
+}  // namespace
+
+STDMETHODIMP FakeInstance::GetRegistrationTable(IUnknown** table) {
+  if (table) *table = nullptr;
+  HRESULT hr = recorder->Call(L"IHxRegistrationSource::GetRegistrationTable");
+  if (FAILED(hr)) return hr;
+  if (!table) return E_POINTER;
+  return CFlgComObject<FakeRegistrationTable>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(table), recorder,
+                                                      registrations);
 }
 
 STDMETHODIMP FakeInstance::LoadBitmap(LONG, LONG, HBITMAP* bitmap) {
@@ -155,7 +258,16 @@ STDMETHODIMP FakeInstance::GetMainWindow(IUnknown** window) {
 }
 
 STDMETHODIMP FakeInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
-  return recorder->Call(L"IFlgInstance::GetSetting", Str(section) + L"," + Str(key));
+  HRESULT hr = recorder->Call(L"IFlgInstance::GetSetting", Str(section) + L"," + Str(key));
+  if (FAILED(hr)) return hr;
+  auto it = settings.find(Str(section) + L"/" + Str(key));
+  if (it == settings.end() || !value) return S_FALSE;  // the default stays
+  _variant_t answer;
+  hr = VariantChangeType(&answer, &it->second, 0, value->vt == VT_EMPTY ? it->second.vt : value->vt);
+  if (FAILED(hr)) return hr;
+  VariantClear(value);
+  *value = answer.Detach();
+  return S_OK;
 }
 
 STDMETHODIMP FakeInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
@@ -506,9 +618,11 @@ HostDoubles::HostDoubles() : recorder(std::make_shared<Recorder>()) {
   m_store = CFlgClassRegistration(__uuidof(HxJobLogStore), new CFlgComClassFactory([rec](REFIID iid, void** out) {
                                     return CFlgComObject<FakeJobLogStore>::Create(iid, out, rec);
                                   }));
+  SetConnectionSettings(FakeConnectionSettings{});
 }
 
 HostDoubles::~HostDoubles() {
+  m_connectionSettings.Revoke();
   m_store.Revoke();
   m_classes.clear();
 }
@@ -522,6 +636,17 @@ void HostDoubles::RegisterItemClass(REFCLSID clsid) {
 }
 
 void HostDoubles::UnregisterJobLogStore() { m_store.Revoke(); }
+
+void HostDoubles::SetConnectionSettings(const FakeConnectionSettings& settings) {
+  m_connectionSettings.Revoke();
+  auto rec = recorder;
+  m_connectionSettings = CFlgClassRegistration(
+      __uuidof(HxConnectionSettings), new CFlgComClassFactory([rec, settings](REFIID iid, void** out) {
+        return CFlgComObject<FakeConnectionSettingsObject>::Create(iid, out, rec, settings);
+      }));
+}
+
+void HostDoubles::RemoveConnectionSettings() { m_connectionSettings.Revoke(); }
 
 FakeErpConnector* HostDoubles::NewErpConnector(IUnknownPtr& holder) {
   auto* connector = new CFlgComObject<FakeErpConnector>(recorder);

@@ -40,6 +40,14 @@ class Recorder {
 
 std::wstring GuidText(REFGUID guid);
 
+// One account's record in the registration lookup: the values of its fields user_id, service_id
+// and registration_id (VT_EMPTY: the field is missing from the record).
+struct FakeRegistration {
+  _variant_t userId;
+  _variant_t serviceId;
+  _variant_t registrationId;
+};
+
 // The framework instance and its services.
 class FakeInstance : public IFlgInstance,
                      public IFlgDataFactory,
@@ -49,7 +57,8 @@ class FakeInstance : public IFlgInstance,
                      public IHxStartCheck,
                      public IHxErpHost,
                      public IHxAppCaption,
-                     public IFlgSkin {
+                     public IFlgSkin,
+                     public IHxRegistrationSource {
  public:
   explicit FakeInstance(std::shared_ptr<Recorder> recorder);
   virtual ~FakeInstance() = default;
@@ -75,6 +84,12 @@ class FakeInstance : public IFlgInstance,
   IUnknownPtr erpActiveEntry;
   IUnknownPtr accountSites;
   std::map<LONG, COLORREF> skinColors;      // IFlgSkin::GetColor (others: the framework's stock colours)
+  // Host settings by "section/key", answered in the type the caller passes in (GetSetting).
+  std::map<std::wstring, _variant_t> settings;
+  // The registration lookup's records by account id; an account without one fails with
+  // E_INVALIDARG. "IHxRegistrationSource::GetRegistrationTable" and "IHxRegistrationTable::GetRecord"
+  // can be made to fail through the recorder.
+  std::map<LONG, FakeRegistration> registrations;
 
   // --- IFlgInstance
   STDMETHOD(RefreshObjectType)(REFGUID clsid, LONG kind, VARIANT id) override;
@@ -130,6 +145,21 @@ class FakeInstance : public IFlgInstance,
   STDMETHOD(GetActiveEntry)(IUnknown** entry) override;
   // --- IHxAppCaption
   STDMETHOD(GetCaption)(LONG kind, BSTR* caption) override;
+  // --- IHxRegistrationSource
+  STDMETHOD(GetRegistrationTable)(IUnknown** table) override;
+};
+
+// The host's connection-settings object as a double (class HxConnectionSettings).
+struct FakeConnectionSettings {
+  enum class Kind {
+    System,            // loads and says to use the system's settings
+    Stored,            // loads and gives the fields below
+    WithoutInterface,  // an object that does not answer IHxConnectionSettings
+    LoadFails,         // answers, but its record cannot be loaded
+  };
+  Kind kind = Kind::System;
+  std::wstring host, user, password;
+  LONG port = 0;
 };
 
 // The job-log store, created by its class id while a HostDoubles is alive.
@@ -339,6 +369,11 @@ class HostDoubles {
   void RegisterItemClass(REFCLSID clsid);
   // Withdraws the job-log store class, so that creating a store fails.
   void UnregisterJobLogStore();
+  // Serves the connection-settings class as `settings` say (replacing what served it before; at
+  // first it says to use the system's settings); RemoveConnectionSettings leaves the class
+  // unregistered.
+  void SetConnectionSettings(const FakeConnectionSettings& settings);
+  void RemoveConnectionSettings();
   // A new ERP connector double sharing the recorder.
   FakeErpConnector* NewErpConnector(IUnknownPtr& holder);
 
@@ -349,6 +384,7 @@ class HostDoubles {
  private:
   std::vector<CFlgClassRegistration> m_classes;
   CFlgClassRegistration m_store;
+  CFlgClassRegistration m_connectionSettings;
 };
 
 }  // namespace doubles

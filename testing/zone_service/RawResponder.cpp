@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/ssl.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -22,7 +24,17 @@ std::string EnvelopeOf(const std::string& bodyContent) {
          bodyContent + "</SOAP-ENV:Body></SOAP-ENV:Envelope>\n";
 }
 
-RawResponder::RawResponder() {
+RawResponder::RawResponder() { Start(); }
+
+RawResponder::RawResponder(const std::string& certFile, const std::string& keyFile) {
+  tls_ = SSL_CTX_new(TLS_server_method());
+  if (!tls_ || SSL_CTX_use_certificate_chain_file(tls_, certFile.c_str()) != 1 ||
+      SSL_CTX_use_PrivateKey_file(tls_, keyFile.c_str(), SSL_FILETYPE_PEM) != 1)
+    std::abort();
+  Start();
+}
+
+void RawResponder::Start() {
   listener_ = socket(AF_INET, SOCK_STREAM, 0);
   int one = 1;
   setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -41,6 +53,7 @@ RawResponder::~RawResponder() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
   close(listener_);
+  if (tls_) SSL_CTX_free(tls_);
 }
 
 void RawResponder::PushRaw(std::string bytes) {
@@ -74,12 +87,27 @@ std::string RawResponder::LastRequestHead() {
   return lastHead_;
 }
 
-std::string RawResponder::Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/rpcrouter"; }
+std::string RawResponder::Url() const {
+  return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + "/rpcrouter";
+}
 
 namespace {
 
+// One connection's reads and writes, plain or through TLS.
+struct Channel {
+  int fd;
+  SSL* ssl = nullptr;
+  long Receive(char* buf, size_t n) {
+    return ssl ? SSL_read(ssl, buf, static_cast<int>(n)) : static_cast<long>(recv(fd, buf, n, 0));
+  }
+  long Send(const char* buf, size_t n) {
+    return ssl ? SSL_write(ssl, buf, static_cast<int>(n)) : static_cast<long>(send(fd, buf, n, MSG_NOSIGNAL));
+  }
+};
+
 // Reads one HTTP request (headers and a Content-Length body).
-bool ReadRequest(int fd, std::string* head, std::string* body) {
+bool ReadRequest(Channel& channel, std::string* head, std::string* body) {
+  const int fd = channel.fd;
   std::string data;
   char buf[4096];
   size_t headerEnd = std::string::npos;
@@ -87,8 +115,8 @@ bool ReadRequest(int fd, std::string* head, std::string* body) {
   for (;;) {
     if (headerEnd != std::string::npos && data.size() >= headerEnd + 4 + length) break;
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 5000) <= 0) return false;
-    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if ((!channel.ssl || SSL_pending(channel.ssl) == 0) && poll(&p, 1, 5000) <= 0) return false;
+    long n = channel.Receive(buf, sizeof buf);
     if (n <= 0) return false;
     data.append(buf, static_cast<size_t>(n));
     if (headerEnd == std::string::npos && (headerEnd = data.find("\r\n\r\n")) != std::string::npos) {
@@ -111,8 +139,18 @@ void RawResponder::Serve() {
     if (poll(&p, 1, 100) <= 0) continue;
     int fd = accept(listener_, nullptr, nullptr);
     if (fd < 0) continue;
+    Channel channel{fd};
+    if (tls_) {
+      channel.ssl = SSL_new(tls_);
+      SSL_set_fd(channel.ssl, fd);
+      if (SSL_accept(channel.ssl) != 1) {
+        SSL_free(channel.ssl);
+        close(fd);
+        continue;
+      }
+    }
     std::string head, body;
-    if (ReadRequest(fd, &head, &body)) {
+    if (ReadRequest(channel, &head, &body)) {
       std::string answer;
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -127,10 +165,14 @@ void RawResponder::Serve() {
       }
       size_t sent = 0;
       while (sent < answer.size()) {
-        ssize_t n = send(fd, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+        long n = channel.Send(answer.data() + sent, answer.size() - sent);
         if (n <= 0) break;
         sent += static_cast<size_t>(n);
       }
+    }
+    if (channel.ssl) {
+      SSL_shutdown(channel.ssl);
+      SSL_free(channel.ssl);
     }
     shutdown(fd, SHUT_RDWR);
     close(fd);

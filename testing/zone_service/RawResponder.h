@@ -2,7 +2,7 @@
 // A loopback HTTP responder that answers each request with the next canned answer, byte for
 // byte: for the wire shapes a well-behaved SOAP server never sends (renamed elements,
 // multi-reference answers, foreign faults, truncated or malformed XML, wrong types).
-// It records every request body it received.
+// It records every request body it received. Over HTTPS when given a certificate and its key.
 #include <atomic>
 #include <deque>
 #include <mutex>
@@ -10,11 +10,15 @@
 #include <thread>
 #include <vector>
 
+struct ssl_ctx_st;
+
 namespace zone_service {
 
 class RawResponder {
  public:
   RawResponder();
+  // HTTPS with the PEM certificate and key (the test authority's "Good" pair, for instance).
+  RawResponder(const std::string& certFile, const std::string& keyFile);
   RawResponder(const RawResponder&) = delete;
   RawResponder& operator=(const RawResponder&) = delete;
   ~RawResponder();
@@ -35,7 +39,9 @@ class RawResponder {
   std::string Url() const;
 
  private:
+  void Start();
   void Serve();
+  ssl_ctx_st* tls_ = nullptr;
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
