@@ -2,8 +2,6 @@
 // the four exports of an in-process server.
 #include "auctions/module.h"
 
-#include <optional>
-
 #include "framework/zephra.h"
 
 // Lotrix's resources (string table); its module state carries the application name "Lotrix".
@@ -34,30 +32,9 @@ const platform::com::ServerInfo kServer = {
 
 CLotrixModule g_module;
 
-// The application object lives while the library is loaded: constructed and initialised in
-// Lotrix's module state when the library attaches to the process, ended when it detaches.
-std::optional<CLotrixApp> g_app;
-
-struct LibraryAttach {
-  LibraryAttach() {
-    AFX_MANAGE_STATE(g_lotrixResources.State());
-    try {
-      g_app.emplace();
-      if (!g_app->InitInstance()) g_module.Term();
-    } catch (...) {
-      g_module.Term();
-    }
-  }
-  ~LibraryAttach() {
-    AFX_MANAGE_STATE(g_lotrixResources.State());
-    try {
-      if (g_app) g_app->ExitInstance();
-    } catch (...) {
-    }
-    g_app.reset();
-  }
-};
-LibraryAttach g_attach;
+// The application object lives while the library is loaded; a start that fails closes the
+// object map.
+CHxLibraryApp<CLotrixApp> g_app(g_lotrixResources.State(), [] { g_module.Term(); });
 
 }  // namespace
 
@@ -87,7 +64,7 @@ void CLotrixModule::Term() { m_instance = nullptr; }
 
 HINSTANCE CLotrixModule::GetModuleInstance() const { return g_lotrixResources.Handle(); }
 AFX_MODULE_STATE* CLotrixModule::State() const { return g_lotrixResources.State(); }
-CLotrixApp* CLotrixModule::App() const { return g_app ? &*g_app : nullptr; }
+CLotrixApp* CLotrixModule::App() const { return g_app.Get(); }
 
 void CLotrixModule::Lock() { platform::com::g_thisModuleLocks.Lock(); }
 void CLotrixModule::Unlock() { platform::com::g_thisModuleLocks.Unlock(); }

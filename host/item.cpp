@@ -285,29 +285,15 @@ FieldPtr CHostItem::Column(const wchar_t* name) const {
   return m_rs->GetFields()->GetItem(_variant_t(name));
 }
 
-namespace {
-
-bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
-
-template <class F>
-HRESULT Guarded(F f) {
-  try {
-    f();
-    return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
-}
-
-}  // namespace
 
 HRESULT CHostItem::GetText(const wchar_t* column, BSTR* out) const {
   if (!out) return E_POINTER;
   *out = nullptr;
   return Guarded([&] {
     const _variant_t value = Column(column)->GetValue();
-    _bstr_t text = IsNull(value) ? _bstr_t(L"") : _bstr_t(value);
+    _bstr_t text = IsNullValue(value) ? _bstr_t(L"") : _bstr_t(value);
     *out = SysAllocString(static_cast<const wchar_t*>(text) ? static_cast<const wchar_t*>(text) : L"");
+    return S_OK;
   });
 }
 
@@ -315,7 +301,8 @@ HRESULT CHostItem::GetBool(const wchar_t* column, VARIANT_BOOL* out) const {
   if (!out) return E_POINTER;
   return Guarded([&] {
     const _variant_t value = Column(column)->GetValue();
-    *out = !IsNull(value) && static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
+    *out = !IsNullValue(value) && static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
   });
 }
 
@@ -323,7 +310,8 @@ HRESULT CHostItem::GetLong(const wchar_t* column, LONG* out) const {
   if (!out) return E_POINTER;
   return Guarded([&] {
     const _variant_t value = Column(column)->GetValue();
-    *out = IsNull(value) ? 0 : static_cast<LONG>(value);
+    *out = IsNullValue(value) ? 0 : static_cast<LONG>(value);
+    return S_OK;
   });
 }
 
@@ -332,13 +320,14 @@ HRESULT CHostItem::GetMoney(const wchar_t* column, CY* out) const {
   return Guarded([&] {
     const _variant_t value = Column(column)->GetValue();
     CY cy{};
-    if (!IsNull(value)) {
+    if (!IsNullValue(value)) {
       _variant_t converted;
       const HRESULT hr = VariantChangeType(&converted, &value, 0, VT_CY);
       if (FAILED(hr)) _com_issue_error(hr);
       cy = converted.cyVal;
     }
     *out = cy;
+    return S_OK;
   });
 }
 
@@ -349,11 +338,15 @@ HRESULT CHostItem::GetValue(const wchar_t* column, VARIANT* out) const {
     _variant_t value = Column(column)->GetValue();
     if (value.vt == VT_EMPTY) value.vt = VT_NULL;
     *out = value.Detach();
+    return S_OK;
   });
 }
 
 HRESULT CHostItem::PutValue(const wchar_t* column, const _variant_t& value) {
-  return Guarded([&] { Column(column)->PutValue(value); });
+  return Guarded([&] {
+    Column(column)->PutValue(value);
+    return S_OK;
+  });
 }
 
 HRESULT CHostItem::PutBool(const wchar_t* column, bool value) {

@@ -10,6 +10,19 @@
 
 namespace host {
 
+// Whether a column's value is NULL (or missing).
+inline bool IsNullValue(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
+
+// Runs an interface method's work (which answers an HRESULT); a raised failure becomes its result.
+template <class F>
+HRESULT Guarded(F work) {
+  try {
+    return work();
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
 struct ItemClass {
   GUID clsid;
   std::wstring table;

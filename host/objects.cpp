@@ -7,19 +7,9 @@
 namespace host {
 namespace {
 
-bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
-
-template <class F>
-HRESULT Guarded(F f) {
-  try {
-    return f();
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
-}
 
 CString TextOf(const _variant_t& v) {
-  if (IsNull(v)) return CString();
+  if (IsNullValue(v)) return CString();
   CString text(static_cast<const wchar_t*>(_bstr_t(v)));
   text.Trim();
   return text;
@@ -61,7 +51,7 @@ STDMETHODIMP CHostCustomer::GetServiceUserId(VARIANT* id) {
   VariantInit(id);
   return Guarded([&] {
     const _variant_t value = Column(L"cs_ExtServiceId")->GetValue();
-    if (IsNull(value)) {
+    if (IsNullValue(value)) {
       id->vt = VT_NULL;
       return S_OK;
     }
@@ -119,9 +109,9 @@ STDMETHODIMP CHostPackage::Load(IFlgDataFactory* factory, VARIANT id) {
       Item item;
       item.name = TextOf(f->GetItem(_variant_t(L"pi_Name"))->GetValue()).GetString();
       const _variant_t quantity = f->GetItem(_variant_t(L"pi_Quantity"))->GetValue();
-      item.quantity = IsNull(quantity) ? 0 : static_cast<LONG>(quantity);
+      item.quantity = IsNullValue(quantity) ? 0 : static_cast<LONG>(quantity);
       const _variant_t price = f->GetItem(_variant_t(L"pi_Price"))->GetValue();
-      if (!IsNull(price)) item.price = static_cast<CY>(price);
+      if (!IsNullValue(price)) item.price = static_cast<CY>(price);
       m_items.push_back(item);
     }
     return S_OK;
@@ -131,7 +121,7 @@ STDMETHODIMP CHostPackage::Load(IFlgDataFactory* factory, VARIANT id) {
 STDMETHODIMP CHostPackage::GetChargePresent(VARIANT_BOOL* present) {
   if (!present) return E_POINTER;
   return Guarded([&] {
-    *present = IsNull(Column(L"pc_Charge")->GetValue()) ? VARIANT_FALSE : VARIANT_TRUE;
+    *present = IsNullValue(Column(L"pc_Charge")->GetValue()) ? VARIANT_FALSE : VARIANT_TRUE;
     return S_OK;
   });
 }
@@ -201,7 +191,7 @@ STDMETHODIMP CHostConnectionSettings::GetUseSystemSettings(VARIANT_BOOL* use) {
   if (!use) return E_POINTER;
   return Guarded([&] {
     const _variant_t value = Column(L"cn_UseSystem")->GetValue();
-    *use = IsNull(value) || static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
+    *use = IsNullValue(value) || static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
   });
 }

@@ -10,16 +10,6 @@ namespace {
 constexpr wchar_t kAddressColumns[] = L"ta_Id, ta_TransId, ta_Kind, ta_Name, ta_FirstLine, ta_SecondLine, ta_ZipCode, "
                                       L"ta_City, ta_Country, ta_Company, ta_TaxNumber, ta_SkipBilling";
 
-bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
-
-template <class F>
-HRESULT Guarded(F f) {
-  try {
-    return f();
-  } catch (const _com_error& e) {
-    return e.Error();
-  }
-}
 
 _variant_t Null() {
   _variant_t v;
@@ -80,7 +70,7 @@ class CHostTransactionAddress : public IHxAddress {
   STDMETHOD(PutTaxNumber)(BSTR v) override { return Put(L"ta_TaxNumber", v); }
 
  private:
-  static _variant_t NotNull(const _variant_t& v) { return IsNull(v) ? _variant_t(false) : v; }
+  static _variant_t NotNull(const _variant_t& v) { return IsNullValue(v) ? _variant_t(false) : v; }
 
   // The recordset positioned on this address's row; null (or a new row when `add`) without one.
   _RecordsetPtr Row(bool add) {
@@ -88,7 +78,7 @@ class CHostTransactionAddress : public IHxAddress {
     if (rs->GetRecordCount() > 0) {
       for (rs->MoveFirst(); !rs->GetadoEOF(); rs->MoveNext()) {
         const _variant_t kind = rs->GetFields()->GetItem(_variant_t(L"ta_Kind"))->GetValue();
-        if (!IsNull(kind) && static_cast<LONG>(kind) == m_kind) return rs;
+        if (!IsNullValue(kind) && static_cast<LONG>(kind) == m_kind) return rs;
       }
     }
     if (!add) return nullptr;
@@ -103,7 +93,7 @@ class CHostTransactionAddress : public IHxAddress {
     return Guarded([&] {
       _RecordsetPtr rs = Row(false);
       const _variant_t value = rs ? rs->GetFields()->GetItem(_variant_t(column))->GetValue() : Null();
-      *out = SysAllocString(IsNull(value) ? L"" : static_cast<const wchar_t*>(_bstr_t(value)));
+      *out = SysAllocString(IsNullValue(value) ? L"" : static_cast<const wchar_t*>(_bstr_t(value)));
       return S_OK;
     });
   }
@@ -212,7 +202,7 @@ _RecordsetPtr CHostTransaction::Addresses() {
 }
 
 void CHostTransaction::BeforeWrite(bool inserting) {
-  if (inserting && IsNull(Column(L"tr_CreationDate")->GetValue())) Column(L"tr_CreationDate")->PutValue(NowDate());
+  if (inserting && IsNullValue(Column(L"tr_CreationDate")->GetValue())) Column(L"tr_CreationDate")->PutValue(NowDate());
   Column(L"tr_LastModified")->PutValue(NowDate());
 }
 
@@ -221,7 +211,7 @@ void CHostTransaction::AfterWrite(bool) {
   if (m_addresses && m_addresses->GetRecordCount() > 0) {
     for (m_addresses->MoveFirst(); !m_addresses->GetadoEOF(); m_addresses->MoveNext()) {
       FieldsPtr f = m_addresses->GetFields();
-      if (IsNull(f->GetItem(_variant_t(L"ta_Id"))->GetValue()))
+      if (IsNullValue(f->GetItem(_variant_t(L"ta_Id"))->GetValue()))
         f->GetItem(_variant_t(L"ta_Id"))->PutValue(_variant_t(ReserveKeys(Connection(), L"tr_Address", 1, L"ta_Id")));
       f->GetItem(_variant_t(L"ta_TransId"))->PutValue(_variant_t(id));
     }
@@ -244,7 +234,7 @@ void CHostTransaction::AfterWrite(bool) {
       insert.Format(L"INSERT INTO tr_TransStatus (ts_Id, ts_TransId, ts_TransRegId, ts_PageId, ts_ClosePage) "
                     L"VALUES (%ld, %ld, %ld, %ld, 1)",
                     ReserveKeys(Connection(), L"tr_TransStatus", 1, L"ts_Id"), id,
-                    IsNull(account) ? LONG{0} : static_cast<LONG>(account), page.lVal);
+                    IsNullValue(account) ? LONG{0} : static_cast<LONG>(account), page.lVal);
       Connection()->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
     }
   }
@@ -317,11 +307,11 @@ STDMETHODIMP CHostTransaction::GetPositionData(VARIANT key, LONG, BSTR* name, VA
     auto money = [&](const wchar_t* column) {
       const _variant_t v = f->GetItem(_variant_t(column))->GetValue();
       CY cy{};
-      if (!IsNull(v)) cy = static_cast<CY>(v);
+      if (!IsNullValue(v)) cy = static_cast<CY>(v);
       return cy;
     };
     const _variant_t text = f->GetItem(_variant_t(L"tp_Name"))->GetValue();
-    if (name) *name = SysAllocString(IsNull(text) ? L"" : static_cast<const wchar_t*>(_bstr_t(text)));
+    if (name) *name = SysAllocString(IsNullValue(text) ? L"" : static_cast<const wchar_t*>(_bstr_t(text)));
     if (extra1) *extra1 = _variant_t(f->GetItem(_variant_t(L"tp_ProductId"))->GetValue()).Detach();
     if (extra2) extra2->vt = VT_NULL;
     if (quantity) *quantity = money(L"tp_Quantity");
@@ -335,7 +325,7 @@ STDMETHODIMP CHostTransaction::GetDisplayText(BSTR* text) {
   *text = nullptr;
   return Guarded([&] {
     const _variant_t name = Column(L"tr_Name")->GetValue();
-    CString shown = IsNull(name) ? CString() : CString(static_cast<const wchar_t*>(_bstr_t(name)));
+    CString shown = IsNullValue(name) ? CString() : CString(static_cast<const wchar_t*>(_bstr_t(name)));
     shown.Trim();
     if (shown.IsEmpty()) shown.Format(L"Transakcja nr %ld", Key().vt == VT_I4 ? Key().lVal : LONG{0});
     *text = SysAllocString(shown);
@@ -349,7 +339,7 @@ STDMETHODIMP CHostTransaction::GetBuyDate(DATE* date) {
   return Guarded([&] {
     for (const wchar_t* column : {L"tr_Date", L"tr_CreationDate"}) {
       const _variant_t value = Column(column)->GetValue();
-      if (IsNull(value)) continue;
+      if (IsNullValue(value)) continue;
       *date = static_cast<DATE>(value);
       if (*date != 0) return S_OK;
     }

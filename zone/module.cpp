@@ -1,7 +1,5 @@
 // Vorlen's module: its resources, the application object, the object map and the four exports
 // of an in-process server.
-#include <optional>
-
 #include "platform/com/server.h"
 #include "shared/svcapp.h"
 #include "zone/connector.h"
@@ -28,29 +26,7 @@ class CVorlenApp : public CHxSvcApp {
   }
 };
 
-// Constructed and initialised in Vorlen's module state when the library attaches to the
-// process, ended when it detaches.
-std::optional<CVorlenApp> g_app;
-
-struct LibraryAttach {
-  LibraryAttach() {
-    AFX_MANAGE_STATE(g_vorlenResources.State());
-    try {
-      g_app.emplace();
-      g_app->InitInstance();
-    } catch (...) {
-    }
-  }
-  ~LibraryAttach() {
-    AFX_MANAGE_STATE(g_vorlenResources.State());
-    try {
-      if (g_app) g_app->ExitInstance();
-    } catch (...) {
-    }
-    g_app.reset();
-  }
-};
-LibraryAttach g_attach;
+CHxLibraryApp<CVorlenApp> g_app(g_vorlenResources.State());
 
 }  // namespace
 }  // namespace vorlen

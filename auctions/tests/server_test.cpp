@@ -14,32 +14,15 @@
 #include "framework/svcapp.h"
 #include "platform/base/utf8.h"
 #include "platform/registry/registry.h"
+#include "testing/registry/classes.h"
 
 namespace {
 
 std::wstring LibraryPath() { return platform::utf8::ToWide(std::filesystem::canonical(VANTOR_LOTRIX_LIBRARY).string()); }
 
-std::wstring Text(REFGUID guid) {
-  OLECHAR text[39];
-  StringFromGUID2(guid, text, 39);
-  return text;
-}
-
-// The string value of HKCR\<sub>, or "<none>".
-std::wstring Classes(const std::wstring& sub, const wchar_t* value = nullptr) {
-  wchar_t buffer[1024] = {};
-  DWORD cb = sizeof buffer;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, sub.c_str(), value, RRF_RT_REG_SZ, nullptr, buffer, &cb) != ERROR_SUCCESS)
-    return L"<none>";
-  return buffer;
-}
-
-bool HasKey(const std::wstring& sub) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, sub.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+using testing_registry::Classes;
+using testing_registry::HasKey;
+using testing_registry::Text;
 
 void Write(const std::wstring& sub, const wchar_t* value, const std::wstring& text) {
   ASSERT_EQ(SHSetValueW(HKEY_CLASSES_ROOT, sub.c_str(), value, REG_SZ, text.c_str(),
