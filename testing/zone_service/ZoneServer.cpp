@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -509,9 +510,12 @@ bool Server::Bind(const ServerOptions& options, std::string* error) {
     std::string pem = options.certFile;
     if (options.keyFile != options.certFile) {
       // The TLS set-up wants the key and the certificate in one file.
-      combinedPem_ = (std::filesystem::temp_directory_path() /
-                      ("zone-service-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".pem"))
-                         .string();
+      // A file of its own (servers of other processes do the same at once).
+      std::string name = (std::filesystem::temp_directory_path() / "zone-service-XXXXXX").string();
+      const int fd = mkstemp(name.data());
+      if (fd < 0) return fail("cannot make a file for the key and certificate");
+      close(fd);
+      combinedPem_ = name;
       std::ofstream out(combinedPem_);
       std::ifstream key(options.keyFile), cert(options.certFile);
       if (!key || !cert) return fail("cannot read the key or certificate file");

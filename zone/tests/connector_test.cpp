@@ -170,7 +170,7 @@ TEST_F(Construction, TheProxyComesFromTheStoredSettingsOrTheSystem) {
 // ---------------------------------------------------------------------------------------------
 // Every method against the test service
 
-TEST_F(ServiceTest, PageSettingsRoundTrip) {
+TEST_F(ConnectorServiceTest, PageSettingsRoundTrip) {
   IVorlenConnectorPtr connector = NewConnector();
   _Recordset* raw = nullptr;
   ASSERT_EQ(connector->GetPageConfig(kAccount, &raw), S_OK);
@@ -198,7 +198,7 @@ TEST_F(ServiceTest, PageSettingsRoundTrip) {
   EXPECT_EQ(Value(config, L"ShowDocumentAddressForm").boolVal, VARIANT_FALSE);
 }
 
-TEST_F(ServiceTest, PagesOpenTakeDataAndClose) {
+TEST_F(ConnectorServiceTest, PagesOpenTakeDataAndClose) {
   IVorlenConnectorPtr connector = NewConnector();
   _Recordset *pageRaw = nullptr, *buyersRaw = nullptr, *bidsRaw = nullptr;
   ASSERT_EQ(connector->OpenTrustedPage(kAccount, OneBid(L"1000-1", 501), TRUE, &pageRaw, &buyersRaw, &bidsRaw), S_OK);
@@ -282,7 +282,7 @@ TEST_F(ServiceTest, PagesOpenTakeDataAndClose) {
                                     std::to_wstring(pageId) + L" jest zamknięta");
 }
 
-TEST_F(ServiceTest, PageDataItemsPackagesAndConstraintsReachThePage) {
+TEST_F(ConnectorServiceTest, PageDataItemsPackagesAndConstraintsReachThePage) {
   IVorlenConnectorPtr connector = NewConnector();
   _Recordset *pageRaw = nullptr, *buyersRaw = nullptr, *bidsRaw = nullptr;
   ASSERT_EQ(connector->OpenTrustedPage(kAccount, OneBid(L"1000-2", 602), FALSE, &pageRaw, &buyersRaw, &bidsRaw), S_OK);
@@ -363,7 +363,7 @@ TEST_F(ServiceTest, PageDataItemsPackagesAndConstraintsReachThePage) {
   EXPECT_FALSE(stored.constraints->notesEnabled);
 }
 
-TEST_F(ServiceTest, AnUnknownAccountEndsInTheAuthenticationFault) {
+TEST_F(ConnectorServiceTest, AnUnknownAccountEndsInTheAuthenticationFault) {
   IVorlenConnectorPtr connector = NewConnector();
   _Recordset* raw = reinterpret_cast<_Recordset*>(0x1);
   EXPECT_EQ(connector->GetPageConfig(42, &raw), static_cast<HRESULT>(0x80044593u));
@@ -374,7 +374,37 @@ TEST_F(ServiceTest, AnUnknownAccountEndsInTheAuthenticationFault) {
   EXPECT_EQ(connector->GetPageConfig(kAccount, &raw), static_cast<HRESULT>(0x80044593u));
 }
 
-TEST_F(ServiceTest, ArgumentChecksCallNothing) {
+TEST_F(ConnectorServiceTest, CallsGoThroughTheStoredProxyWithItsCredentials) {
+  testing_net::Proxy proxy("sprzedawca", "tajne");
+  doubles::FakeConnectionSettings stored;
+  stored.kind = doubles::FakeConnectionSettings::Kind::Stored;
+  stored.host = L"127.0.0.1";
+  stored.port = proxy.Port();
+  stored.user = L"sprzedawca";
+  stored.password = L"tajne";
+  host->SetConnectionSettings(stored);
+  IVorlenConnectorPtr connector = NewConnector();
+  _Recordset* raw = nullptr;
+  ASSERT_EQ(connector->GetPageConfig(kAccount, &raw), S_OK) << ErrorDescription();
+  Take(raw);
+  EXPECT_GE(proxy.Forwarded(), 1);
+  EXPECT_EQ(proxy.LastAuthorization(), "Basic " + testing_net::Base64("sprzedawca:tajne"));
+  // The system's proxy, when the settings defer to it.
+  testing_net::Proxy open("", "");
+  const std::string text = "127.0.0.1:" + std::to_string(open.Port());
+  INTERNET_PROXY_INFOA system{INTERNET_OPEN_TYPE_PROXY, text.c_str(), nullptr};
+  ASSERT_TRUE(InternetSetOptionA(nullptr, INTERNET_OPTION_PROXY, &system, sizeof system));
+  host->SetConnectionSettings(doubles::FakeConnectionSettings{});
+  IVorlenConnectorPtr viaSystem = NewConnector();
+  const HRESULT hr = viaSystem->GetPageConfig(kAccount, &raw);
+  Take(raw);
+  INTERNET_PROXY_INFOA direct{INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr};
+  InternetSetOptionA(nullptr, INTERNET_OPTION_PROXY, &direct, sizeof direct);
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_GE(open.Forwarded(), 1);
+}
+
+TEST_F(ConnectorServiceTest, ArgumentChecksCallNothing) {
   IVorlenConnectorPtr connector = NewConnector();
   _RecordsetPtr rs = CreatePageIdsContainer();
   _Recordset *a = nullptr, *b = nullptr, *c = nullptr;
@@ -402,7 +432,7 @@ TEST_F(ServiceTest, ArgumentChecksCallNothing) {
   EXPECT_EQ(server->connectionsServed(), 0);
 }
 
-TEST_F(ServiceTest, TheRuntimeKeepsNoAnswerAfterAThousandCalls) {
+TEST_F(ConnectorServiceTest, TheRuntimeKeepsNoAnswerAfterAThousandCalls) {
   IVorlenConnectorPtr connector = NewConnector();
   struct soap* s = Impl(connector).Binding().soap;
   for (int i = 0; i < 1000; ++i) {
@@ -419,7 +449,7 @@ TEST_F(ServiceTest, TheRuntimeKeepsNoAnswerAfterAThousandCalls) {
 // ---------------------------------------------------------------------------------------------
 // Faults
 
-TEST_F(RawTest, EveryNamedFaultHasItsCodeAndDescription) {
+TEST_F(ConnectorRawTest, EveryNamedFaultHasItsCodeAndDescription) {
   IVorlenConnectorPtr connector = NewConnector();
   const std::pair<const char*, unsigned> faults[] = {
       {"IllegalArgumentFault", 0x80070057u},          {"UserAuthenticationFault", 0x80044593u},
@@ -470,7 +500,7 @@ TEST_F(RawTest, EveryNamedFaultHasItsCodeAndDescription) {
   info->Release();
 }
 
-TEST_F(RawTest, RequestsCarryTheCredentialsAndWhatTheArgumentsSay) {
+TEST_F(ConnectorRawTest, RequestsCarryTheCredentialsAndWhatTheArgumentsSay) {
   host->instance->registrations[kAccount] = {_variant_t(kSeller), _variant_t(LONG{4}), _variant_t(L"REG-1000")};
   IVorlenConnectorPtr connector = NewConnector();
   raw->PushEnvelope("<ss:closePageResponse/>");
@@ -528,7 +558,7 @@ TEST_F(ConnectorTest, TransportFailuresAndTheOpenPageCallback) {
 // ---------------------------------------------------------------------------------------------
 // Bad answers
 
-TEST_F(RawTest, BadAnswersFailWithADescriptionOrGiveNullResults) {
+TEST_F(ConnectorRawTest, BadAnswersFailWithADescriptionOrGiveNullResults) {
   IVorlenConnectorPtr connector = NewConnector();
   _Recordset* out = reinterpret_cast<_Recordset*>(0x1);
   // No result element: S_OK, and the output is null rather than left as it was.
@@ -585,7 +615,7 @@ TEST_F(RawTest, BadAnswersFailWithADescriptionOrGiveNullResults) {
   EXPECT_NE(ErrorDescription(), L"");
 }
 
-TEST_F(RawTest, AHundredThousandPageChangesConvertWhole) {
+TEST_F(ConnectorRawTest, AHundredThousandPageChangesConvertWhole) {
   constexpr int kPages = 100000;
   std::string body = "<ss:getPageChangesInfoResponse><getPageChangesInfoReturn SOAP-ENC:arrayType=\"ss:StatusPageInfo[" +
                      std::to_string(kPages) + "]\" xsi:type=\"SOAP-ENC:Array\">";

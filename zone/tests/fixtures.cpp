@@ -131,7 +131,7 @@ std::wstring ConnectorTest::ErrorDescription() {
   return description;
 }
 
-void ServiceTest::SetUp() {
+void ConnectorServiceTest::SetUp() {
   ConnectorTest::SetUp();
   model.Seed(0);
   server = std::make_unique<zone_service::Server>(model);
@@ -145,19 +145,19 @@ void ServiceTest::SetUp() {
   UseService(server->port());
 }
 
-void ServiceTest::TearDown() {
+void ConnectorServiceTest::TearDown() {
   server->Stop();
   server.reset();
   ConnectorTest::TearDown();
 }
 
-void RawTest::SetUp() {
+void ConnectorRawTest::SetUp() {
   ConnectorTest::SetUp();
   raw = std::make_unique<zone_service::RawResponder>(Certificates().Good().cert, Certificates().Good().key);
   UseService(raw->port());
 }
 
-void RawTest::TearDown() {
+void ConnectorRawTest::TearDown() {
   raw.reset();
   ConnectorTest::TearDown();
 }

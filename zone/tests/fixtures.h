@@ -71,7 +71,7 @@ class ConnectorTest : public ::testing::Test {
 };
 
 // ConnectorTest with the test service over HTTPS (accounts of Seed(0)).
-class ServiceTest : public ConnectorTest {
+class ConnectorServiceTest : public ConnectorTest {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -80,7 +80,7 @@ class ServiceTest : public ConnectorTest {
 };
 
 // ConnectorTest with the raw responder over HTTPS.
-class RawTest : public ConnectorTest {
+class ConnectorRawTest : public ConnectorTest {
  protected:
   void SetUp() override;
   void TearDown() override;
