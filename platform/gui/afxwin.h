@@ -231,6 +231,16 @@ class CDC {
   BOOL Ellipse(LPCRECT r) { return ::Ellipse(m_hDC, r->left, r->top, r->right, r->bottom); }
   BOOL RoundRect(LPCRECT r, POINT p) { return ::RoundRect(m_hDC, r->left, r->top, r->right, r->bottom, p.x, p.y); }
   BOOL Polygon(const POINT* points, int count) { return ::Polygon(m_hDC, points, count); }
+  BOOL Arc(int l, int t, int r, int b, int xs, int ys, int xe, int ye) { return ::Arc(m_hDC, l, t, r, b, xs, ys, xe, ye); }
+  BOOL Arc(LPCRECT r, POINT start, POINT end) {
+    return ::Arc(m_hDC, r->left, r->top, r->right, r->bottom, start.x, start.y, end.x, end.y);
+  }
+  BOOL AlphaBlend(int x, int y, int w, int h, CDC* src, int sx, int sy, int sw, int sh, BLENDFUNCTION blend) {
+    return ::AlphaBlend(m_hDC, x, y, w, h, src ? src->m_hDC : nullptr, sx, sy, sw, sh, blend);
+  }
+  BOOL TransparentBlt(int x, int y, int w, int h, CDC* src, int sx, int sy, int sw, int sh, UINT transparent) {
+    return ::TransparentBlt(m_hDC, x, y, w, h, src ? src->m_hDC : nullptr, sx, sy, sw, sh, transparent);
+  }
   void FillRect(LPCRECT r, CBrush* brush) { ::FillRect(m_hDC, r, brush ? static_cast<HBRUSH>(*brush) : nullptr); }
   void FrameRect(LPCRECT r, CBrush* brush) { ::FrameRect(m_hDC, r, brush ? static_cast<HBRUSH>(*brush) : nullptr); }
   void FillSolidRect(LPCRECT r, COLORREF c);
@@ -508,6 +518,13 @@ class CWnd : public CCmdTarget {
   virtual void OnSetFocus(CWnd* old) { Default(); }
   virtual void OnKillFocus(CWnd* next) { Default(); }
   virtual void OnShowWindow(BOOL show, UINT status) { Default(); }
+  virtual void OnMouseMove(UINT flags, CPoint point) { Default(); }
+  virtual void OnMouseLeave() { Default(); }
+  virtual void OnLButtonDown(UINT flags, CPoint point) { Default(); }
+  virtual void OnLButtonUp(UINT flags, CPoint point) { Default(); }
+  // TRUE when the cursor was set.
+  virtual BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message) { return static_cast<BOOL>(Default()); }
+  virtual void OnTimer(UINT_PTR id) { Default(); }
   // The message being handled, passed on to the previous procedure.
   LRESULT Default();
 

@@ -1169,3 +1169,106 @@ BOOL GradientFill(HDC h, const TRIVERTEX* vertices, ULONG vertexCount, const voi
   }
   return TRUE;
 }
+
+namespace {
+
+// The source rectangle scaled to width x height (nearest pixel), read before anything is written
+// (source and target may share a surface); pixels outside the source surface read as black.
+std::vector<DWORD> ReadScaled(Dc& src, Surface& s, int srcX, int srcY, int srcWidth, int srcHeight, int width,
+                              int height) {
+  std::vector<DWORD> out(static_cast<size_t>(width) * height, 0);
+  cairo_surface_flush(s.cairo);
+  for (int j = 0; j < height; ++j)
+    for (int i = 0; i < width; ++i) {
+      const int si = static_cast<int>(static_cast<LONGLONG>(i) * srcWidth / width);
+      const int sj = static_cast<int>(static_cast<LONGLONG>(j) * srcHeight / height);
+      const POINT p = ToDevice(src, srcX + si, srcY + sj);
+      if (p.x >= 0 && p.y >= 0 && p.x < s.width && p.y < s.height)
+        out[static_cast<size_t>(j) * width + i] = s.Row(p.y)[p.x] & 0xFFFFFF;
+    }
+  return out;
+}
+
+// Writes the scaled source into the target through `combine(dst, src, &out)`, which returns
+// false to leave a pixel alone.
+template <class Combine>
+BOOL Compose(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+             Combine combine) {
+  Dc* d = nullptr;
+  Surface* ds = TargetOf(dst, &d);
+  Dc* sdc = nullptr;
+  Surface* ss = TargetOf(src, &sdc);
+  if (!ds || !ss || width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0) return FALSE;
+  if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return TRUE;
+  const std::vector<DWORD> source = ReadScaled(*sdc, *ss, srcX, srcY, srcWidth, srcHeight, width, height);
+  cairo_surface_flush(ds->cairo);
+  const RECT& c = d->state.clip;
+  for (int j = 0; j < height; ++j)
+    for (int i = 0; i < width; ++i) {
+      const POINT p = ToDevice(*d, x + i, y + j);
+      if (p.x < c.left || p.y < c.top || p.x >= c.right || p.y >= c.bottom) continue;
+      if (p.x < 0 || p.y < 0 || p.x >= ds->width || p.y >= ds->height) continue;
+      DWORD& px = ds->Row(p.y)[p.x];
+      DWORD out = 0;
+      if (combine(px & 0xFFFFFF, source[static_cast<size_t>(j) * width + i], &out)) px = out;
+    }
+  cairo_surface_mark_dirty(ds->cairo);
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, BLENDFUNCTION blend) {
+  if (blend.BlendOp != AC_SRC_OVER || blend.AlphaFormat != 0) return FALSE;
+  const DWORD a = blend.SourceConstantAlpha;
+  return Compose(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, [a](DWORD d, DWORD s, DWORD* out) {
+    DWORD r = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+      const DWORD dc = (d >> shift) & 0xFF, sc = (s >> shift) & 0xFF;
+      r |= ((sc * a + dc * (255 - a) + 127) / 255) << shift;
+    }
+    *out = r;
+    return true;
+  });
+}
+
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, UINT transparent) {
+  const DWORD key = ToRgb(transparent);
+  return Compose(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, [key](DWORD, DWORD s, DWORD* out) {
+    if (s == key) return false;
+    *out = s;
+    return true;
+  });
+}
+
+BOOL Arc(HDC h, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd) {
+  Dc* dc = nullptr;
+  Surface* s = TargetOf(h, &dc);
+  if (!s) return FALSE;
+  const RECT r = Normalized(left, top, right, bottom);
+  COLORREF color;
+  int width;
+  if (!PenOf(*dc, color, width)) return TRUE;
+  const double cx = (r.left + r.right) / 2.0, cy = (r.top + r.bottom) / 2.0;
+  const double rx = (r.right - r.left - 1) / 2.0, ry = (r.bottom - r.top - 1) / 2.0;
+  if (rx <= 0 || ry <= 0) return TRUE;
+  // Parametric angles of the radials through the two points (y grows downwards, so decreasing
+  // angles run counter-clockwise on the screen).
+  const double a0 = std::atan2((yStart - cy) / ry, (xStart - cx) / rx);
+  double a1 = std::atan2((yEnd - cy) / ry, (xEnd - cx) / rx);
+  if (a1 >= a0) a1 -= 2 * M_PI;
+  cairo_t* cr = CairoFor(*dc, *s);
+  SetSource(cr, color);
+  cairo_set_line_width(cr, std::max(1, width));
+  cairo_save(cr);
+  cairo_translate(cr, cx, cy);
+  cairo_scale(cr, rx, ry);
+  cairo_new_path(cr);
+  cairo_arc_negative(cr, 0, 0, 1, a0, a1);
+  cairo_restore(cr);
+  cairo_stroke(cr);
+  FinishCairo(cr, *s);
+  return TRUE;
+}

@@ -276,6 +276,9 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
 BOOL Polygon(HDC dc, const POINT* points, int count);
+// The part of the ellipse in the box from the radial through the start point counter-clockwise to
+// the radial through the end point, in the current pen (one pixel wide for pens of width 0 and 1).
+BOOL Arc(HDC dc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd, int yEnd);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 BOOL InvertRect(HDC dc, const RECT* rect);
@@ -312,6 +315,24 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
 // Nearest-pixel scaling.
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight, DWORD rop);
+
+// Constant-alpha blending (BLENDFUNCTION.AlphaFormat 0): per channel
+//   dst = (src * alpha + dst * (255 - alpha) + 127) / 255
+// over the source rectangle scaled to the target (nearest pixel). Per-pixel alpha (AC_SRC_ALPHA)
+// is refused: the layer's surfaces carry no alpha.
+struct BLENDFUNCTION {
+  BYTE BlendOp;
+  BYTE BlendFlags;
+  BYTE SourceConstantAlpha;
+  BYTE AlphaFormat;
+};
+#define AC_SRC_OVER 0x00
+#define AC_SRC_ALPHA 0x01
+BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                int srcHeight, BLENDFUNCTION blend);
+// A copy that leaves out the source pixels of the colour `transparent` (nearest-pixel scaling).
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
+                    int srcHeight, UINT transparent);
 
 // Gradients. Each channel of a vertex is 16 bits (the 8-bit value shifted left by 8). Along a
 // rectangle's gradient axis of n pixels, pixel i (0 at the side of the first vertex) takes

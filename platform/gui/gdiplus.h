@@ -1,10 +1,26 @@
 #pragma once
-// The part of GDI+ drawing the system uses, over a device context of the headless layer: a
-// graphics object with smoothing and pixel-offset modes, solid brushes and filled ellipses.
+// The part of GDI+ the system uses, over device contexts of the headless layer (cairo and pango):
+// a graphics object with smoothing, pixel-offset and text-rendering modes; solid ARGB brushes;
+// filled ellipses, rectangles and paths of lines and arcs; font families, fonts and string
+// formats; drawn and measured strings; images decoded from streams (platform/gui/gdiplus_image.cpp).
 //
 // Coordinates: with PixelOffsetModeHalf or HighQuality a pixel covers [x, x + 1); with the other
 // modes its centre lies on the integer coordinate, as on the platform. Anti-aliasing (smoothing
-// modes AntiAlias and HighQuality) blends the edge pixels by coverage.
+// modes AntiAlias and HighQuality) blends the edge pixels by coverage. Colours with an alpha
+// below 255 are blended over what is there.
+//
+// Fonts: the layer's font table holds the faces installed with it, "DejaVu Sans", "DejaVu Serif"
+// and "DejaVu Sans Mono" (any case); any other family name fails with FontFamilyNotFound, as a
+// face missing from the system does. Sizes are in points at 96 pixels per inch (or in pixels with
+// UnitPixel). Text is laid out by pango on one line per line break; a string is clipped to its
+// layout rectangle unless that is empty or StringFormatFlagsNoClip is set.
+//
+// Failures are kept as the object's last status and returned; nothing raises.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/com/com.h"
 #include "platform/gui/windows.h"
 
 namespace Gdiplus {
@@ -13,7 +29,25 @@ using INT = int;
 using REAL = float;
 using ARGB = DWORD;
 
-enum Status { Ok = 0, GenericError = 1, InvalidParameter = 2, OutOfMemory = 3, NotImplemented = 6 };
+enum Status {
+  Ok = 0,
+  GenericError = 1,
+  InvalidParameter = 2,
+  OutOfMemory = 3,
+  ObjectBusy = 4,
+  InsufficientBuffer = 5,
+  NotImplemented = 6,
+  Win32Error = 7,
+  WrongState = 8,
+  Aborted = 9,
+  FileNotFound = 10,
+  ValueOverflow = 11,
+  AccessDenied = 12,
+  UnknownImageFormat = 13,
+  FontFamilyNotFound = 14,
+  FontStyleNotFound = 15,
+  NotTrueTypeFont = 16,
+};
 
 enum SmoothingMode {
   SmoothingModeInvalid = -1,
@@ -33,6 +67,69 @@ enum PixelOffsetMode {
   PixelOffsetModeHalf = 4,
 };
 
+enum TextRenderingHint {
+  TextRenderingHintSystemDefault = 0,
+  TextRenderingHintSingleBitPerPixelGridFit = 1,
+  TextRenderingHintSingleBitPerPixel = 2,
+  TextRenderingHintAntiAliasGridFit = 3,
+  TextRenderingHintAntiAlias = 4,
+  TextRenderingHintClearTypeGridFit = 5,
+};
+
+enum Unit { UnitWorld = 0, UnitDisplay = 1, UnitPixel = 2, UnitPoint = 3 };
+
+enum FontStyle {
+  FontStyleRegular = 0,
+  FontStyleBold = 1,
+  FontStyleItalic = 2,
+  FontStyleBoldItalic = 3,
+  FontStyleUnderline = 4,
+  FontStyleStrikeout = 8,
+};
+
+enum StringAlignment { StringAlignmentNear = 0, StringAlignmentCenter = 1, StringAlignmentFar = 2 };
+
+enum StringFormatFlags { StringFormatFlagsNoWrap = 0x1000, StringFormatFlagsNoClip = 0x4000 };
+
+enum FillMode { FillModeAlternate = 0, FillModeWinding = 1 };
+
+struct PointF {
+  PointF() = default;
+  PointF(REAL x, REAL y) : X(x), Y(y) {}
+  REAL X = 0;
+  REAL Y = 0;
+};
+
+struct SizeF {
+  SizeF() = default;
+  SizeF(REAL w, REAL h) : Width(w), Height(h) {}
+  REAL Width = 0;
+  REAL Height = 0;
+};
+
+struct RectF {
+  RectF() = default;
+  RectF(REAL x, REAL y, REAL w, REAL h) : X(x), Y(y), Width(w), Height(h) {}
+  REAL GetLeft() const { return X; }
+  REAL GetTop() const { return Y; }
+  REAL GetRight() const { return X + Width; }
+  REAL GetBottom() const { return Y + Height; }
+  bool IsEmptyArea() const { return Width <= 0 || Height <= 0; }
+  REAL X = 0;
+  REAL Y = 0;
+  REAL Width = 0;
+  REAL Height = 0;
+};
+
+struct Rect {
+  Rect() = default;
+  Rect(INT x, INT y, INT w, INT h) : X(x), Y(y), Width(w), Height(h) {}
+  INT X = 0;
+  INT Y = 0;
+  INT Width = 0;
+  INT Height = 0;
+};
+
 class Color {
  public:
   Color() : m_argb(0xFF000000) {}
@@ -45,6 +142,7 @@ class Color {
   BYTE GetB() const { return static_cast<BYTE>(m_argb); }
   ARGB GetValue() const { return m_argb; }
   void SetFromCOLORREF(COLORREF c) { m_argb = MakeARGB(255, GetRValue(c), GetGValue(c), GetBValue(c)); }
+  COLORREF ToCOLORREF() const { return RGB(GetR(), GetG(), GetB()); }
   static ARGB MakeARGB(BYTE a, BYTE r, BYTE g, BYTE b) {
     return (static_cast<ARGB>(a) << 24) | (static_cast<ARGB>(r) << 16) | (static_cast<ARGB>(g) << 8) | b;
   }
@@ -66,14 +164,167 @@ class SolidBrush : public Brush {
     *color = m_color;
     return Ok;
   }
+  Status SetColor(const Color& color) {
+    m_color = color;
+    return Ok;
+  }
 
  private:
   Color m_color;
 };
 
+// A path of figures, each a chain of lines and elliptical arcs joined by straight lines;
+// CloseFigure closes the current figure and the next segment starts a new one. Angles are in
+// degrees, clockwise on the screen from the positive x axis.
+class GraphicsPath {
+ public:
+  explicit GraphicsPath(FillMode mode = FillModeAlternate) : m_fillMode(mode) {}
+  Status AddLine(REAL x1, REAL y1, REAL x2, REAL y2);
+  Status AddLine(INT x1, INT y1, INT x2, INT y2) {
+    return AddLine(static_cast<REAL>(x1), static_cast<REAL>(y1), static_cast<REAL>(x2), static_cast<REAL>(y2));
+  }
+  // The arc of the ellipse in the box; an empty box is InvalidParameter and adds nothing.
+  Status AddArc(REAL x, REAL y, REAL width, REAL height, REAL startAngle, REAL sweepAngle);
+  Status AddArc(INT x, INT y, INT width, INT height, REAL startAngle, REAL sweepAngle) {
+    return AddArc(static_cast<REAL>(x), static_cast<REAL>(y), static_cast<REAL>(width), static_cast<REAL>(height),
+                  startAngle, sweepAngle);
+  }
+  Status AddRectangle(const RectF& rect);
+  Status StartFigure();
+  Status CloseFigure();
+  Status Reset();
+  FillMode GetFillMode() const { return m_fillMode; }
+  Status SetFillMode(FillMode mode) {
+    m_fillMode = mode;
+    return Ok;
+  }
+  INT GetSegmentCount() const { return static_cast<INT>(m_segments.size()); }
+  Status GetLastStatus() {
+    const Status s = m_last;
+    m_last = Ok;
+    return s;
+  }
+
+  struct Segment {
+    bool arc = false;
+    REAL a = 0, b = 0, c = 0, d = 0;   // line: x1 y1 x2 y2; arc: x y width height
+    REAL start = 0, sweep = 0;
+    bool startsFigure = false;
+    bool closesFigure = false;
+  };
+  const std::vector<Segment>& Segments() const { return m_segments; }
+
+ private:
+  Status Add(Segment segment);
+  std::vector<Segment> m_segments;
+  bool m_newFigure = true;
+  FillMode m_fillMode;
+  Status m_last = Ok;
+};
+
+class FontCollection;
+
+class FontFamily {
+ public:
+  FontFamily() : m_last(FontFamilyNotFound) {}
+  explicit FontFamily(const WCHAR* name, const FontCollection* collection = nullptr);
+  static const FontFamily* GenericSansSerif();
+  static const FontFamily* GenericSerif();
+  static const FontFamily* GenericMonospace();
+  Status GetFamilyName(WCHAR name[32], WCHAR language = 0) const;
+  BOOL IsAvailable() const { return m_last == Ok; }
+  Status GetLastStatus() const { return m_last; }
+  FontFamily* Clone() const { return new FontFamily(*this); }
+  // The face the layer draws with ("DejaVu Sans"); empty when not available.
+  const std::wstring& Face() const { return m_face; }
+
+ private:
+  std::wstring m_face;
+  Status m_last;
+};
+
+class Font {
+ public:
+  Font(const FontFamily* family, REAL emSize, INT style = FontStyleRegular, Unit unit = UnitPoint);
+  Font(const WCHAR* familyName, REAL emSize, INT style = FontStyleRegular, Unit unit = UnitPoint,
+       const FontCollection* collection = nullptr);
+  BOOL IsAvailable() const { return m_last == Ok; }
+  Status GetLastStatus() const { return m_last; }
+  REAL GetSize() const { return m_size; }
+  INT GetStyle() const { return m_style; }
+  Unit GetUnit() const { return m_unit; }
+  Status GetFamily(FontFamily* family) const;
+  // The em in pixels at 96 pixels per inch.
+  REAL EmPixels() const;
+  const std::wstring& Face() const { return m_family.Face(); }
+
+ private:
+  FontFamily m_family;
+  REAL m_size;
+  INT m_style;
+  Unit m_unit;
+  Status m_last;
+};
+
+class StringFormat {
+ public:
+  explicit StringFormat(INT flags = 0, WCHAR language = 0) : m_flags(flags) {}
+  static const StringFormat* GenericDefault();
+  Status SetAlignment(StringAlignment a) {
+    m_align = a;
+    return Ok;
+  }
+  Status SetLineAlignment(StringAlignment a) {
+    m_lineAlign = a;
+    return Ok;
+  }
+  StringAlignment GetAlignment() const { return m_align; }
+  StringAlignment GetLineAlignment() const { return m_lineAlign; }
+  Status SetFormatFlags(INT flags) {
+    m_flags = flags;
+    return Ok;
+  }
+  INT GetFormatFlags() const { return m_flags; }
+
+ private:
+  INT m_flags;
+  StringAlignment m_align = StringAlignmentNear;
+  StringAlignment m_lineAlign = StringAlignmentNear;
+};
+
+class ImageAttributes;
+
+// A picture decoded from a stream (PNG, JPEG, GIF and BMP; the first frame of an animation),
+// kept as 32-bit ARGB pixels.
+class Image {
+ public:
+  explicit Image(IStream* stream, BOOL useEmbeddedColorManagement = FALSE);
+  virtual ~Image() = default;
+  static Image* FromStream(IStream* stream, BOOL useEmbeddedColorManagement = FALSE);
+  UINT GetWidth() const { return m_width; }
+  UINT GetHeight() const { return m_height; }
+  Status GetLastStatus() const { return m_last; }
+  // The decoder's name of the format ("PNG", "JPEG", "GIF", "BMP"); empty when nothing decoded.
+  const std::string& FormatName() const { return m_format; }
+  // Row-major straight (not premultiplied) ARGB pixels, Width x Height.
+  const std::vector<ARGB>& Pixels() const { return m_pixels; }
+  ARGB PixelAt(UINT x, UINT y) const { return x < m_width && y < m_height ? m_pixels[y * m_width + x] : 0; }
+
+ protected:
+  Image() = default;
+  UINT m_width = 0;
+  UINT m_height = 0;
+  std::vector<ARGB> m_pixels;
+  std::string m_format;
+  Status m_last = Ok;
+};
+
 class Graphics {
  public:
   explicit Graphics(HDC dc) : m_dc(dc) {}
+  static Graphics* FromHDC(HDC dc) { return new Graphics(dc); }
+  HDC GetHDC() { return m_dc; }
+  void ReleaseHDC(HDC) {}
   Status SetSmoothingMode(SmoothingMode mode) {
     m_smoothing = mode;
     return Ok;
@@ -84,15 +335,32 @@ class Graphics {
     return Ok;
   }
   PixelOffsetMode GetPixelOffsetMode() const { return m_offset; }
+  Status SetTextRenderingHint(TextRenderingHint hint) {
+    m_textHint = hint;
+    return Ok;
+  }
+  TextRenderingHint GetTextRenderingHint() const { return m_textHint; }
   Status FillEllipse(const Brush* brush, INT x, INT y, INT width, INT height);
   Status FillRectangle(const Brush* brush, INT x, INT y, INT width, INT height);
+  Status FillPath(const Brush* brush, const GraphicsPath* path);
+  Status DrawString(const WCHAR* text, INT length, const Font* font, const RectF& layout, const StringFormat* format,
+                    const Brush* brush);
+  Status DrawString(const WCHAR* text, INT length, const Font* font, const PointF& origin, const Brush* brush);
+  Status MeasureString(const WCHAR* text, INT length, const Font* font, const RectF& layout,
+                       const StringFormat* format, RectF* bounding, INT* codepointsFitted = nullptr,
+                       INT* linesFilled = nullptr) const;
+  Status MeasureString(const WCHAR* text, INT length, const Font* font, const PointF& origin, RectF* bounding) const;
+  // At the image's own size, or scaled into the rectangle (nearest pixel).
+  Status DrawImage(Image* image, INT x, INT y);
+  Status DrawImage(Image* image, INT x, INT y, INT width, INT height);
   Status GetLastStatus() const { return m_last; }
 
  private:
   HDC m_dc;
   SmoothingMode m_smoothing = SmoothingModeDefault;
   PixelOffsetMode m_offset = PixelOffsetModeDefault;
-  Status m_last = Ok;
+  TextRenderingHint m_textHint = TextRenderingHintSystemDefault;
+  mutable Status m_last = Ok;
 };
 
 }  // namespace Gdiplus

@@ -2,6 +2,7 @@
 // Inside the headless window layer: the handle table, windows, device contexts and surfaces.
 #include <cairo.h>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 
 class CWnd;
 typedef struct _PangoFontDescription PangoFontDescription;
+typedef struct _PangoLayout PangoLayout;
 
 namespace platform::gui::detail {
 
@@ -235,6 +237,15 @@ void AttachCwnd(HWND window, CWnd* object);
 void SetTemplateName(HWND window, const std::wstring& name);
 void RegisterClassDirect(const std::wstring& name, WNDPROC proc, HBRUSH background);
 void ResetWindows();
+// The posted messages waiting for delivery.
+std::deque<MSG>& PostedQueue();
+// Invalidations other threads marked, applied on the user-interface thread.
+void ApplyMarkedInvalidations();
+
+// --- pointer input and positioning (input.cpp, position.cpp)
+bool RemoteSession();
+void ResetInput();
+void ResetPositions();
 
 // --- painting (render.cpp)
 void PaintTree(HWND window);    // paints the window and its children onto its top-level surface
@@ -267,6 +278,8 @@ bool TakeModalResult(HWND dialog, INT_PTR& result);
 // --- text (text.cpp)
 PangoFontDescription* DescriptionOf(HFONT font);
 HFONT DefaultFont();    // the system font
+// An empty layout on the layer's text context (96 pixels per inch, grey anti-aliasing, no hinting).
+PangoLayout* NewTextLayout();
 void DrawTextOnSurface(Dc& dc, const std::wstring& text, int x, int y, COLORREF color);
 
 // --- GDI (gdi.cpp)

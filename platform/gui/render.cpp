@@ -186,6 +186,7 @@ namespace {
 Image Crop(HWND h, bool client) {
   Window* w = FindWindow(h);
   if (!w) return Image();
+  ApplyMarkedInvalidations();
   Window* top = TopLevel(w);
   PaintTree(ToHandle<HWND>(top->handle));
   w = FindWindow(h);
@@ -224,6 +225,8 @@ size_t LiveWindowCount() { return LiveHandles(Kind::Window).size(); }
 size_t ResetHeadless() {
   const size_t alive = LiveWindowCount();
   ResetWindows();
+  ResetInput();
+  ResetPositions();
   ResetGdi();
   ClearScripts();
   ClearRecords();

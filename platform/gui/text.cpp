@@ -225,6 +225,8 @@ PangoFontDescription* DescriptionOf(HFONT handle) {
 
 HFONT DefaultFont() { return static_cast<HFONT>(GetStockObject(SYSTEM_FONT)); }
 
+PangoLayout* NewTextLayout() { return pango_layout_new(Context()); }
+
 void DrawTextOnSurface(Dc& dc, const std::wstring& text, int x, int y, COLORREF color) {
   Surface* s = dc.Target();
   if (!s) return;

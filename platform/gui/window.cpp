@@ -3,7 +3,10 @@
 #include <cwchar>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <set>
+#include <thread>
+#include <unordered_set>
 
 #include "platform/gui/internal.h"
 #include "platform/strings/strings.h"
@@ -40,6 +43,40 @@ State& S() {
 }
 
 thread_local CWnd* t_creationHook = nullptr;
+
+// What other threads may ask of the layer: whether a window exists, and invalidation marks that
+// the user-interface thread applies. Guarded by one lock, apart from the handle table.
+struct Shared {
+  std::mutex lock;
+  std::unordered_set<DWORD> live;     // the windows in the handle table
+  std::unordered_set<DWORD> marked;   // invalidated by another thread
+  std::thread::id owner;              // the thread that made the first window
+};
+
+Shared& Sh() {
+  static auto* shared = new Shared;
+  return *shared;
+}
+
+void AddLive(DWORD h) {
+  Shared& sh = Sh();
+  std::lock_guard<std::mutex> l(sh.lock);
+  if (sh.owner == std::thread::id()) sh.owner = std::this_thread::get_id();
+  sh.live.insert(h);
+}
+
+void RemoveLive(DWORD h) {
+  Shared& sh = Sh();
+  std::lock_guard<std::mutex> l(sh.lock);
+  sh.live.erase(h);
+  sh.marked.erase(h);
+}
+
+bool OnWindowThread() {
+  Shared& sh = Sh();
+  std::lock_guard<std::mutex> l(sh.lock);
+  return sh.owner == std::thread::id() || sh.owner == std::this_thread::get_id();
+}
 
 std::vector<HWND>* SiblingsOf(Window* w) {
   if (w->parent) {
@@ -186,6 +223,19 @@ void SetTemplateName(HWND h, const std::wstring& name) {
   if (Window* w = FindWindow(h)) w->templateName = name;
 }
 
+std::deque<MSG>& PostedQueue() { return S().posted; }
+
+void ApplyMarkedInvalidations() {
+  std::unordered_set<DWORD> marked;
+  {
+    Shared& sh = Sh();
+    std::lock_guard<std::mutex> l(sh.lock);
+    marked.swap(sh.marked);
+  }
+  for (DWORD h : marked)
+    if (Window* w = FindWindow(ToHandle<HWND>(h))) InvalidateTree(w);
+}
+
 void ResetWindows() {
   State& s = S();
   std::vector<HWND> tops = s.topLevels;
@@ -265,6 +315,7 @@ HWND GetDesktopWindow() {
     w->proc = DefWindowProcW;
     w->stock = true;
     Register(w);
+    AddLive(w->handle);
     s.desktop = ToHandle<HWND>(w->handle);
   }
   return s.desktop;
@@ -300,6 +351,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style
     if (menuOrId && FindMenu(menuOrId)) w->menu = menuOrId;
   }
   Register(w);
+  AddLive(w->handle);
   const HWND h = ToHandle<HWND>(w->handle);
   if (parentWindow) parentWindow->children.push_back(h);
   else S().topLevels.push_back(h);
@@ -345,13 +397,16 @@ BOOL DestroyWindow(HWND h) {
   Unlink(w);
   s.posted.erase(std::remove_if(s.posted.begin(), s.posted.end(), [h](const MSG& m) { return m.hwnd == h; }),
                  s.posted.end());
+  RemoveLive(w->handle);
   Retire(w->handle);
   return TRUE;
 }
 
 BOOL IsWindow(HWND h) {
-  Window* w = FindWindow(h);
-  return w != nullptr;
+  if (!h) return FALSE;
+  Shared& sh = Sh();
+  std::lock_guard<std::mutex> l(sh.lock);
+  return sh.live.count(FromHandle(h)) ? TRUE : FALSE;
 }
 
 BOOL IsChild(HWND parent, HWND h) {
@@ -692,6 +747,7 @@ HWND GetForegroundWindow() { return GetActiveWindow(); }
 BOOL SetForegroundWindow(HWND h) { return SetActiveWindow(h) != nullptr || IsWindow(h); }
 
 BOOL UpdateWindow(HWND h) {
+  ApplyMarkedInvalidations();
   Window* w = FindWindow(h);
   if (!w) return FALSE;
   if (IsShown(w) && NeedsPaint(w)) PaintTree(h);
@@ -699,6 +755,15 @@ BOOL UpdateWindow(HWND h) {
 }
 
 BOOL InvalidateRect(HWND h, const RECT*, BOOL) {
+  if (!OnWindowThread()) {
+    // Another thread only marks the window; the user-interface thread repaints it.
+    Shared& sh = Sh();
+    std::lock_guard<std::mutex> l(sh.lock);
+    if (!h || !sh.live.count(FromHandle(h))) return FALSE;
+    sh.marked.insert(FromHandle(h));
+    return TRUE;
+  }
+  ApplyMarkedInvalidations();
   if (!h) {
     for (HWND t : S().topLevels)
       if (Window* w = FindWindow(t)) InvalidateTree(w);
@@ -825,6 +890,7 @@ BOOL PostMessageW(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void DispatchPostedMessages() {
+  ApplyMarkedInvalidations();
   State& s = S();
   for (int guard = 0; guard < 10000 && !s.posted.empty(); ++guard) {
     MSG m = s.posted.front();
@@ -932,6 +998,14 @@ LRESULT DefWindowProcW(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CONTEXTMENU:
       if ((w->style & WS_CHILD) && w->parent) return Deliver(w->parent, WM_CONTEXTMENU, wParam, lParam);
       return 0;
+    case WM_SETCURSOR:
+      // The parent decides first; otherwise the class's cursor over the client area.
+      if ((w->style & WS_CHILD) && w->parent && Deliver(w->parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+      if ((w = FindWindow(h)) && LOWORD(lParam) == HTCLIENT && w->cls && w->cls->cursor) {
+        SetCursor(w->cls->cursor);
+        return TRUE;
+      }
+      return FALSE;
     default: return 0;
   }
 }
@@ -999,12 +1073,6 @@ HCURSOR GetCursor() {
   return s.cursor;
 }
 
-BOOL GetCursorPos(LPPOINT point) {
-  if (!point) return FALSE;
-  *point = POINT{0, 0};
-  return TRUE;
-}
-BOOL SetCursorPos(int, int) { return TRUE; }
 
 // --- metrics
 
@@ -1033,6 +1101,7 @@ int GetSystemMetrics(int index) {
     case SM_CXSMICON:
     case SM_CYSMICON: return 16;
     case SM_CYSMCAPTION: return 15;
+    case SM_REMOTESESSION: return RemoteSession() ? 1 : 0;
     default: return 0;
   }
 }

@@ -11,7 +11,9 @@
 //   with the fixed base units 6 x 13 pixels.
 // - A modal dialog, a message box or a tracked pop-up menu never blocks: it follows the test's
 //   script or takes its default answer, and is recorded (platform/gui/headless.h).
-// The layer belongs to one user-interface thread.
+// The layer belongs to one user-interface thread; only IsWindow, InvalidateRect (which then marks
+// the window, and the user-interface thread repaints it at its next update) and
+// GetSystemMetrics may be called from other threads.
 #include "platform/gui/gdi.h"
 
 // --- window procedures and classes
@@ -313,6 +315,7 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define WM_LBUTTONUP 0x0202
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
+#define WM_MOUSELEAVE 0x02A3
 #define WM_PRINTCLIENT 0x0318
 #define WM_USER 0x0400
 #define WM_APP 0x8000
@@ -496,7 +499,7 @@ inline HWND CreateWindowW(LPCWSTR className, LPCWSTR text, DWORD style, int x, i
   return CreateWindowExW(0, className, text, style, x, y, width, height, parent, menuOrId, instance, param);
 }
 BOOL DestroyWindow(HWND window);
-BOOL IsWindow(HWND window);
+BOOL IsWindow(HWND window);   // any thread
 BOOL IsChild(HWND parent, HWND window);
 HWND GetDesktopWindow();
 HWND GetParent(HWND window);       // the parent of a child, the owner of a pop-up
@@ -543,7 +546,7 @@ HWND GetActiveWindow();
 HWND GetForegroundWindow();
 BOOL SetForegroundWindow(HWND window);
 BOOL UpdateWindow(HWND window);
-BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);   // any thread
 BOOL ValidateRect(HWND window, const RECT* rect);
 #define RDW_INVALIDATE 0x0001
 #define RDW_ERASE 0x0004
@@ -735,6 +738,51 @@ BOOL SetCursorPos(int x, int y);
 SHORT GetKeyState(int key);
 SHORT GetAsyncKeyState(int key);
 
+// --- mouse input (platform/gui/input.h drives it)
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define HTNOWHERE 0
+#define HTCLIENT 1
+#ifndef MAKELPARAM
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#endif
+#ifndef MAKEWPARAM
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#endif
+#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
+#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+#define TME_HOVER 0x00000001
+#define TME_LEAVE 0x00000002
+#define TME_QUERY 0x40000000
+#define TME_CANCEL 0x80000000
+struct TRACKMOUSEEVENT {
+  DWORD cbSize;
+  DWORD dwFlags;
+  HWND hwndTrack;
+  DWORD dwHoverTime;
+};
+using LPTRACKMOUSEEVENT = TRACKMOUSEEVENT*;
+// TME_LEAVE: the window gets one WM_MOUSELEAVE when the pointer next leaves it (at once, posted,
+// when the pointer is not over it); TME_CANCEL withdraws the request; TME_QUERY tells what is
+// requested for the window in hwndTrack.
+BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track);
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture();
+HWND GetCapture();
+
+// --- deferred positioning: the moves are collected and made together, in order, by
+// EndDeferWindowPos (as SetWindowPos makes them). A move of a window that does not exist fails
+// and drops the whole set.
+struct HDWP__ {
+  int unused;
+};
+typedef HDWP__* HDWP;
+HDWP BeginDeferWindowPos(int count);
+HDWP DeferWindowPos(HDWP set, HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
+BOOL EndDeferWindowPos(HDWP set);
+
 // --- system colours and metrics
 #define COLOR_SCROLLBAR 0
 #define COLOR_BACKGROUND 1
@@ -801,7 +849,10 @@ HBRUSH GetSysColorBrush(int index);  // a stock brush of that colour
 #define SM_CXSMICON 49
 #define SM_CYSMICON 50
 #define SM_CYSMCAPTION 51
-int GetSystemMetrics(int index);   // fixed table; 0 for an unknown index
+#define SM_REMOTESESSION 0x1000
+// Fixed table; 0 for an unknown index. SM_REMOTESESSION is the switch tests set
+// (platform/gui/input.h, SetRemoteSession); it may be read from any thread.
+int GetSystemMetrics(int index);
 
 #define SPI_GETNONCLIENTMETRICS 0x0029
 #define SPI_GETWORKAREA 0x0030
