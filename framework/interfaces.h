@@ -18,6 +18,7 @@
 struct IFlgDataFactory;
 struct IFlgDataSetup;
 struct IFlgInstance;
+struct IHxNavigation;
 
 // ---------------------------------------------------------------------------------------------
 // Framework instance, data factory and business objects.
@@ -59,6 +60,12 @@ struct IFlgInstance : public IUnknown {
   STDMETHOD(GetSetting)(BSTR section, BSTR key, VARIANT* value) = 0;
   // 26: writes a host setting.
   STDMETHOD(PutSetting)(BSTR section, BSTR key, VARIANT value) = 0;
+  ZEPHRA_SLOT(27)
+  // 28: the host's navigation between its lists and views (a host without one answers E_NOTIMPL).
+  virtual HRESULT STDMETHODCALLTYPE GetNavigation(IHxNavigation** navigation) {
+    if (navigation) *navigation = nullptr;
+    return E_NOTIMPL;
+  }
 };
 VANTOR_UUIDOF(IFlgInstance, "A77B4B28-58E5-46AC-9858-C4050FA96FC3");
 
@@ -234,6 +241,28 @@ struct IFlgSkin : public IUnknown {
   STDMETHOD(GetColor)(LONG index, COLORREF* color) = 0;                    // 4
 };
 VANTOR_UUIDOF(IFlgSkin, "0B1E5C0E-6F0D-4C63-9E1B-5A3E2F9C7D10");
+
+// The host's navigation: which list and view its main window shows.
+struct IHxNavigation : public IUnknown {
+  ZEPHRA_SLOT(3)
+  ZEPHRA_SLOT(4)
+  ZEPHRA_SLOT(5)
+  ZEPHRA_SLOT(6)
+  ZEPHRA_SLOT(7)
+  ZEPHRA_SLOT(8)
+  // 9: shows the list of the view (a view GUID) in the context given (VT_I4).
+  STDMETHOD(SwitchView)(REFGUID view, VARIANT context) = 0;
+  // 10: the view object the main window shows now.
+  STDMETHOD(GetActiveView)(IUnknown** view) = 0;
+};
+VANTOR_UUIDOF(IHxNavigation, "0B1E5C13-6F0D-4C63-9E1B-5A3E2F9C7D10");
+
+// The customer list view of the host's main window.
+struct IHxCustomerView : public IUnknown {
+  // 3: brings the customer with that id into view.
+  STDMETHOD(ShowCustomer)(LONG customerId) = 0;
+};
+VANTOR_UUIDOF(IHxCustomerView, "BBFFC18C-B995-4A99-885E-4943346ACEB4");
 
 // The information face of a framework dialog: the text, title and icon type (64: information)
 // the host shows beside it.
@@ -695,6 +724,8 @@ _COM_SMARTPTR_TYPEDEF(IFlgObjectExtension, __uuidof(IFlgObjectExtension));
 _COM_SMARTPTR_TYPEDEF(IFlgSkin, __uuidof(IFlgSkin));
 _COM_SMARTPTR_TYPEDEF(ITodayWindow, __uuidof(ITodayWindow));
 _COM_SMARTPTR_TYPEDEF(IHxUser, __uuidof(IHxUser));
+_COM_SMARTPTR_TYPEDEF(IHxNavigation, __uuidof(IHxNavigation));
+_COM_SMARTPTR_TYPEDEF(IHxCustomerView, __uuidof(IHxCustomerView));
 _COM_SMARTPTR_TYPEDEF(IHxUserRights, __uuidof(IHxUserRights));
 _COM_SMARTPTR_TYPEDEF(IHxAppServices, __uuidof(IHxAppServices));
 _COM_SMARTPTR_TYPEDEF(IHxStatusWindow, __uuidof(IHxStatusWindow));

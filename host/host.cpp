@@ -252,7 +252,84 @@ STDMETHODIMP CHostInstance::LoadBitmap(LONG, LONG, HBITMAP* bitmap) {
 STDMETHODIMP CHostInstance::GetColor(LONG index, COLORREF* color) {
   if (!color) return E_POINTER;
   if (index < 0 || index >= zephra::kStockColorCount) return E_INVALIDARG;
-  *color = FlgGetStockColor(index);
+  *color = index == 9 ? kSkinTabFace : index == 10 ? kSkinTabLine : FlgGetStockColor(index);
+  return S_OK;
+}
+
+namespace {
+
+// Where the navigation stand-in records; it outlives nothing: once the instance is gone the
+// calls are accepted and recorded nowhere.
+using NavigationSink = std::weak_ptr<std::function<void(const std::wstring&)>>;
+
+void RecordTo(const NavigationSink& sink, const std::wstring& text) {
+  if (auto record = sink.lock()) (*record)(text);
+}
+
+// The customer list of the host's main window.
+class CHostCustomerView : public IHxCustomerView {
+ public:
+  explicit CHostCustomerView(NavigationSink record) : m_record(std::move(record)) {}
+  virtual ~CHostCustomerView() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxCustomerView)) return static_cast<IHxCustomerView*>(this);
+    return nullptr;
+  }
+  STDMETHOD(ShowCustomer)(LONG customerId) override {
+    RecordTo(m_record, L"customer " + std::to_wstring(customerId));
+    return S_OK;
+  }
+
+ private:
+  NavigationSink m_record;
+};
+
+class CHostNavigation : public IHxNavigation {
+ public:
+  explicit CHostNavigation(NavigationSink record) : m_record(std::move(record)) {}
+  virtual ~CHostNavigation() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxNavigation)) return static_cast<IHxNavigation*>(this);
+    return nullptr;
+  }
+  STDMETHOD(SwitchView)(REFGUID view, VARIANT context) override {
+    _variant_t ctx(context);
+    wchar_t text[64] = {0};
+    StringFromGUID2(view, text, 64);
+    std::wstring line = std::wstring(L"view ") + text;
+    try {
+      line += L" " + std::to_wstring(static_cast<LONG>(ctx));
+    } catch (const _com_error&) {
+      return E_INVALIDARG;
+    }
+    RecordTo(m_record, line);
+    return S_OK;
+  }
+  STDMETHOD(GetActiveView)(IUnknown** view) override {
+    if (!view) return E_POINTER;
+    return CFlgComObject<CHostCustomerView>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(view), m_record);
+  }
+
+ private:
+  NavigationSink m_record;
+};
+
+}  // namespace
+
+STDMETHODIMP CHostInstance::GetNavigation(IHxNavigation** navigation) {
+  if (!navigation) return E_POINTER;
+  *navigation = nullptr;
+  if (!m_navigation) {
+    m_navigationSink = std::make_shared<std::function<void(const std::wstring&)>>(
+        [this](const std::wstring& text) { Record(L"navigation", text); });
+    IHxNavigation* made = nullptr;
+    const HRESULT hr = CFlgComObject<CHostNavigation>::Create(__uuidof(IHxNavigation), reinterpret_cast<void**>(&made),
+                                                              NavigationSink(m_navigationSink));
+    if (FAILED(hr)) return hr;
+    m_navigation.Attach(made);
+  }
+  *navigation = m_navigation;
+  (*navigation)->AddRef();
   return S_OK;
 }
 

@@ -40,7 +40,8 @@ _ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly = fal
 
 // What the host's windows show, kept so that tests can read it back.
 struct HostEvent {
-  std::wstring kind;   // "line", "summary", "message", "refresh", "state", "warning", "error", "progress"
+  std::wstring kind;   // "line", "summary", "message", "refresh", "state", "warning", "error", "progress",
+                       // "navigation"
   std::wstring text;
 };
 
@@ -135,6 +136,9 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(GetMainWindow)(IUnknown** window) override;
   STDMETHOD(GetSetting)(BSTR section, BSTR key, VARIANT* value) override;
   STDMETHOD(PutSetting)(BSTR section, BSTR key, VARIANT value) override;
+  // The navigation object: switching views and showing a customer are recorded (kind
+  // "navigation": "view {GUID} context", "customer id"); the active view is the customer list.
+  STDMETHOD(GetNavigation)(IHxNavigation** navigation) override;
 
   // --- IFlgDataFactory
   STDMETHOD(GetDbConnection)(IDispatch** connection) override;
@@ -184,7 +188,8 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(SetSelection)(LONG account, LONG accountSite) override;
   STDMETHOD(CheckReady)(BSTR* reason) override;
 
-  // --- IFlgSkin: the framework's stock colours; no bitmaps
+  // --- IFlgSkin: the framework's stock colours, with the host's own tab-strip colours 9 (face)
+  // and 10 (line); no bitmaps
   STDMETHOD(LoadBitmap)(LONG image, LONG variant, HBITMAP* bitmap) override;
   STDMETHOD(GetColor)(LONG index, COLORREF* color) override;
 
@@ -217,7 +222,13 @@ class CHostInstance : public IFlgInstance,
   LONG m_progressPos = 0, m_progressHigh = 0;
   mutable std::mutex m_mutex;
   std::vector<HostEvent> m_events;
+  IHxNavigationPtr m_navigation;
+  std::shared_ptr<std::function<void(const std::wstring&)>> m_navigationSink;
 };
+
+// The host's tab-strip colours (skin colours 9 and 10).
+constexpr COLORREF kSkinTabFace = RGB(214, 223, 247);
+constexpr COLORREF kSkinTabLine = RGB(122, 150, 223);
 
 // Reserves `count` consecutive keys of `table` from the key table; safe between processes. A
 // table met for the first time starts at 1, or after the largest `keyColumn` value it holds.

@@ -51,6 +51,10 @@ TEST(HostInterfaceSlots, InstanceAndServices) {
   EXPECT_EQ(Slot(&IHxImageRepository::BeginTransaction), 22u);
   EXPECT_EQ(Slot(&IFlgSkin::LoadBitmap), 3u);
   EXPECT_EQ(Slot(&IFlgSkin::GetColor), 4u);
+  EXPECT_EQ(Slot(&IFlgInstance::GetNavigation), 28u);
+  EXPECT_EQ(Slot(&IHxNavigation::SwitchView), 9u);
+  EXPECT_EQ(Slot(&IHxNavigation::GetActiveView), 10u);
+  EXPECT_EQ(Slot(&IHxCustomerView::ShowCustomer), 3u);
   EXPECT_EQ(Slot(&ITodayWindow::GetInfoText), 3u);
   EXPECT_EQ(Slot(&ITodayWindow::GetInfoType), 5u);
 }

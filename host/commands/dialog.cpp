@@ -32,6 +32,16 @@ int List() {
     out << L"\n";
   }
   if (templates.empty()) out << L"  (brak)\n";
+  // Samples of controls and windows that are not dialog templates.
+  bool heading = false;
+  for (const DialogSample& sample : platform::gui::DialogSamples()) {
+    bool isTemplate = false;
+    for (const DialogTemplateEntry& t : templates) isTemplate = isTemplate || SameName(t.name, sample.name);
+    if (isTemplate) continue;
+    if (!heading) out << L"\nKontrolki z przykładową treścią:\n";
+    heading = true;
+    out << L"  " << sample.name << L"  (" << sample.module << L"): " << sample.description << L"\n";
+  }
   out << L"\n`vantor dialog NAZWA PLIK.png` zapisuje okno jako obraz PNG.\n";
   host::Write(stdout, out.str());
   return 0;

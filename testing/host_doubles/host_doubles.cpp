@@ -217,6 +217,67 @@ STDMETHODIMP FakeInstance::GetColor(LONG index, COLORREF* color) {
   return S_OK;
 }
 
+namespace {
+
+// The active view of the navigation double.
+class FakeView : public IHxCustomerView {
+ public:
+  FakeView(std::shared_ptr<Recorder> recorder, bool customerList)
+      : m_recorder(std::move(recorder)), m_customerList(customerList) {}
+  virtual ~FakeView() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown)) return static_cast<IHxCustomerView*>(this);
+    if (iid == __uuidof(IHxCustomerView) && m_customerList) return static_cast<IHxCustomerView*>(this);
+    return nullptr;
+  }
+  STDMETHOD(ShowCustomer)(LONG customerId) override {
+    return m_recorder->Call(L"IHxCustomerView::ShowCustomer", Num(customerId));
+  }
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  bool m_customerList;
+};
+
+class FakeNavigation : public IHxNavigation {
+ public:
+  FakeNavigation(std::shared_ptr<Recorder> recorder, bool customerList)
+      : m_recorder(std::move(recorder)), m_customerList(customerList) {}
+  virtual ~FakeNavigation() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxNavigation)) return static_cast<IHxNavigation*>(this);
+    return nullptr;
+  }
+  STDMETHOD(SwitchView)(REFGUID view, VARIANT context) override {
+    return m_recorder->Call(L"IHxNavigation::SwitchView",
+                            GuidText(view) + L"," + std::to_wstring(context.vt) + L":" + VarText(context));
+  }
+  STDMETHOD(GetActiveView)(IUnknown** view) override {
+    if (!view) return E_POINTER;
+    *view = nullptr;
+    const HRESULT hr = m_recorder->Call(L"IHxNavigation::GetActiveView");
+    if (FAILED(hr)) return hr;
+    return CFlgComObject<FakeView>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(view), m_recorder,
+                                           m_customerList);
+  }
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  bool m_customerList;
+};
+
+}  // namespace
+
+STDMETHODIMP FakeInstance::GetNavigation(IHxNavigation** navigation) {
+  if (!navigation) return E_POINTER;
+  *navigation = nullptr;
+  const HRESULT hr = recorder->Call(L"IFlgInstance::GetNavigation");
+  if (FAILED(hr)) return hr;
+  if (hidden.count(L"IHxNavigation")) return E_NOINTERFACE;
+  return CFlgComObject<FakeNavigation>::Create(__uuidof(IHxNavigation), reinterpret_cast<void**>(navigation), recorder,
+                                               hidden.count(L"IHxCustomerView") == 0);
+}
+
 STDMETHODIMP FakeInstance::RefreshObjectType(REFGUID clsid, LONG kind, VARIANT id) {
   return recorder->Call(L"IFlgInstance::RefreshObjectType", GuidText(clsid) + L"," + Num(kind) + L"," + VarText(id));
 }

@@ -90,6 +90,10 @@ class FakeInstance : public IFlgInstance,
   // E_INVALIDARG. "IHxRegistrationSource::GetRegistrationTable" and "IHxRegistrationTable::GetRecord"
   // can be made to fail through the recorder.
   std::map<LONG, FakeRegistration> registrations;
+  // GetNavigation gives a navigation double recording "IHxNavigation::SwitchView({GUID},vt:value)"
+  // and "IHxNavigation::GetActiveView()", whose active view records
+  // "IHxCustomerView::ShowCustomer(id)"; "IHxNavigation" in `hidden` makes GetNavigation answer
+  // E_NOINTERFACE, "IHxCustomerView" gives an active view without that interface.
 
   // --- IFlgInstance
   STDMETHOD(RefreshObjectType)(REFGUID clsid, LONG kind, VARIANT id) override;
@@ -101,6 +105,7 @@ class FakeInstance : public IFlgInstance,
   STDMETHOD(GetMainWindow)(IUnknown** window) override;
   STDMETHOD(GetSetting)(BSTR section, BSTR key, VARIANT* value) override;
   STDMETHOD(PutSetting)(BSTR section, BSTR key, VARIANT value) override;
+  STDMETHOD(GetNavigation)(IHxNavigation** navigation) override;
   // --- IFlgDataFactory
   STDMETHOD(GetDbConnection)(IDispatch** connection) override;
   STDMETHOD(GetConnectionObject)(LONG kind, IUnknown** object) override;
