@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/flgdialog.h"
+#include "framework/kdtools.h"
 #include "framework/skin.h"
 #include "platform/gui/headless.h"
 
@@ -193,6 +194,40 @@ TEST(FrameworkStock, ColoursFontsAndTheRoundingMultiplication) {
   EXPECT_EQ(FlgMulRound(null, cy(1), 2).GetStatus(), COleCurrency::null);
   EXPECT_EQ(FlgMulRound(cy(INT64_MAX / 2), cy(40000), 2).GetStatus(), COleCurrency::invalid);
   EXPECT_EQ(FlgMulRound(cy(1), cy(1), 5).GetStatus(), COleCurrency::invalid);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KdTools, TransparentDrawingLeavesTheTopLeftColourOutAndThePenComesBack) {
+  CDC target, source;
+  target.CreateCompatibleDC(nullptr);
+  source.CreateCompatibleDC(nullptr);
+  CBitmap canvas, picture;
+  canvas.CreateCompatibleBitmap(&target, 10, 10);
+  picture.CreateCompatibleBitmap(&source, 3, 3);
+  CBitmap* oldCanvas = target.SelectObject(&canvas);
+  target.FillSolidRect(0, 0, 10, 10, RGB(0, 0, 255));
+  CBitmap* oldPicture = source.SelectObject(&picture);
+  source.FillSolidRect(0, 0, 3, 3, RGB(255, 0, 255));
+  source.SetPixel(1, 1, RGB(10, 20, 30));
+  source.SelectObject(oldPicture);
+  DrawTransparent(&target, 4, 5, picture);
+  EXPECT_EQ(target.GetPixel(4, 5), RGB(0, 0, 255));
+  EXPECT_EQ(target.GetPixel(5, 6), RGB(10, 20, 30));
+  DrawTransparent(nullptr, 0, 0, picture);
+  DrawTransparent(&target, 0, 0, nullptr);
+  {
+    CPenDC pen(target, RGB(255, 0, 0));
+    target.MoveTo(0, 0);
+    target.LineTo(3, 0);
+  }
+  EXPECT_EQ(target.GetPixel(1, 0), RGB(255, 0, 0));
+  EXPECT_EQ(GetCurrentObject(target, OBJ_PEN), GetStockObject(BLACK_PEN));
+  target.SelectObject(oldCanvas);
+  EXPECT_EQ(CKdStock::GetKdCursor(0), LoadCursorW(nullptr, IDC_HAND));
+  EXPECT_EQ(CKdStock::GetKdCursor(3), LoadCursorW(nullptr, IDC_ARROW));
 }
 
 }  // namespace

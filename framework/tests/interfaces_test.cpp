@@ -177,6 +177,8 @@ TEST(HostInterfaceIds, IdentitiesAsTheHostGivesThem) {
   wchar_t text[64];
   StringFromGUID2(__uuidof(IFlgInstance), text, 64);
   EXPECT_STREQ(text, L"{A77B4B28-58E5-46AC-9858-C4050FA96FC3}");
+  StringFromGUID2(__uuidof(IHxCustomerView), text, 64);
+  EXPECT_STREQ(text, L"{BBFFC18C-B995-4A99-885E-4943346ACEB4}");
   StringFromGUID2(__uuidof(HxJobLogStore), text, 64);
   EXPECT_STREQ(text, L"{CC0B65F2-74BB-43DC-A298-1649CECA6C3D}");
   StringFromGUID2(__uuidof(IHxProgressNotice), text, 64);

@@ -13,6 +13,8 @@
 #include "host/item.h"
 #include "host/joblog.h"
 #include "host/schema.h"
+#include "framework/skin.h"
+#include "shared/controls/hxviews.h"
 #include "shared/hxlog.h"
 #include "shared/objtools.h"
 #include "host/tests/host_fixture.h"
@@ -292,6 +294,21 @@ TEST_F(HostFixture, StatusWindowAppServicesAndStartCheck) {
   raw->Release();
   EXPECT_EQ(sites->GetRecordCount(), 0);
   EXPECT_EQ(sites->GetFields()->GetCount(), 6);
+}
+
+TEST_F(HostFixture, NavigationAndTheTabStripColours) {
+  CHxSwitcher::SwitchOnCustomer(17);
+  EXPECT_EQ(Events(L"navigation"),
+            (std::vector<std::wstring>{L"view {B8900073-DE4B-490E-83AD-0774F42737F0} 0", L"customer 17"}));
+  IFlgSkinPtr skin(host->Instance());
+  COLORREF face = 0, line = 0, other = 0;
+  ASSERT_EQ(skin->GetColor(9, &face), S_OK);
+  skin->GetColor(10, &line);
+  skin->GetColor(17, &other);
+  EXPECT_EQ(face, host::kSkinTabFace);
+  EXPECT_EQ(line, host::kSkinTabLine);
+  EXPECT_EQ(other, FlgGetStockColor(17));
+  EXPECT_EQ(skin->GetColor(99, &other), E_INVALIDARG);
 }
 
 TEST_F(HostFixture, JobLogIsKeptInTheDatabaseAndListed) {

@@ -341,9 +341,11 @@ Status Graphics::DrawString(const WCHAR* text, INT length, const Font* font, con
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
   cairo_set_font_options(cr, options);
   cairo_font_options_destroy(options);
+  // Lines (underline, strike-out) blend like the glyphs; the text sits on whole pixels.
+  cairo_set_antialias(cr, mono ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
   pango_cairo_update_layout(cr, pango);
   SetSource(cr, color);
-  cairo_move_to(cr, p.x, p.y);
+  cairo_move_to(cr, std::round(p.x), std::round(p.y));
   pango_cairo_show_layout(cr, pango);
   g_object_unref(pango);
   End(cr, s);

@@ -1,0 +1,78 @@
+#pragma once
+// What the controls' tests share: a top-level window that records the commands it gets, a
+// memory canvas, colour comparison with a tolerance, and the window layer and clock reset.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ostream>
+#include <vector>
+
+#include "platform/gui/afxwin.h"
+#include "platform/gui/headless.h"
+#include "platform/gui/input.h"
+#include "platform/threads/clock.h"
+
+// Rectangles print as their sides in test messages.
+inline void PrintTo(const CRect& r, std::ostream* os) {
+  *os << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+}
+
+namespace controls_test {
+
+// A popup window that records its WM_COMMANDs (wParam, lParam) and answers message 1025.
+class Host : public CWnd {
+ public:
+  bool Make(int width = 400, int height = 300) {
+    return CreateEx(0, nullptr, L"host", WS_POPUP | WS_VISIBLE, CRect(50, 50, 50 + width, 50 + height), nullptr, 0) != FALSE;
+  }
+  BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+    if (message == WM_COMMAND) commands.push_back({wParam, lParam});
+    if (message == WM_USER + 1) {
+      ++asked;
+      if (result) *result = answer;
+      return TRUE;
+    }
+    return CWnd::OnWndMsg(message, wParam, lParam, result);
+  }
+  BOOL OnEraseBkgnd(CDC* dc) override {
+    CRect r;
+    GetClientRect(&r);
+    dc->FillSolidRect(&r, RGB(255, 255, 255));
+    return TRUE;
+  }
+  std::vector<std::pair<WPARAM, LPARAM>> commands;
+  int asked = 0;
+  LRESULT answer = 1;
+};
+
+class Canvas {
+ public:
+  Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255)) {
+    dc.CreateCompatibleDC(nullptr);
+    bitmap.CreateCompatibleBitmap(&dc, w, h);
+    old = dc.SelectObject(&bitmap);
+    dc.FillSolidRect(0, 0, w, h, fill);
+  }
+  ~Canvas() { dc.SelectObject(old); }
+  COLORREF At(int x, int y) const { return dc.GetPixel(x, y); }
+  CDC dc;
+  CBitmap bitmap;
+  CBitmap* old;
+};
+
+inline bool Near(COLORREF a, COLORREF b, int tolerance = 2) {
+  return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+         std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// Resets the window layer (and a manual clock) around each test.
+class Fixture : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::gui::SetEcho(false); }
+  void TearDown() override {
+    platform::gui::ResetHeadless();
+    platform::clock::UseReal();
+  }
+};
+
+}  // namespace controls_test
