@@ -202,24 +202,20 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
   return Insert(c, std::move(o));
 }
 
-BOOL SetEvent(HANDLE h) {
+namespace {
+BOOL Signal(HANDLE h, bool on) {
   Core& c = C();
   std::lock_guard<std::mutex> l(c.lock);
   auto o = Lookup(c, h);
   if (!o || o->kind != Kind::Event) return FALSE;
-  o->signalled = true;
-  c.changed.notify_all();
+  o->signalled = on;
+  if (on) c.changed.notify_all();
   return TRUE;
 }
+}  // namespace
 
-BOOL ResetEvent(HANDLE h) {
-  Core& c = C();
-  std::lock_guard<std::mutex> l(c.lock);
-  auto o = Lookup(c, h);
-  if (!o || o->kind != Kind::Event) return FALSE;
-  o->signalled = false;
-  return TRUE;
-}
+BOOL SetEvent(HANDLE h) { return Signal(h, true); }
+BOOL ResetEvent(HANDLE h) { return Signal(h, false); }
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
                     LPDWORD threadId) {

@@ -5,23 +5,11 @@
 
 #include "platform/gui/headless.h"
 #include "shared/hxhelpers.h"
+#include "testing/support/canvas.h"
 
 namespace {
 
-class Canvas {
- public:
-  Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255)) {
-    dc.CreateCompatibleDC(nullptr);
-    bitmap.CreateCompatibleBitmap(&dc, w, h);
-    old = dc.SelectObject(&bitmap);
-    dc.FillSolidRect(0, 0, w, h, fill);
-  }
-  ~Canvas() { dc.SelectObject(old); }
-  COLORREF At(int x, int y) { return dc.GetPixel(x, y); }
-  CDC dc;
-  CBitmap bitmap;
-  CBitmap* old;
-};
+using testutil::Canvas;
 
 class Helpers : public ::testing::Test {
  protected:

@@ -8,29 +8,11 @@
 #include "platform/gui/afxwin.h"
 #include "platform/gui/gdiplus.h"
 #include "platform/gui/headless.h"
+#include "testing/support/canvas.h"
 
 namespace {
 
-class Canvas {
- public:
-  Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255))
-      : dc(CreateCompatibleDC(nullptr)), bitmap(CreateCompatibleBitmap(dc, w, h)) {
-    old = SelectObject(dc, bitmap);
-    RECT all{0, 0, w, h};
-    HBRUSH brush = CreateSolidBrush(fill);
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-  }
-  ~Canvas() {
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
-};
+using testutil::Canvas;
 
 bool Near(COLORREF a, COLORREF b, int tolerance = 2) {
   return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
@@ -81,7 +63,7 @@ TEST_F(Drawing, ArcsRunCounterClockwiseFromStartToEnd) {
 
 TEST_F(Drawing, PathsOfArcsAndLinesFillWithBlendedColours) {
   Canvas c(20, 20);
-  Gdiplus::Graphics g(c.dc);
+  Gdiplus::Graphics g(c.dc.m_hDC);
   Gdiplus::GraphicsPath path;
   EXPECT_EQ(path.AddArc(0, 0, 0, 10, 0.0f, 90.0f), Gdiplus::InvalidParameter);
   EXPECT_EQ(path.GetLastStatus(), Gdiplus::InvalidParameter);
@@ -101,7 +83,7 @@ TEST_F(Drawing, PathsOfArcsAndLinesFillWithBlendedColours) {
   EXPECT_EQ(g.GetLastStatus(), Gdiplus::InvalidParameter);
 
   Canvas d(4, 4, RGB(0, 0, 0));
-  Gdiplus::Graphics h(d.dc);
+  Gdiplus::Graphics h(d.dc.m_hDC);
   Gdiplus::GraphicsPath square;
   square.AddRectangle(Gdiplus::RectF(0, 0, 4, 4));
   Gdiplus::SolidBrush translucent(Gdiplus::Color(64, 255, 255, 255));
@@ -129,7 +111,7 @@ TEST_F(Drawing, FontFamiliesComeFromTheLayersTable) {
 
 TEST_F(Drawing, StringsAreMeasuredAndAlignedInTheirRectangle) {
   Canvas c(200, 40);
-  Gdiplus::Graphics g(c.dc);
+  Gdiplus::Graphics g(c.dc.m_hDC);
   Gdiplus::Font regular(Gdiplus::FontFamily::GenericSansSerif(), 10);
   Gdiplus::Font bold(Gdiplus::FontFamily::GenericSansSerif(), 10, Gdiplus::FontStyleBold);
   Gdiplus::Font underlined(Gdiplus::FontFamily::GenericSansSerif(), 10, Gdiplus::FontStyleUnderline);
@@ -195,7 +177,7 @@ TEST_F(Drawing, ImagesDecodeFromStreamsAndDrawAtTheirOwnSize) {
   Gdiplus::Image png(StreamOf(Encoded("PNG")));
   EXPECT_EQ(png.PixelAt(1, 0) >> 24, 0u);   // transparent
   Canvas c(6, 6, RGB(0, 255, 0));
-  Gdiplus::Graphics g(c.dc);
+  Gdiplus::Graphics g(c.dc.m_hDC);
   ASSERT_EQ(g.DrawImage(&png, 2, 1), Gdiplus::Ok);
   EXPECT_EQ(c.At(2, 1), RGB(255, 0, 0));
   EXPECT_EQ(c.At(3, 1), RGB(0, 255, 0));   // the transparent column shows what was there

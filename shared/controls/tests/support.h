@@ -11,6 +11,7 @@
 #include "platform/gui/headless.h"
 #include "platform/gui/input.h"
 #include "platform/threads/clock.h"
+#include "testing/support/canvas.h"
 
 // Rectangles print as their sides in test messages.
 inline void PrintTo(const CRect& r, std::ostream* os) {
@@ -45,20 +46,7 @@ class Host : public CWnd {
   LRESULT answer = 1;
 };
 
-class Canvas {
- public:
-  Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255)) {
-    dc.CreateCompatibleDC(nullptr);
-    bitmap.CreateCompatibleBitmap(&dc, w, h);
-    old = dc.SelectObject(&bitmap);
-    dc.FillSolidRect(0, 0, w, h, fill);
-  }
-  ~Canvas() { dc.SelectObject(old); }
-  COLORREF At(int x, int y) const { return dc.GetPixel(x, y); }
-  CDC dc;
-  CBitmap bitmap;
-  CBitmap* old;
-};
+using testutil::Canvas;
 
 inline bool Near(COLORREF a, COLORREF b, int tolerance = 2) {
   return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
