@@ -5,14 +5,11 @@
 #include <mutex>
 
 #include "platform/gui/gdiplus.h"
+#include "platform/gui/internal.h"
 
-namespace Gdiplus {
-namespace {
+namespace platform::gui::detail {
 
-constexpr ULONGLONG kMaxStreamBytes = 64ull << 20;    // an encoded picture larger than this is refused
-constexpr ULONGLONG kMaxPixels = 64ull << 20;          // as is one that decodes to more pixels
-
-void InitMagick() {
+void InitImageCodecs() {
   static std::once_flag once;
   std::call_once(once, [] {
     Magick::InitializeMagick(nullptr);
@@ -20,6 +17,14 @@ void InitMagick() {
     Magick::ResourceLimits::thread(1);
   });
 }
+
+}  // namespace platform::gui::detail
+
+namespace Gdiplus {
+namespace {
+
+constexpr ULONGLONG kMaxStreamBytes = 64ull << 20;    // an encoded picture larger than this is refused
+constexpr ULONGLONG kMaxPixels = 64ull << 20;          // as is one that decodes to more pixels
 
 // The whole stream from its current position, or false when it breaks off or is too large.
 bool ReadAll(IStream* stream, std::vector<BYTE>& bytes) {
@@ -51,7 +56,7 @@ Image::Image(IStream* stream, BOOL) {
     m_last = UnknownImageFormat;
     return;
   }
-  InitMagick();
+  platform::gui::detail::InitImageCodecs();
   try {
     Magick::Image picture;
     try {

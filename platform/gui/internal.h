@@ -242,6 +242,9 @@ std::deque<MSG>& PostedQueue();
 // Invalidations other threads marked, applied on the user-interface thread.
 void ApplyMarkedInvalidations();
 
+// --- images (gdiplus_image.cpp): Magick++ set up once, before any picture is decoded or encoded.
+void InitImageCodecs();
+
 // --- pointer input and positioning (input.cpp, position.cpp)
 bool RemoteSession();
 void ResetInput();

@@ -92,6 +92,12 @@ TEST_F(Buttons, PressAndReleasePostOneCommandButNotAfterALeave) {
   EXPECT_FALSE(b.Pushed());
   platform::gui::MouseUp(b, 5, 5);
   EXPECT_TRUE(Commands().empty());
+  CHxButton untitled;
+  ASSERT_TRUE(untitled.Create(nullptr, CRect(0, 50, 20, 60), &host, 8));
+  CString text = L"x";
+  untitled.GetWindowText(text);
+  EXPECT_TRUE(text.IsEmpty());
+  EXPECT_FALSE(untitled.Create(L"again", CRect(0, 0, 1, 1), &host, 9));
 }
 
 TEST_F(Buttons, ASelectedButtonHoldsTheTopAndALeaveDoesNotDropTheSelection) {
