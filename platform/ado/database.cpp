@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <cstring>
 
 #include "platform/ado/ado_enums.h"
+#include "platform/ado/column_types.h"
 #include "platform/ado/text.h"
 
 namespace platform::ado {
@@ -478,8 +481,94 @@ void ResultSet::Truncate(std::size_t n) {
   else if (rows.size() > n) rows.resize(n);
 }
 
+namespace {
+
+// The schema as the result-column typing asks for it, from the connection's catalogue.
+class CatalogueSchema : public SchemaSource {
+ public:
+  explicit CatalogueSchema(sqlite3* db) : db_(db) {}
+  ~CatalogueSchema() override { sqlite3_finalize(lookup_); }
+
+  Kind KindOf(const std::wstring& name) override {
+    const Entry& e = Find(name);
+    if (e.type == "table") return Kind::Table;
+    if (e.type == "view") return Kind::View;
+    return Kind::None;
+  }
+  std::optional<std::string> ColumnDeclaration(const std::wstring& table, const std::wstring& column) override {
+    const char* decl = nullptr;
+    const std::string t = ToUtf8(Find(table).name), c = ToUtf8(column);
+    if (sqlite3_table_column_metadata(db_, nullptr, t.c_str(), c.c_str(), &decl, nullptr, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK)
+      return std::nullopt;
+    return std::string(decl ? decl : "");
+  }
+  std::wstring ViewText(const std::wstring& view) override { return Find(view).sql; }
+
+ private:
+  struct Entry {
+    std::string type;
+    std::wstring name, sql;
+  };
+  const Entry& Find(const std::wstring& name) {
+    auto it = entries_.find(name);
+    if (it != entries_.end()) return it->second;
+    Entry e;
+    if (!lookup_)
+      sqlite3_prepare_v2(db_, "SELECT type, name, sql FROM sqlite_master WHERE name = ?1 COLLATE NOCASE "
+                              "AND type IN ('table', 'view')", -1, &lookup_, nullptr);
+    if (lookup_) {
+      const std::string n = ToUtf8(name);
+      sqlite3_bind_text(lookup_, 1, n.c_str(), static_cast<int>(n.size()), SQLITE_TRANSIENT);
+      if (sqlite3_step(lookup_) == SQLITE_ROW) {
+        auto text = [&](int col) {
+          const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(lookup_, col));
+          return std::string(p ? p : "");
+        };
+        e.type = text(0);
+        e.name = FromUtf8(text(1));
+        e.sql = FromUtf8(text(2));
+      }
+      sqlite3_reset(lookup_);
+    }
+    return entries_.emplace(name, std::move(e)).first->second;
+  }
+
+  sqlite3* db_;
+  sqlite3_stmt* lookup_ = nullptr;
+  std::map<std::wstring, Entry> entries_;
+};
+
+bool ChangesSchema(const char* sql) {
+  while (sql && (*sql == ' ' || *sql == '\n' || *sql == '\t' || *sql == '\r')) ++sql;
+  if (!sql) return false;
+  for (const char* word : {"CREATE", "DROP", "ALTER"}) {
+    const std::size_t n = std::strlen(word);
+    if (sqlite3_strnicmp(sql, word, static_cast<int>(n)) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+const std::vector<ColumnType>& Database::ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols) {
+  const char* text = sqlite3_sql(stmt);
+  std::string key = text ? text : "";
+  auto it = expressionTypes_.find(key);
+  if (it != expressionTypes_.end() && it->second.size() == cols.size()) return it->second;
+  std::vector<std::wstring> names;
+  names.reserve(cols.size());
+  for (const ColumnInfo& c : cols) names.push_back(c.name);
+  CatalogueSchema schema(db_);
+  std::vector<ColumnType> types = ResultColumnTypes(FromUtf8(key), names, schema);
+  if (expressionTypes_.size() >= 256) expressionTypes_.clear();
+  return expressionTypes_[std::move(key)] = std::move(types);
+}
+
 void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin,
                             bool packRows) {
+  // The stored types of expressions follow the tables and views they read.
+  if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) expressionTypes_.clear();
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
   auto step = [&] {
@@ -496,6 +585,7 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
   bool collect = wantRows && ncol > 0 && !out.hasRows;
   std::vector<ColumnInfo> cols;
   std::vector<VKind> kinds;  // what each typed column holds
+  std::vector<bool> textFromValues;  // expressions that are texts of no fixed length
   if (collect) {
     cols.resize(static_cast<std::size_t>(ncol));
     kinds.resize(static_cast<std::size_t>(ncol));
@@ -528,6 +618,27 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
           if (pk) c.attributes |= adFldKeyColumn;
           if (c.autoIncrement) c.attributes &= ~adFldUpdatable;
         }
+      }
+    }
+    // Expressions get the type the server gives them where the statement says it.
+    textFromValues.assign(cols.size(), false);
+    if (std::any_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return !c.typed; })) {
+      const std::vector<ColumnType>& types = ExpressionTypes(stmt, cols);
+      for (std::size_t i = 0; i < cols.size() && i < types.size(); ++i) {
+        ColumnInfo& c = cols[i];
+        const ColumnType& t = types[i];
+        if (c.typed || !t.Known()) continue;
+        if (IsTextType(t.type) && t.size == 0) {
+          textFromValues[i] = true;
+          continue;
+        }
+        c.type = t.type;
+        c.size = t.size;
+        c.typed = true;
+        kinds[i] = KindOfType(c.type);
+        c.attributes = adFldIsNullable | adFldMayBeNull;
+        if (!IsTextType(c.type) && KindOfType(c.type) != VKind::Bytes) c.attributes |= adFldFixed;
+        if (IsLongType(c.type)) c.attributes |= adFldLong;
       }
     }
     out.result.rows.clear();
@@ -574,7 +685,7 @@ void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, 
           anyBlob = true;
         }
       }
-      if (anyText) {
+      if (anyText || textFromValues[i]) {
         c.type = adVarWChar;
         c.size = static_cast<LONG>(std::max<std::size_t>(maxLen, 1));
       } else if (anyBlob) {

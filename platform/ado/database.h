@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ado/column_types.h"
 #include "platform/ado/sql_rewriter.h"
 #include "platform/ado/value.h"
 
@@ -51,7 +52,7 @@ struct ColumnInfo {
   std::string column; // base column name
   bool key = false;
   bool autoIncrement = false;
-  bool typed = false;  // type taken from a declared column type
+  bool typed = false;  // type taken from a declared column type, or from the expression's type
 };
 
 struct ResultSet {
@@ -120,6 +121,9 @@ class Database {
   sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
   void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
   void RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin, bool packRows);
+  // The types of the statement's result columns that are expressions (column_types.h), kept by
+  // statement text until the schema changes.
+  const std::vector<ColumnType>& ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols);
   void Exec(const char* sql);
 
   sqlite3* db_ = nullptr;
@@ -136,6 +140,7 @@ class Database {
   std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
+  std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;
 };
 
 // Registers the SQL Server functions, the case-insensitive collation and the LIKE matcher

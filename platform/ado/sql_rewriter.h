@@ -5,7 +5,9 @@
 //   a + b               -> VX_ADD(a, b): concatenates two texts, adds numbers otherwise
 //   a - b               -> VX_SUB(a, b): subtracts numbers; a date minus a number of days
 //   ISNULL(a, b)        -> IFNULL(a, b)
-//   CONVERT(t, x[, s])  -> CAST(x AS t), dates through VX_DATETIME, text through VX_CONVERT(x, s, n)
+//   CONVERT(t, x[, s])  -> CAST(x AS t), numbers as CAST(x AS INTEGER t) / CAST(x AS REAL t) (the
+//                          affinity word, then the server's type), dates through VX_DATETIME,
+//                          text through VX_CONVERT(x, s, n)
 //   CAST(x AS datetime) -> VX_DATETIME(x)
 //   SELECT TOP n / TOP (n) ...  -> ... LIMIT n
 //   SELECT alias = expr -> SELECT expr AS alias;  SELECT ?=expr marks an output parameter

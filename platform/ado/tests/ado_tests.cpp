@@ -143,6 +143,58 @@ TEST_F(AdoTest, ValuesComeBackAsTheVariantTypesOfTheirColumns) {
   EXPECT_EQ(HrOf([&] { rs->MoveFirst(); }), adErrObjectClosed);
 }
 
+TEST_F(AdoTest, ComputedColumnsComeBackWithTheServersTypes) {
+  _RecordsetPtr rs = conn_->Execute(
+      L"SELECT CONVERT(bit, au_Qty) AS b, CAST(au_Sold AS bit) AS c, CONVERT(datetime, '20240105') AS d, "
+      L"GETDATE() AS now, (SELECT MAX(au_End) FROM au__Auction) AS last, SUM(au_Price * au_Qty) AS total, "
+      L"CONVERT(money, au_Qty) AS m, COUNT(*) AS n, ISNULL(au_End, GETDATE()) AS ends, au_Qty > 2 AS big "
+      L"FROM au__Auction WHERE au_Id = 1");
+  FieldsPtr f = rs->Fields;
+  EXPECT_EQ(f->Item[L"b"]->GetValue().vt, VT_BOOL);
+  EXPECT_EQ(f->Item[L"b"]->GetValue().boolVal, VARIANT_TRUE);
+  EXPECT_EQ(f->Item[L"c"]->GetValue().vt, VT_BOOL);
+  EXPECT_EQ(f->Item[L"d"]->GetValue().vt, VT_DATE);
+  EXPECT_EQ(f->Item[L"d"]->GetValue().date, 45296.0);  // 5 January 2024
+  EXPECT_EQ(f->Item[L"now"]->GetValue().vt, VT_DATE);
+  EXPECT_EQ(f->Item[L"last"]->GetValue().vt, VT_DATE);
+  EXPECT_EQ(f->Item[L"total"]->GetValue().vt, VT_CY);
+  EXPECT_EQ(f->Item[L"total"]->GetValue().cyVal.int64, 375000);  // 12.5 x 3
+  EXPECT_EQ(f->Item[L"m"]->GetValue().vt, VT_CY);
+  EXPECT_EQ(f->Item[L"n"]->GetValue().vt, VT_I4);
+  EXPECT_EQ(f->Item[L"ends"]->GetValue().vt, VT_DATE);
+  // An expression whose type the statement does not say is typed by its values, as before.
+  EXPECT_EQ(f->Item[L"big"]->GetValue().vt, VT_I4);
+}
+
+TEST_F(AdoTest, ViewColumnsThatComputeFlagsDatesAndMoneyKeepTheirTypesWithOrWithoutRows) {
+  conn_->Execute(L"CREATE VIEW vw_Sold AS SELECT au_Id, CAST(CASE WHEN au_Qty > 2 THEN 1 ELSE 0 END AS bit) AS many, "
+                 L"ISNULL(au_End, CONVERT(datetime, '2000-01-01')) AS ends, au_Price * au_Qty AS worth, "
+                 L"a.au_Title AS title FROM au__Auction AS a",
+                 nullptr, adCmdText | adExecuteNoRecords);
+  for (const wchar_t* where : {L"au_Id = 1", L"au_Id = 0"}) {
+    SCOPED_TRACE(where);
+    for (const wchar_t* select : {L"SELECT * FROM vw_Sold WHERE ", L"SELECT v.many, v.ends, v.worth FROM vw_Sold v WHERE "}) {
+      _RecordsetPtr rs = OpenClient((std::wstring(select) + where).c_str());
+      FieldsPtr f = rs->Fields;
+      EXPECT_EQ(f->Item[L"many"]->Type, adBoolean);
+      EXPECT_EQ(f->Item[L"ends"]->Type, adDBTimeStamp);
+      EXPECT_EQ(f->Item[L"worth"]->Type, adCurrency);
+      if (rs->adoEOF) continue;
+      EXPECT_EQ(f->Item[L"many"]->GetValue().vt, VT_BOOL);
+      EXPECT_EQ(f->Item[L"many"]->GetValue().boolVal, VARIANT_TRUE);
+      EXPECT_EQ(f->Item[L"ends"]->GetValue().vt, VT_DATE);
+      EXPECT_EQ(f->Item[L"worth"]->GetValue().cyVal.int64, 375000);
+    }
+  }
+  // A view defined again is read with its new types.
+  conn_->Execute(L"DROP VIEW vw_Sold", nullptr, adCmdText | adExecuteNoRecords);
+  conn_->Execute(L"CREATE VIEW vw_Sold AS SELECT au_Id, CONVERT(int, au_Sold) AS many FROM au__Auction", nullptr,
+                 adCmdText | adExecuteNoRecords);
+  _RecordsetPtr rs = OpenClient(L"SELECT * FROM vw_Sold WHERE au_Id = 1");
+  EXPECT_EQ(rs->Fields->Item[L"many"]->Type, adInteger);
+  EXPECT_EQ(rs->Fields->Item[L"many"]->GetValue().vt, VT_I4);
+}
+
 TEST_F(AdoTest, FailuresCarryTheirCodesDescriptionsAndErrorsCollection) {
   conn_->Execute(L"CREATE TABLE kd_blokada (obid int, obextra int, obtype int, workstation varchar(15), "
                  L"username varchar(50), CONSTRAINT pk PRIMARY KEY (obtype, obid, obextra))");

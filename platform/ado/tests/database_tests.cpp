@@ -147,6 +147,36 @@ TEST_F(DbTest, DeclaredTypesDecideTheValueKinds) {
   EXPECT_EQ(row[7].d, 3.0);
 }
 
+TEST_F(DbTest, ExpressionColumnsAreTypedThroughStarsSubqueriesAndViewColumnLists) {
+  db_->Execute(L"INSERT INTO item (name, qty, price, added, active) VALUES ('x', 2, 12.5, '2020-05-06', 1)");
+  db_->Execute(L"CREATE VIEW vw_item (flag, total, label) AS SELECT CONVERT(bit, qty), price * qty, name + '!' FROM item");
+  auto r = db_->Execute(
+      L"SELECT 1 AS one, s.*, v.*, CAST(NULL AS nvarchar(30)) AS tail FROM "
+      L"(SELECT MAX(added) AS latest, CONVERT(varchar(7), added, 120) AS month FROM item) AS s, vw_item v");
+  const auto& c = r.result.columns;
+  ASSERT_EQ(c.size(), 7u);
+  EXPECT_EQ(c[0].type, adInteger);
+  EXPECT_EQ(c[1].type, adDBTimeStamp);
+  EXPECT_EQ(c[2].type, adVarWChar);
+  EXPECT_EQ(c[2].size, 7);
+  EXPECT_EQ(c[3].type, adBoolean);
+  EXPECT_EQ(c[4].type, adCurrency);
+  EXPECT_EQ(c[5].type, adVarWChar);  // a concatenation: as long as its longest value
+  EXPECT_EQ(c[5].size, 2);
+  EXPECT_EQ(c[6].type, adVarWChar);
+  EXPECT_EQ(c[6].size, 30);
+  const auto& row = r.result.rows.at(0);
+  EXPECT_EQ(row[1].kind, VKind::Date);
+  EXPECT_EQ(row[3].kind, VKind::Bool);
+  EXPECT_EQ(row[4].i, 250000);
+  EXPECT_TRUE(row[6].IsNull());
+  // No rows: the types are still the server's, a text of no fixed length still a text.
+  auto none = db_->Execute(L"SELECT flag, label, GETDATE() FROM vw_item WHERE 1 = 0");
+  EXPECT_EQ(none.result.columns[0].type, adBoolean);
+  EXPECT_EQ(none.result.columns[1].type, adVarWChar);
+  EXPECT_EQ(none.result.columns[2].type, adDBTimeStamp);
+}
+
 TEST_F(DbTest, FailuresAreToldApart) {
   auto hrOf = [&](const wchar_t* sql) {
     try {

