@@ -26,24 +26,6 @@ LONG LongOf(const _variant_t& v) {
 
 FieldPtr FieldOf(const _RecordsetPtr& rs, const wchar_t* name) { return rs->GetFields()->GetItem(_variant_t(name)); }
 
-// Puts a recordset's filter back as it was when the scope began, also when an error ends it.
-class FilterScope {
- public:
-  explicit FilterScope(_RecordsetPtr rs) : m_rs(std::move(rs)), m_filter(m_rs->GetFilter()) {}
-  ~FilterScope() {
-    try {
-      m_rs->PutFilter(m_filter);
-    } catch (const _com_error&) {
-    }
-  }
-  FilterScope(const FilterScope&) = delete;
-  FilterScope& operator=(const FilterScope&) = delete;
-
- private:
-  _RecordsetPtr m_rs;
-  _variant_t m_filter;
-};
-
 // The criterion "column=key" (a key of a data set, temporary keys included).
 _variant_t KeyCriterion(const wchar_t* column, LONG key) {
   CString text;
@@ -55,7 +37,7 @@ _variant_t KeyCriterion(const wchar_t* column, LONG key) {
 std::vector<LONG> KeysWhere(const _RecordsetPtr& rs, const wchar_t* column, LONG value, const wchar_t* keyColumn) {
   std::vector<LONG> keys;
   if (Empty(rs)) return keys;
-  FilterScope scope(rs);
+  CFlgFilterScope scope(rs);
   rs->PutFilter(KeyCriterion(column, value));
   for (; !rs->GetadoEOF(); rs->MoveNext()) {
     _variant_t key = FieldOf(rs, keyColumn)->GetValue();
@@ -314,7 +296,7 @@ bool CComFlgObject::DeleteRowCascade(LONG index, LONG key, int depth) {
   const FlgDataSetDef& def = Def(index);
   _RecordsetPtr rs = DataSet(index);
   if (Empty(rs)) return false;
-  FilterScope scope(rs);
+  CFlgFilterScope scope(rs);
   rs->PutFilter(KeyCriterion(def.key, key));
   if (rs->GetadoEOF()) return false;
   // The child rows, found while the row is still current: a child's link column holds this key
@@ -384,7 +366,7 @@ HRESULT CComFlgObject::GetAttribute(LONG dataSet, const wchar_t* name, VARIANT* 
   try {
     _RecordsetPtr rs = DataSet(dataSet);
     if (Empty(rs)) return S_FALSE;
-    FilterScope scope(rs);
+    CFlgFilterScope scope(rs);
     rs->PutFilter(NameCriterion(name));
     if (rs->GetadoEOF()) return S_FALSE;
     _variant_t stored = FieldOf(rs, L"vxa_Wartosc")->GetValue();
@@ -401,7 +383,7 @@ HRESULT CComFlgObject::SetAttribute(LONG dataSet, const wchar_t* name, const VAR
     _RecordsetPtr rs = DataSet(dataSet);
     bool found = false;
     {
-      FilterScope scope(rs);
+      CFlgFilterScope scope(rs);
       if (!Empty(rs)) {
         rs->PutFilter(NameCriterion(name));
         found = !rs->GetadoEOF();

@@ -16,21 +16,11 @@ constexpr HRESULT kNotConfirmed = static_cast<HRESULT>(0x80041355u);
 const wchar_t kReadError[] = L"Błąd odczytu z bazy danych.";
 const wchar_t kWriteError[] = L"Błąd zapisu do bazy danych.";
 const wchar_t kDeleteError[] = L"Błąd usunięcia z bazy danych.";
-const wchar_t kUndefinedError[] = L"Niezdefiniowany błąd";
 
 // The kinds of object-list refresh the host is told of.
 constexpr LONG kRefreshInserted = 1;
 constexpr LONG kRefreshUpdated = 2;
 constexpr LONG kRefreshDeleted = 3;
-
-// A new object of the class (any context), running.
-IUnknownPtr CreateRunning(REFCLSID clsid) {
-  IUnknown* raw = nullptr;
-  hx::Check(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw)));
-  IUnknownPtr created(raw, false);
-  hx::Check(OleRun(created));
-  return created;
-}
 
 // The window handle of a window object (IFlgWnd); null for a null object or one without a window.
 HWND WindowOf(IUnknown* window) {
@@ -43,23 +33,22 @@ HWND WindowOf(IUnknown* window) {
 
 }  // namespace
 
-// Every interface method runs in the library's module state and turns failures into HRESULTs:
-// COM errors (mapped with the insert when one is given), memory exhaustion, and anything else as
-// E_FAIL with the text "Niezdefiniowany błąd".
-#define FLG_BEGIN                      \
-  AFX_MANAGE_STATE(m_pModuleState); \
+IUnknownPtr FlgCreateRunning(REFCLSID clsid) {
+  IUnknown* raw = nullptr;
+  hx::Check(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw)));
+  IUnknownPtr created(raw, false);
+  hx::Check(OleRun(created));
+  return created;
+}
+
+CFlgFilterScope::CFlgFilterScope(_RecordsetPtr rs) : m_rs(std::move(rs)), m_filter(m_rs->GetFilter()) {}
+
+CFlgFilterScope::~CFlgFilterScope() {
   try {
-#define FLG_END(insert)                                                                 \
-  }                                                                                     \
-  catch (const _com_error& e) {                                                         \
-    return Failed(e, insert);                                                           \
-  }                                                                                     \
-  catch (const std::bad_alloc&) {                                                       \
-    return E_OUTOFMEMORY;                                                               \
-  }                                                                                     \
-  catch (...) {                                                                         \
-    return ReportErrorText(GetObjectClsid(), __uuidof(IFlgItem), E_FAIL, kUndefinedError); \
+    m_rs->PutFilter(m_filter);
+  } catch (const _com_error&) {
   }
+}
 
 // ---------------------------------------------------------------------------------------------
 // CRtBase, CComFlgObject's life
@@ -328,7 +317,7 @@ STDMETHODIMP CComFlgObject::InitCopy(IFlgDataFactory* factory, VARIANT id) {
   HRESULT hr = TakeFactory(factory, m_lRightNew);
   if (FAILED(hr)) return hr;
   // The source: a second object of this class, read.
-  IFlgItemPtr source(CreateRunning(GetObjectClsid()));
+  IFlgItemPtr source(FlgCreateRunning(GetObjectClsid()));
   if (!source) _com_issue_error(E_NOINTERFACE);
   hx::Check(source->Load(factory, id));
   m_sets.clear();
@@ -433,7 +422,7 @@ HRESULT CComFlgObject::RunExtensions(IFlgDataFactory* factory, LONG operation) {
   }
   for (LONG i = 0; i < m_lExtensionCount; ++i) {
     const FlgObjectExtension& entry = m_pExtensions[i];
-    IFlgObjectExtensionPtr extension(CreateRunning(entry.clsid));
+    IFlgObjectExtensionPtr extension(FlgCreateRunning(entry.clsid));
     if (!extension) continue;
     switch (operation) {
       case 3: hx::Check(extension->OnInsert(factory, key, entry.param)); break;

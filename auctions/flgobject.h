@@ -11,15 +11,34 @@
 // CFlgComClassFactory). Every interface method enters Lotrix's module state; the object keeps the
 // library loaded while it lives.
 #include <functional>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
+#include "auctions/dberror.h"
 #include "framework/comobject.h"
 #include "framework/objerrors.h"
 #include "framework/zephra.h"
 #include "platform/resources/resources.h"
 #include "shared/objectdlg.h"
 #include "shared/objlock.h"
+
+// A new object of the class (class context 23: in-process server and handler, local and remote
+// server), started with OleRun. Raises the failure of either step.
+IUnknownPtr FlgCreateRunning(REFCLSID clsid);
+
+// Puts a recordset's filter back as it was when the scope began, also when an error ends it.
+class CFlgFilterScope {
+ public:
+  explicit CFlgFilterScope(_RecordsetPtr rs);
+  ~CFlgFilterScope();
+  CFlgFilterScope(const CFlgFilterScope&) = delete;
+  CFlgFilterScope& operator=(const CFlgFilterScope&) = delete;
+
+ private:
+  _RecordsetPtr m_rs;
+  _variant_t m_filter;
+};
 
 // Holds the module state of the library, taken at construction, so that every interface method
 // of the object can enter it.
@@ -221,6 +240,11 @@ class CComFlgObject : public CRtBase,
   void SetDefinitions(const FlgDataSetDef* definitions, LONG count);
   void SetExtensions(const FlgObjectExtension* extensions, LONG count, bool enabled);
   void SetFieldFlags(const FlgFieldFlags* table, LONG count, LONG mask);
+  // An interface of the derived class whose failures set error information (ISupportErrorInfo).
+  void AddErrorInterface(REFIID iid) { m_errorInterfaces.push_back(iid); }
+  // A caught COM error as the method's result: its error information back on the thread; mapped
+  // with MapDbError and `insert` as the message's insert when one is given (empty: no insert).
+  HRESULT Failed(const _com_error& e, const wchar_t* insert);
 
   // The right numbers (0: no check) and the attribute owner (VT_NULL: no attributes).
   LONG m_lObjectType = -1;
@@ -257,7 +281,6 @@ class CComFlgObject : public CRtBase,
   void CompleteNewRow(LONG index, const _variant_t& link);
   bool DeleteRowCascade(LONG index, LONG key, int depth);
   HRESULT CopyDataSet(IFlgDataSet* source, LONG index, CFlgKeyMap& keys);
-  HRESULT Failed(const _com_error& e, const wchar_t* insert);
 
   CObjErrorInfoArray m_errors;
   CObjErrorInfoArray* m_pErrors;
@@ -296,3 +319,23 @@ class CComFlgObject : public CRtBase,
   _variant_t m_vCopySource;
   std::vector<GUID> m_errorInterfaces;
 };
+
+inline constexpr wchar_t kFlgUndefinedError[] = L"Niezdefiniowany błąd";
+
+// Every interface method runs in the library's module state and turns failures into HRESULTs:
+// COM errors (mapped with the insert when one is given), memory exhaustion, and anything else as
+// E_FAIL with the text "Niezdefiniowany błąd".
+#define FLG_BEGIN                      \
+  AFX_MANAGE_STATE(m_pModuleState); \
+  try {
+#define FLG_END(insert)                                                                 \
+  }                                                                                     \
+  catch (const _com_error& e) {                                                         \
+    return Failed(e, insert);                                                           \
+  }                                                                                     \
+  catch (const std::bad_alloc&) {                                                       \
+    return E_OUTOFMEMORY;                                                               \
+  }                                                                                     \
+  catch (...) {                                                                         \
+    return ReportErrorText(GetObjectClsid(), __uuidof(IFlgItem), E_FAIL, kFlgUndefinedError); \
+  }

@@ -3,6 +3,8 @@
 // the library id, the enumerations and, as each class is built, the interfaces it serves.
 // Callers (the host, Vorlen) reach Lotrix through COM only: they include this header and create
 // the classes by CLSID or ProgID.
+#include "framework/interfaces.h"
+#include "platform/ado/ado.h"
 #include "platform/com/com.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -71,3 +73,107 @@ enum lotrixSpecificDataType {
 // Interfaces. Dispatch and dual interfaces are declared on IDispatch, so their first own method
 // sits at slot 7; nothing calls them late-bound (the implementations answer IDispatch's four
 // methods with E_NOTIMPL, platform::com::DispatchFace).
+
+// An auction site and its dictionaries (CoSite). The putters write the site's row; saving it is
+// the data object's (IFlgItem). Dictionaries of the read-only forms stay connected and are kept
+// by the object (the same recordset each time); the editable forms are new, detached recordsets.
+// Unsupported kinds answer E_NOTIMPL.
+struct ISite : public IUnknown {
+  STDMETHOD(GetId)(LONG* id) = 0;                                                         // 3
+  STDMETHOD(PutSiteId)(LONG siteId) = 0;                                                  // 4
+  STDMETHOD(GetSiteId)(LONG* siteId) = 0;                                                 // 5
+  STDMETHOD(PutSvcProvId)(LONG svcProvId) = 0;                                            // 6
+  STDMETHOD(GetSvcProvId)(LONG* svcProvId) = 0;                                           // 7
+  STDMETHOD(PutCurrency)(BSTR currency) = 0;                                              // 8
+  STDMETHOD(GetCurrency)(BSTR* currency) = 0;                                             // 9
+  STDMETHOD(GetSpecificData)(lotrixSpecificDataType kind, _Recordset** data) = 0;         // 10
+  STDMETHOD(GetSpecificDataExt)(lotrixSpecificDataType kind, LONG ident, _Recordset** data) = 0;  // 11
+  STDMETHOD(GetSpecificRegDataExt)(lotrixSpecificDataType kind, LONG ident, LONG regId,
+                                   _Recordset** data) = 0;                                // 12
+  STDMETHOD(GetSpecificDataForEdit)(lotrixSpecificDataType kind, _Recordset** data) = 0;  // 13
+  STDMETHOD(GetSpecificDataExtForEdit)(lotrixSpecificDataType kind, LONG ident, _Recordset** data) = 0;  // 14
+};
+VANTOR_UUIDOF(ISite, "BEF03BDE-83F8-44E6-B186-8A5555CB7428");
+
+// A site connector's description (CoConnectorInfo): each call hands out the six fields "Name",
+// "ServiceProvider", "Description", "Producer", "Version" and "Copyright" of one fresh empty row.
+struct IConnectorInfo : public IUnknown {
+  STDMETHOD(GetFields)(IDispatch** fields) = 0;   // 3
+};
+VANTOR_UUIDOF(IConnectorInfo, "C3276FA4-16A1-4D59-815D-EA599EB0EF97");
+
+// An auction-site account (CoRegistration), beside its extension interfaces LotrixRegistration
+// and LotrixRegCustData (framework/interfaces.h). The type library calls it dual (DISPIDs
+// 0x60010000 to 0x60010004 for the first five members, 1 to 6 for the seller-zone properties);
+// its callers bind early and reach its members from slot 3, so it stands on IUnknown.
+struct IRegistration : public IUnknown {
+  STDMETHOD(GetConnectorClsid)(GUID* clsid) = 0;                                 // 3
+  STDMETHOD(InitNew)(LONG svcProvId) = 0;                                        // 4
+  STDMETHOD(GetDefaultCtx)(LONG* regId, LONG* regSiteId) = 0;                    // 5
+  STDMETHOD(GetInfo)(BSTR* info) = 0;                                            // 6
+  STDMETHOD(StatusesOptionsEdit)(IUnknown* window, IUnknown* instance) = 0;      // 7
+  STDMETHOD(GetST_StatusesServiceActive)(BOOL* value) = 0;                       // 8
+  STDMETHOD(PutST_StatusesServiceActive)(BOOL value) = 0;                        // 9
+  STDMETHOD(GetST_ShowDocumentAddressForm)(BOOL* value) = 0;                     // 10
+  STDMETHOD(PutST_ShowDocumentAddressForm)(BOOL value) = 0;                      // 11
+  STDMETHOD(GetST_ShowDeliveryAddressForm)(BOOL* value) = 0;                     // 12
+  STDMETHOD(PutST_ShowDeliveryAddressForm)(BOOL value) = 0;                      // 13
+  STDMETHOD(GetST_Description)(BSTR* value) = 0;                                 // 14
+  STDMETHOD(PutST_Description)(BSTR value) = 0;                                  // 15
+  STDMETHOD(GetST_WWW)(BSTR* value) = 0;                                         // 16
+  STDMETHOD(PutST_WWW)(BSTR value) = 0;                                          // 17
+  STDMETHOD(GetST_LastSynch)(VARIANT* value) = 0;                                // 18
+  STDMETHOD(PutST_LastSynch)(VARIANT value) = 0;                                 // 19
+};
+VANTOR_UUIDOF(IRegistration, "8663799A-7C05-408E-8C98-383E7C3EFF85");
+
+_COM_SMARTPTR_TYPEDEF(ISite, __uuidof(ISite));
+_COM_SMARTPTR_TYPEDEF(IConnectorInfo, __uuidof(IConnectorInfo));
+_COM_SMARTPTR_TYPEDEF(IRegistration, __uuidof(IRegistration));
+
+// An ErrorList handle of LotrixRegistration names the account's error list (FLG_OBJECT_ERROR_INFO
+// entries, framework/objerrors.h) while the account lives; in-process callers resolve it with
+// Lotrix's export of this name (null for a handle no living account gave out).
+class CObjErrorInfoArray;
+using LotrixErrorListFn = const CObjErrorInfoArray* (*)(LONG handle);
+inline constexpr const char kLotrixErrorListExport[] = "LotrixErrorList";
+
+// ---------------------------------------------------------------------------------------------
+// Outside components that Lotrix calls.
+
+// The access-key converter: an account's password passes through it between the form the user
+// types and the form stored in the account (the two conversions are inverse to each other).
+struct IAccessKeyConverter : public IUnknown {
+  STDMETHOD(ToStored)(BSTR typed, BSTR* stored) = 0;   // 3
+  STDMETHOD(ToTyped)(BSTR stored, BSTR* typed) = 0;    // 4
+};
+VANTOR_UUIDOF(IAccessKeyConverter, "52D9B102-FE4D-4E38-9609-AA5A57A3CDF9");
+struct AccessKeyConverter;
+VANTOR_UUIDOF(AccessKeyConverter, "64FA053D-C1DD-42BC-A68F-6446109C0801");
+#define CLSID_AccessKeyConverter __uuidof(AccessKeyConverter)
+_COM_SMARTPTR_TYPEDEF(IAccessKeyConverter, __uuidof(IAccessKeyConverter));
+
+// A site connector, one COM class per service provider (its ProgID in sl_ServiceProvider), on the
+// account's level. Dual, its own members from slot 7; the slots the synchronisation uses (a
+// session per account and what belongs to it) are reserved here until it declares them.
+struct IAuctionSiteAccount : public IDispatch {
+  // 7: describes the connector in the six fields of a CoConnectorInfo row.
+  STDMETHOD(DescribeConnector)(IDispatch* fields) = 0;
+  // 8: connects to the service for a new account and fills its service data.
+  STDMETHOD(ConnectAccount)(LotrixRegistration* account) = 0;
+  // 9: the connector's own account dialog: it edits (and saves) the account, may leave a text
+  // in `info`, and answers VARIANT_TRUE when the user accepted.
+  STDMETHOD(EditAccount)(LotrixRegistration* account, BSTR* info, VARIANT_BOOL* accepted) = 0;
+  ZEPHRA_SLOT(10)
+  ZEPHRA_SLOT(11)
+  ZEPHRA_SLOT(12)
+  ZEPHRA_SLOT(13)
+  ZEPHRA_SLOT(14)
+  ZEPHRA_SLOT(15)
+  // 16 to 18: texts of the account at the service, by its user id (VT_I8) and service provider.
+  STDMETHOD(GetConnectorValue)(VARIANT userId, LONG svcProvId, BSTR* value) = 0;
+  STDMETHOD(GetMyAuctionsUrl)(VARIANT userId, LONG svcProvId, BSTR* url) = 0;
+  STDMETHOD(GetMyPageUrl)(VARIANT userId, LONG svcProvId, BSTR* url) = 0;
+};
+VANTOR_UUIDOF(IAuctionSiteAccount, "DE8F117A-15BE-48C8-B7F1-0462735AE222");
+_COM_SMARTPTR_TYPEDEF(IAuctionSiteAccount, __uuidof(IAuctionSiteAccount));

@@ -2,26 +2,63 @@
 // the four exports of an in-process server.
 #include "auctions/module.h"
 
+#include <new>
+
+#include "auctions/connectorinfo.h"
+#include "auctions/registration.h"
+#include "auctions/site.h"
 #include "framework/zephra.h"
 
 // Lotrix's resources (string table); its module state carries the application name "Lotrix".
-VANTOR_RESOURCE_MODULE(g_lotrixResources, L"Lotrix", platform::ModuleKind::Library);
+VANTOR_RESOURCE_MODULE(g_lotrixResources, L"Lotrix", platform::ModuleKind::Library,
+                       {
+                           {102, L"Należy podać nazwę użytkownika zarejestrowanego na serwisie aukcyjnym"},
+                           {103, L"Należy podać hasło użytkownika serwisu aukcyjnego"},
+                           {105, L"Należy wybrać przynajmniej jeden serwis"},
+                           // The example account's sample values.
+                           {200, L"przykladowy_sprzedawca"},
+                           {201, L"Jan Przykładowy"},
+                           {202, L"Sklep Przykładowy"},
+                           {203, L"about:aukcje-konta-przykladowy_sprzedawca"},
+                           {204, L"about:strona-konta-przykladowy_sprzedawca"},
+                       });
 
 namespace {
 
 using platform::com::ServerClass;
 
+// A data object of the class, made by the framework's object wrapper in Lotrix's module state;
+// nothing aggregates Lotrix's objects.
+template <class T>
+HRESULT CreateFlgObject(IUnknown* outer, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  AFX_MANAGE_STATE(g_lotrixResources.State());
+  try {
+    return CFlgComObject<T>::Create(iid, out);
+  } catch (const _com_error& e) {
+    if (IErrorInfo* info = e.ErrorInfo()) {
+      SetErrorInfo(0, info);
+      info->Release();
+    }
+    return e.Error();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
 // The classes of the type library, in its order. CoLotrixSync is declared there and never served.
 const ServerClass kObjectMap[] = {
     {&CLSID_CoRegistration, L"CoRegistration Class", L"Vantor.CoRegistration.1", L"Vantor.CoRegistration", nullptr,
-     nullptr, true},
-    {&CLSID_CoSite, L"CoSite Class", L"Vantor.CoSite.1", L"Vantor.CoSite", nullptr, nullptr, false},
+     &CreateFlgObject<CCoRegistration>, true},
+    {&CLSID_CoSite, L"CoSite Class", L"Vantor.CoSite.1", L"Vantor.CoSite", nullptr, &CreateFlgObject<CCoSite>, false},
     {&CLSID_CoConnectorInfo, L"CoConnectorInfo Class", L"Vantor.CoConnectorInfo.1", L"Vantor.CoConnectorInfo",
-     nullptr, nullptr, false},
+     nullptr, &CCoConnectorInfo::Create, false},
     {&CLSID_CoRegManager, L"CoRegManager Class", L"Vantor.RegManager.1", L"Vantor.RegManager", nullptr, nullptr,
      true},
     {&CLSID_CoRegistrationExampleData, L"CoRegistrationExampleData Class", L"Vantor.RegistrationExampleData.1",
-     L"Vantor.RegistrationExampleData", nullptr, nullptr, true},
+     L"Vantor.RegistrationExampleData", nullptr, &CreateFlgObject<CCoRegistrationExampleData>, true},
     {&CLSID_CoAuctServMgr, L"CoAuctServMgr Class", L"Vantor.AuctServMgr.1", L"Vantor.AuctServMgr", nullptr, nullptr,
      true},
 };

@@ -274,6 +274,55 @@ struct ITodayWindow : public IUnknown {
 VANTOR_UUIDOF(ITodayWindow, "0B1E5C12-6F0D-4C63-9E1B-5A3E2F9C7D10");
 
 // ---------------------------------------------------------------------------------------------
+// The framework's extension library: an auction-site account as the host and the site
+// connectors work with it. Both interfaces are dual, declared on IDispatch, so their own members
+// start at slot 7 (callers bind early). The account's site list (SubData) is a recordset.
+
+struct LotrixRegCustData;
+
+struct LotrixRegistration : public IDispatch {
+  STDMETHOD(GetUsername)(BSTR* value) = 0;                    // 7
+  STDMETHOD(PutUsername)(BSTR value) = 0;                     // 8
+  STDMETHOD(GetAccesskey)(BSTR* value) = 0;                   // 9: the password as typed
+  STDMETHOD(PutAccesskey)(BSTR value) = 0;                    // 10
+  STDMETHOD(GetDescription)(BSTR* value) = 0;                 // 11
+  STDMETHOD(PutDescription)(BSTR value) = 0;                  // 12
+  STDMETHOD(GetSvcProvId)(LONG* value) = 0;                   // 13
+  STDMETHOD(GetServiceName)(BSTR* value) = 0;                 // 14
+  STDMETHOD(GetSvcUserId)(LONGLONG* value) = 0;               // 15
+  STDMETHOD(PutSvcUserId)(LONGLONG value) = 0;                // 16
+  STDMETHOD(GetVersion)(BSTR* value) = 0;                     // 17
+  STDMETHOD(PutVersion)(BSTR value) = 0;                      // 18
+  STDMETHOD(GetCustData)(LotrixRegCustData** data) = 0;       // 19
+  STDMETHOD(GetSubData)(IUnknown** sites) = 0;                // 20: site_id, site_name
+  STDMETHOD(GetValid)(VARIANT_BOOL* valid) = 0;               // 21
+  STDMETHOD(Save)() = 0;                                      // 22
+  STDMETHOD(GetErrorList)(LONG* list) = 0;                    // 23
+  STDMETHOD(GetActive)(BOOL* value) = 0;                      // 24
+  STDMETHOD(PutActive)(BOOL value) = 0;                       // 25
+  STDMETHOD(GetHasShop)(BOOL* value) = 0;                     // 26
+  STDMETHOD(PutHasShop)(BOOL value) = 0;                      // 27
+  STDMETHOD(GetConnectorValue)(BSTR* value) = 0;              // 28
+  STDMETHOD(GetMyAuctionsUrl)(BSTR* url) = 0;                 // 29
+  STDMETHOD(GetMyPageUrl)(BSTR* url) = 0;                     // 30
+  STDMETHOD(GetName)(BSTR* value) = 0;                        // 31
+  STDMETHOD(PutName)(BSTR value) = 0;                         // 32
+  STDMETHOD(GetFullName)(BSTR* value) = 0;                    // 33
+  STDMETHOD(PutFullName)(BSTR value) = 0;                     // 34
+  STDMETHOD(GetEmailId)(LONG* value) = 0;                     // 35
+  STDMETHOD(PutEmailId)(LONG value) = 0;                      // 36
+};
+VANTOR_UUIDOF(LotrixRegistration, "99BB1659-1441-48B5-B4B2-AAD0EA88535D");
+
+// Typed values that a site connector keeps under names per account.
+struct LotrixRegCustData : public IDispatch {
+  STDMETHOD(GetCount)(LONG* count) = 0;                       // 7
+  STDMETHOD(GetValue)(VARIANT name, VARIANT* value) = 0;      // 8
+  STDMETHOD(SetValue)(VARIANT name, VARIANT value) = 0;       // 9
+};
+VANTOR_UUIDOF(LotrixRegCustData, "81DF2E2A-3095-4A57-8081-ACAFE462C64C");
+
+// ---------------------------------------------------------------------------------------------
 // Host services reached through the framework instance.
 
 // The current user.
@@ -754,3 +803,5 @@ _COM_SMARTPTR_TYPEDEF(IHxPackage, __uuidof(IHxPackage));
 _COM_SMARTPTR_TYPEDEF(IHxAddress, __uuidof(IHxAddress));
 _COM_SMARTPTR_TYPEDEF(IHxDocumentLink, __uuidof(IHxDocumentLink));
 _COM_SMARTPTR_TYPEDEF(IHxPositionCursor, __uuidof(IHxPositionCursor));
+_COM_SMARTPTR_TYPEDEF(LotrixRegistration, __uuidof(LotrixRegistration));
+_COM_SMARTPTR_TYPEDEF(LotrixRegCustData, __uuidof(LotrixRegCustData));

@@ -1,6 +1,7 @@
 #include "host/command.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/strings/cstring.h"
 #include "platform/com/com.h"
@@ -39,5 +40,18 @@ void Write(FILE* stream, const std::wstring& text) {
 }
 
 std::wstring Widen(const std::string& text) { return CString(text.c_str()).GetString(); }
+
+bool ParsePositive(const std::string& text, long& value) {
+  char* end = nullptr;
+  value = std::strtol(text.c_str(), &end, 10);
+  return !text.empty() && end && !*end && value > 0 && value <= 0x7fffffff;
+}
+
+std::wstring ValueText(const VARIANT& value) {
+  if (value.vt == VT_NULL || value.vt == VT_EMPTY) return std::wstring();
+  _variant_t text;
+  if (FAILED(VariantChangeType(&text, &value, 0, VT_BSTR)) || !text.bstrVal) return std::wstring();
+  return text.bstrVal;
+}
 
 }  // namespace host

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/com.h"
+
 namespace host {
 
 class Host;
@@ -44,6 +46,10 @@ const Command* FindCommand(const std::string& name);
 void Write(FILE* stream, const std::wstring& text);
 // A narrow command-line word as a wide string.
 std::wstring Widen(const std::string& text);
+// A command-line word that is a number from 1 to 2^31 - 1; false for any other word.
+bool ParsePositive(const std::string& text, long& value);
+// A value as the program shows it: empty for NULL and empty values, dates as YYYY-MM-DD HH:MM:SS.
+std::wstring ValueText(const VARIANT& value);
 
 }  // namespace host
 

@@ -19,6 +19,9 @@
 #include "platform/http/wininet.h"
 #include "platform/registry/registry.h"
 #include "shared/hxinstance.h"
+#ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
+#include "testing/site_connector/reference_connector.h"
+#endif
 
 namespace {
 
@@ -34,7 +37,8 @@ void RegisterServer(const char* path, std::initializer_list<CLSID> classes) {
   }
 }
 
-// The system's server libraries of this build: Lotrix and Vorlen.
+// The system's server libraries of this build (Lotrix and Vorlen), and the outside components it
+// works with here: the access-key converter and the reference site connector.
 void RegisterServers() {
 #ifdef VANTOR_LOTRIX_LIBRARY
   RegisterServer(VANTOR_LOTRIX_LIBRARY, {CLSID_CoRegistration, CLSID_CoSite, CLSID_CoConnectorInfo, CLSID_CoRegManager,
@@ -42,6 +46,25 @@ void RegisterServers() {
 #endif
 #ifdef VANTOR_VORLEN_LIBRARY
   RegisterServer(VANTOR_VORLEN_LIBRARY, {CLSID_CoVorlenConnector});
+#endif
+#ifdef VANTOR_ACCESS_KEY_LIBRARY
+  RegisterServer(VANTOR_ACCESS_KEY_LIBRARY, {CLSID_AccessKeyConverter});
+#endif
+#ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
+  RegisterServer(VANTOR_REFERENCE_CONNECTOR_LIBRARY, {CLSID_ReferenceConnector});
+#endif
+}
+
+// The reference site connector's service provider, where the database has no provider 1.
+void AddReferenceProvider(host::Host& h) {
+#ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
+  CString sql;
+  sql.Format(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId) SELECT %ld, N'%ls', N'%ls' "
+             L"WHERE NOT EXISTS (SELECT ss_Id FROM sl_ServiceProvider WHERE ss_Id = %ld)",
+             kReferenceProviderId, kReferenceProviderName, kReferenceConnectorProgId, kReferenceProviderId);
+  h.Connection()->Execute(_bstr_t(sql.GetString()), nullptr, kCmdTextNoRecords);
+#else
+  (void)h;
 #endif
 }
 
@@ -160,6 +183,16 @@ int Run(int argc, char** argv) {
     } catch (const _com_error& e) {
       CoUninitialize();
       return Failure(L"nie można otworzyć bazy danych " + path, e);
+    }
+    if (!command->readOnly) {
+      try {
+        AddReferenceProvider(*h);
+      } catch (const _com_error& e) {
+        const int failed = Failure(L"nie można dopisać serwisu wzorcowego do bazy danych " + path, e);
+        h.reset();
+        CoUninitialize();
+        return failed;
+      }
     }
     h->Object().SetOutput([](const std::wstring& line) { host::Write(stdout, line + L"\n"); });
     host::CHostInstance::CancelOnInterrupt();

@@ -237,6 +237,72 @@ const std::vector<SchemaStep> kSteps = {
          L"cn_ProxyPassword nvarchar(100) NULL)",
          L"INSERT INTO kd_ConnectionSettings (cn_Id, cn_UseSystem) VALUES (1, 1)",
      }},
+    {6,
+     {
+         // Auction sites as this database knows them: the site's own number at its service beside
+         // the local key that the other tables name.
+         L"CREATE TABLE st__Site (st_Id int NOT NULL PRIMARY KEY, st_SiteId int NOT NULL, st_SvcProvId int NOT NULL, "
+         L"st_Name nvarchar(100) NULL, st_Currency nvarchar(3) NULL)",
+         L"CREATE UNIQUE INDEX ix_Site_Service ON st__Site (st_SiteId, st_SvcProvId)",
+         // A site's categories (cat_SiteId: the local site row), the account's own ones with cat_RegId.
+         L"CREATE TABLE st_Category (cat_Id int NOT NULL PRIMARY KEY, cat_CatId int NOT NULL, cat_Name nvarchar(100) NULL, "
+         L"cat_ParentId int NOT NULL DEFAULT 0, cat_SiteId int NOT NULL, cat_Position int NULL, "
+         L"cat_Expired bit NOT NULL DEFAULT 0, cat_Leaf bit NULL, cat_Virtual bit NULL, cat_RegId int NULL)",
+         L"CREATE INDEX ix_Category_Parent ON st_Category (cat_SiteId, cat_ParentId)",
+         L"CREATE INDEX ix_Category_Category ON st_Category (cat_SiteId, cat_CatId)",
+         // The site dictionaries, by the site's own number and its service provider.
+         L"CREATE TABLE st_Country (sc_Id int NOT NULL PRIMARY KEY, sc_Name nvarchar(255) NULL, sc_Code nvarchar(50) NULL, "
+         L"sc_Ident int NULL, sc_Expired bit NOT NULL DEFAULT 0, sc_SvcProvId int NOT NULL, sc_SiteId int NOT NULL)",
+         L"CREATE INDEX ix_Country_Site ON st_Country (sc_SiteId, sc_SvcProvId)",
+         L"CREATE TABLE st_Region (sr_Id int NOT NULL PRIMARY KEY, sr_Name nvarchar(255) NULL, sr_Code nvarchar(50) NULL, "
+         L"sr_Ident int NULL, sr_Expired bit NOT NULL DEFAULT 0, sr_SvcProvId int NOT NULL, sr_SiteId int NOT NULL)",
+         L"CREATE INDEX ix_Region_Site ON st_Region (sr_SiteId, sr_SvcProvId)",
+         L"CREATE TABLE st_AuctionType (at_Id int NOT NULL PRIMARY KEY, at_Name nvarchar(255) NULL, at_Code nvarchar(50) NULL, "
+         L"at_Ident int NULL, at_SvcProvId int NOT NULL, at_SiteId int NOT NULL)",
+         L"CREATE INDEX ix_AuctionType_Site ON st_AuctionType (at_SiteId, at_SvcProvId)",
+         L"CREATE TABLE st_Enhancement (se_Id int NOT NULL PRIMARY KEY, se_Name nvarchar(255) NULL, se_Code nvarchar(50) NULL, "
+         L"se_Ident int NULL, se_Expired bit NOT NULL DEFAULT 0, se_SvcProvId int NOT NULL, se_SiteId int NOT NULL)",
+         L"CREATE INDEX ix_Enhancement_Site ON st_Enhancement (se_SiteId, se_SvcProvId)",
+         L"CREATE TABLE st_Payment (sp_Id int NOT NULL PRIMARY KEY, sp_Name nvarchar(255) NULL, sp_Code nvarchar(50) NULL, "
+         L"sp_Ident int NULL, sp_Expired bit NOT NULL DEFAULT 0, sp_SvcProvId int NOT NULL, sp_SiteId int NOT NULL)",
+         L"CREATE INDEX ix_Payment_Site ON st_Payment (sp_SiteId, sp_SvcProvId)",
+         L"CREATE TABLE st_Shipping (ss_Id int NOT NULL PRIMARY KEY, ss_Name nvarchar(255) NULL, ss_Code nvarchar(50) NULL, "
+         L"ss_Ident int NULL, ss_Expired bit NOT NULL DEFAULT 0, ss_SvcProvId int NOT NULL, ss_SiteId int NOT NULL)",
+         L"CREATE INDEX ix_Shipping_Site ON st_Shipping (ss_SiteId, ss_SvcProvId)",
+         L"CREATE TABLE st_Duration (sd_Id int NOT NULL PRIMARY KEY, sd_Name nvarchar(255) NULL, sd_Code nvarchar(50) NULL, "
+         L"sd_Ident int NULL, sd_Expired bit NOT NULL DEFAULT 0, sd_SvcProvId int NOT NULL, sd_SiteId int NOT NULL)",
+         L"CREATE INDEX ix_Duration_Site ON st_Duration (sd_SiteId, sd_SvcProvId)",
+         // Form fields of categories and the dictionaries of their values.
+         L"CREATE TABLE st_CategorySpecific (cs_Id int NOT NULL PRIMARY KEY, cs_SvcProvId int NOT NULL, "
+         L"cs_SiteId int NOT NULL, cs_ItemId int NULL, cs_Title nvarchar(100) NULL, cs_CatId int NULL, "
+         L"cs_InputType int NULL, cs_DataType int NULL, cs_Default int NULL, cs_Required bit NULL, cs_Position int NULL, "
+         L"cs_Length int NULL, cs_MinVal float NULL, cs_MaxVal float NULL, cs_Description nvarchar(1000) NULL, "
+         L"cs_Help ntext NULL)",
+         L"CREATE INDEX ix_CategorySpecific_Category ON st_CategorySpecific (cs_SiteId, cs_SvcProvId, cs_CatId)",
+         L"CREATE INDEX ix_CategorySpecific_Item ON st_CategorySpecific (cs_ItemId)",
+         L"CREATE TABLE st_CategorySpecificDict (csd_Id int NOT NULL PRIMARY KEY, csd_CatSpecId int NOT NULL, "
+         L"csd_Ident int NULL, csd_Code nvarchar(50) NULL, csd_Name nvarchar(255) NULL, csd_Position int NULL)",
+         L"CREATE INDEX ix_CategorySpecificDict_Field ON st_CategorySpecificDict (csd_CatSpecId)",
+         // The accounts (step 5), their typed custom values and the sites they work on.
+         L"CREATE INDEX ix_Registration_Provider ON reg__Registration (reg_SvcProvId)",
+         L"CREATE TABLE reg_Data (rd_Id int NOT NULL PRIMARY KEY, "
+         L"rd_RegId int NOT NULL REFERENCES reg__Registration (reg_Id), rd_Name nvarchar(100) NOT NULL, "
+         L"rd_vint int NULL, rd_vbigint bigint NULL, rd_vmoney money NULL, rd_vdatetime datetime NULL, "
+         L"rd_vvarchar nvarchar(4000) NULL, rd_vbinary image NULL)",
+         L"CREATE INDEX ix_Data_Registration ON reg_Data (rd_RegId, rd_Name)",
+         L"CREATE TABLE reg_Site (rs_Id int NOT NULL PRIMARY KEY, "
+         L"rs_RegId int NOT NULL REFERENCES reg__Registration (reg_Id), "
+         L"rs_SiteId int NOT NULL REFERENCES st__Site (st_Id), rs_Name nvarchar(100) NULL)",
+         L"CREATE INDEX ix_RegSite_Registration ON reg_Site (rs_RegId)",
+         L"CREATE INDEX ix_RegSite_Site ON reg_Site (rs_SiteId)",
+         // The active accounts of each site row.
+         L"CREATE VIEW vw_ActiveRegistrationList AS SELECT reg_Id, reg_Username, reg_HasShop, rs_SiteId "
+         L"FROM reg__Registration INNER JOIN reg_Site ON rs_RegId = reg_Id WHERE reg_Active = 1",
+         // The empty start of every account's site list: the list's columns, typed as the tables
+         // type them, and no row (a row here would be saved into every account's sites).
+         L"CREATE VIEW vw_RegSites AS SELECT st_SiteId AS site_id, rs_Name AS site_name "
+         L"FROM reg_Site INNER JOIN st__Site ON rs_SiteId = st_Id WHERE 1 = 0",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

@@ -59,6 +59,28 @@ TEST(HostInterfaceSlots, InstanceAndServices) {
   EXPECT_EQ(Slot(&ITodayWindow::GetInfoType), 5u);
 }
 
+TEST(HostInterfaceSlots, AccountExtensionInterfaces) {
+  EXPECT_EQ(Slot(&LotrixRegistration::GetUsername), 7u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetAccesskey), 9u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetSvcProvId), 13u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetSvcUserId), 15u);
+  EXPECT_EQ(Slot(&LotrixRegistration::PutSvcUserId), 16u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetCustData), 19u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetSubData), 20u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetValid), 21u);
+  EXPECT_EQ(Slot(&LotrixRegistration::Save), 22u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetErrorList), 23u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetActive), 24u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetConnectorValue), 28u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetMyPageUrl), 30u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetName), 31u);
+  EXPECT_EQ(Slot(&LotrixRegistration::GetFullName), 33u);
+  EXPECT_EQ(Slot(&LotrixRegistration::PutEmailId), 36u);
+  EXPECT_EQ(Slot(&LotrixRegCustData::GetCount), 7u);
+  EXPECT_EQ(Slot(&LotrixRegCustData::GetValue), 8u);
+  EXPECT_EQ(Slot(&LotrixRegCustData::SetValue), 9u);
+}
+
 TEST(HostInterfaceSlots, FrameworkObjects) {
   EXPECT_EQ(Slot(&IFlgData::GetId), 3u);
   EXPECT_EQ(Slot(&IFlgDataSet::GetDataSet), 7u);

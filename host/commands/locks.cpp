@@ -8,11 +8,7 @@
 
 namespace {
 
-std::wstring Text(const _variant_t& value) {
-  if (value.vt == VT_NULL || value.vt == VT_EMPTY) return std::wstring();
-  const _bstr_t text(value);
-  return text.length() ? static_cast<const wchar_t*>(text) : L"";
-}
+std::wstring Text(const _variant_t& value) { return host::ValueText(value); }
 
 int Locks(host::CommandContext& context) {
   _RecordsetPtr rs;

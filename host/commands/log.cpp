@@ -1,5 +1,4 @@
 // `vantor log` and `vantor log N`: the stored job logs.
-#include <cstdlib>
 #include <sstream>
 #include <string>
 
@@ -19,9 +18,8 @@ int Log(host::CommandContext& context) {
     host::Write(stdout, out.str());
     return 0;
   }
-  char* end = nullptr;
-  const long job = std::strtol(context.args[0].c_str(), &end, 10);
-  if (!end || *end || job <= 0 || job > 0x7fffffff) {
+  long job = 0;
+  if (!host::ParsePositive(context.args[0], job)) {
     host::Write(stderr, L"vantor: numer zadania musi być liczbą dodatnią\n");
     return 2;
   }

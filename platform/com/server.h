@@ -16,7 +16,8 @@
 
 namespace platform::com {
 
-// One lock count per shared library (hidden, so every library that includes this has its own).
+// One lock count per shared library (hidden, so every library that includes this has its own; its
+// address also names the library itself, where an exported name may resolve to another library's).
 [[gnu::visibility("hidden")]] inline ModuleLocks g_thisModuleLocks;
 
 template <class... Interfaces>
@@ -56,8 +57,8 @@ class DispatchFace : public I {
   extern "C" HRESULT DllCanUnloadNow() { return ::platform::com::g_thisModuleLocks.Count() == 0 ? S_OK : S_FALSE; } \
   extern "C" HRESULT DllRegisterServer() {                                                                     \
     return ::platform::com::RegisterServerClasses(                                                             \
-        ::platform::com::ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)), classTable,          \
-        sizeof(classTable) / sizeof((classTable)[0]) __VA_OPT__(, ) __VA_ARGS__);                              \
+        ::platform::com::ModulePathOf(reinterpret_cast<const void*>(&::platform::com::g_thisModuleLocks)),     \
+        classTable, sizeof(classTable) / sizeof((classTable)[0]) __VA_OPT__(, ) __VA_ARGS__);                  \
   }                                                                                                            \
   extern "C" HRESULT DllUnregisterServer() {                                                                   \
     return ::platform::com::UnregisterServerClasses(classTable, sizeof(classTable) / sizeof((classTable)[0])    \

@@ -1,0 +1,71 @@
+// The connector's description container and the example account data.
+#include "auctions/tests/accounts_fixture.h"
+
+namespace {
+
+using accounts_test::AccountsTest;
+using accounts_test::Text;
+
+TEST_F(AccountsTest, ConnectorInfoHandsOutOneFreshEmptyRowOfSixFieldsOnEveryCall) {
+  IConnectorInfoPtr info(CreateNamed(L"Vantor.CoConnectorInfo"));
+  ASSERT_TRUE(info);
+  IDispatch* raw = nullptr;
+  ASSERT_EQ(info->GetFields(&raw), S_OK);
+  FieldsPtr fields(IDispatchPtr(raw, false));
+  ASSERT_TRUE(fields);
+  const wchar_t* names[] = {L"Name", L"ServiceProvider", L"Description", L"Producer", L"Version", L"Copyright"};
+  ASSERT_EQ(fields->GetCount(), 6);
+  for (LONG i = 0; i < 6; ++i) {
+    FieldPtr field = fields->GetItem(_variant_t(i));
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(field->GetName())), names[i]);
+    EXPECT_EQ(field->GetType(), adVarChar);
+    EXPECT_EQ(field->GetDefinedSize(), 255);
+    EXPECT_EQ(field->GetAttributes(), adFldUpdatable);
+    field->PutValue(_variant_t(L"opis łącznika"));
+  }
+  // The next call drops what was written: the same six fields, empty, in one row.
+  ASSERT_EQ(info->GetFields(&raw), S_OK);
+  FieldsPtr again(IDispatchPtr(raw, false));
+  for (LONG i = 0; i < 6; ++i) {
+    const _variant_t value = again->GetItem(_variant_t(i))->GetValue();
+    EXPECT_TRUE(value.vt == VT_NULL || value.vt == VT_EMPTY) << names[i];
+  }
+  EXPECT_EQ(info->GetFields(nullptr), E_POINTER);
+  // Nothing aggregates it.
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(CoGetClassObject(CLSID_CoConnectorInfo, CLSCTX_INPROC_SERVER, nullptr, __uuidof(IClassFactory),
+                             reinterpret_cast<void**>(&factory)),
+            S_OK);
+  IUnknown* aggregated = nullptr;
+  EXPECT_EQ(factory->CreateInstance(info, __uuidof(IUnknown), reinterpret_cast<void**>(&aggregated)),
+            CLASS_E_NOAGGREGATION);
+  factory->Release();
+}
+
+TEST_F(AccountsTest, ExampleDataAnswersTheSampleValuesAndNothingElse) {
+  LotrixRegistrationPtr example(CreateNamed(L"Vantor.RegistrationExampleData"));
+  ASSERT_TRUE(example);
+  BSTR text = nullptr;
+  ASSERT_EQ(example->GetUsername(&text), S_OK);
+  EXPECT_EQ(Text(text), L"przykladowy_sprzedawca");
+  ASSERT_EQ(example->GetFullName(&text), S_OK);
+  EXPECT_EQ(Text(text), L"Jan Przykładowy");
+  ASSERT_EQ(example->GetName(&text), S_OK);
+  EXPECT_EQ(Text(text), L"Sklep Przykładowy");
+  for (auto get : {&LotrixRegistration::GetMyAuctionsUrl, &LotrixRegistration::GetMyPageUrl}) {
+    ASSERT_EQ((example->*get)(&text), S_OK);
+    EXPECT_EQ(Text(text).rfind(L"about:", 0), 0u);
+  }
+  EXPECT_EQ(example->GetUsername(nullptr), E_POINTER);
+  LONG id = 0;
+  EXPECT_EQ(example->GetSvcProvId(&id), E_NOTIMPL);
+  EXPECT_EQ(example->GetErrorList(&id), E_NOTIMPL);
+  EXPECT_EQ(example->PutUsername(_bstr_t(L"x")), E_NOTIMPL);
+  EXPECT_EQ(example->PutActive(TRUE), E_NOTIMPL);
+  EXPECT_EQ(example->GetConnectorValue(&text), E_NOTIMPL);
+  EXPECT_EQ(example->Save(), E_NOTIMPL);
+  // Never locked: it has no object type.
+  EXPECT_EQ(IFlgItemPtr(example)->BeginEdit(), S_FALSE);
+}
+
+}  // namespace

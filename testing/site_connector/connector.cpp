@@ -1,0 +1,331 @@
+// The reference site connector: its account side and the control that tests script it with
+// (see reference_connector.h).
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "framework/objerrors.h"
+#include "platform/com/server.h"
+#include "platform/resources/resources.h"
+#include "testing/site_connector/reference_connector.h"
+
+namespace {
+
+constexpr LONGLONG kDefaultUserId = 9007199254740993LL;  // above 2^53: no double holds it
+
+struct Site {
+  LONG number;
+  std::wstring name;
+};
+
+// What the tests set, and what the connector was asked, for the whole process.
+struct Script {
+  std::map<LONG, HRESULT> failures;
+  bool accept = true;
+  std::optional<std::wstring> login, password;
+  std::wstring info;
+  std::optional<std::vector<Site>> sites;
+  LONGLONG userId = kDefaultUserId;
+  std::wstring name = L"Sklep wzorcowy";
+  std::wstring fullName = L"Anna Wzorcowa";
+  bool hasShop = true;
+  std::wstring version = kReferenceConnectorVersion;
+  std::vector<std::wstring> calls;
+};
+
+std::mutex g_mutex;
+Script g_script;
+
+std::optional<std::wstring> Optional(BSTR text) {
+  if (!text) return std::nullopt;
+  return std::wstring(text);
+}
+
+HRESULT Put(const FieldsPtr& fields, const wchar_t* name, const std::wstring& value) {
+  Field* raw = nullptr;
+  HRESULT hr = fields->get_Item(_variant_t(name), &raw);
+  if (FAILED(hr)) return hr;
+  FieldPtr field(raw, false);
+  return field->put_Value(_variant_t(value.c_str()));
+}
+
+// The user id of an account as a 64-bit number.
+HRESULT UserId(const VARIANT& user, LONGLONG& id) {
+  _variant_t converted;
+  const HRESULT hr = VariantChangeType(&converted, &user, 0, VT_I8);
+  if (FAILED(hr)) return E_INVALIDARG;
+  id = converted.llVal;
+  return S_OK;
+}
+
+HRESULT Text(const CString& text, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = SysAllocString(text.GetString());
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+// The first error of an account's error list, read through Lotrix's export of its handles.
+std::wstring FirstError(LotrixRegistration* account) {
+  LONG handle = 0;
+  if (FAILED(account->GetErrorList(&handle))) return std::wstring();
+  auto resolve = reinterpret_cast<LotrixErrorListFn>(GetProcAddress(GetModuleHandleW(L"Lotrix"), kLotrixErrorListExport));
+  const CObjErrorInfoArray* errors = resolve ? resolve(handle) : nullptr;
+  if (!errors || errors->IsEmpty()) return std::wstring();
+  return errors->GetAt(0).text.GetString();
+}
+
+class Connector : public platform::com::ServerObject<IReferenceConnectorControl, ISupportErrorInfo>,
+                  public platform::com::DispatchFace<IAuctionSiteAccount> {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ServerObject::QueryInterface(iid, out); }
+  STDMETHODIMP_(ULONG) AddRef() override { return ServerObject::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return ServerObject::Release(); }
+
+  // --- IAuctionSiteAccount
+
+  STDMETHODIMP DescribeConnector(IDispatch* fields) override {
+    const HRESULT failed = Call(7, L"DescribeConnector");
+    if (FAILED(failed)) return failed;
+    FieldsPtr list(fields);
+    if (!list) return E_POINTER;
+    std::wstring version;
+    {
+      std::lock_guard<std::mutex> lock(g_mutex);
+      version = g_script.version;
+    }
+    const std::pair<const wchar_t*, std::wstring> values[] = {
+        {L"Name", L"Łącznik wzorcowy"},
+        {L"ServiceProvider", kReferenceProviderName},
+        {L"Description", L"Wzorcowy łącznik serwisu aukcyjnego"},
+        {L"Producer", L"Kordel"},
+        {L"Version", version},
+        {L"Copyright", L"© Kordel"},
+    };
+    for (const auto& [name, value] : values) {
+      const HRESULT hr = Put(list, name, value);
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  }
+
+  STDMETHODIMP ConnectAccount(LotrixRegistration* account) override {
+    const HRESULT failed = Call(8, L"ConnectAccount");
+    if (FAILED(failed)) return failed;
+    if (!account) return E_POINTER;
+    Script s = Copy();
+    HRESULT hr = account->PutSvcUserId(s.userId);
+    if (SUCCEEDED(hr)) hr = account->PutName(_bstr_t(s.name.c_str()));
+    if (SUCCEEDED(hr)) hr = account->PutFullName(_bstr_t(s.fullName.c_str()));
+    if (SUCCEEDED(hr)) hr = account->PutHasShop(s.hasShop ? TRUE : FALSE);
+    return hr;
+  }
+
+  STDMETHODIMP EditAccount(LotrixRegistration* account, BSTR* info, VARIANT_BOOL* accepted) override {
+    const HRESULT failed = Call(9, L"EditAccount");
+    if (FAILED(failed)) return failed;
+    if (!account || !info || !accepted) return E_POINTER;
+    *accepted = VARIANT_FALSE;
+    Script s = Copy();
+    if (!s.accept) return S_OK;
+    HRESULT hr = S_OK;
+    if (s.login) hr = account->PutUsername(_bstr_t(s.login->c_str()));
+    if (SUCCEEDED(hr) && s.password) hr = account->PutAccesskey(_bstr_t(s.password->c_str()));
+    if (SUCCEEDED(hr) && s.sites) hr = PutSites(account, *s.sites);
+    if (FAILED(hr)) return hr;
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    hr = account->GetValid(&valid);
+    if (FAILED(hr)) return hr;
+    if (valid == VARIANT_FALSE) {
+      // The user would correct the account in the dialog; here the dialog ends unaccepted.
+      return Text(CString(L"Konto nie zostało zapisane: ") + FirstError(account).c_str(), info);
+    }
+    hr = account->Save();
+    if (FAILED(hr)) return hr;
+    *accepted = VARIANT_TRUE;
+    return Text(s.info.empty() ? CString(L"Konto zostało zapisane.") : CString(s.info.c_str()), info);
+  }
+
+  STDMETHODIMP GetConnectorValue(VARIANT userId, LONG svcProvId, BSTR* value) override {
+    return AccountText(16, L"GetConnectorValue", L"%I64d@%ld", userId, svcProvId, value);
+  }
+  STDMETHODIMP GetMyAuctionsUrl(VARIANT userId, LONG svcProvId, BSTR* url) override {
+    return AccountText(17, L"GetMyAuctionsUrl", L"https://aukcje.wzorzec.example/uzytkownik/%I64d/aukcje?serwis=%ld",
+                       userId, svcProvId, url);
+  }
+  STDMETHODIMP GetMyPageUrl(VARIANT userId, LONG svcProvId, BSTR* url) override {
+    return AccountText(18, L"GetMyPageUrl", L"https://aukcje.wzorzec.example/uzytkownik/%I64d?serwis=%ld", userId,
+                       svcProvId, url);
+  }
+
+  // --- IReferenceConnectorControl
+
+  STDMETHODIMP Reset() override {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script = Script();
+    return S_OK;
+  }
+  STDMETHODIMP FailSlot(LONG slot, HRESULT hr) override {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (SUCCEEDED(hr)) g_script.failures.erase(slot);
+    else g_script.failures[slot] = hr;
+    return S_OK;
+  }
+  STDMETHODIMP ScriptEditAccount(VARIANT_BOOL accept, BSTR login, BSTR password, BSTR info) override {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script.accept = accept != VARIANT_FALSE;
+    g_script.login = Optional(login);
+    g_script.password = Optional(password);
+    g_script.info = info ? info : L"";
+    return S_OK;
+  }
+  STDMETHODIMP ScriptEditSites(BSTR sites) override {
+    if (!sites) {
+      std::lock_guard<std::mutex> lock(g_mutex);
+      g_script.sites.reset();
+      return S_OK;
+    }
+    std::vector<Site> list;
+    const std::wstring text = sites;
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find(L';', start);
+      if (end == std::wstring::npos) end = text.size();
+      const std::wstring entry = text.substr(start, end - start);
+      const std::size_t equals = entry.find(L'=');
+      if (equals == std::wstring::npos || equals == 0) return E_INVALIDARG;
+      wchar_t* rest = nullptr;
+      const long number = std::wcstol(entry.c_str(), &rest, 10);
+      if (rest != entry.c_str() + equals) return E_INVALIDARG;
+      list.push_back({static_cast<LONG>(number), entry.substr(equals + 1)});
+      start = end + 1;
+    }
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script.sites = std::move(list);
+    return S_OK;
+  }
+  STDMETHODIMP ScriptServiceData(LONGLONG userId, BSTR name, BSTR fullName, VARIANT_BOOL hasShop) override {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script.userId = userId;
+    g_script.name = name ? name : L"";
+    g_script.fullName = fullName ? fullName : L"";
+    g_script.hasShop = hasShop != VARIANT_FALSE;
+    return S_OK;
+  }
+  STDMETHODIMP SetVersion(BSTR version) override {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_script.version = version ? version : L"";
+    return S_OK;
+  }
+  STDMETHODIMP GetCallCount(LONG* count) override {
+    if (!count) return E_POINTER;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    *count = static_cast<LONG>(g_script.calls.size());
+    return S_OK;
+  }
+  STDMETHODIMP GetCall(LONG index, BSTR* call) override {
+    if (!call) return E_POINTER;
+    *call = nullptr;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (index < 0 || static_cast<std::size_t>(index) >= g_script.calls.size()) return E_INVALIDARG;
+    *call = SysAllocString(g_script.calls[static_cast<std::size_t>(index)].c_str());
+    return *call ? S_OK : E_OUTOFMEMORY;
+  }
+
+  // --- ISupportErrorInfo
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == __uuidof(IAuctionSiteAccount) ? S_OK : S_FALSE;
+  }
+
+ protected:
+  void* QueryMore(REFIID iid) override {
+    if (iid == __uuidof(IAuctionSiteAccount) || iid == __uuidof(IDispatch)) return static_cast<IAuctionSiteAccount*>(this);
+    return nullptr;
+  }
+
+ private:
+  static Script Copy() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_script;
+  }
+
+  // Records a call; the failure scripted for its slot, with its error information, or S_OK.
+  static HRESULT Call(LONG slot, const wchar_t* member, const CString& arguments = CString()) {
+    HRESULT hr = S_OK;
+    {
+      std::lock_guard<std::mutex> lock(g_mutex);
+      CString entry;
+      entry.Format(L"%ld %ls", slot, member);
+      if (!arguments.IsEmpty()) entry += L" " + arguments;
+      g_script.calls.push_back(entry.GetString());
+      auto it = g_script.failures.find(slot);
+      if (it != g_script.failures.end()) hr = it->second;
+    }
+    if (SUCCEEDED(hr)) return S_OK;
+    CString text;
+    text.Format(L"Łącznik wzorcowy: wywołanie %ld (%ls) zawiodło.", slot, member);
+    return platform::com::ReportError(hr, text, kReferenceConnectorProgId, __uuidof(IAuctionSiteAccount));
+  }
+
+  static HRESULT AccountText(LONG slot, const wchar_t* member, const wchar_t* format, const VARIANT& user,
+                             LONG provider, BSTR* out) {
+    LONGLONG id = 0;
+    const HRESULT known = UserId(user, id);
+    CString arguments;
+    arguments.Format(L"%I64d %ld", id, provider);
+    const HRESULT failed = Call(slot, member, arguments);
+    if (FAILED(failed)) return failed;
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (FAILED(known)) return known;
+    CString text;
+    text.Format(format, id, provider);
+    return Text(text, out);
+  }
+
+  // The account's site list becomes exactly the scripted sites.
+  static HRESULT PutSites(LotrixRegistration* account, const std::vector<Site>& sites) {
+    IUnknown* raw = nullptr;
+    HRESULT hr = account->GetSubData(&raw);
+    if (FAILED(hr)) return hr;
+    IUnknownPtr unknown(raw, false);
+    _RecordsetPtr list(unknown);
+    if (!list) return E_NOINTERFACE;
+    try {
+      list->PutFilter(_variant_t(L""));
+      if (!list->GetBOF() || !list->GetadoEOF()) {
+        for (list->MoveFirst(); !list->GetadoEOF(); list->MoveNext()) list->Delete(adAffectCurrent);
+      }
+      for (const Site& site : sites) {
+        list->AddNew();
+        list->GetFields()->GetItem(_variant_t(L"site_id"))->PutValue(_variant_t(site.number));
+        list->GetFields()->GetItem(_variant_t(L"site_name"))->PutValue(_variant_t(site.name.c_str()));
+        list->Update();
+      }
+    } catch (const _com_error& e) {
+      return e.Error();
+    }
+    return S_OK;
+  }
+};
+
+HRESULT Create(IUnknown* outer, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  auto* object = new Connector;
+  const HRESULT hr = object->QueryInterface(iid, out);
+  object->Release();
+  return hr;
+}
+
+const platform::com::ServerClass kClasses[] = {
+    {&CLSID_ReferenceConnector, L"ReferenceConnector Class", L"Reference.SiteConnector.1", kReferenceConnectorProgId,
+     nullptr, &Create},
+};
+
+}  // namespace
+
+VANTOR_COM_SERVER(kClasses);
