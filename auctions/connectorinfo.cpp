@@ -29,17 +29,6 @@ CCoConnectorInfo::~CCoConnectorInfo() {
   m_fields = nullptr;
 }
 
-HRESULT CCoConnectorInfo::Create(IUnknown* outer, REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (outer) return CLASS_E_NOAGGREGATION;
-  auto* object = new (std::nothrow) CCoConnectorInfo;
-  if (!object) return E_OUTOFMEMORY;
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();
-  return hr;
-}
-
 STDMETHODIMP CCoConnectorInfo::GetFields(IDispatch** fields) {
   AFX_MANAGE_STATE(LotrixModule().State());
   if (!fields) return E_POINTER;

@@ -12,9 +12,6 @@ class CCoConnectorInfo : public platform::com::ServerObject<IConnectorInfo> {
   CCoConnectorInfo() = default;
   ~CCoConnectorInfo() override;
 
-  // The class's creation: an outer object is refused (nothing aggregates it).
-  static HRESULT Create(IUnknown* outer, REFIID iid, void** out);
-
   // --- IConnectorInfo
   STDMETHOD(GetFields)(IDispatch** fields) override;
 

@@ -210,6 +210,61 @@ STDMETHODIMP CComFlgObject::GetPendingNotification(LONG* value) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The main row's columns
+
+FieldPtr CComFlgObject::MainField(const wchar_t* column) {
+  _RecordsetPtr rs = DataSet(0);
+  if (rs->GetadoEOF() && !rs->GetBOF()) rs->MoveFirst();
+  return FieldOf(rs, column);
+}
+
+_bstr_t CComFlgObject::MainText(const wchar_t* column) {
+  const _variant_t value = MainField(column)->GetValue();
+  return value.vt == VT_NULL || value.vt == VT_EMPTY ? _bstr_t() : _bstr_t(value);
+}
+
+void CComFlgObject::PutMainText(const wchar_t* column, BSTR value) {
+  MainField(column)->PutValue(_variant_t(value ? value : L""));
+}
+
+LONG CComFlgObject::MainLong(const wchar_t* column) {
+  const _variant_t value = MainField(column)->GetValue();
+  return value.vt == VT_NULL || value.vt == VT_EMPTY ? 0 : LongOf(value);
+}
+
+void CComFlgObject::PutMainLong(const wchar_t* column, LONG value) { MainField(column)->PutValue(_variant_t(value)); }
+
+HRESULT CComFlgObject::GetMainText(const wchar_t* column, BSTR* value, HRESULT nullOut) {
+  FLG_BEGIN
+  if (!value) return nullOut;
+  *value = MainText(column).Detach();
+  return S_OK;
+  FLG_END(nullptr)
+}
+
+HRESULT CComFlgObject::SetMainText(const wchar_t* column, BSTR value) {
+  FLG_BEGIN
+  PutMainText(column, value);
+  return S_OK;
+  FLG_END(nullptr)
+}
+
+HRESULT CComFlgObject::GetMainLong(const wchar_t* column, LONG* value, HRESULT nullOut) {
+  FLG_BEGIN
+  if (!value) return nullOut;
+  *value = MainLong(column);
+  return S_OK;
+  FLG_END(nullptr)
+}
+
+HRESULT CComFlgObject::SetMainLong(const wchar_t* column, LONG value) {
+  FLG_BEGIN
+  PutMainLong(column, value);
+  return S_OK;
+  FLG_END(nullptr)
+}
+
+// ---------------------------------------------------------------------------------------------
 // Rows
 
 FieldPtr CComFlgObject::KeyField(LONG index) {

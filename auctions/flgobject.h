@@ -140,6 +140,18 @@ class CComFlgObject : public CRtBase,
 
   // --- the recordset of a data set (read on first use), for derived classes; raises
   _RecordsetPtr DataSet(LONG index);
+  // --- the columns of the main row (the current row of data set 0) as the derived classes' members
+  // read and write them: a text (null for NULL; a null text writes an empty one), a long (0 for
+  // NULL). These raise; the Get/Set forms are whole COM members (`nullOut` for a null pointer).
+  FieldPtr MainField(const wchar_t* column);
+  _bstr_t MainText(const wchar_t* column);
+  void PutMainText(const wchar_t* column, BSTR value);
+  LONG MainLong(const wchar_t* column);
+  void PutMainLong(const wchar_t* column, LONG value);
+  HRESULT GetMainText(const wchar_t* column, BSTR* value, HRESULT nullOut);
+  HRESULT SetMainText(const wchar_t* column, BSTR value);
+  HRESULT GetMainLong(const wchar_t* column, LONG* value, HRESULT nullOut);
+  HRESULT SetMainLong(const wchar_t* column, LONG value);
   LONG State() const { return m_lState; }
   const _variant_t& Id() const { return m_vId; }
   IFlgDataFactoryPtr Factory() const { return m_spFactory; }

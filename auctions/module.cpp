@@ -54,7 +54,7 @@ const ServerClass kObjectMap[] = {
      &CreateFlgObject<CCoRegistration>, true},
     {&CLSID_CoSite, L"CoSite Class", L"Vantor.CoSite.1", L"Vantor.CoSite", nullptr, &CreateFlgObject<CCoSite>, false},
     {&CLSID_CoConnectorInfo, L"CoConnectorInfo Class", L"Vantor.CoConnectorInfo.1", L"Vantor.CoConnectorInfo",
-     nullptr, &CCoConnectorInfo::Create, false},
+     nullptr, &platform::com::CreateServerObject<CCoConnectorInfo>, false},
     {&CLSID_CoRegManager, L"CoRegManager Class", L"Vantor.RegManager.1", L"Vantor.RegManager", nullptr, nullptr,
      true},
     {&CLSID_CoRegistrationExampleData, L"CoRegistrationExampleData Class", L"Vantor.RegistrationExampleData.1",

@@ -57,22 +57,22 @@ void CCoRegistration::ForgetErrorList() {
 // ---------------------------------------------------------------------------------------------
 // LotrixRegistration: the account's fields
 
-STDMETHODIMP CCoRegistration::GetUsername(BSTR* value) { return GetTextOf(L"reg_Username", value, E_POINTER); }
-STDMETHODIMP CCoRegistration::GetDescription(BSTR* value) { return GetTextOf(L"reg_Description", value, E_POINTER); }
-STDMETHODIMP CCoRegistration::GetVersion(BSTR* value) { return GetTextOf(L"reg_Version", value, E_POINTER); }
-STDMETHODIMP CCoRegistration::GetName(BSTR* value) { return GetTextOf(L"reg_Name", value, E_POINTER); }
-STDMETHODIMP CCoRegistration::GetFullName(BSTR* value) { return GetTextOf(L"reg_FullName", value, E_POINTER); }
+STDMETHODIMP CCoRegistration::GetUsername(BSTR* value) { return GetMainText(L"reg_Username", value, E_POINTER); }
+STDMETHODIMP CCoRegistration::GetDescription(BSTR* value) { return GetMainText(L"reg_Description", value, E_POINTER); }
+STDMETHODIMP CCoRegistration::GetVersion(BSTR* value) { return GetMainText(L"reg_Version", value, E_POINTER); }
+STDMETHODIMP CCoRegistration::GetName(BSTR* value) { return GetMainText(L"reg_Name", value, E_POINTER); }
+STDMETHODIMP CCoRegistration::GetFullName(BSTR* value) { return GetMainText(L"reg_FullName", value, E_POINTER); }
 
 STDMETHODIMP CCoRegistration::PutUsername(BSTR value) {
-  return value ? PutTextOf(L"reg_Username", value) : E_INVALIDARG;
+  return value ? SetMainText(L"reg_Username", value) : E_INVALIDARG;
 }
 STDMETHODIMP CCoRegistration::PutDescription(BSTR value) {
-  return value ? PutTextOf(L"reg_Description", value) : E_INVALIDARG;
+  return value ? SetMainText(L"reg_Description", value) : E_INVALIDARG;
 }
-STDMETHODIMP CCoRegistration::PutVersion(BSTR value) { return value ? PutTextOf(L"reg_Version", value) : E_INVALIDARG; }
-STDMETHODIMP CCoRegistration::PutName(BSTR value) { return value ? PutTextOf(L"reg_Name", value) : E_INVALIDARG; }
+STDMETHODIMP CCoRegistration::PutVersion(BSTR value) { return value ? SetMainText(L"reg_Version", value) : E_INVALIDARG; }
+STDMETHODIMP CCoRegistration::PutName(BSTR value) { return value ? SetMainText(L"reg_Name", value) : E_INVALIDARG; }
 STDMETHODIMP CCoRegistration::PutFullName(BSTR value) {
-  return value ? PutTextOf(L"reg_FullName", value) : E_INVALIDARG;
+  return value ? SetMainText(L"reg_FullName", value) : E_INVALIDARG;
 }
 
 STDMETHODIMP CCoRegistration::GetActive(BOOL* value) { return GetBoolOf(L"reg_Active", value, E_POINTER); }
@@ -80,34 +80,15 @@ STDMETHODIMP CCoRegistration::PutActive(BOOL value) { return PutBoolOf(L"reg_Act
 STDMETHODIMP CCoRegistration::GetHasShop(BOOL* value) { return GetBoolOf(L"reg_HasShop", value, E_POINTER); }
 STDMETHODIMP CCoRegistration::PutHasShop(BOOL value) { return PutBoolOf(L"reg_HasShop", value); }
 
-STDMETHODIMP CCoRegistration::GetSvcProvId(LONG* value) {
-  FLG_BEGIN
-  if (!value) return E_POINTER;
-  *value = Long(L"reg_SvcProvId");
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoRegistration::GetEmailId(LONG* value) {
-  FLG_BEGIN
-  if (!value) return E_POINTER;
-  *value = Long(L"reg_EmailId");
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoRegistration::PutEmailId(LONG value) {
-  FLG_BEGIN
-  PutLong(L"reg_EmailId", value);
-  return S_OK;
-  FLG_END(nullptr)
-}
+STDMETHODIMP CCoRegistration::GetSvcProvId(LONG* value) { return GetMainLong(L"reg_SvcProvId", value, E_POINTER); }
+STDMETHODIMP CCoRegistration::GetEmailId(LONG* value) { return GetMainLong(L"reg_EmailId", value, E_POINTER); }
+STDMETHODIMP CCoRegistration::PutEmailId(LONG value) { return SetMainLong(L"reg_EmailId", value); }
 
 STDMETHODIMP CCoRegistration::GetAccesskey(BSTR* value) {
   FLG_BEGIN
   if (!value) return E_POINTER;
   *value = nullptr;
-  const _bstr_t stored = Text(L"reg_Accesskey");
+  const _bstr_t stored = MainText(L"reg_Accesskey");
   BSTR typed = nullptr;
   IAccessKeyConverterPtr converter = Converter();
   const HRESULT hr = converter->ToTyped(stored.length() ? static_cast<BSTR>(stored) : nullptr, &typed);
@@ -126,7 +107,7 @@ STDMETHODIMP CCoRegistration::PutAccesskey(BSTR value) {
   const HRESULT hr = converter->ToStored(value, &stored);
   _bstr_t owned(stored, false);
   if (FAILED(hr)) _com_issue_errorex(hr, converter, __uuidof(IAccessKeyConverter));
-  PutText(L"reg_Accesskey", owned.length() ? static_cast<BSTR>(owned) : nullptr);
+  PutMainText(L"reg_Accesskey", owned.length() ? static_cast<BSTR>(owned) : nullptr);
   return S_OK;
   FLG_END(nullptr)
 }
@@ -135,12 +116,8 @@ STDMETHODIMP CCoRegistration::GetServiceName(BSTR* value) {
   FLG_BEGIN
   if (!value) return E_POINTER;
   *value = nullptr;
-  CString sql;
-  sql.Format(L"SELECT ss_Name FROM sl_ServiceProvider WHERE ss_Id=%ld", Long(L"reg_SvcProvId"));
-  _RecordsetPtr rs;
-  hx::Check(OpenRS(rs, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly, adCmdText));
-  if (rs->GetadoEOF()) return E_FAIL;
-  const _variant_t name = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+  _variant_t name;
+  if (!ProviderColumn(L"ss_Name", name)) return E_FAIL;
   *value = IsNull(name) ? SysAllocString(L"") : _bstr_t(name).Detach();
   return S_OK;
   FLG_END(nullptr)
@@ -150,7 +127,7 @@ STDMETHODIMP CCoRegistration::GetSvcUserId(LONGLONG* value) {
   FLG_BEGIN
   if (!value) return E_POINTER;
   *value = 0;
-  const _variant_t stored = Field(0, L"reg_SvcUserId")->GetValue();
+  const _variant_t stored = MainField(L"reg_SvcUserId")->GetValue();
   if (stored.vt == VT_DECIMAL) {
     *value = static_cast<LONGLONG>(stored.decVal.Lo64);
   } else if (stored.vt == VT_I8) {
@@ -166,7 +143,7 @@ STDMETHODIMP CCoRegistration::GetSvcUserId(LONGLONG* value) {
 STDMETHODIMP CCoRegistration::PutSvcUserId(LONGLONG value) {
   FLG_BEGIN
   if (value == 0) return E_INVALIDARG;
-  Field(0, L"reg_SvcUserId")->PutValue(_variant_t(value));
+  MainField(L"reg_SvcUserId")->PutValue(_variant_t(value));
   return S_OK;
   FLG_END(nullptr)
 }
@@ -292,22 +269,16 @@ STDMETHODIMP CCoRegistration::GetValue(VARIANT name, VARIANT* value) {
   else return E_INVALIDARG;
   VariantClear(value);
   _RecordsetPtr values = DataSet(1);
-  values->PutFilter(_variant_t(criterion.GetString()));
-  try {
-    if (!values->GetadoEOF()) {
-      for (const wchar_t* column : kValueColumns) {
-        _variant_t stored = FieldOf(values, column)->GetValue();
-        if (IsNull(stored)) continue;
-        if (stored.vt == VT_DECIMAL) stored = _variant_t(static_cast<LONGLONG>(stored.decVal.Lo64));
-        hx::Check(VariantCopy(value, &stored));
-        break;
-      }
-    }
-  } catch (...) {
-    values->PutFilter(_variant_t(L""));
-    throw;
-  }
   values->PutFilter(_variant_t(L""));
+  CFlgFilterScope unfiltered(values);  // no filter afterwards, also after a failure
+  values->PutFilter(_variant_t(criterion.GetString()));
+  if (values->GetadoEOF()) return S_OK;
+  for (const wchar_t* column : kValueColumns) {
+    _variant_t stored = FieldOf(values, column)->GetValue();
+    if (IsNull(stored)) continue;
+    if (stored.vt == VT_DECIMAL) stored = _variant_t(static_cast<LONGLONG>(stored.decVal.Lo64));
+    return VariantCopy(value, &stored);
+  }
   return S_OK;
   FLG_END(nullptr)
 }
@@ -323,22 +294,18 @@ STDMETHODIMP CCoRegistration::SetValue(VARIANT name, VARIANT value) {
   CString criterion;
   criterion.Format(L"rd_name='%ls'", hxSqlQuote(text).GetString());
   _RecordsetPtr values = DataSet(1);
-  values->PutFilter(_variant_t(criterion.GetString()));
-  try {
-    if (values->GetadoEOF()) {
-      hx::Check(AddSubRow(1));
-      FieldOf(values, L"rd_name")->PutValue(_variant_t(text));
-    }
-    // One value per name: the other value columns are emptied, so the new value is the one read.
-    _variant_t null;
-    null.vt = VT_NULL;
-    for (const wchar_t* column : kValueColumns)
-      FieldOf(values, column)->PutValue(wcscmp(column, target) == 0 ? _variant_t(value) : null);
-  } catch (...) {
-    values->PutFilter(_variant_t(L""));
-    throw;
-  }
   values->PutFilter(_variant_t(L""));
+  CFlgFilterScope unfiltered(values);  // no filter afterwards, also after a failure
+  values->PutFilter(_variant_t(criterion.GetString()));
+  if (values->GetadoEOF()) {
+    hx::Check(AddSubRow(1));
+    FieldOf(values, L"rd_name")->PutValue(_variant_t(text));
+  }
+  // One value per name: the other value columns are emptied, so the new value is the one read.
+  _variant_t null;
+  null.vt = VT_NULL;
+  for (const wchar_t* column : kValueColumns)
+    FieldOf(values, column)->PutValue(wcscmp(column, target) == 0 ? _variant_t(value) : null);
   return S_OK;
   FLG_END(nullptr)
 }

@@ -70,60 +70,17 @@ void* CCoRegistration::FlgGetInterface(REFIID iid) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Typed field access
+// Boolean columns: read as a long (NULL is false), written as VT_I2 with the value's low 16 bits
 
-FieldPtr CCoRegistration::Field(LONG dataSet, const wchar_t* column) {
-  _RecordsetPtr rs = DataSet(dataSet);
-  if (dataSet == 0 && rs->GetadoEOF() && !rs->GetBOF()) rs->MoveFirst();
-  return FieldOf(rs, column);
-}
-
-_bstr_t CCoRegistration::Text(const wchar_t* column) {
-  const _variant_t value = Field(0, column)->GetValue();
-  return IsNull(value) ? _bstr_t() : _bstr_t(value);
-}
-
-void CCoRegistration::PutText(const wchar_t* column, BSTR value) {
-  Field(0, column)->PutValue(_variant_t(value ? value : L""));
-}
-
-LONG CCoRegistration::Long(const wchar_t* column) {
-  const _variant_t value = Field(0, column)->GetValue();
-  return IsNull(value) ? 0 : LongOf(value);
-}
-
-void CCoRegistration::PutLong(const wchar_t* column, LONG value) { Field(0, column)->PutValue(_variant_t(value)); }
-
-BOOL CCoRegistration::Bool(const wchar_t* column) {
-  const _variant_t value = Field(0, column)->GetValue();
-  return IsNull(value) ? FALSE : static_cast<BOOL>(LongOf(value));
-}
+BOOL CCoRegistration::Bool(const wchar_t* column) { return static_cast<BOOL>(MainLong(column)); }
 
 void CCoRegistration::PutBool(const wchar_t* column, BOOL value) {
-  Field(0, column)->PutValue(_variant_t(static_cast<short>(value & 0xFFFF)));
-}
-
-HRESULT CCoRegistration::GetTextOf(const wchar_t* column, BSTR* value, HRESULT nullOut) {
-  FLG_BEGIN
-  if (!value) return nullOut;
-  *value = Text(column).Detach();
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-HRESULT CCoRegistration::PutTextOf(const wchar_t* column, BSTR value) {
-  FLG_BEGIN
-  PutText(column, value);
-  return S_OK;
-  FLG_END(nullptr)
+  MainField(column)->PutValue(_variant_t(static_cast<short>(value & 0xFFFF)));
 }
 
 HRESULT CCoRegistration::GetBoolOf(const wchar_t* column, BOOL* value, HRESULT nullOut) {
-  FLG_BEGIN
-  if (!value) return nullOut;
-  *value = Bool(column);
-  return S_OK;
-  FLG_END(nullptr)
+  static_assert(sizeof(BOOL) == sizeof(LONG));
+  return GetMainLong(column, reinterpret_cast<LONG*>(value), nullOut);
 }
 
 HRESULT CCoRegistration::PutBoolOf(const wchar_t* column, BOOL value) {
@@ -136,28 +93,32 @@ HRESULT CCoRegistration::PutBoolOf(const wchar_t* column, BOOL value) {
 // ---------------------------------------------------------------------------------------------
 // IRegistration
 
+bool CCoRegistration::ProviderColumn(const wchar_t* column, _variant_t& value) {
+  CString sql;
+  sql.Format(L"SELECT %ls FROM sl_ServiceProvider WHERE ss_Id=%ld", column, MainLong(L"reg_SvcProvId"));
+  _RecordsetPtr rs;
+  hx::Check(OpenRS(rs, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly, adCmdText));
+  if (rs->GetadoEOF()) return false;
+  value = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+  return true;
+}
+
 STDMETHODIMP CCoRegistration::GetConnectorClsid(GUID* clsid) {
   FLG_BEGIN
   if (!clsid) return E_INVALIDARG;
-  const _variant_t provider = Field(0, L"reg_SvcProvId")->GetValue();
-  CString sql;
-  sql.Format(L"SELECT ss_ProgId FROM sl_ServiceProvider WHERE ss_Id=%ld", IsNull(provider) ? 0 : LongOf(provider));
-  _RecordsetPtr rs;
-  hx::Check(OpenRS(rs, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly, adCmdText));
-  if (rs->GetadoEOF()) {
+  _variant_t progId;
+  if (!ProviderColumn(L"ss_ProgId", progId)) {
     CString text;
-    text.Format(L"Nie ma serwisu aukcyjnego konta (dostawca %ld).", IsNull(provider) ? 0 : LongOf(provider));
+    text.Format(L"Nie ma serwisu aukcyjnego konta (dostawca %ld).", MainLong(L"reg_SvcProvId"));
     return ReportErrorText(CLSID_CoRegistration, __uuidof(IRegistration), E_FAIL, text);
   }
-  const _variant_t progId = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
-  const _bstr_t name = IsNull(progId) ? _bstr_t(L"") : _bstr_t(progId);
-  return CLSIDFromProgID(name, clsid);
+  return CLSIDFromProgID(IsNull(progId) ? _bstr_t(L"") : _bstr_t(progId), clsid);
   FLG_END(nullptr)
 }
 
 STDMETHODIMP CCoRegistration::InitNew(LONG svcProvId) {
   FLG_BEGIN
-  PutLong(L"reg_SvcProvId", svcProvId);
+  PutMainLong(L"reg_SvcProvId", svcProvId);
   return S_OK;
   FLG_END(nullptr)
 }
@@ -165,7 +126,7 @@ STDMETHODIMP CCoRegistration::InitNew(LONG svcProvId) {
 STDMETHODIMP CCoRegistration::GetDefaultCtx(LONG* regId, LONG* regSiteId) {
   FLG_BEGIN
   if (!regId || !regSiteId) return E_POINTER;
-  *regId = Long(L"reg_Id");
+  *regId = MainLong(L"reg_Id");
   _RecordsetPtr sites = DataSet(2);
   if (Empty(sites)) return E_FAIL;
   sites->MoveFirst();
@@ -203,24 +164,24 @@ STDMETHODIMP CCoRegistration::PutST_ShowDeliveryAddressForm(BOOL value) {
   return PutBoolOf(L"reg_ST_ShowDeliveryAddressForm", value);
 }
 STDMETHODIMP CCoRegistration::GetST_Description(BSTR* value) {
-  return GetTextOf(L"reg_ST_Description", value, E_INVALIDARG);
+  return GetMainText(L"reg_ST_Description", value, E_INVALIDARG);
 }
-STDMETHODIMP CCoRegistration::PutST_Description(BSTR value) { return PutTextOf(L"reg_ST_Description", value); }
-STDMETHODIMP CCoRegistration::GetST_WWW(BSTR* value) { return GetTextOf(L"reg_ST_WWW", value, E_INVALIDARG); }
-STDMETHODIMP CCoRegistration::PutST_WWW(BSTR value) { return PutTextOf(L"reg_ST_WWW", value); }
+STDMETHODIMP CCoRegistration::PutST_Description(BSTR value) { return SetMainText(L"reg_ST_Description", value); }
+STDMETHODIMP CCoRegistration::GetST_WWW(BSTR* value) { return GetMainText(L"reg_ST_WWW", value, E_INVALIDARG); }
+STDMETHODIMP CCoRegistration::PutST_WWW(BSTR value) { return SetMainText(L"reg_ST_WWW", value); }
 
 STDMETHODIMP CCoRegistration::GetST_LastSynch(VARIANT* value) {
   FLG_BEGIN
   if (!value) return E_INVALIDARG;
   VariantInit(value);
-  const _variant_t stored = Field(0, L"reg_ST_LastSynch")->GetValue();
+  const _variant_t stored = MainField(L"reg_ST_LastSynch")->GetValue();
   return VariantCopy(value, &stored);
   FLG_END(nullptr)
 }
 
 STDMETHODIMP CCoRegistration::PutST_LastSynch(VARIANT value) {
   FLG_BEGIN
-  Field(0, L"reg_ST_LastSynch")->PutValue(_variant_t(value));
+  MainField(L"reg_ST_LastSynch")->PutValue(_variant_t(value));
   return S_OK;
   FLG_END(nullptr)
 }
@@ -230,8 +191,8 @@ STDMETHODIMP CCoRegistration::PutST_LastSynch(VARIANT value) {
 
 HRESULT CCoRegistration::InitNewDefaults(const VARIANT&) {
   for (const wchar_t* column : {L"reg_Username", L"reg_Accesskey", L"reg_Description", L"reg_Version"})
-    Field(0, column)->PutValue(_variant_t(L""));
-  Field(0, L"reg_Active")->PutValue(_variant_t(static_cast<short>(-1)));
+    MainField(column)->PutValue(_variant_t(L""));
+  MainField(L"reg_Active")->PutValue(_variant_t(static_cast<short>(-1)));
   return S_OK;
 }
 
@@ -269,7 +230,7 @@ INT_PTR CCoRegistration::ShowEditDialog(CWnd*) {
     FieldsPtr described(fields);
     if (!described) _com_issue_error(E_NOINTERFACE);
     const _variant_t version = described->GetItem(_variant_t(L"Version"))->GetValue();
-    Field(0, L"reg_Version")->PutValue(_variant_t(IsNull(version) ? _bstr_t(L"") : _bstr_t(version)));
+    MainField(L"reg_Version")->PutValue(_variant_t(IsNull(version) ? _bstr_t(L"") : _bstr_t(version)));
   }
   m_info = _bstr_t();
   BSTR info = nullptr;
@@ -357,7 +318,7 @@ void CCoRegistration::WriteSiteListBack() {
   m_sites->PutFilter(_variant_t(L""));
   if (Empty(m_sites)) return;
   // Sites added or renamed: each needs a local site row of the account's service provider.
-  const LONG provider = Long(L"reg_SvcProvId");
+  const LONG provider = MainLong(L"reg_SvcProvId");
   for (m_sites->MoveFirst(); !m_sites->GetadoEOF(); m_sites->MoveNext()) {
     const _variant_t number = FieldOf(m_sites, L"site_id")->GetValue();
     if (IsNull(number)) continue;  // a row without a site names nothing to keep

@@ -94,21 +94,14 @@ class CCoRegistration : public CComFlgObject,
   HRESULT SaveAccount() override;
 
  private:
-  // The typed field access of the account's columns (the current row of a data set).
-  FieldPtr Field(LONG dataSet, const wchar_t* column);
-  _bstr_t Text(const wchar_t* column);
-  void PutText(const wchar_t* column, BSTR value);
-  LONG Long(const wchar_t* column);
-  void PutLong(const wchar_t* column, LONG value);
+  // The boolean columns (the text and long ones are the base's main-row columns).
   BOOL Bool(const wchar_t* column);
   void PutBool(const wchar_t* column, BOOL value);
-
-  // The getters and setters of one column, with the checks every accessor makes.
-  HRESULT GetTextOf(const wchar_t* column, BSTR* value, HRESULT nullOut);
-  HRESULT PutTextOf(const wchar_t* column, BSTR value);
   HRESULT GetBoolOf(const wchar_t* column, BOOL* value, HRESULT nullOut);
   HRESULT PutBoolOf(const wchar_t* column, BOOL value);
 
+  // A column of the account's service provider's row; false when the provider has no row.
+  bool ProviderColumn(const wchar_t* column, _variant_t& value);
   IAccessKeyConverterPtr Converter();
   // The account's site connector, running, answering IAuctionSiteAccount (E_POINTER when it
   // does not); raises.

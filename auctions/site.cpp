@@ -95,73 +95,13 @@ void* CCoSite::FlgGetInterface(REFIID iid) {
 // ---------------------------------------------------------------------------------------------
 // The site row
 
-FieldPtr CCoSite::SiteField(const wchar_t* name) {
-  _RecordsetPtr rs = DataSet(0);
-  if (rs->GetadoEOF() && !rs->GetBOF()) rs->MoveFirst();
-  return rs->GetFields()->GetItem(_variant_t(name));
-}
-
-LONG CCoSite::SiteLong(const wchar_t* name) {
-  const _variant_t value = SiteField(name)->GetValue();
-  if (value.vt == VT_NULL || value.vt == VT_EMPTY) return 0;
-  return static_cast<LONG>(value);
-}
-
-STDMETHODIMP CCoSite::GetId(LONG* id) {
-  FLG_BEGIN
-  if (!id) return E_POINTER;
-  *id = SiteLong(L"st_Id");
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoSite::PutSiteId(LONG siteId) {
-  FLG_BEGIN
-  SiteField(L"st_SiteId")->PutValue(_variant_t(siteId));
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoSite::GetSiteId(LONG* siteId) {
-  FLG_BEGIN
-  if (!siteId) return E_POINTER;
-  *siteId = SiteLong(L"st_SiteId");
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoSite::PutSvcProvId(LONG svcProvId) {
-  FLG_BEGIN
-  SiteField(L"st_SvcProvId")->PutValue(_variant_t(svcProvId));
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoSite::GetSvcProvId(LONG* svcProvId) {
-  FLG_BEGIN
-  if (!svcProvId) return E_POINTER;
-  *svcProvId = SiteLong(L"st_SvcProvId");
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoSite::PutCurrency(BSTR currency) {
-  FLG_BEGIN
-  SiteField(L"st_Currency")->PutValue(_variant_t(currency ? currency : L""));
-  return S_OK;
-  FLG_END(nullptr)
-}
-
-STDMETHODIMP CCoSite::GetCurrency(BSTR* currency) {
-  FLG_BEGIN
-  if (!currency) return E_POINTER;
-  *currency = nullptr;
-  const _variant_t value = SiteField(L"st_Currency")->GetValue();
-  if (value.vt == VT_NULL || value.vt == VT_EMPTY) return S_OK;
-  *currency = _bstr_t(value).Detach();
-  return S_OK;
-  FLG_END(nullptr)
-}
+STDMETHODIMP CCoSite::GetId(LONG* id) { return GetMainLong(L"st_Id", id, E_POINTER); }
+STDMETHODIMP CCoSite::PutSiteId(LONG siteId) { return SetMainLong(L"st_SiteId", siteId); }
+STDMETHODIMP CCoSite::GetSiteId(LONG* siteId) { return GetMainLong(L"st_SiteId", siteId, E_POINTER); }
+STDMETHODIMP CCoSite::PutSvcProvId(LONG svcProvId) { return SetMainLong(L"st_SvcProvId", svcProvId); }
+STDMETHODIMP CCoSite::GetSvcProvId(LONG* svcProvId) { return GetMainLong(L"st_SvcProvId", svcProvId, E_POINTER); }
+STDMETHODIMP CCoSite::PutCurrency(BSTR currency) { return SetMainText(L"st_Currency", currency); }
+STDMETHODIMP CCoSite::GetCurrency(BSTR* currency) { return GetMainText(L"st_Currency", currency, E_POINTER); }
 
 // ---------------------------------------------------------------------------------------------
 // Dictionaries
@@ -194,11 +134,11 @@ HRESULT CCoSite::Dictionary(LONG kind, bool forEdit, _Recordset** data) {
   CString sql;
   const wchar_t* format = kStatements[kind].select;
   if (IsSiteDictionary(kind))
-    sql.Format(format, Extra(kind, forEdit), SiteLong(L"st_SiteId"), SiteLong(L"st_SvcProvId"));
+    sql.Format(format, Extra(kind, forEdit), MainLong(L"st_SiteId"), MainLong(L"st_SvcProvId"));
   else if (kind == lotrixSpecificDataRegistration)
-    sql.Format(format, SiteLong(L"st_Id"));
+    sql.Format(format, MainLong(L"st_Id"));
   else if (kind == lotrixSpecificDataCatSpecific)
-    sql.Format(format, L"", SiteLong(L"st_SiteId"), SiteLong(L"st_SvcProvId"), L"");
+    sql.Format(format, L"", MainLong(L"st_SiteId"), MainLong(L"st_SvcProvId"), L"");
   else
     sql.Format(format, Extra(kind, forEdit), L"");
   _RecordsetPtr rs = Open(sql, forEdit);
@@ -214,11 +154,11 @@ HRESULT CCoSite::DictionaryOf(LONG kind, LONG ident, bool forEdit, _Recordset** 
     case lotrixSpecificDataCategory:
     case lotrixSpecificDataCategoryParent:
       if (forEdit) return E_NOTIMPL;
-      sql.Format(kStatements[kind].select, SiteLong(L"st_Id"), ident);
+      sql.Format(kStatements[kind].select, MainLong(L"st_Id"), ident);
       break;
     case lotrixSpecificDataCatSpecific:
       filter.Format(forEdit ? L"AND cs_ItemId=%ld" : L"AND cs_CatId=%ld", ident);
-      sql.Format(kStatements[kind].select, L"", SiteLong(L"st_SiteId"), SiteLong(L"st_SvcProvId"), filter.GetString());
+      sql.Format(kStatements[kind].select, L"", MainLong(L"st_SiteId"), MainLong(L"st_SvcProvId"), filter.GetString());
       break;
     case lotrixSpecificDataCatSpecificDict:
       filter.Format(L"WHERE csd_CatSpecId=%ld", ident);
@@ -268,7 +208,7 @@ STDMETHODIMP CCoSite::GetSpecificRegDataExt(lotrixSpecificDataType kind, LONG id
   *data = nullptr;
   if (kind != lotrixSpecificDataShopCategory && kind != lotrixSpecificDataShopCategoryParent) return E_NOTIMPL;
   CString sql;
-  sql.Format(kStatements[kind].select, SiteLong(L"st_Id"), ident, regId);
+  sql.Format(kStatements[kind].select, MainLong(L"st_Id"), ident, regId);
   return HandOut(Open(sql, false), data);
   FLG_END(nullptr)
 }

@@ -36,8 +36,6 @@ class CCoSite : public CComFlgObject, public ISite {
   HRESULT Dictionary(LONG kind, bool forEdit, _Recordset** data);
   // The dictionary of `kind` restricted by `ident`.
   HRESULT DictionaryOf(LONG kind, LONG ident, bool forEdit, _Recordset** data);
-  FieldPtr SiteField(const wchar_t* name);
-  LONG SiteLong(const wchar_t* name);
   // Opens a statement on the product database: read-only and connected, or for editing detached.
   static _RecordsetPtr Open(const CString& sql, bool forEdit);
   static HRESULT HandOut(const _RecordsetPtr& rs, _Recordset** data);

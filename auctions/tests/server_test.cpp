@@ -15,6 +15,7 @@
 #include "platform/base/utf8.h"
 #include "platform/registry/registry.h"
 #include "testing/registry/classes.h"
+#include "testing/site_connector/reference_connector.h"
 
 namespace {
 
@@ -252,6 +253,14 @@ TEST_F(LotrixServer, ProgramRegistersThisBuildsLibraryAtStart) {
   for (const Row& row : kRows)
     EXPECT_EQ(Classes(L"CLSID\\" + Text(row.clsid) + L"\\InprocServer32"), LibraryPath()) << row.name;
   EXPECT_EQ(Classes(L"AppID\\Lotrix.DLL", L"AppID"), Text(APPID_Lotrix));
+  // With it the outside components it works with here: the access-key converter and the
+  // reference site connector, under the ProgID of the provider the program adds.
+  auto canonical = [](const char* path) { return platform::utf8::ToWide(std::filesystem::canonical(path).string()); };
+  EXPECT_EQ(Classes(L"CLSID\\" + Text(CLSID_AccessKeyConverter) + L"\\InprocServer32"),
+            canonical(VANTOR_ACCESS_KEY_LIBRARY));
+  EXPECT_EQ(Classes(L"CLSID\\" + Text(CLSID_ReferenceConnector) + L"\\InprocServer32"),
+            canonical(VANTOR_REFERENCE_CONNECTOR_LIBRARY));
+  EXPECT_EQ(Classes(L"Reference.SiteConnector\\CLSID"), Text(CLSID_ReferenceConnector));
   // A registry that names another library for one class is brought back to this build's.
   Write(L"CLSID\\" + Text(CLSID_CoRegManager) + L"\\InprocServer32", nullptr, L"/opt/old/libLotrix.so");
   SHDeleteKeyW(HKEY_CLASSES_ROOT, L"Vantor.RegManager");

@@ -2,6 +2,7 @@
 // password), its custom values and its sites.
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "auctions/lotrix.h"
 #include "host/command.h"
@@ -82,8 +83,11 @@ void CustomValues(IFlgDataSet* data, LotrixRegCustData* values, std::wostringstr
   IUnknownPtr unknown(raw, false);
   _RecordsetPtr rows(unknown);
   if (!rows || (rows->GetBOF() && rows->GetadoEOF())) return;
-  for (rows->MoveFirst(); !rows->GetadoEOF(); rows->MoveNext()) {
-    const _variant_t name = rows->GetFields()->GetItem(_variant_t(L"rd_Name"))->GetValue();
+  // The names first: looking a value up filters these same rows.
+  std::vector<_variant_t> names;
+  for (rows->MoveFirst(); !rows->GetadoEOF(); rows->MoveNext())
+    names.push_back(rows->GetFields()->GetItem(_variant_t(L"rd_Name"))->GetValue());
+  for (const _variant_t& name : names) {
     _variant_t value;
     host::Check(values->GetValue(name, &value));
     out << L"  " << host::ValueText(name) << L" = " << CustomValue(value) << L"\n";

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <array>
+#include <initializer_list>
 #include <cstdio>
 #include <string>
 
@@ -215,6 +216,88 @@ TEST_F(Program, ListsTheObjectLocksHeld) {
     EXPECT_EQ(RunProgram("--db " + db + " locks extra").status, 2);
   }
   CoUninitialize();
+}
+
+// Runs statements on the database file in this process.
+void RunSql(const std::string& db, std::initializer_list<const wchar_t*> statements) {
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    for (const wchar_t* sql : statements) h.Connection()->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+  }
+  CoUninitialize();
+}
+
+TEST_F(Program, AddsTheReferenceProviderWhereProviderOneIsMissing) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  Result report = RunProgram("--db " + db);
+  EXPECT_NE(report.out.find("sl_ServiceProvider: 1"), std::string::npos) << report.out;
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    _RecordsetPtr rs = h.Connection()->Execute(_bstr_t(L"SELECT ss_Name, ss_ProgId FROM sl_ServiceProvider WHERE ss_Id = 1"),
+                                               nullptr, adCmdText);
+    ASSERT_FALSE(rs->GetadoEOF());
+    const std::wstring name = static_cast<const wchar_t*>(_bstr_t(rs->GetFields()->GetItem(L"ss_Name")->GetValue()));
+    EXPECT_EQ(name, L"Serwis wzorcowy");
+    EXPECT_EQ(name.find(L"test"), std::wstring::npos);
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(rs->GetFields()->GetItem(L"ss_ProgId")->GetValue()))),
+              L"Reference.SiteConnector");
+  }
+  CoUninitialize();
+  // A provider 1 of its own is left as it is.
+  RunSql(db, {L"UPDATE sl_ServiceProvider SET ss_Name = N'Własny', ss_ProgId = 'Own.Connector' WHERE ss_Id = 1"});
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  RunSql(db, {L"DELETE FROM sl_ServiceProvider WHERE ss_Id = 1 AND ss_Name = N'Własny' AND ss_ProgId = 'Own.Connector'"});
+  EXPECT_NE(RunProgram("--db " + db).out.find("sl_ServiceProvider: 1"), std::string::npos);
+}
+
+TEST_F(Program, ShowsAnAccountAndASiteDictionary) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  RunSql(db, {
+      L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId) VALUES (10, 1, 1), (11, 2, 1)",
+      L"INSERT INTO st_Country (sc_Id, sc_Name, sc_Code, sc_Ident, sc_SiteId, sc_SvcProvId) VALUES "
+      L"(1, N'Polska', 'PL', 1, 1, 1), (2, N'Czechy', 'CZ', 2, 1, 1), (3, N'Inna', 'XX', 3, 2, 1)",
+      L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_SvcUserId, reg_Username, reg_Accesskey, reg_Name) "
+      L"VALUES (5, 1, 9007199254740993, 'jan', 'ak1:2E3B33', N'Sklep Jana')",
+      L"INSERT INTO reg_Data (rd_Id, rd_RegId, rd_Name, rd_vvarchar, rd_vint) VALUES (1, 5, 'kolor', N'zielony', NULL), "
+      L"(2, 5, 'limit', NULL, 10)",
+      L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId, rs_Name) VALUES (1, 5, 10, N'pierwszy')",
+  });
+  Result account = RunProgram("--db " + db + " account 5");
+  EXPECT_EQ(account.status, 0) << account.out;
+  for (const char* line : {"Konto 5\n", "  login: jan\n", "  serwis: Serwis wzorcowy (dostawca 1)\n",
+                           "  numer użytkownika w serwisie: 9007199254740993\n", "  nazwa: Sklep Jana\n",
+                           "  aktywne: tak\n", "Wartości własne (2):\n", "  kolor = 'zielony'\n", "  limit = 10\n",
+                           "Serwisy (1):\n", "  1\tpierwszy\n"})
+    EXPECT_NE(account.out.find(line), std::string::npos) << line << account.out;
+  // The password is never shown, in either form.
+  EXPECT_EQ(account.out.find("ak1:"), std::string::npos);
+  EXPECT_EQ(account.out.find("tai"), std::string::npos);
+  Result missing = RunProgram("--db " + db + " account 6");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("vantor: nie ma konta o numerze 6"), std::string::npos) << missing.out;
+  EXPECT_EQ(RunProgram("--db " + db + " account x").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " account").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " account 5 6").status, 2);
+
+  Result countries = RunProgram("--db " + db + " site 10 0");
+  EXPECT_EQ(countries.status, 0) << countries.out;
+  EXPECT_NE(countries.out.find("Serwis 10 (numer w serwisie 1, dostawca 1), słownik 0 (kraje): 2\n"), std::string::npos)
+      << countries.out;
+  const size_t czech = countries.out.find("\tCzechy\tCZ"), poland = countries.out.find("\tPolska\tPL");
+  EXPECT_NE(czech, std::string::npos) << countries.out;
+  EXPECT_LT(czech, poland);
+  EXPECT_EQ(countries.out.find("Inna"), std::string::npos);
+  Result accounts = RunProgram("--db " + db + " site 10 9");
+  EXPECT_NE(accounts.out.find("  5\tjan\t"), std::string::npos) << accounts.out;
+  Result kind = RunProgram("--db " + db + " site 10 99");
+  EXPECT_EQ(kind.status, 1);
+  EXPECT_NE(kind.out.find("vantor: serwis nie ma słownika rodzaju 99"), std::string::npos) << kind.out;
+  EXPECT_EQ(RunProgram("--db " + db + " site 10 7").status, 1);
+  EXPECT_EQ(RunProgram("--db " + db + " site 12 0").status, 1);
+  EXPECT_EQ(RunProgram("--db " + db + " site 10 kraje").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " site 10").status, 2);
 }
 
 TEST_F(Program, HelpAndBadArguments) {

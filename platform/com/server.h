@@ -12,6 +12,8 @@
 // Objects derive from platform::com::ServerObject<Interfaces...> so that the library stays
 // loaded while any of them lives (DllCanUnloadNow). A server that must enter its module state
 // in its exports writes them itself over the helpers of activation.h (see auctions/module.cpp).
+#include <new>
+
 #include "platform/com/com.h"
 
 namespace platform::com {
@@ -26,6 +28,20 @@ class ServerObject : public ComObject<Interfaces...> {
   ServerObject() { g_thisModuleLocks.Lock(); }
   ~ServerObject() override { g_thisModuleLocks.Unlock(); }
 };
+
+// A class table's creation function for a class T made with new (a ComObject, starting with one
+// reference): answered for `iid`; an outer object is refused (the class is not aggregatable).
+template <class T>
+HRESULT CreateServerObject(IUnknown* outer, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  T* object = new (std::nothrow) T;
+  if (!object) return E_OUTOFMEMORY;
+  const HRESULT hr = object->QueryInterface(iid, out);
+  object->Release();
+  return hr;
+}
 
 // The vtable face of a dispatch or dual interface I (declared on IDispatch) for a server whose
 // callers bind early: IDispatch's four methods (slots 3 to 6) answer E_NOTIMPL, so I's own

@@ -51,6 +51,7 @@ bool Typed(const wchar_t* stored, std::wstring& typed) {
   return true;
 }
 
+// Asked for the converter while it is refused, creation fails with E_NOINTERFACE.
 class Converter : public platform::com::ServerObject<IAccessKeyConverter, IAccessKeyControl, ISupportErrorInfo> {
  public:
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -111,21 +112,9 @@ class Converter : public platform::com::ServerObject<IAccessKeyConverter, IAcces
   }
 };
 
-HRESULT Create(IUnknown* outer, REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (outer) return CLASS_E_NOAGGREGATION;
-  // The class object answers whatever the class answers: asked for the converter while it is
-  // refused, creation fails with E_NOINTERFACE.
-  auto* object = new Converter;
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();
-  return hr;
-}
-
 const platform::com::ServerClass kClasses[] = {
     {&CLSID_AccessKeyConverter, L"AccessKeyConverter Class", L"Reference.AccessKey.1", kAccessKeyProgId, nullptr,
-     &Create},
+     &platform::com::CreateServerObject<Converter>},
 };
 
 }  // namespace

@@ -311,19 +311,9 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
   }
 };
 
-HRESULT Create(IUnknown* outer, REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (outer) return CLASS_E_NOAGGREGATION;
-  auto* object = new Connector;
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();
-  return hr;
-}
-
 const platform::com::ServerClass kClasses[] = {
     {&CLSID_ReferenceConnector, L"ReferenceConnector Class", L"Reference.SiteConnector.1", kReferenceConnectorProgId,
-     nullptr, &Create},
+     nullptr, &platform::com::CreateServerObject<Connector>},
 };
 
 }  // namespace
