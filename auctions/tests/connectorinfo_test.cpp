@@ -1,9 +1,32 @@
 // The connector's description container and the example account data.
 #include "auctions/tests/accounts_fixture.h"
+#include "testing/support/slots.h"
 
 namespace {
 
 using accounts_test::AccountsTest;
+using testutil::Slot;
+
+// Callers reach these members by their place in the method table.
+TEST(LotrixInterfaceSlots, SitesAccountsAndTheOutsideComponents) {
+  EXPECT_EQ(Slot(&ISite::GetId), 3u);
+  EXPECT_EQ(Slot(&ISite::GetCurrency), 9u);
+  EXPECT_EQ(Slot(&ISite::GetSpecificData), 10u);
+  EXPECT_EQ(Slot(&ISite::GetSpecificDataExtForEdit), 14u);
+  EXPECT_EQ(Slot(&IConnectorInfo::GetFields), 3u);
+  EXPECT_EQ(Slot(&IRegistration::GetConnectorClsid), 3u);
+  EXPECT_EQ(Slot(&IRegistration::StatusesOptionsEdit), 7u);
+  EXPECT_EQ(Slot(&IRegistration::GetST_StatusesServiceActive), 8u);
+  EXPECT_EQ(Slot(&IRegistration::PutST_LastSynch), 19u);
+  EXPECT_EQ(Slot(&IAccessKeyConverter::ToStored), 3u);
+  EXPECT_EQ(Slot(&IAccessKeyConverter::ToTyped), 4u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::DescribeConnector), 7u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::ConnectAccount), 8u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::EditAccount), 9u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::GetConnectorValue), 16u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::GetMyAuctionsUrl), 17u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::GetMyPageUrl), 18u);
+}
 using accounts_test::Text;
 
 TEST_F(AccountsTest, ConnectorInfoHandsOutOneFreshEmptyRowOfSixFieldsOnEveryCall) {

@@ -130,6 +130,8 @@ TEST_F(AccountTest, TheSiteListIsWrittenBackAtEveryValidation) {
   LotrixRegistrationPtr account(object);
   EXPECT_EQ(Sites(account), (std::vector<std::wstring>{L"1=pierwszy", L"2=drugi"}));
   _RecordsetPtr list = SiteList(account);
+  // The list is one recordset, handed out again as it is.
+  EXPECT_EQ(list.GetInterfacePtr(), SiteList(account).GetInterfacePtr());
   // Site 2 goes, site 1 is renamed, site 3 (row 12 of this provider) and site 4 (known only for
   // provider 2) come.
   list->PutFilter(_variant_t(L"site_id=2"));

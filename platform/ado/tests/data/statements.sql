@@ -123,9 +123,9 @@ SELECT ss_Id, ss_Name, ss_Code, ss_Ident, ss_Expired  FROM st_Shipping WHERE ss_
 -- next: site shipping for editing
 SELECT ss_Id, ss_Name, ss_Code, ss_Ident, ss_Expired , ss_SvcProvId, ss_SiteId FROM st_Shipping WHERE ss_SiteId=7 AND ss_SvcProvId=7 ORDER BY ss_Id
 -- next: site category children
-SELECT Cat.cat_CatId, Cat.cat_Name, (SELECT Count(Cat2.cat_Id) FROM st_Category AS Cat2 WHERE Cat2.cat_ParentId=Cat.cat_CatId) AS ncount FROM st_Category AS Cat WHERE Cat.cat_SiteId=7 AND Cat.cat_ParentId=7 AND Cat.cat_Expired=0 AND Cat.cat_RegId IS NULL ORDER BY Cat.cat_Id
+SELECT Cat.cat_CatId, Cat.cat_Name, (SELECT Count(Cat2.cat_Id) FROM st_Category AS Cat2 WHERE Cat2.cat_ParentId=Cat.cat_CatId AND Cat2.cat_SiteId=Cat.cat_SiteId AND Cat2.cat_Expired=0 AND Cat2.cat_RegId IS NULL) AS ncount FROM st_Category AS Cat WHERE Cat.cat_SiteId=7 AND Cat.cat_ParentId=7 AND Cat.cat_Expired=0 AND Cat.cat_RegId IS NULL ORDER BY Cat.cat_Id
 -- next: account shop category children
-SELECT Cat.cat_CatId, Cat.cat_Name, (SELECT Count(Cat2.cat_Id) FROM st_Category AS Cat2 WHERE Cat2.cat_ParentId=Cat.cat_CatId) AS ncount FROM st_Category AS Cat WHERE Cat.cat_SiteId=7 AND Cat.cat_ParentId=7 AND Cat.cat_Expired=0 AND Cat.cat_RegId=7 ORDER BY Cat.cat_Id
+SELECT Cat.cat_CatId, Cat.cat_Name, (SELECT Count(Cat2.cat_Id) FROM st_Category AS Cat2 WHERE Cat2.cat_ParentId=Cat.cat_CatId AND Cat2.cat_SiteId=Cat.cat_SiteId AND Cat2.cat_Expired=0 AND Cat2.cat_RegId=Cat.cat_RegId) AS ncount FROM st_Category AS Cat WHERE Cat.cat_SiteId=7 AND Cat.cat_ParentId=7 AND Cat.cat_Expired=0 AND Cat.cat_RegId=7 ORDER BY Cat.cat_Id
 -- next: site category parent
 SELECT cat_ParentId FROM st_Category WHERE cat_SiteId=7 AND cat_CatId=7
 -- next: site durations
