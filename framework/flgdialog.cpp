@@ -358,6 +358,8 @@ BOOL CFlgDialog::OnInitDialog() {
   if (m_bandId)
     if (HWND band = ::GetDlgItem(m_hWnd, static_cast<int>(m_bandId))) ::ShowWindow(band, SW_HIDE);
   SubclassControls();
+  m_flex.Attach(m_hWnd);
+  AddFlexConstraints();
   try {
     LoadData();
   } catch (const _com_error& e) {
@@ -370,6 +372,11 @@ BOOL CFlgDialog::OnInitDialog() {
 
 void CFlgDialog::OnOK() {
   if (HandleApply() == 1) EndDialog(IDOK);
+}
+
+void CFlgDialog::OnSize(UINT type, int cx, int cy) {
+  CDialog::OnSize(type, cx, cy);
+  m_flex.Apply(cx, cy);
 }
 
 BOOL CFlgDialog::OnCmdMsg(UINT id, int code, void* extra, AFX_CMDHANDLERINFO* handlerInfo) {

@@ -11,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "framework/flexlayout.h"
 #include "framework/interfaces.h"
 #include "framework/objerrors.h"
 #include "framework/skin.h"
@@ -122,6 +123,12 @@ class CFlgDialog : public CDialog, public ITodayWindow {
   // 1: saved, the dialog closes; 0: it stays open.
   virtual int HandleApply();
 
+  // The flexible layout: AddFlexConstraints (called by the framework's initialisation, after the
+  // controls are subclassed) names the controls that follow the right and bottom edges.
+  virtual void AddFlexConstraints() {}
+  BOOL AddFlexConstraint(UINT id, DWORD flags) { return m_flex.Add(id, flags); }
+  CFlgFlexLayout& FlexLayout() { return m_flex; }
+
   // The framework's details of a data object, in a modal dialog.
   INT_PTR ShowObjectDetails(IFlgDataSetup* object);
 
@@ -140,6 +147,7 @@ class CFlgDialog : public CDialog, public ITodayWindow {
   HBRUSH OnCtlColor(CDC* dc, CWnd* control, UINT ctlColor) override;
   BOOL OnEraseBkgnd(CDC* dc) override;
   void OnDestroy() override;
+  void OnSize(UINT type, int cx, int cy) override;
   // Makes the controls read-only: edits read-only, other input controls disabled.
   void ApplyReadOnly();
 
@@ -158,6 +166,7 @@ class CFlgDialog : public CDialog, public ITodayWindow {
   UINT m_bandId = 0;
   CBrush m_faceBrush;
   CFlgErrorWnd m_errorWindow;
+  CFlgFlexLayout m_flex;
 };
 
 // The framework's help topics shown so far (the headless help viewer records them).

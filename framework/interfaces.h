@@ -545,7 +545,25 @@ struct DSIConnector : public IUnknown {
   STDMETHOD(GetDefaults)(IUnknown** defaults) = 0;
 };
 VANTOR_UUIDOF(DSIConnector, "B8EA7B1F-C3FB-4A20-BBDA-23D9728D828E");
-struct DSIDocuments : public IUnknown {};
+// The kinds of the ERP program's documents.
+enum dsiDocType {
+  dsiDocPreliminary = 1,   // preliminary documents (orders, pro-forma invoices)
+  dsiDocFinal = 2,         // final documents (invoices, receipts)
+};
+// A collection of the ERP connector: whether it is empty, and the name of an entry by key. Its
+// entries are walked by its enumerator, IHxPositionCursor (asked of the collection).
+struct DSICollection : public IUnknown {
+  STDMETHOD(GetIsEmpty)(VARIANT_BOOL* empty) = 0;           // 3
+  STDMETHOD(GetName)(VARIANT key, BSTR* name) = 0;          // 4
+};
+VANTOR_UUIDOF(DSICollection, "310B95D8-7C23-48CB-9FEE-D37358A45F78");
+// The ERP program's documents.
+struct DSIDocuments : public IUnknown {
+  // The document types of a kind, as a collection (DSICollection).
+  STDMETHOD(GetDocTypes)(dsiDocType kind, IUnknown** collection) = 0;   // 3
+  // The forms of payment, as a collection (DSICollection).
+  STDMETHOD(GetPaymentForms)(IUnknown** collection) = 0;                // 4
+};
 VANTOR_UUIDOF(DSIDocuments, "C9D05847-E97F-4B36-957B-BC66FF2BEF6E");
 struct DSIProducts : public IUnknown {};
 VANTOR_UUIDOF(DSIProducts, "C3A6CEAD-92F0-4E1E-BA2F-16857C47524C");
@@ -757,6 +775,9 @@ VANTOR_UUIDOF(HxFrameworkUser, "6A136689-8CAA-4635-962B-A8A6177A0CB7");
 // The host's e-mail address object.
 struct HxMailAddress;
 VANTOR_UUIDOF(HxMailAddress, "FE5A7604-0E9C-4590-A9AD-2E95FB2F49E0");
+// The host's address object: one row of its address table (data set 0, the adr_ columns).
+struct HxAddressRecord;
+VANTOR_UUIDOF(HxAddressRecord, "3C90D695-C97C-4B40-94EC-B01C2A5AB623");
 
 _COM_SMARTPTR_TYPEDEF(IFlgInstance, __uuidof(IFlgInstance));
 _COM_SMARTPTR_TYPEDEF(IFlgDataFactory, __uuidof(IFlgDataFactory));
@@ -793,6 +814,7 @@ _COM_SMARTPTR_TYPEDEF(IHxErpHost, __uuidof(IHxErpHost));
 _COM_SMARTPTR_TYPEDEF(IHxErpConnectorEntry, __uuidof(IHxErpConnectorEntry));
 _COM_SMARTPTR_TYPEDEF(DSIConnector, __uuidof(DSIConnector));
 _COM_SMARTPTR_TYPEDEF(DSIDocuments, __uuidof(DSIDocuments));
+_COM_SMARTPTR_TYPEDEF(DSICollection, __uuidof(DSICollection));
 _COM_SMARTPTR_TYPEDEF(DSIProducts, __uuidof(DSIProducts));
 _COM_SMARTPTR_TYPEDEF(DSICustomers, __uuidof(DSICustomers));
 _COM_SMARTPTR_TYPEDEF(DSIDefaults, __uuidof(DSIDefaults));

@@ -1,8 +1,10 @@
 #include "framework/svcapp.h"
 
+#include <atomic>
 #include <climits>
 #include <mutex>
 
+#include "framework/controls.h"
 #include "framework/zephra.h"
 
 namespace {
@@ -27,7 +29,22 @@ void RecordCall(const wchar_t* call) {
 
 }  // namespace
 
-void CHookSupp::InitCtrlsDll() { RecordCall(L"InitCtrlsDll"); }
+namespace {
+std::atomic<int> g_hookSuspensions{0};
+}  // namespace
+
+void CFlgMessageHook::Suspend() { ++g_hookSuspensions; }
+void CFlgMessageHook::Resume() {
+  int n = g_hookSuspensions.load();
+  while (n > 0 && !g_hookSuspensions.compare_exchange_weak(n, n - 1)) {
+  }
+}
+bool CFlgMessageHook::IsSuspended() { return g_hookSuspensions.load() > 0; }
+
+void CHookSupp::InitCtrlsDll() {
+  RecordCall(L"InitCtrlsDll");
+  ZphRegisterControls();
+}
 void CHookSupp::InitGrid() { RecordCall(L"InitGrid"); }
 void CHookSupp::TerminateGrid() { RecordCall(L"TerminateGrid"); }
 

@@ -23,6 +23,18 @@ std::vector<std::wstring> HookSuppCalls();
 void ClearHookSuppCalls();
 }  // namespace zephra
 
+// The framework's message hook: the framework watches the messages of the application's windows
+// (keyboard shortcuts, help requests). Code that runs a dialog the user must not interrupt
+// suspends it for that time; suspensions nest, and the hook works again after the last resume.
+class CFlgMessageHook {
+ public:
+  CFlgMessageHook() = delete;
+  static void Suspend();
+  // A resume without a suspension does nothing.
+  static void Resume();
+  static bool IsSuspended();
+};
+
 // What the tracing library exports under "HookModule": it is given the library's module handle.
 using QuillonHookModule = void (*)(HINSTANCE module);
 

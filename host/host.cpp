@@ -12,6 +12,7 @@
 #include "host/joblog.h"
 #include "host/objects.h"
 #include "host/schema.h"
+#include "platform/gui/webbrowser.h"
 #include "platform/http/wininet.h"
 
 namespace host {
@@ -153,6 +154,9 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
 
 Host::Host(const std::wstring& path, LONG userId, bool readOnly) : m_connection(OpenProductDatabase(path, readOnly)) {
   Init(userId);
+  // Printed pages go to the spool folder beside the database.
+  const size_t slash = path.find_last_of(L'/');
+  platform::gui::SetPrintSpoolFolder((slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash)) + L"/spool");
 }
 
 Host::Host(_ConnectionPtr connection, LONG userId) : m_connection(std::move(connection)) {
@@ -167,6 +171,7 @@ void Host::Init(LONG userId) {
   m_classes.push_back(RegisterUserClass());
   m_classes.push_back(RegisterMailAddressClass());
   for (CFlgClassRegistration& registration : RegisterBusinessObjectClasses()) m_classes.push_back(std::move(registration));
+  m_classes.push_back(RegisterItemClass({__uuidof(HxAddressRecord), L"kd_Address", L"adr_Id", {}}));
   ApplyProxySetting();
   // The framework instance is also handed over through the Global Interface Table.
   IGlobalInterfaceTablePtr table;

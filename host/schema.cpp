@@ -303,6 +303,48 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE VIEW vw_RegSites AS SELECT st_SiteId AS site_id, rs_Name AS site_name "
          L"FROM reg_Site INNER JOIN st__Site ON rs_SiteId = st_Id WHERE 1 = 0",
      }},
+    {7,
+     {
+         // The dictionaries that the dialogs' combo and list boxes show, keyed through kd_keys.
+         L"CREATE TABLE sl_Payment (pm_Id int NOT NULL PRIMARY KEY, pm_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_Deliverer (dr_Id int NOT NULL PRIMARY KEY, dr_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_Delivery (dm_Id int NOT NULL PRIMARY KEY, dm_Name nvarchar(50) NOT NULL, "
+         L"dm_DelivererId int NULL REFERENCES sl_Deliverer (dr_Id), dm_PayOnDelivery bit NOT NULL DEFAULT 0)",
+         L"CREATE TABLE sl_User (usr_Id int NOT NULL PRIMARY KEY, usr_Name nvarchar(30) NOT NULL, "
+         L"usr_SurName nvarchar(50) NULL)",
+         L"CREATE TABLE sl_ItemGroup (ig_Id int NOT NULL PRIMARY KEY, ig_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_CustomerGroup (cg_Id int NOT NULL PRIMARY KEY, cg_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_AuctionGroup (ag_Id int NOT NULL PRIMARY KEY, ag_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_AuctionTemplateGroup (atg_Id int NOT NULL PRIMARY KEY, "
+         L"atg_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_ItemProperty (ip_Id int NOT NULL PRIMARY KEY, ip_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_TransProperty (tp_Id int NOT NULL PRIMARY KEY, tp_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_CustProperty (cp_Id int NOT NULL PRIMARY KEY, cp_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_Currency (cy_Id int NOT NULL PRIMARY KEY, cy_Symbol varchar(3) NOT NULL, "
+         L"cy_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_CurrencyBank (cb_Id int NOT NULL PRIMARY KEY, cb_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE em_Account (ea_Id int NOT NULL PRIMARY KEY, ea_UserAddress nvarchar(255) NOT NULL, "
+         L"ea_AccountName nvarchar(100) NULL, ea_Disabled bit NOT NULL DEFAULT 0, ea_SMTP nvarchar(255) NULL)",
+         L"CREATE TABLE sl_EmailGroup (eg_Id int NOT NULL PRIMARY KEY, eg_Name nvarchar(50) NOT NULL)",
+         L"CREATE TABLE sl_CommentTemplate (ct_Id int NOT NULL PRIMARY KEY, ct_Name nvarchar(50) NOT NULL, "
+         L"ct_Score int NOT NULL)",
+         L"CREATE TABLE sl_Language (ln_Id int NOT NULL PRIMARY KEY, ln_Symbol varchar(5) NOT NULL)",
+         L"CREATE TABLE sl_InstantMessenger (im_Id int NOT NULL PRIMARY KEY, im_Name nvarchar(50) NOT NULL)",
+         // The auction services in use: those with an active account.
+         L"CREATE VIEW vw_ActiveSites AS SELECT ss_Id AS IDENT, ss_Name AS NAZWA_STRONY FROM sl_ServiceProvider "
+         L"WHERE EXISTS (SELECT reg_Id FROM reg__Registration WHERE reg_SvcProvId = ss_Id AND reg_Active = 1)",
+         // Addresses of the host's objects (the address object, one row each; adr_Type tells kinds apart).
+         L"CREATE TABLE kd_Address (adr_Id int NOT NULL PRIMARY KEY, adr_Type int NOT NULL DEFAULT 1, "
+         L"adr_Name nvarchar(129) NULL, adr_Address1 nvarchar(64) NULL, adr_Address2 nvarchar(64) NULL, "
+         L"adr_ZipCode nvarchar(32) NULL, adr_City nvarchar(64) NULL, adr_Country nvarchar(50) NULL, "
+         L"adr_Company nvarchar(255) NULL, adr_NIP nvarchar(20) NULL)",
+         L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('sl_Payment', 1), ('sl_Deliverer', 1), "
+         L"('sl_Delivery', 1), ('sl_User', 1), ('sl_ItemGroup', 1), ('sl_CustomerGroup', 1), "
+         L"('sl_AuctionGroup', 1), ('sl_AuctionTemplateGroup', 1), ('sl_ItemProperty', 1), "
+         L"('sl_TransProperty', 1), ('sl_CustProperty', 1), ('sl_Currency', 1), ('sl_CurrencyBank', 1), "
+         L"('em_Account', 1), ('sl_EmailGroup', 1), ('sl_CommentTemplate', 1), ('sl_Language', 1), "
+         L"('sl_InstantMessenger', 1), ('kd_Address', 1)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

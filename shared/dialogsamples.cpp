@@ -1,7 +1,10 @@
 // Vantor's dialogs with sample contents, for the program's dialog lister and renderer.
 #include <memory>
 
+#include "platform/base/utf8.h"
 #include "platform/gui/gallery.h"
+#include "shared/address.h"
+#include "shared/browser.h"
 #include "shared/objectdlg.h"
 #include "shared/pleasewait.h"
 
@@ -31,4 +34,67 @@ VANTOR_DIALOG_SAMPLE(L"IDD_ONE_BIG_FIELD_DLG", L"Vantor", L"jedna wartość w ki
 
 VANTOR_DIALOG_SAMPLE(L"IDD_STD_PLEASE_WAIT", L"Vantor", L"okno oczekiwania (CHxStdPleaseWaitDlg)", [] {
   return std::unique_ptr<CWnd>(std::make_unique<CHxStdPleaseWaitDlg>(CString(L"Pobieranie ustawień z serwera.")));
+});
+
+namespace {
+
+constexpr char kSamplePage[] =
+    "<html><body><h1>Status zamówienia</h1>"
+    "<p>Aukcja 1234567890: Lampa stołowa mosiężna, 1 szt.</p>"
+    "<p>Wpłata zaksięgowana 12.03, paczka nadana 13.03 (przesyłka polecona priorytetowa).</p>"
+    "<p>Dziękujemy za zakupy!</p></body></html>";
+
+// The embedded browser on a page of the seller zone, its text given to the document directly.
+class SampleBrowserDlg : public CHxInnerHtmlBrowserDlg {
+ public:
+  SampleBrowserDlg() {
+    SetTitle(L"Strona Strefy Vantor");
+    SetUrl(L"https://strefa.vantor.example/status/1234567890");
+  }
+  bool Show() {
+    if (!Create(kIddHtmlInnerBrowser)) return false;
+    IDispatch* raw = nullptr;
+    if (GetBrowser()) GetBrowser()->get_Document(&raw);
+    IDispatchPtr document(raw, false);
+    IPersistStreamInitPtr persist;
+    if (document) persist = document;
+    IStream* stream = nullptr;
+    if (persist && SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) {
+      IStreamPtr held(stream, false);
+      ULONG written = 0;
+      held->Write(kSamplePage, sizeof kSamplePage - 1, &written);
+      LARGE_INTEGER start{};
+      held->Seek(start, STREAM_SEEK_SET, nullptr);
+      persist->Load(held);
+    }
+    DispatchPostedMessages();
+    ShowWindow(SW_SHOW);
+    return true;
+  }
+};
+
+}  // namespace
+
+VANTOR_DIALOG_SAMPLE(L"IDD_HTML_INNER_BROWSER", L"Vantor", L"wewnętrzna przeglądarka (CHxInnerHtmlBrowserDlg)", [] {
+  auto dialog = std::make_unique<SampleBrowserDlg>();
+  if (!dialog->Show()) return std::unique_ptr<CWnd>();
+  return std::unique_ptr<CWnd>(std::move(dialog));
+});
+
+VANTOR_DIALOG_SAMPLE(L"IDD_DRUK_DLG", L"Vantor", L"okno drukowania (CDrukowanie; w programie nigdy nie jest pokazywane)",
+                     [] { return Shown(std::make_unique<CFlgDialog>(kIddDrukDlg), kIddDrukDlg); });
+
+VANTOR_DIALOG_SAMPLE(L"#1003", L"Vantor", L"edycja adresu (CHxAddressDlg)", [] {
+  static CHxAddress address;
+  address.SetName(L"Anna Kowalska");
+  address.SetCompany(L"Antyki pod Lipami s.c.");
+  address.SetNIP(L"PL 521-000-11-22");
+  address.SetAddress1(L"ul. Lipowa 12 m. 4");
+  address.SetZip(L"00-950");
+  address.SetCity(L"Warszawa");
+  address.SetCountry(L"Polska");
+  auto dialog = std::make_unique<CHxAddressDlg>(&address);
+  if (!dialog->Create(MAKEINTRESOURCEW(kIddAddressDlg))) return std::unique_ptr<CWnd>();
+  dialog->ShowWindow(SW_SHOW);
+  return std::unique_ptr<CWnd>(std::move(dialog));
 });

@@ -41,3 +41,57 @@ BEGIN
   CTEXT           "Operacja w toku. Proszę czekać...", 1007, 7, 22, 172, 41
 END
 )";
+
+// The embedded browser: a page with a title, a loading notice and a print button.
+inline constexpr char kHtmlInnerBrowserScript[] = R"(DIALOGEX 0, 0, 578, 359
+STYLE DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
+CAPTION "Brak nazwy"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  CTEXT           "Trwa ładowanie strony. Proszę czekać...", 5033, 7, 170, 563, 10, NOT WS_VISIBLE
+  CONTROL         "", 5032, "Static", SS_BLACKFRAME, 7, 7, 563, 323
+  PUSHBUTTON      "&Drukuj", 5034, 7, 338, 50, 14
+  DEFPUSHBUTTON   "&Zamknij", IDOK, 467, 338, 50, 14
+  PUSHBUTTON      "&Pomoc", IDHELP, 521, 338, 50, 14
+END
+)";
+
+// Printing through an invisible browser: the window is never shown.
+inline constexpr char kDrukDlgScript[] = R"(DIALOGEX 0, 0, 389, 147
+STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION "Drukowanie"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  DEFPUSHBUTTON   "OK", IDOK, 224, 126, 50, 14
+  PUSHBUTTON      "Cancel", IDCANCEL, 278, 126, 50, 14
+  PUSHBUTTON      "Drukuj", 105, 332, 126, 50, 14
+END
+)";
+
+// The address: name or firm, tax number, two address lines, zip code, city and country.
+inline constexpr char kAddressDlgScript[] = R"(DIALOGEX 0, 0, 271, 186
+STYLE DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION "Adres"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  CONTROL         "", 1002, "Static", SS_BLACKFRAME, 0, 0, 271, 158
+  LTEXT           "Imię i &nazwisko:", 1110, 7, 10, 72, 8
+  EDITTEXT        117, 82, 8, 182, 12, ES_AUTOHSCROLL
+  LTEXT           "&Firma:", 1111, 7, 28, 72, 8
+  EDITTEXT        1003, 82, 26, 182, 12, ES_AUTOHSCROLL
+  LTEXT           "N&IP:", 1112, 7, 46, 72, 8
+  CONTROL         "", 152, "kd_nipedit", ES_AUTOHSCROLL | WS_TABSTOP, 82, 44, 100, 12, WS_EX_CLIENTEDGE
+  LTEXT           "&Adres:", 1113, 7, 66, 72, 8
+  EDITTEXT        118, 82, 64, 182, 12, ES_AUTOHSCROLL
+  EDITTEXT        119, 82, 80, 182, 12, ES_AUTOHSCROLL
+  LTEXT           "&Kod pocztowy:", 1114, 7, 100, 72, 8
+  EDITTEXT        107, 82, 98, 60, 12, ES_AUTOHSCROLL
+  LTEXT           "&Miejscowość:", 1115, 7, 118, 72, 8
+  EDITTEXT        120, 82, 116, 182, 12, ES_AUTOHSCROLL
+  LTEXT           "&Państwo:", 1116, 7, 136, 72, 8
+  EDITTEXT        121, 82, 134, 182, 12, ES_AUTOHSCROLL
+  DEFPUSHBUTTON   "OK", IDOK, 108, 165, 50, 14
+  PUSHBUTTON      "Anuluj", IDCANCEL, 161, 165, 50, 14
+  PUSHBUTTON      "Pomoc", IDHELP, 214, 165, 50, 14
+END
+)";

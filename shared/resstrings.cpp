@@ -13,8 +13,18 @@
 // extension libraries of the module state that is current at that moment (the host's).
 VANTOR_RESOURCE_MODULE(g_vantorModule, L"Vantor", platform::ModuleKind::Library,
                        {
+                           {104, L"zbiorczo"},
+                           {105, L"z możliwością edycji"},
                            {106, L"Przerwano wysyłanie/odbieranie"},
                            {1000, L"Odbiór osobisty"},
+                           {1002, L"Wszystkie towary do 1 paczki"},
+                           {1003, L"Każda sztuka do osobnej paczki"},
+                           {1004, L"Nie uwzględniaj przy operacjach zbiorczych i automatycznych"},
+                           {1005, L"(nieokreślono)"},
+                           {1006, L"naliczenie"},
+                           {1007, L"odliczenie"},
+                           {1008, L"suma kosztów poszczególnych transakcji"},
+                           {1009, L"koszt najwyższy"},
                            {1010, L"w trakcie realizacji"},
                            {1011, L"zakończona"},
                            {1012, L"anulowana"},
@@ -45,6 +55,10 @@ VANTOR_RESOURCE_MODULE(g_vantorModule, L"Vantor", platform::ModuleKind::Library,
                            {RT_DIALOG, L"IDD_ONE_FIELD_DLG", kOneFieldDlgScript, sizeof kOneFieldDlgScript - 1},
                            {RT_DIALOG, L"IDD_ONE_BIG_FIELD_DLG", kOneBigFieldDlgScript, sizeof kOneBigFieldDlgScript - 1},
                            {RT_DIALOG, L"IDD_STD_PLEASE_WAIT", kStdPleaseWaitScript, sizeof kStdPleaseWaitScript - 1},
+                           {RT_DIALOG, L"IDD_HTML_INNER_BROWSER", kHtmlInnerBrowserScript,
+                            sizeof kHtmlInnerBrowserScript - 1},
+                           {RT_DIALOG, L"IDD_DRUK_DLG", kDrukDlgScript, sizeof kDrukDlgScript - 1},
+                           {RT_DIALOG, MAKEINTRESOURCEW(1003), kAddressDlgScript, sizeof kAddressDlgScript - 1},
                        });
 
 namespace {

@@ -405,6 +405,10 @@ class CWnd : public CCmdTarget {
   virtual BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
                         CWnd* parent, UINT id, LPVOID param = nullptr);
   virtual BOOL DestroyWindow();
+  // OLE controls (platform/gui/webbrowser.h): a child window hosting the control of `clsid`
+  // (control containment must be enabled); its object lives as long as the window.
+  BOOL CreateControl(REFCLSID clsid, LPCWSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id);
+  IUnknown* GetControlUnknown() const;
 
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
     return ::SendMessageW(m_hWnd, message, wParam, lParam);

@@ -606,6 +606,7 @@ LRESULT EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: PaintEdit(h); return 0;
     case WM_ERASEBKGND: return 1;
+    case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
     case WM_SETTEXT: {
       DefWindowProcW(h, message, wParam, lParam);
       w = FindWindow(h);
@@ -803,6 +804,7 @@ void RegisterSystemClasses() {
   RegisterClassDirect(L"ListBox", ListBoxProc, nullptr);
   RegisterClassDirect(L"#32770", DefDlgProcW, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   RegisterClassDirect(L"AfxWnd", DefWindowProcW, nullptr);
+  RegisterTreeViewClass();
 }
 
 }  // namespace platform::gui::detail

@@ -159,6 +159,8 @@ struct Window : Object {
   std::unique_ptr<CWnd> temporary;       // the wrapper CWnd::FromHandle made
   bool destroying = false;
   bool needsPaint = true;
+  bool maximized = false;
+  RECT restore{};                        // the rectangle before it was maximized
   std::unique_ptr<Surface> surface;      // top-level windows: what they show
   HDC paintDc = nullptr;                 // the DC BeginPaint hands out while painting
   // dialogs
@@ -263,6 +265,7 @@ LRESULT ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ComboBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ListBoxProc(HWND, UINT, WPARAM, LPARAM);
+void RegisterTreeViewClass();   // treeview.cpp
 // Draws a 3D edge in GDI's colours.
 void DrawEdge3d(HDC dc, RECT rect, COLORREF topLeft, COLORREF bottomRight);
 

@@ -108,7 +108,11 @@ BOOL InsertMenuW(HMENU handle, UINT position, UINT flags, UINT_PTR idOrSubmenu, 
 BOOL ModifyMenuW(HMENU handle, UINT position, UINT flags, UINT_PTR idOrSubmenu, LPCWSTR text) {
   MenuItem* item = Locate(handle, position, flags & MF_BYPOSITION);
   if (!item) return FALSE;
+  if ((flags & MF_POPUP) && !FindMenu(reinterpret_cast<HMENU>(idOrSubmenu))) return FALSE;
+  // An item that opened a submenu destroys it when it is replaced by something else.
+  HMENU old = item->submenu;
   *item = MakeItem(flags, idOrSubmenu, text);
+  if (old && old != item->submenu) DestroyMenu(old);
   Redraw(FindMenu(handle));
   return TRUE;
 }

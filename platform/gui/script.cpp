@@ -102,7 +102,10 @@ void Play(HWND dialog, const ModalScript::Step& step, ModalRun& run) {
         NotifyParent(control, CBN_EDITCHANGE);
         return;
       }
-      if (cls != L"edit" && cls.rfind(L"richedit", 0) != 0) {
+      // Edits, and controls of other classes that are edits underneath (they keep a selection).
+      const bool editLike = cls == L"edit" || cls.rfind(L"richedit", 0) == 0 ||
+                            (SendMessageW(control, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0;
+      if (!editLike) {
         refuse(L"Type " + id);
         return;
       }

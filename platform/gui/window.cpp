@@ -675,11 +675,40 @@ BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) { return AdjustWindow
 
 // --- state
 
+namespace {
+// Sizes a window to the work area (a child to its parent's client area), or back.
+void Maximize(HWND h, bool maximize) {
+  Window* w = FindWindow(h);
+  if (!w || w->maximized == maximize) return;
+  RECT target = w->restore;
+  if (maximize) {
+    w->restore = w->rect;
+    if ((w->style & WS_CHILD) && w->parent) GetClientRect(w->parent, &target);
+    else SystemParametersInfoW(SPI_GETWORKAREA, 0, &target, 0);
+  }
+  w->maximized = maximize;
+  if (maximize) w->style |= WS_MAXIMIZE;
+  else w->style &= ~static_cast<DWORD>(WS_MAXIMIZE);
+  SetWindowPos(h, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+}  // namespace
+
 BOOL ShowWindow(HWND h, int command) {
   Window* w = FindWindow(h);
   if (!w) return FALSE;
   const BOOL wasVisible = (w->style & WS_VISIBLE) != 0;
   const bool show = command != SW_HIDE;
+  if (show && !wasVisible) {
+    WINDOWPOS pos{h, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER};
+    Deliver(h, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if (!FindWindow(h)) return FALSE;
+    if (!(pos.flags & SWP_SHOWWINDOW)) return wasVisible;
+  }
+  if (command == SW_MAXIMIZE) Maximize(h, true);
+  else if (command == SW_RESTORE || command == SW_SHOWNORMAL) Maximize(h, false);
+  w = FindWindow(h);
+  if (!w) return wasVisible;
   if (show) w->style |= WS_VISIBLE;
   else w->style &= ~static_cast<DWORD>(WS_VISIBLE);
   if (wasVisible != static_cast<BOOL>(show)) Deliver(h, WM_SHOWWINDOW, show ? 1 : 0, 0);

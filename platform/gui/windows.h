@@ -283,6 +283,7 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define WM_DRAWITEM 0x002B
 #define WM_SETFONT 0x0030
 #define WM_GETFONT 0x0031
+#define WM_WINDOWPOSCHANGING 0x0046
 #define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
 #define WM_HELP 0x0053
@@ -319,6 +320,12 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define WM_PRINTCLIENT 0x0318
 #define WM_USER 0x0400
 #define WM_APP 0x8000
+
+#define DLGC_WANTARROWS 0x0001
+#define DLGC_WANTTAB 0x0002
+#define DLGC_WANTALLKEYS 0x0004
+#define DLGC_HASSETSEL 0x0008
+#define DLGC_WANTCHARS 0x0080
 
 #define DM_GETDEFID (WM_USER + 0)
 #define DM_SETDEFID (WM_USER + 1)
@@ -535,6 +542,10 @@ BOOL ClientToScreen(HWND window, LPPOINT point);
 int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
 BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
 BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu);
+// Showing a hidden window first sends it WM_WINDOWPOSCHANGING with SWP_SHOWWINDOW; a window that
+// takes the flag away stays hidden. SW_MAXIMIZE / SW_SHOWMAXIMIZED size a top-level window to the
+// work area (a child to its parent's client area) and SW_RESTORE / SW_SHOWNORMAL bring back the
+// rectangle it had before.
 BOOL ShowWindow(HWND window, int command);
 BOOL IsWindowVisible(HWND window);   // the window and all its parents are visible
 BOOL EnableWindow(HWND window, BOOL enable);   // returns whether it was disabled

@@ -668,6 +668,89 @@ IUnknownPtr FakeErpObjects::New() {
   return IUnknownPtr(static_cast<IUnknown*>(static_cast<DSIDocuments*>(objects)));
 }
 
+FakeErpObjects* FakeErpObjects::New(IUnknownPtr& holder) {
+  auto* objects = new CFlgComObject<FakeErpObjects>();
+  holder = IUnknownPtr(static_cast<IUnknown*>(static_cast<DSIDocuments*>(objects)));
+  return objects;
+}
+
+namespace {
+HRESULT MakeCollection(const std::vector<ErpEntry>& entries, int failKeyAt, IUnknown** out) {
+  auto* collection = new CFlgComObject<FakeErpCollection>(entries);
+  collection->failKeyAt = failKeyAt;
+  collection->AddRef();
+  const HRESULT hr = collection->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(out));
+  collection->Release();
+  return hr;
+}
+}  // namespace
+
+STDMETHODIMP FakeErpObjects::GetDocTypes(dsiDocType kind, IUnknown** collection) {
+  if (!collection) return E_POINTER;
+  *collection = nullptr;
+  if (FAILED(failure)) return failure;
+  auto it = docTypes.find(static_cast<LONG>(kind));
+  if (it == docTypes.end()) return S_OK;
+  return MakeCollection(it->second, failKeyAt, collection);
+}
+
+STDMETHODIMP FakeErpObjects::GetPaymentForms(IUnknown** collection) {
+  if (!collection) return E_POINTER;
+  *collection = nullptr;
+  if (FAILED(failure)) return failure;
+  if (!hasPaymentForms) return S_OK;
+  return MakeCollection(paymentForms, failKeyAt, collection);
+}
+
+void* FakeErpCollection::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(DSICollection)) return static_cast<DSICollection*>(this);
+  if (iid == __uuidof(IHxPositionCursor)) return static_cast<IHxPositionCursor*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP FakeErpCollection::GetIsEmpty(VARIANT_BOOL* empty) {
+  if (!empty) return E_POINTER;
+  *empty = m_entries.empty() ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+STDMETHODIMP FakeErpCollection::GetName(VARIANT key, BSTR* name) {
+  if (!name) return E_POINTER;
+  *name = nullptr;
+  for (const ErpEntry& e : m_entries)
+    if (key.vt == VT_I4 && key.lVal == e.key) {
+      *name = SysAllocString(e.name.c_str());
+      return S_OK;
+    }
+  return E_INVALIDARG;
+}
+
+STDMETHODIMP FakeErpCollection::MoveFirst() {
+  m_position = 0;
+  return S_OK;
+}
+
+STDMETHODIMP FakeErpCollection::IsEOF(VARIANT_BOOL* eof) {
+  if (!eof) return E_POINTER;
+  *eof = m_position >= m_entries.size() ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+STDMETHODIMP FakeErpCollection::MoveNext() {
+  if (m_position < m_entries.size()) ++m_position;
+  return S_OK;
+}
+
+STDMETHODIMP FakeErpCollection::GetKey(VARIANT* key) {
+  if (!key) return E_POINTER;
+  if (m_position >= m_entries.size()) return E_UNEXPECTED;
+  if (failKeyAt >= 0 && m_position == static_cast<size_t>(failKeyAt)) return E_FAIL;
+  VariantInit(key);
+  key->vt = VT_I4;
+  key->lVal = m_entries[m_position].key;
+  return S_OK;
+}
+
 // ---------------------------------------------------------------------------------------------
 // HostDoubles
 

@@ -248,14 +248,53 @@ class FakeErpConnector : public DSIConnector, public IHxErpConnectorEntry {
   std::shared_ptr<Recorder> m_recorder;
 };
 
+// One entry of an ERP collection: its key and name.
+struct ErpEntry {
+  LONG key;
+  std::wstring name;
+};
+
+// A collection of the ERP connector with its enumerator; `failKeyAt` makes the key of that entry
+// (0-based) fail with E_FAIL.
+class FakeErpCollection : public DSICollection, public IHxPositionCursor {
+ public:
+  explicit FakeErpCollection(std::vector<ErpEntry> entries) : m_entries(std::move(entries)) {}
+  virtual ~FakeErpCollection() = default;
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(GetIsEmpty)(VARIANT_BOOL* empty) override;
+  STDMETHOD(GetName)(VARIANT key, BSTR* name) override;
+  STDMETHOD(MoveFirst)() override;
+  STDMETHOD(IsEOF)(VARIANT_BOOL* eof) override;
+  STDMETHOD(MoveNext)() override;
+  STDMETHOD(GetKey)(VARIANT* key) override;
+
+  int failKeyAt = -1;
+
+ private:
+  std::vector<ErpEntry> m_entries;
+  size_t m_position = 0;
+};
+
 // What an ERP connector hands out: one object answering its documents, products, customers and
-// defaults interfaces.
+// defaults interfaces. The documents give the document types by kind and the payment forms set
+// here (a kind without a list answers no collection); `failure` makes every documents call fail.
 class FakeErpObjects : public DSIDocuments, public DSIProducts, public DSICustomers, public DSIDefaults {
  public:
   virtual ~FakeErpObjects() = default;
   void* FlgGetInterface(REFIID iid);
   // A new one, held by the returned pointer.
   static IUnknownPtr New();
+  // A new one held by `holder`, to be set up.
+  static FakeErpObjects* New(IUnknownPtr& holder);
+
+  STDMETHOD(GetDocTypes)(dsiDocType kind, IUnknown** collection) override;
+  STDMETHOD(GetPaymentForms)(IUnknown** collection) override;
+
+  std::map<LONG, std::vector<ErpEntry>> docTypes;
+  std::vector<ErpEntry> paymentForms;
+  bool hasPaymentForms = true;
+  HRESULT failure = S_OK;
+  int failKeyAt = -1;   // given to every collection made
 };
 
 // A database connection that passes everything to a real one, recording transaction calls as
