@@ -1,6 +1,7 @@
 // File, URL and MD5 tools.
 #include "shared/filetools.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/files/files.h"
@@ -147,35 +148,57 @@ bool CHxFileTools::StreamFromFileWithMD5(IStreamPtr& stream, const wchar_t* path
   File file(path);
   if (!file.Open()) return false;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Handle(), &size)) return false;
+  if (!GetFileSizeEx(file.Handle(), &size) || size.QuadPart < 0) return false;
+  const ULONGLONG length = static_cast<ULONGLONG>(size.QuadPart);
+  CMD5::CTX ctx;
+  if (!CMD5::StartCalcMD5(ctx)) return false;
   IStreamPtr target = stream;
   if (!target) {
-    HGLOBAL block = size.QuadPart > 0 ? GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size.QuadPart)) : nullptr;
-    if (size.QuadPart > 0 && !block) return false;
+    // A stream of our own: the blocks are read straight into its memory.
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(length));
+    if (!memory) return false;
+    BYTE* data = static_cast<BYTE*>(GlobalLock(memory));
+    ULONGLONG done = 0;
+    bool ok = data != nullptr;
+    while (ok) {
+      const DWORD want = static_cast<DWORD>(std::min<ULONGLONG>(kStreamBlock, length - done));
+      DWORD read = 0;
+      // A file that grew since its size was taken is read as far as that size.
+      ok = want == 0 || ReadFile(file.Handle(), data + done, want, &read, nullptr);
+      if (!ok) break;
+      CMD5::CalcMD5Buf(ctx, data + done, read);
+      done += read;
+      if (read < kStreamBlock) break;
+    }
+    if (data) GlobalUnlock(memory);
     IStream* created = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &created)) || !created) {
-      if (block) GlobalFree(block);
+    if (!ok || FAILED(CreateStreamOnHGlobal(memory, TRUE, &created)) || !created) {
+      GlobalFree(memory);
       return false;
     }
     target.Attach(created);
+    ULARGE_INTEGER used{};
+    used.QuadPart = done;
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(done);
+    if (done != length && FAILED(target->SetSize(used))) return false;
+    if (FAILED(target->Seek(end, STREAM_SEEK_SET, nullptr))) return false;
   } else {
     ULARGE_INTEGER newSize{};
-    newSize.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
+    newSize.QuadPart = length;
     LARGE_INTEGER start{};
     if (FAILED(target->SetSize(newSize)) || FAILED(target->Seek(start, STREAM_SEEK_SET, nullptr))) return false;
-  }
-  CMD5::CTX ctx;
-  if (!CMD5::StartCalcMD5(ctx)) return false;
-  std::vector<BYTE> block(kStreamBlock);
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file.Handle(), block.data(), kStreamBlock, &read, nullptr)) return false;
-    CMD5::CalcMD5Buf(ctx, block.data(), read);
-    if (read > 0) {
-      ULONG written = 0;
-      if (FAILED(target->Write(block.data(), read, &written)) || written != read) return false;
+    std::vector<BYTE> block(kStreamBlock);
+    for (;;) {
+      DWORD read = 0;
+      if (!ReadFile(file.Handle(), block.data(), kStreamBlock, &read, nullptr)) return false;
+      CMD5::CalcMD5Buf(ctx, block.data(), read);
+      if (read > 0) {
+        ULONG written = 0;
+        if (FAILED(target->Write(block.data(), read, &written)) || written != read) return false;
+      }
+      if (read < kStreamBlock) break;
     }
-    if (read < kStreamBlock) break;
   }
   CString digest;
   if (!CMD5::EndCalcMD5(ctx, digest)) return false;

@@ -390,7 +390,8 @@ LONG CDSIFillControls::CBFillTypDokumentuEP(dsiDocType kind, DSIDocumentsPtr doc
     bool empty = true;
     if (documents) {
       IUnknown* raw = nullptr;
-      const HRESULT hr = Collection(documents->GetDocTypes(kind, &raw), raw, types, empty);
+      const HRESULT got = documents->GetDocTypes(kind, &raw);
+      const HRESULT hr = Collection(got, raw, types, empty);
       if (FAILED(hr)) return hr;
     }
     if (!documents || empty) return Result(CB_Add(DataExchange(), id, L"(brak dokumentów)", kFillNone) >= 0);
@@ -417,7 +418,8 @@ LONG CDSIFillControls::CBFillFormaPlatnosci(DSIDocumentsPtr documents, int ctrl)
     DSICollectionPtr forms;
     bool empty = true;
     IUnknown* raw = nullptr;
-    const HRESULT hr = Collection(documents->GetPaymentForms(&raw), raw, forms, empty);
+    const HRESULT got = documents->GetPaymentForms(&raw);
+    const HRESULT hr = Collection(got, raw, forms, empty);
     if (FAILED(hr)) return hr;
     if (empty) return Result(CB_Add(DataExchange(), id, L"(brak dokumentów)", kFillNone) >= 0);
     if (CB_Add(DataExchange(), id, L"gotówka", kFillNone) < 0) return E_FAIL;

@@ -9,6 +9,7 @@
 #include <array>
 #include <initializer_list>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "host/host.h"
@@ -486,6 +487,73 @@ TEST_F(Program, ZoneConfigReadsAndWritesTheDemoAccountsPageSettings) {
   EXPECT_EQ(RunProgram("--db " + db + " zone").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " zone config --colour red").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " --ca /nonexistent/ca.pem zone config").status, 2);
+}
+
+// The printing and digest commands work on files beside a database of their own folder (printed
+// jobs are spooled beside the database).
+class ProgramFiles : public Program {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vantor-program-files-XXXXXX";
+    folder = mkdtemp(pattern);
+    db = folder + "/vantor.db";
+  }
+  void TearDown() override {
+    Program::TearDown();
+    std::string command = "rm -rf '" + folder + "'";
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
+  }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = folder + "/" + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+  }
+  std::string folder;
+};
+
+TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
+  const std::string page = Write("strona.html", "<html><body><h1>Zamówienie 17</h1></body></html>");
+  Result printed = RunProgram("--db " + db + " print " + page);
+  ASSERT_EQ(printed.status, 0) << printed.out;
+  const size_t at = printed.out.find(folder + "/spool/job-");
+  ASSERT_NE(at, std::string::npos) << printed.out;
+  const std::string job = printed.out.substr(at, printed.out.find('\n', at) - at);
+  FILE* f = std::fopen(job.c_str(), "rb");
+  ASSERT_TRUE(f) << job;
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), f));
+  std::fclose(f);
+  EXPECT_EQ(text.rfind("header:  \nfooter: Vantor, Kordel \n\n", 0), 0u) << text;
+  EXPECT_NE(text.find("<h1>Zamówienie 17</h1>"), std::string::npos) << text;
+
+  Result missing = RunProgram("--db " + db + " print " + folder + "/nie-ma.html");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.out.find("nie można odczytać pliku"), std::string::npos) << missing.out;
+  EXPECT_EQ(RunProgram("--db " + db + " print").status, 2);
+}
+
+TEST_F(ProgramFiles, Md5PrintsTheDigestAsMd5sumDoes) {
+  const std::string file = Write("dane.bin", "The quick brown fox jumps over the lazy dog");
+  Result digest = RunProgram("--db " + db + " md5 " + file);
+  EXPECT_EQ(digest.status, 0);
+  EXPECT_EQ(digest.out, "9e107d9d372bb6826bd81d3542a419d6  " + file + "\n");
+  Result missing = RunProgram("--db " + db + " md5 " + folder + "/nie-ma");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("nie można odczytać pliku"), std::string::npos) << missing.out;
+}
+
+TEST_F(ProgramFiles, TheBrowserPrintingAndAddressDialogsRender) {
+  Result list = RunProgram("--db " + db + " dialog");
+  for (const char* name : {"IDD_HTML_INNER_BROWSER", "IDD_DRUK_DLG", "#1003"})
+    EXPECT_NE(list.out.find(name), std::string::npos) << list.out;
+  for (const char* name : {"IDD_HTML_INNER_BROWSER", "IDD_DRUK_DLG", "'#1003'"}) {
+    Result rendered = RunProgram("--db " + db + " dialog " + name + " " + folder + "/okno.png");
+    EXPECT_EQ(rendered.status, 0) << name << rendered.out;
+    EXPECT_TRUE(Exists(folder + "/okno.png")) << name;
+    std::remove((folder + "/okno.png").c_str());
+  }
 }
 
 }  // namespace

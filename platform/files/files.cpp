@@ -18,6 +18,8 @@
 namespace {
 
 constexpr size_t kReadAhead = 64 * 1024;
+// Reads at least this large go straight into the caller's buffer.
+constexpr size_t kDirectRead = 16 * 1024;
 
 struct File {
   int fd = -1;
@@ -159,7 +161,7 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, void*) {
       done += static_cast<DWORD>(n);
       continue;
     }
-    if (want >= kReadAhead) {
+    if (want >= kDirectRead) {
       const ssize_t n = RawRead(*f, out + done, want);
       if (n < 0) {
         if (read) *read = done;
