@@ -546,7 +546,7 @@ struct DSIConnector : public IUnknown {
 };
 VANTOR_UUIDOF(DSIConnector, "B8EA7B1F-C3FB-4A20-BBDA-23D9728D828E");
 // The kinds of the ERP program's documents.
-enum dsiDocType {
+enum dsiDocType : int {
   dsiDocPreliminary = 1,   // preliminary documents (orders, pro-forma invoices)
   dsiDocFinal = 2,         // final documents (invoices, receipts)
 };

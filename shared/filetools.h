@@ -13,7 +13,7 @@
 
 class CHxFileTools {
  public:
-  enum AppFolders {
+  enum AppFolders : int {
     afModuleFile = 0,     // the module's own file
     afTemplateScripts = 1 // the folder "Skrypty\\Wzorzec\\" beside the module
   };
@@ -48,7 +48,7 @@ class CHxFileTools {
 
 class CHxURLTools {
  public:
-  enum eResourceType { rtHttp = 0, rtHttps = 1 };
+  enum eResourceType : int { rtHttp = 0, rtHttps = 1 };
 
   CHxURLTools() = delete;
 

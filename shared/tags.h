@@ -9,7 +9,7 @@
 
 class CHxTagInfo {
  public:
-  enum TagCategory {
+  enum TagCategory : int {
     tcRoot = 1,
     tcKlient = 2,
     tcTowar = 3,
@@ -23,7 +23,7 @@ class CHxTagInfo {
     tcNone = 11,
   };
   // Tag numbers: each category's tags are consecutive from its first number.
-  enum Tag {
+  enum Tag : int {
     tFirst = 1,
     tKlientNick = 2,
     tKlientImie = 3,

@@ -69,7 +69,7 @@ class CHxCustomMapValueFormater : public CHxDefaultTrackedValueFormater {
 
 class CHxTrackedFieldEx : public CHxTrackedField {
  public:
-  enum DisplayedValue {
+  enum DisplayedValue : int {
     dvOldAndNew = 0,   // " (%s -> %s)"
     dvOld = 1,         // " (poprzednia wartość: %s)"
     dvNew = 2,         // " (nowa wartość: %s)"

@@ -132,7 +132,7 @@ TEST_F(PrintTest, TheShippedTemplateTakesTheTextIntoItsElement) {
             L"mk:@MSITStore:" + ProgramFolder() + L"\\Schematy\\Schemat.chm::/Schemat.htm");
   EXPECT_EQ(platform::gui::Navigations()[0].kind, platform::gui::LoadKind::Page);
   ASSERT_EQ(Jobs().size(), 1u);
-  const std::wstring& html = Jobs()[0].html;
+  const std::wstring html = Jobs()[0].html;
   const size_t element = html.find(L"id=\"KordelVX\"");
   ASSERT_NE(element, std::wstring::npos);
   EXPECT_NE(html.find(L"<td>Lp.</td>", element), std::wstring::npos);
