@@ -176,7 +176,8 @@ TEST_F(HostFixture, AHeldLockRefusesAReservationAfterOneWaitAndKeysStayUnique) {
   const auto start = std::chrono::steady_clock::now();
   testproc::Draws draws = testproc::DrawUnderHeldLock(path, kRounds, kDrawers, kDraws, kBusyMs, KeysOn);
   testproc::ExpectOneWaitAndEveryNumberOnce(draws, kRounds, kDrawers, kDraws, kBusyMs);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  // A bound against a hang, not a speed check: a loaded machine may take minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(300));
 
   // The refusal carries the database's explanation.
   testproc::LockHolder holder(path);
@@ -375,7 +376,8 @@ TEST_F(HostFixture, JobLogSurvivesTheCallersRollback) {
     ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine"), 2 * round);
     ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Result = 2 AND jl_End IS NOT NULL"), round);
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  // A bound against a hang, not a speed check: a loaded machine may take minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(300));
   // Lines keep their order and their job.
   std::wostringstream lines;
   ASSERT_TRUE(host::ShowJob(cn, 20, lines));
@@ -417,7 +419,8 @@ TEST_F(HostFixture, JobLogWaitsOnceForAnotherProcessAndLosesNothing) {
     ASSERT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLogLine"), 2 * round);
   }
   testproc::ExpectOneWaitEach(times);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  // A bound against a hang, not a speed check: a loaded machine may take minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(300));
   EXPECT_EQ(Events(L"error").size(), 20u);  // the error lines only; nothing was reported lost
 }
 

@@ -368,7 +368,8 @@ TEST_F(AutoNumbers, AHeldLockRefusesADrawAfterOneWaitAndNumbersStayUnique) {
   const auto start = std::chrono::steady_clock::now();
   testproc::Draws draws = testproc::DrawUnderHeldLock(db.Path(), kRounds, kDrawers, kDraws, kBusyMs, CounterOn);
   testproc::ExpectOneWaitAndEveryNumberOnce(draws, kRounds, kDrawers, kDraws, kBusyMs);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  // A bound against a hang, not a speed check: a loaded machine may take minutes.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(300));
 }
 
 // Inside the caller's transaction the number is drawn within it: rolled back with it.
