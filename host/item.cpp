@@ -161,7 +161,19 @@ STDMETHODIMP CHostItem::Delete(IFlgDataFactory* factory, VARIANT id) {
     _ConnectionPtr connection = ConnectionOf(factory);
     CString sql;
     sql.Format(L"DELETE FROM %s WHERE %s", m_class.table.c_str(), KeyWhere(id.lVal).GetString());
-    connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+    // What the object writes beside its row goes in one transaction with the delete.
+    connection->BeginTrans();
+    try {
+      BeforeDelete(connection, id.lVal);
+      connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+      connection->CommitTrans();
+    } catch (const _com_error&) {
+      try {
+        connection->RollbackTrans();
+      } catch (const _com_error&) {
+      }
+      throw;
+    }
     m_state = 0;
     IFlgInstancePtr instance(factory);
     if (instance) instance->RefreshObjectType(m_class.clsid, 3, id);

@@ -91,6 +91,8 @@ class CHostItem : public IFlgItem, public IFlgDataSet {
   // object, whose key is already set) and after it was written.
   virtual void BeforeWrite(bool inserting) {}
   virtual void AfterWrite(bool inserting) {}
+  // Called inside the delete's transaction, before the row `id` is deleted on `connection`.
+  virtual void BeforeDelete(const _ConnectionPtr& connection, LONG id) {}
 
  private:
   HRESULT Open(IFlgDataFactory* factory, const wchar_t* where);

@@ -45,7 +45,7 @@ void RegisterServers() {
                                          CLSID_CoRegistrationExampleData, CLSID_CoAuctServMgr});
 #endif
 #ifdef VANTOR_VORLEN_LIBRARY
-  RegisterServer(VANTOR_VORLEN_LIBRARY, {CLSID_CoVorlenConnector});
+  RegisterServer(VANTOR_VORLEN_LIBRARY, {CLSID_CoVorlenConnector, CLSID_CoStatusMgr});
 #endif
 #ifdef VANTOR_ACCESS_KEY_LIBRARY
   RegisterServer(VANTOR_ACCESS_KEY_LIBRARY, {CLSID_AccessKeyConverter});

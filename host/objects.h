@@ -10,10 +10,16 @@
 
 namespace host {
 
+// The host setting that switches the automatic messages to buyers on ("1").
+inline constexpr wchar_t kMailSettingSection[] = L"Mail";
+inline constexpr wchar_t kAutomaticMessagesKey[] = L"AutomaticMessages";
+
 // Transaction: a row of tr__Transaction (tr_Id). Its billing/document (kind 3) and delivery
 // (kind 2) addresses are rows of tr_Address, written with the transaction. Saving stamps
-// tr_LastModified (and tr_CreationDate of a new one) and keeps the page's row of tr_TransStatus,
-// so that the page of a deleted transaction is still known.
+// tr_LastModified (and tr_CreationDate of a new one). Deleting a transaction that has a status
+// page leaves a row of tr_TransStatus (page, account, ts_ClosePage 1), written in the delete's
+// transaction, so that the page is still closed. Its automatic message to the buyer is a row of
+// the outbox kd_MessageOutbox (buyer, transaction, page address).
 class CHostTransaction : public CHostItem, public IHxTransaction {
  public:
   CHostTransaction();
@@ -61,7 +67,7 @@ class CHostTransaction : public CHostItem, public IHxTransaction {
   STDMETHOD(PutNotes)(VARIANT notes) override;
   STDMETHOD(GetStatusReceiveState)(LONG* state) override;
   STDMETHOD(PutStatusReceiveState)(LONG state) override;
-  // There is no mail client here: S_FALSE (automatic messages are not set up).
+  // Queues the message in the outbox; S_FALSE when the automatic messages are off.
   STDMETHOD(CreateBuyerMessage)() override;
   STDMETHOD(ClearStatusPageInfo)() override;
   STDMETHOD(GetStatusSendState)(LONG* state) override;
@@ -70,6 +76,7 @@ class CHostTransaction : public CHostItem, public IHxTransaction {
  protected:
   void BeforeWrite(bool inserting) override;
   void AfterWrite(bool inserting) override;
+  void BeforeDelete(const _ConnectionPtr& connection, LONG id) override;
 
  private:
   _RecordsetPtr m_addresses;

@@ -345,6 +345,15 @@ const std::vector<SchemaStep> kSteps = {
          L"('em_Account', 1), ('sl_EmailGroup', 1), ('sl_CommentTemplate', 1), ('sl_Language', 1), "
          L"('sl_InstantMessenger', 1), ('kd_Address', 1)",
      }},
+    {8,
+     {
+         // The automatic messages to buyers waiting to be sent: the buyer, the transaction and
+         // the address of its status page.
+         L"CREATE TABLE kd_MessageOutbox (mo_Id int NOT NULL PRIMARY KEY, mo_CustomerId int NULL, "
+         L"mo_TransId int NOT NULL, mo_PageAddress nvarchar(255) NULL, mo_Created datetime NOT NULL)",
+         L"CREATE INDEX ix_MessageOutbox_Transaction ON kd_MessageOutbox (mo_TransId)",
+         L"CREATE INDEX ix_TransStatus_Account ON tr_TransStatus (ts_TransRegId, ts_ClosePage)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

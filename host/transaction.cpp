@@ -24,6 +24,14 @@ _variant_t NowDate() {
   return v;
 }
 
+// A setting that is on: "1", "tak" or "true" (any case).
+bool IsOn(const _variant_t& value) {
+  if (IsNullValue(value)) return false;
+  CString text(static_cast<const wchar_t*>(_bstr_t(value)));
+  text.Trim();
+  return text == L"1" || text.CompareNoCase(L"tak") == 0 || text.CompareNoCase(L"true") == 0;
+}
+
 // A VARIANT argument as the column takes it: empty and NULL store NULL.
 _variant_t Stored(const VARIANT& value) {
   if (value.vt == VT_EMPTY || value.vt == VT_NULL || value.vt == VT_ERROR) return Null();
@@ -217,27 +225,26 @@ void CHostTransaction::AfterWrite(bool) {
     }
     m_addresses->UpdateBatch(adAffectAll);
   }
-  // The page of the transaction stays known beside it (a deleted transaction leaves its row).
-  const _variant_t page = Column(L"tr_StatusPageId")->GetValue();
-  const _variant_t account = Column(L"tr_RegId")->GetValue();
-  CString remove;
-  if (page.vt == VT_I4)
-    remove.Format(L"DELETE FROM tr_TransStatus WHERE ts_TransId = %ld AND ts_PageId <> %ld", id, page.lVal);
-  else
-    remove.Format(L"DELETE FROM tr_TransStatus WHERE ts_TransId = %ld", id);
-  Connection()->Execute(_bstr_t(remove), nullptr, kCmdTextNoRecords);
-  if (page.vt == VT_I4) {
-    CString exists;
-    exists.Format(L"SELECT ts_Id FROM tr_TransStatus WHERE ts_TransId = %ld AND ts_PageId = %ld", id, page.lVal);
-    if (exeExistSql(Connection(), exists) == 0) {
-      CString insert;
-      insert.Format(L"INSERT INTO tr_TransStatus (ts_Id, ts_TransId, ts_TransRegId, ts_PageId, ts_ClosePage) "
-                    L"VALUES (%ld, %ld, %ld, %ld, 1)",
-                    ReserveKeys(Connection(), L"tr_TransStatus", 1, L"ts_Id"), id,
-                    IsNullValue(account) ? LONG{0} : static_cast<LONG>(account), page.lVal);
-      Connection()->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
-    }
-  }
+}
+
+void CHostTransaction::BeforeDelete(const _ConnectionPtr& connection, LONG id) {
+  // A deleted transaction's status page is still to be closed: it stays known by its page, its
+  // account and the transaction it belonged to.
+  CString sql;
+  sql.Format(L"SELECT tr_StatusPageId, tr_RegId FROM tr__Transaction WHERE tr_Id = %ld", id);
+  _RecordsetPtr rs = OpenRows(connection, sql, adLockReadOnly);
+  if (rs->GetadoEOF()) return;
+  const _variant_t page = rs->GetFields()->GetItem(_variant_t(L"tr_StatusPageId"))->GetValue();
+  const _variant_t account = rs->GetFields()->GetItem(_variant_t(L"tr_RegId"))->GetValue();
+  if (IsNullValue(page)) return;
+  CString accountText(L"NULL");
+  if (!IsNullValue(account)) accountText.Format(L"%ld", static_cast<LONG>(account));
+  CString insert;
+  insert.Format(L"INSERT INTO tr_TransStatus (ts_Id, ts_TransId, ts_TransRegId, ts_PageId, ts_ClosePage) "
+                L"VALUES (%ld, %ld, %s, %ld, 1)",
+                ReserveKeys(connection, L"tr_TransStatus", 1, L"ts_Id"), id, accountText.GetString(),
+                static_cast<LONG>(page));
+  connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
 }
 
 STDMETHODIMP CHostTransaction::GetIsGroup(VARIANT_BOOL* group) { return GetBool(L"tr_Group", group); }
@@ -426,7 +433,34 @@ STDMETHODIMP CHostTransaction::GetStatusReceiveState(LONG* state) { return GetLo
 STDMETHODIMP CHostTransaction::PutStatusReceiveState(LONG state) {
   return PutValue(L"tr_StatusReceiveState", _variant_t(state));
 }
-STDMETHODIMP CHostTransaction::CreateBuyerMessage() { return S_FALSE; }
+STDMETHODIMP CHostTransaction::CreateBuyerMessage() {
+  return Guarded([&] {
+    CString setting;
+    setting.Format(L"SELECT st_Value FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'", kMailSettingSection,
+                   kAutomaticMessagesKey);
+    _RecordsetPtr rs = OpenRows(Connection(), setting, adLockReadOnly);
+    const bool on = !rs->GetadoEOF() && IsOn(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
+    if (!on) return S_FALSE;
+    if (Key().vt != VT_I4) return E_UNEXPECTED;  // a message is about a stored transaction
+    const _variant_t customer = Column(L"tr_CustomerId")->GetValue();
+    const _variant_t page = Column(L"tr_StatusPageAddress")->GetValue();
+    CString customerText(L"NULL");
+    if (!IsNullValue(customer)) customerText.Format(L"%ld", static_cast<LONG>(customer));
+    CString pageText(L"NULL");
+    if (!IsNullValue(page)) {
+      CString quoted(static_cast<const wchar_t*>(_bstr_t(page)));
+      quoted.Replace(L"'", L"''");
+      pageText.Format(L"'%s'", quoted.GetString());
+    }
+    CString insert;
+    insert.Format(L"INSERT INTO kd_MessageOutbox (mo_Id, mo_CustomerId, mo_TransId, mo_PageAddress, mo_Created) "
+                  L"VALUES (%ld, %s, %ld, %s, GETDATE())",
+                  ReserveKeys(Connection(), L"kd_MessageOutbox", 1, L"mo_Id"), customerText.GetString(), Key().lVal,
+                  pageText.GetString());
+    Connection()->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+    return S_OK;
+  });
+}
 
 STDMETHODIMP CHostTransaction::ClearStatusPageInfo() {
   for (const wchar_t* column : {L"tr_StatusPageId", L"tr_StatusPageAddress", L"tr_StatusBuyerEntryDate"}) {

@@ -3,6 +3,7 @@
 #include "platform/com/server.h"
 #include "shared/svcapp.h"
 #include "zone/connector.h"
+#include "zone/statusmgr.h"
 #include "zone/vorlen.h"
 
 // Vorlen's resources; its module state carries the application name "Vorlen".
@@ -37,6 +38,8 @@ namespace {
 const platform::com::ServerClass kObjectMap[] = {
     {&CLSID_CoVorlenConnector, L"CoVorlenConnector Class", L"Vantor.CoVorlenConnector.1", L"Vantor.CoVorlenConnector",
      nullptr, &vorlen::CreateConnector, true},
+    {&CLSID_CoStatusMgr, L"CoStatusMgr Class", L"Vantor.StatusMgr.1", L"Vantor.StatusMgr", nullptr,
+     &vorlen::CreateStatusMgr, false},
 };
 
 const platform::com::ServerInfo kServer = {

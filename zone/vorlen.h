@@ -25,6 +25,26 @@ struct CoVorlenConnector;
 VANTOR_UUIDOF(CoVorlenConnector, "35EC495C-BD4D-48FC-B365-58787DF753C4");
 #define CLSID_CoVorlenConnector __uuidof(CoVorlenConnector)
 
+// The status manager: "Vantor.StatusMgr.1", version-independent "Vantor.StatusMgr".
+struct CoStatusMgr;
+VANTOR_UUIDOF(CoStatusMgr, "1CD9E92B-33A8-4115-99FF-E904F96EEF63");
+#define CLSID_CoStatusMgr __uuidof(CoStatusMgr)
+
+// ---------------------------------------------------------------------------------------------
+// Enumerations.
+
+// The jobs of a seller-zone synchronisation: the bits of IStatusMgr::Synchronize's flags. Each
+// bit has a job log of its own (subtypes 15, 16, 17 and 18 in the bits' order); the jobs run in
+// the order close, open, send, receive.
+enum eStatusJob {
+  sjNoJob = 0,
+  sjClosePages = 1,
+  sjOpenPages = 2,
+  sjReceiveBuyerData = 4,
+  sjSendData = 8,
+  sjAll = 15,
+};
+
 // ---------------------------------------------------------------------------------------------
 // Records of the type library.
 
@@ -106,3 +126,18 @@ struct IVorlenConnector : public IDispatch {
 };
 VANTOR_UUIDOF(IVorlenConnector, "A89E69A2-9AE6-4B97-9C59-098172FEBB4B");
 _COM_SMARTPTR_TYPEDEF(IVorlenConnector, __uuidof(IVorlenConnector));
+
+// The status manager: runs the seller-zone jobs for every account whose seller zone is on,
+// under the database lock of the seller-zone synchronisation (one workstation at a time).
+struct IStatusMgr : public IUnknown {
+  // 3: the jobs of `flags` (eStatusJob bits) for every active account. S_OK after a run (also
+  // with no account); the lock's code when another workstation synchronises; the readiness
+  // check's code; 0x800445A1 when the user cancelled; the code of an unexpected failure.
+  STDMETHOD(Synchronize)(LONG flags) = 0;
+  // 4: marks the account's transactions with a status page (and those with a modified package)
+  // for the next send of page data. S_FALSE with -1 when the account's seller zone is off or the
+  // account cannot be read; S_OK with the number marked.
+  STDMETHOD(ForceSendAll)(LONG lRegId, LONG* lForcedCount) = 0;
+};
+VANTOR_UUIDOF(IStatusMgr, "DCA31FAF-9706-4C83-A440-740B0E894C78");
+_COM_SMARTPTR_TYPEDEF(IStatusMgr, __uuidof(IStatusMgr));

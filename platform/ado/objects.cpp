@@ -8,9 +8,18 @@
 #include <new>
 
 #include "platform/ado/com_object.h"
+#include "platform/com/clock.h"
 #include "platform/com/object.h"
 #include "platform/ado/objects.h"
 #include "platform/ado/text.h"
+
+namespace {
+// The SQL date functions read the process's clock.
+[[maybe_unused]] const bool g_clockSet = [] {
+  platform::ado::SetNowSource(&platform::clock::Now);
+  return true;
+}();
+}  // namespace
 
 namespace platform::ado {
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <atomic>
 #include <ctime>
 #include <sys/time.h>
 
@@ -334,11 +335,16 @@ void DateTextFromOle(double date, std::string& out) {
 }
 
 namespace {
+std::atomic<NowSource> g_nowSource{nullptr};
+
 DateParts Now(bool local) {
-  timeval tv{};
-  gettimeofday(&tv, nullptr);
+  timespec ts{};
+  if (NowSource source = g_nowSource.load())
+    ts = source();
+  else
+    clock_gettime(CLOCK_REALTIME, &ts);
   std::tm tm{};
-  time_t secs = tv.tv_sec;
+  time_t secs = ts.tv_sec;
   if (local) localtime_r(&secs, &tm);
   else gmtime_r(&secs, &tm);
   DateParts p;
@@ -348,11 +354,12 @@ DateParts Now(bool local) {
   p.hour = tm.tm_hour;
   p.minute = tm.tm_min;
   p.second = tm.tm_sec;
-  p.millisecond = static_cast<int>(tv.tv_usec / 1000);
+  p.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
   return p;
 }
 }  // namespace
 
+void SetNowSource(NowSource source) { g_nowSource.store(source); }
 DateParts LocalNow() { return Now(true); }
 DateParts UtcNow() { return Now(false); }
 

@@ -3,6 +3,7 @@
 // case folding that knows the Latin, Polish, Greek and Cyrillic letters, the collation key
 // used by the case-insensitive collation, and the stored form of dates.
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +44,10 @@ std::string FormatDateText(const DateParts& p);
 std::optional<double> OleDateFromText(std::string_view text);
 std::string DateTextFromOle(double date);
 void DateTextFromOle(double date, std::string& out);  // into `out`, reusing its buffer
+// "Now" of the SQL date functions (GETDATE, GETUTCDATE): the system's time, or what the source
+// set here gives (the object model sets the process's clock, platform/com/clock.h).
+using NowSource = timespec (*)();
+void SetNowSource(NowSource source);
 DateParts LocalNow();
 DateParts UtcNow();
 

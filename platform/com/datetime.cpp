@@ -4,6 +4,9 @@
 #include <ctime>
 #include <cwchar>
 
+#include <atomic>
+
+#include "platform/com/clock.h"
 #include "platform/com/numeric_internal.h"
 
 namespace {
@@ -244,24 +247,47 @@ void FromTimespec(const timespec& ts, bool local, SYSTEMTIME* st) {
 constexpr std::int64_t kFileTimeTo1970 = 116444736000000000LL;  // 100-ns units 1601..1970
 }  // namespace
 
+namespace platform::clock {
+namespace {
+// The time a test set, in seconds since 1970; the flag says whether one is set.
+std::atomic<std::int64_t> g_setSeconds{0};
+std::atomic<bool> g_set{false};
+}  // namespace
+
+timespec Now() {
+  timespec ts{};
+  if (g_set.load()) {
+    ts.tv_sec = static_cast<time_t>(g_setSeconds.load());
+    return ts;
+  }
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return ts;
+}
+
+void Set(std::int64_t unixSeconds) {
+  g_setSeconds.store(unixSeconds);
+  g_set.store(true);
+}
+
+void Release() { g_set.store(false); }
+
+bool IsSet() { return g_set.load(); }
+
+}  // namespace platform::clock
+
 void GetLocalTime(LPSYSTEMTIME st) {
   if (!st) return;
-  timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
-  FromTimespec(ts, true, st);
+  FromTimespec(platform::clock::Now(), true, st);
 }
 
 void GetSystemTime(LPSYSTEMTIME st) {
   if (!st) return;
-  timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
-  FromTimespec(ts, false, st);
+  FromTimespec(platform::clock::Now(), false, st);
 }
 
 void GetSystemTimeAsFileTime(FILETIME* ft) {
   if (!ft) return;
-  timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
+  const timespec ts = platform::clock::Now();
   auto v = static_cast<std::uint64_t>(ts.tv_sec * 10000000LL + ts.tv_nsec / 100 + kFileTimeTo1970);
   ft->dwLowDateTime = static_cast<DWORD>(v);
   ft->dwHighDateTime = static_cast<DWORD>(v >> 32);

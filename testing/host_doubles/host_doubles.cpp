@@ -934,4 +934,93 @@ STDMETHODIMP FactoryWrapper::GetNewKey(IFlgDataSetup* object, VARIANT* key) {
 STDMETHODIMP FactoryWrapper::GetUserName(BSTR* name) { return m_user->GetUserName(name); }
 STDMETHODIMP FactoryWrapper::GetUserId(LONG* id) { return m_user->GetUserId(id); }
 
+// ---------------------------------------------------------------------------------------------
+// ScriptedInstance
+
+ScriptedInstance::ScriptedInstance(std::shared_ptr<Recorder> recorder, IFlgInstancePtr inner)
+    : m_recorder(std::move(recorder)), m_inner(std::move(inner)), m_window(m_inner) {}
+
+IFlgInstancePtr ScriptedInstance::New(std::shared_ptr<Recorder> recorder, IFlgInstancePtr inner, ScriptedInstance** out) {
+  auto* object = new ScriptedInstance(std::move(recorder), std::move(inner));
+  if (out) *out = object;
+  return IFlgInstancePtr(static_cast<IFlgInstance*>(object));
+}
+
+STDMETHODIMP ScriptedInstance::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgInstance)) {
+    *out = static_cast<IFlgInstance*>(this);
+  } else if (iid == __uuidof(IHxStatusWindow)) {
+    *out = static_cast<IHxStatusWindow*>(this);
+  } else if (iid == __uuidof(IHxProgress)) {
+    if (hideProgress) return E_NOINTERFACE;
+    *out = static_cast<IHxProgress*>(this);
+  } else {
+    return m_inner ? m_inner->QueryInterface(iid, out) : E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) ScriptedInstance::Release() {
+  const ULONG left = --m_refs;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP ScriptedInstance::RefreshObjectType(REFGUID clsid, LONG kind, VARIANT id) {
+  return m_inner->RefreshObjectType(clsid, kind, id);
+}
+STDMETHODIMP ScriptedInstance::GetObjectByNumber(LONG number, IUnknown** object) {
+  return m_inner->GetObjectByNumber(number, object);
+}
+STDMETHODIMP ScriptedInstance::CheckRight(LONG right, LONG reserved) { return m_inner->CheckRight(right, reserved); }
+STDMETHODIMP ScriptedInstance::CheckRightText(LONG right, BSTR* explanation) {
+  return m_inner->CheckRightText(right, explanation);
+}
+STDMETHODIMP ScriptedInstance::ShowRightRefused(LONG right, LONG hwnd) { return m_inner->ShowRightRefused(right, hwnd); }
+STDMETHODIMP ScriptedInstance::ShowMessage(BSTR caption, BSTR text, LONG hwnd) {
+  return m_inner->ShowMessage(caption, text, hwnd);
+}
+STDMETHODIMP ScriptedInstance::GetMainWindow(IUnknown** window) { return m_inner->GetMainWindow(window); }
+STDMETHODIMP ScriptedInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
+  return m_inner->GetSetting(section, key, value);
+}
+STDMETHODIMP ScriptedInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
+  return m_inner->PutSetting(section, key, value);
+}
+
+STDMETHODIMP ScriptedInstance::Reset() { return m_window ? m_window->Reset() : E_NOTIMPL; }
+
+STDMETHODIMP ScriptedInstance::IsCancelRequested(VARIANT_BOOL* cancel) {
+  if (!cancel) return E_POINTER;
+  const int ask = ++asks;
+  if (onAsk) onAsk(ask);
+  const int at = cancelAt.load();
+  if (at > 0 && ask >= at) {
+    *cancel = VARIANT_TRUE;
+    return S_OK;
+  }
+  if (!m_window) {
+    *cancel = VARIANT_FALSE;
+    return S_OK;
+  }
+  return m_window->IsCancelRequested(cancel);
+}
+
+STDMETHODIMP ScriptedInstance::ShowLine(BSTR text) { return m_window ? m_window->ShowLine(text) : S_OK; }
+STDMETHODIMP ScriptedInstance::ShowSummary(BSTR text) { return m_window ? m_window->ShowSummary(text) : S_OK; }
+
+STDMETHODIMP ScriptedInstance::Open() { return m_recorder->Call(L"IHxProgress::Open"); }
+STDMETHODIMP ScriptedInstance::Hide() { return m_recorder->Call(L"IHxProgress::Hide"); }
+STDMETHODIMP ScriptedInstance::SetMode(VARIANT text, LONG low, LONG high) {
+  return m_recorder->Call(L"IHxProgress::SetMode", VarText(text) + L" " + Num(low) + L" " + Num(high));
+}
+STDMETHODIMP ScriptedInstance::Step(LONG delta) { return m_recorder->Call(L"IHxProgress::Step", Num(delta)); }
+STDMETHODIMP ScriptedInstance::Stop() { return m_recorder->Call(L"IHxProgress::Stop"); }
+STDMETHODIMP ScriptedInstance::SetText(BSTR text, LONG reserved) {
+  return m_recorder->Call(L"IHxProgress::SetText", Str(text) + L" " + Num(reserved));
+}
+
 }  // namespace doubles

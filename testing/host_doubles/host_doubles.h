@@ -3,6 +3,7 @@
 // job-log store, business objects and the ERP connector. Every call is recorded as
 // "Interface::Method(arguments)" in one shared recorder, and any method can be made to fail.
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -398,6 +399,58 @@ class FactoryWrapper : public IFlgDataFactory, public IFlgInstance, public IFlgN
   IFlgNewKeySourcePtr m_keys;
   IHxUserPtr m_user;
   IUnknownPtr m_connection;  // a FailingConnection
+};
+
+// A framework instance in front of a real one (the host's): every interface asked of it is the
+// real instance's own, except two. The status window's cancel question is answered from the
+// instance's own script: "cancel" from its `cancelAt`-th ask on (0: never; the real window's
+// answer otherwise), `onAsk` seeing every ask first; the window's other methods go to the real
+// one. The progress bar is recorded as "IHxProgress::Open()", "IHxProgress::SetMode(text low
+// high)" ... and answers what the recorder says (or is missing with `hideProgress`).
+class ScriptedInstance : public IFlgInstance, public IHxStatusWindow, public IHxProgress {
+ public:
+  ScriptedInstance(std::shared_ptr<Recorder> recorder, IFlgInstancePtr inner);
+  virtual ~ScriptedInstance() = default;
+  // A new one, held by the returned pointer.
+  static IFlgInstancePtr New(std::shared_ptr<Recorder> recorder, IFlgInstancePtr inner, ScriptedInstance** out);
+
+  STDMETHOD(QueryInterface)(REFIID iid, void** out) override;
+  STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
+  STDMETHOD_(ULONG, Release)() override;
+
+  // --- IFlgInstance (passed on)
+  STDMETHOD(RefreshObjectType)(REFGUID clsid, LONG kind, VARIANT id) override;
+  STDMETHOD(GetObjectByNumber)(LONG number, IUnknown** object) override;
+  STDMETHOD(CheckRight)(LONG right, LONG reserved) override;
+  STDMETHOD(CheckRightText)(LONG right, BSTR* explanation) override;
+  STDMETHOD(ShowRightRefused)(LONG right, LONG hwnd) override;
+  STDMETHOD(ShowMessage)(BSTR caption, BSTR text, LONG hwnd) override;
+  STDMETHOD(GetMainWindow)(IUnknown** window) override;
+  STDMETHOD(GetSetting)(BSTR section, BSTR key, VARIANT* value) override;
+  STDMETHOD(PutSetting)(BSTR section, BSTR key, VARIANT value) override;
+  // --- IHxStatusWindow
+  STDMETHOD(Reset)() override;
+  STDMETHOD(IsCancelRequested)(VARIANT_BOOL* cancel) override;
+  STDMETHOD(ShowLine)(BSTR text) override;
+  STDMETHOD(ShowSummary)(BSTR text) override;
+  // --- IHxProgress (recorded)
+  STDMETHOD(Open)() override;
+  STDMETHOD(Hide)() override;
+  STDMETHOD(SetMode)(VARIANT text, LONG low, LONG high) override;
+  STDMETHOD(Step)(LONG delta) override;
+  STDMETHOD(Stop)() override;
+  STDMETHOD(SetText)(BSTR text, LONG reserved) override;
+
+  std::atomic<int> cancelAt{0};
+  std::atomic<int> asks{0};
+  std::function<void(int ask)> onAsk;
+  bool hideProgress = false;
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
+  IFlgInstancePtr m_inner;
+  IHxStatusWindowPtr m_window;
+  std::atomic<ULONG> m_refs{0};
 };
 
 // One set of doubles: the instance (set into the gateway), the job-log store class and business

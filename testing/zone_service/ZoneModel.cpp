@@ -33,19 +33,75 @@ bool Model::LoadAccountsFile(const std::string& path, std::string* error) {
   }
   std::string line;
   int number = 0;
+  auto malformed = [&](const char* expected) {
+    if (error) *error = path + ":" + std::to_string(number) + ": expected " + expected;
+    return false;
+  };
   while (std::getline(in, line)) {
     ++number;
     if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
     std::istringstream fields(line);
-    Account a;
-    if (!(fields >> a.key.serviceUserId)) continue;  // blank line
-    if (!(fields >> a.key.serviceId >> a.registrationId)) {
-      if (error) *error = path + ":" + std::to_string(number) + ": expected serviceUserId serviceId registrationId";
-      return false;
+    std::string first;
+    if (!(fields >> first)) continue;  // blank line
+    if (first == "auction") {
+      Auction a;
+      if (!(fields >> a.auctionId >> a.serviceId >> a.seller.serviceUserId))
+        return malformed("auction auctionId serviceId sellerUserId bidder...");
+      a.seller.serviceId = a.serviceId;
+      std::int64_t bidder = 0;
+      while (fields >> bidder) a.bidders.push_back(bidder);
+      if (!fields.eof() || a.bidders.empty()) return malformed("auction auctionId serviceId sellerUserId bidder...");
+      AddAuction(a);
+      continue;
     }
+    if (first == "page") {
+      Page p;
+      Bid bid;
+      std::string state;
+      if (!(fields >> p.id >> p.owner.serviceUserId >> p.owner.serviceId >> bid.auctionId >> bid.buyerId) || p.id <= 0)
+        return malformed("page pageId sellerUserId serviceId auctionId buyerId [closed]");
+      if (fields >> state && state != "closed") return malformed("page pageId sellerUserId serviceId auctionId buyerId [closed]");
+      bid.serviceId = p.owner.serviceId;
+      p.bids = {bid};
+      p.closed = state == "closed";
+      p.urlPart = "s/" + std::to_string(p.id) + "-" + std::to_string(p.owner.serviceUserId);
+      std::lock_guard<std::mutex> lock(mutex_);
+      pages_[p.id] = p;
+      if (nextPageId_ <= p.id) nextPageId_ = p.id + 1;
+      continue;
+    }
+    Account a;
+    std::istringstream account(line);
+    if (!(account >> a.key.serviceUserId >> a.key.serviceId >> a.registrationId))
+      return malformed("serviceUserId serviceId registrationId");
     AddAccount(a);
   }
   return true;
+}
+
+void Model::InjectFault(const std::string& operation, const std::string& fault, int times) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  injected_[operation] = Injection{fault, times};
+}
+
+void Model::ClearFaults() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  injected_.clear();
+}
+
+int Model::Calls(const std::string& operation) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = calls_.find(operation);
+  return it == calls_.end() ? 0 : it->second;
+}
+
+std::optional<std::string> Model::TakeFault(const std::string& operation) {
+  ++calls_[operation];
+  auto it = injected_.find(operation);
+  if (it == injected_.end() || it->second.times == 0) return std::nullopt;
+  std::string fault = it->second.fault;
+  if (it->second.times > 0 && --it->second.times == 0) injected_.erase(it);
+  return fault;
 }
 
 void Model::AddAccount(const Account& account) {

@@ -113,9 +113,23 @@ class Model {
 
   // A small fixed set of sellers, auctions and bidders; `seed` varies the numbers.
   void Seed(unsigned seed);
-  // Lines "serviceUserId serviceId registrationId" ('#' starts a comment). False on an
-  // unreadable file or a malformed line (the model keeps the lines read before it).
+  // Sellers' accounts, with their auctions and pages, one a line ('#' starts a comment):
+  //   serviceUserId serviceId registrationId
+  //   auction auctionId serviceId sellerUserId bidder...
+  //   page pageId sellerUserId serviceId auctionId buyerId [closed]
+  // (an auction and a page belong to the seller of that user id at that service). Pages opened
+  // later get ids above those of the file. False on an unreadable file or a malformed line (the
+  // model keeps the lines read before it).
   bool LoadAccountsFile(const std::string& path, std::string* error);
+
+  // The next `times` calls of `operation` (its name in the service: "closePage",
+  // "openTrustedPage", ...) answer the named fault (its class name: "ServiceUnavailableFault");
+  // -1 for every call until cleared. An empty name makes them succeed without doing anything
+  // and without an answer.
+  void InjectFault(const std::string& operation, const std::string& fault, int times = 1);
+  void ClearFaults();
+  // Calls of `operation` so far.
+  int Calls(const std::string& operation);
 
   void AddAccount(const Account& account);
   void AddAuction(const Auction& auction);
@@ -131,6 +145,8 @@ class Model {
   bool unavailable() const { return unavailable_; }
   int NextPageId() { return nextPageId_++; }
   const Auction* FindAuction(const std::string& id, int serviceId) const;
+  // Counts the call of `operation` and gives the fault it is to answer, if any (see InjectFault).
+  std::optional<std::string> TakeFault(const std::string& operation);
 
  private:
   std::mutex mutex_;
@@ -139,6 +155,12 @@ class Model {
   std::map<int, Page> pages_;
   int nextPageId_ = 1;
   bool unavailable_ = false;
+  struct Injection {
+    std::string fault;
+    int times = 0;
+  };
+  std::map<std::string, Injection> injected_;
+  std::map<std::string, int> calls_;
 };
 
 }  // namespace zone_service

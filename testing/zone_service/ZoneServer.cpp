@@ -254,17 +254,49 @@ int FindPage(struct soap* s, Model& m, const Account& account, ss__RegisteredSer
 
 int Illegal(struct soap* s, const std::string& text) { return ZONE_FAULT(s, IllegalArgumentFault, text, NO_FILL); }
 
-// One operation's hold on the model: the lock, the caller's account and, when asked, page.
+// One operation's hold on the model: the lock, the fault the tests made it answer, the caller's
+// account and, when asked, page.
 struct Session {
-  explicit Session(struct soap* s) : model(ModelOf(s)), lock(model.Lock()) {}
+  Session(struct soap* s, const char* operation)
+      : model(ModelOf(s)), lock(model.Lock()), injected(model.TakeFault(operation)) {}
   Model& model;
   std::unique_lock<std::mutex> lock;
+  std::optional<std::string> injected;
   Account* account = nullptr;
   Page* page = nullptr;
 };
 
-// Authenticates the caller and, for a page operation, finds the caller's open page.
+// What Begin answers for an operation that is to succeed without doing anything.
+constexpr int kEmptyAnswer = -1000;
+int Done(int rc) { return rc == kEmptyAnswer ? SOAP_OK : rc; }
+
+// A named fault of the service with no members.
+int NamedFault(struct soap* s, const std::string& name) {
+  const std::string text = "Błąd na żądanie testu";
+#define ZONE_NAMED(Name) \
+  if (name == #Name) return ZONE_FAULT(s, Name, text, NO_FILL);
+  ZONE_NAMED(IllegalArgumentFault)
+  ZONE_NAMED(UserAuthenticationFault)
+  ZONE_NAMED(ServiceUnavailableFault)
+  ZONE_NAMED(UnsupportedOperationFault)
+  ZONE_NAMED(UserIsNotPageOwnerFault)
+  ZONE_NAMED(BidDoesNotExistFault)
+  ZONE_NAMED(PageClosedFault)
+  ZONE_NAMED(StatusesDisabledFault)
+  ZONE_NAMED(AuctionDoesNotExistFault)
+  ZONE_NAMED(UserIsNotSellerInAuctionFault)
+  ZONE_NAMED(PageAlreadyOpenedFault)
+  ZONE_NAMED(PageNotOpenedFault)
+  ZONE_NAMED(PageDoesNotExistFault)
+  ZONE_NAMED(PagesDoNotHaveCommonBidsFault)
+#undef ZONE_NAMED
+  return soap_receiver_fault(s, soap_strdup(s, ("Nieznany błąd testu: " + name).c_str()), nullptr);
+}
+
+// Answers what the tests made the operation answer; then authenticates the caller and, for a
+// page operation, finds the caller's open page.
 int Begin(struct soap* s, Session& c, ss__RegisteredServiceUserInfo* user, std::optional<int> pageId = {}) {
+  if (c.injected) return c.injected->empty() ? kEmptyAnswer : NamedFault(s, *c.injected);
   if (int rc = Authenticate(s, c.model, user, &c.account)) return rc;
   return pageId ? FindPage(s, c.model, *c.account, user, *pageId, true, &c.page) : SOAP_OK;
 }
@@ -276,8 +308,8 @@ using namespace zone_service;
 
 // ---- the twelve operations ----------------------------------------------------------
 int ss__getPageConfig(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, ss__getPageConfigResponse& result) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo)) return rc;
+  Session c(s, "getPageConfig");
+  if (int rc = Begin(s, c, userInfo)) return Done(rc);
   Account* account = c.account;
   result.getPageConfigReturn = ToSoap(s, account->config);
   return SOAP_OK;
@@ -285,8 +317,8 @@ int ss__getPageConfig(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, s
 
 int ss__setPageConfig(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, ss__PageConfigInfo* configInfo,
                       ss__setPageConfigResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo)) return rc;
+  Session c(s, "setPageConfig");
+  if (int rc = Begin(s, c, userInfo)) return Done(rc);
   Account* account = c.account;
   if (!configInfo) return Illegal(s, "Brak ustawień strony");
   PageConfig& config = account->config;
@@ -300,8 +332,8 @@ int ss__setPageConfig(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, s
 
 int ss__openTrustedPage(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, ArrayOfAuctionBidInfo* bidsInfo,
                         bool autoRegroup, ss__openTrustedPageResponse& result) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo)) return rc;
+  Session c(s, "openTrustedPage");
+  if (int rc = Begin(s, c, userInfo)) return Done(rc);
   Account* account = c.account;
   if (!account->config.statusesEnabled)
     return ZONE_FAULT(s, StatusesDisabledFault, "Strony statusowe są wyłączone",
@@ -348,8 +380,8 @@ int ss__openTrustedPage(struct soap* s, ss__RegisteredServiceUserInfo* userInfo,
 
 int ss__closePage(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, ss__PageClosingInfo* closingInfo,
                   ss__closePageResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo)) return rc;
+  Session c(s, "closePage");
+  if (int rc = Begin(s, c, userInfo)) return Done(rc);
   Account* account = c.account;
   if (!closingInfo) return Illegal(s, "Brak danych zamykanej strony");
   Page* page = nullptr;
@@ -374,8 +406,8 @@ int ss__closePage(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, ss__P
 
 int ss__setPageData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, int pageId,
                     ss__StatusPageDataInfo* pageDataInfo, ss__setPageDataResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo, pageId)) return rc;
+  Session c(s, "setPageData");
+  if (int rc = Begin(s, c, userInfo, pageId)) return Done(rc);
   Page* page = c.page;
   if (!pageDataInfo) return Illegal(s, "Brak danych strony");
   page->pageData = FromSoap(*pageDataInfo);
@@ -384,8 +416,8 @@ int ss__setPageData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, int
 
 int ss__setAcknowledgedBuyerData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, int pageId,
                                  ss__BuyerDataInfo* buyerDataInfo, ss__setAcknowledgedBuyerDataResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo, pageId)) return rc;
+  Session c(s, "setAcknowledgedBuyerData");
+  if (int rc = Begin(s, c, userInfo, pageId)) return Done(rc);
   Page* page = c.page;
   if (!buyerDataInfo) return Illegal(s, "Brak danych kupującego");
   if (!page->buyerOpened)
@@ -398,8 +430,8 @@ int ss__setAcknowledgedBuyerData(struct soap* s, ss__RegisteredServiceUserInfo* 
 
 int ss__setItemData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, int pageId, ArrayOfItemInfo* itemsInfo,
                     ss__setItemDataResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo, pageId)) return rc;
+  Session c(s, "setItemData");
+  if (int rc = Begin(s, c, userInfo, pageId)) return Done(rc);
   Page* page = c.page;
   if (!itemsInfo) return Illegal(s, "Brak pozycji");
   page->items = FromSoap(*itemsInfo);
@@ -408,8 +440,8 @@ int ss__setItemData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, int
 
 int ss__setPackageData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, int pageId,
                        ArrayOfPackageInfo* packagesInfo, ss__setPackageDataResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo, pageId)) return rc;
+  Session c(s, "setPackageData");
+  if (int rc = Begin(s, c, userInfo, pageId)) return Done(rc);
   Page* page = c.page;
   if (!packagesInfo) return Illegal(s, "Brak paczek");
   page->packages = FromSoap(*packagesInfo);
@@ -418,15 +450,15 @@ int ss__setPackageData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, 
 
 int ss__setAllData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, int, ss__StatusPageDataInfo*,
                    ss__BuyerDataInfo*, ArrayOfItemInfo*, ArrayOfPackageInfo*, ss__setAllDataResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo)) return rc;
+  Session c(s, "setAllData");
+  if (int rc = Begin(s, c, userInfo)) return Done(rc);
   return ZONE_FAULT(s, UnsupportedOperationFault, "Operacja setAllData nie jest obsługiwana", NO_FILL);
 }
 
 int ss__getPageChangesInfo(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, ArrayOf_xsd_int* pageIds,
                            time_t cutoffEntryDate, ss__getPageChangesInfoResponse& result) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo)) return rc;
+  Session c(s, "getPageChangesInfo");
+  if (int rc = Begin(s, c, userInfo)) return Done(rc);
   Account* account = c.account;
   std::vector<Page*> pages;
   if (pageIds) {
@@ -453,8 +485,8 @@ int ss__getPageChangesInfo(struct soap* s, ss__RegisteredServiceUserInfo* userIn
 
 int ss__getBuyerData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, ArrayOf_xsd_int* pageIds,
                      ss__getBuyerDataResponse& result) {
-  Session c(s);
-  if (int rc = Begin(s, c, userInfo)) return rc;
+  Session c(s, "getBuyerData");
+  if (int rc = Begin(s, c, userInfo)) return Done(rc);
   Account* account = c.account;
   if (!pageIds) return Illegal(s, "Brak numerów stron");
   std::vector<BuyerData> all;
@@ -469,8 +501,8 @@ int ss__getBuyerData(struct soap* s, ss__RegisteredServiceUserInfo* userInfo, Ar
 
 int ss__setDataEntryConstraints(struct soap* s, ss__RegisteredServiceUserInfo* in0, int in1, bool in2, bool in3,
                                 bool in4, bool in5, ss__setDataEntryConstraintsResponse&) {
-  Session c(s);
-  if (int rc = Begin(s, c, in0, in1)) return rc;
+  Session c(s, "setDataEntryConstraints");
+  if (int rc = Begin(s, c, in0, in1)) return Done(rc);
   Page* page = c.page;
   page->constraints = EntryConstraints{in2, in3, in4, in5};
   return SOAP_OK;

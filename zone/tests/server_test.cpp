@@ -70,8 +70,20 @@ TEST_F(VorlenServer, RegistrationWritesTheClassWithItsAppIdAndTypeLibrary) {
   EXPECT_EQ(Classes(L"AppID\\Vorlen.DLL", L"AppID"), Text(APPID_Vorlen));
   EXPECT_EQ(Classes(L"TypeLib\\" + Text(LIBID_VorlenLib) + L"\\1.0"), L"Vorlen 1.0 Type Library");
 
+  const std::wstring manager = L"CLSID\\" + Text(CLSID_CoStatusMgr);
+  EXPECT_EQ(Classes(manager), L"CoStatusMgr Class");
+  EXPECT_EQ(Classes(manager + L"\\InprocServer32"), LibraryPath());
+  EXPECT_EQ(Classes(manager + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(Classes(manager + L"\\ProgID"), L"Vantor.StatusMgr.1");
+  EXPECT_EQ(Classes(manager + L"\\VersionIndependentProgID"), L"Vantor.StatusMgr");
+  EXPECT_EQ(Classes(manager, L"AppID"), Text(APPID_Vorlen));
+  EXPECT_EQ(Classes(L"Vantor.StatusMgr\\CurVer"), L"Vantor.StatusMgr.1");
+  EXPECT_EQ(Classes(L"Vantor.StatusMgr.1\\CLSID"), Text(CLSID_CoStatusMgr));
+
   ASSERT_EQ(platform::com::UnregisterServerLibrary(LibraryPath()), S_OK);
   EXPECT_FALSE(HasKey(key));
+  EXPECT_FALSE(HasKey(manager));
+  EXPECT_FALSE(HasKey(L"Vantor.StatusMgr"));
   EXPECT_FALSE(HasKey(L"Vantor.CoVorlenConnector"));
   EXPECT_FALSE(HasKey(L"AppID\\" + Text(APPID_Vorlen)));
   EXPECT_FALSE(HasKey(L"TypeLib\\" + Text(LIBID_VorlenLib)));
@@ -112,6 +124,11 @@ TEST_F(VorlenServer, WithoutTheHostsInstanceCreationFails) {
   EXPECT_EQ(CoCreateInstance(CLSID_CoVorlenConnector, nullptr, 23, __uuidof(IUnknown), reinterpret_cast<void**>(&unknown)),
             E_POINTER);
   EXPECT_EQ(unknown, nullptr);
+}
+
+TEST(VorlenInterface, TheStatusManagersMethodsFollowIUnknown) {
+  EXPECT_EQ(Slot(&IStatusMgr::Synchronize), 3u);
+  EXPECT_EQ(Slot(&IStatusMgr::ForceSendAll), 4u);
 }
 
 TEST(VorlenInterface, MethodsSitInDispidOrderAfterIDispatch) {

@@ -1,0 +1,1 @@
+#include "zone/tests/manager_fixture.h"
