@@ -2,9 +2,12 @@
 # Builds the host program and runs it on the embedded default database.
 #   scripts/run.sh [vantor arguments...]   (scripts/run.sh --help lists them)
 # The build is quiet when it succeeds; when it fails, its output is shown and nothing runs.
-# The seller-zone commands (scripts/run.sh zone config ...) run against the seller-zone test
-# service, started here on loopback over HTTPS with a certificate made for the run, in a registry
-# file of the run's own (the user's registry never learns the test service's address).
+# The seller-zone commands (scripts/run.sh zone config ..., scripts/run.sh zone sync) run against
+# the seller-zone test service, started here on loopback over HTTPS with a certificate made for the
+# run and the demonstration data (testing/zone_service/demo-accounts.txt), in a registry file of
+# the run's own (the user's registry never learns the test service's address). The service runs
+# in a session of its own, so that Ctrl+C reaches the program (which stops its synchronisation
+# at its next check) and not the service.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -47,9 +50,8 @@ cleanup() {
 trap cleanup EXIT
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 \
   -subj /CN=localhost -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" >/dev/null 2>&1
-echo "7000001 1 VANTOR-DEMO" >"$tmp/accounts"
-"$build/bin/zone-service" --https --cert "$tmp/cert.pem" --key "$tmp/key.pem" \
-  --accounts-file "$tmp/accounts" >"$tmp/service.out" 2>&1 &
+setsid "$build/bin/zone-service" --https --cert "$tmp/cert.pem" --key "$tmp/key.pem" \
+  --accounts-file testing/zone_service/demo-accounts.txt >"$tmp/service.out" 2>&1 &
 service=$!
 port=""
 for _ in $(seq 1 100); do

@@ -1,28 +1,30 @@
 // `vantor zone config`: the seller-zone page settings of the demonstration account, read (and,
-// with --description and --www, written) through the seller-zone connector.
+// with --description and --www, written) through the seller-zone connector. `vantor zone sync`:
+// a seller-zone synchronisation of the demonstration account (zone_sync.cpp).
 #include <cstdio>
 #include <string>
 
 #include "host/command.h"
+#include "host/commands/zone.h"
 #include "host/host.h"
 #include "platform/registry/registry.h"
 #include "zone/vorlen.h"
 
+namespace host::zone {
+
 namespace {
 
-// The demonstration account and its seller-zone credentials.
-constexpr wchar_t kDemoLogin[] = L"kd_demo";
-constexpr LONG kDemoServiceProvider = 1;
-constexpr LONGLONG kDemoServiceUserId = 7000001;
-constexpr wchar_t kDemoRegistrationId[] = L"VANTOR-DEMO";
 // Where the connector reads the service's host: its profile section.
 constexpr wchar_t kConnectorProfileKey[] = L"Software\\Kordel\\Vantor\\Vorlen\\1.0\\StrefaVantor";
 
 int Usage(const std::wstring& problem) {
   host::Write(stderr, L"vantor: " + problem +
-                          L"\nUżycie: vantor zone config [--host HOST[:PORT]] [--description TEKST] [--www ADRES]\n");
+                          L"\nUżycie: vantor zone config [--host HOST[:PORT]] [--description TEKST] [--www ADRES]\n"
+                          L"       vantor zone sync [--host HOST[:PORT]]\n");
   return 2;
 }
+
+}  // namespace
 
 LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
   _RecordsetPtr rs;
@@ -65,7 +67,6 @@ LONG DemoAccount(const _ConnectionPtr& cn) {
   }
 }
 
-// What the user is told of a failed call: what failed, the code, then the connector's description.
 int Failed(const std::wstring& what, HRESULT hr) {
   CString code;
   code.Format(L" (błąd 0x%08X)", static_cast<unsigned>(hr));
@@ -85,6 +86,8 @@ int Failed(const std::wstring& what, HRESULT hr) {
   host::Write(stderr, text);
   return 1;
 }
+
+namespace {
 
 std::wstring Text(const _variant_t& v) {
   if (v.vt == VT_NULL || v.vt == VT_EMPTY) return L"";
@@ -131,9 +134,11 @@ int Zone(host::CommandContext& context) {
       words.push_back(arg);
     }
   }
-  if (words.empty()) return Usage(L"polecenie zone wymaga słowa config");
-  if (words[0] != "config") return Usage(L"nieznane polecenie zone " + host::Widen(words[0]));
-  if (words.size() > 1) return Usage(L"nadmiarowe argumenty polecenia zone config: " + host::Widen(words[1]));
+  if (words.empty()) return Usage(L"polecenie zone wymaga słowa config albo sync");
+  if (words[0] != "config" && words[0] != "sync") return Usage(L"nieznane polecenie zone " + host::Widen(words[0]));
+  if (words.size() > 1)
+    return Usage(L"nadmiarowe argumenty polecenia zone " + host::Widen(words[0]) + L": " + host::Widen(words[1]));
+  if (words[0] == "sync" && (hasDescription || hasWww)) return Usage(L"zone sync nie przyjmuje --description ani --www");
 
   if (!serviceHost.empty()) {
     const DWORD bytes = static_cast<DWORD>((serviceHost.size() + 1) * sizeof(wchar_t));
@@ -143,6 +148,7 @@ int Zone(host::CommandContext& context) {
   }
 
   const LONG account = DemoAccount(context.host.Connection());
+  if (words[0] == "sync") return Sync(context, account);
   IVorlenConnectorPtr connector;
   HRESULT hr = connector.CreateInstance(L"Vantor.CoVorlenConnector", nullptr, CLSCTX_ALL);
   if (FAILED(hr)) return Failed(L"nie można utworzyć połączenia ze Strefą Vantor", hr);
@@ -184,10 +190,15 @@ int Zone(host::CommandContext& context) {
 const char* const kZoneOptions[] = {"--host", "--description", "--www", nullptr};
 
 }  // namespace
+}  // namespace host::zone
 
 VANTOR_COMMAND(.name = "zone",
                .usage = L"  zone config [--host HOST[:PORT]] [--description TEKST] [--www ADRES]\n"
                         L"             ustawienia strony konta demonstracyjnego w Strefie Vantor (konto kd_demo\n"
                         L"             powstaje, gdy go nie ma); --description i --www najpierw je zmieniają,\n"
-                        L"             --host zapisuje adres usługi (domyślnie strefa.vantor.pl)\n",
-               .order = 40, .run = Zone, .options = kZoneOptions);
+                        L"             --host zapisuje adres usługi (domyślnie strefa.vantor.pl)\n"
+                        L"  zone sync [--host HOST[:PORT]]\n"
+                        L"             synchronizacja ze Strefą Vantor: zamyka niepotrzebne strony statusowe\n"
+                        L"             i otwiera nowe; baza bez transakcji konta demonstracyjnego dostaje\n"
+                        L"             przykładowe transakcje (Ctrl+C przerywa)\n",
+               .order = 40, .run = host::zone::Zone, .options = host::zone::kZoneOptions);

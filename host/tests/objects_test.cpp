@@ -97,10 +97,8 @@ TEST_F(Objects, TransactionSlotsWorkOnTheColumnsTheJobsRead) {
                      L"tr_StatusReceiveState = 3 AND tr_StatusSendState = 4 AND "
                      L"tr_StatusBuyerEntryDate > '20241027' AND tr_LastModified IS NOT NULL"),
             1);
-  // The page stays known beside the transaction, also after the transaction is deleted.
-  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus WHERE ts_TransId = 7 AND ts_PageId = 4711 AND "
-                     L"ts_TransRegId = 5 AND ts_ClosePage = 1"),
-            1);
+  // A living transaction's page is its own; only a deleted one leaves it to be closed.
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus"), 0);
   IHxTransactionPtr again(CHxObjTools::Fetch(__uuidof(HxTransaction), 7, CHxObjTools::omEdit));
   ASSERT_EQ(again->GetBuyerDataTrusted(&v), S_OK);
   EXPECT_EQ(v.vt, VT_I2);
@@ -113,6 +111,49 @@ TEST_F(Objects, TransactionSlotsWorkOnTheColumnsTheJobsRead) {
                      L"tr_StatusPageAddress IS NULL AND tr_StatusBuyerEntryDate IS NULL"),
             1);
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus WHERE ts_TransId = 7"), 0);
+}
+
+TEST_F(Objects, ADeletedTransactionLeavesItsPageToBeClosedInTheSameTransaction) {
+  _ConnectionPtr cn = host->Connection();
+  cn->Execute(_bstr_t(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId, tr_StatusPageId) VALUES (7, 5, 4711), "
+                      L"(8, 5, NULL), (9, NULL, 4712)"),
+              nullptr, kCmdTextNoRecords);
+  CHxObjTools::Delete(__uuidof(HxTransaction), 7);
+  CHxObjTools::Delete(__uuidof(HxTransaction), 8);
+  CHxObjTools::Delete(__uuidof(HxTransaction), 9);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr__Transaction"), 0);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus WHERE ts_TransId = 7 AND ts_PageId = 4711 AND "
+                     L"ts_TransRegId = 5 AND ts_ClosePage = 1"),
+            1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus WHERE ts_TransId = 9 AND ts_TransRegId IS NULL"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus"), 2);
+
+  // A delete that fails takes its page row back with it.
+  cn->Execute(_bstr_t(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId, tr_StatusPageId) VALUES (10, 5, 4713)"), nullptr,
+              kCmdTextNoRecords);
+  cn->Execute(_bstr_t(L"CREATE TRIGGER test_KeepTen BEFORE DELETE ON tr__Transaction FOR EACH ROW WHEN OLD.tr_Id = 10 "
+                      L"BEGIN SELECT RAISE(ABORT, 'odmowa'); END"),
+              nullptr, kCmdTextNoRecords);
+  EXPECT_THROW(CHxObjTools::Delete(__uuidof(HxTransaction), 10), _com_error);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus WHERE ts_TransId = 10"), 0);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_Id = 10"), 1);
+}
+
+TEST_F(Objects, TheAutomaticMessageGoesToTheOutboxWhenTheHostSendsThem) {
+  _ConnectionPtr cn = host->Connection();
+  cn->Execute(_bstr_t(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId, tr_CustomerId, tr_StatusPageAddress) VALUES "
+                      L"(7, 5, 3, 's/1-O''Brien')"),
+              nullptr, kCmdTextNoRecords);
+  IHxTransactionPtr t(CHxObjTools::Fetch(__uuidof(HxTransaction), 7, CHxObjTools::omEdit));
+  EXPECT_EQ(t->CreateBuyerMessage(), S_FALSE);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_MessageOutbox"), 0);
+  ASSERT_EQ(host->Instance()->PutSetting(_bstr_t(host::kMailSettingSection), _bstr_t(host::kAutomaticMessagesKey),
+                                         _variant_t(L"1")),
+            S_OK);
+  EXPECT_EQ(t->CreateBuyerMessage(), S_OK);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_MessageOutbox WHERE mo_TransId = 7 AND mo_CustomerId = 3 AND "
+                     L"mo_PageAddress = 's/1-O''Brien' AND mo_Created IS NOT NULL"),
+            1);
 }
 
 TEST_F(Objects, ANewTransactionGetsItsDatesAndAddressesAndTheBuyDateNeedsOne) {

@@ -485,6 +485,7 @@ TEST_F(Program, ZoneConfigReadsAndWritesTheDemoAccountsPageSettings) {
       << stopped.out;
 
   EXPECT_EQ(RunProgram("--db " + db + " zone").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " zone sync --www http://x.example/").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " zone config --colour red").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " --ca /nonexistent/ca.pem zone config").status, 2);
 }
@@ -554,6 +555,33 @@ TEST_F(ProgramFiles, TheBrowserPrintingAndAddressDialogsRender) {
     EXPECT_TRUE(Exists(folder + "/okno.png")) << name;
     std::remove((folder + "/okno.png").c_str());
   }
+}
+
+// The demonstration's seller-zone synchronisation as run.sh runs it: the first run closes and
+// opens pages, the next one has nothing to do.
+TEST_F(Program, ZoneSyncClosesAndOpensTheDemoAccountsPagesOnce) {
+  testing_net::Certificates certificates;
+  ZoneService service(certificates, ZONE_DEMO_ACCOUNTS);
+  ASSERT_GT(service.Port(), 0);
+  const std::string zone = "--db " + db + " --ca " + certificates.CaFile() + " zone sync";
+  Result first = RunProgram(zone + " --host 127.0.0.1:" + std::to_string(service.Port()));
+  ASSERT_EQ(first.status, 0) << first.out;
+  for (const char* line :
+       {"Konto demonstracyjne dostało przykładowe transakcje.\n", "Rozpoczęto zamykanie stron\n",
+        "Konto: Konto demonstracyjne na Serwis demonstracyjny\n", "Próba zamknięcia strony już nieistniejącej:\r\n",
+        "Zamknięto stron dla transakcji usuniętych: 2 z 2\n", "Zamknięto stron nieużywanych: 1 z 1\n",
+        "Zamknięto starych stron: 1 z 1\n", "Utworzono nowych stron: 4 z 4\n", "Odebrano niepotwierdzonych danych: 0\n",
+        "== Zamknięto stron: 3\n", "== Otworzono nowych stron: 4\n", "Synchronizacja ze Strefą Vantor zakończona.\n"})
+    EXPECT_NE(first.out.find(line), std::string::npos) << line << "\n" << first.out;
+  EXPECT_EQ(first.out.find("nie powiodło się"), std::string::npos) << first.out;
+
+  Result second = RunProgram(zone);
+  ASSERT_EQ(second.status, 0) << second.out;
+  for (const char* line : {"Nie ma stron do zamknięcia dla transakcji usuniętych\n", "Nie ma stron nieużywanych do zamknięcia\n",
+                           "Nie ma starych stron do zamknięcia\n", "Nie ma nowych stron do otwarcia\n"})
+    EXPECT_NE(second.out.find(line), std::string::npos) << line << "\n" << second.out;
+  EXPECT_EQ(second.out.find("przykładowe"), std::string::npos);
+  EXPECT_EQ(second.out.find("Zamykanie strony"), std::string::npos);
 }
 
 }  // namespace

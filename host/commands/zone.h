@@ -1,0 +1,29 @@
+#pragma once
+// What the seller-zone commands share: the demonstration account and the report of a failed call.
+#include <string>
+
+#include "host/command.h"
+#include "platform/ado/ado.h"
+
+namespace host::zone {
+
+// The demonstration account and its seller-zone credentials (the test service that run.sh starts
+// knows them: testing/zone_service/demo-accounts.txt).
+inline constexpr wchar_t kDemoLogin[] = L"kd_demo";
+inline constexpr LONG kDemoServiceProvider = 1;
+inline constexpr LONGLONG kDemoServiceUserId = 7000001;
+inline constexpr wchar_t kDemoRegistrationId[] = L"VANTOR-DEMO";
+
+// The first column of the first row as a long (0 without a row or for NULL); raises.
+LONG Long(const _ConnectionPtr& cn, const wchar_t* sql);
+// The demonstration account's id, made with its credentials when it is missing.
+LONG DemoAccount(const _ConnectionPtr& cn);
+// What the user is told of a failed call: what failed, the code, then the thread's error
+// description. Exit status 1.
+int Failed(const std::wstring& what, HRESULT hr);
+
+// `vantor zone sync`: closes and opens the demonstration account's status pages, after giving a
+// database without its transactions the demonstration's ones.
+int Sync(CommandContext& context, LONG account);
+
+}  // namespace host::zone
