@@ -8,7 +8,7 @@
 #include <new>
 
 #include "platform/ado/com_object.h"
-#include "platform/com/clock.h"
+#include "platform/threads/clock.h"
 #include "platform/com/object.h"
 #include "platform/ado/objects.h"
 #include "platform/ado/text.h"

@@ -45,7 +45,7 @@ std::optional<double> OleDateFromText(std::string_view text);
 std::string DateTextFromOle(double date);
 void DateTextFromOle(double date, std::string& out);  // into `out`, reusing its buffer
 // "Now" of the SQL date functions (GETDATE, GETUTCDATE): the system's time, or what the source
-// set here gives (the object model sets the process's clock, platform/com/clock.h).
+// set here gives (the object model sets the platform clock's time of day, platform/threads/clock.h).
 using NowSource = timespec (*)();
 void SetNowSource(NowSource source);
 DateParts LocalNow();

@@ -7,6 +7,5 @@
 #include "platform/com/error.h"
 #include "platform/com/variant.h"
 #include "platform/com/activation.h"
-#include "platform/com/clock.h"
 #include "platform/com/object.h"
 #include "platform/com/ptr.h"

@@ -4,9 +4,7 @@
 #include <ctime>
 #include <cwchar>
 
-#include <atomic>
-
-#include "platform/com/clock.h"
+#include "platform/threads/clock.h"
 #include "platform/com/numeric_internal.h"
 
 namespace {
@@ -247,33 +245,6 @@ void FromTimespec(const timespec& ts, bool local, SYSTEMTIME* st) {
 constexpr std::int64_t kFileTimeTo1970 = 116444736000000000LL;  // 100-ns units 1601..1970
 }  // namespace
 
-namespace platform::clock {
-namespace {
-// The time a test set, in seconds since 1970; the flag says whether one is set.
-std::atomic<std::int64_t> g_setSeconds{0};
-std::atomic<bool> g_set{false};
-}  // namespace
-
-timespec Now() {
-  timespec ts{};
-  if (g_set.load()) {
-    ts.tv_sec = static_cast<time_t>(g_setSeconds.load());
-    return ts;
-  }
-  clock_gettime(CLOCK_REALTIME, &ts);
-  return ts;
-}
-
-void Set(std::int64_t unixSeconds) {
-  g_setSeconds.store(unixSeconds);
-  g_set.store(true);
-}
-
-void Release() { g_set.store(false); }
-
-bool IsSet() { return g_set.load(); }
-
-}  // namespace platform::clock
 
 void GetLocalTime(LPSYSTEMTIME st) {
   if (!st) return;

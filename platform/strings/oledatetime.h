@@ -1,7 +1,7 @@
 #pragma once
 // The class library's date-time value: an automation DATE (days since 30 December 1899, the
 // fraction the time of day) with a status (valid, invalid, null), and the span between two such
-// values. "Now" is the local time of the process's clock (platform/com/clock.h). Arithmetic and
+// values. "Now" is the local time of the platform clock (platform/threads/clock.h). Arithmetic and
 // comparison work on the time line (also for dates before 1899, whose fraction counts forward
 // within their day); an operation on an invalid value, or a result outside 1 January 100 ..
 // 31 December 9999, gives an invalid value.

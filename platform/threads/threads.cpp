@@ -57,6 +57,10 @@ struct Core {
   Steady::time_point start = Steady::now();
   int running = 0;
   std::vector<Waiter*> waiters;
+  // The time of day a test set, and the manual clock's reading when it was set.
+  bool timeSet = false;
+  std::int64_t setSeconds = 0;
+  ULONGLONG manualAtSet = 0;
 };
 
 Core& C() {
@@ -376,5 +380,41 @@ int RunningThreads() {
 }
 
 bool IsPlatformThread() { return t_platform; }
+
+timespec Now() {
+  timespec ts{};
+  {
+    Core& c = C();
+    std::lock_guard<std::mutex> l(c.lock);
+    if (c.timeSet) {
+      const ULONGLONG moved = c.manual && c.manualNow > c.manualAtSet ? c.manualNow - c.manualAtSet : 0;
+      ts.tv_sec = static_cast<time_t>(c.setSeconds + static_cast<std::int64_t>(moved / 1000));
+      ts.tv_nsec = static_cast<long>(moved % 1000) * 1000000L;
+      return ts;
+    }
+  }
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return ts;
+}
+
+void SetTime(std::int64_t unixSeconds) {
+  Core& c = C();
+  std::lock_guard<std::mutex> l(c.lock);
+  c.timeSet = true;
+  c.setSeconds = unixSeconds;
+  c.manualAtSet = c.manualNow;
+}
+
+void UseRealTime() {
+  Core& c = C();
+  std::lock_guard<std::mutex> l(c.lock);
+  c.timeSet = false;
+}
+
+bool IsTimeSet() {
+  Core& c = C();
+  std::lock_guard<std::mutex> l(c.lock);
+  return c.timeSet;
+}
 
 }  // namespace platform::clock

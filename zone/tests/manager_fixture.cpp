@@ -10,6 +10,7 @@
 #include "platform/base/utf8.h"
 #include "platform/http/wininet.h"
 #include "platform/registry/registry.h"
+#include "platform/threads/clock.h"
 #include "shared/hxinstance.h"
 #include "host/objects.h"
 #include "zone/tests/fixtures.h"
@@ -115,7 +116,7 @@ bool Job::Has(const std::wstring& text) const {
 
 void ManagerTest::SetUp() {
   PinTimeZone();
-  platform::clock::Set(LocalSeconds(kYear, kMonth, kDay, 12, 0, 0));
+  platform::clock::SetTime(LocalSeconds(kYear, kMonth, kDay, 12, 0, 0));
   platform::registry::UseMemoryStore();
   CoInitialize(nullptr);
   ASSERT_EQ(platform::com::RegisterServerLibrary(VorlenPath()), S_OK);
@@ -172,7 +173,7 @@ void ManagerTest::TearDown() {
     std::remove((platform::utf8::FromWide(path) + suffix).c_str());
   CoUninitialize();
   platform::registry::UseMemoryStore();
-  platform::clock::Release();
+  platform::clock::UseRealTime();
 }
 
 void ManagerTest::Exec(const std::wstring& sql) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "platform/com/clock.h"
+#include "platform/threads/clock.h"
 #include "platform/strings/oledatetime.h"
 
 namespace {
@@ -16,7 +16,7 @@ class OleDateTime : public ::testing::Test {
     setenv("TZ", "Europe/Warsaw", 1);
     tzset();
   }
-  void TearDown() override { platform::clock::Release(); }
+  void TearDown() override { platform::clock::UseRealTime(); }
   static std::int64_t Local(int y, int mo, int d, int h, int mi, int s) {
     std::tm tm{};
     tm.tm_year = y - 1900;
@@ -31,7 +31,7 @@ class OleDateTime : public ::testing::Test {
 };
 
 TEST_F(OleDateTime, NowIsTheLocalTimeOfTheClockThatTestsSet) {
-  platform::clock::Set(Local(2024, 3, 31, 2, 30, 0) + 0);  // just after the spring change
+  platform::clock::SetTime(Local(2024, 3, 31, 2, 30, 0) + 0);  // just after the spring change
   const COleDateTime now = COleDateTime::GetCurrentTime();
   EXPECT_EQ(now.GetStatus(), COleDateTime::valid);
   EXPECT_EQ(now.Format(L"%Y-%m-%d %H:%M:%S"), L"2024-03-31 03:30:00");
@@ -40,16 +40,22 @@ TEST_F(OleDateTime, NowIsTheLocalTimeOfTheClockThatTestsSet) {
   EXPECT_EQ(st.wHour, 3);
   GetSystemTime(&st);
   EXPECT_EQ(st.wHour, 1);  // UTC
-  // The clock stands still where it was set.
+  // The clock stands still where it was set, but for what a manual clock is moved on.
   EXPECT_EQ(COleDateTime::GetCurrentTime(), now);
+  platform::clock::UseManual(5000);
+  platform::clock::SetTime(Local(2024, 3, 31, 3, 30, 0));
+  platform::clock::Advance(90500);
+  EXPECT_EQ(COleDateTime::GetCurrentTime().Format(L"%H:%M:%S"), L"03:31:30");
+  platform::clock::UseReal();
+  EXPECT_EQ(COleDateTime::GetCurrentTime().Format(L"%H:%M:%S"), L"03:30:00");
 
-  platform::clock::Release();
-  EXPECT_FALSE(platform::clock::IsSet());
+  platform::clock::UseRealTime();
+  EXPECT_FALSE(platform::clock::IsTimeSet());
   EXPECT_GT(COleDateTime::GetCurrentTime().GetYear(), 2024);
 }
 
 TEST_F(OleDateTime, WholeDaysBackLandOnTheSameTimeOfDayAcrossDaylightSaving) {
-  platform::clock::Set(Local(2024, 4, 15, 0, 0, 1));
+  platform::clock::SetTime(Local(2024, 4, 15, 0, 0, 1));
   const COleDateTime back = COleDateTime::GetCurrentTime() - COleDateTimeSpan(30, 0, 0, 0);
   EXPECT_EQ(back.Format(L"%Y%m%d"), L"20240316");
   EXPECT_EQ(back.Format(L"%H:%M:%S"), L"00:00:01");
