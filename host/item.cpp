@@ -16,6 +16,20 @@ _ConnectionPtr ConnectionOf(IFlgDataFactory* factory) {
 
 }  // namespace
 
+void InTransaction(const _ConnectionPtr& connection, const std::function<void()>& work) {
+  connection->BeginTrans();
+  try {
+    work();
+    connection->CommitTrans();
+  } catch (const _com_error&) {
+    try {
+      connection->RollbackTrans();
+    } catch (const _com_error&) {
+    }
+    throw;
+  }
+}
+
 CHostItem::CHostItem(ItemClass cls) : m_class(std::move(cls)) { m_id.vt = VT_NULL; }
 
 void* CHostItem::FlgGetInterface(REFIID iid) {
@@ -119,26 +133,22 @@ STDMETHODIMP CHostItem::Save() {
   if (!m_rs || m_state == 0) return E_FAIL;
   const bool inserting = m_state == 1;
   try {
-    m_connection->BeginTrans();
     try {
-      _variant_t key = m_id;
-      if (inserting) {
-        key = m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->GetValue();
-        if (key.vt != VT_I4) {
-          key = _variant_t(ReserveKeys(m_connection, m_class.table.c_str(), 1, m_class.key.c_str()));
-          m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->PutValue(key);
+      InTransaction(m_connection, [&] {
+        _variant_t key = m_id;
+        if (inserting) {
+          key = m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->GetValue();
+          if (key.vt != VT_I4) {
+            key = _variant_t(ReserveKeys(m_connection, m_class.table.c_str(), 1, m_class.key.c_str()));
+            m_rs->GetFields()->GetItem(_variant_t(m_class.key.c_str()))->PutValue(key);
+          }
+          m_id = key;
         }
-        m_id = key;
-      }
-      BeforeWrite(inserting);
-      m_rs->UpdateBatch(adAffectAll);
-      AfterWrite(inserting);
-      m_connection->CommitTrans();
+        BeforeWrite(inserting);
+        m_rs->UpdateBatch(adAffectAll);
+        AfterWrite(inserting);
+      });
     } catch (const _com_error&) {
-      try {
-        m_connection->RollbackTrans();
-      } catch (const _com_error&) {
-      }
       if (inserting) {
         m_id.Clear();
         m_id.vt = VT_NULL;
@@ -162,18 +172,10 @@ STDMETHODIMP CHostItem::Delete(IFlgDataFactory* factory, VARIANT id) {
     CString sql;
     sql.Format(L"DELETE FROM %s WHERE %s", m_class.table.c_str(), KeyWhere(id.lVal).GetString());
     // What the object writes beside its row goes in one transaction with the delete.
-    connection->BeginTrans();
-    try {
+    InTransaction(connection, [&] {
       BeforeDelete(connection, id.lVal);
       connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
-      connection->CommitTrans();
-    } catch (const _com_error&) {
-      try {
-        connection->RollbackTrans();
-      } catch (const _com_error&) {
-      }
-      throw;
-    }
+    });
     m_state = 0;
     IFlgInstancePtr instance(factory);
     if (instance) instance->RefreshObjectType(m_class.clsid, 3, id);

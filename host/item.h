@@ -3,6 +3,7 @@
 // edited through its recordset (IFlgDataSet data set 0), checked, saved and deleted. A loaded
 // object saves its changes whether or not it was put into edit mode; a save runs in one
 // transaction with what the object writes beside its row (BeforeWrite, AfterWrite).
+#include <functional>
 #include <string>
 
 #include "framework/comobject.h"
@@ -12,6 +13,10 @@ namespace host {
 
 // Whether a column's value is NULL (or missing).
 inline bool IsNullValue(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
+
+// Runs `work` in one transaction of `connection` (nested in the caller's when there is one):
+// committed when it returns, rolled back when it raises, and what it raised is raised again.
+void InTransaction(const _ConnectionPtr& connection, const std::function<void()>& work);
 
 // Runs an interface method's work (which answers an HRESULT); a raised failure becomes its result.
 template <class F>

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "host/host.h"
+#include "host/item.h"
 #include "platform/ado/ado.h"
 
 namespace host {
@@ -100,17 +101,9 @@ HRESULT JobLogWriter::Flush() {
   std::vector<Job*> numbered;
   try {
     _ConnectionPtr connection = Connection();
-    connection->BeginTrans();
-    try {
+    InTransaction(connection, [&] {
       for (Write& write : m_waiting) write(connection, numbered);
-      connection->CommitTrans();
-    } catch (const _com_error&) {
-      try {
-        connection->RollbackTrans();
-      } catch (const _com_error&) {
-      }
-      throw;
-    }
+    });
     m_waiting.clear();
     return S_OK;
   } catch (const _com_error& e) {

@@ -16,12 +16,14 @@ namespace {
 
 constexpr HRESULT kPageClosed = static_cast<HRESULT>(0x80044599u);
 
-// "YYYYMMDD" of the day 30 days back: dates compared with it compare with that day's midnight.
-CString CutOffDay() {
-  return (COleDateTime::GetCurrentTime() - COleDateTimeSpan(30, 0, 0, 0)).Format(L"%Y%m%d");
-}
 
 }  // namespace
+
+bool CCoStatusMgr::Selected(CTransactionList& list, const wchar_t* noneText) {
+  if (SUCCEEDED(list.Execute()) && !list.IsEmpty()) return true;
+  m_log.LogMessage(0, noneText);
+  return false;
+}
 
 HRESULT CCoStatusMgr::ClosePages() {
   // Each phase ends on its own (a cancel too); the next one starts anyway and meets a cancel at
@@ -117,10 +119,7 @@ HRESULT CCoStatusMgr::CloseUnusedPages() {
     list.AddCondition(L"( tr_StatusDisabled = 1 OR tr_StatusNotSupported = 1 )");
     list.AddCondition(L"tr_StatusPageId IS NOT NULL");
     list.AddCondition(L"tr_RegId", m_lCurrentRegId);
-    if (FAILED(list.Execute()) || list.IsEmpty()) {
-      m_log.LogMessage(0, L"Nie ma stron nieużywanych do zamknięcia");
-      return S_OK;
-    }
+    if (!Selected(list, L"Nie ma stron nieużywanych do zamknięcia")) return S_OK;
     return ClosePagesOfTransactions(list, L"- transakcja zapisana", L"Zamknięto stron nieużywanych: %ld z %ld");
   } catch (const _com_error& e) {
     return JobFailed(e);
@@ -132,17 +131,14 @@ HRESULT CCoStatusMgr::CloseOldPages() {
     SetHostState(0);
     if (CheckCancel()) return kCancelled;
     CString cutOff;
-    cutOff.Format(L"tr_LastModified < '%ls'", CutOffDay().GetString());
+    cutOff.Format(L"tr_LastModified < '%ls'", jobs::CutOffDay().GetString());
     CTransactionList list;
     list.AddCondition(L"tr_Grouped = 0");
     list.AddCondition(L"tr_StatusPageId IS NOT NULL");
     list.AddCondition(L"tr_RegId", m_lCurrentRegId);
     list.AddCondition(L"tr_Complete > 1");
     list.AddCondition(cutOff);
-    if (FAILED(list.Execute()) || list.IsEmpty()) {
-      m_log.LogMessage(0, L"Nie ma starych stron do zamknięcia");
-      return S_OK;
-    }
+    if (!Selected(list, L"Nie ma starych stron do zamknięcia")) return S_OK;
     return ClosePagesOfTransactions(list, L"- czyszczenie informacji o stronie w transakcji",
                                     L"Zamknięto starych stron: %ld z %ld");
   } catch (const _com_error& e) {

@@ -54,6 +54,11 @@ inline _variant_t Field(const _RecordsetPtr& rs, const wchar_t* name) {
   return rs->GetFields()->GetItem(_variant_t(name))->GetValue();
 }
 
+// "YYYYMMDD" of the day 30 days back: a date compared with it compares with that day's midnight.
+inline CString CutOffDay() {
+  return (COleDateTime::GetCurrentTime() - COleDateTimeSpan(30, 0, 0, 0)).Format(L"%Y%m%d");
+}
+
 inline bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
 
 // A value as text; empty for NULL.

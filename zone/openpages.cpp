@@ -16,9 +16,6 @@ using jobs::Text;
 
 namespace {
 
-CString CutOffDay() {
-  return (COleDateTime::GetCurrentTime() - COleDateTimeSpan(30, 0, 0, 0)).Format(L"%Y%m%d");
-}
 
 template <class I, class M>
 CString TextOf(const jobs::Ptr<I>& object, M method) {
@@ -49,7 +46,7 @@ HRESULT CCoStatusMgr::OpenPages() {
     SetHostState(0);
     if (CheckCancel()) return kCancelled;
     CString cutOff;
-    cutOff.Format(L"tr_CreationDate > '%ls'", CutOffDay().GetString());
+    cutOff.Format(L"tr_CreationDate > '%ls'", jobs::CutOffDay().GetString());
     CTransactionList list;
     list.AddCondition(L"tr_StatusDisabled = 0");
     list.AddCondition(L"tr_StatusNotSupported = 0");
@@ -58,10 +55,7 @@ HRESULT CCoStatusMgr::OpenPages() {
     list.AddCondition(L"tr_RegId", m_lCurrentRegId);
     list.AddCondition(L"tr_Complete < 2");
     list.AddCondition(cutOff);
-    if (FAILED(list.Execute()) || list.IsEmpty()) {
-      m_log.LogMessage(0, L"Nie ma nowych stron do otwarcia");
-      return S_OK;
-    }
+    if (!Selected(list, L"Nie ma nowych stron do otwarcia")) return S_OK;
     const LONG total = static_cast<LONG>(list.GetCount());
     LONG number = 1, pages = 0, buyerData = 0;
     for (LONG id : list) {

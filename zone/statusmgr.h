@@ -135,6 +135,8 @@ class CCoStatusMgr : public IStatusMgr {
   // Whether the account's seller zone is on; false when the account cannot be read.
   static bool StatusesServiceActive(LONG regId);
   void RunJob(LONG job);
+  // Executes a job's selection; when it fails or selects nothing, logs `noneText` and is false.
+  bool Selected(class CTransactionList& list, const wchar_t* noneText);
   // Close-pages phases.
   HRESULT CloseDeletedTransactionPages();
   HRESULT CloseUnusedPages();

@@ -36,12 +36,6 @@ class ClosePages : public ManagerTest {
 
 const std::wstring kAlreadyClosed = L"Próba zamknięcia strony już nieistniejącej:\r\n";
 
-bool HasPrefix(const Job& job, const std::wstring& prefix) {
-  for (const LogLine& line : job.lines)
-    if (line.text.compare(0, prefix.size(), prefix) == 0) return true;
-  return false;
-}
-
 TEST_F(ClosePages, PagesOfDeletedTransactionsCloseForTheirAccountOnly) {
   const int deleted = Paged(1);
   CHxObjTools::Delete(__uuidof(HxTransaction), 1);
@@ -61,7 +55,7 @@ TEST_F(ClosePages, PagesOfDeletedTransactionsCloseForTheirAccountOnly) {
   EXPECT_TRUE(ServicePageClosed(deleted));
   EXPECT_FALSE(ServicePageClosed(other));
   EXPECT_FALSE(ServicePageClosed(living));
-  EXPECT_TRUE(HasPrefix(job, kAlreadyClosed + L"Strona ")) << job.Text();
+  EXPECT_TRUE(job.HasPrefix(kAlreadyClosed + L"Strona ")) << job.Text();
   EXPECT_TRUE(job.Has(L"Zamknięto stron dla transakcji usuniętych: 2 z 2")) << job.Text();
   EXPECT_EQ(job.count, 1) << "a page closed before counts in the phase only";
   EXPECT_EQ(job.result, 0);
@@ -94,7 +88,7 @@ TEST_F(ClosePages, UnusedPagesCloseAndTheirTransactionsForgetThem) {
   EXPECT_TRUE(job.Has(L"Zamykanie strony 4 z 4"));
   EXPECT_TRUE(job.Has(L"- wyczyszczono informacje o stronie w transakcji"));
   EXPECT_TRUE(job.Has(L"- transakcja zapisana"));
-  EXPECT_TRUE(HasPrefix(job, kAlreadyClosed));
+  EXPECT_TRUE(job.HasPrefix(kAlreadyClosed));
   EXPECT_EQ(job.count, 4);
   EXPECT_TRUE(job.Has(L"Nie ma starych stron do zamknięcia"));
 }
@@ -170,7 +164,7 @@ TEST_F(ClosePages, ACancelInThePhaseOfDeletedTransactionsEndsTheRun) {
   int terminated = 0;
   for (const LogLine& line : job.lines) terminated += line.text == L"Użytkownik przerwał działanie operacji lub zamknął aplikację";
   EXPECT_EQ(terminated, 1);
-  EXPECT_FALSE(HasPrefix(job, L"Zamknięto stron"));
+  EXPECT_FALSE(job.HasPrefix(L"Zamknięto stron"));
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr_TransStatus"), 2) << "the rows of a cancelled phase stay";
   EXPECT_EQ(model.Calls("closePage"), 1) << "phases 2 and 3 stop at their first check";
   EXPECT_EQ(States().back(), L"1");
@@ -180,7 +174,7 @@ TEST_F(ClosePages, ACancelInThePhaseOfDeletedTransactionsEndsTheRun) {
   ASSERT_EQ(Run(), S_OK);
   EXPECT_TRUE(ServicePageClosed(second));
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr_TransStatus"), 0);
-  EXPECT_TRUE(HasPrefix(LastJob(15), kAlreadyClosed));
+  EXPECT_TRUE(LastJob(15).HasPrefix(kAlreadyClosed));
 }
 
 }  // namespace

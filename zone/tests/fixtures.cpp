@@ -131,17 +131,26 @@ std::wstring ConnectorTest::ErrorDescription() {
   return description;
 }
 
-void ConnectorServiceTest::SetUp() {
-  ConnectorTest::SetUp();
-  model.Seed(0);
-  server = std::make_unique<zone_service::Server>(model);
+std::unique_ptr<zone_service::Server> StartService(zone_service::Model& model) {
+  auto server = std::make_unique<zone_service::Server>(model);
   zone_service::ServerOptions options;
   options.https = true;
   options.certFile = Certificates().Good().cert;
   options.keyFile = Certificates().Good().key;
   std::string error;
-  ASSERT_TRUE(server->Bind(options, &error)) << error;
+  if (!server->Bind(options, &error)) {
+    ADD_FAILURE() << error;
+    return nullptr;
+  }
   server->StartThread();
+  return server;
+}
+
+void ConnectorServiceTest::SetUp() {
+  ConnectorTest::SetUp();
+  model.Seed(0);
+  server = StartService(model);
+  ASSERT_TRUE(server);
   UseService(server->port());
 }
 

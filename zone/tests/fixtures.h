@@ -44,6 +44,10 @@ time_t LocalSeconds(int year, int month, int day, int hour = 0, int minute = 0, 
 void SetProfile(const wchar_t* key, const std::wstring& text);
 void SetProfile(const wchar_t* key, DWORD value);
 
+// The test service over HTTPS with the test authority's certificate, serving `model` on its own
+// thread (null, with the test failed, when it cannot listen).
+std::unique_ptr<zone_service::Server> StartService(zone_service::Model& model);
+
 // A field's value of the current row.
 _variant_t Value(const _RecordsetPtr& rs, const wchar_t* field);
 std::wstring Text(const _RecordsetPtr& rs, const wchar_t* field);

@@ -114,6 +114,12 @@ bool Job::Has(const std::wstring& text) const {
   return false;
 }
 
+bool Job::HasPrefix(const std::wstring& prefix, LONG status) const {
+  for (const LogLine& line : lines)
+    if (line.text.compare(0, prefix.size(), prefix) == 0 && (status < 0 || line.status == status)) return true;
+  return false;
+}
+
 void ManagerTest::SetUp() {
   PinTimeZone();
   platform::clock::SetTime(LocalSeconds(kYear, kMonth, kDay, 12, 0, 0));
@@ -130,14 +136,8 @@ void ManagerTest::SetUp() {
   InternetSetTrustedCertificates(Certificates().CaFile().c_str());
 
   model.Seed(0);
-  server = std::make_unique<zone_service::Server>(model);
-  zone_service::ServerOptions options;
-  options.https = true;
-  options.certFile = Certificates().Good().cert;
-  options.keyFile = Certificates().Good().key;
-  std::string error;
-  ASSERT_TRUE(server->Bind(options, &error)) << error;
-  server->StartThread();
+  server = StartService(model);
+  ASSERT_TRUE(server);
   SetProfile(kHostKey, L"127.0.0.1:" + std::to_wstring(server->port()));
 
   // The accounts and the host's list of them (one row per account and site).

@@ -37,6 +37,8 @@ struct Job {
   // The texts of the lines, joined by "\n" (CR LF inside a line kept).
   std::wstring Text() const;
   bool Has(const std::wstring& text) const;
+  // Whether a line (of `status`, when given) begins with `prefix`.
+  bool HasPrefix(const std::wstring& prefix, LONG status = -1) const;
 };
 
 class ManagerTest : public ::testing::Test {

@@ -40,12 +40,6 @@ class OpenPages : public ManagerTest {
 
 const std::wstring kFailedOpen = L"Otwieranie strony w Strefie Vantor nie powiodło się:\r\n";
 
-bool HasPrefix(const Job& job, const std::wstring& prefix, LONG status = -1) {
-  for (const LogLine& line : job.lines)
-    if (line.text.compare(0, prefix.size(), prefix) == 0 && (status < 0 || line.status == status)) return true;
-  return false;
-}
-
 TEST_F(OpenPages, RecentTransactionsGetPagesThatTheyKeep) {
   AddPurchase(1);
   Exec(L"UPDATE tr__Transaction SET tr_CreationDate = " + DayText(-30, 1) + L" WHERE tr_Id = 1");
@@ -105,7 +99,7 @@ TEST_F(OpenPages, APageAlreadyOpenIsWrittenWithTheBuyersDataAndCounted) {
   const Job job = LastJob(16);
   EXPECT_TRUE(job.Has(L"- strona jest już otwarta")) << job.Text();
   EXPECT_TRUE(job.Has(L"- nowy adres do wysyłki"));
-  EXPECT_TRUE(HasPrefix(job, L"UWAGA! istnieje już w bazie transakcja z tą stroną!\r\nid: 20", 1));
+  EXPECT_TRUE(job.HasPrefix(L"UWAGA! istnieje już w bazie transakcja z tą stroną!\r\nid: 20", 1));
   EXPECT_TRUE(job.Has(L"Utworzono nowych stron: 1 z 1"));
   EXPECT_TRUE(job.Has(L"Odebrano niepotwierdzonych danych: 1"));
   EXPECT_EQ(job.count, 1);
@@ -152,7 +146,7 @@ TEST_F(OpenPages, AGroupIsKnownByTheBidOfItsFirstMemberOfTheGroupsAccountWithAnA
   EXPECT_TRUE(job.Has(L"--- ominięta, inne konto\r\nkonto grupy: 1\r\nkonto trans: 2"));
   EXPECT_TRUE(job.Has(L"-- wypełnianie podstawowego BidInfo\r\nkupujący: 502\r\naukcja: 1000-2"));
   EXPECT_TRUE(job.Has(L"Utworzono nowych stron: 1 z 2"));
-  EXPECT_FALSE(HasPrefix(job, kFailedOpen));
+  EXPECT_FALSE(job.HasPrefix(kFailedOpen));
 }
 
 TEST_F(OpenPages, BuyerDataIsWrittenByItsTrustedMarks) {
@@ -225,7 +219,7 @@ TEST_F(OpenPages, TheAutomaticMessageFollowsTheHostsAnswer) {
   AddPurchase(1);
   ASSERT_EQ(Run(), S_OK);
   Job job = LastJob(16);
-  EXPECT_TRUE(HasPrefix(job, mailOff, 1)) << job.Text();
+  EXPECT_TRUE(job.HasPrefix(mailOff, 1)) << job.Text();
   EXPECT_EQ(job.count, 1);
   EXPECT_EQ(Outbox(), 0);
   EXPECT_GT(PageOf(1), 0);
@@ -249,8 +243,8 @@ TEST_F(OpenPages, BadAnswersAreErrorsOfTheirTransactionsAndTheRunGoesOn) {
   model.InjectFault("openTrustedPage", "ServiceUnavailableFault", -1);
   ASSERT_EQ(Run(), S_OK);
   Job job = LastJob(16);
-  EXPECT_TRUE(HasPrefix(job, kFailedOpen + L"dotyczy: Zakup 1\r\nklient: Jan Kowalski\r\n", 2)) << job.Text();
-  EXPECT_TRUE(HasPrefix(job, kFailedOpen + L"dotyczy: Zakup 2\r\nklient: Anna Nowak\r\n", 2));
+  EXPECT_TRUE(job.HasPrefix(kFailedOpen + L"dotyczy: Zakup 1\r\nklient: Jan Kowalski\r\n", 2)) << job.Text();
+  EXPECT_TRUE(job.HasPrefix(kFailedOpen + L"dotyczy: Zakup 2\r\nklient: Anna Nowak\r\n", 2));
   EXPECT_NE(job.Text().find(L"Błąd na żądanie testu"), std::wstring::npos);
   EXPECT_TRUE(job.Has(L"Utworzono nowych stron: 0 z 2"));
   EXPECT_EQ(job.count, 0);
@@ -262,7 +256,7 @@ TEST_F(OpenPages, BadAnswersAreErrorsOfTheirTransactionsAndTheRunGoesOn) {
   model.InjectFault("openTrustedPage", "", -1);
   ASSERT_EQ(Run(), S_OK);
   job = LastJob(16);
-  EXPECT_TRUE(HasPrefix(job, kFailedOpen + L"dotyczy: Zakup 1\r\nklient: Jan Kowalski\r\nStrefa Vantor nie podała "
+  EXPECT_TRUE(job.HasPrefix(kFailedOpen + L"dotyczy: Zakup 1\r\nklient: Jan Kowalski\r\nStrefa Vantor nie podała "
                                            L"danych otwartej strony.",
                         2))
       << job.Text();
@@ -291,7 +285,7 @@ TEST_F(OpenPages, ACancelBetweenTransactionsStopsTheJob) {
   EXPECT_EQ(PageOf(2), -2);
   const Job job = LastJob(16);
   EXPECT_TRUE(job.Has(L"Użytkownik przerwał działanie operacji lub zamknął aplikację"));
-  EXPECT_FALSE(HasPrefix(job, L"Utworzono nowych stron"));
+  EXPECT_FALSE(job.HasPrefix(L"Utworzono nowych stron"));
   EXPECT_EQ(job.count, 0);
   EXPECT_EQ(LockRows(), 0);
 }
