@@ -653,26 +653,15 @@ STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
   if (!recordset) return E_POINTER;
   *recordset = nullptr;
   try {
-    // The accounts with their sites, as the account tables give them once they exist; an empty
-    // list before that.
+    // Every site of the active accounts, by account and then by the account's site row,
+    // disconnected from the database.
     _RecordsetPtr rs;
-    if (SUCCEEDED(OpenRS(rs, m_connection,
-                         L"SELECT reg_id, reg_name, site_id, site_name, subsite_id, service_id FROM vw_HostAccountSites",
-                         adOpenStatic, adLockBatchOptimistic))) {
-      rs->PutRefActiveConnection(nullptr);
-      return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
-    }
-    HRESULT hr = rs.CreateInstance(__uuidof(Recordset));
+    const HRESULT hr = OpenRS(rs, m_connection,
+                              L"SELECT reg_id, reg_name, site_id, site_name, subsite_id, service_id "
+                              L"FROM vw_HostAccountSites ORDER BY reg_id, subsite_id",
+                              adOpenStatic, adLockBatchOptimistic);
     if (FAILED(hr)) return hr;
-    FieldsPtr fields = rs->GetFields();
-    fields->Append(_bstr_t(L"reg_id"), adInteger, 4, adFldIsNullable);
-    fields->Append(_bstr_t(L"reg_name"), adVarWChar, 100, adFldIsNullable);
-    fields->Append(_bstr_t(L"site_id"), adInteger, 4, adFldIsNullable);
-    fields->Append(_bstr_t(L"site_name"), adVarWChar, 100, adFldIsNullable);
-    fields->Append(_bstr_t(L"subsite_id"), adInteger, 4, adFldIsNullable);
-    fields->Append(_bstr_t(L"service_id"), adInteger, 4, adFldIsNullable);
-    rs->PutCursorLocation(adUseClient);
-    rs->Open(vtMissing, vtMissing, adOpenStatic, adLockBatchOptimistic, adCmdUnknown);
+    rs->PutRefActiveConnection(nullptr);
     return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
   } catch (const _com_error& e) {
     return e.Error();

@@ -353,6 +353,12 @@ const std::vector<SchemaStep> kSteps = {
          L"mo_TransId int NOT NULL, mo_PageAddress nvarchar(255) NULL, mo_Created datetime NOT NULL)",
          L"CREATE INDEX ix_MessageOutbox_Transaction ON kd_MessageOutbox (mo_TransId)",
          L"CREATE INDEX ix_TransStatus_Account ON tr_TransStatus (ts_TransRegId, ts_ClosePage)",
+         // The host's list of account sites: a row for every site an active account works on (the
+         // account's own name for the site first, the site's otherwise).
+         L"CREATE VIEW vw_HostAccountSites AS SELECT reg_Id AS reg_id, ISNULL(reg_Name, reg_Username) AS reg_name, "
+         L"st_Id AS site_id, ISNULL(rs_Name, st_Name) AS site_name, rs_Id AS subsite_id, rs_Id AS regsite_id, "
+         L"reg_SvcProvId AS service_id FROM reg__Registration INNER JOIN reg_Site ON rs_RegId = reg_Id "
+         L"INNER JOIN st__Site ON rs_SiteId = st_Id WHERE reg_Active = 1",
      }},
 };
 

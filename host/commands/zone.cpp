@@ -35,7 +35,7 @@ LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
   return v.vt == VT_NULL ? 0 : static_cast<LONG>(v);
 }
 
-// The demonstration account's id, made with its credentials when it is missing.
+// The demonstration account's id, made with its site and credentials when they are missing.
 LONG DemoAccount(const _ConnectionPtr& cn) {
   CString find;
   find.Format(L"SELECT reg_Id FROM reg__Registration WHERE reg_Username = '%s'", kDemoLogin);
@@ -49,6 +49,26 @@ LONG DemoAccount(const _ConnectionPtr& cn) {
                     L"reg_Active, reg_ST_StatusesServiceActive) VALUES (%ld, %ld, %I64d, '%s', "
                     L"'Konto demonstracyjne', 1, 1)",
                     id, kDemoServiceProvider, kDemoServiceUserId, kDemoLogin);
+      cn->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+    }
+    // The site it works on, which puts it on the host's list of accounts.
+    CString site;
+    site.Format(L"SELECT st_Id FROM st__Site WHERE st_SiteId = %ld AND st_SvcProvId = %ld", kDemoSite,
+                kDemoServiceProvider);
+    LONG siteId = Long(cn, site);
+    if (siteId == 0) {
+      siteId = host::ReserveKeys(cn, L"st__Site", 1, L"st_Id");
+      CString insert;
+      insert.Format(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name, st_Currency) "
+                    L"VALUES (%ld, %ld, %ld, '%s', 'PLN')",
+                    siteId, kDemoSite, kDemoServiceProvider, kDemoSiteName);
+      cn->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+    }
+    site.Format(L"SELECT COUNT(*) FROM reg_Site WHERE rs_RegId = %ld AND rs_SiteId = %ld", id, siteId);
+    if (Long(cn, site) == 0) {
+      CString insert;
+      insert.Format(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (%ld, %ld, %ld)",
+                    host::ReserveKeys(cn, L"reg_Site", 1, L"rs_Id"), id, siteId);
       cn->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
     }
     CString credentials;

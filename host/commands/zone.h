@@ -13,10 +13,13 @@ inline constexpr wchar_t kDemoLogin[] = L"kd_demo";
 inline constexpr LONG kDemoServiceProvider = 1;
 inline constexpr LONGLONG kDemoServiceUserId = 7000001;
 inline constexpr wchar_t kDemoRegistrationId[] = L"VANTOR-DEMO";
+// The site it works on (the site's number at its service, and its name).
+inline constexpr LONG kDemoSite = 1;
+inline constexpr wchar_t kDemoSiteName[] = L"Serwis demonstracyjny";
 
 // The first column of the first row as a long (0 without a row or for NULL); raises.
 LONG Long(const _ConnectionPtr& cn, const wchar_t* sql);
-// The demonstration account's id, made with its credentials when it is missing.
+// The demonstration account's id, made with its site and credentials when they are missing.
 LONG DemoAccount(const _ConnectionPtr& cn);
 // What the user is told of a failed call: what failed, the code, then the thread's error
 // description. Exit status 1.

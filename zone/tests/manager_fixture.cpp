@@ -19,81 +19,9 @@ namespace vorlen::test {
 
 namespace {
 
-std::wstring VorlenPath() {
-  return platform::utf8::ToWide(std::filesystem::canonical(VANTOR_VORLEN_LIBRARY).string());
+std::wstring LibraryPath(const char* path) {
+  return platform::utf8::ToWide(std::filesystem::canonical(path).string());
 }
-
-// The account object as the seller-zone code reads it: loaded by id, its seller-zone switch.
-class CTestAccount : public IFlgItem, public IRegistration {
- public:
-  virtual ~CTestAccount() = default;
-  void* FlgGetInterface(REFIID iid) {
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgItem)) return static_cast<IFlgItem*>(this);
-    if (iid == __uuidof(IRegistration)) return static_cast<IRegistration*>(this);
-    return nullptr;
-  }
-  STDMETHOD(GetClassID)(CLSID* clsid) override {
-    *clsid = CLSID_CoRegistration;
-    return S_OK;
-  }
-  STDMETHOD(InitNew)(IFlgDataFactory*, VARIANT) override { return E_NOTIMPL; }
-  STDMETHOD(Load)(IFlgDataFactory*, VARIANT id) override {
-    if (id.vt != VT_I4) return E_INVALIDARG;
-    _RecordsetPtr rs;
-    CString sql;
-    sql.Format(L"SELECT reg_ST_StatusesServiceActive FROM reg__Registration WHERE reg_Id = %ld", id.lVal);
-    HRESULT hr = OpenRS(rs, CHxInstance::GetConnection(), sql);
-    if (FAILED(hr)) return hr;
-    if (rs->GetadoEOF()) return zephra::KD_E_DB_UNSPECIFIED;
-    m_active = static_cast<bool>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
-    return S_OK;
-  }
-  STDMETHOD(InitCopy)(IFlgDataFactory*, VARIANT) override { return E_NOTIMPL; }
-  STDMETHOD(BeginEdit)() override { return S_OK; }
-  STDMETHOD(EndEdit)() override { return S_OK; }
-  STDMETHOD(Save)() override { return E_FAIL; }
-  STDMETHOD(Check)() override { return S_OK; }
-  STDMETHOD(Delete)(IFlgDataFactory*, VARIANT) override { return E_NOTIMPL; }
-  STDMETHOD(GetErrorCount)(LONG* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHOD(GetErrorText)(LONG, BSTR* text) override {
-    *text = nullptr;
-    return S_FALSE;
-  }
-  STDMETHOD(SetUseTransaction)(LONG) override { return S_OK; }
-  STDMETHOD(SetLockOnEdit)(LONG) override { return S_OK; }
-  STDMETHOD(SetCheckRights)(LONG) override { return S_OK; }
-  STDMETHOD(SetCallbackValue)(LONG) override { return S_OK; }
-  STDMETHOD(GetCallbackValue)(LONG* value) override {
-    *value = 0;
-    return S_OK;
-  }
-  STDMETHOD(GetConnectorClsid)(GUID*) override { return E_NOTIMPL; }
-  STDMETHOD(InitNew)(LONG) override { return E_NOTIMPL; }
-  STDMETHOD(GetDefaultCtx)(LONG*, LONG*) override { return E_NOTIMPL; }
-  STDMETHOD(GetInfo)(BSTR*) override { return E_NOTIMPL; }
-  STDMETHOD(StatusesOptionsEdit)(IUnknown*, IUnknown*) override { return E_NOTIMPL; }
-  STDMETHOD(GetST_StatusesServiceActive)(BOOL* value) override {
-    *value = m_active ? TRUE : FALSE;
-    return S_OK;
-  }
-  STDMETHOD(PutST_StatusesServiceActive)(BOOL) override { return E_NOTIMPL; }
-  STDMETHOD(GetST_ShowDocumentAddressForm)(BOOL*) override { return E_NOTIMPL; }
-  STDMETHOD(PutST_ShowDocumentAddressForm)(BOOL) override { return E_NOTIMPL; }
-  STDMETHOD(GetST_ShowDeliveryAddressForm)(BOOL*) override { return E_NOTIMPL; }
-  STDMETHOD(PutST_ShowDeliveryAddressForm)(BOOL) override { return E_NOTIMPL; }
-  STDMETHOD(GetST_Description)(BSTR*) override { return E_NOTIMPL; }
-  STDMETHOD(PutST_Description)(BSTR) override { return E_NOTIMPL; }
-  STDMETHOD(GetST_WWW)(BSTR*) override { return E_NOTIMPL; }
-  STDMETHOD(PutST_WWW)(BSTR) override { return E_NOTIMPL; }
-  STDMETHOD(GetST_LastSynch)(VARIANT*) override { return E_NOTIMPL; }
-  STDMETHOD(PutST_LastSynch)(VARIANT) override { return E_NOTIMPL; }
-
- private:
-  bool m_active = false;
-};
 
 std::wstring TempDatabase() {
   static std::atomic<int> counter{0};
@@ -125,8 +53,9 @@ void ManagerTest::SetUp() {
   platform::clock::SetTime(LocalSeconds(kYear, kMonth, kDay, 12, 0, 0));
   platform::registry::UseMemoryStore();
   CoInitialize(nullptr);
-  ASSERT_EQ(platform::com::RegisterServerLibrary(VorlenPath()), S_OK);
-  m_classes.emplace_back(CLSID_CoRegistration, CFlgComClassFactory::For<CTestAccount>());
+  ASSERT_EQ(platform::com::RegisterServerLibrary(LibraryPath(VANTOR_VORLEN_LIBRARY)), S_OK);
+  ASSERT_EQ(platform::com::RegisterServerLibrary(LibraryPath(VANTOR_LOTRIX_LIBRARY)), S_OK);
+  ASSERT_EQ(platform::com::RegisterServerLibrary(LibraryPath(VANTOR_ACCESS_KEY_LIBRARY)), S_OK);
 
   path = TempDatabase();
   host = std::make_unique<host::Host>(path);
@@ -140,20 +69,26 @@ void ManagerTest::SetUp() {
   ASSERT_TRUE(server);
   SetProfile(kHostKey, L"127.0.0.1:" + std::to_wstring(server->port()));
 
-  // The accounts and the host's list of them (one row per account and site).
+  // The accounts and the sites they work on (the host lists a row for each account and site).
   Exec(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_SvcUserId, reg_Username, reg_Name, "
        L"reg_ST_StatusesServiceActive) VALUES (1, 1, 1000, 'sprzedawca_a', 'Konto A', 1), "
        L"(2, 1, 1001, 'sprzedawca_b', 'Konto B', 1), (3, 1, 1002, 'sprzedawca_c', 'Konto C', 0)");
   Exec(L"INSERT INTO kd_SellerZoneAccount (sz_RegId, sz_RegistrationId) VALUES (1, 'REG-1000'), (2, 'REG-1001'), "
        L"(3, 'REG-1002')");
-  Exec(L"CREATE TABLE test_AccountSite (reg_id int NULL, reg_name nvarchar(100) NULL, site_id int NULL, "
-       L"site_name nvarchar(100) NULL, subsite_id int NULL, service_id int NULL)");
-  Exec(L"INSERT INTO test_AccountSite VALUES (1, 'Konto A', 1, 'Serwis', 1, 1), (3, 'Konto C', 1, 'Serwis', 1, 1), "
-       L"(2, 'Konto B', 1, 'Serwis', 1, 1), (1, 'Konto A', 2, 'Serwis drugi', 2, 1)");
-  Exec(L"CREATE VIEW vw_HostAccountSites AS SELECT * FROM test_AccountSite");
+  Exec(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (1, 1, 1, 'Serwis'), "
+       L"(2, 2, 1, 'Serwis drugi')");
+  Exec(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 1, 1), (2, 3, 1), (3, 2, 1), (4, 1, 2)");
   // The host sends its automatic messages.
   SetSetting(host::kMailSettingSection, host::kAutomaticMessagesKey, L"1");
   ClearEventsAndCalls();
+}
+
+void ManagerTest::ReplaceHostList(const std::wstring& rows) {
+  Exec(L"DROP VIEW vw_HostAccountSites");
+  Exec(L"CREATE TABLE test_HostList (reg_id int NULL, reg_name nvarchar(100) NULL, site_id int NULL, "
+       L"site_name nvarchar(100) NULL, subsite_id int NULL, service_id int NULL)");
+  Exec(L"CREATE VIEW vw_HostAccountSites AS SELECT * FROM test_HostList");
+  Exec(L"INSERT INTO test_HostList VALUES " + rows);
 }
 
 void ManagerTest::ClearEventsAndCalls() {
@@ -168,7 +103,6 @@ void ManagerTest::TearDown() {
   CHxInstance::SetInstance(nullptr);
   instance = nullptr;
   host.reset();
-  m_classes.clear();
   for (const char* suffix : {"", "-wal", "-shm", "-journal"})
     std::remove((platform::utf8::FromWide(path) + suffix).c_str());
   CoUninitialize();

@@ -14,7 +14,7 @@ class OpenPages : public ManagerTest {
  protected:
   void SetUp() override {
     ManagerTest::SetUp();
-    Exec(L"DELETE FROM test_AccountSite WHERE reg_id = 2");
+    Exec(L"DELETE FROM reg_Site WHERE rs_RegId = 2");
   }
   HRESULT Run() {
     IStatusMgrPtr manager = NewManager();

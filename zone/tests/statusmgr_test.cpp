@@ -104,7 +104,10 @@ TEST_F(Manager, ACancelBeforeTheFirstAccountTerminatesEveryLogOnce) {
 }
 
 TEST_F(Manager, AccountsAreWalkedOncePerRunAndOnlyWhenTheirSellerZoneIsOn) {
-  Exec(L"INSERT INTO test_AccountSite VALUES (9, 'Konto usunięte', 1, 'Serwis', 1, 1)");
+  // Besides the accounts' sites, an account the host still lists whose registration is gone.
+  ReplaceHostList(L"(1, 'Konto A', 1, 'Serwis', 1, 1), (3, 'Konto C', 1, 'Serwis', 2, 1), "
+                  L"(2, 'Konto B', 1, 'Serwis', 3, 1), (1, 'Konto A', 2, 'Serwis drugi', 4, 1), "
+                  L"(9, 'Konto usunięte', 1, 'Serwis', 5, 1)");
   IStatusMgrPtr manager = NewManager();
   EXPECT_EQ(manager->Synchronize(sjOpenPages), S_OK);
   const Job job = LastJob(16);
@@ -117,7 +120,7 @@ TEST_F(Manager, AccountsAreWalkedOncePerRunAndOnlyWhenTheirSellerZoneIsOn) {
 }
 
 TEST_F(Manager, AnEmptyAccountListEndsLikeARun) {
-  Exec(L"DELETE FROM test_AccountSite");
+  Exec(L"DELETE FROM reg_Site");
   IStatusMgrPtr manager = NewManager();
   EXPECT_EQ(manager->Synchronize(sjOpenPages), S_OK);
   const Job job = LastJob(16);
@@ -129,8 +132,7 @@ TEST_F(Manager, AnEmptyAccountListEndsLikeARun) {
 }
 
 TEST_F(Manager, AFailureOutsideTheJobsIsLoggedAndEndsTheRunsLogs) {
-  Exec(L"DELETE FROM test_AccountSite");
-  Exec(L"INSERT INTO test_AccountSite VALUES (NULL, 'Zepsute', 1, 'Serwis', 1, 1), (1, 'Konto A', 1, 'Serwis', 1, 1)");
+  ReplaceHostList(L"(NULL, 'Zepsute', 1, 'Serwis', 1, 1), (1, 'Konto A', 1, 'Serwis', 2, 1)");
   IStatusMgrPtr manager = NewManager();
   const HRESULT hr = manager->Synchronize(sjOpenPages);
   EXPECT_TRUE(FAILED(hr));
