@@ -48,26 +48,30 @@ bool Job::HasPrefix(const std::wstring& prefix, LONG status) const {
   return false;
 }
 
-void ManagerTest::SetUp() {
+bool ManagerTest::PrepareProcess() {
   PinTimeZone();
   platform::clock::SetTime(LocalSeconds(kYear, kMonth, kDay, 12, 0, 0));
   platform::registry::UseMemoryStore();
   CoInitialize(nullptr);
-  ASSERT_EQ(platform::com::RegisterServerLibrary(LibraryPath(VANTOR_VORLEN_LIBRARY)), S_OK);
-  ASSERT_EQ(platform::com::RegisterServerLibrary(LibraryPath(VANTOR_LOTRIX_LIBRARY)), S_OK);
-  ASSERT_EQ(platform::com::RegisterServerLibrary(LibraryPath(VANTOR_ACCESS_KEY_LIBRARY)), S_OK);
+  for (const char* library : {VANTOR_VORLEN_LIBRARY, VANTOR_LOTRIX_LIBRARY, VANTOR_ACCESS_KEY_LIBRARY})
+    if (platform::com::RegisterServerLibrary(LibraryPath(library)) != S_OK) return false;
+  InternetSetTrustedCertificates(Certificates().CaFile().c_str());
+  return true;
+}
+
+void ManagerTest::SetUp() {
+  ASSERT_TRUE(PrepareProcess());
 
   path = TempDatabase();
   host = std::make_unique<host::Host>(path);
   recorder = std::make_shared<doubles::Recorder>();
   instance = doubles::ScriptedInstance::New(recorder, host->Instance(), &script);
   CHxInstance::SetInstance(instance);
-  InternetSetTrustedCertificates(Certificates().CaFile().c_str());
 
   model.Seed(0);
   server = StartService(model);
   ASSERT_TRUE(server);
-  SetProfile(kHostKey, L"127.0.0.1:" + std::to_wstring(server->port()));
+  UseService(server->port());
 
   // The accounts and the sites they work on (the host lists a row for each account and site).
   Exec(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_SvcUserId, reg_Username, reg_Name, "
@@ -90,6 +94,8 @@ void ManagerTest::ReplaceHostList(const std::wstring& rows) {
   Exec(L"CREATE VIEW vw_HostAccountSites AS SELECT * FROM test_HostList");
   Exec(L"INSERT INTO test_HostList VALUES " + rows);
 }
+
+void ManagerTest::UseService(int port) { SetProfile(kHostKey, L"127.0.0.1:" + std::to_wstring(port)); }
 
 void ManagerTest::ClearEventsAndCalls() {
   host->Object().ClearEvents();

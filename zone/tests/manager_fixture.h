@@ -42,6 +42,14 @@ struct Job {
 };
 
 class ManagerTest : public ::testing::Test {
+ public:
+  // What a process of the tests sets up before its host: the time zone and the tests' time, a
+  // registry in memory with Vorlen, Lotrix and the access-key converter, COM, the test
+  // authority trusted. False when a library cannot be registered.
+  static bool PrepareProcess();
+  // Points the connector's profile at the test service on this machine's `port`.
+  static void UseService(int port);
+
  protected:
   void SetUp() override;
   void TearDown() override;
