@@ -2,7 +2,7 @@
 #include "shared/tracker.h"
 
 #include "platform/gui/olecurrency.h"
-#include "platform/gui/oledatetime.h"
+#include "platform/strings/oledatetime.h"
 #include "shared/sqltools.h"
 
 namespace {

@@ -190,3 +190,39 @@ CString COleDateTime::Format(const wchar_t* format) const {
   }
   return out;
 }
+
+COleDateTime& COleDateTime::operator=(const SYSTEMTIME& time) {
+  DATE date = 0;
+  SYSTEMTIME copy = time;
+  if (SystemTimeToVariantTime(&copy, &date) && InRange(date)) {
+    m_dt = date;
+    m_status = valid;
+  } else {
+    m_dt = 0;
+    m_status = invalid;
+  }
+  return *this;
+}
+
+bool COleDateTime::GetAsSystemTime(SYSTEMTIME& time) const { return Parts(*this, time); }
+
+CString COleDateTime::Format(DWORD flags, LCID locale) const {
+  if (m_status == null) return CString();
+  if (m_status != valid) return CString(L"Invalid DateTime");
+  BSTR text = nullptr;
+  if (FAILED(VarBstrFromDate(m_dt, locale, flags, &text))) return CString(L"Invalid DateTime");
+  CString out(text ? text : L"");
+  SysFreeString(text);
+  return out;
+}
+
+bool COleDateTime::ParseDateTime(const wchar_t* text, DWORD flags, LCID locale) {
+  DATE date = 0;
+  if (!text || FAILED(VarDateFromStr(text, locale, flags, &date))) {
+    m_dt = 0;
+    m_status = invalid;
+    return false;
+  }
+  *this = date;
+  return m_status == valid;
+}

@@ -30,7 +30,7 @@ class COleDateTimeSpan {
 
 class COleDateTime {
  public:
-  enum DateTimeStatus { valid = 0, invalid = 1, null = 2 };
+  enum DateTimeStatus { valid = 0, invalid = 1, null = 2, error = -1 };
 
   // 30 December 1899, midnight.
   COleDateTime() = default;
@@ -39,6 +39,7 @@ class COleDateTime {
   COleDateTime(int year, int month, int day, int hour, int minute, int second) {
     SetDateTime(year, month, day, hour, minute, second);
   }
+  COleDateTime(const SYSTEMTIME& time) { *this = time; }  // NOLINT(google-explicit-constructor)
 
   // The local time now, to the second.
   static COleDateTime GetCurrentTime();
@@ -52,6 +53,9 @@ class COleDateTime {
   // A VARIANT converted to VT_DATE; VT_NULL gives the null status, a failed conversion invalid.
   COleDateTime& operator=(const VARIANT& value);
   COleDateTime& operator=(DATE date);
+  COleDateTime& operator=(const SYSTEMTIME& time);
+  // False for a value that is not valid.
+  bool GetAsSystemTime(SYSTEMTIME& time) const;
 
   // The parts of a valid value; -1 for an invalid or null one.
   int GetYear() const;
@@ -80,6 +84,11 @@ class COleDateTime {
   // The value by a format: %Y (four digits), %m, %d, %H, %M, %S (two digits) and %%; any other
   // character stands as it is. Empty for a null value, "Invalid DateTime" for an invalid one.
   CString Format(const wchar_t* format) const;
+  // The neutral text ("2024-03-05 14:07:00"; VAR_DATEVALUEONLY and VAR_TIMEVALUEONLY honoured), as
+  // the VARIANT conversions give it; empty for a null value, "Invalid DateTime" for an invalid one.
+  CString Format(DWORD flags, LCID locale) const;
+  // Reads the neutral form; false (and the invalid status) when the text is not a date.
+  bool ParseDateTime(const wchar_t* text, DWORD flags = 0, LCID locale = LOCALE_USER_DEFAULT);
 
   DATE m_dt = 0.0;
   DateTimeStatus m_status = valid;

@@ -100,4 +100,30 @@ TEST_F(OleDateTime, StatusFollowsTheValueAndInvalidValuesSayIt) {
   EXPECT_TRUE(COleDateTime(2024, 5, 6, 7, 8, 10) > fromText);
 }
 
+TEST_F(OleDateTime, SystemTimesAndTheNeutralTextGoBothWays) {
+  SYSTEMTIME st{};
+  st.wYear = 2024;
+  st.wMonth = 3;
+  st.wDay = 5;
+  st.wHour = 14;
+  st.wMinute = 7;
+  const COleDateTime value(st);
+  EXPECT_EQ(value, COleDateTime(2024, 3, 5, 14, 7, 0));
+  SYSTEMTIME back{};
+  ASSERT_TRUE(value.GetAsSystemTime(back));
+  EXPECT_EQ(back.wDay, 5);
+  EXPECT_EQ(back.wMinute, 7);
+  EXPECT_EQ(value.Format(0, LOCALE_USER_DEFAULT), L"2024-03-05 14:07:00");
+  EXPECT_EQ(value.Format(VAR_DATEVALUEONLY, LOCALE_USER_DEFAULT), L"2024-03-05");
+  EXPECT_FALSE(COleDateTime(2023, 2, 29, 0, 0, 0).GetAsSystemTime(back));
+
+  COleDateTime parsed;
+  EXPECT_TRUE(parsed.ParseDateTime(L"2024-03-05 14:07:00"));
+  EXPECT_EQ(parsed, value);
+  EXPECT_FALSE(parsed.ParseDateTime(L"piąty marca"));
+  EXPECT_EQ(parsed.GetStatus(), COleDateTime::invalid);
+  st.wMonth = 13;
+  EXPECT_EQ(COleDateTime(st).GetStatus(), COleDateTime::invalid);
+}
+
 }  // namespace
