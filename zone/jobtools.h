@@ -17,6 +17,27 @@ inline void Check(HRESULT hr, IUnknown* object, REFIID iid) {
   if (FAILED(hr)) _com_issue_errorex(hr, object, iid);
 }
 
+// The text of a BSTR out-argument (which it takes over); empty for null.
+inline CString Take(BSTR text) {
+  CString out(text ? text : L"");
+  SysFreeString(text);
+  return out;
+}
+
+// Puts a caught failure's error information back on the thread, for the caller of a function
+// that answers the failure as an HRESULT (RaiseWithThreadInfo takes it up).
+inline void KeepErrorInfo(const _com_error& e) {
+  IErrorInfo* info = e.ErrorInfo();
+  SetErrorInfo(0, info);
+  if (info) info->Release();
+}
+// Raises `hr` with the thread's error information.
+[[noreturn]] inline void RaiseWithThreadInfo(HRESULT hr) {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+  _com_raise_error(hr, info);
+}
+
 // Calls a method of a host interface; a failure is raised with the interface's id.
 template <class I, class M, class... Args>
 void Call(const Ptr<I>& object, M method, Args&&... args) {
@@ -42,11 +63,31 @@ Ptr<I> Load(const GUID& type, LONG id, CHxObjTools::ObjMode mode) {
   return Face<I>(item);
 }
 
-// The text of a BSTR out-argument (which it takes over); empty for null.
-inline CString Take(BSTR text) {
-  CString out(text ? text : L"");
-  SysFreeString(text);
+// The out-value of a host call whose out-argument comes last: Get<T>(object, &I::GetX, args...).
+template <class T, class I, class M, class... Args>
+T Get(const Ptr<I>& object, M method, Args&&... args) {
+  T out{};
+  Call(object, method, std::forward<Args>(args)..., &out);
   return out;
+}
+
+// The text a host call gives as its BSTR out-argument (last).
+template <class I, class M, class... Args>
+CString TextOf(const Ptr<I>& object, M method, Args&&... args) {
+  BSTR text = nullptr;
+  Call(object, method, std::forward<Args>(args)..., &text);
+  return Take(text);
+}
+
+// A container made by the manager's connector (a null answer: E_POINTER).
+template <class M>
+_RecordsetPtr MakeContainer(CCoStatusMgr& manager, M method) {
+  _Recordset* raw = nullptr;
+  const HRESULT hr = (manager.Connector()->*method)(&raw);
+  _RecordsetPtr rs(raw, false);
+  manager.CheckConnector(hr);
+  if (!rs) _com_issue_error(E_POINTER);
+  return rs;
 }
 
 // A field's value of a recordset's current row.

@@ -13,26 +13,20 @@ using jobs::Call;
 using jobs::Field;
 using jobs::IsNull;
 using jobs::Text;
+using jobs::TextOf;
 
 namespace {
 
-
-template <class I, class M>
-CString TextOf(const jobs::Ptr<I>& object, M method) {
-  BSTR text = nullptr;
-  Call(object, method, &text);
-  return jobs::Take(text);
-}
-
-// Appends the bid of `customer` in `auction` to the bid info.
-HRESULT AppendBid(_Recordset* bidInfo, CCoStatusMgr& manager, const jobs::Ptr<IHxCustomer>& customer,
+// Appends the bid of `customer` in `auction` to the bid info; raises a failure.
+void AppendBid(_Recordset* bidInfo, CCoStatusMgr& manager, const jobs::Ptr<IHxCustomer>& customer,
                   const jobs::Ptr<IHxAuction>& auction) {
   _variant_t buyer;
   Call(customer, &IHxCustomer::GetServiceUserId, &buyer);
   LONG service = 0;
   Call(auction, &IHxAuction::GetServiceId, &service);
   const CString number = TextOf(auction, &IHxAuction::GetNumber);
-  return AddBidInfoRow(bidInfo, manager, buyer.vt == VT_I4 ? buyer.lVal : 0, number, service);
+  jobs::Check(AddBidInfoRow(bidInfo, manager, buyer.vt == VT_I4 ? buyer.lVal : 0, number, service), bidInfo,
+              __uuidof(_Recordset));
 }
 
 jobs::Ptr<IHxAuction> LinkedAuction(const _variant_t& link) {
@@ -160,69 +154,76 @@ void CCoStatusMgr::OpenPageOfTransaction(LONG id, LONG& number, LONG total, LONG
   m_log.CountItem();
 }
 
-HRESULT FillBidInfo(CCoStatusMgr& manager, IHxTransaction* transactionRaw, IHxCustomer* customerRaw,
-                    _Recordset* bidInfo) {
-  if (!transactionRaw || !customerRaw || !bidInfo) return E_INVALIDARG;
+HRESULT FillBidInfo(CCoStatusMgr& manager, IHxTransaction* transaction, IHxCustomer* customer, _Recordset* bidInfo) {
+  if (!transaction || !customer || !bidInfo) return E_INVALIDARG;
   try {
-    jobs::Ptr<IHxTransaction> transaction(transactionRaw);
-    jobs::Ptr<IHxCustomer> customer(customerRaw);
-    manager.m_log.LogMessage(2, L"Wypełnianie BidInfo");
-    VARIANT_BOOL group = VARIANT_FALSE;
-    Call(transaction, &IHxTransaction::GetIsGroup, &group);
-    if (group == VARIANT_FALSE) {
-      manager.m_log.LogMessage(2, L"- pojedyncza transakcja");
-      _variant_t link;
-      Call(transaction, &IHxTransaction::GetAuctionLink, &link);
-      if (IsNull(link)) return E_FAIL;
-      return AppendBid(bidInfo, manager, customer, LinkedAuction(link));
-    }
-
-    // A group: the bid of its first member that belongs to the group's account and is linked
-    // to an auction.
-    jobs::Ptr<IFlgData> data = jobs::Face<IFlgData>(transactionRaw);
-    _variant_t groupId;
-    Call(data, &IFlgData::GetId, &groupId);
-    const LONG id = static_cast<LONG>(groupId);
-    CString sql;
-    sql.Format(L"SELECT tg_PrimaryTransId FROM tr_Group WHERE tg_TransId = %ld order by tg_Id", id);
-    _RecordsetPtr members;
-    const HRESULT opened = OpenRS(members, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly);
-    if (FAILED(opened)) return opened;
-    CString line;
-    line.Format(L"- grupa transakcji\r\nid: %ld", id);
-    manager.m_log.LogMessage(2, line);
-    if (members->GetRecordCount() == 0) return E_FAIL;
-    LONG groupAccount = 0;
-    Call(transaction, &IHxTransaction::GetAccountId, &groupAccount);
-    for (members->MoveFirst(); !members->GetadoEOF(); members->MoveNext()) {
-      const LONG memberId = static_cast<LONG>(Field(members, L"tg_PrimaryTransId"));
-      jobs::Ptr<IHxTransaction> member =
-          jobs::Load<IHxTransaction>(__uuidof(HxTransaction), memberId, CHxObjTools::omReadOnly);
-      line.Format(L"-- transakcja zgrupowana\r\nid: %ld", memberId);
-      manager.m_log.LogMessage(2, line);
-      _variant_t link;
-      Call(member, &IHxTransaction::GetAuctionLink, &link);
-      if (IsNull(link)) {
-        manager.m_log.LogMessage(2, L"--- ominięta, nie powiązana z aukcją");
-        continue;
-      }
-      LONG memberAccount = 0;
-      Call(member, &IHxTransaction::GetAccountId, &memberAccount);
-      if (memberAccount != groupAccount) {
-        line.Format(L"--- ominięta, inne konto\r\nkonto grupy: %ld\r\nkonto trans: %ld", groupAccount, memberAccount);
-        manager.m_log.LogMessage(2, line);
-        continue;
-      }
-      jobs::Ptr<IHxAuction> auction = LinkedAuction(link);
-      LONG memberCustomer = 0;
-      Call(member, &IHxTransaction::GetCustomerId, &memberCustomer);
-      return AppendBid(bidInfo, manager,
-                       jobs::Load<IHxCustomer>(__uuidof(HxCustomer), memberCustomer, CHxObjTools::omReadOnly), auction);
-    }
-    return E_FAIL;
+    return AppendTransactionBid(manager, transaction, customer, bidInfo) ? S_OK : E_FAIL;
   } catch (const _com_error& e) {
     return e.Error();
   }
+}
+
+bool AppendTransactionBid(CCoStatusMgr& manager, IHxTransaction* transactionRaw, IHxCustomer* customerRaw,
+                          _Recordset* bidInfo) {
+  if (!transactionRaw || !customerRaw || !bidInfo) _com_issue_error(E_INVALIDARG);
+  jobs::Ptr<IHxTransaction> transaction(transactionRaw);
+  jobs::Ptr<IHxCustomer> customer(customerRaw);
+  manager.m_log.LogMessage(2, L"Wypełnianie BidInfo");
+  VARIANT_BOOL group = VARIANT_FALSE;
+  Call(transaction, &IHxTransaction::GetIsGroup, &group);
+  if (group == VARIANT_FALSE) {
+    manager.m_log.LogMessage(2, L"- pojedyncza transakcja");
+    _variant_t link;
+    Call(transaction, &IHxTransaction::GetAuctionLink, &link);
+    if (IsNull(link)) return false;
+    AppendBid(bidInfo, manager, customer, LinkedAuction(link));
+    return true;
+  }
+
+  // A group: the bid of its first member that belongs to the group's account and is linked to
+  // an auction.
+  jobs::Ptr<IFlgData> data = jobs::Face<IFlgData>(transactionRaw);
+  _variant_t groupId;
+  Call(data, &IFlgData::GetId, &groupId);
+  const LONG id = static_cast<LONG>(groupId);
+  CString sql;
+  sql.Format(L"SELECT tg_PrimaryTransId FROM tr_Group WHERE tg_TransId = %ld order by tg_Id", id);
+  _RecordsetPtr members;
+  const HRESULT opened = OpenRS(members, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly);
+  if (FAILED(opened)) _com_issue_error(opened);
+  CString line;
+  line.Format(L"- grupa transakcji\r\nid: %ld", id);
+  manager.m_log.LogMessage(2, line);
+  if (members->GetRecordCount() == 0) return false;
+  LONG groupAccount = 0;
+  Call(transaction, &IHxTransaction::GetAccountId, &groupAccount);
+  for (members->MoveFirst(); !members->GetadoEOF(); members->MoveNext()) {
+    const LONG memberId = static_cast<LONG>(Field(members, L"tg_PrimaryTransId"));
+    jobs::Ptr<IHxTransaction> member =
+        jobs::Load<IHxTransaction>(__uuidof(HxTransaction), memberId, CHxObjTools::omReadOnly);
+    line.Format(L"-- transakcja zgrupowana\r\nid: %ld", memberId);
+    manager.m_log.LogMessage(2, line);
+    _variant_t link;
+    Call(member, &IHxTransaction::GetAuctionLink, &link);
+    if (IsNull(link)) {
+      manager.m_log.LogMessage(2, L"--- ominięta, nie powiązana z aukcją");
+      continue;
+    }
+    LONG memberAccount = 0;
+    Call(member, &IHxTransaction::GetAccountId, &memberAccount);
+    if (memberAccount != groupAccount) {
+      line.Format(L"--- ominięta, inne konto\r\nkonto grupy: %ld\r\nkonto trans: %ld", groupAccount, memberAccount);
+      manager.m_log.LogMessage(2, line);
+      continue;
+    }
+    jobs::Ptr<IHxAuction> auction = LinkedAuction(link);
+    LONG memberCustomer = 0;
+    Call(member, &IHxTransaction::GetCustomerId, &memberCustomer);
+    AppendBid(bidInfo, manager, jobs::Load<IHxCustomer>(__uuidof(HxCustomer), memberCustomer, CHxObjTools::omReadOnly),
+              auction);
+    return true;
+  }
+  return false;
 }
 
 HRESULT AddBidInfoRow(_Recordset* bidInfo, CCoStatusMgr& manager, LONG buyerId, const wchar_t* auctionNumber,
@@ -343,6 +344,7 @@ HRESULT WriteBuyerData(LONG keyId, _Recordset* buyerData, CCoStatusMgr& manager,
     }
     return S_OK;
   } catch (const _com_error& e) {
+    jobs::KeepErrorInfo(e);
     return e.Error();
   }
 }

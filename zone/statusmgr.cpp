@@ -257,6 +257,8 @@ void CCoStatusMgr::RunJob(LONG job) {
   switch (job) {
     case sjClosePages: ClosePages(); break;
     case sjOpenPages: OpenPages(); break;
+    case sjSendData: SendDataJob(); break;
+    case sjReceiveBuyerData: ReceiveBuyerDataJob(); break;
     default: break;
   }
 }

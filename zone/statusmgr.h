@@ -7,11 +7,16 @@
 //
 // The manager creates its connector through COM when it is made and keeps it for its life; a
 // manager whose connector could not be made fails every connector call with E_POINTER.
+#include <functional>
+#include <vector>
+
 #include "framework/zephra.h"
 #include "platform/com/server.h"
 #include "platform/strings/oledatetime.h"
 #include "shared/hxlog.h"
 #include "zone/vorlen.h"
+
+struct IRegistration;
 
 namespace vorlen {
 
@@ -126,17 +131,28 @@ class CCoStatusMgr : public IStatusMgr {
   // Raises a failed connector call with the connector's error information.
   void CheckConnector(HRESULT hr);
 
+  // Executes a job's selection; when it fails or selects nothing, logs `noneText` and is false.
+  bool Selected(class CTransactionList& list, const wchar_t* noneText);
+
   // --- The jobs (each returns 0, 0x800445A1 on a cancel, or a whole-job failure's HRESULT).
   HRESULT ClosePages();
   HRESULT OpenPages();
+  HRESULT SendDataJob();
+  HRESULT ReceiveBuyerDataJob();
+
+  // --- The send job's five steps for one transaction, in this order. Each sets `sent` when its
+  // data went out; a failure is logged and answered as its HRESULT.
+  HRESULT SendBuyerData(IHxTransaction* transaction, bool& sent);
+  HRESULT SendPackages(IHxTransaction* transaction, bool& sent, std::vector<LONG>& packageIds);
+  HRESULT SendPageInfo(IHxTransaction* transaction, bool& sent);
+  HRESULT SendItems(IHxTransaction* transaction, bool& sent);
+  HRESULT SendEntryConstraints(IHxTransaction* transaction, bool& sent);
 
  private:
   HRESULT RunSynchronize(LONG flags);
   // Whether the account's seller zone is on; false when the account cannot be read.
   static bool StatusesServiceActive(LONG regId);
   void RunJob(LONG job);
-  // Executes a job's selection; when it fails or selects nothing, logs `noneText` and is false.
-  bool Selected(class CTransactionList& list, const wchar_t* noneText);
   // Close-pages phases.
   HRESULT CloseDeletedTransactionPages();
   HRESULT CloseUnusedPages();
@@ -147,6 +163,19 @@ class CCoStatusMgr : public IStatusMgr {
   // One ClosePage call: true when the page is closed (or was already); a failure other than an
   // already closed page is a warning and false.
   bool ClosePage(LONG pageId, bool& alreadyClosed);
+  // The send job's work on one transaction: true when all its data went out and its markers
+  // were cleared.
+  bool SendTransactionData(LONG id);
+  // Where a send step was when it failed: preparing (a failure of the job's own calls), filling
+  // its containers or sending them.
+  enum class SendPhase { Prepare, Fill, Send };
+  struct SendStepTexts;
+  // The shape of every send step: header line, `work` (false: nothing to send), "-- dane
+  // wysłano", and the step's failure line. `work` keeps the customer it loaded in its argument.
+  HRESULT SendStep(IHxTransaction* transaction, bool& sent, const SendStepTexts& texts,
+                   const std::function<bool(SendPhase&, IUnknownPtr&)>& work);
+  // The receive job's work once the changed pages are known (0 or a failure's HRESULT).
+  HRESULT ReceiveChangedPages(const _RecordsetPtr& changes, IRegistration* account);
   // One transaction of the open-pages job (`number` counts the pages tried, of `total`).
   void OpenPageOfTransaction(LONG id, LONG& number, LONG total, LONG& pages, LONG& buyerData);
 };
@@ -161,6 +190,10 @@ HRESULT CreateStatusMgr(IUnknown* outer, REFIID riid, void** ppv);
 // member of the group's account that is linked to an auction. 0 when a row was appended, E_FAIL
 // when none could be, E_INVALIDARG for a missing argument, else a failure's HRESULT.
 HRESULT FillBidInfo(CCoStatusMgr& manager, IHxTransaction* transaction, IHxCustomer* customer, _Recordset* bidInfo);
+// As FillBidInfo, raising what fails (E_INVALIDARG for a missing argument): false when no bid
+// could be appended (no auction to point to).
+bool AppendTransactionBid(CCoStatusMgr& manager, IHxTransaction* transaction, IHxCustomer* customer,
+                          _Recordset* bidInfo);
 // Appends one bid row (buyer_id, auction_id, service_id); E_INVALIDARG without a container.
 HRESULT AddBidInfoRow(_Recordset* bidInfo, CCoStatusMgr& manager, LONG buyerId, const wchar_t* auctionNumber,
                       LONG serviceId);
