@@ -420,9 +420,7 @@ int ss__setAcknowledgedBuyerData(struct soap* s, ss__RegisteredServiceUserInfo* 
   if (int rc = Begin(s, c, userInfo, pageId)) return Done(rc);
   Page* page = c.page;
   if (!buyerDataInfo) return Illegal(s, "Brak danych kupującego");
-  if (!page->buyerOpened)
-    return ZONE_FAULT(s, PageNotOpenedFault, "Kupujący nie otworzył strony " + std::to_string(pageId),
-                      [&](ss__PageNotOpenedFault* f) { f->pageInfo = ToSoap(s, *page); });
+  // The seller's data of the buyer stands on the page whether or not the buyer has been there.
   page->acknowledgedBuyerData = FromSoap(*buyerDataInfo);
   page->untrustedBuyerData.clear();
   return SOAP_OK;

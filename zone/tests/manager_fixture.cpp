@@ -30,6 +30,10 @@ std::wstring TempDatabase() {
 
 }  // namespace
 
+CCoStatusMgr& Manager(const IStatusMgrPtr& manager) {
+  return *static_cast<CCoStatusMgr*>(static_cast<IStatusMgr*>(manager.GetInterfacePtr()));
+}
+
 std::wstring Job::Text() const {
   std::wstring out;
   for (const LogLine& line : lines) out += (out.empty() ? L"" : L"\n") + line.text;

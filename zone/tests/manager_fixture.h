@@ -24,6 +24,9 @@ inline constexpr int kYear = 2024, kMonth = 6, kDay = 15;
 // 3 does not.
 inline constexpr LONG kAccountA = 1, kAccountB = 2, kAccountOff = 3;
 
+// The manager object behind a manager made through COM (this build's library).
+CCoStatusMgr& Manager(const IStatusMgrPtr& manager);
+
 struct LogLine {
   LONG status;
   std::wstring text;
