@@ -150,6 +150,8 @@ HRESULT SelectPagesToUpdate(CCoStatusMgr& manager, _Recordset* changesRaw, _Reco
     pages = made;
     _RecordsetPtr changes(changesRaw);
     if (Rows(changes) == 0) return S_OK;
+    // A page named twice (the service answers once per transaction asked about) is asked for once.
+    std::set<LONG> selected;
     for (changes->MoveFirst(); !changes->GetadoEOF(); changes->MoveNext()) {
       LONG page = 0;
       if (!PageOf(changes, page)) continue;  // a change the service gave without its page
@@ -163,7 +165,7 @@ HRESULT SelectPagesToUpdate(CCoStatusMgr& manager, _Recordset* changesRaw, _Reco
       const HRESULT hr = hxGetValueFromSql(sql, stale);
       if (FAILED(hr)) _com_issue_error(hr);
       if (entry > manager.m_latestEntryDate) manager.m_latestEntryDate = entry;
-      if (stale.vt != VT_NULL) {
+      if (stale.vt != VT_NULL && selected.insert(page).second) {
         pages->AddNew();
         PutRecordsetField(pages, L"page_id", page);
       }

@@ -355,7 +355,9 @@ TEST_F(SendData, LogLevelsRouteTheJobsLines) {
     EXPECT_EQ(job.Has(L"Wysyłanie danych do transakcji:\r\nid: " + std::to_wstring(level + 1)), level == 2);
     const std::vector<std::wstring> shown = Events(L"line");
     const bool onStatusLine = std::find(shown.begin(), shown.end(), L"Aktualizowanie stron") != shown.end();
-    if (level == 0) EXPECT_TRUE(onStatusLine) << "progress goes to the status line when it is not logged";
+    if (level == 0) {
+      EXPECT_TRUE(onStatusLine) << "progress goes to the status line when it is not logged";
+    }
   }
 }
 
