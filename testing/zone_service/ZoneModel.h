@@ -135,7 +135,17 @@ class Model {
   void AddAuction(const Auction& auction);
   // Simulates the buyer entering data on a page (untrusted until acknowledged).
   bool EnterBuyerData(int pageId, const BuyerData& data, std::time_t when);
+  // The demonstration's buyer entry (notes, billing and delivery addresses, entered at `when`)
+  // on every open page of the seller; the number of pages.
+  int EnterDemoBuyerData(std::int64_t sellerUserId, std::time_t when);
   void SetUnavailable(bool unavailable);
+
+  // The pages (with what sellers sent and buyers entered) and the next page id, kept in a file
+  // between runs of the service (ZoneState.cpp). Loading adds to the pages of the accounts file
+  // (a page of the state replaces the file's page of its id). False on a file that cannot be
+  // written, or read, or that is malformed (the model is then unchanged).
+  bool SaveState(const std::string& path, std::string* error);
+  bool LoadState(const std::string& path, std::string* error);
 
   std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
   // These need Lock() held.

@@ -569,7 +569,166 @@ TEST(BindingHttps, CallsGoOverTlsAndAnUntrustedCertificateIsRefused) {
   EXPECT_EQ(untrusted.getPageConfig(User(untrusted.soap, kSeller, "REG-1000"), r), vorlen::soapstatus::kSslError);
 }
 
+// A page with every part, its texts holding spaces, '%', line breaks and Polish letters.
+zone_service::Page RichPage() {
+  zone_service::Page p;
+  p.id = 42;
+  p.owner = {7000001, 1};
+  p.bids = {{"DEMO 1%", 1, 501}, {"DEMO-2", 4, 502}};
+  p.closed = true;
+  p.buyerOpened = true;
+  p.regroupedInto = 43;
+  p.urlPart = "s/42";
+  p.lastBuyerDataEntryDate = 1718440200;
+  zone_service::BuyerData entered;
+  entered.notes = zone_service::Notes{false, "dwa\r\nwiersze 100%"};
+  zone_service::Address a;
+  a.trusted = true;
+  a.name = "Łukasz Żółć";
+  a.city = "Łódź";
+  entered.deliveryAddress = a;
+  p.untrustedBuyerData = {entered, zone_service::BuyerData{}};
+  zone_service::BuyerData acknowledged;
+  acknowledged.bids = std::vector<zone_service::Bid>{{"DEMO-3", 1, 503}};
+  acknowledged.billingAddress = a;
+  p.acknowledgedBuyerData = acknowledged;
+  p.pageData = zone_service::PageData{1718300000, std::nullopt, true, "PLN", std::nullopt, 1234567.89};
+  p.items = std::vector<zone_service::Item>{{"Lampa biurkowa", 2, 99.99, 0}, {std::nullopt, 1, std::nullopt, 1}};
+  zone_service::Package k;
+  k.symbol = "PKG 1";
+  k.statusLink = "http://kurier.example/a b";
+  k.charge = 15.5;
+  k.sentDate = 1718400000;
+  k.items = std::vector<zone_service::Item>{{"Klosz", 3, std::nullopt, 0}};
+  p.packages = std::vector<zone_service::Package>{k, zone_service::Package{}};
+  p.constraints = zone_service::EntryConstraints{true, false, true, false};
+  return p;
+}
+
+TEST(ZoneServiceState, APageSavedIsReadBackWhole) {
+  TempDir dir;
+  const std::string path = dir.path() + "/state";
+  zone_service::Model saved;
+  {
+    auto lock = saved.Lock();
+    saved.pages()[42] = RichPage();
+    saved.NextPageId();
+  }
+  std::string error;
+  ASSERT_TRUE(saved.SaveState(path, &error)) << error;
+  zone_service::Model read;
+  ASSERT_TRUE(read.LoadState(path, &error)) << error;
+  auto lock = read.Lock();
+  ASSERT_EQ(read.pages().count(42), 1u);
+  const zone_service::Page& p = read.pages()[42];
+  const zone_service::Page want = RichPage();
+  EXPECT_EQ(p.owner, want.owner);
+  EXPECT_EQ(p.bids, want.bids);
+  EXPECT_TRUE(p.closed && p.buyerOpened && !p.autoRegroup);
+  EXPECT_EQ(p.regroupedInto, 43);
+  EXPECT_EQ(p.urlPart, "s/42");
+  EXPECT_EQ(p.lastBuyerDataEntryDate, want.lastBuyerDataEntryDate);
+  ASSERT_EQ(p.untrustedBuyerData.size(), 2u);
+  EXPECT_EQ(p.untrustedBuyerData[0].notes->text, "dwa\r\nwiersze 100%");
+  EXPECT_FALSE(p.untrustedBuyerData[0].notes->trusted);
+  EXPECT_EQ(p.untrustedBuyerData[0].deliveryAddress->name, "Łukasz Żółć");
+  EXPECT_FALSE(p.untrustedBuyerData[0].deliveryAddress->zipCode);
+  EXPECT_FALSE(p.untrustedBuyerData[0].bids);
+  EXPECT_FALSE(p.untrustedBuyerData[1].notes || p.untrustedBuyerData[1].deliveryAddress);
+  ASSERT_TRUE(p.acknowledgedBuyerData && p.acknowledgedBuyerData->bids);
+  EXPECT_EQ(*p.acknowledgedBuyerData->bids, *want.acknowledgedBuyerData->bids);
+  EXPECT_EQ(p.acknowledgedBuyerData->billingAddress->city, "Łódź");
+  ASSERT_TRUE(p.pageData);
+  EXPECT_EQ(p.pageData->payment, 1234567.89);
+  EXPECT_EQ(p.pageData->remittanceDate, want.pageData->remittanceDate);
+  EXPECT_FALSE(p.pageData->buyDate);
+  EXPECT_FALSE(p.pageData->paymentCurrency);
+  ASSERT_TRUE(p.items);
+  ASSERT_EQ(p.items->size(), 2u);
+  EXPECT_EQ((*p.items)[0].price, 99.99);
+  EXPECT_FALSE((*p.items)[1].name);
+  ASSERT_TRUE(p.packages);
+  ASSERT_EQ(p.packages->size(), 2u);
+  EXPECT_EQ((*p.packages)[0].statusLink, "http://kurier.example/a b");
+  ASSERT_TRUE((*p.packages)[0].items);
+  EXPECT_EQ((*(*p.packages)[0].items)[0].name, "Klosz");
+  EXPECT_FALSE((*p.packages)[1].items);
+  ASSERT_TRUE(p.constraints);
+  EXPECT_TRUE(p.constraints->allEnabled && !p.constraints->billAddressEnabled && p.constraints->delivAddressEnabled &&
+              !p.constraints->notesEnabled);
+  EXPECT_EQ(read.NextPageId(), 2);
+}
+
+TEST(ZoneServiceState, AMalformedStateChangesNothing) {
+  TempDir dir;
+  const std::string path = dir.path() + "/state";
+  for (const char* text : {"", "zone-service-state 2\n", "zone-service-state 1\nbid 'x 1 2\n",
+                           "zone-service-state 1\npage 1 7 1 0 0 0 ~ 's/1 ~\nitem 'a 1 ~ 0\n",
+                           "zone-service-state 1\npage 1 7 1 0 0 0 ~ 's/1 ~ extra\n"}) {
+    {
+      FILE* f = std::fopen(path.c_str(), "w");
+      std::fputs(text, f);
+      std::fclose(f);
+    }
+    zone_service::Model model;
+    std::string error;
+    EXPECT_FALSE(model.LoadState(path, &error)) << text;
+    EXPECT_FALSE(error.empty());
+    auto lock = model.Lock();
+    EXPECT_TRUE(model.pages().empty()) << text;
+  }
+  zone_service::Model model;
+  std::string error;
+  EXPECT_FALSE(model.LoadState(dir.path() + "/missing", &error));
+}
+
 #ifdef ZONE_SERVICE_PROGRAM
+// Runs the program to its end; its exit status (-1 when it did not end by itself).
+int RunProgram(std::vector<const char*> args) {
+  args.insert(args.begin(), ZONE_SERVICE_PROGRAM);
+  args.push_back(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    execv(ZONE_SERVICE_PROGRAM, const_cast<char* const*>(args.data()));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ZoneServiceProgram, EntersTheDemonstrationBuyerEntryOnTheOpenPagesOfItsState) {
+  TempDir dir;
+  const std::string path = dir.path() + "/state";
+  zone_service::Model model;
+  {
+    auto lock = model.Lock();
+    for (int id : {1, 2, 3}) {
+      zone_service::Page p;
+      p.id = id;
+      p.owner = {id == 3 ? 7000002 : 7000001, 1};
+      p.closed = id == 2;
+      p.bids = {{"DEMO-1001", 1, 500 + id}};
+      model.pages()[id] = p;
+    }
+  }
+  std::string error;
+  ASSERT_TRUE(model.SaveState(path, &error)) << error;
+  ASSERT_EQ(RunProgram({"--state", path.c_str(), "--enter-buyer-data", "7000001"}), 0);
+  EXPECT_EQ(RunProgram({"--enter-buyer-data", "7000001"}), 2) << "it needs the state";
+  zone_service::Model read;
+  ASSERT_TRUE(read.LoadState(path, &error)) << error;
+  auto lock = read.Lock();
+  const zone_service::Page& open = read.pages()[1];
+  ASSERT_EQ(open.untrustedBuyerData.size(), 1u);
+  EXPECT_TRUE(open.lastBuyerDataEntryDate);
+  EXPECT_EQ(open.untrustedBuyerData[0].deliveryAddress->city, "Łódź");
+  EXPECT_TRUE(open.untrustedBuyerData[0].billingAddress->nip);
+  EXPECT_TRUE(open.untrustedBuyerData[0].notes->text);
+  EXPECT_TRUE(read.pages()[2].untrustedBuyerData.empty()) << "closed";
+  EXPECT_TRUE(read.pages()[3].untrustedBuyerData.empty()) << "another seller's";
+}
+
 TEST(ZoneServiceProgram, ServesAsAChildProcess) {
   TempDir dir;
   std::string accounts = dir.path() + "/accounts.txt";
@@ -578,6 +737,7 @@ TEST(ZoneServiceProgram, ServesAsAChildProcess) {
     std::fputs("# id service registration\n7001 2 REG-7001\n", f);
     std::fclose(f);
   }
+  const std::string state = dir.path() + "/state";
   int out[2];
   ASSERT_EQ(pipe(out), 0);
   pid_t child = fork();
@@ -586,7 +746,7 @@ TEST(ZoneServiceProgram, ServesAsAChildProcess) {
     dup2(out[1], 1);
     close(out[0]);
     execl(ZONE_SERVICE_PROGRAM, ZONE_SERVICE_PROGRAM, "--port", "0", "--accounts-file", accounts.c_str(), "--seed",
-          "3", static_cast<char*>(nullptr));
+          "3", "--state", state.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out[1]);
@@ -610,6 +770,11 @@ TEST(ZoneServiceProgram, ServesAsAChildProcess) {
   waitpid(child, &status, 0);
   std::fclose(lines);
   EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  // Its pages were kept when it stopped.
+  zone_service::Model kept;
+  std::string error;
+  EXPECT_TRUE(kept.LoadState(state, &error)) << error;
 }
 #endif
 
