@@ -218,7 +218,8 @@ VANTOR_COMMAND(.name = "zone",
                         L"             powstaje, gdy go nie ma); --description i --www najpierw je zmieniają,\n"
                         L"             --host zapisuje adres usługi (domyślnie strefa.vantor.pl)\n"
                         L"  zone sync [--host HOST[:PORT]]\n"
-                        L"             synchronizacja ze Strefą Vantor: zamyka niepotrzebne strony statusowe\n"
-                        L"             i otwiera nowe; baza bez transakcji konta demonstracyjnego dostaje\n"
+                        L"             synchronizacja ze Strefą Vantor: zamyka niepotrzebne strony statusowe,\n"
+                        L"             otwiera nowe, wysyła dane transakcji na strony i odbiera dane wpisane\n"
+                        L"             przez kupujących; baza bez transakcji konta demonstracyjnego dostaje\n"
                         L"             przykładowe transakcje (Ctrl+C przerywa)\n",
                .order = 40, .run = host::zone::Zone, .options = host::zone::kZoneOptions);

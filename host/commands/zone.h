@@ -25,8 +25,8 @@ LONG DemoAccount(const _ConnectionPtr& cn);
 // description. Exit status 1.
 int Failed(const std::wstring& what, HRESULT hr);
 
-// `vantor zone sync`: closes and opens the demonstration account's status pages, after giving a
-// database without its transactions the demonstration's ones.
+// `vantor zone sync`: the demonstration account's seller-zone synchronisation (all four jobs),
+// after giving a database without its transactions the demonstration's ones.
 int Sync(CommandContext& context, LONG account);
 
 }  // namespace host::zone

@@ -1,6 +1,7 @@
-// `vantor zone sync`: a seller-zone synchronisation of the demonstration account (close pages,
-// open pages) through the status manager, as the host runs it. The job logs show as they are
-// written; Ctrl+C asks the run to stop at its next check.
+// `vantor zone sync`: a seller-zone synchronisation of the demonstration account through the
+// status manager, as the host runs it: its four jobs (close pages, open pages, send page data,
+// receive buyer data). The job logs show as they are written; Ctrl+C asks the run to stop at its
+// next check.
 //
 // A database in which the demonstration account has no transactions first gets the
 // demonstration's: purchases to open pages for (one of them a group), and transactions whose
@@ -109,10 +110,35 @@ std::vector<LONG> Seed(const _ConnectionPtr& cn, LONG account) {
     }
     return id;
   };
+  LONG first = 0;
   for (const DemoTransaction& t : kTransactions) {
     const LONG id = transaction(t);
+    if (!first) first = id;
     if (t.deleted) toDelete.push_back(id);
   }
+  // The first purchase has its buyer's delivery address, two positions and a package on its way.
+  CString sql;
+  sql.Format(L"INSERT INTO tr_Address (ta_Id, ta_TransId, ta_Kind, ta_Name, ta_FirstLine, ta_ZipCode, ta_City, "
+             L"ta_Country) VALUES (%ld, %ld, 2, 'Jan Kowalski', 'ul. Długa 5', '00-950', 'Warszawa', 'Polska')",
+             ReserveKeys(cn, L"tr_Address", 1, L"ta_Id"), first);
+  Execute(cn, sql);
+  sql.Format(L"UPDATE tr__Transaction SET tr_Payment = 149.98, tr_Paid = 1, tr_RemittanceDate = %s WHERE tr_Id = %ld",
+             DaysBack(0.5).GetString(), first);
+  Execute(cn, sql);
+  const LONG position = ReserveKeys(cn, L"tr_Position", 2, L"tp_Id");
+  sql.Format(L"INSERT INTO tr_Position (tp_Id, tp_TransId, tp_Order, tp_Name, tp_Quantity, tp_Price) VALUES "
+             L"(%ld, %ld, 1, 'Lampa biurkowa', 1, 129.99), (%ld, %ld, 2, 'Żarówka LED', 2, 9.995)",
+             position, first, position + 1, first);
+  Execute(cn, sql);
+  const LONG package = ReserveKeys(cn, L"pc__Package", 1, L"pc_Id");
+  sql.Format(L"INSERT INTO pc__Package (pc_Id, pc_TransId, pc_RegId, pc_Symbol, pc_TrackingLink, pc_Charge, "
+             L"pc_ChargeCurrency, pc_SendDate) VALUES (%ld, %ld, %ld, 'PX-1001', 'kurier.example/PX-1001', 15, 'PLN', %s)",
+             package, first, account, DaysBack(0.25).GetString());
+  Execute(cn, sql);
+  sql.Format(L"INSERT INTO pc_PackageItem (pi_Id, pi_PackageId, pi_Order, pi_Name, pi_Quantity, pi_Price) VALUES "
+             L"(%ld, %ld, 1, 'Lampa biurkowa', 1, 129.99)",
+             ReserveKeys(cn, L"pc_PackageItem", 1, L"pi_Id"), package);
+  Execute(cn, sql);
   // A group of two purchases of one buyer: its page is known by the member linked to an auction.
   const LONG group = transaction({L"Zestaw: plecak z pokrowcem", 3, -1, 1, 1, L"tr_Group = 1", false});
   const LONG members[] = {
@@ -173,7 +199,7 @@ int Sync(CommandContext& context, LONG account) {
   if (SUCCEEDED(hr)) hr = object->QueryInterface(__uuidof(IStatusMgr), reinterpret_cast<void**>(&manager));
   if (FAILED(hr)) return Failed(L"nie można utworzyć menedżera synchronizacji ze Strefą Vantor", hr);
 
-  hr = manager->Synchronize(sjClosePages | sjOpenPages);
+  hr = manager->Synchronize(sjAll);
   if (hr == S_OK) {
     Write(stdout, L"Synchronizacja ze Strefą Vantor zakończona.\n");
     return 0;

@@ -29,9 +29,9 @@ struct Result {
 // never into the user's own registry.
 std::string RegistryFile() { return "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".registry"; }
 
-// Runs the program behind `prefix` (another user, say) with its own registry file.
-Result RunAs(const std::string& prefix, const std::string& registry, const std::string& args) {
-  std::string command = prefix + std::string(VANTOR_PROGRAM) + " --registry " + registry + " " + args + " 2>&1";
+// Runs a shell command; its exit status and its output with its errors.
+Result RunCommand(const std::string& line) {
+  const std::string command = line + " 2>&1";
   Result result{-1, ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
@@ -41,6 +41,11 @@ Result RunAs(const std::string& prefix, const std::string& registry, const std::
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+// Runs the program behind `prefix` (another user, say) with its own registry file.
+Result RunAs(const std::string& prefix, const std::string& registry, const std::string& args) {
+  return RunCommand(prefix + std::string(VANTOR_PROGRAM) + " --registry " + registry + " " + args);
 }
 
 Result RunProgram(const std::string& args) { return RunAs("", RegistryFile(), args); }
@@ -419,15 +424,22 @@ TEST_F(Program, ListsTheDialogsAndRendersOneAsPng) {
 // The seller-zone test service as run.sh starts it: a program of its own over HTTPS.
 class ZoneService {
  public:
-  ZoneService(const testing_net::Certificates& certificates, const std::string& accountsFile) {
+  ZoneService(const testing_net::Certificates& certificates, const std::string& accountsFile,
+              const std::string& state = "") {
     int out[2];
     if (pipe(out) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], 1);
       close(out[0]);
-      execl(ZONE_SERVICE_PROGRAM, ZONE_SERVICE_PROGRAM, "--https", "--cert", certificates.Good().cert.c_str(), "--key",
-            certificates.Good().key.c_str(), "--accounts-file", accountsFile.c_str(), static_cast<char*>(nullptr));
+      if (state.empty())
+        execl(ZONE_SERVICE_PROGRAM, ZONE_SERVICE_PROGRAM, "--https", "--cert", certificates.Good().cert.c_str(),
+              "--key", certificates.Good().key.c_str(), "--accounts-file", accountsFile.c_str(),
+              static_cast<char*>(nullptr));
+      else
+        execl(ZONE_SERVICE_PROGRAM, ZONE_SERVICE_PROGRAM, "--https", "--cert", certificates.Good().cert.c_str(),
+              "--key", certificates.Good().key.c_str(), "--accounts-file", accountsFile.c_str(), "--state",
+              state.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -558,20 +570,24 @@ TEST_F(ProgramFiles, TheBrowserPrintingAndAddressDialogsRender) {
 }
 
 // The demonstration's seller-zone synchronisation as run.sh runs it: the first run closes and
-// opens pages, the next one has nothing to do.
-TEST_F(Program, ZoneSyncClosesAndOpensTheDemoAccountsPagesOnce) {
+// opens pages and sends their data, the next one has nothing to do; once buyers entered data on
+// the service (kept in its state between runs), the next run brings it into the transactions.
+TEST_F(Program, ZoneSyncClosesOpensAndFillsTheDemoAccountsPagesOnceAndReceivesWhatBuyersEntered) {
   testing_net::Certificates certificates;
-  ZoneService service(certificates, ZONE_DEMO_ACCOUNTS);
-  ASSERT_GT(service.Port(), 0);
+  const std::string state = certificates.Dir() + "/zone-state";
+  auto service = std::make_unique<ZoneService>(certificates, ZONE_DEMO_ACCOUNTS, state);
+  ASSERT_GT(service->Port(), 0);
   const std::string zone = "--db " + db + " --ca " + certificates.CaFile() + " zone sync";
-  Result first = RunProgram(zone + " --host 127.0.0.1:" + std::to_string(service.Port()));
+  Result first = RunProgram(zone + " --host 127.0.0.1:" + std::to_string(service->Port()));
   ASSERT_EQ(first.status, 0) << first.out;
   for (const char* line :
        {"Konto demonstracyjne dostało przykładowe transakcje.\n", "Rozpoczęto zamykanie stron\n",
         "Konto: Konto demonstracyjne na Serwis demonstracyjny\n", "Próba zamknięcia strony już nieistniejącej:\r\n",
         "Zamknięto stron dla transakcji usuniętych: 2 z 2\n", "Zamknięto stron nieużywanych: 1 z 1\n",
         "Zamknięto starych stron: 1 z 1\n", "Utworzono nowych stron: 4 z 4\n", "Odebrano niepotwierdzonych danych: 0\n",
-        "== Zamknięto stron: 3\n", "== Otworzono nowych stron: 4\n", "Synchronizacja ze Strefą Vantor zakończona.\n"})
+        "== Zamknięto stron: 3\n", "== Otworzono nowych stron: 4\n", "Uaktualniono stron: 4 z 4\n",
+        "Nie wprowadzono żadnych zmian na stronach statusów od ostatniej synchronizacji\n",
+        "Synchronizacja ze Strefą Vantor zakończona.\n"})
     EXPECT_NE(first.out.find(line), std::string::npos) << line << "\n" << first.out;
   EXPECT_EQ(first.out.find("nie powiodło się"), std::string::npos) << first.out;
 
@@ -582,6 +598,18 @@ TEST_F(Program, ZoneSyncClosesAndOpensTheDemoAccountsPagesOnce) {
     EXPECT_NE(second.out.find(line), std::string::npos) << line << "\n" << second.out;
   EXPECT_EQ(second.out.find("przykładowe"), std::string::npos);
   EXPECT_EQ(second.out.find("Zamykanie strony"), std::string::npos);
+  EXPECT_NE(second.out.find("Nie ma danych do uaktualnienia\n"), std::string::npos) << second.out;
+
+  // Buyers enter their data between two runs of the service.
+  service.reset();
+  Result entered = RunCommand(std::string(ZONE_SERVICE_PROGRAM) + " --state " + state + " --enter-buyer-data 7000001");
+  ASSERT_EQ(entered.status, 0) << entered.out;
+  service = std::make_unique<ZoneService>(certificates, ZONE_DEMO_ACCOUNTS, state);
+  ASSERT_GT(service->Port(), 0);
+  Result third = RunProgram(zone + " --host 127.0.0.1:" + std::to_string(service->Port()));
+  ASSERT_EQ(third.status, 0) << third.out;
+  EXPECT_NE(third.out.find("Zaktualizowano 4 z 4 transakcji\n"), std::string::npos) << third.out;
+  EXPECT_EQ(third.out.find("nie powiodło się"), std::string::npos) << third.out;
 }
 
 }  // namespace
