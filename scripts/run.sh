@@ -7,7 +7,9 @@
 # run and the demonstration data (testing/zone_service/demo-accounts.txt), in a registry file of
 # the run's own (the user's registry never learns the test service's address). The service runs
 # in a session of its own, so that Ctrl+C reaches the program (which stops its synchronisation
-# at its next check) and not the service.
+# at its next check) and not the service. Its pages live on between runs in a state file beside
+# the database (<database>.zone-service). scripts/run.sh zone buyer-entry enters, as buyers would,
+# the demonstration's buyer entry on the demonstration seller's open pages of that state.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -18,14 +20,18 @@ log="$build/run-build.log"
 if [ ! -x "$build/bin/vantor" ]; then
   echo "run: building the program for the first time (a minute or more)..." >&2
 fi
-# The command word: the first argument that is neither an option nor an option's value.
+# The command word and the one after it: the arguments that are neither options nor an option's
+# value. The database is --db's, else the program's default.
 command=""
+subcommand=""
+db="$HOME/.local/share/vantor/vantor.db"
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
   case "${args[i]}" in
-    --db|--registry|--ca) i=$((i + 1)) ;;
+    --db) if ((i + 1 < ${#args[@]})); then db="${args[i + 1]}"; fi; i=$((i + 1)) ;;
+    --registry|--ca|--host|--description|--www) i=$((i + 1)) ;;
     -*) ;;
-    *) command="${args[i]}"; break ;;
+    *) if [ -z "$command" ]; then command="${args[i]}"; elif [ -z "$subcommand" ]; then subcommand="${args[i]}"; fi ;;
   esac
 done
 targets=(vantor)
@@ -40,6 +46,14 @@ if [ "$command" != zone ]; then
   exec "$build/bin/vantor" "$@"
 fi
 
+# The test service's pages between runs, beside the database.
+state="$db.zone-service"
+if [ "$db" = "$HOME/.local/share/vantor/vantor.db" ]; then mkdir -p "$(dirname "$db")"; fi
+if [ "$subcommand" = buyer-entry ]; then
+  exec "$build/bin/zone-service" --state "$state" --accounts-file testing/zone_service/demo-accounts.txt \
+    --enter-buyer-data 7000001
+fi
+
 # The seller-zone test service with the demonstration account's credentials.
 tmp="$(mktemp -d)"
 service=""
@@ -51,7 +65,7 @@ trap cleanup EXIT
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$tmp/key.pem" -out "$tmp/cert.pem" -days 1 \
   -subj /CN=localhost -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" >/dev/null 2>&1
 setsid "$build/bin/zone-service" --https --cert "$tmp/cert.pem" --key "$tmp/key.pem" \
-  --accounts-file testing/zone_service/demo-accounts.txt >"$tmp/service.out" 2>&1 &
+  --accounts-file testing/zone_service/demo-accounts.txt --state "$state" >"$tmp/service.out" 2>&1 &
 service=$!
 port=""
 for _ in $(seq 1 100); do
