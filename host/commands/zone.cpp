@@ -51,6 +51,13 @@ LONG DemoAccount(const _ConnectionPtr& cn) {
                     id, kDemoServiceProvider, kDemoServiceUserId, kDemoLogin);
       cn->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
     }
+    // The account passes its check (the synchronisation saves its cut-off) with an access key
+    // (the converter's stored form), also in a database made before the key was given.
+    CString key;
+    key.Format(L"UPDATE reg__Registration SET reg_Accesskey = '%s' WHERE reg_Id = %ld AND (reg_Accesskey IS NULL OR "
+               L"reg_Accesskey = '')",
+               kDemoAccessKey, id);
+    cn->Execute(_bstr_t(key), nullptr, kCmdTextNoRecords);
     // The site it works on, which puts it on the host's list of accounts.
     CString site;
     site.Format(L"SELECT st_Id FROM st__Site WHERE st_SiteId = %ld AND st_SvcProvId = %ld", kDemoSite,

@@ -13,6 +13,8 @@ inline constexpr wchar_t kDemoLogin[] = L"kd_demo";
 inline constexpr LONG kDemoServiceProvider = 1;
 inline constexpr LONGLONG kDemoServiceUserId = 7000001;
 inline constexpr wchar_t kDemoRegistrationId[] = L"VANTOR-DEMO";
+// The demonstration account's access key as the access-key converter stores it ("demo").
+inline constexpr wchar_t kDemoAccessKey[] = L"ak1:3e3f3735";
 // The site it works on (the site's number at its service, and its name).
 inline constexpr LONG kDemoSite = 1;
 inline constexpr wchar_t kDemoSiteName[] = L"Serwis demonstracyjny";

@@ -126,7 +126,7 @@ TEST_F(ReceiveData, AGroupMembersBidWritesTheGroupAndProvider1MatchesAuctionsOf4
   EXPECT_EQ(EntryDate(10), L"2024-06-15 08:00:00");
   EXPECT_EQ(DeliveryCity(2), L"Sopot");
   EXPECT_TRUE(LastJob(kReceiveLog).Has(L"Zaktualizowano 2 z 2 transakcji")) << LastJob(kReceiveLog).Text();
-  EXPECT_EQ(LastSynch(), L"2024-06-15 09:00:00");
+  EXPECT_EQ(LastSynch(), L"2024-06-15 09:00:00") << LastJob(kReceiveLog).Text();
 }
 
 TEST_F(ReceiveData, TwoBidsOfOnePageDoNotMakeUpForAPageWhoseTransactionWasNotFound) {
@@ -268,20 +268,21 @@ TEST_F(ReceiveData, ChangedPagesAreSelectedByTheirEntryDateAndAPageWithoutOneAsI
 TEST_F(ReceiveData, ARefusedEditOfTheAccountIsAnErrorAndTheCutOffWaits) {
   const int page = AddPagedPurchase(1);
   Enter(page, "Gdańsk", 9);
-  RefuseAccountEdit(true);
+  // Another workstation edits the account: its edit lock is refused.
+  Exec(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (1, 0, 701, 'INNA', 'ktoś')");
   ASSERT_EQ(Run(sjReceiveBuyerData), S_OK);
   EXPECT_EQ(DeliveryCity(1), L"Gdańsk");
   const Job job = LastJob(kReceiveLog);
   EXPECT_TRUE(job.HasPrefix(L"", 2)) << job.Text();
   EXPECT_EQ(LastSynch(), L"<null>");
-  RefuseAccountEdit(false);
+  Exec(L"DELETE FROM kd_blokada");
   ASSERT_EQ(Run(sjReceiveBuyerData), S_OK);
   EXPECT_TRUE(LastJob(kReceiveLog).Has(L"Wszystkie dane adresowe są aktualne")) << LastJob(kReceiveLog).Text();
   EXPECT_EQ(LastSynch(), L"2024-06-15 09:00:00");
 }
 
 TEST_F(ReceiveData, EachAccountKeepsItsOwnLatestEntryDate) {
-  Exec(L"INSERT INTO test_AccountSite VALUES (2, 'Konto B', 1, 'Serwis', 1, 1)");
+  Exec(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (3, 2, 1)");
   const int pageA = AddPagedPurchase(1);
   AddCustomer(60, 601, L"Ewa Nowak");
   AddAuction(60, L"1001-1", kAccountB);
