@@ -375,8 +375,10 @@ TEST_F(ServiceFaultTest, EveryNamedFaultDecodesIntoItsClass) {
        Is<ss__PageAlreadyOpenedFault>},
       {"PageNotOpenedFault",
        [](ServiceTest& t, StatusServiceBinding& b) {
+         // The service takes a seller's buyer data on any open page: the fault comes on request.
          auto& f = static_cast<ServiceFaultTest&>(t);
          int page = f.Page("1000-1", 501);
+         f.Model().InjectFault("setAcknowledgedBuyerData", "PageNotOpenedFault");
          ss__setAcknowledgedBuyerDataResponse r;
          return b.setAcknowledgedBuyerData(f.MeFor(b), page, soap_new_ss__BuyerDataInfo(b.soap), r);
        },
