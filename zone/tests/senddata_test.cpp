@@ -4,6 +4,10 @@
 // empty cases, log levels and a cancel.
 #include <optional>
 
+#include "host/objects.h"
+#include "shared/objtools.h"
+#include "zone/containers.h"
+#include "zone/pagedata.h"
 #include "zone/tests/fixtures.h"
 #include "zone/tests/pagedata_fixture.h"
 
@@ -376,6 +380,44 @@ TEST_F(SendData, ACancelBetweenTransactionsKeepsThoseSentAndEndsTheLogAsTerminat
   EXPECT_TRUE(job.Has(L"Użytkownik przerwał działanie operacji lub zamknął aplikację"));
   EXPECT_EQ(job.count, 0);
   EXPECT_EQ(LockRows(), 0);
+}
+
+}  // namespace
+}  // namespace vorlen::test
+
+namespace vorlen::test {
+namespace {
+
+TEST_F(SendData, FillersAnswerMissingArgumentsAndNoPositionsWithoutAppending) {
+  AddPagedPurchase(1);
+  IStatusMgrPtr object = NewManager();
+  CCoStatusMgr& manager = Manager(object);
+  IFlgItemPtr item = CHxObjTools::Fetch(__uuidof(HxTransaction), 1, CHxObjTools::omReadOnly);
+  IHxTransactionPtr transaction(item);
+  IFlgItemPtr customerItem = CHxObjTools::Fetch(__uuidof(HxCustomer), 1, CHxObjTools::omReadOnly);
+  IHxCustomerPtr customer(customerItem);
+  _RecordsetPtr items = CreateItemInfoContainer();
+  EXPECT_EQ(FillItems(manager, items, transaction), E_FAIL);
+  EXPECT_EQ(Rows(items), 0);
+  EXPECT_EQ(FillItems(manager, nullptr, transaction), E_INVALIDARG);
+  EXPECT_EQ(FillItems(manager, items, nullptr), E_INVALIDARG);
+  EXPECT_EQ(FillPageData(manager, nullptr, transaction), E_INVALIDARG);
+  EXPECT_EQ(FillBuyerData(nullptr, manager, transaction, customer), E_INVALIDARG);
+  std::vector<LONG> none;
+  EXPECT_EQ(FillPackages(manager, nullptr, items, none), E_INVALIDARG);
+  EXPECT_EQ(FillPackageItems(manager, items, nullptr, 0), E_INVALIDARG);
+  EntryConstraints record{7, 7, 7, 7};
+  EXPECT_EQ(FillEntryConstraints(nullptr, record), E_INVALIDARG);
+  EXPECT_EQ(record.allEnabled, 7) << "untouched";
+
+  // A host call failing halfway: the filler answers its code and keeps the rows made before it.
+  AddPosition(10, 1, L"Lampa", L"1", L"10");
+  AddPosition(11, 1, L"Klosz", L"1", L"5");
+  EXPECT_EQ(FillItems(manager, items, transaction), S_OK);
+  EXPECT_EQ(Rows(items), 2);
+  FailHostCall("GetPositionData");
+  EXPECT_EQ(FillItems(manager, items, transaction), kHostRefused);
+  EXPECT_EQ(Rows(items), 2);
 }
 
 }  // namespace
