@@ -127,9 +127,37 @@ struct IRegistration : public IUnknown {
 };
 VANTOR_UUIDOF(IRegistration, "8663799A-7C05-408E-8C98-383E7C3EFF85");
 
+// The callback a site connector's session calls synchronously during a download (dispatch; its
+// members from slot 7): each received record comes in a container positioned on it.
+struct LotrixSync : public IDispatch {
+  STDMETHOD(IsTerminated)(VARIANT_BOOL* terminated) = 0;                                      // 7
+  // 8: one auctions row, the download's images container (or null) and the check-only flag.
+  STDMETHOD(AuctionReceived)(_Recordset* auction, _Recordset* images, VARIANT_BOOL checkOnly) = 0;
+  STDMETHOD(TransactionReceived)(_Recordset* transaction) = 0;                                // 9
+  STDMETHOD(CustomerReceived)(_Recordset* customer) = 0;                                      // 10
+  STDMETHOD(CommentReceived)(_Recordset* comment) = 0;                                        // 11
+  STDMETHOD(CategoriesProgress)(LONG percent) = 0;                                            // 12
+};
+VANTOR_UUIDOF(LotrixSync, "C4D1EC89-84D1-497C-887D-8C7E149FE792");
+
+// The auction services manager (CoAuctServMgr): the host's receive and send requests. Dual,
+// DISPIDs 10 to 15, its members from slot 7. Cancel in an offered dialog answers S_FALSE.
+struct IAuctServMgr : public IDispatch {
+  STDMETHOD(ReceiveUserData)(BOOL useDefaults) = 0;                                           // 7
+  STDMETHOD(ReceiveParams)(BOOL checkVersions, BOOL force) = 0;                               // 8
+  STDMETHOD(SendUserData)(BOOL useDefaults) = 0;                                              // 9
+  // 10 to 12: one id (VT_I4) or a one-dimensional VT_I4 array of ids to send.
+  STDMETHOD(SendAuctions)(VARIANT ids) = 0;
+  STDMETHOD(SendAuctionsNotes)(VARIANT ids) = 0;
+  STDMETHOD(SendFeedbacks)(VARIANT transactionIds) = 0;
+};
+VANTOR_UUIDOF(IAuctServMgr, "85B44D64-2FDF-4A73-8341-FB53B1050209");
+
 _COM_SMARTPTR_TYPEDEF(ISite, __uuidof(ISite));
 _COM_SMARTPTR_TYPEDEF(IConnectorInfo, __uuidof(IConnectorInfo));
 _COM_SMARTPTR_TYPEDEF(IRegistration, __uuidof(IRegistration));
+_COM_SMARTPTR_TYPEDEF(LotrixSync, __uuidof(LotrixSync));
+_COM_SMARTPTR_TYPEDEF(IAuctServMgr, __uuidof(IAuctServMgr));
 
 // An ErrorList handle of LotrixRegistration names the account's error list (FLG_OBJECT_ERROR_INFO
 // entries, framework/objerrors.h) while the account lives; in-process callers resolve it with
@@ -153,9 +181,52 @@ VANTOR_UUIDOF(AccessKeyConverter, "64FA053D-C1DD-42BC-A68F-6446109C0801");
 #define CLSID_AccessKeyConverter __uuidof(AccessKeyConverter)
 _COM_SMARTPTR_TYPEDEF(IAccessKeyConverter, __uuidof(IAccessKeyConverter));
 
+// A site connector's session for one account (dual, its own members from slot 7). Every call
+// answers an HRESULT; callers raise a negative one as a COM error carrying this interface's id.
+// The containers are the exchange containers (auctions/sync/containers.h); during slots 24 and
+// 40 to 42 the session calls the manager back through LotrixSync. Unused slots answer E_NOTIMPL.
+struct IAuctionSiteConnector : public IDispatch {
+  ZEPHRA_SLOT(7) ZEPHRA_SLOT(8) ZEPHRA_SLOT(9) ZEPHRA_SLOT(10) ZEPHRA_SLOT(11)
+  // 12: the site of the account the next step works on (VT_I4, the site's number at its service).
+  STDMETHOD(SetRegSite)(VARIANT site) = 0;
+  ZEPHRA_SLOT(13) ZEPHRA_SLOT(14) ZEPHRA_SLOT(15) ZEPHRA_SLOT(16)
+  STDMETHOD(Currency)(BSTR* currency) = 0;                                                   // 17
+  // 18: the versions of the categories, of their attributes and of the form.
+  STDMETHOD(GetParamVersions)(BSTR* categories, BSTR* attributes, BSTR* form) = 0;
+  // 19: fills the category-field and field-dictionary containers.
+  STDMETHOD(ReceiveCatSpecific)(_Recordset* fields, _Recordset* dictionary, VARIANT* result) = 0;
+  // 20: fills the site dictionary of a kind (0 to 5).
+  STDMETHOD(ReceiveSpecificData)(LONG kind, _Recordset* dictionary, VARIANT* result) = 0;
+  ZEPHRA_SLOT(21) ZEPHRA_SLOT(22) ZEPHRA_SLOT(23)
+  STDMETHOD(ReceiveCategories)(_Recordset* categories, BSTR* result) = 0;                    // 24
+  // 25: the account's own (shop) categories.
+  STDMETHOD(ReceiveRegCategories)(_Recordset* categories, BSTR* result) = 0;
+  ZEPHRA_SLOT(26) ZEPHRA_SLOT(27) ZEPHRA_SLOT(28)
+  // 29: after a failed slot 25, whether the account has no shop (the caller passes 0 and 0).
+  STDMETHOD(GetErrorState)(LONG reserved, VARIANT_BOOL* state, LONG reserved2) = 0;
+  // 30: sends the one comment row; `id` the comment's id at the site, 0 for none.
+  STDMETHOD(SendComments)(_Recordset* comments, LONG* id) = 0;
+  ZEPHRA_SLOT(31) ZEPHRA_SLOT(32)
+  // 33: sends a prepared auction (the provider's auction object); `result` is ignored.
+  STDMETHOD(SendAuction)(IHxAuction* auction, _Recordset* extra, VARIANT* result) = 0;
+  ZEPHRA_SLOT(34) ZEPHRA_SLOT(35) ZEPHRA_SLOT(36) ZEPHRA_SLOT(37) ZEPHRA_SLOT(38)
+  // 39: the manager's callback, given once right after the session opens.
+  STDMETHOD(SetSync)(LotrixSync* sync) = 0;
+  // 40: transactions with their customers and auctions; mode 1, or 2 (from the account's
+  // history) with the account's custom data or null.
+  STDMETHOD(ReceiveTransactions)(_Recordset* customers, _Recordset* transactions, _Recordset* auctions, LONG mode,
+                                 LotrixRegCustData* customData) = 0;
+  // 41: auctions and their images by request flags (0x100 running, 0x1000 sold, 0x2000 unsold,
+  // 0xC full data), changed since `since` (0: any time).
+  STDMETHOD(ReceiveAuctions)(_Recordset* auctions, _Recordset* images, LONG flags, DATE since) = 0;
+  // 42: comments of a kind (0, then 1); `count` the last ones wanted, 0 all.
+  STDMETHOD(ReceiveComments)(_Recordset* auctions, LONG kind, _Recordset* comments, LONG count) = 0;
+};
+VANTOR_UUIDOF(IAuctionSiteConnector, "EA503360-A6CE-4BFD-8D86-A279DE58A6DD");
+_COM_SMARTPTR_TYPEDEF(IAuctionSiteConnector, __uuidof(IAuctionSiteConnector));
+
 // A site connector, one COM class per service provider (its ProgID in sl_ServiceProvider), on the
-// account's level. Dual, its own members from slot 7; the slots the synchronisation uses (a
-// session per account and what belongs to it) are reserved here until it declares them.
+// account's level. Dual, its own members from slot 7.
 struct IAuctionSiteAccount : public IDispatch {
   // 7: describes the connector in the six fields of a CoConnectorInfo row.
   STDMETHOD(DescribeConnector)(IDispatch* fields) = 0;
@@ -166,8 +237,10 @@ struct IAuctionSiteAccount : public IDispatch {
   STDMETHOD(EditAccount)(LotrixRegistration* account, BSTR* info, VARIANT_BOOL* accepted) = 0;
   ZEPHRA_SLOT(10)
   ZEPHRA_SLOT(11)
-  ZEPHRA_SLOT(12)
-  ZEPHRA_SLOT(13)
+  // 12: brings an account's service data up to date (the account is in edit mode).
+  STDMETHOD(FixAccount)(LotrixRegistration* account) = 0;
+  // 13: opens the session of an account.
+  STDMETHOD(OpenSession)(LotrixRegistration* account, IAuctionSiteConnector** session) = 0;
   ZEPHRA_SLOT(14)
   ZEPHRA_SLOT(15)
   // 16 to 18: texts of the account at the service, by its user id (VT_I8) and service provider.

@@ -399,7 +399,9 @@ VANTOR_UUIDOF(IHxStatusWindow, "AAE71A5C-C1F4-477F-A8E7-5152FBED6479");
 
 // The host's selection and readiness for a job.
 struct IHxStartCheck : public IUnknown {
-  // 3: the accounts with their sites: reg_id, reg_name, site_id, site_name, subsite_id, service_id.
+  // 3: the accounts with their sites: reg_id, reg_name (the login), site_id (the local site row),
+  // site_name, subsite_id (the site's number at its service; NULL for an account without a site),
+  // service_id, regsite_id (the account's site row).
   STDMETHOD(GetAccountSites)(IUnknown** recordset) = 0;
   STDMETHOD(GetSelectedAccount)(LONG* account) = 0;         // 4: 0 none
   STDMETHOD(GetSelectedSite)(LONG* site) = 0;               // 5: below 1 none
@@ -666,17 +668,48 @@ VANTOR_UUIDOF(IHxCustomer, "27B8ADE0-3953-4B37-A852-234BE9EA602D");
 struct HxCustomer;
 VANTOR_UUIDOF(HxCustomer, "C882BE8A-7EB8-4F49-AF01-DA0E3D59E65B");
 
-// Auction.
+// Auction: the host's auction object, and the service provider's auction business object that
+// the synchronisation receives into and sends from (IAuction, IAuctionObject). The number (17)
+// and the service (64) are the host's; the operations from 12 to 42 are the provider object's,
+// in its method order, and answer E_NOTIMPL where an object does not serve them.
 struct IHxAuction : public IUnknown {
   ZEPHRA_SLOT(3) ZEPHRA_SLOT(4) ZEPHRA_SLOT(5) ZEPHRA_SLOT(6) ZEPHRA_SLOT(7)
-  ZEPHRA_SLOT(8) ZEPHRA_SLOT(9) ZEPHRA_SLOT(10) ZEPHRA_SLOT(11) ZEPHRA_SLOT(12)
-  ZEPHRA_SLOT(13) ZEPHRA_SLOT(14) ZEPHRA_SLOT(15) ZEPHRA_SLOT(16)
+  ZEPHRA_SLOT(8) ZEPHRA_SLOT(9) ZEPHRA_SLOT(10) ZEPHRA_SLOT(11)
+  STDMETHOD(GetTitle)(BSTR* /*title*/) { return E_NOTIMPL; }                              // 12
+  STDMETHOD(PutTitle)(BSTR /*title*/) { return E_NOTIMPL; }                               // 13
+  STDMETHOD(PutOwnerUserId)(LONG /*userId*/) { return E_NOTIMPL; }                        // 14
+  // 15: the auction's state after a send (1: not sent).
+  STDMETHOD(GetState)(LONG* /*state*/) { return E_NOTIMPL; }
+  // 16: 3 the start date has passed, 4 the auction has ended.
+  STDMETHOD(PutState)(LONG /*state*/) { return E_NOTIMPL; }
   STDMETHOD(GetNumber)(BSTR* number) = 0;                                                // 17
-  ZEPHRA_SLOT(18) ZEPHRA_SLOT(19) ZEPHRA_SLOT(20) ZEPHRA_SLOT(21) ZEPHRA_SLOT(22)
-  ZEPHRA_SLOT(23) ZEPHRA_SLOT(24) ZEPHRA_SLOT(25) ZEPHRA_SLOT(26) ZEPHRA_SLOT(27)
-  ZEPHRA_SLOT(28) ZEPHRA_SLOT(29) ZEPHRA_SLOT(30) ZEPHRA_SLOT(31) ZEPHRA_SLOT(32)
-  ZEPHRA_SLOT(33) ZEPHRA_SLOT(34) ZEPHRA_SLOT(35) ZEPHRA_SLOT(36) ZEPHRA_SLOT(37)
-  ZEPHRA_SLOT(38) ZEPHRA_SLOT(39) ZEPHRA_SLOT(40) ZEPHRA_SLOT(41) ZEPHRA_SLOT(42)
+  STDMETHOD(PutNumber)(BSTR /*number*/) { return E_NOTIMPL; }                             // 18
+  STDMETHOD(PutCategory)(LONG /*category*/) { return E_NOTIMPL; }                         // 19
+  STDMETHOD(PutQuantity)(LONG /*quantity*/) { return E_NOTIMPL; }                         // 20
+  STDMETHOD(PutStartPrice)(CY /*price*/) { return E_NOTIMPL; }                            // 21
+  STDMETHOD(PutMinimumPrice)(CY /*price*/) { return E_NOTIMPL; }                          // 22
+  STDMETHOD(PutBuyNowPrice)(CY /*price*/) { return E_NOTIMPL; }                           // 23
+  STDMETHOD(PutStartDate)(DATE /*date*/) { return E_NOTIMPL; }                            // 24
+  STDMETHOD(PutDuration)(LONG /*duration*/) { return E_NOTIMPL; }                         // 25
+  STDMETHOD(PutEndDate)(DATE /*date*/) { return E_NOTIMPL; }                              // 26
+  STDMETHOD(PutHitCount)(LONG /*count*/) { return E_NOTIMPL; }                            // 27
+  STDMETHOD(PutPrice)(CY /*price*/) { return E_NOTIMPL; }                                 // 28
+  STDMETHOD(PutBidCount)(LONG /*count*/) { return E_NOTIMPL; }                            // 29
+  STDMETHOD(PutFee)(CY /*fee*/) { return E_NOTIMPL; }                                     // 30
+  STDMETHOD(PutCommission)(CY /*commission*/) { return E_NOTIMPL; }                       // 31
+  STDMETHOD(PutLocation)(BSTR /*location*/) { return E_NOTIMPL; }                         // 32
+  STDMETHOD(PutDescription)(BSTR /*description*/) { return E_NOTIMPL; }                   // 33
+  STDMETHOD(PutWatcherCount)(LONG /*count*/) { return E_NOTIMPL; }                        // 34
+  STDMETHOD(PutSoldCount)(LONG /*count*/) { return E_NOTIMPL; }                           // 35
+  STDMETHOD(PutCountry)(VARIANT /*country*/) { return E_NOTIMPL; }                        // 36
+  STDMETHOD(PutRegion)(VARIANT /*region*/) { return E_NOTIMPL; }                          // 37
+  // 38: the auction's image list (an object answering IAuctionImages).
+  STDMETHOD(GetImages)(IUnknown** /*images*/) { return E_NOTIMPL; }
+  // 39: the auction's delivery options.
+  STDMETHOD(GetDeliveryOptions)(IUnknown** /*options*/) { return E_NOTIMPL; }
+  STDMETHOD(PutHeaderFlag)(LONG /*flag*/) { return E_NOTIMPL; }                           // 40
+  STDMETHOD(PutPrivate)(VARIANT_BOOL /*isPrivate*/) { return E_NOTIMPL; }                 // 41
+  STDMETHOD(GetShopItem)(VARIANT_BOOL* /*shopItem*/) { return E_NOTIMPL; }                // 42
   ZEPHRA_SLOT(43) ZEPHRA_SLOT(44) ZEPHRA_SLOT(45) ZEPHRA_SLOT(46) ZEPHRA_SLOT(47)
   ZEPHRA_SLOT(48) ZEPHRA_SLOT(49) ZEPHRA_SLOT(50) ZEPHRA_SLOT(51) ZEPHRA_SLOT(52)
   ZEPHRA_SLOT(53) ZEPHRA_SLOT(54) ZEPHRA_SLOT(55) ZEPHRA_SLOT(56) ZEPHRA_SLOT(57)
@@ -687,6 +720,38 @@ struct IHxAuction : public IUnknown {
 VANTOR_UUIDOF(IHxAuction, "0547694B-5950-4480-846F-98A03D148215");
 struct HxAuction;
 VANTOR_UUIDOF(HxAuction, "213CB894-493A-419C-884E-98C38EB9AED5");
+
+// The sale type and options of a provider's auction object (queried from the auction).
+struct IAuctionOptions : public IUnknown {
+  // 3: 0 an auction with a start price, 1 buy-now, 2 a shop item.
+  STDMETHOD(PutSaleType)(LONG saleType) = 0;
+  STDMETHOD(PutEnhancements)(LONG options) = 0;        // 4: bit set
+  STDMETHOD(PutPaymentOptions)(LONG options) = 0;      // 5: bit set
+  STDMETHOD(PutShippingOptions)(LONG options) = 0;     // 6: bit set
+  STDMETHOD(PutTransferCost)(CY cost) = 0;             // 7
+  STDMETHOD(PutShippingCost)(CY cost) = 0;             // 8
+  STDMETHOD(PutAdditionalInfo)(BSTR info) = 0;         // 9
+  STDMETHOD(PutTransferCostSet)(LONG set) = 0;         // 10: 0 the cost is not given
+  STDMETHOD(PutShippingCostSet)(LONG set) = 0;         // 11: 0 the cost is not given
+};
+VANTOR_UUIDOF(IAuctionOptions, "3CB0DB4F-38E8-4E5F-AFCA-20335D552D8E");
+
+// The image list of a provider's auction object, by the ids of the host's image store (VT_I4).
+struct IAuctionImages : public IUnknown {
+  STDMETHOD(Contains)(VARIANT imageId, VARIANT_BOOL* contains) = 0;   // 3
+  STDMETHOD(Add)(VARIANT imageId) = 0;                                // 4
+  STDMETHOD(Clear)() = 0;                                             // 5
+};
+VANTOR_UUIDOF(IAuctionImages, "310B95D8-7C23-48CB-9FEE-D37358A45F78");
+
+// The extra data of a provider's object before it is checked and sent or saved: the auction's
+// before a send, a transaction comment's before its check (one interface, one id). Both callers
+// pass a null value.
+struct IAuctionObjectPrepare : public IUnknown {
+  ZEPHRA_SLOT(3) ZEPHRA_SLOT(4)
+  STDMETHOD(PutExtra)(IUnknown* extra) = 0;            // 5
+};
+VANTOR_UUIDOF(IAuctionObjectPrepare, "73FE2789-F1B8-4506-9ADD-62D50C694F5C");
 
 // Package of a transaction.
 struct IHxPackage : public IUnknown {
@@ -768,6 +833,8 @@ using ITransaction = IHxTransaction;
 using ICustomer = IHxCustomer;
 using ICustomerAddress = IHxAddress;
 using IAuction = IHxAuction;
+using IAuctionObject = IHxAuction;
+using ICommentExtra = IAuctionObjectPrepare;
 
 // Framework user object (its rights through IHxUserRights).
 struct HxFrameworkUser;
@@ -821,6 +888,9 @@ _COM_SMARTPTR_TYPEDEF(DSIDefaults, __uuidof(DSIDefaults));
 _COM_SMARTPTR_TYPEDEF(IHxTransaction, __uuidof(IHxTransaction));
 _COM_SMARTPTR_TYPEDEF(IHxCustomer, __uuidof(IHxCustomer));
 _COM_SMARTPTR_TYPEDEF(IHxAuction, __uuidof(IHxAuction));
+_COM_SMARTPTR_TYPEDEF(IAuctionOptions, __uuidof(IAuctionOptions));
+_COM_SMARTPTR_TYPEDEF(IAuctionImages, __uuidof(IAuctionImages));
+_COM_SMARTPTR_TYPEDEF(IAuctionObjectPrepare, __uuidof(IAuctionObjectPrepare));
 _COM_SMARTPTR_TYPEDEF(IHxPackage, __uuidof(IHxPackage));
 _COM_SMARTPTR_TYPEDEF(IHxAddress, __uuidof(IHxAddress));
 _COM_SMARTPTR_TYPEDEF(IHxDocumentLink, __uuidof(IHxDocumentLink));

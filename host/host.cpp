@@ -653,12 +653,12 @@ STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
   if (!recordset) return E_POINTER;
   *recordset = nullptr;
   try {
-    // Every site of the active accounts, by account and then by the account's site row,
-    // disconnected from the database.
+    // Every site of the active accounts (an account without a site once, its site columns
+    // NULL), by account and then by the account's site row, disconnected from the database.
     _RecordsetPtr rs;
     const HRESULT hr = OpenRS(rs, m_connection,
-                              L"SELECT reg_id, reg_name, site_id, site_name, subsite_id, service_id "
-                              L"FROM vw_HostAccountSites ORDER BY reg_id, subsite_id",
+                              L"SELECT reg_id, reg_name, site_id, site_name, subsite_id, service_id, regsite_id "
+                              L"FROM vw_HostAccountSites ORDER BY reg_id, regsite_id",
                               adOpenStatic, adLockBatchOptimistic);
     if (FAILED(hr)) return hr;
     rs->PutRefActiveConnection(nullptr);

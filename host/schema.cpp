@@ -360,6 +360,18 @@ const std::vector<SchemaStep> kSteps = {
          L"reg_SvcProvId AS service_id FROM reg__Registration INNER JOIN reg_Site ON rs_RegId = reg_Id "
          L"INNER JOIN st__Site ON rs_SiteId = st_Id WHERE reg_Active = 1",
      }},
+    {9,
+     {
+         // The host's list of account sites: a row for every site an active account works on,
+         // and one for an active account without a site (its site columns NULL). reg_name is the
+         // login (the demonstration login is told by it), subsite_id the site's number at its
+         // service, site_id the local site row, regsite_id the account's site row.
+         L"DROP VIEW vw_HostAccountSites",
+         L"CREATE VIEW vw_HostAccountSites AS SELECT reg_Id AS reg_id, reg_Username AS reg_name, "
+         L"st_Id AS site_id, ISNULL(rs_Name, st_Name) AS site_name, st_SiteId AS subsite_id, rs_Id AS regsite_id, "
+         L"reg_SvcProvId AS service_id FROM reg__Registration LEFT JOIN reg_Site ON rs_RegId = reg_Id "
+         L"LEFT JOIN st__Site ON rs_SiteId = st_Id WHERE reg_Active = 1",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

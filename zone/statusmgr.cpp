@@ -333,9 +333,11 @@ HRESULT CCoStatusMgr::RunSynchronize(LONG flags) {
           lock.Release();
           return kCancelled;
         }
+        // The host lists an account once per site (an account without a site once, with no
+        // site row: it has no pages to keep); its jobs run once per run.
+        const bool onSite = jobs::Field(accounts, L"regsite_id").vt != VT_NULL;
         m_lCurrentRegId = static_cast<LONG>(jobs::Field(accounts, L"reg_id"));
-        // The host lists an account once per site; its jobs run once per run.
-        if (walked.insert(m_lCurrentRegId).second && StatusesServiceActive(m_lCurrentRegId)) {
+        if (onSite && walked.insert(m_lCurrentRegId).second && StatusesServiceActive(m_lCurrentRegId)) {
           CString line;
           line.Format(L"Konto: %ls na %ls", jobs::Text(jobs::Field(accounts, L"reg_name")).GetString(),
                       jobs::Text(jobs::Field(accounts, L"site_name")).GetString());

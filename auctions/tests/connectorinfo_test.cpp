@@ -26,6 +26,38 @@ TEST(LotrixInterfaceSlots, SitesAccountsAndTheOutsideComponents) {
   EXPECT_EQ(Slot(&IAuctionSiteAccount::GetConnectorValue), 16u);
   EXPECT_EQ(Slot(&IAuctionSiteAccount::GetMyAuctionsUrl), 17u);
   EXPECT_EQ(Slot(&IAuctionSiteAccount::GetMyPageUrl), 18u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::FixAccount), 12u);
+  EXPECT_EQ(Slot(&IAuctionSiteAccount::OpenSession), 13u);
+}
+
+TEST(LotrixInterfaceSlots, TheSiteConnectorsSessionAndTheManagersCallback) {
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::SetRegSite), 12u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::Currency), 17u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::GetParamVersions), 18u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::ReceiveCatSpecific), 19u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::ReceiveSpecificData), 20u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::ReceiveCategories), 24u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::ReceiveRegCategories), 25u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::GetErrorState), 29u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::SendComments), 30u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::SendAuction), 33u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::SetSync), 39u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::ReceiveTransactions), 40u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::ReceiveAuctions), 41u);
+  EXPECT_EQ(Slot(&IAuctionSiteConnector::ReceiveComments), 42u);
+  EXPECT_EQ(Slot(&LotrixSync::IsTerminated), 7u);
+  EXPECT_EQ(Slot(&LotrixSync::AuctionReceived), 8u);
+  EXPECT_EQ(Slot(&LotrixSync::TransactionReceived), 9u);
+  EXPECT_EQ(Slot(&LotrixSync::CustomerReceived), 10u);
+  EXPECT_EQ(Slot(&LotrixSync::CommentReceived), 11u);
+  EXPECT_EQ(Slot(&LotrixSync::CategoriesProgress), 12u);
+  // The manager's DISPIDs 10 to 15.
+  EXPECT_EQ(Slot(&IAuctServMgr::ReceiveUserData), 7u);
+  EXPECT_EQ(Slot(&IAuctServMgr::ReceiveParams), 8u);
+  EXPECT_EQ(Slot(&IAuctServMgr::SendUserData), 9u);
+  EXPECT_EQ(Slot(&IAuctServMgr::SendAuctions), 10u);
+  EXPECT_EQ(Slot(&IAuctServMgr::SendAuctionsNotes), 11u);
+  EXPECT_EQ(Slot(&IAuctServMgr::SendFeedbacks), 12u);
 }
 using accounts_test::Text;
 

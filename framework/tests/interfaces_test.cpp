@@ -157,6 +157,41 @@ TEST(HostInterfaceSlots, BusinessObjects) {
   EXPECT_EQ(Slot(&IHxCustomer::GetServiceUserId), 37u);
   EXPECT_EQ(Slot(&IHxAuction::GetNumber), 17u);
   EXPECT_EQ(Slot(&IHxAuction::GetServiceId), 64u);
+  // The provider's auction object: the state getter at 15 (read after a send) and the store's
+  // operations in their order around it, 12 to 14 and 16, then 18 to 42.
+  EXPECT_EQ(Slot(&IAuctionObject::GetState), 15u);
+  EXPECT_EQ(Slot(&IAuction::GetTitle), 12u);
+  EXPECT_EQ(Slot(&IAuction::PutTitle), 13u);
+  EXPECT_EQ(Slot(&IAuction::PutOwnerUserId), 14u);
+  EXPECT_EQ(Slot(&IAuction::PutState), 16u);
+  {
+    const std::size_t order[] = {
+        Slot(&IAuction::PutNumber),      Slot(&IAuction::PutCategory),     Slot(&IAuction::PutQuantity),
+        Slot(&IAuction::PutStartPrice),  Slot(&IAuction::PutMinimumPrice), Slot(&IAuction::PutBuyNowPrice),
+        Slot(&IAuction::PutStartDate),   Slot(&IAuction::PutDuration),     Slot(&IAuction::PutEndDate),
+        Slot(&IAuction::PutHitCount),    Slot(&IAuction::PutPrice),        Slot(&IAuction::PutBidCount),
+        Slot(&IAuction::PutFee),         Slot(&IAuction::PutCommission),   Slot(&IAuction::PutLocation),
+        Slot(&IAuction::PutDescription), Slot(&IAuction::PutWatcherCount), Slot(&IAuction::PutSoldCount),
+        Slot(&IAuction::PutCountry),     Slot(&IAuction::PutRegion),       Slot(&IAuction::GetImages),
+        Slot(&IAuction::GetDeliveryOptions), Slot(&IAuction::PutHeaderFlag), Slot(&IAuction::PutPrivate),
+        Slot(&IAuction::GetShopItem)};
+    for (std::size_t i = 0; i < sizeof(order) / sizeof(order[0]); ++i) EXPECT_EQ(order[i], 18u + i) << i;
+  }
+  EXPECT_EQ(Slot(&IAuctionOptions::PutSaleType), 3u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutEnhancements), 4u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutPaymentOptions), 5u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutShippingOptions), 6u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutTransferCost), 7u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutShippingCost), 8u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutAdditionalInfo), 9u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutTransferCostSet), 10u);
+  EXPECT_EQ(Slot(&IAuctionOptions::PutShippingCostSet), 11u);
+  EXPECT_EQ(Slot(&IAuctionImages::Contains), 3u);
+  EXPECT_EQ(Slot(&IAuctionImages::Add), 4u);
+  EXPECT_EQ(Slot(&IAuctionImages::Clear), 5u);
+  // The auction's prepare step and the comment's extra data are one interface.
+  EXPECT_EQ(Slot(&IAuctionObjectPrepare::PutExtra), 5u);
+  EXPECT_EQ(Slot(&ICommentExtra::PutExtra), 5u);
 
   EXPECT_EQ(Slot(&IHxPackage::GetChargePresent), 9u);
   EXPECT_EQ(Slot(&IHxPackage::GetCharge), 15u);
@@ -207,6 +242,12 @@ TEST(HostInterfaceIds, IdentitiesAsTheHostGivesThem) {
   EXPECT_STREQ(text, L"{51A08CB3-776A-4694-8C36-7CA84B6D953D}");
   StringFromGUID2(__uuidof(HxTransaction), text, 64);
   EXPECT_STREQ(text, L"{877954DB-3987-43A3-8B8B-71555EA5C698}");
+  // The provider's auction object is the host's auction interface; the comment's extra data is
+  // the auction's prepare interface.
+  StringFromGUID2(__uuidof(IAuctionObject), text, 64);
+  EXPECT_STREQ(text, L"{0547694B-5950-4480-846F-98A03D148215}");
+  StringFromGUID2(__uuidof(ICommentExtra), text, 64);
+  EXPECT_STREQ(text, L"{73FE2789-F1B8-4506-9ADD-62D50C694F5C}");
 }
 
 }  // namespace

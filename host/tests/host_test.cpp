@@ -294,18 +294,20 @@ TEST_F(HostFixture, StatusWindowAppServicesAndStartCheck) {
   _RecordsetPtr sites(raw);
   raw->Release();
   EXPECT_EQ(sites->GetRecordCount(), 0);
-  EXPECT_EQ(sites->GetFields()->GetCount(), 6);
+  EXPECT_EQ(sites->GetFields()->GetCount(), 7);
 }
 
-// The account list holds every site of each active account, by account and site row; the
-// account's own name for a site comes before the site's.
+// The account list holds every site of each active account, by account and the account's site
+// row; an active account without a site comes once with its site columns NULL. The name is the
+// login; subsite_id is the site's number at its service, regsite_id the account's site row.
 TEST_F(HostFixture, AccountSitesListEverySiteOfTheActiveAccounts) {
   const _ConnectionPtr cn = host->Connection();
   for (const wchar_t* sql :
        {L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (1, 10, 1, 'Serwis'), "
         L"(2, 20, 1, 'Serwis drugi')",
         L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Name, reg_Active) VALUES "
-        L"(4, 1, 'o''brien', NULL, 1), (2, 1, 'anna', 'Konto Anny', 1), (3, 1, 'stare', 'Stare', 0)",
+        L"(4, 1, 'o''brien', NULL, 1), (2, 1, 'anna', 'Konto Anny', 1), (3, 1, 'stare', 'Stare', 0), "
+        L"(9, 2, 'bez_strony', 'Bez strony', 1)",
         L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId, rs_Name) VALUES (7, 2, 2, NULL), (5, 2, 1, 'Mój serwis'), "
         L"(6, 4, 1, NULL), (8, 3, 1, NULL)"})
     cn->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
@@ -317,13 +319,18 @@ TEST_F(HostFixture, AccountSitesListEverySiteOfTheActiveAccounts) {
   std::vector<std::wstring> rows;
   for (; !sites->GetadoEOF(); sites->MoveNext()) {
     std::wstring row;
-    for (const wchar_t* field : {L"reg_id", L"reg_name", L"site_id", L"site_name", L"subsite_id", L"service_id"})
-      row += (row.empty() ? L"" : L"|") + std::wstring(_bstr_t(sites->GetFields()->GetItem(field)->GetValue()));
+    for (const wchar_t* field :
+         {L"reg_id", L"reg_name", L"site_id", L"site_name", L"subsite_id", L"service_id", L"regsite_id"}) {
+      const _variant_t value = sites->GetFields()->GetItem(field)->GetValue();
+      row += (row.empty() ? L"" : L"|") + (value.vt == VT_NULL ? std::wstring(L"NULL") : std::wstring(_bstr_t(value)));
+    }
     rows.push_back(row);
   }
-  EXPECT_EQ(rows, (std::vector<std::wstring>{L"2|Konto Anny|1|Mój serwis|5|1", L"2|Konto Anny|2|Serwis drugi|7|1",
-                                             L"4|o'brien|1|Serwis|6|1"}));
+  EXPECT_EQ(rows, (std::vector<std::wstring>{L"2|anna|1|Mój serwis|10|1|5", L"2|anna|2|Serwis drugi|20|1|7",
+                                             L"4|o'brien|1|Serwis|10|1|6", L"9|bez_strony|NULL|NULL|NULL|2|NULL"}));
   EXPECT_EQ(sites->GetFields()->GetItem(L"reg_id")->GetType(), adInteger);
+  EXPECT_EQ(sites->GetFields()->GetItem(L"subsite_id")->GetType(), adInteger);
+  EXPECT_EQ(sites->GetFields()->GetItem(L"regsite_id")->GetType(), adInteger);
   EXPECT_EQ(sites->GetFields()->GetItem(L"site_name")->GetType(), adVarWChar);
 }
 

@@ -582,7 +582,7 @@ TEST_F(Program, ZoneSyncClosesOpensAndFillsTheDemoAccountsPagesOnceAndReceivesWh
   ASSERT_EQ(first.status, 0) << first.out;
   for (const char* line :
        {"Konto demonstracyjne dostało przykładowe transakcje.\n", "Rozpoczęto zamykanie stron\n",
-        "Konto: Konto demonstracyjne na Serwis demonstracyjny\n", "Próba zamknięcia strony już nieistniejącej:\r\n",
+        "Konto: kd_demo na Serwis demonstracyjny\n", "Próba zamknięcia strony już nieistniejącej:\r\n",
         "Zamknięto stron dla transakcji usuniętych: 2 z 2\n", "Zamknięto stron nieużywanych: 1 z 1\n",
         "Zamknięto starych stron: 1 z 1\n", "Utworzono nowych stron: 4 z 4\n", "Odebrano niepotwierdzonych danych: 0\n",
         "== Zamknięto stron: 3\n", "== Otworzono nowych stron: 4\n", "Uaktualniono stron: 4 z 4\n",

@@ -148,6 +148,20 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
     return Text(s.info.empty() ? CString(L"Konto zostało zapisane.") : CString(s.info.c_str()), info);
   }
 
+  STDMETHODIMP FixAccount(LotrixRegistration* account) override {
+    const HRESULT failed = Call(12, L"FixAccount");
+    if (FAILED(failed)) return failed;
+    return account ? S_OK : E_POINTER;
+  }
+
+  STDMETHODIMP OpenSession(LotrixRegistration* account, IAuctionSiteConnector** session) override {
+    const HRESULT failed = Call(13, L"OpenSession");
+    if (FAILED(failed)) return failed;
+    if (!account || !session) return E_POINTER;
+    *session = nullptr;
+    return E_NOTIMPL;
+  }
+
   STDMETHODIMP GetConnectorValue(VARIANT userId, LONG svcProvId, BSTR* value) override {
     return AccountText(16, L"GetConnectorValue", L"%I64d@%ld", userId, svcProvId, value);
   }

@@ -95,7 +95,7 @@ void ManagerTest::ReplaceHostList(const std::wstring& rows) {
   Exec(L"DROP VIEW vw_HostAccountSites");
   Exec(L"CREATE TABLE test_HostList (reg_id int NULL, reg_name nvarchar(100) NULL, site_id int NULL, "
        L"site_name nvarchar(100) NULL, subsite_id int NULL, service_id int NULL)");
-  Exec(L"CREATE VIEW vw_HostAccountSites AS SELECT * FROM test_HostList");
+  Exec(L"CREATE VIEW vw_HostAccountSites AS SELECT *, subsite_id AS regsite_id FROM test_HostList");
   Exec(L"INSERT INTO test_HostList VALUES " + rows);
 }
 

@@ -80,8 +80,9 @@ class ManagerTest : public ::testing::Test {
   // A local date-time literal 'YYYY-MM-DD HH:MM:SS' of the tests' day shifted by days and seconds.
   static std::wstring DayText(int days, int seconds = 0);
   // Makes the host list these rows ("(reg_id, reg_name, site_id, site_name, subsite_id,
-  // service_id), ...") in place of the accounts' sites: rows no account table holds, such as an
-  // account without its registration or a row without an account.
+  // service_id), ...", regsite_id the same as subsite_id) in place of the accounts' sites: rows
+  // no account table holds, such as an account without its registration or a row without an
+  // account.
   void ReplaceHostList(const std::wstring& rows);
 
   // --- the manager, as callers create it (CLSCTX 23, OleRun, IStatusMgr)

@@ -120,7 +120,7 @@ TEST_F(Manager, AccountsAreWalkedOncePerRunAndOnlyWhenTheirSellerZoneIsOn) {
 }
 
 TEST_F(Manager, AnEmptyAccountListEndsLikeARun) {
-  Exec(L"DELETE FROM reg_Site");
+  Exec(L"UPDATE reg__Registration SET reg_Active = 0");
   IStatusMgrPtr manager = NewManager();
   EXPECT_EQ(manager->Synchronize(sjOpenPages), S_OK);
   const Job job = LastJob(16);
@@ -129,6 +129,18 @@ TEST_F(Manager, AnEmptyAccountListEndsLikeARun) {
   EXPECT_EQ(States(), (std::vector<std::wstring>{L"0", L"1"}));
   EXPECT_EQ(Events(L"refresh").size(), 1u);
   EXPECT_EQ(LockRows(), 0);
+}
+
+// The host lists an account without a site once, with no site row: it has no pages to keep.
+TEST_F(Manager, AccountsWithoutASiteAreNotWalked) {
+  Exec(L"DELETE FROM reg_Site WHERE rs_RegId = 2");
+  IStatusMgrPtr manager = NewManager();
+  EXPECT_EQ(manager->Synchronize(sjOpenPages), S_OK);
+  const Job job = LastJob(16);
+  EXPECT_EQ(CountOf(job, L"Konto: sprzedawca_a na Serwis"), 1) << job.Text();
+  EXPECT_EQ(job.Text().find(L"sprzedawca_b"), std::wstring::npos);
+  EXPECT_EQ(CountOf(job, L"Nie ma nowych stron do otwarcia"), 1);
+  EXPECT_EQ(job.result, 0);
 }
 
 TEST_F(Manager, AFailureOutsideTheJobsIsLoggedAndEndsTheRunsLogs) {
