@@ -778,6 +778,8 @@ BOOL IsDialogMessageW(HWND dialog, LPMSG msg) {
     switch (msg->wParam) {
       case VK_RETURN: {
         if (fw && (fw->style & ES_MULTILINE) && (fw->style & ES_WANTRETURN) && fw->className == L"Edit") break;
+        // A control that wants every key (a grid) takes Enter itself.
+        if (fw && !button && (SendMessageW(focus, WM_GETDLGCODE, VK_RETURN, 0) & DLGC_WANTALLKEYS)) break;
         int id = 0;
         HWND control = nullptr;
         if (button && (fw->style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON && IsChild(dialog, focus)) {

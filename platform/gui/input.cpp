@@ -146,6 +146,18 @@ void Click(HWND window, int x, int y) {
   MouseDown(window, x, y);
   MouseUp(window, x, y);
 }
+void DoubleClick(HWND window, int x, int y) {
+  Click(window, x, y);
+  const POINT screen = ScreenPoint(window, x, y);
+  const HWND receiver = MoveTo(IsWindow(window) ? window : nullptr, screen);
+  if (!receiver || !IsWindow(receiver)) return;
+  const Window* w = FindWindow(receiver);
+  const bool dblclks = w && w->cls && (w->cls->style & CS_DBLCLKS);
+  Pointer& p = P();
+  p.buttons |= MK_LBUTTON;
+  Deliver(receiver, dblclks ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, p.buttons, ClientPoint(receiver, screen));
+  MouseUp(window, x, y);
+}
 
 HWND WindowUnderMouse() {
   const HWND h = P().over;

@@ -25,6 +25,9 @@ void MouseDown(HWND window, int x, int y);
 void MouseUp(HWND window, int x, int y);
 // Down and up at one point.
 void Click(HWND window, int x, int y);
+// Two clicks at one point: the second press is WM_LBUTTONDBLCLK for a window whose class has
+// CS_DBLCLKS, WM_LBUTTONDOWN otherwise.
+void DoubleClick(HWND window, int x, int y);
 // The window the pointer is over (null: none).
 HWND WindowUnderMouse();
 // Whether `window` waits for a WM_MOUSELEAVE.
