@@ -586,12 +586,31 @@ struct IHxTransaction : public IUnknown {
   STDMETHOD(GetPayment)(CY* amount) = 0;                                                 // 9
   ZEPHRA_SLOT(10) ZEPHRA_SLOT(11) ZEPHRA_SLOT(12)
   STDMETHOD(GetCustomerId)(LONG* customer) = 0;                                          // 13
-  ZEPHRA_SLOT(14) ZEPHRA_SLOT(15) ZEPHRA_SLOT(16) ZEPHRA_SLOT(17) ZEPHRA_SLOT(18)
-  ZEPHRA_SLOT(19) ZEPHRA_SLOT(20)
+  // 14 to 20 and 23 to 32: what a purchase received from an auction site is written with.
+  STDMETHOD(PutName)(BSTR name) = 0;                                                     // 14
+  // 15: the delivery options of the auction (an object answering IHxDeliveryOptions; others
+  // and null change nothing).
+  STDMETHOD(PutDeliveryOptions)(IUnknown* options) = 0;
+  STDMETHOD(PutCustomerId)(LONG customer) = 0;                                           // 16
+  STDMETHOD(PutAuctionId)(LONG auction) = 0;                                             // 17
+  STDMETHOD(PutRegId)(LONG account) = 0;                                                 // 18
+  STDMETHOD(PutRegSiteId)(LONG accountSite) = 0;                                         // 19
+  // 20: the purchase date (a date, or anything that converts to one; NULL and empty: none).
+  STDMETHOD(PutDate)(VARIANT date) = 0;
   STDMETHOD(GetAddressLocked)(VARIANT_BOOL* locked) = 0;                                 // 21
   STDMETHOD(GetAllLocked)(VARIANT_BOOL* locked) = 0;                                     // 22
-  ZEPHRA_SLOT(23) ZEPHRA_SLOT(24) ZEPHRA_SLOT(25) ZEPHRA_SLOT(26) ZEPHRA_SLOT(27)
-  ZEPHRA_SLOT(28) ZEPHRA_SLOT(29) ZEPHRA_SLOT(30) ZEPHRA_SLOT(31) ZEPHRA_SLOT(32)
+  STDMETHOD(PutCurrency)(BSTR currency) = 0;                                             // 23
+  STDMETHOD(PutValueCurrency)(BSTR currency) = 0;                                        // 24
+  // 25, 26: a position of a product of the host's list, or one named after the item.
+  STDMETHOD(AddProductPosition)(LONG product, LONG quantity, CY price) = 0;
+  STDMETHOD(AddNamedPosition)(BSTR name, LONG quantity, CY price) = 0;
+  STDMETHOD(PutOriginal)(LONG original) = 0;                                             // 27
+  STDMETHOD(PutOrigQuantity)(LONG quantity) = 0;                                         // 28
+  STDMETHOD(PutKind)(LONG kind, LONG detail) = 0;                                        // 29
+  // 30: the delivery method; the empty VARIANT leaves only collection in person.
+  STDMETHOD(PutDeliveryMethod)(VARIANT method) = 0;
+  STDMETHOD(PutAuctionOwnerId)(LONG user) = 0;                                           // 31
+  STDMETHOD(PutRemainder)(VARIANT_BOOL remainder) = 0;                                   // 32
   STDMETHOD(GetRemittanceDate)(VARIANT* date) = 0;                                       // 33
   ZEPHRA_SLOT(34) ZEPHRA_SLOT(35) ZEPHRA_SLOT(36) ZEPHRA_SLOT(37)
   STDMETHOD(GetPaid)(VARIANT_BOOL* paid) = 0;                                            // 38
@@ -649,12 +668,21 @@ struct IHxTransaction : public IUnknown {
   STDMETHOD(PutStatusSendState)(LONG state) = 0;                                         // 124
 };
 VANTOR_UUIDOF(IHxTransaction, "666878E6-4B5A-4167-B133-001239677D82");
+// A transaction's check refuses its delivery method for want of the buyer's address.
+constexpr HRESULT HX_E_DELIVERY_NEEDS_ADDRESS = static_cast<HRESULT>(0x80044532u);
 struct HxTransaction;
 VANTOR_UUIDOF(HxTransaction, "877954DB-3987-43A3-8B8B-71555EA5C698");
 
 // Customer.
 struct IHxCustomer : public IUnknown {
-  ZEPHRA_SLOT(3) ZEPHRA_SLOT(4) ZEPHRA_SLOT(5) ZEPHRA_SLOT(6) ZEPHRA_SLOT(7)
+  // 3: the customer's address (answers IHxAddress).
+  STDMETHOD(GetAddress)(IUnknown** address) = 0;
+  // 4: the customer's phone numbers, a list answering Contains and Add of texts.
+  STDMETHOD(GetPhones)(IUnknown** phones) = 0;
+  // 5, 6: the main e-mail address and phone; `flags` -1 keeps the earlier one in the lists.
+  STDMETHOD(PutEmail)(BSTR email, LONG flags) = 0;
+  STDMETHOD(PutPhone)(BSTR phone, LONG flags) = 0;
+  ZEPHRA_SLOT(7)
   ZEPHRA_SLOT(8) ZEPHRA_SLOT(9) ZEPHRA_SLOT(10) ZEPHRA_SLOT(11) ZEPHRA_SLOT(12)
   ZEPHRA_SLOT(13) ZEPHRA_SLOT(14) ZEPHRA_SLOT(15)
   STDMETHOD(GetDisplayName)(BSTR* name) = 0;                                             // 16
@@ -827,10 +855,35 @@ struct IHxPositionCursor : public IUnknown {
 };
 VANTOR_UUIDOF(IHxPositionCursor, "105DA789-1E1F-4C3B-92FA-739040EBE89C");
 
+// The delivery options of an auction as a transaction takes them: the delivery method a new
+// purchase gets (VT_I4, a row of sl_Delivery; NULL or empty: collection in person only).
+struct IHxDeliveryOptions : public IUnknown {
+  STDMETHOD(GetDeliveryMethod)(VARIANT* method) = 0;   // 3
+};
+VANTOR_UUIDOF(IHxDeliveryOptions, "5C0E6C1B-2B4F-4F0E-9C57-3D8A0E7B41A2");
+
+// The comment record of a transaction: the comment its buyer gave (received) and the one given
+// to the buyer (sent). Loaded by the transaction's id; data set 1 holds its comment row, none
+// until a comment of the transaction has been saved.
+struct ITransactionComment : public IUnknown {
+  STDMETHOD(PutReceivedComment)(BSTR comment) = 0;     // 3
+  STDMETHOD(PutReceivedDate)(DATE date) = 0;           // 4
+  STDMETHOD(PutReceivedScore)(LONG score) = 0;         // 5
+  STDMETHOD(PutSentComment)(BSTR comment) = 0;         // 6
+  STDMETHOD(PutSentDate)(DATE date) = 0;               // 7
+  STDMETHOD(PutSentScore)(LONG score) = 0;             // 8
+  STDMETHOD(PutSentExternalId)(VARIANT id) = 0;        // 9: the comment's id at the site
+};
+VANTOR_UUIDOF(ITransactionComment, "BEBB1486-FD40-4740-96C4-F35A62049DDF");
+struct HxTransactionComment;
+VANTOR_UUIDOF(HxTransactionComment, "9E0F30A0-1EA9-43F1-BFEF-3159FC44BEF0");
+
 // The receive path names the same interfaces after the service provider's objects: one
 // declaration each (the auction keeps its slots 17 and 64; the others their named slots).
 using ITransaction = IHxTransaction;
 using ICustomer = IHxCustomer;
+// A customer's address is the same interface: its street is the first line (slot 7), its
+// postcode the zip code (11), its country name the country (15).
 using ICustomerAddress = IHxAddress;
 using IAuction = IHxAuction;
 using IAuctionObject = IHxAuction;
@@ -895,5 +948,7 @@ _COM_SMARTPTR_TYPEDEF(IHxPackage, __uuidof(IHxPackage));
 _COM_SMARTPTR_TYPEDEF(IHxAddress, __uuidof(IHxAddress));
 _COM_SMARTPTR_TYPEDEF(IHxDocumentLink, __uuidof(IHxDocumentLink));
 _COM_SMARTPTR_TYPEDEF(IHxPositionCursor, __uuidof(IHxPositionCursor));
+_COM_SMARTPTR_TYPEDEF(IHxDeliveryOptions, __uuidof(IHxDeliveryOptions));
+_COM_SMARTPTR_TYPEDEF(ITransactionComment, __uuidof(ITransactionComment));
 _COM_SMARTPTR_TYPEDEF(LotrixRegistration, __uuidof(LotrixRegistration));
 _COM_SMARTPTR_TYPEDEF(LotrixRegCustData, __uuidof(LotrixRegCustData));

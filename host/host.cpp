@@ -588,7 +588,7 @@ STDMETHODIMP CHostInstance::GetCaption(LONG, BSTR* caption) {
 STDMETHODIMP CHostInstance::GetImageStore(IUnknown** store) {
   if (!store) return E_POINTER;
   *store = nullptr;
-  return E_NOTIMPL;
+  return CFlgComObject<CHostImageStore>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(store), m_connection);
 }
 
 STDMETHODIMP CHostInstance::IsErpAvailable(VARIANT_BOOL* available) {

@@ -13,6 +13,19 @@ namespace host {
 
 // Whether a column's value is NULL (or missing).
 inline bool IsNullValue(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
+// A column's value as text without surrounding blanks; NULL gives the empty text.
+inline CString TextOf(const _variant_t& v) {
+  if (IsNullValue(v)) return CString();
+  CString text(static_cast<const wchar_t*>(_bstr_t(v)));
+  text.Trim();
+  return text;
+}
+// The NULL a column is set to.
+inline _variant_t NullValue() {
+  _variant_t v;
+  v.vt = VT_NULL;
+  return v;
+}
 
 // Runs `work` in one transaction of `connection` (nested in the caller's when there is one):
 // committed when it returns, rolled back when it raises, and what it raised is raised again.
@@ -91,6 +104,9 @@ class CHostItem : public IFlgItem, public IFlgDataSet {
   HRESULT GetValue(const wchar_t* column, VARIANT* out) const;
   HRESULT PutValue(const wchar_t* column, const _variant_t& value);
   HRESULT PutBool(const wchar_t* column, bool value);
+  // The validation messages of the last Check.
+  void AddError(const std::wstring& text) { m_errors.push_back(text); }
+  size_t ErrorCount() const { return m_errors.size(); }
 
   // Called inside the save's transaction: before the row is written (with `inserting` for a new
   // object, whose key is already set) and after it was written.

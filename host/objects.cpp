@@ -1,4 +1,4 @@
-// The host's customer, auction, package and connection-settings objects and the registration
+// The host's auction, package and connection-settings objects and the registration
 // lookup.
 #include "host/objects.h"
 
@@ -6,14 +6,6 @@
 
 namespace host {
 namespace {
-
-
-CString TextOf(const _variant_t& v) {
-  if (IsNullValue(v)) return CString();
-  CString text(static_cast<const wchar_t*>(_bstr_t(v)));
-  text.Trim();
-  return text;
-}
 
 template <class T>
 CFlgClassRegistration Register(REFCLSID clsid) {
@@ -23,50 +15,91 @@ CFlgClassRegistration Register(REFCLSID clsid) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Customer
+// Comment record of a transaction
 
-CHostCustomer::CHostCustomer() : CHostItem(ItemClass{__uuidof(HxCustomer), L"cs__Customer", L"cs_Id", {}}) {}
+CHostTransactionComment::CHostTransactionComment()
+    : CHostItem(ItemClass{__uuidof(HxTransactionComment), L"tr__Transaction", L"tr_Id", {}}) {}
 
-void* CHostCustomer::FlgGetInterface(REFIID iid) {
-  if (iid == __uuidof(IHxCustomer)) return static_cast<IHxCustomer*>(this);
+void* CHostTransactionComment::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(ITransactionComment)) return static_cast<ITransactionComment*>(this);
   return CHostItem::FlgGetInterface(iid);
 }
 
-STDMETHODIMP CHostCustomer::GetDisplayName(BSTR* name) {
-  if (!name) return E_POINTER;
-  *name = nullptr;
+// A comment record belongs to a stored transaction: it is loaded, never made new.
+STDMETHODIMP CHostTransactionComment::InitNew(IFlgDataFactory*, VARIANT) { return E_NOTIMPL; }
+
+STDMETHODIMP CHostTransactionComment::Load(IFlgDataFactory* factory, VARIANT id) {
+  m_comments = nullptr;
+  HRESULT hr = CHostItem::Load(factory, id);
+  if (FAILED(hr)) return hr;
   return Guarded([&] {
-    CString shown = TextOf(Column(L"cs_Name")->GetValue());
-    const CString surname = TextOf(Column(L"cs_Surname")->GetValue());
-    if (!surname.IsEmpty()) shown += (shown.IsEmpty() ? L"" : L" ") + surname;
-    if (shown.IsEmpty()) shown = TextOf(Column(L"cs_Nick")->GetValue());
-    if (shown.IsEmpty()) shown.Format(L"Klient nr %ld", Key().vt == VT_I4 ? Key().lVal : LONG{0});
-    *name = SysAllocString(shown);
+    CString sql;
+    sql.Format(L"SELECT * FROM tr_Comment WHERE tc_TransId = %ld", id.lVal);
+    _RecordsetPtr rs;
+    const HRESULT opened = OpenRS(rs, Connection(), sql, adOpenStatic, adLockBatchOptimistic);
+    if (FAILED(opened)) return opened;
+    m_comments = rs;
     return S_OK;
   });
 }
 
-STDMETHODIMP CHostCustomer::GetServiceUserId(VARIANT* id) {
-  if (!id) return E_POINTER;
-  VariantInit(id);
+STDMETHODIMP CHostTransactionComment::GetDataSet(LONG index, IUnknown** recordset) {
+  if (index != 1) return CHostItem::GetDataSet(index, recordset);
+  if (!recordset) return E_INVALIDARG;
+  *recordset = nullptr;
+  if (!m_comments) return E_FAIL;
+  return m_comments->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
+}
+
+HRESULT CHostTransactionComment::PutComment(const wchar_t* column, const _variant_t& value) {
+  if (!m_comments) return E_UNEXPECTED;
   return Guarded([&] {
-    const _variant_t value = Column(L"cs_ExtServiceId")->GetValue();
-    if (IsNullValue(value)) {
-      id->vt = VT_NULL;
-      return S_OK;
+    if (m_comments->GetRecordCount() == 0) {
+      m_comments->AddNew();
+      m_comments->GetFields()->GetItem(_variant_t(L"tc_TransId"))->PutValue(Key());
+    } else if (m_comments->GetadoEOF() || m_comments->GetBOF()) {
+      m_comments->MoveFirst();
     }
-    _variant_t wide;
-    HRESULT hr = VariantChangeType(&wide, &value, 0, VT_I8);
-    if (FAILED(hr)) return hr;
-    if (wide.llVal >= INT32_MIN && wide.llVal <= INT32_MAX) {
-      id->vt = VT_I4;
-      id->lVal = static_cast<LONG>(wide.llVal);
-    } else {
-      id->vt = VT_I8;
-      id->llVal = wide.llVal;
-    }
+    m_comments->GetFields()->GetItem(_variant_t(column))->PutValue(value);
     return S_OK;
   });
+}
+
+namespace {
+_variant_t Text(BSTR text) { return text ? _variant_t(text) : NullValue(); }
+_variant_t Date(DATE date) {
+  _variant_t v;
+  v.vt = VT_DATE;
+  v.date = date;
+  return v;
+}
+}  // namespace
+
+STDMETHODIMP CHostTransactionComment::PutReceivedComment(BSTR comment) {
+  return PutComment(L"tc_ReceivedComment", Text(comment));
+}
+STDMETHODIMP CHostTransactionComment::PutReceivedDate(DATE date) { return PutComment(L"tc_ReceivedDate", Date(date)); }
+STDMETHODIMP CHostTransactionComment::PutReceivedScore(LONG score) {
+  return PutComment(L"tc_ReceivedScore", _variant_t(score));
+}
+STDMETHODIMP CHostTransactionComment::PutSentComment(BSTR comment) { return PutComment(L"tc_SentComment", Text(comment)); }
+STDMETHODIMP CHostTransactionComment::PutSentDate(DATE date) { return PutComment(L"tc_SentDate", Date(date)); }
+STDMETHODIMP CHostTransactionComment::PutSentScore(LONG score) { return PutComment(L"tc_SentScore", _variant_t(score)); }
+STDMETHODIMP CHostTransactionComment::PutSentExternalId(VARIANT id) {
+  _variant_t value(id);
+  if (IsNullValue(value) || value.vt == VT_ERROR) return PutComment(L"tc_SentExternalId", NullValue());
+  const HRESULT hr = VariantChangeType(&value, &value, 0, VT_I4);
+  if (FAILED(hr)) return hr;
+  return PutComment(L"tc_SentExternalId", value);
+}
+
+void CHostTransactionComment::AfterWrite(bool) {
+  if (!m_comments || m_comments->GetRecordCount() == 0) return;
+  m_comments->MoveFirst();
+  FieldsPtr f = m_comments->GetFields();
+  if (IsNullValue(f->GetItem(_variant_t(L"tc_Id"))->GetValue()))
+    f->GetItem(_variant_t(L"tc_Id"))->PutValue(_variant_t(ReserveKeys(Connection(), L"tr_Comment", 1, L"tc_Id")));
+  m_comments->UpdateBatch(adAffectAll);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -235,6 +268,7 @@ std::vector<CFlgClassRegistration> RegisterBusinessObjectClasses() {
   std::vector<CFlgClassRegistration> classes;
   classes.push_back(Register<CHostTransaction>(__uuidof(HxTransaction)));
   classes.push_back(Register<CHostCustomer>(__uuidof(HxCustomer)));
+  classes.push_back(Register<CHostTransactionComment>(__uuidof(HxTransactionComment)));
   classes.push_back(Register<CHostAuction>(__uuidof(HxAuction)));
   classes.push_back(Register<CHostPackage>(__uuidof(HxPackage)));
   classes.push_back(Register<CHostConnectionSettings>(__uuidof(HxConnectionSettings)));

@@ -20,10 +20,16 @@ inline constexpr wchar_t kAutomaticMessagesKey[] = L"AutomaticMessages";
 // page leaves a row of tr_TransStatus (page, account, ts_ClosePage 1), written in the delete's
 // transaction, so that the page is still closed. Its automatic message to the buyer is a row of
 // the outbox kd_MessageOutbox (buyer, transaction, page address).
+//
+// A purchase received from an auction site is written through the put methods; its positions
+// (AddProductPosition, AddNamedPosition) are rows of tr_Position written with it. Check answers
+// HX_E_DELIVERY_NEEDS_ADDRESS when the delivery method (any but collection in person) needs an
+// address that the buyer lacks (street, postcode or city of the customer).
 class CHostTransaction : public CHostItem, public IHxTransaction {
  public:
   CHostTransaction();
   void* FlgGetInterface(REFIID iid);
+  STDMETHOD(Check)() override;
 
   // The address rows (created on first use), for the address objects.
   _RecordsetPtr Addresses();
@@ -73,24 +79,104 @@ class CHostTransaction : public CHostItem, public IHxTransaction {
   STDMETHOD(GetStatusSendState)(LONG* state) override;
   STDMETHOD(PutStatusSendState)(LONG state) override;
 
+  STDMETHOD(PutName)(BSTR name) override;
+  STDMETHOD(PutDeliveryOptions)(IUnknown* options) override;
+  STDMETHOD(PutCustomerId)(LONG customer) override;
+  STDMETHOD(PutAuctionId)(LONG auction) override;
+  STDMETHOD(PutRegId)(LONG account) override;
+  STDMETHOD(PutRegSiteId)(LONG accountSite) override;
+  STDMETHOD(PutDate)(VARIANT date) override;
+  STDMETHOD(PutCurrency)(BSTR currency) override;
+  STDMETHOD(PutValueCurrency)(BSTR currency) override;
+  STDMETHOD(AddProductPosition)(LONG product, LONG quantity, CY price) override;
+  STDMETHOD(AddNamedPosition)(BSTR name, LONG quantity, CY price) override;
+  STDMETHOD(PutOriginal)(LONG original) override;
+  STDMETHOD(PutOrigQuantity)(LONG quantity) override;
+  STDMETHOD(PutKind)(LONG kind, LONG detail) override;
+  STDMETHOD(PutDeliveryMethod)(VARIANT method) override;
+  STDMETHOD(PutAuctionOwnerId)(LONG user) override;
+  STDMETHOD(PutRemainder)(VARIANT_BOOL remainder) override;
+
  protected:
   void BeforeWrite(bool inserting) override;
   void AfterWrite(bool inserting) override;
   void BeforeDelete(const _ConnectionPtr& connection, LONG id) override;
 
  private:
+  struct NewPosition {
+    _variant_t product;  // VT_I4, or NULL for a named position
+    std::wstring name;
+    LONG quantity = 0;
+    CY price{};
+  };
+  HRESULT PutText(const wchar_t* column, BSTR text);
+
   _RecordsetPtr m_addresses;
+  std::vector<NewPosition> m_positions;  // added, not yet written
 };
 
-// Customer: a row of cs__Customer (cs_Id).
+// Customer: a row of cs__Customer (cs_Id) holding its address (IHxAddress over the cs_ address
+// columns), its main e-mail address and phone; its further phones are rows of cs_CustomerPhone,
+// written with the row. A customer needs a name or a nick; no text may pass its column's size.
 class CHostCustomer : public CHostItem, public IHxCustomer {
  public:
   CHostCustomer();
   void* FlgGetInterface(REFIID iid);
+  STDMETHOD(Load)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(Check)() override;
+
+  // The address's columns, for the address object.
+  HRESULT AddressText(const wchar_t* column, BSTR* out) const { return GetText(column, out); }
+  HRESULT PutAddressText(const wchar_t* column, BSTR value);
+  // The phone list: the main phone and the further ones (compared without surrounding blanks).
+  bool HasPhone(const std::wstring& phone);
+  void AddPhone(const std::wstring& phone);
+
+  STDMETHOD(GetAddress)(IUnknown** address) override;
+  STDMETHOD(GetPhones)(IUnknown** phones) override;
+  STDMETHOD(PutEmail)(BSTR email, LONG flags) override;
+  // With `flags` non-zero an earlier, different main phone stays in the phone list.
+  STDMETHOD(PutPhone)(BSTR phone, LONG flags) override;
   // The name (and surname), else the nick, else "Klient nr <id>".
   STDMETHOD(GetDisplayName)(BSTR* name) override;
   // cs_ExtServiceId: VT_I4 when it fits, else VT_I8; VT_NULL when unknown.
   STDMETHOD(GetServiceUserId)(VARIANT* id) override;
+
+ protected:
+  void AfterWrite(bool inserting) override;
+
+ private:
+  void ReadPhones();
+  std::vector<std::wstring> m_phones;   // the further phones, stored and new
+  size_t m_storedPhones = 0;            // how many of them are stored
+  bool m_phonesRead = false;
+};
+
+// The comment record of a transaction: loaded by the transaction's id (data set 0 its row, read
+// only), its comment row in data set 1 (tr_Comment; none until a comment is saved), added when a
+// side is first written and saved with the record.
+class CHostTransactionComment : public CHostItem, public ITransactionComment {
+ public:
+  CHostTransactionComment();
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(InitNew)(IFlgDataFactory* factory, VARIANT init) override;
+  STDMETHOD(Load)(IFlgDataFactory* factory, VARIANT id) override;
+  STDMETHOD(GetDataSet)(LONG index, IUnknown** recordset) override;
+
+  STDMETHOD(PutReceivedComment)(BSTR comment) override;
+  STDMETHOD(PutReceivedDate)(DATE date) override;
+  STDMETHOD(PutReceivedScore)(LONG score) override;
+  STDMETHOD(PutSentComment)(BSTR comment) override;
+  STDMETHOD(PutSentDate)(DATE date) override;
+  STDMETHOD(PutSentScore)(LONG score) override;
+  STDMETHOD(PutSentExternalId)(VARIANT id) override;
+
+ protected:
+  void AfterWrite(bool inserting) override;
+
+ private:
+  HRESULT PutComment(const wchar_t* column, const _variant_t& value);
+  _RecordsetPtr m_comments;
 };
 
 // Auction: a row of au__Auction (au_Id).
@@ -161,6 +247,20 @@ class CHostRegistrationTable : public IHxRegistrationTable {
  private:
   _ConnectionPtr m_connection;
   _RecordsetPtr m_record;
+};
+
+// The host's image store: each image a row of kd_Image. An image whose bytes are stored already
+// answers the stored image's id (its name stays as first given); image data is a byte array
+// (VT_ARRAY | VT_UI1), at most 64 MB, never empty.
+class CHostImageStore : public IHxImageStore {
+ public:
+  explicit CHostImageStore(_ConnectionPtr connection) : m_connection(std::move(connection)) {}
+  virtual ~CHostImageStore() = default;
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(AddImage)(BSTR name, VARIANT image, LONG* id) override;
+
+ private:
+  _ConnectionPtr m_connection;
 };
 
 // The registrations of the host's business-object classes, for the host's lifetime.

@@ -372,6 +372,37 @@ const std::vector<SchemaStep> kSteps = {
          L"reg_SvcProvId AS service_id FROM reg__Registration LEFT JOIN reg_Site ON rs_RegId = reg_Id "
          L"LEFT JOIN st__Site ON rs_SiteId = st_Id WHERE reg_Active = 1",
      }},
+    {10,
+     {
+         // What the receive path stores. A customer's address lives in its row (the second line
+         // and tax number join it); its further phone numbers beside it (cs_Phone is the main one).
+         L"ALTER TABLE cs__Customer ADD cs_Street2 nvarchar(64) NULL",
+         L"ALTER TABLE cs__Customer ADD cs_TaxNumber nvarchar(15) NULL",
+         L"CREATE TABLE cs_CustomerPhone (cp_Id int NOT NULL PRIMARY KEY, "
+         L"cp_CustomerId int NOT NULL, cp_Number nvarchar(50) NOT NULL)",
+         L"CREATE INDEX ix_CustomerPhone_Customer ON cs_CustomerPhone (cp_CustomerId)",
+         L"CREATE INDEX ix_Customer_Nick ON cs__Customer (cs_Nick, cs_SvcProvId)",
+         L"CREATE INDEX ix_Auction_Provider ON au__Auction (au_Number, au_SvcProvId)",
+         // The service provider's details of an auction, beside its row.
+         L"CREATE TABLE au_SiteDetail (aal_AuctionId int NOT NULL PRIMARY KEY, "
+         L"aal_Description ntext NULL, aal_SaleType int NULL, aal_Enhancements int NULL, aal_PaymentOptions int NULL, "
+         L"aal_ShippingOptions int NULL, aal_TransferCost money NULL, aal_ShippingCost money NULL, "
+         L"aal_AdditionalInfo nvarchar(255) NULL, aal_HeaderFlag int NULL)",
+         // The host's images, each kept once (the same bytes have one row), and an auction's
+         // images in their order.
+         L"CREATE TABLE kd_Image (im_Id int NOT NULL PRIMARY KEY, im_Name nvarchar(255) NULL, im_Size int NOT NULL, "
+         L"im_Hash bigint NOT NULL, im_Data image NOT NULL, im_Added datetime NULL)",
+         L"CREATE INDEX ix_Image_Hash ON kd_Image (im_Hash, im_Size)",
+         L"CREATE TABLE au_Image (ai_Id int NOT NULL PRIMARY KEY, ai_AuctionId int NOT NULL, "
+         L"ai_ImageId int NOT NULL, ai_Order int NOT NULL)",
+         L"CREATE INDEX ix_AuctionImage_Auction ON au_Image (ai_AuctionId, ai_Order)",
+         // The comment record of a transaction: the comment its buyer gave and the one given to them.
+         L"CREATE TABLE tr_Comment (tc_Id int NOT NULL PRIMARY KEY, "
+         L"tc_TransId int NOT NULL, tc_ReceivedComment nvarchar(255) NULL, "
+         L"tc_ReceivedDate datetime NULL, tc_ReceivedScore int NULL, tc_SentComment nvarchar(255) NULL, "
+         L"tc_SentDate datetime NULL, tc_SentScore int NULL, tc_SentExternalId int NULL)",
+         L"CREATE UNIQUE INDEX ix_Comment_Transaction ON tr_Comment (tc_TransId)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

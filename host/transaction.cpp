@@ -11,12 +11,6 @@ constexpr wchar_t kAddressColumns[] = L"ta_Id, ta_TransId, ta_Kind, ta_Name, ta_
                                       L"ta_City, ta_Country, ta_Company, ta_TaxNumber, ta_SkipBilling";
 
 
-_variant_t Null() {
-  _variant_t v;
-  v.vt = VT_NULL;
-  return v;
-}
-
 _variant_t NowDate() {
   _variant_t v;
   v.vt = VT_DATE;
@@ -34,7 +28,7 @@ bool IsOn(const _variant_t& value) {
 
 // A VARIANT argument as the column takes it: empty and NULL store NULL.
 _variant_t Stored(const VARIANT& value) {
-  if (value.vt == VT_EMPTY || value.vt == VT_NULL || value.vt == VT_ERROR) return Null();
+  if (value.vt == VT_EMPTY || value.vt == VT_NULL || value.vt == VT_ERROR) return NullValue();
   return _variant_t(value);
 }
 
@@ -100,7 +94,7 @@ class CHostTransactionAddress : public IHxAddress {
     *out = nullptr;
     return Guarded([&] {
       _RecordsetPtr rs = Row(false);
-      const _variant_t value = rs ? rs->GetFields()->GetItem(_variant_t(column))->GetValue() : Null();
+      const _variant_t value = rs ? rs->GetFields()->GetItem(_variant_t(column))->GetValue() : NullValue();
       *out = SysAllocString(IsNullValue(value) ? L"" : static_cast<const wchar_t*>(_bstr_t(value)));
       return S_OK;
     });
@@ -209,6 +203,31 @@ _RecordsetPtr CHostTransaction::Addresses() {
   return m_addresses;
 }
 
+STDMETHODIMP CHostTransaction::Check() {
+  HRESULT hr = CHostItem::Check();
+  if (FAILED(hr)) return hr;
+  return Guarded([&] {
+    if (IsNullValue(Column(L"tr_DeliveryMethod")->GetValue())) return S_OK;
+    // A method other than collection in person needs the buyer's address.
+    const _variant_t customer = Column(L"tr_CustomerId")->GetValue();
+    bool hasAddress = false;
+    if (!IsNullValue(customer)) {
+      CString sql;
+      sql.Format(L"SELECT cs_Street, cs_Postcode, cs_City FROM cs__Customer WHERE cs_Id = %ld", static_cast<LONG>(customer));
+      _RecordsetPtr rs = OpenRows(Connection(), sql, adLockReadOnly);
+      if (!rs->GetadoEOF()) {
+        hasAddress = true;
+        for (const wchar_t* column : {L"cs_Street", L"cs_Postcode", L"cs_City"}) {
+          hasAddress = hasAddress && !TextOf(rs->GetFields()->GetItem(_variant_t(column))->GetValue()).IsEmpty();
+        }
+      }
+    }
+    if (hasAddress) return S_OK;
+    AddError(L"Wybrany sposób dostawy wymaga adresu, którego kupujący nie podał.");
+    return HX_E_DELIVERY_NEEDS_ADDRESS;
+  });
+}
+
 void CHostTransaction::BeforeWrite(bool inserting) {
   if (inserting && IsNullValue(Column(L"tr_CreationDate")->GetValue())) Column(L"tr_CreationDate")->PutValue(NowDate());
   Column(L"tr_LastModified")->PutValue(NowDate());
@@ -224,6 +243,35 @@ void CHostTransaction::AfterWrite(bool) {
       f->GetItem(_variant_t(L"ta_TransId"))->PutValue(_variant_t(id));
     }
     m_addresses->UpdateBatch(adAffectAll);
+  }
+  if (!m_positions.empty()) {
+    CString sql;
+    sql.Format(L"SELECT ISNULL(MAX(tp_Order), 0) FROM tr_Position WHERE tp_TransId = %ld", id);
+    _RecordsetPtr last = OpenRows(Connection(), sql, adLockReadOnly);
+    LONG order = static_cast<LONG>(last->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
+    const _variant_t name = Column(L"tr_Name")->GetValue();
+    _RecordsetPtr rows = OpenRows(Connection(), L"SELECT * FROM tr_Position WHERE 1 = 0", adLockBatchOptimistic);
+    LONG key = ReserveKeys(Connection(), L"tr_Position", static_cast<LONG>(m_positions.size()), L"tp_Id");
+    for (const NewPosition& position : m_positions) {
+      rows->AddNew();
+      FieldsPtr f = rows->GetFields();
+      f->GetItem(_variant_t(L"tp_Id"))->PutValue(_variant_t(key++));
+      f->GetItem(_variant_t(L"tp_TransId"))->PutValue(_variant_t(id));
+      f->GetItem(_variant_t(L"tp_Order"))->PutValue(_variant_t(++order));
+      f->GetItem(_variant_t(L"tp_ProductId"))->PutValue(position.product);
+      // A product's position is named as the transaction is.
+      f->GetItem(_variant_t(L"tp_Name"))->PutValue(position.product.vt == VT_I4 ? name : _variant_t(position.name.c_str()));
+      _variant_t quantity;
+      quantity.vt = VT_CY;
+      quantity.cyVal.int64 = static_cast<LONGLONG>(position.quantity) * 10000;
+      f->GetItem(_variant_t(L"tp_Quantity"))->PutValue(quantity);
+      _variant_t price;
+      price.vt = VT_CY;
+      price.cyVal = position.price;
+      f->GetItem(_variant_t(L"tp_Price"))->PutValue(price);
+    }
+    rows->UpdateBatch(adAffectAll);
+    m_positions.clear();
   }
 }
 
@@ -277,8 +325,8 @@ STDMETHODIMP CHostTransaction::GetDocumentLink(IUnknown** link) {
   return Guarded([&] {
     _variant_t id = Column(L"tr_ErpDocumentId")->GetValue();
     _variant_t kind = Column(L"tr_ErpDocumentKind")->GetValue();
-    if (id.vt == VT_EMPTY) id = Null();
-    if (kind.vt == VT_EMPTY) kind = Null();
+    if (id.vt == VT_EMPTY) id = NullValue();
+    if (kind.vt == VT_EMPTY) kind = NullValue();
     return NewObject<CHostDocumentLink>(link, id, kind);
   });
 }
@@ -357,7 +405,7 @@ STDMETHODIMP CHostTransaction::GetBuyDate(DATE* date) {
 STDMETHODIMP CHostTransaction::GetAuctionLink(VARIANT* auction) { return GetValue(L"tr_AuctionId", auction); }
 STDMETHODIMP CHostTransaction::GetStatusPageAddress(BSTR* address) { return GetText(L"tr_StatusPageAddress", address); }
 STDMETHODIMP CHostTransaction::PutStatusPageAddress(BSTR address) {
-  return PutValue(L"tr_StatusPageAddress", address ? _variant_t(address) : Null());
+  return PutValue(L"tr_StatusPageAddress", address ? _variant_t(address) : NullValue());
 }
 
 STDMETHODIMP CHostTransaction::GetAddressText(BSTR* text) {
@@ -464,7 +512,7 @@ STDMETHODIMP CHostTransaction::CreateBuyerMessage() {
 
 STDMETHODIMP CHostTransaction::ClearStatusPageInfo() {
   for (const wchar_t* column : {L"tr_StatusPageId", L"tr_StatusPageAddress", L"tr_StatusBuyerEntryDate"}) {
-    const HRESULT hr = PutValue(column, Null());
+    const HRESULT hr = PutValue(column, NullValue());
     if (FAILED(hr)) return hr;
   }
   return S_OK;
@@ -473,6 +521,91 @@ STDMETHODIMP CHostTransaction::ClearStatusPageInfo() {
 STDMETHODIMP CHostTransaction::GetStatusSendState(LONG* state) { return GetLong(L"tr_StatusSendState", state); }
 STDMETHODIMP CHostTransaction::PutStatusSendState(LONG state) {
   return PutValue(L"tr_StatusSendState", _variant_t(state));
+}
+
+// --- what a received purchase is written with
+
+HRESULT CHostTransaction::PutText(const wchar_t* column, BSTR text) {
+  return PutValue(column, text ? _variant_t(text) : NullValue());
+}
+
+STDMETHODIMP CHostTransaction::PutName(BSTR name) { return PutText(L"tr_Name", name); }
+
+STDMETHODIMP CHostTransaction::PutDeliveryOptions(IUnknown* options) {
+  if (!options) return S_OK;
+  IHxDeliveryOptions* raw = nullptr;
+  if (FAILED(options->QueryInterface(__uuidof(IHxDeliveryOptions), reinterpret_cast<void**>(&raw)))) return S_OK;
+  IHxDeliveryOptionsPtr delivery(raw, false);
+  _variant_t method;
+  HRESULT hr = delivery->GetDeliveryMethod(&method);
+  if (FAILED(hr)) return hr;
+  return PutDeliveryMethod(method);
+}
+
+STDMETHODIMP CHostTransaction::PutCustomerId(LONG customer) { return PutValue(L"tr_CustomerId", _variant_t(customer)); }
+STDMETHODIMP CHostTransaction::PutAuctionId(LONG auction) { return PutValue(L"tr_AuctionId", _variant_t(auction)); }
+STDMETHODIMP CHostTransaction::PutRegId(LONG account) { return PutValue(L"tr_RegId", _variant_t(account)); }
+STDMETHODIMP CHostTransaction::PutRegSiteId(LONG accountSite) {
+  return PutValue(L"tr_RegSiteId", _variant_t(accountSite));
+}
+
+STDMETHODIMP CHostTransaction::PutDate(VARIANT date) {
+  _variant_t value = Stored(date);
+  if (value.vt != VT_NULL && value.vt != VT_DATE) {
+    const HRESULT hr = VariantChangeType(&value, &value, 0, VT_DATE);
+    if (FAILED(hr)) return hr;
+  }
+  return PutValue(L"tr_Date", value);
+}
+
+STDMETHODIMP CHostTransaction::PutCurrency(BSTR currency) { return PutText(L"tr_Currency", currency); }
+STDMETHODIMP CHostTransaction::PutValueCurrency(BSTR currency) { return PutText(L"tr_ValueCurrency", currency); }
+
+STDMETHODIMP CHostTransaction::AddProductPosition(LONG product, LONG quantity, CY price) {
+  if (product <= 0) return E_INVALIDARG;
+  NewPosition position;
+  position.product = _variant_t(product);
+  position.quantity = quantity;
+  position.price = price;
+  m_positions.push_back(std::move(position));
+  return S_OK;
+}
+
+STDMETHODIMP CHostTransaction::AddNamedPosition(BSTR name, LONG quantity, CY price) {
+  NewPosition position;
+  position.product = NullValue();
+  position.name = name ? name : L"";
+  position.quantity = quantity;
+  position.price = price;
+  m_positions.push_back(std::move(position));
+  return S_OK;
+}
+
+STDMETHODIMP CHostTransaction::PutOriginal(LONG original) { return PutValue(L"tr_Original", _variant_t(original)); }
+STDMETHODIMP CHostTransaction::PutOrigQuantity(LONG quantity) {
+  return PutValue(L"tr_OrigQuantity", _variant_t(quantity));
+}
+
+STDMETHODIMP CHostTransaction::PutKind(LONG kind, LONG detail) {
+  HRESULT hr = PutValue(L"tr_Kind", _variant_t(kind));
+  if (SUCCEEDED(hr)) hr = PutValue(L"tr_KindDetail", _variant_t(detail));
+  return hr;
+}
+
+STDMETHODIMP CHostTransaction::PutDeliveryMethod(VARIANT method) {
+  _variant_t value = Stored(method);
+  if (value.vt != VT_NULL && value.vt != VT_I4) {
+    const HRESULT hr = VariantChangeType(&value, &value, 0, VT_I4);
+    if (FAILED(hr)) return hr;
+  }
+  return PutValue(L"tr_DeliveryMethod", value);
+}
+
+STDMETHODIMP CHostTransaction::PutAuctionOwnerId(LONG user) {
+  return PutValue(L"tr_AuctionOwnerId", _variant_t(user));
+}
+STDMETHODIMP CHostTransaction::PutRemainder(VARIANT_BOOL remainder) {
+  return PutBool(L"tr_Remainder", remainder != VARIANT_FALSE);
 }
 
 }  // namespace host

@@ -153,6 +153,29 @@ TEST(HostInterfaceSlots, BusinessObjects) {
   EXPECT_EQ(Slot(&IHxTransaction::ClearStatusPageInfo), 122u);
   EXPECT_EQ(Slot(&IHxTransaction::PutStatusSendState), 124u);
 
+  // The purchase store's seventeen operations, in order, in the free slots 14 to 20 and 23 to 32.
+  EXPECT_EQ(Slot(&ITransaction::PutName), 14u);
+  EXPECT_EQ(Slot(&ITransaction::PutDeliveryOptions), 15u);
+  EXPECT_EQ(Slot(&ITransaction::PutCustomerId), 16u);
+  EXPECT_EQ(Slot(&ITransaction::PutAuctionId), 17u);
+  EXPECT_EQ(Slot(&ITransaction::PutRegId), 18u);
+  EXPECT_EQ(Slot(&ITransaction::PutRegSiteId), 19u);
+  EXPECT_EQ(Slot(&ITransaction::PutDate), 20u);
+  EXPECT_EQ(Slot(&ITransaction::PutCurrency), 23u);
+  EXPECT_EQ(Slot(&ITransaction::PutValueCurrency), 24u);
+  EXPECT_EQ(Slot(&ITransaction::AddProductPosition), 25u);
+  EXPECT_EQ(Slot(&ITransaction::AddNamedPosition), 26u);
+  EXPECT_EQ(Slot(&ITransaction::PutOriginal), 27u);
+  EXPECT_EQ(Slot(&ITransaction::PutOrigQuantity), 28u);
+  EXPECT_EQ(Slot(&ITransaction::PutKind), 29u);
+  EXPECT_EQ(Slot(&ITransaction::PutDeliveryMethod), 30u);
+  EXPECT_EQ(Slot(&ITransaction::PutAuctionOwnerId), 31u);
+  EXPECT_EQ(Slot(&ITransaction::PutRemainder), 32u);
+
+  EXPECT_EQ(Slot(&ICustomer::GetAddress), 3u);
+  EXPECT_EQ(Slot(&ICustomer::GetPhones), 4u);
+  EXPECT_EQ(Slot(&ICustomer::PutEmail), 5u);
+  EXPECT_EQ(Slot(&ICustomer::PutPhone), 6u);
   EXPECT_EQ(Slot(&IHxCustomer::GetDisplayName), 16u);
   EXPECT_EQ(Slot(&IHxCustomer::GetServiceUserId), 37u);
   EXPECT_EQ(Slot(&IHxAuction::GetNumber), 17u);
@@ -221,6 +244,19 @@ TEST(HostInterfaceSlots, BusinessObjects) {
   EXPECT_EQ(Slot(&IHxAddress::PutCompany), 18u);
   EXPECT_EQ(Slot(&IHxAddress::GetTaxNumber), 19u);
   EXPECT_EQ(Slot(&IHxAddress::PutTaxNumber), 20u);
+
+  // A customer's address: name, street, postcode, city, country name, company.
+  EXPECT_EQ(Slot(&ICustomerAddress::PutName), 5u);
+  EXPECT_EQ(Slot(&ICustomerAddress::PutFirstLine), 7u);
+  EXPECT_EQ(Slot(&ICustomerAddress::PutZipCode), 11u);
+  EXPECT_EQ(Slot(&ICustomerAddress::PutCity), 13u);
+  EXPECT_EQ(Slot(&ICustomerAddress::PutCountry), 15u);
+  EXPECT_EQ(Slot(&ICustomerAddress::PutCompany), 18u);
+
+  EXPECT_EQ(Slot(&ITransactionComment::PutReceivedComment), 3u);
+  EXPECT_EQ(Slot(&ITransactionComment::PutReceivedScore), 5u);
+  EXPECT_EQ(Slot(&ITransactionComment::PutSentComment), 6u);
+  EXPECT_EQ(Slot(&ITransactionComment::PutSentExternalId), 9u);
 
   EXPECT_EQ(Slot(&IHxDocumentLink::GetDocumentId), 5u);
   EXPECT_EQ(Slot(&IHxDocumentLink::GetDocumentKind), 7u);
