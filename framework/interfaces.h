@@ -677,7 +677,7 @@ VANTOR_UUIDOF(HxTransaction, "877954DB-3987-43A3-8B8B-71555EA5C698");
 struct IHxCustomer : public IUnknown {
   // 3: the customer's address (answers IHxAddress).
   STDMETHOD(GetAddress)(IUnknown** address) = 0;
-  // 4: the customer's phone numbers, a list answering Contains and Add of texts.
+  // 4: the customer's phone numbers, a list answering IAuctionImages (Contains, Add) over texts.
   STDMETHOD(GetPhones)(IUnknown** phones) = 0;
   // 5, 6: the main e-mail address and phone; `flags` -1 keeps the earlier one in the lists.
   STDMETHOD(PutEmail)(BSTR email, LONG flags) = 0;

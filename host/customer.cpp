@@ -50,6 +50,46 @@ class CHostCustomerAddress : public IHxAddress {
   CHostCustomer* m_customer;
 };
 
+// The customer's phone numbers as a list of texts: the main phone and the further ones.
+class CHostPhoneList : public IAuctionImages {
+ public:
+  explicit CHostPhoneList(CHostCustomer* owner) : m_owner(static_cast<IFlgItem*>(owner)), m_customer(owner) {}
+  virtual ~CHostPhoneList() = default;
+  void* FlgGetInterface(REFIID iid) {
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IAuctionImages)) return static_cast<IAuctionImages*>(this);
+    return nullptr;
+  }
+  STDMETHOD(Contains)(VARIANT phone, VARIANT_BOOL* contains) override {
+    if (!contains) return E_POINTER;
+    *contains = VARIANT_FALSE;
+    std::wstring text;
+    if (!Text(phone, text)) return E_INVALIDARG;
+    return Guarded([&] {
+      *contains = m_customer->HasPhone(text) ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    });
+  }
+  STDMETHOD(Add)(VARIANT phone) override {
+    std::wstring text;
+    if (!Text(phone, text)) return E_INVALIDARG;
+    return Guarded([&] {
+      m_customer->AddPhone(text);
+      return S_OK;
+    });
+  }
+  // The stored phones stay: the list only grows.
+  STDMETHOD(Clear)() override { return E_NOTIMPL; }
+
+ private:
+  static bool Text(const VARIANT& value, std::wstring& text) {
+    if (value.vt != VT_BSTR) return false;
+    text = value.bstrVal ? value.bstrVal : L"";
+    return true;
+  }
+  IFlgItemPtr m_owner;  // keeps the customer alive
+  CHostCustomer* m_customer;
+};
+
 }  // namespace
 
 CHostCustomer::CHostCustomer() : CHostItem(ItemClass{__uuidof(HxCustomer), L"cs__Customer", L"cs_Id", {}}) {}
@@ -144,7 +184,10 @@ STDMETHODIMP CHostCustomer::GetAddress(IUnknown** address) {
 STDMETHODIMP CHostCustomer::GetPhones(IUnknown** phones) {
   if (!phones) return E_POINTER;
   *phones = nullptr;
-  return E_NOTIMPL;
+  return Guarded([&] {
+    Column(L"cs_Id");  // a customer without its row has no phones
+    return CFlgComObject<CHostPhoneList>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(phones), this);
+  });
 }
 
 STDMETHODIMP CHostCustomer::PutEmail(BSTR email, LONG) {

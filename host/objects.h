@@ -128,7 +128,8 @@ class CHostCustomer : public CHostItem, public IHxCustomer {
   // The address's columns, for the address object.
   HRESULT AddressText(const wchar_t* column, BSTR* out) const { return GetText(column, out); }
   HRESULT PutAddressText(const wchar_t* column, BSTR value);
-  // The phone list: the main phone and the further ones (compared without surrounding blanks).
+  // The phone list (GetPhones, IAuctionImages over texts): the main phone and the further ones,
+  // compared without surrounding blanks.
   bool HasPhone(const std::wstring& phone);
   void AddPhone(const std::wstring& phone);
 

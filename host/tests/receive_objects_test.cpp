@@ -107,13 +107,21 @@ TEST_F(ReceiveObjects, CustomerKeepsAddressEmailAndPhonesInItsRowAndList) {
   ASSERT_EQ(readBack->GetCity(&text), S_OK);
   EXPECT_EQ(std::wstring(text), L"Kraków");
   SysFreeString(text);
-  auto* object = dynamic_cast<host::CHostCustomer*>(static_cast<IFlgItem*>(again.GetInterfacePtr()));
-  ASSERT_NE(object, nullptr);
-  EXPECT_TRUE(object->HasPhone(L"111"));
-  EXPECT_TRUE(object->HasPhone(L" 222"));
-  EXPECT_FALSE(object->HasPhone(L"333"));
-  object->AddPhone(L"111");
-  object->AddPhone(L"333");
+  ASSERT_EQ(reloaded->GetPhones(&raw), S_OK);
+  IUnknownPtr list(raw, false);
+  IAuctionImagesPtr phones(list);
+  ASSERT_TRUE(phones);
+  auto contains = [&](const wchar_t* phone) {
+    VARIANT_BOOL answer = VARIANT_FALSE;
+    EXPECT_EQ(phones->Contains(_variant_t(phone), &answer), S_OK);
+    return answer != VARIANT_FALSE;
+  };
+  EXPECT_TRUE(contains(L"111"));
+  EXPECT_TRUE(contains(L" 222"));
+  EXPECT_FALSE(contains(L"333"));
+  ASSERT_EQ(phones->Add(_variant_t(L"111")), S_OK);
+  ASSERT_EQ(phones->Add(_variant_t(L"333")), S_OK);
+  EXPECT_EQ(phones->Add(_variant_t(LONG{333})), E_INVALIDARG);
   CHxObjTools::Save(again);
   EXPECT_EQ(Count(L"SELECT COUNT(*) FROM cs_CustomerPhone"), 2);
   EXPECT_EQ(Count(L"SELECT COUNT(*) FROM cs_CustomerPhone WHERE cp_Number = '333'"), 1);
