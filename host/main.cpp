@@ -51,7 +51,7 @@ void RegisterServers() {
   RegisterServer(VANTOR_ACCESS_KEY_LIBRARY, {CLSID_AccessKeyConverter});
 #endif
 #ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
-  RegisterServer(VANTOR_REFERENCE_CONNECTOR_LIBRARY, {CLSID_ReferenceConnector});
+  RegisterServer(VANTOR_REFERENCE_CONNECTOR_LIBRARY, {CLSID_ReferenceConnector, CLSID_ReferenceAuction});
 #endif
 }
 
@@ -59,9 +59,15 @@ void RegisterServers() {
 void AddReferenceProvider(host::Host& h) {
 #ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
   CString sql;
-  sql.Format(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId) SELECT %ld, N'%ls', N'%ls' "
-             L"WHERE NOT EXISTS (SELECT ss_Id FROM sl_ServiceProvider WHERE ss_Id = %ld)",
-             kReferenceProviderId, kReferenceProviderName, kReferenceConnectorProgId, kReferenceProviderId);
+  sql.Format(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId, ss_AuctionProgId) SELECT %ld, N'%ls', N'%ls', "
+             L"N'%ls' WHERE NOT EXISTS (SELECT ss_Id FROM sl_ServiceProvider WHERE ss_Id = %ld)",
+             kReferenceProviderId, kReferenceProviderName, kReferenceConnectorProgId, kReferenceAuctionProgId,
+             kReferenceProviderId);
+  h.Connection()->Execute(_bstr_t(sql.GetString()), nullptr, kCmdTextNoRecords);
+  // A provider added before the auction object was known gets it.
+  sql.Format(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = N'%ls' WHERE ss_Id = %ld AND ss_ProgId = N'%ls' "
+             L"AND ss_AuctionProgId IS NULL",
+             kReferenceAuctionProgId, kReferenceProviderId, kReferenceConnectorProgId);
   h.Connection()->Execute(_bstr_t(sql.GetString()), nullptr, kCmdTextNoRecords);
 #else
   (void)h;

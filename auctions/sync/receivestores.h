@@ -30,6 +30,17 @@ class CReceiveContext {
 CString CutText(const CString& text, LONG n);
 LONG WriteTextCut(const FieldPtr& field, const CString& text);
 
+// A received auction (auctions container row) with the download's images container (null when
+// the download came without one): found by its number and account, written into the provider's
+// auction object (new or loaded) and saved, unless `checkOnly`; the row gets the answers
+// (auction_id, sold_sum, has_full_header, has_full_data, counted, errors, shop_item).
+void StoreReceivedAuction(CReceiveContext& context, const _RecordsetPtr& row, const _RecordsetPtr& images,
+                          const _RecordsetPtr& accountSite, LONG userId, bool checkOnly, bool noImages);
+// The row's main fields, its sale type and options, and its type-3 images into the auction.
+void WriteAuctionFields(const IHxAuctionPtr& auction, const _RecordsetPtr& row, bool skipDescription);
+void WriteAuctionOptions(const IHxAuctionPtr& auction, const _RecordsetPtr& row);
+void WriteAuctionImages(const IHxAuctionPtr& auction, const _RecordsetPtr& images);
+
 // Received customers (customers container row) and transactions (transactions container row);
 // the account-site row is the manager's current row (service_id, site_id).
 void StoreReceivedCustomer(CReceiveContext& context, const _RecordsetPtr& row, const _RecordsetPtr& accountSite);

@@ -48,6 +48,42 @@ inline const std::vector<Column>& CommentColumns() {
   return columns;
 }
 
+inline const std::vector<Column>& AuctionColumns() {
+  static const std::vector<Column> columns = {
+      {L"number", adVarChar, 255},      {L"title", adVarWChar, 255},        {L"category", adInteger, 4},
+      {L"country", adInteger, 4},       {L"region", adInteger, 4},          {L"location", adVarWChar, 100},
+      {L"description", adVarWChar, 5000}, {L"quantity", adInteger, 4},      {L"start_price", adCurrency, 8},
+      {L"price", adCurrency, 8},        {L"min_price", adCurrency, 8},      {L"bin_price", adCurrency, 8},
+      {L"has_bin_price", adBoolean, 1}, {L"duration", adInteger, 4},        {L"start_date", adDate, 8},
+      {L"end_date", adDate, 8},         {L"ended", adBoolean, 1},           {L"sold", adInteger, 4},
+      {L"sold_sum", adInteger, 4},      {L"bid_count", adInteger, 4},       {L"hit_count", adInteger, 4},
+      {L"watcher_count", adInteger, 4}, {L"fee", adCurrency, 8},            {L"commission", adCurrency, 8},
+      {L"shipping_pay", adInteger, 4},  {L"blocked", adBoolean, 1},         {L"private", adBoolean, 1},
+      {L"future", adBoolean, 1},        {L"enh_opts", adInteger, 4},        {L"pay_opts", adInteger, 4},
+      {L"ship_opts", adInteger, 4},     {L"additional_info", adVarWChar, 255}, {L"shipping_cost", adCurrency, 8},
+      {L"transfer_cost", adCurrency, 8}, {L"shop_item", adBoolean, 1},      {L"service_id", adInteger, 4},
+      {L"auction_id", adInteger, 4},    {L"counted", adBoolean, 1},         {L"has_full_data", adBoolean, 1},
+      {L"has_full_header", adBoolean, 1}, {L"errors", adVarWChar, 1000}};
+  return columns;
+}
+inline const std::vector<Column>& ImageColumns() {
+  static const std::vector<Column> columns = {
+      {L"auction_number", adVarChar, 50}, {L"type", adInteger, 4}, {L"url", adVarChar, 2000},
+      {L"image", adLongVarBinary, 16}};
+  return columns;
+}
+inline _variant_t Bytes(const std::string& bytes) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+  void* data = nullptr;
+  SafeArrayAccessData(array, &data);
+  for (size_t i = 0; i < bytes.size(); ++i) static_cast<char*>(data)[i] = bytes[i];
+  SafeArrayUnaccessData(array);
+  _variant_t v;
+  v.vt = VT_ARRAY | VT_UI1;
+  v.parray = array;
+  return v;
+}
+
 // An empty, open container with the columns.
 inline _RecordsetPtr Container(const std::vector<Column>& columns) {
   _RecordsetPtr rs;
@@ -129,6 +165,7 @@ class ReceiveTest : public AccountsTest {
  protected:
   void SetUp() override {
     AccountsTest::SetUp();
+    Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = 'Reference.Auction' WHERE ss_Id = 1");
     Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 1, N'Wzorcowo')");
     Run(L"INSERT INTO st_Country (sc_Id, sc_Name, sc_Ident, sc_SvcProvId, sc_SiteId) VALUES (1, N'Polska', 7, 1, 1)");
     context.Start();

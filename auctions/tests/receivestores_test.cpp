@@ -210,6 +210,23 @@ TEST_F(TransactionStore, AnUnknownAuctionOrBuyerIsRefusedWithItsLine) {
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_CustomerId = 21"), 1);
 }
 
+TEST_F(TransactionStore, ShippingToABuyerWithoutAddressLeavesCollectionInPersonWithAWarning) {
+  // The auction sends parcels: its purchases get the shipment method from its delivery options.
+  Run(L"INSERT INTO au_SiteDetail (aal_AuctionId, aal_ShippingOptions) VALUES (10, 3)");
+  Store(Purchase(L"1000", 1));
+  EXPECT_EQ(Lines(CHxLog::jsReceiveTransactions, kWarning),
+            std::vector<std::wstring>{L"Transakcja do aukcji nr 1000.\r\nUżytkownik kupiec (700) nie podał danych "
+                                      L"adresowych, więc możliwy jest tylko odbiór osobisty."});
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_DeliveryMethod IS NULL"), 1);
+  EXPECT_EQ(context.counts[CHxLog::jsReceiveTransactions], 1);
+  // A buyer with an address keeps the shipment.
+  Run(L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId, cs_Street, cs_Postcode, cs_City) "
+      L"VALUES (23, N'z_adresem', 702, 1, N'Długa 1', N'00-950', N'Łódź')");
+  Store(Purchase(L"1000", 1, _variant_t(), 702));
+  EXPECT_EQ(Long(L"SELECT tr_DeliveryMethod FROM tr__Transaction WHERE tr_CustomerId = 23"), 1);
+  EXPECT_EQ(Lines(CHxLog::jsReceiveTransactions, kWarning).size(), 1u);
+}
+
 TEST_F(TransactionStore, AnAuctionNumberWithAnApostropheIsFound) {
   Store(Purchase(L"o'1", 1));
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_AuctionId = 11"), 1);

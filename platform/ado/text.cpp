@@ -88,8 +88,10 @@ int CompareWith(NextA nextA, NextB nextB) {
     wchar_t ca = 0, cb = 0;
     bool ha = nextA(ca), hb = nextB(cb);
     if (!ha && !hb) return 0;
-    if (!ha) return cb == L' ' ? 0 : -1;  // caller strips trailing blanks; defensive
-    if (!hb) return ca == L' ' ? 0 : 1;
+    // The callers strip trailing blanks, so a blank left in the longer text has something after
+    // it: "Kubek" comes before "Kubek 1".
+    if (!ha) return -1;
+    if (!hb) return 1;
     std::uint32_t wa = CollationWeight(ca), wb = CollationWeight(cb);
     if (wa != wb) return wa < wb ? -1 : 1;
   }

@@ -328,6 +328,8 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
 const platform::com::ServerClass kClasses[] = {
     {&CLSID_ReferenceConnector, L"ReferenceConnector Class", L"Reference.SiteConnector.1", kReferenceConnectorProgId,
      nullptr, &platform::com::CreateServerObject<Connector>},
+    {&CLSID_ReferenceAuction, L"ReferenceAuction Class", L"Reference.Auction.1", kReferenceAuctionProgId, nullptr,
+     &CreateReferenceAuction},
 };
 
 }  // namespace

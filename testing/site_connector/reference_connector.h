@@ -20,6 +20,17 @@ inline constexpr LONG kReferenceProviderId = 1;
 inline constexpr const wchar_t kReferenceProviderName[] = L"Serwis wzorcowy";
 inline constexpr const wchar_t kReferenceConnectorVersion[] = L"1.0.0";
 
+// The provider's auction business object (IFlgItem, IAuction, IAuctionOptions; its image list
+// answers IAuctionImages): an au__Auction row with its au_SiteDetail row and au_Image links,
+// created new with the account, account-site row, local site and provider ids (InitNew's
+// four-value array) or loaded by au_Id, and saved in one transaction. The provider's
+// ss_AuctionProgId names it.
+struct ReferenceAuction;
+VANTOR_UUIDOF(ReferenceAuction, "6F0B7B55-7D9B-4E0A-B43B-2C3E61A9D5E4");
+#define CLSID_ReferenceAuction __uuidof(ReferenceAuction)
+inline constexpr const wchar_t kReferenceAuctionProgId[] = L"Reference.Auction";
+HRESULT CreateReferenceAuction(IUnknown* outer, REFIID iid, void** out);
+
 struct IReferenceConnectorControl : public IUnknown {
   // 3: back to the start: no failures, the default dialog and service data, no calls recorded.
   STDMETHOD(Reset)() = 0;

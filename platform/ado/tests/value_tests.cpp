@@ -33,6 +33,10 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
   EXPECT_EQ(ToLower(L"ZAŻÓŁĆ GĘŚLĄ JAŹŃ"), L"zażółć gęślą jaźń");
   EXPECT_EQ(ToUpper(L"ÿ"), L"Ÿ");
   EXPECT_EQ(CompareNoCase(L"Łódź", L"ŁÓDŹ  "), 0);
+  // A blank with something after it counts, at the end of the shorter text too.
+  EXPECT_LT(CompareNoCase(L"Kubek", L"Kubek 1"), 0);
+  EXPECT_GT(CompareNoCase(L"jan kowalski", L"JAN"), 0);
+  EXPECT_LT(CompareNoCaseUtf8("Kubek", "Kubek 1 "), 0);
   EXPECT_LT(CompareNoCase(L"a", L"ą"), 0);
   EXPECT_LT(CompareNoCase(L"ą", L"b"), 0);
   EXPECT_LT(CompareNoCase(L"z", L"ź"), 0);
