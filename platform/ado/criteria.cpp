@@ -117,11 +117,14 @@ struct Parser {
       n.op = Keyword(L"NOT") ? Criteria::Node::Ne : Criteria::Node::Eq;
       if (!Keyword(L"NULL")) Fail(L"NULL expected after IS");
       n.literal = Value::Null();
+      n.compared = Value::Null();
       return Add(std::move(n));
     } else Fail(L"operator expected after " + name);
     n.literal = Literal();
     if (n.literal.IsNull() && n.op != Criteria::Node::Eq && n.op != Criteria::Node::Ne)
       Fail(L"NULL compares only with = and <>");
+    const FieldDef& f = store.fields[static_cast<std::size_t>(field)];
+    if (IsTextType(f.type) || !CoerceToType(n.literal, f.type, 0, n.compared)) n.compared = n.literal;
     return Add(std::move(n));
   }
   Value Literal() {
@@ -191,6 +194,23 @@ Criteria Criteria::Parse(std::wstring_view text, const RowStore& store) {
   return c;
 }
 
+std::vector<std::pair<int, const Value*>> Criteria::EqualityTerms() const {
+  std::vector<std::pair<int, const Value*>> out;
+  if (root_ < 0) return out;
+  std::vector<int> todo{root_};
+  while (!todo.empty()) {
+    const Node& n = nodes_[static_cast<std::size_t>(todo.back())];
+    todo.pop_back();
+    if (n.kind == Node::And) {
+      todo.push_back(n.right);
+      todo.push_back(n.left);
+    } else if (n.kind == Node::Compare && n.op == Node::Eq) {
+      out.emplace_back(n.field, &n.compared);
+    }
+  }
+  return out;
+}
+
 bool Criteria::Matches(const std::vector<Value>& values) const { return root_ < 0 || Eval(root_, values); }
 
 bool Criteria::Eval(int index, const std::vector<Value>& values) const {
@@ -203,13 +223,7 @@ bool Criteria::Eval(int index, const std::vector<Value>& values) const {
   if (isNull) return false;
   if (n.op == Node::Like || n.op == Node::NotLike)
     return LikeMatch(ValueText(n.literal), ValueText(v), 0, true) == (n.op == Node::Like);
-  const FieldDef& f = store_->fields[static_cast<std::size_t>(n.field)];
-  Value lit;
-  int cmp;
-  if (!IsTextType(f.type) && CoerceToType(n.literal, f.type, 0, lit))
-    cmp = CompareValues(v, lit);
-  else
-    cmp = CompareValues(v, n.literal);
+  const int cmp = CompareValues(v, n.compared);
   switch (n.op) {
     case Node::Eq: return cmp == 0;
     case Node::Ne: return cmp != 0;

@@ -811,7 +811,13 @@ class FieldImpl final : public ComObject<::Field> {
       if (CompareNoCase(name, L"Optimize") == 0) {
         Cell b;
         CoerceToType(FromVariant(v), adBoolean, 0, b);
-        core->MutableDef(index).optimize = b.kind == VKind::Bool && b.i != 0;
+        const bool on = b.kind == VKind::Bool && b.i != 0;
+        if (core->rowset) {
+          core->Def(index);  // raises for a field that is gone
+          core->rowset->SetOptimize(index, on);
+        } else {
+          core->MutableDef(index).optimize = on;
+        }
       }
     };
     *out = NewProperties(std::move(bag));
@@ -1482,7 +1488,14 @@ STDMETHODIMP RecordsetImpl::raw_Requery(LONG) {
   if (sql_.empty() || !conn) ThrowAdo(adErrFeatureNotAvailable, L"Operation is not supported for this type of object.");
   ExecResult r = conn->RequireOpen()->Execute(sql_, {}, StatementOrigin::Command, true);
   LockMode mode = rs.lock;
-  Attach(Rowset::FromResult(std::move(r.result)), conn, source_, mode);
+  auto fresh = Rowset::FromResult(std::move(r.result));
+  // Fields marked "Optimize" keep their indexes, built on the rows read again.
+  for (const FieldDef& f : rs.Fields())
+    if (f.optimize) {
+      const int i = fresh->FieldIndex(f.name);
+      if (i >= 0) fresh->SetOptimize(i, true);
+    }
+  Attach(std::move(fresh), conn, source_, mode);
   VX_ADO_END(::_Recordset, core_->Conn())
 }
 STDMETHODIMP RecordsetImpl::raw_Update(VARIANT fields, VARIANT values) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/text.h"
@@ -82,6 +83,7 @@ Row& RowStore::At(std::size_t i) {
 Row& RowStore::Append() {
   if (rows.size() < Size()) rows.resize(Size());
   rows.push_back(std::make_unique<Row>());
+  if (liveValid_ && !liveAll_) live_->push_back(rows.size() - 1);  // a new row is live
   return *rows.back();
 }
 
@@ -95,6 +97,118 @@ const std::vector<Value>& RowStore::ValuesAt(std::size_t i, std::vector<Value>& 
   if (const Row* row = Find(i)) return row->values;
   packed.Decode(i, fields.size(), scratch);
   return scratch;
+}
+
+EqualityIndex& RowStore::IndexOf(int field) {
+  const auto f = static_cast<std::size_t>(field);
+  if (indexes_.size() <= f) {
+    indexes_.resize(fields.size() > f ? fields.size() : f + 1);
+    indexBuilt_.resize(indexes_.size());
+  }
+  std::unique_ptr<EqualityIndex>& index = indexes_[f];
+  // An index that has taken many entries since it was built (stale ones among them) is built anew.
+  if (index && index->Entries() > 2 * indexBuilt_[f] + Size() + 4096) index.reset();
+  if (!index) {
+    index = std::make_unique<EqualityIndex>();
+    std::vector<Value> scratch;
+    const std::size_t n = Size();
+    for (std::size_t i = 0; i < n; ++i) index->Add(i, ValuesAt(i, scratch)[f]);
+    indexBuilt_[f] = index->Entries();
+  }
+  return *index;
+}
+
+void RowStore::DropIndex(int field) {
+  const auto f = static_cast<std::size_t>(field);
+  if (f < indexes_.size()) indexes_[f].reset();
+}
+
+void RowStore::NoteValue(std::size_t row, int field) {
+  const auto f = static_cast<std::size_t>(field);
+  if (f >= indexes_.size() || !indexes_[f]) return;
+  std::vector<Value> scratch;
+  indexes_[f]->Add(row, ValuesAt(row, scratch)[f]);
+}
+
+void RowStore::NoteRow(std::size_t row) {
+  std::vector<Value> scratch;
+  const std::vector<Value>* values = nullptr;
+  for (std::size_t f = 0; f < indexes_.size(); ++f) {
+    if (!indexes_[f]) continue;
+    if (!values) values = &ValuesAt(row, scratch);
+    indexes_[f]->Add(row, (*values)[f]);
+  }
+}
+
+bool RowStore::Candidates(const Criteria& criteria, std::vector<std::size_t>& out) {
+  const EqualityIndex* best = nullptr;
+  const Value* bestValue = nullptr;
+  std::size_t bestCount = static_cast<std::size_t>(-1);
+  for (auto [field, value] : criteria.EqualityTerms()) {
+    const EqualityIndex& index = IndexOf(field);
+    const std::size_t n = index.CandidateCount(*value);
+    if (n == static_cast<std::size_t>(-1)) continue;  // this index cannot tell
+    if (!best || n < bestCount) {
+      best = &index;
+      bestValue = value;
+      bestCount = n;
+    }
+  }
+  if (!best) return false;
+  out.clear();
+  out.reserve(bestCount);
+  best->Candidates(*bestValue, out);
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return true;
+}
+
+RowView RowStore::LiveRows() {
+  if (!liveValid_) {
+    const std::size_t n = Size();
+    auto hidden = [&](std::size_t i) {
+      const Row* row = i < rows.size() ? rows[i].get() : nullptr;
+      return row && (row->dead || row->status == RowStatus::Deleted);
+    };
+    std::size_t first = 0;
+    while (first < rows.size() && first < n && !hidden(first)) ++first;
+    live_.reset();
+    liveAll_ = first >= rows.size() || first >= n;
+    if (!liveAll_) {
+      live_ = std::make_shared<RowView::List>();
+      live_->reserve(n);
+      for (std::size_t k = 0; k < first; ++k) live_->push_back(k);
+      for (std::size_t k = first + 1; k < n; ++k)
+        if (!hidden(k)) live_->push_back(k);
+    }
+    liveValid_ = true;
+  }
+  return liveAll_ ? RowView::Identity(Size()) : RowView::Shared(live_);
+}
+
+long RowView::Find(std::size_t row) const {
+  if (identity_) return row < count_ ? static_cast<long>(row) : -1;
+  const auto begin = list_->begin(), end = list_->begin() + static_cast<std::ptrdiff_t>(count_);
+  if (ascending_) {
+    auto it = std::lower_bound(begin, end, row);
+    return it != end && *it == row ? static_cast<long>(it - begin) : -1;
+  }
+  for (auto it = begin; it != end; ++it)
+    if (*it == row) return static_cast<long>(it - begin);
+  return -1;
+}
+
+RowView::List& RowView::Mutable() {
+  if (identity_) {
+    auto list = std::make_shared<List>();
+    list->resize(count_);
+    for (std::size_t k = 0; k < count_; ++k) (*list)[k] = k;
+    list_ = std::move(list);
+    identity_ = false;
+  } else if (list_.use_count() > 1 || list_->size() != count_) {
+    list_ = std::make_shared<List>(list_->begin(), list_->begin() + static_cast<std::ptrdiff_t>(count_));
+  }
+  return *list_;
 }
 
 namespace {
@@ -122,6 +236,8 @@ const std::vector<Value>& Rowset::ValuesOf(const Row& row, std::size_t index) co
 std::shared_ptr<Rowset> Rowset::Fabricate(std::vector<FieldDef> fields) {
   auto rs = std::make_shared<Rowset>();
   rs->store_->fields = std::move(fields);
+  for (std::size_t f = 0; f < rs->store_->fields.size(); ++f)
+    if (rs->store_->fields[f].optimize) rs->store_->IndexOf(static_cast<int>(f));
   rs->Rebuild(false);
   return rs;
 }
@@ -131,8 +247,14 @@ std::shared_ptr<Rowset> Rowset::Clone(LockMode mode) const {
   rs->store_ = store_;
   rs->db = db;
   rs->lock = mode;
-  rs->Rebuild(false);
+  rs->view_ = store_->LiveRows();  // shared: no pass over the rows
   return rs;
+}
+
+void Rowset::SetOptimize(int field, bool on) {
+  MutableField(field).optimize = on;
+  if (on) store_->IndexOf(field);
+  else store_->DropIndex(field);
 }
 
 void Rowset::Check(bool cond, HRESULT hr, const wchar_t* text) const {
@@ -160,10 +282,19 @@ void Rowset::Rebuild(bool keepCurrent) {
   if (keepCurrent && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size()) current = view_[static_cast<std::size_t>(pos_)];
   view_.Clear();
   const std::size_t n = store_->Size();
-  if (store_->rows.empty() && filter_.Empty()) {
+  std::vector<std::size_t> candidates;
+  if (filterGroup_ == adFilterNone && filter_.Empty()) {
+    view_ = store_->LiveRows();
+  } else if (store_->rows.empty() && filter_.Empty()) {
     // Every row is packed and unchanged: all are shown or none.
     if (Visible(PackedRowStandIn(), 0, decoded_))
       for (std::size_t i = 0; i < n; ++i) view_.PushBack(i);
+  } else if (filterGroup_ == adFilterNone && store_->Candidates(filter_, candidates)) {
+    std::vector<Value> scratch;
+    for (std::size_t i : candidates) {
+      const Row* row = store_->Find(i);
+      if (Visible(row ? *row : PackedRowStandIn(), i, scratch)) view_.PushBack(i);
+    }
   } else {
     std::vector<Value> scratch;
     for (std::size_t i = 0; i < n; ++i) {
@@ -173,7 +304,7 @@ void Rowset::Rebuild(bool keepCurrent) {
   }
   if (!sort_.empty()) {
     const auto& rows = store_->rows;
-    auto& list = view_.Own();
+    auto& list = view_.Reorder();
     std::stable_sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
       for (auto [field, desc] : sort_) {
         int c = CompareValues(rows[a]->values[static_cast<std::size_t>(field)],
@@ -330,6 +461,7 @@ RowUndoLog* Rowset::Recording() const {
 
 void Rowset::Put(int field, const Value& v) {
   Row& r = CurrentForEdit();
+  const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
   Value conv;
   if (!CoerceToType(v, f.type, f.size, conv))
@@ -341,7 +473,7 @@ void Rowset::Put(int field, const Value& v) {
     editBackup_.emplace_back(field, r.values[k]);
   if (RowUndoLog* log = Recording()) {
     RowUndo undo;
-    undo.index = editRow_;
+    undo.index = index;
     undo.field = field;
     undo.old = r.values[k];
     undo.oldChanged = Changed(r, field);
@@ -355,6 +487,7 @@ void Rowset::Put(int field, const Value& v) {
   r.values[k] = std::move(conv);
   if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
   r.changed[k] = true;
+  store_->NoteValue(index, field);
 }
 
 void Rowset::AddNew() {
@@ -367,6 +500,7 @@ void Rowset::AddNew() {
   row.changed.assign(n, false);
   row.status = RowStatus::New;
   std::size_t index = store_->Size() - 1;
+  store_->NoteRow(index);
   view_.PushBack(index);  // a new row is shown whatever the filter says
   currentDeleted_ = false;
   pos_ = static_cast<long>(view_.size()) - 1;
@@ -389,12 +523,16 @@ void Rowset::CancelUpdate() {
   Row& r = store_->At(editRow_);
   if (editMode_ == adEditAdd) {
     r.dead = true;
+    store_->NoteHidden();
     const long found = view_.Find(editRow_);
     if (found >= 0) view_.EraseAt(static_cast<std::size_t>(found));
     pos_ = static_cast<long>(view_.size());  // ADO leaves the cursor at the last row
     if (!view_.empty()) pos_ = static_cast<long>(view_.size()) - 1;
   } else {
-    for (auto& [field, value] : editBackup_) r.values[static_cast<std::size_t>(field)] = std::move(value);
+    for (auto& [field, value] : editBackup_) {
+      r.values[static_cast<std::size_t>(field)] = std::move(value);
+      store_->NoteValue(editRow_, field);
+    }
     r.changed = editChangedBackup_;
     r.status = editStatusBackup_;
     if (r.status == RowStatus::Unchanged) r.original.clear();
@@ -432,6 +570,7 @@ void Rowset::Delete(LONG affect) {
   for (std::size_t i : Affected(affect, true)) {
     Row* r = store_->rows[i].get();
     if (r->dead || r->status == RowStatus::Deleted) continue;
+    store_->NoteHidden();
     if (RowUndoLog* log = Recording()) {
       RowUndo undo;
       undo.index = i;
@@ -557,6 +696,7 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
         undo.status = row.status;
         assigned.push_back(std::move(undo));
         CoerceToType(Value::Int(VKind::I8, id), f.type, f.size, v);
+        store_->NoteValue(index, i);
       }
     }
   } else if (row.status == RowStatus::Modified) {
@@ -634,8 +774,10 @@ void Rowset::UpdateBatch(LONG affect) {
       } catch (...) {
       }
     }
-    for (auto it = assigned.rbegin(); it != assigned.rend(); ++it)
+    for (auto it = assigned.rbegin(); it != assigned.rend(); ++it) {
       store_->rows[it->index]->values[static_cast<std::size_t>(it->field)] = std::move(it->old);
+      store_->NoteValue(it->index, it->field);
+    }
     throw;
   }
   if (RowUndoLog* log = Recording())
@@ -656,7 +798,9 @@ void Rowset::CancelBatch(LONG affect) {
       r->original.clear();
       r->status = RowStatus::Unchanged;
       std::fill(r->changed.begin(), r->changed.end(), false);
+      store_->NoteRow(i);
     }
+    store_->NoteHidden();
   }
   Rebuild(false);
 }
@@ -690,7 +834,10 @@ void Rowset::Undo(RowUndoLog& log) {
       row.changed = std::move(it->changed);
     } else {
       const auto k = static_cast<std::size_t>(it->field);
-      if (k < row.values.size()) row.values[k] = std::move(it->old);
+      if (k < row.values.size()) {
+        row.values[k] = std::move(it->old);
+        store_->NoteValue(it->index, it->field);
+      }
       if (k < row.changed.size()) row.changed[k] = it->oldChanged;
       if (it->status == RowStatus::Unchanged) {
         row.status = RowStatus::Unchanged;
@@ -701,6 +848,7 @@ void Rowset::Undo(RowUndoLog& log) {
   log.entries.clear();
   for (std::size_t i = log.rowCount; i < store_->rows.size(); ++i)
     if (store_->rows[i]) store_->rows[i]->dead = true;
+  store_->NoteHidden();
   decodedRow_ = static_cast<std::size_t>(-1);
   Rebuild(true);
 }
@@ -786,6 +934,29 @@ void Rowset::Find(std::wstring_view criteria, LONG skip, LONG direction, std::op
   }
   currentDeleted_ = false;
   long step = direction == adSearchBackward ? -1 : 1;
+  std::vector<std::size_t> candidates;
+  if (view_.Ascending() && store_->Candidates(c, candidates)) {
+    // The rows an index names, from the start row on: their positions follow store order.
+    p += step * skip;
+    if (p >= 0 && p < size) {
+      const std::size_t from = view_[static_cast<std::size_t>(p)];
+      auto test = [&](std::size_t row) {
+        const long k = view_.Find(row);
+        if (k < 0 || !c.Matches(store_->ValuesAt(row, scratch))) return false;
+        pos_ = k;
+        return true;
+      };
+      if (step > 0) {
+        for (auto it = std::lower_bound(candidates.begin(), candidates.end(), from); it != candidates.end(); ++it)
+          if (test(*it)) return;
+      } else {
+        for (auto it = std::upper_bound(candidates.begin(), candidates.end(), from); it != candidates.begin();)
+          if (test(*--it)) return;
+      }
+    }
+    pos_ = step > 0 ? size : -1;
+    return;
+  }
   for (p += step * skip; p >= 0 && p < size; p += step) {
     if (c.Matches(store_->ValuesAt(view_[static_cast<std::size_t>(p)], scratch))) {
       pos_ = p;

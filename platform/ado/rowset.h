@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ado/database.h"
+#include "platform/ado/row_index.h"
 #include "platform/ado/value.h"
 
 namespace platform::ado {
@@ -22,7 +23,7 @@ struct FieldDef {
   std::string column;  // base column
   bool key = false;
   bool autoIncrement = false;
-  bool optimize = false;  // the dynamic "Optimize" property (an index hint; nothing to do here)
+  bool optimize = false;  // the dynamic "Optimize" property: the field's equality index is kept from the start
 };
 
 enum class RowStatus { Unchanged, New, Modified, Deleted };
@@ -37,6 +38,72 @@ struct Row {
 };
 
 struct RowUndoLog;
+class Criteria;
+
+// The rows a rowset shows, in order, as store indexes. While they are rows 0, 1, 2... of the
+// store (a result as read, without filter or sort) the view is kept as their count alone. A list
+// may be shared with other views (clones of one recordset): each view holds its own length of
+// it, the list is copied before a view changes it otherwise than by taking the row that already
+// follows its length, and the store may add rows at its end.
+class RowView {
+ public:
+  using List = std::vector<std::size_t, BlockAllocator<std::size_t>>;
+  static RowView Identity(std::size_t count) {
+    RowView v;
+    v.count_ = count;
+    return v;
+  }
+  static RowView Shared(std::shared_ptr<List> list) {
+    RowView v;
+    v.identity_ = false;
+    v.count_ = list->size();
+    v.list_ = std::move(list);
+    return v;
+  }
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  std::size_t operator[](std::size_t k) const { return identity_ ? k : (*list_)[k]; }
+  // Whether the rows are in store order (so that a row's position can be searched for).
+  bool Ascending() const { return ascending_; }
+  void Clear() {
+    identity_ = true;
+    ascending_ = true;
+    count_ = 0;
+    list_.reset();
+  }
+  void PushBack(std::size_t row) {
+    if (identity_ && row == count_) {
+      ++count_;
+      return;
+    }
+    if (!identity_ && count_ < list_->size() && (*list_)[count_] == row) {
+      ++count_;  // the shared list holds it next already
+      return;
+    }
+    if (ascending_ && count_ > 0 && row <= (*this)[count_ - 1]) ascending_ = false;
+    Mutable().push_back(row);
+    ++count_;
+  }
+  // The position of store row `row` in the view, or -1.
+  long Find(std::size_t row) const;
+  void EraseAt(std::size_t k) {
+    List& list = Mutable();
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(k));
+    --count_;
+  }
+  // The view as a list of indexes, to reorder.
+  List& Reorder() {
+    ascending_ = false;
+    return Mutable();
+  }
+
+ private:
+  List& Mutable();
+  bool identity_ = true;
+  bool ascending_ = true;
+  std::size_t count_ = 0;
+  std::shared_ptr<List> list_;
+};
 
 // Rows and fields shared by a recordset and its clones. The rows read are kept packed as read;
 // a row becomes an object of its own (rows[i]) only when it is needed as one: edited, deleted,
@@ -58,6 +125,28 @@ struct RowStore {
   void Expand();
   // The values of row i: its own, or its packed ones decoded into `scratch`.
   const std::vector<Value>& ValuesAt(std::size_t i, std::vector<Value>& scratch) const;
+
+  // Equality indexes by field. An index is built on first use and kept as rows change: whoever
+  // changes a row's values says so (NoteValue, NoteRow).
+  EqualityIndex& IndexOf(int field);
+  void DropIndex(int field);
+  void NoteValue(std::size_t row, int field);
+  void NoteRow(std::size_t row);
+  // The rows that may match `criteria` when it holds an equality clause on its own or inside
+  // AND (the fewest the indexes name), ascending and without repeats; false when it holds none.
+  bool Candidates(const Criteria& criteria, std::vector<std::size_t>& out);
+
+  // The rows neither gone nor deleted, in store order: what a recordset without filter shows.
+  // Kept between calls (shared by the views given it) until a row's state changes (NoteHidden).
+  RowView LiveRows();
+  void NoteHidden() { liveValid_ = false; }
+
+ private:
+  std::vector<std::unique_ptr<EqualityIndex>> indexes_;
+  std::vector<std::size_t> indexBuilt_;  // entries of each index when built
+  bool liveValid_ = false;
+  bool liveAll_ = false;  // every row is live
+  std::shared_ptr<RowView::List> live_;
 };
 
 // A compiled filter or find criteria.
@@ -68,6 +157,9 @@ class Criteria {
   bool Matches(const Row& row) const { return Matches(row.values); }
   bool Matches(const std::vector<Value>& values) const;
   bool Empty() const { return nodes_.empty(); }
+  // The equality clauses that every matching row satisfies (alone, or inside AND): field and
+  // the value compared with.
+  std::vector<std::pair<int, const Value*>> EqualityTerms() const;
 
   struct Node {
     enum Kind { And, Or, Compare } kind = Compare;
@@ -75,6 +167,7 @@ class Criteria {
     int field = -1;
     enum Op { Eq, Ne, Lt, Le, Gt, Ge, Like, NotLike } op = Eq;
     Value literal;  // Null for `= NULL`
+    Value compared;  // what the field's values are compared with: the literal as the field's type when it becomes one
   };
 
  private:
@@ -85,49 +178,6 @@ class Criteria {
 };
 
 enum class LockMode { ReadOnly, Immediate, Batch };
-
-// The rows a rowset shows, in order, as store indexes. While they are rows 0, 1, 2... of the
-// store (a result as read, without filter or sort) the view is kept as their count alone.
-class RowView {
- public:
-  std::size_t size() const { return identity_ ? count_ : list_.size(); }
-  bool empty() const { return size() == 0; }
-  std::size_t operator[](std::size_t k) const { return identity_ ? k : list_[k]; }
-  void Clear() {
-    identity_ = true;
-    count_ = 0;
-    list_.clear();
-  }
-  void PushBack(std::size_t row) {
-    if (identity_ && row == count_) {
-      ++count_;
-      return;
-    }
-    Own().push_back(row);
-  }
-  // The position of store row `row` in the view, or -1.
-  long Find(std::size_t row) const {
-    if (identity_) return row < count_ ? static_cast<long>(row) : -1;
-    for (std::size_t k = 0; k < list_.size(); ++k)
-      if (list_[k] == row) return static_cast<long>(k);
-    return -1;
-  }
-  void EraseAt(std::size_t k) { Own().erase(Own().begin() + static_cast<std::ptrdiff_t>(k)); }
-  // The view as a list of indexes, to reorder.
-  std::vector<std::size_t, BlockAllocator<std::size_t>>& Own() {
-    if (identity_) {
-      list_.resize(count_);
-      for (std::size_t k = 0; k < count_; ++k) list_[k] = k;
-      identity_ = false;
-    }
-    return list_;
-  }
-
- private:
-  bool identity_ = true;
-  std::size_t count_ = 0;
-  std::vector<std::size_t, BlockAllocator<std::size_t>> list_;
-};
 
 // What one edit or one write changed in a row, so that it can be undone: the field's value
 // before an edit, or the row's marks before it was written (or deleted).
@@ -168,6 +218,8 @@ class Rowset {
   const std::vector<FieldDef>& Fields() const { return store_->fields; }
   FieldDef& MutableField(int i) { return store_->fields[static_cast<std::size_t>(i)]; }
   int FieldIndex(std::wstring_view name) const { return store_->FieldIndex(name); }
+  // The "Optimize" property of a field: its equality index is built now and kept, or dropped.
+  void SetOptimize(int field, bool on);
 
   // Position.
   bool Bof() const;
