@@ -15,6 +15,8 @@ VANTOR_RESOURCE_MODULE(g_lotrixResources, L"Lotrix", platform::ModuleKind::Libra
                            {102, L"Należy podać nazwę użytkownika zarejestrowanego na serwisie aukcyjnym"},
                            {103, L"Należy podać hasło użytkownika serwisu aukcyjnego"},
                            {105, L"Należy wybrać przynajmniej jeden serwis"},
+                           // The parameter synchronisation.
+                           {122, L"%ls - aktualizowanie kategorii %d%%"},
                            // Receiving the accounts' data and storing what arrives.
                            {126, L"Pobieranie danych z konta %ls na %ls"},
                            {127, L"pobieranie transakcji"},

@@ -403,6 +403,24 @@ const std::vector<SchemaStep> kSteps = {
          L"tc_SentDate datetime NULL, tc_SentScore int NULL, tc_SentExternalId int NULL)",
          L"CREATE UNIQUE INDEX ix_Comment_Transaction ON tr_Comment (tc_TransId)",
      }},
+    {11,
+     {
+         // The versions of a site's parameters as last stored, when they were last checked and
+         // whether the site waits for an update.
+         L"ALTER TABLE st__Site ADD st_CategoriesVersion nvarchar(100) NULL",
+         L"ALTER TABLE st__Site ADD st_FormVersion nvarchar(100) NULL",
+         L"ALTER TABLE st__Site ADD st_AttributesVersion nvarchar(100) NULL",
+         L"ALTER TABLE st__Site ADD st_Checked datetime NULL",
+         L"ALTER TABLE st__Site ADD st_UpdateNeeded bit NOT NULL DEFAULT 0",
+         // The account sites whose parameters the update takes, a row per active account and
+         // site, by account: need_upd when the site waits for an update or misses a version.
+         L"CREATE VIEW vw_SubsitesParamsUpdate AS SELECT reg_Id AS reg_id, st_Id AS site_id, "
+         L"st_SiteId AS subsite_id, ISNULL(rs_Name, st_Name) AS site_name, "
+         L"CAST(CASE WHEN st_UpdateNeeded = 1 OR ISNULL(st_CategoriesVersion, '') = '' "
+         L"OR ISNULL(st_FormVersion, '') = '' OR ISNULL(st_AttributesVersion, '') = '' THEN 1 ELSE 0 END AS bit) "
+         L"AS need_upd FROM reg__Registration INNER JOIN reg_Site ON rs_RegId = reg_Id "
+         L"INNER JOIN st__Site ON rs_SiteId = st_Id WHERE reg_Active = 1 ORDER BY reg_Id, st_Id",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {
