@@ -33,6 +33,9 @@ struct Command {
   // The command's own options ("--log"), each followed by one value; null-terminated, or null for
   // none. They and their values reach the command among its words (maxArgs does not count them).
   const char* const* options = nullptr;
+  // The command's own switches ("--exact"), which take no value; null-terminated, or null for
+  // none. They reach the command among its words as the options do.
+  const char* const* switches = nullptr;
 };
 
 // Adds a command to the program's table (at static initialisation).

@@ -147,6 +147,12 @@ int Run(int argc, char** argv) {
       const host::Command* named = args.empty() ? nullptr : host::FindCommand(args.front());
       bool own = false;
       for (const char* const* o = named ? named->options : nullptr; o && *o && !own; ++o) own = arg == *o;
+      bool isSwitch = false;
+      for (const char* const* o = named ? named->switches : nullptr; o && *o && !isSwitch; ++o) isSwitch = arg == *o;
+      if (isSwitch) {
+        options.push_back(arg);
+        continue;
+      }
       if (!own) return Refuse(L"nieznana opcja: " + host::Widen(arg));
       if (i + 1 >= argc) return Refuse(host::Widen(arg) + L" wymaga wartości");
       options.push_back(arg);

@@ -17,6 +17,7 @@
 #include "shared/hxlog.h"
 #include "shared/objlock.h"
 #include "testing/net/net.h"
+#include "testing/pictures/pictures.h"
 
 namespace {
 
@@ -523,6 +524,15 @@ class ProgramFiles : public Program {
     std::fclose(f);
     return path;
   }
+  static std::string ReadFile(const std::string& path) {
+    std::string out;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+      char chunk[65536];
+      for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, f)) > 0;) out.append(chunk, got);
+      std::fclose(f);
+    }
+    return out;
+  }
   std::string folder;
 };
 
@@ -555,6 +565,34 @@ TEST_F(ProgramFiles, Md5PrintsTheDigestAsMd5sumDoes) {
   Result missing = RunProgram("--db " + db + " md5 " + folder + "/nie-ma");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.out.find("nie można odczytać pliku"), std::string::npos) << missing.out;
+}
+
+TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
+  const std::string photo = Write("zdjecie.jpg", testpictures::Photo("JPEG", 1600, 1200));
+  Result thumb = RunProgram("--db " + db + " thumbnail " + photo + " " + folder + "/miniatura.png");
+  ASSERT_EQ(thumb.status, 0) << thumb.out;
+  EXPECT_NE(thumb.out.find("84 x 63 w polu 120 x 90"), std::string::npos) << thumb.out;   // the parameters' box
+  const auto cell = testpictures::Inspect(ReadFile(folder + "/miniatura.png"));
+  EXPECT_EQ(cell.width, 120u);
+  EXPECT_EQ(cell.height, 90u);
+  const std::string fake = Write("rysunek.jpg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+  EXPECT_EQ(RunProgram("--db " + db + " thumbnail " + fake + " " + folder + "/m2.png").status, 1);
+
+  Result fitted = RunProgram("--db " + db + " fit-image " + photo + " 100000 " + folder + "/maly.jpg --max-side 1000 --exact");
+  ASSERT_EQ(fitted.status, 0) << fitted.out;
+  const std::string small = ReadFile(folder + "/maly.jpg");
+  EXPECT_LE(small.size(), 100000u);
+  const auto d = testpictures::Inspect(small);
+  EXPECT_EQ(d.format, "JPEG");
+  EXPECT_EQ(d.width, 1000u);
+  EXPECT_EQ(d.height, 750u);
+  Result tiny = RunProgram("--db " + db + " fit-image " + photo + " 100 " + folder + "/x.jpg");
+  EXPECT_EQ(tiny.status, 1);
+  EXPECT_NE(tiny.out.find("najniższej jakości"), std::string::npos) << tiny.out;
+  EXPECT_EQ(RunProgram("--db " + db + " fit-image " + fake + " 10 " + folder + "/x.jpg").status, 1);
+  EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 0 " + folder + "/x.jpg").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000 " + folder + "/x.jpg --max-side -3").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000").status, 2);
 }
 
 TEST_F(ProgramFiles, TheBrowserPrintingAndAddressDialogsRender) {

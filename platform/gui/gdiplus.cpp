@@ -383,10 +383,38 @@ Status Graphics::DrawImage(Image* image, INT x, INT y) {
   return DrawImage(image, x, y, static_cast<INT>(image->GetWidth()), static_cast<INT>(image->GetHeight()));
 }
 
+namespace detail {
+Status DrawOnPicture(Image* target, Image* source, INT x, INT y, INT width, INT height, bool smooth);
+Status ClearPicture(Image* target, const Color& color);
+}  // namespace detail
+
+namespace {
+bool SmoothScaling(InterpolationMode mode) {
+  return mode == InterpolationModeHighQualityBicubic || mode == InterpolationModeHighQualityBilinear ||
+         mode == InterpolationModeBicubic || mode == InterpolationModeBilinear || mode == InterpolationModeHighQuality;
+}
+}  // namespace
+
+Status Graphics::Clear(const Color& color) {
+  if (m_image) return m_last = detail::ClearPicture(m_image, color);
+  Dc* dc = FindDc(m_dc);
+  Surface* s = dc ? dc->Target() : nullptr;
+  if (!s) return m_last = InvalidParameter;
+  Surface* surface = nullptr;
+  cairo_t* cr = Begin(m_dc, &surface, SmoothingModeNone, 0.0);
+  if (!cr) return m_last = InvalidParameter;
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  SetSource(cr, color);
+  cairo_paint(cr);
+  End(cr, surface);
+  return Ok;
+}
+
 Status Graphics::DrawImage(Image* image, INT x, INT y, INT width, INT height) {
   if (!image || image->GetLastStatus() != Ok || width < 0 || height < 0) return m_last = InvalidParameter;
   const UINT iw = image->GetWidth(), ih = image->GetHeight();
   if (iw == 0 || ih == 0 || width == 0 || height == 0) return Ok;
+  if (m_image) return m_last = detail::DrawOnPicture(m_image, image, x, y, width, height, SmoothScaling(m_interpolation));
   Surface* s = nullptr;
   cairo_t* cr = Begin(m_dc, &s, SmoothingModeNone, 0.0);
   if (!cr) return m_last = InvalidParameter;
@@ -399,10 +427,16 @@ Status Graphics::DrawImage(Image* image, INT x, INT y, INT width, INT height) {
   cairo_surface_flush(picture);
   unsigned char* data = cairo_image_surface_get_data(picture);
   const int stride = cairo_image_surface_get_stride(picture);
+  const std::vector<ARGB>& pixels = image->Pixels();
+  if (pixels.size() != static_cast<size_t>(iw) * ih) {
+    cairo_surface_destroy(picture);
+    End(cr, s);
+    return m_last = OutOfMemory;
+  }
   for (UINT j = 0; j < ih; ++j) {
     auto* row = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(j) * stride);
     for (UINT i = 0; i < iw; ++i) {
-      const ARGB c = image->PixelAt(i, j);
+      const ARGB c = pixels[static_cast<size_t>(j) * iw + i];
       const uint32_t a = c >> 24;
       auto pre = [a](uint32_t v) { return (v * a + 127) / 255; };
       row[i] = (a << 24) | (pre((c >> 16) & 0xFF) << 16) | (pre((c >> 8) & 0xFF) << 8) | pre(c & 0xFF);
@@ -412,7 +446,8 @@ Status Graphics::DrawImage(Image* image, INT x, INT y, INT width, INT height) {
   cairo_translate(cr, x, y);
   cairo_scale(cr, static_cast<double>(width) / iw, static_cast<double>(height) / ih);
   cairo_set_source_surface(cr, picture, 0, 0);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_pattern_set_filter(cairo_get_source(cr),
+                           SmoothScaling(m_interpolation) ? CAIRO_FILTER_BEST : CAIRO_FILTER_NEAREST);
   cairo_rectangle(cr, 0, 0, iw, ih);
   cairo_fill(cr);
   cairo_surface_destroy(picture);

@@ -2,7 +2,8 @@
 // The part of GDI+ the system uses, over device contexts of the headless layer (cairo and pango):
 // a graphics object with smoothing, pixel-offset and text-rendering modes; solid ARGB brushes;
 // filled ellipses, rectangles and paths of lines and arcs; font families, fonts and string
-// formats; drawn and measured strings; images decoded from streams (platform/gui/gdiplus_image.cpp).
+// formats; drawn and measured strings; images and bitmaps decoded, scaled and encoded by Magick++
+// (platform/gui/gdiplus_image.cpp).
 //
 // Coordinates: with PixelOffsetModeHalf or HighQuality a pixel covers [x, x + 1); with the other
 // modes its centre lies on the integer coordinate, as on the platform. Anti-aliasing (smoothing
@@ -294,35 +295,174 @@ class StringFormat {
 
 class ImageAttributes;
 
-// A picture decoded from a stream (PNG, JPEG, GIF and BMP; the first frame of an animation),
-// kept as 32-bit ARGB pixels.
+enum InterpolationMode {
+  InterpolationModeInvalid = -1,
+  InterpolationModeDefault = 0,
+  InterpolationModeLowQuality = 1,
+  InterpolationModeHighQuality = 2,
+  InterpolationModeBilinear = 3,
+  InterpolationModeBicubic = 4,
+  InterpolationModeNearestNeighbor = 5,
+  InterpolationModeHighQualityBilinear = 6,
+  InterpolationModeHighQualityBicubic = 7,
+};
+
+using PixelFormat = INT;
+constexpr PixelFormat PixelFormat24bppRGB = 0x00021808;
+constexpr PixelFormat PixelFormat32bppRGB = 0x00022009;
+constexpr PixelFormat PixelFormat32bppARGB = 0x0026200A;
+
+// Start-up and shut-down. Start-ups are counted; the codecs are initialised once per process.
+struct GdiplusStartupInput {
+  UINT GdiplusVersion = 1;
+  void* DebugEventCallback = nullptr;
+  BOOL SuppressBackgroundThread = FALSE;
+  BOOL SuppressExternalCodecs = FALSE;
+};
+struct GdiplusStartupOutput {
+  void* NotificationHook = nullptr;
+  void* NotificationUnhook = nullptr;
+};
+Status GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input, GdiplusStartupOutput* output);
+void GdiplusShutdown(ULONG_PTR token);
+
+// The picture formats (raw formats of images, format ids of codecs).
+inline constexpr GUID ImageFormatMemoryBMP = platform::com::GuidFromText("{B96B3CAA-0728-11D3-9D7B-0000F81EF32E}");
+inline constexpr GUID ImageFormatBMP = platform::com::GuidFromText("{B96B3CAB-0728-11D3-9D7B-0000F81EF32E}");
+inline constexpr GUID ImageFormatJPEG = platform::com::GuidFromText("{B96B3CAE-0728-11D3-9D7B-0000F81EF32E}");
+inline constexpr GUID ImageFormatPNG = platform::com::GuidFromText("{B96B3CAF-0728-11D3-9D7B-0000F81EF32E}");
+inline constexpr GUID ImageFormatGIF = platform::com::GuidFromText("{B96B3CB0-0728-11D3-9D7B-0000F81EF32E}");
+inline constexpr GUID ImageFormatTIFF = platform::com::GuidFromText("{B96B3CB1-0728-11D3-9D7B-0000F81EF32E}");
+
+// Encoder parameters: only the quality (one ULONG, 0 lowest to 100) is read.
+inline constexpr GUID EncoderQuality = platform::com::GuidFromText("{1D5BE4B5-FA4A-452D-9CDD-5DB35105E7EB}");
+enum EncoderParameterValueType { EncoderParameterValueTypeLong = 4 };
+struct EncoderParameter {
+  GUID Guid;
+  ULONG NumberOfValues;
+  ULONG Type;
+  void* Value;
+};
+struct EncoderParameters {
+  UINT Count;
+  EncoderParameter Parameter[1];
+};
+
+// One codec's description. The texts live in the buffer the list was copied into.
+struct ImageCodecInfo {
+  CLSID Clsid;
+  GUID FormatID;
+  const WCHAR* CodecName;
+  const WCHAR* DllName;
+  const WCHAR* FormatDescription;
+  const WCHAR* FilenameExtension;
+  const WCHAR* MimeType;
+  DWORD Flags;
+  DWORD Version;
+  DWORD SigCount;
+  DWORD SigSize;
+  const BYTE* SigPattern;
+  const BYTE* SigMask;
+};
+// The raster codecs, BMP, JPEG, GIF, TIFF and PNG in that order, each both decoder and encoder.
+// `size` is the bytes the list takes: the records followed by their texts.
+Status GetImageDecodersSize(UINT* count, UINT* size);
+Status GetImageDecoders(UINT count, UINT size, ImageCodecInfo* decoders);
+Status GetImageEncodersSize(UINT* count, UINT* size);
+Status GetImageEncoders(UINT count, UINT size, ImageCodecInfo* encoders);
+
+using GetThumbnailImageAbort = BOOL (*)(void* data);
+
+namespace detail {
+struct Picture;
+}
+
+// A raster picture. Decoding is safe with hostile input: the format is known by its first bytes
+// (BMP, JPEG, GIF, TIFF or PNG; anything else is UnknownImageFormat and reaches no decoder), the
+// size in the header is checked before decoding (more than 16,384 pixels a side or 64 megapixels
+// is OutOfMemory), only the first frame of an animation or a multi-page file is decoded, and a
+// picture that decodes with only a warning (a truncated JPEG) keeps what was decoded. Every
+// failure is a status; nothing raises.
 class Image {
  public:
   explicit Image(IStream* stream, BOOL useEmbeddedColorManagement = FALSE);
-  virtual ~Image() = default;
+  explicit Image(const WCHAR* fileName, BOOL useEmbeddedColorManagement = FALSE);
+  virtual ~Image();
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
   static Image* FromStream(IStream* stream, BOOL useEmbeddedColorManagement = FALSE);
+  static Image* FromFile(const WCHAR* fileName, BOOL useEmbeddedColorManagement = FALSE);
+  Image* Clone() const;
+
   UINT GetWidth() const { return m_width; }
   UINT GetHeight() const { return m_height; }
   Status GetLastStatus() const { return m_last; }
-  // The decoder's name of the format ("PNG", "JPEG", "GIF", "BMP"); empty when nothing decoded.
-  const std::string& FormatName() const { return m_format; }
-  // Row-major straight (not premultiplied) ARGB pixels, Width x Height.
-  const std::vector<ARGB>& Pixels() const { return m_pixels; }
-  ARGB PixelAt(UINT x, UINT y) const { return x < m_width && y < m_height ? m_pixels[y * m_width + x] : 0; }
+  // The decoded format (ImageFormatJPEG ...); ImageFormatMemoryBMP for a bitmap made in memory.
+  Status GetRawFormat(GUID* format) const;
+  PixelFormat GetPixelFormat() const;
+  REAL GetHorizontalResolution() const;
+  REAL GetVerticalResolution() const;
+  // A new picture of that size (the picture's own thumbnail size when both are 0), smoothly
+  // scaled; null when this picture holds nothing.
+  Image* GetThumbnailImage(UINT width, UINT height, GetThumbnailImageAbort callback = nullptr,
+                           void* data = nullptr);
+  // Encodes into the stream with the encoder of that CLSID (see GetImageEncoders), without
+  // metadata. The JPEG encoder reads EncoderQuality (0 to 100; 75 without it).
+  Status Save(IStream* stream, const CLSID* encoder, const EncoderParameters* parameters = nullptr);
+  Status Save(const WCHAR* fileName, const CLSID* encoder, const EncoderParameters* parameters = nullptr);
+
+  // The decoder's name of the format ("PNG", "JPEG", "GIF", "BMP", "TIFF"); empty when nothing
+  // decoded, "MemoryBMP" for a bitmap made in memory.
+  std::string FormatName() const;
+  // Row-major straight (not premultiplied) ARGB pixels, Width x Height (made on first use).
+  const std::vector<ARGB>& Pixels() const;
+  ARGB PixelAt(UINT x, UINT y) const;
+
+  // The layer's own: the decoded picture, shared between an image and what draws on it.
+  detail::Picture* Data() const { return m_data.get(); }
+  // The picture changed (drawn on): the pixels are made again on next use.
+  void Touch();
 
  protected:
-  Image() = default;
+  Image();
+  void Adopt(std::unique_ptr<detail::Picture> data);
+  std::unique_ptr<detail::Picture> m_data;
   UINT m_width = 0;
   UINT m_height = 0;
-  std::vector<ARGB> m_pixels;
-  std::string m_format;
   Status m_last = Ok;
+
+ private:
+  friend class Graphics;
+  mutable std::vector<ARGB> m_pixels;
+  mutable bool m_pixelsMade = false;
+};
+
+class Bitmap : public Image {
+ public:
+  explicit Bitmap(IStream* stream, BOOL useEmbeddedColorManagement = FALSE) : Image(stream, useEmbeddedColorManagement) {}
+  explicit Bitmap(const WCHAR* fileName, BOOL useEmbeddedColorManagement = FALSE)
+      : Image(fileName, useEmbeddedColorManagement) {}
+  // A transparent black picture (32-bit ARGB, 24- or 32-bit RGB opaque black), 96 dpi.
+  Bitmap(INT width, INT height, PixelFormat format = PixelFormat32bppARGB);
+  static Bitmap* FromStream(IStream* stream, BOOL useEmbeddedColorManagement = FALSE) {
+    return new Bitmap(stream, useEmbeddedColorManagement);
+  }
+  static Bitmap* FromFile(const WCHAR* fileName, BOOL useEmbeddedColorManagement = FALSE) {
+    return new Bitmap(fileName, useEmbeddedColorManagement);
+  }
+  Status SetResolution(REAL xdpi, REAL ydpi);
+  Status GetPixel(INT x, INT y, Color* color) const;
 };
 
 class Graphics {
  public:
   explicit Graphics(HDC dc) : m_dc(dc) {}
+  // Drawing onto a picture: only DrawImage and Clear draw there; other calls fail.
+  explicit Graphics(Image* image) : m_dc(nullptr), m_image(image) {
+    if (!image || !image->Data()) m_last = InvalidParameter;
+  }
   static Graphics* FromHDC(HDC dc) { return new Graphics(dc); }
+  static Graphics* FromImage(Image* image) { return new Graphics(image); }
   HDC GetHDC() { return m_dc; }
   void ReleaseHDC(HDC) {}
   Status SetSmoothingMode(SmoothingMode mode) {
@@ -340,6 +480,13 @@ class Graphics {
     return Ok;
   }
   TextRenderingHint GetTextRenderingHint() const { return m_textHint; }
+  Status SetInterpolationMode(InterpolationMode mode) {
+    if (mode == InterpolationModeInvalid) return InvalidParameter;
+    m_interpolation = mode;
+    return Ok;
+  }
+  InterpolationMode GetInterpolationMode() const { return m_interpolation; }
+  Status Clear(const Color& color);
   Status FillEllipse(const Brush* brush, INT x, INT y, INT width, INT height);
   Status FillRectangle(const Brush* brush, INT x, INT y, INT width, INT height);
   Status FillPath(const Brush* brush, const GraphicsPath* path);
@@ -350,13 +497,16 @@ class Graphics {
                        const StringFormat* format, RectF* bounding, INT* codepointsFitted = nullptr,
                        INT* linesFilled = nullptr) const;
   Status MeasureString(const WCHAR* text, INT length, const Font* font, const PointF& origin, RectF* bounding) const;
-  // At the image's own size, or scaled into the rectangle (nearest pixel).
+  // At the image's own size, or scaled into the rectangle: the nearest pixel by default, smooth
+  // (cubic) with the bicubic and bilinear interpolation modes.
   Status DrawImage(Image* image, INT x, INT y);
   Status DrawImage(Image* image, INT x, INT y, INT width, INT height);
   Status GetLastStatus() const { return m_last; }
 
  private:
   HDC m_dc;
+  Image* m_image = nullptr;
+  InterpolationMode m_interpolation = InterpolationModeDefault;
   SmoothingMode m_smoothing = SmoothingModeDefault;
   PixelOffsetMode m_offset = PixelOffsetModeDefault;
   TextRenderingHint m_textHint = TextRenderingHintSystemDefault;

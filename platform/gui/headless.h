@@ -95,6 +95,11 @@ std::vector<PopupMenuCall> PopupMenus();
 void ClearRecords();
 // Whether unscripted boxes, menus and modal runs are echoed to stderr (on by default).
 void SetEcho(bool on);
+// The desktop's work area (SPI_GETWORKAREA): (0, 0, 1024, 740) until set; ResetHeadless puts
+// that back.
+void SetWorkArea(const RECT& area);
+// Whether GDI+'s codec list can be read (true until set; ResetHeadless makes it readable).
+void SetImageCodecsReadable(bool readable);
 
 // A picture of a window: 32-bit RGB pixels.
 class Image {

@@ -230,6 +230,8 @@ size_t ResetHeadless() {
   ResetGdi();
   ClearScripts();
   ClearRecords();
+  SetWorkArea(RECT{0, 0, 1024, 740});
+  SetImageCodecsReadable(true);
   return alive;
 }
 

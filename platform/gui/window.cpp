@@ -1135,9 +1135,20 @@ int GetSystemMetrics(int index) {
   }
 }
 
+namespace {
+std::mutex g_workAreaMutex;
+RECT g_workArea{0, 0, 1024, 740};
+}  // namespace
+
+void platform::gui::SetWorkArea(const RECT& area) {
+  std::lock_guard<std::mutex> lock(g_workAreaMutex);
+  g_workArea = area;
+}
+
 BOOL SystemParametersInfoW(UINT action, UINT, PVOID value, UINT) {
   if (action == SPI_GETWORKAREA && value) {
-    *static_cast<RECT*>(value) = RECT{0, 0, 1280, 994};
+    std::lock_guard<std::mutex> lock(g_workAreaMutex);
+    *static_cast<RECT*>(value) = g_workArea;
     return TRUE;
   }
   return FALSE;

@@ -219,7 +219,7 @@ TEST_F(InnerBrowser, WithoutAnAddressItOpensMaximisedWithoutNavigating) {
   EXPECT_STREQ(caption, L"Podgląd");
   CRect window;
   dialog.GetWindowRect(window);
-  EXPECT_EQ(window, CRect(0, 0, 1280, 994));
+  EXPECT_EQ(window, CRect(0, 0, 1024, 740));
   // The browser took the placeholder's place and follows the edges.
   CWnd* browser = dialog.GetDlgItem(CHxInnerHtmlBrowserDlg::IDC_BROWSER);
   ASSERT_TRUE(browser);

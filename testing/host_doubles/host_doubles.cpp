@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/skin.h"
+#include "platform/gui/gdi.h"
 
 namespace doubles {
 namespace {
@@ -205,9 +206,20 @@ STDMETHODIMP FakeInstance::GetRegistrationTable(IUnknown** table) {
                                                       registrations);
 }
 
-STDMETHODIMP FakeInstance::LoadBitmap(LONG, LONG, HBITMAP* bitmap) {
-  if (bitmap) *bitmap = nullptr;
-  return E_NOTIMPL;
+STDMETHODIMP FakeInstance::LoadBitmap(LONG image, LONG variant, HBITMAP* bitmap) {
+  if (!bitmap) return E_POINTER;
+  *bitmap = nullptr;
+  HRESULT hr = recorder->Call(L"IFlgSkin::LoadBitmap", Num(image) + L"," + Num(variant));
+  if (FAILED(hr)) return hr;
+  auto it = skinBitmaps.find(image);
+  if (it == skinBitmaps.end() || it->second.first <= 0 || it->second.second <= 0) return E_INVALIDARG;
+  const int w = it->second.first, h = it->second.second;
+  std::vector<DWORD> bits(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      bits[static_cast<size_t>(y) * w + x] = (static_cast<DWORD>(x % 256) << 16) | (static_cast<DWORD>(image % 256) << 8);
+  *bitmap = CreateBitmap(w, h, 1, 32, bits.data());
+  return *bitmap ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP FakeInstance::GetColor(LONG index, COLORREF* color) {
@@ -405,8 +417,66 @@ STDMETHODIMP FakeInstance::GetImageStore(IUnknown** store) {
 STDMETHODIMP FakeInstance::NotifyError() { return recorder->Call(L"IHxAppServices::NotifyError"); }
 STDMETHODIMP FakeInstance::NotifyWarning() { return recorder->Call(L"IHxAppServices::NotifyWarning"); }
 STDMETHODIMP FakeInstance::GetImageRepository(IUnknown** repository) {
-  if (repository) *repository = nullptr;
-  return recorder->Call(L"IHxAppServices::GetImageRepository");
+  if (!repository) return E_POINTER;
+  *repository = nullptr;
+  HRESULT hr = recorder->Call(L"IHxAppServices::GetImageRepository");
+  if (FAILED(hr)) return hr;
+  if (imageRepository) {
+    *repository = imageRepository.GetInterfacePtr();
+    (*repository)->AddRef();
+  }
+  return hr;
+}
+
+// --- FakeImageRepository
+
+FakeImageRepository* FakeImageRepository::New(std::shared_ptr<Recorder> recorder, IUnknownPtr& holder) {
+  auto* repository = new CFlgComObject<FakeImageRepository>(std::move(recorder));
+  holder = IUnknownPtr(static_cast<IHxImageRepository*>(repository));
+  return repository;
+}
+
+void* FakeImageRepository::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxImageRepository)) return static_cast<IHxImageRepository*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP FakeImageRepository::GetPicture(LONG id, BSTR* name, IUnknown** stream, LONG* width, LONG* height,
+                                             LONG* size, VARIANT_BOOL* found) {
+  if (!name || !stream || !width || !height || !size || !found) return E_POINTER;
+  *name = nullptr;
+  *stream = nullptr;
+  *width = *height = *size = 0;
+  *found = VARIANT_FALSE;
+  HRESULT hr = m_recorder->Call(L"IHxImageRepository::GetPicture", Num(id));
+  if (FAILED(hr)) return hr;
+  auto it = pictures.find(id);
+  if (it == pictures.end()) return S_OK;
+  IStream* raw = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &raw))) return E_OUTOFMEMORY;
+  ULONG written = 0;
+  if (!it->second.bytes.empty()) raw->Write(it->second.bytes.data(), static_cast<ULONG>(it->second.bytes.size()), &written);
+  LARGE_INTEGER zero{};
+  raw->Seek(zero, STREAM_SEEK_SET, nullptr);
+  *stream = raw;
+  *name = SysAllocString(it->second.name.c_str());
+  *width = it->second.width;
+  *height = it->second.height;
+  *size = it->second.size;
+  *found = VARIANT_TRUE;
+  return S_OK;
+}
+
+STDMETHODIMP FakeImageRepository::EndTransaction(LONG state) {
+  return m_recorder->Call(L"IHxImageRepository::EndTransaction", Num(state));
+}
+
+STDMETHODIMP FakeImageRepository::BeginTransaction(LONG* state) {
+  if (!state) return E_POINTER;
+  HRESULT hr = m_recorder->Call(L"IHxImageRepository::BeginTransaction");
+  if (FAILED(hr)) return hr;
+  *state = beginState;
+  return S_OK;
 }
 STDMETHODIMP FakeInstance::SetRefreshState(LONG state) {
   return recorder->Call(L"IHxAppServices::SetRefreshState", Num(state));

@@ -85,6 +85,12 @@ class FakeInstance : public IFlgInstance,
   IUnknownPtr erpActiveEntry;
   IUnknownPtr accountSites;
   std::map<LONG, COLORREF> skinColors;      // IFlgSkin::GetColor (others: the framework's stock colours)
+  // IFlgSkin::LoadBitmap: a new bitmap of the size given for the skin image id, each column of
+  // pixels the colour RGB(x % 256, image id % 256, 0); other ids answer E_INVALIDARG. Recorded
+  // as "IFlgSkin::LoadBitmap(image,variant)".
+  std::map<LONG, std::pair<int, int>> skinBitmaps;   // width, height
+  // What GetImageRepository gives (recorded; null answers S_OK with no repository).
+  IUnknownPtr imageRepository;
   // Host settings by "section/key", answered in the type the caller passes in (GetSetting).
   std::map<std::wstring, _variant_t> settings;
   // The registration lookup's records by account id; an account without one fails with
@@ -153,6 +159,33 @@ class FakeInstance : public IFlgInstance,
   STDMETHOD(GetCaption)(LONG kind, BSTR* caption) override;
   // --- IHxRegistrationSource
   STDMETHOD(GetRegistrationTable)(IUnknown** table) override;
+};
+
+// The host's picture repository: "IHxImageRepository::BeginTransaction" answers `beginState`,
+// "EndTransaction(state)" and "GetPicture(id)" are recorded; pictures by id, any of them failing
+// through the recorder.
+class FakeImageRepository : public IHxImageRepository {
+ public:
+  struct Picture {
+    std::wstring name;
+    std::string bytes;
+    LONG width = 0, height = 0, size = 0;
+  };
+  explicit FakeImageRepository(std::shared_ptr<Recorder> recorder) : m_recorder(std::move(recorder)) {}
+  virtual ~FakeImageRepository() = default;
+  // A new one held by `holder`.
+  static FakeImageRepository* New(std::shared_ptr<Recorder> recorder, IUnknownPtr& holder);
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(GetPicture)(LONG id, BSTR* name, IUnknown** stream, LONG* width, LONG* height, LONG* size,
+                        VARIANT_BOOL* found) override;
+  STDMETHOD(EndTransaction)(LONG state) override;
+  STDMETHOD(BeginTransaction)(LONG* state) override;
+
+  LONG beginState = 0;
+  std::map<LONG, Picture> pictures;
+
+ private:
+  std::shared_ptr<Recorder> m_recorder;
 };
 
 // The host's connection-settings object as a double (class HxConnectionSettings).

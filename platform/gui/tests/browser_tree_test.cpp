@@ -366,7 +366,7 @@ TEST(WindowState, AWindowMayRefuseToBeShownAndMaximisingFillsTheWorkArea) {
   frame.ShowWindow(SW_MAXIMIZE);
   CRect r;
   frame.GetWindowRect(r);
-  EXPECT_EQ(r, CRect(0, 0, 1280, 994));
+  EXPECT_EQ(r, CRect(0, 0, 1024, 740));
   EXPECT_TRUE(frame.GetStyle() & WS_MAXIMIZE);
   EXPECT_TRUE(frame.IsWindowVisible());
   frame.ShowWindow(SW_RESTORE);

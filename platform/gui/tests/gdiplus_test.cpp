@@ -193,7 +193,7 @@ TEST_F(Drawing, ImagesDecodeFromStreamsAndDrawAtTheirOwnSize) {
   Gdiplus::Image truncated(StreamOf(cut));
   EXPECT_NE(truncated.GetLastStatus(), Gdiplus::Ok);
   EXPECT_EQ(g.DrawImage(&garbage, 0, 0), Gdiplus::InvalidParameter);
-  Gdiplus::Image none(nullptr);
+  Gdiplus::Image none(static_cast<IStream*>(nullptr));
   EXPECT_EQ(none.GetLastStatus(), Gdiplus::InvalidParameter);
 }
 
