@@ -13,7 +13,11 @@ namespace {
 
 void Init() {
   static std::once_flag once;
-  std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
+  std::call_once(once, [] {
+    Magick::InitializeMagick(nullptr);
+    // One thread, as the picture layer decodes: no thread pool outlives the tests.
+    Magick::ResourceLimits::thread(1);
+  });
 }
 
 std::string Encode(Magick::Image& picture, const char* format, int quality) {
