@@ -127,6 +127,21 @@ struct IRegistration : public IUnknown {
 };
 VANTOR_UUIDOF(IRegistration, "8663799A-7C05-408E-8C98-383E7C3EFF85");
 
+// The account manager (CoRegManager): lists, adds, edits, deletes, activates and deactivates the
+// seller's accounts and opens their seller-zone settings. Dual; its own methods start at slot 7
+// (DISPIDs 1 to 7 in this order).
+struct IRegManager : public IDispatch {
+  STDMETHOD(Show)(LONG hwndParent) = 0;                                   // 7
+  STDMETHOD(RegAdd)(LONG hwndParent, LONG lServiceId, LONG* pOut) = 0;    // 8
+  STDMETHOD(RegEdit)(LONG hwndParent, LONG lRegId) = 0;                   // 9
+  STDMETHOD(RegDelete)(LONG hwndParent, LONG lRegId) = 0;                 // 10
+  STDMETHOD(GetRegList)(_Recordset** pVal) = 0;                           // 11
+  STDMETHOD(RegActivate)(LONG lRegId, VARIANT_BOOL bActive) = 0;          // 12
+  STDMETHOD(RegEditStatuses)(LONG hwndParent, LONG lRegId) = 0;           // 13
+};
+VANTOR_UUIDOF(IRegManager, "39AEC433-5978-439D-B0CF-A4AEE23BECDE");
+_COM_SMARTPTR_TYPEDEF(IRegManager, __uuidof(IRegManager));
+
 // The callback a site connector's session calls synchronously during a download (dispatch; its
 // members from slot 7): each received record comes in a container positioned on it.
 struct LotrixSync : public IDispatch {

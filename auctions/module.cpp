@@ -5,7 +5,9 @@
 #include <new>
 
 #include "auctions/connectorinfo.h"
+#include "auctions/regmanager.h"
 #include "auctions/registration.h"
+#include "auctions/resdialogs.h"
 #include "auctions/site.h"
 #include "framework/zephra.h"
 
@@ -53,6 +55,41 @@ VANTOR_RESOURCE_MODULE(g_lotrixResources, L"Lotrix", platform::ModuleKind::Libra
                            {202, L"Sklep Przykładowy"},
                            {203, L"about:aukcje-konta-przykladowy_sprzedawca"},
                            {204, L"about:strona-konta-przykladowy_sprzedawca"},
+                           // The account manager and its dialogs.
+                           {106, L"Czy na pewno usunąć informacje rejestracyjne użytkownika serwisu aukcyjnego?"},
+                           {107, L"Usuwanie konta"},
+                           {108, L"Nie można usunąć wskazanego konta."},
+                           {114, L"Czy na pewno aktywować wybrane konto? Aktywacja dotyczy tylko pracy Vantor z "
+                                 L"wybranym kontem, a nie aktywności konta w serwisie aukcyjnym."},
+                           {115, L"Dezaktywowanie konta spowoduje, że nie będzie możliwa obsługa w tej bazie danych "
+                                 L"Vantor aukcji i transakcji związanych z tym kontem.\nCzy na pewno dezaktywować "
+                                 L"wybrane konto?"},
+                           {116, L"Dezaktywowane konto ma przypisany adres email %ls (%ls).\nJest on używany tylko "
+                                 L"przez to konto.\n\nCzy zablokować ten adres, aby wiadomości z niego nie były "
+                                 L"obsługiwane przez Vantor?"},
+                           {117, L"Aktywowane konto ma przypisany zablokowany adres email %ls (%ls).\nCzy odblokować "
+                                 L"go, aby Vantor obsługiwało wiadomości z tego adresu?"},
+                           {187, L"Błąd"},
+                           {194, L"Wystąpił błąd:\n%s"},
+                           {205, L"Podany adres nie jest poprawny. Wprowadź adres zaczynający się od http:// lub https://"},
+                           {206, L"Zapisywanie ustawień na serwerze."},
+                           {207, L"Pobieranie ustawień z serwera."},
+                           {209, L"Dodanie konta"},
+                           {210, L"Wystąpił błąd przy próbie połączenia z serwisem aukcyjnym."},
+                           {211, L"Nadanie uprawnień użytkownikowi Szef..."},
+                           {212, L"Nie powiodło się nadawanie uprawnień do nowego konta użytkownikowi Szef.\nByć może "
+                                 L"ktoś w tej chwili poprawia dane tego użytkownika."},
+                           {253, L"Nazwa konta"},
+                           {254, L"Serwis"},
+                           {255, L"Konto aktywne"},
+                           {256, L"A"},
+                           {262, L"Identyfikator"},
+                           {263, L"Konto posiada sklep"},
+                           {264, L"Sklep"},
+                       },
+                       {
+                           {RT_DIALOG, MAKEINTRESOURCEW(101), kRegManagerDlgScript, sizeof kRegManagerDlgScript - 1},
+                           {RT_DIALOG, MAKEINTRESOURCEW(106), kRegStatusesDlgScript, sizeof kRegStatusesDlgScript - 1},
                        });
 
 namespace {
@@ -87,8 +124,8 @@ const ServerClass kObjectMap[] = {
     {&CLSID_CoSite, L"CoSite Class", L"Vantor.CoSite.1", L"Vantor.CoSite", nullptr, &CreateFlgObject<CCoSite>, false},
     {&CLSID_CoConnectorInfo, L"CoConnectorInfo Class", L"Vantor.CoConnectorInfo.1", L"Vantor.CoConnectorInfo",
      nullptr, &platform::com::CreateServerObject<CCoConnectorInfo>, false},
-    {&CLSID_CoRegManager, L"CoRegManager Class", L"Vantor.RegManager.1", L"Vantor.RegManager", nullptr, nullptr,
-     true},
+    {&CLSID_CoRegManager, L"CoRegManager Class", L"Vantor.RegManager.1", L"Vantor.RegManager", nullptr,
+     &CreateFlgObject<CCoRegManager>, true},
     {&CLSID_CoRegistrationExampleData, L"CoRegistrationExampleData Class", L"Vantor.RegistrationExampleData.1",
      L"Vantor.RegistrationExampleData", nullptr, &CreateFlgObject<CCoRegistrationExampleData>, true},
     {&CLSID_CoAuctServMgr, L"CoAuctServMgr Class", L"Vantor.AuctServMgr.1", L"Vantor.AuctServMgr", nullptr, nullptr,

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "auctions/dberror.h"
+#include "auctions/regstatusesdlg.h"
 #include "platform/gui/afxwin.h"
 #include "shared/hxcheck.h"
 #include "shared/resstrings.h"
@@ -142,8 +143,29 @@ STDMETHODIMP CCoRegistration::GetInfo(BSTR* info) {
   return S_OK;
 }
 
-// The account's seller-zone settings dialog comes with the account manager.
-STDMETHODIMP CCoRegistration::StatusesOptionsEdit(IUnknown*, IUnknown*) { return E_NOTIMPL; }
+// The seller-zone settings dialog through the base's show operation, in the dialog mode. A null
+// window goes on as none.
+STDMETHODIMP CCoRegistration::StatusesOptionsEdit(IUnknown* window, IUnknown* instance) {
+  FLG_BEGIN
+  IUnknownPtr windowFace;
+  if (window) {
+    windowFace = IFlgWndPtr(window);
+    if (!windowFace) windowFace = window;
+  }
+  IFlgInstancePtr instanceFace(instance);
+  const BYTE previous = m_dialogMode;
+  m_dialogMode = 1;
+  HRESULT hr = S_OK;
+  try {
+    hr = Show(windowFace, instanceFace);
+  } catch (...) {
+    m_dialogMode = previous;
+    throw;
+  }
+  m_dialogMode = previous;
+  return hr;
+  FLG_END(nullptr)
+}
 
 STDMETHODIMP CCoRegistration::GetST_StatusesServiceActive(BOOL* value) {
   return GetBoolOf(L"reg_ST_StatusesServiceActive", value, E_INVALIDARG);
@@ -214,9 +236,11 @@ HRESULT CCoRegistration::Validate() {
   return S_OK;
 }
 
-INT_PTR CCoRegistration::ShowEditDialog(CWnd*) {
-  // The seller-zone settings dialog (the dialog mode) comes with the account manager.
-  if (m_dialogMode) _com_issue_error(E_NOTIMPL);
+INT_PTR CCoRegistration::ShowEditDialog(CWnd* parent) {
+  if (m_dialogMode) {
+    CRegStatusesDlg dialog(!m_registrationId.IsEmpty(), this, parent);
+    return dialog.DoModal();
+  }
   IAuctionSiteAccountPtr connector = Connector();
   if (State() == stNew) {
     // The connector describes itself; its version is the account's.

@@ -381,7 +381,8 @@ struct IHxStatusWindow : public IUnknown {
   STDMETHOD(Reset)() = 0;
   STDMETHOD(IsCancelRequested)(VARIANT_BOOL* cancel) = 0;   // 21
   STDMETHOD(ShowLine)(BSTR text) = 0;                       // 22
-  ZEPHRA_SLOT(23)
+  // 23: the window reads its lists again (-1: all of them), e.g. after the accounts changed.
+  STDMETHOD(Refresh)(LONG what) = 0;
   ZEPHRA_SLOT(24)
   ZEPHRA_SLOT(25)
   ZEPHRA_SLOT(26)

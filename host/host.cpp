@@ -467,10 +467,39 @@ STDMETHODIMP CHostInstance::ShowMessage(BSTR caption, BSTR text, LONG) {
   return S_OK;
 }
 
+namespace {
+
+// The main window's object: its window through IFlgWnd.
+class MainWindowObject : public platform::com::ComObject<IFlgWnd> {
+ public:
+  explicit MainWindowObject(HWND window) : m_window(window) {}
+  STDMETHODIMP GetWindow(LONG* hwnd) override {
+    if (!hwnd) return E_POINTER;
+    *hwnd = static_cast<LONG>(reinterpret_cast<INT_PTR>(m_window));
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+ private:
+  HWND m_window;
+};
+
+}  // namespace
+
+HWND CHostInstance::MainWindow() {
+  if (!m_mainWindow || !IsWindow(m_mainWindow))
+    m_mainWindow = CreateWindowExW(0, L"#32770", L"Vantor", WS_POPUP | WS_CAPTION, 0, 0, 1024, 768, nullptr, nullptr,
+                                   nullptr, nullptr);
+  return m_mainWindow;
+}
+
 STDMETHODIMP CHostInstance::GetMainWindow(IUnknown** window) {
   if (!window) return E_POINTER;
   *window = nullptr;
-  return S_FALSE;
+  HWND main = MainWindow();
+  if (!main) return E_FAIL;
+  *window = static_cast<IFlgWnd*>(new MainWindowObject(main));
+  return S_OK;
 }
 
 STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
@@ -644,6 +673,11 @@ STDMETHODIMP CHostInstance::ShowSummary(BSTR text) {
   std::wstring line = text ? text : L"";
   Record(L"summary", line);
   Print(L"== " + line);
+  return S_OK;
+}
+
+STDMETHODIMP CHostInstance::Refresh(LONG what) {
+  Record(L"refresh", std::to_wstring(what));
   return S_OK;
 }
 

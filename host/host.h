@@ -178,6 +178,7 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(IsCancelRequested)(VARIANT_BOOL* cancel) override;
   STDMETHOD(ShowLine)(BSTR text) override;
   STDMETHOD(ShowSummary)(BSTR text) override;
+  STDMETHOD(Refresh)(LONG what) override;
 
   // --- IHxStartCheck
   STDMETHOD(GetAccountSites)(IUnknown** recordset) override;
@@ -201,6 +202,9 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(Stop)() override;
   STDMETHOD(SetText)(BSTR text, LONG reserved) override;
 
+  // The host's main window (a headless top-level window, made on first need).
+  HWND MainWindow();
+
  private:
   // Keys, links and the batches of a data object's insert or update (factory.cpp).
   void WriteObject(IFlgDataSetup* object, bool inserting);
@@ -214,6 +218,7 @@ class CHostInstance : public IFlgInstance,
   std::wstring m_caption = L"Vantor";
   std::function<void(const std::wstring&)> m_print;
   std::atomic<bool> m_cancel{false};
+  HWND m_mainWindow = nullptr;
   bool m_erp = false;
   LONG m_refreshState = -1;
   LONG m_account = 0, m_site = 0, m_accountSite = 0, m_ownerFilter = 0;

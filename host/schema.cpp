@@ -421,6 +421,15 @@ const std::vector<SchemaStep> kSteps = {
          L"AS need_upd FROM reg__Registration INNER JOIN reg_Site ON rs_RegId = reg_Id "
          L"INNER JOIN st__Site ON rs_SiteId = st_Id WHERE reg_Active = 1 ORDER BY reg_Id, st_Id",
      }},
+    {12,
+     {
+         // The account manager's list (every account with its provider's name) and the accounts'
+         // own columns that it looks at (e-mail addresses shared between accounts).
+         L"CREATE VIEW vw_RegManager AS SELECT reg_Id, reg_Username, ss_Name, reg_Active, reg_HasShop, "
+         L"reg_SvcUserId, reg_SvcProvId FROM reg__Registration LEFT JOIN sl_ServiceProvider ON ss_Id = reg_SvcProvId",
+         L"CREATE VIEW vw_Registration AS SELECT reg_Id, reg_Username, reg_SvcProvId, reg_SvcUserId, reg_Active, "
+         L"reg_HasShop, reg_EmailId FROM reg__Registration",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

@@ -24,6 +24,7 @@ TEST(HostInterfaceSlots, InstanceAndServices) {
 
   EXPECT_EQ(Slot(&IHxStatusWindow::IsCancelRequested), 21u);
   EXPECT_EQ(Slot(&IHxStatusWindow::ShowLine), 22u);
+  EXPECT_EQ(Slot(&IHxStatusWindow::Refresh), 23u);
   EXPECT_EQ(Slot(&IHxStatusWindow::ShowSummary), 35u);
 
   EXPECT_EQ(Slot(&IHxStartCheck::GetAccountSites), 3u);

@@ -92,6 +92,8 @@ struct PopupMenuCall {
 std::vector<ModalRun> ModalRuns();
 std::vector<MessageBoxCall> MessageBoxes();
 std::vector<PopupMenuCall> PopupMenus();
+// The sounds of MessageBeep, their types in order.
+std::vector<UINT> MessageBeeps();
 void ClearRecords();
 // Whether unscripted boxes, menus and modal runs are echoed to stderr (on by default).
 void SetEcho(bool on);

@@ -21,6 +21,7 @@ struct Scripts {
   std::vector<ModalRun> runs;
   std::vector<MessageBoxCall> boxCalls;
   std::vector<PopupMenuCall> popupCalls;
+  std::vector<UINT> beeps;
   bool echo = true;
 };
 
@@ -243,10 +244,12 @@ void ClearScripts() {
 std::vector<ModalRun> ModalRuns() { return S().runs; }
 std::vector<MessageBoxCall> MessageBoxes() { return S().boxCalls; }
 std::vector<PopupMenuCall> PopupMenus() { return S().popupCalls; }
+std::vector<UINT> MessageBeeps() { return S().beeps; }
 void ClearRecords() {
   S().runs.clear();
   S().boxCalls.clear();
   S().popupCalls.clear();
+  S().beeps.clear();
 }
 void SetEcho(bool on) { S().echo = on; }
 
@@ -345,6 +348,11 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   }
   s.boxCalls.push_back(call);
   return call.answer;
+}
+
+BOOL MessageBeep(UINT type) {
+  platform::gui::S().beeps.push_back(type);
+  return TRUE;
 }
 
 SHORT GetKeyState(int key) { return S().held.count(key & 0xFF) ? static_cast<SHORT>(0x8000) : 0; }

@@ -1154,4 +1154,3 @@ BOOL SystemParametersInfoW(UINT action, UINT, PVOID value, UINT) {
   return FALSE;
 }
 
-BOOL MessageBeep(UINT) { return TRUE; }

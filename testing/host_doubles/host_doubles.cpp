@@ -493,6 +493,7 @@ STDMETHODIMP FakeInstance::ShowLine(BSTR text) { return recorder->Call(L"IHxStat
 STDMETHODIMP FakeInstance::ShowSummary(BSTR text) {
   return recorder->Call(L"IHxStatusWindow::ShowSummary", Str(text));
 }
+STDMETHODIMP FakeInstance::Refresh(LONG what) { return recorder->Call(L"IHxStatusWindow::Refresh", Num(what)); }
 
 STDMETHODIMP FakeInstance::GetAccountSites(IUnknown** recordset) {
   if (recordset) *recordset = nullptr;
@@ -1081,6 +1082,11 @@ STDMETHODIMP ScriptedInstance::IsCancelRequested(VARIANT_BOOL* cancel) {
 
 STDMETHODIMP ScriptedInstance::ShowLine(BSTR text) { return m_window ? m_window->ShowLine(text) : S_OK; }
 STDMETHODIMP ScriptedInstance::ShowSummary(BSTR text) { return m_window ? m_window->ShowSummary(text) : S_OK; }
+STDMETHODIMP ScriptedInstance::Refresh(LONG what) {
+  const HRESULT hr = m_recorder->Call(L"IHxStatusWindow::Refresh", Num(what));
+  if (FAILED(hr)) return hr;
+  return m_window ? m_window->Refresh(what) : S_OK;
+}
 
 STDMETHODIMP ScriptedInstance::Open() { return m_recorder->Call(L"IHxProgress::Open"); }
 STDMETHODIMP ScriptedInstance::Hide() { return m_recorder->Call(L"IHxProgress::Hide"); }

@@ -139,6 +139,7 @@ class FakeInstance : public IFlgInstance,
   STDMETHOD(IsCancelRequested)(VARIANT_BOOL* cancel) override;
   STDMETHOD(ShowLine)(BSTR text) override;
   STDMETHOD(ShowSummary)(BSTR text) override;
+  STDMETHOD(Refresh)(LONG what) override;
   // --- IHxStartCheck
   STDMETHOD(GetAccountSites)(IUnknown** recordset) override;
   STDMETHOD(GetSelectedAccount)(LONG* account) override;
@@ -466,6 +467,7 @@ class ScriptedInstance : public IFlgInstance, public IHxStatusWindow, public IHx
   STDMETHOD(IsCancelRequested)(VARIANT_BOOL* cancel) override;
   STDMETHOD(ShowLine)(BSTR text) override;
   STDMETHOD(ShowSummary)(BSTR text) override;
+  STDMETHOD(Refresh)(LONG what) override;
   // --- IHxProgress (recorded)
   STDMETHOD(Open)() override;
   STDMETHOD(Hide)() override;
