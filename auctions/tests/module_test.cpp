@@ -83,7 +83,7 @@ TEST_F(LotrixApp, StartsInItsModuleStateAndEndsInTheFrameworksOrder) {
   const std::vector<std::wstring> started = {L"InitCtrlsDll Lotrix", L"InitGrid Lotrix"};
   EXPECT_EQ(zephra::HookSuppCalls(), started);
   IUnknown* factory = nullptr;
-  EXPECT_EQ(LotrixModule().GetClassObject(CLSID_CoRegManager, __uuidof(IClassFactory), reinterpret_cast<void**>(&factory)),
+  EXPECT_EQ(LotrixModule().GetClassObject(CLSID_CoAuctServMgr, __uuidof(IClassFactory), reinterpret_cast<void**>(&factory)),
             CLASS_E_CLASSNOTAVAILABLE);
   {
     AFX_MANAGE_STATE(LotrixModule().State());
@@ -125,7 +125,9 @@ TEST_F(LotrixApp, SettingsLiveUnderTheProductKeyAndVersion) {
 TEST_F(LotrixApp, VantorStringsAreFoundInLotrixModuleState) {
   AFX_MANAGE_STATE(LotrixModule().State());
   EXPECT_STREQ(CHxResString(1014), L"opłacona");
-  EXPECT_STREQ(CHxResString(106), L"Przerwano wysyłanie/odbieranie");
+  EXPECT_STREQ(CHxResString(104), L"zbiorczo");
+  // Lotrix's own strings come first.
+  EXPECT_STREQ(CHxResString(106), L"Czy na pewno usunąć informacje rejestracyjne użytkownika serwisu aukcyjnego?");
   // Joining again adds no second link.
   CHxHookProc::InitCtrlsDll();
   int links = 0;
