@@ -36,6 +36,9 @@ struct Command {
   // The command's own switches ("--exact"), which take no value; null-terminated, or null for
   // none. They reach the command among its words as the options do.
   const char* const* switches = nullptr;
+  // For a command that only reads: whether these words change the database after all (it is
+  // then opened to be changed). Null: never.
+  bool (*writes)(const std::vector<std::string>& words) = nullptr;
 };
 
 // Adds a command to the program's table (at static initialisation).

@@ -172,13 +172,14 @@ int Run(int argc, char** argv) {
     return Refuse(std::wstring(L"nadmiarowe argumenty") + (*command->name ? L" polecenia " + host::Widen(command->name) : L"") +
                   L": " + extra);
   }
+  const bool readOnly = command->readOnly && !(command->writes && command->writes(args));
   args.insert(args.begin(), options.begin(), options.end());
 
   if (path.empty()) {
     path = host::DefaultDatabasePath();
-    if (!command->readOnly) host::CreateDefaultDataFolder();
+    if (!readOnly) host::CreateDefaultDataFolder();
   }
-  const std::wstring unusable = host::CheckDatabaseFile(path, command->readOnly);
+  const std::wstring unusable = host::CheckDatabaseFile(path, readOnly);
   if (!unusable.empty()) {
     host::Write(stderr, L"vantor: " + unusable + L"\n");
     return 1;
@@ -191,12 +192,12 @@ int Run(int argc, char** argv) {
   {
     std::unique_ptr<host::Host> h;
     try {
-      h = std::make_unique<host::Host>(path, 1, command->readOnly);
+      h = std::make_unique<host::Host>(path, 1, readOnly);
     } catch (const _com_error& e) {
       CoUninitialize();
       return Failure(L"nie można otworzyć bazy danych " + path, e);
     }
-    if (!command->readOnly) {
+    if (!readOnly) {
       try {
         AddReferenceProvider(*h);
       } catch (const _com_error& e) {

@@ -3,7 +3,7 @@
 #   scripts/run.sh [vantor arguments...]   (scripts/run.sh --help lists them)
 # The build is quiet when it succeeds; when it fails, its output is shown and nothing runs.
 # The seller-zone commands (scripts/run.sh zone config ..., scripts/run.sh zone sync) run against
-# the seller-zone test service, started here on loopback over HTTPS with a certificate made for the
+# the seller-zone test service (so does scripts/run.sh account zone ID ...), started here on loopback over HTTPS with a certificate made for the
 # run and the demonstration data (testing/zone_service/demo-accounts.txt), in a registry file of
 # the run's own (the user's registry never learns the test service's address). The service runs
 # in a session of its own, so that Ctrl+C reaches the program (which stops its synchronisation
@@ -29,20 +29,23 @@ args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
   case "${args[i]}" in
     --db) if ((i + 1 < ${#args[@]})); then db="${args[i + 1]}"; fi; i=$((i + 1)) ;;
-    --registry|--ca|--host|--description|--www) i=$((i + 1)) ;;
+    --registry|--ca|--host|--description|--www|--login|--password|--site|--set) i=$((i + 1)) ;;
     -*) ;;
     *) if [ -z "$command" ]; then command="${args[i]}"; elif [ -z "$subcommand" ]; then subcommand="${args[i]}"; fi ;;
   esac
 done
+# The seller-zone commands: zone ..., and account zone ID.
+zone_run=0
+if [ "$command" = zone ] || { [ "$command" = account ] && [ "$subcommand" = zone ]; }; then zone_run=1; fi
 targets=(vantor)
-if [ "$command" = zone ]; then targets+=(zone-service); fi
+if ((zone_run)); then targets+=(zone-service); fi
 if ! { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
        cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"; } >"$log" 2>&1; then
   cat "$log" >&2
   echo "run: the build failed (its output is above and in $log)" >&2
   exit 1
 fi
-if [ "$command" != zone ]; then
+if ((!zone_run)); then
   exec "$build/bin/vantor" "$@"
 fi
 

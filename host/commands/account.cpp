@@ -7,7 +7,12 @@
 #include "auctions/lotrix.h"
 #include "host/command.h"
 #include "host/commands/objects.h"
+#include "host/commands/zone.h"
 #include "host/host.h"
+#include "framework/controls.h"
+#include "platform/base/utf8.h"
+#include "platform/gui/headless.h"
+#include "testing/site_connector/reference_connector.h"
 
 namespace {
 
@@ -108,12 +113,7 @@ void Sites(LotrixRegistration* account, std::wostringstream& out) {
   }
 }
 
-int Account(host::CommandContext& context) {
-  long id = 0;
-  if (context.args.size() != 1 || !host::ParsePositive(context.args[0], id)) {
-    host::Write(stderr, L"vantor: polecenie account wymaga numeru konta (liczby dodatniej)\n");
-    return 2;
-  }
+int Show(host::CommandContext& context, long id) {
   IUnknownPtr object = host::LoadObject(context.host, L"Vantor.CoRegistration", static_cast<LONG>(id));
   if (!object) {
     host::Write(stderr, L"vantor: nie ma konta o numerze " + std::to_wstring(id) + L"\n");
@@ -133,8 +133,268 @@ int Account(host::CommandContext& context) {
   return 0;
 }
 
+
+int Usage(const std::wstring& text) {
+  host::Write(stderr, L"vantor: " + text + L"\n");
+  return 2;
+}
+
+IRegManagerPtr Manager() {
+  IRegManagerPtr manager;
+  const HRESULT hr = manager.CreateInstance(L"Vantor.RegManager", nullptr, CLSCTX_ALL);
+  if (FAILED(hr)) _com_issue_error(hr);
+  return manager;
+}
+
+// The words and switches of an account command.
+struct Words {
+  std::vector<std::string> words;
+  std::wstring login, password;
+  std::vector<std::wstring> sites;   // "number=name"
+  std::vector<std::pair<std::wstring, std::wstring>> sets;
+  std::wstring serviceHost;
+  bool hasLogin = false, hasPassword = false, yes = false, no = false, cancel = false;
+  std::wstring error;
+};
+
+Words Parse(const std::vector<std::string>& args) {
+  Words w;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool value = i + 1 < args.size();
+    if (a == "--yes") w.yes = true;
+    else if (a == "--no") w.no = true;
+    else if (a == "--cancel") w.cancel = true;
+    else if (a == "--login" && value) w.login = host::Widen(args[++i]), w.hasLogin = true;
+    else if (a == "--host" && value) w.serviceHost = host::Widen(args[++i]);
+    else if (a == "--password" && value) w.password = host::Widen(args[++i]), w.hasPassword = true;
+    else if (a == "--site" && value) {
+      const std::wstring site = host::Widen(args[++i]);
+      const size_t colon = site.find(L':');
+      long number = 0;
+      if (colon == std::wstring::npos || colon + 1 >= site.size() ||
+          !host::ParsePositive(platform::utf8::FromWide(site.substr(0, colon)), number)) {
+        w.error = L"--site wymaga postaci NUMER:NAZWA: " + site;
+        return w;
+      }
+      w.sites.push_back(std::to_wstring(number) + L"=" + site.substr(colon + 1));
+    } else if (a == "--set" && value) {
+      const std::wstring set = host::Widen(args[++i]);
+      const size_t equals = set.find(L'=');
+      if (equals == std::wstring::npos || equals == 0) {
+        w.error = L"--set wymaga postaci NAZWA=WARTOŚĆ: " + set;
+        return w;
+      }
+      w.sets.emplace_back(set.substr(0, equals), set.substr(equals + 1));
+    } else {
+      w.words.push_back(a);
+    }
+  }
+  if (w.yes && w.no) w.error = L"--yes i --no wykluczają się";
+  return w;
+}
+
+// The question on the terminal, unless a switch answered it.
+bool Ask(const Words& w, const std::wstring& question) {
+  if (w.yes || w.no) return w.yes;
+  host::Write(stdout, question + L" [t/n] ");
+  std::fflush(stdout);
+  char line[64] = {};
+  if (!std::fgets(line, sizeof line, stdin)) return false;
+  return line[0] == 't' || line[0] == 'T' || line[0] == 'y' || line[0] == 'Y';
+}
+
+int List(host::CommandContext&) {
+  _Recordset* raw = nullptr;
+  host::Check(Manager()->GetRegList(&raw));
+  _RecordsetPtr list(raw, false);
+  std::wostringstream out;
+  out << L"Konta (" << list->GetRecordCount() << L"):\n";
+  out << L"  id\tlogin\tserwis\taktywne\tsklep\tidentyfikator\n";
+  if (!(list->GetBOF() && list->GetadoEOF())) {
+    for (list->MoveFirst(); !list->GetadoEOF(); list->MoveNext()) {
+      auto field = [&](const wchar_t* name) { return list->GetFields()->GetItem(_variant_t(name))->GetValue(); };
+      const _variant_t active = field(L"reg_Active");
+      const _variant_t shop = field(L"reg_HasShop");
+      out << L"  " << host::ValueText(field(L"reg_Id")) << L"\t" << host::ValueText(field(L"reg_Username")) << L"\t"
+          << host::ValueText(field(L"ss_Name")) << L"\t"
+          << (active.vt == VT_BOOL ? YesNo(active.boolVal != VARIANT_FALSE) : L"") << L"\t"
+          << (shop.vt == VT_BOOL ? YesNo(shop.boolVal != VARIANT_FALSE) : L"") << L"\t"
+          << host::ValueText(field(L"reg_SvcUserId")) << L"\n";
+    }
+  }
+  host::Write(stdout, out.str());
+  return 0;
+}
+
+int Add(host::CommandContext&, const Words& w) {
+  long provider = 0;
+  if (w.words.size() != 2 || !host::ParsePositive(w.words[1], provider))
+    return Usage(L"account add wymaga numeru serwisu (dostawcy)");
+  // The reference connector's dialog answers with these words.
+  IReferenceConnectorControlPtr control;
+  if (SUCCEEDED(control.CreateInstance(CLSID_ReferenceConnector, nullptr, CLSCTX_ALL)) && control) {
+    control->Reset();
+    control->ScriptEditAccount(w.cancel ? VARIANT_FALSE : VARIANT_TRUE, w.hasLogin ? _bstr_t(w.login.c_str()) : _bstr_t(),
+                               w.hasPassword ? _bstr_t(w.password.c_str()) : _bstr_t(), nullptr);
+    std::wstring sites;
+    for (const std::wstring& site : w.sites) sites += (sites.empty() ? L"" : L";") + site;
+    control->ScriptEditSites(w.sites.empty() ? _bstr_t() : _bstr_t(sites.c_str()));
+  }
+  LONG id = 0;
+  const HRESULT hr = Manager()->RegAdd(0, static_cast<LONG>(provider), &id);
+  if (FAILED(hr)) {
+    host::Write(stderr, L"vantor: konto nie zostało dodane" + (id > 0 ? L" (zostało jako " + std::to_wstring(id) + L")" : L"") +
+                            L"\n");
+    return 1;
+  }
+  if (id <= 0) {
+    host::Write(stdout, L"Nie dodano konta.\n");
+    return 1;
+  }
+  host::Write(stdout, L"Dodano konto " + std::to_wstring(id) + L".\n");
+  return 0;
+}
+
+// The dialog's questions (Lotrix's texts).
+const wchar_t kDeleteQuestion[] = L"Czy na pewno usunąć informacje rejestracyjne użytkownika serwisu aukcyjnego?";
+const wchar_t kActivateQuestion[] =
+    L"Czy na pewno aktywować wybrane konto? Aktywacja dotyczy tylko pracy Vantor z wybranym kontem, a nie aktywności "
+    L"konta w serwisie aukcyjnym.";
+const wchar_t kDeactivateQuestion[] =
+    L"Dezaktywowanie konta spowoduje, że nie będzie możliwa obsługa w tej bazie danych Vantor aukcji i transakcji "
+    L"związanych z tym kontem.\nCzy na pewno dezaktywować wybrane konto?";
+
+bool Exists(host::CommandContext& context, long id) {
+  return host::LoadObject(context.host, L"Vantor.CoRegistration", static_cast<LONG>(id)) != nullptr;
+}
+
+int Change(host::CommandContext& context, const Words& w) {
+  const std::string& verb = w.words[0];
+  long id = 0;
+  if (w.words.size() != 2 || !host::ParsePositive(w.words[1], id))
+    return Usage(L"account " + host::Widen(verb) + L" wymaga numeru konta (liczby dodatniej)");
+  if (!Exists(context, id)) {
+    host::Write(stderr, L"vantor: nie ma konta o numerze " + std::to_wstring(id) + L"\n");
+    return 1;
+  }
+  const bool deleting = verb == "delete";
+  const bool activating = verb == "activate";
+  if (!Ask(w, deleting ? kDeleteQuestion : activating ? kActivateQuestion : kDeactivateQuestion)) {
+    host::Write(stdout, L"Bez zmian.\n");
+    return 0;
+  }
+  // The manager's own question (the account's e-mail address) takes the same answer.
+  if (w.yes || w.no) platform::gui::QueueMessageBoxAnswer(w.yes ? IDYES : IDNO);
+  const HRESULT hr = deleting ? Manager()->RegDelete(0, static_cast<LONG>(id))
+                              : Manager()->RegActivate(static_cast<LONG>(id), activating ? VARIANT_TRUE : VARIANT_FALSE);
+  platform::gui::ClearScripts();
+  if (FAILED(hr)) _com_issue_error(hr);
+  host::Write(stdout, std::wstring(deleting ? L"Usunięto" : activating ? L"Aktywowano" : L"Dezaktywowano") + L" konto " +
+                          std::to_wstring(id) + L".\n");
+  return 0;
+}
+
+// The seller-zone settings through the settings dialog: the server's settings are read into it,
+// shown, changed by --set and saved with OK (without --set the dialog is cancelled).
+int Zone(host::CommandContext& context, const Words& w) {
+  long id = 0;
+  if (w.words.size() != 2 || !host::ParsePositive(w.words[1], id))
+    return Usage(L"account zone wymaga numeru konta (liczby dodatniej)");
+  if (!Exists(context, id)) {
+    host::Write(stderr, L"vantor: nie ma konta o numerze " + std::to_wstring(id) + L"\n");
+    return 1;
+  }
+  if (!w.serviceHost.empty() && !host::zone::SetServiceHost(w.serviceHost))
+    return host::zone::Failed(L"nie można zapisać adresu Strefy Vantor w ustawieniach", E_FAIL);
+  struct Control {
+    const wchar_t* name;
+    int id;
+    bool check;
+  };
+  const Control controls[] = {{L"active", 1027, true},      {L"delivery", 1028, true}, {L"document", 1029, true},
+                              {L"description", 1030, false}, {L"www", 1025, false}};
+  for (const auto& [name, value] : w.sets) {
+    bool known = false;
+    for (const Control& c : controls) known = known || name == c.name;
+    if (!known) return Usage(L"nieznane ustawienie " + name + L" (active, delivery, document, description, www)");
+  }
+  std::wstring shown;
+  bool ended = false;
+  platform::gui::QueueModal(platform::gui::ModalScript(L"#106").Do([&](HWND dialog) {
+    // The server's settings.
+    NMHDR header{GetDlgItem(dialog, 1032), 1032, kFlgLinkClicked};
+    SendMessageW(dialog, WM_NOTIFY, 1032, reinterpret_cast<LPARAM>(&header));
+    for (const auto& [name, value] : w.sets) {
+      for (const Control& c : controls) {
+        if (name != c.name) continue;
+        if (c.check) CheckDlgButton(dialog, c.id, value == L"1" || value == L"tak" ? BST_CHECKED : BST_UNCHECKED);
+        else SetDlgItemTextW(dialog, c.id, value.c_str());
+      }
+    }
+    std::wostringstream out;
+    for (const Control& c : controls) {
+      wchar_t text[600] = {};
+      if (c.check) wcscpy(text, IsDlgButtonChecked(dialog, c.id) == BST_CHECKED ? L"tak" : L"nie");
+      else GetDlgItemTextW(dialog, c.id, text, 600);
+      out << L"  " << c.name << L": " << text << L"\n";
+    }
+    shown = out.str();
+    SendMessageW(dialog, WM_COMMAND, w.sets.empty() ? IDCANCEL : IDOK, 0);
+    ended = !IsWindow(dialog) || !IsWindowVisible(dialog);
+  }));
+  const HRESULT hr = Manager()->RegEditStatuses(0, static_cast<LONG>(id));
+  platform::gui::ClearScripts();
+  host::Write(stdout, L"Strefa Vantor konta " + std::to_wstring(id) + L":\n" + shown);
+  if (FAILED(hr)) _com_issue_error(hr);
+  if (!w.sets.empty()) {
+    if (hr != S_OK) {
+      host::Write(stderr, L"vantor: ustawienia nie zostały zapisane\n");
+      return 1;
+    }
+    host::Write(stdout, L"Zapisano ustawienia.\n");
+  }
+  (void)ended;
+  return 0;
+}
+
+int Account(host::CommandContext& context) {
+  const Words w = Parse(context.args);
+  if (!w.error.empty()) return Usage(w.error);
+  if (w.words.empty()) return Usage(L"polecenie account wymaga numeru konta (liczby dodatniej)");
+  const std::string& verb = w.words[0];
+  if (verb == "add") return Add(context, w);
+  if (verb == "delete" || verb == "activate" || verb == "deactivate") return Change(context, w);
+  if (verb == "zone") return Zone(context, w);
+  if (!w.serviceHost.empty()) return Usage(L"--host należy do account zone");
+  long id = 0;
+  if (w.words.size() != 1 || !host::ParsePositive(verb, id))
+    return Usage(L"polecenie account wymaga numeru konta (liczby dodatniej)");
+  return Show(context, id);
+}
+
+bool Writes(const std::vector<std::string>& words) {
+  return !words.empty() && (words[0] == "add" || words[0] == "delete" || words[0] == "activate" ||
+                            words[0] == "deactivate" || words[0] == "zone");
+}
+
+const char* const kAccountOptions[] = {"--login", "--password", "--site", "--set", "--host", nullptr};
+const char* const kAccountFlags[] = {"--yes", "--no", "--cancel", nullptr};
+
 }  // namespace
 
+VANTOR_COMMAND(.name = "accounts",
+               .usage = L"  accounts    konta serwisów aukcyjnych: numer, login, serwis, aktywne, sklep, identyfikator\n",
+               .order = 49, .run = List, .readOnly = true, .maxArgs = 0);
 VANTOR_COMMAND(.name = "account",
-               .usage = L"  account ID\n             konto serwisu aukcyjnego: dane (bez hasła), wartości własne i serwisy\n",
-               .order = 50, .run = Account, .readOnly = true, .maxArgs = 1);
+               .usage = L"  account ID\n             konto serwisu aukcyjnego: dane (bez hasła), wartości własne i serwisy\n"
+                        L"  account add DOSTAWCA [--login L] [--password H] [--site NUMER:NAZWA]... [--cancel]\n"
+                        L"             dodaje konto przez łącznik serwisu (łącznik wzorcowy bierze odpowiedzi\n"
+                        L"             swojego okna z tych opcji; --cancel je anuluje)\n"
+                        L"  account delete|activate|deactivate ID [--yes|--no]\n"
+                        L"             usuwa, aktywuje albo dezaktywuje konto (pyta, chyba że --yes albo --no)\n"
+                        L"  account zone ID [--host HOST[:PORT]] [--set NAZWA=WARTOŚĆ]...\n"
+                        L"             ustawienia Strefy Vantor konta odczytane z usługi przez okno ustawień;\n"
+                        L"             --set (active, delivery, document, description, www) zmienia je i zapisuje\n",
+               .order = 50, .run = Account, .readOnly = true, .maxArgs = -1, .options = kAccountOptions,
+               .switches = kAccountFlags, .writes = Writes);

@@ -139,6 +139,15 @@ void Print(const _RecordsetPtr& rs, LONG account) {
   host::Write(stdout, out);
 }
 
+}  // namespace
+
+bool SetServiceHost(const std::wstring& host) {
+  const DWORD bytes = static_cast<DWORD>((host.size() + 1) * sizeof(wchar_t));
+  return SHSetValueW(HKEY_CURRENT_USER, kConnectorProfileKey, L"Host", REG_SZ, host.c_str(), bytes) == ERROR_SUCCESS;
+}
+
+namespace {
+
 int Zone(host::CommandContext& context) {
   // The command's options (each with its value) and its one word, "config".
   const std::vector<std::string>& args = context.args;
@@ -167,12 +176,8 @@ int Zone(host::CommandContext& context) {
     return Usage(L"nadmiarowe argumenty polecenia zone " + host::Widen(words[0]) + L": " + host::Widen(words[1]));
   if (words[0] == "sync" && (hasDescription || hasWww)) return Usage(L"zone sync nie przyjmuje --description ani --www");
 
-  if (!serviceHost.empty()) {
-    const DWORD bytes = static_cast<DWORD>((serviceHost.size() + 1) * sizeof(wchar_t));
-    if (SHSetValueW(HKEY_CURRENT_USER, kConnectorProfileKey, L"Host", REG_SZ, serviceHost.c_str(), bytes) !=
-        ERROR_SUCCESS)
-      return Failed(L"nie można zapisać adresu Strefy Vantor w ustawieniach", E_FAIL);
-  }
+  if (!serviceHost.empty() && !SetServiceHost(serviceHost))
+    return Failed(L"nie można zapisać adresu Strefy Vantor w ustawieniach", E_FAIL);
 
   const LONG account = DemoAccount(context.host.Connection());
   if (words[0] == "sync") return Sync(context, account);

@@ -27,6 +27,10 @@ LONG DemoAccount(const _ConnectionPtr& cn);
 // description. Exit status 1.
 int Failed(const std::wstring& what, HRESULT hr);
 
+// Stores the seller-zone service's address ("host[:port]") in the connector's settings; false
+// when it cannot be written.
+bool SetServiceHost(const std::wstring& host);
+
 // `vantor zone sync`: the demonstration account's seller-zone synchronisation (all four jobs),
 // after giving a database without its transactions the demonstration's ones.
 int Sync(CommandContext& context, LONG account);

@@ -503,6 +503,63 @@ TEST_F(Program, ZoneConfigReadsAndWritesTheDemoAccountsPageSettings) {
   EXPECT_EQ(RunProgram("--db " + db + " --ca /nonexistent/ca.pem zone config").status, 2);
 }
 
+// The account commands: the list, adding through the reference connector, the questions and
+// their switches, and the account's seller-zone settings through the settings dialog.
+TEST_F(Program, AccountsAreListedAddedDeactivatedAndDeleted) {
+  Result added = RunProgram("--db " + db + " account add 1 --login jan --password tajne --site 1:Pierwsza");
+  ASSERT_EQ(added.status, 0) << added.out;
+  EXPECT_NE(added.out.find("Dodano konto 1.\n"), std::string::npos) << added.out;
+  Result list = RunProgram("--db " + db + " accounts");
+  ASSERT_EQ(list.status, 0) << list.out;
+  EXPECT_NE(list.out.find("  1\tjan\tSerwis wzorcowy\ttak\ttak\t"), std::string::npos) << list.out;
+  Result cancelled = RunProgram("--db " + db + " account add 1 --cancel");
+  EXPECT_EQ(cancelled.status, 1);
+  EXPECT_NE(cancelled.out.find("Nie dodano konta."), std::string::npos) << cancelled.out;
+  Result deactivated = RunProgram("--db " + db + " account deactivate 1 --yes");
+  ASSERT_EQ(deactivated.status, 0) << deactivated.out;
+  EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("  1\tjan\tSerwis wzorcowy\tnie\t"), std::string::npos);
+  Result kept = RunProgram("--db " + db + " account delete 1 --no");
+  EXPECT_EQ(kept.status, 0);
+  EXPECT_NE(kept.out.find("Bez zmian."), std::string::npos) << kept.out;
+  EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (1):"), std::string::npos);
+  ASSERT_EQ(RunProgram("--db " + db + " account delete 1 --yes").status, 0);
+  EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (0):"), std::string::npos);
+  // Bad words.
+  EXPECT_EQ(RunProgram("--db " + db + " account delete 99 --yes").status, 1);
+  EXPECT_EQ(RunProgram("--db " + db + " account add x").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " account activate 1 --yes --no").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " account add 1 --site Pierwsza").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " accounts 1").status, 2);
+  Result unknownProvider = RunProgram("--db " + db + " account add 9");
+  EXPECT_EQ(unknownProvider.status, 1);
+  EXPECT_NE(unknownProvider.out.find("dostawca 9"), std::string::npos) << unknownProvider.out;
+}
+
+TEST_F(Program, AccountZoneReadsTheServersSettingsAndWritesThemThroughTheSettingsDialog) {
+  testing_net::Certificates certificates;
+  const std::string accounts = certificates.Dir() + "/accounts";
+  WriteFile(accounts, "7000001 1 VANTOR-DEMO\n");
+  ZoneService service(certificates, accounts);
+  ASSERT_GT(service.Port(), 0);
+  const std::string ca = "--db " + db + " --ca " + certificates.CaFile();
+  ASSERT_EQ(RunProgram(ca + " zone config --host 127.0.0.1:" + std::to_string(service.Port())).status, 0);
+  Result shown = RunProgram(ca + " account zone 1");
+  ASSERT_EQ(shown.status, 0) << shown.out;
+  EXPECT_NE(shown.out.find("Strefa Vantor konta 1:\n  active: tak\n"), std::string::npos) << shown.out;
+  Result refused = RunProgram(ca + " account zone 1 --set www=sklep.example");
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  Result written = RunProgram(ca + " account zone 1 --set description=Nowa --set www=https://nowa.example/");
+  ASSERT_EQ(written.status, 0) << written.out;
+  EXPECT_NE(written.out.find("Zapisano ustawienia."), std::string::npos) << written.out;
+  Result server = RunProgram(ca + " zone config");
+  EXPECT_NE(server.out.find("  Description              Nowa\n"), std::string::npos) << server.out;
+  EXPECT_NE(server.out.find("  WWW                      https://nowa.example/\n"), std::string::npos) << server.out;
+  Result account = RunProgram("--db " + db + " account 1");
+  EXPECT_NE(account.out.find("  wizytówka: Nowa\n"), std::string::npos) << account.out;
+  EXPECT_EQ(RunProgram(ca + " account zone 9").status, 1);
+  EXPECT_EQ(RunProgram(ca + " account zone 1 --set colour=red").status, 2);
+}
+
 // The printing and digest commands work on files beside a database of their own folder (printed
 // jobs are spooled beside the database).
 class ProgramFiles : public Program {
