@@ -169,6 +169,20 @@ TEST_F(RegManager, AnAccountThatCannotBeDeletedAgainKeepsItsIdAndStillFails) {
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM reg__Registration WHERE reg_Id=" + std::to_wstring(id)), 1);
 }
 
+TEST_F(RegManager, EditingOpensTheConnectorsDialogAndPassesOnItsFailure) {
+  Account(5, L"jan");
+  Account(6, L"ewa", false);
+  connector->ScriptEditAccount(VARIANT_FALSE, nullptr, nullptr, nullptr);
+  EXPECT_EQ(manager->RegEdit(0, 5), S_OK);   // cancelled
+  EXPECT_EQ(manager->RegEdit(0, 6), S_OK);   // read only
+  const auto calls = ConnectorCalls();
+  EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::wstring& c) { return c.rfind(L"9 ", 0) == 0; }), 2);
+  connector->FailSlot(9, E_ACCESSDENIED);
+  EXPECT_EQ(manager->RegEdit(0, 5), E_ACCESSDENIED);
+  // The edit lock is gone again.
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada"), 0);
+}
+
 TEST_F(RegManager, DeletingClearsTheHostsSelectionOfThatAccountOnly) {
   Account(5, L"jan");
   Account(6, L"ewa");

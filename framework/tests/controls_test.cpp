@@ -2,6 +2,7 @@
 // and the change tracker bases.
 #include <gtest/gtest.h>
 
+#include "framework/controls.h"
 #include "framework/fill.h"
 #include "framework/flexlayout.h"
 #include "framework/svcapp.h"
@@ -190,6 +191,60 @@ TEST(TrackerBases, TheTrackerOwnsItsItemsAndWritesCutHistory) {
     EXPECT_STREQ(tracker.ObjectName(), L"Obiekt");
   }
   EXPECT_EQ(freed, 2);
+}
+
+// The framework's link: a click notifies its parent, a link with a menu opens it and sends the
+// chosen command instead, a disabled link does nothing.
+class LinkParent : public CWnd {
+ public:
+  std::vector<std::pair<UINT, UINT>> heard;   // (message, code or command)
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_NOTIFY) heard.emplace_back(message, reinterpret_cast<NMHDR*>(lParam)->code);
+    if (message == WM_COMMAND) heard.emplace_back(message, LOWORD(wParam));
+    return CWnd::WindowProc(message, wParam, lParam);
+  }
+};
+
+TEST_F(Controls, LinksNotifyOrOpenTheirMenu) {
+  LinkParent parent;
+  ASSERT_TRUE(parent.SubclassWindow(dialog));
+  HWND link = CreateWindowExW(0, kFlgHyperlinkClass, L"Dodaj konto", WS_CHILD | WS_VISIBLE, 10, 10, 80, 14, dialog,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(132)), nullptr, nullptr);
+  ASSERT_TRUE(link);
+  SendMessageW(link, WM_LBUTTONUP, 0, 0);
+  ASSERT_EQ(parent.heard.size(), 1u);
+  EXPECT_EQ(parent.heard[0], std::make_pair(static_cast<UINT>(WM_NOTIFY), kFlgLinkClicked));
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, 0x3401, L"Serwis");
+  SendMessageW(link, kFlgLinkSetMenu, reinterpret_cast<WPARAM>(menu), 0);
+  platform::gui::QueuePopupCommand(0x3401);
+  SendMessageW(link, WM_LBUTTONUP, 0, 0);
+  ASSERT_EQ(parent.heard.size(), 2u);
+  EXPECT_EQ(parent.heard[1], std::make_pair(static_cast<UINT>(WM_COMMAND), 0x3401u));
+  ASSERT_FALSE(platform::gui::PopupMenus().empty());
+  EXPECT_EQ(platform::gui::PopupMenus().back().items, (std::vector<std::wstring>{L"Serwis"}));
+  SendMessageW(link, WM_LBUTTONUP, 0, 0);   // dismissed: nothing
+  EXPECT_EQ(parent.heard.size(), 2u);
+  EnableWindow(link, FALSE);
+  SendMessageW(link, kFlgLinkSetMenu, 0, 0);
+  SendMessageW(link, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(parent.heard.size(), 2u);
+  DestroyMenu(menu);
+  parent.UnsubclassWindow();
+}
+
+TEST_F(Controls, TheWebAddressEditIsAnEditWithATextLimit) {
+  HWND edit = CreateWindowExW(0, kFlgWwwEditClass, L"", WS_CHILD | WS_VISIBLE, 10, 30, 80, 14, dialog,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(1025)), nullptr, nullptr);
+  ASSERT_TRUE(edit);
+  SendMessageW(edit, EM_LIMITTEXT, 5, 0);
+  EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 5);
+  SetWindowTextW(edit, L"http://x");
+  wchar_t text[32] = {};
+  GetWindowTextW(edit, text, 32);
+  EXPECT_STREQ(text, L"http://x");
+  EXPECT_NE(SendMessageW(edit, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL, 0);
 }
 
 }  // namespace
