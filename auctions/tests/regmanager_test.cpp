@@ -5,6 +5,7 @@
 #include "auctions/regmanager.h"
 #include "auctions/regmanagerdlg.h"
 #include "framework/messages.h"
+#include "testing/host_doubles/host_doubles.h"
 #include "platform/gui/headless.h"
 
 namespace accounts_test {
@@ -265,6 +266,18 @@ TEST_F(RegManager, ShowIsCreatedByItsProgIdAndRunsTheListDialog) {
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].dialog, L"#101");
   EXPECT_TRUE(runs[0].owner != nullptr);   // the host's main window
+}
+
+TEST_F(RegManager, ShowWithoutTheRightTellsTheUserAndShowsNothing) {
+  auto recorder = std::make_shared<doubles::Recorder>();
+  auto* fake = new CFlgComObject<doubles::FakeInstance>(recorder);
+  IFlgInstancePtr instance(static_cast<IFlgInstance*>(fake));
+  fake->lackingRights.insert(kRightAccountManager);
+  CHxInstance::SetInstance(instance);
+  EXPECT_EQ(manager->Show(77), E_ACCESSDENIED);
+  CHxInstance::SetInstance(host->Instance());
+  EXPECT_EQ(recorder->ArgsOf(L"IFlgInstance::ShowRightRefused"), (std::vector<std::wstring>{L"100"}));
+  EXPECT_TRUE(platform::gui::ModalRuns().empty());
 }
 
 // --- caption language support
