@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/resources/resources.h"
 #include "host/host.h"
 #include "host/schema.h"
 #include "shared/hxlog.h"
@@ -225,6 +226,39 @@ TEST_F(Program, ListsTheObjectLocksHeld) {
   CoUninitialize();
 }
 
+TEST_F(Program, UnlockRemovesOnlyThisWorkstationsSynchronisationLocks) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  ASSERT_TRUE(GetComputerNameW(computer, &size));
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    CHxObjectLock receive(static_cast<HRESULT>(0x80040F19u)), params(static_cast<HRESULT>(0x80040F19u)),
+        other(static_cast<HRESULT>(0x80040F19u)), item(static_cast<HRESULT>(0x80040F19u));
+    ASSERT_EQ(receive.LockRow(h.Connection(), computer, L"O'Brien", 726, 11, 0), S_OK);
+    ASSERT_EQ(params.LockRow(h.Connection(), computer, L"Szef", 726, 10, 0), S_OK);
+    ASSERT_EQ(other.LockRow(h.Connection(), L"KASA1", L"Szef", 726, 1, 0), S_OK);
+    ASSERT_EQ(item.LockRow(h.Connection(), computer, L"Szef", 5, 42, 0), S_OK);
+    Result removed = RunProgram("--db " + db + " unlock");
+    EXPECT_EQ(removed.status, 0) << removed.out;
+    const std::string name = static_cast<const char*>(_bstr_t(computer));
+    EXPECT_NE(removed.out.find("Usunięto blokadę synchronizacji nr 10 (stanowisko " + name + ", użytkownik Szef)."),
+              std::string::npos)
+        << removed.out;
+    EXPECT_NE(removed.out.find("Usunięto blokadę synchronizacji nr 11 (stanowisko " + name + ", użytkownik O'Brien)."),
+              std::string::npos)
+        << removed.out;
+    // Another workstation's synchronisation and this one's edit locks stay.
+    Result held = RunProgram("--db " + db + " locks");
+    EXPECT_NE(held.out.find("Blokady obiektów (2):"), std::string::npos) << held.out;
+    EXPECT_NE(held.out.find("KASA1"), std::string::npos) << held.out;
+    Result again = RunProgram("--db " + db + " unlock");
+    EXPECT_NE(again.out.find("nie ma blokad synchronizacji."), std::string::npos) << again.out;
+  }
+  CoUninitialize();
+}
+
 // Runs statements on the database file in this process.
 void RunSql(const std::string& db, std::initializer_list<const wchar_t*> statements) {
   CoInitialize(nullptr);
@@ -313,6 +347,7 @@ TEST_F(Program, HelpAndBadArguments) {
   EXPECT_NE(help.out.find("--db PLIK"), std::string::npos);
   EXPECT_NE(help.out.find("--registry PLIK"), std::string::npos);
   EXPECT_NE(help.out.find("locks"), std::string::npos);
+  EXPECT_NE(help.out.find("unlock"), std::string::npos);
   EXPECT_EQ(RunProgram("--db").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " --bogus").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " extra words").status, 2);
