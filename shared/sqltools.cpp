@@ -295,6 +295,26 @@ LONG hxGetLongFromCnt(CBaseCnt& container, const wchar_t* column) {
   return value.vt == VT_I4 ? value.lVal : kNoLongValue;
 }
 
+_RecordsetPtr CAdoRsTools::CreateRecordset() {
+  _RecordsetPtr rs;
+  const HRESULT hr = rs.CreateInstance(__uuidof(Recordset), nullptr, CLSCTX_ALL);
+  if (FAILED(hr)) _com_issue_error(hr);
+  if (!rs) _com_issue_error(E_NOINTERFACE);
+  return rs;
+}
+
+_RecordsetPtr CAdoRsTools::CreateContainer(LONG attributes, std::initializer_list<ContainerField> fields) {
+  _RecordsetPtr rs = CreateRecordset();
+  FieldsPtr list = rs->GetFields();
+  for (const ContainerField& f : fields)
+    list->Append(_bstr_t(f.name), f.type, f.size,
+                 static_cast<FieldAttributeEnum>(f.attributes == kContainerAttributes ? attributes : f.attributes));
+  rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
+  for (const ContainerField& f : fields)
+    if (f.index) list->GetItem(_variant_t(f.name))->GetProperties()->GetItem(_variant_t(L"Optimize"))->PutValue(_variant_t(true));
+  return rs;
+}
+
 bool CAdoRsTools::ValdateRsFieldId(const _variant_t& id) { return id.vt == VT_I4 || id.vt == VT_BSTR; }
 
 bool CAdoRsTools::ValdateRsOpen(const _RecordsetPtr& rs) {

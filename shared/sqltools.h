@@ -1,6 +1,7 @@
 #pragma once
 // SQL and recordset helpers. Each helper reports failures in one fixed way, which callers rely on:
 // raised COM errors, a returned HRESULT, or a safe default value (stated per helper).
+#include <initializer_list>
 #include <list>
 #include <vector>
 
@@ -64,6 +65,24 @@ LONG hxGetLongFromCnt(CBaseCnt& container, const wchar_t* column);
 
 class CAdoRsTools {
  public:
+  // A field of an exchange container: name, ADO type, defined size, whether it is indexed for
+  // seeks (its dynamic property "Optimize" set), and its attributes (kContainerAttributes: the
+  // attributes the container gives its fields).
+  static constexpr LONG kContainerAttributes = -1;
+  struct ContainerField {
+    const wchar_t* name;
+    DataTypeEnum type;
+    LONG size;
+    bool index = false;
+    LONG attributes = kContainerAttributes;
+  };
+  // A new exchange container: a disconnected recordset created as a COM object, the fields
+  // appended in order (with `attributes` unless a field names its own), opened with no source and
+  // no connection (cursor and lock unspecified) and, once open, the index fields marked
+  // "Optimize". Raises every failure of the creation, an append or the opening.
+  static _RecordsetPtr CreateContainer(LONG attributes, std::initializer_list<ContainerField> fields);
+  // A new recordset as a COM object, without fields and not opened. Raises.
+  static _RecordsetPtr CreateRecordset();
   static bool ValdateRsFieldId(const _variant_t& id);
   static bool ValdateRsOpen(const _RecordsetPtr& rs);
   // Find criteria for the field and value: "name = 5", "name = 'text'" (quotes doubled), else empty.

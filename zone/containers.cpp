@@ -2,29 +2,17 @@
 
 #include <initializer_list>
 
+#include "shared/sqltools.h"
+
 namespace vorlen {
 namespace {
 
 // Updatable, nullable, may be null.
-constexpr auto kFieldAttributes = static_cast<FieldAttributeEnum>(0x64);
+constexpr LONG kFieldAttributes = 0x64;
 
-struct FieldDef {
-  const wchar_t* name;
-  DataTypeEnum type;
-  LONG size;
-};
-
-// Creates the recordset, appends the fields in order and opens it with no source and no
-// connection: a fabricated recordset that lives in memory, without rows.
-_RecordsetPtr Build(std::initializer_list<FieldDef> fields) {
-  _RecordsetPtr rs;
-  const HRESULT hr = rs.CreateInstance(__uuidof(Recordset), nullptr, CLSCTX_ALL);
-  if (FAILED(hr) && hr != E_NOINTERFACE) _com_issue_error(hr);
-  if (!rs) _com_issue_error(E_NOINTERFACE);
-  FieldsPtr list = rs->GetFields();
-  for (const FieldDef& f : fields) list->Append(_bstr_t(f.name), f.type, f.size, kFieldAttributes);
-  rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
-  return rs;
+// A fabricated recordset that lives in memory, with the fields in order and without rows.
+_RecordsetPtr Build(std::initializer_list<CAdoRsTools::ContainerField> fields) {
+  return CAdoRsTools::CreateContainer(kFieldAttributes, fields);
 }
 
 void Put(const _RecordsetPtr& rs, const wchar_t* name, const _variant_t& value) {

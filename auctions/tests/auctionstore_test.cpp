@@ -15,7 +15,7 @@ class AuctionStore : public ReceiveTest {
   void SetUp() override {
     ReceiveTest::SetUp();
     platform::clock::SetTime(1733740800);  // 2024-12-09 10:40 UTC
-    rows = Container(AuctionColumns());
+    rows = lotrix::CreateAuctionsContainer();
   }
   void TearDown() override {
     platform::clock::UseRealTime();
@@ -123,7 +123,7 @@ TEST_F(AuctionStore, AStartInThePastRunsTheAuctionAndAnEndEndsIt) {
 }
 
 TEST_F(AuctionStore, TypeThreeImagesAreNumberedStoredOnceAndTheFilterIsEmptiedAfterwards) {
-  _RecordsetPtr images = Container(ImageColumns());
+  _RecordsetPtr images = lotrix::CreateAuctionImagesContainer();
   AddRow(images, {{L"auction_number", _variant_t(L"o'1")}, {L"type", _variant_t(LONG{3})}, {L"image", Bytes("AAA")}});
   AddRow(images, {{L"auction_number", _variant_t(L"o'1")}, {L"type", _variant_t(LONG{1})}, {L"image", Bytes("mini")}});
   AddRow(images, {{L"auction_number", _variant_t(L"o'1")}, {L"type", _variant_t(LONG{3})}});  // no data: skipped, numbered
@@ -144,7 +144,7 @@ TEST_F(AuctionStore, TypeThreeImagesAreNumberedStoredOnceAndTheFilterIsEmptiedAf
 }
 
 TEST_F(AuctionStore, ARefusedCheckFillsTheErrorsAndTheLogAndSavesNothing) {
-  _RecordsetPtr images = Container(ImageColumns());
+  _RecordsetPtr images = lotrix::CreateAuctionImagesContainer();
   Store(Auction(L"1", {{L"quantity", _variant_t(LONG{-1})}}), images);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction"), 0);
   EXPECT_EQ(std::wstring(_bstr_t(Answer(L"errors"))), L"Liczba sztuk nie może być ujemna.\r\n");

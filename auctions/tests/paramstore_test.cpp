@@ -4,6 +4,7 @@
 // dictionaries (composed ids), refused containers and cancelling.
 #include <tuple>
 
+#include "auctions/sync/containers.h"
 #include "auctions/sync/paramstore.h"
 #include "auctions/tests/accounts_fixture.h"
 
@@ -11,52 +12,9 @@ namespace {
 
 using accounts_test::AccountsTest;
 
-struct FieldSpec {
-  const wchar_t* name;
-  DataTypeEnum type;
-  LONG size;
-  bool index;
-};
-
-_RecordsetPtr Container(std::initializer_list<FieldSpec> fields) {
-  _RecordsetPtr rs;
-  EXPECT_EQ(rs.CreateInstance(__uuidof(Recordset), nullptr, 0x17), S_OK);
-  for (const FieldSpec& f : fields) rs->Fields->Append(f.name, f.type, f.size, static_cast<FieldAttributeEnum>(100));
-  rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
-  for (const FieldSpec& f : fields)
-    if (f.index) rs->Fields->Item[f.name]->Properties->Item[L"Optimize"]->Value = _variant_t(true);
-  return rs;
-}
-
-_RecordsetPtr Categories() {
-  return Container({{L"id", adInteger, 4, true},
-                    {L"name", adVarWChar, 50, false},
-                    {L"parent_id", adInteger, 4, true},
-                    {L"position", adInteger, 4, false},
-                    {L"expired", adBoolean, 1, false},
-                    {L"leaf", adBoolean, 1, false},
-                    {L"virtual", adBoolean, 1, false},
-                    {L"cat_id", adInteger, 4, true}});
-}
-
-_RecordsetPtr FormFields() {
-  return Container({{L"id", adInteger, 4, true},          {L"cat_id", adInteger, 4, false},
-                    {L"title", adVarWChar, 50, false},     {L"input_type", adInteger, 4, false},
-                    {L"data_type", adInteger, 4, false},   {L"default", adInteger, 4, false},
-                    {L"required", adBoolean, 1, false},    {L"position", adInteger, 4, false},
-                    {L"length", adInteger, 4, false},      {L"min_val", adDouble, 8, false},
-                    {L"max_val", adDouble, 8, false},      {L"description", adVarWChar, 1000, false},
-                    {L"help", adLongVarWChar, 16, false},  {L"internal_id", adInteger, 4, false}});
-}
-
-_RecordsetPtr Dictionary() {
-  return Container({{L"field_id", adInteger, 4, true},
-                    {L"name", adVarWChar, 255, false},
-                    {L"ident", adInteger, 4, true},
-                    {L"code", adVarWChar, 50, false},
-                    {L"position", adInteger, 4, false},
-                    {L"internal_id", adInteger, 4, true}});
-}
+using lotrix::CreateCategoriesContainer;
+using lotrix::CreateCatSpecificContainer;
+using lotrix::CreateFieldDictContainer;
 
 // Adds a row of (field, value) pairs; a VT_EMPTY value leaves the field NULL.
 void Add(const _RecordsetPtr& rs, std::initializer_list<std::pair<const wchar_t*, _variant_t>> values) {
@@ -150,7 +108,7 @@ TEST_F(ParamStoreTest, SiteCategoriesExpireReviveAndGetTheirLeafAndShopCategorie
       L"VALUES (1, 100, 'Stara nazwa', 0, 10, 0, 0, NULL), (2, 101, 'Dziecko', 100, 10, 0, 1, NULL), "
       L"(3, 102, 'Wróciła', 0, 10, 1, 1, NULL), (4, 103, 'Znikła', 0, 10, 0, 1, NULL), "
       L"(5, 104, 'Półka sklepu', 0, 10, 0, 1, 1)");
-  _RecordsetPtr c = Categories();
+  _RecordsetPtr c = CreateCategoriesContainer();
   AddCategory(c, 100, L"Korzeń", 0);        // renamed; leaf computed: it has a child
   AddCategory(c, 101, L"Dziecko", 100);     // leaf computed: no child
   AddCategory(c, 102, L"Wróciła", 0, _variant_t(true));
@@ -167,7 +125,7 @@ TEST_F(ParamStoreTest, SiteCategoriesExpireReviveAndGetTheirLeafAndShopCategorie
   EXPECT_EQ(Lines(), Rows{});  // no site name, no progress
 
   // The account's own categories: only its rows change, new ones carry its id.
-  _RecordsetPtr shop = Categories();
+  _RecordsetPtr shop = CreateCategoriesContainer();
   AddCategory(shop, 105, L"Druga półka", 0);
   lotrix::StoreCategories(Site(), shop, nullptr, 1);
   Save();
@@ -177,7 +135,7 @@ TEST_F(ParamStoreTest, SiteCategoriesExpireReviveAndGetTheirLeafAndShopCategorie
 }
 
 TEST_F(ParamStoreTest, ProgressLinesRiseByTenAndAlwaysShowTheEnd) {
-  _RecordsetPtr c = Categories();
+  _RecordsetPtr c = CreateCategoriesContainer();
   for (LONG i = 1; i <= 40; ++i) AddCategory(c, i, L"k", 0);
   lotrix::StoreCategories(Site(), c, L"Serwis", 0);
   // 40 new rows of 40: 2.5 points each; a line at 10, 20, ... and 100.
@@ -189,7 +147,7 @@ TEST_F(ParamStoreTest, ProgressLinesRiseByTenAndAlwaysShowTheEnd) {
   Save();
   // A lower percent than the last one lowers the threshold: the next merge starts over.
   host->Object().ClearEvents();
-  _RecordsetPtr again = Categories();
+  _RecordsetPtr again = CreateCategoriesContainer();
   for (LONG i = 1; i <= 40; ++i) AddCategory(again, i, L"k", 0);
   lotrix::StoreCategories(Site(), again, L"Serwis", 0);
   // 80 rows in all (40 stored, 40 delivered), each stored row matched counts twice: 2.5 points a
@@ -207,7 +165,7 @@ TEST_F(ParamStoreTest, FormFieldsAndTheirValuesAreMergedAndGoneFieldsTakeTheirVa
       L"(1, 1, 1, 'n', 'Nowy', 1), (2, 1, 2, 'u', 'Używany', 2), (3, 2, 1, 'c', 'Czerwony', 1), "
       L"(4, 3, 1, 'x', 'Obcy', 1)");
   Run(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('st_CategorySpecific', 50), ('st_CategorySpecificDict', 70)");
-  _RecordsetPtr fields = FormFields(), values = Dictionary();
+  _RecordsetPtr fields = CreateCatSpecificContainer(), values = CreateFieldDictContainer();
   Add(fields, {{L"id", _variant_t(500L)}, {L"cat_id", _variant_t(100L)}, {L"title", _variant_t(L"Stan przedmiotu")},
                {L"required", _variant_t(true)}, {L"min_val", _variant_t(1.5)}});
   Add(fields, {{L"id", _variant_t(502L)}, {L"cat_id", _variant_t(101L)}, {L"title", _variant_t(L"Rozmiar")}});
@@ -236,7 +194,7 @@ TEST_F(ParamStoreTest, FormFieldsAndTheirValuesAreMergedAndGoneFieldsTakeTheirVa
   EXPECT_EQ(values->RecordCount, 0);
 
   // The same delivery again changes nothing and adds nothing.
-  _RecordsetPtr fields2 = FormFields(), values2 = Dictionary();
+  _RecordsetPtr fields2 = CreateCatSpecificContainer(), values2 = CreateFieldDictContainer();
   Add(fields2, {{L"id", _variant_t(500L)}, {L"title", _variant_t(L"Stan przedmiotu")}});
   Add(fields2, {{L"id", _variant_t(502L)}, {L"title", _variant_t(L"Rozmiar")}});
   Add(values2, {{L"field_id", _variant_t(500L)}, {L"ident", _variant_t(1L)}, {L"name", _variant_t(L"Nowy!")}});
@@ -247,7 +205,7 @@ TEST_F(ParamStoreTest, FormFieldsAndTheirValuesAreMergedAndGoneFieldsTakeTheirVa
 }
 
 TEST_F(ParamStoreTest, GenericDictionariesExpireAndNumberNewRowsByProviderSiteAndCounter) {
-  _RecordsetPtr d = Dictionary();
+  _RecordsetPtr d = CreateFieldDictContainer();
   Add(d, {{L"ident", _variant_t(7L)}, {L"name", _variant_t(L"Polska")}, {L"code", _variant_t(L"PL")}});
   lotrix::StoreSiteDictionary(5, Site(), d);
   site = nullptr;
@@ -256,7 +214,7 @@ TEST_F(ParamStoreTest, GenericDictionariesExpireAndNumberNewRowsByProviderSiteAn
   // After a stored largest id of 200100041 the next new row gets 200100042; one not delivered expires.
   Run(L"INSERT INTO st_Payment (sp_Id, sp_Name, sp_Ident, sp_Expired, sp_SvcProvId, sp_SiteId) VALUES "
       L"(200100041, 'Przelew', 1, 1, 2, 1), (200100005, 'Gotówka', 2, 0, 2, 1)");
-  _RecordsetPtr p = Dictionary();
+  _RecordsetPtr p = CreateFieldDictContainer();
   Add(p, {{L"ident", _variant_t(1L)}, {L"name", _variant_t(L"Przelew bankowy")}});
   Add(p, {{L"ident", _variant_t(3L)}, {L"name", _variant_t(L"Karta")}});
   lotrix::StoreSiteDictionary(2, Site(), p);
@@ -271,7 +229,7 @@ TEST_F(ParamStoreTest, GenericDictionariesExpireAndNumberNewRowsByProviderSiteAn
       {L"st_Duration", L"sd"}, {L"st_Enhancement", L"se"}, {L"st_Payment", L"sp"}, {L"st_Region", L"sr"},
       {L"st_Shipping", L"ss"}};
   for (LONG kind = 0; kind <= 4; ++kind) {
-    _RecordsetPtr k = Dictionary();
+    _RecordsetPtr k = CreateFieldDictContainer();
     Add(k, {{L"ident", _variant_t(90L)}, {L"name", _variant_t(L"x")}});
     lotrix::StoreSiteDictionary(kind, Site(), k);
     site = nullptr;
@@ -279,7 +237,7 @@ TEST_F(ParamStoreTest, GenericDictionariesExpireAndNumberNewRowsByProviderSiteAn
     EXPECT_EQ(Long(std::wstring(L"SELECT COUNT(*) FROM ") + table + L" WHERE " + prefix + L"_Ident = 90"), 1) << kind;
   }
   for (LONG kind : {-1L, 6L, 8L}) {
-    _RecordsetPtr k = Dictionary();
+    _RecordsetPtr k = CreateFieldDictContainer();
     Add(k, {{L"ident", _variant_t(91L)}});
     EXPECT_EQ(Raised([&] { lotrix::StoreSiteDictionary(kind, Site(), k); }), S_OK);
     site = nullptr;
@@ -297,7 +255,7 @@ TEST_F(ParamStoreTest, IdsThatBreakTheirLayoutOrALongAreRefusedAndNothingIsStore
   EXPECT_NE(why.find(L"nie mieści się"), std::wstring::npos) << platform::utf8::FromWide(why);
   // A site of provider 22: its first new row cannot be numbered, so the kind stores nothing.
   Run(L"UPDATE st__Site SET st_SvcProvId = 22 WHERE st_Id = 10");
-  _RecordsetPtr d = Dictionary();
+  _RecordsetPtr d = CreateFieldDictContainer();
   Add(d, {{L"ident", _variant_t(7L)}, {L"name", _variant_t(L"Polska")}});
   EXPECT_EQ(Raised([&] { lotrix::StoreSiteDictionary(5, Site(), d); }), E_FAIL);
   site = nullptr;
@@ -308,26 +266,26 @@ TEST_F(ParamStoreTest, ContainersWithoutIdsOrWithRepeatedIdsAreRefusedBeforeAnyt
   Run(L"INSERT INTO st_Category (cat_Id, cat_CatId, cat_Name, cat_ParentId, cat_SiteId, cat_Expired) VALUES "
       L"(1, 100, 'Korzeń', 0, 10, 0)");
   std::wstring why;
-  _RecordsetPtr twice = Categories();
+  _RecordsetPtr twice = CreateCategoriesContainer();
   AddCategory(twice, 5, L"a", 0);
   AddCategory(twice, 5, L"b", 0);
   EXPECT_EQ(Raised([&] { lotrix::StoreCategories(Site(), twice, L"", 0); }, &why), E_FAIL);
   EXPECT_EQ(why, L"Dane serwisu zawierają kategorię 5 więcej niż raz.");
   site = nullptr;
-  _RecordsetPtr noId = Categories();
+  _RecordsetPtr noId = CreateCategoriesContainer();
   Add(noId, {{L"name", _variant_t(L"bez numeru")}});
   EXPECT_EQ(Raised([&] { lotrix::StoreCategories(Site(), noId, L"", 0); }, &why), E_FAIL);
   EXPECT_EQ(why, L"Dane serwisu zawierają kategorię bez numeru.");
   site = nullptr;
   EXPECT_EQ(CategoryRows(L"1 = 1"), (Rows{L"100:Korzeń:0:0:null"}));
-  _RecordsetPtr values = Dictionary();
+  _RecordsetPtr values = CreateFieldDictContainer();
   Add(values, {{L"field_id", _variant_t(1L)}, {L"ident", _variant_t(2L)}});
   Add(values, {{L"field_id", _variant_t(1L)}, {L"ident", _variant_t(2L)}});
-  EXPECT_EQ(Raised([&] { lotrix::StoreCategorySpecific(Site(), FormFields(), values); }, &why), E_FAIL);
+  EXPECT_EQ(Raised([&] { lotrix::StoreCategorySpecific(Site(), CreateCatSpecificContainer(), values); }, &why), E_FAIL);
   EXPECT_EQ(why, L"Dane serwisu zawierają wartość 2 pola formularza 1 więcej niż raz.");
   site = nullptr;
   // A parent cycle and a missing parent are stored as delivered; a long name is kept whole.
-  _RecordsetPtr odd = Categories();
+  _RecordsetPtr odd = CreateCategoriesContainer();
   AddCategory(odd, 100, L"Korzeń", 101);
   AddCategory(odd, 101, L"Cykl", 100);
   AddCategory(odd, 102, L"Sierota", 999);
@@ -339,13 +297,13 @@ TEST_F(ParamStoreTest, ContainersWithoutIdsOrWithRepeatedIdsAreRefusedBeforeAnyt
 TEST_F(ParamStoreTest, ACancelStopsTheMergeAndSavesNoBatch) {
   Run(L"INSERT INTO st_Country (sc_Id, sc_Name, sc_Ident, sc_Expired, sc_SvcProvId, sc_SiteId) VALUES "
       L"(200100001, 'Polska', 1, 0, 2, 1)");
-  _RecordsetPtr d = Dictionary();
+  _RecordsetPtr d = CreateFieldDictContainer();
   Add(d, {{L"ident", _variant_t(2L)}, {L"name", _variant_t(L"Czechy")}});
   host->Object().RequestCancel();
   EXPECT_TRUE(lotrix::IsSyncTerminated());
   lotrix::StoreSiteDictionary(5, Site(), d);
   site = nullptr;
-  _RecordsetPtr fields = FormFields(), values = Dictionary();
+  _RecordsetPtr fields = CreateCatSpecificContainer(), values = CreateFieldDictContainer();
   Add(fields, {{L"id", _variant_t(1L)}});
   lotrix::StoreCategorySpecific(Site(), fields, values);
   site = nullptr;

@@ -1,11 +1,12 @@
 #pragma once
 // The receive stores' tests: the host's product database with the reference provider (its site
-// connector and auction object registered), received rows in containers of the connector's field
-// lists, a store context of job logs and counts, and the job-log lines read back.
+// connector and auction object registered), received rows in the connector's exchange
+// containers, a store context of job logs and counts, and the job-log lines read back.
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "auctions/sync/containers.h"
 #include "auctions/sync/receivestores.h"
 #include "auctions/tests/accounts_fixture.h"
 
@@ -13,65 +14,6 @@ namespace receive_test {
 
 using accounts_test::AccountsTest;
 
-// A field of a received row's container: name, ADO type, size.
-struct Column {
-  const wchar_t* name;
-  DataTypeEnum type;
-  LONG size;
-};
-
-inline const std::vector<Column>& CustomerColumns() {
-  static const std::vector<Column> columns = {
-      {L"user_id", adInteger, 4},       {L"user_name", adVarWChar, 255}, {L"user_rank", adInteger, 4},
-      {L"first_name", adVarWChar, 255}, {L"last_name", adVarWChar, 255}, {L"company", adVarWChar, 255},
-      {L"email", adVarWChar, 255},      {L"street", adVarWChar, 255},    {L"postcode", adVarWChar, 255},
-      {L"city", adVarWChar, 255},       {L"country_name", adVarWChar, 50}, {L"country_id", adInteger, 4},
-      {L"phone", adVarWChar, 255},      {L"phone2", adVarWChar, 255},    {L"service_id", adInteger, 4},
-      {L"customer_id", adInteger, 4},   {L"activated", adBoolean, 1},    {L"closed", adBoolean, 1},
-      {L"blocked", adBoolean, 1},       {L"terminated", adBoolean, 1}};
-  return columns;
-}
-inline const std::vector<Column>& TransactionColumns() {
-  static const std::vector<Column> columns = {
-      {L"id", adInteger, 4},        {L"item_number", adVarWChar, 255}, {L"item_name", adVarWChar, 255},
-      {L"user_id", adInteger, 4},   {L"user_name", adVarWChar, 255},   {L"country", adInteger, 4},
-      {L"quantity", adInteger, 4},  {L"price", adCurrency, 8},         {L"currency", adVarChar, 4},
-      {L"date", adDate, 8},         {L"service_id", adInteger, 4}};
-  return columns;
-}
-inline const std::vector<Column>& CommentColumns() {
-  static const std::vector<Column> columns = {
-      {L"auction_number", adVarChar, 50}, {L"from_user_id", adBigInt, 8}, {L"to_user_id", adBigInt, 8},
-      {L"id", adInteger, 4},              {L"comment", adVarWChar, 255},  {L"score", adInteger, 4},
-      {L"date", adDate, 8},               {L"answer_date", adDate, 8},    {L"answer_comment", adVarWChar, 255},
-      {L"type", adInteger, 4},            {L"user_name", adVarWChar, 50}};
-  return columns;
-}
-
-inline const std::vector<Column>& AuctionColumns() {
-  static const std::vector<Column> columns = {
-      {L"number", adVarChar, 255},      {L"title", adVarWChar, 255},        {L"category", adInteger, 4},
-      {L"country", adInteger, 4},       {L"region", adInteger, 4},          {L"location", adVarWChar, 100},
-      {L"description", adVarWChar, 5000}, {L"quantity", adInteger, 4},      {L"start_price", adCurrency, 8},
-      {L"price", adCurrency, 8},        {L"min_price", adCurrency, 8},      {L"bin_price", adCurrency, 8},
-      {L"has_bin_price", adBoolean, 1}, {L"duration", adInteger, 4},        {L"start_date", adDate, 8},
-      {L"end_date", adDate, 8},         {L"ended", adBoolean, 1},           {L"sold", adInteger, 4},
-      {L"sold_sum", adInteger, 4},      {L"bid_count", adInteger, 4},       {L"hit_count", adInteger, 4},
-      {L"watcher_count", adInteger, 4}, {L"fee", adCurrency, 8},            {L"commission", adCurrency, 8},
-      {L"shipping_pay", adInteger, 4},  {L"blocked", adBoolean, 1},         {L"private", adBoolean, 1},
-      {L"future", adBoolean, 1},        {L"enh_opts", adInteger, 4},        {L"pay_opts", adInteger, 4},
-      {L"ship_opts", adInteger, 4},     {L"additional_info", adVarWChar, 255}, {L"shipping_cost", adCurrency, 8},
-      {L"transfer_cost", adCurrency, 8}, {L"shop_item", adBoolean, 1},      {L"service_id", adInteger, 4},
-      {L"auction_id", adInteger, 4},    {L"counted", adBoolean, 1},         {L"has_full_data", adBoolean, 1},
-      {L"has_full_header", adBoolean, 1}, {L"errors", adVarWChar, 1000}};
-  return columns;
-}
-inline const std::vector<Column>& ImageColumns() {
-  static const std::vector<Column> columns = {
-      {L"auction_number", adVarChar, 50}, {L"type", adInteger, 4}, {L"url", adVarChar, 2000},
-      {L"image", adLongVarBinary, 16}};
-  return columns;
-}
 inline _variant_t Bytes(const std::string& bytes) {
   SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
   void* data = nullptr;
@@ -84,14 +26,6 @@ inline _variant_t Bytes(const std::string& bytes) {
   return v;
 }
 
-// An empty, open container with the columns.
-inline _RecordsetPtr Container(const std::vector<Column>& columns) {
-  _RecordsetPtr rs;
-  EXPECT_EQ(rs.CreateInstance(__uuidof(Recordset)), S_OK);
-  for (const Column& c : columns) rs->GetFields()->Append(_bstr_t(c.name), c.type, c.size, adFldUpdatable);
-  rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
-  return rs;
-}
 // A new row of the container with the values, positioned on it (other fields NULL).
 inline _RecordsetPtr& AddRow(_RecordsetPtr& rs, const std::vector<std::pair<const wchar_t*, _variant_t>>& values) {
   rs->AddNew();

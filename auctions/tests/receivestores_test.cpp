@@ -18,7 +18,7 @@ class CustomerStore : public ReceiveTest {
     InLotrix([&] { StoreReceivedCustomer(context, row, accountSite); });
   }
   _RecordsetPtr Buyer(LONG userId, const wchar_t* nick, std::vector<std::pair<const wchar_t*, _variant_t>> more = {}) {
-    rows = Container(CustomerColumns());
+    rows = lotrix::CreateCustomersContainer();
     more.insert(more.begin(), {{L"user_id", _variant_t(userId)}, {L"user_name", _variant_t(nick)}});
     return AddRow(rows, more);
   }
@@ -112,7 +112,7 @@ TEST_F(CustomerStore, TheNoteNamesThePreviousNameAndSurname) {
 }
 
 TEST_F(CustomerStore, ARowOfNullsIsRefusedWithTheStepsLineAndStoresNothing) {
-  rows = Container(CustomerColumns());
+  rows = lotrix::CreateCustomersContainer();
   AddRow(rows, {});
   Store(rows);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM cs__Customer"), 0);
@@ -141,7 +141,7 @@ class TransactionStore : public ReceiveTest {
     InLotrix([&] { StoreReceivedTransaction(context, row, accountSite); });
   }
   _RecordsetPtr Purchase(const wchar_t* number, LONG quantity, _variant_t id = _variant_t(), LONG buyer = 700) {
-    rows = Container(TransactionColumns());
+    rows = lotrix::CreateTransactionsContainer();
     return AddRow(rows, {{L"id", id},
                          {L"item_number", _variant_t(number)},
                          {L"item_name", _variant_t(L"Kubek")},
@@ -234,7 +234,7 @@ TEST_F(TransactionStore, AnAuctionNumberWithAnApostropheIsFound) {
 }
 
 TEST_F(TransactionStore, ARowWithoutQuantityIsReportedWithTheAnalysisStep) {
-  rows = Container(TransactionColumns());
+  rows = lotrix::CreateTransactionsContainer();
   AddRow(rows, {{L"item_number", _variant_t(L"1000")}, {L"user_id", _variant_t(LONG{700})},
                 {L"user_name", _variant_t(L"kupiec")}});
   Store(rows);
@@ -258,7 +258,7 @@ class CommentStore : public ReceiveTest {
     InLotrix([&] { StoreReceivedComment(context, row, accountSite); });
   }
   _RecordsetPtr Comment(const _variant_t& number, LONG type, const wchar_t* text, LONGLONG buyer = 9007199254740993LL) {
-    rows = Container(CommentColumns());
+    rows = lotrix::CreateCommentsContainer();
     return AddRow(rows, {{L"auction_number", number},
                          {L"from_user_id", Big(type == 0 ? buyer : 1)},
                          {L"to_user_id", Big(type == 1 ? buyer : 1)},
@@ -298,7 +298,7 @@ TEST_F(CommentStore, AnUnknownAuctionIsDroppedQuietlyAndABuyerWithoutTransaction
 }
 
 TEST_F(CommentStore, ACommentWithoutAuctionNumberReportsTheUnknownNumber) {
-  rows = Container(CommentColumns());
+  rows = lotrix::CreateCommentsContainer();
   AddRow(rows, {{L"from_user_id", Big(9007199254740993LL)}, {L"type", _variant_t(LONG{0})},
                 {L"comment", _variant_t(L"bez daty")}});
   Store(rows);
