@@ -45,6 +45,16 @@ VANTOR_RESOURCE_MODULE(g_lotrixResources, L"Lotrix", platform::ModuleKind::Libra
                                  L"użytkownika %ls (%I64d)"},
                            {157, L"Odnaleziono klienta o nazwie '%ls' z tego samego serwisu aukcyjnego wpisanego "
                                  L"ręcznie.\r\nJego dane zostały zaktualizowane. Poprzednie dane to: %ls"},
+                           // Sending the accounts' prepared auctions and comments.
+                           {178, L"Wysyłanie danych na konto %ls na %ls"},
+                           {179, L"Brak uprawnień do wystawiania aukcji"},
+                           {180, L"Brak uprawnień do wysyłania aukcji na konto %1 na %2"},
+                           {181, L"wysyłanie aukcji"},
+                           {182, L"wysyłanie aukcji zakończone"},
+                           {220, L"Brak uprawnień do wystawiania komentarzy"},
+                           {221, L"Brak uprawnień do wysyłania komentarzy na rzecz konta %1 na %2"},
+                           {226, L"wysyłanie komentarzy"},
+                           {227, L"wysyłanie komentarzy zakończone"},
                            {222, L"pobieranie aukcji"},
                            {223, L"pobieranie aukcji zakończone"},
                            {224, L"pobieranie komentarzy"},

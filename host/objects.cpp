@@ -34,7 +34,10 @@ STDMETHODIMP CHostTransactionComment::Load(IFlgDataFactory* factory, VARIANT id)
   if (FAILED(hr)) return hr;
   return Guarded([&] {
     CString sql;
-    sql.Format(L"SELECT * FROM tr_Comment WHERE tc_TransId = %ld", id.lVal);
+    // The service's id of the comment given is the data set's tc_ExternalId.
+    sql.Format(L"SELECT tc_Id, tc_TransId, tc_ReceivedComment, tc_ReceivedDate, tc_ReceivedScore, tc_SentComment, "
+               L"tc_SentDate, tc_SentScore, tc_SentExternalId AS tc_ExternalId FROM tr_Comment WHERE tc_TransId = %ld",
+               id.lVal);
     _RecordsetPtr rs;
     const HRESULT opened = OpenRS(rs, Connection(), sql, adOpenStatic, adLockBatchOptimistic);
     if (FAILED(opened)) return opened;
@@ -87,10 +90,10 @@ STDMETHODIMP CHostTransactionComment::PutSentDate(DATE date) { return PutComment
 STDMETHODIMP CHostTransactionComment::PutSentScore(LONG score) { return PutComment(L"tc_SentScore", _variant_t(score)); }
 STDMETHODIMP CHostTransactionComment::PutSentExternalId(VARIANT id) {
   _variant_t value(id);
-  if (IsNullValue(value) || value.vt == VT_ERROR) return PutComment(L"tc_SentExternalId", NullValue());
+  if (IsNullValue(value) || value.vt == VT_ERROR) return PutComment(L"tc_ExternalId", NullValue());
   const HRESULT hr = VariantChangeType(&value, &value, 0, VT_I4);
   if (FAILED(hr)) return hr;
-  return PutComment(L"tc_SentExternalId", value);
+  return PutComment(L"tc_ExternalId", value);
 }
 
 void CHostTransactionComment::AfterWrite(bool) {

@@ -430,6 +430,21 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE VIEW vw_Registration AS SELECT reg_Id, reg_Username, reg_SvcProvId, reg_SvcUserId, reg_Active, "
          L"reg_HasShop, reg_EmailId FROM reg__Registration",
      }},
+    {13,
+     {
+         // What the send job sends: the auctions in the prepared state (au_State 1) with the ProgID
+         // of their provider's auction object (NULL for an auction without a known provider, so
+         // that the send names it), and the transactions whose comment record holds a comment
+         // to give that has not gone out yet, with their auction's account, local site and
+         // number and the buyer's id and nick at the service (NULL without a buyer).
+         L"CREATE VIEW vw_AuctionsPrepared AS SELECT au_Id, au_RegId, au_SiteId, au_Title, au_Number, au_SvcProvId, "
+         L"ss_AuctionProgId FROM au__Auction LEFT JOIN sl_ServiceProvider ON ss_Id = au_SvcProvId "
+         L"WHERE au_State = 1 ORDER BY au_Id",
+         L"CREATE VIEW vw_CommentsPrepared AS SELECT tr_Id, au_RegId, au_SiteId, au_Number, cs_ExtServiceId, cs_Nick, "
+         L"tc_SentComment, tc_SentScore FROM tr__Transaction INNER JOIN tr_Comment ON tc_TransId = tr_Id "
+         L"INNER JOIN au__Auction ON au_Id = tr_AuctionId LEFT JOIN cs__Customer ON cs_Id = tr_CustomerId "
+         L"WHERE tc_SentComment IS NOT NULL AND tc_SentComment <> '' AND tc_SentDate IS NULL ORDER BY tr_Id",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

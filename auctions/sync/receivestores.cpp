@@ -44,6 +44,16 @@ IFlgItemPtr CreateItem(REFCLSID clsid) {
   return item;
 }
 
+_RecordsetPtr DataSetOf(const IFlgItemPtr& item, LONG index) {
+  IFlgDataSetPtr sets = Face<IFlgDataSet>(item);
+  IUnknown* raw = nullptr;
+  Check(sets->GetDataSet(index, &raw), sets, __uuidof(IFlgDataSet));
+  IUnknownPtr unknown(raw, false);
+  _RecordsetPtr rs(unknown);
+  if (!rs) _com_issue_error(E_NOINTERFACE);
+  return rs;
+}
+
 }  // namespace stores
 
 namespace {
@@ -59,16 +69,6 @@ constexpr UINT kStrSaveComment = 144;
 constexpr UINT kStrUnknownNumber = 145;
 constexpr UINT kStrNoTransaction = 146;
 constexpr UINT kStrManualCustomer = 157;
-
-_RecordsetPtr DataSetOf(const IFlgItemPtr& item, LONG index) {
-  IFlgDataSetPtr sets = Face<IFlgDataSet>(item);
-  IUnknown* raw = nullptr;
-  Check(sets->GetDataSet(index, &raw), sets, __uuidof(IFlgDataSet));
-  IUnknownPtr unknown(raw, false);
-  _RecordsetPtr rs(unknown);
-  if (!rs) _com_issue_error(E_NOINTERFACE);
-  return rs;
-}
 
 // An object an interface method hands out as IUnknown, as interface I.
 template <class I, class S>

@@ -101,6 +101,8 @@ void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item);
 void CheckAndSave(const IFlgItemPtr& item);
 // A business object created by class id in process and run, as IFlgItem.
 IFlgItemPtr CreateItem(REFCLSID clsid);
+// The recordset of a business object's data set `index`; failures are raised.
+_RecordsetPtr DataSetOf(const IFlgItemPtr& item, LONG index);
 // The interface I of an object; E_NOINTERFACE raised when it has none.
 template <class I>
 _com_ptr_t<_com_IIID<I, nullptr>> Face(IUnknown* object) {

@@ -35,6 +35,15 @@ LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
   return v.vt == VT_NULL ? -2 : static_cast<LONG>(v);
 }
 
+// The recordset of a business object's data set.
+inline _RecordsetPtr DataSetOf(const IFlgItemPtr& item, LONG index) {
+  IFlgDataSetPtr sets(item);
+  IUnknown* raw = nullptr;
+  EXPECT_EQ(sets->GetDataSet(index, &raw), S_OK);
+  IUnknownPtr unknown(raw, false);
+  return _RecordsetPtr(unknown);
+}
+
 class HostFixture : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -17,13 +17,7 @@ class ReceiveObjects : public HostFixture {
  protected:
   void Exec(const wchar_t* sql) { host->Connection()->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords); }
   LONG Count(const wchar_t* sql) { return Long(host->Connection(), sql); }
-  static _RecordsetPtr DataSet(const IFlgItemPtr& item, LONG index) {
-    IFlgDataSetPtr sets(item);
-    IUnknown* raw = nullptr;
-    EXPECT_EQ(sets->GetDataSet(index, &raw), S_OK);
-    IUnknownPtr unknown(raw, false);
-    return _RecordsetPtr(unknown);
-  }
+  static _RecordsetPtr DataSet(const IFlgItemPtr& item, LONG index) { return DataSetOf(item, index); }
   static std::vector<std::wstring> Errors(const IFlgItemPtr& item) {
     LONG count = 0;
     item->GetErrorCount(&count);

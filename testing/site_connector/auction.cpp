@@ -1,6 +1,7 @@
 // The reference provider's auction object: an auction of the host's au__Auction table with the
 // provider's details beside it (au_SiteDetail) and its images (au_Image, ids of the host's image
 // store), created by the synchronisation under the provider's ss_AuctionProgId.
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -105,7 +106,12 @@ class ImageList : public platform::com::ServerObject<IAuctionImages> {
   bool* m_changed;
 };
 
-class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuction, IAuctionOptions> {
+// The failure that tests give every auction object's Save (S_OK: none).
+std::atomic<HRESULT> g_saveFailure{S_OK};
+
+class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuction, IAuctionOptions,
+                                                   IAuctionObjectPrepare, IReferenceAuctionData,
+                                                   IReferenceAuctionControl> {
  public:
   // --- IFlgItem
   STDMETHODIMP GetClassID(CLSID* clsid) override {
@@ -168,6 +174,9 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   STDMETHODIMP Save() override {
     if (!m_row || m_state == 0) return E_UNEXPECTED;
+    if (const HRESULT failure = g_saveFailure.load(); FAILED(failure))
+      return platform::com::ReportError(failure, L"Nie udało się zapisać aukcji.", kReferenceAuctionProgId,
+                                        __uuidof(IFlgItem));
     return Guarded([&] {
       m_connection->BeginTrans();
       try {
@@ -363,6 +372,25 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   STDMETHODIMP PutShippingCostSet(LONG set) override {
     return set ? S_OK : Set(m_detail, L"aal_ShippingCost", NullValue());
+  }
+
+  // --- IAuctionObjectPrepare: the provider has no extra listing data.
+  STDMETHODIMP PutExtra(IUnknown* extra) override { return extra ? E_INVALIDARG : S_OK; }
+
+  // --- IReferenceAuctionData
+  STDMETHODIMP GetRows(IUnknown** auction, IUnknown** detail) override {
+    if (!auction || !detail) return E_POINTER;
+    *auction = *detail = nullptr;
+    if (!m_row || m_row->GetadoEOF() || !m_detail || m_detail->GetadoEOF()) return E_UNEXPECTED;
+    m_row->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(auction));
+    m_detail->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(detail));
+    return S_OK;
+  }
+
+  // --- IReferenceAuctionControl
+  STDMETHODIMP FailSave(HRESULT hr) override {
+    g_saveFailure = hr;
+    return S_OK;
   }
 
  private:

@@ -31,6 +31,33 @@ VANTOR_UUIDOF(ReferenceAuction, "6F0B7B55-7D9B-4E0A-B43B-2C3E61A9D5E4");
 inline constexpr const wchar_t kReferenceAuctionProgId[] = L"Reference.Auction";
 HRESULT CreateReferenceAuction(IUnknown* outer, REFIID iid, void** out);
 
+// The reference provider's auction states (au_State, IAuction slot 15 reads it, slot 16 writes
+// it): 1 prepared (written by the seller, waiting to be listed: the send job sends it), 3 running
+// at the site (the connector sets it when the site lists the auction, and a receive when the
+// start date has passed), 4 ended (a receive of an ended auction). A refused listing leaves 1.
+// IAuctionObjectPrepare::PutExtra (slot 5) takes the extra listing data of the next send: the
+// reference provider has none, so only null is accepted. The recordset that SendAuction gets
+// beside the auction carries nothing for it, and its result VARIANT stays empty.
+inline constexpr LONG kReferenceAuctionPrepared = 1;
+inline constexpr LONG kReferenceAuctionRunning = 3;
+inline constexpr LONG kReferenceAuctionEnded = 4;
+
+// What the reference connector reads of its provider's auction object when it lists it: the
+// object's au__Auction row and its au_SiteDetail row, positioned on the auction (read only).
+struct IReferenceAuctionData : public IUnknown {
+  STDMETHOD(GetRows)(IUnknown** auction, IUnknown** detail) = 0;   // 3
+};
+VANTOR_UUIDOF(IReferenceAuctionData, "B1D7A5E2-3C4F-4B8E-9A61-7E2D5C0F1A93");
+_COM_SMARTPTR_TYPEDEF(IReferenceAuctionData, __uuidof(IReferenceAuctionData));
+
+// Tests make the auction objects' Save fail, for the whole process (any object of the class
+// answers it): `hr` S_OK saves again.
+struct IReferenceAuctionControl : public IUnknown {
+  STDMETHOD(FailSave)(HRESULT hr) = 0;   // 3
+};
+VANTOR_UUIDOF(IReferenceAuctionControl, "4E8C2B71-9D3A-4F6E-B5C2-08A1F7D3E6B4");
+_COM_SMARTPTR_TYPEDEF(IReferenceAuctionControl, __uuidof(IReferenceAuctionControl));
+
 struct IReferenceConnectorControl : public IUnknown {
   // 3: back to the start: no failures, the default dialog and service data, no calls recorded.
   STDMETHOD(Reset)() = 0;
