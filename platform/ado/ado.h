@@ -28,7 +28,8 @@
 // gives DB_E_INTEGRITYVIOLATION 0x80040E2F; a syntax error or unknown column 0x80040E14; a
 // missing table DB_E_NOTABLE 0x80040E37; a lock wait that timed out 0x80040E31; a row that
 // UpdateBatch cannot find again 0x80040E38. The object model's own errors are ADO's 0x800A....
-// codes. Database failures also fill the connection's Errors collection.
+// codes. Database failures also fill the connection's Errors collection, and their error
+// information answers IErrorRecords.
 #include <functional>
 #include <type_traits>
 
@@ -255,6 +256,34 @@ struct Errors : IDispatch {
   VX_ADO_GET(Errors, LONG, Count);
   ::platform::ado::prop::Indexed<Errors, ErrorPtr, &Errors::GetItem> Item{this};
 };
+
+// ---- OLE DB error records ------------------------------------------------------------------
+// The basic information of one error record: its code, the provider's own error number, the
+// class and the interface that failed.
+struct ERRORINFO {
+  HRESULT hrError;
+  DWORD dwMinor;
+  CLSID clsid;
+  IID iid;
+  DISPID dispid;
+};
+
+// The error records of the provider's error information: a failing database call leaves an
+// error information object (the thread's IErrorInfo, carried by the raised _com_error) that
+// also answers IErrorRecords, one record (source, description, code) per database error,
+// numbered from 0. Failures of the object model itself carry no records.
+struct IErrorRecords : IUnknown {
+  STDMETHOD(AddErrorRecord)(ERRORINFO* info, DWORD lookupId, DISPPARAMS* params, IUnknown* customError,
+                            DWORD dynamicErrorId) = 0;
+  STDMETHOD(GetBasicErrorInfo)(ULONG record, ERRORINFO* info) = 0;
+  STDMETHOD(GetCustomErrorObject)(ULONG record, REFIID iid, IUnknown** object) = 0;
+  // The record's own error information: its source and description.
+  STDMETHOD(GetErrorInfo)(ULONG record, LCID lcid, IErrorInfo** info) = 0;
+  STDMETHOD(GetErrorParameters)(ULONG record, DISPPARAMS* params) = 0;
+  STDMETHOD(GetRecordCount)(ULONG* count) = 0;
+};
+VANTOR_UUIDOF(IErrorRecords, "0C733A67-2A1C-11CE-ADE5-00AA0044773D");
+_COM_SMARTPTR_TYPEDEF(IErrorRecords, __uuidof(IErrorRecords));
 
 // ---- Field / Fields -----------------------------------------------------------------------
 struct Field : IDispatch {

@@ -216,3 +216,4 @@ enum CompareEnum { adCompareLessThan = 0, adCompareEqual = 1, adCompareGreaterTh
 #define DB_E_OBJECTOPEN ((HRESULT)0x80040E05)
 #define DB_E_PARAMNOTOPTIONAL ((HRESULT)0x80040E10)
 #define DB_E_BADPARAMETERNAME ((HRESULT)0x80040E0E)
+#define DB_E_BADRECORDNUM ((HRESULT)0x80040E42)

@@ -91,6 +91,9 @@ class ClassFactory final : public IClassFactory {
 // Reports the exception being handled as the thread's error information (and, for database
 // failures, in `conn`'s Errors collection) and returns its HRESULT. Call inside a catch block.
 HRESULT ReportCurrentException(REFIID iid, ConnectionImpl* conn);
+// Sets the thread's error information for the database errors of one failure (the first one's
+// source and description, with one error record each) and returns the first one's HRESULT.
+HRESULT ReportProviderError(const std::vector<DbError>& errors, REFIID iid);
 
 _variant_t ToVariant(const Value& v);
 void ToVariant(const Value& v, VARIANT* target);  // into an empty VARIANT

@@ -152,8 +152,10 @@ HRESULT ReportCurrentException(REFIID iid, ConnectionImpl* conn) {
   try {
     throw;
   } catch (const DbException& e) {
-    if (conn && e.error.source == kProviderSource) conn->AddError(e.error);
-    return platform::com::ReportError(e.error.hr, e.error.description.c_str(), e.error.source.c_str(), iid);
+    if (e.error.source != kProviderSource)
+      return platform::com::ReportError(e.error.hr, e.error.description.c_str(), e.error.source.c_str(), iid);
+    if (conn) conn->AddError(e.error);
+    return ReportProviderError({e.error}, iid);
   } catch (const _com_error& e) {
     IErrorInfo* info = e.ErrorInfo();
     SetErrorInfo(0, info);
