@@ -8,7 +8,7 @@ set -euo pipefail
 declare -A groups=(
   # Building the program and running it (scripts/run.sh).
   [run]="build-essential cmake ninja-build pkg-config ccache git
-         libsqlite3-dev
+         libsqlite3-dev nlohmann-json3-dev
          gsoap libgsoap-dev libcurl4-openssl-dev zlib1g-dev openssl libssl-dev
          libxml2-dev libxslt1-dev
          libmagick++-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core"

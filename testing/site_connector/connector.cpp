@@ -10,34 +10,18 @@
 #include "framework/objerrors.h"
 #include "platform/com/server.h"
 #include "platform/resources/resources.h"
+#include "platform/strings/convert.h"
 #include "testing/site_connector/reference_connector.h"
+#include "testing/site_connector/session.h"
+#include "testing/site_connector/state.h"
 
 namespace {
 
-constexpr LONGLONG kDefaultUserId = 9007199254740993LL;  // above 2^53: no double holds it
+using reference::Script;
+using reference::Site;
 
-struct Site {
-  LONG number;
-  std::wstring name;
-};
-
-// What the tests set, and what the connector was asked, for the whole process.
-struct Script {
-  std::map<LONG, HRESULT> failures;
-  bool accept = true;
-  std::optional<std::wstring> login, password;
-  std::wstring info;
-  std::optional<std::vector<Site>> sites;
-  LONGLONG userId = kDefaultUserId;
-  std::wstring name = L"Sklep wzorcowy";
-  std::wstring fullName = L"Anna Wzorcowa";
-  bool hasShop = true;
-  std::wstring version = kReferenceConnectorVersion;
-  std::vector<std::wstring> calls;
-};
-
-std::mutex g_mutex;
-Script g_script;
+Script& TheScript() { return reference::TheScript(); }
+std::mutex& ScriptMutex() { return reference::ScriptMutex(); }
 
 std::optional<std::wstring> Optional(BSTR text) {
   if (!text) return std::nullopt;
@@ -93,8 +77,8 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
     if (!list) return E_POINTER;
     std::wstring version;
     {
-      std::lock_guard<std::mutex> lock(g_mutex);
-      version = g_script.version;
+      std::lock_guard<std::mutex> lock(ScriptMutex());
+      version = TheScript().version;
     }
     const std::pair<const wchar_t*, std::wstring> values[] = {
         {L"Name", L"Łącznik wzorcowy"},
@@ -157,9 +141,10 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
   STDMETHODIMP OpenSession(LotrixRegistration* account, IAuctionSiteConnector** session) override {
     const HRESULT failed = Call(13, L"OpenSession");
     if (FAILED(failed)) return failed;
-    if (!account || !session) return E_POINTER;
+    if (!session) return E_POINTER;
     *session = nullptr;
-    return E_NOTIMPL;
+    if (!account) return E_POINTER;
+    return reference::OpenReferenceSession(account, session);
   }
 
   STDMETHODIMP GetConnectorValue(VARIANT userId, LONG svcProvId, BSTR* value) override {
@@ -177,28 +162,31 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
   // --- IReferenceConnectorControl
 
   STDMETHODIMP Reset() override {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script = Script();
+    Script old;  // released outside the lock: a hook may call back
+    {
+      std::lock_guard<std::mutex> lock(ScriptMutex());
+      std::swap(old, TheScript());
+    }
     return S_OK;
   }
   STDMETHODIMP FailSlot(LONG slot, HRESULT hr) override {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (SUCCEEDED(hr)) g_script.failures.erase(slot);
-    else g_script.failures[slot] = hr;
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    if (SUCCEEDED(hr)) TheScript().failures.erase(slot);
+    else TheScript().failures[slot] = hr;
     return S_OK;
   }
   STDMETHODIMP ScriptEditAccount(VARIANT_BOOL accept, BSTR login, BSTR password, BSTR info) override {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script.accept = accept != VARIANT_FALSE;
-    g_script.login = Optional(login);
-    g_script.password = Optional(password);
-    g_script.info = info ? info : L"";
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    TheScript().accept = accept != VARIANT_FALSE;
+    TheScript().login = Optional(login);
+    TheScript().password = Optional(password);
+    TheScript().info = info ? info : L"";
     return S_OK;
   }
   STDMETHODIMP ScriptEditSites(BSTR sites) override {
     if (!sites) {
-      std::lock_guard<std::mutex> lock(g_mutex);
-      g_script.sites.reset();
+      std::lock_guard<std::mutex> lock(ScriptMutex());
+      TheScript().sites.reset();
       return S_OK;
     }
     std::vector<Site> list;
@@ -216,41 +204,79 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
       list.push_back({static_cast<LONG>(number), entry.substr(equals + 1)});
       start = end + 1;
     }
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script.sites = std::move(list);
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    TheScript().sites = std::move(list);
     return S_OK;
   }
   STDMETHODIMP ScriptServiceData(LONGLONG userId, BSTR name, BSTR fullName, VARIANT_BOOL hasShop) override {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script.userId = userId;
-    g_script.name = name ? name : L"";
-    g_script.fullName = fullName ? fullName : L"";
-    g_script.hasShop = hasShop != VARIANT_FALSE;
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    TheScript().userId = userId;
+    TheScript().name = name ? name : L"";
+    TheScript().fullName = fullName ? fullName : L"";
+    TheScript().hasShop = hasShop != VARIANT_FALSE;
     return S_OK;
   }
   STDMETHODIMP SetVersion(BSTR version) override {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_script.version = version ? version : L"";
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    TheScript().version = version ? version : L"";
     return S_OK;
   }
   STDMETHODIMP GetCallCount(LONG* count) override {
     if (!count) return E_POINTER;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    *count = static_cast<LONG>(g_script.calls.size());
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    *count = static_cast<LONG>(TheScript().calls.size());
     return S_OK;
   }
   STDMETHODIMP GetCall(LONG index, BSTR* call) override {
     if (!call) return E_POINTER;
     *call = nullptr;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (index < 0 || static_cast<std::size_t>(index) >= g_script.calls.size()) return E_INVALIDARG;
-    *call = SysAllocString(g_script.calls[static_cast<std::size_t>(index)].c_str());
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    if (index < 0 || static_cast<std::size_t>(index) >= TheScript().calls.size()) return E_INVALIDARG;
+    *call = SysAllocString(TheScript().calls[static_cast<std::size_t>(index)].c_str());
     return *call ? S_OK : E_OUTOFMEMORY;
+  }
+
+  STDMETHODIMP FailSessionSlot(LONG slot, HRESULT hr, BSTR description) override {
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    if (SUCCEEDED(hr)) TheScript().sessionFailures.erase(slot);
+    else TheScript().sessionFailures[slot] = reference::Failure{hr, description ? description : L""};
+    return S_OK;
+  }
+  STDMETHODIMP HookSessionSlot(LONG slot, IReferenceSessionHook* hook) override {
+    IReferenceSessionHookPtr old;  // released outside the lock
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    auto& hooks = TheScript().hooks;
+    const auto it = hooks.find(slot);
+    if (it != hooks.end()) {
+      old = it->second;
+      hooks.erase(it);
+    }
+    if (hook) hooks[slot] = hook;
+    return S_OK;
+  }
+  STDMETHODIMP LoadSiteData(BSTR path) override {
+    if (!path || !*path) return DataError(E_INVALIDARG, "Plik danych serwisu wzorcowego: nie podano ścieżki");
+    return UseData([&] { return reference::SiteData::Load(platform::WideToUtf8(path)); });
+  }
+  STDMETHODIMP SetSiteData(BSTR json) override {
+    const std::string text = platform::WideToUtf8(json);
+    return UseData([&] { return reference::SiteData::Parse(text, "(tekst)"); });
+  }
+  STDMETHODIMP GetSiteData(BSTR* json) override {
+    if (!json) return E_POINTER;
+    *json = nullptr;
+    try {
+      const std::string text = reference::CurrentSiteData()->Read([](const reference::Json& doc) { return doc.dump(); });
+      *json = SysAllocString(platform::Utf8ToWide(text).c_str());
+    } catch (const std::exception& e) {
+      return DataError(E_FAIL, e.what());
+    }
+    return *json ? S_OK : E_OUTOFMEMORY;
   }
 
   // --- ISupportErrorInfo
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
-    return iid == __uuidof(IAuctionSiteAccount) ? S_OK : S_FALSE;
+    return iid == __uuidof(IAuctionSiteAccount) || iid == __uuidof(IReferenceConnectorControl) ? S_OK : S_FALSE;
   }
 
  protected:
@@ -260,22 +286,42 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
   }
 
  private:
+  static HRESULT DataError(HRESULT hr, const std::string& text) {
+    return platform::com::ReportError(hr, platform::Utf8ToWide(text).c_str(), kReferenceConnectorProgId,
+                                      __uuidof(IReferenceConnectorControl));
+  }
+  // Makes the document `make` gives the site's data; its error leaves the data as they were.
+  template <class Make>
+  static HRESULT UseData(Make make) {
+    std::shared_ptr<reference::SiteData> data;
+    try {
+      data = make();
+    } catch (const reference::SiteDataError& e) {
+      return DataError(E_INVALIDARG, e.what());
+    } catch (const std::bad_alloc&) {
+      return DataError(E_OUTOFMEMORY, "Plik danych serwisu wzorcowego: brak pamięci");
+    }
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    TheScript().data = std::move(data);
+    return S_OK;
+  }
+
   static Script Copy() {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    return g_script;
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    return TheScript();
   }
 
   // Records a call; the failure scripted for its slot, with its error information, or S_OK.
   static HRESULT Call(LONG slot, const wchar_t* member, const CString& arguments = CString()) {
     HRESULT hr = S_OK;
     {
-      std::lock_guard<std::mutex> lock(g_mutex);
+      std::lock_guard<std::mutex> lock(ScriptMutex());
       CString entry;
       entry.Format(L"%ld %ls", slot, member);
       if (!arguments.IsEmpty()) entry += L" " + arguments;
-      g_script.calls.push_back(entry.GetString());
-      auto it = g_script.failures.find(slot);
-      if (it != g_script.failures.end()) hr = it->second;
+      TheScript().calls.push_back(entry.GetString());
+      auto it = TheScript().failures.find(slot);
+      if (it != TheScript().failures.end()) hr = it->second;
     }
     if (SUCCEEDED(hr)) return S_OK;
     CString text;
@@ -333,5 +379,26 @@ const platform::com::ServerClass kClasses[] = {
 };
 
 }  // namespace
+
+namespace reference {
+
+std::mutex& ScriptMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+Script& TheScript() {
+  static Script script;
+  return script;
+}
+
+std::shared_ptr<SiteData> CurrentSiteData() {
+  std::lock_guard<std::mutex> lock(ScriptMutex());
+  Script& script = TheScript();
+  if (!script.data) script.data = SiteData::Parse("{}", "(pusty)");
+  return script.data;
+}
+
+}  // namespace reference
 
 VANTOR_COM_SERVER(kClasses);

@@ -4,10 +4,13 @@
 // sl_ServiceProvider row names. The program registers it and adds that row (provider 1).
 //
 // Its account side (IAuctionSiteAccount) describes the connector, fills a new account's service
-// data, runs a scripted account dialog and answers the account's texts from the user id and the
-// provider. Tests steer it through IReferenceConnectorControl on the same class: any slot can be
-// made to fail, and every call is recorded. The settings and the record belong to the process
-// (every connector object Lotrix creates shares them) until Reset.
+// data, runs a scripted account dialog, answers the account's texts from the user id and the
+// provider and opens a session per account (IAuctionSiteConnector, session.h) over the reference
+// site's data (a JSON document, layout below). Tests steer it through IReferenceConnectorControl
+// on the same class: any slot of either interface can be made to fail, code can be hooked around
+// a session's slot, the site is loaded from a file or a text, and every call is recorded. The
+// settings, the site and the record belong to the process (every connector and session object
+// shares them) until Reset.
 #include "auctions/lotrix.h"
 
 struct ReferenceConnector;
@@ -58,6 +61,49 @@ struct IReferenceAuctionControl : public IUnknown {
 VANTOR_UUIDOF(IReferenceAuctionControl, "4E8C2B71-9D3A-4F6E-B5C2-08A1F7D3E6B4");
 _COM_SMARTPTR_TYPEDEF(IReferenceAuctionControl, __uuidof(IReferenceAuctionControl));
 
+// The data file of the reference site, and the name of its working copy beside the product
+// database (the connector reads and writes only the copy it is given through LoadSiteData).
+//
+// Layout (JSON, UTF-8): one object with one member per section. A section the connector does not
+// know is ignored; a known section of another type, an entry of an array section that is no
+// object, a site without its number or name, or a file that is no JSON is refused with an error
+// naming the file and the place, and the data loaded before stay.
+//   "sites":         [{"number": 1, "name": "Wzorcowo", "currency": "PLN"}]  the sites by their
+//                    number at the service (the `subsite_id` SetRegSite passes)
+//   "accounts":      [{...}]  the accounts at the service
+//   "auctions":      [{...}]  auctions, each with its "images"
+//   "customers", "transactions", "comments":  [{...}]  what a receive delivers
+//   "comment_sent", "auctions_sent":  [{...}]  what the sessions were sent (written back)
+//   "categories", "category_fields":  [{...}]  the site's catalogue
+//   "dictionaries":  {"<kind 0-5>": [{...}]}   the site dictionaries
+//   "versions":      {"categories": "...", "attributes": "...", "form": "..."}
+// Each entry's members are described with the session slot that reads them (session.cpp).
+inline constexpr const wchar_t kReferenceSiteDataFile[] = L"reference-site.json";
+
+// A session of the reference connector (IAuctionSiteConnector) as tests and hooks see it.
+struct IReferenceSession : public IUnknown {
+  // 3: the session's number: 1 for the first session opened since Reset, then 2, ...
+  STDMETHOD(GetNumber)(LONG* number) = 0;
+  // 4: the site SetRegSite named (VT_I4), VT_NULL before it or when it named none.
+  STDMETHOD(GetRegSite)(VARIANT* site) = 0;
+  // 5, 6: the manager's callback SetSync gave (null before), and the account the session is of.
+  STDMETHOD(GetSync)(LotrixSync** sync) = 0;
+  STDMETHOD(GetAccount)(LotrixRegistration** account) = 0;
+};
+VANTOR_UUIDOF(IReferenceSession, "3E0C7A51-6B2F-4D8E-9A41-7C5D2B8E1F60");
+_COM_SMARTPTR_TYPEDEF(IReferenceSession, __uuidof(IReferenceSession));
+
+// Code a test runs around a session slot (HookSessionSlot): Before runs after the call is
+// recorded and before the slot's work (a failure is the slot's answer, with whatever error
+// information the hook set); After sees the slot's answer. `session` answers IReferenceSession
+// and IAuctionSiteConnector.
+struct IReferenceSessionHook : public IUnknown {
+  STDMETHOD(Before)(IUnknown* session, LONG slot) = 0;
+  STDMETHOD(After)(IUnknown* session, LONG slot, HRESULT result) = 0;
+};
+VANTOR_UUIDOF(IReferenceSessionHook, "A7B3E2C4-1D5F-4B6A-8E9C-0F2D4A6B8C13");
+_COM_SMARTPTR_TYPEDEF(IReferenceSessionHook, __uuidof(IReferenceSessionHook));
+
 struct IReferenceConnectorControl : public IUnknown {
   // 3: back to the start: no failures, the default dialog and service data, no calls recorded.
   STDMETHOD(Reset)() = 0;
@@ -76,6 +122,20 @@ struct IReferenceConnectorControl : public IUnknown {
   // 9, 10: the calls recorded, oldest first: "<slot> <member>[ <arguments>]".
   STDMETHOD(GetCallCount)(LONG* count) = 0;
   STDMETHOD(GetCall)(LONG index, BSTR* call) = 0;
+  // 11: the session's method at `slot` (of IAuctionSiteConnector) fails with `hr` and the
+  // description (null or empty: the connector's own text); S_OK: works again.
+  STDMETHOD(FailSessionSlot)(LONG slot, HRESULT hr, BSTR description) = 0;
+  // 12: code run around the session's method at `slot`; null removes it.
+  STDMETHOD(HookSessionSlot)(LONG slot, IReferenceSessionHook* hook) = 0;
+  // 13: the reference site from a data file (the working copy; the sessions write their changes
+  // back into it). A missing, unreadable or malformed file fails with E_INVALIDARG and an error
+  // description naming the file and the place; the data loaded before stay.
+  STDMETHOD(LoadSiteData)(BSTR path) = 0;
+  // 14: the reference site from a JSON text (built by a test; nothing is written back), checked
+  // as a file is.
+  STDMETHOD(SetSiteData)(BSTR json) = 0;
+  // 15: the reference site's current document as JSON text ("{}" when none was loaded).
+  STDMETHOD(GetSiteData)(BSTR* json) = 0;
 };
 VANTOR_UUIDOF(IReferenceConnectorControl, "841E8F96-B0F7-4D7F-86F4-965C45504A52");
 _COM_SMARTPTR_TYPEDEF(IReferenceConnectorControl, __uuidof(IReferenceConnectorControl));

@@ -1,0 +1,191 @@
+#include "testing/site_connector/session.h"
+
+#include <new>
+#include <utility>
+
+#include "platform/com/com.h"
+#include "platform/strings/convert.h"
+#include "testing/site_connector/state.h"
+
+namespace reference {
+
+Session::Session(LONG number, LotrixRegistration* account) : number_(number), account_(account) {}
+
+HRESULT Session::Fail(HRESULT hr, const std::wstring& description) {
+  return platform::com::ReportError(hr, description.c_str(), kReferenceConnectorProgId,
+                                    __uuidof(IAuctionSiteConnector));
+}
+
+HRESULT Session::Run(LONG slot, const wchar_t* member, const std::wstring& arguments,
+                     const std::function<HRESULT()>& body) {
+  Failure failure;
+  IReferenceSessionHookPtr hook;
+  {
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    Script& script = TheScript();
+    std::wstring entry = L"session " + std::to_wstring(number_) + L" " + std::to_wstring(slot) + L" " + member;
+    if (!arguments.empty()) entry += L" " + arguments;
+    script.calls.push_back(std::move(entry));
+    const auto failed = script.sessionFailures.find(slot);
+    if (failed != script.sessionFailures.end()) failure = failed->second;
+    const auto hooked = script.hooks.find(slot);
+    if (hooked != script.hooks.end()) hook = hooked->second;
+  }
+  if (FAILED(failure.hr)) {
+    if (!failure.description.empty()) return Fail(failure.hr, failure.description);
+    return Fail(failure.hr, L"Łącznik wzorcowy: wywołanie " + std::to_wstring(slot) + L" (" + member +
+                                L") sesji zawiodło.");
+  }
+  IUnknown* self = static_cast<IReferenceSession*>(this);
+  if (hook) {
+    const HRESULT refused = hook->Before(self, slot);
+    if (FAILED(refused)) return refused;
+  }
+  HRESULT hr = S_OK;
+  try {
+    hr = body();
+  } catch (const _com_error& e) {
+    IErrorInfo* info = e.ErrorInfo();
+    SetErrorInfo(0, info);
+    if (info) info->Release();
+    hr = e.Error();
+  } catch (const SiteDataError& e) {
+    hr = Fail(E_FAIL, platform::Utf8ToWide(e.what()));
+  } catch (const std::bad_alloc&) {
+    hr = Fail(E_OUTOFMEMORY, L"Łącznik wzorcowy: brak pamięci.");
+  } catch (const std::exception& e) {
+    hr = Fail(E_FAIL, L"Łącznik wzorcowy: " + platform::Utf8ToWide(e.what()));
+  }
+  if (hook) hook->After(self, slot, hr);
+  return hr;
+}
+
+// --- The slots this session serves.
+
+STDMETHODIMP Session::SetRegSite(VARIANT site) {
+  std::wstring shown;
+  _variant_t number;
+  const bool none = site.vt == VT_EMPTY || site.vt == VT_NULL;
+  const bool valid = none || (site.vt != VT_BSTR && SUCCEEDED(VariantChangeType(&number, &site, 0, VT_I4)));
+  if (none) shown = L"null";
+  else if (valid) shown = std::to_wstring(number.lVal);
+  else shown = L"vt=" + std::to_wstring(site.vt);
+  return Run(12, L"SetRegSite", shown, [&]() -> HRESULT {
+    if (!valid) return Fail(E_INVALIDARG, L"Łącznik wzorcowy: serwis konta podano nie jako liczbę.");
+    hasSite_ = !none;
+    site_ = none ? 0 : number.lVal;
+    return S_OK;
+  });
+}
+
+STDMETHODIMP Session::SetSync(LotrixSync* sync) {
+  return Run(39, L"SetSync", sync ? L"set" : L"null", [&]() -> HRESULT {
+    if (!sync) return Fail(E_POINTER, L"Łącznik wzorcowy: brak interfejsu synchronizacji.");
+    sync_ = sync;
+    return S_OK;
+  });
+}
+
+// --- Slots served by later work: recorded, failing on demand, otherwise E_NOTIMPL.
+
+STDMETHODIMP Session::Currency(BSTR* currency) {
+  if (currency) *currency = nullptr;
+  return Run(17, L"Currency", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::GetParamVersions(BSTR* categories, BSTR* attributes, BSTR* form) {
+  for (BSTR* out : {categories, attributes, form})
+    if (out) *out = nullptr;
+  return Run(18, L"GetParamVersions", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::ReceiveCatSpecific(_Recordset*, _Recordset*, VARIANT*) {
+  return Run(19, L"ReceiveCatSpecific", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::ReceiveSpecificData(LONG kind, _Recordset*, VARIANT*) {
+  return Run(20, L"ReceiveSpecificData", std::to_wstring(kind), [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::ReceiveCategories(_Recordset*, BSTR* result) {
+  if (result) *result = nullptr;
+  return Run(24, L"ReceiveCategories", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::ReceiveRegCategories(_Recordset*, BSTR* result) {
+  if (result) *result = nullptr;
+  return Run(25, L"ReceiveRegCategories", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::GetErrorState(LONG, VARIANT_BOOL*, LONG) {
+  return Run(29, L"GetErrorState", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::SendComments(_Recordset*, LONG*) {
+  return Run(30, L"SendComments", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::SendAuction(IHxAuction*, _Recordset*, VARIANT*) {
+  return Run(33, L"SendAuction", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG mode, LotrixRegCustData*) {
+  return Run(40, L"ReceiveTransactions", std::to_wstring(mode), [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::ReceiveAuctions(_Recordset*, _Recordset*, LONG, DATE) {
+  return Run(41, L"ReceiveAuctions", L"", [] { return E_NOTIMPL; });
+}
+STDMETHODIMP Session::ReceiveComments(_Recordset*, LONG kind, _Recordset*, LONG) {
+  return Run(42, L"ReceiveComments", std::to_wstring(kind), [] { return E_NOTIMPL; });
+}
+
+// --- IReferenceSession
+
+STDMETHODIMP Session::GetNumber(LONG* number) {
+  if (!number) return E_POINTER;
+  *number = number_;
+  return S_OK;
+}
+
+STDMETHODIMP Session::GetRegSite(VARIANT* site) {
+  if (!site) return E_POINTER;
+  VariantInit(site);
+  if (hasSite_) {
+    site->vt = VT_I4;
+    site->lVal = site_;
+  } else {
+    site->vt = VT_NULL;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP Session::GetSync(LotrixSync** sync) {
+  if (!sync) return E_POINTER;
+  *sync = sync_;
+  if (*sync) (*sync)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP Session::GetAccount(LotrixRegistration** account) {
+  if (!account) return E_POINTER;
+  *account = account_;
+  if (*account) (*account)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP Session::InterfaceSupportsErrorInfo(REFIID iid) {
+  return iid == __uuidof(IAuctionSiteConnector) ? S_OK : S_FALSE;
+}
+
+void* Session::QueryMore(REFIID iid) {
+  if (iid == __uuidof(IAuctionSiteConnector) || iid == __uuidof(IDispatch))
+    return static_cast<IAuctionSiteConnector*>(this);
+  return nullptr;
+}
+
+HRESULT OpenReferenceSession(LotrixRegistration* account, IAuctionSiteConnector** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  LONG number = 0;
+  {
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    number = ++TheScript().sessions;
+  }
+  Session* session = new (std::nothrow) Session(number, account);
+  if (!session) return E_OUTOFMEMORY;
+  *out = static_cast<IAuctionSiteConnector*>(session);  // the creator's reference
+  return S_OK;
+}
+
+}  // namespace reference

@@ -1,0 +1,191 @@
+#include "testing/site_connector/sitedata.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "platform/strings/convert.h"
+
+namespace reference {
+namespace {
+
+// The sections this connector knows, with the JSON type each must have. Entries of an array
+// section are objects.
+struct Known {
+  const char* name;
+  Json::value_t type;
+};
+constexpr Known kSections[] = {
+    {"sites", Json::value_t::array},        {"accounts", Json::value_t::array},
+    {"auctions", Json::value_t::array},     {"transactions", Json::value_t::array},
+    {"customers", Json::value_t::array},    {"comments", Json::value_t::array},
+    {"comment_sent", Json::value_t::array}, {"auctions_sent", Json::value_t::array},
+    {"categories", Json::value_t::array},   {"category_fields", Json::value_t::array},
+    {"dictionaries", Json::value_t::object}, {"versions", Json::value_t::object},
+};
+
+const char* TypeName(Json::value_t type) {
+  switch (type) {
+    case Json::value_t::array: return "tablicą";
+    case Json::value_t::object: return "obiektem";
+    default: return "wartością";
+  }
+}
+
+[[noreturn]] void Fail(const std::string& origin, const std::string& text) {
+  throw SiteDataError("Plik danych serwisu wzorcowego " + origin + ": " + text);
+}
+
+// The checks every document passes: the sections' types, their entries objects, the sites
+// with their numbers and names.
+void Check(const Json& doc, const std::string& origin) {
+  if (!doc.is_object()) Fail(origin, "oczekiwano obiektu z sekcjami");
+  for (const Known& known : kSections) {
+    const auto it = doc.find(known.name);
+    if (it == doc.end()) continue;
+    if (it->type() != known.type)
+      Fail(origin, std::string("sekcja \"") + known.name + "\" powinna być " + TypeName(known.type));
+    if (!it->is_array()) continue;
+    for (std::size_t i = 0; i < it->size(); ++i)
+      if (!(*it)[i].is_object())
+        Fail(origin, std::string(known.name) + "[" + std::to_string(i) + "]: oczekiwano obiektu");
+  }
+  try {
+    const Json& sites = Section(doc, "sites");
+    for (std::size_t i = 0; sites.is_array() && i < sites.size(); ++i) {
+      const std::string where = "sites[" + std::to_string(i) + "]";
+      EntryLong(sites[i], "number", where);
+      EntryText(sites[i], "name", where);
+    }
+  } catch (const SiteDataError& e) {
+    Fail(origin, e.what());
+  }
+}
+
+[[noreturn]] void WrongMember(const std::string& where, const char* key, const char* expected) {
+  throw SiteDataError(where + "." + key + ": oczekiwano " + expected);
+}
+
+const Json* Member(const Json& entry, const char* key) {
+  if (!entry.is_object()) return nullptr;
+  const auto it = entry.find(key);
+  return it == entry.end() || it->is_null() ? nullptr : &*it;
+}
+
+}  // namespace
+
+std::shared_ptr<SiteData> SiteData::Parse(std::string_view text, const std::string& origin) {
+  auto data = std::make_shared<SiteData>();
+  try {
+    data->doc_ = Json::parse(text.begin(), text.end(), [&](int depth, Json::parse_event_t, Json&) {
+      if (depth > kMaxDepth) Fail(origin, "zagnieżdżenie głębsze niż " + std::to_string(kMaxDepth));
+      return true;
+    });
+  } catch (const Json::parse_error& e) {
+    Fail(origin, "błąd składni JSON w bajcie " + std::to_string(e.byte) + " (" + e.what() + ")");
+  }
+  Check(data->doc_, origin);
+  return data;
+}
+
+std::shared_ptr<SiteData> SiteData::Load(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail(path, "nie można otworzyć pliku");
+  std::string text;
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxBytes) Fail(path, "plik większy niż " + std::to_string(kMaxBytes) + " bajtów");
+  }
+  if (in.bad()) Fail(path, "nie można odczytać pliku");
+  std::shared_ptr<SiteData> data = Parse(text, path);
+  data->path_ = path;
+  return data;
+}
+
+void SiteData::SaveLocked() const {
+  if (path_.empty()) return;
+  const std::string temporary = path_ + ".tmp";
+  {
+    std::string text;
+    try {
+      text = doc_.dump(2);
+    } catch (const Json::exception& e) {
+      Fail(path_, std::string("nie można zapisać danych (") + e.what() + ")");
+    }
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text << '\n';
+    out.flush();
+    if (!out) {
+      std::remove(temporary.c_str());
+      Fail(path_, "nie można zapisać pliku");
+    }
+  }
+  if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    Fail(path_, "nie można zapisać pliku");
+  }
+}
+
+const Json& Section(const Json& doc, const char* name) {
+  static const Json kNone;
+  if (!doc.is_object()) return kNone;
+  const auto it = doc.find(name);
+  return it == doc.end() ? kNone : *it;
+}
+
+LONG EntryLong(const Json& entry, const char* key, const std::string& where) {
+  const Json* value = Member(entry, key);
+  if (!value) WrongMember(where, key, "liczby całkowitej");
+  return EntryLong(entry, key, where, 0);
+}
+
+LONG EntryLong(const Json& entry, const char* key, const std::string& where, LONG fallback) {
+  const LONGLONG value = EntryLongLong(entry, key, where, fallback);
+  if (value < std::numeric_limits<LONG>::min() || value > std::numeric_limits<LONG>::max())
+    WrongMember(where, key, "liczby całkowitej 32-bitowej");
+  return static_cast<LONG>(value);
+}
+
+LONGLONG EntryLongLong(const Json& entry, const char* key, const std::string& where, LONGLONG fallback) {
+  const Json* value = Member(entry, key);
+  if (!value) return fallback;
+  if (value->is_number_unsigned()) {
+    const auto u = value->get<std::uint64_t>();
+    if (u > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()))
+      WrongMember(where, key, "liczby całkowitej 64-bitowej");
+    return static_cast<LONGLONG>(u);
+  }
+  if (!value->is_number_integer()) WrongMember(where, key, "liczby całkowitej");
+  return value->get<LONGLONG>();
+}
+
+double EntryNumber(const Json& entry, const char* key, const std::string& where, double fallback) {
+  const Json* value = Member(entry, key);
+  if (!value) return fallback;
+  if (!value->is_number()) WrongMember(where, key, "liczby");
+  return value->get<double>();
+}
+
+bool EntryFlag(const Json& entry, const char* key, const std::string& where, bool fallback) {
+  const Json* value = Member(entry, key);
+  if (!value) return fallback;
+  if (!value->is_boolean()) WrongMember(where, key, "true albo false");
+  return value->get<bool>();
+}
+
+std::wstring EntryText(const Json& entry, const char* key, const std::string& where) {
+  if (!Member(entry, key)) WrongMember(where, key, "tekstu");
+  return EntryText(entry, key, where, std::wstring());
+}
+
+std::wstring EntryText(const Json& entry, const char* key, const std::string& where, const std::wstring& fallback) {
+  const Json* value = Member(entry, key);
+  if (!value) return fallback;
+  if (!value->is_string()) WrongMember(where, key, "tekstu");
+  return platform::Utf8ToWide(value->get_ref<const std::string&>());
+}
+
+}  // namespace reference
