@@ -9,6 +9,7 @@
 #include "auctions/registration.h"
 #include "auctions/resdialogs.h"
 #include "auctions/site.h"
+#include "auctions/sync/auctservmgr.h"
 #include "framework/zephra.h"
 
 // Lotrix's resources (string table); its module state carries the application name "Lotrix".
@@ -96,10 +97,28 @@ VANTOR_RESOURCE_MODULE(g_lotrixResources, L"Lotrix", platform::ModuleKind::Libra
                            {262, L"Identyfikator"},
                            {263, L"Konto posiada sklep"},
                            {264, L"Sklep"},
+                           // The auction services manager: its walk, errors, rights and lock.
+                           {123, L"Nieokreślony błąd."},
+                           {124, L"Błąd %ld (%lX)"},
+                           {125, L"Ostatnia operacja nie powiodła się."},
+                           {173, L"Dane z konta kd_demo nie są przetwarzane."},
+                           {174, L"Nie udało się uzyskać informacji o stronie, na której handluje użytkownik %ls "
+                                 L"serwisu %ls"},
+                           {175, L"Nie udało się wczytać informacji o koncie %ls z %ls"},
+                           {176, L"Nie udało się wczytać informacji o rodzaju konta %ls z %ls"},
+                           {177, L"Nie udało się utworzyć obiektu do obsługi konta %ls z %ls"},
+                           {218, L"Brak uprawnień do pobierania aukcji"},
+                           {219, L"Brak uprawnień do pobierania danych dla konta %1 na %2"},
+                           {265, L"Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."},
+                           {266, L"Szczegóły:"},
                        },
                        {
                            {RT_DIALOG, MAKEINTRESOURCEW(101), kRegManagerDlgScript, sizeof kRegManagerDlgScript - 1},
                            {RT_DIALOG, MAKEINTRESOURCEW(106), kRegStatusesDlgScript, sizeof kRegStatusesDlgScript - 1},
+                           {RT_DIALOG, MAKEINTRESOURCEW(108), kAuctServReceiveParamsDlgScript,
+                            sizeof kAuctServReceiveParamsDlgScript - 1},
+                           {RT_DIALOG, MAKEINTRESOURCEW(109), kAuctServSendParamsDlgScript,
+                            sizeof kAuctServSendParamsDlgScript - 1},
                        });
 
 namespace {
@@ -138,8 +157,8 @@ const ServerClass kObjectMap[] = {
      &CreateFlgObject<CCoRegManager>, true},
     {&CLSID_CoRegistrationExampleData, L"CoRegistrationExampleData Class", L"Vantor.RegistrationExampleData.1",
      L"Vantor.RegistrationExampleData", nullptr, &CreateFlgObject<CCoRegistrationExampleData>, true},
-    {&CLSID_CoAuctServMgr, L"CoAuctServMgr Class", L"Vantor.AuctServMgr.1", L"Vantor.AuctServMgr", nullptr, nullptr,
-     true},
+    {&CLSID_CoAuctServMgr, L"CoAuctServMgr Class", L"Vantor.AuctServMgr.1", L"Vantor.AuctServMgr", nullptr,
+     &CreateFlgObject<CCoAuctServMgr>, true},
 };
 
 const platform::com::ServerInfo kServer = {

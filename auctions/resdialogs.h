@@ -50,3 +50,43 @@ BEGIN
   LTEXT           "(ustawiono)", 1044, 193, 212, 39, 8
 END
 )dlg";
+
+// 108: the options of a receive run.
+inline constexpr char kAuctServReceiveParamsDlgScript[] = R"dlg(DIALOGEX 0, 0, 262, 200
+STYLE DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION "Odbieranie danych z serwisu aukcyjnego"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  CONTROL         "Zakres pobieranych informacji o aukcjach", 13053, "Static", SS_LEFT, 14, 7, 241, 10, WS_EX_CLIENTEDGE
+  CONTROL         "Transakcje i klientów", 1037, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 22, 200, 10
+  CONTROL         "Tylko na podstawie zmian w historii", 5088, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 33, 34, 200, 10
+  CONTROL         "Komentarze", 1040, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 48, 200, 10
+  CONTROL         "Tylko ostatnie:", 1044, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 33, 61, 66, 10
+  COMBOBOX        1039, 101, 59, 50, 100, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP
+  CONTROL         "Tylko dane z bieżącego konta", 1045, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 77, 200, 10
+  CONTROL         "Aukcje trwające", 1038, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 93, 200, 10
+  CONTROL         "Aukcje ze sprzedażą", 1041, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 105, 200, 10
+  CONTROL         "Aukcje bez sprzedaży", 1042, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 117, 200, 10
+  CONTROL         "Pełne informacje o aukcjach (niezbędne", 1043, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 133, 230, 10
+  LTEXT           "do ponownego wystawienia aukcji)", -1, 33, 143, 200, 8
+  CONTROL         "Tylko dla niekompletnych aukcji", 5091, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 33, 156, 200, 10
+  DEFPUSHBUTTON   "OK", IDOK, 99, 179, 50, 14
+  PUSHBUTTON      "Anuluj", IDCANCEL, 152, 179, 50, 14
+  PUSHBUTTON      "Pomoc", 57670, 205, 179, 50, 14
+  CONTROL         "", 1023, "Static", SS_BLACKFRAME, 0, 0, 7, 172
+END
+)dlg";
+
+// 109: the options of a send run.
+inline constexpr char kAuctServSendParamsDlgScript[] = R"dlg(DIALOGEX 0, 0, 232, 62
+STYLE DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION "Wysyłanie danych na serwis aukcyjny"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  CONTROL         "Wysyłaj dane tylko z bieżącego konta", 1040, "Button", BS_AUTOCHECKBOX | WS_TABSTOP, 21, 12, 200, 10
+  DEFPUSHBUTTON   "OK", IDOK, 69, 41, 50, 14
+  PUSHBUTTON      "Anuluj", IDCANCEL, 122, 41, 50, 14
+  PUSHBUTTON      "Pomoc", 57670, 175, 41, 50, 14
+  CONTROL         "", 1023, "Static", SS_BLACKFRAME, 0, 0, 7, 34
+END
+)dlg";

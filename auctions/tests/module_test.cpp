@@ -83,7 +83,7 @@ TEST_F(LotrixApp, StartsInItsModuleStateAndEndsInTheFrameworksOrder) {
   const std::vector<std::wstring> started = {L"InitCtrlsDll Lotrix", L"InitGrid Lotrix"};
   EXPECT_EQ(zephra::HookSuppCalls(), started);
   IUnknown* factory = nullptr;
-  EXPECT_EQ(LotrixModule().GetClassObject(CLSID_CoAuctServMgr, __uuidof(IClassFactory), reinterpret_cast<void**>(&factory)),
+  EXPECT_EQ(LotrixModule().GetClassObject(CLSID_CoLotrixSync, __uuidof(IClassFactory), reinterpret_cast<void**>(&factory)),
             CLASS_E_CLASSNOTAVAILABLE);
   {
     AFX_MANAGE_STATE(LotrixModule().State());
