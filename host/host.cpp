@@ -111,6 +111,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
   // one) or in one of its own, which takes the database's write lock at its start, so two
   // processes never receive the same keys. When another process holds the lock past the busy
   // timeout, beginning fails after that one wait and nothing is reserved.
+  LONG refused = 0;
   for (int attempt = 0;; ++attempt) {
     connection->BeginTrans();
     bool inserting = false;
@@ -136,6 +137,13 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
         inserting = true;
         connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
       }
+      // An account's rights carry its id in 16 bits: from 65,536 on an account would share the
+      // rights of another one, so such ids are never handed out.
+      if (name.CompareNoCase(L"reg__Registration") == 0 && first > kHighestAccountId - count + 1) {
+        refused = first + count - 1;
+        connection->RollbackTrans();
+        break;
+      }
       connection->CommitTrans();
       return first;
     } catch (const _com_error&) {
@@ -147,6 +155,11 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
       throw;
     }
   }
+  CString text;
+  text.Format(L"Nie można dodać kolejnego konta serwisu aukcyjnego: identyfikator konta %ld przekracza najwyższy "
+              L"dopuszczalny (%ld).",
+              refused, kHighestAccountId);
+  RaiseHostError(E_FAIL, text.GetString());
 }
 
 // ---------------------------------------------------------------------------------------------

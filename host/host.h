@@ -235,6 +235,10 @@ class CHostInstance : public IFlgInstance,
 constexpr COLORREF kSkinTabFace = RGB(214, 223, 247);
 constexpr COLORREF kSkinTabLine = RGB(122, 150, 223);
 
+// The highest account (reg__Registration) id: an account's rights hold its id in 16 bits, and
+// ReserveKeys refuses higher ones with an error.
+inline constexpr LONG kHighestAccountId = 0xFFFF;
+
 // Reserves `count` consecutive keys of `table` from the key table; safe between processes. A
 // table met for the first time starts at 1, or after the largest `keyColumn` value it holds.
 LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count, const wchar_t* keyColumn = nullptr);

@@ -152,6 +152,27 @@ TEST_F(HostFixture, KeysAreConsecutiveAndSafeBetweenProcesses) {
   for (LONG k : starts) EXPECT_EQ(k % 2, 1);  // blocks of two never overlap
 }
 
+TEST_F(HostFixture, AccountIdsEndWhereTheAccountRightsEnd) {
+  IFlgDataFactoryPtr factory = CHxInstance::GetDataFactory();
+  _ConnectionPtr cn = CHxInstance::GetConnection();
+  cn->Execute(_bstr_t(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('reg__Registration', 65534)"), nullptr,
+              adCmdText);
+  LONG first = 0;
+  ASSERT_EQ(factory->ReserveIds(_bstr_t(L"reg__Registration"), 2, &first), S_OK);
+  EXPECT_EQ(first, 65534);
+  try {
+    host::ReserveKeys(cn, L"reg__Registration", 1, L"reg_Id");
+    FAIL() << "id 65,536 must be refused";
+  } catch (const _com_error& e) {
+    EXPECT_EQ(e.Error(), E_FAIL);
+    EXPECT_NE(std::wstring(static_cast<const wchar_t*>(e.Description())).find(L"65536"), std::wstring::npos);
+  }
+  // Nothing was taken: the refusal stays, other tables go on.
+  EXPECT_EQ(factory->ReserveIds(_bstr_t(L"reg__Registration"), 1, &first), E_FAIL);
+  ASSERT_EQ(factory->ReserveIds(_bstr_t(L"tr__Transaction"), 1, &first), S_OK);
+  EXPECT_EQ(first, 1);
+}
+
 // Keys reserved through the data factory of a host of its own on `connection`.
 testproc::Draw KeysOn(const _ConnectionPtr& connection) {
   auto own = std::make_shared<host::Host>(connection);

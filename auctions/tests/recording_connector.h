@@ -1,0 +1,201 @@
+#pragma once
+// A site connector of the tests' own, served in the test process under the ProgID
+// "Test.RecordingConnector": it records its creation, the sessions it opens (by the account's
+// login) and each session's SetSync and SetRegSite, fails any of them on demand, and runs a hook
+// on every SetRegSite.
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "auctions/lotrix.h"
+#include "platform/com/server.h"
+#include "platform/registry/registry.h"
+
+namespace recording_test {
+
+struct RecordingConnector;
+VANTOR_UUIDOF(RecordingConnector, "5B0B8F57-2E7C-4C43-9A21-6C3C0E9A7D11");
+inline constexpr wchar_t kRecordingProgId[] = L"Test.RecordingConnector";
+
+struct Script {
+  std::vector<std::wstring> calls;
+  HRESULT create = S_OK;
+  HRESULT openSession = S_OK;
+  HRESULT setSync = S_OK;
+  HRESULT setRegSite = S_OK;
+  std::wstring description;  // the error information of a failure, when not empty
+  std::function<void(LONG site)> onSetRegSite;
+  LotrixSync* sync = nullptr;  // the last callback handed over (not held)
+};
+inline Script& TheScript() {
+  static Script script;
+  return script;
+}
+
+inline HRESULT Outcome(HRESULT hr, REFIID iid) {
+  if (SUCCEEDED(hr) || TheScript().description.empty()) return hr;
+  return platform::com::ReportError(hr, TheScript().description.c_str(), L"Test.RecordingConnector", iid);
+}
+
+template <class Face>
+class Counted : public Face {
+ public:
+  virtual ~Counted() = default;
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --m_refs;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  std::atomic<ULONG> m_refs{0};
+};
+
+class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector>>, public ISupportErrorInfo {
+ public:
+  explicit Session(std::wstring login) : m_login(std::move(login)) {}
+  STDMETHODIMP_(ULONG) AddRef() override { return Counted::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return Counted::Release(); }
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAuctionSiteConnector))
+      *out = static_cast<IAuctionSiteConnector*>(this);
+    else if (iid == __uuidof(ISupportErrorInfo))
+      *out = static_cast<ISupportErrorInfo*>(this);
+    else
+      return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == __uuidof(IAuctionSiteConnector) ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP SetRegSite(VARIANT site) override {
+    TheScript().calls.push_back(L"SetRegSite " + m_login + L" " +
+                                (site.vt == VT_I4 ? std::to_wstring(site.lVal) : L"vt" + std::to_wstring(site.vt)));
+    if (TheScript().onSetRegSite) TheScript().onSetRegSite(site.lVal);
+    return Outcome(TheScript().setRegSite, __uuidof(IAuctionSiteConnector));
+  }
+  STDMETHODIMP SetSync(LotrixSync* sync) override {
+    TheScript().calls.push_back(L"SetSync " + m_login + (sync ? L"" : L" null"));
+    TheScript().sync = sync;
+    return Outcome(TheScript().setSync, __uuidof(IAuctionSiteConnector));
+  }
+  STDMETHODIMP Currency(BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetParamVersions(BSTR*, BSTR*, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveCatSpecific(_Recordset*, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveSpecificData(LONG, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveCategories(_Recordset*, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveRegCategories(_Recordset*, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetErrorState(LONG, VARIANT_BOOL*, LONG) override { return E_NOTIMPL; }
+  STDMETHODIMP SendComments(_Recordset*, LONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP SendAuction(IHxAuction*, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG, LotrixRegCustData*) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP ReceiveAuctions(_Recordset*, _Recordset*, LONG, DATE) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveComments(_Recordset*, LONG, _Recordset*, LONG) override { return E_NOTIMPL; }
+
+ private:
+  std::wstring m_login;
+};
+
+class Connector : public Counted<platform::com::DispatchFace<IAuctionSiteAccount>> {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAuctionSiteAccount)) {
+      *out = static_cast<IAuctionSiteAccount*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP OpenSession(LotrixRegistration* account, IAuctionSiteConnector** session) override {
+    if (!account || !session) return E_POINTER;
+    *session = nullptr;
+    BSTR raw = nullptr;
+    account->GetUsername(&raw);
+    const std::wstring login = raw ? raw : L"";
+    SysFreeString(raw);
+    TheScript().calls.push_back(L"OpenSession " + login);
+    if (FAILED(TheScript().openSession)) return Outcome(TheScript().openSession, __uuidof(IAuctionSiteAccount));
+    auto* created = new Session(login);
+    created->AddRef();
+    *session = created;
+    return S_OK;
+  }
+  STDMETHODIMP DescribeConnector(IDispatch*) override { return E_NOTIMPL; }
+  STDMETHODIMP ConnectAccount(LotrixRegistration*) override { return E_NOTIMPL; }
+  STDMETHODIMP EditAccount(LotrixRegistration*, BSTR*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP FixAccount(LotrixRegistration*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetConnectorValue(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMyAuctionsUrl(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMyPageUrl(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
+};
+
+class Factory : public Counted<IClassFactory> {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
+      *out = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    TheScript().calls.push_back(L"create");
+    if (FAILED(TheScript().create)) return TheScript().create;
+    auto* created = new Connector;
+    created->AddRef();
+    const HRESULT hr = created->QueryInterface(iid, out);
+    created->Release();
+    return hr;
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
+// Serves the class in this process and names it by its ProgID (in the current registry) while
+// the object lives; the script starts empty.
+class Registration {
+ public:
+  Registration() {
+    TheScript() = Script();
+    auto* factory = new Factory;
+    factory->AddRef();
+    CoRegisterClassObject(__uuidof(RecordingConnector), factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie);
+    factory->Release();
+    OLECHAR text[39];
+    StringFromGUID2(__uuidof(RecordingConnector), text, 39);
+    HKEY key = nullptr;
+    const std::wstring sub = std::wstring(kRecordingProgId) + L"\\CLSID";
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+      RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                     static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+      RegCloseKey(key);
+    }
+  }
+  ~Registration() {
+    CoRevokeClassObject(m_cookie);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kRecordingProgId);
+    TheScript() = Script();
+  }
+  Registration(const Registration&) = delete;
+  Registration& operator=(const Registration&) = delete;
+
+ private:
+  DWORD m_cookie = 0;
+};
+
+}  // namespace recording_test
