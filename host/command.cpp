@@ -54,4 +54,24 @@ std::wstring ValueText(const VARIANT& value) {
   return text.bstrVal;
 }
 
+int ReportFailure(const std::wstring& what, HRESULT hr) {
+  CString code;
+  code.Format(L" (błąd 0x%08X)", static_cast<unsigned>(hr));
+  std::wstring text = L"vantor: " + what + code.GetString() + L"\n";
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) == S_OK && info) {
+    BSTR description = nullptr;
+    if (SUCCEEDED(info->GetDescription(&description)) && description) {
+      CString lines(description);
+      lines.Replace(L"\r\n", L"\n");
+      lines.TrimRight();
+      if (!lines.IsEmpty()) text += std::wstring(lines.GetString()) + L"\n";
+    }
+    SysFreeString(description);
+    info->Release();
+  }
+  Write(stderr, text);
+  return 1;
+}
+
 }  // namespace host

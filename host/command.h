@@ -54,6 +54,9 @@ void Write(FILE* stream, const std::wstring& text);
 std::wstring Widen(const std::string& text);
 // A command-line word that is a number from 1 to 2^31 - 1; false for any other word.
 bool ParsePositive(const std::string& text, long& value);
+// Tells a failed request on the error stream: "vantor: " what failed with its code, then the lines
+// of the thread's error description; the exit status 1.
+int ReportFailure(const std::wstring& what, HRESULT hr);
 // A value as the program shows it: empty for NULL and empty values, dates as YYYY-MM-DD HH:MM:SS.
 std::wstring ValueText(const VARIANT& value);
 

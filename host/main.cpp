@@ -89,6 +89,8 @@ std::wstring Usage() {
       L"  --db PLIK        plik bazy danych (domyślnie ~/.local/share/vantor/vantor.db); nowy plik\n"
       L"                   powstaje tylko w istniejącym folderze\n"
       L"  --registry PLIK  plik rejestru (domyślnie ~/.config/vantor/registry)\n"
+      L"  --account N      konto serwisu aukcyjnego wybrane w programie (opcje \"tylko dane z\n"
+      L"                   bieżącego konta\" odbierania i wysyłania)\n"
       L"  --ca PLIK        certyfikaty urzędów (PEM), którym ufają połączenia HTTPS (domyślnie\n"
       L"                   systemowe)\n"
       L"  --help           ten opis\n";
@@ -119,6 +121,7 @@ int Failure(const std::wstring& what, const _com_error& e) {
 int Run(int argc, char** argv) {
   std::wstring path;
   std::string caFile;
+  long account = 0;
   std::vector<std::string> args, options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -134,6 +137,12 @@ int Run(int argc, char** argv) {
     if (arg == "--registry") {
       if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--registry wymaga nazwy pliku");
       platform::registry::SetStoreFile(argv[++i]);
+      continue;
+    }
+    if (arg == "--account") {
+      if (i + 1 >= argc || !host::ParsePositive(argv[i + 1], account))
+        return Refuse(L"--account wymaga numeru konta (liczby od 1)");
+      ++i;
       continue;
     }
     if (arg == "--ca") {
@@ -208,6 +217,23 @@ int Run(int argc, char** argv) {
       }
     }
     h->Object().SetOutput([](const std::wstring& line) { host::Write(stdout, line + L"\n"); });
+    if (account > 0) {
+      CString sql;
+      sql.Format(L"SELECT reg_Id FROM reg__Registration WHERE reg_Id = %ld", static_cast<LONG>(account));
+      bool known = false;
+      try {
+        _RecordsetPtr rs = h->Connection()->Execute(_bstr_t(sql.GetString()), nullptr, adCmdText);
+        known = !rs->GetadoEOF();
+      } catch (const _com_error&) {
+      }
+      if (!known) {
+        h.reset();
+        CoUninitialize();
+        host::Write(stderr, L"vantor: nie ma konta serwisu aukcyjnego o numerze " + std::to_wstring(account) + L"\n");
+        return 2;
+      }
+      h->Object().SetSelection(static_cast<LONG>(account), 0, 0);
+    }
     host::CHostInstance::CancelOnInterrupt();
     CHxInstance::SetInstance(h->Instance());
     host::CommandContext context{*h, path, args};

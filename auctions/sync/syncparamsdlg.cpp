@@ -1,8 +1,12 @@
 // The dialogs of a receive or send run's options.
 #include "auctions/sync/syncparamsdlg.h"
 
+#include <memory>
+
+#include "auctions/module.h"
 #include "framework/interfaces.h"
 #include "platform/gui/afxwin.h"
+#include "platform/gui/gallery.h"
 #include "shared/dialoglines.h"
 #include "shared/hxinstance.h"
 
@@ -108,14 +112,13 @@ BOOL CAuctServReceiveParamsDlg::OnInitDialog() {
 
 void CAuctServReceiveParamsDlg::SubclassControls() {
   hxSubclassStaticsWithBorders(this);
-  CWnd* list = GetDlgItem(kCommentsMaxList);
-  if (!list) return;
-  CComboBox* combo = static_cast<CComboBox*>(list);
-  combo->ResetContent();
+  SendDlgItemMessage(kCommentsMaxList, CB_RESETCONTENT);
   for (LONG n : kCommentsMaxChoices) {
     CString text;
     text.Format(L"%ld", n);
-    combo->SetItemData(combo->AddString(text), static_cast<DWORD_PTR>(n));
+    const LRESULT index =
+        SendDlgItemMessage(kCommentsMaxList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.GetString()));
+    if (index >= 0) SendDlgItemMessage(kCommentsMaxList, CB_SETITEMDATA, static_cast<WPARAM>(index), n);
   }
 }
 
@@ -124,15 +127,15 @@ void CAuctServReceiveParamsDlg::OnLoadData(CFlgDataExchange& dx) {
   // The number shown: the item whose text is the number, none when it is not offered.
   bool last = m_options.commentsMax > 0;
   DSX_Check(dx, kCommentsLast, last);
-  if (CWnd* list = GetDlgItem(kCommentsMaxList)) {
-    CComboBox* combo = static_cast<CComboBox*>(list);
-    if (last) {
-      CString text;
-      text.Format(L"%ld", m_options.commentsMax);
-      combo->SetCurSel(combo->FindStringExact(-1, text));
-    } else {
-      combo->SetCurSel(0);
-    }
+  if (last) {
+    CString text;
+    text.Format(L"%ld", m_options.commentsMax);
+    const LRESULT found =
+        SendDlgItemMessage(kCommentsMaxList, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(text.GetString()));
+    SendDlgItemMessage(kCommentsMaxList, CB_SETCURSEL, static_cast<WPARAM>(found));
+  } else {
+    SendDlgItemMessage(kCommentsMaxList, CB_SETCURSEL, 0);
   }
   UpdateEnabling();
 }
@@ -143,11 +146,12 @@ void CAuctServReceiveParamsDlg::OnSaveData(CFlgDataExchange& dx) {
   DSX_Check(dx, kCommentsLast, last);
   if (!last) {
     m_options.commentsMax = 0;
-  } else if (CWnd* list = GetDlgItem(kCommentsMaxList)) {
+  } else {
     // A number the list does not offer stays as it was while nothing else is chosen.
-    CComboBox* combo = static_cast<CComboBox*>(list);
-    const int selected = combo->GetCurSel();
-    if (selected >= 0) m_options.commentsMax = static_cast<LONG>(combo->GetItemData(selected));
+    const LRESULT selected = SendDlgItemMessage(kCommentsMaxList, CB_GETCURSEL);
+    if (selected >= 0)
+      m_options.commentsMax =
+          static_cast<LONG>(SendDlgItemMessage(kCommentsMaxList, CB_GETITEMDATA, static_cast<WPARAM>(selected)));
   }
   UpdateEnabling();
 }
@@ -215,3 +219,38 @@ void CAuctServSendParamsDlg::OnSaveData(CFlgDataExchange& dx) {
 }
 
 }  // namespace lotrix
+
+// The dialogs with sample options, for the program's dialog lister and renderer.
+namespace {
+
+template <class Dialog>
+std::unique_ptr<CWnd> SampleDialog(UINT templateId, const lotrix::AuctSyncOptions& options) {
+  AFX_MANAGE_STATE(LotrixModule().State());
+  auto dialog = std::make_unique<Dialog>();
+  dialog->SetOptions(options);
+  if (!dialog->Create(templateId)) return nullptr;
+  dialog->ShowWindow(SW_SHOW);
+  return dialog;
+}
+
+lotrix::AuctSyncOptions SampleOptions() {
+  lotrix::AuctSyncOptions options;
+  options.transactions = true;
+  options.comments = true;
+  options.commentsMax = 50;
+  options.runningAuctions = true;
+  options.soldAuctions = true;
+  options.fullAuctionData = true;
+  options.sendCurrentAccount = true;
+  return options;
+}
+
+}  // namespace
+
+VANTOR_DIALOG_SAMPLE(L"#108", L"Lotrix", L"opcje odbierania danych z serwisu aukcyjnego (CAuctServReceiveParamsDlg)", [] {
+  return SampleDialog<CAuctServReceiveParamsDlg>(lotrix::kIddAuctServReceiveParams, SampleOptions());
+});
+
+VANTOR_DIALOG_SAMPLE(L"#109", L"Lotrix", L"opcje wysyłania danych na serwis aukcyjny (CAuctServSendParamsDlg)", [] {
+  return SampleDialog<CAuctServSendParamsDlg>(lotrix::kIddAuctServSendParams, SampleOptions());
+});

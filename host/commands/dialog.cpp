@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 
+#include "auctions/lotrix.h"
 #include "host/command.h"
 #include "platform/gui/gallery.h"
 #include "platform/gui/headless.h"
@@ -100,6 +101,13 @@ int Render(const std::wstring& name, const std::wstring& file) {
 }
 
 int Dialog(host::CommandContext& context) {
+  // Lotrix's templates and samples are there once the library is loaded: its class object holds
+  // it for the command.
+  IClassFactory* lotrix = nullptr;
+  if (FAILED(CoGetClassObject(CLSID_CoConnectorInfo, CLSCTX_INPROC_SERVER, nullptr, __uuidof(IClassFactory),
+                              reinterpret_cast<void**>(&lotrix))))
+    lotrix = nullptr;
+  const IClassFactoryPtr held(lotrix, false);
   if (context.args.empty()) return List();
   if (context.args.size() != 2) {
     host::Write(stderr, L"vantor: użycie: vantor dialog [NAZWA PLIK.png]\n");

@@ -94,25 +94,7 @@ LONG DemoAccount(const _ConnectionPtr& cn) {
   }
 }
 
-int Failed(const std::wstring& what, HRESULT hr) {
-  CString code;
-  code.Format(L" (błąd 0x%08X)", static_cast<unsigned>(hr));
-  std::wstring text = L"vantor: " + what + code.GetString() + L"\n";
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) == S_OK && info) {
-    BSTR description = nullptr;
-    if (SUCCEEDED(info->GetDescription(&description)) && description) {
-      CString lines(description);
-      lines.Replace(L"\r\n", L"\n");
-      lines.TrimRight();
-      if (!lines.IsEmpty()) text += std::wstring(lines.GetString()) + L"\n";
-    }
-    SysFreeString(description);
-    info->Release();
-  }
-  host::Write(stderr, text);
-  return 1;
-}
+int Failed(const std::wstring& what, HRESULT hr) { return ReportFailure(what, hr); }
 
 namespace {
 

@@ -269,6 +269,68 @@ void RunSql(const std::string& db, std::initializer_list<const wchar_t*> stateme
   CoUninitialize();
 }
 
+TEST_F(Program, ReceiveAndSendRunTheirJobsOverTheAccounts) {
+  Result received = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(received.status, 0) << received.out;
+  for (const char* line : {"Rozpoczęto odbieranie aukcji", "Rozpoczęto odbieranie komentarzy",
+                           "Zakończono: odbieranie aukcji", "Zakończono: odbieranie klientów",
+                           "Odbieranie danych z serwisów aukcyjnych zakończone."})
+    EXPECT_NE(received.out.find(line), std::string::npos) << line << "\n" << received.out;
+  Result sent = RunProgram("--db " + db + " send");
+  EXPECT_EQ(sent.status, 0) << sent.out;
+  EXPECT_NE(sent.out.find("Rozpoczęto wysyłanie aukcji"), std::string::npos) << sent.out;
+  EXPECT_NE(sent.out.find("Zakończono: wysyłanie komentarzy"), std::string::npos) << sent.out;
+  // The jobs are in the log, ended, and the receive lock is gone.
+  Result log = RunProgram("--db " + db + " log");
+  EXPECT_NE(log.out.find("odbieranie transakcji"), std::string::npos) << log.out;
+  EXPECT_NE(log.out.find("wysyłanie komentarzy"), std::string::npos) << log.out;
+  Result locks = RunProgram("--db " + db + " locks");
+  EXPECT_EQ(locks.out.find("726"), std::string::npos) << locks.out;
+  // Words they do not take are refused, and so is an account the database does not hold.
+  EXPECT_EQ(RunProgram("--db " + db + " receive all").status, 2);
+  Result unknown = RunProgram("--db " + db + " --account 7 receive");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.out.find("nie ma konta serwisu aukcyjnego o numerze 7"), std::string::npos) << unknown.out;
+  EXPECT_EQ(RunProgram("--db " + db + " --account x receive").status, 2);
+}
+
+TEST_F(Program, ReceiveWhileAnotherWorkstationReceivesTellsWhoAndEndsItsJobs) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  RunSql(db, {L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'KASA1', 'Szef')"});
+  Result busy = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(busy.status, 0) << busy.out;
+  EXPECT_NE(busy.out.find("== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
+            std::string::npos)
+      << busy.out;
+  EXPECT_NE(busy.out.find("Szczegóły:"), std::string::npos) << busy.out;
+  EXPECT_NE(busy.out.find("Zakończono: odbieranie aukcji"), std::string::npos) << busy.out;
+  // Sending takes no lock.
+  Result sent = RunProgram("--db " + db + " send");
+  EXPECT_EQ(sent.out.find("innej stacji roboczej"), std::string::npos) << sent.out;
+}
+
+TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
+  Result list = RunProgram("--db " + db + " dialog");
+  EXPECT_NE(list.out.find("#108  (Lotrix, 262 x 200): opcje odbierania"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("#109  (Lotrix, 232 x 62): opcje wysyłania"), std::string::npos) << list.out;
+  const std::string png = db + ".png";
+  for (const char* name : {"'#108'", "'#109'"}) {
+    Result shown = RunProgram("--db " + db + " dialog " + name + " " + png);
+    EXPECT_EQ(shown.status, 0) << shown.out;
+    EXPECT_TRUE(Exists(png)) << name;
+    std::remove(png.c_str());
+  }
+}
+
+TEST_F(Program, ParamsTakesTheVersionCheckAndItsForce) {
+  EXPECT_EQ(RunProgram("--db " + db + " params").status, 0);
+  EXPECT_EQ(RunProgram("--db " + db + " params --check --force").status, 0);
+  Result alone = RunProgram("--db " + db + " params --force");
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_NE(alone.out.find("--force działa tylko z --check"), std::string::npos) << alone.out;
+  EXPECT_EQ(RunProgram("--db " + db + " params --all").status, 2);
+}
+
 TEST_F(Program, AddsTheReferenceProviderWhereProviderOneIsMissing) {
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
   Result report = RunProgram("--db " + db);
@@ -348,6 +410,8 @@ TEST_F(Program, HelpAndBadArguments) {
   EXPECT_NE(help.out.find("--registry PLIK"), std::string::npos);
   EXPECT_NE(help.out.find("locks"), std::string::npos);
   EXPECT_NE(help.out.find("unlock"), std::string::npos);
+  for (const char* command : {"  receive ", "  send ", "  params [--check [--force]]", "--account N"})
+    EXPECT_NE(help.out.find(command), std::string::npos) << command;
   EXPECT_EQ(RunProgram("--db").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " --bogus").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " extra words").status, 2);

@@ -1,0 +1,94 @@
+// `vantor receive`, `vantor send` and `vantor params`: the host's requests to the auction services
+// manager, as its menu runs them with the stored options (no dialog). The job logs show as they
+// are written; Ctrl+C asks the run to stop at its next check. `--account N` (an option of the
+// program) makes N the host's selected account, which the "current account only" options use.
+#include <string>
+
+#include "auctions/lotrix.h"
+#include "host/command.h"
+#include "host/host.h"
+
+namespace {
+
+const char* const kParamsSwitches[] = {"--check", "--force", nullptr};
+
+// Runs one request on a new manager; the exit status.
+template <class F>
+int Request(host::CommandContext& context, const wchar_t* done, const wchar_t* stopped, const wchar_t* failed,
+            F call) {
+  CLSID clsid = GUID_NULL;
+  HRESULT hr = CLSIDFromProgID(L"Vantor.AuctServMgr", &clsid);
+  IUnknownPtr object;
+  if (SUCCEEDED(hr)) {
+    IUnknown* raw = nullptr;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw));
+    object.Attach(raw);
+  }
+  if (SUCCEEDED(hr)) hr = OleRun(object);
+  IAuctServMgrPtr manager;
+  if (SUCCEEDED(hr)) hr = object->QueryInterface(__uuidof(IAuctServMgr), reinterpret_cast<void**>(&manager));
+  if (FAILED(hr)) return host::ReportFailure(L"nie można utworzyć menedżera serwisów aukcyjnych", hr);
+  object = nullptr;
+  hr = call(manager);
+  manager = nullptr;
+  if (FAILED(hr)) return host::ReportFailure(failed, hr);
+  VARIANT_BOOL cancel = VARIANT_FALSE;
+  IHxStatusWindowPtr window(context.host.Instance());
+  if (window && SUCCEEDED(window->IsCancelRequested(&cancel)) && cancel != VARIANT_FALSE) {
+    host::Write(stderr, std::wstring(L"vantor: ") + stopped + L"\n");
+    return 1;
+  }
+  host::Write(stdout, std::wstring(done) + L"\n");
+  return 0;
+}
+
+int Receive(host::CommandContext& context) {
+  return Request(context, L"Odbieranie danych z serwisów aukcyjnych zakończone.",
+                 L"odbieranie danych z serwisów aukcyjnych przerwano",
+                 L"odbieranie danych z serwisów aukcyjnych nie powiodło się",
+                 [](IAuctServMgr* manager) { return manager->ReceiveUserData(TRUE); });
+}
+
+int Send(host::CommandContext& context) {
+  return Request(context, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
+                 L"wysyłanie danych na serwisy aukcyjne przerwano",
+                 L"wysyłanie danych na serwisy aukcyjne nie powiodło się",
+                 [](IAuctServMgr* manager) { return manager->SendUserData(TRUE); });
+}
+
+int Params(host::CommandContext& context) {
+  bool check = false;
+  bool force = false;
+  for (const std::string& word : context.args) {
+    if (word == "--check") check = true;
+    else if (word == "--force") force = true;
+    else {
+      host::Write(stderr, L"vantor: nadmiarowe argumenty polecenia params: " + host::Widen(word) +
+                              L"\nWięcej: vantor --help\n");
+      return 2;
+    }
+  }
+  if (force && !check) {
+    host::Write(stderr, L"vantor: --force działa tylko z --check\nWięcej: vantor --help\n");
+    return 2;
+  }
+  return Request(context, L"Aktualizacja parametrów serwisów aukcyjnych zakończona.",
+                 L"aktualizację parametrów serwisów aukcyjnych przerwano",
+                 L"aktualizacja parametrów serwisów aukcyjnych nie powiodła się",
+                 [check, force](IAuctServMgr* manager) { return manager->ReceiveParams(check, force); });
+}
+
+}  // namespace
+
+VANTOR_COMMAND(.name = "receive",
+               .usage = L"  receive    odbiera dane z kont serwisów aukcyjnych (aukcje, transakcje, klientów,\n"
+                        L"             komentarze) według zapisanych opcji programu (Ctrl+C przerywa)\n",
+               .order = 32, .run = Receive, .maxArgs = 0);
+VANTOR_COMMAND(.name = "send",
+               .usage = L"  send       wysyła przygotowane aukcje i komentarze na konta serwisów aukcyjnych\n",
+               .order = 33, .run = Send, .maxArgs = 0);
+VANTOR_COMMAND(.name = "params",
+               .usage = L"  params [--check [--force]]\n"
+                        L"             uaktualnia parametry serwisów aukcyjnych (kategorie, pola, słowniki);\n"
+                        L"             --check tylko gdy zmieniła się ich wersja, --force mimo to wszystkie\n",
+               .order = 34, .run = Params, .maxArgs = 0, .switches = kParamsSwitches);
