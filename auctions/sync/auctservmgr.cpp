@@ -432,6 +432,7 @@ void CCoAuctServMgr::RunSendJob() {
     WalkAccounts(kWalkSend);
   }
   DropQueuedNotes();
+  DropQueuedSends();
   RefreshAllLists();
   m_logs.EndAll(m_sendCounts, IsTerminated());
 }

@@ -5,6 +5,7 @@
 // each account's site connector and running one receive or send step per account-site row. The
 // connector calls back through LotrixSync; the receive stores reach it as their CReceiveContext.
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "auctions/flgobject.h"
@@ -188,7 +189,47 @@ class CCoAuctServMgr : public CRtBase,
   LONG m_progressEcho = -1;
   CString m_siteName;
 
+  // --- the send step (send.cpp)
+  // Sends one record of a prepared view (the connector, the view's recordset on its row).
+  using RecordSender = void (CCoAuctServMgr::*)(IAuctionSiteConnector* connector, _Recordset* record);
+  void SendPreparedAuctions(IAuctionSiteConnector* connector, LONG regId, LONG siteId);
+  void SendQueuedAuctions(IAuctionSiteConnector* connector, LONG regId, LONG siteId);
+  void SendPreparedComments(IAuctionSiteConnector* connector, LONG regId, LONG siteId);
+  void SendQueuedComments(IAuctionSiteConnector* connector, LONG regId, LONG siteId);
+  // Runs `send` on every record until the end or a cancel; a record's failure is an error line of
+  // `log`. With `key`, the keys of the records reached are gathered into `reached`.
+  void ForEachRecord(IAuctionSiteConnector* connector, _Recordset* records, RecordSender send, CHxLog& log,
+                     const wchar_t* key = nullptr, std::set<LONG>* reached = nullptr);
+  void SendOneAuction(IAuctionSiteConnector* connector, _Recordset* record);
+  void SendOneComment(IAuctionSiteConnector* connector, _Recordset* record);
+  // At the end of the walk: the ids still queued (and those of failed batches) are taken out and
+  // named in one warning of their log.
+  void DropQueuedSends();
+
  private:
+  // What one part of the send step (auctions or comments) works with.
+  struct SendPartSpec {
+    bool all;
+    IdQueue& queue;
+    LONG right;
+    UINT noRight;
+    CHxLog::JobSubtype log;
+    LONG accountRight;
+    UINT noAccountRight;
+    UINT echoStart;
+    UINT echoEnd;
+    void (CCoAuctServMgr::*prepared)(IAuctionSiteConnector*, LONG, LONG);
+    void (CCoAuctServMgr::*queued)(IAuctionSiteConnector*, LONG, LONG);
+  };
+  void SendPart(IAuctionSiteConnector* connector, _Recordset* accountSite, const SendPartSpec& part);
+  void SendPrepared(IAuctionSiteConnector* connector, const wchar_t* view, LONG regId, LONG siteId,
+                    RecordSender send, CHxLog& log);
+  void SendQueued(IAuctionSiteConnector* connector, IdQueue& queue, std::vector<LONG>& failed, const wchar_t* view,
+                  const wchar_t* key, LONG regId, LONG siteId, RecordSender send, CHxLog& log);
+  // The ids of batches whose query failed in this walk.
+  std::vector<LONG> m_failedAuctionIds;
+  std::vector<LONG> m_failedCommentIds;
+
   // Offers a dialog when `offer` or the Ctrl key is down; false on Cancel.
   bool OfferReceiveDialog();
   bool OfferSendDialog();

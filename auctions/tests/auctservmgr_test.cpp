@@ -389,7 +389,11 @@ TEST_F(Walk, QueuedIdsStartTheirLogAndQueuedNotesAreToldAsNotSent) {
   EXPECT_TRUE(Ended(CHxLog::jsSendAuctions));
   EXPECT_EQ(Lines(CHxLog::jsSendAuctions).front(), L"0 Rozpoczęto " + std::wstring(CHxLog::Descr(CHxLog::jsSendAuctions).GetString()));
   EXPECT_EQ(Jobs(CHxLog::jsSendComments), 0);
-  EXPECT_EQ(Object().m_auctionQueue.Count(), 1);  // no send step took it out
+  // Nothing prepared has the id: it is taken out and named.
+  EXPECT_TRUE(Object().m_auctionQueue.IsEmpty());
+  EXPECT_TRUE(Has(Lines(CHxLog::jsSendAuctions),
+                  L"1 Nie wysłano aukcji o identyfikatorach: 0. Nie są przygotowane do wysłania, ich konta lub "
+                  L"serwisu nie przetworzono albo ich wysyłanie nie powiodło się."));
 
   ASSERT_EQ(manager->SendAuctionsNotes(Array({8, 9})), S_OK);
   std::vector<std::wstring> lines = Lines(CHxLog::jsSendAuctions);
@@ -400,7 +404,10 @@ TEST_F(Walk, QueuedIdsStartTheirLogAndQueuedNotesAreToldAsNotSent) {
 
   ASSERT_EQ(manager->SendFeedbacks(Array({4})), S_OK);
   EXPECT_TRUE(Ended(CHxLog::jsSendComments));
-  EXPECT_EQ(Object().m_commentQueue.Ids(), std::vector<LONG>{4});
+  EXPECT_TRUE(Object().m_commentQueue.IsEmpty());
+  EXPECT_TRUE(Has(Lines(CHxLog::jsSendComments),
+                  L"1 Nie wysłano komentarzy do transakcji o identyfikatorach: 4. Nie są przygotowane do wysłania, ich "
+                  L"konta lub serwisu nie przetworzono albo ich wysyłanie nie powiodło się."));
 }
 
 TEST_F(Walk, ParameterRequestsSetTheirFlags) {

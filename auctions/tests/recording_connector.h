@@ -26,6 +26,9 @@ struct Script {
   HRESULT setRegSite = S_OK;
   std::wstring description;  // the error information of a failure, when not empty
   std::function<void(LONG site)> onSetRegSite;
+  // What the sends do (E_NOTIMPL without them); each call is recorded first.
+  std::function<HRESULT(IHxAuction* auction)> onSendAuction;
+  std::function<HRESULT(_Recordset* comments, LONG* id)> onSendComments;
   LotrixSync* sync = nullptr;  // the last callback handed over (not held)
 };
 inline Script& TheScript() {
@@ -91,8 +94,17 @@ class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector
   STDMETHODIMP ReceiveCategories(_Recordset*, BSTR*) override { return E_NOTIMPL; }
   STDMETHODIMP ReceiveRegCategories(_Recordset*, BSTR*) override { return E_NOTIMPL; }
   STDMETHODIMP GetErrorState(LONG, VARIANT_BOOL*, LONG) override { return E_NOTIMPL; }
-  STDMETHODIMP SendComments(_Recordset*, LONG*) override { return E_NOTIMPL; }
-  STDMETHODIMP SendAuction(IHxAuction*, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP SendComments(_Recordset* comments, LONG* id) override {
+    TheScript().calls.push_back(L"SendComments " + m_login);
+    if (!comments || !id) return E_POINTER;
+    *id = 0;
+    return TheScript().onSendComments ? TheScript().onSendComments(comments, id) : E_NOTIMPL;
+  }
+  STDMETHODIMP SendAuction(IHxAuction* auction, _Recordset*, VARIANT*) override {
+    TheScript().calls.push_back(L"SendAuction " + m_login);
+    if (!auction) return E_POINTER;
+    return TheScript().onSendAuction ? TheScript().onSendAuction(auction) : E_NOTIMPL;
+  }
   STDMETHODIMP ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG, LotrixRegCustData*) override {
     return E_NOTIMPL;
   }

@@ -111,7 +111,7 @@ std::atomic<HRESULT> g_saveFailure{S_OK};
 
 class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuction, IAuctionOptions,
                                                    IAuctionObjectPrepare, IReferenceAuctionData,
-                                                   IReferenceAuctionControl> {
+                                                   IReferenceAuctionControl, ISupportErrorInfo> {
  public:
   // --- IFlgItem
   STDMETHODIMP GetClassID(CLSID* clsid) override {
@@ -372,6 +372,11 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   STDMETHODIMP PutShippingCostSet(LONG set) override {
     return set ? S_OK : Set(m_detail, L"aal_ShippingCost", NullValue());
+  }
+
+  // --- ISupportErrorInfo: its failures carry error information.
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == __uuidof(IFlgItem) || iid == __uuidof(IHxAuction) ? S_OK : S_FALSE;
   }
 
   // --- IAuctionObjectPrepare: the provider has no extra listing data.

@@ -1,0 +1,435 @@
+// The send job of the services manager: prepared auctions and comments read from their views on a
+// real product database, handed to the connector (the recording one, whose sends the tests script)
+// and written back through the reference provider's auction object and the host's comment record.
+#include <algorithm>
+
+#include "accounts_fixture.h"
+#include "auctions/sync/auctservmgr.h"
+#include "auctions/tests/recording_connector.h"
+#include "platform/strings/oledatetime.h"
+#include "platform/threads/clock.h"
+#include "testing/site_connector/reference_connector.h"
+
+namespace accounts_test {
+namespace {
+
+using recording_test::TheScript;
+
+constexpr std::int64_t kNow = 1767268800;  // 2026-01-01 12:00:00 UTC
+
+_variant_t Ids(const std::vector<LONG>& values) {
+  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), 0};
+  SAFEARRAY* array = SafeArrayCreate(VT_I4, 1, &bound);
+  LONG index = 0;
+  for (LONG value : values) {
+    SafeArrayPutElement(array, &index, &value);
+    ++index;
+  }
+  _variant_t v;
+  v.vt = VT_ARRAY | VT_I4;
+  v.parray = array;
+  return v;
+}
+
+std::wstring Text(IHxAuction* auction, HRESULT (IHxAuction::*get)(BSTR*)) {
+  BSTR raw = nullptr;
+  (auction->*get)(&raw);
+  _bstr_t held(raw, false);
+  return raw ? std::wstring(raw) : std::wstring();
+}
+
+// Account 3 "sprzedawca" on sites 1 (row 5, "Pierwsza") and 2 (row 6, "Druga"), account 4
+// "kupiec" on site 1, all served by the recording connector (provider 2), whose auctions are the
+// reference provider's auction objects.
+class SendJob : public AccountsTest {
+ protected:
+  void SetUp() override {
+    AccountsTest::SetUp();
+    platform::clock::SetTime(kNow);
+    registration = std::make_unique<recording_test::Registration>();
+    manager = CreateNamed(L"Vantor.AuctServMgr");
+    ASSERT_TRUE(manager);
+    Run(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId, ss_AuctionProgId) VALUES (2, N'Serwis testowy', "
+        L"'Test.RecordingConnector', 'Reference.Auction')");
+    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 2, N'Pierwsza'), "
+        L"(6, 2, 2, N'Druga')");
+    Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey) VALUES "
+        L"(3, 2, 'sprzedawca', 'x'), (4, 2, 'kupiec', 'x')");
+    Run(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 3, 5), (2, 3, 6), (3, 4, 5)");
+    Run(L"UPDATE kd_ProgramParams SET pa_AuctionsReceiveDialog = 0, pa_AuctionsSendDialog = 0");
+    Run(L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (1, N'ania', 4242, 2)");
+    // By default the site lists every auction under the number "N<id>" and gives comments the id
+    // 500 + transaction.
+    TheScript().onSendAuction = [this](IHxAuction* auction) {
+      sentTitles.push_back(Text(auction, &IHxAuction::GetTitle));
+      queuedAtSend.push_back(Object().m_auctionQueue.Count());
+      VARIANT id;
+      IFlgDataPtr(auction)->GetId(&id);
+      auction->PutNumber(_bstr_t((L"N" + std::to_wstring(id.lVal)).c_str()));
+      return auction->PutState(kReferenceAuctionRunning);
+    };
+    TheScript().onSendComments = [this](_Recordset* comments, LONG* id) {
+      FieldsPtr f = comments->GetFields();
+      sentComments.push_back(std::wstring(_bstr_t(f->GetItem(_variant_t(L"auction_number"))->GetValue())) + L" " +
+                             std::to_wstring(static_cast<LONGLONG>(f->GetItem(_variant_t(L"to_user_id"))->GetValue())) +
+                             L" " + std::wstring(_bstr_t(f->GetItem(_variant_t(L"comment"))->GetValue())) + L" " +
+                             std::to_wstring(static_cast<LONG>(f->GetItem(_variant_t(L"score"))->GetValue())));
+      *id = 500 + static_cast<LONG>(sentComments.size());
+      return S_OK;
+    };
+  }
+  void TearDown() override {
+    IReferenceAuctionControlPtr control(CreateNamed(kReferenceAuctionProgId));
+    if (control) control->FailSave(S_OK);
+    host->Object().ClearCancel();
+    manager = nullptr;
+    registration.reset();
+    platform::clock::UseRealTime();
+    AccountsTest::TearDown();
+  }
+  CCoAuctServMgr& Object() {
+    return *static_cast<CCoAuctServMgr*>(static_cast<platform::com::DispatchFace<IAuctServMgr>*>(manager.GetInterfacePtr()));
+  }
+  // A prepared auction of the account on the local site.
+  void Auction(LONG id, LONG account, LONG site, const std::wstring& title, LONG state = kReferenceAuctionPrepared) {
+    Run(L"INSERT INTO au__Auction (au_Id, au_Title, au_RegId, au_SiteId, au_SvcProvId, au_State) VALUES (" +
+        std::to_wstring(id) + L", N'" + title + L"', " + std::to_wstring(account) + L", " + std::to_wstring(site) +
+        L", 2, " + std::to_wstring(state) + L")");
+  }
+  // Prepared auctions 1 to n of account 3 on site row 5, "Aukcja <id>"; their ids.
+  std::vector<LONG> Auctions(LONG n) {
+    std::vector<LONG> ids;
+    for (LONG id = 1; id <= n; ++id) {
+      Auction(id, 3, 5, L"Aukcja " + std::to_wstring(id));
+      ids.push_back(id);
+    }
+    return ids;
+  }
+  // A transaction on a listed auction with a comment given to buyer 1 and not sent yet.
+  void Comment(LONG transaction, LONG account, LONG site, const wchar_t* number, const wchar_t* text,
+               const wchar_t* externalId = L"NULL") {
+    const std::wstring t = std::to_wstring(transaction);
+    Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_RegId, au_SiteId, au_SvcProvId, au_State) VALUES (" +
+        std::to_wstring(1000 + transaction) + L", '" + number + L"', N'Sprzedana', " + std::to_wstring(account) +
+        L", " + std::to_wstring(site) + L", 2, 4)");
+    Run(L"INSERT INTO tr__Transaction (tr_Id, tr_AuctionId, tr_CustomerId) VALUES (" + t + L", " +
+        std::to_wstring(1000 + transaction) + L", 1)");
+    Run(L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment, tc_SentScore, tc_SentExternalId) VALUES (" + t +
+        L", " + t + L", N'" + text + L"', 1, " + externalId + L")");
+  }
+  // The lines of the jobs of a subtype, oldest first, as "status text".
+  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype) {
+    std::vector<std::wstring> out;
+    _RecordsetPtr rs = cn->Execute(
+        _bstr_t((L"SELECT jll_Status, jll_Text FROM kd_JobLogLine INNER JOIN kd_JobLog ON jl_Id = jll_JobId WHERE "
+                 L"jl_Subtype = " + std::to_wstring(subtype) + L" ORDER BY jll_Id")
+                    .c_str()),
+        nullptr, adCmdText);
+    for (; !rs->GetadoEOF(); rs->MoveNext()) {
+      const _variant_t text = rs->GetFields()->GetItem(_variant_t(LONG{1}))->GetValue();
+      out.push_back(std::to_wstring(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())) +
+                    L" " + (text.vt == VT_BSTR ? text.bstrVal : L""));
+    }
+    return out;
+  }
+  // The lines of a status (2 errors, 1 warnings).
+  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype, wchar_t status) {
+    std::vector<std::wstring> out;
+    for (const std::wstring& line : Lines(subtype))
+      if (line[0] == status) out.push_back(line.substr(2));
+    return out;
+  }
+  // The count and result of the last job of a subtype.
+  std::pair<LONG, LONG> End(CHxLog::JobSubtype subtype) {
+    const std::wstring last = L" FROM kd_JobLog WHERE jl_Subtype = " + std::to_wstring(subtype) + L" ORDER BY jl_Id DESC";
+    return {Long(L"SELECT jl_Count" + last), Long(L"SELECT jl_Result" + last)};
+  }
+  std::vector<std::wstring> Prepared() {
+    std::vector<std::wstring> out;
+    _RecordsetPtr rs = cn->Execute(_bstr_t(L"SELECT au_Id FROM vw_AuctionsPrepared"), nullptr, adCmdText);
+    for (; !rs->GetadoEOF(); rs->MoveNext())
+      out.push_back(std::to_wstring(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())));
+    return out;
+  }
+  LONG Sends(const wchar_t* what) {
+    return static_cast<LONG>(std::count_if(TheScript().calls.begin(), TheScript().calls.end(), [&](const std::wstring& c) {
+      return c.rfind(what, 0) == 0;
+    }));
+  }
+
+  std::unique_ptr<recording_test::Registration> registration;
+  IAuctServMgrPtr manager;
+  std::vector<std::wstring> sentTitles, sentComments;
+  std::vector<LONG> queuedAtSend;
+};
+
+TEST_F(SendJob, EveryPreparedRecordOfEachRowIsSentWrittenBackAndCounted) {
+  Auction(1, 3, 5, L"Kubek");
+  Auction(2, 3, 6, L"Dzbanek");
+  Auction(3, 4, 5, L"Talerz");
+  Auction(4, 3, 5, L"Już wystawiona", kReferenceAuctionRunning);
+  Comment(20, 3, 5, L"1001", L"Dziękuję, polecam");
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+
+  EXPECT_EQ(sentTitles, (std::vector<std::wstring>{L"Kubek", L"Dzbanek", L"Talerz"}));
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (1, 2, 3) AND au_State = 3 AND "
+                 L"au_Number = 'N' + CAST(au_Id AS nvarchar(10))"),
+            3);
+  EXPECT_TRUE(Prepared().empty());
+  EXPECT_EQ(sentComments, std::vector<std::wstring>{L"1001 4242 Dziękuję, polecam 1"});
+  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 501);
+  const _variant_t sent = Value(L"SELECT tc_SentDate FROM tr_Comment WHERE tc_TransId = 20");
+  ASSERT_EQ(sent.vt, VT_DATE);
+  EXPECT_NEAR(sent.date, COleDateTime::GetCurrentTime().m_dt, 1.0 / 86400);
+
+  const std::vector<std::wstring> auctions = Lines(CHxLog::jsSendAuctions);
+  for (const wchar_t* row : {L"0 Wysyłanie danych na konto sprzedawca na Pierwsza",
+                             L"0 Wysyłanie danych na konto sprzedawca na Druga",
+                             L"0 Wysyłanie danych na konto kupiec na Pierwsza"})
+    EXPECT_NE(std::find(auctions.begin(), auctions.end(), row), auctions.end()) << row;
+  EXPECT_TRUE(Lines(CHxLog::jsSendAuctions, L'2').empty());
+  EXPECT_EQ(End(CHxLog::jsSendAuctions), std::make_pair(LONG{3}, LONG{0}));
+  EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{0}));
+
+  // Nothing is prepared any more: a second send sends nothing.
+  TheScript().calls.clear();
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_EQ(Sends(L"Send"), 0);
+  EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 0);
+}
+
+TEST_F(SendJob, QueuedIdsGoInQueriesOfTenAndEachAccountSendsItsOwn) {
+  std::vector<LONG> ids = Auctions(23);
+  // Queued together with them: an auction of the other account, one of the other site, one that
+  // is not prepared and one that does not exist.
+  Auction(30, 4, 5, L"Kupca");
+  Auction(31, 3, 6, L"Na drugiej");
+  Auction(32, 3, 5, L"Trwa", kReferenceAuctionRunning);
+  Auction(33, 3, 5, L"Nie w kolejce");
+  ids.insert(ids.begin() + 5, 30);
+  ids.insert(ids.begin() + 12, 31);
+  ids.push_back(32);
+  ids.push_back(99);
+  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+
+  // Row sprzedawca/Pierwsza looks at all 27 ids once: queries of 10, 10 and 7, the ids of other
+  // rows put back behind; row sprzedawca/Druga sends 31, row kupiec/Pierwsza 30.
+  ASSERT_EQ(sentTitles.size(), 25u);
+  std::vector<LONG> expected(9, 17);
+  expected.insert(expected.end(), 9, 8);
+  expected.insert(expected.end(), 5, 2);
+  EXPECT_EQ(std::vector<LONG>(queuedAtSend.begin(), queuedAtSend.begin() + 23), expected);
+  EXPECT_EQ(sentTitles[23], L"Na drugiej");
+  EXPECT_EQ(sentTitles[24], L"Kupca");
+  EXPECT_EQ(Prepared(), (std::vector<std::wstring>{L"33"}));
+  EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 25);
+  EXPECT_TRUE(Object().m_auctionQueue.IsEmpty());
+  // What no row sent is named once.
+  EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'1'),
+            std::vector<std::wstring>{L"Nie wysłano aukcji o identyfikatorach: 32, 99. Nie są przygotowane do "
+                                      L"wysłania, ich konta lub serwisu nie przetworzono albo ich wysyłanie nie "
+                                      L"powiodło się."});
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Subtype = 5"), 0);
+}
+
+TEST_F(SendJob, TwentyThreeQueuedIdsOfOneRowGiveQueriesOfTenTenAndThree) {
+  std::vector<LONG> ids = Auctions(23);
+  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  std::vector<LONG> expected(10, 13);
+  expected.insert(expected.end(), 10, 3);
+  expected.insert(expected.end(), 3, 0);
+  EXPECT_EQ(queuedAtSend, expected);
+  EXPECT_TRUE(Lines(CHxLog::jsSendAuctions, L'1').empty());
+}
+
+TEST_F(SendJob, AStateOf1AfterSendingIsSavedButNotCountedAndACommentId0KeepsTheStoredId) {
+  Auction(1, 3, 5, L"Czeka na serwis");
+  Comment(20, 3, 5, L"1001", L"Polecam", L"77");
+  TheScript().onSendAuction = [](IHxAuction* auction) { return auction->PutNumber(_bstr_t(L"W-KOLEJCE")); };
+  TheScript().onSendComments = [](_Recordset*, LONG* id) {
+    *id = 0;
+    return S_OK;
+  };
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Id = 1"), L"W-KOLEJCE");
+  EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Id = 1"), 1);
+  EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 0);
+  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 77);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr_Comment WHERE tc_TransId = 20 AND tc_SentDate IS NOT NULL"), 1);
+  EXPECT_EQ(End(CHxLog::jsSendComments).first, 1);
+}
+
+TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
+  Auction(1, 3, 5, L"Odrzucona z opisem");
+  Auction(2, 3, 5, L"Odrzucona bez opisu");
+  Auction(3, 3, 5, L"Niezapisana");
+  Auction(4, 3, 5, L"Wysłana");
+  Comment(20, 3, 5, L"1001", L"Odrzucony");
+  Comment(21, 3, 5, L"1002", L"Przyjęty");
+  auto listing = TheScript().onSendAuction;
+  TheScript().onSendAuction = [&](IHxAuction* auction) -> HRESULT {
+    const std::wstring title = Text(auction, &IHxAuction::GetTitle);
+    if (title == L"Odrzucona z opisem")
+      return platform::com::ReportError(E_FAIL, L"Serwis: kategoria nie istnieje.", L"Test.RecordingConnector",
+                                        __uuidof(IAuctionSiteConnector));
+    if (title == L"Odrzucona bez opisu") return static_cast<HRESULT>(0x80040F20u);
+    IReferenceAuctionControlPtr control(auction);
+    control->FailSave(title == L"Niezapisana" ? E_ACCESSDENIED : S_OK);
+    return listing(auction);
+  };
+  TheScript().onSendComments = [](_Recordset* comments, LONG* id) -> HRESULT {
+    if (std::wstring(_bstr_t(comments->GetFields()->GetItem(_variant_t(L"auction_number"))->GetValue())) == L"1001")
+      return E_UNEXPECTED;
+    *id = 9;
+    return S_OK;
+  };
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+
+  const std::vector<std::wstring> errors = Lines(CHxLog::jsSendAuctions, L'2');
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_EQ(errors[0], L"Wysyłanie aukcji 'Odrzucona z opisem' nie powiodło się.\r\nSerwis: kategoria nie istnieje.");
+  EXPECT_EQ(errors[1].rfind(L"Wysyłanie aukcji 'Odrzucona bez opisu' nie powiodło się.\r\n", 0), 0u);
+  EXPECT_GT(errors[1].size(), std::wstring(L"Wysyłanie aukcji 'Odrzucona bez opisu' nie powiodło się.\r\n").size());
+  EXPECT_EQ(errors[2], L"Wysyłanie aukcji 'Niezapisana' nie powiodło się.\r\nNie udało się zapisać aukcji.");
+  // Refused or not saved, they stay prepared for the next send; the last one went.
+  EXPECT_EQ(Prepared(), (std::vector<std::wstring>{L"1", L"2", L"3"}));
+  EXPECT_EQ(End(CHxLog::jsSendAuctions), std::make_pair(LONG{1}, LONG{2}));
+
+  const std::vector<std::wstring> comments = Lines(CHxLog::jsSendComments, L'2');
+  ASSERT_EQ(comments.size(), 1u);
+  EXPECT_EQ(comments[0].rfind(L"Wysyłanie komentarza dla ania do aukcji nr 1001 nie powiodło się.\r\n", 0), 0u);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
+  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 21"), 9);
+  EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{2}));
+}
+
+TEST_F(SendJob, AnUnknownAuctionClassIsAnErrorAndARecordThatCannotBeLoadedIsSkippedSilently) {
+  Run(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_AuctionProgId) VALUES (7, N'Nieznany', 'Brak.Aukcji')");
+  Auction(1, 3, 5, L"Obcego serwisu");
+  Run(L"UPDATE au__Auction SET au_SvcProvId = 7 WHERE au_Id = 1");
+  Auction(2, 3, 5, L"Dobra");
+  // The view also names an auction and a transaction that are gone (as another workstation may
+  // just have deleted them).
+  Run(L"DROP VIEW vw_AuctionsPrepared");
+  Run(L"CREATE VIEW vw_AuctionsPrepared AS SELECT au_Id, au_RegId, au_SiteId, au_Title, ss_AuctionProgId "
+      L"FROM au__Auction LEFT JOIN sl_ServiceProvider ON ss_Id = au_SvcProvId WHERE au_State = 1 "
+      L"UNION ALL SELECT 98, 3, 5, N'Usunięta', 'Reference.Auction'");
+  Comment(20, 3, 5, L"1001", L"Polecam");
+  Run(L"DROP VIEW vw_CommentsPrepared");
+  Run(L"CREATE VIEW vw_CommentsPrepared AS SELECT 97 AS tr_Id, 3 AS au_RegId, 5 AS au_SiteId, '1000' AS au_Number, "
+      L"4242 AS cs_ExtServiceId, N'ania' AS cs_Nick UNION ALL SELECT tr_Id, au_RegId, au_SiteId, au_Number, "
+      L"cs_ExtServiceId, cs_Nick FROM tr__Transaction INNER JOIN tr_Comment ON tc_TransId = tr_Id INNER JOIN "
+      L"au__Auction ON au_Id = tr_AuctionId LEFT JOIN cs__Customer ON cs_Id = tr_CustomerId WHERE tc_SentDate IS NULL");
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+
+  EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'2'),
+            std::vector<std::wstring>{L"Ostatnia operacja nie powiodła się.\r\nNie jest zarejestrowana klasa obiektu "
+                                      L"aukcji \"Brak.Aukcji\"."});
+  EXPECT_EQ(sentTitles, std::vector<std::wstring>{L"Dobra"});
+  EXPECT_EQ(End(CHxLog::jsSendAuctions), std::make_pair(LONG{1}, LONG{2}));
+  EXPECT_TRUE(Lines(CHxLog::jsSendComments, L'2').empty());
+  EXPECT_EQ(sentComments.size(), 1u);
+  EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{0}));
+}
+
+TEST_F(SendJob, AFailedBatchIsLoggedTheNextFollowsAndItsIdsAreNamedAtTheEnd) {
+  std::vector<LONG> ids = Auctions(23);
+  // Reading auction 15 fails, and with it the query of the second batch.
+  Run(L"DROP VIEW vw_AuctionsPrepared");
+  Run(L"CREATE VIEW vw_AuctionsPrepared AS SELECT au_Id, au_RegId, au_SiteId, au_Title, ss_AuctionProgId, "
+      L"CASE WHEN au_Id = 15 THEN json('zepsute') ELSE NULL END AS au_Broken "
+      L"FROM au__Auction LEFT JOIN sl_ServiceProvider ON ss_Id = au_SvcProvId WHERE au_State = 1");
+  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  EXPECT_EQ(sentTitles.size(), 13u);
+  EXPECT_EQ(sentTitles[10], L"Aukcja 21");
+  const std::vector<std::wstring> errors = Lines(CHxLog::jsSendAuctions, L'2');
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind(L"Ostatnia operacja nie powiodła się.\r\n", 0), 0u);
+  EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'1'),
+            std::vector<std::wstring>{L"Nie wysłano aukcji o identyfikatorach: 11, 12, 13, 14, 15, 16, 17, 18, 19, 20. "
+                                      L"Nie są przygotowane do wysłania, ich konta lub serwisu nie przetworzono albo ich "
+                                      L"wysyłanie nie powiodło się."});
+  EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 13);
+}
+
+TEST_F(SendJob, ACancelStopsBetweenRecordsAndBetweenBatchesAndTheRestIsNamed) {
+  const std::vector<LONG> ids = Auctions(12);
+  auto listing = TheScript().onSendAuction;
+  TheScript().onSendAuction = [&](IHxAuction* auction) {
+    if (sentTitles.size() == 2) host->Object().RequestCancel();
+    return listing(auction);
+  };
+  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  EXPECT_EQ(sentTitles.size(), 3u);
+  EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 3);
+  // The job ends as interrupted, naming what was left.
+  const std::vector<std::wstring> warnings = Lines(CHxLog::jsSendAuctions, L'1');
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_EQ(warnings[0].rfind(L"Nie wysłano aukcji o identyfikatorach: 11, 12, 4, 5, 6, 7, 8, 9, 10. ", 0), 0u);
+  EXPECT_EQ(warnings[1], L"Użytkownik przerwał działanie operacji lub zamknął aplikację");
+
+  // Between batches: the cancel comes with the last record of the first one.
+  host->Object().ClearCancel();
+  Run(L"UPDATE au__Auction SET au_State = 1");
+  sentTitles.clear();
+  TheScript().onSendAuction = [&](IHxAuction* auction) {
+    if (sentTitles.size() == 9) host->Object().RequestCancel();
+    return listing(auction);
+  };
+  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  EXPECT_EQ(sentTitles.size(), 10u);
+  const std::vector<std::wstring> later = Lines(CHxLog::jsSendAuctions, L'1');
+  ASSERT_EQ(later.size(), 4u);
+  EXPECT_EQ(later[2].rfind(L"Nie wysłano aukcji o identyfikatorach: 11, 12. ", 0), 0u);
+}
+
+TEST_F(SendJob, EachRefusedRightAbandonsOnlyItsPart) {
+  Auction(1, 3, 5, L"Kubek");
+  Auction(2, 4, 5, L"Talerz");
+  Comment(20, 3, 5, L"1001", L"Polecam");
+  Comment(21, 4, 5, L"1002", L"Dziękuję");
+  host->Object().SetUser(2);
+  // The user may send comments but no auctions.
+  host->Object().GrantRight(2, 222, true);
+  for (LONG account : {3, 4}) host->Object().GrantRight(2, lotrix::AccountRight(account, 3), true);
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_TRUE(sentTitles.empty());
+  EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'2'),
+            std::vector<std::wstring>(3, L"Brak uprawnień do wystawiania aukcji"));
+  EXPECT_TRUE(Lines(CHxLog::jsSendComments, L'2').empty());
+  EXPECT_EQ(sentComments.size(), 2u);
+
+  // Auctions of every account, comments of account 4 only; account 3's own auction right missing.
+  Run(L"UPDATE tr_Comment SET tc_SentDate = NULL");
+  sentComments.clear();
+  host->Object().GrantRight(2, 182, true);
+  host->Object().GrantRight(2, lotrix::AccountRight(4, 2), true);
+  host->Object().GrantRight(2, lotrix::AccountRight(3, 3), false);
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_EQ(sentTitles, std::vector<std::wstring>{L"Talerz"});
+  EXPECT_EQ(sentComments, std::vector<std::wstring>{L"1002 4242 Dziękuję 1"});
+  const std::wstring auctions = L"Brak uprawnień do wysyłania aukcji na konto sprzedawca na Pierwsza";
+  const std::wstring comments = L"Brak uprawnień do wysyłania komentarzy na rzecz konta sprzedawca na Pierwsza";
+  for (CHxLog::JobSubtype subtype : {CHxLog::jsSendAuctions, CHxLog::jsSendComments}) {
+    const std::vector<std::wstring> errors = Lines(subtype, L'2');
+    EXPECT_NE(std::find(errors.begin(), errors.end(), auctions), errors.end()) << subtype;
+    EXPECT_NE(std::find(errors.begin(), errors.end(), comments), errors.end()) << subtype;
+  }
+}
+
+TEST_F(SendJob, QueuedCommentsOfTwoAccountsAreEachSentByTheirRow) {
+  Comment(20, 3, 5, L"1001", L"Pierwszy");
+  Comment(21, 4, 5, L"1002", L"Drugi");
+  Comment(22, 3, 6, L"1003", L"Trzeci");
+  ASSERT_EQ(manager->SendFeedbacks(Ids({21, 22, 20, 55})), S_OK);
+  EXPECT_EQ(sentComments, (std::vector<std::wstring>{L"1001 4242 Pierwszy 1", L"1003 4242 Trzeci 1",
+                                                     L"1002 4242 Drugi 1"}));
+  EXPECT_EQ(End(CHxLog::jsSendComments).first, 3);
+  EXPECT_EQ(Lines(CHxLog::jsSendComments, L'1').size(), 1u);
+  EXPECT_EQ(Lines(CHxLog::jsSendComments, L'1')[0].rfind(L"Nie wysłano komentarzy do transakcji o identyfikatorach: 55. ", 0),
+            0u);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Subtype = 1"), 0);
+}
+
+}  // namespace
+}  // namespace accounts_test
