@@ -6,6 +6,9 @@
 #include "accounts_fixture.h"
 #include "auctions/sync/auctservmgr.h"
 #include "auctions/tests/recording_connector.h"
+#include <nlohmann/json.hpp>
+
+#include "platform/strings/convert.h"
 #include "platform/strings/oledatetime.h"
 #include "platform/threads/clock.h"
 #include "testing/site_connector/reference_connector.h"
@@ -29,6 +32,22 @@ _variant_t Ids(const std::vector<LONG>& values) {
   v.vt = VT_ARRAY | VT_I4;
   v.parray = array;
   return v;
+}
+
+// The lines of the jobs of a subtype, oldest first, as "status text".
+std::vector<std::wstring> JobLines(const _ConnectionPtr& cn, CHxLog::JobSubtype subtype) {
+  std::vector<std::wstring> out;
+  _RecordsetPtr rs = cn->Execute(
+      _bstr_t((L"SELECT jll_Status, jll_Text FROM kd_JobLogLine INNER JOIN kd_JobLog ON jl_Id = jll_JobId WHERE "
+               L"jl_Subtype = " + std::to_wstring(subtype) + L" ORDER BY jll_Id")
+                  .c_str()),
+      nullptr, adCmdText);
+  for (; !rs->GetadoEOF(); rs->MoveNext()) {
+    const _variant_t text = rs->GetFields()->GetItem(_variant_t(LONG{1}))->GetValue();
+    out.push_back(std::to_wstring(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())) + L" " +
+                  (text.vt == VT_BSTR ? text.bstrVal : L""));
+  }
+  return out;
 }
 
 std::wstring Text(IHxAuction* auction, HRESULT (IHxAuction::*get)(BSTR*)) {
@@ -117,21 +136,7 @@ class SendJob : public AccountsTest {
     Run(L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment, tc_SentScore, tc_SentExternalId) VALUES (" + t +
         L", " + t + L", N'" + text + L"', 1, " + externalId + L")");
   }
-  // The lines of the jobs of a subtype, oldest first, as "status text".
-  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype) {
-    std::vector<std::wstring> out;
-    _RecordsetPtr rs = cn->Execute(
-        _bstr_t((L"SELECT jll_Status, jll_Text FROM kd_JobLogLine INNER JOIN kd_JobLog ON jl_Id = jll_JobId WHERE "
-                 L"jl_Subtype = " + std::to_wstring(subtype) + L" ORDER BY jll_Id")
-                    .c_str()),
-        nullptr, adCmdText);
-    for (; !rs->GetadoEOF(); rs->MoveNext()) {
-      const _variant_t text = rs->GetFields()->GetItem(_variant_t(LONG{1}))->GetValue();
-      out.push_back(std::to_wstring(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())) +
-                    L" " + (text.vt == VT_BSTR ? text.bstrVal : L""));
-    }
-    return out;
-  }
+  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype) { return JobLines(cn, subtype); }
   // The lines of a status (2 errors, 1 warnings).
   std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype, wchar_t status) {
     std::vector<std::wstring> out;
@@ -429,6 +434,113 @@ TEST_F(SendJob, QueuedCommentsOfTwoAccountsAreEachSentByTheirRow) {
   EXPECT_EQ(Lines(CHxLog::jsSendComments, L'1')[0].rfind(L"Nie wysłano komentarzy do transakcji o identyfikatorach: 55. ", 0),
             0u);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Subtype = 1"), 0);
+}
+
+
+// The same job against the reference connector (provider 1): what it sends lands in its site.
+class ReferenceSend : public AccountsTest {
+ protected:
+  void SetUp() override {
+    AccountsTest::SetUp();
+    platform::clock::SetTime(kNow);
+    Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = 'Reference.Auction' WHERE ss_Id = 1");
+    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 1, N'Wzorcowo')");
+    Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey) VALUES "
+        L"(3, 1, 'sprzedawca', 'x')");
+    Run(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 3, 5)");
+    Run(L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (1, N'ania', 4242, 1)");
+    Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_RegId, au_SiteId, au_SvcProvId, au_State) VALUES "
+        L"(1, NULL, N'Kubek', 3, 5, 1, 1), (2, '1001', N'Sprzedana', 3, 5, 1, 4), (3, NULL, N' ', 3, 5, 1, 1)");
+    Run(L"UPDATE au__Auction SET au_Quantity = 2, au_StartPrice = 10.5, au_Duration = 7 WHERE au_Id = 1");
+    Run(L"INSERT INTO tr__Transaction (tr_Id, tr_AuctionId, tr_CustomerId) VALUES (20, 2, 1)");
+    Run(L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment, tc_SentScore) VALUES (1, 20, N'Dziękuję', 1)");
+    manager = CreateNamed(L"Vantor.AuctServMgr");
+    ASSERT_TRUE(manager);
+  }
+  void TearDown() override {
+    manager = nullptr;
+    platform::clock::UseRealTime();
+    AccountsTest::TearDown();
+  }
+  void Site(const std::string& more = std::string()) {
+    const std::string json = R"({"sites": [{"number": 1, "name": "Wzorcowo"}])" + more + "}";
+    ASSERT_EQ(connector->SetSiteData(_bstr_t(platform::Utf8ToWide(json).c_str())), S_OK);
+  }
+  nlohmann::json SiteNow() {
+    BSTR raw = nullptr;
+    EXPECT_EQ(connector->GetSiteData(&raw), S_OK);
+    _bstr_t held(raw, false);
+    return nlohmann::json::parse(platform::WideToUtf8(raw ? raw : L""));
+  }
+  std::vector<std::wstring> Errors(CHxLog::JobSubtype subtype) {
+    std::vector<std::wstring> out;
+    for (const std::wstring& line : JobLines(cn, subtype))
+      if (line[0] == L'2') out.push_back(line.substr(2));
+    return out;
+  }
+  IAuctServMgrPtr manager;
+};
+
+TEST_F(ReferenceSend, TheListingAndTheCommentLandOnTheSiteAndTheirAnswersInTheDatabase) {
+  Site();
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Id = 1"), L"100001");
+  EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Id = 1"), 3);
+  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 1);
+  // The auction without a title is refused with the site's reason and stays prepared.
+  EXPECT_EQ(Errors(CHxLog::jsSendAuctions),
+            std::vector<std::wstring>{L"Wysyłanie aukcji ' ' nie powiodło się.\r\nSerwis wzorcowy: aukcja nie ma tytułu."});
+  EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Id = 3"), 1);
+
+  const nlohmann::json site = SiteNow();
+  ASSERT_EQ(site["auctions"].size(), 1u);
+  const nlohmann::json& listed = site["auctions"][0];
+  EXPECT_EQ(listed["number"], "100001");
+  EXPECT_EQ(listed["title"], "Kubek");
+  EXPECT_EQ(listed["quantity"], 2);
+  EXPECT_EQ(listed["start_price"], 10.5);
+  EXPECT_EQ(listed["state"], "running");
+  EXPECT_EQ(listed["site"], 1);
+  EXPECT_EQ(listed["seller"], "sprzedawca");
+  EXPECT_EQ(listed["start_date"], "2026-01-01T" + platform::WideToUtf8(COleDateTime::GetCurrentTime().Format(L"%H:%M:%S").GetString()));
+  EXPECT_EQ(listed["end_date"], "2026-01-08T" + platform::WideToUtf8(COleDateTime::GetCurrentTime().Format(L"%H:%M:%S").GetString()));
+  ASSERT_EQ(site["comments"].size(), 1u);
+  const nlohmann::json& given = site["comments"][0];
+  EXPECT_EQ(given["auction_number"], "1001");
+  EXPECT_EQ(given["to_user_id"], 4242);
+  EXPECT_EQ(given["comment"], "Dziękuję");
+  EXPECT_EQ(given["type"], 1);
+  EXPECT_EQ(given["id"], 1);
+  EXPECT_EQ(site["auctions_sent"].size(), 1u);
+  EXPECT_EQ(site["comment_sent"].size(), 1u);
+
+  // The next listing takes the next number.
+  Run(L"UPDATE au__Auction SET au_State = 1, au_Number = NULL WHERE au_Id = 1");
+  ASSERT_EQ(manager->SendAuctions(_variant_t(LONG{1})), S_OK);
+  EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Id = 1"), L"100002");
+}
+
+TEST_F(ReferenceSend, ASiteWithoutCommentIdsAnswers0AndFailingSlotsAreLoggedWithTheirReasons) {
+  Site(R"(, "comment_ids": false)");
+  Run(L"UPDATE tr_Comment SET tc_SentExternalId = 77");
+  ASSERT_EQ(connector->FailSessionSlot(33, E_FAIL, _bstr_t(L"Serwis wzorcowy: kategoria zamknięta.")), S_OK);
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 77);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
+  EXPECT_EQ(SiteNow()["comments"][0]["id"], nullptr);
+  const std::vector<std::wstring> errors = Errors(CHxLog::jsSendAuctions);
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0], L"Wysyłanie aukcji 'Kubek' nie powiodło się.\r\nSerwis wzorcowy: kategoria zamknięta.");
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
+
+  Run(L"UPDATE tr_Comment SET tc_SentDate = NULL");
+  ASSERT_EQ(connector->FailSessionSlot(33, S_OK, nullptr), S_OK);
+  ASSERT_EQ(connector->FailSessionSlot(30, E_UNEXPECTED, nullptr), S_OK);
+  ASSERT_EQ(manager->SendFeedbacks(_variant_t(LONG{20})), S_OK);
+  const std::vector<std::wstring> comments = Errors(CHxLog::jsSendComments);
+  ASSERT_EQ(comments.size(), 1u);
+  EXPECT_EQ(comments[0].rfind(L"Wysyłanie komentarza dla ania do aukcji nr 1001 nie powiodło się.\r\n", 0), 0u);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 }
 
 }  // namespace

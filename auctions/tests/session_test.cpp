@@ -175,7 +175,7 @@ TEST_F(SessionTest, OtherSlotsAnswerNotImplementedAndAreRecorded) {
   EXPECT_EQ(session->ReceiveTransactions(nullptr, nullptr, nullptr, 2, nullptr), E_NOTIMPL);
   EXPECT_EQ(session->ReceiveAuctions(nullptr, nullptr, 0x100, 0.0), E_NOTIMPL);
   EXPECT_EQ(session->ReceiveComments(nullptr, 1, nullptr, 0), E_NOTIMPL);
-  EXPECT_EQ(session->SendAuction(nullptr, nullptr, nullptr), E_NOTIMPL);
+  EXPECT_EQ(session->SendAuction(nullptr, nullptr, nullptr), E_POINTER);  // served: no auction is refused
   EXPECT_EQ(a, nullptr);
   EXPECT_EQ(CallsFrom(L"session 1"),
             (std::vector<std::wstring>{L"session 1 17 Currency", L"session 1 18 GetParamVersions",

@@ -5,6 +5,7 @@
 
 #include "platform/com/com.h"
 #include "platform/strings/convert.h"
+#include "testing/site_connector/session_send.h"
 #include "testing/site_connector/state.h"
 
 namespace reference {
@@ -86,6 +87,25 @@ STDMETHODIMP Session::SetSync(LotrixSync* sync) {
   });
 }
 
+// The sends land in the site's document (session_send.cpp).
+SendTarget Session::Target() const {
+  SendTarget target{hasSite_ ? site_ : 0, std::wstring()};
+  BSTR login = nullptr;
+  if (account_ && SUCCEEDED(account_->GetUsername(&login)) && login) target.seller = login;
+  SysFreeString(login);
+  return target;
+}
+
+STDMETHODIMP Session::SendComments(_Recordset* comments, LONG* id) {
+  if (id) *id = 0;
+  return Run(30, L"SendComments", L"", [&] { return reference::SendComments(Target(), comments, id); });
+}
+
+STDMETHODIMP Session::SendAuction(IHxAuction* auction, _Recordset*, VARIANT* result) {
+  if (result) VariantInit(result);
+  return Run(33, L"SendAuction", L"", [&] { return reference::SendAuction(Target(), auction); });
+}
+
 // --- Slots served by later work: recorded, failing on demand, otherwise E_NOTIMPL.
 
 STDMETHODIMP Session::Currency(BSTR* currency) {
@@ -113,12 +133,6 @@ STDMETHODIMP Session::ReceiveRegCategories(_Recordset*, BSTR* result) {
 }
 STDMETHODIMP Session::GetErrorState(LONG, VARIANT_BOOL*, LONG) {
   return Run(29, L"GetErrorState", L"", [] { return E_NOTIMPL; });
-}
-STDMETHODIMP Session::SendComments(_Recordset*, LONG*) {
-  return Run(30, L"SendComments", L"", [] { return E_NOTIMPL; });
-}
-STDMETHODIMP Session::SendAuction(IHxAuction*, _Recordset*, VARIANT*) {
-  return Run(33, L"SendAuction", L"", [] { return E_NOTIMPL; });
 }
 STDMETHODIMP Session::ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG mode, LotrixRegCustData*) {
   return Run(40, L"ReceiveTransactions", std::to_wstring(mode), [] { return E_NOTIMPL; });

@@ -15,6 +15,7 @@
 
 #include "platform/com/server.h"
 #include "testing/site_connector/reference_connector.h"
+#include "testing/site_connector/session_send.h"
 #include "testing/site_connector/sitedata.h"
 
 namespace reference {
@@ -60,6 +61,8 @@ class Session : public platform::com::ServerObject<IReferenceSession, ISupportEr
  private:
   // Runs one slot as described above.
   HRESULT Run(LONG slot, const wchar_t* member, const std::wstring& arguments, const std::function<HRESULT()>& body);
+  // The account's login and the site, for the sends.
+  SendTarget Target() const;
   // A failure of this session's interface with error information.
   static HRESULT Fail(HRESULT hr, const std::wstring& description);
 

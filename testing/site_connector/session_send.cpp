@@ -1,0 +1,182 @@
+// The reference session's sends: listings and given comments written into the site's document.
+#include "testing/site_connector/session_send.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "platform/com/error.h"
+#include "platform/strings/convert.h"
+#include "platform/strings/oledatetime.h"
+#include "testing/site_connector/reference_connector.h"
+#include "testing/site_connector/state.h"
+
+namespace reference {
+namespace {
+
+constexpr long long kFirstAuctionNumber = 100001;
+
+HRESULT Refuse(const std::wstring& reason) {
+  return platform::com::ReportError(E_FAIL, (L"Serwis wzorcowy: " + reason).c_str(), kReferenceConnectorProgId,
+                                    __uuidof(IAuctionSiteConnector));
+}
+
+bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
+
+_variant_t Field(_Recordset* rs, const wchar_t* name) {
+  return rs->GetFields()->GetItem(_variant_t(name))->GetValue();
+}
+
+std::string Utf8(const _variant_t& v) {
+  if (IsNull(v)) return std::string();
+  _variant_t text;
+  if (FAILED(VariantChangeType(&text, &v, 0, VT_BSTR))) return std::string();
+  return platform::WideToUtf8(text.bstrVal ? text.bstrVal : L"");
+}
+
+std::string DateText(DATE date) {
+  return platform::WideToUtf8(COleDateTime(date).Format(L"%Y-%m-%dT%H:%M:%S").GetString());
+}
+
+// A value of a row for the document: integers, amounts, dates and texts; null stays null.
+Json ValueOf(const _variant_t& v) {
+  if (IsNull(v)) return nullptr;
+  switch (v.vt) {
+    case VT_I2: return v.iVal;
+    case VT_I4: return v.lVal;
+    case VT_I8: return v.llVal;
+    case VT_UI1: return v.bVal;
+    case VT_BOOL: return v.boolVal != VARIANT_FALSE;
+    case VT_R8: return v.dblVal;
+    case VT_CY: return static_cast<double>(v.cyVal.int64) / 10000.0;
+    case VT_DATE: return DateText(v.date);
+    default: return Utf8(v);
+  }
+}
+
+// The highest integer (or integer text) of `key` in the section's entries.
+long long Highest(const Json& doc, const char* section, const char* key) {
+  long long highest = 0;
+  const Json& entries = Section(doc, section);
+  if (!entries.is_array()) return 0;
+  for (const Json& entry : entries) {
+    if (!entry.is_object() || !entry.contains(key)) continue;
+    const Json& value = entry[key];
+    if (value.is_number_integer()) {
+      highest = std::max(highest, value.get<long long>());
+    } else if (value.is_string()) {
+      const std::string& text = value.get_ref<const std::string&>();
+      if (!text.empty() && text.size() < 19 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        highest = std::max(highest, std::stoll(text));
+    }
+  }
+  return highest;
+}
+
+void Append(Json& doc, const char* section, Json entry) {
+  if (!doc.contains(section) || !doc[section].is_array()) doc[section] = Json::array();
+  doc[section].push_back(std::move(entry));
+}
+
+}  // namespace
+
+HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
+  if (!auction) return E_POINTER;
+  IReferenceAuctionDataPtr data;
+  if (FAILED(auction->QueryInterface(__uuidof(IReferenceAuctionData), reinterpret_cast<void**>(&data))) || !data)
+    return Refuse(L"aukcja nie jest aukcją dostawcy wzorcowego.");
+  IUnknown* rawRow = nullptr;
+  IUnknown* rawDetail = nullptr;
+  HRESULT hr = data->GetRows(&rawRow, &rawDetail);
+  IUnknownPtr rowUnknown(rawRow, false), detailUnknown(rawDetail, false);
+  if (FAILED(hr)) return hr;
+  _RecordsetPtr row(rowUnknown), detail(detailUnknown);
+  if (!row || !detail) return E_NOINTERFACE;
+
+  if (target.site == 0) return Refuse(L"nie wybrano serwisu, na którym ma być wystawiona aukcja.");
+  const std::string title = Utf8(Field(row, L"au_Title"));
+  if (title.find_first_not_of(" \t") == std::string::npos) return Refuse(L"aukcja nie ma tytułu.");
+  const _variant_t quantity = Field(row, L"au_Quantity");
+  if (!IsNull(quantity) && static_cast<LONG>(quantity) < 0) return Refuse(L"liczba sztuk nie może być ujemna.");
+
+  // The listing: its start now unless the auction names one, its end after its duration in days.
+  const COleDateTime now = COleDateTime::GetCurrentTime();
+  const _variant_t startValue = Field(row, L"au_StartDate");
+  const DATE start = IsNull(startValue) ? now.m_dt : static_cast<DATE>(startValue);
+  const _variant_t durationValue = Field(row, L"au_Duration");
+  const LONG duration = IsNull(durationValue) ? 0 : static_cast<LONG>(durationValue);
+  Json listing = {
+      {"title", title},
+      {"category", ValueOf(Field(row, L"au_CatId"))},
+      {"quantity", IsNull(quantity) ? Json(1) : ValueOf(quantity)},
+      {"start_price", ValueOf(Field(row, L"au_StartPrice"))},
+      {"min_price", ValueOf(Field(row, L"au_MinPrice"))},
+      {"bin_price", ValueOf(Field(row, L"au_BuyNowPrice"))},
+      {"has_bin_price", !IsNull(Field(row, L"au_BuyNowPrice"))},
+      {"duration", duration},
+      {"start_date", DateText(start)},
+      {"end_date", IsNull(Field(row, L"au_EndDate")) && duration > 0 ? Json(DateText(start + duration))
+                                                                     : ValueOf(Field(row, L"au_EndDate"))},
+      {"location", ValueOf(Field(row, L"au_Location"))},
+      {"description", ValueOf(Field(detail, L"aal_Description"))},
+      {"ended", false},
+      {"sold", 0},
+      {"bid_count", 0},
+      {"site", target.site},
+      {"state", "running"},
+      {"seller", platform::WideToUtf8(target.seller)},
+  };
+
+  std::string number;
+  CurrentSiteData()->Change([&](Json& doc) {
+    const long long next =
+        std::max({Highest(doc, "auctions", "number"), Highest(doc, "auctions_sent", "number"), kFirstAuctionNumber - 1}) + 1;
+    number = std::to_string(next);
+    listing["number"] = number;
+    Append(doc, "auctions", listing);
+    Append(doc, "auctions_sent", {{"number", number}, {"title", title}, {"site", target.site},
+                                  {"seller", platform::WideToUtf8(target.seller)}, {"date", DateText(now.m_dt)}});
+  });
+  hr = auction->PutNumber(_bstr_t(platform::Utf8ToWide(number).c_str()));
+  if (SUCCEEDED(hr)) hr = auction->PutState(kReferenceAuctionRunning);
+  return hr;
+}
+
+HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
+  if (!comments || !id) return E_POINTER;
+  *id = 0;
+  if (comments->GetadoEOF() && comments->GetBOF()) return Refuse(L"nie podano komentarza.");
+  comments->MoveFirst();
+  const std::string number = Utf8(Field(comments, L"auction_number"));
+  const _variant_t buyer = Field(comments, L"to_user_id");
+  const std::string text = Utf8(Field(comments, L"comment"));
+  if (number.empty()) return Refuse(L"komentarz nie wskazuje aukcji.");
+  if (IsNull(buyer)) return Refuse(L"komentarz nie wskazuje kupującego.");
+  if (text.empty()) return Refuse(L"komentarz jest pusty.");
+  _variant_t buyerId;
+  if (FAILED(VariantChangeType(&buyerId, &buyer, 0, VT_I8))) return Refuse(L"kupujący nie jest liczbą.");
+  const _variant_t score = Field(comments, L"score");
+  const std::string now = DateText(COleDateTime::GetCurrentTime().m_dt);
+
+  LONG given = 0;
+  CurrentSiteData()->Change([&](Json& doc) {
+    const bool gives = !doc.contains("comment_ids") || !doc["comment_ids"].is_boolean() || doc["comment_ids"].get<bool>();
+    if (gives)
+      given = static_cast<LONG>(std::max(Highest(doc, "comments", "id"), Highest(doc, "comment_sent", "id")) + 1);
+    Json entry = {{"auction_number", number},
+                  {"to_user_id", buyerId.llVal},
+                  {"comment", text},
+                  {"score", ValueOf(score)},
+                  {"date", now},
+                  {"type", 1},
+                  {"id", gives ? Json(given) : Json(nullptr)},
+                  {"site", target.site},
+                  {"seller", platform::WideToUtf8(target.seller)}};
+    Append(doc, "comments", entry);
+    Append(doc, "comment_sent", entry);
+  });
+  *id = given;
+  return S_OK;
+}
+
+}  // namespace reference
