@@ -3,6 +3,7 @@
 // are written; Ctrl+C asks the run to stop at its next check. `--account N` (an option of the
 // program) makes N the host's selected account, which the "current account only" options use.
 #include <string>
+#include <vector>
 
 #include "auctions/lotrix.h"
 #include "host/command.h"
@@ -11,6 +12,7 @@
 namespace {
 
 const char* const kParamsSwitches[] = {"--check", "--force", nullptr};
+const char* const kSendOptions[] = {"--auction", nullptr};
 
 // Runs one request on a new manager; the exit status.
 template <class F>
@@ -49,11 +51,34 @@ int Receive(host::CommandContext& context) {
                  [](IAuctServMgr* manager) { return manager->ReceiveUserData(TRUE); });
 }
 
+// `send`: every prepared auction and comment; with `--auction N` (repeatable) only those auctions,
+// as the host's list asks for them.
 int Send(host::CommandContext& context) {
+  std::vector<LONG> auctions;
+  for (std::size_t i = 0; i < context.args.size(); ++i) {
+    long id = 0;
+    if (context.args[i] == "--auction" && i + 1 < context.args.size() && host::ParsePositive(context.args[i + 1], id)) {
+      auctions.push_back(static_cast<LONG>(id));
+      ++i;
+      continue;
+    }
+    host::Write(stderr, L"vantor: --auction wymaga numeru aukcji (liczby od 1): " + host::Widen(context.args[i]) +
+                            L"\nWięcej: vantor --help\n");
+    return 2;
+  }
   return Request(context, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
                  L"wysyłanie danych na serwisy aukcyjne przerwano",
-                 L"wysyłanie danych na serwisy aukcyjne nie powiodło się",
-                 [](IAuctServMgr* manager) { return manager->SendUserData(TRUE); });
+                 L"wysyłanie danych na serwisy aukcyjne nie powiodło się", [&](IAuctServMgr* manager) {
+                   if (auctions.empty()) return manager->SendUserData(TRUE);
+                   SAFEARRAYBOUND bound{static_cast<ULONG>(auctions.size()), 0};
+                   _variant_t ids;
+                   ids.vt = VT_ARRAY | VT_I4;
+                   ids.parray = SafeArrayCreate(VT_I4, 1, &bound);
+                   if (!ids.parray) return E_OUTOFMEMORY;
+                   for (LONG index = 0; index < static_cast<LONG>(auctions.size()); ++index)
+                     SafeArrayPutElement(ids.parray, &index, &auctions[static_cast<std::size_t>(index)]);
+                   return manager->SendAuctions(ids);
+                 });
 }
 
 int Params(host::CommandContext& context) {
@@ -85,8 +110,10 @@ VANTOR_COMMAND(.name = "receive",
                         L"             komentarze) według zapisanych opcji programu (Ctrl+C przerywa)\n",
                .order = 32, .run = Receive, .maxArgs = 0);
 VANTOR_COMMAND(.name = "send",
-               .usage = L"  send       wysyła przygotowane aukcje i komentarze na konta serwisów aukcyjnych\n",
-               .order = 33, .run = Send, .maxArgs = 0);
+               .usage = L"  send [--auction N]...\n"
+                        L"             wysyła przygotowane aukcje i komentarze na konta serwisów aukcyjnych;\n"
+                        L"             --auction N tylko te aukcje (można powtarzać)\n",
+               .order = 33, .run = Send, .maxArgs = 0, .options = kSendOptions);
 VANTOR_COMMAND(.name = "params",
                .usage = L"  params [--check [--force]]\n"
                         L"             uaktualnia parametry serwisów aukcyjnych (kategorie, pola, słowniki);\n"

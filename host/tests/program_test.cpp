@@ -294,6 +294,50 @@ TEST_F(Program, ReceiveAndSendRunTheirJobsOverTheAccounts) {
   EXPECT_EQ(RunProgram("--db " + db + " --account x receive").status, 2);
 }
 
+// Two accounts of the reference provider on its site with prepared auctions, and a comment to
+// give on a sold auction of the first.
+TEST_F(Program, SendSendsThePreparedAuctionsAndCommentsAndThenNothing) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  RunSql(db, {L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 1, N'Wzorcowo')",
+              L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey) VALUES "
+              L"(3, 1, 'sprzedawca', 'x'), (4, 1, 'kupiec', 'x')",
+              L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 3, 5), (2, 4, 5)",
+              L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (1, N'ania', 4242, 1)",
+              L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_RegId, au_SiteId, au_SvcProvId, au_State) "
+              L"VALUES (1, NULL, N'Kubek', 3, 5, 1, 1), (2, NULL, N'Talerz', 4, 5, 1, 1), "
+              L"(3, '1003', N'Trwa', 3, 5, 1, 3), (10, '1001', N'Sprzedana', 3, 5, 1, 4)",
+              L"INSERT INTO tr__Transaction (tr_Id, tr_AuctionId, tr_CustomerId) VALUES (20, 10, 1)",
+              L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment, tc_SentScore) VALUES (1, 20, N'Dziękuję', 1)"});
+  Result sent = RunProgram("--db " + db + " send");
+  EXPECT_EQ(sent.status, 0) << sent.out;
+  for (const char* line : {"Wysyłanie danych na konto sprzedawca na Wzorcowo", "Wysyłanie danych na konto kupiec na Wzorcowo",
+                           "Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
+    EXPECT_NE(sent.out.find(line), std::string::npos) << line << "\n" << sent.out;
+  Result again = RunProgram("--db " + db + " send");
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_EQ(again.out.find("Wysłano aukcji"), std::string::npos) << again.out;
+  EXPECT_EQ(again.out.find("Wysłano komentarzy"), std::string::npos) << again.out;
+
+  // Chosen auctions of either account; one that is not prepared is named.
+  RunSql(db, {L"UPDATE au__Auction SET au_State = 1 WHERE au_Id IN (1, 2)"});
+  Result chosen = RunProgram("--db " + db + " send --auction 2 --auction 3 --auction 1");
+  EXPECT_EQ(chosen.status, 0) << chosen.out;
+  // The job ends with a warning, so without its summary: both went.
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    _RecordsetPtr rs = h.Connection()->Execute(
+        _bstr_t(L"SELECT COUNT(*) FROM au__Auction WHERE au_State = 3 AND au_Number IS NOT NULL"), nullptr, adCmdText);
+    EXPECT_EQ(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()), 3);
+  }
+  CoUninitialize();
+  EXPECT_NE(chosen.out.find("Nie wysłano aukcji o identyfikatorach: 3."), std::string::npos) << chosen.out;
+  EXPECT_EQ(chosen.out.find("komentarzy"), std::string::npos) << chosen.out;
+  EXPECT_EQ(RunProgram("--db " + db + " send --auction 0").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " send --auction").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " send 5").status, 2);
+}
+
 TEST_F(Program, ReceiveWhileAnotherWorkstationReceivesTellsWhoAndEndsItsJobs) {
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
   RunSql(db, {L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'KASA1', 'Szef')"});
