@@ -495,7 +495,7 @@ bool CCoAuctServMgr::CheckReceiveRight(_Recordset* accountSite, WalkMode mode) {
   return CheckAccountRight(accountSite, kAccountRightReceive, message);
 }
 
-CString CCoAuctServMgr::ReportStepError(const _com_error& error, const CString& prefix, CHxLog* log) {
+CString FailureText(const _com_error& error, std::initializer_list<const wchar_t*> inserts) {
   const HRESULT hr = error.Error();
   CString text;
   {
@@ -509,9 +509,15 @@ CString CCoAuctServMgr::ReportStepError(const _com_error& error, const CString& 
       const CHxResString unspecified(kUnspecifiedError);
       text = messages.FormatMessage(hr, KdGetUserDefaultLangID(), {static_cast<const wchar_t*>(unspecified)});
     } else {
-      text = messages.FormatMessage(hr, KdGetUserDefaultLangID(), {L"?", L"??", L"???"});
+      text = messages.FormatMessage(hr, KdGetUserDefaultLangID(), inserts);
     }
   }
+  return text;
+}
+
+CString CCoAuctServMgr::ReportStepError(const _com_error& error, const CString& prefix, CHxLog* log) {
+  const HRESULT hr = error.Error();
+  CString text = FailureText(error, {L"?", L"??", L"???"});
   if (text.IsEmpty()) text.Format(CHxResString(kErrorCode), static_cast<LONG>(hr), static_cast<ULONG>(hr));
   text += ErrorRecordsText(error);
   CString result;

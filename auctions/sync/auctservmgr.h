@@ -4,6 +4,7 @@
 // options of a run, the queues of ids to send, and walks the seller's accounts and sites, creating
 // each account's site connector and running one receive or send step per account-site row. The
 // connector calls back through LotrixSync; the receive stores reach it as their CReceiveContext.
+#include <initializer_list>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -101,6 +102,11 @@ class JobLogSet {
  private:
   std::vector<CHxLog> m_logs;
 };
+
+// The text of a failure: its description; else the message library's text of its code (the
+// framework's unspecified database error with "Nieokreślony błąd.", other codes with `inserts`);
+// empty when neither has one.
+CString FailureText(const _com_error& error, std::initializer_list<const wchar_t*> inserts);
 
 class CCoAuctServMgr : public CRtBase,
                        public platform::com::DispatchFace<IAuctServMgr>,

@@ -12,7 +12,6 @@
 #include "auctions/sync/auctservmgr.h"
 #include "auctions/sync/containers.h"
 #include "auctions/sync/storetools.h"
-#include "framework/messages.h"
 #include "platform/strings/oledatetime.h"
 #include "shared/objtools.h"
 
@@ -31,36 +30,18 @@ constexpr UINT kStrNoSendCommentsRight = 220;
 constexpr UINT kStrNoAccountCommentsRight = 221;
 constexpr UINT kStrSendingComments = 226;
 constexpr UINT kStrSendingCommentsDone = 227;
-constexpr UINT kStrUnspecifiedError = 123;
 
 constexpr LONG kRightSendAuctions = 182;
 constexpr LONG kRightSendComments = 222;
 constexpr int kBatchSize = 10;
 // The provider's state of an auction the site has not taken yet.
 constexpr LONG kStatePrepared = 1;
-constexpr HRESULT kDbUnspecified = static_cast<HRESULT>(0x80040F20u);
 
 const wchar_t kLastOperationFailed[] = L"Ostatnia operacja nie powiodła się.\r\n%ls";
 
-// The text of a failed send: the error's description; else the message library's text of its
-// code; else the code's own system message.
+// The text of a failed send: the failure's text; else the code's own system message.
 CString ErrorText(const _com_error& error) {
-  const HRESULT hr = error.Error();
-  CString text;
-  {
-    const _bstr_t description = error.Description();
-    const wchar_t* held = static_cast<const wchar_t*>(description);
-    if (held) text = held;
-  }
-  if (text.IsEmpty()) {
-    CKdSmartMessage messages;
-    if (hr == kDbUnspecified) {
-      const CHxResString unspecified(kStrUnspecifiedError);
-      text = messages.FormatMessage(hr, KdGetUserDefaultLangID(), {static_cast<const wchar_t*>(unspecified)});
-    } else {
-      text = messages.FormatMessage(hr, KdGetUserDefaultLangID());
-    }
-  }
+  CString text = FailureText(error, {});
   if (text.IsEmpty()) text = error.ErrorMessage();
   return text;
 }
