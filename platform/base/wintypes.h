@@ -51,6 +51,7 @@ using PBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using PDWORD = DWORD*;
 using LPLONG = LONG*;
+using LPINT = int*;
 using PLONG = LONG*;
 using LPCVOID = const void*;
 

@@ -1,6 +1,7 @@
 // The class library's windows, dialogs, drawing wrappers and data exchange.
 #include "platform/gui/afxwin.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -556,6 +557,22 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     case WM_MOUSELEAVE: OnMouseLeave(); break;
     case WM_LBUTTONDOWN: OnLButtonDown(static_cast<UINT>(wParam), CPoint(lParam)); break;
     case WM_LBUTTONUP: OnLButtonUp(static_cast<UINT>(wParam), CPoint(lParam)); break;
+    case WM_LBUTTONDBLCLK: OnLButtonDblClk(static_cast<UINT>(wParam), CPoint(lParam)); break;
+    case WM_MOUSEWHEEL: {
+      POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      r = OnMouseWheel(GET_KEYSTATE_WPARAM(wParam), GET_WHEEL_DELTA_WPARAM(wParam), CPoint(at));
+      break;
+    }
+    case WM_KEYDOWN: OnKeyDown(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam)); break;
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+      auto* bar = dynamic_cast<CScrollBar*>(FromHandlePermanent(reinterpret_cast<HWND>(lParam)));
+      const UINT position = static_cast<UINT>(static_cast<short>(HIWORD(wParam)));
+      if (message == WM_HSCROLL) OnHScroll(LOWORD(wParam), position, bar);
+      else OnVScroll(LOWORD(wParam), position, bar);
+      break;
+    }
+    case WM_GETDLGCODE: r = static_cast<LRESULT>(OnGetDlgCode()); break;
     case WM_SETCURSOR:
       r = OnSetCursor(FromHandle(reinterpret_cast<HWND>(wParam)), LOWORD(lParam), HIWORD(lParam));
       break;
@@ -564,6 +581,12 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
   }
   if (result) *result = r;
   return TRUE;
+}
+
+int CWnd::GetScrollLimit(int bar) const {
+  SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
+  if (!::GetScrollInfo(m_hWnd, bar, &info)) return 0;
+  return info.nMax - std::max(static_cast<int>(info.nPage) - 1, 0);
 }
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {

@@ -165,6 +165,17 @@ class CBitmap : public CGdiObject {
   static CBitmap* FromHandle(HBITMAP bitmap);
 };
 
+class CRgn : public CGdiObject {
+ public:
+  BOOL CreateRectRgn(int l, int t, int r, int b) { return Attach(::CreateRectRgn(l, t, r, b)); }
+  BOOL CreateRectRgnIndirect(LPCRECT r) { return Attach(::CreateRectRgnIndirect(r)); }
+  void SetRectRgn(int l, int t, int r, int b) { ::SetRectRgn(static_cast<HRGN>(m_hObject), l, t, r, b); }
+  void SetRectRgn(LPCRECT r) { ::SetRectRgn(static_cast<HRGN>(m_hObject), r->left, r->top, r->right, r->bottom); }
+  int OffsetRgn(int dx, int dy) { return ::OffsetRgn(static_cast<HRGN>(m_hObject), dx, dy); }
+  int GetRgnBox(LPRECT r) const { return ::GetRgnBox(static_cast<HRGN>(m_hObject), r); }
+  operator HRGN() const { return static_cast<HRGN>(m_hObject); }  // NOLINT(google-explicit-constructor)
+};
+
 // --- device contexts
 class CDC {
  public:
@@ -213,6 +224,8 @@ class CDC {
   int IntersectClipRect(int l, int t, int r, int b) { return ::IntersectClipRect(m_hDC, l, t, r, b); }
   int IntersectClipRect(LPCRECT r) { return ::IntersectClipRect(m_hDC, r->left, r->top, r->right, r->bottom); }
   int GetClipBox(LPRECT r) const { return ::GetClipBox(m_hDC, r); }
+  // A null region takes the clip away.
+  int SelectClipRgn(CRgn* region) { return ::SelectClipRgn(m_hDC, region ? static_cast<HRGN>(*region) : nullptr); }
 
   CPoint MoveTo(int x, int y) {
     POINT p{};
@@ -363,6 +376,7 @@ class CMenu {
 #define CTLCOLOR_STATIC 6
 
 class CCmdTarget;
+class CScrollBar;
 struct AFX_CMDHANDLERINFO {
   CCmdTarget* pTarget;
 };
@@ -486,6 +500,31 @@ class CWnd : public CCmdTarget {
     return reinterpret_cast<HICON>(SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   }
   HICON GetIcon(BOOL big) const { return reinterpret_cast<HICON>(SendMessage(WM_GETICON, big ? ICON_BIG : ICON_SMALL, 0)); }
+  // Scroll bars (SB_HORZ, SB_VERT) of the window.
+  BOOL SetScrollInfo(int bar, LPSCROLLINFO info, BOOL redraw = TRUE) {
+    ::SetScrollInfo(m_hWnd, bar, info, redraw);
+    return TRUE;
+  }
+  BOOL GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask = SIF_ALL) const {
+    if (!info) return FALSE;
+    info->fMask = mask;
+    return ::GetScrollInfo(m_hWnd, bar, info);
+  }
+  int GetScrollPos(int bar) const { return ::GetScrollPos(m_hWnd, bar); }
+  int SetScrollPos(int bar, int position, BOOL redraw = TRUE) { return ::SetScrollPos(m_hWnd, bar, position, redraw); }
+  void SetScrollRange(int bar, int min, int max, BOOL redraw = TRUE) { ::SetScrollRange(m_hWnd, bar, min, max, redraw); }
+  void GetScrollRange(int bar, LPINT min, LPINT max) const { ::GetScrollRange(m_hWnd, bar, min, max); }
+  // The largest position the bar takes (max - (page - 1)).
+  int GetScrollLimit(int bar) const;
+  void ShowScrollBar(UINT bar, BOOL show = TRUE) { ::ShowScrollBar(m_hWnd, static_cast<int>(bar), show); }
+  BOOL EnableScrollBar(int bar, UINT arrows = ESB_ENABLE_BOTH) { return ::EnableScrollBar(m_hWnd, static_cast<UINT>(bar), arrows); }
+  void EnableScrollBarCtrl(int bar, BOOL enable = TRUE) {
+    ::EnableScrollBar(m_hWnd, static_cast<UINT>(bar), enable ? ESB_ENABLE_BOTH : ESB_DISABLE_BOTH);
+  }
+  void ScrollWindow(int dx, int dy, LPCRECT rect = nullptr, LPCRECT clip = nullptr) {
+    ::ScrollWindow(m_hWnd, dx, dy, rect, clip);
+  }
+
   CDC* GetDC();
   CDC* GetWindowDC();
   int ReleaseDC(CDC* dc);
@@ -526,6 +565,16 @@ class CWnd : public CCmdTarget {
   virtual void OnMouseLeave() { Default(); }
   virtual void OnLButtonDown(UINT flags, CPoint point) { Default(); }
   virtual void OnLButtonUp(UINT flags, CPoint point) { Default(); }
+  virtual void OnLButtonDblClk(UINT flags, CPoint point) { Default(); }
+  // The wheel's delta (WHEEL_DELTA a notch, negative towards the user); TRUE when scrolled.
+  virtual BOOL OnMouseWheel(UINT flags, short delta, CPoint point) { return static_cast<BOOL>(Default()); }
+  virtual void OnKeyDown(UINT key, UINT repeat, UINT flags) { Default(); }
+  // The scroll code (SB_*), the thumb's position for SB_THUMBPOSITION and SB_THUMBTRACK, and
+  // the scroll-bar control (null for the window's own bars).
+  virtual void OnHScroll(UINT code, UINT position, CScrollBar* bar) { Default(); }
+  virtual void OnVScroll(UINT code, UINT position, CScrollBar* bar) { Default(); }
+  // What keys the control wants of its dialog (DLGC_*).
+  virtual UINT OnGetDlgCode() { return static_cast<UINT>(Default()); }
   // TRUE when the cursor was set.
   virtual BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message) { return static_cast<BOOL>(Default()); }
   virtual void OnTimer(UINT_PTR id) { Default(); }
@@ -696,6 +745,9 @@ class CListBox : public CWnd {
     return static_cast<int>(SendMessage(LB_FINDSTRINGEXACT, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text)));
   }
 };
+
+// A scroll-bar control (the bars of a window are the window's own, reached through CWnd).
+class CScrollBar : public CWnd {};
 
 // --- the wait cursor: set for the object's life, the previous cursor restored after
 class CWaitCursor {

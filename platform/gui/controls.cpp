@@ -804,6 +804,7 @@ void RegisterSystemClasses() {
   RegisterClassDirect(L"ListBox", ListBoxProc, nullptr);
   RegisterClassDirect(L"#32770", DefDlgProcW, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   RegisterClassDirect(L"AfxWnd", DefWindowProcW, nullptr);
+  RegisterClassDirect(TOOLTIPS_CLASSW, TooltipProc, nullptr);
   RegisterTreeViewClass();
 }
 

@@ -806,6 +806,57 @@ int IntersectClipRect(HDC h, int left, int top, int right, int bottom) {
   return IsRectEmpty(&dc->state.clip) ? NULLREGION : SIMPLEREGION;
 }
 
+namespace {
+int Complexity(const RECT& r) { return IsRectEmpty(&r) ? NULLREGION : SIMPLEREGION; }
+}  // namespace
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom) {
+  auto* region = new Region;
+  region->rect = Normalized(left, top, right, bottom);
+  Register(region);
+  return ToHandle<HRGN>(region->handle);
+}
+
+HRGN CreateRectRgnIndirect(const RECT* rect) {
+  return rect ? CreateRectRgn(rect->left, rect->top, rect->right, rect->bottom) : nullptr;
+}
+
+BOOL SetRectRgn(HRGN h, int left, int top, int right, int bottom) {
+  Region* region = FindRegion(h);
+  if (!region) return FALSE;
+  region->rect = Normalized(left, top, right, bottom);
+  return TRUE;
+}
+
+int GetRgnBox(HRGN h, LPRECT rect) {
+  Region* region = FindRegion(h);
+  if (!region || !rect) return RGN_ERROR;
+  *rect = region->rect;
+  return Complexity(region->rect);
+}
+
+int OffsetRgn(HRGN h, int dx, int dy) {
+  Region* region = FindRegion(h);
+  if (!region) return RGN_ERROR;
+  OffsetRect(&region->rect, dx, dy);
+  return Complexity(region->rect);
+}
+
+int SelectClipRgn(HDC h, HRGN rgn) {
+  Dc* dc = FindDc(h);
+  if (!dc) return RGN_ERROR;
+  if (!rgn) {
+    dc->state.clip = dc->bounds;
+    return SIMPLEREGION;
+  }
+  Region* region = FindRegion(rgn);
+  if (!region) return RGN_ERROR;
+  RECT r = region->rect;
+  OffsetRect(&r, dc->origin.x, dc->origin.y);
+  dc->state.clip = Intersect(dc->bounds, r);
+  return Complexity(dc->state.clip);
+}
+
 int GetClipBox(HDC h, LPRECT rect) {
   Dc* dc = FindDc(h);
   if (!dc || !rect) return RGN_ERROR;

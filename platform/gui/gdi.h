@@ -252,6 +252,15 @@ BOOL LPtoDP(HDC dc, LPPOINT points, int count);
 #define COMPLEXREGION 3
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int GetClipBox(HDC dc, LPRECT rect);
+// Rectangular regions, in device coordinates (the viewport origin does not move them).
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+HRGN CreateRectRgnIndirect(const RECT* rect);
+BOOL SetRectRgn(HRGN region, int left, int top, int right, int bottom);
+int GetRgnBox(HRGN region, LPRECT rect);
+int OffsetRgn(HRGN region, int dx, int dy);
+// The clip becomes (a copy of) the region within what the DC may draw on; a null region takes
+// the clip away again.
+int SelectClipRgn(HDC dc, HRGN region);
 
 #define LOGPIXELSX 88
 #define LOGPIXELSY 90

@@ -103,6 +103,12 @@ void SetWorkArea(const RECT& area);
 // Whether GDI+'s codec list can be read (true until set; ResetHeadless makes it readable).
 void SetImageCodecsReadable(bool readable);
 
+// Whether the window's bar (SB_HORZ, SB_VERT) has any arrow enabled.
+bool ScrollBarEnabled(HWND window, int bar);
+// The latest text a tooltip window holds for the control (a tool added with TTF_IDISHWND);
+// empty when none does.
+std::wstring TooltipText(HWND control);
+
 // A picture of a window: 32-bit RGB pixels.
 class Image {
  public:

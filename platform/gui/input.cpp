@@ -159,6 +159,14 @@ void DoubleClick(HWND window, int x, int y) {
   MouseUp(window, x, y);
 }
 
+void MouseWheel(HWND window, int x, int y, int delta) {
+  const POINT screen = ScreenPoint(window, x, y);
+  const HWND receiver = MoveTo(IsWindow(window) ? window : nullptr, screen);
+  if (!receiver || !IsWindow(receiver)) return;
+  Deliver(receiver, WM_MOUSEWHEEL, MAKEWPARAM(P().buttons, static_cast<WORD>(static_cast<short>(delta))),
+          MAKELPARAM(screen.x, screen.y));
+}
+
 HWND WindowUnderMouse() {
   const HWND h = P().over;
   return IsWindow(h) ? h : nullptr;

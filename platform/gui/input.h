@@ -28,6 +28,9 @@ void Click(HWND window, int x, int y);
 // Two clicks at one point: the second press is WM_LBUTTONDBLCLK for a window whose class has
 // CS_DBLCLKS, WM_LBUTTONDOWN otherwise.
 void DoubleClick(HWND window, int x, int y);
+// A turn of the wheel by `delta` (WHEEL_DELTA a notch, negative towards the user) with the
+// pointer at the client point (x, y): WM_MOUSEWHEEL with the held buttons and the screen point.
+void MouseWheel(HWND window, int x, int y, int delta);
 // The window the pointer is over (null: none).
 HWND WindowUnderMouse();
 // Whether `window` waits for a WM_MOUSELEAVE.

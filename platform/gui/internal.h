@@ -111,6 +111,12 @@ struct Menu : Object {
   UINT defaultItem = 0xFFFFFFFF;
 };
 
+// A rectangular region, in device coordinates.
+struct Region : Object {
+  Region() : Object(Kind::Region) {}
+  RECT rect{};
+};
+
 struct Cursor : Object {
   Cursor() : Object(Kind::Cursor) {}
   std::wstring name;
@@ -125,6 +131,25 @@ struct WindowClass {
   HINSTANCE instance = nullptr;
   UINT style = 0;
   bool system = false;
+};
+
+// A window's scroll bar: its range, page and position (kept while hidden) and its disabled arrows.
+struct ScrollBar {
+  int min = 0;
+  int max = 0;
+  UINT page = 0;
+  int pos = 0;
+  int trackPos = 0;
+  UINT disabled = ESB_ENABLE_BOTH;
+};
+
+// A tool of a tooltip window.
+struct Tool {
+  UINT flags = 0;
+  HWND window = nullptr;
+  UINT_PTR id = 0;
+  RECT rect{};
+  std::wstring text;
 };
 
 // Items of combo and list boxes.
@@ -185,6 +210,10 @@ struct Window : Object {
   int top = 0;
   bool dropped = false;
   HANDLE image = nullptr;
+  // scroll bars and tooltips
+  ScrollBar hbar;
+  ScrollBar vbar;
+  std::vector<Tool> tools;
 };
 
 // --- the handle table
@@ -203,6 +232,7 @@ inline Font* FindFont(HGDIOBJ h) { return Find<Font>(h, Kind::Font); }
 inline Bitmap* FindBitmap(HGDIOBJ h) { return Find<Bitmap>(h, Kind::Bitmap); }
 inline Pen* FindPen(HGDIOBJ h) { return Find<Pen>(h, Kind::Pen); }
 inline Brush* FindBrush(HGDIOBJ h) { return Find<Brush>(h, Kind::Brush); }
+inline Region* FindRegion(HGDIOBJ h) { return Find<Region>(h, Kind::Region); }
 // Removes the object from the table; it is freed once no message is being delivered.
 void Retire(DWORD handle);
 void CollectRetired();
@@ -220,7 +250,7 @@ DWORD FromHandle(H handle) {
 const WindowClass* FindClass(const std::wstring& name);
 RECT NonClientInsets(DWORD style, DWORD exStyle, bool menuBar);
 bool HasMenuBar(const Window& w);
-RECT ClientRectInWindow(const Window& w);    // the client area in window coordinates
+RECT ClientRectInWindow(const Window& w);    // the client area in window coordinates (without its bars)
 POINT ScreenOrigin(const Window& w);         // the window rectangle's top-left corner on the screen
 POINT ClientScreenOrigin(const Window& w);
 Window* TopLevel(Window* w);
@@ -257,6 +287,8 @@ void PaintTree(HWND window);    // paints the window and its children onto its t
 HDC MakeWindowDc(Window* w, bool client);
 void FreeDc(HDC dc);
 void PaintNonClient(HWND window, HDC dc);
+// Draws the shown scroll bars into the window DC, whose (0, 0) is the window's corner.
+void PaintScrollBars(const Window& w, HDC dc);
 
 // --- controls (controls.cpp)
 void RegisterSystemClasses();
@@ -266,6 +298,7 @@ LRESULT EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ComboBoxProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ListBoxProc(HWND, UINT, WPARAM, LPARAM);
 void RegisterTreeViewClass();   // treeview.cpp
+LRESULT TooltipProc(HWND, UINT, WPARAM, LPARAM);
 // Draws a 3D edge in GDI's colours.
 void DrawEdge3d(HDC dc, RECT rect, COLORREF topLeft, COLORREF bottomRight);
 

@@ -143,6 +143,7 @@ void PaintNonClient(HWND h, HDC dc) {
     DrawEdge(dc, &outer, BDR_SUNKENOUTER, BF_RECT);
     InflateRect(&outer, -1, -1);
   }
+  PaintScrollBars(*w, dc);
 }
 
 }  // namespace platform::gui::detail

@@ -149,6 +149,9 @@ RECT ClientRectInWindow(const Window& w) {
   const RECT in = NonClientInsets(w.style, w.exStyle, HasMenuBar(w));
   const LONG width = w.rect.right - w.rect.left, height = w.rect.bottom - w.rect.top;
   RECT r{in.left, in.top, width - in.right, height - in.bottom};
+  // Shown scroll bars take their room from the client area.
+  if (w.style & WS_VSCROLL) r.right -= GetSystemMetrics(SM_CXVSCROLL);
+  if (w.style & WS_HSCROLL) r.bottom -= GetSystemMetrics(SM_CYHSCROLL);
   if (r.right < r.left) r.right = r.left;
   if (r.bottom < r.top) r.bottom = r.top;
   return r;

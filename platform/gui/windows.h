@@ -299,6 +299,8 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
+#define WM_HSCROLL 0x0114
+#define WM_VSCROLL 0x0115
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
@@ -317,6 +319,7 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define WM_LBUTTONDBLCLK 0x0203
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
+#define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSELEAVE 0x02A3
 #define WM_PRINTCLIENT 0x0318
 #define WM_USER 0x0400
@@ -326,7 +329,12 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define DLGC_WANTTAB 0x0002
 #define DLGC_WANTALLKEYS 0x0004
 #define DLGC_HASSETSEL 0x0008
+#define DLGC_DEFPUSHBUTTON 0x0010
+#define DLGC_UNDEFPUSHBUTTON 0x0020
+#define DLGC_RADIOBUTTON 0x0040
 #define DLGC_WANTCHARS 0x0080
+#define DLGC_STATIC 0x0100
+#define DLGC_BUTTON 0x2000
 
 #define DM_GETDEFID (WM_USER + 0)
 #define DM_SETDEFID (WM_USER + 1)
@@ -497,8 +505,17 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define VK_MENU 0x12
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
-#define VK_F1 0x70
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
+#define VK_F1 0x70
 
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR text, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param);
@@ -765,6 +782,9 @@ SHORT GetAsyncKeyState(int key);
 #endif
 #define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
 #define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
+#define WHEEL_DELTA 120
+#define GET_WHEEL_DELTA_WPARAM(wp) ((short)HIWORD(wp))
+#define GET_KEYSTATE_WPARAM(wp) (LOWORD(wp))
 #define TME_HOVER 0x00000001
 #define TME_LEAVE 0x00000002
 #define TME_QUERY 0x40000000
@@ -783,6 +803,97 @@ BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
+
+// --- scroll bars of a window (WS_HSCROLL, WS_VSCROLL)
+// A shown bar takes its width (SM_CXVSCROLL) or height (SM_CYHSCROLL) from the client area;
+// ShowScrollBar switches the style bit and, when the client area changes, sends WM_SIZE. The
+// range, page and position are kept whether the bar is shown or not, and set without any
+// message: the page is at most the range's size (max - min + 1) and the position is held
+// between min and max - (page - 1), as the system holds them. A range whose max is below its
+// min (or wider than 2^31 - 1) becomes 0 to 0.
+#define SB_HORZ 0
+#define SB_VERT 1
+#define SB_CTL 2
+#define SB_BOTH 3
+#define SB_LINEUP 0
+#define SB_LINELEFT 0
+#define SB_LINEDOWN 1
+#define SB_LINERIGHT 1
+#define SB_PAGEUP 2
+#define SB_PAGELEFT 2
+#define SB_PAGEDOWN 3
+#define SB_PAGERIGHT 3
+#define SB_THUMBPOSITION 4
+#define SB_THUMBTRACK 5
+#define SB_TOP 6
+#define SB_LEFT 6
+#define SB_BOTTOM 7
+#define SB_RIGHT 7
+#define SB_ENDSCROLL 8
+#define SIF_RANGE 0x0001
+#define SIF_PAGE 0x0002
+#define SIF_POS 0x0004
+#define SIF_DISABLENOSCROLL 0x0008
+#define SIF_TRACKPOS 0x0010
+#define SIF_ALL (SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS)
+#define ESB_ENABLE_BOTH 0x0000
+#define ESB_DISABLE_LTUP 0x0001
+#define ESB_DISABLE_RTDN 0x0002
+#define ESB_DISABLE_BOTH 0x0003
+struct SCROLLINFO {
+  UINT cbSize;
+  UINT fMask;
+  int nMin;
+  int nMax;
+  UINT nPage;
+  int nPos;
+  int nTrackPos;
+};
+using LPSCROLLINFO = SCROLLINFO*;
+using LPCSCROLLINFO = const SCROLLINFO*;
+// The new position; 0 for no window or another bar than SB_HORZ / SB_VERT.
+int SetScrollInfo(HWND window, int bar, LPCSCROLLINFO info, BOOL redraw);
+BOOL GetScrollInfo(HWND window, int bar, LPSCROLLINFO info);
+// The previous position.
+int SetScrollPos(HWND window, int bar, int position, BOOL redraw);
+int GetScrollPos(HWND window, int bar);
+BOOL SetScrollRange(HWND window, int bar, int min, int max, BOOL redraw);
+BOOL GetScrollRange(HWND window, int bar, LPINT min, LPINT max);
+BOOL ShowScrollBar(HWND window, int bar, BOOL show);
+// Which arrows are disabled (ESB_*); FALSE when nothing changed.
+BOOL EnableScrollBar(HWND window, UINT bar, UINT arrows);
+// Scrolls the client area by (dx, dy): with no rectangle the child windows move along; the
+// window is repainted at its next update.
+BOOL ScrollWindow(HWND window, int dx, int dy, const RECT* rect, const RECT* clip);
+
+// --- tooltips (window class TOOLTIPS_CLASSW). A tool is known by its window and id; adding a
+// tool that is already there replaces its text, so each tool shows the latest text it was given.
+// The window never shows itself: platform/gui/headless.h reads the text a control would show.
+#define TOOLTIPS_CLASSW L"tooltips_class32"
+#define TTS_ALWAYSTIP 0x01
+#define TTS_NOPREFIX 0x02
+#define TTF_IDISHWND 0x0001
+#define TTF_CENTERTIP 0x0002
+#define TTF_SUBCLASS 0x0010
+#define TTM_ACTIVATE (WM_USER + 1)
+#define TTM_SETMAXTIPWIDTH (WM_USER + 24)
+#define TTM_GETTOOLCOUNT (WM_USER + 13)
+#define TTM_ADDTOOLW (WM_USER + 50)
+#define TTM_DELTOOLW (WM_USER + 51)
+#define TTM_GETTEXTW (WM_USER + 56)
+#define TTM_UPDATETIPTEXTW (WM_USER + 57)
+struct TOOLINFOW {
+  UINT cbSize;
+  UINT uFlags;
+  HWND hwnd;
+  UINT_PTR uId;
+  RECT rect;
+  HINSTANCE hinst;
+  LPWSTR lpszText;
+  LPARAM lParam;
+};
+using LPTOOLINFOW = TOOLINFOW*;
+using TOOLINFO = TOOLINFOW;
 
 // --- deferred positioning: the moves are collected and made together, in order, by
 // EndDeferWindowPos (as SetWindowPos makes them). A move of a window that does not exist fails
