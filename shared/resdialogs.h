@@ -95,3 +95,12 @@ BEGIN
   PUSHBUTTON      "Pomoc", IDHELP, 214, 165, 50, 14
 END
 )";
+
+// The full-size preview of a picture: no controls; the window is sized to the picture.
+inline constexpr char kBmpViewScript[] = R"(DIALOGEX 0, 0, 200, 150
+STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION ""
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+END
+)";

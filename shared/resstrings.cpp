@@ -59,6 +59,7 @@ VANTOR_RESOURCE_MODULE(g_vantorModule, L"Vantor", platform::ModuleKind::Library,
                             sizeof kHtmlInnerBrowserScript - 1},
                            {RT_DIALOG, L"IDD_DRUK_DLG", kDrukDlgScript, sizeof kDrukDlgScript - 1},
                            {RT_DIALOG, MAKEINTRESOURCEW(1003), kAddressDlgScript, sizeof kAddressDlgScript - 1},
+                           {RT_DIALOG, L"IDD_BMP_VIEW", kBmpViewScript, sizeof kBmpViewScript - 1},
                        });
 
 namespace {

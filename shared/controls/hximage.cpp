@@ -30,8 +30,9 @@ void ReadThumbnailBox(LONG& cx, LONG& cy) {
   cy = static_cast<LONG>(static_cast<int>(fields->GetItem(_variant_t(L"pd_IR_ThumbnailCY"))->GetValue()));
 }
 
-// The host's picture repository; null when the host gives none.
-IHxImageRepositoryPtr Repository() {
+}  // namespace
+
+IHxImageRepositoryPtr hx::ImageRepository() {
   IHxAppServicesPtr services(hx::Instance());
   if (!services) return nullptr;
   IUnknown* raw = nullptr;
@@ -40,8 +41,6 @@ IHxImageRepositoryPtr Repository() {
   if (!object) return nullptr;
   return IHxImageRepositoryPtr(object);
 }
-
-}  // namespace
 
 // --- CHxImage
 
@@ -445,14 +444,14 @@ IStreamPtr hxAdjustImageToLength(IStreamPtr picture, bool resize, bool exact, in
 
 CImaRepositoryTransStatus::CImaRepositoryTransStatus() {
   try {
-    if (IHxImageRepositoryPtr repository = Repository()) hx::Check(repository->BeginTransaction(&m_status));
+    if (IHxImageRepositoryPtr repository = hx::ImageRepository()) hx::Check(repository->BeginTransaction(&m_status));
   } catch (const _com_error&) {
   }
 }
 
 CImaRepositoryTransStatus::~CImaRepositoryTransStatus() {
   try {
-    if (IHxImageRepositoryPtr repository = Repository()) repository->EndTransaction(m_status);
+    if (IHxImageRepositoryPtr repository = hx::ImageRepository()) repository->EndTransaction(m_status);
   } catch (const _com_error&) {
   }
 }

@@ -5,6 +5,7 @@
 // a byte budget as JPEG, and the transaction scope on the host's picture repository.
 #include <memory>
 
+#include "framework/interfaces.h"
 #include "platform/com/com.h"
 #include "platform/gui/afxwin.h"
 #include "platform/gui/gdiplus.h"
@@ -144,6 +145,12 @@ class CImgTools {
 // side comes to maxSide), or the stream itself when it is already smaller; null when it cannot
 // be done. Never raises.
 IStreamPtr hxAdjustImageToLength(IStreamPtr picture, bool resize, bool exact, int maxSide, int maxBytes);
+
+namespace hx {
+// The host's picture repository (application services, slot 13); null when the host gives none
+// or it lacks the interface. Raises what fails.
+IHxImageRepositoryPtr ImageRepository();
+}  // namespace hx
 
 // The scope of a batch of picture-repository work: begun on construction, ended with the
 // value the beginning gave. Every failure is dropped.

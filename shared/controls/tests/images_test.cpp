@@ -30,18 +30,7 @@ class Pictures : public controls_test::Fixture {
     CoUninitialize();
     Fixture::TearDown();
   }
-  void SetBox(LONG cx, LONG cy) {
-    _RecordsetPtr rs;
-    ASSERT_EQ(rs.CreateInstance(__uuidof(Recordset)), S_OK);
-    rs->Fields->Append(L"pd_IR_ThumbnailCX", adInteger, 4, adFldIsNullable);
-    rs->Fields->Append(L"pd_IR_ThumbnailCY", adInteger, 4, adFldIsNullable);
-    rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
-    rs->AddNew();
-    rs->Fields->GetItem(L"pd_IR_ThumbnailCX")->PutValue(_variant_t(cx));
-    rs->Fields->GetItem(L"pd_IR_ThumbnailCY")->PutValue(_variant_t(cy));
-    rs->Update();
-    doubles.instance->numbered[5000] = IUnknownPtr(rs);
-  }
+  void SetBox(LONG cx, LONG cy) { controls_test::SetThumbnailBox(*doubles.instance, cx, cy); }
   std::wstring TempFile(const std::string& bytes, const char* ext) {
     const std::string path = ::testing::TempDir() + "halvex_" + std::to_string(++m_files) + ext;
     std::ofstream(path, std::ios::binary) << bytes;

@@ -11,6 +11,7 @@
 #include "platform/gui/headless.h"
 #include "platform/gui/input.h"
 #include "platform/threads/clock.h"
+#include "testing/host_doubles/host_doubles.h"
 #include "testing/support/canvas.h"
 
 // Rectangles print as their sides in test messages.
@@ -51,6 +52,20 @@ using testutil::Canvas;
 inline bool Near(COLORREF a, COLORREF b, int tolerance = 2) {
   return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// The data parameters' thumbnail box the host doubles give (number 5000).
+inline void SetThumbnailBox(doubles::FakeInstance& instance, LONG cx, LONG cy) {
+  _RecordsetPtr rs;
+  ASSERT_EQ(rs.CreateInstance(__uuidof(Recordset)), S_OK);
+  rs->Fields->Append(L"pd_IR_ThumbnailCX", adInteger, 4, adFldIsNullable);
+  rs->Fields->Append(L"pd_IR_ThumbnailCY", adInteger, 4, adFldIsNullable);
+  rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
+  rs->AddNew();
+  rs->Fields->GetItem(L"pd_IR_ThumbnailCX")->PutValue(_variant_t(cx));
+  rs->Fields->GetItem(L"pd_IR_ThumbnailCY")->PutValue(_variant_t(cy));
+  rs->Update();
+  instance.numbered[5000] = IUnknownPtr(rs);
 }
 
 // Resets the window layer (and a manual clock) around each test.
