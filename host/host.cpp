@@ -262,9 +262,10 @@ void* CHostInstance::FlgGetInterface(REFIID iid) {
   return nullptr;
 }
 
-STDMETHODIMP CHostInstance::LoadBitmap(LONG, LONG, HBITMAP* bitmap) {
-  if (bitmap) *bitmap = nullptr;
-  return E_NOTIMPL;
+STDMETHODIMP CHostInstance::LoadBitmap(LONG image, LONG, HBITMAP* bitmap) {
+  if (!bitmap) return E_POINTER;
+  *bitmap = LoadSkinStrip(image);
+  return *bitmap ? S_OK : E_INVALIDARG;
 }
 
 STDMETHODIMP CHostInstance::GetColor(LONG index, COLORREF* color) {
@@ -652,7 +653,17 @@ STDMETHODIMP CHostInstance::NotifyWarning() {
 STDMETHODIMP CHostInstance::GetImageRepository(IUnknown** repository) {
   if (!repository) return E_POINTER;
   *repository = nullptr;
-  return E_NOTIMPL;
+  if (!m_connection) return E_FAIL;
+  if (!m_imageRepository) {
+    IUnknown* made = nullptr;
+    HRESULT hr = CFlgComObject<CHostImageRepository>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(&made),
+                                                             m_connection);
+    if (FAILED(hr)) return hr;
+    m_imageRepository = IUnknownPtr(made, false);
+  }
+  *repository = m_imageRepository.GetInterfacePtr();
+  (*repository)->AddRef();
+  return S_OK;
 }
 
 STDMETHODIMP CHostInstance::SetRefreshState(LONG state) {

@@ -190,7 +190,7 @@ class CHostInstance : public IFlgInstance,
   STDMETHOD(CheckReady)(BSTR* reason) override;
 
   // --- IFlgSkin: the framework's stock colours, with the host's own tab-strip colours 9 (face)
-  // and 10 (line); no bitmaps
+  // and 10 (line); the state strips of skin images kSkinStripFirst.. (host/skin.cpp)
   STDMETHOD(LoadBitmap)(LONG image, LONG variant, HBITMAP* bitmap) override;
   STDMETHOD(GetColor)(LONG index, COLORREF* color) override;
 
@@ -228,8 +228,17 @@ class CHostInstance : public IFlgInstance,
   mutable std::mutex m_mutex;
   std::vector<HostEvent> m_events;
   IHxNavigationPtr m_navigation;
+  IUnknownPtr m_imageRepository;   // one for the host, so that a scope's begin and end meet
   std::shared_ptr<std::function<void(const std::wstring&)>> m_navigationSink;
 };
+
+// The skin's state strips (IFlgSkin::LoadBitmap): frames of 16 x 16 side by side on a magenta
+// key colour: 500 a transaction's payment (3 frames: unpaid, paid, overpaid), 501 its shipping
+// (4: waiting, packed, sent, delivered), 502 a page of the seller zone (2: closed, open).
+constexpr LONG kSkinStripFirst = 500;
+constexpr LONG kSkinStripLast = 502;
+// The strip of that skin image id, or null for another id.
+HBITMAP LoadSkinStrip(LONG image);
 
 // The host's tab-strip colours (skin colours 9 and 10).
 constexpr COLORREF kSkinTabFace = RGB(214, 223, 247);

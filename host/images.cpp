@@ -4,6 +4,7 @@
 
 #include "host/host.h"
 #include "host/objects.h"
+#include "platform/gui/gdiplus.h"
 
 namespace host {
 namespace {
@@ -93,6 +94,106 @@ STDMETHODIMP CHostImageStore::AddImage(BSTR name, VARIANT image, LONG* id) {
     return S_OK;
   } catch (const _com_error& e) {
     *id = 0;
+    return e.Error();
+  }
+}
+
+// --- the picture repository
+
+CHostImageRepository::~CHostImageRepository() {
+  // Transactions never ended are rolled back.
+  for (size_t i = 0; i < m_levels.size(); ++i) {
+    try {
+      m_connection->RollbackTrans();
+    } catch (const _com_error&) {
+    }
+  }
+}
+
+void* CHostImageRepository::FlgGetInterface(REFIID iid) {
+  if (iid == __uuidof(IUnknown) || iid == __uuidof(IHxImageRepository)) return static_cast<IHxImageRepository*>(this);
+  return nullptr;
+}
+
+STDMETHODIMP CHostImageRepository::GetPicture(LONG id, BSTR* name, IUnknown** stream, LONG* width, LONG* height,
+                                              LONG* size, VARIANT_BOOL* found) {
+  if (!name || !stream || !width || !height || !size || !found) return E_POINTER;
+  *name = nullptr;
+  *stream = nullptr;
+  *width = *height = *size = 0;
+  *found = VARIANT_FALSE;
+  try {
+    CString sql;
+    sql.Format(L"SELECT im_Name, im_Size, im_Data FROM kd_Image WHERE im_Id = %ld", id);
+    _RecordsetPtr rows;
+    HRESULT hr = OpenRS(rows, m_connection, sql, adOpenStatic, adLockReadOnly);
+    if (FAILED(hr)) return hr;
+    if (rows->GetadoEOF()) return S_OK;
+    FieldsPtr f = rows->GetFields();
+    const _variant_t data = f->GetItem(_variant_t(L"im_Data"))->GetValue();
+    if (data.vt != (VT_ARRAY | VT_UI1) || !data.parray || SafeArrayGetDim(data.parray) != 1)
+      return platform::com::ReportError(E_FAIL, L"Obraz w bazie danych nie jest tablicą bajtów.", L"Vantor.Host");
+    const ULONG bytes = data.parray->rgsabound[0].cElements;
+    if (bytes > kMaxImageBytes)
+      return platform::com::ReportError(E_FAIL, L"Obraz w bazie danych jest większy niż 64 MB.", L"Vantor.Host");
+    IStream* raw = nullptr;
+    hr = CreateStreamOnHGlobal(nullptr, TRUE, &raw);
+    if (FAILED(hr) || !raw) return FAILED(hr) ? hr : E_OUTOFMEMORY;
+    IStreamPtr out(raw, false);
+    void* content = nullptr;
+    hr = SafeArrayAccessData(data.parray, &content);
+    if (FAILED(hr)) return hr;
+    ULONG written = 0;
+    hr = bytes ? out->Write(content, bytes, &written) : S_OK;
+    SafeArrayUnaccessData(data.parray);
+    if (FAILED(hr) || written != bytes) return FAILED(hr) ? hr : E_FAIL;
+    LARGE_INTEGER zero{};
+    out->Seek(zero, STREAM_SEEK_SET, nullptr);
+    // The picture's size as its header gives it (0 x 0 for bytes that are no picture).
+    {
+      Gdiplus::Image picture(static_cast<IStream*>(out));
+      if (picture.GetLastStatus() == Gdiplus::Ok) {
+        *width = static_cast<LONG>(picture.GetWidth());
+        *height = static_cast<LONG>(picture.GetHeight());
+      }
+    }
+    out->Seek(zero, STREAM_SEEK_SET, nullptr);
+    const _variant_t shown = f->GetItem(_variant_t(L"im_Name"))->GetValue();
+    *name = SysAllocString(shown.vt == VT_BSTR && shown.bstrVal ? shown.bstrVal : L"");
+    const _variant_t stored = f->GetItem(_variant_t(L"im_Size"))->GetValue();
+    *size = stored.vt == VT_NULL ? static_cast<LONG>(bytes) : static_cast<LONG>(stored);
+    *stream = out.Detach();
+    *found = VARIANT_TRUE;
+    return S_OK;
+  } catch (const _com_error& e) {
+    if (*name) SysFreeString(*name), *name = nullptr;
+    *width = *height = *size = 0;
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostImageRepository::BeginTransaction(LONG* state) {
+  if (!state) return E_POINTER;
+  *state = 0;
+  try {
+    const LONG level = m_connection->BeginTrans();
+    m_levels.push_back(level);
+    *state = level;
+    return S_OK;
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+}
+
+STDMETHODIMP CHostImageRepository::EndTransaction(LONG state) {
+  if (state == 0) return S_OK;
+  if (m_levels.empty() || m_levels.back() != state)
+    return platform::com::ReportError(E_INVALIDARG, L"Nie rozpoczęto takiej transakcji obrazów.", L"Vantor.Host");
+  m_levels.pop_back();
+  try {
+    m_connection->CommitTrans();
+    return S_OK;
+  } catch (const _com_error& e) {
     return e.Error();
   }
 }

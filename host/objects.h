@@ -264,6 +264,25 @@ class CHostImageStore : public IHxImageStore {
   _ConnectionPtr m_connection;
 };
 
+// The host's picture repository over kd_Image: a picture by id with its name, bytes, size and
+// byte count; and the transaction scope of a batch of picture work. BeginTransaction begins a
+// transaction on the connection and answers its level; EndTransaction commits the one of that
+// level (it must be the newest this repository began); 0 ends nothing.
+class CHostImageRepository : public IHxImageRepository {
+ public:
+  explicit CHostImageRepository(_ConnectionPtr connection) : m_connection(std::move(connection)) {}
+  virtual ~CHostImageRepository();
+  void* FlgGetInterface(REFIID iid);
+  STDMETHOD(GetPicture)(LONG id, BSTR* name, IUnknown** stream, LONG* width, LONG* height, LONG* size,
+                        VARIANT_BOOL* found) override;
+  STDMETHOD(EndTransaction)(LONG state) override;
+  STDMETHOD(BeginTransaction)(LONG* state) override;
+
+ private:
+  _ConnectionPtr m_connection;
+  std::vector<LONG> m_levels;   // the transactions begun and not yet ended, oldest first
+};
+
 // The registrations of the host's business-object classes, for the host's lifetime.
 std::vector<CFlgClassRegistration> RegisterBusinessObjectClasses();
 

@@ -5,7 +5,9 @@
 
 #include "host/objects.h"
 #include "host/tests/host_fixture.h"
+#include "shared/controls/hximage.h"
 #include "shared/objtools.h"
+#include "testing/pictures/pictures.h"
 
 namespace {
 
@@ -292,6 +294,91 @@ TEST_F(ReceiveObjects, ImageStoreKeepsTheSameBytesOnce) {
   EXPECT_EQ(store->AddImage(_bstr_t(L"tekst"), _variant_t(L"nie obraz"), &id), E_INVALIDARG);
   EXPECT_EQ(store->AddImage(_bstr_t(L"brak"), _variant_t(), &id), E_INVALIDARG);
   EXPECT_EQ(Count(L"SELECT COUNT(*) FROM kd_Image"), 2);
+}
+
+TEST_F(ReceiveObjects, ThePictureRepositoryReadsStoredPicturesByIdAndScopesTheirWork) {
+  IHxAppServicesPtr services(host->Instance());
+  IUnknown* raw = nullptr;
+  ASSERT_EQ(services->GetImageStore(&raw), S_OK);
+  IHxImageStorePtr store(IUnknownPtr(raw, false));
+  const std::string png = testpictures::Quadrants("PNG", 64, 48);
+  LONG id = 0;
+  ASSERT_EQ(store->AddImage(_bstr_t(L"Kubek"), Bytes(png), &id), S_OK);
+  LONG notPicture = 0;
+  ASSERT_EQ(store->AddImage(_bstr_t(L"tekst"), Bytes("nie obraz"), &notPicture), S_OK);
+
+  ASSERT_EQ(services->GetImageRepository(&raw), S_OK);
+  IUnknownPtr first(raw, false);
+  ASSERT_EQ(services->GetImageRepository(&raw), S_OK);
+  IUnknownPtr second(raw, false);
+  EXPECT_EQ(first.GetInterfacePtr(), second.GetInterfacePtr());   // one repository for the host
+  IHxImageRepositoryPtr repository(first);
+  ASSERT_TRUE(repository);
+
+  BSTR name = nullptr;
+  IUnknown* stream = nullptr;
+  LONG width = 0, height = 0, size = 0;
+  VARIANT_BOOL found = VARIANT_FALSE;
+  ASSERT_EQ(repository->GetPicture(id, &name, &stream, &width, &height, &size, &found), S_OK);
+  _bstr_t ownedName(name, false);
+  IUnknownPtr ownedStream(stream, false);
+  EXPECT_EQ(found, VARIANT_TRUE);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(ownedName)), L"Kubek");
+  EXPECT_EQ(width, 64);
+  EXPECT_EQ(height, 48);
+  EXPECT_EQ(size, static_cast<LONG>(png.size()));
+  EXPECT_EQ(testpictures::BytesOf(IStreamPtr(ownedStream)), png);
+  // Bytes that are no picture have no size; a missing id is not found.
+  ASSERT_EQ(repository->GetPicture(notPicture, &name, &stream, &width, &height, &size, &found), S_OK);
+  SysFreeString(name);
+  if (stream) stream->Release();
+  EXPECT_EQ(found, VARIANT_TRUE);
+  EXPECT_EQ(width, 0);
+  EXPECT_EQ(size, 9);
+  ASSERT_EQ(repository->GetPicture(999, &name, &stream, &width, &height, &size, &found), S_OK);
+  EXPECT_EQ(found, VARIANT_FALSE);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_EQ(repository->GetPicture(id, nullptr, &stream, &width, &height, &size, &found), E_POINTER);
+
+  // The scope: work inside it is committed at its end; 0 ends nothing; an end that does not
+  // match the newest beginning is refused.
+  {
+    CImaRepositoryTransStatus scope;
+    Exec(L"UPDATE kd_Image SET im_Name = 'Kubek duży' WHERE im_Name = 'Kubek'");
+  }
+  EXPECT_EQ(Count(L"SELECT COUNT(*) FROM kd_Image WHERE im_Name = 'Kubek duży'"), 1);
+  LONG level = 0;
+  ASSERT_EQ(repository->BeginTransaction(&level), S_OK);
+  EXPECT_GT(level, 0);
+  EXPECT_EQ(repository->EndTransaction(0), S_OK);
+  EXPECT_EQ(repository->EndTransaction(level + 1), E_INVALIDARG);
+  EXPECT_EQ(repository->EndTransaction(level), S_OK);
+  EXPECT_EQ(repository->EndTransaction(level), E_INVALIDARG);
+}
+
+TEST_F(ReceiveObjects, TheSkinGivesItsStateStrips) {
+  IFlgSkinPtr skin(host->Instance());
+  ASSERT_TRUE(skin);
+  HBITMAP strip = nullptr;
+  ASSERT_EQ(skin->LoadBitmap(501, -1, &strip), S_OK);
+  BITMAP info{};
+  ASSERT_TRUE(GetObjectW(strip, sizeof info, &info));
+  EXPECT_EQ(info.bmWidth, 64);   // four frames of 16
+  EXPECT_EQ(info.bmHeight, 16);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, strip);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 255));        // the transparent colour
+  EXPECT_EQ(GetPixel(dc, 16 * 3 + 8, 8), RGB(40, 170, 60));   // the last frame's disc
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(strip);
+  for (LONG image : {500L, 502L}) {
+    EXPECT_EQ(skin->LoadBitmap(image, -1, &strip), S_OK);
+    DeleteObject(strip);
+  }
+  EXPECT_EQ(skin->LoadBitmap(7, -1, &strip), E_INVALIDARG);
+  EXPECT_EQ(strip, nullptr);
+  EXPECT_EQ(skin->LoadBitmap(500, -1, nullptr), E_POINTER);
 }
 
 }  // namespace
