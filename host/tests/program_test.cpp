@@ -807,6 +807,21 @@ TEST_F(ProgramFiles, TheBrowserPrintingAndAddressDialogsRender) {
   }
 }
 
+TEST_F(ProgramFiles, ThePictureListPreviewAndStatePicturesRender) {
+  Result list = RunProgram("--db " + db + " dialog");
+  for (const char* name : {"CImageListCtrl", "IDD_BMP_VIEW", "CStatePicture"}) {
+    EXPECT_NE(list.out.find(name), std::string::npos) << list.out;
+    const std::string png = folder + "/okno.png";
+    Result rendered = RunProgram("--db " + db + " dialog " + name + " " + png);
+    EXPECT_EQ(rendered.status, 0) << name << rendered.out;
+    EXPECT_TRUE(Exists(png)) << name;
+    std::remove(png.c_str());
+  }
+  // The preview is sized to its picture (640 x 400 in its frame).
+  Result preview = RunProgram("--db " + db + " dialog IDD_BMP_VIEW " + folder + "/okno.png");
+  EXPECT_NE(preview.out.find("(646 x 425 pikseli)"), std::string::npos) << preview.out;
+}
+
 // The demonstration's seller-zone synchronisation as run.sh runs it: the first run closes and
 // opens pages and sends their data, the next one has nothing to do; once buyers entered data on
 // the service (kept in its state between runs), the next run brings it into the transactions.

@@ -1,13 +1,20 @@
 // The controls of the host's main window with sample contents, for the program's renderer
 // (`vantor dialog CHxButton buttons.png`).
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/gui/gallery.h"
 #include "shared/controls/hxappbar.h"
 #include "shared/controls/hxbutton.h"
+#include "shared/controls/hximagelist.h"
+#include "shared/controls/hxpictureview.h"
 #include "shared/controls/hxpanel.h"
 #include "shared/controls/hxtask.h"
+#include "platform/files/files.h"
+#include "shared/filetools.h"
 #include "shared/hxhelpers.h"
 
 namespace {
@@ -150,6 +157,115 @@ std::unique_ptr<CWnd> TaskPanel() {
   return frame;
 }
 
+// A picture of a sunset over a field: sky from deep blue to orange, a sun, a green ground.
+IStreamPtr SamplePicture(int width, int height, int variant) {
+  const int stride = (width * 3 + 3) & ~3;
+  std::string bytes(54 + static_cast<size_t>(stride) * height, '\0');
+  auto put32 = [&](size_t at, unsigned v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  bytes[0] = 'B', bytes[1] = 'M';
+  put32(2, static_cast<unsigned>(bytes.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<unsigned>(width));
+  put32(22, static_cast<unsigned>(height));
+  bytes[26] = 1, bytes[28] = 24;
+  const int horizon = height * (55 + 10 * variant) / 100;
+  const int sunX = width * (25 + 20 * variant) / 100, sunY = horizon - height / 8, sunR = height / 9;
+  for (int y = 0; y < height; ++y) {
+    const size_t row = 54 + static_cast<size_t>(height - 1 - y) * stride;
+    for (int x = 0; x < width; ++x) {
+      int r, g, b;
+      if (y < horizon) {
+        const int t = y * 255 / std::max(1, horizon);
+        r = 30 + t * 200 / 255, g = 40 + t * 90 / 255, b = 120 - t * 80 / 255;
+        const int dx = x - sunX, dy = y - sunY;
+        if (dx * dx + dy * dy <= sunR * sunR) r = 255, g = 220, b = 90;
+      } else {
+        const int t = (y - horizon) * 255 / std::max(1, height - horizon);
+        r = 40 + 30 * variant, g = 140 - t * 60 / 255, b = 50;
+      }
+      bytes[row + x * 3] = static_cast<char>(b);
+      bytes[row + x * 3 + 1] = static_cast<char>(g);
+      bytes[row + x * 3 + 2] = static_cast<char>(r);
+    }
+  }
+  IStream* raw = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &raw)) || !raw) return nullptr;
+  IStreamPtr stream(raw, false);
+  ULONG written = 0;
+  stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+  LARGE_INTEGER zero{};
+  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  return stream;
+}
+
+// The picture list over the pictures of a folder: four photographs written as JPEG files into
+// the temporary folder, shown as the list's thumbnails (the files are removed again).
+std::unique_ptr<CWnd> PictureList() {
+  auto frame = std::make_unique<SampleFrame>();
+  if (!frame->Make(L"CImageListCtrl", 420, 160)) return nullptr;
+  auto* list = frame->Add(std::make_unique<CImageListCtrl>());
+  if (!list->Create(WS_VISIBLE, CRect(0, 0, 420, 160), frame.get(), 1)) return nullptr;
+  list->SetMode(CImageListCtrl::lmHorizontal);
+  CImgTools tools;
+  CLSID jpeg{};
+  tools.GetDefaultCodecInfo(jpeg);
+  const int sizes[][2] = {{640, 480}, {480, 640}, {800, 450}, {600, 600}};
+  for (int i = 0; i < 4; ++i) {
+    CString path;
+    if (!CHxFileTools::GetGUIDTempFile(L"jpg", path, 255)) continue;
+    IStreamPtr source = SamplePicture(sizes[i][0], sizes[i][1], i % 3);
+    if (!source) continue;
+    Gdiplus::Bitmap picture(static_cast<IStream*>(source));
+    if (picture.Save(path.GetString(), &jpeg) != Gdiplus::Ok) continue;
+    list->AddImage(new CHalvexImage(path.GetString()));
+    DeleteFileW(path.GetString());
+  }
+  list->Init();
+  if (list->InnerImageList().size() > 1) list->Select(*std::next(list->InnerImageList().begin()));
+  return frame;
+}
+
+// The preview of a photograph, modeless for the picture.
+class SamplePreview : public CHxGdiplusPictureViewDlg {
+ public:
+  explicit SamplePreview(std::unique_ptr<Gdiplus::Bitmap> bitmap)
+      : CHxGdiplusPictureViewDlg(bitmap.get(), L"zachod.jpg - 640 x 400 (48.2 KB)"), m_bitmap(std::move(bitmap)) {}
+
+ private:
+  std::unique_ptr<Gdiplus::Bitmap> m_bitmap;
+};
+
+std::unique_ptr<CWnd> PicturePreview() {
+  IStreamPtr source = SamplePicture(640, 400, 1);
+  if (!source) return nullptr;
+  auto dialog = std::make_unique<SamplePreview>(std::make_unique<Gdiplus::Bitmap>(static_cast<IStream*>(source)));
+  if (!dialog->Create(kIddBmpView)) return nullptr;
+  dialog->ShowWindow(SW_SHOW);
+  return dialog;
+}
+
+// Three state pictures of the skin's strips: a paid transaction, a sent one, an open page.
+std::unique_ptr<CWnd> StatePictures() {
+  auto frame = std::make_unique<SampleFrame>();
+  if (!frame->Make(L"CStatePicture", 100, 32)) return nullptr;
+  frame->face = GetSysColor(COLOR_WINDOW);
+  const struct {
+    DWORD strip;
+    int frames, current;
+    const wchar_t* tip;
+  } states[] = {{500, 3, 1, L"Opłacona"}, {501, 4, 2, L"Wysłana"}, {502, 2, 1, L"Strona otwarta"}};
+  for (int i = 0; i < 3; ++i) {
+    auto* picture = frame->Add(std::make_unique<CStatePicture>());
+    if (!picture->Create(CRect(6 + 30 * i, 4, 30 + 30 * i, 28), frame.get(), 1 + i)) return nullptr;
+    picture->SetBitmap(states[i].strip, states[i].frames);
+    picture->SetCurrBitmap(states[i].current, states[i].tip);
+  }
+  return frame;
+}
+
 }  // namespace
 
 VANTOR_DIALOG_SAMPLE(L"CHxButton", L"Vantor", L"przyciski z podświetleniem: zwykły i wybrany (CHxButton)", Buttons);
@@ -160,3 +276,10 @@ VANTOR_DIALOG_SAMPLE(L"CHxAppBar", L"Vantor",
 VANTOR_DIALOG_SAMPLE(L"CHxTaskPanel", L"Vantor",
                      L"panel zadań: dwie grupy, druga zwinięta; zadanie wyróżnione i nieaktywne (CHxTaskPanel)",
                      TaskPanel);
+VANTOR_DIALOG_SAMPLE(L"CImageListCtrl", L"Vantor",
+                     L"lista zdjęć aukcji: miniatury zdjęć z folderu w jednym wierszu, drugie wybrane (CImageListCtrl)",
+                     PictureList);
+VANTOR_DIALOG_SAMPLE(L"IDD_BMP_VIEW", L"Vantor", L"podgląd zdjęcia w pełnym rozmiarze (CHxGdiplusPictureViewDlg)",
+                     PicturePreview);
+VANTOR_DIALOG_SAMPLE(L"CStatePicture", L"Vantor",
+                     L"obrazki stanu z pasków skórki: opłacona, wysłana, strona otwarta (CStatePicture)", StatePictures);
