@@ -23,6 +23,7 @@ struct Picture {
   GUID format{};
   std::string name;     // "JPEG", "PNG", ... "MemoryBMP"
   bool blank = false;   // a new bitmap nothing was drawn on yet
+  bool opaque = false;  // every pixel is known to be opaque (its alpha channel says nothing)
 };
 
 }  // namespace Gdiplus::detail
@@ -468,7 +469,9 @@ Status Image::Save(IStream* stream, const CLSID* encoder, const EncoderParameter
     copy.strip();
     if (codec->format == ImageFormatJPEG) {
       // JPEG has no alpha: transparent parts show white, as the platform's encoder gives.
-      if (copy.matte()) {
+      if (copy.matte() && m_data->opaque) {
+        copy.matte(false);
+      } else if (copy.matte()) {
         Magick::Image white(Magick::Geometry(copy.columns(), copy.rows()), Magick::Color("white"));
         white.composite(copy, 0, 0, Magick::OverCompositeOp);
         white.density(copy.density());
@@ -573,7 +576,9 @@ Status DrawOnPicture(Image* target, Image* source, INT x, INT y, INT width, INT 
       t->image.matte(alpha);
       t->image.density(density);
       t->image.resolutionUnits(units);
+      t->opaque = true;
     } else {
+      // Drawn over an opaque picture, the picture stays opaque.
       t->image.composite(scaled, x, y, Magick::OverCompositeOp);
     }
     target->Touch();
@@ -598,6 +603,7 @@ Status ClearPicture(Image* target, const Color& color) {
     t->image = Magick::Image(Magick::Geometry(t->image.columns(), t->image.rows()), c);
     t->image.matte(alpha);
     t->image.density(density);
+    t->opaque = color.GetA() == 255;
     target->Touch();
     return Ok;
   } catch (const std::exception&) {
