@@ -79,7 +79,33 @@ HRESULT Answer(const _com_error& e) {
 
 // The OLE DB error records an error carries: for each, a line break, "(source) " when it has a
 // source, and its description.
-CString ErrorRecordsText(const _com_error& /*error*/) { return CString(); }
+CString ErrorRecordsText(const _com_error& error) {
+  CString text;
+  IErrorInfoPtr info(error.ErrorInfo(), false);
+  IErrorRecordsPtr records;
+  if (info) records = info;
+  ULONG count = 0;
+  if (!records || FAILED(records->GetRecordCount(&count))) return text;
+  for (ULONG i = 0; i < count; ++i) {
+    IErrorInfo* raw = nullptr;
+    if (FAILED(records->GetErrorInfo(i, 0, &raw)) || !raw) continue;
+    IErrorInfoPtr record(raw, false);
+    BSTR source = nullptr;
+    BSTR description = nullptr;
+    record->GetSource(&source);
+    record->GetDescription(&description);
+    const _bstr_t heldSource(source, false);
+    const _bstr_t heldDescription(description, false);
+    text += L"\r\n";
+    if (heldSource.length() > 0) {
+      text += L"(";
+      text += static_cast<const wchar_t*>(heldSource);
+      text += L") ";
+    }
+    if (heldDescription.length() > 0) text += static_cast<const wchar_t*>(heldDescription);
+  }
+  return text;
+}
 
 }  // namespace
 

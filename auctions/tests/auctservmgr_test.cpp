@@ -1,9 +1,11 @@
 // The auction services manager: its queues of ids to send, its creation by ProgID, and the run
 // over the host's product database against the reference site connector.
+#include <atomic>
+#include <functional>
+
 #include "accounts_fixture.h"
 #include "auctions/sync/auctservmgr.h"
 #include "auctions/sync/syncparamsdlg.h"
-#include "auctions/tests/recording_connector.h"
 #include "platform/gui/headless.h"
 
 namespace accounts_test {
@@ -135,17 +137,14 @@ class AuctServMgr : public AccountsTest {
   IAuctServMgrPtr manager;
 };
 
-// The walk over accounts served by the recording connector (provider 2): account 3 "sprzedawca"
+// The walk over accounts served by the reference connector (provider 1): account 3 "sprzedawca"
 // on sites 1 and 2, account 4 "kupiec" on site 1.
 class Walk : public AuctServMgr {
  protected:
   void SetUp() override {
     AuctServMgr::SetUp();
-    registration = std::make_unique<recording_test::Registration>();
-    Run(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId) VALUES (2, N'Serwis testowy', "
-        L"'Test.RecordingConnector')");
-    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 2, N'Pierwsza')");
-    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (6, 2, 2, N'Druga')");
+    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 1, N'Pierwsza')");
+    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (6, 2, 1, N'Druga')");
     Account(3, L"sprzedawca", {{1, 5}, {2, 6}});
     Account(4, L"kupiec", {{3, 5}});
     Params(L"pa_AuctionsReceiveDialog = 0, pa_AuctionsSendDialog = 0");
@@ -156,9 +155,8 @@ class Walk : public AuctServMgr {
     platform::gui::ClearScripts();
     host->Object().ClearCancel();
     AuctServMgr::TearDown();
-    registration.reset();
   }
-  void Account(LONG id, const wchar_t* login, std::initializer_list<std::pair<LONG, LONG>> sites, LONG provider = 2) {
+  void Account(LONG id, const wchar_t* login, std::initializer_list<std::pair<LONG, LONG>> sites, LONG provider = 1) {
     CString sql;
     sql.Format(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey) VALUES (%ld, %ld, "
                L"'%ls', 'x')",
@@ -170,7 +168,9 @@ class Walk : public AuctServMgr {
     }
   }
   void Params(const wchar_t* assignments) { Run(std::wstring(L"UPDATE kd_ProgramParams SET ") + assignments); }
-  std::vector<std::wstring>& Calls() { return recording_test::TheScript().calls; }
+  std::vector<std::wstring> Calls() { return ConnectorCalls(); }
+  // Forgets the calls (and the connector's failures); sessions are numbered from 1 again.
+  void ClearCalls() { connector->Reset(); }
   std::vector<std::wstring> Events(const wchar_t* kind) {
     std::vector<std::wstring> out;
     for (const host::HostEvent& e : host->Object().Events())
@@ -186,15 +186,46 @@ class Walk : public AuctServMgr {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
-  std::unique_ptr<recording_test::Registration> registration;
+  // Both accounts walked: one session each, its callback, then a site per row.
+  const std::vector<std::wstring> kBoth = {L"13 OpenSession",           L"session 1 39 SetSync set",
+                                           L"session 1 12 SetRegSite 1", L"session 1 12 SetRegSite 2",
+                                           L"13 OpenSession",           L"session 2 39 SetSync set",
+                                           L"session 2 12 SetRegSite 1"};
+};
+
+// Runs code before a session slot's work.
+class BeforeHook final : public IReferenceSessionHook {
+ public:
+  explicit BeforeHook(std::function<void()> work) : m_work(std::move(work)) {}
+  virtual ~BeforeHook() = default;
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != __uuidof(IUnknown) && iid != __uuidof(IReferenceSessionHook)) return E_NOINTERFACE;
+    *out = static_cast<IReferenceSessionHook*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --m_refs;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP Before(IUnknown*, LONG) override {
+    m_work();
+    return S_OK;
+  }
+  STDMETHODIMP After(IUnknown*, LONG, HRESULT) override { return S_OK; }
+
+ private:
+  std::function<void()> m_work;
+  std::atomic<ULONG> m_refs{0};
 };
 
 TEST_F(Walk, RowsOfOneAccountShareItsSessionAndAccountsOfOneConnectorShareIt) {
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
-  const std::vector<std::wstring> expected = {
-      L"create",         L"OpenSession sprzedawca", L"SetSync sprzedawca", L"SetRegSite sprzedawca 1",
-      L"SetRegSite sprzedawca 2", L"OpenSession kupiec", L"SetSync kupiec", L"SetRegSite kupiec 1"};
-  EXPECT_EQ(Calls(), expected);
+  EXPECT_EQ(Calls(), kBoth);
   // The job: started for the stored options, ended, lock released, lists refreshed.
   for (CHxLog::JobSubtype subtype : {CHxLog::jsReceiveAuctions, CHxLog::jsReceiveTransactions,
                                      CHxLog::jsReceiveCustomers, CHxLog::jsReceiveComments}) {
@@ -212,7 +243,7 @@ TEST_F(Walk, RowsOfOneAccountShareItsSessionAndAccountsOfOneConnectorShareIt) {
 TEST_F(Walk, TheSendWalkTakesNoLockAndStartsTheLogsOfAllPreparedData) {
   Run(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'INNA', 'jan')");
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_EQ(Calls().size(), 8u);
+  EXPECT_EQ(Calls(), kBoth);
   EXPECT_TRUE(Ended(CHxLog::jsSendAuctions));
   EXPECT_TRUE(Ended(CHxLog::jsSendComments));
   EXPECT_EQ(Jobs(CHxLog::jsReceiveAuctions), 0);
@@ -251,8 +282,8 @@ TEST_F(Walk, AnAccountWithoutItsOwnRightIsSkipped) {
   // The right of another kind does not count.
   host->Object().GrantRight(2, lotrix::AccountRight(3, lotrix::kAccountRightSendAuctions), true);
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
-  const std::vector<std::wstring> expected = {L"create", L"OpenSession kupiec", L"SetSync kupiec",
-                                              L"SetRegSite kupiec 1"};
+  const std::vector<std::wstring> expected = {L"13 OpenSession", L"session 1 39 SetSync set",
+                                              L"session 1 12 SetRegSite 1"};
   EXPECT_EQ(Calls(), expected);
   const std::wstring refused = L"2 Brak uprawnień do pobierania danych dla konta sprzedawca na Pierwsza";
   EXPECT_TRUE(Has(Lines(CHxLog::jsReceiveAuctions), refused));
@@ -262,17 +293,17 @@ TEST_F(Walk, AnAccountWithoutItsOwnRightIsSkipped) {
 TEST_F(Walk, OnlyTheSelectedAccountWhenAskedAndAllWithoutASelection) {
   Params(L"pa_AuctSyncReceiveCurReg = 1");
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
-  EXPECT_EQ(Calls().size(), 8u);
-  Calls().clear();
+  EXPECT_EQ(Calls(), kBoth);
+  ClearCalls();
   host->Object().SetSelection(4, 0, 0);
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
-  const std::vector<std::wstring> expected = {L"create", L"OpenSession kupiec", L"SetSync kupiec",
-                                              L"SetRegSite kupiec 1"};
+  const std::vector<std::wstring> expected = {L"13 OpenSession", L"session 1 39 SetSync set",
+                                              L"session 1 12 SetRegSite 1"};
   EXPECT_EQ(Calls(), expected);
   // The send side follows its own option.
-  Calls().clear();
+  ClearCalls();
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_EQ(Calls().size(), 8u);
+  EXPECT_EQ(Calls(), kBoth);
 }
 
 TEST_F(Walk, RowsThatCannotBeServedAreToldAndTheWalkGoesOn) {
@@ -283,26 +314,26 @@ TEST_F(Walk, RowsThatCannotBeServedAreToldAndTheWalkGoesOn) {
   EXPECT_TRUE(Has(lines, L"2 Nie udało się uzyskać informacji o stronie, na której handluje użytkownik bezstrony "
                          L"serwisu "));
   EXPECT_TRUE(Has(lines, L"2 Nie udało się wczytać informacji o rodzaju konta obcy z Pierwsza"));
-  EXPECT_EQ(Calls().size(), 8u);
+  EXPECT_EQ(Calls(), kBoth);
 }
 
 TEST_F(Walk, AConnectorThatCannotBeCreatedIsToldPerAccount) {
-  recording_test::TheScript().create = E_OUTOFMEMORY;
+  // A class that is no site connector.
+  Run(L"UPDATE sl_ServiceProvider SET ss_ProgId = 'Vantor.CoSite' WHERE ss_Id = 1");
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
   const std::vector<std::wstring> lines = Lines(CHxLog::jsReceiveAuctions);
   for (const wchar_t* line : {L"2 Nie udało się utworzyć obiektu do obsługi konta sprzedawca z Pierwsza",
                               L"2 Nie udało się utworzyć obiektu do obsługi konta sprzedawca z Druga",
                               L"2 Nie udało się utworzyć obiektu do obsługi konta kupiec z Pierwsza"})
     EXPECT_TRUE(Has(lines, line)) << line;
-  EXPECT_EQ(Calls(), std::vector<std::wstring>(3, L"create"));
+  EXPECT_TRUE(Calls().empty());
 }
 
 TEST_F(Walk, AFailedConnectorCallEndsTheWalkWithItsError) {
-  recording_test::TheScript().setRegSite = E_FAIL;
-  recording_test::TheScript().description = L"Serwis nie odpowiada";
+  connector->FailSessionSlot(12, E_FAIL, _bstr_t(L"Serwis nie odpowiada"));
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
-  const std::vector<std::wstring> expected = {L"create", L"OpenSession sprzedawca", L"SetSync sprzedawca",
-                                              L"SetRegSite sprzedawca 1"};
+  const std::vector<std::wstring> expected = {L"13 OpenSession", L"session 1 39 SetSync set",
+                                              L"session 1 12 SetRegSite 1"};
   EXPECT_EQ(Calls(), expected);
   for (CHxLog::JobSubtype subtype : {CHxLog::jsReceiveAuctions, CHxLog::jsReceiveComments}) {
     EXPECT_TRUE(Has(Lines(subtype), L"2 Ostatnia operacja nie powiodła się.\r\nSerwis nie odpowiada")) << subtype;
@@ -312,18 +343,19 @@ TEST_F(Walk, AFailedConnectorCallEndsTheWalkWithItsError) {
 }
 
 TEST_F(Walk, AFailedSessionEndsTheWalkToo) {
-  recording_test::TheScript().openSession = static_cast<HRESULT>(0x80040005);
+  connector->FailSlot(13, static_cast<HRESULT>(0x80040005));
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_EQ(Calls(), (std::vector<std::wstring>{L"create", L"OpenSession sprzedawca"}));
+  EXPECT_EQ(Calls(), std::vector<std::wstring>{L"13 OpenSession"});
   const std::vector<std::wstring> lines = Lines(CHxLog::jsSendAuctions);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[1].rfind(L"2 Ostatnia operacja nie powiodła się.\r\n", 0), 0u) << lines[1];
 }
 
 TEST_F(Walk, ACancelBetweenRowsEndsTheWalkAndTheLogsAsTerminated) {
-  recording_test::TheScript().onSetRegSite = [this](LONG) { host->Object().RequestCancel(); };
+  const IReferenceSessionHookPtr hook(new BeforeHook([this] { host->Object().RequestCancel(); }));
+  connector->HookSessionSlot(12, hook);
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
-  EXPECT_EQ(Calls().back(), L"SetRegSite sprzedawca 1");
+  EXPECT_EQ(Calls().back(), L"session 1 12 SetRegSite 1");
   const std::vector<std::wstring> lines = Lines(CHxLog::jsReceiveAuctions);
   EXPECT_TRUE(Has(lines, L"1 Użytkownik przerwał działanie operacji lub zamknął aplikację"));
   EXPECT_TRUE(Ended(CHxLog::jsReceiveAuctions));
@@ -357,14 +389,14 @@ TEST_F(Walk, TheDialogIsOfferedWhenStoredOrWithControlAndCancelRunsNothing) {
   Params(L"pa_AuctionsReceiveDialog = 1");
   EXPECT_EQ(manager->ReceiveUserData(FALSE), S_FALSE);  // unscripted: cancelled
   EXPECT_EQ(manager->ReceiveUserData(TRUE), S_OK);      // defaults: no dialog
-  Calls().clear();
+  ClearCalls();
   Params(L"pa_AuctionsReceiveDialog = 0, pa_AuctionsSendDialog = 0");
   platform::gui::SetKeyDown(VK_CONTROL, true);
   EXPECT_EQ(manager->SendUserData(FALSE), S_FALSE);
   EXPECT_TRUE(Calls().empty());
   platform::gui::SetKeyDown(VK_CONTROL, false);
   EXPECT_EQ(manager->SendUserData(FALSE), S_OK);
-  EXPECT_EQ(Calls().size(), 8u);
+  EXPECT_EQ(Calls(), kBoth);
 }
 
 TEST_F(Walk, OkCopiesTheDialogIntoTheRun) {
@@ -451,6 +483,23 @@ TEST_F(AuctServMgr, StepErrorsTellTheirTextOrTheirCode) {
   EXPECT_EQ(unspecified.Find(L"Błąd -"), -1) << unspecified.GetString();
   log.EndJobAutoResult(0);
   EXPECT_EQ(Lines(CHxLog::jsReceiveAuctions)[0], L"2 Krok\r\nBrak połączenia");
+}
+
+TEST_F(AuctServMgr, ADatabaseFailureAddsItsErrorRecords) {
+  AFX_MANAGE_STATE(LotrixModule().State());
+  try {
+    Run(L"INSERT INTO nie_ma_takiej_tabeli (x) VALUES (1)");
+    FAIL() << "the statement must fail";
+  } catch (const _com_error& e) {
+    const std::wstring description = static_cast<const wchar_t*>(e.Description());
+    ASSERT_FALSE(description.empty());
+    const std::wstring text = Object().ReportStepError(e, L"Ostatnia operacja nie powiodła się.", nullptr).GetString();
+    // The description, then each record on a line of its own with its source.
+    EXPECT_EQ(text.rfind(L"Ostatnia operacja nie powiodła się.\r\n" + description + L"\r\n(Vantor SQLite Provider) ", 0),
+              0u)
+        << text;
+    EXPECT_NE(text.find(L"nie_ma_takiej_tabeli", description.size() + 40), std::wstring::npos) << text;
+  }
 }
 
 TEST_F(AuctServMgr, IsServedByItsProgIdWithTheCallbackInterface) {
