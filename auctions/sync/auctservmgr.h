@@ -181,6 +181,17 @@ class CCoAuctServMgr : public CRtBase,
   // The update of site parameters by the flags (paramsupdate.cpp).
   HRESULT UpdateSiteParams();
 
+  // --- the parameter update (paramsupdate.cpp)
+  // The account-specific data of the site's accounts: each active account fixed by the connector
+  // (unless `onlyShops`) and given its shop categories; raises only when the accounts cannot be
+  // listed (after logging it).
+  void UpdateAccountParams(IFlgItem* site, IAuctionSiteAccount* connector, bool onlyShops);
+  // The shop categories of account `regId` into the site's categories; `noShop` when the
+  // connector reports that the account has no shop any more. Never raises (errors are logged).
+  void UpdateAccountCategories(IFlgItem* site, IAuctionSiteConnector* session, LONG regId, bool& noShop);
+  CHxLog& ParamsLog() { return m_logs.Log(CHxLog::jsReceiveParams); }
+  class ParamsJob;
+
   // --- state (the data model)
   IdQueue m_auctionQueue;
   IdQueue m_notesQueue;

@@ -52,7 +52,12 @@ CString Res(UINT id) { return CHxResString(id).Text(); }
 // The local date-time now (the platform's clock).
 DATE Now() { return COleDateTime::GetCurrentTime().m_dt; }
 
-bool IsTrue(const _variant_t& v) { return v.vt == VT_BOOL && v.boolVal != VARIANT_FALSE; }
+// A truth value of a bit column or a computed one (an integer not 0 reads as true too).
+bool IsTrue(const _variant_t& v) {
+  if (v.vt == VT_BOOL) return v.boolVal != VARIANT_FALSE;
+  const std::optional<LONG> n = AsLong(v);
+  return n && *n != 0;
+}
 
 // A version the site row holds: none when NULL, not a text or empty.
 std::optional<CString> StoredVersion(const _RecordsetPtr& site, const wchar_t* column) {
@@ -246,6 +251,9 @@ CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::Row(const _Recordse
   if (FAILED(site->BeginEdit())) return RowEnd::Next;
 
   if (regId != m_previousAccount) {
+    // Another account: its session is opened below, once the account is known to be usable.
+    m_previousAccount.Clear();
+    m_session = nullptr;
     if (FAILED(m_account->item->Load(factory, regId))) return RowEnd::Next;
   }
   BSTR login = nullptr;
@@ -267,7 +275,6 @@ CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::Row(const _Recordse
     m_connectorClass = clsid;
   }
   if (regId != m_previousAccount) {
-    m_session = nullptr;
     IAuctionSiteConnector* raw = nullptr;
     Check(m_connector->OpenSession(m_account->lotrix, &raw), m_connector, __uuidof(IAuctionSiteAccount));
     m_session = IAuctionSiteConnectorPtr(raw, false);
@@ -399,7 +406,7 @@ CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::FullUpdate(const IF
   const HRESULT hr = m_session->Currency(&currency);
   _bstr_t ownedCurrency(currency, false);
   Check(hr, m_session, __uuidof(IAuctionSiteConnector));
-  Put(siteRow, L"st_Currency", _variant_t(ownedCurrency));
+  Put(siteRow, L"st_Currency", VersionValue(FromBstr(currency)));
   Put(siteRow, L"st_UpdateNeeded", _variant_t(static_cast<short>(failed ? -1 : 0)));
   Put(siteRow, L"st_Checked", _variant_t(Now(), VT_DATE));
   CheckItem(site->Save(), site);

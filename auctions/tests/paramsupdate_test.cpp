@@ -1,19 +1,183 @@
-// The parameter job of the synchronisation manager on a product database against the reference
-// site connector: version checks (checked today, force, missing and null versions, sites that
-// already wait, shared sites, the demonstration account), updates (what each version brings, a
-// failing dictionary kind, the form version, sites updated again by the same manager, the
-// refused lock, a site that cannot be saved) and the accounts' own data (shop categories, an
-// account whose shop is gone, inactive accounts, the step texts of a failed account).
+// The parameter job of the synchronisation manager on a product database, against a connector
+// that serves the reference site's parameters: version checks (checked today, force, missing and
+// null versions, sites that already wait, shared sites, sessions per account, the demonstration
+// account), updates (what each version brings, a failing dictionary kind and the form version,
+// sites updated again by the same manager, the refused lock, a site that cannot be saved,
+// cancelling) and the accounts' own data (shop categories, an account whose shop is gone,
+// inactive accounts, the step text of a failed account).
+#include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "auctions/tests/accounts_fixture.h"
+#include "auctions/tests/served_class.h"
+#include "testing/site_connector/site_params.h"
 #include "platform/strings/oledatetime.h"
 #include "platform/threads/clock.h"
 
 namespace {
 
 using accounts_test::AccountsTest;
+
+// ---------------------------------------------------------------------------------------------
+// A site connector of the test's own (ProgID "Test.ParamsConnector", provider 2) serving the
+// reference site's parameters from the data set here: it records its calls as "<slot> <member>"
+// and fails a member on demand.
+
+struct ParamsConnector;
+VANTOR_UUIDOF(ParamsConnector, "0E5C7A2B-6F0D-4C1B-9B55-3A9E2E7D4C18");
+constexpr wchar_t kParamsProgId[] = L"Test.ParamsConnector";
+
+struct Script {
+  nlohmann::json data;
+  std::vector<std::wstring> calls;
+  std::map<std::wstring, HRESULT> failures;  // by member
+};
+Script& TheScript() {
+  static Script script;
+  return script;
+}
+
+// Records the call; the failure set for its slot (with its error information) or S_OK.
+HRESULT Called(LONG slot, const wchar_t* member, REFIID iid) {
+  TheScript().calls.push_back(std::to_wstring(slot) + L" " + member);
+  const auto it = TheScript().failures.find(member);
+  if (it == TheScript().failures.end()) return S_OK;
+  return platform::com::ReportError(it->second, (std::wstring(L"Test: wywołanie ") + member + L" zawiodło.").c_str(),
+                                    kParamsProgId, iid);
+}
+
+using served_test::Counted;
+
+class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector>>, public ISupportErrorInfo {
+ public:
+  explicit Session(std::string login) : m_login(std::move(login)) {}
+  STDMETHODIMP_(ULONG) AddRef() override { return Counted::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return Counted::Release(); }
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    return served_test::Answer(static_cast<IAuctionSiteConnector*>(this), iid, out,
+                               static_cast<ISupportErrorInfo*>(this));
+  }
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == __uuidof(IAuctionSiteConnector) ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP SetRegSite(VARIANT site) override {
+    m_site = site.vt == VT_I4 ? site.lVal : 0;
+    return Called(12, L"SetRegSite", __uuidof(IAuctionSiteConnector));
+  }
+  STDMETHODIMP SetSync(LotrixSync* sync) override {
+    m_sync = sync;
+    return Called(39, L"SetSync", __uuidof(IAuctionSiteConnector));
+  }
+  STDMETHODIMP Currency(BSTR* currency) override {
+    if (HRESULT hr = Called(17, L"Currency", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
+    return reference_site::Currency(Site(), currency);
+  }
+  STDMETHODIMP GetParamVersions(BSTR* categories, BSTR* attributes, BSTR* form) override {
+    if (HRESULT hr = Called(18, L"GetParamVersions", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
+    return reference_site::ParamVersions(Site(), categories, attributes, form);
+  }
+  STDMETHODIMP ReceiveCatSpecific(_Recordset* fields, _Recordset* values, VARIANT* version) override {
+    if (HRESULT hr = Called(19, L"ReceiveCatSpecific", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
+    return reference_site::ReceiveCatSpecific(Site(), fields, values, version);
+  }
+  STDMETHODIMP ReceiveSpecificData(LONG kind, _Recordset* dictionary, VARIANT* version) override {
+    if (HRESULT hr = Called(20, L"ReceiveSpecificData", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
+    return reference_site::ReceiveSpecificData(Site(), kind, dictionary, version);
+  }
+  STDMETHODIMP ReceiveCategories(_Recordset* categories, BSTR* version) override {
+    if (HRESULT hr = Called(24, L"ReceiveCategories", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
+    return reference_site::ReceiveCategories(Site(), categories, m_sync, version);
+  }
+  STDMETHODIMP ReceiveRegCategories(_Recordset* categories, BSTR* version) override {
+    m_shopGone = false;
+    if (HRESULT hr = Called(25, L"ReceiveRegCategories", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
+    return reference_site::ReceiveRegCategories(Account(), categories, version, m_shopGone);
+  }
+  STDMETHODIMP GetErrorState(LONG, VARIANT_BOOL* state, LONG) override {
+    if (HRESULT hr = Called(29, L"GetErrorState", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
+    if (!state) return E_POINTER;
+    *state = m_shopGone ? VARIANT_FALSE : VARIANT_TRUE;  // false: the shop is gone
+    return S_OK;
+  }
+  STDMETHODIMP SendComments(_Recordset*, LONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP SendAuction(IHxAuction*, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG, LotrixRegCustData*) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP ReceiveAuctions(_Recordset*, _Recordset*, LONG, DATE) override { return E_NOTIMPL; }
+  STDMETHODIMP ReceiveComments(_Recordset*, LONG, _Recordset*, LONG) override { return E_NOTIMPL; }
+
+ private:
+  const nlohmann::json& Site() const {
+    static const nlohmann::json none;
+    const nlohmann::json& sites = TheScript().data["params"]["sites"];
+    const std::string key = std::to_string(m_site);
+    return sites.contains(key) ? sites[key] : none;
+  }
+  const nlohmann::json& Account() const {
+    static const nlohmann::json none;
+    const nlohmann::json& accounts = TheScript().data["params"]["accounts"];
+    return accounts.contains(m_login) ? accounts[m_login] : none;
+  }
+
+  std::string m_login;
+  LONG m_site = 0;
+  LotrixSync* m_sync = nullptr;
+  bool m_shopGone = false;
+};
+
+class Connector : public Counted<platform::com::DispatchFace<IAuctionSiteAccount>>, public ISupportErrorInfo {
+ public:
+  STDMETHODIMP_(ULONG) AddRef() override { return Counted::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return Counted::Release(); }
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    return served_test::Answer(static_cast<IAuctionSiteAccount*>(this), iid, out,
+                               static_cast<ISupportErrorInfo*>(this));
+  }
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == __uuidof(IAuctionSiteAccount) ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP OpenSession(LotrixRegistration* account, IAuctionSiteConnector** session) override {
+    if (HRESULT hr = Called(13, L"OpenSession", __uuidof(IAuctionSiteAccount)); FAILED(hr)) return hr;
+    if (!account || !session) return E_POINTER;
+    BSTR raw = nullptr;
+    account->GetUsername(&raw);
+    const std::wstring login = raw ? raw : L"";
+    SysFreeString(raw);
+    auto* created = new Session(platform::utf8::FromWide(login));
+    created->AddRef();
+    *session = created;
+    return S_OK;
+  }
+  STDMETHODIMP FixAccount(LotrixRegistration* account) override {
+    if (HRESULT hr = Called(12, L"FixAccount", __uuidof(IAuctionSiteAccount)); FAILED(hr)) return hr;
+    return account ? S_OK : E_POINTER;
+  }
+  STDMETHODIMP DescribeConnector(IDispatch*) override { return E_NOTIMPL; }
+  STDMETHODIMP ConnectAccount(LotrixRegistration*) override { return E_NOTIMPL; }
+  STDMETHODIMP EditAccount(LotrixRegistration*, BSTR*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetConnectorValue(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMyAuctionsUrl(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMyPageUrl(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
+};
+
+// Serves the class in this process under its ProgID while the object lives.
+class Served {
+ public:
+  Served() : m_class(__uuidof(ParamsConnector), kParamsProgId, &served_test::CreateAs<Connector>) {
+    TheScript() = Script();
+  }
+  ~Served() { TheScript() = Script(); }
+  Served(const Served&) = delete;
+  Served& operator=(const Served&) = delete;
+
+ private:
+  served_test::ServedClass m_class;
+};
 
 constexpr LONG kParamsSubtype = 7;
 
@@ -58,7 +222,9 @@ class ParamsUpdateTest : public AccountsTest {
     AccountsTest::SetUp();
     platform::clock::SetTime(1733740800);  // 2024-12-09 10:40 UTC
     // Site row 10 is the reference site number 1; the shop account works on it.
-    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 1, 'Aukcje wzorcowe')");
+    served = std::make_unique<Served>();
+    Run(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId) VALUES (2, N'Serwis testowy', 'Test.ParamsConnector')");
+    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 2, 'Aukcje wzorcowe')");
     AddAccount(1, L"sklep", true, true);
     AddSite(1, 1, 10);
     SetData(kSiteData);
@@ -67,19 +233,28 @@ class ParamsUpdateTest : public AccountsTest {
   }
   void TearDown() override {
     manager = nullptr;
+    served.reset();
     platform::clock::UseRealTime();
     AccountsTest::TearDown();
   }
 
   void AddAccount(LONG id, const wchar_t* login, bool active, bool shop) {
-    Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Active, reg_HasShop) VALUES (" +
-        std::to_wstring(id) + L", 1, '" + login + L"', " + (active ? L"1" : L"0") + L", " + (shop ? L"1" : L"0") + L")");
+    Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_Active, reg_HasShop) "
+        L"VALUES (" + std::to_wstring(id) + L", 2, '" + login + L"', 'x', " + (active ? L"1" : L"0") + L", " +
+        (shop ? L"1" : L"0") + L")");
   }
   void AddSite(LONG rsId, LONG account, LONG site) {
     Run(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (" + std::to_wstring(rsId) + L", " +
         std::to_wstring(account) + L", " + std::to_wstring(site) + L")");
   }
-  void SetData(const std::string& json) { ASSERT_EQ(connector->SetSiteData(_bstr_t(json.c_str())), S_OK); }
+  void SetData(const std::string& json) { TheScript().data = nlohmann::json::parse(json); }
+  void Fail(const wchar_t* member, HRESULT hr) { TheScript().failures[member] = hr; }
+  int CallsOf(const std::wstring& start) {
+    int n = 0;
+    for (const std::wstring& call : TheScript().calls)
+      if (call.rfind(start, 0) == 0) ++n;
+    return n;
+  }
   void SetVersions(const wchar_t* categories, const wchar_t* attributes, const wchar_t* form) {
     Run(std::wstring(L"UPDATE st__Site SET st_CategoriesVersion = ") + Quoted(categories) +
         L", st_AttributesVersion = " + Quoted(attributes) + L", st_FormVersion = " + Quoted(form) +
@@ -119,18 +294,17 @@ class ParamsUpdateTest : public AccountsTest {
       if (l.rfind(start, 0) == 0) return true;
     return false;
   }
-  int CallsOf(const std::wstring& start) {
-    int n = 0;
-    for (const std::wstring& call : ConnectorCalls())
-      if (call.rfind(start, 0) == 0) ++n;
-    return n;
+  LONG UpdateNeeded() { return Long(L"SELECT CASE WHEN st_UpdateNeeded = 1 THEN 1 ELSE 0 END FROM st__Site WHERE st_Id = 10"); }
+  LONG HasShop(LONG account) {
+    return Long(L"SELECT CASE WHEN reg_HasShop = 1 THEN 1 ELSE 0 END FROM reg__Registration WHERE reg_Id = " +
+                std::to_wstring(account));
   }
-  LONG UpdateNeeded() { return Long(L"SELECT st_UpdateNeeded FROM st__Site WHERE st_Id = 10"); }
   std::wstring SiteText(const wchar_t* column) {
     return String(std::wstring(L"SELECT ") + column + L" FROM st__Site WHERE st_Id = 10");
   }
 
   IUnknownPtr manager;
+  std::unique_ptr<Served> served;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -223,15 +397,36 @@ TEST_F(ParamsUpdateTest, AnAccountWithoutSitesGivesNoRow) {
   EXPECT_FALSE(HasLineStarting(L"2:"));
 }
 
+TEST_F(ParamsUpdateTest, RowsOfOneAccountShareItsSessionAndAnotherAccountOpensItsOwn) {
+  Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (11, 2, 2, 'Aukcje drugie')");
+  AddSite(2, 1, 11);
+  Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (12, 3, 2, 'Aukcje trzecie')");
+  AddAccount(2, L"drugi", true, false);
+  AddSite(3, 2, 11);
+  AddSite(4, 2, 12);
+  Run(L"UPDATE st__Site SET st_CategoriesVersion = 'k1', st_AttributesVersion = 'a1', st_FormVersion = 'f1'");
+  ASSERT_EQ(Check(true), S_OK);
+  // Account 1 on sites 10 and 11 (one session, a site each); account 2 on site 11, already
+  // checked in this call, and on site 12 (a session of its own).
+  EXPECT_EQ(CallsOf(L"13 OpenSession"), 2);
+  EXPECT_EQ(CallsOf(L"39 SetSync"), 2);
+  EXPECT_EQ(CallsOf(L"12 SetRegSite"), 3);
+  EXPECT_EQ(CallsOf(L"18 GetParamVersions"), 3);
+  // Site number 2 is unknown to the connector: its versions are null and are not compared.
+  EXPECT_EQ(Long(L"SELECT CASE WHEN st_UpdateNeeded = 1 THEN 1 ELSE 0 END FROM st__Site WHERE st_Id = 11"), 0);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Updates
 
 TEST_F(ParamsUpdateTest, AnEmptyViewEndsAtOnce) {
   Run(L"UPDATE reg__Registration SET reg_Active = 0");
   ASSERT_EQ(Update(), S_OK);
-  EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"0:Rozpoczęto aktualizację wersji parametrów.",
+  EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"0:Rozpoczęto odbieranie parametrów",
+                                                L"0:Rozpoczęto aktualizację wersji parametrów.",
                                                 L"0:Parametry wszystkich serwisów są aktualne.",
-                                                L"0:Zakończono aktualizację parametrów."}));
+                                                L"0:Zakończono aktualizację parametrów.",
+                                                L"0:Zakończono: odbieranie parametrów"}));
   EXPECT_EQ(JobCount(), 0);
 }
 
@@ -242,7 +437,7 @@ TEST_F(ParamsUpdateTest, TheFirstUpdateStoresEverythingAndTheNextOnlyTheShopCate
   EXPECT_TRUE(HasLine(L"0:Aukcje wzorcowe - zakończono pobieranie i aktualizowanie kategorii"));
   EXPECT_TRUE(HasLine(L"0:Aukcje wzorcowe - zakończono pobieranie i aktualizowanie słowników formularza"));
   EXPECT_TRUE(HasLine(L"0:Aukcje wzorcowe - zakończono pobieranie i aktualizowanie atrybutów"));
-  EXPECT_FALSE(HasLineStarting(L"2:")) << Lines().back();
+  for (const std::wstring& line : Lines()) EXPECT_NE(line.substr(0, 2), L"2:") << line;
   EXPECT_EQ(SiteText(L"st_CategoriesVersion"), L"k1");
   EXPECT_EQ(SiteText(L"st_FormVersion"), L"f1");
   EXPECT_EQ(SiteText(L"st_AttributesVersion"), L"a1");
@@ -254,7 +449,7 @@ TEST_F(ParamsUpdateTest, TheFirstUpdateStoresEverythingAndTheNextOnlyTheShopCate
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Country"), 1);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_CategorySpecific"), 1);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_CategorySpecificDict"), 2);
-  EXPECT_EQ(CallsOf(L"12 "), 1);  // the account fixed
+  EXPECT_EQ(CallsOf(L"12 FixAccount"), 1);  // the account fixed
   // The same manager again: the site's parameters are current, only the shop is refreshed.
   const int categoriesBefore = CallsOf(L"24 "), shopBefore = CallsOf(L"25 ");
   ASSERT_EQ(Update(), S_OK);
@@ -262,7 +457,7 @@ TEST_F(ParamsUpdateTest, TheFirstUpdateStoresEverythingAndTheNextOnlyTheShopCate
   EXPECT_TRUE(HasLine(L"0:Zakończono aktualizację parametrów."));
   EXPECT_EQ(CallsOf(L"24 "), categoriesBefore);
   EXPECT_EQ(CallsOf(L"25 "), shopBefore + 1);
-  EXPECT_EQ(CallsOf(L"12 "), 1);  // no fix with the shops only
+  EXPECT_EQ(CallsOf(L"12 FixAccount"), 1);  // no fix with the shops only
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category"), 3);
   EXPECT_EQ(JobCount(), 0);
 }
@@ -351,15 +546,15 @@ TEST_F(ParamsUpdateTest, AnAccountWhoseShopIsGoneLosesItsShopFlag) {
   AddAccount(2, L"zamkniety", true, true);
   AddSite(2, 2, 10);
   ASSERT_EQ(Update(), S_OK);
-  EXPECT_EQ(Long(L"SELECT reg_HasShop FROM reg__Registration WHERE reg_Id = 2"), 0);
-  EXPECT_EQ(Long(L"SELECT reg_HasShop FROM reg__Registration WHERE reg_Id = 1"), 1);
+  EXPECT_EQ(HasShop(2), 0);
+  EXPECT_EQ(HasShop(1), 1);
   EXPECT_EQ(CallsOf(L"29 "), 1);
 }
 
 TEST_F(ParamsUpdateTest, AFailureTheConnectorConfirmsLeavesTheShopFlag) {
-  ASSERT_EQ(connector->FailSlot(25, E_FAIL), S_OK);
+  Fail(L"ReceiveRegCategories", E_FAIL);
   ASSERT_EQ(Update(), S_OK);
-  EXPECT_EQ(Long(L"SELECT reg_HasShop FROM reg__Registration WHERE reg_Id = 1"), 1);
+  EXPECT_EQ(HasShop(1), 1);
   EXPECT_TRUE(HasLineStarting(L"2:Ostatnia operacja nie powiodła się.\r\n"));
   // The site itself is updated.
   EXPECT_EQ(JobCount(), 1);
@@ -373,7 +568,7 @@ TEST_F(ParamsUpdateTest, InactiveAndDemonstrationAccountsAreLeftAlone) {
   AddSite(3, 3, 10);
   ASSERT_EQ(Update(), S_OK);
   // Only the shop account is fixed and given its shop categories; kd_demo silently here.
-  EXPECT_EQ(CallsOf(L"12 "), 1);
+  EXPECT_EQ(CallsOf(L"12 FixAccount"), 1);
   EXPECT_EQ(CallsOf(L"25 "), 1);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category WHERE cat_RegId IN (2, 3)"), 0);
 }
@@ -381,7 +576,7 @@ TEST_F(ParamsUpdateTest, InactiveAndDemonstrationAccountsAreLeftAlone) {
 TEST_F(ParamsUpdateTest, AFailedAccountStepIsLoggedWithItsTextAndTheWalkGoesOn) {
   AddAccount(2, L"drugi", true, false);
   AddSite(2, 2, 10);
-  ASSERT_EQ(connector->FailSlot(12, E_FAIL), S_OK);
+  Fail(L"FixAccount", E_FAIL);
   ASSERT_EQ(Update(), S_OK);
   int failed = 0;
   for (const std::wstring& line : Lines())
@@ -391,7 +586,7 @@ TEST_F(ParamsUpdateTest, AFailedAccountStepIsLoggedWithItsTextAndTheWalkGoesOn) 
       ++failed;
   EXPECT_EQ(failed, 2);
   EXPECT_TRUE(HasLineStarting(L"2:W trakcie aktualizacji parametrów specyficznych dla konta w serwisie wystąpił błąd. "
-                              L"\nNie udało się poprawić konta sklepŁącznik wzorcowy"));
+                              L"\nNie udało się poprawić konta sklepTest: wywołanie FixAccount zawiodło."));
   // The site is still updated in full.
   EXPECT_EQ(JobCount(), 1);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "auctions/lotrix.h"
+#include "auctions/tests/served_class.h"
 #include "platform/com/server.h"
 #include "platform/registry/registry.h"
 
@@ -41,20 +42,7 @@ inline HRESULT Outcome(HRESULT hr, REFIID iid) {
   return platform::com::ReportError(hr, TheScript().description.c_str(), L"Test.RecordingConnector", iid);
 }
 
-template <class Face>
-class Counted : public Face {
- public:
-  virtual ~Counted() = default;
-  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-  }
-
- private:
-  std::atomic<ULONG> m_refs{0};
-};
+using served_test::Counted;
 
 class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector>>, public ISupportErrorInfo {
  public:
@@ -150,64 +138,24 @@ class Connector : public Counted<platform::com::DispatchFace<IAuctionSiteAccount
   STDMETHODIMP GetMyPageUrl(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
 };
 
-class Factory : public Counted<IClassFactory> {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    TheScript().calls.push_back(L"create");
-    if (FAILED(TheScript().create)) return TheScript().create;
-    auto* created = new Connector;
-    created->AddRef();
-    const HRESULT hr = created->QueryInterface(iid, out);
-    created->Release();
-    return hr;
-  }
-  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-};
-
 // Serves the class in this process and names it by its ProgID (in the current registry) while
 // the object lives; the script starts empty.
 class Registration {
  public:
-  Registration() {
-    TheScript() = Script();
-    auto* factory = new Factory;
-    factory->AddRef();
-    CoRegisterClassObject(__uuidof(RecordingConnector), factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookie);
-    factory->Release();
-    OLECHAR text[39];
-    StringFromGUID2(__uuidof(RecordingConnector), text, 39);
-    HKEY key = nullptr;
-    const std::wstring sub = std::wstring(kRecordingProgId) + L"\\CLSID";
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, sub.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-      RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                     static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
-      RegCloseKey(key);
-    }
-  }
-  ~Registration() {
-    CoRevokeClassObject(m_cookie);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, kRecordingProgId);
+  Registration()
+      : m_class(__uuidof(RecordingConnector), kRecordingProgId, [](REFIID iid, void** out) {
+          TheScript().calls.push_back(L"create");
+          if (FAILED(TheScript().create)) return TheScript().create;
+          return served_test::CreateAs<Connector>(iid, out);
+        }) {
     TheScript() = Script();
   }
+  ~Registration() { TheScript() = Script(); }
   Registration(const Registration&) = delete;
   Registration& operator=(const Registration&) = delete;
 
  private:
-  DWORD m_cookie = 0;
+  served_test::ServedClass m_class;
 };
 
 }  // namespace recording_test
