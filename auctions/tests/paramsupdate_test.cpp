@@ -216,6 +216,14 @@ const char kSiteData[] = R"({
   }
 })";
 
+// The data set with one text replaced.
+std::string Replaced(std::string data, const std::string& from, const std::string& to) {
+  const std::size_t at = data.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) data.replace(at, from.size(), to);
+  return data;
+}
+
 class ParamsUpdateTest : public AccountsTest {
  protected:
   void SetUp() override {
@@ -342,7 +350,7 @@ TEST_F(ParamsUpdateTest, VersionsAreComparedAsTheyComeAndAMissingOneIsNotCompare
 
   // A version the connector does not name never makes the site wait.
   std::string data = kSiteData;
-  data.replace(data.find(R"("attributes": "a1")"), 18, R"("attributes": null)");
+  data = Replaced(data, R"("attributes": "a1")", R"("attributes": null)");
   SetData(data);
   SetVersions(L"k1", L"zzz", L"f1");
   ASSERT_EQ(Check(true), S_OK);
@@ -465,7 +473,7 @@ TEST_F(ParamsUpdateTest, TheFirstUpdateStoresEverythingAndTheNextOnlyTheShopCate
 TEST_F(ParamsUpdateTest, OnlyTheKindsWhoseVersionsChangedAreDownloaded) {
   ASSERT_EQ(Update(), S_OK);
   std::string data = kSiteData;
-  data.replace(data.find(R"("form": "f1")"), 12, R"("form": "f2")");
+  data = Replaced(data, R"("form": "f1")", R"("form": "f2")");
   SetData(data);
   Run(L"UPDATE st__Site SET st_UpdateNeeded = 1 WHERE st_Id = 10");
   manager = Create(CLSID_CoAuctServMgr);
@@ -480,7 +488,7 @@ TEST_F(ParamsUpdateTest, OnlyTheKindsWhoseVersionsChangedAreDownloaded) {
 
 TEST_F(ParamsUpdateTest, ANullVersionFromTheConnectorNeverDownloadsItsKind) {
   std::string data = kSiteData;
-  data.replace(data.find(R"("categories": "k1")"), 18, R"("categories": null)");
+  data = Replaced(data, R"("categories": "k1")", R"("categories": null)");
   SetData(data);
   ASSERT_EQ(Update(), S_OK);
   EXPECT_EQ(CallsOf(L"24 "), 0);
@@ -491,7 +499,7 @@ TEST_F(ParamsUpdateTest, ANullVersionFromTheConnectorNeverDownloadsItsKind) {
 TEST_F(ParamsUpdateTest, AFailingKindLeavesTheOthersStoredAndTheFormVersionUnwritten) {
   std::string data = kSiteData;
   const std::string kind3 = R"("3": [{"ident": 12, "name": "Mazowieckie", "code": "MZ"}])";
-  data.replace(data.find(kind3), kind3.size(), R"("3": "zepsute")");
+  data = Replaced(data, kind3, R"("3": "zepsute")");
   SetData(data);
   ASSERT_EQ(Update(), S_OK);
   EXPECT_TRUE(HasLineStarting(L"2:W trakcie ostatniej operacji wystąpił błąd\r\nSerwis wzorcowy: "));
@@ -510,6 +518,28 @@ TEST_F(ParamsUpdateTest, AFailingKindLeavesTheOthersStoredAndTheFormVersionUnwri
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Region"), 1);
   EXPECT_EQ(SiteText(L"st_FormVersion"), L"f1");
   EXPECT_EQ(UpdateNeeded(), 0);
+}
+
+TEST_F(ParamsUpdateTest, BadDeliveriesAreLoggedAndLeaveTheSiteWaiting) {
+  std::string data = kSiteData;
+  // A category delivered twice, and a field title longer than its container field.
+  data = Replaced(data, R"({"id": 2, "name": "Ogród")", R"({"id": 1, "name": "Ogród")");
+  data = Replaced(data, R"("title": "Stan")", "\"title\": \"" + std::string(60, 'x') + "\"");
+  SetData(data);
+  ASSERT_EQ(Update(), S_OK);
+  EXPECT_TRUE(HasLine(L"2:Ostatnia operacja nie powiodła się.\r\nDane serwisu zawierają kategorię 1 więcej niż raz."));
+  int failures = 0;
+  for (const std::wstring& line : Lines())
+    if (line.rfind(L"2:", 0) == 0) ++failures;
+  EXPECT_EQ(failures, 1);  // the categories only
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category WHERE cat_RegId IS NULL"), 0);
+  EXPECT_EQ(Value(L"SELECT st_CategoriesVersion FROM st__Site WHERE st_Id = 10").vt, VT_NULL);
+  // The title comes cut to its container field.
+  EXPECT_EQ(String(L"SELECT cs_Title FROM st_CategorySpecific"), std::wstring(50, L'x'));
+  EXPECT_EQ(SiteText(L"st_AttributesVersion"), L"a1");
+  // The dictionaries came through, and the site waits for the rest.
+  EXPECT_EQ(SiteText(L"st_FormVersion"), L"f1");
+  EXPECT_EQ(UpdateNeeded(), 1);
 }
 
 TEST_F(ParamsUpdateTest, ARefusedLockEndsTheLogsWithNoCount) {
