@@ -115,13 +115,8 @@ _RecordsetPtr DataSet(IUnknown* object, LONG index) {
 
 // Rows read from the product database into a detached, read-only recordset.
 _RecordsetPtr ReadRows(const CString& sql) {
-  _RecordsetPtr rs;
-  hx::Check(rs.CreateInstance(__uuidof(Recordset)));
-  rs->PutCursorLocation(adUseClient);
-  _ConnectionPtr connection = CHxInstance::GetConnection();
-  if (!connection) _com_issue_error(E_POINTER);
-  rs->Open(_variant_t(sql.GetString()), _variant_t(static_cast<IDispatch*>(connection.GetInterfacePtr())),
-           adOpenStatic, adLockReadOnly, adCmdText);
+  CLookup lookup;
+  _RecordsetPtr rs = lookup.Open(sql);
   rs->PutRefActiveConnection(nullptr);
   return rs;
 }
@@ -221,7 +216,7 @@ void CCoAuctServMgr::ParamsJob::Run() {
   }
 }
 
-CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::Row(const _RecordsetPtr& rows) {
+auto CCoAuctServMgr::ParamsJob::Row(const _RecordsetPtr& rows) -> RowEnd {
   const _variant_t regId = Value(rows, L"reg_id");
   const std::optional<LONG> siteId = ToLong(Value(rows, L"site_id"));
   const std::optional<LONG> subsiteId = ToLong(Value(rows, L"subsite_id"));
@@ -294,8 +289,8 @@ CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::Row(const _Recordse
   return RowEnd::Next;
 }
 
-CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::CheckVersions(const IFlgItemPtr& site, const _RecordsetPtr& siteRow, LONG siteId,
-                                           const CString& siteName) {
+auto CCoAuctServMgr::ParamsJob::CheckVersions(const IFlgItemPtr& site, const _RecordsetPtr& siteRow, LONG siteId,
+                                              const CString& siteName) -> RowEnd {
   Echo(Formatted(kStrCheckSite, siteName.GetString()));
   const std::optional<CString> categories = StoredVersion(siteRow, L"st_CategoriesVersion");
   const std::optional<CString> form = StoredVersion(siteRow, L"st_FormVersion");
@@ -317,8 +312,8 @@ CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::CheckVersions(const
   return RowEnd::Next;
 }
 
-CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::FullUpdate(const IFlgItemPtr& site, const _RecordsetPtr& siteRow, LONG siteId,
-                                        const CString& siteName) {
+auto CCoAuctServMgr::ParamsJob::FullUpdate(const IFlgItemPtr& site, const _RecordsetPtr& siteRow, LONG siteId,
+                                           const CString& siteName) -> RowEnd {
   Echo(Formatted(kStrUpdateSite, siteName.GetString()));
   const std::optional<CString> storedCategories = StoredVersion(siteRow, L"st_CategoriesVersion");
   const std::optional<CString> storedForm = StoredVersion(siteRow, L"st_FormVersion");
@@ -371,8 +366,10 @@ CCoAuctServMgr::ParamsJob::RowEnd CCoAuctServMgr::ParamsJob::FullUpdate(const IF
       }
       // The form's version stands for all its dictionaries: a kind not stored leaves the
       // version as it was, so that the next update takes the form again.
-      if (!kindFailed) Put(siteRow, L"st_FormVersion", VersionValue(kind0));
-      else failed = true;
+      if (kindFailed)
+        failed = true;
+      else
+        Put(siteRow, L"st_FormVersion", VersionValue(kind0));
       ShowAndEcho(Formatted(kStrFormDone, siteName.GetString()));
     } catch (const _com_error& e) {
       Report(e);
