@@ -54,7 +54,7 @@ using served_test::Counted;
 
 class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector>>, public ISupportErrorInfo {
  public:
-  explicit Session(std::string login) : m_login(std::move(login)) {}
+  explicit Session(std::wstring login) : m_login(std::move(login)) {}
   STDMETHODIMP_(ULONG) AddRef() override { return Counted::AddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return Counted::Release(); }
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -74,28 +74,28 @@ class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector
   }
   STDMETHODIMP Currency(BSTR* currency) override {
     if (HRESULT hr = Called(17, L"Currency", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::Currency(Site(), currency);
+    return reference_site::Currency(TheScript().data, m_site, currency);
   }
   STDMETHODIMP GetParamVersions(BSTR* categories, BSTR* attributes, BSTR* form) override {
     if (HRESULT hr = Called(18, L"GetParamVersions", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ParamVersions(Site(), categories, attributes, form);
+    return reference_site::ParamVersions(TheScript().data, m_site, categories, attributes, form);
   }
   STDMETHODIMP ReceiveCatSpecific(_Recordset* fields, _Recordset* values, VARIANT* version) override {
     if (HRESULT hr = Called(19, L"ReceiveCatSpecific", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveCatSpecific(Site(), fields, values, version);
+    return reference_site::ReceiveCatSpecific(TheScript().data, m_site, fields, values, version);
   }
   STDMETHODIMP ReceiveSpecificData(LONG kind, _Recordset* dictionary, VARIANT* version) override {
     if (HRESULT hr = Called(20, L"ReceiveSpecificData", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveSpecificData(Site(), kind, dictionary, version);
+    return reference_site::ReceiveSpecificData(TheScript().data, m_site, kind, dictionary, version);
   }
   STDMETHODIMP ReceiveCategories(_Recordset* categories, BSTR* version) override {
     if (HRESULT hr = Called(24, L"ReceiveCategories", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveCategories(Site(), categories, m_sync, version);
+    return reference_site::ReceiveCategories(TheScript().data, m_site, categories, m_sync, version);
   }
   STDMETHODIMP ReceiveRegCategories(_Recordset* categories, BSTR* version) override {
     m_shopGone = false;
     if (HRESULT hr = Called(25, L"ReceiveRegCategories", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveRegCategories(Account(), categories, version, m_shopGone);
+    return reference_site::ReceiveRegCategories(TheScript().data, m_login, categories, version, m_shopGone);
   }
   STDMETHODIMP GetErrorState(LONG, VARIANT_BOOL* state, LONG) override {
     if (HRESULT hr = Called(29, L"GetErrorState", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
@@ -112,19 +112,7 @@ class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector
   STDMETHODIMP ReceiveComments(_Recordset*, LONG, _Recordset*, LONG) override { return E_NOTIMPL; }
 
  private:
-  const nlohmann::json& Site() const {
-    static const nlohmann::json none;
-    const nlohmann::json& sites = TheScript().data["params"]["sites"];
-    const std::string key = std::to_string(m_site);
-    return sites.contains(key) ? sites[key] : none;
-  }
-  const nlohmann::json& Account() const {
-    static const nlohmann::json none;
-    const nlohmann::json& accounts = TheScript().data["params"]["accounts"];
-    return accounts.contains(m_login) ? accounts[m_login] : none;
-  }
-
-  std::string m_login;
+  std::wstring m_login;
   LONG m_site = 0;
   LotrixSync* m_sync = nullptr;
   bool m_shopGone = false;
@@ -148,7 +136,7 @@ class Connector : public Counted<platform::com::DispatchFace<IAuctionSiteAccount
     account->GetUsername(&raw);
     const std::wstring login = raw ? raw : L"";
     SysFreeString(raw);
-    auto* created = new Session(platform::utf8::FromWide(login));
+    auto* created = new Session(login);
     created->AddRef();
     *session = created;
     return S_OK;
@@ -184,36 +172,30 @@ constexpr LONG kParamsSubtype = 7;
 // The reference site's parameters: site number 1 with two categories, a dictionary per kind and
 // one form field with two values; the shop account "sklep" with a shop category of its own.
 const char kSiteData[] = R"({
-  "params": {
-    "sites": {
-      "1": {
-        "versions": {"categories": "k1", "attributes": "a1", "form": "f1"},
-        "currency": "PLN",
-        "categories": [
-          {"id": 1, "name": "Dom", "parent_id": 0, "position": 1},
-          {"id": 2, "name": "Ogród", "parent_id": 1, "position": 1}
-        ],
-        "dictionaries": {
-          "0": [{"ident": 3, "name": "3 dni", "code": "3"}, {"ident": 7, "name": "7 dni", "code": "7"}],
-          "1": [{"ident": 1, "name": "Pogrubienie", "code": "B"}],
-          "2": [{"ident": 1, "name": "Przelew", "code": "P"}],
-          "3": [{"ident": 12, "name": "Mazowieckie", "code": "MZ"}],
-          "4": [{"ident": 1, "name": "Kurier", "code": "K"}],
-          "5": [{"ident": 1, "name": "Polska", "code": "PL"}]
-        },
-        "fields": [
-          {"id": 500, "cat_id": 2, "title": "Stan", "input_type": 1, "data_type": 1, "required": true,
-           "position": 1, "values": [{"ident": 1, "code": "N", "name": "Nowy", "position": 1},
-                                     {"ident": 2, "code": "U", "name": "Używany", "position": 2}]}
-        ]
-      }
-    },
-    "accounts": {
-      "sklep": {"shop_version": "s1",
-                "shop_categories": [{"id": 9001, "name": "Moje", "parent_id": 0, "position": 1}]},
-      "zamkniety": {"shop": false}
-    }
-  }
+  "sites": [{"number": 1, "name": "Wzorcowo", "currency": "PLN"}],
+  "versions": {"categories": "k1", "attributes": "a1", "form": "f1"},
+  "categories": [
+    {"id": 1, "name": "Dom", "parent_id": 0, "position": 1},
+    {"id": 2, "name": "Ogród", "parent_id": 1, "position": 1}
+  ],
+  "dictionaries": {
+    "0": [{"ident": 3, "name": "3 dni", "code": "3"}, {"ident": 7, "name": "7 dni", "code": "7"}],
+    "1": [{"ident": 1, "name": "Pogrubienie", "code": "B"}],
+    "2": [{"ident": 1, "name": "Przelew", "code": "P"}],
+    "3": [{"ident": 12, "name": "Mazowieckie", "code": "MZ"}],
+    "4": [{"ident": 1, "name": "Kurier", "code": "K"}],
+    "5": [{"ident": 1, "name": "Polska", "code": "PL"}]
+  },
+  "category_fields": [
+    {"id": 500, "cat_id": 2, "title": "Stan", "input_type": 1, "data_type": 1, "required": true,
+     "position": 1, "values": [{"ident": 1, "code": "N", "name": "Nowy", "position": 1},
+                               {"ident": 2, "code": "U", "name": "Używany", "position": 2}]}
+  ],
+  "accounts": [
+    {"login": "sklep", "shop_version": "s1",
+     "shop_categories": [{"id": 9001, "name": "Moje", "parent_id": 0, "position": 1}]},
+    {"login": "zamkniety", "shop": false}
+  ]
 })";
 
 // The data set with one text replaced.
@@ -420,7 +402,7 @@ TEST_F(ParamsUpdateTest, RowsOfOneAccountShareItsSessionAndAnotherAccountOpensIt
   EXPECT_EQ(CallsOf(L"39 SetSync"), 2);
   EXPECT_EQ(CallsOf(L"12 SetRegSite"), 3);
   EXPECT_EQ(CallsOf(L"18 GetParamVersions"), 3);
-  // Site number 2 is unknown to the connector: its versions are null and are not compared.
+  // Sites 2 and 3 answer the document's versions, as stored.
   EXPECT_EQ(Long(L"SELECT CASE WHEN st_UpdateNeeded = 1 THEN 1 ELSE 0 END FROM st__Site WHERE st_Id = 11"), 0);
 }
 
@@ -473,7 +455,9 @@ TEST_F(ParamsUpdateTest, TheFirstUpdateStoresEverythingAndTheNextOnlyTheShopCate
 TEST_F(ParamsUpdateTest, OnlyTheKindsWhoseVersionsChangedAreDownloaded) {
   ASSERT_EQ(Update(), S_OK);
   std::string data = kSiteData;
-  data = Replaced(data, R"("form": "f1")", R"("form": "f2")");
+  // The site's own versions stand for the document's.
+  data = Replaced(data, R"("currency": "PLN"})",
+                  R"("currency": "PLN", "versions": {"categories": "k1", "attributes": "a1", "form": "f2"}})");
   SetData(data);
   Run(L"UPDATE st__Site SET st_UpdateNeeded = 1 WHERE st_Id = 10");
   manager = Create(CLSID_CoAuctServMgr);

@@ -65,17 +65,27 @@ _variant_t ValueOf(const json& v, const std::string& key) {
   }
 }
 
-// Adds a row for each object of `rows`; the keys of `skip` are not the container's.
-void AddRows(const json& rows, const _RecordsetPtr& rs, std::initializer_list<const char*> skip = {},
+// Whether a row belongs to site `site`: it names none, or that one.
+bool OnSite(const json& row, LONG site) {
+  if (!row.is_object() || !row.contains("site")) return true;
+  const json& named = row.at("site");
+  if (!named.is_number_integer()) Refuse(L"pole site nie jest liczbą");
+  return named.get<std::int64_t>() == site;
+}
+
+// Adds a row for each object of `rows` on site `site`; the keys of `skip` are not the
+// container's.
+void AddRows(const json& rows, const _RecordsetPtr& rs, LONG site, std::initializer_list<const char*> skip = {},
              const std::function<void(const json&)>& extra = {}) {
   if (rows.is_null()) return;
   if (!rows.is_array()) Refuse(L"oczekiwano listy wierszy");
   FieldsPtr fields = rs->GetFields();
   for (const json& row : rows) {
     if (!row.is_object()) Refuse(L"wiersz nie jest obiektem");
+    if (!OnSite(row, site)) continue;
     rs->AddNew();
     for (const auto& [key, value] : row.items()) {
-      bool skipped = false;
+      bool skipped = key == "site";
       for (const char* s : skip) skipped = skipped || key == s;
       if (skipped) continue;
       Field* raw = nullptr;
@@ -101,6 +111,37 @@ const json& Member(const json& section, const char* key) {
   return section.at(key);
 }
 
+// The entry of site `site` in the "sites" section (null when there is none).
+const json& SiteEntry(const json& doc, LONG site) {
+  static const json none;
+  const json& sites = Member(doc, "sites");
+  if (!sites.is_array()) return none;
+  for (const json& entry : sites) {
+    const json& number = Member(entry, "number");
+    if (number.is_number_integer() && number.get<std::int64_t>() == site) return entry;
+  }
+  return none;
+}
+
+// The versions of site `site`: its own when its entry has them, else the document's.
+const json& VersionsOf(const json& doc, LONG site) {
+  const json& own = Member(SiteEntry(doc, site), "versions");
+  return own.is_null() ? Member(doc, "versions") : own;
+}
+
+// The account's entry in the "accounts" section, by its login (null when there is none).
+const json& AccountEntry(const json& doc, const std::wstring& login) {
+  static const json none;
+  const json& accounts = Member(doc, "accounts");
+  if (!accounts.is_array()) return none;
+  const std::string wanted = platform::utf8::FromWide(login);
+  for (const json& entry : accounts) {
+    const json& named = Member(entry, "login");
+    if (named.is_string() && named.get<std::string>() == wanted) return entry;
+  }
+  return none;
+}
+
 // The version as a VARIANT text (VT_NULL when there is none).
 void PutVersion(BSTR text, VARIANT* out) {
   VariantInit(out);
@@ -114,11 +155,11 @@ void PutVersion(BSTR text, VARIANT* out) {
 
 }  // namespace
 
-HRESULT ParamVersions(const json& site, BSTR* categories, BSTR* attributes, BSTR* form) {
+HRESULT ParamVersions(const json& doc, LONG site, BSTR* categories, BSTR* attributes, BSTR* form) {
   if (!categories || !attributes || !form) return E_POINTER;
   *categories = *attributes = *form = nullptr;
   return Guarded([&] {
-    const json& versions = Member(site, "versions");
+    const json& versions = VersionsOf(doc, site);
     _bstr_t c(VersionText(versions, "categories"), false), a(VersionText(versions, "attributes"), false),
         f(VersionText(versions, "form"), false);
     *categories = c.Detach();
@@ -127,26 +168,24 @@ HRESULT ParamVersions(const json& site, BSTR* categories, BSTR* attributes, BSTR
   });
 }
 
-HRESULT Currency(const json& site, BSTR* currency) {
+HRESULT Currency(const json& doc, LONG site, BSTR* currency) {
   if (!currency) return E_POINTER;
   *currency = nullptr;
-  return Guarded([&] { *currency = VersionText(site, "currency"); });
+  return Guarded([&] { *currency = VersionText(SiteEntry(doc, site), "currency"); });
 }
 
-HRESULT ReceiveCategories(const json& site, _Recordset* categories, LotrixSync* sync, BSTR* version) {
+HRESULT ReceiveCategories(const json& doc, LONG site, _Recordset* categories, LotrixSync* sync, BSTR* version) {
   if (!categories || !version) return E_POINTER;
   *version = nullptr;
   return Guarded([&] {
-    const json& rows = Member(site, "categories");
+    const json& rows = Member(doc, "categories");
     if (!rows.is_null() && !rows.is_array()) Refuse(L"kategorie nie są listą");
     _RecordsetPtr rs(categories);
     const std::size_t total = rows.is_array() ? rows.size() : 0;
-    std::size_t done = 0;
     LONG told = -1;
     for (std::size_t i = 0; i < total; ++i) {
-      AddRows(json::array({rows[i]}), rs);
-      ++done;
-      const LONG percent = static_cast<LONG>(done * 100 / total);
+      AddRows(json::array({rows[i]}), rs, site);
+      const LONG percent = static_cast<LONG>((i + 1) * 100 / total);
       if (sync && percent / 10 != told / 10) {
         told = percent;
         sync->CategoriesProgress(percent);
@@ -154,26 +193,26 @@ HRESULT ReceiveCategories(const json& site, _Recordset* categories, LotrixSync* 
         if (SUCCEEDED(sync->IsTerminated(&stop)) && stop != VARIANT_FALSE) break;
       }
     }
-    *version = VersionText(Member(site, "versions"), "categories");
+    *version = VersionText(VersionsOf(doc, site), "categories");
   });
 }
 
-HRESULT ReceiveSpecificData(const json& site, LONG kind, _Recordset* dictionary, VARIANT* version) {
+HRESULT ReceiveSpecificData(const json& doc, LONG site, LONG kind, _Recordset* dictionary, VARIANT* version) {
   if (!dictionary || !version) return E_POINTER;
   VariantInit(version);
   return Guarded([&] {
     if (kind < 0 || kind > 5) Refuse(L"nieznany rodzaj słownika " + std::to_wstring(kind));
-    AddRows(Member(Member(site, "dictionaries"), std::to_string(kind).c_str()), _RecordsetPtr(dictionary));
-    PutVersion(VersionText(Member(site, "versions"), "form"), version);
+    AddRows(Member(Member(doc, "dictionaries"), std::to_string(kind).c_str()), _RecordsetPtr(dictionary), site);
+    PutVersion(VersionText(VersionsOf(doc, site), "form"), version);
   });
 }
 
-HRESULT ReceiveCatSpecific(const json& site, _Recordset* fields, _Recordset* values, VARIANT* version) {
+HRESULT ReceiveCatSpecific(const json& doc, LONG site, _Recordset* fields, _Recordset* values, VARIANT* version) {
   if (!fields || !values || !version) return E_POINTER;
   VariantInit(version);
   return Guarded([&] {
     _RecordsetPtr valueRows(values);
-    AddRows(Member(site, "fields"), _RecordsetPtr(fields), {"values"}, [&](const json& field) {
+    AddRows(Member(doc, "category_fields"), _RecordsetPtr(fields), site, {"values"}, [&](const json& field) {
       const json& list = Member(field, "values");
       if (list.is_null()) return;
       if (!list.is_array()) Refuse(L"wartości pola nie są listą");
@@ -181,24 +220,26 @@ HRESULT ReceiveCatSpecific(const json& site, _Recordset* fields, _Recordset* val
       for (json value : list) {
         if (!value.is_object()) Refuse(L"wartość pola nie jest obiektem");
         value["field_id"] = id;
-        AddRows(json::array({value}), valueRows);
+        AddRows(json::array({value}), valueRows, site);
       }
     });
-    PutVersion(VersionText(Member(site, "versions"), "attributes"), version);
+    PutVersion(VersionText(VersionsOf(doc, site), "attributes"), version);
   });
 }
 
-HRESULT ReceiveRegCategories(const json& account, _Recordset* categories, BSTR* version, bool& shopGone) {
+HRESULT ReceiveRegCategories(const json& doc, const std::wstring& login, _Recordset* categories, BSTR* version,
+                             bool& shopGone) {
   shopGone = false;
   if (!categories || !version) return E_POINTER;
   *version = nullptr;
+  const json& account = AccountEntry(doc, login);
   const json& shop = Member(account, "shop");
   if (shop.is_boolean() && !shop.get<bool>()) {
     shopGone = true;
-    return Fail({E_FAIL, L"konto nie ma sklepu w serwisie."});
+    return Fail({E_FAIL, L"konto " + login + L" nie ma sklepu w serwisie."});
   }
   return Guarded([&] {
-    AddRows(Member(account, "shop_categories"), _RecordsetPtr(categories));
+    AddRows(Member(account, "shop_categories"), _RecordsetPtr(categories), 0);
     *version = VersionText(account, "shop_version");
   });
 }
