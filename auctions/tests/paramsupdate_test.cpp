@@ -1,171 +1,19 @@
-// The parameter job of the synchronisation manager on a product database, against a connector
-// that serves the reference site's parameters: version checks (checked today, force, missing and
-// null versions, sites that already wait, shared sites, sessions per account, the demonstration
-// account), updates (what each version brings, a failing dictionary kind and the form version,
+// The parameter job of the synchronisation manager on a product database against the reference
+// site connector: version checks (checked today, force, missing and null versions, sites that
+// already wait, shared sites, sessions per account, the demonstration account), updates (what each version brings, a failing dictionary kind and the form version,
 // sites updated again by the same manager, the refused lock, a site that cannot be saved,
 // cancelling) and the accounts' own data (shop categories, an account whose shop is gone,
 // inactive accounts, the step text of a failed account).
-#include <atomic>
-#include <map>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "auctions/tests/accounts_fixture.h"
-#include "auctions/tests/served_class.h"
-#include "testing/site_connector/site_params.h"
 #include "platform/strings/oledatetime.h"
 #include "platform/threads/clock.h"
 
 namespace {
 
 using accounts_test::AccountsTest;
-
-// ---------------------------------------------------------------------------------------------
-// A site connector of the test's own (ProgID "Test.ParamsConnector", provider 2) serving the
-// reference site's parameters from the data set here: it records its calls as "<slot> <member>"
-// and fails a member on demand.
-
-struct ParamsConnector;
-VANTOR_UUIDOF(ParamsConnector, "0E5C7A2B-6F0D-4C1B-9B55-3A9E2E7D4C18");
-constexpr wchar_t kParamsProgId[] = L"Test.ParamsConnector";
-
-struct Script {
-  nlohmann::json data;
-  std::vector<std::wstring> calls;
-  std::map<std::wstring, HRESULT> failures;  // by member
-};
-Script& TheScript() {
-  static Script script;
-  return script;
-}
-
-// Records the call; the failure set for its slot (with its error information) or S_OK.
-HRESULT Called(LONG slot, const wchar_t* member, REFIID iid) {
-  TheScript().calls.push_back(std::to_wstring(slot) + L" " + member);
-  const auto it = TheScript().failures.find(member);
-  if (it == TheScript().failures.end()) return S_OK;
-  return platform::com::ReportError(it->second, (std::wstring(L"Test: wywołanie ") + member + L" zawiodło.").c_str(),
-                                    kParamsProgId, iid);
-}
-
-using served_test::Counted;
-
-class Session : public Counted<platform::com::DispatchFace<IAuctionSiteConnector>>, public ISupportErrorInfo {
- public:
-  explicit Session(std::wstring login) : m_login(std::move(login)) {}
-  STDMETHODIMP_(ULONG) AddRef() override { return Counted::AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return Counted::Release(); }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    return served_test::Answer(static_cast<IAuctionSiteConnector*>(this), iid, out,
-                               static_cast<ISupportErrorInfo*>(this));
-  }
-  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
-    return iid == __uuidof(IAuctionSiteConnector) ? S_OK : S_FALSE;
-  }
-  STDMETHODIMP SetRegSite(VARIANT site) override {
-    m_site = site.vt == VT_I4 ? site.lVal : 0;
-    return Called(12, L"SetRegSite", __uuidof(IAuctionSiteConnector));
-  }
-  STDMETHODIMP SetSync(LotrixSync* sync) override {
-    m_sync = sync;
-    return Called(39, L"SetSync", __uuidof(IAuctionSiteConnector));
-  }
-  STDMETHODIMP Currency(BSTR* currency) override {
-    if (HRESULT hr = Called(17, L"Currency", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::Currency(TheScript().data, m_site, currency);
-  }
-  STDMETHODIMP GetParamVersions(BSTR* categories, BSTR* attributes, BSTR* form) override {
-    if (HRESULT hr = Called(18, L"GetParamVersions", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ParamVersions(TheScript().data, m_site, categories, attributes, form);
-  }
-  STDMETHODIMP ReceiveCatSpecific(_Recordset* fields, _Recordset* values, VARIANT* version) override {
-    if (HRESULT hr = Called(19, L"ReceiveCatSpecific", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveCatSpecific(TheScript().data, m_site, fields, values, version);
-  }
-  STDMETHODIMP ReceiveSpecificData(LONG kind, _Recordset* dictionary, VARIANT* version) override {
-    if (HRESULT hr = Called(20, L"ReceiveSpecificData", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveSpecificData(TheScript().data, m_site, kind, dictionary, version);
-  }
-  STDMETHODIMP ReceiveCategories(_Recordset* categories, BSTR* version) override {
-    if (HRESULT hr = Called(24, L"ReceiveCategories", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveCategories(TheScript().data, m_site, categories, m_sync, version);
-  }
-  STDMETHODIMP ReceiveRegCategories(_Recordset* categories, BSTR* version) override {
-    m_shopGone = false;
-    if (HRESULT hr = Called(25, L"ReceiveRegCategories", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    return reference_site::ReceiveRegCategories(TheScript().data, m_login, categories, version, m_shopGone);
-  }
-  STDMETHODIMP GetErrorState(LONG, VARIANT_BOOL* state, LONG) override {
-    if (HRESULT hr = Called(29, L"GetErrorState", __uuidof(IAuctionSiteConnector)); FAILED(hr)) return hr;
-    if (!state) return E_POINTER;
-    *state = m_shopGone ? VARIANT_FALSE : VARIANT_TRUE;  // false: the shop is gone
-    return S_OK;
-  }
-  STDMETHODIMP SendComments(_Recordset*, LONG*) override { return E_NOTIMPL; }
-  STDMETHODIMP SendAuction(IHxAuction*, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
-  STDMETHODIMP ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG, LotrixRegCustData*) override {
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP ReceiveAuctions(_Recordset*, _Recordset*, LONG, DATE) override { return E_NOTIMPL; }
-  STDMETHODIMP ReceiveComments(_Recordset*, LONG, _Recordset*, LONG) override { return E_NOTIMPL; }
-
- private:
-  std::wstring m_login;
-  LONG m_site = 0;
-  LotrixSync* m_sync = nullptr;
-  bool m_shopGone = false;
-};
-
-class Connector : public Counted<platform::com::DispatchFace<IAuctionSiteAccount>>, public ISupportErrorInfo {
- public:
-  STDMETHODIMP_(ULONG) AddRef() override { return Counted::AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return Counted::Release(); }
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    return served_test::Answer(static_cast<IAuctionSiteAccount*>(this), iid, out,
-                               static_cast<ISupportErrorInfo*>(this));
-  }
-  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
-    return iid == __uuidof(IAuctionSiteAccount) ? S_OK : S_FALSE;
-  }
-  STDMETHODIMP OpenSession(LotrixRegistration* account, IAuctionSiteConnector** session) override {
-    if (HRESULT hr = Called(13, L"OpenSession", __uuidof(IAuctionSiteAccount)); FAILED(hr)) return hr;
-    if (!account || !session) return E_POINTER;
-    BSTR raw = nullptr;
-    account->GetUsername(&raw);
-    const std::wstring login = raw ? raw : L"";
-    SysFreeString(raw);
-    auto* created = new Session(login);
-    created->AddRef();
-    *session = created;
-    return S_OK;
-  }
-  STDMETHODIMP FixAccount(LotrixRegistration* account) override {
-    if (HRESULT hr = Called(12, L"FixAccount", __uuidof(IAuctionSiteAccount)); FAILED(hr)) return hr;
-    return account ? S_OK : E_POINTER;
-  }
-  STDMETHODIMP DescribeConnector(IDispatch*) override { return E_NOTIMPL; }
-  STDMETHODIMP ConnectAccount(LotrixRegistration*) override { return E_NOTIMPL; }
-  STDMETHODIMP EditAccount(LotrixRegistration*, BSTR*, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetConnectorValue(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetMyAuctionsUrl(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetMyPageUrl(VARIANT, LONG, BSTR*) override { return E_NOTIMPL; }
-};
-
-// Serves the class in this process under its ProgID while the object lives.
-class Served {
- public:
-  Served() : m_class(__uuidof(ParamsConnector), kParamsProgId, &served_test::CreateAs<Connector>) {
-    TheScript() = Script();
-  }
-  ~Served() { TheScript() = Script(); }
-  Served(const Served&) = delete;
-  Served& operator=(const Served&) = delete;
-
- private:
-  served_test::ServedClass m_class;
-};
 
 constexpr LONG kParamsSubtype = 7;
 
@@ -212,9 +60,7 @@ class ParamsUpdateTest : public AccountsTest {
     AccountsTest::SetUp();
     platform::clock::SetTime(1733740800);  // 2024-12-09 10:40 UTC
     // Site row 10 is the reference site number 1; the shop account works on it.
-    served = std::make_unique<Served>();
-    Run(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId) VALUES (2, N'Serwis testowy', 'Test.ParamsConnector')");
-    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 2, 'Aukcje wzorcowe')");
+    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 1, 'Aukcje wzorcowe')");
     AddAccount(1, L"sklep", true, true);
     AddSite(1, 1, 10);
     SetData(kSiteData);
@@ -223,26 +69,27 @@ class ParamsUpdateTest : public AccountsTest {
   }
   void TearDown() override {
     manager = nullptr;
-    served.reset();
     platform::clock::UseRealTime();
     AccountsTest::TearDown();
   }
 
   void AddAccount(LONG id, const wchar_t* login, bool active, bool shop) {
     Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_Active, reg_HasShop) "
-        L"VALUES (" + std::to_wstring(id) + L", 2, '" + login + L"', 'x', " + (active ? L"1" : L"0") + L", " +
+        L"VALUES (" + std::to_wstring(id) + L", 1, '" + login + L"', 'x', " + (active ? L"1" : L"0") + L", " +
         (shop ? L"1" : L"0") + L")");
   }
   void AddSite(LONG rsId, LONG account, LONG site) {
     Run(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (" + std::to_wstring(rsId) + L", " +
         std::to_wstring(account) + L", " + std::to_wstring(site) + L")");
   }
-  void SetData(const std::string& json) { TheScript().data = nlohmann::json::parse(json); }
-  void Fail(const wchar_t* member, HRESULT hr) { TheScript().failures[member] = hr; }
-  int CallsOf(const std::wstring& start) {
+  void SetData(const std::string& json) { ASSERT_EQ(connector->SetSiteData(_bstr_t(json.c_str())), S_OK); }
+  // The calls of the connector and its sessions whose slot and member are `call` ("18 GetParamVersions").
+  int CallsOf(const std::wstring& call) {
     int n = 0;
-    for (const std::wstring& call : TheScript().calls)
-      if (call.rfind(start, 0) == 0) ++n;
+    for (const std::wstring& c : ConnectorCalls()) {
+      const std::wstring bare = c.rfind(L"session ", 0) == 0 ? c.substr(c.find(L' ', 8) + 1) : c;
+      if (bare.rfind(call, 0) == 0) ++n;
+    }
     return n;
   }
   void SetVersions(const wchar_t* categories, const wchar_t* attributes, const wchar_t* form) {
@@ -294,7 +141,6 @@ class ParamsUpdateTest : public AccountsTest {
   }
 
   IUnknownPtr manager;
-  std::unique_ptr<Served> served;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -388,9 +234,9 @@ TEST_F(ParamsUpdateTest, AnAccountWithoutSitesGivesNoRow) {
 }
 
 TEST_F(ParamsUpdateTest, RowsOfOneAccountShareItsSessionAndAnotherAccountOpensItsOwn) {
-  Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (11, 2, 2, 'Aukcje drugie')");
+  Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (11, 2, 1, 'Aukcje drugie')");
   AddSite(2, 1, 11);
-  Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (12, 3, 2, 'Aukcje trzecie')");
+  Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (12, 3, 1, 'Aukcje trzecie')");
   AddAccount(2, L"drugi", true, false);
   AddSite(3, 2, 11);
   AddSite(4, 2, 12);
@@ -482,11 +328,10 @@ TEST_F(ParamsUpdateTest, ANullVersionFromTheConnectorNeverDownloadsItsKind) {
 
 TEST_F(ParamsUpdateTest, AFailingKindLeavesTheOthersStoredAndTheFormVersionUnwritten) {
   std::string data = kSiteData;
-  const std::string kind3 = R"("3": [{"ident": 12, "name": "Mazowieckie", "code": "MZ"}])";
-  data = Replaced(data, kind3, R"("3": "zepsute")");
+  data = Replaced(data, R"({"ident": 12, "name": "Mazowieckie")", R"({"ident": 12, "nazwa": "Mazowieckie")");
   SetData(data);
   ASSERT_EQ(Update(), S_OK);
-  EXPECT_TRUE(HasLineStarting(L"2:W trakcie ostatniej operacji wystąpił błąd\r\nSerwis wzorcowy: "));
+  EXPECT_TRUE(HasLine(L"2:W trakcie ostatniej operacji wystąpił błąd\r\nŁącznik wzorcowy: nieznane pole nazwa"));
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Region"), 0);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Country"), 1);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Duration"), 2);
@@ -566,7 +411,7 @@ TEST_F(ParamsUpdateTest, AnAccountWhoseShopIsGoneLosesItsShopFlag) {
 }
 
 TEST_F(ParamsUpdateTest, AFailureTheConnectorConfirmsLeavesTheShopFlag) {
-  Fail(L"ReceiveRegCategories", E_FAIL);
+  ASSERT_EQ(connector->FailSessionSlot(25, E_FAIL, nullptr), S_OK);
   ASSERT_EQ(Update(), S_OK);
   EXPECT_EQ(HasShop(1), 1);
   EXPECT_TRUE(HasLineStarting(L"2:Ostatnia operacja nie powiodła się.\r\n"));
@@ -590,7 +435,7 @@ TEST_F(ParamsUpdateTest, InactiveAndDemonstrationAccountsAreLeftAlone) {
 TEST_F(ParamsUpdateTest, AFailedAccountStepIsLoggedWithItsTextAndTheWalkGoesOn) {
   AddAccount(2, L"drugi", true, false);
   AddSite(2, 2, 10);
-  Fail(L"FixAccount", E_FAIL);
+  ASSERT_EQ(connector->FailSlot(12, E_FAIL), S_OK);
   ASSERT_EQ(Update(), S_OK);
   int failed = 0;
   for (const std::wstring& line : Lines())
@@ -600,7 +445,7 @@ TEST_F(ParamsUpdateTest, AFailedAccountStepIsLoggedWithItsTextAndTheWalkGoesOn) 
       ++failed;
   EXPECT_EQ(failed, 2);
   EXPECT_TRUE(HasLineStarting(L"2:W trakcie aktualizacji parametrów specyficznych dla konta w serwisie wystąpił błąd. "
-                              L"\nNie udało się poprawić konta sklepTest: wywołanie FixAccount zawiodło."));
+                              L"\nNie udało się poprawić konta sklepŁącznik wzorcowy: wywołanie 12 (FixAccount) zawiodło."));
   // The site is still updated in full.
   EXPECT_EQ(JobCount(), 1);
 }

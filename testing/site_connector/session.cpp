@@ -6,6 +6,7 @@
 #include "platform/com/com.h"
 #include "platform/strings/convert.h"
 #include "testing/site_connector/session_send.h"
+#include "testing/site_connector/site_params.h"
 #include "testing/site_connector/state.h"
 
 namespace reference {
@@ -106,34 +107,68 @@ STDMETHODIMP Session::SendAuction(IHxAuction* auction, _Recordset*, VARIANT* res
   return Run(33, L"SendAuction", L"", [&] { return reference::SendAuction(Target(), auction); });
 }
 
-// --- Slots served by later work: recorded, failing on demand, otherwise E_NOTIMPL.
+// --- The site's parameters (site_params.h): the site data's versions, catalogue and dictionaries.
 
 STDMETHODIMP Session::Currency(BSTR* currency) {
   if (currency) *currency = nullptr;
-  return Run(17, L"Currency", L"", [] { return E_NOTIMPL; });
+  return Run(17, L"Currency", L"", [&] {
+    return CurrentSiteData()->Read([&](const Json& doc) { return reference_site::Currency(doc, site_, currency); });
+  });
 }
 STDMETHODIMP Session::GetParamVersions(BSTR* categories, BSTR* attributes, BSTR* form) {
   for (BSTR* out : {categories, attributes, form})
     if (out) *out = nullptr;
-  return Run(18, L"GetParamVersions", L"", [] { return E_NOTIMPL; });
+  return Run(18, L"GetParamVersions", L"", [&] {
+    return CurrentSiteData()->Read(
+        [&](const Json& doc) { return reference_site::ParamVersions(doc, site_, categories, attributes, form); });
+  });
 }
-STDMETHODIMP Session::ReceiveCatSpecific(_Recordset*, _Recordset*, VARIANT*) {
-  return Run(19, L"ReceiveCatSpecific", L"", [] { return E_NOTIMPL; });
+STDMETHODIMP Session::ReceiveCatSpecific(_Recordset* fields, _Recordset* dictionary, VARIANT* result) {
+  return Run(19, L"ReceiveCatSpecific", L"", [&] {
+    return CurrentSiteData()->Read(
+        [&](const Json& doc) { return reference_site::ReceiveCatSpecific(doc, site_, fields, dictionary, result); });
+  });
 }
-STDMETHODIMP Session::ReceiveSpecificData(LONG kind, _Recordset*, VARIANT*) {
-  return Run(20, L"ReceiveSpecificData", std::to_wstring(kind), [] { return E_NOTIMPL; });
+STDMETHODIMP Session::ReceiveSpecificData(LONG kind, _Recordset* dictionary, VARIANT* result) {
+  return Run(20, L"ReceiveSpecificData", std::to_wstring(kind), [&] {
+    return CurrentSiteData()->Read(
+        [&](const Json& doc) { return reference_site::ReceiveSpecificData(doc, site_, kind, dictionary, result); });
+  });
 }
-STDMETHODIMP Session::ReceiveCategories(_Recordset*, BSTR* result) {
+STDMETHODIMP Session::ReceiveCategories(_Recordset* categories, BSTR* result) {
   if (result) *result = nullptr;
-  return Run(24, L"ReceiveCategories", L"", [] { return E_NOTIMPL; });
+  return Run(24, L"ReceiveCategories", L"", [&] {
+    // The progress goes to the manager while the document is read.
+    return CurrentSiteData()->Read([&](const Json& doc) {
+      return reference_site::ReceiveCategories(doc, site_, categories, sync_, result);
+    });
+  });
 }
-STDMETHODIMP Session::ReceiveRegCategories(_Recordset*, BSTR* result) {
+STDMETHODIMP Session::ReceiveRegCategories(_Recordset* categories, BSTR* result) {
   if (result) *result = nullptr;
-  return Run(25, L"ReceiveRegCategories", L"", [] { return E_NOTIMPL; });
+  shopGone_ = false;
+  return Run(25, L"ReceiveRegCategories", L"", [&]() -> HRESULT {
+    BSTR login = nullptr;
+    const HRESULT hr = account_ ? account_->GetUsername(&login) : E_POINTER;
+    const std::wstring name = login ? login : L"";
+    SysFreeString(login);
+    if (FAILED(hr)) return hr;
+    return CurrentSiteData()->Read([&](const Json& doc) {
+      return reference_site::ReceiveRegCategories(doc, name, categories, result, shopGone_);
+    });
+  });
 }
-STDMETHODIMP Session::GetErrorState(LONG, VARIANT_BOOL*, LONG) {
-  return Run(29, L"GetErrorState", L"", [] { return E_NOTIMPL; });
+STDMETHODIMP Session::GetErrorState(LONG, VARIANT_BOOL* state, LONG) {
+  return Run(29, L"GetErrorState", L"", [&]() -> HRESULT {
+    if (!state) return E_POINTER;
+    // False only when the last shop download failed because the account has no shop any more.
+    *state = shopGone_ ? VARIANT_FALSE : VARIANT_TRUE;
+    return S_OK;
+  });
 }
+
+// --- Slots served by later work: recorded, failing on demand, otherwise E_NOTIMPL.
+
 STDMETHODIMP Session::ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG mode, LotrixRegCustData*) {
   return Run(40, L"ReceiveTransactions", std::to_wstring(mode), [] { return E_NOTIMPL; });
 }

@@ -71,6 +71,7 @@ class Session : public platform::com::ServerObject<IReferenceSession, ISupportEr
   LotrixSyncPtr sync_;
   bool hasSite_ = false;  // SetRegSite named a site (not null)
   LONG site_ = 0;         // the site's number at the service
+  bool shopGone_ = false; // the last shop download failed: the account has no shop any more
 };
 
 // A new session of `account` (S_OK) in `out`.

@@ -25,7 +25,7 @@ struct Refusal {
 std::wstring Wide(const std::string& text) { return platform::utf8::ToWide(text); }
 
 HRESULT Fail(const Refusal& r) {
-  return platform::com::ReportError(r.hr, (L"Serwis wzorcowy: " + r.text).c_str(), kReferenceConnectorProgId,
+  return platform::com::ReportError(r.hr, (L"Łącznik wzorcowy: " + r.text).c_str(), kReferenceConnectorProgId,
                                     __uuidof(IAuctionSiteConnector));
 }
 
