@@ -69,12 +69,15 @@ _COM_SMARTPTR_TYPEDEF(IReferenceAuctionControl, __uuidof(IReferenceAuctionContro
 // object, a site without its number or name, or a file that is no JSON is refused with an error
 // naming the file and the place, and the data loaded before stay.
 //   "sites":         [{"number": 1, "name": "Wzorcowo", "currency": "PLN"}]  the sites by their
-//                    number at the service (the `subsite_id` SetRegSite passes)
-//   "accounts":      [{...}]  the accounts at the service
+//                    number at the service (the `subsite_id` SetRegSite passes); a site's own
+//                    "versions" stand for the document's
+//   "accounts":      [{...}]  the accounts at the service; by "login": "shop": false (the shop is
+//                    gone: slot 25 fails, slot 29 answers false), "shop_version", "shop_categories"
 //   "auctions":      [{...}]  auctions, each with its "images"
 //   "customers", "transactions", "comments":  [{...}]  what a receive delivers
 //   "comment_sent", "auctions_sent":  [{...}]  what the sessions were sent (written back)
-//   "categories", "category_fields":  [{...}]  the site's catalogue
+//   "categories", "category_fields":  [{...}]  the site's catalogue (a field's dictionary in its
+//                    "values"; "site" on a row keeps it to the site of that number)
 //   "dictionaries":  {"<kind 0-5>": [{...}]}   the site dictionaries
 //   "versions":      {"categories": "...", "attributes": "...", "form": "..."}
 // Each entry's members are described with the session slot that reads them (session.cpp).
