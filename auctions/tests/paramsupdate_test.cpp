@@ -298,6 +298,27 @@ TEST_F(ParamsUpdateTest, TheFirstUpdateStoresEverythingAndTheNextOnlyTheShopCate
   EXPECT_EQ(JobCount(), 0);
 }
 
+TEST_F(ParamsUpdateTest, TheRepositorysReferenceSiteIsStoredOnceAndThenOnlyItsShopsAreRefreshed) {
+  ASSERT_EQ(connector->LoadSiteData(_bstr_t(VANTOR_REFERENCE_SITE_DATA)), S_OK);
+  Run(L"UPDATE reg__Registration SET reg_Username = 'sklep_wzorcowy' WHERE reg_Id = 1");
+  AddAccount(2, L"bez_sklepu", true, true);
+  AddSite(2, 2, 10);
+  ASSERT_EQ(Update(), S_OK);
+  for (const std::wstring& line : Lines()) EXPECT_NE(line.substr(0, 2), L"2:") << line;
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category WHERE cat_RegId IS NULL"), 7);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category WHERE cat_RegId = 1"), 3);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category WHERE cat_Leaf = 1 AND cat_RegId IS NULL"), 4);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_CategorySpecific"), 2);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Shipping"), 2);
+  EXPECT_EQ(SiteText(L"st_CategoriesVersion"), L"kategorie-2026.12");
+  EXPECT_EQ(HasShop(2), 0);
+  EXPECT_EQ(HasShop(1), 1);
+  const LONG categories = Long(L"SELECT COUNT(*) FROM st_Category");
+  ASSERT_EQ(Update(), S_OK);
+  EXPECT_FALSE(HasLineStarting(L"0:Aktualizacja parametrów z serwisu"));
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category"), categories);
+}
+
 TEST_F(ParamsUpdateTest, OnlyTheKindsWhoseVersionsChangedAreDownloaded) {
   ASSERT_EQ(Update(), S_OK);
   std::string data = kSiteData;
