@@ -866,3 +866,46 @@ TEST_F(Program, ZoneSyncClosesOpensAndFillsTheDemoAccountsPagesOnceAndReceivesWh
 }
 
 }  // namespace
+
+TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  RunSql(db, {
+      L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 1, N'Wzorcowo')",
+      L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_Active, reg_HasShop) "
+      L"VALUES (5, 1, 'sklep_wzorcowy', 'ak1:2E3B33', 1, 1)",
+      L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 5, 10)",
+  });
+  // The check marks the site: it has no versions yet.
+  Result checked = RunProgram("--db " + db + " params --check");
+  EXPECT_EQ(checked.status, 0) << checked.out;
+  EXPECT_NE(checked.out.find("Sprawdzenie wersji parametrów na serwisie Wzorcowo"), std::string::npos) << checked.out;
+  EXPECT_TRUE(Exists(folder + "/reference-site.json"));
+  // The update stores the site's parameters and the shop's categories.
+  Result updated = RunProgram("--db " + db + " params");
+  EXPECT_EQ(updated.status, 0) << updated.out;
+  for (const char* line : {"Aktualizacja parametrów z serwisu Wzorcowo", "Wzorcowo - pobieranie kategorii",
+                           "Wzorcowo - zakończono pobieranie i aktualizowanie atrybutów",
+                           "Zakończono aktualizację parametrów."})
+    EXPECT_NE(updated.out.find(line), std::string::npos) << line << "\n" << updated.out;
+  EXPECT_EQ(updated.out.find("Ostatnia operacja nie powiodła się"), std::string::npos) << updated.out;
+  Result tree = RunProgram("--db " + db + " site 10 6");
+  EXPECT_NE(tree.out.find("Dom i ogród"), std::string::npos) << tree.out;
+  Result shop = RunProgram("--db " + db + " site 10 12 9002 5");
+  EXPECT_NE(shop.out.find("Wyprzedaż zimowa"), std::string::npos) << shop.out;
+  // Current now: the next update takes the shop only.
+  Result again = RunProgram("--db " + db + " params");
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_EQ(again.out.find("Aktualizacja parametrów z serwisu"), std::string::npos) << again.out;
+  // One version changed in the working copy: the check marks the site, the update fetches that kind.
+  std::string data = ReadFile(folder + "/reference-site.json");
+  const std::string form = "\"form\": \"formularz-2026.12\"";
+  ASSERT_NE(data.find(form), std::string::npos);
+  data.replace(data.find(form), form.size(), "\"form\": \"formularz-2027.01\"");
+  Write("reference-site.json", data);
+  ASSERT_EQ(RunProgram("--db " + db + " params --check --force").status, 0);
+  Result changed = RunProgram("--db " + db + " params");
+  EXPECT_NE(changed.out.find("Wzorcowo - pobieranie i aktualizowanie słowników formularza"), std::string::npos)
+      << changed.out;
+  EXPECT_EQ(changed.out.find("Wzorcowo - pobieranie kategorii"), std::string::npos) << changed.out;
+  EXPECT_EQ(changed.out.find("Wzorcowo - pobieranie atrybutów"), std::string::npos) << changed.out;
+}
