@@ -909,3 +909,57 @@ TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
   EXPECT_EQ(changed.out.find("Wzorcowo - pobieranie kategorii"), std::string::npos) << changed.out;
   EXPECT_EQ(changed.out.find("Wzorcowo - pobieranie atrybutów"), std::string::npos) << changed.out;
 }
+
+// A value of the database file read in this process, as text ("" for none).
+std::wstring QueryText(const std::string& db, const wchar_t* sql) {
+  std::wstring out;
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    _RecordsetPtr rs = h.Connection()->Execute(_bstr_t(sql), nullptr, adCmdText);
+    if (!rs->GetadoEOF()) {
+      _variant_t v = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+      if (v.vt != VT_NULL && v.vt != VT_EMPTY) out = static_cast<const wchar_t*>(_bstr_t(v));
+    }
+  }
+  CoUninitialize();
+  return out;
+}
+
+TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  RunSql(db, {
+      L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 1, N'Wzorcowo')",
+      L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_Active, reg_HasShop) "
+      L"VALUES (5, 1, 'sklep_wzorcowy', 'ak1:2E3B33', 1, 1)",
+      L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 5, 10)",
+  });
+  ASSERT_EQ(RunProgram("--db " + db + " params --check").status, 0);
+  const std::string copy = folder + "/reference-site.json";
+  const std::string data = ReadFile(copy);
+  ASSERT_EQ(data.substr(0, 1), "{");
+  // Killed while the regions (kind 3) are asked for: durations to payments are stored already.
+  Write("reference-site.json", "{\"kill_at_kind\": 3," + data.substr(1));
+  Result killed = RunProgram("--db " + db + " params");
+  EXPECT_NE(killed.status, 0) << killed.out;
+  EXPECT_EQ(QueryText(db, L"PRAGMA integrity_check"), L"ok");
+  EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Duration"), L"3");
+  EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Region"), L"0");
+  EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Category"), L"0");
+  EXPECT_EQ(QueryText(db, L"SELECT st_CategoriesVersion FROM st__Site WHERE st_Id = 10"), L"");
+  EXPECT_EQ(QueryText(db, L"SELECT st_FormVersion FROM st__Site WHERE st_Id = 10"), L"");
+  // The killed run left its locks: the synchronisation's and the site's edit lock, under which
+  // the site would be passed over. Removed, the rerun completes without a row twice.
+  Write("reference-site.json", data);
+  Result locks = RunProgram("--db " + db + " locks");
+  EXPECT_NE(locks.out.find("726"), std::string::npos) << locks.out;
+  RunSql(db, {L"DELETE FROM kd_blokada"});
+  Result rerun = RunProgram("--db " + db + " params");
+  EXPECT_EQ(rerun.status, 0) << rerun.out;
+  EXPECT_EQ(rerun.out.find("Ostatnia operacja nie powiodła się"), std::string::npos) << rerun.out;
+  EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Duration"), L"3");
+  EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Region"), L"2");
+  EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Category"), L"10");
+  EXPECT_EQ(QueryText(db, L"SELECT st_FormVersion FROM st__Site WHERE st_Id = 10"), L"formularz-2026.12");
+  EXPECT_EQ(QueryText(db, L"PRAGMA integrity_check"), L"ok");
+}

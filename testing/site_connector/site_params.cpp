@@ -1,7 +1,11 @@
 // The reference site's parameters: the data file's sections written into the exchange containers.
 #include "testing/site_connector/site_params.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -200,6 +204,13 @@ HRESULT ReceiveCategories(const json& doc, LONG site, _Recordset* categories, Lo
 HRESULT ReceiveSpecificData(const json& doc, LONG site, LONG kind, _Recordset* dictionary, VARIANT* version) {
   if (!dictionary || !version) return E_POINTER;
   VariantInit(version);
+  // "kill_at_kind": the process ends at once (SIGKILL) when that kind is asked for, as an update
+  // killed midway.
+  const json& kill = Member(doc, "kill_at_kind");
+  if (kill.is_number_integer() && kill.get<std::int64_t>() == kind) {
+    std::fflush(nullptr);
+    ::kill(::getpid(), SIGKILL);
+  }
   return Guarded([&] {
     if (kind < 0 || kind > 5) Refuse(L"nieznany rodzaj słownika " + std::to_wstring(kind));
     AddRows(Member(Member(doc, "dictionaries"), std::to_string(kind).c_str()), _RecordsetPtr(dictionary), site);

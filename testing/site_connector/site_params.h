@@ -13,6 +13,7 @@
 //   "accounts":        an account's entry ("login") gives its shop: "shop": false when it has no
 //                      shop any more (slot 25 then fails and slot 29 answers false), else
 //                      "shop_version" and "shop_categories"
+//   "kill_at_kind":    the process ends at once (SIGKILL) when that dictionary kind is asked for
 // A row's key the container lacks, or a value of the wrong kind, refuses the whole call.
 #include <string>
 
