@@ -867,14 +867,19 @@ TEST_F(Program, ZoneSyncClosesOpensAndFillsTheDemoAccountsPagesOnceAndReceivesWh
 
 }  // namespace
 
-TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
-  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+// The reference site (row 10, number 1) with the reference site's shop account 5 on it.
+void AddReferenceShop(const std::string& db) {
   RunSql(db, {
       L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 1, N'Wzorcowo')",
       L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_Active, reg_HasShop) "
       L"VALUES (5, 1, 'sklep_wzorcowy', 'ak1:2E3B33', 1, 1)",
       L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 5, 10)",
   });
+}
+
+TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
+  ASSERT_EQ(RunProgram("--db " + db).status, 0);
+  AddReferenceShop(db);
   // The check marks the site: it has no versions yet.
   Result checked = RunProgram("--db " + db + " params --check");
   EXPECT_EQ(checked.status, 0) << checked.out;
@@ -928,12 +933,7 @@ std::wstring QueryText(const std::string& db, const wchar_t* sql) {
 
 TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt) {
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
-  RunSql(db, {
-      L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (10, 1, 1, N'Wzorcowo')",
-      L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_Active, reg_HasShop) "
-      L"VALUES (5, 1, 'sklep_wzorcowy', 'ak1:2E3B33', 1, 1)",
-      L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 5, 10)",
-  });
+  AddReferenceShop(db);
   ASSERT_EQ(RunProgram("--db " + db + " params --check").status, 0);
   const std::string copy = folder + "/reference-site.json";
   const std::string data = ReadFile(copy);
