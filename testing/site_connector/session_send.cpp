@@ -1,7 +1,11 @@
 // The reference session's sends: listings and given comments written into the site's document.
 #include "testing/site_connector/session_send.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <optional>
 
@@ -73,6 +77,19 @@ long long Highest(const Json& doc, const char* section, const char* key) {
   return highest;
 }
 
+// A send killed midway, as a test asks by the document's "kill_after_sends": the process ends at
+// once (SIGKILL) after that many sends reached the site, before the manager writes the last one
+// back.
+std::atomic<long long> g_sends{0};
+void KillWhenAsked(long long killAfter) {
+  if (killAfter > 0 && ++g_sends >= killAfter) ::kill(::getpid(), SIGKILL);
+}
+long long KillAfter(const Json& doc) {
+  return doc.contains("kill_after_sends") && doc["kill_after_sends"].is_number_integer()
+             ? doc["kill_after_sends"].get<long long>()
+             : 0;
+}
+
 void Append(Json& doc, const char* section, Json entry) {
   if (!doc.contains(section) || !doc[section].is_array()) doc[section] = Json::array();
   doc[section].push_back(std::move(entry));
@@ -128,7 +145,9 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
   };
 
   std::string number;
+  long long killAfter = 0;
   CurrentSiteData()->Change([&](Json& doc) {
+    killAfter = KillAfter(doc);
     const long long next =
         std::max({Highest(doc, "auctions", "number"), Highest(doc, "auctions_sent", "number"), kFirstAuctionNumber - 1}) + 1;
     number = std::to_string(next);
@@ -139,6 +158,7 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
   });
   hr = auction->PutNumber(_bstr_t(platform::Utf8ToWide(number).c_str()));
   if (SUCCEEDED(hr)) hr = auction->PutState(kReferenceAuctionRunning);
+  KillWhenAsked(killAfter);
   return hr;
 }
 
@@ -159,7 +179,9 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
   const std::string now = DateText(COleDateTime::GetCurrentTime().m_dt);
 
   LONG given = 0;
+  long long killAfter = 0;
   CurrentSiteData()->Change([&](Json& doc) {
+    killAfter = KillAfter(doc);
     const bool gives = !doc.contains("comment_ids") || !doc["comment_ids"].is_boolean() || doc["comment_ids"].get<bool>();
     if (gives)
       given = static_cast<LONG>(std::max(Highest(doc, "comments", "id"), Highest(doc, "comment_sent", "id")) + 1);
@@ -176,6 +198,7 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
     Append(doc, "comment_sent", entry);
   });
   *id = given;
+  KillWhenAsked(killAfter);
   return S_OK;
 }
 

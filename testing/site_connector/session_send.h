@@ -15,6 +15,9 @@
 // site's id) and to "comment_sent", and answers the site's id: one above the highest "id" of both
 // sections, or 0 when the document's member "comment_ids" is false (a site that gives none). A
 // comment without its auction number, buyer or text is refused.
+//
+// "kill_after_sends": N in the document ends the process at once (SIGKILL) after the N-th send of
+// the process reached the site, as a send killed midway (the manager has not written it back).
 #include <string>
 
 #include "auctions/lotrix.h"
