@@ -77,7 +77,7 @@ const char kSiteData[] = R"json({
 
 // TEMPORARY: a session delivering the data file through the reference deliveries, until the
 // reference connector's own session is there.
-class TestSession : public platform::com::DispatchFace<IAuctionSiteConnector> {
+class TestSession : public platform::com::DispatchFace<IAuctionSiteConnector>, public ISupportErrorInfo {
  public:
   TestSession(std::vector<std::wstring>& calls, const std::string& path) : m_calls(calls) {
     std::ifstream in(path);
@@ -90,6 +90,11 @@ class TestSession : public platform::com::DispatchFace<IAuctionSiteConnector> {
       AddRef();
       return S_OK;
     }
+    if (iid == __uuidof(ISupportErrorInfo)) {
+      *out = static_cast<ISupportErrorInfo*>(this);
+      AddRef();
+      return S_OK;
+    }
     *out = nullptr;
     return E_NOINTERFACE;
   }
@@ -99,6 +104,7 @@ class TestSession : public platform::com::DispatchFace<IAuctionSiteConnector> {
     if (n == 0) delete this;
     return n;
   }
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
   STDMETHODIMP SetRegSite(VARIANT site) override { m_site = site.lVal; return S_OK; }
   STDMETHODIMP Currency(BSTR*) override { return E_NOTIMPL; }
   STDMETHODIMP GetParamVersions(BSTR*, BSTR*, BSTR*) override { return E_NOTIMPL; }
@@ -181,10 +187,10 @@ class Receive : public ReceiveTest {
   }
   HRESULT ReceiveAll() { return IAuctServMgrPtr(manager)->ReceiveUserData(TRUE); }
 
-  // The account-site row of account 3 as the walk gives it.
-  _RecordsetPtr AccountSite() {
-    return cn->Execute(_bstr_t(L"SELECT reg_id, reg_name, site_id, site_name, subsite_id, service_id, regsite_id "
-                               L"FROM vw_HostAccountSites WHERE reg_id = 3"),
+  // The account-site row of an account as the walk gives it.
+  _RecordsetPtr AccountSite(LONG account = 3) {
+    return cn->Execute(_bstr_t((L"SELECT reg_id, reg_name, site_id, site_name, subsite_id, service_id, regsite_id "
+                                L"FROM vw_HostAccountSites WHERE reg_id = " + std::to_wstring(account)).c_str()),
                        nullptr, adCmdText);
   }
   // A session of the reference connector for account 3, given the manager's callback.
@@ -196,13 +202,14 @@ class Receive : public ReceiveTest {
     return session;
   }
   std::vector<std::wstring> sessionCalls;
-  // Runs the receive step of account 3 with the options, as the walk does.
-  void ReceiveStep(const AuctSyncOptions& options, bool loadAccount = false) {
+  // Runs the receive step of an account with the options, as the walk does, with the account
+  // object the walk loaded (none: no account loaded).
+  void ReceiveStep(const AuctSyncOptions& options, IUnknownPtr account = nullptr, LONG id = 3) {
     IAuctionSiteConnectorPtr session = Session();
     ASSERT_TRUE(session);
     object->m_options = options;
-    object->m_accountSites = AccountSite();
-    if (loadAccount) object->m_registration = LotrixRegistrationPtr(Load(L"Vantor.CoRegistration", 3));
+    object->m_accountSites = AccountSite(id);
+    object->m_registration = LotrixRegistrationPtr(account);
     {
       AFX_MANAGE_STATE(LotrixModule().State());
       object->ReceiveAccountData(session, object->m_accountSites);
@@ -282,8 +289,32 @@ TEST_F(Receive, WithTheJournalAndNoAccountLoadedTheTransactionsComeInModeTwoWith
   ReceiveStep(options);
   EXPECT_EQ(Calls(L"40 ReceiveTransactions"), (std::vector<std::wstring>{L"40 ReceiveTransactions 2 null"}));
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction"), 4);
-  ReceiveStep(options, true);
+  ReceiveStep(options, Load(L"Vantor.CoRegistration", 3));
   EXPECT_EQ(Calls(L"40 ReceiveTransactions").back(), L"40 ReceiveTransactions 2 data");
+}
+
+TEST_F(Receive, TheJournalPositionIsSavedForEveryAccountLoadedIntoTheSameObject) {
+  AddAccount(4, L"drugi");
+  const AuctSyncOptions options = Options({&AuctSyncOptions::transactions, &AuctSyncOptions::useJournal});
+  // The walk loads each account into one object; the first account's edit must not outlive its
+  // step, or the second one's edit is refused and its position lost.
+  IUnknownPtr account = CreateNamed(L"Vantor.CoRegistration");
+  for (int round = 0; round < 2; ++round) {
+    for (LONG id : {3, 4}) {
+      ASSERT_EQ(IFlgItemPtr(account)->Load(factory, _variant_t(id)), S_OK);
+      ReceiveStep(options, account, id);
+      EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada"), 0);
+    }
+  }
+  EXPECT_TRUE(Lines(CHxLog::jsReceiveTransactions, kError).empty());
+  for (LONG id : {3, 4})
+    EXPECT_EQ(Long(L"SELECT rd_vint FROM reg_Data WHERE rd_Name = 'JournalPosition' AND rd_RegId = " +
+                   std::to_wstring(id)),
+              4);
+  // The second round asks from each account's position and gets no purchase again.
+  EXPECT_EQ(Calls(L"40 journal from"), (std::vector<std::wstring>{L"40 journal from 0", L"40 journal from 0",
+                                                                  L"40 journal from 4", L"40 journal from 4"}));
+  EXPECT_EQ(Calls(L"40 transaction").size(), 8u);
 }
 
 TEST_F(Receive, ACancelledJobAsksTheConnectorForNothing) {
@@ -347,6 +378,35 @@ TEST_F(Receive, ACallbackWithoutARecordOrOutsideAReceiveStoresNothing) {
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction"), 0);
 }
 
+TEST_F(Receive, RowsOfNullsThroughTheCallbacksAreShownAndLoggedAndStoreNothing) {
+  IFlgInstancePtr instance = host->Instance();
+  ASSERT_EQ(instance->PutSetting(_bstr_t(L"Test"), _bstr_t(L"AuctSyncProgress"), _variant_t(LONG{1})), S_OK);
+  object->m_logs.StartForOptions(Options({&AuctSyncOptions::transactions, &AuctSyncOptions::comments}));
+  object->m_accountSites = AccountSite();
+  _RecordsetPtr auctions = lotrix::CreateAuctionsContainer();
+  _RecordsetPtr customers = lotrix::CreateCustomersContainer();
+  _RecordsetPtr transactions = lotrix::CreateTransactionsContainer();
+  _RecordsetPtr comments = lotrix::CreateCommentsContainer();
+  for (_Recordset* rs : {auctions.GetInterfacePtr(), customers.GetInterfacePtr(), transactions.GetInterfacePtr(),
+                         comments.GetInterfacePtr()}) {
+    rs->AddNew();
+    rs->Update();
+  }
+  EXPECT_EQ(sync->AuctionReceived(auctions, nullptr, VARIANT_FALSE), S_OK);
+  EXPECT_EQ(sync->CustomerReceived(customers), S_OK);
+  EXPECT_EQ(sync->TransactionReceived(transactions), S_OK);
+  EXPECT_EQ(sync->CommentReceived(comments), S_OK);
+  object->m_accountSites = nullptr;
+  object->m_logs.EndAll(object->m_receiveCounts, false);
+  EXPECT_EQ(Summaries(), (std::vector<std::wstring>{L"Odebrano aukcję nr ", L"Odebrano klienta  (0)",
+                                                    L"Odebrano transakcję dla użytkownika  do aukcji nr ",
+                                                    L"Odebrano komentarz od  do aukcji nr ", L"odbieranie transakcji "
+                                                    L"zakończone błędem", L"odbieranie klientów zakończone błędem"}));
+  EXPECT_EQ(Lines(CHxLog::jsReceiveTransactions, kError).size(), 1u);
+  EXPECT_EQ(Lines(CHxLog::jsReceiveCustomers, kError).size(), 1u);
+  EXPECT_EQ(Counts(), (std::vector<LONG>{0, 0, 0, 0, 0, 0}));
+}
+
 TEST_F(Receive, AReceiveStoresTheSitesRecordsOnceAndASecondOneChangesNoCount) {
   ASSERT_EQ(ReceiveAll(), S_OK);
   // Six auctions with three distinct type-3 images (one on two auctions), three buyers, four
@@ -386,14 +446,24 @@ TEST_F(Receive, TmpAllThroughTheStep) {
   object->m_logs.EndAll(object->m_receiveCounts, false);
 }
 
-TEST_F(Receive, AFailedDownloadIsLoggedInItsStepsLogAndTheNextStepFollows) {
-  connector->FailSlot(40, E_FAIL);
-  ASSERT_EQ(ReceiveAll(), S_OK);
-  const std::vector<std::wstring> errors = Lines(CHxLog::jsReceiveTransactions, kError);
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].rfind(L"Ostatnia operacja nie powiodła się.\r\n", 0), 0u) << errors[0];
+TEST_F(Receive, AFailedDownloadIsLoggedInItsStepsLogWithTheConnectorsErrorAndTheNextStepFollows) {
+  std::string data = kSiteData;
+  const std::string quantity = "\"quantity\": 1, \"price\": 25.0, \"currency\": \"PLN\"";
+  data.replace(data.find(quantity), quantity.size(), "\"quantity\": \"dwa\"");
+  UseSiteData(data);
+  using O = AuctSyncOptions;
+  const AuctSyncOptions options = Options({&O::transactions, &O::runningAuctions, &O::fullAuctionData});
+  object->m_logs.StartForOptions(options);
+  ReceiveStep(options);
+  object->m_logs.EndAll(object->m_receiveCounts, false);
+  EXPECT_EQ(Lines(CHxLog::jsReceiveTransactions, kError),
+            (std::vector<std::wstring>{L"Ostatnia operacja nie powiodła się.\r\nPlik danych serwisu wzorcowego: pole "
+                                       L"quantity nie jest liczbą całkowitą."}));
+  // What came before the bad purchase is stored; the auctions step still runs.
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction"), 0);
-  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction"), 6);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM cs__Customer"), 1);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction"), 3);
+  EXPECT_TRUE(Lines(CHxLog::jsReceiveAuctions, kError).empty());
 }
 
 TEST_F(Receive, TheJournalPositionOfEveryAccountIsSavedAndTheNextReceiveBringsOnlyNewPurchases) {
