@@ -1,13 +1,10 @@
 // The receive step of the synchronisation manager over a real product database: the reference
 // site connector's session delivers its data file's records through the manager's callbacks,
 // which store them through the host's and the provider's business objects.
-#include <fstream>
-
 #include "auctions/sync/auctservmgr.h"
 #include "auctions/sync/containers.h"
 #include "auctions/sync/receive.h"
 #include "auctions/tests/receive_fixture.h"
-#include "testing/site_connector/session_receive.h"
 
 namespace {
 
@@ -75,77 +72,6 @@ const char kSiteData[] = R"json({
 })json";
 
 
-// TEMPORARY: a session delivering the data file through the reference deliveries, until the
-// reference connector's own session is there.
-class TestSession : public platform::com::DispatchFace<IAuctionSiteConnector>, public ISupportErrorInfo {
- public:
-  TestSession(std::vector<std::wstring>& calls, const std::string& path) : m_calls(calls) {
-    std::ifstream in(path);
-    m_data = nlohmann::json::parse(in);
-  }
-  virtual ~TestSession() = default;
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAuctionSiteConnector)) {
-      *out = static_cast<IAuctionSiteConnector*>(this);
-      AddRef();
-      return S_OK;
-    }
-    if (iid == __uuidof(ISupportErrorInfo)) {
-      *out = static_cast<ISupportErrorInfo*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
-  }
-  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
-  STDMETHODIMP SetRegSite(VARIANT site) override { m_site = site.lVal; return S_OK; }
-  STDMETHODIMP Currency(BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetParamVersions(BSTR*, BSTR*, BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP ReceiveCatSpecific(_Recordset*, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
-  STDMETHODIMP ReceiveSpecificData(LONG, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
-  STDMETHODIMP ReceiveCategories(_Recordset*, BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP ReceiveRegCategories(_Recordset*, BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetErrorState(LONG, VARIANT_BOOL*, LONG) override { return E_NOTIMPL; }
-  STDMETHODIMP SendComments(_Recordset*, LONG*) override { return E_NOTIMPL; }
-  STDMETHODIMP SendAuction(IHxAuction*, _Recordset*, VARIANT*) override { return E_NOTIMPL; }
-  STDMETHODIMP SetSync(LotrixSync* sync) override { m_sync = sync; return S_OK; }
-  STDMETHODIMP ReceiveTransactions(_Recordset* c, _Recordset* t, _Recordset* a, LONG mode, LotrixRegCustData* d) override {
-    Record(L"40 ReceiveTransactions " + std::to_wstring(mode) + (d ? L" data" : L" null"));
-    if (fail40) return fail40;
-    return reference::ReceiveTransactions(Delivery(), c, t, a, mode, d);
-  }
-  STDMETHODIMP ReceiveAuctions(_Recordset* a, _Recordset* i, LONG flags, DATE) override {
-    wchar_t text[32];
-    swprintf(text, 32, L"0x%X", static_cast<unsigned>(flags));
-    Record(std::wstring(L"41 ReceiveAuctions ") + text);
-    return reference::ReceiveAuctions(Delivery(), a, i, flags);
-  }
-  STDMETHODIMP ReceiveComments(_Recordset* a, LONG kind, _Recordset* c, LONG count) override {
-    Record(L"42 ReceiveComments " + std::to_wstring(kind) + L" " + std::to_wstring(count));
-    return reference::ReceiveComments(Delivery(), a, kind, c, count);
-  }
-  HRESULT fail40 = S_OK;
-
- private:
-  void Record(const std::wstring& line) { m_calls.push_back(line); }
-  reference::Delivery Delivery() {
-    return reference::Delivery{m_data, m_sync, m_site, [this](const std::wstring& l) { Record(l); }, m_counted};
-  }
-  std::vector<std::wstring>& m_calls;
-  nlohmann::json m_data;
-  LotrixSyncPtr m_sync;
-  LONG m_site = 0;
-  std::set<std::string> m_counted;
-  std::atomic<ULONG> m_refs{1};
-};
-
 class Receive : public ReceiveTest {
  protected:
   void SetUp() override {
@@ -153,7 +79,6 @@ class Receive : public ReceiveTest {
     lotrix::ResetCategoriesProgress();
     Run(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('reg_Data', 100)");
     AddAccount(3, L"sprzedawca");
-    dataFile = "/tmp/vantor-receive-test-" + std::to_string(::getpid()) + ".json";
     UseSiteData(kSiteData);
     SetParams(L"pa_AuctSyncTransaction = 1, pa_AuctSyncFeedback = 1, pa_AuctSyncFeedbackMax = 0, "
               L"pa_AuctSyncSellAuction = 1, pa_AuctSyncSoldAuction = 1, pa_AuctSyncNotSoldAuction = 1, "
@@ -168,7 +93,6 @@ class Receive : public ReceiveTest {
     object = nullptr;
     sync = nullptr;
     manager = nullptr;
-    std::remove(dataFile.c_str());
     lotrix::ResetCategoriesProgress();
     ReceiveTest::TearDown();
   }
@@ -182,8 +106,7 @@ class Receive : public ReceiveTest {
   }
   void SetParams(const std::wstring& assignments) { Run(L"UPDATE kd_ProgramParams SET " + assignments); }
   void UseSiteData(const std::string& json) {
-    std::ofstream(dataFile, std::ios::binary) << json;
-    // SESSION: data file
+    ASSERT_EQ(connector->SetSiteData(_bstr_t(platform::utf8::ToWide(json).c_str())), S_OK);
   }
   HRESULT ReceiveAll() { return IAuctServMgrPtr(manager)->ReceiveUserData(TRUE); }
 
@@ -195,13 +118,17 @@ class Receive : public ReceiveTest {
   }
   // A session of the reference connector for account 3, given the manager's callback.
   IAuctionSiteConnectorPtr Session() {
-    auto* raw = new TestSession(sessionCalls, dataFile);
+    IUnknownPtr account = Load(L"Vantor.CoRegistration", 3);
+    IAuctionSiteAccountPtr provider(Create(CLSID_ReferenceConnector));
+    IAuctionSiteConnector* raw = nullptr;
+    EXPECT_EQ(provider->OpenSession(LotrixRegistrationPtr(account), &raw), S_OK);
     IAuctionSiteConnectorPtr session(raw, false);
-    session->SetSync(sync);
-    session->SetRegSite(_variant_t(LONG{1}));
+    if (session) {
+      EXPECT_EQ(session->SetSync(sync), S_OK);
+      EXPECT_EQ(session->SetRegSite(_variant_t(LONG{1})), S_OK);
+    }
     return session;
   }
-  std::vector<std::wstring> sessionCalls;
   // Runs the receive step of an account with the options, as the walk does, with the account
   // object the walk loaded (none: no account loaded).
   void ReceiveStep(const AuctSyncOptions& options, IUnknownPtr account = nullptr, LONG id = 3) {
@@ -217,11 +144,15 @@ class Receive : public ReceiveTest {
     object->m_accountSites = nullptr;
     object->m_registration = nullptr;
   }
-  // The calls of a slot the connector recorded ("41 ReceiveAuctions 0x1000").
+  // What the sessions recorded that starts with `prefix` ("41 ReceiveAuctions 0x1000"), without
+  // the session's number.
   std::vector<std::wstring> Calls(const std::wstring& prefix) {
     std::vector<std::wstring> out;
-    for (const std::wstring& call : sessionCalls)
-      if (call.compare(0, prefix.size(), prefix) == 0) out.push_back(call);
+    for (const std::wstring& call : ConnectorCalls()) {
+      if (call.rfind(L"session ", 0) != 0) continue;
+      const std::wstring line = call.substr(call.find(L' ', 8) + 1);
+      if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
+    }
     return out;
   }
   std::vector<std::wstring> Summaries() {
@@ -239,7 +170,6 @@ class Receive : public ReceiveTest {
     return out;
   }
 
-  std::string dataFile;
   IUnknownPtr manager;
   LotrixSyncPtr sync;
   CCoAuctServMgr* object = nullptr;
@@ -428,22 +358,6 @@ TEST_F(Receive, AReceiveStoresTheSitesRecordsOnceAndASecondOneChangesNoCount) {
   ASSERT_EQ(ReceiveAll(), S_OK);
   EXPECT_EQ(Counts(), first);
   EXPECT_TRUE(Lines(CHxLog::jsReceiveTransactions, kError).empty());
-}
-
-TEST_F(Receive, TmpAllThroughTheStep) {
-  using O = AuctSyncOptions;
-  AuctSyncOptions all = Options({&O::transactions, &O::comments, &O::runningAuctions, &O::soldAuctions, &O::unsoldAuctions, &O::fullAuctionData});
-  object->m_logs.StartForOptions(all);
-  ReceiveStep(all);
-  for (auto& c : sessionCalls) printf("%ls\n", c.c_str());
-  EXPECT_EQ(Counts(), (std::vector<LONG>{6, 3, 2, 3, 4, 3}));
-  for (LONG st : {1, 2}) for (auto sub : {CHxLog::jsReceiveAuctions, CHxLog::jsReceiveTransactions, CHxLog::jsReceiveCustomers, CHxLog::jsReceiveComments}) for (auto& l : Lines(sub, st)) printf("%d %d: %ls\n", (int)sub, (int)st, l.c_str());
-  printf("counts %d %d %d %d\n", object->m_receiveCounts.auctions, object->m_receiveCounts.transactions, object->m_receiveCounts.customers, object->m_receiveCounts.comments);
-  const std::vector<LONG> first = Counts();
-  ReceiveStep(all);
-  EXPECT_EQ(Counts(), first);
-  for (LONG st : {1, 2}) for (auto sub : {CHxLog::jsReceiveAuctions, CHxLog::jsReceiveTransactions, CHxLog::jsReceiveCustomers, CHxLog::jsReceiveComments}) for (auto& l : Lines(sub, st)) printf("%d %d: %ls\n", (int)sub, (int)st, l.c_str());
-  object->m_logs.EndAll(object->m_receiveCounts, false);
 }
 
 TEST_F(Receive, AFailedDownloadIsLoggedInItsStepsLogWithTheConnectorsErrorAndTheNextStepFollows) {

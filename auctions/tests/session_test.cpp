@@ -165,17 +165,16 @@ TEST_F(SessionTest, ASessionHoldsTheCallbackAndTheSiteAndRecordsItsCalls) {
                                        L"session 1 12 SetRegSite 7", L"13 OpenSession"}));
 }
 
-TEST_F(SessionTest, OtherSlotsAnswerNotImplementedAndAreRecorded) {
+TEST_F(SessionTest, DownloadsWithoutTheManagersCallbackAreRefusedAndEverySlotIsRecorded) {
   IAuctionSiteConnectorPtr session = Open();
   ASSERT_TRUE(session);
-  EXPECT_EQ(session->ReceiveTransactions(nullptr, nullptr, nullptr, 2, nullptr), E_NOTIMPL);
-  EXPECT_EQ(session->ReceiveAuctions(nullptr, nullptr, 0x100, 0.0), E_NOTIMPL);
-  EXPECT_EQ(session->ReceiveComments(nullptr, 1, nullptr, 0), E_NOTIMPL);
+  EXPECT_EQ(session->ReceiveTransactions(nullptr, nullptr, nullptr, 2, nullptr), E_UNEXPECTED);
+  EXPECT_EQ(session->ReceiveAuctions(nullptr, nullptr, 0x100, 0.0), E_UNEXPECTED);
+  EXPECT_EQ(session->ReceiveComments(nullptr, 1, nullptr, 0), E_UNEXPECTED);
   EXPECT_EQ(session->SendAuction(nullptr, nullptr, nullptr), E_POINTER);  // served: no auction is refused
   EXPECT_EQ(CallsFrom(L"session 1"),
-            (std::vector<std::wstring>{L"session 1 40 ReceiveTransactions 2",
-                                       L"session 1 41 ReceiveAuctions", L"session 1 42 ReceiveComments 1",
-                                       L"session 1 33 SendAuction"}));
+            (std::vector<std::wstring>{L"session 1 40 ReceiveTransactions 2 null", L"session 1 41 ReceiveAuctions 0x100",
+                                       L"session 1 42 ReceiveComments 1 0", L"session 1 33 SendAuction"}));
 }
 
 TEST_F(SessionTest, BadArgumentsAreRefusedAndLeaveTheSessionAsItWas) {

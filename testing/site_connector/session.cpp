@@ -1,5 +1,6 @@
 #include "testing/site_connector/session.h"
 
+#include <cwchar>
 #include <new>
 #include <utility>
 
@@ -107,6 +108,45 @@ STDMETHODIMP Session::SendAuction(IHxAuction* auction, _Recordset*, VARIANT* res
   return Run(33, L"SendAuction", L"", [&] { return reference::SendAuction(Target(), auction); });
 }
 
+HRESULT Session::Deliver(const std::function<HRESULT(const Delivery&)>& download) {
+  if (!sync_) return Fail(E_UNEXPECTED, L"Łącznik wzorcowy: sesja nie dostała interfejsu synchronizacji (SetSync).");
+  // A copy: the manager's callbacks run while the download goes on, without the document's lock.
+  const Json data = CurrentSiteData()->Read([](const Json& doc) { return doc; });
+  const std::wstring prefix = L"session " + std::to_wstring(number_) + L" ";
+  const Delivery delivery{data, sync_, hasSite_ ? site_ : 0,
+                          [&prefix](const std::wstring& line) {
+                            std::lock_guard<std::mutex> lock(ScriptMutex());
+                            TheScript().calls.push_back(prefix + line);
+                          },
+                          counted_};
+  return download(delivery);
+}
+
+STDMETHODIMP Session::ReceiveTransactions(_Recordset* customers, _Recordset* transactions, _Recordset* auctions,
+                                          LONG mode, LotrixRegCustData* customData) {
+  return Run(40, L"ReceiveTransactions", std::to_wstring(mode) + (customData ? L" data" : L" null"), [&] {
+    return Deliver([&](const Delivery& delivery) {
+      return reference::ReceiveTransactions(delivery, customers, transactions, auctions, mode, customData);
+    });
+  });
+}
+
+STDMETHODIMP Session::ReceiveAuctions(_Recordset* auctions, _Recordset* images, LONG flags, DATE) {
+  wchar_t shown[16];
+  std::swprintf(shown, 16, L"0x%X", static_cast<unsigned>(flags));
+  return Run(41, L"ReceiveAuctions", shown, [&] {
+    return Deliver([&](const Delivery& delivery) { return reference::ReceiveAuctions(delivery, auctions, images, flags); });
+  });
+}
+
+STDMETHODIMP Session::ReceiveComments(_Recordset* auctions, LONG kind, _Recordset* comments, LONG count) {
+  return Run(42, L"ReceiveComments", std::to_wstring(kind) + L" " + std::to_wstring(count), [&] {
+    return Deliver([&](const Delivery& delivery) {
+      return reference::ReceiveComments(delivery, auctions, kind, comments, count);
+    });
+  });
+}
+
 // --- The site's parameters (site_params.h): the site data's versions, catalogue and dictionaries.
 
 STDMETHODIMP Session::Currency(BSTR* currency) {
@@ -165,18 +205,6 @@ STDMETHODIMP Session::GetErrorState(LONG, VARIANT_BOOL* state, LONG) {
     *state = shopGone_ ? VARIANT_FALSE : VARIANT_TRUE;
     return S_OK;
   });
-}
-
-// --- Slots served by later work: recorded, failing on demand, otherwise E_NOTIMPL.
-
-STDMETHODIMP Session::ReceiveTransactions(_Recordset*, _Recordset*, _Recordset*, LONG mode, LotrixRegCustData*) {
-  return Run(40, L"ReceiveTransactions", std::to_wstring(mode), [] { return E_NOTIMPL; });
-}
-STDMETHODIMP Session::ReceiveAuctions(_Recordset*, _Recordset*, LONG, DATE) {
-  return Run(41, L"ReceiveAuctions", L"", [] { return E_NOTIMPL; });
-}
-STDMETHODIMP Session::ReceiveComments(_Recordset*, LONG kind, _Recordset*, LONG) {
-  return Run(42, L"ReceiveComments", std::to_wstring(kind), [] { return E_NOTIMPL; });
 }
 
 // --- IReferenceSession

@@ -11,11 +11,13 @@
 // its walk ends, which breaks the cycle.
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/com/server.h"
 #include "testing/site_connector/reference_connector.h"
 #include "testing/site_connector/session_send.h"
+#include "testing/site_connector/session_receive.h"
 #include "testing/site_connector/sitedata.h"
 
 namespace reference {
@@ -65,6 +67,9 @@ class Session : public platform::com::ServerObject<IReferenceSession, ISupportEr
   SendTarget Target() const;
   // A failure of this session's interface with error information.
   static HRESULT Fail(HRESULT hr, const std::wstring& description);
+  // Runs a download (slots 40 to 42) over the site's document as it is now, recording its lines
+  // under the session's number.
+  HRESULT Deliver(const std::function<HRESULT(const Delivery&)>& download);
 
   const LONG number_;
   LotrixRegistrationPtr account_;
@@ -72,6 +77,7 @@ class Session : public platform::com::ServerObject<IReferenceSession, ISupportEr
   bool hasSite_ = false;  // SetRegSite named a site (not null)
   LONG site_ = 0;         // the site's number at the service
   bool shopGone_ = false; // the last shop download failed: the account has no shop any more
+  std::set<std::string> counted_;  // the auctions the manager counted in this session's downloads
 };
 
 // A new session of `account` (S_OK) in `out`.
