@@ -736,6 +736,94 @@ class ProgramFiles : public Program {
   std::string folder;
 };
 
+// The first column of the first row, read from the database file in this process (empty
+// without a row).
+_variant_t QueryValue(const std::string& db, const wchar_t* sql) {
+  _variant_t value;
+  CoInitialize(nullptr);
+  {
+    host::Host h(std::wstring(CString(db.c_str()).GetString()));
+    _RecordsetPtr rs = h.Connection()->Execute(_bstr_t(sql), nullptr, adCmdText);
+    if (!rs->GetadoEOF()) value = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+  }
+  CoUninitialize();
+  return value;
+}
+LONG QueryLong(const std::string& db, const wchar_t* sql) {
+  const _variant_t value = QueryValue(db, sql);
+  return value.vt == VT_EMPTY || value.vt == VT_NULL ? -1 : static_cast<LONG>(value);
+}
+
+// The rows of the tables a receive fills: auctions, their images, buyers, purchases, comments.
+std::vector<LONG> ReceivedRows(const std::string& db) {
+  std::vector<LONG> rows;
+  for (const wchar_t* sql : {L"SELECT COUNT(*) FROM au__Auction", L"SELECT COUNT(*) FROM au_Image",
+                             L"SELECT COUNT(*) FROM kd_Image", L"SELECT COUNT(*) FROM cs__Customer",
+                             L"SELECT COUNT(*) FROM tr__Transaction", L"SELECT COUNT(*) FROM tr_Comment"})
+    rows.push_back(QueryLong(db, sql));
+  return rows;
+}
+
+class ProgramReceive : public ProgramFiles {
+ protected:
+  void SetUp() override {
+    ProgramFiles::SetUp();
+    Result added = RunProgram("--db " + db + " account add 1 --login sprzedawca --password demo --site 1:Wzorcowo");
+    ASSERT_EQ(added.status, 0) << added.out;
+  }
+};
+
+TEST_F(ProgramReceive, StoresTheReferenceSitesDataAndASecondReceiveChangesNoCount) {
+  Result received = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(received.status, 0) << received.out;
+  for (const char* line : {"Pobieranie danych z konta sprzedawca na Wzorcowo", "== Odebrano aukcji: 6",
+                           "== Odebrano transakcji: 4", "== Pobrano klientów: 3", "== Odebrano komentarzy: 3"})
+    EXPECT_NE(received.out.find(line), std::string::npos) << line << "\n" << received.out;
+  EXPECT_EQ(received.out.find("błęd"), std::string::npos) << received.out;
+  // Six auctions (five images, three distinct), three buyers, four purchases, three commented.
+  const std::vector<LONG> rows = ReceivedRows(db);
+  EXPECT_EQ(rows, (std::vector<LONG>{6, 5, 3, 3, 4, 3}));
+  Result report = RunProgram("--db " + db);
+  for (const char* line : {"au__Auction: 6", "cs__Customer: 3", "tr__Transaction: 4"})
+    EXPECT_NE(report.out.find(line), std::string::npos) << line << "\n" << report.out;
+  Result again = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_EQ(ReceivedRows(db), rows);
+}
+
+TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARerunStoresEachRecordOnce) {
+  // The reference site ends the program after its sixth record: two purchases with their buyers
+  // and auctions are through.
+  std::string data = ReadFile(VANTOR_REFERENCE_SITE_DATA);
+  ASSERT_EQ(data.rfind("{", 0), 0u);
+  Write("reference-site.json", "{\"kill_after\": 6," + data.substr(1));
+  Result killed = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.out;  // as the shell tells a killed program
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
+  // Nothing is half stored: every purchase has its position, every buyer the address.
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction WHERE NOT EXISTS (SELECT 1 FROM tr_Position WHERE "
+                          L"tp_TransId = tr_Id)"),
+            0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM cs__Customer WHERE cs_Street IS NULL OR cs_City IS NULL"), 0);
+  EXPECT_EQ(std::wstring(_bstr_t(QueryValue(db, L"PRAGMA integrity_check"))), L"ok");
+
+  // The lock row stays and refuses the next receive until unlock takes it away.
+  Result refused = RunProgram("--db " + db + " receive");
+  EXPECT_NE(refused.out.find("Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
+            std::string::npos)
+      << refused.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
+  Result unlocked = RunProgram("--db " + db + " unlock");
+  EXPECT_NE(unlocked.out.find("Usunięto blokadę synchronizacji nr 11"), std::string::npos) << unlocked.out;
+
+  Write("reference-site.json", data);
+  Result rerun = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(rerun.status, 0) << rerun.out;
+  EXPECT_NE(rerun.out.find("== Odebrano transakcji: 2"), std::string::npos) << rerun.out;
+  EXPECT_EQ(ReceivedRows(db), (std::vector<LONG>{6, 5, 3, 3, 4, 3}));
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada"), 0);
+}
+
 TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
   const std::string page = Write("strona.html", "<html><body><h1>Zamówienie 17</h1></body></html>");
   Result printed = RunProgram("--db " + db + " print " + page);
