@@ -824,6 +824,63 @@ TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARer
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada"), 0);
 }
 
+// A prepared auction of the account and a comment to give to a buyer of the reference site.
+void PrepareSends(const std::string& db, std::initializer_list<LONG> auctions) {
+  for (LONG id : auctions) {
+    const std::wstring sql =
+        L"INSERT INTO au__Auction (au_Id, au_Title, au_RegId, au_RegSiteId, au_SiteId, au_SvcProvId, au_State, "
+        L"au_Quantity, au_StartPrice, au_Duration) SELECT " + std::to_wstring(id) + L", N'Kubek nr " +
+        std::to_wstring(id) + L"', rs_RegId, rs_Id, rs_SiteId, 1, 1, 2, 15, 7 FROM reg_Site";
+    RunSql(db, {sql.c_str()});
+  }
+  RunSql(db, {L"UPDATE tr_Comment SET tc_SentComment = N'Dziękuję za zakupy', tc_SentScore = 1 WHERE tc_TransId IN "
+              L"(SELECT tr_Id FROM tr__Transaction INNER JOIN cs__Customer ON cs_Id = tr_CustomerId WHERE "
+              L"cs_ExtServiceId = 8100003)"});
+}
+
+TEST_F(ProgramReceive, WhatIsSentComesBackWithTheNextReceiveOnItsRows) {
+  ASSERT_EQ(RunProgram("--db " + db + " receive").status, 0);
+  PrepareSends(db, {9001});
+  const LONG auctions = QueryLong(db, L"SELECT COUNT(*) FROM au__Auction");
+  Result sent = RunProgram("--db " + db + " send");
+  EXPECT_EQ(sent.status, 0) << sent.out;
+  for (const char* line : {"Wysyłanie danych na konto sprzedawca na Wzorcowo", "Wysłano aukcji: 1", "Wysłano komentarzy: 1"})
+    EXPECT_NE(sent.out.find(line), std::string::npos) << line << "\n" << sent.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id = 9001 AND au_State = 3 AND au_Number = '7100007'"), 1);
+  Result again = RunProgram("--db " + db + " send");
+  EXPECT_EQ(again.out.find("Wysłano"), std::string::npos) << again.out;
+
+  Result received = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(received.status, 0) << received.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction"), auctions);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id = 9001 AND au_State = 3 AND au_Number = '7100007'"), 1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr_Comment WHERE tc_SentExternalId = 9200006"), 1);
+}
+
+TEST_F(ProgramReceive, ASendKilledMidwayLeavesEveryRecordWrittenBackWholeOrStillPrepared) {
+  ASSERT_EQ(RunProgram("--db " + db + " receive").status, 0);
+  PrepareSends(db, {9001, 9002, 9003});
+  // The reference site ends the program when the second auction reached it, before it is saved.
+  const std::string data = ReadFile(folder + "/reference-site.json");
+  ASSERT_EQ(data.rfind("{", 0), 0u);
+  Write("reference-site.json", "{\"kill_after_sends\": 2," + data.substr(1));
+  Result killed = RunProgram("--db " + db + " send");
+  EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.out;
+  EXPECT_EQ(std::wstring(_bstr_t(QueryValue(db, L"PRAGMA integrity_check"))), L"ok");
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id = 9001 AND au_State = 3 AND au_Number IS NOT NULL"), 1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (9002, 9003) AND au_State = 1 AND au_Number IS NULL"), 2);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
+
+  Write("reference-site.json", data);
+  Result rerun = RunProgram("--db " + db + " send");
+  EXPECT_EQ(rerun.status, 0) << rerun.out;
+  EXPECT_NE(rerun.out.find("Wysłano aukcji: 2"), std::string::npos) << rerun.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
+}
+
 TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
   const std::string page = Write("strona.html", "<html><body><h1>Zamówienie 17</h1></body></html>");
   Result printed = RunProgram("--db " + db + " print " + page);
