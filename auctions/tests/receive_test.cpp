@@ -398,4 +398,23 @@ TEST_F(Receive, TheJournalPositionOfEveryAccountIsSavedAndTheNextReceiveBringsOn
   EXPECT_EQ(Calls(L"40 transaction").size(), 8u);  // the first receive of each account
 }
 
+TEST_F(Receive, AListingNamingItsSellerComesOnlyToThatAccountOfTheSite) {
+  AddAccount(4, L"drugi");
+  UseSiteData(R"json({"auctions": [
+    {"number": "7200001", "state": "running", "title": "Wazon", "category": 1, "quantity": 1, "start_price": 10.0,
+     "start_date": "2026-12-01T08:00:00", "end_date": "2026-12-20T08:00:00", "ended": false, "seller": "sprzedawca"},
+    {"number": "7200002", "state": "running", "title": "Misa", "category": 1, "quantity": 1, "start_price": 20.0,
+     "start_date": "2026-12-01T08:00:00", "end_date": "2026-12-20T08:00:00", "ended": false, "seller": "DRUGI"},
+    {"number": "7200003", "state": "running", "title": "Dzban", "category": 1, "quantity": 1, "start_price": 30.0,
+     "start_date": "2026-12-01T08:00:00", "end_date": "2026-12-20T08:00:00", "ended": false}
+  ]})json");
+  SetParams(L"pa_AuctSyncTransaction = 0, pa_AuctSyncFeedback = 0");
+  ASSERT_EQ(ReceiveAll(), S_OK);
+  EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_RegId = 3 AND au_Number <> '7200003'"), L"7200001");
+  EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_RegId = 4 AND au_Number <> '7200003'"), L"7200002");
+  // A listing without a seller is every account's.
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction WHERE au_Number = '7200003'"), 2);
+  EXPECT_TRUE(Lines(CHxLog::jsReceiveAuctions, kError).empty());
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/base/utf8.h"
 #include "platform/com/com.h"
 #include "platform/strings/convert.h"
 #include "testing/site_connector/session_send.h"
@@ -113,12 +114,15 @@ HRESULT Session::Deliver(const std::function<HRESULT(const Delivery&)>& download
   // A copy: the manager's callbacks run while the download goes on, without the document's lock.
   const Json data = CurrentSiteData()->Read([](const Json& doc) { return doc; });
   const std::wstring prefix = L"session " + std::to_wstring(number_) + L" ";
-  const Delivery delivery{data, sync_, hasSite_ ? site_ : 0,
+  const Delivery delivery{data,
+                          sync_,
+                          hasSite_ ? site_ : 0,
                           [&prefix](const std::wstring& line) {
                             std::lock_guard<std::mutex> lock(ScriptMutex());
                             TheScript().calls.push_back(prefix + line);
                           },
-                          counted_};
+                          counted_,
+                          platform::WideToUtf8(Target().seller)};
   return download(delivery);
 }
 

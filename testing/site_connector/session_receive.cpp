@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -131,6 +133,13 @@ std::string Text(const json& object, const char* key) {
   if (v.is_number_integer()) return std::to_string(v.get<long long>());
   return std::string();
 }
+
+// Logins compare as the site compares them: ignoring the case of ASCII letters.
+bool SameLogin(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
 long long Integer(const json& object, const char* key, long long fallback) {
   if (!object.contains(key) || !object[key].is_number_integer()) return fallback;
   return object[key].get<long long>();
@@ -173,9 +182,13 @@ class Run {
       ::kill(::getpid(), SIGKILL);
     }
   }
+  // Whether a record belongs to the session: its site, and the account that listed it (a
+  // listing names its seller's login; records without one belong to every account).
   bool OnSite(const json& object) const {
     const long long site = Integer(object, "site", 0);
-    return site == 0 || m_d.site == 0 || site == m_d.site;
+    if (site != 0 && m_d.site != 0 && site != m_d.site) return false;
+    const std::string seller = Text(object, "seller");
+    return seller.empty() || m_d.seller.empty() || SameLogin(seller, m_d.seller);
   }
   // Raises a failed callback: the connector stops its download with the manager's error.
   static void Check(HRESULT hr) {

@@ -38,6 +38,7 @@ struct Delivery {
   LONG site;                                            // the session's site (SetRegSite), 0 none
   std::function<void(const std::wstring&)> record;      // records one line of what happened
   std::set<std::string>& counted;                       // the session's auctions the manager counted
+  std::string seller;                                   // the account's login (UTF-8), empty none
 };
 
 // Slot 40: the purchases (mode 1 all, mode 2 those after the journal position in `customData`,
