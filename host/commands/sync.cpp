@@ -2,49 +2,25 @@
 // manager, as its menu runs them with the stored options (no dialog). The job logs show as they
 // are written; Ctrl+C asks the run to stop at its next check. `--account N` (an option of the
 // program) makes N the host's selected account, which the "current account only" options use.
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "auctions/lotrix.h"
 #include "host/command.h"
+#include "host/commands/reference_site.h"
 #include "host/host.h"
-#ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
-#include "testing/site_connector/reference_connector.h"
-#endif
 
 namespace {
 
 const char* const kParamsSwitches[] = {"--check", "--force", nullptr};
 const char* const kSendOptions[] = {"--auction", nullptr};
 
-// The reference site of the run: its working copy beside the product database (copied from the
-// repository's file when missing), which the reference connector reads and writes. A copy that
-// cannot be made or read is told and the run goes on without the site's data.
-void LoadReferenceSite(const host::CommandContext& context) {
-#if defined(VANTOR_REFERENCE_CONNECTOR_LIBRARY) && defined(VANTOR_REFERENCE_SITE_DATA)
-  namespace fs = std::filesystem;
-  const fs::path database(context.databasePath);
-  const fs::path copy = database.parent_path() / fs::path(kReferenceSiteDataFile);
-  std::error_code error;
-  if (!fs::exists(copy, error)) fs::copy_file(fs::path(VANTOR_REFERENCE_SITE_DATA), copy, error);
-  IReferenceConnectorControl* raw = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_ReferenceConnector, nullptr, CLSCTX_ALL, __uuidof(IReferenceConnectorControl),
-                                reinterpret_cast<void**>(&raw));
-  IReferenceConnectorControlPtr control(raw, false);
-  if (SUCCEEDED(hr)) hr = control->LoadSiteData(_bstr_t(copy.wstring().c_str()));
-  if (FAILED(hr)) host::ReportFailure(L"nie można wczytać danych serwisu wzorcowego " + copy.wstring(), hr);
-#else
-  (void)context;
-#endif
-}
-
 // Runs one request on a new manager; the exit status.
 template <class F>
 int Request(host::CommandContext& context, const wchar_t* done, const wchar_t* stopped, const wchar_t* failed,
             F call) {
-  LoadReferenceSite(context);
+  // The reference connector's sessions work on the reference site's working copy.
+  host::LoadReferenceSite(context.databasePath);
   CLSID clsid = GUID_NULL;
   HRESULT hr = CLSIDFromProgID(L"Vantor.AuctServMgr", &clsid);
   IUnknownPtr object;

@@ -10,6 +10,8 @@
 #include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/resources/resources.h"
@@ -61,7 +63,8 @@ class Program : public ::testing::Test {
  protected:
   void SetUp() override { db = "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".db"; }
   void TearDown() override {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((db + suffix).c_str());
+    for (const char* suffix : {"", "-wal", "-shm", "-journal", ".reference-site.json"})
+      std::remove((db + suffix).c_str());
     for (const std::string& registry : {RegistryFile(), RegistryFile() + "-other"})
       for (const char* suffix : {"", ".lock"}) std::remove((registry + suffix).c_str());
   }
@@ -292,6 +295,57 @@ TEST_F(Program, ReceiveAndSendRunTheirJobsOverTheAccounts) {
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.out.find("nie ma konta serwisu aukcyjnego o numerze 7"), std::string::npos) << unknown.out;
   EXPECT_EQ(RunProgram("--db " + db + " --account x receive").status, 2);
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The demonstration database: two accounts of the reference service on its site and the site's
+// working copy beside the database, which receive and send then work on.
+TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWorkOn) {
+  Result demo = RunProgram("--db " + db + " demo");
+  ASSERT_EQ(demo.status, 0) << demo.out;
+  const std::string copy = db + ".reference-site.json";
+  EXPECT_EQ(FileText(copy), FileText(VANTOR_REFERENCE_SITE_DATA));
+  Result list = RunProgram("--db " + db + " accounts");
+  EXPECT_NE(list.out.find("Konta (2):"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("  1\tsklep_wzorcowy\tSerwis wzorcowy\ttak\ttak\t"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("  2\tbez_sklepu\tSerwis wzorcowy\ttak\tnie\t"), std::string::npos) << list.out;
+  Result account = RunProgram("--db " + db + " account 1");
+  EXPECT_NE(account.out.find("Serwisy (1):\n  1\tWzorcowo"), std::string::npos) << account.out;
+
+  Result received = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(received.status, 0) << received.out;
+  for (const char* line : {"Rozpoczęto odbieranie aukcji", "Zakończono: odbieranie aukcji",
+                           "Zakończono: odbieranie komentarzy", "Odbieranie danych z serwisów aukcyjnych zakończone."})
+    EXPECT_NE(received.out.find(line), std::string::npos) << line << "\n" << received.out;
+  EXPECT_EQ(received.out.find("serwisu wzorcowego"), std::string::npos) << received.out;
+  Result sent = RunProgram("--db " + db + " send");
+  EXPECT_EQ(sent.status, 0) << sent.out;
+  for (const char* line : {"Rozpoczęto wysyłanie aukcji", "Wysyłanie danych na konto sklep_wzorcowy na Wzorcowo",
+                           "Wysyłanie danych na konto bez_sklepu na Wzorcowo", "Zakończono: wysyłanie komentarzy",
+                           "Wysyłanie danych na serwisy aukcyjne zakończone."})
+    EXPECT_NE(sent.out.find(line), std::string::npos) << line << "\n" << sent.out;
+
+  // Where accounts exist nothing changes, not even an edited working copy.
+  { std::ofstream(copy, std::ios::trunc) << "{\"sites\": 5}"; }
+  Result again = RunProgram("--db " + db + " demo");
+  EXPECT_EQ(again.status, 2) << again.out;
+  EXPECT_NE(again.out.find("ma już konta"), std::string::npos) << again.out;
+  EXPECT_EQ(FileText(copy), "{\"sites\": 5}");
+  EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (2):"), std::string::npos);
+  // The sessions read that copy: a broken one is told (and the run goes on without the site).
+  Result broken = RunProgram("--db " + db + " receive");
+  EXPECT_NE(broken.out.find("nie można wczytać danych serwisu wzorcowego " + copy), std::string::npos) << broken.out;
+  // A copy that is gone is made again from the repository's file.
+  std::remove(copy.c_str());
+  EXPECT_EQ(RunProgram("--db " + db + " receive").status, 0);
+  EXPECT_EQ(FileText(copy), FileText(VANTOR_REFERENCE_SITE_DATA));
+  EXPECT_EQ(RunProgram("--db " + db + " demo extra").status, 2);
 }
 
 // Two accounts of the reference provider on its site with prepared auctions, and a comment to
@@ -1029,7 +1083,7 @@ TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
   Result checked = RunProgram("--db " + db + " params --check");
   EXPECT_EQ(checked.status, 0) << checked.out;
   EXPECT_NE(checked.out.find("Sprawdzenie wersji parametrów na serwisie Wzorcowo"), std::string::npos) << checked.out;
-  EXPECT_TRUE(Exists(folder + "/reference-site.json"));
+  EXPECT_TRUE(Exists(db + ".reference-site.json"));
   // The update stores the site's parameters and the shop's categories.
   Result updated = RunProgram("--db " + db + " params");
   EXPECT_EQ(updated.status, 0) << updated.out;
@@ -1047,11 +1101,11 @@ TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
   EXPECT_EQ(again.status, 0) << again.out;
   EXPECT_EQ(again.out.find("Aktualizacja parametrów z serwisu"), std::string::npos) << again.out;
   // One version changed in the working copy: the check marks the site, the update fetches that kind.
-  std::string data = ReadFile(folder + "/reference-site.json");
+  std::string data = ReadFile(db + ".reference-site.json");
   const std::string form = "\"form\": \"formularz-2026.12\"";
   ASSERT_NE(data.find(form), std::string::npos);
   data.replace(data.find(form), form.size(), "\"form\": \"formularz-2027.01\"");
-  Write("reference-site.json", data);
+  Write("vantor.db.reference-site.json", data);
   ASSERT_EQ(RunProgram("--db " + db + " params --check --force").status, 0);
   Result changed = RunProgram("--db " + db + " params");
   EXPECT_NE(changed.out.find("Wzorcowo - pobieranie i aktualizowanie słowników formularza"), std::string::npos)

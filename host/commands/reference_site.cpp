@@ -1,0 +1,56 @@
+#include "host/commands/reference_site.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "host/command.h"
+#ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
+#include "testing/site_connector/reference_connector.h"
+#endif
+
+namespace host {
+
+std::wstring ReferenceSiteCopy(const std::wstring& database) {
+#ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
+  return database + L"." + kReferenceSiteDataFile;
+#else
+  return database + L".reference-site.json";
+#endif
+}
+
+bool MakeReferenceSiteCopy(const std::wstring& database, bool replace) {
+#ifdef VANTOR_REFERENCE_SITE_DATA
+  namespace fs = std::filesystem;
+  const fs::path copy(ReferenceSiteCopy(database));
+  std::error_code error;
+  if (!replace && fs::exists(copy, error)) return true;
+  fs::copy_file(fs::path(VANTOR_REFERENCE_SITE_DATA), copy, fs::copy_options::overwrite_existing, error);
+  if (!error) return true;
+  Write(stderr, L"vantor: nie można utworzyć pliku danych serwisu wzorcowego " + copy.wstring() + L": " +
+                    Widen(error.message()) + L"\n");
+  return false;
+#else
+  (void)database;
+  (void)replace;
+  return false;
+#endif
+}
+
+HRESULT LoadReferenceSite(const std::wstring& database) {
+#ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
+  if (!MakeReferenceSiteCopy(database, false)) return E_FAIL;
+  const std::wstring copy = ReferenceSiteCopy(database);
+  IReferenceConnectorControl* raw = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_ReferenceConnector, nullptr, CLSCTX_ALL, __uuidof(IReferenceConnectorControl),
+                                reinterpret_cast<void**>(&raw));
+  IReferenceConnectorControlPtr control(raw, false);
+  if (SUCCEEDED(hr)) hr = control->LoadSiteData(_bstr_t(copy.c_str()));
+  if (FAILED(hr)) ReportFailure(L"nie można wczytać danych serwisu wzorcowego " + copy, hr);
+  return hr;
+#else
+  (void)database;
+  return E_NOTIMPL;
+#endif
+}
+
+}  // namespace host
