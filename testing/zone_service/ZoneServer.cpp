@@ -588,6 +588,17 @@ int Server::workerThreads() {
 }
 
 void Server::Run() {
+  // Finished workers are joined as soon as they end, also while the acceptor waits for a
+  // connection.
+  bool ending = false;
+  std::thread reaper([this, &ending] {
+    std::unique_lock<std::mutex> lock(workersMutex_);
+    for (;;) {
+      JoinFinishedWorkers();
+      if (ending) return;
+      workerDone_.wait(lock);
+    }
+  });
   while (!stop_.load()) {
     {
       // A free worker first: connections beyond the bound wait in the listen queue.
@@ -619,14 +630,19 @@ void Server::Run() {
       soap_free(connection);
       std::lock_guard<std::mutex> done(workersMutex_);
       worker.done = true;
-      workerDone_.notify_one();
+      workerDone_.notify_all();
     });
   }
-  std::unique_lock<std::mutex> lock(workersMutex_);
-  workerDone_.wait(lock, [this] {
-    JoinFinishedWorkers();
-    return workers_.empty();
-  });
+  {
+    std::unique_lock<std::mutex> lock(workersMutex_);
+    workerDone_.wait(lock, [this] {
+      JoinFinishedWorkers();
+      return workers_.empty();
+    });
+    ending = true;
+  }
+  workerDone_.notify_all();
+  reaper.join();
 }
 
 void Server::StartThread() {

@@ -36,7 +36,8 @@ class Server {
   void StartThread();
   // Accepts in the calling thread until Stop() (from another thread or a signal handler),
   // serving each connection on a thread of its own, at most kMaxWorkers at a time (further
-  // connections wait in the listen queue); a worker is joined as soon as its connection ended.
+  // connections wait in the listen queue); a worker is joined as soon as its connection ended
+  // (by a thread of its own, so also while no new connection comes).
   // Returns when all of them ended.
   void Run();
   static constexpr int kMaxWorkers = 32;
