@@ -377,6 +377,63 @@ TEST_F(Walk, ACancelBetweenRowsEndsTheWalkAndTheLogsAsTerminated) {
   EXPECT_EQ(Jobs(CHxLog::jsReceiveAuctions), jobs);
 }
 
+// Keeps every session a slot ran on.
+class SessionKeeper final : public IReferenceSessionHook {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != __uuidof(IUnknown) && iid != __uuidof(IReferenceSessionHook)) return E_NOINTERFACE;
+    *out = static_cast<IReferenceSessionHook*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --m_refs;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP Before(IUnknown* session, LONG) override {
+    IUnknownPtr identity(session);
+    for (const IUnknownPtr& kept : sessions)
+      if (kept == identity) return S_OK;
+    sessions.push_back(identity);
+    return S_OK;
+  }
+  STDMETHODIMP After(IUnknown*, LONG, HRESULT) override { return S_OK; }
+
+  std::vector<IUnknownPtr> sessions;
+
+ private:
+  std::atomic<ULONG> m_refs{0};
+};
+
+// A session holds the manager's callback while it lives: the walk lets go of each session, so
+// the last references to the sessions and then to the manager are the test's.
+TEST_F(Walk, TheWalkLetsGoOfItsSessionsAndTheManagerIsFreedAfterIt) {
+  for (bool receive : {true, false}) {
+    SCOPED_TRACE(receive ? "receive" : "send");
+    manager = CreateNamed(L"Vantor.AuctServMgr");
+    ASSERT_TRUE(manager);
+    SessionKeeper* keeper = new SessionKeeper;
+    const IReferenceSessionHookPtr hook(keeper);
+    connector->HookSessionSlot(12, hook);
+    ASSERT_EQ(receive ? manager->ReceiveUserData(TRUE) : manager->SendUserData(TRUE), S_OK);
+    connector->HookSessionSlot(12, nullptr);
+    ASSERT_EQ(keeper->sessions.size(), 2u);
+    for (IUnknownPtr& session : keeper->sessions) {
+      LotrixSync* sync = nullptr;
+      ASSERT_EQ(IReferenceSessionPtr(session)->GetSync(&sync), S_OK);
+      ASSERT_NE(sync, nullptr);
+      sync->Release();
+      EXPECT_EQ(session.Detach()->Release(), 0u);
+    }
+    keeper->sessions.clear();
+    EXPECT_EQ(manager.Detach()->Release(), 0u);
+  }
+}
+
 TEST_F(Walk, ALockHeldElsewhereIsToldAndEndsTheJob) {
   Run(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'INNA', 'jan')");
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
