@@ -1134,11 +1134,11 @@ TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt)
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
   AddReferenceShop(db);
   ASSERT_EQ(RunProgram("--db " + db + " params --check").status, 0);
-  const std::string copy = folder + "/reference-site.json";
+  const std::string copy = db + ".reference-site.json";
   const std::string data = ReadFile(copy);
   ASSERT_EQ(data.substr(0, 1), "{");
   // Killed while the regions (kind 3) are asked for: durations to payments are stored already.
-  Write("reference-site.json", "{\"kill_at_kind\": 3," + data.substr(1));
+  Write("vantor.db.reference-site.json", "{\"kill_at_kind\": 3," + data.substr(1));
   Result killed = RunProgram("--db " + db + " params");
   EXPECT_NE(killed.status, 0) << killed.out;
   EXPECT_EQ(QueryText(db, L"PRAGMA integrity_check"), L"ok");
@@ -1149,7 +1149,7 @@ TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt)
   EXPECT_EQ(QueryText(db, L"SELECT st_FormVersion FROM st__Site WHERE st_Id = 10"), L"");
   // The killed run left its locks: the synchronisation's and the site's edit lock, under which
   // the site would be passed over. Removed, the rerun completes without a row twice.
-  Write("reference-site.json", data);
+  Write("vantor.db.reference-site.json", data);
   Result locks = RunProgram("--db " + db + " locks");
   EXPECT_NE(locks.out.find("726"), std::string::npos) << locks.out;
   RunSql(db, {L"DELETE FROM kd_blokada"});
