@@ -850,7 +850,7 @@ TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARer
   // and auctions are through.
   std::string data = ReadFile(VANTOR_REFERENCE_SITE_DATA);
   ASSERT_EQ(data.rfind("{", 0), 0u);
-  Write("reference-site.json", "{\"kill_after\": 6," + data.substr(1));
+  Write("vantor.db.reference-site.json", "{\"kill_after\": 6," + data.substr(1));
   Result killed = RunProgram("--db " + db + " receive");
   EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.out;  // as the shell tells a killed program
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
@@ -870,7 +870,7 @@ TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARer
   Result unlocked = RunProgram("--db " + db + " unlock");
   EXPECT_NE(unlocked.out.find("Usunięto blokadę synchronizacji nr 11"), std::string::npos) << unlocked.out;
 
-  Write("reference-site.json", data);
+  Write("vantor.db.reference-site.json", data);
   Result rerun = RunProgram("--db " + db + " receive");
   EXPECT_EQ(rerun.status, 0) << rerun.out;
   EXPECT_NE(rerun.out.find("== Odebrano transakcji: 2"), std::string::npos) << rerun.out;
@@ -917,9 +917,9 @@ TEST_F(ProgramReceive, ASendKilledMidwayLeavesEveryRecordWrittenBackWholeOrStill
   ASSERT_EQ(RunProgram("--db " + db + " receive").status, 0);
   PrepareSends(db, {9001, 9002, 9003});
   // The reference site ends the program when the second auction reached it, before it is saved.
-  const std::string data = ReadFile(folder + "/reference-site.json");
+  const std::string data = ReadFile(db + ".reference-site.json");
   ASSERT_EQ(data.rfind("{", 0), 0u);
-  Write("reference-site.json", "{\"kill_after_sends\": 2," + data.substr(1));
+  Write("vantor.db.reference-site.json", "{\"kill_after_sends\": 2," + data.substr(1));
   Result killed = RunProgram("--db " + db + " send");
   EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.out;
   EXPECT_EQ(std::wstring(_bstr_t(QueryValue(db, L"PRAGMA integrity_check"))), L"ok");
@@ -927,7 +927,7 @@ TEST_F(ProgramReceive, ASendKilledMidwayLeavesEveryRecordWrittenBackWholeOrStill
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (9002, 9003) AND au_State = 1 AND au_Number IS NULL"), 2);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 
-  Write("reference-site.json", data);
+  Write("vantor.db.reference-site.json", data);
   Result rerun = RunProgram("--db " + db + " send");
   EXPECT_EQ(rerun.status, 0) << rerun.out;
   EXPECT_NE(rerun.out.find("Wysłano aukcji: 2"), std::string::npos) << rerun.out;
