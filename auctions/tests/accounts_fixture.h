@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "auctions/lotrix.h"
@@ -19,6 +20,7 @@
 #include "shared/hxinstance.h"
 #include "testing/access_key/access_key.h"
 #include "testing/site_connector/reference_connector.h"
+#include "testing/support/temp_folder.h"
 
 namespace accounts_test {
 
@@ -57,7 +59,8 @@ class AccountsTest : public ::testing::Test {
     ASSERT_EQ(platform::com::RegisterServerLibrary(Library(VANTOR_LOTRIX_LIBRARY)), S_OK);
     ASSERT_EQ(platform::com::RegisterServerLibrary(Library(VANTOR_ACCESS_KEY_LIBRARY)), S_OK);
     ASSERT_EQ(platform::com::RegisterServerLibrary(Library(VANTOR_REFERENCE_CONNECTOR_LIBRARY)), S_OK);
-    path = L"/tmp/vantor-accounts-test-" + std::to_wstring(::getpid()) + L".db";
+    folder = std::make_unique<testtemp::TempFolder>("vantor-accounts-test");
+    path = platform::utf8::ToWide(folder->File("vantor.db"));
     host = std::make_unique<host::Host>(path);
     cn = host->Connection();
     CHxInstance::SetInstance(host->Instance());
@@ -80,8 +83,7 @@ class AccountsTest : public ::testing::Test {
     cn = nullptr;
     CHxInstance::SetInstance(nullptr);
     host.reset();
-    const std::string narrow = platform::utf8::FromWide(path);
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
+    folder.reset();
     platform::gui::ClearRecords();
     CoUninitialize();
     EXPECT_EQ(LotrixModule().GetLockCount(), 0);  // every object released its lock on the library
@@ -147,6 +149,7 @@ class AccountsTest : public ::testing::Test {
     return calls;
   }
 
+  std::unique_ptr<testtemp::TempFolder> folder;  // the database's
   std::wstring path;
   std::unique_ptr<host::Host> host;
   _ConnectionPtr cn;

@@ -6,16 +6,19 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 #include "auctions/dberror.h"
 #include "auctions/flgobject.h"
 #include "auctions/module.h"
 #include "host/host.h"
+#include "platform/base/utf8.h"
 #include "platform/registry/registry.h"
 #include "platform/gui/afxwin.h"
 #include "platform/gui/headless.h"
 #include "testing/host_doubles/host_doubles.h"
+#include "testing/support/temp_folder.h"
 
 namespace {
 
@@ -196,7 +199,8 @@ class DataObject : public ::testing::Test {
     g_script = Script();
     g_extensionCalls.clear();
     g_lockRowsAtExtension = -1;
-    path = L"/tmp/vantor-flgobject-test-" + std::to_wstring(::getpid()) + L".db";
+    folder = std::make_unique<testtemp::TempFolder>("vantor-flgobject-test");
+    path = platform::utf8::ToWide(folder->File("vantor.db"));
     host = std::make_unique<host::Host>(path);
     cn = host->Connection();
     Run(L"CREATE TABLE tst_main (m_Id int NOT NULL PRIMARY KEY, m_Name nvarchar(50) NULL, m_NoteId int NULL, "
@@ -219,8 +223,7 @@ class DataObject : public ::testing::Test {
     factory = nullptr;
     cn = nullptr;
     host.reset();
-    std::string narrow = static_cast<const char*>(_bstr_t(path.c_str()));
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
+    folder.reset();
     platform::gui::ClearRecords();
     platform::gui::ClearScripts();
     CoUninitialize();
@@ -275,6 +278,7 @@ class DataObject : public ::testing::Test {
     return key.lVal;
   }
 
+  std::unique_ptr<testtemp::TempFolder> folder;  // the database's
   std::wstring path;
   std::unique_ptr<host::Host> host;
   _ConnectionPtr cn;

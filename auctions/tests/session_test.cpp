@@ -301,7 +301,8 @@ TEST_F(SessionTest, SiteDataComesFromAWorkingCopyThatChangesAreWrittenInto) {
   ASSERT_EQ(connector->LoadSiteData(_bstr_t(VANTOR_REFERENCE_SITE_DATA)), S_OK);
   EXPECT_NE(SiteData().find(L"\"sites\""), std::wstring::npos);
 
-  const std::string copy = "/tmp/vantor-reference-site-" + std::to_string(::getpid()) + ".json";
+  const testtemp::TempFolder folder("vantor-reference-site");
+  const std::string copy = folder.File("reference-site.json");
   EXPECT_EQ(connector->LoadSiteData(_bstr_t(copy.c_str())), E_INVALIDARG);
   EXPECT_NE(TakeError().description.find(L"nie można otworzyć pliku"), std::wstring::npos);
   EXPECT_EQ(connector->LoadSiteData(_bstr_t(L"")), E_INVALIDARG);

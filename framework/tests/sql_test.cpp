@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "framework/zephra.h"
+#include "testing/support/temp_folder.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ class FrameworkSql : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitialize(nullptr);
-    path = "/tmp/vantor-framework-sql-" + std::to_string(::getpid()) + ".db";
+    path = folder.File("vantor.db");
     ASSERT_EQ(cn.CreateInstance(__uuidof(Connection)), S_OK);
     cn->Open(_bstr_t((L"Provider=SQLite;Data Source=" + std::wstring(CString(path.c_str()).GetString())).c_str()),
              _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
@@ -23,9 +24,9 @@ class FrameworkSql : public ::testing::Test {
   void TearDown() override {
     cn->Close();
     cn = nullptr;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((path + suffix).c_str());
     CoUninitialize();
   }
+  testtemp::TempFolder folder{"vantor-framework-sql"};
   std::string path;
   _ConnectionPtr cn;
 };

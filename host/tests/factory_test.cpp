@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "host/host.h"
+#include "platform/base/utf8.h"
 #include "shared/hxinstance.h"
+#include "testing/support/temp_folder.h"
 
 namespace {
 
@@ -113,7 +116,8 @@ class DataFactory : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitialize(nullptr);
-    path = L"/tmp/vantor-factory-test-" + std::to_wstring(::getpid()) + L".db";
+    folder = std::make_unique<testtemp::TempFolder>("vantor-factory-test");
+    path = platform::utf8::ToWide(folder->File("vantor.db"));
     host = std::make_unique<host::Host>(path);
     cn = host->Connection();
     // References between the tables, so that writing and deleting in the wrong order fails.
@@ -128,8 +132,7 @@ class DataFactory : public ::testing::Test {
     factory = nullptr;
     cn = nullptr;
     host.reset();
-    std::string narrow = static_cast<const char*>(_bstr_t(path.c_str()));
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
+    folder.reset();
     CoUninitialize();
   }
   void Run(const wchar_t* sql) { cn->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords); }
@@ -155,6 +158,7 @@ class DataFactory : public ::testing::Test {
     return object;
   }
 
+  std::unique_ptr<testtemp::TempFolder> folder;  // the database's
   std::wstring path;
   std::unique_ptr<host::Host> host;
   _ConnectionPtr cn;

@@ -3,28 +3,33 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <stdexcept>
+#include <system_error>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
+#include "platform/base/utf8.h"
 #include "shared/hxinstance.h"
 
 namespace {
 
+// A database file in a new folder of its own: tests running at once, or files left by a test that
+// was killed, share nothing with it. RemoveDatabase removes the folder with the file.
 std::wstring TempPath() {
-  static std::atomic<int> counter{0};
-  // The counter's address tells the test files of one program apart.
-  return L"/tmp/vantor-host-test-" + std::to_wstring(::getpid()) + L"-" +
-         std::to_wstring(reinterpret_cast<std::uintptr_t>(&counter) % 100000) + L"-" + std::to_wstring(counter++) + L".db";
+  char pattern[] = "/tmp/vantor-host-test-XXXXXX";
+  if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+  return platform::utf8::ToWide(std::string(pattern) + "/vantor.db");
 }
 
 void RemoveDatabase(const std::wstring& path) {
-  std::string narrow = static_cast<const char*>(_bstr_t(path.c_str()));
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
+  const std::filesystem::path folder = std::filesystem::path(platform::utf8::FromWide(path)).parent_path();
+  std::error_code error;
+  std::filesystem::remove_all(folder, error);
+  EXPECT_FALSE(error) << folder << ": " << error.message();
 }
 
 LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -21,6 +22,7 @@
 #include "shared/objlock.h"
 #include "testing/net/net.h"
 #include "testing/pictures/pictures.h"
+#include "testing/support/temp_folder.h"
 
 namespace {
 
@@ -29,9 +31,17 @@ struct Result {
   std::string out;
 };
 
-// The registry file of this test process: the program registers the system's servers at start,
+// The folder of the running test, made afresh for it and removed after it: its database, its
+// registry and the reference site's working copy beside the database, so that tests running at
+// once (or a file left by a test that was killed) share nothing.
+std::string& TestFolder() {
+  static std::string folder;
+  return folder;
+}
+
+// The registry file of the running test: the program registers the system's servers at start,
 // never into the user's own registry.
-std::string RegistryFile() { return "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".registry"; }
+std::string RegistryFile() { return TestFolder() + "/registry"; }
 
 // Runs a shell command; its exit status and its output with its errors.
 Result RunCommand(const std::string& line) {
@@ -61,13 +71,17 @@ bool Exists(const std::string& path) {
 
 class Program : public ::testing::Test {
  protected:
-  void SetUp() override { db = "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".db"; }
-  void TearDown() override {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal", ".reference-site.json"})
-      std::remove((db + suffix).c_str());
-    for (const std::string& registry : {RegistryFile(), RegistryFile() + "-other"})
-      for (const char* suffix : {"", ".lock"}) std::remove((registry + suffix).c_str());
+  void SetUp() override {
+    temp = std::make_unique<testtemp::TempFolder>("vantor-program-test");
+    folder = TestFolder() = temp->Path();
+    db = temp->File("vantor.db");
   }
+  void TearDown() override {
+    temp.reset();
+    TestFolder().clear();
+  }
+  std::unique_ptr<testtemp::TempFolder> temp;
+  std::string folder;
   std::string db;
 };
 
@@ -144,11 +158,11 @@ TEST_F(Program, ADamagedFileGetsAClearErrorAndIsLeftAsItWas) {
 }
 
 TEST_F(Program, ANewDatabaseIsCreatedOnlyInAnExistingFolder) {
-  const std::string folder = db + "-nowhere";
-  Result typo = RunProgram("--db " + folder + "/sub/x.db");
+  const std::string nowhere = db + "-nowhere";
+  Result typo = RunProgram("--db " + nowhere + "/sub/x.db");
   EXPECT_EQ(typo.status, 1);
-  EXPECT_NE(typo.out.find("vantor: nie ma folderu " + folder + "/sub"), std::string::npos) << typo.out;
-  EXPECT_FALSE(Exists(folder));
+  EXPECT_NE(typo.out.find("vantor: nie ma folderu " + nowhere + "/sub"), std::string::npos) << typo.out;
+  EXPECT_FALSE(Exists(nowhere));
   // An empty file is not a database: left as it is.
   FILE* file = std::fopen(db.c_str(), "wb");
   ASSERT_NE(file, nullptr);
@@ -165,15 +179,21 @@ TEST_F(Program, ANewDatabaseIsCreatedOnlyInAnExistingFolder) {
 // A reading command opens the database read-only: it works on a file that cannot be written, in
 // a folder that cannot be written, and never changes the database (not even its schema).
 TEST_F(Program, ReadingCommandsWorkOnAReadOnlyDatabase) {
-  const std::string folder = db + "-ro";
-  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-  const std::string file = folder + "/vantor.db";
+  // The other user reaches the database through the test's folder and keeps its registry in a
+  // folder it may write.
+  ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+  const std::string other = folder + "/other";
+  ASSERT_EQ(mkdir(other.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(other.c_str(), 0777), 0);
+  const std::string ro = db + "-ro";
+  ASSERT_EQ(mkdir(ro.c_str(), 0755), 0);
+  const std::string file = ro + "/vantor.db";
   ASSERT_EQ(RunProgram("--db " + file).status, 0);
   ASSERT_EQ(chmod(file.c_str(), 0444), 0);
-  ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+  ASSERT_EQ(chmod(ro.c_str(), 0555), 0);
   // root writes anyway: the program then runs as nobody, to whom the file is read-only.
   const std::string as = getuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-  const std::string registry = RegistryFile() + "-other";
+  const std::string registry = other + "/registry";
   Result log = RunAs(as, registry, "--db " + file + " log");
   EXPECT_EQ(log.status, 0) << log.out;
   EXPECT_NE(log.out.find("Brak zapisanych zadań."), std::string::npos) << log.out;
@@ -183,10 +203,7 @@ TEST_F(Program, ReadingCommandsWorkOnAReadOnlyDatabase) {
                             ": brak uprawnień do zmiany bazy danych (błąd 0x80040E09)\nSzczegóły: "),
             std::string::npos)
       << report.out;
-  chmod(folder.c_str(), 0755);
-  chmod(file.c_str(), 0644);
-  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((file + suffix).c_str());
-  rmdir(folder.c_str());
+  chmod(ro.c_str(), 0755);  // for the removal of the test's folder by a user other than root
 }
 
 TEST_F(Program, ReadingCommandsLeaveAnOlderSchemaAsItIs) {
@@ -599,7 +616,7 @@ TEST_F(Program, ListsTheDialogsAndRendersOneAsPng) {
   for (const char* name : {"IDD_ONE_FIELD_DLG", "IDD_ONE_BIG_FIELD_DLG", "IDD_STD_PLEASE_WAIT"})
     EXPECT_NE(list.out.find(name), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("251 x 65"), std::string::npos) << list.out;
-  const std::string png = "/tmp/vantor-program-test-" + std::to_string(::getpid()) + ".png";
+  const std::string png = folder + "/okno.png";
   Result rendered = RunProgram("--db " + db + " dialog IDD_ONE_FIELD_DLG " + png);
   EXPECT_EQ(rendered.status, 0) << rendered.out;
   FILE* f = std::fopen(png.c_str(), "rb");
@@ -761,16 +778,6 @@ TEST_F(Program, AccountZoneReadsTheServersSettingsAndWritesThemThroughTheSetting
 // jobs are spooled beside the database).
 class ProgramFiles : public Program {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/vantor-program-files-XXXXXX";
-    folder = mkdtemp(pattern);
-    db = folder + "/vantor.db";
-  }
-  void TearDown() override {
-    Program::TearDown();
-    std::string command = "rm -rf '" + folder + "'";
-    if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
-  }
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = folder + "/" + name;
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -787,7 +794,6 @@ class ProgramFiles : public Program {
     }
     return out;
   }
-  std::string folder;
 };
 
 // The first column of the first row, read from the database file in this process (empty

@@ -1,21 +1,10 @@
 #include "shared/tests/fixture.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
+#include "platform/base/utf8.h"
 
 namespace testutil {
 
-TempDatabase::TempDatabase() {
-  static std::atomic<int> counter{0};
-  m_path = L"/tmp/vantor-shared-test-" + std::to_wstring(::getpid()) + L"-" + std::to_wstring(counter++) + L".db";
-}
-
-TempDatabase::~TempDatabase() {
-  std::string narrow = static_cast<const char*>(_bstr_t(m_path.c_str()));
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((narrow + suffix).c_str());
-}
+TempDatabase::TempDatabase() : m_path(platform::utf8::ToWide(m_folder.File("vantor.db"))) {}
 
 _ConnectionPtr TempDatabase::Open() const {
   _ConnectionPtr cn;

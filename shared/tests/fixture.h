@@ -6,18 +6,19 @@
 
 #include "shared/hxinstance.h"
 #include "testing/host_doubles/host_doubles.h"
+#include "testing/support/temp_folder.h"
 
 namespace testutil {
 
-// A fresh SQLite database file, removed with the object.
+// A fresh SQLite database file in a folder of its own, removed with the object.
 class TempDatabase {
  public:
   TempDatabase();
-  ~TempDatabase();
   _ConnectionPtr Open() const;  // a new connection to the file
   const std::wstring& Path() const { return m_path; }
 
  private:
+  testtemp::TempFolder m_folder{"vantor-shared-test"};
   std::wstring m_path;
 };
 

@@ -23,11 +23,6 @@ std::wstring LibraryPath(const char* path) {
   return platform::utf8::ToWide(std::filesystem::canonical(path).string());
 }
 
-std::wstring TempDatabase() {
-  static std::atomic<int> counter{0};
-  return L"/tmp/vantor-manager-test-" + std::to_wstring(::getpid()) + L"-" + std::to_wstring(counter++) + L".db";
-}
-
 }  // namespace
 
 CCoStatusMgr& Manager(const IStatusMgrPtr& manager) {
@@ -66,7 +61,8 @@ bool ManagerTest::PrepareProcess() {
 void ManagerTest::SetUp() {
   ASSERT_TRUE(PrepareProcess());
 
-  path = TempDatabase();
+  folder = std::make_unique<testtemp::TempFolder>("vantor-manager-test");
+  path = platform::utf8::ToWide(folder->File("vantor.db"));
   host = std::make_unique<host::Host>(path);
   recorder = std::make_shared<doubles::Recorder>();
   instance = doubles::ScriptedInstance::New(recorder, host->Instance(), &script);
@@ -113,8 +109,7 @@ void ManagerTest::TearDown() {
   CHxInstance::SetInstance(nullptr);
   instance = nullptr;
   host.reset();
-  for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-    std::remove((platform::utf8::FromWide(path) + suffix).c_str());
+  folder.reset();
   CoUninitialize();
   platform::registry::UseMemoryStore();
   platform::clock::UseRealTime();

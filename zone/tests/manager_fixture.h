@@ -11,6 +11,7 @@
 
 #include "host/host.h"
 #include "testing/host_doubles/host_doubles.h"
+#include "testing/support/temp_folder.h"
 #include "testing/zone_service/ZoneServer.h"
 #include "zone/statusmgr.h"
 
@@ -104,6 +105,7 @@ class ManagerTest : public ::testing::Test {
   bool ServicePageClosed(int page);
   int ServicePages();
 
+  std::unique_ptr<testtemp::TempFolder> folder;  // the database's
   std::wstring path;
   std::shared_ptr<doubles::Recorder> recorder;
   std::unique_ptr<host::Host> host;
