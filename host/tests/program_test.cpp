@@ -321,11 +321,39 @@ std::string FileText(const std::string& path) {
   return text.str();
 }
 
-// The demonstration database: two accounts of the reference service on its site and the site's
-// working copy beside the database, which receive and send then work on.
+LONG QueryLong(const std::string& db, const wchar_t* sql);
+
+// The demonstration database: two accounts of the reference service on its site, a prepared
+// auction on each, a purchase of the site with a comment to give, and the site's working copy
+// beside the database, which receive and send then work on.
 TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWorkOn) {
   Result demo = RunProgram("--db " + db + " demo");
   ASSERT_EQ(demo.status, 0) << demo.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared WHERE au_RegId IN (1, 2)"), 2);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(DISTINCT au_RegId) FROM vw_AuctionsPrepared"), 2);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared WHERE au_RegId = 1 AND au_Number = '7100003' "
+                          L"AND cs_ExtServiceId = 8100003 AND cs_Nick = 'zosia_maluje'"),
+            1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
+
+  // Sent straight away: both auctions and the comment go, once.
+  {
+    const std::string other = db + "-send.db";
+    Result seeded = RunProgram("--db " + other + " demo");
+    EXPECT_EQ(seeded.status, 0) << seeded.out;
+    Result sent = RunProgram("--db " + other + " send");
+    EXPECT_EQ(sent.status, 0) << sent.out;
+    for (const char* line : {"Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
+      EXPECT_NE(sent.out.find(line), std::string::npos) << line << "\n" << sent.out;
+    EXPECT_EQ(sent.out.find("łąd"), std::string::npos) << sent.out;
+    Result again = RunProgram("--db " + other + " send");
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_EQ(again.out.find("Wysłano"), std::string::npos) << again.out;
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM au__Auction WHERE au_State = 3 AND au_Number IS NOT NULL"), 2);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM tr_Comment WHERE tc_SentDate IS NOT NULL"), 1);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal", ".reference-site.json"})
+      std::remove((other + suffix).c_str());
+  }
   const std::string copy = db + ".reference-site.json";
   EXPECT_EQ(FileText(copy), FileText(VANTOR_REFERENCE_SITE_DATA));
   Result list = RunProgram("--db " + db + " accounts");
@@ -341,12 +369,26 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
                            "Zakończono: odbieranie komentarzy", "Odbieranie danych z serwisów aukcyjnych zakończone."})
     EXPECT_NE(received.out.find(line), std::string::npos) << line << "\n" << received.out;
   EXPECT_EQ(received.out.find("serwisu wzorcowego"), std::string::npos) << received.out;
+  EXPECT_EQ(received.out.find("łąd"), std::string::npos) << received.out;
+  // The receive found the seeded rows: the six auctions of each account plus the two prepared,
+  // the site's three buyers and four purchases, the seeded ones among them once.
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction"), 14);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Number = '7100003' AND au_RegId = 1"), 1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM cs__Customer"), 3);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM cs__Customer WHERE cs_ExtServiceId = 8100003"), 1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 4);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction INNER JOIN cs__Customer ON cs_Id = tr_CustomerId "
+                          L"WHERE cs_ExtServiceId = 8100003"),
+            1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
   Result sent = RunProgram("--db " + db + " send");
   EXPECT_EQ(sent.status, 0) << sent.out;
   for (const char* line : {"Rozpoczęto wysyłanie aukcji", "Wysyłanie danych na konto sklep_wzorcowy na Wzorcowo",
-                           "Wysyłanie danych na konto bez_sklepu na Wzorcowo", "Zakończono: wysyłanie komentarzy",
+                           "Wysyłanie danych na konto bez_sklepu na Wzorcowo", "Wysłano aukcji: 2",
+                           "Wysłano komentarzy: 1", "Zakończono: wysyłanie komentarzy",
                            "Wysyłanie danych na serwisy aukcyjne zakończone."})
     EXPECT_NE(sent.out.find(line), std::string::npos) << line << "\n" << sent.out;
+  EXPECT_EQ(RunProgram("--db " + db + " send").out.find("Wysłano"), std::string::npos);
 
   // Where accounts exist nothing changes, not even an edited working copy.
   { std::ofstream(copy, std::ios::trunc) << "{\"sites\": 5}"; }
