@@ -1,8 +1,10 @@
 #include "framework/controls.h"
 
 #include <map>
+#include <string>
 
 #include "framework/skin.h"
+#include "platform/strings/locale.h"
 
 namespace {
 
@@ -33,6 +35,14 @@ std::map<HWND, HMENU>& LinkMenus() {
   return menus;
 }
 
+std::wstring TextOf(HWND h) {
+  const int length = GetWindowTextLengthW(h);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  GetWindowTextW(h, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
 void PaintLink(HWND h) {
   PAINTSTRUCT ps{};
   HDC dc = BeginPaint(h, &ps);
@@ -48,11 +58,8 @@ void PaintLink(HWND h) {
   HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, IsWindowEnabled(h) ? RGB(0, 0, 0xCC) : GetSysColor(COLOR_GRAYTEXT));
-  const int length = GetWindowTextLengthW(h);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  GetWindowTextW(h, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  DrawTextW(dc, text.c_str(), length, &client, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
+  const std::wstring text = TextOf(h);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
   if (old) SelectObject(dc, old);
   EndPaint(h, &ps);
 }
@@ -104,6 +111,77 @@ LRESULT HyperlinkProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(h, message, wParam, lParam);
 }
 
+// The units given to amount edits (the user-interface thread's only).
+struct AmountUnit {
+  CString unit;
+  int decimals = 2;
+};
+std::map<HWND, AmountUnit>& AmountUnits() {
+  static std::map<HWND, AmountUnit> units;
+  return units;
+}
+
+// The amount with its unit at the right end: the amount right-aligned before the unit.
+void PaintAmount(HWND h) {
+  PAINTSTRUCT ps{};
+  HDC dc = BeginPaint(h, &ps);
+  RECT client{};
+  GetClientRect(h, &client);
+  const LONG style = GetWindowLongW(h, GWL_STYLE);
+  const bool enabled = IsWindowEnabled(h) != FALSE;
+  const bool readOnly = (style & ES_READONLY) != 0;
+  HWND parent = GetParent(h);
+  HBRUSH background = parent ? reinterpret_cast<HBRUSH>(SendMessageW(
+                                   parent, enabled && !readOnly ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC,
+                                   reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(h)))
+                             : nullptr;
+  FillRect(dc, &client, background ? background : GetSysColorBrush(enabled && !readOnly ? COLOR_WINDOW : COLOR_BTNFACE));
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0));
+  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+  SetBkMode(dc, TRANSPARENT);
+  RECT r = client;
+  r.left += 2;
+  r.right -= 3;
+  const auto found = AmountUnits().find(h);
+  if (found != AmountUnits().end() && !found->second.unit.IsEmpty()) {
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DrawTextW(dc, found->second.unit.GetString(), -1, &r, DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
+    SIZE unit{};
+    GetTextExtentPoint32W(dc, found->second.unit.GetString(), found->second.unit.GetLength(), &unit);
+    r.right -= unit.cx + 4;
+  }
+  const std::wstring text = TextOf(h);
+  SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
+  if (old) SelectObject(dc, old);
+  EndPaint(h, &ps);
+}
+
+LRESULT AmountEditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kFlgAmountSetUnit: {
+      AmountUnit& unit = AmountUnits()[h];
+      unit.unit = lParam ? reinterpret_cast<const wchar_t*>(lParam) : L"";
+      unit.decimals = wParam == kFlgAmountPlain ? 4 : 2;
+      InvalidateRect(h, nullptr, TRUE);
+      return TRUE;
+    }
+    case WM_PAINT: PaintAmount(h); return 0;
+    case WM_ENABLE:
+      InvalidateRect(h, nullptr, TRUE);
+      break;
+    case WM_NCDESTROY: AmountUnits().erase(h); break;
+    default: break;
+  }
+  return PassToEdit(h, message, wParam, lParam);
+}
+
+CString LocaleText(LCTYPE type, const wchar_t* fallback) {
+  wchar_t text[16] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text, 16) <= 0 || !text[0]) return CString(fallback);
+  return CString(text);
+}
+
 const bool g_registered = (ZphRegisterControls(), true);
 
 void Register(const wchar_t* name, WNDPROC proc, HCURSOR cursor) {
@@ -123,4 +201,57 @@ void ZphRegisterControls() {
   Register(kFlgNipEditClass, NipEditProc, nullptr);
   Register(kFlgWwwEditClass, WwwEditProc, nullptr);
   Register(kFlgHyperlinkClass, HyperlinkProc, LoadCursorW(nullptr, IDC_HAND));
+  Register(kFlgAmountEditClass, AmountEditProc, LoadCursorW(nullptr, IDC_IBEAM));
+}
+
+CString FlgAmountUnit(HWND control) {
+  const auto found = AmountUnits().find(control);
+  return found == AmountUnits().end() ? CString() : found->second.unit;
+}
+
+int FlgAmountDecimals(HWND control) {
+  const auto found = AmountUnits().find(control);
+  return found == AmountUnits().end() ? 2 : found->second.decimals;
+}
+
+CString FlgFormatAmount(const COleCurrency& value, int decimals) {
+  if (value.GetStatus() != COleCurrency::valid) return CString();
+  const CString neutral = value.Format();
+  CString decimal = LocaleText(LOCALE_SDECIMAL, L",");
+  CString thousand = LocaleText(LOCALE_STHOUSAND, L" ");
+  NUMBERFMTW format{};
+  format.NumDigits = static_cast<UINT>(decimals < 0 ? 0 : decimals > 4 ? 4 : decimals);
+  format.LeadingZero = 1;
+  format.Grouping = 3;
+  format.lpDecimalSep = const_cast<LPWSTR>(decimal.GetString());
+  format.lpThousandSep = const_cast<LPWSTR>(thousand.GetString());
+  format.NegativeOrder = 1;
+  wchar_t out[64] = {};
+  if (GetNumberFormatW(LOCALE_USER_DEFAULT, 0, neutral.GetString(), &format, out, 64) <= 0) return neutral;
+  return CString(out);
+}
+
+bool FlgParseAmount(const wchar_t* text, COleCurrency& value) {
+  const CString decimal = LocaleText(LOCALE_SDECIMAL, L",");
+  const CString thousand = LocaleText(LOCALE_STHOUSAND, L" ");
+  CString neutral;
+  for (const wchar_t* p = text ? text : L""; *p; ++p) {
+    const wchar_t c = *p;
+    if (c == L' ' || c == 0xA0 || c == 0x202F) continue;
+    if (!decimal.IsEmpty() && c == decimal[0]) {
+      neutral += L'.';
+    } else if (c == L'.') {
+      neutral += L'.';
+    } else if (!thousand.IsEmpty() && c == thousand[0]) {
+      continue;
+    } else {
+      neutral += c;
+    }
+  }
+  if (neutral.IsEmpty()) {
+    value = COleCurrency();
+    value.SetStatus(COleCurrency::null);
+    return true;
+  }
+  return value.ParseCurrency(neutral.GetString());
 }

@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "framework/controls.h"
 #include "framework/messages.h"
 #include "framework/zephra.h"
 
@@ -122,6 +123,25 @@ void DSX_Check(CFlgDataExchange& dx, UINT id, bool& value) {
 
 void DSX_CBIdent(CFlgDataExchange& dx, UINT id, LONG& ident) { IdentExchange(dx, id, ident, true); }
 void DSX_LBIdent(CFlgDataExchange& dx, UINT id, LONG& ident) { IdentExchange(dx, id, ident, false); }
+
+const wchar_t kFlgBadAmountText[] = L"Niepoprawna kwota.";
+
+void DSX_Currency(CFlgDataExchange& dx, UINT id, COleCurrency& value) {
+  HWND control = dx.PrepareCtrl(id);
+  if (!control) return;
+  if (!dx.m_bSaveAndValidate) {
+    ::SetWindowTextW(control, FlgFormatAmount(value, FlgAmountDecimals(control)).GetString());
+    return;
+  }
+  CString text;
+  CWnd::FromHandle(control)->GetWindowText(text);
+  COleCurrency read;
+  if (!FlgParseAmount(text.GetString(), read)) {
+    dx.AddError(id, kFlgBadAmountText);
+    return;
+  }
+  value = read;
+}
 
 BOOL DSX_Required(CFlgDataExchange& dx, UINT id) {
   if (!dx.m_bSaveAndValidate) return TRUE;

@@ -16,6 +16,7 @@
 #include "framework/objerrors.h"
 #include "framework/skin.h"
 #include "platform/gui/afxwin.h"
+#include "platform/gui/olecurrency.h"
 
 class CFlgDialog;
 
@@ -48,6 +49,12 @@ void DSX_Check(CFlgDataExchange& dx, UINT id, bool& value);
 // data, or 0x80000000 when nothing is selected.
 void DSX_CBIdent(CFlgDataExchange& dx, UINT id, LONG& ident);
 void DSX_LBIdent(CFlgDataExchange& dx, UINT id, LONG& ident);
+// Amount exchange of an amount edit (or any edit): loading shows the amount by the user's locale
+// with the control's decimals (empty for a null value); saving reads it back, an empty text as
+// the null value; a text that is no amount gets the field error "Niepoprawna kwota." and leaves
+// the value as it was.
+void DSX_Currency(CFlgDataExchange& dx, UINT id, COleCurrency& value);
+extern const wchar_t kFlgBadAmountText[];
 // The required-field check: when saving, a control whose text is empty or blank gets the error
 // "Pole musi być wypełnione." (FALSE then).
 BOOL DSX_Required(CFlgDataExchange& dx, UINT id);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/strings/locale.h"
+
 namespace {
 
 bool IsInteger(VARTYPE vt) {
@@ -51,6 +53,45 @@ FieldPtr FieldNamed(const _RecordsetPtr& rs, const wchar_t* name) {
 }
 
 bool KeyHeld(int key) { return (GetKeyState(key) & 0x8000) != 0; }
+
+// The caption of `value` in a "value=caption" choice list; false when no line has that value.
+bool ChoiceCaption(const CString& choices, const CString& value, CString& caption) {
+  int start = 0;
+  while (start <= choices.GetLength()) {
+    int end = choices.Find(L'\n', start);
+    if (end < 0) end = choices.GetLength();
+    CString line = choices.Mid(start, end - start);
+    line.TrimRight(L'\r');
+    const int equals = line.Find(L'=');
+    if (equals >= 0 && line.Left(equals) == value) {
+      caption = line.Mid(equals + 1);
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
+
+// The user's decimal separator (the locale table's, "," when it gives none).
+CString UserDecimal() {
+  wchar_t separator[8] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) <= 0 || !separator[0]) return CString(L",");
+  return CString(separator);
+}
+
+}  // namespace
+
+BOOL CGXControl::GetControlText(CString& text, ROWCOL, ROWCOL, LPCWSTR value, const CGXStyle& style) {
+  const CString shown = value ? CString(value) : style.GetValue();
+  if (style.GetChoiceList().IsEmpty()) {
+    text = shown;
+    return TRUE;
+  }
+  text.Empty();
+  return ChoiceCaption(style.GetChoiceList(), shown, text) ? TRUE : FALSE;
+}
+
+namespace {
 
 }  // namespace
 
@@ -223,6 +264,61 @@ CString CBaseGrid::GetCellText(int row, int column) const {
   _variant_t text;
   if (FAILED(VariantChangeType(&text, &v, 0, VT_BSTR))) return CString();
   return CString(text.bstrVal ? text.bstrVal : L"");
+}
+
+CString CBaseGrid::GetDisplayText(int row, int column) const {
+  CString text = GetCellText(row, column);
+  if (column < 0 || column >= GetColumnCount() || text.IsEmpty()) return text;
+  const FlgColumnInfo& c = m_columns[static_cast<size_t>(column)];
+  if (c.fieldType == kFlgFieldAmount) {
+    text.Replace(L".", UserDecimal());
+  } else if (c.fieldType == kFlgFieldChoice) {
+    CString caption;
+    text = ChoiceCaption(FlgColumnText(c.choices), text, caption) ? caption : CString();
+  }
+  return text;
+}
+
+ROWCOL CBaseGrid::GetColCount() const {
+  ROWCOL count = 0;
+  for (const FlgColumnInfo& c : m_columns)
+    if (!(c.flags & kFlgColHidden)) ++count;
+  return count;
+}
+
+int CBaseGrid::GetCfgIndexForColumn(ROWCOL col) const {
+  if (col == 0) return -1;
+  ROWCOL shown = 0;
+  for (size_t i = 0; i < m_columns.size(); ++i) {
+    if (m_columns[i].flags & kFlgColHidden) continue;
+    if (++shown == col) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+CString CBaseGrid::GetValueRowCol(ROWCOL row, ROWCOL col) {
+  const int index = GetCfgIndexForColumn(col);
+  if (index < 0) return CString();
+  if (row == 0) return FlgColumnText(m_columns[static_cast<size_t>(index)].caption);
+  if (row > static_cast<ROWCOL>(GetRowCount())) return CString();
+  // The value as the cell holds it: a choice cell its value, an amount with the user's separator.
+  const FlgColumnInfo& c = m_columns[static_cast<size_t>(index)];
+  if (c.fieldType == kFlgFieldChoice) return GetCellText(static_cast<int>(row) - 1, index);
+  return GetDisplayText(static_cast<int>(row) - 1, index);
+}
+
+void CBaseGrid::ComposeStyleRowCol(ROWCOL row, ROWCOL col, CGXStyle* style) {
+  if (!style) return;
+  *style = CGXStyle();
+  style->SetValue(GetValueRowCol(row, col));
+  const int index = GetCfgIndexForColumn(col);
+  if (index >= 0 && row > 0 && m_columns[static_cast<size_t>(index)].fieldType == kFlgFieldChoice)
+    style->SetChoiceList(FlgColumnText(m_columns[static_cast<size_t>(index)].choices));
+}
+
+CGXControl* CBaseGrid::GetControl(ROWCOL, ROWCOL) {
+  static CGXControl control;
+  return &control;
 }
 
 int CBaseGrid::GetSelectedCount() const {
@@ -438,6 +534,17 @@ void CBaseGrid::OnKey(UINT key) {
     SelectAllRows();
     return;
   }
+  if (key == 'P' && KeyHeld(VK_CONTROL)) {
+    if (m_container && m_container->GetPrinter()) {
+      const HRESULT hr = m_container->PrintList();
+      if (FAILED(hr)) {
+        CString text;
+        text.Format(L"Nie można wydrukować listy (błąd 0x%08X).", static_cast<unsigned>(hr));
+        ::MessageBoxW(m_hWnd, text, L"Drukowanie", MB_OK | MB_ICONERROR);
+      }
+    }
+    return;
+  }
   const int count = GetRowCount();
   if (count == 0) return;
   CRect client;
@@ -501,7 +608,7 @@ void CBaseGrid::OnPaint() {
       if (cell.IsRectEmpty()) continue;
       cell.top = line.top;
       cell.bottom = line.bottom;
-      const CString text = GetCellText(row, i);
+      const CString text = GetDisplayText(row, i);
       if (m_columns[static_cast<size_t>(i)].flags & kFlgColCheck) {
         const int size = 11;
         CRect box(cell.CenterPoint().x - size / 2, cell.CenterPoint().y - size / 2, 0, 0);
@@ -551,6 +658,68 @@ void CListCnt::SetConfig(const FlgListInfo& list, const FlgColumnInfo* columns, 
   m_grid.SetColumns(columns, count);
 }
 
+void CListCnt::SetConfig(const FlgListInfo& list, const FlgColumnInfo* columns, int count, IFlgDataFactory* factory) {
+  SetConfig(list, columns, count);
+  m_factory = factory;
+}
+
+const FlgColumnInfo* CListCnt::GetColumnConfig(int index) const {
+  if (index < 0 || index >= m_grid.GetColumnCount()) return nullptr;
+  return &m_grid.GetColumn(index);
+}
+
+void CListCnt::SetUserFilter(const wchar_t* filter) { m_filter = filter ? filter : L""; }
+
+void CListCnt::SetUserFilter(const wchar_t* filter, LONG argument) {
+  m_filter.Empty();
+  if (!filter) return;
+  CString formatted;
+  if (formatted.FormatMessage(filter, argument))
+    m_filter = formatted;
+  else
+    m_filter = filter;
+}
+
+CString CListCnt::BuildSql() const {
+  if (m_list.table.IsEmpty()) return CString();
+  CString fields;
+  for (int i = 0; i < m_grid.GetColumnCount(); ++i) {
+    const CString field = FlgColumnText(m_grid.GetColumn(i).field);
+    if (field.IsEmpty()) continue;
+    if (!fields.IsEmpty()) fields += L", ";
+    fields += field;
+  }
+  if (fields.IsEmpty()) fields = L"*";
+  CString sql;
+  sql.Format(L"SELECT %s FROM %s", fields.GetString(), m_list.table.GetString());
+  const CString main = m_list.alias.IsEmpty() ? m_list.table : m_list.alias;
+  if (!m_list.alias.IsEmpty()) sql += L" AS " + m_list.alias;
+  for (const FlgJoinInfo& join : m_list.joins) {
+    const CString alias = join.alias.IsEmpty() ? join.table : join.alias;
+    CString part;
+    part.Format(L" LEFT JOIN %s", join.table.GetString());
+    if (!join.alias.IsEmpty()) part += L" AS " + join.alias;
+    part += L" ON " + alias + L"." + join.key + L" = " + main + L"." + join.column;
+    sql += part;
+  }
+  if (!m_filter.IsEmpty()) sql += L" WHERE " + m_filter;
+  return sql;
+}
+
+void CListCnt::Requery() {
+  const CString sql = BuildSql();
+  if (sql.IsEmpty()) return;
+  if (m_factory == nullptr) _com_issue_error(E_POINTER);
+  IDispatch* raw = nullptr;
+  HRESULT hr = m_factory->GetDbConnection(&raw);
+  if (FAILED(hr)) _com_issue_error(hr);
+  IDispatchPtr connection(raw, false);
+  _RecordsetPtr rs;
+  hr = OpenRS(rs, connection, sql);
+  if (FAILED(hr)) _com_issue_error(hr);
+  SetRecordset(rs);
+}
+
 void CListCnt::SetRecordset(const _RecordsetPtr& rs) {
   m_rs = rs;
   m_grid.Load(m_rs, m_list.key);
@@ -575,6 +744,7 @@ BOOL CListCnt::AttachToControl(CWnd* parent, UINT id) {
   m_grid.Invalidate();
   ::SendMessageW(parent->m_hWnd, kFlgListRowChanged, id, reinterpret_cast<LPARAM>(this));
   ::SendMessageW(parent->m_hWnd, kFlgListSelChanged, id, reinterpret_cast<LPARAM>(this));
+  if (m_factory != nullptr && !m_list.table.IsEmpty()) Requery();
   return TRUE;
 }
 

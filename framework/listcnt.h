@@ -21,6 +21,21 @@
 // range from the current row); the arrow, Home, End, Page Up and Page Down keys move the current
 // row and select it alone; a click on a caption sorts by that column (again: descending).
 //
+// A list configured with a table description reads its rows itself: "SELECT <the columns' fields>
+// FROM <main> AS <alias> LEFT JOIN <table> AS <alias> ON <alias>.<key> = <main alias>.<column> ...",
+// with the user filter as its WHERE clause, over the connection of the data factory given; a list
+// without one shows the recordset given to it.
+//
+// Column records also carry the printed look of a column: header and cell fonts as
+// "name,size,bold,italic,underline,strikeout" (empty: the default), alignments (0 left, 1 centre,
+// 2 right) and the field type (kFlgFieldAmount: an amount shown with the user's decimal
+// separator; kFlgFieldChoice: a choice list whose cells show the caption of their value, the
+// choices given as "value=caption" lines).
+//
+// The grid also answers the least of the grid-core face that printers use: the grid's columns
+// are the shown columns (1 to GetColCount, column 0 the row header), its rows the captions (row 0)
+// and the list's rows (1 to GetRowCount).
+//
 // Column texts (caption, short caption, hint, cell style) are text pointers or string-table ids
 // (MAKEINTRESOURCEW values below 0x10000); the grid never reads through an id (it shows nothing
 // for one), so an owner translates them first (Lotrix: CHxGridLangSupp).
@@ -33,6 +48,13 @@ inline constexpr UINT kFlgListRowChanged = 0x8011;
 inline constexpr UINT kFlgListSelChanged = 0x8037;
 inline constexpr UINT kFlgListEditNotify = 0x3410;
 inline constexpr UINT kFlgListDeleteNotify = 0x3420;
+// The list's "Pokaż" task (WM_NOTIFY to the parent, only with a current row).
+inline constexpr UINT kFlgListShowNotify = 0x3440;
+
+// Field types of column records.
+inline constexpr LONG kFlgFieldText = 0;
+inline constexpr LONG kFlgFieldAmount = 1;
+inline constexpr LONG kFlgFieldChoice = 6;
 
 // The grid's window class.
 inline constexpr wchar_t kFlgGridClass[] = L"kd_grid";
@@ -53,6 +75,20 @@ struct FlgColumnInfo {
   DWORD flags = 0;                  // FlgColumnFlags
   LPCWSTR sortAsc = nullptr;        // the order of an ascending sort by this column (null: the field)
   LPCWSTR sortDesc = nullptr;       // the order of a descending sort (null: the field DESC)
+  LPCWSTR headerFont = nullptr;     // "Arial,10,1,0,0,0"; null or empty: the default
+  LPCWSTR cellFont = nullptr;
+  LONG headerAlign = 0;             // 0 left, 1 centre, 2 right
+  LONG cellAlign = 0;
+  LONG fieldType = kFlgFieldText;
+  LPCWSTR choices = nullptr;        // a choice list's "value=caption" lines
+};
+
+// A table joined to the list's main source: LEFT JOIN table AS alias ON alias.key = main.column.
+struct FlgJoinInfo {
+  CString table;
+  CString alias;
+  CString key;      // the joined table's column
+  CString column;   // the main source's column
 };
 
 // The text a column record holds: empty for null and for a string-table id.
@@ -66,11 +102,45 @@ struct FlgListInfo {
   CString alias;         // the main table's alias
   CString key;           // the key column: the row's id
   bool printable = true;
+  std::vector<FlgJoinInfo> joins;
+};
+
+// The grid-core face: a cell's style (its value and choice list) and its control.
+typedef ULONG ROWCOL;
+
+class CGXStyle {
+ public:
+  const CString& GetValue() const { return m_value; }
+  void SetValue(const CString& value) { m_value = value; }
+  // The choice list ("value=caption" lines); empty for a plain cell.
+  const CString& GetChoiceList() const { return m_choiceList; }
+  void SetChoiceList(const CString& choices) { m_choiceList = choices; }
+
+ private:
+  CString m_value;
+  CString m_choiceList;
+};
+
+class CGXControl {
+ public:
+  virtual ~CGXControl() = default;
+  // The text the control shows for `value` in that cell; FALSE when it shows none.
+  virtual BOOL GetControlText(CString& text, ROWCOL row, ROWCOL col, LPCWSTR value, const CGXStyle& style);
+};
+
+class CGXGridCore {
+ public:
+  virtual ~CGXGridCore() = default;
+  virtual ROWCOL GetColCount() const = 0;
+  // The cell's value as text (row 0 the captions, column 0 the row header: empty).
+  virtual CString GetValueRowCol(ROWCOL row, ROWCOL col) = 0;
+  virtual void ComposeStyleRowCol(ROWCOL row, ROWCOL col, CGXStyle* style) = 0;
+  virtual CGXControl* GetControl(ROWCOL row, ROWCOL col) = 0;
 };
 
 class CListCnt;
 
-class CBaseGrid : public CWnd {
+class CBaseGrid : public CWnd, public CGXGridCore {
  public:
   CBaseGrid() = default;
   ~CBaseGrid() override;
@@ -89,6 +159,17 @@ class CBaseGrid : public CWnd {
   // errors (the grid is then empty).
   void Load(const _RecordsetPtr& rs, const wchar_t* key);
   int GetRowCount() const { return static_cast<int>(m_rows.size()); }
+  ROWCOL GetColCount() const override;
+  CString GetValueRowCol(ROWCOL row, ROWCOL col) override;
+  void ComposeStyleRowCol(ROWCOL row, ROWCOL col, CGXStyle* style) override;
+  CGXControl* GetControl(ROWCOL row, ROWCOL col) override;
+  // The column record of grid column `col` (1 and on); -1 for the row header or out of range.
+  int GetCfgIndexForColumn(ROWCOL col) const;
+  // What a cell shows: for an amount its text with the user's decimal separator, for a choice its
+  // caption, else its text.
+  CString GetDisplayText(int row, int column) const;
+  // Sends the "Pokaż" task's notification (with a current row).
+  void NotifyShow() const { NotifyCommand(kFlgListShowNotify); }
   // -1 when there is no current row.
   int GetCurrentRow() const { return m_current; }
   // Makes `row` current and selects it alone; FALSE for a row out of range.
@@ -163,18 +244,35 @@ class CListCnt : public CBaseCnt {
 
   // The list's description and its columns (copied; their texts are not).
   void SetConfig(const FlgListInfo& list, const FlgColumnInfo* columns, int count);
+  // The same with the data factory that a list with a table description reads through.
+  void SetConfig(const FlgListInfo& list, const FlgColumnInfo* columns, int count, IFlgDataFactory* factory);
   const FlgListInfo& GetListInfo() const { return m_list; }
   void SetTitle(const wchar_t* title) { m_list.title = title ? title : L""; }
-  const CString& GetTitle() const { return m_list.title; }
+  CString GetTitle() const override { return m_list.title; }
+
+  // The WHERE clause of a list with a table description; with `argument`, its message-format
+  // placeholder %1 (as "%1!ld!") is given that value.
+  void SetUserFilter(const wchar_t* filter);
+  void SetUserFilter(const wchar_t* filter, LONG argument);
+  const CString& GetUserFilter() const { return m_filter; }
+  // The statement a list with a table description reads; empty without a main source.
+  CString BuildSql() const;
+  // Reads the rows of a list with a table description again (nothing without one). Raises.
+  void Requery();
 
   // Binds the recordset and reloads the grid (see above). Raises the recordset's COM errors.
   void SetRecordset(const _RecordsetPtr& rs);
-  const _RecordsetPtr& GetRecordset() const { return m_rs; }
+  _RecordsetPtr GetRecordset() const override { return m_rs; }
+  CBaseGrid* GetGrid() override { return &m_grid; }
+  int GetColumnConfigCount() const override { return m_grid.GetColumnCount(); }
+  const FlgColumnInfo* GetColumnConfig(int index) const override;
   // Reloads the grid from the bound recordset.
   void Reload() { SetRecordset(m_rs); }
 
   // Makes the grid in place of the parent's control `id` (the placeholder goes; the grid takes
-  // its id, rectangle and place in the tab order). FALSE when the parent has no such control.
+  // its id, rectangle and place in the tab order). FALSE when the parent has no such control. A
+  // list with a table description and a data factory then reads its rows (raising the COM
+  // errors of the read).
   BOOL AttachToControl(CWnd* parent, UINT id);
   CBaseGrid& Grid() { return m_grid; }
   const CBaseGrid& Grid() const { return m_grid; }
@@ -187,6 +285,8 @@ class CListCnt : public CBaseCnt {
 
  private:
   FlgListInfo m_list;
+  IFlgDataFactoryPtr m_factory;
+  CString m_filter;
   _RecordsetPtr m_rs;
   CBaseGrid m_grid;
 };

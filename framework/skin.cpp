@@ -64,17 +64,39 @@ HFONT FlgGetStockFont(int index) {
   return fonts[index];
 }
 
-COleCurrency FlgMulRound(const COleCurrency& a, const COleCurrency& b, int decimals) {
+namespace {
+
+// The status a rounding operation on a and b gives: invalid for an invalid operand or a place
+// count outside 0 to 4, null for a null operand; valid otherwise.
+COleCurrency::CurrencyStatus OperandStatus(const COleCurrency& a, const COleCurrency& b, int decimals) {
+  if (a.GetStatus() == COleCurrency::invalid || b.GetStatus() == COleCurrency::invalid || decimals < 0 || decimals > 4)
+    return COleCurrency::invalid;
+  if (a.GetStatus() == COleCurrency::null || b.GetStatus() == COleCurrency::null) return COleCurrency::null;
+  return COleCurrency::valid;
+}
+
+COleCurrency WithStatus(COleCurrency::CurrencyStatus status) {
   COleCurrency out;
-  if (a.GetStatus() == COleCurrency::invalid || b.GetStatus() == COleCurrency::invalid || decimals < 0 ||
-      decimals > 4) {
-    out.SetStatus(COleCurrency::invalid);
-    return out;
-  }
-  if (a.GetStatus() == COleCurrency::null || b.GetStatus() == COleCurrency::null) {
-    out.SetStatus(COleCurrency::null);
-    return out;
-  }
+  out.SetStatus(status);
+  return out;
+}
+
+// A value counted in units of 10^-decimals as a currency (invalid when it does not fit).
+COleCurrency FromPlaces(__int128 rounded, int decimals) {
+  __int128 scale = 1;
+  for (int i = decimals; i < 4; ++i) scale *= 10;
+  const __int128 value = rounded * scale;
+  if (value > INT64_MAX || value < INT64_MIN) return WithStatus(COleCurrency::invalid);
+  CY cy;
+  cy.int64 = static_cast<LONGLONG>(value);
+  return COleCurrency(cy);
+}
+
+}  // namespace
+
+COleCurrency FlgMulRound(const COleCurrency& a, const COleCurrency& b, int decimals) {
+  const COleCurrency::CurrencyStatus status = OperandStatus(a, b, decimals);
+  if (status != COleCurrency::valid) return WithStatus(status);
   // Both are scaled by 10^4: the product by 10^8; keep `decimals` places, then scale back to 10^4.
   const __int128 product = static_cast<__int128>(a.m_cur.int64) * b.m_cur.int64;
   __int128 unit = 1;
@@ -82,15 +104,21 @@ COleCurrency FlgMulRound(const COleCurrency& a, const COleCurrency& b, int decim
   const __int128 magnitude = product < 0 ? -product : product;
   __int128 rounded = (magnitude + unit / 2) / unit;
   if (product < 0) rounded = -rounded;
-  __int128 scale = 1;
-  for (int i = decimals; i < 4; ++i) scale *= 10;
-  const __int128 value = rounded * scale;
-  if (value > INT64_MAX || value < INT64_MIN) {
-    out.SetStatus(COleCurrency::invalid);
-    return out;
-  }
-  CY cy;
-  cy.int64 = static_cast<LONGLONG>(value);
-  out = cy;
-  return out;
+  return FromPlaces(rounded, decimals);
+}
+
+COleCurrency KdDivRound64C(const COleCurrency& a, const COleCurrency& b, int decimals) {
+  const COleCurrency::CurrencyStatus status = OperandStatus(a, b, decimals);
+  if (status != COleCurrency::valid) return WithStatus(status);
+  if (b.m_cur.int64 == 0) return WithStatus(COleCurrency::invalid);
+  // a / b in units of 10^-decimals: a * 10^decimals / b (both carry the same 10^4 scale).
+  __int128 numerator = a.m_cur.int64;
+  for (int i = 0; i < decimals; ++i) numerator *= 10;
+  __int128 divisor = b.m_cur.int64;
+  const bool negative = (numerator < 0) != (divisor < 0);
+  if (numerator < 0) numerator = -numerator;
+  if (divisor < 0) divisor = -divisor;
+  __int128 rounded = (2 * numerator + divisor) / (2 * divisor);
+  if (negative) rounded = -rounded;
+  return FromPlaces(rounded, decimals);
 }

@@ -29,3 +29,6 @@ HFONT FlgGetStockFont(int index);
 // The exact product of two currency values rounded half away from zero to `decimals` places
 // (0 to 4). A null factor gives a null result; an invalid one or an overflow an invalid result.
 COleCurrency FlgMulRound(const COleCurrency& a, const COleCurrency& b, int decimals);
+// The exact quotient a / b rounded half away from zero to `decimals` places (0 to 4). A null
+// operand gives a null result; an invalid one, a zero divisor or an overflow an invalid result.
+COleCurrency KdDivRound64C(const COleCurrency& a, const COleCurrency& b, int decimals);

@@ -45,11 +45,50 @@ ZphProcessState* ZphGetProcessState();
 // table has none). Raises E_POINTER when the table cannot be reached.
 IFlgInstancePtr GetGlobalFlgInstance();
 
+class CBaseCnt;
+class CBaseGrid;
+struct FlgColumnInfo;
+
+// The printer of a list container (framework/listcnt.h): the container's print command hands
+// itself to it.
+class CPrintGridHelper {
+ public:
+  virtual ~CPrintGridHelper() = default;
+  // Prints the container's list; raises COM errors.
+  virtual void Print(CBaseCnt* container) = 0;
+};
+
 // A framework list container: rows of named values with a current row.
 class CBaseCnt {
  public:
   virtual ~CBaseCnt() = default;
   // The named value of the current row; S_OK, or a failure when there is no such value or row.
   virtual HRESULT GetCurrentValue(const wchar_t* name, _variant_t& value) const = 0;
+
+  // What a printer reads of the container: its recordset, title, grid and column records (a
+  // container without them gives null and nothing).
+  virtual _RecordsetPtr GetRecordset() const { return nullptr; }
+  virtual CString GetTitle() const { return CString(); }
+  virtual CBaseGrid* GetGrid() { return nullptr; }
+  virtual int GetColumnConfigCount() const { return 0; }
+  virtual const FlgColumnInfo* GetColumnConfig(int index) const { return nullptr; }
+
+  // The printer run by the print command (not owned; null: the list does not print).
+  void SetPrinter(CPrintGridHelper* printer) { m_printer = printer; }
+  CPrintGridHelper* GetPrinter() const { return m_printer; }
+  // The print command: S_OK when the printer ran, S_FALSE without a printer, else the COM error
+  // the printer raised (caught here).
+  HRESULT PrintList() {
+    if (!m_printer) return S_FALSE;
+    try {
+      m_printer->Print(this);
+      return S_OK;
+    } catch (const _com_error& e) {
+      return e.Error();
+    }
+  }
+
+ private:
+  CPrintGridHelper* m_printer = nullptr;
 };
 

@@ -445,6 +445,23 @@ const std::vector<SchemaStep> kSteps = {
          L"INNER JOIN au__Auction ON au_Id = tr_AuctionId LEFT JOIN cs__Customer ON cs_Id = tr_CustomerId "
          L"WHERE tc_SentComment IS NOT NULL AND tc_SentComment <> '' AND tc_SentDate IS NULL ORDER BY tr_Id",
      }},
+    {14,
+     {
+         // The currencies offered by the change of currency, unless the database has them (by id
+         // or symbol); the currency keys continue after them.
+         L"INSERT INTO sl_Currency (cy_Id, cy_Symbol, cy_Name) SELECT 1, 'PLN', N'złoty polski' "
+         L"WHERE NOT EXISTS (SELECT cy_Id FROM sl_Currency WHERE cy_Id = 1 OR cy_Symbol = 'PLN')",
+         L"INSERT INTO sl_Currency (cy_Id, cy_Symbol, cy_Name) SELECT 2, 'EUR', N'euro' "
+         L"WHERE NOT EXISTS (SELECT cy_Id FROM sl_Currency WHERE cy_Id = 2 OR cy_Symbol = 'EUR')",
+         L"INSERT INTO sl_Currency (cy_Id, cy_Symbol, cy_Name) SELECT 3, 'USD', N'dolar amerykański' "
+         L"WHERE NOT EXISTS (SELECT cy_Id FROM sl_Currency WHERE cy_Id = 3 OR cy_Symbol = 'USD')",
+         L"INSERT INTO sl_Currency (cy_Id, cy_Symbol, cy_Name) SELECT 4, 'GBP', N'funt szterling' "
+         L"WHERE NOT EXISTS (SELECT cy_Id FROM sl_Currency WHERE cy_Id = 4 OR cy_Symbol = 'GBP')",
+         L"INSERT INTO sl_Currency (cy_Id, cy_Symbol, cy_Name) SELECT 5, 'CZK', N'korona czeska' "
+         L"WHERE NOT EXISTS (SELECT cy_Id FROM sl_Currency WHERE cy_Id = 5 OR cy_Symbol = 'CZK')",
+         L"UPDATE kd_keys SET ki_NextId = (SELECT MAX(cy_Id) + 1 FROM sl_Currency) "
+         L"WHERE ki_Table = 'sl_Currency' AND ki_NextId <= (SELECT MAX(cy_Id) FROM sl_Currency)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

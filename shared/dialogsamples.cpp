@@ -5,6 +5,8 @@
 #include "platform/gui/gallery.h"
 #include "shared/address.h"
 #include "shared/browser.h"
+#include "shared/controls/hxsummarydlg.h"
+#include "shared/controls/zmianawalutydlg.h"
 #include "shared/objectdlg.h"
 #include "shared/pleasewait.h"
 
@@ -98,3 +100,50 @@ VANTOR_DIALOG_SAMPLE(L"#1003", L"Vantor", L"edycja adresu (CHxAddressDlg)", [] {
   dialog->ShowWindow(SW_SHOW);
   return std::unique_ptr<CWnd>(std::move(dialog));
 });
+
+VANTOR_DIALOG_SAMPLE(L"IDD_SUMMARY_DLG", L"Vantor", L"podsumowanie operacji zbiorczej (CHxSimpleSummaryDlg)", [] {
+  auto dialog = std::make_unique<CHxSimpleSummaryDlg>();
+  dialog->SetTitle(L"Wystawianie aukcji");
+  dialog->SetSummary(L"Wystawiono 3 z 4 aukcji. Aukcji, której nie wystawiono, nie zmieniono.");
+  dialog->SetHelpTopic(L"Okno_Podsumowanie");
+  dialog->SetColumnName(1, L"Aukcja");
+  dialog->AddRecord(L"Lampa stołowa mosiężna", LONG{0});
+  dialog->AddRecord(L"Kubek porcelanowy z monogramem", LONG{0});
+  dialog->AddRecord(L"Zestaw sztućców dla 6 osób", LONG{0});
+  dialog->AddRecord(L"Obraz olejny \"Pejzaż\"", L"Błąd: serwis odrzucił kategorię aukcji.");
+  dialog->SetError();
+  return Shown(std::move(dialog), kIddSummaryDlg);
+});
+
+VANTOR_DIALOG_SAMPLE(L"#13019", L"Vantor", L"postęp operacji (CProgressDlg)", [] {
+  auto dialog = std::make_unique<CProgressDlg>();
+  if (!dialog->Create(MAKEINTRESOURCEW(kIddProgressDlg))) return std::unique_ptr<CWnd>();
+  dialog->Init(8);
+  dialog->IncProgressAll(3);
+  dialog->SetStatus(L"Wysyłanie aukcji 4 z 8: Lampa stołowa mosiężna");
+  dialog->ShowWindow(SW_SHOW);
+  return std::unique_ptr<CWnd>(std::move(dialog));
+});
+
+namespace {
+
+std::unique_ptr<CWnd> CurrencySample(bool simple) {
+  auto dialog = std::make_unique<CZmianaWalutyDlg>(simple);
+  dialog->SetStaraWaluta(L"PLN");
+  dialog->SetNowaWaluta(L"EUR");
+  CY amount;
+  amount.int64 = 1249900;
+  dialog->SetStareDoZaplaty(COleCurrency(amount));
+  if (!dialog->Create(MAKEINTRESOURCEW(simple ? kIddZmianaWalutySimple : kIddZmianaWaluty)))
+    return std::unique_ptr<CWnd>();
+  if (!simple) dialog->SetDlgItemText(CZmianaWalutyDlg::IDC_RATE, L"4,3125");
+  dialog->ShowWindow(SW_SHOW);
+  return std::unique_ptr<CWnd>(std::move(dialog));
+}
+
+}  // namespace
+
+VANTOR_DIALOG_SAMPLE(L"#1004", L"Vantor", L"wybór nowej waluty (CZmianaWalutyDlg, prosty)", [] { return CurrencySample(true); });
+
+VANTOR_DIALOG_SAMPLE(L"#122", L"VantorHost", L"zmiana waluty z kursem (CZmianaWalutyDlg na szablonie programu)",
+                     [] { return CurrencySample(false); });

@@ -104,3 +104,58 @@ FONT 8, "MS Shell Dlg", 400, 0
 BEGIN
 END
 )";
+
+// The summary of a batch operation: an icon, the summary text and the list of results.
+inline constexpr char kSummaryDlgScript[] = R"(DIALOGEX 0, 0, 358, 199
+STYLE DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME
+CAPTION "Podsumowanie"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  CONTROL         "", 1001, "Static", SS_BLACKFRAME, 0, 0, 34, 199
+  CONTROL         "", 1006, "Static", SS_ICON, 7, 7, 20, 20
+  LTEXT           "", 1005, 40, 7, 311, 28
+  CONTROL         "", 103, "Static", SS_BLACKFRAME, 7, 40, 344, 126
+  DEFPUSHBUTTON   "Zamknij", IDCANCEL, 247, 178, 50, 14
+  PUSHBUTTON      "Pomoc", IDHELP, 301, 178, 50, 14
+END
+)";
+
+// The progress window: a status text above the progress bar, no caption.
+inline constexpr char kProgressDlgScript[] = R"(DIALOGEX 0, 0, 234, 38
+STYLE DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_BORDER
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  LTEXT           "", 13140, 7, 5, 220, 9, SS_ENDELLIPSIS
+  CONTROL         "", 13138, "msctls_progress32", WS_BORDER, 7, 17, 220, 14
+END
+)";
+
+// The change of currency: the new currency only.
+inline constexpr char kZmianaWalutyDlgScript[] = R"(DIALOGEX 0, 0, 285, 58
+STYLE DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU
+CAPTION "Zmiana waluty"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  CONTROL         "", 1002, "Static", SS_BLACKFRAME, 0, 0, 285, 30
+  LTEXT           "Nowa waluta:", 1003, 7, 10, 60, 8
+  COMBOBOX        12080, 70, 8, 208, 120, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP
+  DEFPUSHBUTTON   "OK", IDOK, 121, 37, 50, 14
+  PUSHBUTTON      "Anuluj", IDCANCEL, 175, 37, 50, 14
+  PUSHBUTTON      "Pomoc", IDHELP, 228, 37, 50, 14
+END
+)";
+
+// The auction-template chooser: the list of templates and the button that shows one.
+inline constexpr char kSzablonAukcjiWyborDlgScript[] = R"(DIALOGEX 0, 0, 415, 310
+STYLE DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME
+CAPTION "Wybierz szablon aukcji"
+FONT 8, "MS Shell Dlg", 400, 0
+BEGIN
+  CONTROL         "", 1001, "Static", SS_BLACKFRAME, 0, 0, 4, 282
+  CONTROL         "", 103, "Static", SS_BLACKFRAME, 7, 7, 401, 268
+  PUSHBUTTON      "&Pokaż", 3, 7, 288, 50, 14
+  DEFPUSHBUTTON   "OK", IDOK, 251, 288, 50, 14
+  PUSHBUTTON      "Anuluj", IDCANCEL, 305, 288, 50, 14
+  PUSHBUTTON      "Pomoc", 57670, 358, 288, 50, 14
+END
+)";

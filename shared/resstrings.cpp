@@ -60,6 +60,12 @@ VANTOR_RESOURCE_MODULE(g_vantorModule, L"Vantor", platform::ModuleKind::Library,
                            {RT_DIALOG, L"IDD_DRUK_DLG", kDrukDlgScript, sizeof kDrukDlgScript - 1},
                            {RT_DIALOG, MAKEINTRESOURCEW(1003), kAddressDlgScript, sizeof kAddressDlgScript - 1},
                            {RT_DIALOG, L"IDD_BMP_VIEW", kBmpViewScript, sizeof kBmpViewScript - 1},
+                           {RT_DIALOG, L"IDD_SUMMARY_DLG", kSummaryDlgScript, sizeof kSummaryDlgScript - 1},
+                           {RT_DIALOG, MAKEINTRESOURCEW(13019), kProgressDlgScript, sizeof kProgressDlgScript - 1},
+                           {RT_DIALOG, MAKEINTRESOURCEW(1004), kZmianaWalutyDlgScript,
+                            sizeof kZmianaWalutyDlgScript - 1},
+                           {RT_DIALOG, MAKEINTRESOURCEW(13030), kSzablonAukcjiWyborDlgScript,
+                            sizeof kSzablonAukcjiWyborDlgScript - 1},
                        });
 
 namespace {

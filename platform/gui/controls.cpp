@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "platform/gui/internal.h"
+#include "platform/gui/progress.h"
 #include "platform/strings/strings.h"
 
 namespace platform::gui::detail {
@@ -806,6 +807,7 @@ void RegisterSystemClasses() {
   RegisterClassDirect(L"AfxWnd", DefWindowProcW, nullptr);
   RegisterClassDirect(TOOLTIPS_CLASSW, TooltipProc, nullptr);
   RegisterTreeViewClass();
+  RegisterProgressClass();
 }
 
 }  // namespace platform::gui::detail
