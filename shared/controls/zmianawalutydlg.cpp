@@ -90,18 +90,18 @@ void CZmianaWalutyDlg::OnLoadData(CFlgDataExchange& dx) {
       DSX_Currency(dx, IDC_RATE, m_rate);
     }
     if (HWND combo = ::GetDlgItem(m_hWnd, IDC_CURRENCY)) {
-      CComboBox* box = static_cast<CComboBox*>(CWnd::FromHandle(combo));
-      box->ResetContent();
-      int selected = -1;
+      ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+      LRESULT selected = -1;
       for (const CWaluta& currency : ListaWalut()) {
         CString entry;
         entry.Format(L"%s (%s)", currency.m_symbol.GetString(), currency.m_name.GetString());
-        const int index = box->AddString(entry);
+        const LRESULT index = ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.GetString()));
         if (index < 0) continue;
-        box->SetItemData(index, static_cast<DWORD_PTR>(static_cast<ULONG>(currency.m_id)));
+        ::SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(index),
+                       static_cast<LPARAM>(static_cast<ULONG>(currency.m_id)));
         if (currency.m_symbol == m_newSymbol) selected = index;
       }
-      box->SetCurSel(selected);
+      ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
     }
     WpiszRownanie();
     OnZmianaWaluty();

@@ -278,7 +278,9 @@ class CurrencyTest : public BatchDialogTest {
 
 TEST_F(CurrencyTest, CurrenciesComeFromTheDatabaseBySymbolWithTheirIds) {
   Open(false, L"PLN", L"USD", 1000000);
-  CComboBox* box = static_cast<CComboBox*>(dialog->GetDlgItem(CZmianaWalutyDlg::IDC_CURRENCY));
+  CComboBox combo;
+  combo.Attach(::GetDlgItem(dialog->m_hWnd, CZmianaWalutyDlg::IDC_CURRENCY));
+  CComboBox* box = &combo;
   ASSERT_EQ(box->GetCount(), 3);
   const wchar_t* entries[] = {L"EUR (euro)", L"PLN (złoty polski)", L"USD (dolar amerykański)"};
   const DWORD_PTR ids[] = {3, 5, 7};
@@ -297,6 +299,7 @@ TEST_F(CurrencyTest, CurrenciesComeFromTheDatabaseBySymbolWithTheirIds) {
   EXPECT_EQ(FlgAmountDecimals(::GetDlgItem(dialog->m_hWnd, CZmianaWalutyDlg::IDC_RATE)), 4);
   EXPECT_EQ(Text(*dialog, CZmianaWalutyDlg::IDC_OLD_AMOUNT), CString(L"100,00"));
   EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog->m_hWnd, CZmianaWalutyDlg::IDC_RATE)));
+  combo.Detach();
 }
 
 TEST_F(CurrencyTest, ChoosingTheOldCurrencyAgainSetsRateOneAndEqualAmounts) {
@@ -355,9 +358,9 @@ TEST_F(CurrencyTest, SavingKeepsTheRate) {
 
 TEST_F(CurrencyTest, UnknownNewSymbolSelectsNothingAndIsKept) {
   Open(true, L"PLN", L"CHF", 1000000);
-  CComboBox* box = static_cast<CComboBox*>(dialog->GetDlgItem(CZmianaWalutyDlg::IDC_CURRENCY));
-  EXPECT_EQ(box->GetCount(), 3);
-  EXPECT_EQ(box->GetCurSel(), CB_ERR);
+  HWND box = ::GetDlgItem(dialog->m_hWnd, CZmianaWalutyDlg::IDC_CURRENCY);
+  EXPECT_EQ(::SendMessageW(box, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(::SendMessageW(box, CB_GETCURSEL, 0, 0), CB_ERR);
   EXPECT_EQ(dialog->NowaWaluta(), CString(L"CHF"));
   Choose(1);
   EXPECT_EQ(dialog->NowaWaluta(), CString(L"PLN"));
