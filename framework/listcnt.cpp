@@ -97,6 +97,11 @@ namespace {
 
 LPCWSTR FlgColumnText(LPCWSTR text) { return !text || IS_INTRESOURCE(text) ? L"" : text; }
 
+namespace {
+// A column the grid shows: not hidden, and naming a field (an empty record shows nothing).
+bool IsShown(const FlgColumnInfo& c) { return !(c.flags & kFlgColHidden) && *FlgColumnText(c.field); }
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // CBaseGrid
 
@@ -282,7 +287,7 @@ CString CBaseGrid::GetDisplayText(int row, int column) const {
 ROWCOL CBaseGrid::GetColCount() const {
   ROWCOL count = 0;
   for (const FlgColumnInfo& c : m_columns)
-    if (!(c.flags & kFlgColHidden)) ++count;
+    if (IsShown(c)) ++count;
   return count;
 }
 
@@ -290,7 +295,7 @@ int CBaseGrid::GetCfgIndexForColumn(ROWCOL col) const {
   if (col == 0) return -1;
   ROWCOL shown = 0;
   for (size_t i = 0; i < m_columns.size(); ++i) {
-    if (m_columns[i].flags & kFlgColHidden) continue;
+    if (!IsShown(m_columns[i])) continue;
     if (++shown == col) return static_cast<int>(i);
   }
   return -1;
@@ -411,17 +416,17 @@ void CBaseGrid::NotifyCommand(UINT code) const {
 
 CRect CBaseGrid::ColumnRect(int column) const {
   if (!m_hWnd || column < 0 || column >= GetColumnCount()) return CRect();
-  if (m_columns[static_cast<size_t>(column)].flags & kFlgColHidden) return CRect();
+  if (!IsShown(m_columns[static_cast<size_t>(column)])) return CRect();
   CRect client;
   GetClientRect(client);
   int total = 0;
   for (const FlgColumnInfo& c : m_columns)
-    if (!(c.flags & kFlgColHidden)) total += std::max(c.width, 1);
+    if (IsShown(c)) total += std::max(c.width, 1);
   int x = 0;
   int sum = 0;
   for (int i = 0; i < GetColumnCount(); ++i) {
     const FlgColumnInfo& c = m_columns[static_cast<size_t>(i)];
-    if (c.flags & kFlgColHidden) continue;
+    if (!IsShown(c)) continue;
     sum += std::max(c.width, 1);
     const int right = total ? client.Width() * sum / total : 0;
     if (i == column) return CRect(x, 0, right, client.bottom);

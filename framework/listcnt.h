@@ -38,7 +38,8 @@
 //
 // Column texts (caption, short caption, hint, cell style) are text pointers or string-table ids
 // (MAKEINTRESOURCEW values below 0x10000); the grid never reads through an id (it shows nothing
-// for one), so an owner translates them first (Lotrix: CHxGridLangSupp).
+// for one), so an owner translates them first (Lotrix: CHxGridLangSupp). A record naming no field
+// is not shown.
 #include <vector>
 
 #include "framework/zephra.h"

@@ -462,6 +462,20 @@ const std::vector<SchemaStep> kSteps = {
          L"UPDATE kd_keys SET ki_NextId = (SELECT MAX(cy_Id) + 1 FROM sl_Currency) "
          L"WHERE ki_Table = 'sl_Currency' AND ki_NextId <= (SELECT MAX(cy_Id) FROM sl_Currency)",
      }},
+    {15,
+     {
+         // Auction templates are auctions marked as templates, with their name (au_Note), their
+         // duration and auction type from the site's dictionaries.
+         L"ALTER TABLE au__Auction ADD au_Template bit NOT NULL DEFAULT 0",
+         L"ALTER TABLE au__Auction ADD au_Note nvarchar(255) NULL",
+         L"ALTER TABLE au__Auction ADD au_DurationId int NULL",
+         L"ALTER TABLE au__Auction ADD au_TypeId int NULL",
+         L"CREATE VIEW vw_AuctionTemplate AS SELECT au_Id, au_RegId, au_SiteId, au_SvcProvId, au_Note, au_Title, "
+         L"au_StartDate, au_DurationId, au_TypeId FROM au__Auction WHERE au_Template = 1",
+         // The template plug-in of a template's service provider.
+         L"CREATE VIEW vw_AuctionTemplateProgId AS SELECT au_Id, ss_TemplateProgId FROM au__Auction "
+         L"INNER JOIN sl_ServiceProvider ON ss_Id = au_SvcProvId WHERE au_Template = 1",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

@@ -8,6 +8,13 @@ void CHxInstance::SetInstance(IFlgInstancePtr instance) {
 
 IFlgInstancePtr CHxInstance::GetInstance() { return m_spInstance; }
 
+IFlgSkinPtr CHxInstance::GetSkin() {
+  IFlgInstancePtr instance = m_spInstance;
+  IFlgSkinPtr skin;
+  if (instance) skin = instance;
+  return skin;
+}
+
 IFlgDataFactoryPtr CHxInstance::GetDataFactory() {
   IFlgInstancePtr instance = m_spInstance;
   if (!instance) return nullptr;

@@ -10,6 +10,8 @@ class CHxInstance {
   static void SetInstance(IFlgInstancePtr instance);
   // A new reference to the held instance, or null.
   static IFlgInstancePtr GetInstance();
+  // The framework skin the instance answers; null without an instance or skin.
+  static IFlgSkinPtr GetSkin();
   // The instance's data factory; null without an instance or when it has none. Other failures raise.
   static IFlgDataFactoryPtr GetDataFactory();
   // The ADO connection of the product database; null without a factory or connection.

@@ -1208,3 +1208,38 @@ TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt)
   EXPECT_EQ(QueryText(db, L"SELECT st_FormVersion FROM st__Site WHERE st_Id = 10"), L"formularz-2026.12");
   EXPECT_EQ(QueryText(db, L"PRAGMA integrity_check"), L"ok");
 }
+
+TEST_F(ProgramFiles, TemplatesAreListedAndTheChoosersListPrints) {
+  Result list = RunProgram("--db " + db + " templates");
+  ASSERT_EQ(list.status, 0) << list.out;
+  EXPECT_NE(list.out.find("Porcelana: Kubek porcelanowy <limitowany> & spodek"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("[dowolne konto]"), std::string::npos) << list.out;
+  // The demonstration's templates are given once.
+  EXPECT_EQ(RunProgram("--db " + db + " templates").out, list.out);
+
+  Result printed = RunProgram("--db " + db + " templates print 1");
+  ASSERT_EQ(printed.status, 0) << printed.out;
+  EXPECT_NE(printed.out.find("(3 szablonów)"), std::string::npos) << printed.out;
+  const size_t at = printed.out.find(folder + "/spool/job-");
+  ASSERT_NE(at, std::string::npos) << printed.out;
+  const std::string job = ReadFile(printed.out.substr(at, printed.out.find('\n', at) - at));
+  EXPECT_EQ(job.rfind("header: &b&D\nfooter: Vantor, Kordel&bStrona &p z &P\n\n", 0), 0u) << job;
+  EXPECT_NE(job.find("Lista szablonów aukcji"), std::string::npos);
+  EXPECT_NE(job.find("Kubek porcelanowy &lt;limitowany&gt; &amp; spodek"), std::string::npos);
+  // A site without templates prints the header alone.
+  Result empty = RunProgram("--db " + db + " templates print 77");
+  EXPECT_EQ(empty.status, 0) << empty.out;
+  EXPECT_NE(empty.out.find("(0 szablonów)"), std::string::npos) << empty.out;
+  EXPECT_EQ(RunProgram("--db " + db + " templates print").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " templates print abc").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " templates drukuj").status, 2);
+}
+
+TEST_F(ProgramFiles, TheBatchCurrencyAndTemplateDialogsRender) {
+  for (const char* name : {"IDD_SUMMARY_DLG", "'#13019'", "'#1004'", "'#122'", "'#13030'"}) {
+    Result rendered = RunProgram("--db " + db + " dialog " + name + " " + folder + "/okno.png");
+    EXPECT_EQ(rendered.status, 0) << name << rendered.out;
+    EXPECT_TRUE(Exists(folder + "/okno.png")) << name;
+    std::remove((folder + "/okno.png").c_str());
+  }
+}

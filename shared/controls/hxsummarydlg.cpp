@@ -16,13 +16,6 @@ const FlgColumnInfo kSummaryColumns[3] = {
     {L"Wynik", L"Wynik", nullptr, nullptr, nullptr, 20, 0},
 };
 
-void ApplyInstanceSkin(CFlgDialog& dialog) {
-  IFlgInstancePtr instance = CHxInstance::GetInstance();
-  IFlgSkinPtr skin;
-  if (instance) skin = instance;
-  if (skin) dialog.SetSkin(skin);
-}
-
 // A text cut to `size` characters.
 _variant_t CutTo(const wchar_t* text, long size) {
   CString value = text ? text : L"";
@@ -37,7 +30,7 @@ _variant_t CutTo(const wchar_t* text, long size) {
 
 CHxSummaryDlg::CHxSummaryDlg(CWnd* parent) : CFlgDialog(kIddSummaryDlg, parent) {
   SetWindowColorControl(IDC_BAND);
-  ApplyInstanceSkin(*this);
+  if (IFlgSkinPtr skin = CHxInstance::GetSkin()) SetSkin(skin);
 }
 
 FlgListInfo CHxSummaryDlg::ListInfo() {

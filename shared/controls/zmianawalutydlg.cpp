@@ -62,10 +62,7 @@ CZmianaWalutyDlg::CZmianaWalutyDlg(bool simple, CWnd* parent)
     : CFlgDialog(simple ? kIddZmianaWalutySimple : kIddZmianaWaluty, parent), m_simple(simple) {
   SetWindowColorControl(IDC_BAND);
   SetHelpTopic(L"Okno_Zmiana_waluty");
-  IFlgInstancePtr instance = CHxInstance::GetInstance();
-  IFlgSkinPtr skin;
-  if (instance) skin = instance;
-  if (skin) SetSkin(skin);
+  if (IFlgSkinPtr skin = CHxInstance::GetSkin()) SetSkin(skin);
 }
 
 const CListaWalut& CZmianaWalutyDlg::ListaWalut() {
