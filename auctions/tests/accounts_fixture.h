@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "auctions/lotrix.h"
 #include "auctions/module.h"
@@ -23,6 +24,21 @@
 #include "testing/support/temp_folder.h"
 
 namespace accounts_test {
+
+// A one-dimensional VT_I4 array of the values, starting at index `lower`, as the host passes ids.
+inline _variant_t I4Array(const std::vector<LONG>& values, LONG lower = 0) {
+  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), lower};
+  SAFEARRAY* array = SafeArrayCreate(VT_I4, 1, &bound);
+  LONG index = lower;
+  for (LONG value : values) {
+    SafeArrayPutElement(array, &index, &value);
+    ++index;
+  }
+  _variant_t v;
+  v.vt = VT_ARRAY | VT_I4;
+  v.parray = array;
+  return v;
+}
 
 inline std::wstring Library(const char* path) { return platform::utf8::ToWide(path); }
 

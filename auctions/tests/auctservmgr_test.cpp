@@ -20,20 +20,6 @@ _variant_t I4(LONG value) {
   return v;
 }
 
-// A one-dimensional VT_I4 array of the values, starting at index `lower`.
-_variant_t Array(std::initializer_list<LONG> values, LONG lower = 0) {
-  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), lower};
-  SAFEARRAY* array = SafeArrayCreate(VT_I4, 1, &bound);
-  LONG index = lower;
-  for (LONG value : values) {
-    SafeArrayPutElement(array, &index, &value);
-    ++index;
-  }
-  _variant_t v;
-  v.vt = VT_ARRAY | VT_I4;
-  v.parray = array;
-  return v;
-}
 
 TEST(IdQueueTest, SingleIdsAreQueuedAsTheyAre) {
   IdQueue queue;
@@ -46,11 +32,11 @@ TEST(IdQueueTest, SingleIdsAreQueuedAsTheyAre) {
 
 TEST(IdQueueTest, ArraysQueueTheirPositiveIdsInOrder) {
   IdQueue queue;
-  EXPECT_EQ(queue.Enqueue(Array({7, 0, -3, 4, 9})), 3);
-  EXPECT_EQ(queue.Enqueue(Array({11, 2}, 5)), 2);
+  EXPECT_EQ(queue.Enqueue(I4Array({7, 0, -3, 4, 9})), 3);
+  EXPECT_EQ(queue.Enqueue(I4Array({11, 2}, 5)), 2);
   EXPECT_EQ(queue.Ids(), (std::vector<LONG>{7, 4, 9, 11, 2}));
-  EXPECT_EQ(queue.Enqueue(Array({})), 0);
-  EXPECT_EQ(queue.Enqueue(Array({0, -1})), 0);
+  EXPECT_EQ(queue.Enqueue(I4Array({})), 0);
+  EXPECT_EQ(queue.Enqueue(I4Array({0, -1})), 0);
   EXPECT_EQ(queue.Count(), 5);
 }
 
@@ -79,7 +65,7 @@ TEST(IdQueueTest, OtherTypesQueueNothing) {
 
 TEST(IdQueueTest, IdsAreTakenOutFirstFirst) {
   IdQueue queue;
-  queue.Enqueue(Array({5, 6, 7}));
+  queue.Enqueue(I4Array({5, 6, 7}));
   LONG id = 0;
   ASSERT_TRUE(queue.TakeFirst(id));
   EXPECT_EQ(id, 5);
@@ -205,11 +191,10 @@ class Walk : public AuctServMgr {
                                            L"session 2 12 SetRegSite 1"};
 };
 
-// Runs code before a session slot's work.
-class BeforeHook final : public IReferenceSessionHook {
+// A session hook of the test: the COM frame, nothing after the slot.
+class TestHook : public IReferenceSessionHook {
  public:
-  explicit BeforeHook(std::function<void()> work) : m_work(std::move(work)) {}
-  virtual ~BeforeHook() = default;
+  virtual ~TestHook() = default;
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -224,15 +209,23 @@ class BeforeHook final : public IReferenceSessionHook {
     if (left == 0) delete this;
     return left;
   }
+  STDMETHODIMP After(IUnknown*, LONG, HRESULT) override { return S_OK; }
+
+ private:
+  std::atomic<ULONG> m_refs{0};
+};
+
+// Runs code before a session slot's work.
+class BeforeHook final : public TestHook {
+ public:
+  explicit BeforeHook(std::function<void()> work) : m_work(std::move(work)) {}
   STDMETHODIMP Before(IUnknown*, LONG) override {
     m_work();
     return S_OK;
   }
-  STDMETHODIMP After(IUnknown*, LONG, HRESULT) override { return S_OK; }
 
  private:
   std::function<void()> m_work;
-  std::atomic<ULONG> m_refs{0};
 };
 
 TEST_F(Walk, RowsOfOneAccountShareItsSessionAndAccountsOfOneConnectorShareIt) {
@@ -378,22 +371,8 @@ TEST_F(Walk, ACancelBetweenRowsEndsTheWalkAndTheLogsAsTerminated) {
 }
 
 // Keeps every session a slot ran on.
-class SessionKeeper final : public IReferenceSessionHook {
+class SessionKeeper final : public TestHook {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != __uuidof(IUnknown) && iid != __uuidof(IReferenceSessionHook)) return E_NOINTERFACE;
-    *out = static_cast<IReferenceSessionHook*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHODIMP Before(IUnknown* session, LONG) override {
     IUnknownPtr identity(session);
     for (const IUnknownPtr& kept : sessions)
@@ -401,12 +380,8 @@ class SessionKeeper final : public IReferenceSessionHook {
     sessions.push_back(identity);
     return S_OK;
   }
-  STDMETHODIMP After(IUnknown*, LONG, HRESULT) override { return S_OK; }
 
   std::vector<IUnknownPtr> sessions;
-
- private:
-  std::atomic<ULONG> m_refs{0};
 };
 
 // A session holds the manager's callback while it lives: the walk lets go of each session, so
@@ -496,14 +471,14 @@ TEST_F(Walk, QueuedIdsStartTheirLogAndQueuedNotesAreToldAsNotSent) {
                   L"1 Nie wysłano aukcji o identyfikatorach: 0. Nie są przygotowane do wysłania, ich konta lub "
                   L"serwisu nie przetworzono albo ich wysyłanie nie powiodło się."));
 
-  ASSERT_EQ(manager->SendAuctionsNotes(Array({8, 9})), S_OK);
+  ASSERT_EQ(manager->SendAuctionsNotes(I4Array({8, 9})), S_OK);
   std::vector<std::wstring> lines = Lines(CHxLog::jsSendAuctions);
   EXPECT_TRUE(Has(lines, L"0 Wysyłanie notatek do opisów aukcji"));
   EXPECT_TRUE(Has(lines, L"1 Notatki do opisów aukcji (2) nie zostały wysłane: wysyłanie notatek nie jest "
                          L"obsługiwane."));
   EXPECT_TRUE(Object().m_notesQueue.IsEmpty());
 
-  ASSERT_EQ(manager->SendFeedbacks(Array({4})), S_OK);
+  ASSERT_EQ(manager->SendFeedbacks(I4Array({4})), S_OK);
   EXPECT_TRUE(Ended(CHxLog::jsSendComments));
   EXPECT_TRUE(Object().m_commentQueue.IsEmpty());
   EXPECT_TRUE(Has(Lines(CHxLog::jsSendComments),
@@ -584,7 +559,7 @@ TEST_F(AuctServMgr, IsServedByItsProgIdWithTheCallbackInterface) {
 
 TEST_F(AuctServMgr, SendingWithNoIdQueuedStartsNoLog) {
   EXPECT_EQ(manager->SendAuctions(_variant_t(L"5")), S_OK);
-  EXPECT_EQ(manager->SendFeedbacks(Array({0, -2})), S_OK);
+  EXPECT_EQ(manager->SendFeedbacks(I4Array({0, -2})), S_OK);
   EXPECT_EQ(manager->SendAuctionsNotes(_variant_t()), S_OK);
   EXPECT_EQ(Jobs(CHxLog::jsSendAuctions), 0);
   EXPECT_EQ(Jobs(CHxLog::jsSendComments), 0);

@@ -20,20 +20,6 @@ using recording_test::TheScript;
 
 constexpr std::int64_t kNow = 1767268800;  // 2026-01-01 12:00:00 UTC
 
-_variant_t Ids(const std::vector<LONG>& values) {
-  SAFEARRAYBOUND bound{static_cast<ULONG>(values.size()), 0};
-  SAFEARRAY* array = SafeArrayCreate(VT_I4, 1, &bound);
-  LONG index = 0;
-  for (LONG value : values) {
-    SafeArrayPutElement(array, &index, &value);
-    ++index;
-  }
-  _variant_t v;
-  v.vt = VT_ARRAY | VT_I4;
-  v.parray = array;
-  return v;
-}
-
 // The lines of the jobs of a subtype, oldest first, as "status text".
 std::vector<std::wstring> JobLines(const _ConnectionPtr& cn, CHxLog::JobSubtype subtype) {
   std::vector<std::wstring> out;
@@ -215,7 +201,7 @@ TEST_F(SendJob, QueuedIdsGoInQueriesOfTenAndEachAccountSendsItsOwn) {
   ids.insert(ids.begin() + 12, 31);
   ids.push_back(32);
   ids.push_back(99);
-  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
 
   // Row sprzedawca/Pierwsza looks at all 27 ids once: queries of 10, 10 and 7, the ids of other
   // rows put back behind; row sprzedawca/Druga sends 31, row kupiec/Pierwsza 30.
@@ -239,7 +225,7 @@ TEST_F(SendJob, QueuedIdsGoInQueriesOfTenAndEachAccountSendsItsOwn) {
 
 TEST_F(SendJob, TwentyThreeQueuedIdsOfOneRowGiveQueriesOfTenTenAndThree) {
   std::vector<LONG> ids = Auctions(23);
-  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
   std::vector<LONG> expected(10, 13);
   expected.insert(expected.end(), 10, 3);
   expected.insert(expected.end(), 3, 0);
@@ -344,7 +330,7 @@ TEST_F(SendJob, AFailedBatchIsLoggedTheNextFollowsAndItsIdsAreNamedAtTheEnd) {
   Run(L"CREATE VIEW vw_AuctionsPrepared AS SELECT au_Id, au_RegId, au_SiteId, au_Title, ss_AuctionProgId, "
       L"CASE WHEN au_Id = 15 THEN json('zepsute') ELSE NULL END AS au_Broken "
       L"FROM au__Auction LEFT JOIN sl_ServiceProvider ON ss_Id = au_SvcProvId WHERE au_State = 1");
-  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
   EXPECT_EQ(sentTitles.size(), 13u);
   EXPECT_EQ(sentTitles[10], L"Aukcja 21");
   const std::vector<std::wstring> errors = Lines(CHxLog::jsSendAuctions, L'2');
@@ -364,7 +350,7 @@ TEST_F(SendJob, ACancelStopsBetweenRecordsAndBetweenBatchesAndTheRestIsNamed) {
     if (sentTitles.size() == 2) host->Object().RequestCancel();
     return listing(auction);
   };
-  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
   EXPECT_EQ(sentTitles.size(), 3u);
   EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 3);
   // The job ends as interrupted, naming what was left.
@@ -381,7 +367,7 @@ TEST_F(SendJob, ACancelStopsBetweenRecordsAndBetweenBatchesAndTheRestIsNamed) {
     if (sentTitles.size() == 9) host->Object().RequestCancel();
     return listing(auction);
   };
-  ASSERT_EQ(manager->SendAuctions(Ids(ids)), S_OK);
+  ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
   EXPECT_EQ(sentTitles.size(), 10u);
   const std::vector<std::wstring> later = Lines(CHxLog::jsSendAuctions, L'1');
   ASSERT_EQ(later.size(), 4u);
@@ -426,7 +412,7 @@ TEST_F(SendJob, QueuedCommentsOfTwoAccountsAreEachSentByTheirRow) {
   Comment(20, 3, 5, L"1001", L"Pierwszy");
   Comment(21, 4, 5, L"1002", L"Drugi");
   Comment(22, 3, 6, L"1003", L"Trzeci");
-  ASSERT_EQ(manager->SendFeedbacks(Ids({21, 22, 20, 55})), S_OK);
+  ASSERT_EQ(manager->SendFeedbacks(I4Array({21, 22, 20, 55})), S_OK);
   EXPECT_EQ(sentComments, (std::vector<std::wstring>{L"1001 4242 Pierwszy 1", L"1003 4242 Trzeci 1",
                                                      L"1002 4242 Drugi 1"}));
   EXPECT_EQ(End(CHxLog::jsSendComments).first, 3);
