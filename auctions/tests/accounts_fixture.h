@@ -152,6 +152,22 @@ class AccountsTest : public ::testing::Test {
     return object;
   }
 
+  // The lines of the job logs of a subtype, oldest first, as "status text".
+  std::vector<std::wstring> JobLines(LONG subtype) {
+    std::vector<std::wstring> out;
+    _RecordsetPtr rs = cn->Execute(
+        _bstr_t((L"SELECT jll_Status, jll_Text FROM kd_JobLogLine INNER JOIN kd_JobLog ON jl_Id = jll_JobId WHERE "
+                 L"jl_Subtype = " + std::to_wstring(subtype) + L" ORDER BY jll_Id")
+                    .c_str()),
+        nullptr, adCmdText);
+    for (; !rs->GetadoEOF(); rs->MoveNext()) {
+      const _variant_t status = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+      const _variant_t text = rs->GetFields()->GetItem(_variant_t(LONG{1}))->GetValue();
+      out.push_back(std::to_wstring(static_cast<LONG>(status)) + L" " + (text.vt == VT_BSTR ? text.bstrVal : L""));
+    }
+    return out;
+  }
+
   // The calls the reference connector recorded.
   std::vector<std::wstring> ConnectorCalls() {
     LONG count = 0;

@@ -1,17 +1,18 @@
 // The auction services manager: its queues of ids to send, its creation by ProgID, and the run
 // over the host's product database against the reference site connector.
-#include <atomic>
-#include <functional>
+#include <algorithm>
 
 #include "accounts_fixture.h"
 #include "auctions/sync/auctservmgr.h"
 #include "auctions/sync/syncparamsdlg.h"
+#include "auctions/tests/session_hook.h"
 #include "platform/gui/headless.h"
 
 namespace accounts_test {
 namespace {
 
 using lotrix::IdQueue;
+using session_hook::SessionHook;
 
 _variant_t I4(LONG value) {
   _variant_t v;
@@ -96,21 +97,7 @@ class AuctServMgr : public AccountsTest {
     manager = nullptr;
     AccountsTest::TearDown();
   }
-  // The lines of the jobs of a subtype, oldest first, as "status text".
-  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype) {
-    std::vector<std::wstring> out;
-    _RecordsetPtr rs = cn->Execute(
-        _bstr_t((L"SELECT jll_Status, jll_Text FROM kd_JobLogLine INNER JOIN kd_JobLog ON jl_Id = jll_JobId WHERE "
-                 L"jl_Subtype = " + std::to_wstring(subtype) + L" ORDER BY jll_Id")
-                    .c_str()),
-        nullptr, adCmdText);
-    for (; !rs->GetadoEOF(); rs->MoveNext()) {
-      const _variant_t status = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
-      const _variant_t text = rs->GetFields()->GetItem(_variant_t(LONG{1}))->GetValue();
-      out.push_back(std::to_wstring(static_cast<LONG>(status)) + L" " + (text.vt == VT_BSTR ? text.bstrVal : L""));
-    }
-    return out;
-  }
+  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype) { return JobLines(subtype); }
   LONG Jobs(CHxLog::JobSubtype subtype) {
     return Long(L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Subtype = " + std::to_wstring(subtype));
   }
@@ -189,43 +176,6 @@ class Walk : public AuctServMgr {
                                            L"session 1 12 SetRegSite 1", L"session 1 12 SetRegSite 2",
                                            L"13 OpenSession",           L"session 2 39 SetSync set",
                                            L"session 2 12 SetRegSite 1"};
-};
-
-// A session hook of the test: the COM frame, nothing after the slot.
-class TestHook : public IReferenceSessionHook {
- public:
-  virtual ~TestHook() = default;
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid != __uuidof(IUnknown) && iid != __uuidof(IReferenceSessionHook)) return E_NOINTERFACE;
-    *out = static_cast<IReferenceSessionHook*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-  }
-  STDMETHODIMP After(IUnknown*, LONG, HRESULT) override { return S_OK; }
-
- private:
-  std::atomic<ULONG> m_refs{0};
-};
-
-// Runs code before a session slot's work.
-class BeforeHook final : public TestHook {
- public:
-  explicit BeforeHook(std::function<void()> work) : m_work(std::move(work)) {}
-  STDMETHODIMP Before(IUnknown*, LONG) override {
-    m_work();
-    return S_OK;
-  }
-
- private:
-  std::function<void()> m_work;
 };
 
 TEST_F(Walk, RowsOfOneAccountShareItsSessionAndAccountsOfOneConnectorShareIt) {
@@ -357,7 +307,10 @@ TEST_F(Walk, AFailedSessionEndsTheWalkToo) {
 }
 
 TEST_F(Walk, ACancelBetweenRowsEndsTheWalkAndTheLogsAsTerminated) {
-  const IReferenceSessionHookPtr hook(new BeforeHook([this] { host->Object().RequestCancel(); }));
+  const IReferenceSessionHookPtr hook = SessionHook::Make([this](IUnknown*, LONG) {
+    host->Object().RequestCancel();
+    return S_OK;
+  });
   connector->HookSessionSlot(12, hook);
   ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
   EXPECT_EQ(Calls().back(), L"session 1 12 SetRegSite 1");
@@ -370,20 +323,6 @@ TEST_F(Walk, ACancelBetweenRowsEndsTheWalkAndTheLogsAsTerminated) {
   EXPECT_EQ(Jobs(CHxLog::jsReceiveAuctions), jobs);
 }
 
-// Keeps every session a slot ran on.
-class SessionKeeper final : public TestHook {
- public:
-  STDMETHODIMP Before(IUnknown* session, LONG) override {
-    IUnknownPtr identity(session);
-    for (const IUnknownPtr& kept : sessions)
-      if (kept == identity) return S_OK;
-    sessions.push_back(identity);
-    return S_OK;
-  }
-
-  std::vector<IUnknownPtr> sessions;
-};
-
 // A session holds the manager's callback while it lives: the walk lets go of each session, so
 // the last references to the sessions and then to the manager are the test's.
 TEST_F(Walk, TheWalkLetsGoOfItsSessionsAndTheManagerIsFreedAfterIt) {
@@ -391,20 +330,25 @@ TEST_F(Walk, TheWalkLetsGoOfItsSessionsAndTheManagerIsFreedAfterIt) {
     SCOPED_TRACE(receive ? "receive" : "send");
     manager = CreateNamed(L"Vantor.AuctServMgr");
     ASSERT_TRUE(manager);
-    SessionKeeper* keeper = new SessionKeeper;
-    const IReferenceSessionHookPtr hook(keeper);
+    // Every session the slot ran on, once.
+    std::vector<IUnknownPtr> sessions;
+    const IReferenceSessionHookPtr hook = SessionHook::Make([&sessions](IUnknown* session, LONG) {
+      IUnknownPtr identity(session);
+      if (std::find(sessions.begin(), sessions.end(), identity) == sessions.end()) sessions.push_back(identity);
+      return S_OK;
+    });
     connector->HookSessionSlot(12, hook);
     ASSERT_EQ(receive ? manager->ReceiveUserData(TRUE) : manager->SendUserData(TRUE), S_OK);
     connector->HookSessionSlot(12, nullptr);
-    ASSERT_EQ(keeper->sessions.size(), 2u);
-    for (IUnknownPtr& session : keeper->sessions) {
+    ASSERT_EQ(sessions.size(), 2u);
+    for (IUnknownPtr& session : sessions) {
       LotrixSync* sync = nullptr;
       ASSERT_EQ(IReferenceSessionPtr(session)->GetSync(&sync), S_OK);
       ASSERT_NE(sync, nullptr);
       sync->Release();
       EXPECT_EQ(session.Detach()->Release(), 0u);
     }
-    keeper->sessions.clear();
+    sessions.clear();
     EXPECT_EQ(manager.Detach()->Release(), 0u);
   }
 }

@@ -1,11 +1,12 @@
 // The send job of the services manager: prepared auctions and comments read from their views on a
-// real product database, handed to the connector (the recording one, whose sends the tests script)
-// and written back through the reference provider's auction object and the host's comment record.
+// real product database, handed to the reference site connector (whose sends land in its site's
+// document; hooks around its send slots script the site's answers) and written back through the
+// reference provider's auction object and the host's comment record.
 #include <algorithm>
 
 #include "accounts_fixture.h"
 #include "auctions/sync/auctservmgr.h"
-#include "auctions/tests/recording_connector.h"
+#include "auctions/tests/session_hook.h"
 #include <nlohmann/json.hpp>
 
 #include "platform/strings/convert.h"
@@ -16,25 +17,12 @@
 namespace accounts_test {
 namespace {
 
-using recording_test::TheScript;
+using session_hook::SendObject;
+using session_hook::SessionHook;
 
 constexpr std::int64_t kNow = 1767268800;  // 2026-01-01 12:00:00 UTC
-
-// The lines of the jobs of a subtype, oldest first, as "status text".
-std::vector<std::wstring> JobLines(const _ConnectionPtr& cn, CHxLog::JobSubtype subtype) {
-  std::vector<std::wstring> out;
-  _RecordsetPtr rs = cn->Execute(
-      _bstr_t((L"SELECT jll_Status, jll_Text FROM kd_JobLogLine INNER JOIN kd_JobLog ON jl_Id = jll_JobId WHERE "
-               L"jl_Subtype = " + std::to_wstring(subtype) + L" ORDER BY jll_Id")
-                  .c_str()),
-      nullptr, adCmdText);
-  for (; !rs->GetadoEOF(); rs->MoveNext()) {
-    const _variant_t text = rs->GetFields()->GetItem(_variant_t(LONG{1}))->GetValue();
-    out.push_back(std::to_wstring(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())) + L" " +
-                  (text.vt == VT_BSTR ? text.bstrVal : L""));
-  }
-  return out;
-}
+constexpr LONG kSendCommentsSlot = 30;
+constexpr LONG kSendAuctionSlot = 33;
 
 std::wstring Text(IHxAuction* auction, HRESULT (IHxAuction::*get)(BSTR*)) {
   BSTR raw = nullptr;
@@ -43,54 +31,89 @@ std::wstring Text(IHxAuction* auction, HRESULT (IHxAuction::*get)(BSTR*)) {
   return raw ? std::wstring(raw) : std::wstring();
 }
 
-// Account 3 "sprzedawca" on sites 1 (row 5, "Pierwsza") and 2 (row 6, "Druga"), account 4
-// "kupiec" on site 1, all served by the recording connector (provider 2), whose auctions are the
-// reference provider's auction objects.
-class SendJob : public AccountsTest {
+std::wstring Wide(const nlohmann::json& value) {
+  return value.is_string() ? platform::Utf8ToWide(value.get<std::string>()) : platform::Utf8ToWide(value.dump());
+}
+
+// A send job over the reference provider (1, whose auction class is the reference auction) on a
+// test database, at a fixed time: the job logs and the reference site's document.
+class SendTest : public AccountsTest {
  protected:
   void SetUp() override {
     AccountsTest::SetUp();
     platform::clock::SetTime(kNow);
-    registration = std::make_unique<recording_test::Registration>();
-    manager = CreateNamed(L"Vantor.AuctServMgr");
-    ASSERT_TRUE(manager);
-    Run(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId, ss_AuctionProgId) VALUES (2, N'Serwis testowy', "
-        L"'Test.RecordingConnector', 'Reference.Auction')");
-    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 2, N'Pierwsza'), "
-        L"(6, 2, 2, N'Druga')");
-    Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey) VALUES "
-        L"(3, 2, 'sprzedawca', 'x'), (4, 2, 'kupiec', 'x')");
-    Run(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 3, 5), (2, 3, 6), (3, 4, 5)");
-    Run(L"UPDATE kd_ProgramParams SET pa_AuctionsReceiveDialog = 0, pa_AuctionsSendDialog = 0");
-    Run(L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (1, N'ania', 4242, 2)");
-    // By default the site lists every auction under the number "N<id>" and gives comments the id
-    // 500 + transaction.
-    TheScript().onSendAuction = [this](IHxAuction* auction) {
-      sentTitles.push_back(Text(auction, &IHxAuction::GetTitle));
-      queuedAtSend.push_back(Object().m_auctionQueue.Count());
-      VARIANT id;
-      IFlgDataPtr(auction)->GetId(&id);
-      auction->PutNumber(_bstr_t((L"N" + std::to_wstring(id.lVal)).c_str()));
-      return auction->PutState(kReferenceAuctionRunning);
-    };
-    TheScript().onSendComments = [this](_Recordset* comments, LONG* id) {
-      FieldsPtr f = comments->GetFields();
-      sentComments.push_back(std::wstring(_bstr_t(f->GetItem(_variant_t(L"auction_number"))->GetValue())) + L" " +
-                             std::to_wstring(static_cast<LONGLONG>(f->GetItem(_variant_t(L"to_user_id"))->GetValue())) +
-                             L" " + std::wstring(_bstr_t(f->GetItem(_variant_t(L"comment"))->GetValue())) + L" " +
-                             std::to_wstring(static_cast<LONG>(f->GetItem(_variant_t(L"score"))->GetValue())));
-      *id = 500 + static_cast<LONG>(sentComments.size());
-      return S_OK;
-    };
+    Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = 'Reference.Auction' WHERE ss_Id = 1");
   }
   void TearDown() override {
     IReferenceAuctionControlPtr control(CreateNamed(kReferenceAuctionProgId));
     if (control) control->FailSave(S_OK);
     host->Object().ClearCancel();
     manager = nullptr;
-    registration.reset();
     platform::clock::UseRealTime();
     AccountsTest::TearDown();
+  }
+  void StartManager() {
+    manager = CreateNamed(L"Vantor.AuctServMgr");
+    ASSERT_TRUE(manager);
+  }
+  // The reference site: its sites and the more members given.
+  void Site(const std::string& sites, const std::string& more = std::string()) {
+    const std::string json = R"({"sites": )" + sites + more + "}";
+    ASSERT_EQ(connector->SetSiteData(_bstr_t(platform::Utf8ToWide(json).c_str())), S_OK);
+  }
+  nlohmann::json SiteNow() {
+    BSTR raw = nullptr;
+    EXPECT_EQ(connector->GetSiteData(&raw), S_OK);
+    _bstr_t held(raw, false);
+    return nlohmann::json::parse(platform::WideToUtf8(raw ? raw : L""));
+  }
+  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype) { return JobLines(subtype); }
+  // The lines of a status (2 errors, 1 warnings).
+  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype, wchar_t status) {
+    std::vector<std::wstring> out;
+    for (const std::wstring& line : Lines(subtype))
+      if (line[0] == status) out.push_back(line.substr(2));
+    return out;
+  }
+
+  IAuctServMgrPtr manager;
+};
+
+// Account 3 "sprzedawca" on sites 1 (row 5, "Pierwsza") and 2 (row 6, "Druga"), account 4
+// "kupiec" on site 1, all of the reference provider. Hooks around the session's sends note the
+// queue's length at each listing and run the test's own answers of the site before and after it.
+class SendJob : public SendTest {
+ protected:
+  void SetUp() override {
+    SendTest::SetUp();
+    StartManager();
+    Site(R"([{"number": 1, "name": "Pierwsza"}, {"number": 2, "name": "Druga"}])");
+    Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 1, N'Pierwsza'), "
+        L"(6, 2, 1, N'Druga')");
+    Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey) VALUES "
+        L"(3, 1, 'sprzedawca', 'x'), (4, 1, 'kupiec', 'x')");
+    Run(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 3, 5), (2, 3, 6), (3, 4, 5)");
+    Run(L"UPDATE kd_ProgramParams SET pa_AuctionsReceiveDialog = 0, pa_AuctionsSendDialog = 0");
+    Run(L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (1, N'ania', 4242, 1)");
+    ASSERT_EQ(connector->HookSessionSlot(
+                  kSendAuctionSlot,
+                  SessionHook::Make(
+                      [this](IUnknown* session, LONG) -> HRESULT {
+                        queuedAtSend.push_back(Object().m_auctionQueue.Count());
+                        const IHxAuctionPtr auction = SendObject<IHxAuctionPtr>(session);
+                        if (!auction) return E_POINTER;
+                        return beforeListing ? beforeListing(auction) : S_OK;
+                      },
+                      [this](IUnknown* session, LONG, HRESULT result) {
+                        if (SUCCEEDED(result) && afterListing) afterListing(SendObject<IHxAuctionPtr>(session));
+                      })),
+              S_OK);
+    ASSERT_EQ(connector->HookSessionSlot(kSendCommentsSlot, SessionHook::Make([this](IUnknown* session, LONG) -> HRESULT {
+                                           const _RecordsetPtr comments = SendObject<_RecordsetPtr>(session);
+                                           if (!comments) return E_POINTER;
+                                           return beforeComment ? beforeComment(comments) : S_OK;
+                                         })),
+              S_OK);
   }
   CCoAuctServMgr& Object() {
     return *static_cast<CCoAuctServMgr*>(static_cast<platform::com::DispatchFace<IAuctServMgr>*>(manager.GetInterfacePtr()));
@@ -99,7 +122,7 @@ class SendJob : public AccountsTest {
   void Auction(LONG id, LONG account, LONG site, const std::wstring& title, LONG state = kReferenceAuctionPrepared) {
     Run(L"INSERT INTO au__Auction (au_Id, au_Title, au_RegId, au_SiteId, au_SvcProvId, au_State) VALUES (" +
         std::to_wstring(id) + L", N'" + title + L"', " + std::to_wstring(account) + L", " + std::to_wstring(site) +
-        L", 2, " + std::to_wstring(state) + L")");
+        L", 1, " + std::to_wstring(state) + L")");
   }
   // Prepared auctions 1 to n of account 3 on site row 5, "Aukcja <id>"; their ids.
   std::vector<LONG> Auctions(LONG n) {
@@ -116,18 +139,28 @@ class SendJob : public AccountsTest {
     const std::wstring t = std::to_wstring(transaction);
     Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_RegId, au_SiteId, au_SvcProvId, au_State) VALUES (" +
         std::to_wstring(1000 + transaction) + L", '" + number + L"', N'Sprzedana', " + std::to_wstring(account) +
-        L", " + std::to_wstring(site) + L", 2, 4)");
+        L", " + std::to_wstring(site) + L", 1, 4)");
     Run(L"INSERT INTO tr__Transaction (tr_Id, tr_AuctionId, tr_CustomerId) VALUES (" + t + L", " +
         std::to_wstring(1000 + transaction) + L", 1)");
     Run(L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment, tc_SentScore, tc_SentExternalId) VALUES (" + t +
         L", " + t + L", N'" + text + L"', 1, " + externalId + L")");
   }
-  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype) { return JobLines(cn, subtype); }
-  // The lines of a status (2 errors, 1 warnings).
-  std::vector<std::wstring> Lines(CHxLog::JobSubtype subtype, wchar_t status) {
+  // The titles the site listed, oldest first.
+  std::vector<std::wstring> Listed() {
     std::vector<std::wstring> out;
-    for (const std::wstring& line : Lines(subtype))
-      if (line[0] == status) out.push_back(line.substr(2));
+    const nlohmann::json site = SiteNow();
+    if (site.contains("auctions_sent"))
+      for (const nlohmann::json& sent : site["auctions_sent"]) out.push_back(Wide(sent["title"]));
+    return out;
+  }
+  // The comments the site took, oldest first, as "auction buyer text score".
+  std::vector<std::wstring> Given() {
+    std::vector<std::wstring> out;
+    const nlohmann::json site = SiteNow();
+    if (site.contains("comment_sent"))
+      for (const nlohmann::json& sent : site["comment_sent"])
+        out.push_back(Wide(sent["auction_number"]) + L" " + Wide(sent["to_user_id"]) + L" " + Wide(sent["comment"]) +
+                      L" " + Wide(sent["score"]));
     return out;
   }
   // The count and result of the last job of a subtype.
@@ -142,16 +175,20 @@ class SendJob : public AccountsTest {
       out.push_back(std::to_wstring(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())));
     return out;
   }
-  LONG Sends(const wchar_t* what) {
-    return static_cast<LONG>(std::count_if(TheScript().calls.begin(), TheScript().calls.end(), [&](const std::wstring& c) {
-      return c.rfind(what, 0) == 0;
+  // How many sends (" 33 SendAuction", " 30 SendComments") the sessions were asked for.
+  LONG Sends() {
+    const std::vector<std::wstring> calls = ConnectorCalls();
+    return static_cast<LONG>(std::count_if(calls.begin(), calls.end(), [](const std::wstring& c) {
+      return c.find(L" 33 SendAuction") != std::wstring::npos || c.find(L" 30 SendComments") != std::wstring::npos;
     }));
   }
 
-  std::unique_ptr<recording_test::Registration> registration;
-  IAuctServMgrPtr manager;
-  std::vector<std::wstring> sentTitles, sentComments;
-  std::vector<LONG> queuedAtSend;
+  // The test's answers of the site: before a listing (a failure refuses it), after a listing that
+  // went, before a comment (a failure refuses it).
+  std::function<HRESULT(IHxAuction*)> beforeListing;
+  std::function<void(IHxAuction*)> afterListing;
+  std::function<HRESULT(_Recordset*)> beforeComment;
+  std::vector<LONG> queuedAtSend;  // the manager's queue at each listing asked for
 };
 
 TEST_F(SendJob, EveryPreparedRecordOfEachRowIsSentWrittenBackAndCounted) {
@@ -162,13 +199,20 @@ TEST_F(SendJob, EveryPreparedRecordOfEachRowIsSentWrittenBackAndCounted) {
   Comment(20, 3, 5, L"1001", L"Dziękuję, polecam");
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
 
-  EXPECT_EQ(sentTitles, (std::vector<std::wstring>{L"Kubek", L"Dzbanek", L"Talerz"}));
-  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (1, 2, 3) AND au_State = 3 AND "
-                 L"au_Number = 'N' + CAST(au_Id AS nvarchar(10))"),
-            3);
+  EXPECT_EQ(Listed(), (std::vector<std::wstring>{L"Kubek", L"Dzbanek", L"Talerz"}));
+  // Each listing's number and running state are written back to its own row.
+  const nlohmann::json site = SiteNow();
+  ASSERT_EQ(site["auctions_sent"].size(), 3u);
+  for (const nlohmann::json& sent : site["auctions_sent"]) {
+    const std::wstring title = Wide(sent["title"]);
+    EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Title = N'" + title + L"'"), Wide(sent["number"]));
+    EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Title = N'" + title + L"'"), kReferenceAuctionRunning);
+  }
+  EXPECT_EQ(site["auctions_sent"][1]["site"], 2);
+  EXPECT_EQ(site["auctions_sent"][2]["seller"], "kupiec");
   EXPECT_TRUE(Prepared().empty());
-  EXPECT_EQ(sentComments, std::vector<std::wstring>{L"1001 4242 Dziękuję, polecam 1"});
-  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 501);
+  EXPECT_EQ(Given(), std::vector<std::wstring>{L"1001 4242 Dziękuję, polecam 1"});
+  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 1);
   const _variant_t sent = Value(L"SELECT tc_SentDate FROM tr_Comment WHERE tc_TransId = 20");
   ASSERT_EQ(sent.vt, VT_DATE);
   EXPECT_NEAR(sent.date, COleDateTime::GetCurrentTime().m_dt, 1.0 / 86400);
@@ -183,9 +227,10 @@ TEST_F(SendJob, EveryPreparedRecordOfEachRowIsSentWrittenBackAndCounted) {
   EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{0}));
 
   // Nothing is prepared any more: a second send sends nothing.
-  TheScript().calls.clear();
+  const LONG sends = Sends();
+  EXPECT_EQ(sends, 4);
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_EQ(Sends(L"Send"), 0);
+  EXPECT_EQ(Sends(), sends);
   EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 0);
 }
 
@@ -205,13 +250,14 @@ TEST_F(SendJob, QueuedIdsGoInQueriesOfTenAndEachAccountSendsItsOwn) {
 
   // Row sprzedawca/Pierwsza looks at all 27 ids once: queries of 10, 10 and 7, the ids of other
   // rows put back behind; row sprzedawca/Druga sends 31, row kupiec/Pierwsza 30.
-  ASSERT_EQ(sentTitles.size(), 25u);
+  const std::vector<std::wstring> listed = Listed();
+  ASSERT_EQ(listed.size(), 25u);
   std::vector<LONG> expected(9, 17);
   expected.insert(expected.end(), 9, 8);
   expected.insert(expected.end(), 5, 2);
   EXPECT_EQ(std::vector<LONG>(queuedAtSend.begin(), queuedAtSend.begin() + 23), expected);
-  EXPECT_EQ(sentTitles[23], L"Na drugiej");
-  EXPECT_EQ(sentTitles[24], L"Kupca");
+  EXPECT_EQ(listed[23], L"Na drugiej");
+  EXPECT_EQ(listed[24], L"Kupca");
   EXPECT_EQ(Prepared(), (std::vector<std::wstring>{L"33"}));
   EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 25);
   EXPECT_TRUE(Object().m_auctionQueue.IsEmpty());
@@ -234,16 +280,15 @@ TEST_F(SendJob, TwentyThreeQueuedIdsOfOneRowGiveQueriesOfTenTenAndThree) {
 }
 
 TEST_F(SendJob, AStateOf1AfterSendingIsSavedButNotCountedAndACommentId0KeepsTheStoredId) {
+  // A site that queues the listing (its number given, the auction still prepared) and gives no
+  // comment ids.
+  Site(R"([{"number": 1, "name": "Pierwsza"}])", R"(, "comment_ids": false)");
   Auction(1, 3, 5, L"Czeka na serwis");
   Comment(20, 3, 5, L"1001", L"Polecam", L"77");
-  TheScript().onSendAuction = [](IHxAuction* auction) { return auction->PutNumber(_bstr_t(L"W-KOLEJCE")); };
-  TheScript().onSendComments = [](_Recordset*, LONG* id) {
-    *id = 0;
-    return S_OK;
-  };
+  afterListing = [](IHxAuction* auction) { auction->PutState(kReferenceAuctionPrepared); };
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Id = 1"), L"W-KOLEJCE");
-  EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Id = 1"), 1);
+  EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Id = 1"), L"100001");
+  EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Id = 1"), kReferenceAuctionPrepared);
   EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 0);
   EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 77);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr_Comment WHERE tc_TransId = 20 AND tc_SentDate IS NOT NULL"), 1);
@@ -257,21 +302,22 @@ TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
   Auction(4, 3, 5, L"Wysłana");
   Comment(20, 3, 5, L"1001", L"Odrzucony");
   Comment(21, 3, 5, L"1002", L"Przyjęty");
-  auto listing = TheScript().onSendAuction;
-  TheScript().onSendAuction = [&](IHxAuction* auction) -> HRESULT {
+  beforeListing = [](IHxAuction* auction) -> HRESULT {
     const std::wstring title = Text(auction, &IHxAuction::GetTitle);
     if (title == L"Odrzucona z opisem")
-      return platform::com::ReportError(E_FAIL, L"Serwis: kategoria nie istnieje.", L"Test.RecordingConnector",
+      return platform::com::ReportError(E_FAIL, L"Serwis: kategoria nie istnieje.", kReferenceConnectorProgId,
                                         __uuidof(IAuctionSiteConnector));
-    if (title == L"Odrzucona bez opisu") return static_cast<HRESULT>(0x80040F20u);
+    if (title == L"Odrzucona bez opisu") {
+      SetErrorInfo(0, nullptr);
+      return static_cast<HRESULT>(0x80040F20u);
+    }
     IReferenceAuctionControlPtr control(auction);
     control->FailSave(title == L"Niezapisana" ? E_ACCESSDENIED : S_OK);
-    return listing(auction);
+    return S_OK;
   };
-  TheScript().onSendComments = [](_Recordset* comments, LONG* id) -> HRESULT {
+  beforeComment = [](_Recordset* comments) -> HRESULT {
     if (std::wstring(_bstr_t(comments->GetFields()->GetItem(_variant_t(L"auction_number"))->GetValue())) == L"1001")
       return E_UNEXPECTED;
-    *id = 9;
     return S_OK;
   };
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
@@ -282,15 +328,19 @@ TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
   EXPECT_EQ(errors[1].rfind(L"Wysyłanie aukcji 'Odrzucona bez opisu' nie powiodło się.\r\n", 0), 0u);
   EXPECT_GT(errors[1].size(), std::wstring(L"Wysyłanie aukcji 'Odrzucona bez opisu' nie powiodło się.\r\n").size());
   EXPECT_EQ(errors[2], L"Wysyłanie aukcji 'Niezapisana' nie powiodło się.\r\nNie udało się zapisać aukcji.");
-  // Refused or not saved, they stay prepared for the next send; the last one went.
+  // Refused or not saved, they stay prepared for the next send; the last one went. The one not
+  // saved reached the site, which listed it.
   EXPECT_EQ(Prepared(), (std::vector<std::wstring>{L"1", L"2", L"3"}));
+  EXPECT_EQ(Listed(), (std::vector<std::wstring>{L"Niezapisana", L"Wysłana"}));
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction WHERE au_Id = 3 AND au_Number IS NULL"), 1);
   EXPECT_EQ(End(CHxLog::jsSendAuctions), std::make_pair(LONG{1}, LONG{2}));
 
   const std::vector<std::wstring> comments = Lines(CHxLog::jsSendComments, L'2');
   ASSERT_EQ(comments.size(), 1u);
   EXPECT_EQ(comments[0].rfind(L"Wysyłanie komentarza dla ania do aukcji nr 1001 nie powiodło się.\r\n", 0), 0u);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
-  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 21"), 9);
+  EXPECT_EQ(Given(), std::vector<std::wstring>{L"1002 4242 Przyjęty 1"});
+  EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 21"), 1);
   EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{2}));
 }
 
@@ -316,10 +366,10 @@ TEST_F(SendJob, AnUnknownAuctionClassIsAnErrorAndARecordThatCannotBeLoadedIsSkip
   EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'2'),
             std::vector<std::wstring>{L"Ostatnia operacja nie powiodła się.\r\nNie jest zarejestrowana klasa obiektu "
                                       L"aukcji \"Brak.Aukcji\"."});
-  EXPECT_EQ(sentTitles, std::vector<std::wstring>{L"Dobra"});
+  EXPECT_EQ(Listed(), std::vector<std::wstring>{L"Dobra"});
   EXPECT_EQ(End(CHxLog::jsSendAuctions), std::make_pair(LONG{1}, LONG{2}));
   EXPECT_TRUE(Lines(CHxLog::jsSendComments, L'2').empty());
-  EXPECT_EQ(sentComments.size(), 1u);
+  EXPECT_EQ(Given(), std::vector<std::wstring>{L"1001 4242 Polecam 1"});
   EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{0}));
 }
 
@@ -331,8 +381,10 @@ TEST_F(SendJob, AFailedBatchIsLoggedTheNextFollowsAndItsIdsAreNamedAtTheEnd) {
       L"CASE WHEN au_Id = 15 THEN json('zepsute') ELSE NULL END AS au_Broken "
       L"FROM au__Auction LEFT JOIN sl_ServiceProvider ON ss_Id = au_SvcProvId WHERE au_State = 1");
   ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
-  EXPECT_EQ(sentTitles.size(), 13u);
-  EXPECT_EQ(sentTitles[10], L"Aukcja 21");
+  const std::vector<std::wstring> listed = Listed();
+  EXPECT_EQ(listed.size(), 13u);
+  ASSERT_GT(listed.size(), 10u);
+  EXPECT_EQ(listed[10], L"Aukcja 21");
   const std::vector<std::wstring> errors = Lines(CHxLog::jsSendAuctions, L'2');
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].rfind(L"Ostatnia operacja nie powiodła się.\r\n", 0), 0u);
@@ -345,13 +397,13 @@ TEST_F(SendJob, AFailedBatchIsLoggedTheNextFollowsAndItsIdsAreNamedAtTheEnd) {
 
 TEST_F(SendJob, ACancelStopsBetweenRecordsAndBetweenBatchesAndTheRestIsNamed) {
   const std::vector<LONG> ids = Auctions(12);
-  auto listing = TheScript().onSendAuction;
-  TheScript().onSendAuction = [&](IHxAuction* auction) {
-    if (sentTitles.size() == 2) host->Object().RequestCancel();
-    return listing(auction);
+  // The cancel comes while the third listing is asked for: that one still goes.
+  beforeListing = [this](IHxAuction*) {
+    if (queuedAtSend.size() == 3) host->Object().RequestCancel();
+    return S_OK;
   };
   ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
-  EXPECT_EQ(sentTitles.size(), 3u);
+  EXPECT_EQ(Listed().size(), 3u);
   EXPECT_EQ(End(CHxLog::jsSendAuctions).first, 3);
   // The job ends as interrupted, naming what was left.
   const std::vector<std::wstring> warnings = Lines(CHxLog::jsSendAuctions, L'1');
@@ -362,13 +414,14 @@ TEST_F(SendJob, ACancelStopsBetweenRecordsAndBetweenBatchesAndTheRestIsNamed) {
   // Between batches: the cancel comes with the last record of the first one.
   host->Object().ClearCancel();
   Run(L"UPDATE au__Auction SET au_State = 1");
-  sentTitles.clear();
-  TheScript().onSendAuction = [&](IHxAuction* auction) {
-    if (sentTitles.size() == 9) host->Object().RequestCancel();
-    return listing(auction);
+  queuedAtSend.clear();
+  beforeListing = [this](IHxAuction*) {
+    if (queuedAtSend.size() == 10) host->Object().RequestCancel();
+    return S_OK;
   };
   ASSERT_EQ(manager->SendAuctions(I4Array(ids)), S_OK);
-  EXPECT_EQ(sentTitles.size(), 10u);
+  EXPECT_EQ(queuedAtSend.size(), 10u);
+  EXPECT_EQ(Listed().size(), 13u);
   const std::vector<std::wstring> later = Lines(CHxLog::jsSendAuctions, L'1');
   ASSERT_EQ(later.size(), 4u);
   EXPECT_EQ(later[2].rfind(L"Nie wysłano aukcji o identyfikatorach: 11, 12. ", 0), 0u);
@@ -384,21 +437,22 @@ TEST_F(SendJob, EachRefusedRightAbandonsOnlyItsPart) {
   host->Object().GrantRight(2, 222, true);
   for (LONG account : {3, 4}) host->Object().GrantRight(2, lotrix::AccountRight(account, 3), true);
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_TRUE(sentTitles.empty());
+  EXPECT_TRUE(Listed().empty());
   EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'2'),
             std::vector<std::wstring>(3, L"Brak uprawnień do wystawiania aukcji"));
   EXPECT_TRUE(Lines(CHxLog::jsSendComments, L'2').empty());
-  EXPECT_EQ(sentComments.size(), 2u);
+  EXPECT_EQ(Given().size(), 2u);
 
   // Auctions of every account, comments of account 4 only; account 3's own auction right missing.
   Run(L"UPDATE tr_Comment SET tc_SentDate = NULL");
-  sentComments.clear();
   host->Object().GrantRight(2, 182, true);
   host->Object().GrantRight(2, lotrix::AccountRight(4, 2), true);
   host->Object().GrantRight(2, lotrix::AccountRight(3, 3), false);
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_EQ(sentTitles, std::vector<std::wstring>{L"Talerz"});
-  EXPECT_EQ(sentComments, std::vector<std::wstring>{L"1002 4242 Dziękuję 1"});
+  EXPECT_EQ(Listed(), std::vector<std::wstring>{L"Talerz"});
+  const std::vector<std::wstring> given = Given();
+  ASSERT_EQ(given.size(), 3u);
+  EXPECT_EQ(given[2], L"1002 4242 Dziękuję 1");
   const std::wstring auctions = L"Brak uprawnień do wysyłania aukcji na konto sprzedawca na Pierwsza";
   const std::wstring comments = L"Brak uprawnień do wysyłania komentarzy na rzecz konta sprzedawca na Pierwsza";
   for (CHxLog::JobSubtype subtype : {CHxLog::jsSendAuctions, CHxLog::jsSendComments}) {
@@ -413,8 +467,12 @@ TEST_F(SendJob, QueuedCommentsOfTwoAccountsAreEachSentByTheirRow) {
   Comment(21, 4, 5, L"1002", L"Drugi");
   Comment(22, 3, 6, L"1003", L"Trzeci");
   ASSERT_EQ(manager->SendFeedbacks(I4Array({21, 22, 20, 55})), S_OK);
-  EXPECT_EQ(sentComments, (std::vector<std::wstring>{L"1001 4242 Pierwszy 1", L"1003 4242 Trzeci 1",
-                                                     L"1002 4242 Drugi 1"}));
+  EXPECT_EQ(Given(), (std::vector<std::wstring>{L"1001 4242 Pierwszy 1", L"1003 4242 Trzeci 1",
+                                                L"1002 4242 Drugi 1"}));
+  // Each went through the session of its account, to its site.
+  const nlohmann::json site = SiteNow();
+  EXPECT_EQ(site["comment_sent"][1]["site"], 2);
+  EXPECT_EQ(site["comment_sent"][2]["seller"], "kupiec");
   EXPECT_EQ(End(CHxLog::jsSendComments).first, 3);
   EXPECT_EQ(Lines(CHxLog::jsSendComments, L'1').size(), 1u);
   EXPECT_EQ(Lines(CHxLog::jsSendComments, L'1')[0].rfind(L"Nie wysłano komentarzy do transakcji o identyfikatorach: 55. ", 0),
@@ -422,14 +480,11 @@ TEST_F(SendJob, QueuedCommentsOfTwoAccountsAreEachSentByTheirRow) {
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_Subtype = 1"), 0);
 }
 
-
 // The same job against the reference connector (provider 1): what it sends lands in its site.
-class ReferenceSend : public AccountsTest {
+class ReferenceSend : public SendTest {
  protected:
   void SetUp() override {
-    AccountsTest::SetUp();
-    platform::clock::SetTime(kNow);
-    Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = 'Reference.Auction' WHERE ss_Id = 1");
+    SendTest::SetUp();
     Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (5, 1, 1, N'Wzorcowo')");
     Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey) VALUES "
         L"(3, 1, 'sprzedawca', 'x')");
@@ -440,31 +495,9 @@ class ReferenceSend : public AccountsTest {
     Run(L"UPDATE au__Auction SET au_Quantity = 2, au_StartPrice = 10.5, au_Duration = 7 WHERE au_Id = 1");
     Run(L"INSERT INTO tr__Transaction (tr_Id, tr_AuctionId, tr_CustomerId) VALUES (20, 2, 1)");
     Run(L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment, tc_SentScore) VALUES (1, 20, N'Dziękuję', 1)");
-    manager = CreateNamed(L"Vantor.AuctServMgr");
-    ASSERT_TRUE(manager);
+    StartManager();
   }
-  void TearDown() override {
-    manager = nullptr;
-    platform::clock::UseRealTime();
-    AccountsTest::TearDown();
-  }
-  void Site(const std::string& more = std::string()) {
-    const std::string json = R"({"sites": [{"number": 1, "name": "Wzorcowo"}])" + more + "}";
-    ASSERT_EQ(connector->SetSiteData(_bstr_t(platform::Utf8ToWide(json).c_str())), S_OK);
-  }
-  nlohmann::json SiteNow() {
-    BSTR raw = nullptr;
-    EXPECT_EQ(connector->GetSiteData(&raw), S_OK);
-    _bstr_t held(raw, false);
-    return nlohmann::json::parse(platform::WideToUtf8(raw ? raw : L""));
-  }
-  std::vector<std::wstring> Errors(CHxLog::JobSubtype subtype) {
-    std::vector<std::wstring> out;
-    for (const std::wstring& line : JobLines(cn, subtype))
-      if (line[0] == L'2') out.push_back(line.substr(2));
-    return out;
-  }
-  IAuctServMgrPtr manager;
+  void Site(const std::string& more = std::string()) { SendTest::Site(R"([{"number": 1, "name": "Wzorcowo"}])", more); }
 };
 
 TEST_F(ReferenceSend, TheListingAndTheCommentLandOnTheSiteAndTheirAnswersInTheDatabase) {
@@ -474,7 +507,7 @@ TEST_F(ReferenceSend, TheListingAndTheCommentLandOnTheSiteAndTheirAnswersInTheDa
   EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Id = 1"), 3);
   EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 1);
   // The auction without a title is refused with the site's reason and stays prepared.
-  EXPECT_EQ(Errors(CHxLog::jsSendAuctions),
+  EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'2'),
             std::vector<std::wstring>{L"Wysyłanie aukcji ' ' nie powiodło się.\r\nSerwis wzorcowy: aukcja nie ma tytułu."});
   EXPECT_EQ(Long(L"SELECT au_State FROM au__Auction WHERE au_Id = 3"), 1);
 
@@ -514,7 +547,7 @@ TEST_F(ReferenceSend, ASiteWithoutCommentIdsAnswers0AndFailingSlotsAreLoggedWith
   EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 20"), 77);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
   EXPECT_EQ(SiteNow()["comments"][0]["id"], nullptr);
-  const std::vector<std::wstring> errors = Errors(CHxLog::jsSendAuctions);
+  const std::vector<std::wstring> errors = Lines(CHxLog::jsSendAuctions, L'2');
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_EQ(errors[0], L"Wysyłanie aukcji 'Kubek' nie powiodło się.\r\nSerwis wzorcowy: kategoria zamknięta.");
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
@@ -523,7 +556,7 @@ TEST_F(ReferenceSend, ASiteWithoutCommentIdsAnswers0AndFailingSlotsAreLoggedWith
   ASSERT_EQ(connector->FailSessionSlot(33, S_OK, nullptr), S_OK);
   ASSERT_EQ(connector->FailSessionSlot(30, E_UNEXPECTED, nullptr), S_OK);
   ASSERT_EQ(manager->SendFeedbacks(_variant_t(LONG{20})), S_OK);
-  const std::vector<std::wstring> comments = Errors(CHxLog::jsSendComments);
+  const std::vector<std::wstring> comments = Lines(CHxLog::jsSendComments, L'2');
   ASSERT_EQ(comments.size(), 1u);
   EXPECT_EQ(comments[0].rfind(L"Wysyłanie komentarza dla ania do aukcji nr 1001 nie powiodło się.\r\n", 0), 0u);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);

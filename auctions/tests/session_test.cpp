@@ -7,7 +7,9 @@
 #include <functional>
 #include <sstream>
 
+#include "auctions/sync/containers.h"
 #include "auctions/tests/accounts_fixture.h"
+#include "auctions/tests/session_hook.h"
 #include "testing/site_connector/sitedata.h"
 
 namespace {
@@ -257,6 +259,45 @@ TEST_F(SessionTest, HooksRunAroundASlotAndMayRefuseIt) {
   EXPECT_EQ(hook.refs, 2u);
   ASSERT_EQ(connector->Reset(), S_OK);
   EXPECT_EQ(hook.refs, 1u);
+}
+
+TEST_F(SessionTest, ASendsHookSeesWhatTheSendWasGivenAndNothingOutsideASend) {
+  IAuctionSiteConnectorPtr session = Open();
+  ASSERT_TRUE(session);
+  const _RecordsetPtr comments = lotrix::CreateCommentsContainer();
+  ASSERT_TRUE(comments);
+  std::vector<IUnknownPtr> seen;
+  const auto look = [&seen](IUnknown* s) {
+    IUnknown* raw = nullptr;
+    EXPECT_EQ(IReferenceSessionPtr(s)->GetSendObject(&raw), S_OK);
+    seen.push_back(IUnknownPtr(raw, false));
+  };
+  ASSERT_EQ(connector->HookSessionSlot(30, session_hook::SessionHook::Make(
+                                               [&](IUnknown* s, LONG) {
+                                                 look(s);
+                                                 return S_OK;
+                                               },
+                                               [&](IUnknown* s, LONG, HRESULT) { look(s); })),
+            S_OK);
+  ASSERT_EQ(connector->HookSessionSlot(12, session_hook::SessionHook::Make([&](IUnknown* s, LONG) {
+              look(s);
+              return S_OK;
+            })),
+            S_OK);
+  // The empty container is refused by the site, after the hook saw it.
+  LONG id = -1;
+  EXPECT_EQ(session->SendComments(comments, &id), E_FAIL);
+  EXPECT_EQ(id, 0);
+  EXPECT_EQ(session->SetRegSite(SiteNumber(1)), S_OK);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_TRUE(seen[0] == IUnknownPtr(comments));
+  EXPECT_TRUE(seen[1] == IUnknownPtr(comments));
+  EXPECT_FALSE(seen[2]);
+  // Between calls it holds nothing.
+  IUnknown* after = reinterpret_cast<IUnknown*>(1);
+  EXPECT_EQ(IReferenceSessionPtr(session)->GetSendObject(&after), S_OK);
+  EXPECT_EQ(after, nullptr);
+  EXPECT_EQ(IReferenceSessionPtr(session)->GetSendObject(nullptr), E_POINTER);
 }
 
 TEST_F(SessionTest, SiteDataKeepsUnknownSectionsAndRefusesMalformedDocuments) {

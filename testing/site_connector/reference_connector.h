@@ -92,6 +92,10 @@ struct IReferenceSession : public IUnknown {
   // 5, 6: the manager's callback SetSync gave (null before), and the account the session is of.
   STDMETHOD(GetSync)(LotrixSync** sync) = 0;
   STDMETHOD(GetAccount)(LotrixRegistration** account) = 0;
+  // 7: what the send running now was given: the auction object (IHxAuction) of SendAuction, the
+  // comments container (_Recordset) of SendComments; null outside a send. A hook reads it and may
+  // change it (as a site that queues a listing leaves it prepared).
+  STDMETHOD(GetSendObject)(IUnknown** object) = 0;
 };
 VANTOR_UUIDOF(IReferenceSession, "3E0C7A51-6B2F-4D8E-9A41-7C5D2B8E1F60");
 _COM_SMARTPTR_TYPEDEF(IReferenceSession, __uuidof(IReferenceSession));

@@ -99,14 +99,21 @@ SendTarget Session::Target() const {
   return target;
 }
 
+HRESULT Session::RunSend(LONG slot, const wchar_t* member, IUnknown* object, const std::function<HRESULT()>& body) {
+  sending_ = object;
+  const HRESULT hr = Run(slot, member, L"", body);
+  sending_ = nullptr;
+  return hr;
+}
+
 STDMETHODIMP Session::SendComments(_Recordset* comments, LONG* id) {
   if (id) *id = 0;
-  return Run(30, L"SendComments", L"", [&] { return reference::SendComments(Target(), comments, id); });
+  return RunSend(30, L"SendComments", comments, [&] { return reference::SendComments(Target(), comments, id); });
 }
 
 STDMETHODIMP Session::SendAuction(IHxAuction* auction, _Recordset*, VARIANT* result) {
   if (result) VariantInit(result);
-  return Run(33, L"SendAuction", L"", [&] { return reference::SendAuction(Target(), auction); });
+  return RunSend(33, L"SendAuction", auction, [&] { return reference::SendAuction(Target(), auction); });
 }
 
 HRESULT Session::Deliver(const std::function<HRESULT(const Delivery&)>& download) {
@@ -242,6 +249,13 @@ STDMETHODIMP Session::GetAccount(LotrixRegistration** account) {
   if (!account) return E_POINTER;
   *account = account_;
   if (*account) (*account)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP Session::GetSendObject(IUnknown** object) {
+  if (!object) return E_POINTER;
+  *object = sending_;
+  if (*object) (*object)->AddRef();
   return S_OK;
 }
 

@@ -53,6 +53,7 @@ class Session : public platform::com::ServerObject<IReferenceSession, ISupportEr
   STDMETHODIMP GetRegSite(VARIANT* site) override;
   STDMETHODIMP GetSync(LotrixSync** sync) override;
   STDMETHODIMP GetAccount(LotrixRegistration** account) override;
+  STDMETHODIMP GetSendObject(IUnknown** object) override;
 
   // --- ISupportErrorInfo
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
@@ -70,6 +71,8 @@ class Session : public platform::com::ServerObject<IReferenceSession, ISupportEr
   // Runs a download (slots 40 to 42) over the site's document as it is now, recording its lines
   // under the session's number.
   HRESULT Deliver(const std::function<HRESULT(const Delivery&)>& download);
+  // Runs a send slot with `object` as what it was given, for the hooks.
+  HRESULT RunSend(LONG slot, const wchar_t* member, IUnknown* object, const std::function<HRESULT()>& body);
 
   const LONG number_;
   LotrixRegistrationPtr account_;
@@ -78,6 +81,7 @@ class Session : public platform::com::ServerObject<IReferenceSession, ISupportEr
   LONG site_ = 0;         // the site's number at the service
   bool shopGone_ = false; // the last shop download failed: the account has no shop any more
   std::set<std::string> counted_;  // the auctions the manager counted in this session's downloads
+  IUnknownPtr sending_;            // what the send running now was given (GetSendObject)
 };
 
 // A new session of `account` (S_OK) in `out`.
