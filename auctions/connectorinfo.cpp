@@ -50,11 +50,7 @@ STDMETHODIMP CCoConnectorInfo::GetFields(IDispatch** fields) {
     FieldsPtr list = m_fields->GetFields();
     return list->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(fields));
   } catch (const _com_error& e) {
-    if (IErrorInfo* info = e.ErrorInfo()) {
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

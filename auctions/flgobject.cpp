@@ -111,13 +111,10 @@ void CComFlgObject::SetFieldFlags(const FlgFieldFlags* table, LONG count, LONG m
 HRESULT CComFlgObject::Failed(const _com_error& e, const wchar_t* insert) {
   // The failure's own information goes back to the thread: the mapping keeps it for the codes it
   // passes on as they are.
-  if (IErrorInfo* info = e.ErrorInfo()) {
-    SetErrorInfo(0, info);
-    info->Release();
-  }
-  if (!insert) return e.Error();
-  if (!*insert) return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), e.Error());
-  return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), e.Error(), {insert});
+  const HRESULT hr = platform::com::AnswerComError(e);
+  if (!insert) return hr;
+  if (!*insert) return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr);
+  return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {insert});
 }
 
 // ---------------------------------------------------------------------------------------------

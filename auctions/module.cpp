@@ -162,11 +162,7 @@ HRESULT CreateFlgObject(IUnknown* outer, REFIID iid, void** out) {
   try {
     return CFlgComObject<T>::Create(iid, out);
   } catch (const _com_error& e) {
-    if (IErrorInfo* info = e.ErrorInfo()) {
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    return e.Error();
+    return platform::com::AnswerComError(e);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }

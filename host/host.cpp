@@ -585,11 +585,7 @@ STDMETHODIMP CHostInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
     *first = ReserveKeys(m_connection, table, count);
     return S_OK;
   } catch (const _com_error& e) {
-    if (IErrorInfo* info = e.ErrorInfo()) {  // the database's own explanation goes back with the code
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    return e.Error();
+    return platform::com::AnswerComError(e);  // the database's own explanation goes back with the code
   }
 }
 

@@ -117,11 +117,7 @@ HRESULT JobLogWriter::Flush() {
       m_report(text.GetString());
     }
     m_waiting.clear();
-    if (IErrorInfo* info = e.ErrorInfo()) {
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

@@ -68,14 +68,6 @@ IHxStatusWindowPtr StatusWindow() {
 // Whether the Control key is down (one of the four highest bits of its state).
 bool ControlKeyDown() { return (static_cast<USHORT>(GetAsyncKeyState(VK_CONTROL)) & 0xF000) != 0; }
 
-// Sets the thread's error information from a COM error (the method's caller reads it).
-HRESULT Answer(const _com_error& e) {
-  if (IErrorInfo* info = e.ErrorInfo()) {
-    SetErrorInfo(0, info);
-    info->Release();
-  }
-  return e.Error();
-}
 
 // The OLE DB error records an error carries: for each, a line break, "(source) " when it has a
 // source, and its description.
@@ -275,17 +267,17 @@ STDMETHODIMP CCoAuctServMgr::InterfaceSupportsErrorInfo(REFIID iid) {
 #define AUCTSERV_BEGIN              \
   AFX_MANAGE_STATE(m_pModuleState); \
   try {
-#define AUCTSERV_END              \
-  }                               \
-  catch (const _com_error& e) {   \
-    return Answer(e);             \
-  }                               \
-  catch (const std::bad_alloc&) { \
-    return E_OUTOFMEMORY;         \
-  }                               \
-  catch (CException * e) {        \
-    e->Delete();                  \
-    return E_FAIL;                \
+#define AUCTSERV_END                         \
+  }                                          \
+  catch (const _com_error& e) {              \
+    return platform::com::AnswerComError(e); \
+  }                                          \
+  catch (const std::bad_alloc&) {            \
+    return E_OUTOFMEMORY;                    \
+  }                                          \
+  catch (CException * e) {                   \
+    e->Delete();                             \
+    return E_FAIL;                           \
   }
 
 STDMETHODIMP CCoAuctServMgr::ReceiveUserData(BOOL useDefaults) {

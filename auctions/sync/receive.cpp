@@ -121,11 +121,7 @@ HRESULT Callback(AFX_MODULE_STATE* state, F work) {
   try {
     return work();
   } catch (const _com_error& e) {
-    if (IErrorInfo* info = e.ErrorInfo()) {
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    return e.Error();
+    return platform::com::AnswerComError(e);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {

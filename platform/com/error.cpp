@@ -355,4 +355,12 @@ HRESULT ReportError(HRESULT hr, const wchar_t* description, const wchar_t* sourc
   return hr;
 }
 
+HRESULT AnswerComError(const _com_error& e) {
+  if (IErrorInfo* info = e.ErrorInfo()) {
+    SetErrorInfo(0, info);
+    info->Release();
+  }
+  return e.Error();
+}
+
 }  // namespace platform::com

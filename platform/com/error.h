@@ -51,4 +51,7 @@ std::wstring SystemMessageText(HRESULT hr);
 // COM methods that fail.
 HRESULT ReportError(HRESULT hr, const wchar_t* description, const wchar_t* source = nullptr,
                     REFGUID iid = GUID_NULL);
+// Puts a caught error's information (when it carries one) back on the thread and returns its
+// HRESULT: how a COM method answers a failure it caught as an exception.
+HRESULT AnswerComError(const _com_error& e);
 }  // namespace platform::com

@@ -239,11 +239,7 @@ HRESULT Guarded(F work) {
     work();
     return S_OK;
   } catch (const _com_error& e) {
-    if (IErrorInfo* info = e.ErrorInfo()) {
-      SetErrorInfo(0, info);
-      info->Release();
-    }
-    return e.Error();
+    return platform::com::AnswerComError(e);
   } catch (const std::exception&) {
     return E_FAIL;
   }
