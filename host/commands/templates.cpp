@@ -120,7 +120,7 @@ int List(host::CommandContext& context) {
   const HRESULT hr = OpenRS(rs, cn,
                             L"SELECT au_Id, au_SiteId, st_Name, au_RegId, au_Note, au_Title FROM vw_AuctionTemplate "
                             L"LEFT JOIN st__Site ON st_Id = au_SiteId ORDER BY au_SiteId, au_Id");
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(hr);
   std::wstring out = L"Szablony aukcji:\n";
   LONG site = 0;
   bool first = true;
