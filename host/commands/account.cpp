@@ -232,11 +232,9 @@ int Add(host::CommandContext&, const Words& w) {
   }
   LONG id = 0;
   const HRESULT hr = Manager()->RegAdd(0, static_cast<LONG>(provider), &id);
-  if (FAILED(hr)) {
-    host::Write(stderr, L"vantor: konto nie zostało dodane" + (id > 0 ? L" (zostało jako " + std::to_wstring(id) + L")" : L"") +
-                            L"\n");
-    return 1;
-  }
+  if (FAILED(hr))
+    return host::ReportFailure(
+        L"konto nie zostało dodane" + (id > 0 ? L" (zostało jako " + std::to_wstring(id) + L")" : std::wstring()), hr);
   if (id <= 0) {
     // Why the connector's dialog did not store it, when the dialog said so.
     BSTR info = nullptr;

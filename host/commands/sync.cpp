@@ -39,9 +39,9 @@ int Request(host::CommandContext& context, const host::LockKey& lock, const wcha
   const std::optional<host::LockHolder> heldBefore = host::FindLockHolder(context.host.Connection(), lock);
   hr = call(manager);
   manager = nullptr;
-  if (heldBefore && host::FindLockHolder(context.host.Connection(), lock) == heldBefore)
-    host::TellLockHolder(lock, heldBefore);
-  if (FAILED(hr)) return host::ReportFailure(failed, hr, &lock);
+  const bool refused = heldBefore && host::FindLockHolder(context.host.Connection(), lock) == heldBefore;
+  if (refused) host::TellLockHolder(lock, heldBefore);
+  if (FAILED(hr)) return host::ReportFailure(failed, hr, refused ? nullptr : &lock);
   VARIANT_BOOL cancel = VARIANT_FALSE;
   IHxStatusWindowPtr window(context.host.Instance());
   if (window && SUCCEEDED(window->IsCancelRequested(&cancel)) && cancel != VARIANT_FALSE) {

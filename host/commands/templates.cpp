@@ -168,9 +168,10 @@ int PrintList(host::CommandContext& context) {
   chooser.DestroyWindow();
   platform::gui::ClearScripts();
   const std::vector<platform::gui::PrintJob> jobs = platform::gui::PrintJobs();
-  if (FAILED(hr) || jobs.size() <= before || jobs.back().file.empty()) {
+  if (FAILED(hr)) return host::ReportFailure(L"nie wydrukowano listy szablonów", hr);
+  if (jobs.size() <= before || jobs.back().file.empty()) {
     CString reason;
-    reason.Format(L" (błąd 0x%08X)", static_cast<unsigned>(FAILED(hr) ? hr : jobs.size() > before ? jobs.back().result : E_FAIL));
+    reason.Format(L" (błąd 0x%08X)", static_cast<unsigned>(jobs.size() > before ? jobs.back().result : E_FAIL));
     host::Write(stderr, L"vantor: nie wydrukowano listy szablonów" + std::wstring(reason.GetString()) + L"\n");
     return 1;
   }
