@@ -1,11 +1,15 @@
 // The account list dialog over a recording manager, and the seller-zone settings dialog of a
 // stored account over the seller-zone doubles. Each dialog is also saved as a picture.
+#include <set>
+
 #include "accounts_fixture.h"
 #include "auctions/regmanager.h"
 #include "auctions/regmanagerdlg.h"
 #include "auctions/regstatusesdlg.h"
 #include "framework/controls.h"
 #include "framework/messages.h"
+#include "platform/gui/dialogs.h"
+#include "platform/gui/gallery.h"
 #include "platform/gui/headless.h"
 #include "platform/gui/input.h"
 #include "platform/strings/oledatetime.h"
@@ -458,6 +462,72 @@ TEST_F(ZoneDialog, CancellingDropsTheEmergencyRequests) {
   });
   EXPECT_TRUE(zone.State().calls.empty());
   EXPECT_EQ(Value(L"SELECT reg_ST_LastSynch FROM reg__Registration WHERE reg_Id=5").vt, VT_NULL);
+}
+
+// --- every dialog template of the libraries and the host
+
+// The part of a control that its text may take and how it is laid out there; false for controls
+// without a text of their own (frames, pictures, edits, lists).
+bool TextArea(HWND control, RECT& area, UINT& format) {
+  wchar_t name[64] = {};
+  GetClassNameW(control, name, 64);
+  const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+  GetClientRect(control, &area);
+  if (lstrcmpiW(name, L"Static") == 0) {
+    const DWORD type = style & SS_TYPEMASK;
+    if (style & SS_ENDELLIPSIS) return false;   // cut with "..." by design
+    if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) format = DT_WORDBREAK;
+    else if (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE) format = DT_SINGLELINE;
+    else return false;
+    return true;
+  }
+  if (lstrcmpiW(name, L"Button") == 0) {
+    const DWORD type = style & BS_TYPEMASK;
+    if (type != BS_CHECKBOX && type != BS_AUTOCHECKBOX && type != BS_3STATE && type != BS_AUTO3STATE &&
+        type != BS_RADIOBUTTON && type != BS_AUTORADIOBUTTON)
+      return false;
+    area.left += 13 + 4;   // the box and the gap before the text
+    format = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
+    return true;
+  }
+  if (lstrcmpiW(name, L"kd_hyperlink") == 0) {
+    format = DT_SINGLELINE;
+    return true;
+  }
+  return false;
+}
+
+// Every static text, check box and link of every dialog template that the libraries and the host
+// keep shows its whole text in the dialog's font: on its line, or a word-wrapping static within
+// its height once wrapped.
+TEST(DialogTemplates, EveryLabelFitsItsControlInTheDialogFont) {
+  std::set<std::wstring> modules;
+  size_t labels = 0;
+  for (const platform::gui::DialogTemplateEntry& t : platform::gui::DialogTemplates()) {
+    ASSERT_NE(t.dialog, nullptr) << t.name;
+    modules.insert(t.moduleName);
+    HWND dialog = platform::gui::CreateDialogFromTemplate(t.module, *t.dialog, nullptr, nullptr, 0, t.name);
+    ASSERT_NE(dialog, nullptr) << t.name;
+    HDC dc = GetDC(dialog);
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      wchar_t text[512] = {};
+      GetWindowTextW(c, text, 512);
+      RECT area{};
+      UINT format = 0;
+      if (!text[0] || !TextArea(c, area, format)) continue;
+      ++labels;
+      const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)));
+      RECT needed{0, 0, area.right - area.left, 0};
+      DrawTextW(dc, text, -1, &needed, format | DT_CALCRECT);
+      SelectObject(dc, old);
+      EXPECT_LE(needed.right, area.right - area.left) << t.moduleName << L" " << t.name << L": " << text;
+      EXPECT_LE(needed.bottom, area.bottom - area.top) << t.moduleName << L" " << t.name << L": " << text;
+    }
+    ReleaseDC(dialog, dc);
+    DestroyWindow(dialog);
+  }
+  EXPECT_EQ(modules, (std::set<std::wstring>{L"Lotrix", L"Vantor", L"VantorHost"}));
+  EXPECT_GT(labels, 50u);
 }
 
 }  // namespace

@@ -1017,10 +1017,10 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   const std::string photo = Write("zdjecie.jpg", testpictures::Photo("JPEG", 1600, 1200));
   Result thumb = RunProgram("--db " + db + " thumbnail " + photo + " " + folder + "/miniatura.png");
   ASSERT_EQ(thumb.status, 0) << thumb.out;
-  EXPECT_NE(thumb.out.find("84 x 63 w polu 120 x 90"), std::string::npos) << thumb.out;   // the parameters' box
+  EXPECT_NE(thumb.out.find("135 x 101 w polu 150 x 150"), std::string::npos) << thumb.out;   // the parameters' box
   const auto cell = testpictures::Inspect(ReadFile(folder + "/miniatura.png"));
-  EXPECT_EQ(cell.width, 120u);
-  EXPECT_EQ(cell.height, 90u);
+  EXPECT_EQ(cell.width, 150u);
+  EXPECT_EQ(cell.height, 150u);
   const std::string fake = Write("rysunek.jpg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
   EXPECT_EQ(RunProgram("--db " + db + " thumbnail " + fake + " " + folder + "/m2.png").status, 1);
 

@@ -1,5 +1,6 @@
 // Picture objects, their placement and drawing, the picture-file tools, the fitting into a byte
 // budget and the repository's transaction scope.
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -128,6 +129,20 @@ TEST_F(Pictures, AFileKeepsOnlyItsThumbnailAndABrokenOneNoPicture) {
 
 // --- drawing
 
+// Whether the caption's rectangle holds a text written in `ink` (red only) over the window colour (white):
+// its most covered pixel is mostly ink, and its red stands above its green and blue by the ink's
+// red times the coverage, as a grey-smoothed text in that colour leaves it.
+bool CaptionInked(const Canvas& c, const CRect& caption, COLORREF ink) {
+  COLORREF darkest = RGB(255, 255, 255);
+  for (int y = caption.top; y < caption.bottom; ++y)
+    for (int x = caption.left; x < caption.right; ++x)
+      if (GetGValue(c.At(x, y)) < GetGValue(darkest)) darkest = c.At(x, y);
+  const double coverage = (255 - GetGValue(darkest)) / 255.0;
+  const int above = GetRValue(darkest) - GetGValue(darkest);
+  return coverage > 0.6 && GetBValue(darkest) == GetGValue(darkest) &&
+         std::abs(above - static_cast<int>(std::lround(GetRValue(ink) * coverage))) <= 1;
+}
+
 TEST_F(Pictures, DrawingShowsThePictureFramedByBandsWithTheSelectionOutline) {
   IStreamPtr stream = StreamOf(testpictures::Quadrants("PNG", 1600, 1200));
   CHxImageWithId picture(7, L"aukcja.png", stream, 1600, 1200, 512000);
@@ -158,10 +173,7 @@ TEST_F(Pictures, DrawingShowsThePictureFramedByBandsWithTheSelectionOutline) {
   EXPECT_EQ(c.At(4, 60), window);
   EXPECT_EQ(c.At(1, 1), window);
   // The caption is written below, in the selected text colour.
-  bool inked = false;
-  for (int y = 125; y < 150 && !inked; ++y)
-    for (int x = 0; x < 200 && !inked; ++x) inked = c.At(x, y) == RGB(0x0E, 0, 0);
-  EXPECT_TRUE(inked);
+  EXPECT_TRUE(CaptionInked(c, CRect(0, 125, 200, 150), RGB(0x0E, 0, 0)));
 
   Canvas plain(200, 150);
   picture.Draw(plain.dc, CRect(0, 0, 200, 150), false);
@@ -176,10 +188,7 @@ TEST_F(Pictures, APictureThatDidNotLoadDrawsOnlyItsCaption) {
   picture.Draw(c.dc, CRect(0, 0, 200, 150), false);
   for (int y = 0; y < 125; y += 5)
     for (int x = 0; x < 200; x += 5) ASSERT_EQ(c.At(x, y), GetSysColor(COLOR_WINDOW)) << x << "," << y;
-  bool inked = false;
-  for (int y = 125; y < 150 && !inked; ++y)
-    for (int x = 0; x < 200 && !inked; ++x) inked = c.At(x, y) == RGB(8, 0, 0);
-  EXPECT_TRUE(inked);
+  EXPECT_TRUE(CaptionInked(c, CRect(0, 125, 200, 150), RGB(8, 0, 0)));
 }
 
 TEST_F(Pictures, ThePlaceholderFillsOutlinesAndCrosses) {
