@@ -464,6 +464,50 @@ TEST_F(ZoneDialog, CancellingDropsTheEmergencyRequests) {
   EXPECT_EQ(Value(L"SELECT reg_ST_LastSynch FROM reg__Registration WHERE reg_Id=5").vt, VT_NULL);
 }
 
+// The program's dialogs show the database: the account list its accounts in the grid, the
+// settings dialog the selected account (else the first), the run dialogs the stored options.
+TEST_F(ZoneDialog, TheProgramsDialogsShowTheDatabasesAccountsAndOptions) {
+  Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_ST_StatusesServiceActive, "
+      L"reg_ST_Description) VALUES (6, 1, 'ewa_sprzedaje', 'x', 0, 'Kramik Ewy')");
+  Run(L"UPDATE kd_ProgramParams SET pa_AuctSyncTransaction = 0, pa_AuctSyncFeedbackMax = 100");
+  doubles::ZoneDoubles zone;
+  auto sample = [](const wchar_t* name) {
+    const platform::gui::DialogSample* found = platform::gui::FindDialogSample(name);
+    return found ? found->create() : nullptr;
+  };
+
+  std::unique_ptr<CWnd> list = sample(L"#101");
+  auto* accounts = dynamic_cast<CRegManagerDlg*>(list.get());
+  ASSERT_NE(accounts, nullptr);
+  CBaseGrid& grid = accounts->List().Grid();
+  std::wstring shown;
+  for (ROWCOL row = 0; row <= static_cast<ROWCOL>(grid.GetRowCount()); ++row)
+    for (ROWCOL col = 1; col <= grid.GetColCount(); ++col) shown += std::wstring(grid.GetValueRowCol(row, col)) + L"|";
+  for (const wchar_t* text : {L"Nazwa konta|", L"jan|", L"ewa_sprzedaje|", L"Serwis wzorcowy|"})
+    EXPECT_NE(shown.find(text), std::wstring::npos) << text << L" in " << shown;
+  list.reset();
+
+  std::unique_ptr<CWnd> first = sample(L"#106");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(ItemText(first->m_hWnd, 1030), L"Sklep Jana");
+  EXPECT_EQ(IsDlgButtonChecked(first->m_hWnd, 1027), BST_CHECKED);
+  first.reset();
+  host->Object().SetSelection(6, 0, 0);
+  std::unique_ptr<CWnd> selected = sample(L"#106");
+  ASSERT_NE(selected, nullptr);
+  EXPECT_EQ(ItemText(selected->m_hWnd, 1030), L"Kramik Ewy");
+  EXPECT_EQ(IsDlgButtonChecked(selected->m_hWnd, 1027), BST_UNCHECKED);
+  selected.reset();
+  // The account was only shown: nothing of it changed, no edit lock is left.
+  EXPECT_EQ(static_cast<LONG>(Value(L"SELECT COUNT(*) FROM kd_blokada")), 0);
+
+  std::unique_ptr<CWnd> receive = sample(L"#108");
+  ASSERT_NE(receive, nullptr);
+  EXPECT_EQ(IsDlgButtonChecked(receive->m_hWnd, 1037), BST_UNCHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(receive->m_hWnd, 1044), BST_CHECKED);
+  EXPECT_EQ(ItemText(receive->m_hWnd, 1039), L"100");
+}
+
 // --- every dialog template of the libraries and the host
 
 // The part of a control that its text may take and how it is laid out there; false for controls

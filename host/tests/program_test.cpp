@@ -470,7 +470,12 @@ TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
   EXPECT_NE(list.out.find("#108  (Lotrix, 262 x 200): opcje odbierania"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("#109  (Lotrix, 232 x 62): opcje wysyłania"), std::string::npos) << list.out;
   const std::string png = db + ".png";
-  for (const char* name : {"'#108'", "'#109'"}) {
+  // The account's settings need an account.
+  Result none = RunProgram("--db " + db + " dialog '#106' " + png);
+  EXPECT_EQ(none.status, 1) << none.out;
+  EXPECT_FALSE(Exists(png));
+  ASSERT_EQ(RunProgram("--db " + db + " demo").status, 0);
+  for (const char* name : {"'#101'", "'#106'", "'#108'", "'#109'"}) {
     Result shown = RunProgram("--db " + db + " dialog " + name + " " + png);
     EXPECT_EQ(shown.status, 0) << shown.out;
     EXPECT_TRUE(Exists(png)) << name;
