@@ -1041,6 +1041,32 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   EXPECT_EQ(tiny.status, 1);
   EXPECT_NE(tiny.out.find("najniższej jakości"), std::string::npos) << tiny.out;
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + fake + " 10 " + folder + "/x.jpg").status, 1);
+  // What is not a picture is refused by its first bytes, under the limit too and unread when it
+  // never ends; a file over the decoder's bound is refused by its size.
+  const std::string text = Write("notatka.txt", "zwykły tekst, nie obraz");
+  for (const std::string& file : {fake, text, std::string("/dev/zero")}) {
+    Result refused = RunProgram("--db " + db + " fit-image " + file + " 100000 " + folder + "/x.jpg");
+    EXPECT_EQ(refused.status, 1) << file;
+    EXPECT_NE(refused.out.find("nie jest obrazem"), std::string::npos) << refused.out;
+    EXPECT_FALSE(Exists(folder + "/x.jpg")) << file;
+  }
+  const std::string huge = folder + "/ogromny.jpg";
+  {
+    std::ofstream big(huge, std::ios::binary);
+    big.write("\xFF\xD8\xFF", 3);
+    big.seekp((300 << 20) - 1);
+    big.put('\0');
+  }
+  Result large = RunProgram("--db " + db + " fit-image " + huge + " 100000 " + folder + "/x.jpg");
+  EXPECT_EQ(large.status, 1);
+  EXPECT_NE(large.out.find("jest za duży na obraz"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
+  // A JPEG cut short decodes (what arrived of it) and is fitted as any picture.
+  const std::string whole = testpictures::Photo("JPEG", 800, 600);
+  const std::string cut = Write("uciety.jpg", whole.substr(0, whole.size() * 2 / 3));
+  Result truncated = RunProgram("--db " + db + " fit-image " + cut + " 20000 " + folder + "/uciety-maly.jpg");
+  EXPECT_EQ(truncated.status, 0) << truncated.out;
+  EXPECT_LE(ReadFile(folder + "/uciety-maly.jpg").size(), 20000u);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 0 " + folder + "/x.jpg").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000 " + folder + "/x.jpg --max-side -3").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000").status, 2);

@@ -390,6 +390,22 @@ TEST_F(Fitting, WithoutExactTheScaleStepsUntilWithinATenth) {
   EXPECT_EQ(noStep.height, 750u);
 }
 
+// A JPEG cut short decodes with the decoder's warning (what arrived is kept) and draws as a
+// thumbnail; it encodes as any other picture, so it is fitted like one.
+TEST_F(Fitting, ATruncatedJpegThatDecodesIsFitted) {
+  const std::string whole = testpictures::Photo("JPEG", 400, 300);
+  const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+  Gdiplus::Image decoded(StreamOf(cut));
+  ASSERT_EQ(decoded.GetLastStatus(), Gdiplus::Ok);
+  EXPECT_FALSE(EncodedAt(cut, 50).empty());
+  std::string bytes;
+  const auto d = Fit(cut, false, false, 0, static_cast<int>(cut.size()) - 1, &bytes);
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.format, "JPEG");
+  EXPECT_EQ(d.width, 400u);
+  EXPECT_LT(bytes.size(), cut.size());
+}
+
 TEST_F(Fitting, BadInputGivesNoStream) {
   const std::string photo = testpictures::Photo("JPEG", 200, 150);
   EXPECT_FALSE(hxAdjustImageToLength(nullptr, false, false, 0, 100));
