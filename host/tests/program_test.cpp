@@ -615,12 +615,26 @@ TEST_F(Program, XmlRunsADefinitionFile) {
   Result quoted = RunProgram("--db " + db + " xml " + def + " \"kto=O'Brien=x\"");
   EXPECT_EQ(quoted.status, 0) << quoted.out;
   EXPECT_EQ(quoted.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n");
+  // A log that cannot be written loses nothing of the XML: it is printed, then the log's failure.
+  Result unlogged = RunProgram("--db " + db + " xml " + def + " kto=Szef --log /nonexistent-folder/xml.log");
+  EXPECT_EQ(unlogged.status, 1);
+  EXPECT_EQ(unlogged.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<u opis=", 0), 0u)
+      << unlogged.out;
+  EXPECT_NE(unlogged.out.find("</u>\nvantor: nie można zapisać dziennika do pliku /nonexistent-folder/xml.log"),
+            std::string::npos)
+      << unlogged.out;
 
   WriteFile(broken, "<def:schema xmlns:def=\"x\"><def:data>");
   Result bad = RunProgram("--db " + db + " xml " + broken);
   EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML"), std::string::npos) << bad.out;
-  EXPECT_EQ(RunProgram("--db " + db + " xml " + db + ".missing.xml").status, 2);
+  // What failed, in Polish, with the parser's own text after it.
+  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML (wiersz 1, kolumna "), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find("\nSzczegóły: "), std::string::npos) << bad.out;
+  EXPECT_LT(bad.out.find("XML (wiersz"), bad.out.find("Szczegóły")) << bad.out;
+  Result missing = RunProgram("--db " + db + " xml " + db + ".missing.xml");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out.rfind("vantor: nie można odczytać pliku definicji " + db + ".missing.xml\nSzczegóły: ", 0), 0u)
+      << missing.out;
   EXPECT_EQ(RunProgram("--db " + db + " xml").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " bezznaku").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " --log").status, 2);
@@ -1005,6 +1019,18 @@ TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
   Result missing = RunProgram("--db " + db + " print " + folder + "/nie-ma.html");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.out.find("nie można odczytać pliku"), std::string::npos) << missing.out;
+  // A page over the 64 MB bound is too large, not unreadable.
+  const std::string huge = folder + "/ogromna.html";
+  {
+    std::ofstream page(huge, std::ios::binary);
+    page << "<html><body>";
+    page.seekp((65 << 20) - 1);
+    page.put(' ');
+  }
+  Result large = RunProgram("--db " + db + " print " + huge);
+  EXPECT_EQ(large.status, 2);
+  EXPECT_NE(large.out.find("jest za duża do wydruku"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
   EXPECT_EQ(RunProgram("--db " + db + " print").status, 2);
 }
 
