@@ -62,7 +62,7 @@ int ReadPicture(const std::string& path, const std::wstring& file, std::string& 
   }
   const auto tooLarge = [&file] {
     host::Write(stderr, L"vantor: plik " + file + L" jest za duży na obraz (najwyżej " +
-                            std::to_wstring(Gdiplus::kMaxPictureBytes) + L" bajtów)\n");
+                            host::Count(Gdiplus::kMaxPictureBytes, L"bajt", L"bajty", L"bajtów") + L")\n");
     return 1;
   };
   in.seekg(0, std::ios::end);
@@ -179,7 +179,7 @@ int FitImage(host::CommandContext& context) {
   if (check.GetLastStatus() == Gdiplus::Ok)
     size = L", " + std::to_wstring(check.GetWidth()) + L" x " + std::to_wstring(check.GetHeight());
   host::Write(stdout, std::wstring(same ? L"Plik mieści się w limicie; zapisano go bez zmian" : L"Zapisano JPEG") +
-                          L" (" + std::to_wstring(encoded.size()) + L" bajtów" + size + L") w pliku " + out + L"\n");
+                          L" (" + host::Count(encoded.size(), L"bajt", L"bajty", L"bajtów") + size + L") w pliku " + out + L"\n");
   return 0;
 }
 

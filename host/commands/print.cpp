@@ -49,8 +49,8 @@ int Print(host::CommandContext& context) {
     case PageRead::Ok: break;
     case PageRead::Unreadable: host::Write(stderr, L"vantor: nie można odczytać pliku " + file + L"\n"); return 2;
     case PageRead::TooLarge:
-      host::Write(stderr, L"vantor: strona " + file + L" jest za duża do wydruku (najwyżej " + std::to_wstring(kMaxPage) +
-                              L" bajtów)\n");
+      host::Write(stderr, L"vantor: strona " + file + L" jest za duża do wydruku (najwyżej " +
+                              host::Count(kMaxPage, L"bajt", L"bajty", L"bajtów") + L")\n");
       return 2;
   }
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);

@@ -1277,7 +1277,13 @@ TEST_F(ProgramFiles, TemplatesAreListedAndTheChoosersListPrints) {
 
   Result printed = RunProgram("--db " + db + " templates print 1");
   ASSERT_EQ(printed.status, 0) << printed.out;
-  EXPECT_NE(printed.out.find("(3 szablonów)"), std::string::npos) << printed.out;
+  // The count takes the noun's Polish form: 1 szablon, 2 to 4 szablony, 0 and 5 on szablonów.
+  EXPECT_NE(printed.out.find("(3 szablony)"), std::string::npos) << printed.out;
+  const std::pair<const char*, const char*> counts[] = {{"1 2", "(1 szablon)"}, {"2", "(2 szablony)"}, {"77", "(0 szablonów)"}};
+  for (const auto& [words, shown] : counts) {
+    Result counted = RunProgram("--db " + db + " templates print " + words);
+    EXPECT_NE(counted.out.find(shown), std::string::npos) << words << ": " << counted.out;
+  }
   const size_t at = printed.out.find(folder + "/spool/job-");
   ASSERT_NE(at, std::string::npos) << printed.out;
   const std::string job = ReadFile(printed.out.substr(at, printed.out.find('\n', at) - at));
