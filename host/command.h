@@ -99,6 +99,10 @@ void TellLockHolder(const LockKey& key, const std::optional<LockHolder>& holder)
 int ReportFailure(const std::wstring& what, HRESULT hr, const std::wstring& description, const LockKey* lock = nullptr);
 // The same with the thread's error information as the description.
 int ReportFailure(const std::wstring& what, HRESULT hr, const LockKey* lock = nullptr);
+// A count with its noun in the Polish form the count takes: `one` for 1 ("1 szablon"), `few` for
+// counts ending in 2 to 4 but not 12 to 14 ("3 szablony", "22 szablony"), `many` for the rest
+// ("0 szablonów", "5 szablonów", "12 szablonów").
+std::wstring Count(unsigned long long n, const wchar_t* one, const wchar_t* few, const wchar_t* many);
 // A value as the program shows it: empty for NULL and empty values, dates as YYYY-MM-DD HH:MM:SS.
 std::wstring ValueText(const VARIANT& value);
 
