@@ -438,11 +438,36 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
             1);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 
-  // Sent straight away: both auctions and the comment go, once.
+  // Sent straight away: both auctions and the comment go, once; not while the site's copy cannot
+  // be read (one byte that is no UTF-8): then the sessions fail, the jobs end with the error, the
+  // program exits 1, and neither the site nor the database changes.
   {
     const std::string other = temp->File("send.db");
     Result seeded = RunProgram("--db " + other + " demo");
     EXPECT_EQ(seeded.status, 0) << seeded.out;
+    const std::string otherCopy = other + ".reference-site.json";
+    const std::string good = FileText(otherCopy);
+    const size_t name = good.find("Wzorcowo");
+    ASSERT_NE(name, std::string::npos);
+    const std::string bad = good.substr(0, name) + "\xff" + good.substr(name);
+    { std::ofstream(otherCopy, std::ios::binary | std::ios::trunc) << bad; }
+    const LONG auctionsBefore = QueryLong(other, L"SELECT COUNT(*) FROM au__Auction");
+    for (const char* command : {" send", " receive"}) {
+      Result unreachable = RunProgram("--db " + other + command);
+      EXPECT_EQ(unreachable.status, 1) << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("Ostatnia operacja nie powiodła się.\r\nPlik danych serwisu wzorcowego " + otherCopy),
+                std::string::npos)
+          << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("zakończone błędem"), std::string::npos) << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("vantor: co najmniej jedno zadanie zakończyło się błędem"), std::string::npos)
+          << unreachable.out;
+      EXPECT_EQ(unreachable.out.find("Wysłano"), std::string::npos) << unreachable.out;
+    }
+    EXPECT_EQ(FileText(otherCopy), bad);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM au__Auction"), auctionsBefore);
+    { std::ofstream(otherCopy, std::ios::binary | std::ios::trunc) << good; }
     Result sent = RunProgram("--db " + other + " send");
     EXPECT_EQ(sent.status, 0) << sent.out;
     for (const char* line : {"Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
@@ -497,8 +522,9 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
   EXPECT_NE(again.out.find("ma już konta"), std::string::npos) << again.out;
   EXPECT_EQ(FileText(copy), "{\"sites\": 5}");
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (2):"), std::string::npos);
-  // The sessions read that copy: a broken one is told (and the run goes on without the site).
+  // The sessions read that copy: a broken one is told, and the receive fails.
   Result broken = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(broken.status, 1) << broken.out;
   EXPECT_NE(broken.out.find("nie można wczytać danych serwisu wzorcowego " + copy), std::string::npos) << broken.out;
   // A copy that is gone is made again from the repository's file.
   std::remove(copy.c_str());
@@ -667,7 +693,8 @@ TEST_F(Program, HelpAndBadArguments) {
   EXPECT_NE(help.out.find("--registry PLIK"), std::string::npos);
   EXPECT_NE(help.out.find("locks"), std::string::npos);
   EXPECT_NE(help.out.find("unlock"), std::string::npos);
-  for (const char* command : {"  receive ", "  send ", "  params [--check [--force]]", "--account N"})
+  for (const char* command : {"  receive ", "  send ", "  params [--check [--force]]", "--account N",
+                              "Kod wyjścia: 0", "zakończyło się błędem (dziennik zadań: vantor log)"})
     EXPECT_NE(help.out.find(command), std::string::npos) << command;
   EXPECT_EQ(RunProgram("--db").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " --bogus").status, 2);
@@ -815,6 +842,9 @@ class ZoneService {
     pid_ = -1;
   }
   int Port() const { return port_; }
+  void Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+  }
 
  private:
   pid_t pid_ = -1;
@@ -1266,6 +1296,35 @@ TEST_F(Program, ZoneSyncClosesOpensAndFillsTheDemoAccountsPagesOnceAndReceivesWh
   ASSERT_EQ(third.status, 0) << third.out;
   EXPECT_NE(third.out.find("Zaktualizowano 4 z 4 transakcji\n"), std::string::npos) << third.out;
   EXPECT_EQ(third.out.find("nie powiodło się"), std::string::npos) << third.out;
+}
+
+// Ctrl+C during a run, and a run whose every call fails: both end with exit 1 (the cancel said as
+// such, the failure in the jobs' logs), never with the run's success.
+TEST_F(Program, ZoneSyncCancelledOrWithEveryCallFailedExits1) {
+  testing_net::Certificates certificates;
+  auto service = std::make_unique<ZoneService>(certificates, ZONE_DEMO_ACCOUNTS);
+  ASSERT_GT(service->Port(), 0);
+  const std::string zone = "--db " + db + " --ca " + certificates.CaFile() + " zone sync";
+  // The service stops answering; the user presses Ctrl+C while the first job waits for it.
+  service->Signal(SIGSTOP);
+  RunningProgram running(zone + " --host 127.0.0.1:" + std::to_string(service->Port()));
+  ASSERT_TRUE(running.WaitFor("Konto: kd_demo na Serwis demonstracyjny\n"));
+  running.Signal(SIGINT);
+  service->Signal(SIGCONT);
+  Result cancelled = running.Finish();
+  EXPECT_EQ(cancelled.status, 1) << cancelled.out;
+  EXPECT_NE(cancelled.out.find("Użytkownik przerwał działanie operacji"), std::string::npos) << cancelled.out;
+  EXPECT_NE(cancelled.out.find("vantor: synchronizację ze Strefą Vantor przerwano\n"), std::string::npos)
+      << cancelled.out;
+  EXPECT_EQ(cancelled.out.find("Synchronizacja ze Strefą Vantor zakończona."), std::string::npos) << cancelled.out;
+
+  // The service is gone: every call fails.
+  service.reset();
+  Result failed = RunProgram(zone);
+  EXPECT_EQ(failed.status, 1) << failed.out;
+  EXPECT_NE(failed.out.find("== otwieranie nowych stron zakończone błędem"), std::string::npos) << failed.out;
+  EXPECT_NE(failed.out.find("vantor: co najmniej jedno zadanie zakończyło się błędem"), std::string::npos)
+      << failed.out;
 }
 
 }  // namespace
