@@ -286,7 +286,7 @@ HRESULT Guard(const std::function<void()>& work) {
     work();
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

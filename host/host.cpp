@@ -532,7 +532,7 @@ STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
     VariantClear(value);
     return VariantCopy(value, &stored);
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -557,7 +557,7 @@ STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
     }
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -718,7 +718,7 @@ STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
     rs->PutRefActiveConnection(nullptr);
     return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
