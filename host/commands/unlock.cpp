@@ -1,5 +1,6 @@
 // `vantor unlock`: removes the synchronisation locks (object type 726) that this workstation
-// holds, which a receive killed midway leaves behind, naming the workstation and user of each.
+// holds, which a receive or a send killed midway leaves behind, naming the workstation and user
+// of each.
 #include <sstream>
 #include <string>
 
@@ -44,5 +45,6 @@ int Unlock(host::CommandContext& context) {
 }  // namespace
 
 VANTOR_COMMAND(.name = "unlock",
-               .usage = L"  unlock     usuwa blokady synchronizacji tego stanowiska (po przerwanym odbieraniu)\n",
+               .usage = L"  unlock     usuwa blokady synchronizacji tego stanowiska (po przerwanym odbieraniu\n"
+                        L"             lub wysyłaniu)\n",
                .order = 31, .run = Unlock, .readOnly = false, .maxArgs = 0);
