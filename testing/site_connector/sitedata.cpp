@@ -120,9 +120,11 @@ SiteData::FileLock::~FileLock() {
 }
 
 SiteData::FileLock SiteData::LockFile(bool exclusive) const {
+  // Only a writer makes the lock file: a file no one changed yet is read without it (a reader
+  // sees a whole file anyway, since a writer replaces it whole).
   const std::string name = path_ + ".lock";
-  int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = exclusive ? ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)
+                           : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (exclusive) Fail(path_, "nie można zablokować pliku");
     return FileLock();

@@ -74,8 +74,7 @@ class SiteData {
   const std::string& Path() const { return path_; }
 
  private:
-  // A held `flock` of the data file's lock file (none for a file whose lock file cannot be
-  // opened: such a folder cannot be written either).
+  // A held `flock` of the data file's lock file (none for a reader when no writer made one yet).
   class FileLock {
    public:
     FileLock() = default;
