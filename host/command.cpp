@@ -41,6 +41,12 @@ void Write(FILE* stream, const std::wstring& text) {
 
 std::wstring Widen(const std::string& text) { return CString(text.c_str()).GetString(); }
 
+std::wstring Count(unsigned long long n, const wchar_t* one, const wchar_t* few, const wchar_t* many) {
+  const unsigned long long units = n % 10, tens = n % 100;
+  const wchar_t* noun = n == 1 ? one : (units >= 2 && units <= 4 && !(tens >= 12 && tens <= 14)) ? few : many;
+  return std::to_wstring(n) + L" " + noun;
+}
+
 bool ParsePositive(const std::string& text, long& value) {
   char* end = nullptr;
   value = std::strtol(text.c_str(), &end, 10);

@@ -57,6 +57,10 @@ bool ParsePositive(const std::string& text, long& value);
 // Tells a failed request on the error stream: "vantor: " what failed with its code, then the lines
 // of the thread's error description; the exit status 1.
 int ReportFailure(const std::wstring& what, HRESULT hr);
+// A count with its noun in the Polish form the count takes: `one` for 1 ("1 szablon"), `few` for
+// counts ending in 2 to 4 but not 12 to 14 ("3 szablony", "22 szablony"), `many` for the rest
+// ("0 szablonów", "5 szablonów", "12 szablonów").
+std::wstring Count(unsigned long long n, const wchar_t* one, const wchar_t* few, const wchar_t* many);
 // A value as the program shows it: empty for NULL and empty values, dates as YYYY-MM-DD HH:MM:SS.
 std::wstring ValueText(const VARIANT& value);
 

@@ -33,7 +33,7 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE TABLE kd_DataParams (pd_Id int NOT NULL PRIMARY KEY, "
          L"pd_BaseCurrency nvarchar(3) NULL, pd_IR_ThumbnailCX int NULL, pd_IR_ThumbnailCY int NULL)",
          L"INSERT INTO kd_DataParams (pd_Id, pd_BaseCurrency, pd_IR_ThumbnailCX, pd_IR_ThumbnailCY) "
-         L"VALUES (1, 'PLN', 120, 90)",
+         L"VALUES (1, 'PLN', 150, 150)",
          L"CREATE TABLE kd_ProgramParams (pa_Id int NOT NULL PRIMARY KEY, "
          L"pa_AuctionsReceiveDialog bit NOT NULL DEFAULT 1, pa_AuctionsSendDialog bit NOT NULL DEFAULT 1, "
          L"pa_AuctSyncTransaction bit NOT NULL DEFAULT 1, pa_AuctSyncFeedback bit NOT NULL DEFAULT 1, "

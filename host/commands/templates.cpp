@@ -175,7 +175,7 @@ int PrintList(host::CommandContext& context) {
     return 1;
   }
   host::Write(stdout, L"Wydrukowano listę szablonów serwisu " + std::to_wstring(site) + L" (" +
-                          std::to_wstring(chooser.m_list.Grid().GetRowCount()) + L" szablonów): " + jobs.back().file + L"\n");
+                          host::Count(static_cast<unsigned>(chooser.m_list.Grid().GetRowCount()), L"szablon", L"szablony", L"szablonów") + L"): " + jobs.back().file + L"\n");
   return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "host/joblog.h"
 #include "host/schema.h"
 #include "framework/skin.h"
+#include "shared/controls/hximage.h"
 #include "shared/controls/hxviews.h"
 #include "shared/hxlog.h"
 #include "shared/objtools.h"
@@ -236,6 +237,25 @@ TEST_F(HostFixture, ParametersAreOneRowRecordsetsFromTheDatabase) {
   _RecordsetPtr params = CHxInstance::HxParams();
   EXPECT_EQ(params->GetRecordCount(), 1);
   EXPECT_THROW(hxGetParam(5003, L"x"), _com_error);
+}
+
+// A new database's thumbnail box has room below the picture for the whole caption: both lines,
+// with their descenders and the hooks of "ą" and "ę", in the font the cells draw it in.
+TEST_F(HostFixture, ANewDatabasesThumbnailBoxHoldsTheWholeCaption) {
+  LONG cx = 0, cy = 0;
+  ASSERT_EQ(CImgTools::GetDefaultImageSize(cx, cy), 0);
+  EXPECT_EQ(cx, cy);   // the picture list's cells are square
+  int width = 0, height = 0, x = 0, y = 0;
+  CRect caption;
+  CHalvexImage::CalcThumbnailSize(nullptr, cx, cy, width, height, x, y, &caption);
+  HDC dc = CreateCompatibleDC(nullptr);
+  const HGDIOBJ old = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+  RECT needed{0, 0, caption.Width(), 0};
+  DrawTextW(dc, L"gęś ząb.jpg\n1600 x 1200 (512.0 KB)", -1, &needed, DT_CENTER | DT_CALCRECT | DT_NOPREFIX);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  EXPECT_LE(needed.bottom, caption.Height());
+  EXPECT_LE(needed.right, caption.Width());
 }
 
 TEST_F(HostFixture, RightsPerUserWithTheAdministratorHoldingAll) {

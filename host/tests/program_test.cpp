@@ -597,7 +597,12 @@ TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
   EXPECT_NE(list.out.find("#108  (Lotrix, 262 x 200): opcje odbierania"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("#109  (Lotrix, 232 x 62): opcje wysyłania"), std::string::npos) << list.out;
   const std::string png = db + ".png";
-  for (const char* name : {"'#108'", "'#109'"}) {
+  // The account's settings need an account.
+  Result none = RunProgram("--db " + db + " dialog '#106' " + png);
+  EXPECT_EQ(none.status, 1) << none.out;
+  EXPECT_FALSE(Exists(png));
+  ASSERT_EQ(RunProgram("--db " + db + " demo").status, 0);
+  for (const char* name : {"'#101'", "'#106'", "'#108'", "'#109'"}) {
     Result shown = RunProgram("--db " + db + " dialog " + name + " " + png);
     EXPECT_EQ(shown.status, 0) << shown.out;
     EXPECT_TRUE(Exists(png)) << name;
@@ -738,12 +743,26 @@ TEST_F(Program, XmlRunsADefinitionFile) {
   Result quoted = RunProgram("--db " + db + " xml " + def + " \"kto=O'Brien=x\"");
   EXPECT_EQ(quoted.status, 0) << quoted.out;
   EXPECT_EQ(quoted.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n");
+  // A log that cannot be written loses nothing of the XML: it is printed, then the log's failure.
+  Result unlogged = RunProgram("--db " + db + " xml " + def + " kto=Szef --log /nonexistent-folder/xml.log");
+  EXPECT_EQ(unlogged.status, 1);
+  EXPECT_EQ(unlogged.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<u opis=", 0), 0u)
+      << unlogged.out;
+  EXPECT_NE(unlogged.out.find("</u>\nvantor: nie można zapisać dziennika do pliku /nonexistent-folder/xml.log"),
+            std::string::npos)
+      << unlogged.out;
 
   WriteFile(broken, "<def:schema xmlns:def=\"x\"><def:data>");
   Result bad = RunProgram("--db " + db + " xml " + broken);
   EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML"), std::string::npos) << bad.out;
-  EXPECT_EQ(RunProgram("--db " + db + " xml " + db + ".missing.xml").status, 2);
+  // What failed, in Polish, with the parser's own text after it.
+  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML (wiersz 1, kolumna "), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find("\nSzczegóły: "), std::string::npos) << bad.out;
+  EXPECT_LT(bad.out.find("XML (wiersz"), bad.out.find("Szczegóły")) << bad.out;
+  Result missing = RunProgram("--db " + db + " xml " + db + ".missing.xml");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out.rfind("vantor: nie można odczytać pliku definicji " + db + ".missing.xml\nSzczegóły: ", 0), 0u)
+      << missing.out;
   EXPECT_EQ(RunProgram("--db " + db + " xml").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " bezznaku").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " --log").status, 2);
@@ -1187,6 +1206,18 @@ TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
   Result missing = RunProgram("--db " + db + " print " + folder + "/nie-ma.html");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.out.find("nie można odczytać pliku"), std::string::npos) << missing.out;
+  // A page over the 64 MB bound is too large, not unreadable.
+  const std::string huge = folder + "/ogromna.html";
+  {
+    std::ofstream page(huge, std::ios::binary);
+    page << "<html><body>";
+    page.seekp((65 << 20) - 1);
+    page.put(' ');
+  }
+  Result large = RunProgram("--db " + db + " print " + huge);
+  EXPECT_EQ(large.status, 2);
+  EXPECT_NE(large.out.find("jest za duża do wydruku"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
   EXPECT_EQ(RunProgram("--db " + db + " print").status, 2);
 }
 
@@ -1204,10 +1235,10 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   const std::string photo = Write("zdjecie.jpg", testpictures::Photo("JPEG", 1600, 1200));
   Result thumb = RunProgram("--db " + db + " thumbnail " + photo + " " + folder + "/miniatura.png");
   ASSERT_EQ(thumb.status, 0) << thumb.out;
-  EXPECT_NE(thumb.out.find("84 x 63 w polu 120 x 90"), std::string::npos) << thumb.out;   // the parameters' box
+  EXPECT_NE(thumb.out.find("135 x 101 w polu 150 x 150"), std::string::npos) << thumb.out;   // the parameters' box
   const auto cell = testpictures::Inspect(ReadFile(folder + "/miniatura.png"));
-  EXPECT_EQ(cell.width, 120u);
-  EXPECT_EQ(cell.height, 90u);
+  EXPECT_EQ(cell.width, 150u);
+  EXPECT_EQ(cell.height, 150u);
   const std::string fake = Write("rysunek.jpg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
   EXPECT_EQ(RunProgram("--db " + db + " thumbnail " + fake + " " + folder + "/m2.png").status, 1);
 
@@ -1223,6 +1254,32 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   EXPECT_EQ(tiny.status, 1);
   EXPECT_NE(tiny.out.find("najniższej jakości"), std::string::npos) << tiny.out;
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + fake + " 10 " + folder + "/x.jpg").status, 1);
+  // What is not a picture is refused by its first bytes, under the limit too and unread when it
+  // never ends; a file over the decoder's bound is refused by its size.
+  const std::string text = Write("notatka.txt", "zwykły tekst, nie obraz");
+  for (const std::string& file : {fake, text, std::string("/dev/zero")}) {
+    Result refused = RunProgram("--db " + db + " fit-image " + file + " 100000 " + folder + "/x.jpg");
+    EXPECT_EQ(refused.status, 1) << file;
+    EXPECT_NE(refused.out.find("nie jest obrazem"), std::string::npos) << refused.out;
+    EXPECT_FALSE(Exists(folder + "/x.jpg")) << file;
+  }
+  const std::string huge = folder + "/ogromny.jpg";
+  {
+    std::ofstream big(huge, std::ios::binary);
+    big.write("\xFF\xD8\xFF", 3);
+    big.seekp((300 << 20) - 1);
+    big.put('\0');
+  }
+  Result large = RunProgram("--db " + db + " fit-image " + huge + " 100000 " + folder + "/x.jpg");
+  EXPECT_EQ(large.status, 1);
+  EXPECT_NE(large.out.find("jest za duży na obraz"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
+  // A JPEG cut short decodes (what arrived of it) and is fitted as any picture.
+  const std::string whole = testpictures::Photo("JPEG", 800, 600);
+  const std::string cut = Write("uciety.jpg", whole.substr(0, whole.size() * 2 / 3));
+  Result truncated = RunProgram("--db " + db + " fit-image " + cut + " 20000 " + folder + "/uciety-maly.jpg");
+  EXPECT_EQ(truncated.status, 0) << truncated.out;
+  EXPECT_LE(ReadFile(folder + "/uciety-maly.jpg").size(), 20000u);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 0 " + folder + "/x.jpg").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000 " + folder + "/x.jpg --max-side -3").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000").status, 2);
@@ -1436,7 +1493,13 @@ TEST_F(ProgramFiles, TemplatesAreListedAndTheChoosersListPrints) {
 
   Result printed = RunProgram("--db " + db + " templates print 1");
   ASSERT_EQ(printed.status, 0) << printed.out;
-  EXPECT_NE(printed.out.find("(3 szablonów)"), std::string::npos) << printed.out;
+  // The count takes the noun's Polish form: 1 szablon, 2 to 4 szablony, 0 and 5 on szablonów.
+  EXPECT_NE(printed.out.find("(3 szablony)"), std::string::npos) << printed.out;
+  const std::pair<const char*, const char*> counts[] = {{"1 2", "(1 szablon)"}, {"2", "(2 szablony)"}, {"77", "(0 szablonów)"}};
+  for (const auto& [words, shown] : counts) {
+    Result counted = RunProgram("--db " + db + " templates print " + words);
+    EXPECT_NE(counted.out.find(shown), std::string::npos) << words << ": " << counted.out;
+  }
   const size_t at = printed.out.find(folder + "/spool/job-");
   ASSERT_NE(at, std::string::npos) << printed.out;
   const std::string job = ReadFile(printed.out.substr(at, printed.out.find('\n', at) - at));
