@@ -296,7 +296,7 @@ HRESULT Guard(const std::function<void()>& work) {
     work();
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

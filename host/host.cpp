@@ -540,7 +540,7 @@ STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
     VariantClear(value);
     return VariantCopy(value, &stored);
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -565,7 +565,7 @@ STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
     }
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -726,7 +726,7 @@ STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
     rs->PutRefActiveConnection(nullptr);
     return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

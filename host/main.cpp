@@ -93,7 +93,12 @@ std::wstring Usage() {
       L"                   bieżącego konta\" odbierania i wysyłania)\n"
       L"  --ca PLIK        certyfikaty urzędów (PEM), którym ufają połączenia HTTPS (domyślnie\n"
       L"                   systemowe)\n"
-      L"  --help           ten opis\n";
+      L"  --help           ten opis\n"
+      L"\n"
+      L"Kod wyjścia: 0, gdy polecenie się udało; 1, gdy się nie powiodło; 2 przy błędnych argumentach.\n"
+      L"Polecenia receive, send, params i zone sync kończą się kodem 1 także wtedy, gdy je przerwano\n"
+      L"albo gdy któreś z ich zadań zakończyło się błędem (dziennik zadań: vantor log); ostrzeżenia\n"
+      L"i odmowa, bo to samo robi inne stanowisko, dają 0.\n";
   return text;
 }
 

@@ -2,11 +2,13 @@
 // manager, as its menu runs them with the stored options (no dialog). The job logs show as they
 // are written; Ctrl+C asks the run to stop at its next check. `--account N` (an option of the
 // program) makes N the host's selected account, which the "current account only" options use.
+// A request whose job logs ended with an error status exits 1 (job_status.h).
 #include <string>
 #include <vector>
 
 #include "auctions/lotrix.h"
 #include "host/command.h"
+#include "host/commands/job_status.h"
 #include "host/commands/reference_site.h"
 #include "host/host.h"
 
@@ -15,12 +17,14 @@ namespace {
 const char* const kParamsSwitches[] = {"--check", "--force", nullptr};
 const char* const kSendOptions[] = {"--auction", nullptr};
 
-// Runs one request, which takes the synchronisation lock `lock`, on a new manager; the exit status.
+// Runs one request, which takes the synchronisation lock `lock`, on a new manager; the exit status:
+// 1 when it failed, was cancelled or a job of it ended with an error status.
 template <class F>
 int Request(host::CommandContext& context, const host::LockKey& lock, const wchar_t* done, const wchar_t* stopped,
             const wchar_t* failed, F call) {
   // The reference connector's sessions work on the reference site's working copy.
   host::LoadReferenceSite(context.databasePath);
+  const host::JobRunStatus run(context.host);
   CLSID clsid = GUID_NULL;
   HRESULT hr = CLSIDFromProgID(L"Vantor.AuctServMgr", &clsid);
   IUnknownPtr object;
@@ -48,8 +52,7 @@ int Request(host::CommandContext& context, const host::LockKey& lock, const wcha
     host::Write(stderr, std::wstring(L"vantor: ") + stopped + L"\n");
     return 1;
   }
-  host::Write(stdout, std::wstring(done) + L"\n");
-  return 0;
+  return run.Finish(done);
 }
 
 int Receive(host::CommandContext& context) {

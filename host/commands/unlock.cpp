@@ -1,5 +1,6 @@
 // `vantor unlock`: removes the synchronisation locks (object type 726) that this workstation
-// holds, which a receive killed midway leaves behind, naming the workstation and user of each.
+// holds, which a receive or a send killed midway leaves behind, naming the workstation and user
+// of each.
 // `vantor unlock TYPE ID [EXTRA]`: removes one lock of any workstation (one that a program ended
 // without releasing it left behind), after a question naming its holder.
 #include <sstream>
@@ -106,7 +107,8 @@ const char* const kUnlockSwitches[] = {"--yes", "--no", nullptr};
 }  // namespace
 
 VANTOR_COMMAND(.name = "unlock",
-               .usage = L"  unlock     usuwa blokady synchronizacji tego stanowiska (po przerwanym odbieraniu)\n"
+               .usage = L"  unlock     usuwa blokady synchronizacji tego stanowiska (po przerwanym odbieraniu\n"
+                        L"             lub wysyłaniu)\n"
                         L"  unlock TYP ID [DODATKOWY] [--yes|--no]\n"
                         L"             usuwa jedną blokadę obiektu dowolnego stanowiska (pozostałą po programie,\n"
                         L"             który przerwano), gdy potwierdzić (t/n) pytanie, kto ją trzyma\n",

@@ -1,5 +1,6 @@
 // The `vantor` program as a person runs it.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -15,9 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "platform/resources/resources.h"
 #include "host/host.h"
@@ -67,6 +71,103 @@ Result RunAs(const std::string& prefix, const std::string& registry, const std::
 }
 
 Result RunProgram(const std::string& args) { return RunAs("", RegistryFile(), args); }
+
+// The program running as a child of the test, its output read as it comes: for what happens while
+// it runs. Every wait has a deadline; a program still running at the end is killed.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::string& args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    const std::string line = "exec " + std::string(VANTOR_PROGRAM) + " --registry " + RegistryFile() + " " + args + " 2>&1";
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    fd_ = out[0];
+  }
+  ~RunningProgram() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (fd_ >= 0) close(fd_);
+  }
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // Reads the output until it holds `text`; false when the output ended first or the deadline
+  // passed.
+  bool WaitFor(const std::string& text, int seconds = 60) {
+    while (out_.find(text) == std::string::npos)
+      if (!ReadSome(seconds)) return false;
+    return true;
+  }
+  // Waits until the program stopped (SIGSTOP); false when it ended or the deadline passed.
+  bool WaitStopped(int seconds = 60) {
+    int status = 0;
+    if (!WaitChild(WUNTRACED, status, seconds)) return false;
+    if (WIFSTOPPED(status)) return true;
+    pid_ = -1;  // it ended
+    return false;
+  }
+  void Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+  }
+  // Reads the rest of the output and waits for the end: the exit status (-1 when the program did
+  // not end in time or was killed) and the whole output.
+  Result Finish(int seconds = 120) {
+    while (ReadSome(seconds)) {
+    }
+    int status = 0;
+    Result result{-1, out_};
+    if (pid_ > 0 && WaitChild(0, status, seconds)) {
+      pid_ = -1;
+      if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    }
+    return result;
+  }
+
+ private:
+  static void OnAlarm(int) {}
+  // waitpid with a deadline (an alarm interrupts it).
+  bool WaitChild(int options, int& status, int seconds) {
+    if (pid_ <= 0) return false;
+    struct sigaction action {}, old {};
+    action.sa_handler = OnAlarm;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, &old);
+    alarm(static_cast<unsigned>(seconds));
+    const pid_t got = waitpid(pid_, &status, options);
+    alarm(0);
+    sigaction(SIGALRM, &old, nullptr);
+    return got == pid_;
+  }
+  // One read of the output; false at its end or after the deadline.
+  bool ReadSome(int seconds) {
+    if (fd_ < 0) return false;
+    pollfd ready{fd_, POLLIN, 0};
+    if (poll(&ready, 1, seconds * 1000) <= 0) return false;
+    char buffer[4096];
+    const ssize_t got = read(fd_, buffer, sizeof buffer);
+    if (got <= 0) {
+      close(fd_);
+      fd_ = -1;
+      return false;
+    }
+    out_.append(buffer, static_cast<size_t>(got));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string out_;
+};
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -350,11 +451,36 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
             1);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 
-  // Sent straight away: both auctions and the comment go, once.
+  // Sent straight away: both auctions and the comment go, once; not while the site's copy cannot
+  // be read (one byte that is no UTF-8): then the sessions fail, the jobs end with the error, the
+  // program exits 1, and neither the site nor the database changes.
   {
     const std::string other = temp->File("send.db");
     Result seeded = RunProgram("--db " + other + " demo");
     EXPECT_EQ(seeded.status, 0) << seeded.out;
+    const std::string otherCopy = other + ".reference-site.json";
+    const std::string good = FileText(otherCopy);
+    const size_t name = good.find("Wzorcowo");
+    ASSERT_NE(name, std::string::npos);
+    const std::string bad = good.substr(0, name) + "\xff" + good.substr(name);
+    { std::ofstream(otherCopy, std::ios::binary | std::ios::trunc) << bad; }
+    const LONG auctionsBefore = QueryLong(other, L"SELECT COUNT(*) FROM au__Auction");
+    for (const char* command : {" send", " receive"}) {
+      Result unreachable = RunProgram("--db " + other + command);
+      EXPECT_EQ(unreachable.status, 1) << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("Ostatnia operacja nie powiodła się.\r\nPlik danych serwisu wzorcowego " + otherCopy),
+                std::string::npos)
+          << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("zakończone błędem"), std::string::npos) << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("vantor: co najmniej jedno zadanie zakończyło się błędem"), std::string::npos)
+          << unreachable.out;
+      EXPECT_EQ(unreachable.out.find("Wysłano"), std::string::npos) << unreachable.out;
+    }
+    EXPECT_EQ(FileText(otherCopy), bad);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM au__Auction"), auctionsBefore);
+    { std::ofstream(otherCopy, std::ios::binary | std::ios::trunc) << good; }
     Result sent = RunProgram("--db " + other + " send");
     EXPECT_EQ(sent.status, 0) << sent.out;
     for (const char* line : {"Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
@@ -409,8 +535,9 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
   EXPECT_NE(again.out.find("ma już konta"), std::string::npos) << again.out;
   EXPECT_EQ(FileText(copy), "{\"sites\": 5}");
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (2):"), std::string::npos);
-  // The sessions read that copy: a broken one is told (and the run goes on without the site).
+  // The sessions read that copy: a broken one is told, and the receive fails.
   Result broken = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(broken.status, 1) << broken.out;
   EXPECT_NE(broken.out.find("nie można wczytać danych serwisu wzorcowego " + copy), std::string::npos) << broken.out;
   // A copy that is gone is made again from the repository's file.
   std::remove(copy.c_str());
@@ -696,7 +823,8 @@ TEST_F(Program, HelpAndBadArguments) {
   EXPECT_NE(help.out.find("--registry PLIK"), std::string::npos);
   EXPECT_NE(help.out.find("locks"), std::string::npos);
   EXPECT_NE(help.out.find("unlock"), std::string::npos);
-  for (const char* command : {"  receive ", "  send ", "  params [--check [--force]]", "--account N"})
+  for (const char* command : {"  receive ", "  send ", "  params [--check [--force]]", "--account N",
+                              "Kod wyjścia: 0", "zakończyło się błędem (dziennik zadań: vantor log)"})
     EXPECT_NE(help.out.find(command), std::string::npos) << command;
   EXPECT_EQ(RunProgram("--db").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " --bogus").status, 2);
@@ -858,6 +986,9 @@ class ZoneService {
     pid_ = -1;
   }
   int Port() const { return port_; }
+  void Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+  }
 
  private:
   pid_t pid_ = -1;
@@ -1033,6 +1164,19 @@ std::vector<LONG> ReceivedRows(const std::string& db) {
   return rows;
 }
 
+// The synchronisation lock that a run killed midway leaves refuses the next run of `command`
+// (which tells who holds it and exits 0) until unlock takes the lock `lock` away.
+void ExpectRefusedUntilUnlocked(const std::string& db, const std::string& command, int lock) {
+  Result refused = RunProgram("--db " + db + " " + command);
+  EXPECT_EQ(refused.status, 0) << refused.out;
+  EXPECT_NE(refused.out.find("Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
+            std::string::npos)
+      << refused.out;
+  Result unlocked = RunProgram("--db " + db + " unlock");
+  EXPECT_NE(unlocked.out.find("Usunięto blokadę synchronizacji nr " + std::to_string(lock)), std::string::npos)
+      << unlocked.out;
+}
+
 class ProgramReceive : public ProgramFiles {
  protected:
   void SetUp() override {
@@ -1076,14 +1220,8 @@ TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARer
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM cs__Customer WHERE cs_Street IS NULL OR cs_City IS NULL"), 0);
   EXPECT_EQ(std::wstring(_bstr_t(QueryValue(db, L"PRAGMA integrity_check"))), L"ok");
 
-  // The lock row stays and refuses the next receive until unlock takes it away.
-  Result refused = RunProgram("--db " + db + " receive");
-  EXPECT_NE(refused.out.find("Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
-            std::string::npos)
-      << refused.out;
+  ExpectRefusedUntilUnlocked(db, "receive", 11);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
-  Result unlocked = RunProgram("--db " + db + " unlock");
-  EXPECT_NE(unlocked.out.find("Usunięto blokadę synchronizacji nr 11"), std::string::npos) << unlocked.out;
 
   Write("vantor.db.reference-site.json", data);
   Result rerun = RunProgram("--db " + db + " receive");
@@ -1143,11 +1281,60 @@ TEST_F(ProgramReceive, ASendKilledMidwayLeavesEveryRecordWrittenBackWholeOrStill
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 
   Write("vantor.db.reference-site.json", data);
+  ExpectRefusedUntilUnlocked(db, "send", 12);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
   Result rerun = RunProgram("--db " + db + " send");
   EXPECT_EQ(rerun.status, 0) << rerun.out;
   EXPECT_NE(rerun.out.find("Wysłano aukcji: 2"), std::string::npos) << rerun.out;
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 0);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
+}
+
+// Two workstations send at once: the second is told that the first is sending and sends nothing,
+// so the site holds each record once and no site number is given twice.
+TEST_F(ProgramReceive, TwoSendsAtOnceNeverSendARecordTwice) {
+  ASSERT_EQ(RunProgram("--db " + db + " receive").status, 0);
+  PrepareSends(db, {9001, 9002});
+  const std::string copy = db + ".reference-site.json";
+  const std::string data = ReadFile(copy);
+  ASSERT_EQ(data.rfind("{", 0), 0u);
+  // The first stops as its first listing reached the site, before it is written back.
+  Write("vantor.db.reference-site.json", "{\"stop_after_sends\": 1," + data.substr(1));
+  RunningProgram first("--db " + db + " send");
+  ASSERT_TRUE(first.WaitStopped());
+  // The second reads what the first listed (so does not stop).
+  std::string listed = ReadFile(copy);
+  const size_t knob = listed.find("\"stop_after_sends\": 1");
+  ASSERT_NE(knob, std::string::npos);
+  listed.replace(knob, std::string("\"stop_after_sends\": 1").size(), "\"stop_after_sends\": 0");
+  Write("vantor.db.reference-site.json", listed);
+  Result second = RunProgram("--db " + db + " send");
+  EXPECT_EQ(second.status, 0) << second.out;
+  EXPECT_NE(second.out.find("== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
+            std::string::npos)
+      << second.out;
+  EXPECT_EQ(second.out.find("Wysłano"), std::string::npos) << second.out;
+  first.Signal(SIGCONT);
+  Result done = first.Finish();
+  EXPECT_EQ(done.status, 0) << done.out;
+  for (const char* line : {"Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
+    EXPECT_NE(done.out.find(line), std::string::npos) << line << "\n" << done.out;
+
+  const nlohmann::json site = nlohmann::json::parse(ReadFile(copy));
+  std::map<std::string, int> titles, numbers;
+  for (const nlohmann::json& sent : site["auctions_sent"]) {
+    ++titles[sent["title"].get<std::string>()];
+    ++numbers[sent["number"].get<std::string>()];
+  }
+  EXPECT_EQ(titles, (std::map<std::string, int>{{"Kubek nr 9001", 1}, {"Kubek nr 9002", 1}}));
+  EXPECT_EQ(numbers.size(), 2u);
+  EXPECT_EQ(site["comment_sent"].size(), 1u);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (9001, 9002) AND au_State = 3"), 2);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM (SELECT au_Number FROM au__Auction WHERE au_Number IS NOT NULL "
+                          L"GROUP BY au_Number HAVING COUNT(*) > 1) AS twice"),
+            0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada"), 0);
 }
 
 TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
@@ -1315,6 +1502,35 @@ TEST_F(Program, ZoneSyncClosesOpensAndFillsTheDemoAccountsPagesOnceAndReceivesWh
   ASSERT_EQ(third.status, 0) << third.out;
   EXPECT_NE(third.out.find("Zaktualizowano 4 z 4 transakcji\n"), std::string::npos) << third.out;
   EXPECT_EQ(third.out.find("nie powiodło się"), std::string::npos) << third.out;
+}
+
+// Ctrl+C during a run, and a run whose every call fails: both end with exit 1 (the cancel said as
+// such, the failure in the jobs' logs), never with the run's success.
+TEST_F(Program, ZoneSyncCancelledOrWithEveryCallFailedExits1) {
+  testing_net::Certificates certificates;
+  auto service = std::make_unique<ZoneService>(certificates, ZONE_DEMO_ACCOUNTS);
+  ASSERT_GT(service->Port(), 0);
+  const std::string zone = "--db " + db + " --ca " + certificates.CaFile() + " zone sync";
+  // The service stops answering; the user presses Ctrl+C while the first job waits for it.
+  service->Signal(SIGSTOP);
+  RunningProgram running(zone + " --host 127.0.0.1:" + std::to_string(service->Port()));
+  ASSERT_TRUE(running.WaitFor("Konto: kd_demo na Serwis demonstracyjny\n"));
+  running.Signal(SIGINT);
+  service->Signal(SIGCONT);
+  Result cancelled = running.Finish();
+  EXPECT_EQ(cancelled.status, 1) << cancelled.out;
+  EXPECT_NE(cancelled.out.find("Użytkownik przerwał działanie operacji"), std::string::npos) << cancelled.out;
+  EXPECT_NE(cancelled.out.find("vantor: synchronizację ze Strefą Vantor przerwano\n"), std::string::npos)
+      << cancelled.out;
+  EXPECT_EQ(cancelled.out.find("Synchronizacja ze Strefą Vantor zakończona."), std::string::npos) << cancelled.out;
+
+  // The service is gone: every call fails.
+  service.reset();
+  Result failed = RunProgram(zone);
+  EXPECT_EQ(failed.status, 1) << failed.out;
+  EXPECT_NE(failed.out.find("== otwieranie nowych stron zakończone błędem"), std::string::npos) << failed.out;
+  EXPECT_NE(failed.out.find("vantor: co najmniej jedno zadanie zakończyło się błędem"), std::string::npos)
+      << failed.out;
 }
 
 }  // namespace

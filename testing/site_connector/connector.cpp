@@ -317,7 +317,20 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
   }
   STDMETHODIMP LoadSiteData(BSTR path) override {
     if (!path || !*path) return DataError(E_INVALIDARG, "Plik danych serwisu wzorcowego: nie podano ścieżki");
-    return UseData([&] { return reference::SiteData::Load(platform::WideToUtf8(path)); });
+    const std::string file = platform::WideToUtf8(path);
+    const HRESULT hr = UseData([&] { return reference::SiteData::Load(file); });
+    if (SUCCEEDED(hr)) return hr;
+    // The site is that file all the same: a site that cannot be reached fails its sessions,
+    // never works on other data.
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(ScriptMutex());
+      TheScript().data = reference::SiteData::AtFile(file);
+    }
+    SetErrorInfo(0, info);
+    if (info) info->Release();
+    return hr;
   }
   STDMETHODIMP SetSiteData(BSTR json) override {
     const std::string text = platform::WideToUtf8(json);

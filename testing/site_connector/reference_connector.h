@@ -136,12 +136,13 @@ struct IReferenceConnectorControl : public IUnknown {
   STDMETHOD(FailSessionSlot)(LONG slot, HRESULT hr, BSTR description) = 0;
   // 12: code run around the session's method at `slot`; null removes it.
   STDMETHOD(HookSessionSlot)(LONG slot, IReferenceSessionHook* hook) = 0;
-  // 13: the reference site from a data file (the working copy; the sessions write their changes
-  // back into it). A missing, unreadable or malformed file fails with E_INVALIDARG and an error
-  // description naming the file and the place; the data loaded before stay.
+  // 13: the reference site kept in a data file (the working copy), which the sessions read and
+  // write as they go, sharing it with other processes (sitedata.h). A missing, unreadable or
+  // malformed file fails with E_INVALIDARG and an error description naming the file and the
+  // place; the site is that file all the same, so that the sessions fail until it can be read.
   STDMETHOD(LoadSiteData)(BSTR path) = 0;
   // 14: the reference site from a JSON text (built by a test; nothing is written back), checked
-  // as a file is.
+  // as a file is; a text that is refused leaves the site as it was.
   STDMETHOD(SetSiteData)(BSTR json) = 0;
   // 15: the reference site's current document as JSON text ("{}" when none was loaded).
   STDMETHOD(GetSiteData)(BSTR* json) = 0;

@@ -15,7 +15,8 @@ class OpenPages : public ManagerTest {
  protected:
   void SetUp() override {
     ManagerTest::SetUp();
-    Exec(L"DELETE FROM reg_Site WHERE rs_RegId = 2");
+    // Only account A is walked unless a test says otherwise.
+    Exec(L"UPDATE reg__Registration SET reg_ST_StatusesServiceActive = 0 WHERE reg_Id = 2");
   }
   HRESULT Run() {
     IStatusMgrPtr manager = NewManager();
