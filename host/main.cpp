@@ -96,9 +96,9 @@ std::wstring Usage() {
       L"  --help           ten opis\n"
       L"\n"
       L"Kod wyjścia: 0, gdy polecenie się udało; 1, gdy się nie powiodło; 2 przy błędnych argumentach.\n"
-      L"Polecenia receive, send, params i zone sync kończą się kodem 1 także wtedy, gdy je przerwano\n"
-      L"albo gdy któreś z ich zadań zakończyło się błędem (dziennik zadań: vantor log); ostrzeżenia\n"
-      L"i odmowa, bo to samo robi inne stanowisko, dają 0.\n";
+      L"Polecenia receive, send, params, zone sync i round kończą się kodem 1 także wtedy, gdy je\n"
+      L"przerwano albo gdy któreś z ich zadań zakończyło się błędem (dziennik zadań: vantor log);\n"
+      L"ostrzeżenia i odmowa, bo to samo robi inne stanowisko, dają 0.\n";
   return text;
 }
 

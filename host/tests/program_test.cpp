@@ -1177,6 +1177,87 @@ void ExpectRefusedUntilUnlocked(const std::string& db, const std::string& comman
       << unlocked.out;
 }
 
+// The synchronisation round as run.sh runs it with no arguments, on a fresh database and against
+// the seller-zone test service: it makes the demonstration, then stores and sends what demo,
+// receive, send and zone sync do one after the other, and sums it up; a second round changes no
+// count; a job that ends with an error makes the round exit 1, the steps after it still run.
+TEST_F(Program, ARoundDoesWhatDemoReceiveSendAndZoneSyncDoAndASecondChangesNoCount) {
+  testing_net::Certificates certificates;
+  const std::string ca = " --ca " + certificates.CaFile();
+  // What the round stores and sends: the received tables, then accounts, prepared auctions and
+  // comments, comments given, transactions with a page, pages to close and messages to buyers.
+  auto rows = [](const std::string& path) {
+    std::vector<LONG> rows = ReceivedRows(path);
+    for (const wchar_t* sql :
+         {L"SELECT COUNT(*) FROM reg__Registration", L"SELECT COUNT(*) FROM vw_AuctionsPrepared",
+          L"SELECT COUNT(*) FROM vw_CommentsPrepared", L"SELECT COUNT(*) FROM tr_Comment WHERE tc_SentDate IS NOT NULL",
+          L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_StatusPageId IS NOT NULL",
+          L"SELECT COUNT(*) FROM tr_TransStatus", L"SELECT COUNT(*) FROM kd_MessageOutbox"})
+      rows.push_back(QueryLong(path, sql));
+    return rows;
+  };
+  const std::string steps = temp->File("steps.db");
+  {
+    ZoneService service(certificates, ZONE_DEMO_ACCOUNTS);
+    ASSERT_GT(service.Port(), 0);
+    for (const char* command : {" demo", " receive", " send"}) {
+      Result step = RunProgram("--db " + steps + command);
+      ASSERT_EQ(step.status, 0) << command << "\n" << step.out;
+    }
+    Result zone = RunProgram("--db " + steps + ca + " zone sync --host 127.0.0.1:" + std::to_string(service.Port()));
+    ASSERT_EQ(zone.status, 0) << zone.out;
+  }
+
+  ZoneService service(certificates, ZONE_DEMO_ACCOUNTS, certificates.Dir() + "/zone-state");
+  ASSERT_GT(service.Port(), 0);
+  const std::string round = "--db " + db + ca + " round";
+  Result first = RunProgram(round + " --host 127.0.0.1:" + std::to_string(service.Port()));
+  ASSERT_EQ(first.status, 0) << first.out;
+  for (const char* line :
+       {"Dodano konto 1 (sklep_wzorcowy, ze sklepem).\n", "Dodano konto 2 (bez_sklepu, bez sklepu).\n",
+        "Dodano konto demonstracyjne Strefy Vantor 3 (kd_demo).\n", "Konto demonstracyjne dostało przykładowe transakcje.\n",
+        "== Odebrano aukcji: 12\n", "Odbieranie danych z serwisów aukcyjnych zakończone.\n", "== Wysłano aukcji: 2\n",
+        "Wysyłanie danych na serwisy aukcyjne zakończone.\n", "Konto: kd_demo na Wzorcowo\n",
+        "Utworzono nowych stron: 4 z 4\n", "Synchronizacja ze Strefą Vantor zakończona.\n",
+        "Podsumowanie:\n"
+        "  odebrano 12 aukcji, 3 transakcje, 6 klientów, 2 komentarze\n"
+        "  wysłano 2 aukcje, 1 komentarz\n"
+        "  Strefa Vantor: zamknięto 3 strony, otwarto 4 strony, uaktualniono 4 strony, wpisano dane kupujących do 0 "
+        "transakcji\n"
+        "  w bazie: 3 konta, 18 aukcji, 11 klientów, 13 transakcji\n"
+        "Runda synchronizacji zakończona.\n"})
+    EXPECT_NE(first.out.find(line), std::string::npos) << line << "\n" << first.out;
+  EXPECT_EQ(first.out.find("zakończone błędem"), std::string::npos) << first.out;
+  const std::vector<LONG> stored = rows(db);
+  EXPECT_EQ(stored, rows(steps));
+  EXPECT_EQ(std::vector<LONG>(stored.begin() + 6, stored.begin() + 11), (std::vector<LONG>{3, 0, 0, 3, 4}))
+      << "accounts, nothing left prepared, comments given, pages";
+
+  // The service's address stays in the connector's settings.
+  Result second = RunProgram(round);
+  ASSERT_EQ(second.status, 0) << second.out;
+  EXPECT_EQ(second.out.find("Dodano"), std::string::npos) << second.out;
+  for (const char* line : {"  wysłano 0 aukcji, 0 komentarzy\n",
+                           "  Strefa Vantor: zamknięto 0 stron, otwarto 0 stron, uaktualniono 0 stron, wpisano dane "
+                           "kupujących do 0 transakcji\n",
+                           "  w bazie: 3 konta, 18 aukcji, 11 klientów, 13 transakcji\n"})
+    EXPECT_NE(second.out.find(line), std::string::npos) << line << "\n" << second.out;
+  EXPECT_EQ(rows(db), stored);
+
+  // The reference site cannot be read: receive and send end with the error, the seller-zone
+  // synchronisation runs all the same, and the round exits 1 after its summary.
+  const std::string copy = db + ".reference-site.json";
+  { std::ofstream(copy, std::ios::trunc) << "{\"sites\": 5}"; }
+  Result failed = RunProgram(round);
+  EXPECT_EQ(failed.status, 1) << failed.out;
+  for (const char* line : {"== odbieranie aukcji zakończone błędem", "== wysyłanie aukcji zakończone błędem",
+                           "Synchronizacja ze Strefą Vantor zakończona.\n", "Runda synchronizacji zakończona.\n",
+                           "vantor: co najmniej jedno zadanie zakończyło się błędem"})
+    EXPECT_NE(failed.out.find(line), std::string::npos) << line << "\n" << failed.out;
+  EXPECT_EQ(rows(db), stored);
+  EXPECT_EQ(RunProgram(round + " extra").status, 2);
+}
+
 class ProgramReceive : public ProgramFiles {
  protected:
   void SetUp() override {
