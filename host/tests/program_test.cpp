@@ -2,6 +2,8 @@
 // what it refuses, and its help.
 #include "host/tests/program_fixture.h"
 
+#include <sys/stat.h>
+
 #include "host/schema.h"
 
 namespace program_test {
@@ -54,6 +56,15 @@ TEST_F(Program, ANewDatabaseIsCreatedOnlyInAnExistingFolder) {
   ASSERT_EQ(stat(db.c_str(), &st), 0);
   EXPECT_EQ(st.st_size, 0);
   EXPECT_EQ(RunProgram("--db /tmp").status, 1);  // a folder
+  // Without --db: the default database in the home folder that HOME names (as for run.sh), the
+  // one folder that is made when missing.
+  const std::string home = folder + "/home";
+  ASSERT_EQ(mkdir(home.c_str(), 0700), 0);
+  Result report = RunAs("HOME=" + home + " ", RegistryFile(), "");
+  EXPECT_EQ(report.status, 0) << report.out;
+  EXPECT_NE(report.out.find("Baza danych: " + home + "/.local/share/vantor/vantor.db\n"), std::string::npos)
+      << report.out;
+  EXPECT_TRUE(Exists(home + "/.local/share/vantor/vantor.db"));
 }
 
 // A reading command opens the database read-only: it works on a file that cannot be written, in
