@@ -29,29 +29,32 @@ std::string FormatAArgs(const char* format, ...);
 // The class library's strings, and classes derived from them.
 template <class T>
 inline constexpr bool kIsCString = std::is_base_of_v<CStringT<wchar_t>, T> || std::is_base_of_v<CStringT<char>, T>;
+// Standard strings, which pass their c_str().
+template <class T>
+concept StandardString = requires(const T& value) { value.c_str(); };
+// Classes that convert to a wide character pointer, as automation-string wrappers do.
+template <class T>
+concept WideTextObject = std::is_class_v<T> && requires(const T& value) { static_cast<const wchar_t*>(value); };
 }  // namespace detail
 
 // What an argument of the variadic formatting calls may be: a plain value (trivially copyable:
 // numbers, characters, pointers), a standard string (its c_str() is passed) or a class that
-// converts to a wide character pointer, as automation-string wrappers do (that pointer is passed).
-// A CString itself is refused at compile time: pass its GetString() (or cast it to its pointer
-// type), so that what the format reads is plain at the call. Any other class object is refused
-// too, so that none reaches the formatter as bytes the format would misread.
+// converts to a wide character pointer (that pointer is passed). A CString itself is refused at
+// compile time: pass its GetString() (or cast it to its pointer type), so that what the format
+// reads is plain at the call. Any other class object is refused too, so that none reaches the
+// formatter as bytes the format would misread.
 template <class T>
-concept FormatArgument =
-    !detail::kIsCString<T> &&
-    (requires(const T& value) { value.c_str(); } ||
-     (std::is_class_v<T> && requires(const T& value) { static_cast<const wchar_t*>(value); }) ||
-     std::is_trivially_copyable_v<T>);
+concept FormatArgument = !detail::kIsCString<T> && (detail::StandardString<T> || detail::WideTextObject<T> ||
+                                                    std::is_trivially_copyable_v<T>);
 
 namespace detail {
 // How one argument of the variadic forms travels.
 template <FormatArgument T>
 auto VarArg(const T& value) {
-  if constexpr (requires { value.c_str(); }) {
+  if constexpr (StandardString<T>) {
     return value.c_str();
-  } else if constexpr (std::is_class_v<T> && requires { static_cast<const wchar_t*>(value); }) {
-    return static_cast<const wchar_t*>(value);  // automation-string wrappers pass their wide text
+  } else if constexpr (WideTextObject<T>) {
+    return static_cast<const wchar_t*>(value);
   } else {
     return value;
   }
@@ -63,7 +66,7 @@ int CallWithVaList(VaFormatter fn, void* context, ...);
 }  // namespace detail
 
 // The variadic forms are templates so that a literal 0 argument is never taken for a va_list
-// and string objects can be passed as they are.
+// and standard strings and automation-string wrappers can be passed as they are.
 template <FormatArgument... Args>
 std::wstring FormatW(const wchar_t* format, const Args&... args) {
   return detail::FormatWArgs(format, detail::VarArg(args)...);
