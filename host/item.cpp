@@ -265,7 +265,7 @@ STDMETHODIMP CHostUser::GrantAccount(LONG account, LONG receive, LONG send, LONG
   if (account <= 0) return E_INVALIDARG;
   const LONG flags[] = {receive, send, comments};
   for (LONG n = 1; n <= 3; ++n)
-    if (flags[n - 1] != 0) m_granted.push_back(static_cast<LONG>((static_cast<ULONG>(account) << 16) | static_cast<ULONG>(n)));
+    if (flags[n - 1] != 0) m_granted.push_back(AccountRightNumber(account, n));
   return S_OK;
 }
 

@@ -130,7 +130,13 @@ void CCoStatusMgr::CLog::LogMessage(LONG level, const wchar_t* text) {
 }
 
 void CCoStatusMgr::CLog::LogError(const wchar_t* text) {
-  if (CHxLog* log = Log(m_currentJob)) log->Error(text);
+  CHxLog* log = Log(m_currentJob);
+  if (!log) return;
+  // A failure's text may end in the message library's line end (it separates the library's text
+  // from the message after it, which may be empty): the line ends there without an empty line.
+  CString line(text ? text : L"");
+  line.TrimRight(L"\r\n");
+  log->Error(line);
 }
 
 void CCoStatusMgr::CLog::LogErrorCode(HRESULT hr) {

@@ -131,6 +131,7 @@ class TransactionStore : public ReceiveTest {
  protected:
   void SetUp() override {
     ReceiveTest::SetUp();
+    AddSellerAccount();
     Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_UserId, au_RegId, au_RegSiteId, au_SvcProvId) "
         L"VALUES (10, '1000', N'Kubek', 1, 3, 9, 1), (11, 'o''1', N'Talerz', 1, 3, 9, 1)");
     Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_UserId, au_RegId, au_RegSiteId, au_SvcProvId, "
@@ -249,6 +250,7 @@ class CommentStore : public ReceiveTest {
  protected:
   void SetUp() override {
     ReceiveTest::SetUp();
+    AddSellerAccount();
     Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_SvcProvId) VALUES (10, '1000', 1), (13, '', 1)");
     // A buyer whose service id needs 64 bits.
     Run(L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (20, N'kupiec', 9007199254740993, 1)");

@@ -15,10 +15,10 @@ namespace {
 const char* const kParamsSwitches[] = {"--check", "--force", nullptr};
 const char* const kSendOptions[] = {"--auction", nullptr};
 
-// Runs one request on a new manager; the exit status.
+// Runs one request, which takes the synchronisation lock `lock`, on a new manager; the exit status.
 template <class F>
-int Request(host::CommandContext& context, const wchar_t* done, const wchar_t* stopped, const wchar_t* failed,
-            F call) {
+int Request(host::CommandContext& context, const host::LockKey& lock, const wchar_t* done, const wchar_t* stopped,
+            const wchar_t* failed, F call) {
   // The reference connector's sessions work on the reference site's working copy.
   host::LoadReferenceSite(context.databasePath);
   CLSID clsid = GUID_NULL;
@@ -34,9 +34,14 @@ int Request(host::CommandContext& context, const wchar_t* done, const wchar_t* s
   if (SUCCEEDED(hr)) hr = object->QueryInterface(__uuidof(IAuctServMgr), reinterpret_cast<void**>(&manager));
   if (FAILED(hr)) return host::ReportFailure(L"nie można utworzyć menedżera serwisów aukcyjnych", hr);
   object = nullptr;
+  // A lock held before and after the request by the same holder refused it (the job logs told so
+  // with the database's explanation): the program names the holder.
+  const std::optional<host::LockHolder> heldBefore = host::FindLockHolder(context.host.Connection(), lock);
   hr = call(manager);
   manager = nullptr;
-  if (FAILED(hr)) return host::ReportFailure(failed, hr);
+  const bool refused = heldBefore && host::FindLockHolder(context.host.Connection(), lock) == heldBefore;
+  if (refused) host::TellLockHolder(lock, heldBefore);
+  if (FAILED(hr)) return host::ReportFailure(failed, hr, refused ? nullptr : &lock);
   VARIANT_BOOL cancel = VARIANT_FALSE;
   IHxStatusWindowPtr window(context.host.Instance());
   if (window && SUCCEEDED(window->IsCancelRequested(&cancel)) && cancel != VARIANT_FALSE) {
@@ -48,7 +53,7 @@ int Request(host::CommandContext& context, const wchar_t* done, const wchar_t* s
 }
 
 int Receive(host::CommandContext& context) {
-  return Request(context, L"Odbieranie danych z serwisów aukcyjnych zakończone.",
+  return Request(context, host::kReceiveLock, L"Odbieranie danych z serwisów aukcyjnych zakończone.",
                  L"odbieranie danych z serwisów aukcyjnych przerwano",
                  L"odbieranie danych z serwisów aukcyjnych nie powiodło się",
                  [](IAuctServMgr* manager) { return manager->ReceiveUserData(TRUE); });
@@ -69,7 +74,7 @@ int Send(host::CommandContext& context) {
                             L"\nWięcej: vantor --help\n");
     return 2;
   }
-  return Request(context, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
+  return Request(context, host::kSendLock, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
                  L"wysyłanie danych na serwisy aukcyjne przerwano",
                  L"wysyłanie danych na serwisy aukcyjne nie powiodło się", [&](IAuctServMgr* manager) {
                    if (auctions.empty()) return manager->SendUserData(TRUE);
@@ -100,7 +105,7 @@ int Params(host::CommandContext& context) {
     host::Write(stderr, L"vantor: --force działa tylko z --check\nWięcej: vantor --help\n");
     return 2;
   }
-  return Request(context, L"Aktualizacja parametrów serwisów aukcyjnych zakończona.",
+  return Request(context, host::kParamsLock, L"Aktualizacja parametrów serwisów aukcyjnych zakończona.",
                  L"aktualizację parametrów serwisów aukcyjnych przerwano",
                  L"aktualizacja parametrów serwisów aukcyjnych nie powiodła się",
                  [check, force](IAuctServMgr* manager) { return manager->ReceiveParams(check, force); });

@@ -208,7 +208,7 @@ int Sync(CommandContext& context, LONG account) {
     Write(stderr, L"vantor: synchronizację ze Strefą Vantor przerwano\n");
     return 1;
   }
-  return Failed(L"synchronizacja ze Strefą Vantor nie powiodła się", hr);
+  return Failed(L"synchronizacja ze Strefą Vantor nie powiodła się", hr, &kZoneSyncLock);
 }
 
 }  // namespace host::zone

@@ -1,12 +1,16 @@
 // The `vantor` program as a person runs it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <signal.h>
 
 #include <array>
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
@@ -207,20 +211,29 @@ TEST_F(Program, ReadingCommandsWorkOnAReadOnlyDatabase) {
   chmod(ro.c_str(), 0755);  // for the removal of the test's folder by a user other than root
 }
 
-TEST_F(Program, ReadingCommandsLeaveAnOlderSchemaAsItIs) {
+// An older database: a reading command leaves it as it is; the program upgrades it and tells, once,
+// the rows it kept although they break a key it added.
+TEST_F(Program, ReadingCommandsLeaveAnOlderSchemaAsItIsAndTheUpgradeTellsTheRowsItKept) {
   CoInitialize(nullptr);
   {
     _ConnectionPtr cn(__uuidof(Connection));
     cn->Open(_bstr_t(("Provider=SQLite;Data Source=" + db).c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
-    host::UpgradeSchemaTo(cn, 2);
+    host::UpgradeSchemaTo(cn, 15);
+    cn->Execute(_bstr_t(L"INSERT INTO au__Auction (au_Id, au_RegId) VALUES (7, 3)"), nullptr, kCmdTextNoRecords);
   }
   CoUninitialize();
   Result log = RunProgram("--db " + db + " log");
   EXPECT_EQ(log.status, 1) << log.out;
-  EXPECT_NE(log.out.find("Szczegóły: Baza danych ma schemat w wersji 2, starszej"), std::string::npos) << log.out;
+  EXPECT_NE(log.out.find("Szczegóły: Baza danych ma schemat w wersji 15, starszej"), std::string::npos) << log.out;
   Result report = RunProgram("--db " + db);
   EXPECT_EQ(report.status, 0) << report.out;
   EXPECT_NE(report.out.find("Wersja schematu: " + std::to_string(host::CurrentSchemaVersion())), std::string::npos);
+  EXPECT_NE(report.out.find("vantor: Uaktualnienie schematu bazy danych do wersji 16: aukcje (au__Auction), które "
+                            "wskazują konto nieobecne w bazie danych, zostają bez zmian (1): au_Id 7 (au_RegId 3).\n"),
+            std::string::npos)
+      << report.out;
+  EXPECT_NE(report.out.find("au__Auction: 1"), std::string::npos) << report.out;
+  EXPECT_EQ(RunProgram("--db " + db).out.find("Uaktualnienie"), std::string::npos);
 }
 
 TEST_F(Program, ListsTheObjectLocksHeld) {
@@ -450,19 +463,119 @@ TEST_F(Program, SendSendsThePreparedAuctionsAndCommentsAndThenNothing) {
   EXPECT_EQ(RunProgram("--db " + db + " send 5").status, 2);
 }
 
-TEST_F(Program, ReceiveWhileAnotherWorkstationReceivesTellsWhoAndEndsItsJobs) {
+// A synchronisation while another workstation runs one: its logs say so, and the program names
+// the holder of the lock and how a lock left behind is removed.
+TEST_F(Program, ASynchronisationWhileAnotherWorkstationRunsOneTellsWhoAndEndsItsJobs) {
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
-  RunSql(db, {L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'KASA1', 'Szef')"});
+  struct Case {
+    const char* command;
+    const wchar_t* lock;
+    int status;
+    const char* told;  // what the logs or the failure say
+    const char* unlock;
+  };
+  const Case cases[] = {
+      {"receive", L"11", 0, "== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej.",
+       "vantor unlock 726 11\n"},
+      {"params", L"10", 0, "Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej.",
+       "vantor unlock 726 10\n"},
+      {"zone sync", L"1", 1, "vantor: synchronizacja ze Strefą Vantor nie powiodła się (błąd 0x80040F19)",
+       "vantor unlock 726 1\n"},
+  };
+  for (const Case& c : cases) {
+    const std::wstring row = std::wstring(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (") +
+                             c.lock + L", 0, 726, 'KASA1', 'O''Brien')";
+    RunSql(db, {row.c_str()});
+    Result busy = RunProgram("--db " + db + " " + c.command);
+    EXPECT_EQ(busy.status, c.status) << busy.out;
+    EXPECT_NE(busy.out.find(c.told), std::string::npos) << busy.out;
+    EXPECT_NE(busy.out.find("Szczegóły:"), std::string::npos) << busy.out;
+    EXPECT_NE(busy.out.find("Blokadę trzyma stanowisko KASA1, użytkownik O'Brien.\nJeśli program na tym stanowisku "
+                            "już nie działa (blokada została po jego przerwaniu), usuwa ją: " +
+                            std::string(c.unlock)),
+              std::string::npos)
+        << busy.out;
+    RunSql(db, {L"DELETE FROM kd_blokada"});
+  }
   Result busy = RunProgram("--db " + db + " receive");
-  EXPECT_EQ(busy.status, 0) << busy.out;
-  EXPECT_NE(busy.out.find("== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
-            std::string::npos)
-      << busy.out;
-  EXPECT_NE(busy.out.find("Szczegóły:"), std::string::npos) << busy.out;
+  EXPECT_EQ(busy.out.find("Blokadę trzyma"), std::string::npos) << busy.out;  // a free lock names nobody
+  RunSql(db, {L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'KASA1', 'Szef')"});
+  busy = RunProgram("--db " + db + " receive");
   EXPECT_NE(busy.out.find("Zakończono: odbieranie aukcji"), std::string::npos) << busy.out;
   // Sending takes no lock.
   Result sent = RunProgram("--db " + db + " send");
   EXPECT_EQ(sent.out.find("innej stacji roboczej"), std::string::npos) << sent.out;
+}
+
+// A program killed while it holds an account open for editing leaves the account's lock: another
+// program that changes the account is refused with the holder named, and `unlock 701 ID` removes
+// the lock after its question.
+TEST_F(Program, AnAccountLockLeftByAKilledProgramIsNamedAndRemovedAfterTheQuestion) {
+  ASSERT_EQ(RunProgram("--db " + db + " account add 1 --login jan --password tajne --site 1:Pierwsza").status, 0);
+  // A seller-zone service that takes the connection and never answers keeps the program in the
+  // account's settings dialog, with the account locked.
+  std::promise<void> reached;
+  std::once_flag once;
+  testing_net::Server silent([&](testing_net::Peer& peer) {
+    std::call_once(once, [&] { reached.set_value(); });
+    peer.Hang();
+  });
+  const std::string program = VANTOR_PROGRAM, registry = RegistryFile(),
+                    host = "127.0.0.1:" + std::to_string(silent.Port());
+  const pid_t holder = fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    execl(program.c_str(), program.c_str(), "--registry", registry.c_str(), "--db", db.c_str(), "account", "zone", "1",
+          "--host", host.c_str(), "--set", "www=https://sklep.example/", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const bool held = reached.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  kill(holder, SIGKILL);
+  int status = 0;
+  waitpid(holder, &status, 0);
+  silent.Stop();
+  ASSERT_TRUE(held) << "the program never reached the service";
+  const std::string workstation = static_cast<const char*>(_bstr_t(host::ThisWorkstation().c_str()));
+
+  Result refused = RunProgram("--db " + db + " account deactivate 1 --yes");
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_NE(refused.out.find("vantor: nie dezaktywowano konta 1 (błąd 0x80040F19)\nSzczegóły: "), std::string::npos)
+      << refused.out;
+  EXPECT_NE(refused.out.find("Blokadę trzyma stanowisko " + workstation + ", użytkownik Szef.\n"), std::string::npos)
+      << refused.out;
+  EXPECT_NE(refused.out.find("usuwa ją: vantor unlock 701 1\n"), std::string::npos) << refused.out;
+  Result locks = RunProgram("--db " + db + " locks");
+  EXPECT_NE(locks.out.find("To stanowisko: " + workstation + "."), std::string::npos) << locks.out;
+
+  // The question on the terminal names the holder; "n" keeps the lock.
+  Result kept = RunAs("echo n | ", RegistryFile(), "--db " + db + " unlock 701 1");
+  EXPECT_EQ(kept.status, 0) << kept.out;
+  EXPECT_NE(kept.out.find("Blokadę obiektu typu 701, nr 1, dodatkowy 0 trzyma stanowisko " + workstation +
+                          ", użytkownik Szef.\n"),
+            std::string::npos)
+      << kept.out;
+  EXPECT_NE(kept.out.find("Usunąć blokadę? [t/n] Bez zmian."), std::string::npos) << kept.out;
+  EXPECT_EQ(RunProgram("--db " + db + " unlock 701 1 --no").status, 0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada WHERE obtype = 701 AND obid = 1"), 1);
+  Result removed = RunProgram("--db " + db + " unlock 701 1 --yes");
+  EXPECT_EQ(removed.status, 0) << removed.out;
+  EXPECT_NE(removed.out.find("Usunięto blokadę obiektu typu 701, nr 1, dodatkowy 0 (stanowisko " + workstation +
+                             ", użytkownik Szef)."),
+            std::string::npos)
+      << removed.out;
+  Result deactivated = RunProgram("--db " + db + " account deactivate 1 --yes");
+  EXPECT_EQ(deactivated.status, 0) << deactivated.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada"), 0);
+
+  Result none = RunProgram("--db " + db + " unlock 701 1 --yes");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.out.find("vantor: nie ma blokady obiektu typu 701, nr 1, dodatkowy 0"), std::string::npos) << none.out;
+  for (const char* bad : {" unlock 701", " unlock x 1", " unlock 701 1 2 3", " unlock --yes", " unlock 701 1 --yes --no",
+                          " unlock 701 -1"})
+    EXPECT_EQ(RunProgram("--db " + db + bad).status, 2) << bad;
 }
 
 TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
@@ -470,7 +583,12 @@ TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
   EXPECT_NE(list.out.find("#108  (Lotrix, 262 x 200): opcje odbierania"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("#109  (Lotrix, 232 x 62): opcje wysyłania"), std::string::npos) << list.out;
   const std::string png = db + ".png";
-  for (const char* name : {"'#108'", "'#109'"}) {
+  // The account's settings need an account.
+  Result none = RunProgram("--db " + db + " dialog '#106' " + png);
+  EXPECT_EQ(none.status, 1) << none.out;
+  EXPECT_FALSE(Exists(png));
+  ASSERT_EQ(RunProgram("--db " + db + " demo").status, 0);
+  for (const char* name : {"'#101'", "'#106'", "'#108'", "'#109'"}) {
     Result shown = RunProgram("--db " + db + " dialog " + name + " " + png);
     EXPECT_EQ(shown.status, 0) << shown.out;
     EXPECT_TRUE(Exists(png)) << name;
@@ -550,6 +668,18 @@ TEST_F(Program, ShowsAnAccountAndASiteDictionary) {
   EXPECT_EQ(countries.out.find("Inna"), std::string::npos);
   Result accounts = RunProgram("--db " + db + " site 10 9");
   EXPECT_NE(accounts.out.find("  5\tjan\t"), std::string::npos) << accounts.out;
+  // Position 0 is the top level of the categories, the site's and an account's own.
+  RunSql(db, {L"INSERT INTO st_Category (cat_Id, cat_CatId, cat_Name, cat_ParentId, cat_SiteId, cat_RegId) VALUES "
+              L"(1, 100, N'Antyki', 0, 10, NULL), (2, 101, N'Meble', 100, 10, NULL), (3, 200, N'Moje', 0, 10, 5)"});
+  Result top = RunProgram("--db " + db + " site 10 6 0");
+  EXPECT_EQ(top.status, 0) << top.out;
+  EXPECT_NE(top.out.find(": 1\n"), std::string::npos) << top.out;
+  EXPECT_NE(top.out.find("  100\tAntyki\t1\n"), std::string::npos) << top.out;
+  Result shop = RunProgram("--db " + db + " site 10 12 0 5");
+  EXPECT_EQ(shop.status, 0) << shop.out;
+  EXPECT_NE(shop.out.find("  200\tMoje\t0\n"), std::string::npos) << shop.out;
+  EXPECT_EQ(RunProgram("--db " + db + " site 10 12 0 0").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " site 10 6 -1").status, 2);
   Result kind = RunProgram("--db " + db + " site 10 99");
   EXPECT_EQ(kind.status, 1);
   EXPECT_NE(kind.out.find("vantor: serwis nie ma słownika rodzaju 99"), std::string::npos) << kind.out;
@@ -610,12 +740,26 @@ TEST_F(Program, XmlRunsADefinitionFile) {
   Result quoted = RunProgram("--db " + db + " xml " + def + " \"kto=O'Brien=x\"");
   EXPECT_EQ(quoted.status, 0) << quoted.out;
   EXPECT_EQ(quoted.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n");
+  // A log that cannot be written loses nothing of the XML: it is printed, then the log's failure.
+  Result unlogged = RunProgram("--db " + db + " xml " + def + " kto=Szef --log /nonexistent-folder/xml.log");
+  EXPECT_EQ(unlogged.status, 1);
+  EXPECT_EQ(unlogged.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<u opis=", 0), 0u)
+      << unlogged.out;
+  EXPECT_NE(unlogged.out.find("</u>\nvantor: nie można zapisać dziennika do pliku /nonexistent-folder/xml.log"),
+            std::string::npos)
+      << unlogged.out;
 
   WriteFile(broken, "<def:schema xmlns:def=\"x\"><def:data>");
   Result bad = RunProgram("--db " + db + " xml " + broken);
   EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML"), std::string::npos) << bad.out;
-  EXPECT_EQ(RunProgram("--db " + db + " xml " + db + ".missing.xml").status, 2);
+  // What failed, in Polish, with the parser's own text after it.
+  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML (wiersz 1, kolumna "), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find("\nSzczegóły: "), std::string::npos) << bad.out;
+  EXPECT_LT(bad.out.find("XML (wiersz"), bad.out.find("Szczegóły")) << bad.out;
+  Result missing = RunProgram("--db " + db + " xml " + db + ".missing.xml");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out.rfind("vantor: nie można odczytać pliku definicji " + db + ".missing.xml\nSzczegóły: ", 0), 0u)
+      << missing.out;
   EXPECT_EQ(RunProgram("--db " + db + " xml").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " bezznaku").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " --log").status, 2);
@@ -749,7 +893,7 @@ TEST_F(Program, ZoneConfigReadsAndWritesTheDemoAccountsPageSettings) {
   service.Stop();
   Result stopped = RunProgram(zone);
   EXPECT_EQ(stopped.status, 1) << stopped.out;
-  EXPECT_NE(stopped.out.find("(błąd 0x80044518)\nBłąd połączenia HTTP ze Strefą Vantor.\n"), std::string::npos)
+  EXPECT_NE(stopped.out.find("(błąd 0x80044518)\nSzczegóły: Błąd połączenia HTTP ze Strefą Vantor.\n"), std::string::npos)
       << stopped.out;
 
   EXPECT_EQ(RunProgram("--db " + db + " zone").status, 2);
@@ -777,7 +921,31 @@ TEST_F(Program, AccountsAreListedAddedDeactivatedAndDeleted) {
   EXPECT_EQ(kept.status, 0);
   EXPECT_NE(kept.out.find("Bez zmian."), std::string::npos) << kept.out;
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (1):"), std::string::npos);
+  // An account that an auction names is kept, with everything it has.
+  RunSql(db, {L"INSERT INTO au__Auction (au_Id, au_RegId, au_Title) VALUES (1, 1, N'Kubek')"});
+  Result named = RunProgram("--db " + db + " account delete 1 --yes");
+  EXPECT_EQ(named.status, 1) << named.out;
+  EXPECT_NE(named.out.find("vantor: nie usunięto konta 1 (błąd 0x80040F1C)\nSzczegóły: Naruszenie integralności "
+                           "danych: obiekt jest używany przez inne dane"),
+            std::string::npos)
+      << named.out;
+  EXPECT_NE(named.out.find("Konto 1 ma w bazie danych aukcje (także szablony): 1, transakcje: 0"), std::string::npos)
+      << named.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM reg_Site WHERE rs_RegId = 1"), 1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right >= 65536 AND ur_Right < 131072"), 3);
+  RunSql(db, {L"DELETE FROM au__Auction"});
+  // Without records it goes, with its rights.
   ASSERT_EQ(RunProgram("--db " + db + " account delete 1 --yes").status, 0);
+  EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (0):"), std::string::npos);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right >= 65536 AND ur_Right < 131072"), 0);
+  // A login longer than its column is refused by the connector's dialog: nothing is stored.
+  Result tooLong = RunProgram("--db " + db + " account add 1 --login " + std::string(150, 'x') +
+                              " --password tajne --site 1:Pierwsza");
+  EXPECT_EQ(tooLong.status, 1) << tooLong.out;
+  EXPECT_NE(tooLong.out.find("Konto nie zostało zapisane: Login ma 150 znaków, a pole reg_Username mieści 100.\n"),
+            std::string::npos)
+      << tooLong.out;
+  EXPECT_NE(tooLong.out.find("Nie dodano konta."), std::string::npos) << tooLong.out;
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (0):"), std::string::npos);
   // Bad words.
   EXPECT_EQ(RunProgram("--db " + db + " account delete 99 --yes").status, 1);
@@ -1000,6 +1168,18 @@ TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
   Result missing = RunProgram("--db " + db + " print " + folder + "/nie-ma.html");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.out.find("nie można odczytać pliku"), std::string::npos) << missing.out;
+  // A page over the 64 MB bound is too large, not unreadable.
+  const std::string huge = folder + "/ogromna.html";
+  {
+    std::ofstream page(huge, std::ios::binary);
+    page << "<html><body>";
+    page.seekp((65 << 20) - 1);
+    page.put(' ');
+  }
+  Result large = RunProgram("--db " + db + " print " + huge);
+  EXPECT_EQ(large.status, 2);
+  EXPECT_NE(large.out.find("jest za duża do wydruku"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
   EXPECT_EQ(RunProgram("--db " + db + " print").status, 2);
 }
 
@@ -1017,10 +1197,10 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   const std::string photo = Write("zdjecie.jpg", testpictures::Photo("JPEG", 1600, 1200));
   Result thumb = RunProgram("--db " + db + " thumbnail " + photo + " " + folder + "/miniatura.png");
   ASSERT_EQ(thumb.status, 0) << thumb.out;
-  EXPECT_NE(thumb.out.find("84 x 63 w polu 120 x 90"), std::string::npos) << thumb.out;   // the parameters' box
+  EXPECT_NE(thumb.out.find("135 x 101 w polu 150 x 150"), std::string::npos) << thumb.out;   // the parameters' box
   const auto cell = testpictures::Inspect(ReadFile(folder + "/miniatura.png"));
-  EXPECT_EQ(cell.width, 120u);
-  EXPECT_EQ(cell.height, 90u);
+  EXPECT_EQ(cell.width, 150u);
+  EXPECT_EQ(cell.height, 150u);
   const std::string fake = Write("rysunek.jpg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
   EXPECT_EQ(RunProgram("--db " + db + " thumbnail " + fake + " " + folder + "/m2.png").status, 1);
 
@@ -1036,6 +1216,32 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   EXPECT_EQ(tiny.status, 1);
   EXPECT_NE(tiny.out.find("najniższej jakości"), std::string::npos) << tiny.out;
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + fake + " 10 " + folder + "/x.jpg").status, 1);
+  // What is not a picture is refused by its first bytes, under the limit too and unread when it
+  // never ends; a file over the decoder's bound is refused by its size.
+  const std::string text = Write("notatka.txt", "zwykły tekst, nie obraz");
+  for (const std::string& file : {fake, text, std::string("/dev/zero")}) {
+    Result refused = RunProgram("--db " + db + " fit-image " + file + " 100000 " + folder + "/x.jpg");
+    EXPECT_EQ(refused.status, 1) << file;
+    EXPECT_NE(refused.out.find("nie jest obrazem"), std::string::npos) << refused.out;
+    EXPECT_FALSE(Exists(folder + "/x.jpg")) << file;
+  }
+  const std::string huge = folder + "/ogromny.jpg";
+  {
+    std::ofstream big(huge, std::ios::binary);
+    big.write("\xFF\xD8\xFF", 3);
+    big.seekp((300 << 20) - 1);
+    big.put('\0');
+  }
+  Result large = RunProgram("--db " + db + " fit-image " + huge + " 100000 " + folder + "/x.jpg");
+  EXPECT_EQ(large.status, 1);
+  EXPECT_NE(large.out.find("jest za duży na obraz"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
+  // A JPEG cut short decodes (what arrived of it) and is fitted as any picture.
+  const std::string whole = testpictures::Photo("JPEG", 800, 600);
+  const std::string cut = Write("uciety.jpg", whole.substr(0, whole.size() * 2 / 3));
+  Result truncated = RunProgram("--db " + db + " fit-image " + cut + " 20000 " + folder + "/uciety-maly.jpg");
+  EXPECT_EQ(truncated.status, 0) << truncated.out;
+  EXPECT_LE(ReadFile(folder + "/uciety-maly.jpg").size(), 20000u);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 0 " + folder + "/x.jpg").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000 " + folder + "/x.jpg --max-side -3").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000").status, 2);
@@ -1220,7 +1426,13 @@ TEST_F(ProgramFiles, TemplatesAreListedAndTheChoosersListPrints) {
 
   Result printed = RunProgram("--db " + db + " templates print 1");
   ASSERT_EQ(printed.status, 0) << printed.out;
-  EXPECT_NE(printed.out.find("(3 szablonów)"), std::string::npos) << printed.out;
+  // The count takes the noun's Polish form: 1 szablon, 2 to 4 szablony, 0 and 5 on szablonów.
+  EXPECT_NE(printed.out.find("(3 szablony)"), std::string::npos) << printed.out;
+  const std::pair<const char*, const char*> counts[] = {{"1 2", "(1 szablon)"}, {"2", "(2 szablony)"}, {"77", "(0 szablonów)"}};
+  for (const auto& [words, shown] : counts) {
+    Result counted = RunProgram("--db " + db + " templates print " + words);
+    EXPECT_NE(counted.out.find(shown), std::string::npos) << words << ": " << counted.out;
+  }
   const size_t at = printed.out.find(folder + "/spool/job-");
   ASSERT_NE(at, std::string::npos) << printed.out;
   const std::string job = ReadFile(printed.out.substr(at, printed.out.find('\n', at) - at));
