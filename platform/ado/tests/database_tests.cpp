@@ -9,6 +9,8 @@
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
 #include "platform/ado/text.h"
+#include "testing/support/lock_wait.h"
+#include "testing/support/waits.h"
 
 using namespace platform::ado;
 
@@ -297,15 +299,20 @@ TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
   std::string dir = mkdtemp(tmpl);
   std::string path = dir + "/s.db";
   Database::Open(path)->Execute(L"CREATE TABLE t (n int)");
-  int go[2];
+  int go[2], waiting[2];
   ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(waiting), 0);
   // The child is forked before this process opens the file again: an SQLite connection must
   // not be carried across fork.
   pid_t child = fork();
   if (child == 0) {
     char c = 0;
     close(go[1]);
+    close(waiting[0]);
     if (read(go[0], &c, 1) != 1) _exit(3);
+    testutil::OnFirstLockWait([&] {
+      if (write(waiting[1], "w", 1) != 1) _exit(4);
+    });
     int code = 1;
     try {
       auto b = Database::Open(path, 5000);
@@ -316,19 +323,21 @@ TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
     _exit(code);
   }
   close(go[0]);
+  close(waiting[1]);
   {
     auto a = Database::Open(path);
     a->Begin();
     a->Execute(L"INSERT INTO t VALUES (1)");
     ASSERT_EQ(write(go[1], "x", 1), 1);
-    usleep(300 * 1000);
+    char signal = 0;
+    const bool childWaits = testutil::ReadFor(waiting[0], &signal, 1, 20000);
+    EXPECT_TRUE(childWaits) << "the child did not wait for the lock";
     EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 1);
     a->Commit();
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int code = testutil::AwaitExit(child, 20000);
     close(go[1]);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    close(waiting[0]);
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 2);
     // With a short timeout a held write lock is reported as a timeout, not as success.
     a->Begin();
