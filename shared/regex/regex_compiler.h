@@ -68,6 +68,7 @@ struct basic_rpattern_base_impl {
     match_group<It>* root = nullptr;
     std::vector<unsigned> hidden;
     const prefix_scanner* scanner = nullptr;
+    req_rec required;  // a character every match contains
 
     void swap(basic_rpattern_base_impl& o) noexcept {
         std::swap(arena, o.arena);
@@ -86,6 +87,7 @@ struct basic_rpattern_base_impl {
         std::swap(root, o.root);
         hidden.swap(o.hidden);
         std::swap(scanner, o.scanner);
+        std::swap(required, o.required);
     }
 };
 
@@ -139,6 +141,7 @@ public:
         if (!(m_p.m_flags & RIGHTMOST) && (m_p.m_flags & SINGLELINE) && one_alt && pat.size() >= 2 && pat[0] == L'.' &&
             (pat[1] == L'*' || pat[1] == L'+'))
             m_p.try_every_start = false;
+        if (one_alt) chain_required(g0->alts[0], m_p.required);
         if (has_lit && lit.has_literal) {
             size_t len = static_cast<size_t>(lit.lit_end - lit.lit_begin);
             if (len > 255) len = 255;

@@ -44,12 +44,22 @@ public:
     virtual bool is_assertion() const { return false; }
     virtual width_type width(width_ctx<It>& ctx) = 0;
     virtual bool leading_literal(lit_rec&) const { return false; }
+    // Records in r a character that every match of this node must contain, if it knows one (a
+    // later node of a chain overrides an earlier one).
+    virtual void note_required(req_rec&) const {}
     // True for the nodes that end an alternative's chain inside a group or quantifier.
     virtual bool is_end() const { return false; }
     // True for an atom that always matches exactly one character and has no other effect;
     // match_this then tests one character.
     virtual bool is_one_char() const { return false; }
 };
+
+// The last character that every match of the chain from n up to its end node must contain.
+template <class It>
+void chain_required(const sub_expr<It>* n, req_rec& r) {
+    compile_guard();
+    for (; n && !n->is_end(); n = n->next) n->note_required(r);
+}
 
 // Width of a chain from n up to its end node.
 template <class It>
@@ -330,6 +340,16 @@ public:
     }
     width_type width(width_ctx<It>& ctx) override { return atom.w(ctx); }
     bool leading_literal(lit_rec& r) const override { return atom.lit(r); }
+    void note_required(req_rec& r) const override {
+        if constexpr (std::is_same_v<Atom, char_atom<It>>)
+            r.set(atom.ch);
+        else if constexpr (std::is_same_v<Atom, char_nocase_atom<It>>)
+            r.set(atom.lo, atom.up);
+        else if constexpr (std::is_same_v<Atom, literal_atom<It>>)
+            r.set(atom.str[atom.len - 1]);
+        else if constexpr (std::is_same_v<Atom, literal_nocase_atom<It>>)
+            r.set(atom.lower[atom.len - 1], atom.upper[atom.len - 1]);
+    }
     sub_expr<It>* quantify(unsigned lo, unsigned hi, bool greedy, node_arena& arena) override {
         if (greedy) return arena.make<max_atom_quantifier<It, Atom>>(this, lo, hi);
         return arena.make<min_atom_quantifier<It, Atom>>(this, lo, hi);
@@ -387,6 +407,9 @@ public:
         return quantified_width<It>(m_atom->width(ctx), m_lo, m_hi);
     }
     bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_atom->leading_literal(r); }
+    void note_required(req_rec& r) const override {
+        if (m_lo >= 1) m_atom->note_required(r);
+    }
 
 protected:
     atom_node<It, Atom>* m_atom;
@@ -789,6 +812,9 @@ public:
     };
 
     sub_expr<It>* end_node() override { return &m_end; }
+    void note_required(req_rec& r) const override {
+        if (this->nalts == 1) chain_required(this->alts[0], r);
+    }
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
         return this->match_alts(s, p);
@@ -938,6 +964,9 @@ public:
     }
     bool leading_literal(lit_rec& r) const override {
         return this->gnum >= 0 && match_group_base<It>::leading_literal(r);
+    }
+    void note_required(req_rec& r) const override {
+        if (this->gnum >= 0 && this->nalts == 1) chain_required(this->alts[0], r);
     }
     sub_expr<It>* quantify(unsigned lo, unsigned hi, bool greedy, node_arena& arena) override;
 
@@ -1149,6 +1178,7 @@ public:
         if (taken) cond->discard(s);
         return false;
     }
+    void note_required(req_rec&) const override {}
     width_type width(width_ctx<It>& ctx) override {
         if (cond) cond->width(ctx);
         width_type w = group_width<It>(this, ctx);
@@ -1327,8 +1357,7 @@ public:
     }
 
     // Greedy repeats of a one-character group without a frame per repeat: take as many as
-    // match, then give them back one by one, the group holding the last one taken. Searches
-    // with a step limit take the general way, which counts every step.
+    // match, then give them back one by one, the group holding the last one taken.
     bool match_one_char_repeats(match_state<It>& s, It p) const {
         const backref_tag<It> saved = rec(s);
         const sub_expr<It>* atom = m_body->alts[0];
@@ -1356,7 +1385,7 @@ public:
 
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
-        if (m_one_char && s.steps_left > (UINT64_MAX >> 1)) return match_one_char_repeats(s, p);
+        if (m_one_char) return match_one_char_repeats(s, p);
         backref_tag<It>& R = rec(s);
         smart_iter<It> sp = R.prev_iter, sc = R.cur_iter;
         unsigned sn = R.reps;
@@ -1393,6 +1422,9 @@ public:
         return quantified_width<It>(m_body->width(ctx), m_lo, m_hi);
     }
     bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_body->leading_literal(r); }
+    void note_required(req_rec& r) const override {
+        if (m_lo >= 1) m_body->note_required(r);
+    }
 
 private:
     match_group_base<It>* m_body;

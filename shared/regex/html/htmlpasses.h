@@ -6,7 +6,9 @@
 // A matcher M offers:
 //   explicit M(const Pass& pass);   // compiles pass.pattern, case-insensitive, '.' stops at LF
 //   bool Find(const std::wstring& s, size_t from, size_t to, size_t& begin, size_t& end);
-// Find looks for the leftmost match inside s[from, to), treating `to` as the end of the text.
+//   bool MatchAt(const std::wstring& s, size_t at, size_t to, size_t& end);
+// Find looks for the leftmost match inside s[from, to), MatchAt for a match that starts at `at`;
+// both take `from` (or `at`) as the start and `to` as the end of the text.
 #include <algorithm>
 #include <cstddef>
 #include <cwchar>
@@ -24,15 +26,17 @@ using ComputeFn = void (*)(std::wstring_view match, std::wstring& out);
 enum class Reach {
   Whole,       // the whole text
   ToLastTail,  // up to the last occurrence of `tail`: every match ends with that literal
-  Keyed,       // around each occurrence of `key` (below)
+  Keyed,       // a match starting at each candidate of `key` (below)
   Run,         // each maximal run of repeats of `key`
   Span,        // `key` ... `tail` on one line, found closing tag by closing tag (below)
 };
 
 // Keyed: every match holds the literal `key`, preceded inside the match only by characters of
 // `before` and, when `open` is set, by one `open` character that starts the match; it ends at
-// the first `tail` after the key, or, without a tail, at most one character after the key. The
-// matcher is then asked only about the stretch from that start to that end.
+// the first `tail` after the key, or, without a tail, at most one character after the key. So
+// every match starts at a candidate (an `open` before the key, or the key itself), and the
+// matcher is asked, candidate by candidate, for a match that starts there and ends by that end:
+// a candidate that fails costs what the matcher looks at from it, however far its tail is.
 // Span: every match runs from the opening tag `key` to the first closing tag `tail` after it,
 // and '.' does not cross a line feed.
 struct Pass {
@@ -82,10 +86,9 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
   size_t written = 0;  // in place: the result so far is s[0, written), written <= copied
   bool any = false;
   size_t b = 0, e = 0;
-  // Replaces the leftmost match inside [from, to), if any; its end is then in e. In place, the
-  // writes stay below the match's end, where neither the matcher nor the reach looks again.
-  auto replaceFirst = [&](size_t from, size_t to) {
-    if (from >= to || !matcher.Find(s, from, to, b, e) || e <= b) return false;  // no pattern matches ""
+  // Replaces the match [b, e). In place, the writes stay below the match's end, where neither
+  // the matcher nor the reach looks again.
+  auto replace = [&] {
     std::wstring_view replacement = pass.replacement;
     if (pass.compute) {
       computed.clear();
@@ -110,6 +113,11 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
     }
     any = true;
     copied = e;
+  };
+  // Replaces the leftmost match inside [from, to), if any; its end is then in e.
+  auto replaceFirst = [&](size_t from, size_t to) {
+    if (from >= to || !matcher.Find(s, from, to, b, e) || e <= b) return false;  // no pattern matches ""
+    replace();
     return true;
   };
   auto replaceAll = [&](size_t from, size_t to) {
@@ -139,7 +147,13 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
           if (tailAt == npos) break;  // nothing after here can end a match
           end = tailAt + pass.tail.size();
         }
-        from = replaceFirst(start, end) ? e : start + 1;
+        if (matcher.MatchAt(s, start, end, e) && e > start) {
+          b = start;
+          replace();
+          from = e;
+        } else {
+          from = start + 1;
+        }
       }
       break;
     }
