@@ -69,6 +69,12 @@ struct basic_rpattern_base_impl {
     std::vector<unsigned> hidden;
     const prefix_scanner* scanner = nullptr;
     req_rec required;  // a character every match contains
+    // The characters a match can begin with, when known: the whole set, and the characters
+    // themselves when one or two characters below 256 are all there is.
+    bool has_starts = false;
+    start_set starts;
+    unsigned start_count = 0;
+    wchar_t start_chars[2] = {0, 0};
 
     void swap(basic_rpattern_base_impl& o) noexcept {
         std::swap(arena, o.arena);
@@ -88,6 +94,10 @@ struct basic_rpattern_base_impl {
         hidden.swap(o.hidden);
         std::swap(scanner, o.scanner);
         std::swap(required, o.required);
+        std::swap(has_starts, o.has_starts);
+        std::swap(starts, o.starts);
+        std::swap(start_count, o.start_count);
+        std::swap(start_chars, o.start_chars);
     }
 };
 
@@ -142,6 +152,11 @@ public:
             (pat[1] == L'*' || pat[1] == L'+'))
             m_p.try_every_start = false;
         if (one_alt) chain_required(g0->alts[0], m_p.required);
+        m_p.has_starts = g0->first_chars(m_p.starts);
+        if (m_p.has_starts) {
+            m_p.start_count = m_p.starts.wide ? 3 : m_p.starts.low_chars(m_p.start_chars, 2);
+            if (m_p.start_count == 0) m_p.has_starts = false;  // nothing can match: every search fails anyway
+        }
         if (has_lit && lit.has_literal) {
             size_t len = static_cast<size_t>(lit.lit_end - lit.lit_begin);
             if (len > 255) len = 255;

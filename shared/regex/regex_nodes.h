@@ -47,12 +47,22 @@ public:
     // Records in r a character that every match of this node must contain, if it knows one (a
     // later node of a chain overrides an earlier one).
     virtual void note_required(req_rec&) const {}
+    // Adds to f every character that can begin a match of the chain from this node on (this
+    // node and what follows it); false when that cannot be told (a match may be empty, or the
+    // node does not say).
+    virtual bool first_chars(start_set&) const { return false; }
     // True for the nodes that end an alternative's chain inside a group or quantifier.
     virtual bool is_end() const { return false; }
     // True for an atom that always matches exactly one character and has no other effect;
     // match_this then tests one character.
     virtual bool is_one_char() const { return false; }
 };
+
+// Counts a node visited while a start set is computed; false once that has taken too long.
+inline bool first_chars_visit(start_set& f) {
+    compile_guard();
+    return ++f.work <= 4096;
+}
 
 // The last character that every match of the chain from n up to its end node must contain.
 template <class It>
@@ -119,6 +129,7 @@ public:
         compile_guard();
         return this->next->leading_literal(r);
     }
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
     bool step(match_state<It>& s) const override {
         It p = s.cur;
         if (!this->match_this(s, p)) return false;
@@ -174,6 +185,12 @@ struct any_atom {
     size_t rep(const match_state<It>&) const { return 1; }
     width_type w(width_ctx<It>&) { return {1, 1}; }
     bool lit(lit_rec&) const { return false; }
+    bool first(start_set& f) const {
+        for (uint32_t c = 0; c < 256; ++c)
+            if (single_line || c != L'\n') f.add(c);
+        f.wide = true;
+        return true;
+    }
 };
 
 template <class It>
@@ -189,6 +206,10 @@ struct char_atom {
     bool lit(lit_rec& r) const {
         r.count = 1;
         r.cands[0] = ch;
+        return true;
+    }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(ch));
         return true;
     }
 };
@@ -207,6 +228,11 @@ struct char_nocase_atom {
         r.count = 2;
         r.cands[0] = lo;
         r.cands[1] = up;
+        return true;
+    }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(lo));
+        f.add(static_cast<uint32_t>(up));
         return true;
     }
 };
@@ -231,6 +257,10 @@ struct literal_atom {
         r.lit_begin = str;
         r.lit_end = str + len;
         r.lower = nullptr;
+        return true;
+    }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(str[0]));
         return true;
     }
 };
@@ -259,6 +289,11 @@ struct literal_nocase_atom {
         r.lower = lower;
         return true;
     }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(upper[0]));
+        f.add(static_cast<uint32_t>(lower[0]));
+        return true;
+    }
 };
 
 template <class It, bool CaseSensitive>
@@ -274,6 +309,10 @@ struct charset_atom {
     size_t rep(const match_state<It>&) const { return 1; }
     width_type w(width_ctx<It>&) { return {1, 1}; }
     bool lit(lit_rec&) const { return false; }
+    bool first(start_set& f) const {
+        f.add(*set, !CaseSensitive);
+        return true;
+    }
 };
 
 template <class It>
@@ -296,6 +335,7 @@ struct backref_atom {
         return true;
     }
     size_t rep(const match_state<It>& s) const { return s.br[group].length(); }
+    bool first(start_set&) const { return false; }  // the group's text may be empty
     width_type w(width_ctx<It>& ctx) {
         if (group >= ctx.groups.size()) throw bad_regexpr("reference to nonexistent group");
         match_group_base<It>* g = ctx.groups[group];
@@ -340,6 +380,8 @@ public:
     }
     width_type width(width_ctx<It>& ctx) override { return atom.w(ctx); }
     bool leading_literal(lit_rec& r) const override { return atom.lit(r); }
+    // Every atom but a back-reference takes at least one character: what follows cannot begin.
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && atom.first(f); }
     void note_required(req_rec& r) const override {
         if constexpr (std::is_same_v<Atom, char_atom<It>>)
             r.set(atom.ch);
@@ -409,6 +451,11 @@ public:
     bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_atom->leading_literal(r); }
     void note_required(req_rec& r) const override {
         if (m_lo >= 1) m_atom->note_required(r);
+    }
+    bool first_chars(start_set& f) const override {
+        if (!first_chars_visit(f)) return false;
+        if (m_hi != 0 && !m_atom->first_chars(f)) return false;
+        return m_lo > 0 || this->next->first_chars(f);
     }
 
 protected:
@@ -661,6 +708,14 @@ public:
     }
 
     width_type width(width_ctx<It>& ctx) override { return group_width(this, ctx); }
+    // Through every alternative; an alternative that reaches the group's end goes on with what
+    // follows the group.
+    bool alts_first_chars(start_set& f) const {
+        if (!first_chars_visit(f)) return false;
+        for (unsigned i = 0; i < nalts; ++i)
+            if (!alts[i]->first_chars(f)) return false;
+        return nalts > 0 || this->next->first_chars(f);
+    }
     width_type measure(width_ctx<It>& ctx) {
         compile_guard();
         width_type w{UNBOUNDED, 0};
@@ -806,6 +861,7 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
+        bool first_chars(start_set& f) const override { return m_group->next->first_chars(f); }
 
     private:
         match_group* m_group;
@@ -815,6 +871,7 @@ public:
     void note_required(req_rec& r) const override {
         if (this->nalts == 1) chain_required(this->alts[0], r);
     }
+    bool first_chars(start_set& f) const override { return this->alts_first_chars(f); }
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
         return this->match_alts(s, p);
@@ -913,6 +970,7 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
+        bool first_chars(start_set& f) const override { return m_group->next->first_chars(f); }
 
     private:
         void record(match_state<It>& s, It q) const {
@@ -968,6 +1026,7 @@ public:
     void note_required(req_rec& r) const override {
         if (this->gnum >= 0 && this->nalts == 1) chain_required(this->alts[0], r);
     }
+    bool first_chars(start_set& f) const override { return this->alts_first_chars(f); }
     sub_expr<It>* quantify(unsigned lo, unsigned hi, bool greedy, node_arena& arena) override;
 
 private:
@@ -987,6 +1046,7 @@ public:
         compile_guard();
         return this->next->leading_literal(r);
     }
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
     sub_expr<It>* quantify(unsigned, unsigned, bool, node_arena&) override {
         throw bad_regexpr("look-ahead assertion cannot be quantified");
     }
@@ -1019,6 +1079,7 @@ public:
         compile_guard();
         return this->next->leading_literal(r);
     }
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
 
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
@@ -1179,6 +1240,7 @@ public:
         return false;
     }
     void note_required(req_rec&) const override {}
+    bool first_chars(start_set&) const override { return false; }
     width_type width(width_ctx<It>& ctx) override {
         if (cond) cond->width(ctx);
         width_type w = group_width<It>(this, ctx);
@@ -1328,6 +1390,8 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
+        // Reached when the body matched nothing: what follows the quantifier.
+        bool first_chars(start_set& f) const override { return m_q->next->first_chars(f); }
 
     private:
         group_quantifier* m_q;
@@ -1424,6 +1488,11 @@ public:
     bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_body->leading_literal(r); }
     void note_required(req_rec& r) const override {
         if (m_lo >= 1) m_body->note_required(r);
+    }
+    bool first_chars(start_set& f) const override {
+        if (!first_chars_visit(f)) return false;
+        if (m_hi != 0 && !m_body->first_chars(f)) return false;
+        return m_lo > 0 || this->next->first_chars(f);
     }
 
 private:

@@ -299,15 +299,21 @@ private:
 
     // The first position in [p, end) whose character can begin a match; one possible character
     // is looked for with the library's search over contiguous text.
-    static It skip_to_filter(const detail::match_group_base<It>* root, It p, It end) {
+    It skip_to_start(It p, It end) const {
         if constexpr (std::contiguous_iterator<It> && std::is_same_v<std::iter_value_t<It>, wchar_t>) {
-            if (root->filt_e - root->filt_b == 1) {
+            if (this->start_count == 1) {
                 if (p == end) return end;
-                const wchar_t* at = std::wmemchr(std::to_address(p), *root->filt_b, static_cast<size_t>(end - p));
+                const wchar_t* at = std::wmemchr(std::to_address(p), this->start_chars[0], static_cast<size_t>(end - p));
                 return at ? p + (at - std::to_address(p)) : end;
             }
         }
-        while (p != end && !root->in_filter(*p)) ++p;
+        if (this->start_count == 2) {
+            const wchar_t a = this->start_chars[0], b = this->start_chars[1];
+            while (p != end && *p != a && *p != b) ++p;
+            return p;
+        }
+        const detail::start_set& f = this->starts;
+        while (p != end && !f.test(static_cast<uint32_t>(*p))) ++p;
         return p;
     }
 
@@ -342,8 +348,10 @@ private:
         if (this->m_flags & RIGHTMOST) {
             if (end - start < minw) return false;
             for (It p = end - minw;; --p) {
-                if (attempt(s, acc, own, br, p)) return true;
-                next_start();
+                if (!(this->has_starts && p != end && !this->starts.test(static_cast<uint32_t>(*p)))) {
+                    if (attempt(s, acc, own, br, p)) return true;
+                    next_start();
+                }
                 if (p == start) return false;
             }
         }
@@ -358,11 +366,10 @@ private:
             }
             return false;
         }
-        const auto* root = this->root;
         for (It p = start;; ++p) {
-            if (root->filt_b && this->try_every_start) {
+            if (this->has_starts && this->try_every_start) {
                 // positions whose character cannot begin a match are skipped
-                p = skip_to_filter(root, p, end);
+                p = skip_to_start(p, end);
                 if (p == end) return false;
             }
             if (!required_after(p)) return false;

@@ -118,7 +118,7 @@ TEST(RegexLimits, StepBudgetStopsRunawaySearchesWithItsOwnError) {
     // in all than one attempt may.
     std::wstring units;
     for (int i = 0; i < 2000000; ++i) units += L"1a";
-    regex::rpattern q(L"\\d+[a-z]+\\d+[bc]");
+    regex::rpattern q(L"\\d+[a-z]+\\d+[a-z]+\\d+[bc]");
     regex::match_results r;
     EXPECT_FALSE(q.match(units, r));
     EXPECT_GT(r.steps(), per_attempt);
