@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shared/regex/regex_nodes.h"
+#include "shared/regex/regex_scan.h"
 #include "shared/regex/regex_syntax.h"
 
 namespace regex {
@@ -26,27 +27,27 @@ std::wstring translate_replacement(const std::wstring& text);
 // Parses a replacement text; sets has_refs when it refers to a group or the match.
 std::vector<subst_item> parse_replacement(const std::wstring& text, unsigned capture_count, bool& has_refs);
 
-// Horspool scanner for a literal that every match begins with.
+// Finds the literal that every match begins with.
 class prefix_scanner {
 public:
     prefix_scanner(const wchar_t* lit, const wchar_t* lower, size_t len, node_arena& arena);
     template <class It>
     It find(It from, It end) const {
-        const std::ptrdiff_t L = static_cast<std::ptrdiff_t>(m_len);
-        while (end - from >= L) {
-            std::ptrdiff_t i = L - 1;
-            while (i >= 0 && (from[i] == m_lit[i] || (m_lower && from[i] == m_lower[i]))) --i;
-            if (i < 0) return from;
-            from += m_skip[static_cast<uint32_t>(from[L - 1]) & 0xFF];
-        }
-        return end;
+        const size_t n = static_cast<size_t>(end - from);
+        return from + static_cast<std::ptrdiff_t>(n ? m_finder.find(std::to_address(from), 0, n) : 0);
     }
 
 private:
-    const wchar_t* m_lit;
-    const wchar_t* m_lower;
-    size_t m_len;
-    unsigned char m_skip[256];
+    literal_finder m_finder;
+};
+
+// For a pattern that is a run of single characters from a set (with assertions among them)
+// followed by a literal, as "[a-z]+ing": a match starts at most `width` characters before an
+// occurrence of the literal, all of them in `chars`.
+struct literal_prefilter {
+    start_set chars;
+    width_type width{0, 0};
+    literal_finder finder;
 };
 
 // Everything a compiled pattern holds.
@@ -75,6 +76,7 @@ struct basic_rpattern_base_impl {
     start_set starts;
     unsigned start_count = 0;
     wchar_t start_chars[2] = {0, 0};
+    const literal_prefilter* prefilter = nullptr;
 
     void swap(basic_rpattern_base_impl& o) noexcept {
         std::swap(arena, o.arena);
@@ -98,6 +100,7 @@ struct basic_rpattern_base_impl {
         std::swap(starts, o.starts);
         std::swap(start_count, o.start_count);
         std::swap(start_chars, o.start_chars);
+        std::swap(prefilter, o.prefilter);
     }
 };
 
@@ -157,14 +160,34 @@ public:
             m_p.start_count = m_p.starts.wide ? 3 : m_p.starts.low_chars(m_p.start_chars, 2);
             if (m_p.start_count == 0) m_p.has_starts = false;  // nothing can match: every search fails anyway
         }
+        if (one_alt) m_p.prefilter = find_prefilter(g0->alts[0]);
         if (has_lit && lit.has_literal) {
             size_t len = static_cast<size_t>(lit.lit_end - lit.lit_begin);
-            if (len > 255) len = 255;
             m_p.scanner = m_arena.make<prefix_scanner>(lit.lit_begin, lit.lower, len, m_arena);
         }
     }
 
 private:
+    // The literal prefilter of a chain, if it has the shape for one.
+    const literal_prefilter* find_prefilter(const sub_expr<It>* n) {
+        start_set chars;
+        width_type width{0, 0};
+        for (; n && !n->is_end(); n = n->next) {
+            const wchar_t* forms = nullptr;
+            const wchar_t* other = nullptr;
+            size_t len = 0;
+            if (width.m_max > 0 && n->literal_text(forms, other, len)) {
+                auto* pf = m_arena.make<literal_prefilter>();
+                pf->chars = chars;
+                pf->width = width;
+                pf->finder = literal_finder(forms, other, len);
+                return pf;
+            }
+            if (!n->single_chars(chars, width)) return nullptr;
+        }
+        return nullptr;
+    }
+
     bool nocase() const { return (m_syn.get_flags() & NOCASE) != 0; }
     bool at_end() {
         iter c = m_cur;

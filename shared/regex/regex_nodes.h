@@ -51,6 +51,11 @@ public:
     // node and what follows it); false when that cannot be told (a match may be empty, or the
     // node does not say).
     virtual bool first_chars(start_set&) const { return false; }
+    // For a node that takes only characters one at a time from a set (one-character atoms, their
+    // quantifiers) or nothing (assertions): adds the set to f and the node's width to w.
+    virtual bool single_chars(start_set&, width_type&) const { return false; }
+    // For a node that matches a fixed literal: its characters, in one or two forms.
+    virtual bool literal_text(const wchar_t*&, const wchar_t*&, size_t&) const { return false; }
     // True for the nodes that end an alternative's chain inside a group or quantifier.
     virtual bool is_end() const { return false; }
     // True for an atom that always matches exactly one character and has no other effect;
@@ -130,6 +135,7 @@ public:
         return this->next->leading_literal(r);
     }
     bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
+    bool single_chars(start_set&, width_type&) const override { return true; }
     bool step(match_state<It>& s) const override {
         It p = s.cur;
         if (!this->match_this(s, p)) return false;
@@ -382,6 +388,34 @@ public:
     bool leading_literal(lit_rec& r) const override { return atom.lit(r); }
     // Every atom but a back-reference takes at least one character: what follows cannot begin.
     bool first_chars(start_set& f) const override { return first_chars_visit(f) && atom.first(f); }
+    bool single_chars(start_set& f, width_type& w) const override {
+        if (!is_one_char()) return false;
+        atom.first(f);
+        w = w + width_type{1, 1};
+        return true;
+    }
+    bool literal_text(const wchar_t*& forms, const wchar_t*& other, size_t& len) const override {
+        if constexpr (std::is_same_v<Atom, char_atom<It>>) {
+            forms = &atom.ch;
+            other = nullptr;
+            len = 1;
+        } else if constexpr (std::is_same_v<Atom, char_nocase_atom<It>>) {
+            forms = &atom.up;
+            other = &atom.lo;
+            len = 1;
+        } else if constexpr (std::is_same_v<Atom, literal_atom<It>>) {
+            forms = atom.str;
+            other = nullptr;
+            len = atom.len;
+        } else if constexpr (std::is_same_v<Atom, literal_nocase_atom<It>>) {
+            forms = atom.upper;
+            other = atom.lower;
+            len = atom.len;
+        } else {
+            return false;
+        }
+        return true;
+    }
     void note_required(req_rec& r) const override {
         if constexpr (std::is_same_v<Atom, char_atom<It>>)
             r.set(atom.ch);
@@ -456,6 +490,12 @@ public:
         if (!first_chars_visit(f)) return false;
         if (m_hi != 0 && !m_atom->first_chars(f)) return false;
         return m_lo > 0 || this->next->first_chars(f);
+    }
+    bool single_chars(start_set& f, width_type& w) const override {
+        width_type one{0, 0};
+        if (!m_atom->single_chars(f, one)) return false;
+        w = w + quantified_width<It>(one, m_lo, m_hi);
+        return true;
     }
 
 protected:
@@ -1047,6 +1087,7 @@ public:
         return this->next->leading_literal(r);
     }
     bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
+    bool single_chars(start_set&, width_type&) const override { return true; }
     sub_expr<It>* quantify(unsigned, unsigned, bool, node_arena&) override {
         throw bad_regexpr("look-ahead assertion cannot be quantified");
     }
@@ -1080,6 +1121,7 @@ public:
         return this->next->leading_literal(r);
     }
     bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
+    bool single_chars(start_set&, width_type&) const override { return true; }
 
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);

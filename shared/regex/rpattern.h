@@ -331,6 +331,33 @@ private:
         return p;
     }
 
+    // Start positions from the occurrences of the literal every match holds (see
+    // literal_prefilter): for each, the positions before it from which only characters the part
+    // before the literal takes lead up to it, left to right, each tried once.
+    bool run_prefiltered(state& s, step_account& acc, hetero_stack*& own, std::vector<backref_tag<It>>& br,
+                         It start, It end) const {
+        const detail::literal_prefilter& pf = *this->prefilter;
+        const wchar_t* base = std::to_address(start);
+        const size_t n = static_cast<size_t>(end - start);
+        const size_t minw = pf.width.m_min, maxw = pf.width.m_max;
+        size_t tried = 0;  // every position below has been tried
+        for (size_t from = minw;; ) {
+            const size_t at = pf.finder.find(base, from, n);
+            if (at >= n) return false;
+            size_t low = tried;
+            if (maxw != detail::UNBOUNDED && at > maxw && at - maxw > low) low = at - maxw;
+            size_t q = at;
+            while (q > low && pf.chars.test(static_cast<uint32_t>(base[q - 1]))) --q;
+            for (const size_t last = at - minw; q <= last; ++q) {
+                if (this->has_starts && !this->starts.test(static_cast<uint32_t>(base[q]))) continue;
+                if (attempt(s, acc, own, br, start + static_cast<std::ptrdiff_t>(q))) return true;
+                s.prev_empty = false;
+            }
+            if (at - minw + 1 > tried) tried = at - minw + 1;
+            from = at + 1;
+        }
+    }
+
     bool run_starts(state& s, step_account& acc, hetero_stack*& own, std::vector<backref_tag<It>>& br, It start,
                     It end) const {
         const std::ptrdiff_t minw = this->width.m_min;
@@ -354,6 +381,10 @@ private:
                 }
                 if (p == start) return false;
             }
+        }
+        if constexpr (std::contiguous_iterator<It>) {
+            if (this->prefilter && this->try_every_start && !this->scanner)
+                return run_prefiltered(s, acc, own, br, start, end);
         }
         if (this->scanner) {
             It p = this->scanner->find(start, end);

@@ -1,6 +1,8 @@
 // Pass tables of the HTML-to-text conversions and the helpers they use.
 #include "shared/regex/html/htmlpasses.h"
 
+#include "shared/regex/regex_scan.h"
+
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -48,65 +50,27 @@ struct Probe {
   bool Test(wchar_t c) const { return (uint32_t(c) | fold) == want; }
 };
 
-// The first position in [i, last] whose character at offset 0 and at offset `off` pass their
-// probes, or `last + 1`; sixteen characters a step. Only such positions are compared in full,
-// so a literal whose first character is common in a page ('<', '&') still costs little where
-// its second probe rarely follows. Built for AVX2 as well, chosen when the processor has it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-size_t ScanProbes(const wchar_t* base, size_t i, size_t last, Probe first, size_t off, Probe second) {
-  using Lanes = uint32_t __attribute__((vector_size(32)));
-  constexpr size_t kLanes = sizeof(Lanes) / sizeof(uint32_t);
-  const Lanes f1 = Lanes{} + first.fold, w1 = Lanes{} + first.want;
-  const Lanes f2 = Lanes{} + second.fold, w2 = Lanes{} + second.want;
-  for (; i + 2 * kLanes <= last + 1; i += 2 * kLanes) {
-    Lanes a0, a1, b0, b1;
-    std::memcpy(&a0, base + i, sizeof a0);
-    std::memcpy(&a1, base + i + kLanes, sizeof a1);
-    std::memcpy(&b0, base + i + off, sizeof b0);
-    std::memcpy(&b1, base + i + off + kLanes, sizeof b1);
-    Lanes lo = ((a0 | f1) == w1) & ((b0 | f2) == w2);
-    Lanes hi = ((a1 | f1) == w1) & ((b1 | f2) == w2);
-    Lanes any = lo | hi;
-    uint64_t w[4];
-    std::memcpy(w, &any, sizeof w);
-    if ((w[0] | w[1] | w[2] | w[3]) == 0) continue;
-    for (size_t k = 0; k < kLanes; ++k)
-      if (lo[k]) return i + k;
-    for (size_t k = 0; k < kLanes; ++k)
-      if (hi[k]) return i + kLanes + k;
-  }
-  for (; i <= last; ++i)
-    if (first.Test(base[i]) && second.Test(base[i + off])) return i;
-  return last + 1;
-}
-
-// The literal's character, after the first, that the search tests along with the first: the
-// last one, unless that is a closing '>' or ';' that ends many other things as well.
-size_t SecondProbe(std::wstring_view lit) {
-  size_t at = lit.size() - 1;
-  if (at > 1 && (lit[at] == L'>' || lit[at] == L';')) --at;
-  return at;
-}
-
 }  // namespace
 
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to) {
   if (lit.empty() || to > s.size() || to < lit.size() || from > to - lit.size()) return std::wstring::npos;
-  const wchar_t* base = s.data();
-  const size_t last = to - lit.size();  // the last position a match can start at
-  const Probe first(lit[0]);
-  if (lit.size() == 1 && !first.fold) {
-    const wchar_t* p = std::wmemchr(base + from, lit[0], last + 1 - from);
-    return p ? size_t(p - base) : std::wstring::npos;
+  // The literal in its two ASCII cases; the passes' literals are short.
+  wchar_t buffer[2][32];
+  std::wstring heap[2];
+  wchar_t* forms[2] = {buffer[0], buffer[1]};
+  if (lit.size() > 32) {
+    heap[0].resize(lit.size());
+    heap[1].resize(lit.size());
+    forms[0] = heap[0].data();
+    forms[1] = heap[1].data();
   }
-  const size_t off = SecondProbe(lit);
-  const Probe second(lit[off]);
-  for (size_t i = ScanProbes(base, from, last, first, off, second); i <= last;
-       i = ScanProbes(base, i + 1, last, first, off, second))
-    if (EqualNoCaseAt(s, i, lit)) return i;
-  return std::wstring::npos;
+  for (size_t i = 0; i < lit.size(); ++i) {
+    forms[0][i] = Fold(lit[i]);
+    forms[1][i] = (forms[0][i] >= L'a' && forms[0][i] <= L'z') ? wchar_t(forms[0][i] - 32) : forms[0][i];
+  }
+  const regex::detail::literal_finder finder(forms[0], forms[1], lit.size());
+  size_t at = finder.find(s.data(), from, to);
+  return at == to ? std::wstring::npos : at;
 }
 
 bool FindKeyed(const Pass& pass, const std::wstring& s, size_t from, size_t& start, size_t& keyEnd) {

@@ -175,6 +175,43 @@ TEST(RegexRequiredCharacter, NoSearchWhereTheTextLacksIt) {
     }
 }
 
+// Start positions are taken only where a match can begin: from the characters a match can
+// start with (through classes and assertions) and around the literal that follows a run of one
+// class. The work then depends on how many such places the text has, not on its length.
+TEST(RegexStartPositions, WorkFollowsThePlacesAMatchCanStart) {
+    auto text = [](size_t words, size_t special, const std::wstring& word) {
+        std::wstring t;
+        for (size_t i = 0; i < words; ++i) t += (i % (words / special) == 0) ? word : std::wstring(L"lorem 42 ");
+        return t;
+    };
+    const struct {
+        const wchar_t* pattern;
+        const wchar_t* special;  // a word where a match starts
+        size_t matches;
+    } cases[] = {
+        {L"\\b[A-Z]\\w+\\b", L"Kraków ", 1},
+        {L"[a-z]+ing", L"testing ", 1},
+        {L"[0-9]+ zł", L"42 zł ", 1},
+        {L"\\d{2,3}ab", L"42ab ", 1},
+    };
+    for (const auto& c : cases) {
+        regex::rpattern p(c.pattern);
+        regex::match_results r;
+        std::wstring none = text(2000, 10, L"lorem 42 ");
+        EXPECT_FALSE(p.match(none, r)) << narrow(c.pattern);
+        const uint64_t without = r.steps();
+        std::wstring small = text(2000, 10, c.special), large = text(20000, 10, c.special);
+        EXPECT_EQ(p.count(small), 10 * c.matches);
+        EXPECT_EQ(p.count(large), 10 * c.matches);
+        uint64_t small_steps = 0, large_steps = 0;
+        for (auto [t, steps] : {std::pair{&small, &small_steps}, std::pair{&large, &large_steps}})
+            for (auto b = t->cbegin(); p.match(b, t->cend(), r); b += std::ptrdiff_t(r.rstart(0) + r.rlength(0)))
+                *steps += r.steps();
+        EXPECT_EQ(small_steps, large_steps) << narrow(c.pattern) << ": the same ten places in a text ten times longer";
+        EXPECT_EQ(without, 0u) << narrow(c.pattern) << ": a text with no such place";
+    }
+}
+
 TEST(RegexLimits, RightmostRepeatedSearchesEnd) {
     regex::rpattern p(L"x*", regex::RIGHTMOST);
     std::wstring t = L"ab";
