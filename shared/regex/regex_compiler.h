@@ -130,6 +130,7 @@ public:
         if (m_syn.next_extension(m_cur, m_end) != NO_TOKEN) throw bad_regexpr("ill-formed regular expression");
         parse_alternatives(g0, true, false);
         has_lit = g0->finish(lit);
+        g0->build_trie();
         g0->next = m_arena.make<end_of_pattern<It>>();
         m_p.root = g0;
 
@@ -600,6 +601,7 @@ private:
                 auto* g = m_arena.make<match_group<It>>(m_arena, static_cast<int>(n));
                 parse_alternatives(g, false, false);
                 finish_group(g, saved_flags, first_inner + 1);
+                g->build_trie();
                 enter_table(n, g);
                 return g;
             }
@@ -615,6 +617,7 @@ private:
                 auto* g = m_arena.make<match_group<It>>(m_arena, static_cast<int>(n));
                 parse_alternatives(g, false, false);
                 finish_group(g, saved_flags, n + 1);
+                g->build_trie();
                 enter_table(n, g);
                 return g;
             }

@@ -282,11 +282,22 @@ struct match_state {
 
 inline const char* frame_address() { return static_cast<const char*>(__builtin_frame_address(0)); }
 
+// One step of a search: every node visit counts, whether the node matches or not.
 template <class It>
-inline void stack_guard(match_state<It>& s) {
+inline void count_step(match_state<It>& s) {
     if (--s.steps_left == 0) throw step_budget_exhausted();
+}
+
+template <class It>
+inline void frame_guard(match_state<It>& s) {
     const char* here = frame_address();
     if (here < s.stack_base && size_t(s.stack_base - here) > s.stack_budget) throw stack_budget_exhausted();
+}
+
+template <class It>
+inline void stack_guard(match_state<It>& s) {
+    count_step(s);
+    frame_guard(s);
 }
 
 // Guard for the compiler's recursion (nesting, widths, leading literals).

@@ -8,6 +8,7 @@
 
 #include "shared/regex/regex_charset.h"
 #include "shared/regex/regex_core.h"
+#include "shared/regex/regex_trie.h"
 
 namespace regex {
 namespace detail {
@@ -369,8 +370,9 @@ public:
                std::is_same_v<Atom, charset_atom<It, false>>;
     }
     bool match_rest(match_state<It>& s, It p) const override {
+        count_step(s);
         if (!atom.m(s, p)) return false;
-        stack_guard(s);
+        frame_guard(s);
         return this->next->match_rest(s, p);
     }
     bool step(match_state<It>& s) const override {
@@ -656,6 +658,11 @@ struct old_backref {
 struct alt_index {
     unsigned i;
 };
+// How many alternatives that a trie found to match are still to be tried (stack-safe mode);
+// their indices lie below it on the stack, the next first.
+struct trie_left {
+    unsigned n;
+};
 
 template <class It>
 class match_group_base : public sub_expr<It> {
@@ -723,6 +730,18 @@ public:
     virtual sub_expr<It>* end_node() = 0;
     virtual void set_inner_groups(unsigned, unsigned) {}
 
+    // When every alternative is one literal, they are looked up in a trie (see literal_trie).
+    void build_trie() {
+        if (nalts < 2) return;
+        std::vector<literal_trie::literal> literals;
+        for (unsigned i = 0; i < nalts; ++i) {
+            literal_trie::literal l{};
+            if (alts[i]->next != end_node() || !alts[i]->literal_text(l.forms, l.other, l.len)) return;
+            literals.push_back(l);
+        }
+        trie = literal_trie::build(literals, *m_arena);
+    }
+
     bool leading_literal(lit_rec& r) const override {
         compile_guard();
         if (!filt_b) return false;
@@ -785,9 +804,27 @@ public:
         return in_filter(*p);
     }
 
+    // The alternatives that match at p, by the trie, in the order written; a small buffer takes
+    // them unless the trie is deep.
+    struct trie_hits {
+        static constexpr unsigned small = 16;
+        literal_trie::hit buf[small];
+        std::vector<literal_trie::hit> big;
+        literal_trie::hit* at = buf;
+        unsigned n = 0;
+        trie_hits(const literal_trie& t, It p, It end) {
+            if (t.max_hits() > small) {
+                big.resize(t.max_hits());
+                at = big.data();
+            }
+            n = t.walk(p, end, at);
+        }
+    };
+
     // Alternatives in recursive mode (working start set for numbered groups).
     bool match_alts(match_state<It>& s, It p) const {
         if (!filter_ok(s, p)) return false;
+        if (trie) return match_trie(s, p);
         if (gnum < 0) {
             for (unsigned i = 0; i < nalts; ++i)
                 if (alts[i]->match_rest(s, p)) return true;
@@ -801,9 +838,36 @@ public:
         s.br[gnum].wstart = old;
         return false;
     }
+    // Only the alternatives the trie found are tried, each going on with what follows its literal.
+    bool match_trie(match_state<It>& s, It p) const {
+        const trie_hits hits(*trie, p, s.end);
+        if (hits.n == 0) return false;
+        It old{};
+        if (gnum >= 0) {
+            old = s.br[gnum].wstart;
+            s.br[gnum].wstart = p;
+        }
+        for (unsigned k = 0; k < hits.n; ++k)
+            if (alts[hits.at[k].alt]->next->match_rest(s, p + static_cast<std::ptrdiff_t>(hits.at[k].len))) return true;
+        if (gnum >= 0) s.br[gnum].wstart = old;
+        return false;
+    }
+
     // Alternatives in stack-safe mode.
     bool enter_step(match_state<It>& s) const {
         if (!filter_ok(s, s.cur)) return false;
+        if (trie) {
+            const trie_hits hits(*trie, s.cur, s.end);
+            if (hits.n == 0) return false;
+            if (gnum >= 0) {
+                s.stk->push(s.br[gnum].wstart);
+                s.br[gnum].wstart = s.cur;
+            }
+            for (unsigned k = hits.n; k-- > 1;) s.stk->push(alt_index{hits.at[k].alt});
+            s.stk->push(trie_left{hits.n - 1});
+            s.next = alts[hits.at[0].alt];
+            return true;
+        }
         if (gnum >= 0) {
             s.stk->push(s.br[gnum].wstart);
             s.br[gnum].wstart = s.cur;
@@ -813,6 +877,17 @@ public:
         return true;
     }
     bool alt_retry(match_state<It>& s) const {
+        if (trie) {
+            const unsigned left = s.stk->template pop<trie_left>().n;
+            if (left == 0) {
+                if (gnum >= 0) s.stk->pop(s.br[gnum].wstart);
+                return false;
+            }
+            const unsigned next = s.stk->template pop<alt_index>().i;
+            s.stk->push(trie_left{left - 1});
+            s.next = alts[next];
+            return true;
+        }
         alt_index& i = s.stk->template top<alt_index>();
         if (++i.i < nalts) {
             s.next = alts[i.i];
@@ -833,6 +908,7 @@ public:
     const wchar_t* filt_e = nullptr;
     uint32_t filt_bits[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     bool filt_wide = false;
+    const literal_trie* trie = nullptr;
 
 private:
     sub_expr<It>* m_head = nullptr;
