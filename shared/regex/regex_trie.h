@@ -4,6 +4,7 @@
 // order they were written, so the answer is the one the plain alternation gives.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -70,16 +71,10 @@ private:
             const uint32_t u = static_cast<uint32_t>(c);
             if (u < 256) return m_root[u];
         }
-        const edge* e = m_edges + m_nodes[n].first_edge;
-        unsigned lo = 0, hi = m_nodes[n].edges;
-        while (lo < hi) {
-            unsigned mid = (lo + hi) / 2;
-            if (e[mid].c < c)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return lo < m_nodes[n].edges && e[lo].c == c ? e[lo].child : none;
+        const edge* b = m_edges + m_nodes[n].first_edge;
+        const edge* e = b + m_nodes[n].edges;
+        const edge* at = std::lower_bound(b, e, c, [](const edge& x, wchar_t y) { return x.c < y; });
+        return at != e && at->c == c ? at->child : none;
     }
 
     const node* m_nodes = nullptr;
