@@ -95,6 +95,25 @@ struct start_set {
         if (cs.negated || cs.nranges || cs.class_mask || !cs.no_extras) wide = true;
     }
     bool test(uint32_t c) const { return c < 256 ? (bits[c >> 5] >> (c & 31)) & 1u : wide; }
+    // The set below 256 as runs of consecutive characters, when there are at most `max` runs;
+    // returns their number (0 when there are more).
+    template <class Ranges>
+    unsigned low_ranges(Ranges& r) const {
+        r.count = 0;
+        for (uint32_t c = 0; c < 256;) {
+            if (!test(c)) {
+                ++c;
+                continue;
+            }
+            uint32_t first = c;
+            while (c < 256 && test(c)) ++c;
+            if (r.count == Ranges::max) return r.count = 0;
+            r.lo[r.count] = first;
+            r.span[r.count] = c - 1 - first;
+            ++r.count;
+        }
+        return r.count;
+    }
     // The characters below 256 in the set, up to max of them (more: returns max + 1).
     unsigned low_chars(wchar_t* out, unsigned max) const {
         unsigned n = 0;

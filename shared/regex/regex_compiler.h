@@ -76,7 +76,9 @@ struct basic_rpattern_base_impl {
     start_set starts;
     unsigned start_count = 0;
     wchar_t start_chars[2] = {0, 0};
+    char_ranges start_ranges;  // the set as a few runs of characters, when it is one (no wide ones)
     const literal_prefilter* prefilter = nullptr;
+    const literal_finder* behind = nullptr;  // a look-behind's literal that ends where every match starts
 
     void swap(basic_rpattern_base_impl& o) noexcept {
         std::swap(arena, o.arena);
@@ -100,7 +102,9 @@ struct basic_rpattern_base_impl {
         std::swap(starts, o.starts);
         std::swap(start_count, o.start_count);
         std::swap(start_chars, o.start_chars);
+        std::swap(start_ranges, o.start_ranges);
         std::swap(prefilter, o.prefilter);
+        std::swap(behind, o.behind);
     }
 };
 
@@ -160,8 +164,17 @@ public:
         if (m_p.has_starts) {
             m_p.start_count = m_p.starts.wide ? 3 : m_p.starts.low_chars(m_p.start_chars, 2);
             if (m_p.start_count == 0) m_p.has_starts = false;  // nothing can match: every search fails anyway
+            if (!m_p.starts.wide) m_p.starts.low_ranges(m_p.start_ranges);
         }
-        if (one_alt) m_p.prefilter = find_prefilter(g0->alts[0]);
+        // (where one or two characters begin every match, looking for them is quicker)
+        if (one_alt && !(m_p.has_starts && m_p.start_count <= 2)) m_p.prefilter = find_prefilter(g0->alts[0]);
+        if (one_alt) {
+            const wchar_t* forms = nullptr;
+            const wchar_t* other = nullptr;
+            size_t len = 0;
+            if (g0->alts[0]->behind_literal(forms, other, len)) m_p.behind = m_arena.make<literal_finder>(forms, other, len);
+        }
+        for (sub_expr<It>* q : m_quantified) q->link_follow(m_arena);
         if (has_lit && lit.has_literal) {
             size_t len = static_cast<size_t>(lit.lit_end - lit.lit_begin);
             m_p.scanner = m_arena.make<prefix_scanner>(lit.lit_begin, lit.lower, len, m_arena);
@@ -297,6 +310,7 @@ private:
         if (!read_quantifier_at(c, lo, hi, greedy)) return node;
         if (dynamic_cast<match_group_base<It>*>(node) && hi > 16) m_p.safe_for_recursion = false;
         sub_expr<It>* q = node->quantify(lo, hi, greedy, m_arena);
+        m_quantified.push_back(q);
         m_cur = c;
         return q;
     }
@@ -679,6 +693,7 @@ private:
     std::vector<match_group_base<It>*> m_groups;
     std::vector<unsigned*> m_backrefs;
     std::vector<unsigned*> m_conditions;
+    std::vector<sub_expr<It>*> m_quantified;
 };
 
 }  // namespace detail

@@ -57,6 +57,10 @@ public:
     virtual bool single_chars(start_set&, width_type&) const { return false; }
     // For a node that matches a fixed literal: its characters, in one or two forms.
     virtual bool literal_text(const wchar_t*&, const wchar_t*&, size_t&) const { return false; }
+    // For a positive look-behind of one literal: that literal.
+    virtual bool behind_literal(const wchar_t*&, const wchar_t*&, size_t&) const { return false; }
+    // Called once the pattern is linked: a node may note what can follow it.
+    virtual void link_follow(node_arena&) {}
     // True for the nodes that end an alternative's chain inside a group or quantifier.
     virtual bool is_end() const { return false; }
     // True for an atom that always matches exactly one character and has no other effect;
@@ -500,9 +504,20 @@ public:
         return true;
     }
 
+    // The characters that can begin what follows, when known: a repeat count at whose end
+    // position the next character is not among them cannot lead to a match and is not tried.
+    void link_follow(node_arena& arena) override {
+        start_set f;
+        if (this->next->first_chars(f)) m_follow = arena.make<start_set>(f);
+    }
+    bool may_follow(const match_state<It>& s, It q) const {
+        return !m_follow || (q != s.end && m_follow->test(static_cast<uint32_t>(*q)));
+    }
+
 protected:
     atom_node<It, Atom>* m_atom;
     unsigned m_lo, m_hi;
+    const start_set* m_follow = nullptr;
 };
 
 template <class It, class Atom>
@@ -528,7 +543,7 @@ public:
         }
         if (n < m_lo) return false;
         for (;;) {
-            if (this->next->match_rest(s, q)) return true;
+            if (this->may_follow(s, q) && this->next->match_rest(s, q)) return true;
             if (n == m_lo) return false;
             q -= w;
             --n;
@@ -600,7 +615,7 @@ public:
             }
         }
         for (;;) {
-            if (this->next->match_rest(s, q)) return true;
+            if (this->may_follow(s, q) && this->next->match_rest(s, q)) return true;
             if (n >= m_hi) return false;
             if (!a.m(s, q)) return false;
             ++n;
@@ -1086,7 +1101,8 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
-        bool first_chars(start_set& f) const override { return m_group->next->first_chars(f); }
+        // Within the group nothing is tried after it: the group's match ends here, whatever
+        // comes next (so no node inside may count on what follows the group).
 
     private:
         void record(match_state<It>& s, It q) const {
@@ -1198,6 +1214,10 @@ public:
     }
     bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
     bool single_chars(start_set&, width_type&) const override { return true; }
+    bool behind_literal(const wchar_t*& forms, const wchar_t*& other, size_t& len) const override {
+        return this->expected && this->nalts == 1 && this->alts[0]->next == &m_end &&
+               this->alts[0]->literal_text(forms, other, len);
+    }
 
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
@@ -1508,8 +1528,8 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
-        // Reached when the body matched nothing: what follows the quantifier.
-        bool first_chars(start_set& f) const override { return m_q->next->first_chars(f); }
+        // What follows an iteration is another iteration or what follows the quantifier: not
+        // told here (a body that can match nothing leaves the start set unknown).
 
     private:
         group_quantifier* m_q;

@@ -6,12 +6,57 @@
 namespace regex {
 namespace detail {
 
+namespace {
+
+using lanes = uint32_t __attribute__((vector_size(32)));
+constexpr size_t lane_count = sizeof(lanes) / sizeof(uint32_t);
+
+// m: the lanes of v in one of the first N ranges (all bits set) or in none (zero).
+template <unsigned N>
+[[gnu::always_inline]] inline void in_ranges(const lanes& v, const lanes* lo, const lanes* span, lanes& m) {
+    m = (v - lo[0]) <= span[0];
+    if constexpr (N > 1) m |= (v - lo[1]) <= span[1];
+    if constexpr (N > 2) m |= (v - lo[2]) <= span[2];
+    if constexpr (N > 3) m |= (v - lo[3]) <= span[3];
+}
+
+template <unsigned N>
+[[gnu::always_inline]] inline size_t scan_ranges_of(const wchar_t* base, size_t i, size_t to, const char_ranges& r) {
+    lanes lo[char_ranges::max], span[char_ranges::max];
+    for (unsigned k = 0; k < N; ++k) {
+        lo[k] = lanes{} + r.lo[k];
+        span[k] = lanes{} + r.span[k];
+    }
+    constexpr size_t n = lane_count;
+    for (; i + 2 * n <= to; i += 2 * n) {
+        lanes a, b;
+        std::memcpy(&a, base + i, sizeof a);
+        std::memcpy(&b, base + i + n, sizeof b);
+        lanes ma, mb;
+        in_ranges<N>(a, lo, span, ma);
+        in_ranges<N>(b, lo, span, mb);
+        const lanes any = ma | mb;
+        uint64_t w[4];
+        std::memcpy(w, &any, sizeof w);
+        if ((w[0] | w[1] | w[2] | w[3]) == 0) continue;
+        for (size_t k = 0; k < n; ++k)
+            if (ma[k]) return i + k;
+        for (size_t k = 0; k < n; ++k)
+            if (mb[k]) return i + n + k;
+    }
+    for (; i < to; ++i)
+        for (unsigned k = 0; k < N; ++k)
+            if (uint32_t(base[i]) - r.lo[k] <= r.span[k]) return i;
+    return to;
+}
+
+}  // namespace
+
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("avx2", "default")))
 #endif
 size_t scan_pair(const wchar_t* base, size_t i, size_t last, scan_probe p, scan_probe q) {
-    using lanes = uint32_t __attribute__((vector_size(32)));
-    constexpr size_t n = sizeof(lanes) / sizeof(uint32_t);
+    constexpr size_t n = lane_count;
     const lanes pa = lanes{} + uint32_t(p.a), pb = lanes{} + uint32_t(p.b);
     const lanes qa = lanes{} + uint32_t(q.a), qb = lanes{} + uint32_t(q.b);
     const wchar_t* P = base + p.off;
@@ -36,6 +81,20 @@ size_t scan_pair(const wchar_t* base, size_t i, size_t last, scan_probe p, scan_
     for (; i <= last; ++i)
         if ((P[i] == p.a || P[i] == p.b) && (Q[i] == q.a || Q[i] == q.b)) return i;
     return last + 1;
+}
+
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+size_t scan_ranges(const wchar_t* base, size_t i, size_t to, const char_ranges& r) {
+    switch (r.count) {
+        case 1: return scan_ranges_of<1>(base, i, to, r);
+        case 2: return scan_ranges_of<2>(base, i, to, r);
+        case 3: return scan_ranges_of<3>(base, i, to, r);
+        case 4: return scan_ranges_of<4>(base, i, to, r);
+        default: return to;
+    }
 }
 
 unsigned char_commonness(wchar_t c) {

@@ -19,6 +19,17 @@ struct scan_probe {
 // + 1 when there is none. base[last + max(p.off, q.off)] must be readable.
 size_t scan_pair(const wchar_t* base, size_t from, size_t last, scan_probe p, scan_probe q);
 
+// Up to four ranges of characters: c is in range k when c - lo[k] <= span[k] (unsigned).
+struct char_ranges {
+    static constexpr unsigned max = 4;
+    unsigned count = 0;
+    uint32_t lo[max] = {0, 0, 0, 0};
+    uint32_t span[max] = {0, 0, 0, 0};
+};
+
+// The first i in [from, to) where base[i] is in one of the ranges; to when there is none.
+size_t scan_ranges(const wchar_t* base, size_t from, size_t to, const char_ranges& r);
+
 // How common a character is in the text of web pages and descriptions: 0 rare to 7 very common.
 unsigned char_commonness(wchar_t c);
 

@@ -312,6 +312,14 @@ private:
             while (p != end && *p != a && *p != b) ++p;
             return p;
         }
+        if constexpr (std::contiguous_iterator<It> && std::is_same_v<std::iter_value_t<It>, wchar_t>) {
+            if (this->start_ranges.count) {
+                const size_t n = static_cast<size_t>(end - p);
+                return n ? p + static_cast<std::ptrdiff_t>(
+                                   detail::scan_ranges(std::to_address(p), 0, n, this->start_ranges))
+                         : end;
+            }
+        }
         const detail::start_set& f = this->starts;
         while (p != end && !f.test(static_cast<uint32_t>(*p))) ++p;
         return p;
@@ -383,6 +391,22 @@ private:
             }
         }
         if constexpr (std::contiguous_iterator<It>) {
+            if (this->behind && this->try_every_start && !this->scanner) {
+                // a match starts right after each occurrence of the look-behind's literal
+                const detail::literal_finder& f = *this->behind;
+                const wchar_t* base = std::to_address(s.begin);
+                const size_t from = static_cast<size_t>(start - s.begin), n = static_cast<size_t>(end - s.begin);
+                for (size_t at = f.find(base, from >= f.length() ? from - f.length() : 0, n); at < n;
+                     at = f.find(base, at + 1, n)) {
+                    const size_t p = at + f.length();
+                    if (p < from) continue;
+                    if (n - p < static_cast<size_t>(minw)) return false;
+                    if (!required_after(s.begin + static_cast<std::ptrdiff_t>(p))) return false;
+                    if (attempt(s, acc, own, br, s.begin + static_cast<std::ptrdiff_t>(p))) return true;
+                    next_start();
+                }
+                return false;
+            }
             if (this->prefilter && this->try_every_start && !this->scanner)
                 return run_prefiltered(s, acc, own, br, start, end);
         }
