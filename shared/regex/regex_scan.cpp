@@ -11,6 +11,19 @@ namespace {
 using lanes = uint32_t __attribute__((vector_size(32)));
 constexpr size_t lane_count = sizeof(lanes) / sizeof(uint32_t);
 
+// Of two masks of 2 x lane_count positions from i: the first position set, in `at`.
+[[gnu::always_inline]] inline bool first_set(const lanes& lo, const lanes& hi, size_t i, size_t& at) {
+    const lanes any = lo | hi;
+    uint64_t w[4];
+    std::memcpy(w, &any, sizeof w);
+    if ((w[0] | w[1] | w[2] | w[3]) == 0) return false;
+    for (size_t k = 0; k < lane_count; ++k)
+        if (lo[k]) return at = i + k, true;
+    for (size_t k = 0; k < lane_count; ++k)
+        if (hi[k]) return at = i + lane_count + k, true;
+    return false;
+}
+
 // m: the lanes of v in one of the first N ranges (all bits set) or in none (zero).
 template <unsigned N>
 [[gnu::always_inline]] inline void in_ranges(const lanes& v, const lanes* lo, const lanes* span, lanes& m) {
@@ -35,14 +48,8 @@ template <unsigned N>
         lanes ma, mb;
         in_ranges<N>(a, lo, span, ma);
         in_ranges<N>(b, lo, span, mb);
-        const lanes any = ma | mb;
-        uint64_t w[4];
-        std::memcpy(w, &any, sizeof w);
-        if ((w[0] | w[1] | w[2] | w[3]) == 0) continue;
-        for (size_t k = 0; k < n; ++k)
-            if (ma[k]) return i + k;
-        for (size_t k = 0; k < n; ++k)
-            if (mb[k]) return i + n + k;
+        size_t at;
+        if (first_set(ma, mb, i, at)) return at;
     }
     for (; i < to; ++i)
         for (unsigned k = 0; k < N; ++k)
@@ -67,22 +74,15 @@ size_t scan_pair(const wchar_t* base, size_t i, size_t last, scan_probe p, scan_
         std::memcpy(&a1, P + i + n, sizeof a1);
         std::memcpy(&b0, Q + i, sizeof b0);
         std::memcpy(&b1, Q + i + n, sizeof b1);
-        lanes lo = ((a0 == pa) | (a0 == pb)) & ((b0 == qa) | (b0 == qb));
-        lanes hi = ((a1 == pa) | (a1 == pb)) & ((b1 == qa) | (b1 == qb));
-        lanes any = lo | hi;
-        uint64_t w[4];
-        std::memcpy(w, &any, sizeof w);
-        if ((w[0] | w[1] | w[2] | w[3]) == 0) continue;
-        for (size_t k = 0; k < n; ++k)
-            if (lo[k]) return i + k;
-        for (size_t k = 0; k < n; ++k)
-            if (hi[k]) return i + n + k;
+        const lanes lo = ((a0 == pa) | (a0 == pb)) & ((b0 == qa) | (b0 == qb));
+        const lanes hi = ((a1 == pa) | (a1 == pb)) & ((b1 == qa) | (b1 == qb));
+        size_t at;
+        if (first_set(lo, hi, i, at)) return at;
     }
     for (; i <= last; ++i)
         if ((P[i] == p.a || P[i] == p.b) && (Q[i] == q.a || Q[i] == q.b)) return i;
     return last + 1;
 }
-
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("avx2", "default")))
