@@ -3,98 +3,120 @@
 #include <cstring>
 #include <cwchar>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 namespace regex {
 namespace detail {
 
 namespace {
 
-using lanes = uint32_t __attribute__((vector_size(32)));
-constexpr size_t lane_count = sizeof(lanes) / sizeof(uint32_t);
+bool in_pair(const wchar_t* P, const wchar_t* Q, size_t i, const scan_probe& p, const scan_probe& q) {
+    return (P[i] == p.a || P[i] == p.b) && (Q[i] == q.a || Q[i] == q.b);
+}
 
-// Of two masks of 2 x lane_count positions from i: the first position set, in `at`.
-[[gnu::always_inline]] inline bool first_set(const lanes& lo, const lanes& hi, size_t i, size_t& at) {
-    const lanes any = lo | hi;
-    uint64_t w[4];
-    std::memcpy(w, &any, sizeof w);
-    if ((w[0] | w[1] | w[2] | w[3]) == 0) return false;
-    for (size_t k = 0; k < lane_count; ++k)
-        if (lo[k]) return at = i + k, true;
-    for (size_t k = 0; k < lane_count; ++k)
-        if (hi[k]) return at = i + lane_count + k, true;
+bool in_ranges(wchar_t c, const char_ranges& r) {
+    for (unsigned k = 0; k < r.count; ++k)
+        if (uint32_t(c) - r.lo[k] <= r.span[k]) return true;
     return false;
 }
 
-// m: the lanes of v in one of the first N ranges (all bits set) or in none (zero).
-template <unsigned N>
-[[gnu::always_inline]] inline void in_ranges(const lanes& v, const lanes* lo, const lanes* span, lanes& m) {
-    m = (v - lo[0]) <= span[0];
-    if constexpr (N > 1) m |= (v - lo[1]) <= span[1];
-    if constexpr (N > 2) m |= (v - lo[2]) <= span[2];
-    if constexpr (N > 3) m |= (v - lo[3]) <= span[3];
+#if defined(__x86_64__) && defined(__GNUC__)
+// Sixteen positions a step with AVX2, on processors that have it.
+
+// Unsigned a <= b in each lane.
+__attribute__((target("avx2"))) inline __m256i le_u32(__m256i a, __m256i b) {
+    return _mm256_cmpeq_epi32(_mm256_min_epu32(a, b), a);
 }
 
-template <unsigned N>
-[[gnu::always_inline]] inline size_t scan_ranges_of(const wchar_t* base, size_t i, size_t to, const char_ranges& r) {
-    lanes lo[char_ranges::max], span[char_ranges::max];
-    for (unsigned k = 0; k < N; ++k) {
-        lo[k] = lanes{} + r.lo[k];
-        span[k] = lanes{} + r.span[k];
-    }
-    constexpr size_t n = lane_count;
-    for (; i + 2 * n <= to; i += 2 * n) {
-        lanes a, b;
-        std::memcpy(&a, base + i, sizeof a);
-        std::memcpy(&b, base + i + n, sizeof b);
-        lanes ma, mb;
-        in_ranges<N>(a, lo, span, ma);
-        in_ranges<N>(b, lo, span, mb);
-        size_t at;
-        if (first_set(ma, mb, i, at)) return at;
-    }
-    for (; i < to; ++i)
-        for (unsigned k = 0; k < N; ++k)
-            if (uint32_t(base[i]) - r.lo[k] <= r.span[k]) return i;
-    return to;
+__attribute__((target("avx2"))) inline unsigned mask_of(__m256i lo, __m256i hi) {
+    return unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(lo))) |
+           unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(hi))) << 8;
 }
 
-}  // namespace
+// The lanes of eight positions where both probes are in place.
+__attribute__((target("avx2"))) inline __m256i pair_lanes(const wchar_t* P, const wchar_t* Q, size_t at,
+                                                          const __m256i (&forms)[4]) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(P + at));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Q + at));
+    return _mm256_and_si256(_mm256_or_si256(_mm256_cmpeq_epi32(a, forms[0]), _mm256_cmpeq_epi32(a, forms[1])),
+                            _mm256_or_si256(_mm256_cmpeq_epi32(b, forms[2]), _mm256_cmpeq_epi32(b, forms[3])));
+}
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-size_t scan_pair(const wchar_t* base, size_t i, size_t last, scan_probe p, scan_probe q) {
-    constexpr size_t n = lane_count;
-    const lanes pa = lanes{} + uint32_t(p.a), pb = lanes{} + uint32_t(p.b);
-    const lanes qa = lanes{} + uint32_t(q.a), qb = lanes{} + uint32_t(q.b);
+__attribute__((target("avx2"))) size_t scan_pair_avx2(const wchar_t* base, size_t i, size_t last, scan_probe p,
+                                                      scan_probe q) {
+    const __m256i forms[4] = {_mm256_set1_epi32(p.a), _mm256_set1_epi32(p.b), _mm256_set1_epi32(q.a),
+                              _mm256_set1_epi32(q.b)};
     const wchar_t* P = base + p.off;
     const wchar_t* Q = base + q.off;
-    for (; i + 2 * n <= last + 1; i += 2 * n) {
-        lanes a0, a1, b0, b1;
-        std::memcpy(&a0, P + i, sizeof a0);
-        std::memcpy(&a1, P + i + n, sizeof a1);
-        std::memcpy(&b0, Q + i, sizeof b0);
-        std::memcpy(&b1, Q + i + n, sizeof b1);
-        const lanes lo = ((a0 == pa) | (a0 == pb)) & ((b0 == qa) | (b0 == qb));
-        const lanes hi = ((a1 == pa) | (a1 == pb)) & ((b1 == qa) | (b1 == qb));
-        size_t at;
-        if (first_set(lo, hi, i, at)) return at;
-    }
+    for (; i + 16 <= last + 1; i += 16)
+        if (unsigned m = mask_of(pair_lanes(P, Q, i, forms), pair_lanes(P, Q, i + 8, forms)))
+            return i + unsigned(__builtin_ctz(m));
     for (; i <= last; ++i)
-        if ((P[i] == p.a || P[i] == p.b) && (Q[i] == q.a || Q[i] == q.b)) return i;
+        if (in_pair(P, Q, i, p, q)) return i;
     return last + 1;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-size_t scan_ranges(const wchar_t* base, size_t i, size_t to, const char_ranges& r) {
-    switch (r.count) {
-        case 1: return scan_ranges_of<1>(base, i, to, r);
-        case 2: return scan_ranges_of<2>(base, i, to, r);
-        case 3: return scan_ranges_of<3>(base, i, to, r);
-        case 4: return scan_ranges_of<4>(base, i, to, r);
-        default: return to;
+// The lanes of eight positions whose character is in one of the N ranges.
+template <unsigned N>
+__attribute__((target("avx2"))) inline __m256i range_lanes(const wchar_t* at, const __m256i (&lo)[N],
+                                                           const __m256i (&span)[N]) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    __m256i m = le_u32(_mm256_sub_epi32(v, lo[0]), span[0]);
+    for (unsigned k = 1; k < N; ++k) m = _mm256_or_si256(m, le_u32(_mm256_sub_epi32(v, lo[k]), span[k]));
+    return m;
+}
+
+template <unsigned N>
+__attribute__((target("avx2"))) size_t scan_ranges_avx2(const wchar_t* base, size_t i, size_t to,
+                                                        const char_ranges& r) {
+    __m256i lo[N], span[N];
+    for (unsigned k = 0; k < N; ++k) {
+        lo[k] = _mm256_set1_epi32(int(r.lo[k]));
+        span[k] = _mm256_set1_epi32(int(r.span[k]));
     }
+    for (; i + 16 <= to; i += 16)
+        if (unsigned m = mask_of(range_lanes<N>(base + i, lo, span), range_lanes<N>(base + i + 8, lo, span)))
+            return i + unsigned(__builtin_ctz(m));
+    for (; i < to; ++i)
+        if (in_ranges(base[i], r)) return i;
+    return to;
+}
+
+const bool has_avx2 = __builtin_cpu_supports("avx2");
+#else
+constexpr bool has_avx2 = false;
+#endif
+
+}  // namespace
+
+size_t scan_pair(const wchar_t* base, size_t i, size_t last, scan_probe p, scan_probe q) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (has_avx2) return scan_pair_avx2(base, i, last, p, q);
+#endif
+    const wchar_t* P = base + p.off;
+    const wchar_t* Q = base + q.off;
+    for (; i <= last; ++i)
+        if (in_pair(P, Q, i, p, q)) return i;
+    return last + 1;
+}
+
+size_t scan_ranges(const wchar_t* base, size_t i, size_t to, const char_ranges& r) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (has_avx2) {
+        switch (r.count) {
+            case 1: return scan_ranges_avx2<1>(base, i, to, r);
+            case 2: return scan_ranges_avx2<2>(base, i, to, r);
+            case 3: return scan_ranges_avx2<3>(base, i, to, r);
+            case 4: return scan_ranges_avx2<4>(base, i, to, r);
+            default: break;
+        }
+    }
+#endif
+    for (; i < to; ++i)
+        if (in_ranges(base[i], r)) return i;
+    return to;
 }
 
 unsigned char_commonness(wchar_t c) {

@@ -218,7 +218,13 @@ private:
             for (auto& r : br) r.reset();
         if (!s.stk) {
             try {
-                return this->root->match_rest(s, p);
+                // Group 0 entered directly: the start positions are already those a match can
+                // begin at, so its own first-character test is spared.
+                const detail::match_group<It>& g = *this->root;
+                if (g.trie) return g.match_trie(s, p);
+                if (g.nalts != 1) return g.match_rest(s, p);
+                s.br[0].wstart = p;
+                return g.alts[0]->match_rest(s, p);
             } catch (const detail::stack_budget_exhausted&) {
                 // The recursive mode ran out of its budget: the attempt is redone by the stack-safe
                 // driver, which gives the same results.
@@ -281,7 +287,7 @@ private:
             res.m_steps = acc.taken;
         }
         // Results are numbered by capturing groups only.
-        if (found) {
+        if (found && !this->hidden.empty()) {
             size_t w = 0, h = 0;
             for (size_t i = 0; i < br.size(); ++i) {
                 if (h < this->hidden.size() && this->hidden[h] == i) {

@@ -117,7 +117,7 @@ TEST(RegexLimits, StepBudgetStopsRunawaySearchesWithItsOwnError) {
     // The budget is per start position: a search that tries many positions may take more steps
     // in all than one attempt may.
     std::wstring units;
-    for (int i = 0; i < 2000000; ++i) units += L"1a";
+    for (int i = 0; i < 2500000; ++i) units += L"1a";
     regex::rpattern q(L"\\d+[a-z]+\\d+[a-z]+\\d+[bc]");
     regex::match_results r;
     EXPECT_FALSE(q.match(units, r));
