@@ -119,25 +119,27 @@ size_t scan_ranges(const wchar_t* base, size_t i, size_t to, const char_ranges& 
     return to;
 }
 
-unsigned char_commonness(wchar_t c) {
-    if (c >= 128 || c < 0) return 0;
-    if (c == L' ') return 7;
-    if (c >= L'a' && c <= L'z') {
-        static const char* const common = "eaoinrst";
-        static const char* const middling = "lcdmuphwyzkbg";
-        char a = static_cast<char>(c);
-        if (std::strchr(common, a)) return 6;
-        if (std::strchr(middling, a)) return 5;
-        return 3;
+namespace {
+
+// char_commonness below 128, as a table.
+struct commonness_table {
+    unsigned char of[128];
+    constexpr commonness_table() : of() {
+        for (int c = 0; c < 128; ++c) of[c] = 2;
+        for (int c = '0'; c <= '9'; ++c) of[c] = 3;
+        for (int c = 'a'; c <= 'z'; ++c) of[c] = 3;
+        for (const char* p = "lcdmuphwyzkbg"; *p; ++p) of[int(*p)] = 5;
+        for (const char* p = "eaoinrst"; *p; ++p) of[int(*p)] = 6;
+        for (const char* p = "<>/\"="; *p; ++p) of[int(*p)] = 6;
+        for (const char* p = "\n.,;"; *p; ++p) of[int(*p)] = 4;
+        of[int(' ')] = 7;
     }
-    if (c >= L'A' && c <= L'Z') return 2;
-    if (c >= L'0' && c <= L'9') return 3;
-    switch (c) {
-        case L'<': case L'>': case L'/': case L'"': case L'=': return 6;
-        case L'\n': case L'.': case L',': case L';': return 4;
-        default: return 2;
-    }
-}
+};
+constexpr commonness_table commonness;
+
+}  // namespace
+
+unsigned char_commonness(wchar_t c) { return c >= 0 && c < 128 ? commonness.of[c] : 0; }
 
 literal_finder::literal_finder(const wchar_t* forms, const wchar_t* other, size_t len)
     : m_forms(forms), m_other(other), m_len(len) {

@@ -66,6 +66,11 @@ struct PcreMatcher : PcreCode {
 // One pass the plain way: PCRE2's own global substitution over the whole text (a computed
 // replacement goes match by match), with none of the driver's reach limits.
 inline std::wstring ReferencePass(const Pass& p, const std::wstring& s) {
+  if (p.parts) {  // passes run together give what they give one after the other
+    std::wstring t = s;
+    for (size_t i = 0; i < p.nparts; ++i) t = ReferencePass(p.parts[i], t);
+    return t;
+  }
   PcreCode code(p.pattern);
   std::wstring out;
   size_t from = 0, copied = 0, b = 0, e = 0;
