@@ -17,9 +17,12 @@ struct Buffers {
 
 CString Rewrite(const std::vector<Pass>& passes, const wchar_t* html) {
   thread_local Buffers buffers;
-  buffers.work.assign(html ? html : L"");
-  RunPasses<EngineMatcher>(passes, buffers.work, buffers.scratch);
-  return CString(buffers.work.data(), int(buffers.work.size()));  // the result: allocated once, to size
+  const std::wstring_view text = html ? std::wstring_view(html) : std::wstring_view();
+  ReserveLarge(buffers.work, text.size());
+  buffers.work.assign(text);
+  std::wstring result;  // the last pass writes it: allocated once, to the size of its input
+  RunPassesInto<EngineMatcher>(passes, buffers.work, buffers.scratch, result);
+  return CString(std::move(result));
 }
 
 }  // namespace

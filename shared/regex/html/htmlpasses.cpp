@@ -7,6 +7,10 @@
 #include <cstring>
 #include <cwchar>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace vantor::html {
 namespace {
 
@@ -71,12 +75,24 @@ void SweepCharacters(const Pass& pass, std::wstring& s) {
   s.resize(w);
 }
 
+void ReserveLarge(std::wstring& s, size_t n) {
+  if (s.capacity() >= n) return;
+  s.reserve(n);
+#ifdef __linux__
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(s.data()), bytes = n * sizeof(wchar_t);
+  if (bytes < 4 * kHuge) return;
+  const uintptr_t b = (start + kHuge - 1) & ~(kHuge - 1), e = (start + bytes) & ~(kHuge - 1);
+  if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);  // advice only: failure changes nothing
+#endif
+}
+
 void Rewriter::Replace(size_t b, size_t e, std::wstring_view r) {
   if (inPlace_ && written_ + (b - copied_) + r.size() > e) {
     // From here on the result is built in `out_`, starting with what is already in place.
     inPlace_ = false;
     out_.clear();
-    out_.reserve(s_.size() + s_.size() / 8);
+    ReserveLarge(out_, s_.size() + s_.size() / 8);
     out_.append(s_, 0, written_);
   }
   if (inPlace_) {
@@ -93,7 +109,7 @@ void Rewriter::Replace(size_t b, size_t e, std::wstring_view r) {
 }
 
 void Rewriter::Finish() {
-  if (!any_) return;
+  if (!any_ && !into_) return;
   const size_t n = s_.size();
   if (inPlace_) {
     std::wmemmove(s_.data() + written_, s_.data() + copied_, n - copied_);
@@ -101,7 +117,7 @@ void Rewriter::Finish() {
     return;
   }
   out_.append(s_, copied_, std::wstring::npos);
-  s_.swap(out_);
+  if (!into_) s_.swap(out_);
 }
 
 namespace {
@@ -226,7 +242,7 @@ std::wstring PlainTextToHTML(std::wstring_view text) {
   size_t grows = 0;
   for (wchar_t c : text) grows += (c == L'<' || c == L'>' || c == L'\n');
   std::wstring html;
-  html.reserve(head.size() + text.size() + 3 * grows + tail.size());
+  ReserveLarge(html, head.size() + text.size() + 3 * grows + tail.size());
   html += head;
   for (wchar_t c : text) {
     switch (c) {
@@ -292,6 +308,12 @@ constexpr Pass kReferences[] = {
     Literal(L"&reg;", L"(r)"),
     Pass{L"&(#[0-9]+|#x[0-9a-f]+|[a-z][a-z0-9]*);", L"", Reach::Keyed, L"&", 0, L"", L";", DecodeEntity},
 };
+
+// The wrapper's tags in their bare form, deleted.
+constexpr Pass kBareTags[] = {
+    Literal(L"<html>", L""), Literal(L"</html>", L""), Literal(L"<head>", L""), Literal(L"</head>", L""),
+    Literal(L"<meta>", L""), Literal(L"</meta>", L""), Literal(L"<body>", L""), Literal(L"</body>", L""),
+};
 }  // namespace
 
 // Flatten to one line; drop head, script and style elements; table cells and line-structure
@@ -346,14 +368,7 @@ const std::vector<Pass>& HeaderPasses() {
       Element(L"(<style>).*?(</style>)", L"<style>", L"</style>"),
       Open(L"<( )*html([^>])*>", L"<html>", L"html"),
       Close(L"(<( )*(/)( )*html( )*>)", L"</html>", L"html"),
-      Literal(L"<html>", L""),
-      Literal(L"</html>", L""),
-      Literal(L"<head>", L""),
-      Literal(L"</head>", L""),
-      Literal(L"<meta>", L""),
-      Literal(L"</meta>", L""),
-      Literal(L"<body>", L""),
-      Literal(L"</body>", L""),
+      Together(Reach::SameKey, kBareTags),
   };
   return passes;
 }

@@ -82,6 +82,10 @@ size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, siz
 size_t RFindNoCase(const std::wstring& s, std::wstring_view lit);
 bool EqualNoCaseAt(const std::wstring& s, size_t at, std::wstring_view lit);  // false past the end
 
+// Makes room for n characters in s. A large buffer is offered to the kernel for huge pages, so
+// that filling it costs a few page faults instead of one for every 4 KB.
+void ReserveLarge(std::wstring& s, size_t n);
+
 // Runs a Characters pass over s in place.
 void SweepCharacters(const Pass& pass, std::wstring& s);
 
@@ -90,7 +94,15 @@ void SweepCharacters(const Pass& pass, std::wstring& s);
 // `scratch` (whose memory a run of passes reuses). Matches come left to right, without overlap.
 class Rewriter {
  public:
-  Rewriter(std::wstring& s, std::wstring& scratch) : s_(s), out_(scratch) {}
+  // With `into`, the new text is built in `scratch` from the start and stays there; s keeps its
+  // memory (its text is then spent).
+  Rewriter(std::wstring& s, std::wstring& scratch, bool into = false) : s_(s), out_(scratch), into_(into) {
+    if (into) {
+      inPlace_ = false;
+      out_.clear();
+      ReserveLarge(out_, s.size());
+    }
+  }
   // Replaces s[b, e) by r; b is at or after the end of the previous match.
   void Replace(size_t b, size_t e, std::wstring_view r);
   // Puts the new text in s.
@@ -101,6 +113,7 @@ class Rewriter {
  private:
   std::wstring& s_;
   std::wstring& out_;
+  bool into_;
   bool any_ = false;
   bool inPlace_ = true;  // until a replacement is longer than the room its match leaves
   size_t copied_ = 0;    // s[0, copied_) is already represented in the result
@@ -112,12 +125,16 @@ class Rewriter {
 bool FindKeyed(const Pass& pass, const std::wstring& s, size_t from, size_t& start, size_t& keyEnd);
 
 // Runs one pass over s in place: every match found left to right without overlap is replaced
-// (see Rewriter).
+// (see Rewriter). With `into`, the new text goes to `scratch` instead.
 template <class M>
-void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
-  if (pass.reach == Reach::Characters) return SweepCharacters(pass, s);
+void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch, bool into = false) {
+  if (pass.reach == Reach::Characters) {
+    SweepCharacters(pass, s);
+    if (into) scratch.assign(s);
+    return;
+  }
   const size_t npos = std::wstring::npos, n = s.size();
-  Rewriter out(s, scratch);
+  Rewriter out(s, scratch, into);
   std::wstring computed;
   // Replaces s[b, e), a match of part p. A computed replacement reads the match first: writes
   // in place stay below the match's start.
@@ -238,6 +255,17 @@ void RunPass(const Pass& pass, std::wstring& s) {
 template <class M>
 void RunPasses(const std::vector<Pass>& passes, std::wstring& s, std::wstring& scratch) {
   for (const Pass& p : passes) RunPass<M>(p, s, scratch);
+}
+
+// Runs the passes over s; the last one writes the result in `result` (see Rewriter).
+template <class M>
+void RunPassesInto(const std::vector<Pass>& passes, std::wstring& s, std::wstring& scratch, std::wstring& result) {
+  if (passes.empty()) {
+    result.assign(s);
+    return;
+  }
+  for (size_t i = 0; i + 1 < passes.size(); ++i) RunPass<M>(passes[i], s, scratch);
+  RunPass<M>(passes.back(), s, result, true);
 }
 
 template <class M>
