@@ -1,6 +1,6 @@
 // Makes N JPEG photographs of 4000 x 3000 (12 MP; N = 100 unless given as the first argument),
 // then in one run:
-//   thumbnails: CHalvexImage from each file (decode, placement in the parameters' 120 x 90 box,
+//   thumbnails: CHalvexImage from each file (decode, placement in the parameters' box,
 //     a GDI+ thumbnail) beside Magick++ reading the file and making a thumbnail of the same size;
 //   fitting:    hxAdjustImageToLength(resize, not exact, maxSide 1600, 100 KB) beside Magick++
 //     reading, resizing with the Catmull-Rom filter and searching the JPEG quality the same way.
