@@ -473,6 +473,15 @@ inline width_type quantified_width(width_type w, unsigned lo, unsigned hi) {
     return {width_mult(w.m_min, lo), width_mult(w.m_max, hi)};
 }
 
+// The first characters of a quantified body and, when it may be taken no time, of what follows.
+template <class It>
+bool quantified_first_chars(start_set& f, const sub_expr<It>* body, unsigned lo, unsigned hi,
+                            const sub_expr<It>* next) {
+    if (!first_chars_visit(f)) return false;
+    if (hi != 0 && !body->first_chars(f)) return false;
+    return lo > 0 || next->first_chars(f);
+}
+
 template <class It>
 struct pos_count {
     It p;
@@ -492,11 +501,7 @@ public:
     void note_required(req_rec& r) const override {
         if (m_lo >= 1) m_atom->note_required(r);
     }
-    bool first_chars(start_set& f) const override {
-        if (!first_chars_visit(f)) return false;
-        if (m_hi != 0 && !m_atom->first_chars(f)) return false;
-        return m_lo > 0 || this->next->first_chars(f);
-    }
+    bool first_chars(start_set& f) const override { return quantified_first_chars(f, m_atom, m_lo, m_hi, this->next); }
     bool single_chars(start_set& f, width_type& w) const override {
         width_type one{0, 0};
         if (!m_atom->single_chars(f, one)) return false;
@@ -1627,11 +1632,7 @@ public:
     void note_required(req_rec& r) const override {
         if (m_lo >= 1) m_body->note_required(r);
     }
-    bool first_chars(start_set& f) const override {
-        if (!first_chars_visit(f)) return false;
-        if (m_hi != 0 && !m_body->first_chars(f)) return false;
-        return m_lo > 0 || this->next->first_chars(f);
-    }
+    bool first_chars(start_set& f) const override { return quantified_first_chars(f, m_body, m_lo, m_hi, this->next); }
 
 private:
     match_group_base<It>* m_body;
