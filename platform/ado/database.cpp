@@ -254,6 +254,11 @@ DbError Database::ErrorFromSqlite(int rc, StatementOrigin origin) const {
 
 // ---- statements ---------------------------------------------------------------------------
 
+namespace {
+// The rewritten text of a statement, the rewriter told the tables' columns by the catalogue.
+RewrittenSql RewriteForCatalogue(sqlite3* db, std::wstring_view sql);
+}  // namespace
+
 Database::Cached& Database::Prepare(std::wstring_view sql) {
   // A statement run again and again (a command in a loop) is found without hashing.
   if (last_ && last_->first == sql) return last_->second;
@@ -269,7 +274,7 @@ Database::Cached& Database::Prepare(std::wstring_view sql) {
     last_ = nullptr;
   }
   Cached c;
-  c.rw = RewriteSql(sql);
+  c.rw = RewriteForCatalogue(db_, sql);
   const char* tail = nullptr;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, c.rw.sql.c_str(), static_cast<int>(c.rw.sql.size()), &stmt, &tail);
@@ -538,6 +543,11 @@ class CatalogueSchema : public SchemaSource {
   sqlite3_stmt* lookup_ = nullptr;
   std::map<std::wstring, Entry> entries_;
 };
+
+RewrittenSql RewriteForCatalogue(sqlite3* db, std::wstring_view sql) {
+  CatalogueSchema schema(db);
+  return RewriteSql(sql, &schema);
+}
 
 bool ChangesSchema(const char* sql) {
   while (sql && (*sql == ' ' || *sql == '\n' || *sql == '\t' || *sql == '\r')) ++sql;
