@@ -53,19 +53,20 @@ std::uint32_t TextHash(std::wstring_view text) {
 
 void EqualityIndex::Reserve(std::size_t rows) {
   const std::size_t total = entries_.size() + rows;
-  entries_.reserve(total);
+  if (total > entries_.capacity()) entries_.reserve(total > 2 * entries_.capacity() ? total : 2 * entries_.capacity());
   std::size_t buckets = 16;
   while (buckets < total) buckets *= 2;
-  if (buckets > heads_.size()) Rehash(buckets);
+  if (buckets > buckets_.size()) Rehash(buckets);
 }
 
 void EqualityIndex::Rehash(std::size_t buckets) {
-  heads_.assign(buckets, kNone);
+  buckets_.assign(buckets, Bucket{});
   const std::size_t mask = buckets - 1;
   for (std::size_t e = 0; e < entries_.size(); ++e) {
-    std::uint32_t& head = heads_[entries_[e].hash & mask];
-    entries_[e].next = head;
-    head = static_cast<std::uint32_t>(e);
+    Bucket& b = buckets_[entries_[e].hash & mask];
+    entries_[e].next = b.head;
+    b.head = static_cast<std::uint32_t>(e);
+    ++b.count;
   }
 }
 
@@ -74,11 +75,12 @@ void EqualityIndex::File(std::size_t row, std::uint32_t hash) {
     odd_.push_back(row);  // beyond what an entry holds
     return;
   }
-  if (entries_.size() >= heads_.size()) Rehash(heads_.empty() ? 16 : 2 * heads_.size());
-  std::uint32_t& head = heads_[hash & (heads_.size() - 1)];
-  if (head != kNone && entries_[head].row == row && entries_[head].hash == hash) return;  // filed just before
-  entries_.push_back({static_cast<std::uint32_t>(row), head, hash});
-  head = static_cast<std::uint32_t>(entries_.size() - 1);
+  if (entries_.size() >= buckets_.size()) Rehash(buckets_.empty() ? 16 : 2 * buckets_.size());
+  Bucket& b = buckets_[hash & (buckets_.size() - 1)];
+  if (b.head != kNone && entries_[b.head].row == row && entries_[b.head].hash == hash) return;  // filed just before
+  entries_.push_back({static_cast<std::uint32_t>(row), b.head, hash});
+  b.head = static_cast<std::uint32_t>(entries_.size() - 1);
+  ++b.count;
 }
 
 void EqualityIndex::Add(std::size_t row, const Value& v) {
@@ -139,10 +141,10 @@ bool EqualityIndex::Candidates(const Value& literal, std::vector<std::size_t>& o
   std::uint32_t hashes[3];
   int count = 0;
   if (!LookupHashes(literal, hashes, count)) return false;
-  for (int k = 0; k < count && !heads_.empty(); ++k) {
+  for (int k = 0; k < count && !buckets_.empty(); ++k) {
     const std::uint32_t hash = hashes[k];
     if (k && (hash == hashes[0] || hash == hashes[k - 1])) continue;
-    for (std::uint32_t e = heads_[hash & (heads_.size() - 1)]; e != kNone; e = entries_[e].next)
+    for (std::uint32_t e = buckets_[hash & (buckets_.size() - 1)].head; e != kNone; e = entries_[e].next)
       if (entries_[e].hash == hash) out.push_back(entries_[e].row);
   }
   out.insert(out.end(), odd_.begin(), odd_.end());
@@ -154,11 +156,10 @@ std::size_t EqualityIndex::CandidateCount(const Value& literal) const {
   int count = 0;
   if (!LookupHashes(literal, hashes, count)) return std::numeric_limits<std::size_t>::max();
   std::size_t n = odd_.size();
-  for (int k = 0; k < count && !heads_.empty(); ++k) {
+  for (int k = 0; k < count && !buckets_.empty(); ++k) {
     const std::uint32_t hash = hashes[k];
     if (k && (hash == hashes[0] || hash == hashes[k - 1])) continue;
-    for (std::uint32_t e = heads_[hash & (heads_.size() - 1)]; e != kNone; e = entries_[e].next)
-      n += entries_[e].hash == hash;
+    n += buckets_[hash & (buckets_.size() - 1)].count;
   }
   return n;
 }

@@ -9,8 +9,8 @@
 // lookup. Whoever asks checks each row named.
 //
 // The index is flat: one array of entries (row, key hash, the entry before it in its bucket) and
-// one of bucket heads, both in the layer's large blocks, so filing a row allocates nothing but the
-// arrays' growth, and a whole index is a few pages.
+// one of buckets (their latest entry and how many they hold), both in the layer's large blocks, so
+// filing a row allocates nothing but the arrays' growth, and a whole index is a few pages.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -29,7 +29,9 @@ class EqualityIndex {
   // Appends to `out` the rows that may hold a value equal to `literal` (unsorted, possibly
   // repeated). Returns false when the index cannot tell for such a literal: the caller scans.
   bool Candidates(const Value& literal, std::vector<std::size_t>& out) const;
-  // How many rows Candidates would append, or SIZE_MAX when it cannot tell.
+  // At least as many rows as Candidates would append (the rows of the literal's buckets, which
+  // are its key's rows but where keys share a bucket), or SIZE_MAX when it cannot tell: which of
+  // several indexes names the fewest.
   std::size_t CandidateCount(const Value& literal) const;
   // Entries filed, stale ones included.
   std::size_t Entries() const { return entries_.size() + odd_.size(); }
@@ -41,6 +43,10 @@ class EqualityIndex {
     std::uint32_t next;  // the entry filed before it in its bucket
     std::uint32_t hash;  // of its key
   };
+  struct Bucket {
+    std::uint32_t head = kNone;  // its latest entry
+    std::uint32_t count = 0;
+  };
   template <class T>
   using Array = std::vector<T, BlockAllocator<T>>;
   void File(std::size_t row, std::uint32_t hash);
@@ -48,7 +54,7 @@ class EqualityIndex {
   // The hashes a value equal to `literal` is filed under; false when they cannot be told.
   static bool LookupHashes(const Value& literal, std::uint32_t (&hashes)[3], int& count);
 
-  Array<std::uint32_t> heads_;  // the latest entry of each bucket (a power of two of them)
+  Array<Bucket> buckets_;  // a power of two of them
   Array<Entry> entries_;
   std::vector<std::size_t> odd_;  // rows named for every lookup
 };
