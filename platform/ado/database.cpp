@@ -829,8 +829,8 @@ std::int64_t Database::ExecuteNative(const std::string& sql, const std::vector<V
   return sqlite3_changes(db_);
 }
 
-void Database::Begin() {
-  Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : ("SAVEPOINT vx_" + std::to_string(depth_)).c_str());
+void Database::Begin(bool deferred) {
+  Exec(depth_ == 0 ? (deferred ? "BEGIN" : "BEGIN IMMEDIATE") : ("SAVEPOINT vx_" + std::to_string(depth_)).c_str());
   ++depth_;
 }
 

@@ -97,7 +97,9 @@ class Database {
   std::int64_t ExecuteNative(const std::string& sql, const std::vector<Value>& params,
                              StatementOrigin origin = StatementOrigin::RowsetChange);
 
-  void Begin();
+  // A transaction, or a savepoint inside one. The outermost one takes the write lock at once,
+  // unless `deferred` (a read of several statements: the first read takes the shared lock).
+  void Begin(bool deferred = false);
   void Commit();
   void Rollback();
   int TransactionDepth() const { return depth_; }
