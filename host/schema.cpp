@@ -495,7 +495,7 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE INDEX ix_PackageItem_Package ON pc_PackageItem (pi_PackageId, pi_Order)",
          L"CREATE INDEX ix_Comment_Sent ON tr_Comment (tc_SentDate, tc_SentComment)",
          L"CREATE INDEX ix_Auction_State ON au__Auction (au_State, au_RegId, au_SiteId)",
-         L"CREATE INDEX ix_Auction_Template ON au__Auction (au_Template, au_SiteId, au_RegId)",
+         L"CREATE INDEX ix_Auction_Template ON au__Auction (au_Template, au_SiteId)",
      }},
 };
 
