@@ -187,6 +187,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int timeoutMs,
 }
 
 Database::~Database() {
+  catalogue_.reset();
   for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
   for (auto& [k, s] : nativeCache_) sqlite3_finalize(s);
   sqlite3_close_v2(db_);
@@ -254,11 +255,6 @@ DbError Database::ErrorFromSqlite(int rc, StatementOrigin origin) const {
 
 // ---- statements ---------------------------------------------------------------------------
 
-namespace {
-// The rewritten text of a statement, the rewriter told the tables' columns by the catalogue.
-RewrittenSql RewriteForCatalogue(sqlite3* db, std::wstring_view sql);
-}  // namespace
-
 Database::Cached& Database::Prepare(std::wstring_view sql) {
   // A statement run again and again (a command in a loop) is found without hashing.
   if (last_ && last_->first == sql) return last_->second;
@@ -274,7 +270,7 @@ Database::Cached& Database::Prepare(std::wstring_view sql) {
     last_ = nullptr;
   }
   Cached c;
-  c.rw = RewriteForCatalogue(db_, sql);
+  c.rw = RewriteSql(sql, &Catalogue());
   const char* tail = nullptr;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, c.rw.sql.c_str(), static_cast<int>(c.rw.sql.size()), &stmt, &tail);
@@ -544,11 +540,6 @@ class CatalogueSchema : public SchemaSource {
   std::map<std::wstring, Entry> entries_;
 };
 
-RewrittenSql RewriteForCatalogue(sqlite3* db, std::wstring_view sql) {
-  CatalogueSchema schema(db);
-  return RewriteSql(sql, &schema);
-}
-
 bool ChangesSchema(const char* sql) {
   while (sql && (*sql == ' ' || *sql == '\n' || *sql == '\t' || *sql == '\r')) ++sql;
   if (!sql) return false;
@@ -561,6 +552,11 @@ bool ChangesSchema(const char* sql) {
 
 }  // namespace
 
+SchemaSource& Database::Catalogue() {
+  if (!catalogue_) catalogue_ = std::make_unique<CatalogueSchema>(db_);
+  return *catalogue_;
+}
+
 const std::vector<ColumnType>& Database::ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols) {
   const char* text = sqlite3_sql(stmt);
   std::string key = text ? text : "";
@@ -569,16 +565,18 @@ const std::vector<ColumnType>& Database::ExpressionTypes(sqlite3_stmt* stmt, con
   std::vector<std::wstring> names;
   names.reserve(cols.size());
   for (const ColumnInfo& c : cols) names.push_back(c.name);
-  CatalogueSchema schema(db_);
-  std::vector<ColumnType> types = ResultColumnTypes(FromUtf8(key), names, schema);
+  std::vector<ColumnType> types = ResultColumnTypes(FromUtf8(key), names, Catalogue());
   if (expressionTypes_.size() >= 256) expressionTypes_.clear();
   return expressionTypes_[std::move(key)] = std::move(types);
 }
 
 void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin,
                             bool packRows) {
-  // The stored types of expressions follow the tables and views they read.
-  if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) expressionTypes_.clear();
+  // The stored types of expressions and the catalogue follow the tables and views they read.
+  if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) {
+    expressionTypes_.clear();
+    catalogue_.reset();
+  }
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
   auto step = [&] {

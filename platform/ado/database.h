@@ -143,6 +143,10 @@ class Database {
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;
+  // The tables' and views' columns as the rewriter and the typing ask for them, kept until the
+  // schema changes.
+  std::unique_ptr<SchemaSource> catalogue_;
+  SchemaSource& Catalogue();
 };
 
 // Registers the SQL Server functions, the case-insensitive collation and the LIKE matcher

@@ -49,10 +49,14 @@ bool ReadsWhole(const std::string& step, const std::string& table) {
 
 }  // namespace
 
-StatementLog::StatementLog(const _ConnectionPtr& connection) : m_state(std::make_unique<State>()) {
+sqlite3* DatabaseHandle(_Connection* connection) {
   auto* impl = platform::ado::ConnectionImpl::From(connection);
   if (!impl || !impl->Db()) throw std::runtime_error("not an open connection of the ADO layer");
-  m_state->db = impl->Db()->Handle();
+  return impl->Db()->Handle();
+}
+
+StatementLog::StatementLog(const _ConnectionPtr& connection) : m_state(std::make_unique<State>()) {
+  m_state->db = DatabaseHandle(connection);
   sqlite3_trace_v2(m_state->db, SQLITE_TRACE_STMT, &Traced, m_state.get());
 }
 

@@ -9,7 +9,13 @@
 
 #include "platform/ado/ado.h"
 
+struct sqlite3;
+
 namespace testplans {
+
+// The SQLite handle under an open connection of the ADO layer (with the layer's collations and
+// functions), for statements written by hand beside the layer's; throws for any other object.
+sqlite3* DatabaseHandle(_Connection* connection);
 
 // The tables that grow with the years of a seller's trading.
 const std::vector<std::string>& HistoryTables();
