@@ -303,6 +303,10 @@ TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
   Auction(4, 3, 5, L"Wysłana");
   Comment(20, 3, 5, L"1001", L"Odrzucony");
   Comment(21, 3, 5, L"1002", L"Przyjęty");
+  // The database refuses to write one comment back, with its own reason.
+  Comment(22, 3, 5, L"1003", L"Niezapisany");
+  Run(L"CREATE TRIGGER test_RefuseComment BEFORE UPDATE ON tr_Comment WHEN NEW.tc_TransId = 22 BEGIN "
+      L"SELECT RAISE(ABORT, 'komentarz zablokowany przez test'); END");
   beforeListing = [](IHxAuction* auction) -> HRESULT {
     const std::wstring title = Text(auction, &IHxAuction::GetTitle);
     if (title == L"Odrzucona z opisem")
@@ -337,10 +341,13 @@ TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
   EXPECT_EQ(End(CHxLog::jsSendAuctions), std::make_pair(LONG{1}, LONG{2}));
 
   const std::vector<std::wstring> comments = Lines(CHxLog::jsSendComments, L'2');
-  ASSERT_EQ(comments.size(), 1u);
+  ASSERT_EQ(comments.size(), 2u);
   EXPECT_EQ(comments[0].rfind(L"Wysyłanie komentarza dla ania do aukcji nr 1001 nie powiodło się.\r\n", 0), 0u);
-  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
-  EXPECT_EQ(Given(), std::vector<std::wstring>{L"1002 4242 Przyjęty 1"});
+  // A refused save says why, in the database's words.
+  EXPECT_EQ(comments[1], L"Wysyłanie komentarza dla ania do aukcji nr 1003 nie powiodło się.\r\n"
+                         L"komentarz zablokowany przez test");
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 2);
+  EXPECT_EQ(Given(), (std::vector<std::wstring>{L"1002 4242 Przyjęty 1", L"1003 4242 Niezapisany 1"}));
   EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 21"), 1);
   EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{2}));
 }

@@ -1,6 +1,6 @@
 // Makes N JPEG photographs of 4000 x 3000 (12 MP; N = 100 unless given as the first argument),
 // then in one run:
-//   thumbnails: CHalvexImage from each file (placement in the parameters' 120 x 90 box, the
+//   thumbnails: CHalvexImage from each file (placement in the parameters' box, the
 //     photograph decoded at the JPEG decoder's reduced scale, a GDI+ thumbnail) beside Magick++
 //     reading the whole file and making a thumbnail of the same size, as the list did before
 //     (the aim: at least 4 times faster);

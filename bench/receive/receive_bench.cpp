@@ -68,6 +68,13 @@ double ThroughStores(const std::wstring& path) {
   h.Connection()->Execute(_bstr_t(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId, ss_AuctionProgId) "
                                   L"VALUES (1, N'Serwis wzorcowy', 'Reference.SiteConnector', 'Reference.Auction')"),
                           nullptr, adCmdText | adExecuteNoRecords);
+  // The account the records are stored for (auctions and transactions keep theirs).
+  h.Connection()->Execute(_bstr_t(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username) "
+                                  L"VALUES (3, 1, 'sprzedawca')"),
+                          nullptr, adCmdText | adExecuteNoRecords);
+  // The account the stored auctions and purchases name.
+  h.Connection()->Execute(_bstr_t(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username) VALUES (3, 1, N'sprzedawca')"),
+                          nullptr, adCmdText | adExecuteNoRecords);
   _RecordsetPtr accountSite = h.Connection()->Execute(
       _bstr_t(L"SELECT 3 AS reg_id, 9 AS regsite_id, 5 AS site_id, 1 AS service_id"), nullptr, adCmdText);
   _RecordsetPtr auctions = Container({

@@ -16,7 +16,7 @@ int Report(host::CommandContext& context) {
   out << L"Wersja schematu: " << host::StoredSchemaVersion(cn) << L"\n";
   _RecordsetPtr tables;
   HRESULT hr = OpenRS(tables, cn, L"SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(hr);
   std::vector<std::wstring> names;
   for (; !tables->GetadoEOF(); tables->MoveNext())
     names.emplace_back(static_cast<const wchar_t*>(_bstr_t(tables->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())));

@@ -198,6 +198,11 @@ void Database::Exec(const char* sql) {
   if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, StatementOrigin::Command));
 }
 
+HRESULT ConstraintErrorCode(int extendedCode, StatementOrigin origin) {
+  if (extendedCode == SQLITE_CONSTRAINT_FOREIGNKEY) return DB_E_INTEGRITYVIOLATION;
+  return origin == StatementOrigin::Command ? DB_E_ERRORSINCOMMAND : DB_E_INTEGRITYVIOLATION;
+}
+
 DbError Database::ErrorFromSqlite(int rc, StatementOrigin origin) const {
   DbError e;
   e.native = rc;
@@ -206,7 +211,7 @@ DbError Database::ErrorFromSqlite(int rc, StatementOrigin origin) const {
   int primary = rc & 0xFF;
   switch (primary) {
     case SQLITE_CONSTRAINT:
-      e.hr = origin == StatementOrigin::Command ? DB_E_ERRORSINCOMMAND : DB_E_INTEGRITYVIOLATION;
+      e.hr = ConstraintErrorCode(rc, origin);
       e.sqlState = L"23000";
       break;
     case SQLITE_BUSY:
@@ -271,6 +276,10 @@ Database::Cached& Database::Prepare(std::wstring_view sql) {
   }
   Cached c;
   c.rw = RewriteSql(sql, &Catalogue());
+  if (c.rw.addedForeignKey) {  // run by the connection itself (AddForeignKey)
+    last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
+    return last_->second;
+  }
   const char* tail = nullptr;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, c.rw.sql.c_str(), static_cast<int>(c.rw.sql.size()), &stmt, &tail);
@@ -728,6 +737,10 @@ ExecResult Database::Execute(std::wstring_view sql, const std::vector<Value>& pa
   ExecResult out;
   Cached& cached = Prepare(sql);
   const RewrittenSql& rw = cached.rw;
+  if (rw.addedForeignKey) {
+    AddForeignKey(*rw.addedForeignKey);
+    return out;
+  }
   if (static_cast<std::size_t>(rw.paramCount) > params.size()) {
     DbError e;
     e.hr = DB_E_PARAMNOTOPTIONAL;
@@ -840,8 +853,8 @@ void Database::Commit() {
     e.sqlState = L"25000";
     throw DbException(std::move(e));
   }
+  Exec(depth_ == 1 ? "COMMIT" : ("RELEASE vx_" + std::to_string(depth_ - 1)).c_str());
   --depth_;
-  Exec(depth_ == 0 ? "COMMIT" : ("RELEASE vx_" + std::to_string(depth_)).c_str());
 }
 
 void Database::Rollback() {
@@ -859,6 +872,63 @@ void Database::Rollback() {
     std::string sp = "vx_" + std::to_string(depth_);
     Exec(("ROLLBACK TO " + sp).c_str());
     Exec(("RELEASE " + sp).c_str());
+  }
+}
+
+void Database::AddForeignKey(const RewrittenSql::AddedForeignKey& key) {
+  const Value name = Value::Text(FromUtf8(key.table));
+  Begin();
+  bool writable = false;
+  try {
+    ExecResult table = Execute(L"SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                               {name});
+    if (table.result.rows.empty()) {
+      DbError e;
+      e.hr = DB_E_NOTABLE;
+      e.description = L"no such table: " + name.s;
+      e.sqlState = L"42S02";
+      throw DbException(std::move(e));
+    }
+    const Value stored = table.result.rows[0][0];
+    std::wstring definition = table.result.rows[0][1].s;
+    const std::size_t close = definition.rfind(L')');
+    if (close == std::wstring::npos) {
+      DbError e;
+      e.hr = E_FAIL;
+      e.description = L"The definition of table " + name.s + L" cannot be read.";
+      e.sqlState = L"HY000";
+      throw DbException(std::move(e));
+    }
+    definition.insert(close, L", " + FromUtf8(key.clause));
+    const std::int64_t version = Execute(L"PRAGMA schema_version").result.rows.at(0).at(0).i;
+    // The table's definition is rewritten in place (the stored rows keep their layout) and the
+    // schema's version moves on, so that every connection reads the new definition.
+    Exec("PRAGMA writable_schema = ON");
+    writable = true;
+    ExecuteNative("UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?",
+                  {Value::Text(definition), stored}, StatementOrigin::Command);
+    Exec(("PRAGMA schema_version = " + std::to_string(version + 1)).c_str());
+    // This connection reads the schema again at once, so that the check below and every later
+    // statement of the transaction see the key.
+    Exec("PRAGMA writable_schema = RESET");
+    writable = false;
+    Exec("PRAGMA writable_schema = OFF");
+    if (key.checkRows) {
+      ExecResult broken = Execute(L"PRAGMA foreign_key_check(" + FromUtf8(key.table) + L")");
+      if (!broken.result.rows.empty()) {
+        DbError e;
+        e.hr = DB_E_INTEGRITYVIOLATION;
+        e.description = L"The ALTER TABLE statement conflicted with the FOREIGN KEY constraint: rows of " + name.s +
+                        L" name rows that do not exist.";
+        e.sqlState = L"23000";
+        throw DbException(std::move(e));
+      }
+    }
+    Commit();
+  } catch (...) {
+    if (writable) Exec("PRAGMA writable_schema = OFF");
+    Rollback();
+    throw;
   }
 }
 

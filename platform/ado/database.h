@@ -40,8 +40,17 @@ class DbException : public std::runtime_error {
 
 // Where a failing statement came from: constraint violations of statements the caller wrote
 // give DB_E_ERRORSINCOMMAND (a refused insert), those of rows written back from a recordset
-// give DB_E_INTEGRITYVIOLATION.
+// give DB_E_INTEGRITYVIOLATION (ConstraintErrorCode).
 enum class StatementOrigin { Command, RowsetChange };
+
+// The HRESULT of a change that a constraint refused (`extendedCode`: SQLite's extended result
+// code), the one rule of this provider: a foreign key (a row naming a row that is not there, or
+// a row deleted while others name it) is an integrity violation, DB_E_INTEGRITYVIOLATION
+// 0x80040E2F, from a statement as from rows written back from a recordset; any other constraint
+// (a duplicate key, NULL in a NOT NULL column) refuses a statement with DB_E_ERRORSINCOMMAND
+// 0x80040E14, as SQL Server's provider reports a refused insert (the object lock relies on it),
+// and rows written back with DB_E_INTEGRITYVIOLATION.
+HRESULT ConstraintErrorCode(int extendedCode, StatementOrigin origin);
 
 struct ColumnInfo {
   std::wstring name;
@@ -100,6 +109,8 @@ class Database {
   // A transaction, or a savepoint inside one. The outermost one takes the write lock at once,
   // unless `deferred` (a read of several statements: the first read takes the shared lock).
   void Begin(bool deferred = false);
+  // Ends the innermost transaction. A commit refused (a deferred foreign key still broken)
+  // leaves the transaction open, to be rolled back.
   void Commit();
   void Rollback();
   int TransactionDepth() const { return depth_; }
@@ -127,6 +138,12 @@ class Database {
   // statement text until the schema changes.
   const std::vector<ColumnType>& ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols);
   void Exec(const char* sql);
+  // Adds a foreign key to an existing table: the constraint goes into the table's stored
+  // definition (one change of the schema, in a transaction of its own or nested in the
+  // caller's), and with `checkRows` the rows already there must keep it (else
+  // DB_E_INTEGRITYVIOLATION and nothing changes). Rows that break a key added without the
+  // check stay; SQLite checks a key when a row's key columns change, never for other columns.
+  void AddForeignKey(const RewrittenSql::AddedForeignKey& key);
 
   sqlite3* db_ = nullptr;
   std::string path_;

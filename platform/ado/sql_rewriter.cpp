@@ -23,6 +23,7 @@ class Rewriter {
  public:
   explicit Rewriter(SchemaSource* schema) : schema_(schema) {}
   std::vector<RewrittenSql::Output> outputs;
+  std::optional<RewrittenSql::AddedForeignKey> addedForeignKey;
 
   void Process(Seq& v, bool top) {
     BuildCase(v);
@@ -321,7 +322,37 @@ class Rewriter {
     }
   }
 
+  // ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD [CONSTRAINT n] FOREIGN KEY ..., as the whole
+  // text (a `;` may end it): taken out as `addedForeignKey`.
+  bool AddedForeignKey(const Seq& v) {
+    std::size_t end = v.size();
+    while (end > 0 && v[end - 1].k == K::Semi) --end;
+    if (end < 6 || !IsWord(v[0], L"ALTER") || !IsWord(v[1], L"TABLE") || v[2].k != K::Word) return false;
+    std::size_t p = 3;
+    bool check = true;
+    if (IsWord(v[p], L"WITH") && p + 1 < end && IsWordIn(v[p + 1], {L"CHECK", L"NOCHECK"})) {
+      check = IsWord(v[p + 1], L"CHECK");
+      p += 2;
+    }
+    if (p >= end || !IsWord(v[p], L"ADD")) return false;
+    const std::size_t clause = ++p;
+    if (p + 1 < end && IsWord(v[p], L"CONSTRAINT")) p += 2;
+    if (p + 1 >= end || !IsWord(v[p], L"FOREIGN") || !IsWord(v[p + 1], L"KEY")) return false;
+    for (std::size_t k = p; k < end; ++k)
+      if (v[k].k == K::Semi) return false;  // a further statement
+    Seq tail(v.begin() + static_cast<long>(clause), v.begin() + static_cast<long>(end));
+    tail[0].sp = false;
+    std::wstring text;
+    Write(tail, text);
+    addedForeignKey = RewrittenSql::AddedForeignKey{ToUtf8(v[2].t), ToUtf8(text), check};
+    return true;
+  }
+
   void Statements(Seq& v) {
+    if (AddedForeignKey(v)) {
+      v.clear();
+      return;
+    }
     std::size_t start = 0;
     while (start < v.size()) {
       std::size_t end = start;
@@ -675,6 +706,7 @@ RewrittenSql RewriteSql(std::wstring_view sql, SchemaSource* schema) {
   out.sql = ToUtf8(text);
   CollectParams(seq, out.paramOrder);
   out.outputs = std::move(rw.outputs);
+  out.addedForeignKey = std::move(rw.addedForeignKey);
   out.paramCount = params;
   return out;
 }

@@ -30,6 +30,11 @@
 //                          ones (a right join is run from its left side, scanning it). Left as it
 //                          is when the select list has a bare * (the columns' order would change)
 //                          or a name cannot be told for certain.
+//   ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD [CONSTRAINT n] FOREIGN KEY (...) REFERENCES ...,
+//   the whole text: SQLite cannot add a constraint to a table, so no SQL comes out; the
+//   statement is returned as `addedForeignKey`, which the connection writes into the table's
+//   definition itself (Database::AddForeignKey).
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +52,16 @@ struct RewrittenSql {
   };
   std::vector<Output> outputs;
   int paramCount = 0;  // number of `?` markers in the original text
+  // A foreign key added to an existing table: the table, the constraint's clause as SQLite
+  // writes it in a table definition ("CONSTRAINT n FOREIGN KEY (c) REFERENCES p (k)"), and
+  // whether the rows already in the table must keep it (SQL Server's WITH CHECK, the default)
+  // or are left as they are (WITH NOCHECK).
+  struct AddedForeignKey {
+    std::string table;   // UTF-8
+    std::string clause;  // UTF-8
+    bool checkRows = true;
+  };
+  std::optional<AddedForeignKey> addedForeignKey;
 };
 
 class SchemaSource;

@@ -378,6 +378,12 @@ namespace detail {
 struct Picture;
 }
 
+// The most bytes an encoded picture may have: a larger stream or file is refused unread.
+inline constexpr ULONGLONG kMaxPictureBytes = 256ull << 20;
+// Whether the first bytes are those of a picture the decoder reads (JPEG, PNG, GIF, TIFF or BMP);
+// a caller that reads a file can tell a non-picture by its first 32 bytes.
+bool IsPictureHeader(const BYTE* bytes, size_t size);
+
 // A raster picture. Decoding is safe with hostile input: the format is known by its first bytes
 // (BMP, JPEG, GIF, TIFF or PNG; anything else is UnknownImageFormat and reaches no decoder), the
 // size in the header is checked before decoding (more than 16,384 pixels a side or 64 megapixels

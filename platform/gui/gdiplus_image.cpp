@@ -62,7 +62,7 @@ namespace {
 
 using detail::Picture;
 
-constexpr ULONGLONG kMaxStreamBytes = 256ull << 20;   // an encoded picture larger than this is refused
+constexpr ULONGLONG kMaxStreamBytes = kMaxPictureBytes;
 constexpr size_t kMaxSide = 16384;
 constexpr ULONGLONG kMaxPixels = 64ull << 20;
 
@@ -159,6 +159,14 @@ const Codec* Sniff(const std::vector<BYTE>& b) {
   if (starts("BM", 2) && b.size() >= 26) return CodecByMagick("BMP3");
   return nullptr;
 }
+
+}  // namespace
+
+bool IsPictureHeader(const BYTE* bytes, size_t size) {
+  return bytes && Sniff(std::vector<BYTE>(bytes, bytes + size)) != nullptr;
+}
+
+namespace {
 
 // The whole stream from its current position, or false when it breaks off or is too large.
 bool ReadAll(IStream* stream, std::vector<BYTE>& bytes) {
@@ -620,7 +628,10 @@ Status Image::Save(IStream* stream, const CLSID* encoder, const EncoderParameter
     }
   }
   try {
+    // A picture that decoded with a warning (a JPEG cut short) still carries it, and every change
+    // of the copy and its encoding would raise it again: warnings are not failures here.
     Magick::Image copy = m_data->image;
+    copy.quiet(true);
     copy.strip();
     if (codec->format == ImageFormatJPEG) {
       // JPEG has no alpha: transparent parts show white, as the platform's encoder gives.
@@ -639,7 +650,11 @@ Status Image::Save(IStream* stream, const CLSID* encoder, const EncoderParameter
     }
     copy.magick(codec->magick);
     Magick::Blob blob;
-    copy.write(&blob);
+    try {
+      copy.write(&blob);
+    } catch (const Magick::Warning&) {
+    }
+    if (blob.length() == 0) return GenericError;
     ULONG written = 0;
     const HRESULT hr = stream->Write(blob.data(), static_cast<ULONG>(blob.length()), &written);
     if (FAILED(hr) || written != blob.length()) return Win32Error;

@@ -152,6 +152,22 @@ TEST_F(ReceiveData, EveryLookupOfTheFourJobsSearchesAnIndexInsteadOfReadingTheHi
   EXPECT_EQ(log.FullReads(), std::vector<std::string>{});
 }
 
+// A buyer who bought twice in one auction: the page is the newer purchase's, and the data goes
+// there (not skipped for the older one), so the cut-off moves.
+TEST_F(ReceiveData, ABuyerWhoBoughtTwiceInAnAuctionGetsTheDataIntoThePagedPurchase) {
+  AddPurchase(1);                          // buyer 501, auction "1000-1", no page
+  const int page = AddPagedPurchase(4);    // the same buyer and auction, with the page
+  Enter(page, "Gdańsk", 9, 30);
+  ASSERT_EQ(Run(sjReceiveBuyerData), S_OK);
+  EXPECT_EQ(DeliveryCity(4), L"Gdańsk");
+  EXPECT_EQ(DeliveryCity(1), L"<none>");
+  EXPECT_EQ(EntryDate(4), L"2024-06-15 09:30:00");
+  const Job job = LastJob(kReceiveLog);
+  EXPECT_TRUE(job.Has(L"Zaktualizowano 1 z 1 transakcji")) << job.Text();
+  EXPECT_FALSE(job.HasPrefix(L"Dane kupującego ze Strefy Vantor pominięto")) << job.Text();
+  EXPECT_EQ(LastSynch(), L"2024-06-15 09:30:00");
+}
+
 TEST_F(ReceiveData, TwoBidsOfOnePageDoNotMakeUpForAPageWhoseTransactionWasNotFound) {
   SetLogLevel(2);
   const int shared = AddPagedPurchase(1);
@@ -305,7 +321,7 @@ TEST_F(ReceiveData, ARefusedEditOfTheAccountIsAnErrorAndTheCutOffWaits) {
 }
 
 TEST_F(ReceiveData, EachAccountKeepsItsOwnLatestEntryDate) {
-  Exec(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (3, 2, 1)");
+  Exec(L"UPDATE reg__Registration SET reg_ST_StatusesServiceActive = 1 WHERE reg_Id = 2");
   const int pageA = AddPagedPurchase(1);
   AddCustomer(60, 601, L"Ewa Nowak");
   AddAuction(60, L"1001-1", kAccountB);

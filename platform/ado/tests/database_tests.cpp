@@ -200,6 +200,16 @@ TEST_F(DbTest, FailuresAreToldApart) {
     EXPECT_EQ(e.error.sqlState, L"23000");
     EXPECT_NE(e.error.description.find(L"UNIQUE"), std::wstring::npos);
   }
+  // A foreign key refuses with an integrity violation, also a statement the caller wrote; a
+  // duplicate key of the same table stays a refused command.
+  db_->Execute(L"CREATE TABLE owner (id int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"CREATE TABLE owned (id int NOT NULL PRIMARY KEY, owner_id int NULL REFERENCES owner (id))");
+  db_->Execute(L"INSERT INTO owner (id) VALUES (1)");
+  EXPECT_EQ(hrOf(L"INSERT INTO owned VALUES (1, 1)"), S_OK);
+  EXPECT_EQ(hrOf(L"INSERT INTO owned VALUES (2, 7)"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"UPDATE owned SET owner_id = 7"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 1"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"INSERT INTO owned VALUES (1, NULL)"), DB_E_ERRORSINCOMMAND);
 }
 
 TEST_F(DbTest, TransactionsNestAndRollBack) {
@@ -213,6 +223,74 @@ TEST_F(DbTest, TransactionsNestAndRollBack) {
   EXPECT_THROW(db_->Commit(), DbException);
   db_->Execute(L"BEGIN TRAN; INSERT INTO item (name) VALUES ('c'); ROLLBACK TRAN");
   EXPECT_EQ(One(L"SELECT COUNT(*) FROM item").i, 1);
+  // A commit that a deferred foreign key refuses leaves the transaction open: the caller rolls
+  // it back, and the database's lock goes with it.
+  db_->Execute(L"CREATE TABLE owner (id int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"CREATE TABLE owned (id int NOT NULL PRIMARY KEY, owner_id int NULL REFERENCES owner (id))");
+  db_->Begin();
+  db_->Begin();
+  db_->Execute(L"PRAGMA defer_foreign_keys = ON");
+  db_->Execute(L"INSERT INTO owned (id, owner_id) VALUES (1, 9)");
+  db_->Commit();  // an inner transaction checks nothing
+  HRESULT refused = S_OK;
+  try {
+    db_->Commit();
+  } catch (const DbException& e) {
+    refused = e.error.hr;
+  }
+  EXPECT_EQ(refused, DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(db_->TransactionDepth(), 1);
+  db_->Rollback();
+  EXPECT_EQ(db_->TransactionDepth(), 0);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM owned").i, 0);
+  auto other = Database::Open(dir_ + "/t.db", 0);
+  EXPECT_NO_THROW(other->Begin());  // nobody holds the write lock
+  other->Rollback();
+}
+
+// SQL Server's ALTER TABLE ... ADD CONSTRAINT ... FOREIGN KEY on a table that SQLite cannot alter:
+// WITH CHECK refuses rows that break the key, WITH NOCHECK keeps them, and the key holds from then
+// on for this connection and every other.
+TEST_F(DbTest, AForeignKeyAddedToATableChecksOrKeepsTheRowsThere) {
+  db_->Execute(L"CREATE TABLE owner (id int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"CREATE TABLE owned (id int NOT NULL PRIMARY KEY, owner_id int NULL, note nvarchar(20) NULL)");
+  db_->Execute(L"CREATE INDEX ix_owned_note ON owned (note)");
+  db_->Execute(L"CREATE VIEW owned_view AS SELECT id, owner_id FROM owned");
+  db_->Execute(L"INSERT INTO owner (id) VALUES (1), (2)");
+  db_->Execute(L"INSERT INTO owned (id, owner_id, note) VALUES (1, 1, 'a'), (2, 5, 'orphan'), (3, NULL, 'none')");
+  auto hrOf = [&](const std::wstring& sql) {
+    try {
+      db_->Execute(sql);
+    } catch (const DbException& e) {
+      return e.error.hr;
+    }
+    return S_OK;
+  };
+  const std::wstring add = L"ADD CONSTRAINT fk_owned_owner FOREIGN KEY (owner_id) REFERENCES owner (id)";
+  EXPECT_EQ(hrOf(L"ALTER TABLE owned " + add), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"ALTER TABLE owned WITH CHECK " + add), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 1"), S_OK);  // no key was added
+  db_->Execute(L"INSERT INTO owner (id) VALUES (1)");
+  // Added inside a transaction that is rolled back, the key is gone with it.
+  db_->Begin();
+  db_->Execute(L"ALTER TABLE owned WITH NOCHECK " + add);
+  db_->Rollback();
+  EXPECT_EQ(hrOf(L"INSERT INTO owned (id, owner_id) VALUES (9, 77)"), S_OK);
+  db_->Execute(L"DELETE FROM owned WHERE id = 9");
+
+  db_->Begin();
+  db_->Execute(L"ALTER TABLE owned WITH NOCHECK " + add + L";");
+  db_->Commit();
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM owned_view").i, 3);  // every row kept, the view reads them
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM owned WHERE note = 'orphan'").i, 1);
+  EXPECT_EQ(hrOf(L"UPDATE owned SET note = 'kept' WHERE id = 2"), S_OK);  // its key column unchanged
+  EXPECT_EQ(hrOf(L"UPDATE owned SET owner_id = 6 WHERE id = 2"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"INSERT INTO owned (id, owner_id) VALUES (4, 8)"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 1"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 2"), S_OK);
+  auto other = Database::Open(dir_ + "/t.db");
+  EXPECT_THROW(other->Execute(L"DELETE FROM owner WHERE id = 1"), DbException);
+  EXPECT_EQ(hrOf(L"ALTER TABLE nowhere WITH NOCHECK " + add), DB_E_NOTABLE);
 }
 
 TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {

@@ -159,6 +159,34 @@ TEST(SqlRewriter, RightJoinsAreRunFromTheirRightSide) {
   EXPECT_EQ(R(L"DROP INDEX ix_a ON t"), "DROP INDEX ix_a");
 }
 
+TEST(SqlRewriter, AForeignKeyAddedToATableIsTakenOutForTheConnection) {
+  struct Case {
+    const wchar_t* sql;
+    const char* table;  // null: not taken out
+    const char* clause;
+    bool checkRows;
+  };
+  const Case cases[] = {
+      {L"ALTER TABLE au__Auction WITH NOCHECK ADD CONSTRAINT fk_a FOREIGN KEY (au_RegId) REFERENCES r (reg_Id)",
+       "au__Auction", "CONSTRAINT fk_a FOREIGN KEY (au_RegId) REFERENCES r (reg_Id)", false},
+      {L"ALTER TABLE t ADD FOREIGN KEY (a, b) REFERENCES p (x, y) ON DELETE CASCADE;", "t",
+       "FOREIGN KEY (a, b) REFERENCES p (x, y) ON DELETE CASCADE", true},
+      {L"alter table t with check add constraint k foreign key (a) references p (x)", "t",
+       "constraint k foreign key (a) references p (x)", true},
+      {L"ALTER TABLE t ADD CONSTRAINT u UNIQUE (a)", nullptr, nullptr, true},
+      {L"ALTER TABLE t ADD FOREIGN KEY (a) REFERENCES p (x); DELETE FROM p", nullptr, nullptr, true},
+  };
+  for (const Case& c : cases) {
+    const auto r = RewriteSql(c.sql);
+    ASSERT_EQ(r.addedForeignKey.has_value(), c.table != nullptr) << c.sql;
+    if (!c.table) continue;
+    EXPECT_EQ(r.addedForeignKey->table, c.table);
+    EXPECT_EQ(r.addedForeignKey->clause, c.clause);
+    EXPECT_EQ(r.addedForeignKey->checkRows, c.checkRows) << c.sql;
+    EXPECT_EQ(r.sql, "");
+  }
+}
+
 TEST(SqlRewriter, MalformedTextPassesThroughWithoutCrashing) {
   for (const wchar_t* bad : {L"SELECT (a + ", L"SELECT 'unterminated", L"SELECT [x", L")) + (", L"CASE WHEN",
                              L"SELECT TOP", L"CONVERT()", L"SELECT ?=", L"CREATE TABLE t (", L"",

@@ -1,5 +1,6 @@
 // Picture objects, their placement and drawing, the picture-file tools, the fitting into a byte
 // budget and the repository's transaction scope.
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -179,6 +180,20 @@ TEST_F(Pictures, AFileIsDecodedNoLargerThanItsThumbnailNeedsAndShowsTheSamePictu
 
 // --- drawing
 
+// Whether the caption's rectangle holds a text written in `ink` (red only) over the window colour (white):
+// its most covered pixel is mostly ink, and its red stands above its green and blue by the ink's
+// red times the coverage, as a grey-smoothed text in that colour leaves it.
+bool CaptionInked(const Canvas& c, const CRect& caption, COLORREF ink) {
+  COLORREF darkest = RGB(255, 255, 255);
+  for (int y = caption.top; y < caption.bottom; ++y)
+    for (int x = caption.left; x < caption.right; ++x)
+      if (GetGValue(c.At(x, y)) < GetGValue(darkest)) darkest = c.At(x, y);
+  const double coverage = (255 - GetGValue(darkest)) / 255.0;
+  const int above = GetRValue(darkest) - GetGValue(darkest);
+  return coverage > 0.6 && GetBValue(darkest) == GetGValue(darkest) &&
+         std::abs(above - static_cast<int>(std::lround(GetRValue(ink) * coverage))) <= 1;
+}
+
 TEST_F(Pictures, DrawingShowsThePictureFramedByBandsWithTheSelectionOutline) {
   IStreamPtr stream = StreamOf(testpictures::Quadrants("PNG", 1600, 1200));
   CHxImageWithId picture(7, L"aukcja.png", stream, 1600, 1200, 512000);
@@ -209,10 +224,7 @@ TEST_F(Pictures, DrawingShowsThePictureFramedByBandsWithTheSelectionOutline) {
   EXPECT_EQ(c.At(4, 60), window);
   EXPECT_EQ(c.At(1, 1), window);
   // The caption is written below, in the selected text colour.
-  bool inked = false;
-  for (int y = 125; y < 150 && !inked; ++y)
-    for (int x = 0; x < 200 && !inked; ++x) inked = c.At(x, y) == RGB(0x0E, 0, 0);
-  EXPECT_TRUE(inked);
+  EXPECT_TRUE(CaptionInked(c, CRect(0, 125, 200, 150), RGB(0x0E, 0, 0)));
 
   Canvas plain(200, 150);
   picture.Draw(plain.dc, CRect(0, 0, 200, 150), false);
@@ -227,10 +239,7 @@ TEST_F(Pictures, APictureThatDidNotLoadDrawsOnlyItsCaption) {
   picture.Draw(c.dc, CRect(0, 0, 200, 150), false);
   for (int y = 0; y < 125; y += 5)
     for (int x = 0; x < 200; x += 5) ASSERT_EQ(c.At(x, y), GetSysColor(COLOR_WINDOW)) << x << "," << y;
-  bool inked = false;
-  for (int y = 125; y < 150 && !inked; ++y)
-    for (int x = 0; x < 200 && !inked; ++x) inked = c.At(x, y) == RGB(8, 0, 0);
-  EXPECT_TRUE(inked);
+  EXPECT_TRUE(CaptionInked(c, CRect(0, 125, 200, 150), RGB(8, 0, 0)));
 }
 
 TEST_F(Pictures, ThePlaceholderFillsOutlinesAndCrosses) {
@@ -430,6 +439,22 @@ TEST_F(Fitting, WithoutExactTheScaleStepsUntilWithinATenth) {
   const auto noStep = Fit(testpictures::Photo("JPEG", 1600, 1200), true, false, 1000, 400000);
   EXPECT_EQ(noStep.width, 1000u);
   EXPECT_EQ(noStep.height, 750u);
+}
+
+// A JPEG cut short decodes with the decoder's warning (what arrived is kept) and draws as a
+// thumbnail; it encodes as any other picture, so it is fitted like one.
+TEST_F(Fitting, ATruncatedJpegThatDecodesIsFitted) {
+  const std::string whole = testpictures::Photo("JPEG", 400, 300);
+  const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+  Gdiplus::Image decoded(StreamOf(cut));
+  ASSERT_EQ(decoded.GetLastStatus(), Gdiplus::Ok);
+  EXPECT_FALSE(EncodedAt(cut, 50).empty());
+  std::string bytes;
+  const auto d = Fit(cut, false, false, 0, static_cast<int>(cut.size()) - 1, &bytes);
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.format, "JPEG");
+  EXPECT_EQ(d.width, 400u);
+  EXPECT_LT(bytes.size(), cut.size());
 }
 
 TEST_F(Fitting, BadInputGivesNoStream) {
