@@ -495,6 +495,27 @@ const std::vector<SchemaStep> kSteps = {
           L"(SELECT reg_Id FROM reg__Registration) ORDER BY tr_Id",
           L"transakcje (tr__Transaction), które wskazują konto nieobecne w bazie danych, zostają bez zmian"},
      }},
+    {17,
+     {
+         // The lookups of the receive, send and seller-zone jobs search these instead of reading
+         // the years of a seller's history: buyers by their id at the service, transactions by
+         // buyer, by status page and (for the pages to open) by account, page and creation date,
+         // the groups, the pages to close, an account's modified packages and the items of a
+         // package, the comments not yet sent, the prepared auctions and the templates.
+         L"CREATE INDEX ix_Customer_ExtService ON cs__Customer (cs_ExtServiceId)",
+         L"CREATE INDEX ix_Transaction_Customer ON tr__Transaction (tr_CustomerId)",
+         L"CREATE INDEX ix_Transaction_Page ON tr__Transaction (tr_StatusPageId)",
+         L"DROP INDEX ix_Transaction_Account ON tr__Transaction",
+         L"CREATE INDEX ix_Transaction_Account ON tr__Transaction (tr_RegId, tr_StatusPageId, tr_CreationDate)",
+         L"CREATE INDEX ix_Group_Transaction ON tr_Group (tg_TransId)",
+         L"CREATE INDEX ix_Group_Primary ON tr_Group (tg_PrimaryTransId)",
+         L"CREATE INDEX ix_TransStatus_Page ON tr_TransStatus (ts_PageId)",
+         L"CREATE INDEX ix_Package_Account ON pc__Package (pc_RegId, pc_StatusDataModified)",
+         L"CREATE INDEX ix_PackageItem_Package ON pc_PackageItem (pi_PackageId, pi_Order)",
+         L"CREATE INDEX ix_Comment_Sent ON tr_Comment (tc_SentDate, tc_SentComment)",
+         L"CREATE INDEX ix_Auction_State ON au__Auction (au_State, au_RegId, au_SiteId)",
+         L"CREATE INDEX ix_Auction_Template ON au__Auction (au_Template, au_SiteId)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {

@@ -7,6 +7,7 @@
 #include "auctions/sync/containers.h"
 #include "auctions/sync/receive.h"
 #include "auctions/tests/receive_fixture.h"
+#include "testing/plans/plans.h"
 
 namespace {
 
@@ -360,6 +361,14 @@ TEST_F(Receive, AReceiveStoresTheSitesRecordsOnceAndASecondOneChangesNoCount) {
   ASSERT_EQ(ReceiveAll(), S_OK);
   EXPECT_EQ(Counts(), first);
   EXPECT_TRUE(Lines(CHxLog::jsReceiveTransactions, kError).empty());
+}
+
+TEST_F(Receive, EveryLookupOfAReceiveSearchesAnIndexInsteadOfReadingTheHistory) {
+  testplans::StatementLog log(cn);
+  ASSERT_EQ(ReceiveAll(), S_OK);  // everything new
+  ASSERT_EQ(ReceiveAll(), S_OK);  // everything found
+  EXPECT_GT(log.Statements().size(), 20u);
+  EXPECT_EQ(log.FullReads(), std::vector<std::string>{});
 }
 
 TEST_F(Receive, AFailedDownloadIsLoggedInItsStepsLogWithTheConnectorsErrorAndTheNextStepFollows) {

@@ -12,6 +12,7 @@
 #include "platform/strings/convert.h"
 #include "platform/strings/oledatetime.h"
 #include "platform/threads/clock.h"
+#include "testing/plans/plans.h"
 #include "testing/site_connector/reference_connector.h"
 
 namespace accounts_test {
@@ -544,6 +545,15 @@ TEST_F(ReferenceSend, TheListingAndTheCommentLandOnTheSiteAndTheirAnswersInTheDa
   Run(L"UPDATE au__Auction SET au_State = 1, au_Number = NULL WHERE au_Id = 1");
   ASSERT_EQ(manager->SendAuctions(_variant_t(LONG{1})), S_OK);
   EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Id = 1"), L"100002");
+}
+
+TEST_F(ReferenceSend, EveryLookupOfASendSearchesAnIndexInsteadOfReadingTheHistory) {
+  Site();
+  testplans::StatementLog log(cn);
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  ASSERT_EQ(manager->SendAuctions(_variant_t(LONG{3})), S_OK);
+  EXPECT_GT(log.Statements().size(), 10u);
+  EXPECT_EQ(log.FullReads(), std::vector<std::string>{});
 }
 
 TEST_F(ReferenceSend, ASiteWithoutCommentIdsAnswers0AndFailingSlotsAreLoggedWithTheirReasons) {

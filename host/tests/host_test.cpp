@@ -80,6 +80,34 @@ TEST_F(Schema, UpgradeKeepsTheDataOfAnOlderDatabase) {
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), 0);
 }
 
+TEST_F(Schema, TheLookupIndexesComeToADatabaseOfTheVersionBeforeAndItKeepsItsRows) {
+  host::UpgradeSchemaTo(cn, 15);
+  for (const wchar_t* sql :
+       {L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (1, N'ania', 4242, 1)",
+        L"INSERT INTO au__Auction (au_Id, au_Number, au_SvcProvId, au_State) VALUES (1, '100', 1, 1)",
+        L"INSERT INTO tr__Transaction (tr_Id, tr_CustomerId, tr_AuctionId, tr_RegId, tr_StatusPageId) "
+        L"VALUES (1, 1, 1, 3, 77), (2, 1, 1, 3, NULL)",
+        L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment) VALUES (1, 1, N'Dziękuję')",
+        L"INSERT INTO tr_Group (tg_Id, tg_TransId, tg_PrimaryTransId) VALUES (1, 1, 2)"})
+    cn->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+  EXPECT_EQ(host::UpgradeSchema(cn), 15);
+  EXPECT_EQ(host::StoredSchemaVersion(cn), host::CurrentSchemaVersion());
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_RegId = 3 AND tr_CustomerId = 1"), 2);
+  EXPECT_EQ(Long(cn, L"SELECT tr_Id FROM tr__Transaction WHERE tr_StatusPageId = 77"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_Comment WHERE tc_SentDate IS NULL AND tc_SentComment IS NOT NULL"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT tg_TransId FROM tr_Group WHERE tg_PrimaryTransId = 2"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM cs__Customer WHERE cs_ExtServiceId = 4242"), 1);
+  // The account's index was made again with the creation date after the page.
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name = 'ix_Transaction_Account' "
+                     L"AND sql LIKE '%tr_CreationDate%'"),
+            1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN ('ix_Customer_ExtService', "
+                     L"'ix_Transaction_Customer', 'ix_Transaction_Page', 'ix_Group_Transaction', 'ix_Group_Primary', "
+                     L"'ix_TransStatus_Page', 'ix_Package_Account', 'ix_PackageItem_Package', 'ix_Comment_Sent', "
+                     L"'ix_Auction_State', 'ix_Auction_Template')"),
+            11);
+}
+
 // The keys from records to their account come over older rows: rows naming a missing account
 // stay and are told; from then on the keys hold, while a kept row still changes in its other
 // columns.

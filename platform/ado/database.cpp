@@ -187,6 +187,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, int timeoutMs,
 }
 
 Database::~Database() {
+  catalogue_.reset();
   for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
   for (auto& [k, s] : nativeCache_) sqlite3_finalize(s);
   sqlite3_close_v2(db_);
@@ -274,7 +275,7 @@ Database::Cached& Database::Prepare(std::wstring_view sql) {
     last_ = nullptr;
   }
   Cached c;
-  c.rw = RewriteSql(sql);
+  c.rw = RewriteSql(sql, &Catalogue());
   if (c.rw.addedForeignKey) {  // run by the connection itself (AddForeignKey)
     last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
     return last_->second;
@@ -560,6 +561,11 @@ bool ChangesSchema(const char* sql) {
 
 }  // namespace
 
+SchemaSource& Database::Catalogue() {
+  if (!catalogue_) catalogue_ = std::make_unique<CatalogueSchema>(db_);
+  return *catalogue_;
+}
+
 const std::vector<ColumnType>& Database::ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols) {
   const char* text = sqlite3_sql(stmt);
   std::string key = text ? text : "";
@@ -568,16 +574,18 @@ const std::vector<ColumnType>& Database::ExpressionTypes(sqlite3_stmt* stmt, con
   std::vector<std::wstring> names;
   names.reserve(cols.size());
   for (const ColumnInfo& c : cols) names.push_back(c.name);
-  CatalogueSchema schema(db_);
-  std::vector<ColumnType> types = ResultColumnTypes(FromUtf8(key), names, schema);
+  std::vector<ColumnType> types = ResultColumnTypes(FromUtf8(key), names, Catalogue());
   if (expressionTypes_.size() >= 256) expressionTypes_.clear();
   return expressionTypes_[std::move(key)] = std::move(types);
 }
 
 void Database::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin,
                             bool packRows) {
-  // The stored types of expressions follow the tables and views they read.
-  if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) expressionTypes_.clear();
+  // The stored types of expressions and the catalogue follow the tables and views they read.
+  if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) {
+    expressionTypes_.clear();
+    catalogue_.reset();
+  }
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
   auto step = [&] {
@@ -832,8 +840,8 @@ std::int64_t Database::ExecuteNative(const std::string& sql, const std::vector<V
   return sqlite3_changes(db_);
 }
 
-void Database::Begin() {
-  Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : ("SAVEPOINT vx_" + std::to_string(depth_)).c_str());
+void Database::Begin(bool deferred) {
+  Exec(depth_ == 0 ? (deferred ? "BEGIN" : "BEGIN IMMEDIATE") : ("SAVEPOINT vx_" + std::to_string(depth_)).c_str());
   ++depth_;
 }
 

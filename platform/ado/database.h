@@ -106,7 +106,9 @@ class Database {
   std::int64_t ExecuteNative(const std::string& sql, const std::vector<Value>& params,
                              StatementOrigin origin = StatementOrigin::RowsetChange);
 
-  void Begin();
+  // A transaction, or a savepoint inside one. The outermost one takes the write lock at once,
+  // unless `deferred` (a read of several statements: the first read takes the shared lock).
+  void Begin(bool deferred = false);
   // Ends the innermost transaction. A commit refused (a deferred foreign key still broken)
   // leaves the transaction open, to be rolled back.
   void Commit();
@@ -158,6 +160,10 @@ class Database {
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;
+  // The tables' and views' columns as the rewriter and the typing ask for them, kept until the
+  // schema changes.
+  std::unique_ptr<SchemaSource> catalogue_;
+  SchemaSource& Catalogue();
 };
 
 // Registers the SQL Server functions, the case-insensitive collation and the LIKE matcher

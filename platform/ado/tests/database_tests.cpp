@@ -5,10 +5,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
 #include "platform/ado/text.h"
+#include "testing/support/lock_wait.h"
+#include "testing/support/waits.h"
 
 using namespace platform::ado;
 
@@ -297,15 +300,20 @@ TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
   std::string dir = mkdtemp(tmpl);
   std::string path = dir + "/s.db";
   Database::Open(path)->Execute(L"CREATE TABLE t (n int)");
-  int go[2];
+  int go[2], waiting[2];
   ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(waiting), 0);
   // The child is forked before this process opens the file again: an SQLite connection must
   // not be carried across fork.
   pid_t child = fork();
   if (child == 0) {
     char c = 0;
     close(go[1]);
+    close(waiting[0]);
     if (read(go[0], &c, 1) != 1) _exit(3);
+    testutil::OnFirstLockWait([&] {
+      if (write(waiting[1], "w", 1) != 1) _exit(4);
+    });
     int code = 1;
     try {
       auto b = Database::Open(path, 5000);
@@ -316,19 +324,21 @@ TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
     _exit(code);
   }
   close(go[0]);
+  close(waiting[1]);
   {
     auto a = Database::Open(path);
     a->Begin();
     a->Execute(L"INSERT INTO t VALUES (1)");
     ASSERT_EQ(write(go[1], "x", 1), 1);
-    usleep(300 * 1000);
+    char signal = 0;
+    const bool childWaits = testutil::ReadFor(waiting[0], &signal, 1, 20000);
+    EXPECT_TRUE(childWaits) << "the child did not wait for the lock";
     EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 1);
     a->Commit();
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int code = testutil::AwaitExit(child, 20000);
     close(go[1]);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    close(waiting[0]);
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 2);
     // With a short timeout a held write lock is reported as a timeout, not as success.
     a->Begin();
@@ -392,4 +402,50 @@ TEST_F(DbTest, DateAndNameColumnsKeepDigitTextsAsTexts) {
   auto d = One(L"SELECT d FROM k");
   ASSERT_EQ(d.kind, VKind::Date);
   EXPECT_EQ(d.d, *OleDateFromParts({2024, 1, 5}));
+}
+
+TEST_F(DbTest, RightJoinsGiveTheRowsOfTheirLeftJoinFormAndSearchByIndex) {
+  for (const wchar_t* sql :
+       {L"CREATE TABLE cs (cs_Id int NOT NULL PRIMARY KEY, cs_Ext bigint NULL)",
+        L"CREATE INDEX ix_cs_Ext ON cs (cs_Ext)",
+        L"CREATE TABLE tr (tr_Id int NOT NULL PRIMARY KEY, tr_Cs int NULL, tr_Au int NULL, tr_Qty int NULL)",
+        L"CREATE INDEX ix_tr_Au ON tr (tr_Au, tr_Cs)",
+        L"CREATE TABLE au (au_Id int NOT NULL PRIMARY KEY, au_No nvarchar(20) NULL, au_Prov int NULL)",
+        L"CREATE INDEX ix_au_No ON au (au_No, au_Prov)",
+        L"INSERT INTO cs VALUES (1, 7), (2, 8), (3, 7)",
+        // Auction 10: buyer 7 twice (two customers of that id), buyer 8 once; auction 11: buyer 8
+        // only; auction 12: nobody; auction 13: a transaction whose customer is gone.
+        L"INSERT INTO au VALUES (10, N'100', 1), (11, N'200', 1), (12, N'300', 1), (13, N'400', 1), (14, N'100', 2)",
+        L"INSERT INTO tr VALUES (1, 1, 10, 2), (2, 3, 10, 1), (3, 2, 10, 5), (4, 2, 11, 1), (5, 9, 13, 1)"})
+    db_->Execute(sql);
+  auto rows = [&](const std::wstring& sql) {
+    std::multiset<std::wstring> out;
+    for (const auto& row : db_->Execute(sql).result.rows) {
+      std::wstring line;
+      for (const Value& v : row) line += (v.IsNull() ? L"-" : std::to_wstring(v.i)) + L" ";
+      out.insert(line);
+    }
+    return out;
+  };
+  const wchar_t* columns = L"SELECT cs_Id, tr_Id, au_Id, tr_Qty FROM ";
+  for (const int buyer : {7, 8, 9})
+    for (const wchar_t* number : {L"100", L"200", L"300", L"400", L"999"}) {
+      const std::wstring where = L" WHERE au_No = '" + std::wstring(number) + L"' AND au_Prov = 1";
+      const std::wstring pair = L"cs INNER JOIN tr ON cs_Id = tr_Cs AND cs_Ext = " + std::to_wstring(buyer);
+      const std::wstring right = columns + (L"(" + pair + L") RIGHT JOIN au ON tr_Au = au_Id") + where;
+      const std::wstring left = columns + (L"au LEFT JOIN (" + pair + L") ON tr_Au = au_Id") + where;
+      EXPECT_EQ(rows(right), rows(left)) << buyer << " " << number;
+    }
+  EXPECT_EQ(rows(std::wstring(columns) + L"(cs JOIN tr ON cs_Id = tr_Cs AND cs_Ext = 7) RIGHT JOIN au ON tr_Au = au_Id "
+                                         L"WHERE au_No = '100' AND au_Prov = 1"),
+            (std::multiset<std::wstring>{L"1 1 10 2 ", L"3 2 10 1 "}));
+  // Every table is searched through an index: none is scanned, no index is built for the query.
+  const auto plan = db_->Execute(L"EXPLAIN QUERY PLAN SELECT tr_Id FROM (cs INNER JOIN tr ON cs_Id = tr_Cs AND "
+                                 L"cs_Ext = 7) RIGHT JOIN au ON tr_Au = au_Id WHERE au_No = '100' AND au_Prov = 1");
+  ASSERT_FALSE(plan.result.rows.empty());
+  for (const auto& row : plan.result.rows) {
+    const std::wstring detail = row.back().s;
+    EXPECT_EQ(detail.find(L"SCAN"), std::wstring::npos) << detail;
+    EXPECT_EQ(detail.find(L"AUTOMATIC"), std::wstring::npos) << detail;
+  }
 }

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "platform/files/files.h"
+#include "platform/gui/headless.h"
 #include "shared/controls/hximage.h"
 #include "shared/controls/tests/support.h"
 #include "shared/hxinstance.h"
@@ -124,6 +126,55 @@ TEST_F(Pictures, AFileKeepsOnlyItsThumbnailAndABrokenOneNoPicture) {
     CHalvexImage fromStream(L"x", stream, 1, 1, 1);
     Canvas c(200, 150);
     fromStream.Draw(c.dc, CRect(0, 0, 200, 150), false);   // never crashes
+  }
+}
+
+TEST_F(Pictures, AFileIsDecodedNoLargerThanItsThumbnailNeedsAndShowsTheSamePicture) {
+  const std::string photo = testpictures::PhotoJpeg(1600, 1200, "");
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* ext;
+    unsigned long long mostDecoded;  // pixels
+  } cases[] = {
+      // At an eighth: 200 x 150 for the 140 x 105 thumbnail.
+      {"JPEG", photo, ".jpg", 200 * 150},
+      {"progressive JPEG", testpictures::PhotoJpeg(1600, 1200, "progressive"), ".jpg", 200 * 150},
+      {"grey JPEG", testpictures::PhotoJpeg(1600, 1200, "gray"), ".jpg", 200 * 150},
+      // Whole, as any picture: four components, damaged data, other formats.
+      {"CMYK JPEG", testpictures::PhotoJpeg(800, 600, "cmyk"), ".jpg", 800 * 600},
+      {"truncated JPEG", photo.substr(0, photo.size() * 2 / 3), ".jpg", 1600 * 1200},
+      {"PNG", testpictures::Photo("PNG", 400, 300), ".png", 400 * 300},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring path = TempFile(c.bytes, c.ext);
+    const unsigned long long before = platform::gui::DecodedPixels();
+    CHalvexImage picture(path.c_str());
+    EXPECT_LE(platform::gui::DecodedPixels() - before, c.mostDecoded);
+    ASSERT_TRUE(picture.Picture());
+    // The picture decoded whole and made into a thumbnail of the same size.
+    Gdiplus::Image whole(path.c_str());
+    ASSERT_EQ(whole.GetLastStatus(), Gdiplus::Ok);
+    const UINT w = picture.Picture()->GetWidth(), h = picture.Picture()->GetHeight();
+    EXPECT_EQ(picture.ThumbWidth(), static_cast<int>(w));
+    std::unique_ptr<Gdiplus::Image> expected(whole.GetThumbnailImage(w, h));
+    ASSERT_TRUE(expected);
+    ASSERT_EQ(expected->GetWidth(), w);
+    ASSERT_EQ(expected->GetHeight(), h);
+    const std::vector<Gdiplus::ARGB>& got = picture.Picture()->Pixels();
+    const std::vector<Gdiplus::ARGB>& want = expected->Pixels();
+    ASSERT_EQ(got.size(), want.size());
+    double sum = 0;
+    int largest = 0;
+    for (size_t i = 0; i < got.size(); ++i)
+      for (int shift : {0, 8, 16}) {
+        const int d = std::abs(static_cast<int>((got[i] >> shift) & 0xFF) - static_cast<int>((want[i] >> shift) & 0xFF));
+        sum += d;
+        largest = std::max(largest, d);
+      }
+    EXPECT_LE(sum / (3.0 * got.size()), 2.0);
+    EXPECT_LE(largest, 16);
   }
 }
 
