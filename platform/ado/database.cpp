@@ -7,7 +7,9 @@
 #include <limits>
 
 #include "platform/ado/ado_enums.h"
+#include "platform/ado/pg_database.h"
 #include "platform/ado/sqlite_database.h"
+#include "platform/ado/text.h"
 
 namespace platform::ado {
 
@@ -145,6 +147,16 @@ void AddBaseColumnAttributes(ColumnInfo& c, bool notNull, bool key) {
   if (c.autoIncrement) c.attributes &= ~adFldUpdatable;
 }
 
+bool ApplyExpressionType(ColumnInfo& c, const ColumnType& t, VKind& kind) {
+  if (IsTextType(t.type) && t.size == 0) return false;
+  c.type = t.type;
+  c.size = t.size;
+  c.typed = true;
+  kind = KindOfType(c.type);
+  c.attributes = adFldIsNullable | adFldMayBeNull | TypeAttributes(c.type);
+  return true;
+}
+
 void TypeByValues(ColumnInfo& c, std::vector<std::vector<Value>>& rows, std::size_t column, bool text) {
   bool big = false, anyReal = false, anyText = false, anyBlob = false;
   std::size_t maxLen = 0;
@@ -186,8 +198,8 @@ void TypeByValues(ColumnInfo& c, std::vector<std::vector<Value>>& rows, std::siz
   }
 }
 
-void CheckParameterCount(const RewrittenSql& rw, const std::vector<Value>& params) {
-  if (static_cast<std::size_t>(rw.paramCount) <= params.size()) return;
+void CheckParameterCount(int paramCount, const std::vector<Value>& params) {
+  if (static_cast<std::size_t>(paramCount) <= params.size()) return;
   DbError e;
   e.hr = DB_E_PARAMNOTOPTIONAL;
   e.description = L"No value given for one or more required parameters.";
@@ -195,8 +207,8 @@ void CheckParameterCount(const RewrittenSql& rw, const std::vector<Value>& param
   throw DbException(std::move(e));
 }
 
-void TakeOutputs(const RewrittenSql& rw, ExecResult& out) {
-  for (const auto& o : rw.outputs) {
+void TakeOutputs(const std::vector<RewrittenSql::Output>& outputs, ExecResult& out) {
+  for (const auto& o : outputs) {
     Value v = Value::Null();
     if (out.hasRows && !out.result.rows.empty() && static_cast<std::size_t>(o.column) < out.result.rows[0].size())
       v = out.result.rows[0][static_cast<std::size_t>(o.column)];
@@ -261,12 +273,15 @@ DbError MapFailure(FailureKind kind, StatementOrigin origin, std::wstring descri
   return e;
 }
 
+DbException::DbException(DbError e) : std::runtime_error(ToUtf8(e.description)), error(std::move(e)) {}
+
 void ResultSet::Truncate(std::size_t n) {
   if (isPacked) packed.Truncate(n);
   else if (rows.size() > n) rows.resize(n);
 }
 
 std::shared_ptr<Database> Database::Open(const std::string& source, int timeoutMs, bool readOnly) {
+  if (IsPostgresSource(source)) return PgDatabase::Open(source, timeoutMs, readOnly);
   return SqliteDatabase::Open(source, timeoutMs, readOnly);
 }
 

@@ -33,7 +33,8 @@ struct DbError {
 
 class DbException : public std::runtime_error {
  public:
-  explicit DbException(DbError e) : std::runtime_error("database error"), error(std::move(e)) {}
+  // what() is the description (UTF-8).
+  explicit DbException(DbError e);
   DbError error;
 };
 
@@ -86,13 +87,16 @@ LONG TypeAttributes(LONG type);
 // nullable unless `notNull`, a key column when `key`.
 void AddBaseColumnAttributes(ColumnInfo& c, bool notNull, bool key);
 
+// Gives an expression column the type `t` that its statement gives it; false for a text of no
+// fixed length, which its values type (TypeByValues).
+bool ApplyExpressionType(ColumnInfo& c, const ColumnType& t, VKind& kind);
 // Types a result column that neither a declaration nor the statement types by its values in
 // `rows` (texts of no fixed length when `text`), converting those values to the type.
 void TypeByValues(ColumnInfo& c, std::vector<std::vector<Value>>& rows, std::size_t column, bool text);
-// Refuses a run given fewer values than the statement has markers.
-void CheckParameterCount(const RewrittenSql& rw, const std::vector<Value>& params);
+// Refuses a run given fewer values than the statement's `paramCount` markers.
+void CheckParameterCount(int paramCount, const std::vector<Value>& params);
 // Hands the values of the `SELECT ?=` output markers from the result's first row to `out.outputs`.
-void TakeOutputs(const RewrittenSql& rw, ExecResult& out);
+void TakeOutputs(const std::vector<RewrittenSql::Output>& outputs, ExecResult& out);
 
 // Whether a database source names a PostgreSQL database (a libpq connection URI,
 // "postgresql://..." or "postgres://...") rather than an SQLite file.

@@ -502,15 +502,7 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool want
         ColumnInfo& c = cols[i];
         const ColumnType& t = types[i];
         if (c.typed || !t.Known()) continue;
-        if (IsTextType(t.type) && t.size == 0) {
-          textFromValues[i] = true;
-          continue;
-        }
-        c.type = t.type;
-        c.size = t.size;
-        c.typed = true;
-        kinds[i] = KindOfType(c.type);
-        c.attributes = adFldIsNullable | adFldMayBeNull | TypeAttributes(c.type);
+        if (!ApplyExpressionType(c, t, kinds[i])) textFromValues[i] = true;
       }
     }
     out.result.rows.clear();
@@ -550,7 +542,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
   ExecResult out;
   Cached& cached = Prepare(sql);
   const RewrittenSql& rw = cached.rw;
-  CheckParameterCount(rw, params);
+  CheckParameterCount(rw.paramCount, params);
   auto paramFor = [&](std::size_t pos) -> const Value& {
     static const Value kNull = Value::Null();
     if (pos >= rw.paramOrder.size()) return kNull;
@@ -598,7 +590,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
       sqlite3_finalize(stmt);
     }
   }
-  TakeOutputs(rw, out);
+  TakeOutputs(rw.outputs, out);
   return out;
 }
 

@@ -13,6 +13,7 @@
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
 #include "platform/ado/text.h"
+#include "testing/support/temp_folder.h"
 
 using namespace platform::ado;
 
@@ -80,13 +81,10 @@ std::pair<HRESULT, std::wstring> Compile(Database& db, const std::wstring& sql, 
 class Corpus : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/vx_ado_corpus_XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    db_ = Database::Open(dir_ + "/product.db");
+    db_ = Database::Open(folder_.Database("product.db"));
   }
   void TearDown() override {
     db_.reset();
-    std::filesystem::remove_all(dir_);
   }
   void CreateSchema() {
     for (const auto& e : LoadEntries("schema.sql")) {
@@ -109,7 +107,7 @@ class Corpus : public ::testing::Test {
     for (const auto& row : r.result.rows) out.push_back(row.at(col).IsNull() ? L"NULL" : ValueText(row.at(col)));
     return out;
   }
-  std::string dir_;
+  testtemp::TempFolder folder_{"vx_ado_corpus"};
   std::shared_ptr<Database> db_;
 };
 
