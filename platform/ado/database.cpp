@@ -216,6 +216,10 @@ void TakeOutputs(const std::vector<RewrittenSql::Output>& outputs, ExecResult& o
   }
 }
 
+bool IsProviderSource(const std::wstring& source) {
+  return source == kProviderSource || source == kPostgresProviderSource;
+}
+
 bool IsPostgresSource(std::string_view source) {
   const std::string head = LowerAscii(source.substr(0, 13));
   return head.rfind("postgresql://", 0) == 0 || head.rfind("postgres://", 0) == 0;

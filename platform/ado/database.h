@@ -26,7 +26,7 @@ inline constexpr const wchar_t* kPostgresProviderSource = L"Vantor PostgreSQL Pr
 struct DbError {
   HRESULT hr = 0;
   std::wstring description;
-  LONG native = 0;        // the engine's own code (SQLite's extended result code; 0 on PostgreSQL)
+  LONG native = 0;        // the engine's own code (SQLite's extended result code, PostgreSQL's SQLSTATE)
   std::wstring sqlState;  // five characters, the same for both engines
   std::wstring source = kProviderSource;
 };
@@ -50,6 +50,9 @@ struct ColumnInfo {
   LONG attributes = 0;
   std::string table;  // base table as the engine names it (empty for expressions)
   std::string column; // base column name as the engine names it
+  // The base table and column as their CREATE TABLE named them, where the engine keeps the names
+  // otherwise (empty: as `table` and `column`).
+  std::wstring declaredTable, declaredColumn;
   bool key = false;
   bool autoIncrement = false;
   bool typed = false;  // type taken from a declared column type, or from the expression's type
@@ -97,6 +100,9 @@ void TypeByValues(ColumnInfo& c, std::vector<std::vector<Value>>& rows, std::siz
 void CheckParameterCount(int paramCount, const std::vector<Value>& params);
 // Hands the values of the `SELECT ?=` output markers from the result's first row to `out.outputs`.
 void TakeOutputs(const std::vector<RewrittenSql::Output>& outputs, ExecResult& out);
+
+// Whether a failure comes from a database (rather than from the object model).
+bool IsProviderSource(const std::wstring& source);
 
 // Whether a database source names a PostgreSQL database (a libpq connection URI,
 // "postgresql://..." or "postgres://...") rather than an SQLite file.

@@ -206,6 +206,7 @@ Value RawCell(std::string_view s, Oid type) {
       break;
     }
     case kByteaOid: return Value::Blob(BytesOf(s));
+    case kBoolOid: return Value::Int(VKind::I8, BoolOf(s) ? 1 : 0);
     default: break;
   }
   return Value::Text(FromUtf8(s));
@@ -265,6 +266,7 @@ struct PgColumnMeta {
 
 struct PgRelation {
   std::string relname;
+  std::wstring declaredName;  // as CREATE TABLE named it
   char relkind = 0;
   std::wstring viewText;  // CREATE VIEW as SQL Server's text (common rewrites only)
   std::vector<PgColumnMeta> columns;  // by attnum - 1
@@ -353,6 +355,8 @@ class PgCatalogue final : public SchemaSource {
     rel->relname = PQgetvalue(r, 0, 1);
     rel->relkind = PQgetvalue(r, 0, 2)[0];
     if (rel->IsView()) rel->viewText = FromUtf8(PQgetvalue(r, 0, 3));
+    else rel->declaredName = FromUtf8(PQgetvalue(r, 0, 3));
+    if (rel->declaredName.empty()) rel->declaredName = FromUtf8(rel->relname);
     for (int row = 0; row < PQntuples(r); ++row) {
       const auto attnum = static_cast<std::size_t>(std::atoi(PQgetvalue(r, row, 4)));
       if (attnum > rel->columns.size()) rel->columns.resize(attnum);
@@ -496,7 +500,10 @@ DbError PgDatabase::ErrorOf(PGresult* res, StatementOrigin origin, bool noWait) 
   // The object lock's insert that met another workstation's uncommitted insert of the key is
   // refused as the duplicate it is.
   const FailureKind kind = noWait && state == "55P03" ? FailureKind::Constraint : KindOfState(state);
-  return MapFailure(kind, origin, FromUtf8(message), 0, kPostgresProviderSource);
+  // The native code is the server's SQLSTATE packed six bits a character, as the server packs it.
+  LONG native = 0;
+  for (std::size_t i = 0; i < state.size() && i < 5; ++i) native |= static_cast<LONG>((state[i] - '0') & 0x3F) << (6 * i);
+  return MapFailure(kind, origin, FromUtf8(message), native, kPostgresProviderSource);
 }
 
 void PgDatabase::Simple(const std::string& sql, StatementOrigin origin) {
@@ -711,6 +718,8 @@ void PgDatabase::ReadResult(PGresult* res, const PgStatement* st, ExecResult& ou
       if (rel->IsTable()) {
         c.table = rel->relname;
         c.column = meta->attname;
+        c.declaredTable = rel->declaredName;
+        c.declaredColumn = meta->declaredName;
         c.autoIncrement = meta->identity;
         AddBaseColumnAttributes(c, meta->notNull, meta->keyOrder > 0);
       }
@@ -743,11 +752,11 @@ void PgDatabase::ReadResult(PGresult* res, const PgStatement* st, ExecResult& ou
           case kInt4Oid: t = {adInteger, 4}; break;
           case kFloat4Oid: t = {adSingle, 4}; break;
           case kFloat8Oid: t = {adDouble, 8}; break;
-          case kBoolOid: t = {adBoolean, 2}; break;
           case kDateOid:
           case kTimestampOid:
           case kTimestampTzOid: t = {adDBTimeStamp, 16}; break;
           case kByteaOid: t = {adLongVarBinary, 2147483647}; break;
+          case kBoolOid:  // a comparison in the select list, which SQLite gives as 1 or 0
           case kInt8Oid:
           case kNumericOid: byValues[i] = true; continue;
           default: textByValues[i] = byValues[i] = true; continue;

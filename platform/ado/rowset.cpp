@@ -54,6 +54,8 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     f.attributes = c.attributes;
     f.table = c.table;
     f.column = c.column;
+    f.declaredTable = c.declaredTable;
+    f.declaredColumn = c.declaredColumn;
     f.key = c.key;
     f.autoIncrement = c.autoIncrement;
     rs->store_->fields.push_back(std::move(f));
