@@ -25,7 +25,7 @@ namespace {
 _ConnectionPtr Connect(const std::wstring& path) {
   _ConnectionPtr cn;
   if (FAILED(cn.CreateInstance(__uuidof(Connection)))) throw std::runtime_error("no connection class");
-  std::wstring text = L"Provider=SQLite;Data Source=" + path;
+  std::wstring text = L"Data Source=" + path;
   cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   return cn;
 }

@@ -3,6 +3,7 @@
 // check, the comment record, and the image store.
 #include <cstring>
 
+#include "testing/support/test_database.h"
 #include "host/objects.h"
 #include "host/tests/host_fixture.h"
 #include "shared/controls/hximage.h"
@@ -228,7 +229,9 @@ TEST_F(ReceiveObjects, TransactionWithShippingNeedsTheBuyersAddressAndSavesItsPo
 }
 
 TEST_F(ReceiveObjects, ATransactionThatFailsToSaveLeavesNoPositionBehind) {
-  Exec(L"CREATE TRIGGER test_NoPositions BEFORE INSERT ON tr_Position BEGIN SELECT RAISE(ABORT, 'odmowa'); END");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER test_NoPositions BEFORE INSERT ON tr_Position BEGIN SELECT RAISE(ABORT, 'odmowa'); END"))
+    Exec(sql.c_str());
   IFlgItemPtr item = CHxObjTools::New(__uuidof(HxTransaction));
   ITransactionPtr t(item);
   t->PutRegId(3);

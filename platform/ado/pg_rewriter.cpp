@@ -371,8 +371,18 @@ class PgRewriter final : public RewriterBase {
     Likes(v);
   }
 
-  // `expr AS 'alias'` (also from `'alias' = expr`): the alias as a name.
+  std::wstring InformationSchemaTables() const override {
+    // A table's comment is the name its CREATE TABLE gave it; a view's is its text.
+    return L"SELECT CASE WHEN c.relkind IN ('r', 'p') THEN coalesce(nullif(obj_description(c.oid, 'pg_class'), ''), "
+           L"c.relname::text) ELSE c.relname::text END::bpchar COLLATE vx.ci AS table_name, CASE WHEN c.relkind = 'v' "
+           L"THEN 'VIEW' ELSE 'BASE TABLE' END::bpchar AS table_type FROM pg_class c WHERE c.relkind IN ('r', 'p', 'v') "
+           L"AND c.relnamespace = to_regnamespace('public')";
+  }
+
+  // `expr AS 'alias'` (also from `'alias' = expr`): the alias as a name (not in PostgreSQL's own
+  // CREATE FUNCTION ... AS 'body').
   void Operators(Seq& v) override {
+    if (!v.empty() && IsWord(v[0], L"CREATE")) return;
     for (std::size_t i = 1; i < v.size(); ++i)
       if (v[i].k == K::Str && IsWord(v[i - 1], L"AS")) v[i] = QuotedName(Unquoted(v[i]), v[i].sp);
   }

@@ -187,6 +187,16 @@ void RewriterBase::CommonLocal(Seq& v) {
     if (IsWordIn(n, {L"CLUSTERED", L"NONCLUSTERED"})) {
       v.erase(v.begin() + static_cast<long>(i));
       --i;
+      continue;
+    }
+    // INFORMATION_SCHEMA.TABLES: the engine's catalogue as that view.
+    if (IsWord(n, L"INFORMATION_SCHEMA") && i + 2 < v.size() && v[i + 1].k == K::Dot && IsWord(v[i + 2], L"TABLES")) {
+      const std::wstring query = InformationSchemaTables();
+      if (query.empty()) continue;
+      Node group = MakeGroup(Tokenize(query), n.sp);
+      v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 3);
+      v.insert(v.begin() + static_cast<long>(i), {group, MakeWord(L"AS"), MakeWord(L"information_schema_tables")});
+      i += 2;
     }
   }
 }
@@ -254,6 +264,11 @@ namespace {
 
 class SqliteRewriter final : public RewriterBase {
  protected:
+  std::wstring InformationSchemaTables() const override {
+    return L"SELECT name AS TABLE_NAME, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END AS TABLE_TYPE "
+           L"FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite!_%' ESCAPE '!'";
+  }
+
   void Local(Seq& v) override {
     for (std::size_t i = 0; i < v.size(); ++i) {
       Node& n = v[i];

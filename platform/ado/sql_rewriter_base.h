@@ -23,6 +23,9 @@ class RewriterBase {
   virtual void Local(sql::Seq& v) = 0;
   // The engine's rewriting of operators at one level, after the select lists were read.
   virtual void Operators(sql::Seq& v) {}
+  // The engine's query standing for SQL Server's INFORMATION_SCHEMA.TABLES (TABLE_NAME as the
+  // CREATE statement named it, TABLE_TYPE 'BASE TABLE' or 'VIEW'); empty: left as it is.
+  virtual std::wstring InformationSchemaTables() const { return {}; }
   // The engine's rewriting of one statement v[start, end) at the top level, after the session
   // settings were dropped; moves `end` when it changes the statement's length.
   virtual void Statement(sql::Seq& v, std::size_t start, std::size_t& end) = 0;

@@ -1,5 +1,7 @@
 #include "testing/processes/processes.h"
 
+#include "testing/support/test_database.h"
+
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,11 +63,31 @@ struct Record {
 
 }  // namespace
 
+namespace {
+
+// Takes the database's write lock in the connection's transaction: SQLite's beginning takes it;
+// on PostgreSQL every table of the database is locked against other writers (readers go on).
+void TakeWriteLock(const _ConnectionPtr& cn) {
+  cn->BeginTrans();
+  if (!testdb::OnPostgres()) return;
+  _RecordsetPtr tables = cn->Execute(
+      _bstr_t(L"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE = 'BASE TABLE'"), nullptr, adCmdText);
+  std::wstring names;
+  for (; !tables->GetadoEOF(); tables->MoveNext())
+    names += (names.empty() ? L"" : L", ") +
+             std::wstring(static_cast<const wchar_t*>(_bstr_t(tables->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())));
+  tables->Close();
+  if (!names.empty()) cn->Execute(_bstr_t((L"LOCK TABLE " + names + L" IN EXCLUSIVE MODE").c_str()), nullptr,
+                                  adCmdText | adExecuteNoRecords);
+}
+
+}  // namespace
+
 _ConnectionPtr Connect(const std::wstring& path, int busyMs) {
   _ConnectionPtr cn;
   HRESULT hr = cn.CreateInstance(__uuidof(Connection));
   if (FAILED(hr)) _com_issue_error(hr);
-  std::wstring text = L"Provider=SQLite;Data Source=" + path;
+  std::wstring text = L"Data Source=" + path;
   if (busyMs >= 0) text += L";Busy Timeout=" + std::to_wstring(busyMs);
   cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   return cn;
@@ -75,12 +97,14 @@ double OneLockWait(const std::wstring& path, int busyMs) {
   _ConnectionPtr cn = Connect(path, busyMs);
   const auto start = std::chrono::steady_clock::now();
   try {
-    cn->BeginTrans();
+    TakeWriteLock(cn);
     cn->RollbackTrans();
     return 0;  // the lock was not held
   } catch (const _com_error&) {
   }
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (platform::ado::TransactionDepth(cn) > 0) cn->RollbackTrans();
+  return waited;
 }
 
 LockHolder::LockHolder(const std::wstring& path) {
@@ -94,7 +118,7 @@ LockHolder::LockHolder(const std::wstring& path) {
     int status = 1;
     try {
       _ConnectionPtr cn = Connect(path);
-      cn->BeginTrans();  // takes the write lock
+      TakeWriteLock(cn);
       const char held = 'h';
       if (WriteAll(up[1], &held, 1)) {
         char go = 0;

@@ -20,7 +20,9 @@ _ConnectionPtr Connect(const std::wstring& path, int busyMs = -1);
 // a new connection while another process holds the lock (under load the waits overrun alike).
 double OneLockWait(const std::wstring& path, int busyMs);
 
-// A child process holding the write lock of the database at `path` (an open transaction) from
+// A child process holding the write lock of the database at `path` (an open transaction; on
+// PostgreSQL, which has no lock of a whole database, the transaction locks every table against
+// other writers) from
 // construction until Release or destruction. Construction returns once the lock is held and
 // raises std::runtime_error when that does not happen within a few seconds.
 class LockHolder {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <random>
+#include <regex>
 #include <stdexcept>
 
 #include "platform/base/utf8.h"
@@ -53,6 +54,20 @@ const auto* const kServerCheck = ::testing::AddGlobalTestEnvironment(new ServerC
 bool OnPostgres() {
   const char* engine = std::getenv("VANTOR_TEST_ENGINE");
   return engine && std::string(engine) == "postgresql";
+}
+
+std::vector<std::wstring> RefusingTrigger(const std::wstring& sqlite) {
+  if (!OnPostgres()) return {sqlite};
+  static const std::wregex form(
+      L"CREATE TRIGGER (\\w+) BEFORE (INSERT|UPDATE|DELETE) ON (\\w+)(?: FOR EACH ROW)?(?: WHEN (.*?))? BEGIN "
+      L"SELECT RAISE\\(ABORT, '([^']*)'\\); END");
+  std::wsmatch m;
+  if (!std::regex_match(sqlite, m, form)) throw std::runtime_error("not a refusing trigger");
+  const std::wstring name = m[1], function = m[1].str() + L"_refuses";
+  return {L"CREATE FUNCTION " + function + L"() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RAISE EXCEPTION USING "
+              L"MESSAGE = ''" + m[5].str() + L"'', ERRCODE = ''23000''; END'",
+          L"CREATE TRIGGER " + name + L" BEFORE " + m[2].str() + L" ON " + m[3].str() + L" FOR EACH ROW" +
+              (m[4].matched ? L" WHEN (" + m[4].str() + L")" : L"") + L" EXECUTE FUNCTION " + function + L"()"};
 }
 
 Database::Database(const std::string& folder, const std::string& file) {

@@ -6,11 +6,19 @@
 // database the others are made from), made afresh and dropped with its connections after the
 // test. Where no server answers, that pass's tests are skipped with the reason.
 #include <string>
+#include <vector>
 
 namespace testdb {
 
 // Whether the running test pass is the PostgreSQL one.
 bool OnPostgres();
+
+// The statements of a trigger that refuses a change, written in SQLite's form
+//   CREATE TRIGGER name BEFORE INSERT|UPDATE|DELETE ON table [FOR EACH ROW] [WHEN condition]
+//   BEGIN SELECT RAISE(ABORT, 'message'); END
+// for the engine of the test pass: on PostgreSQL a trigger function raising the message as an
+// integrity violation, as SQLite's RAISE(ABORT) is one.
+std::vector<std::wstring> RefusingTrigger(const std::wstring& sqlite);
 
 class Database {
  public:
