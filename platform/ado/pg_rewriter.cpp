@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
+#include <map>
 #include <utility>
 
 #include "platform/ado/sql_rewriter_base.h"
@@ -321,6 +323,21 @@ class PgRewriter final : public RewriterBase {
   std::wstring viewName;
   std::vector<std::wstring> viewColumns;  // CREATE VIEW v (a, b) AS ...
   Seq viewBody;
+  // The names of a CREATE or ALTER statement as it wrote them, by their lower-case form (the
+  // rewriting folds them before the statement's columns are read).
+  std::map<std::wstring, std::wstring> declared;
+
+  void RememberNames(const Seq& original) {
+    declared.clear();
+    if (original.empty() || !IsWordIn(original[0], {L"CREATE", L"ALTER"})) return;
+    std::function<void(const Seq&)> walk = [&](const Seq& seq) {
+      for (const Node& n : seq) {
+        if (n.k == K::Word || n.k == K::QIdent) declared.emplace(PgName(Unquoted(n)), Unquoted(n));
+        if (!n.kids.empty()) walk(n.kids);
+      }
+    };
+    walk(original);
+  }
 
  protected:
   void Local(Seq& v) override {
@@ -407,7 +424,7 @@ class PgRewriter final : public RewriterBase {
         if (nameEnd > start + 2 && v[nameEnd - 1].k == K::Group) {  // a column list
           --nameEnd;
           for (const Seq& column : SplitCommas(v[nameEnd].kids))
-            if (!column.empty()) viewColumns.push_back(Unquoted(column[0]));
+            if (!column.empty()) viewColumns.push_back(Declared(column[0]));
         }
         viewName = Text(Seq(v.begin() + static_cast<long>(start) + 2, v.begin() + static_cast<long>(nameEnd)));
         viewBody.assign(v.begin() + static_cast<long>(p) + 1, v.begin() + static_cast<long>(end));
@@ -526,11 +543,18 @@ class PgRewriter final : public RewriterBase {
     }
   }
 
+  // A name as the statement wrote it.
+  std::wstring Declared(const Node& n) const {
+    const std::wstring folded = PgName(Unquoted(n));
+    auto it = declared.find(folded);
+    return it == declared.end() ? Unquoted(n) : it->second;
+  }
+
   void CreateTable(const Seq& name, Seq& kids) {
-    std::wstring declared;
-    Write(name, declared);
-    if (name.size() == 1) declared = Unquoted(name[0]);
-    comments.push_back(L"COMMENT ON TABLE " + Text(name) + L" IS " + Literal(declared, false).t);
+    std::wstring written;
+    Write(name, written);
+    if (name.size() == 1) written = Declared(name[0]);
+    comments.push_back(L"COMMENT ON TABLE " + Text(name) + L" IS " + Literal(written, false).t);
     auto defs = SplitCommas(kids);
     for (auto& def : defs) {
       if (def.empty()) continue;
@@ -563,7 +587,7 @@ class PgRewriter final : public RewriterBase {
 
   void ColumnDef(const Seq& table, Seq& def) {
     if (def.size() < 2) return;
-    const std::wstring column = Unquoted(def[0]);
+    const std::wstring column = Declared(def[0]);
     const std::size_t typePos = 1;
     std::size_t afterType = typePos + 1;
     if (afterType < def.size() && def[afterType].k == K::Group) ++afterType;
@@ -658,6 +682,7 @@ PgRewrittenSql RewriteSqlForPostgres(std::wstring_view sql) {
     rw.viewName.clear();
     rw.viewColumns.clear();
     rw.viewBody.clear();
+    rw.RememberNames(original);
     rw.Process(v, true);
     if (v.empty()) continue;  // a setting SQL Server's session knows and PostgreSQL's has no use for
     st.noWait = rw.noWait;

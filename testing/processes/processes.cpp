@@ -107,7 +107,7 @@ double OneLockWait(const std::wstring& path, int busyMs) {
   return waited;
 }
 
-LockHolder::LockHolder(const std::wstring& path) {
+Holder::Holder(const Take& take) {
   int down[2], up[2];
   if (pipe(down) != 0 || pipe(up) != 0) throw std::runtime_error("pipe");
   m_pid = fork();
@@ -117,13 +117,12 @@ LockHolder::LockHolder(const std::wstring& path) {
     close(up[0]);
     int status = 1;
     try {
-      _ConnectionPtr cn = Connect(path);
-      TakeWriteLock(cn);
+      const std::function<void()> letGo = take();
       const char held = 'h';
       if (WriteAll(up[1], &held, 1)) {
         char go = 0;
         ReadFor(down[0], &go, 1, kAnswerMs);
-        cn->CommitTrans();
+        letGo();
         status = 0;
       }
     } catch (...) {
@@ -137,13 +136,13 @@ LockHolder::LockHolder(const std::wstring& path) {
   char held = 0;
   if (!ReadFor(m_fromChild, &held, 1, kAnswerMs)) {
     Release();
-    throw std::runtime_error("the lock holder did not take the lock");
+    throw std::runtime_error("the child did not take what it was to hold");
   }
 }
 
-LockHolder::~LockHolder() { Release(); }
+Holder::~Holder() { Release(); }
 
-bool LockHolder::Release() {
+bool Holder::Release() {
   if (m_pid <= 0) return false;
   const char go = 'g';
   WriteAll(m_toChild, &go, 1);
@@ -153,6 +152,13 @@ bool LockHolder::Release() {
   m_pid = -1;
   return clean;
 }
+
+LockHolder::LockHolder(const std::wstring& path)
+    : Holder([path] {
+        _ConnectionPtr cn = Connect(path);
+        TakeWriteLock(cn);
+        return std::function<void()>([cn] { cn->CommitTrans(); });
+      }) {}
 
 namespace {
 

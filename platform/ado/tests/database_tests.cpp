@@ -3,13 +3,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
 #include "platform/ado/text.h"
 #include "testing/support/temp_folder.h"
+#include "testing/support/test_database.h"
 
 using namespace platform::ado;
 
@@ -310,4 +314,156 @@ TEST_F(DbTest, DateAndNameColumnsKeepDigitTextsAsTexts) {
   auto d = One(L"SELECT d FROM k");
   ASSERT_EQ(d.kind, VKind::Date);
   EXPECT_EQ(d.d, *OleDateFromParts({2024, 1, 5}));
+}
+
+// SQL Server's meaning of texts, numbers and dates, the same on both engines: statement, value.
+TEST_F(DbTest, StatementsGiveTheServersValuesOnEitherEngine) {
+  db_->Execute(L"INSERT INTO item (name, qty, added) VALUES ('Abc', 1, '2024-01-05 00:00:00'), (N'ąbc', 2, NULL), "
+               L"('bcd', 3, '2024-01-04 23:59:59'), ('a_b', 4, NULL), ('[x]', 5, NULL), (N'zażółć', 6, NULL), "
+               L"('ab ', 7, NULL)");
+  struct Case {
+    const wchar_t* sql;
+    const wchar_t* value;  // its text; "NULL" for NULL
+  };
+  const Case kCases[] = {
+      // Texts compare without case and without their trailing blanks, Polish letters after their base.
+      {L"SELECT COUNT(*) FROM item WHERE name = 'ABC  '", L"1"},
+      {L"SELECT COUNT(*) FROM item WHERE name < 'b'", L"5"},
+      {L"SELECT COUNT(*) FROM item WHERE name = N'ZAŻÓŁĆ'", L"1"},
+      {L"SELECT COUNT(DISTINCT name) FROM item WHERE name IN ('abc', 'ABC')", L"1"},
+      // LIKE: letters without case, classes by the collation's order, escapes, blanks kept.
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE 'a%'", L"3"},
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE '[a-b]%'", L"5"},
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE '[^a-b]%'", L"2"},
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE 'a!_b' ESCAPE '!'", L"1"},
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE 'a_b'", L"1"},
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE '[[]x]'", L"1"},
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE N'ZAŻ%'", L"1"},
+      {L"SELECT COUNT(*) FROM item WHERE name LIKE 'ab'", L"0"},
+      {L"SELECT COUNT(*) FROM item WHERE name NOT LIKE '%c'", L"5"},
+      // `+`: NULL makes the whole NULL; texts keep their blanks; numbers add.
+      {L"SELECT 'a' + NULL", L"NULL"},
+      {L"SELECT name + '|' FROM item WHERE qty = 7", L"ab |"},
+      {L"SELECT qty + 1 FROM item WHERE qty = 7", L"8"},
+      // Integer division and remainder, toward zero.
+      {L"SELECT 7 / 2", L"3"},
+      {L"SELECT -7 / 2", L"-3"},
+      {L"SELECT 7 % 3", L"1"},
+      // Date texts 'YYYYMMDD' are dates from midnight.
+      {L"SELECT COUNT(*) FROM item WHERE added = '20240105'", L"1"},
+      {L"SELECT COUNT(*) FROM item WHERE added < '20240105' AND added > '20240104 23:59:58'", L"1"},
+      {L"SELECT DATEDIFF(day, '20240101', '20240301')", L"60"},
+      {L"SELECT DATEDIFF(week, '20240106', '20240107')", L"1"},
+      {L"SELECT DATEPART(week, '20240107')", L"1"},
+      {L"SELECT CONVERT(varchar(8), DATEADD(month, 1, '20240131'), 112)", L"20240229"},
+      {L"SELECT CONVERT(varchar(19), CONVERT(datetime, '05.01.2024 10:20'), 120)", L"2024-01-05 10:20:00"},
+  };
+  for (const Case& c : kCases) {
+    const Value v = One(c.sql);
+    EXPECT_EQ(v.IsNull() ? std::wstring(L"NULL") : ValueText(v), c.value) << ToUtf8(c.sql);
+  }
+  // A LIKE pattern bound as a parameter.
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM item WHERE name LIKE ?", {Value::Text(L"A%")}).i, 3);
+  // A unique key without case or trailing blanks.
+  db_->Execute(L"CREATE TABLE k (n nvarchar(10) NOT NULL PRIMARY KEY)");
+  db_->Execute(L"INSERT INTO k (n) VALUES ('abc')");
+  EXPECT_THROW(db_->Execute(L"INSERT INTO k (n) VALUES ('ABC ')"), DbException);
+}
+
+// Failures map to the same codes on both engines: statement, code, state.
+TEST_F(DbTest, FailuresMapToTheSameCodesOnEitherEngine) {
+  db_->Execute(L"CREATE TABLE kd_blokada (obid int NOT NULL, obextra int NOT NULL, obtype int NOT NULL, "
+               L"workstation nvarchar(16) NULL, username nvarchar(50) NULL, PRIMARY KEY (obid, obextra, obtype))");
+  db_->Execute(L"INSERT INTO kd_blokada (obid, obextra, obtype) VALUES (11, 0, 726)");
+  db_->Execute(L"INSERT INTO item (name, qty) VALUES ('x', 1)");
+  struct Case {
+    const wchar_t* sql;
+    HRESULT hr;
+    const wchar_t* state;
+  };
+  const Case kCases[] = {
+      {L"INSERT INTO kd_blokada (obid, obextra, obtype) VALUES (11, 0, 726)", DB_E_ERRORSINCOMMAND, L"23000"},
+      {L"INSERT INTO item (name) VALUES (NULL)", DB_E_ERRORSINCOMMAND, L"23000"},
+      {L"SELEKT 1", DB_E_ERRORSINCOMMAND, L"42000"},
+      {L"SELECT * FROM no_such_table", DB_E_NOTABLE, L"42S02"},
+      {L"SELECT no_such_column FROM item", DB_E_ERRORSINCOMMAND, L"42S22"},
+      {L"SELECT 'abc' + 1", DB_E_ERRORSINCOMMAND, L"22018"},
+      {L"SELECT CONVERT(datetime, 'jutro')", DB_E_ERRORSINCOMMAND, L"22018"},
+  };
+  for (const Case& c : kCases) {
+    try {
+      db_->Execute(c.sql);
+      ADD_FAILURE() << ToUtf8(c.sql) << " ran";
+    } catch (const DbException& e) {
+      EXPECT_EQ(e.error.hr, c.hr) << ToUtf8(c.sql);
+      EXPECT_EQ(e.error.sqlState, c.state) << ToUtf8(c.sql);
+      EXPECT_FALSE(e.error.description.empty()) << ToUtf8(c.sql);
+      EXPECT_NE(e.error.native, 0) << ToUtf8(c.sql);
+    }
+  }
+  auto hrOf = [](const std::function<void()>& run) {
+    try {
+      run();
+    } catch (const DbException& e) {
+      return e.error.hr;
+    }
+    return S_OK;
+  };
+  // A row written back from a recordset that the table refuses.
+  EXPECT_EQ(hrOf([&] {
+              db_->ExecuteNative("INSERT INTO \"kd_blokada\" (\"obid\", \"obextra\", \"obtype\") VALUES (?, ?, ?)",
+                                 {Value::Int(VKind::I4, 11), Value::Int(VKind::I4, 0), Value::Int(VKind::I4, 726)});
+            }),
+            DB_E_INTEGRITYVIOLATION);
+  // A change through a read-only connection.
+  auto reader = Database::Open(db_->Path(), 1000, true);
+  EXPECT_EQ(hrOf([&] { reader->Execute(L"DELETE FROM item"); }), static_cast<HRESULT>(0x80040E09));
+  // A lock waited for past the time-out.
+  db_->Begin();
+  db_->Execute(L"UPDATE item SET qty = 2 WHERE name = 'x'");
+  auto other = Database::Open(db_->Path(), 100);
+  EXPECT_EQ(hrOf([&] { other->Execute(L"UPDATE item SET qty = 3 WHERE name = 'x'"); }), DB_E_ABORTLIMITREACHED);
+  db_->Rollback();
+}
+
+// A statement refused inside a transaction leaves the transaction going, as on SQL Server: the
+// caller may go on, and what it did before and after is committed.
+TEST_F(DbTest, ARefusedStatementInsideATransactionLeavesItGoing) {
+  db_->Execute(L"CREATE TABLE k (n int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"INSERT INTO k (n) VALUES (1)");
+  db_->Begin();
+  db_->Execute(L"INSERT INTO k (n) VALUES (2)");
+  EXPECT_THROW(db_->Execute(L"INSERT INTO k (n) VALUES (1)"), DbException);
+  EXPECT_THROW(db_->Execute(L"SELECT * FROM no_such_table"), DbException);
+  db_->Execute(L"INSERT INTO k (n) VALUES (3)");
+  db_->Commit();
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM k").i, 3);
+}
+
+// On a server, the object lock's insert is refused at once as a duplicate while another
+// workstation's insert of the same key is not committed yet (SQLite's writers take turns).
+TEST_F(DbTest, TheObjectLocksInsertNeverWaitsForAnotherUncommittedOne) {
+  if (!testdb::OnPostgres()) GTEST_SKIP() << "one writer at a time on an SQLite file";
+  db_->Execute(L"CREATE TABLE kd_blokada (obid int NOT NULL, obextra int NOT NULL, obtype int NOT NULL, "
+               L"workstation nvarchar(16) NULL, username nvarchar(50) NULL, PRIMARY KEY (obid, obextra, obtype))");
+  db_->Begin();
+  db_->Execute(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation) VALUES (11, 0, 726, 'KASA1')");
+  // A lock time-out far longer than the test: a wait would end only with the holder.
+  auto other = Database::Open(db_->Path(), 3600 * 1000);
+  auto refused = std::async(std::launch::async, [&] {
+    try {
+      other->Execute(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation) VALUES (11, 0, 726, 'KASA2')");
+    } catch (const DbException& e) {
+      return e.error.hr;
+    }
+    return S_OK;
+  });
+  // A bound against a hang, not a speed check.
+  const bool answered = refused.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  db_->Rollback();
+  ASSERT_TRUE(answered) << "the insert waited for the other one";
+  EXPECT_EQ(refused.get(), DB_E_ERRORSINCOMMAND);
+  // The holder's insert rolled back, the key is free for the other workstation.
+  other->Execute(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation) VALUES (11, 0, 726, 'KASA2')");
+  EXPECT_EQ(One(L"SELECT workstation FROM kd_blokada").s, L"KASA2");
 }
