@@ -17,6 +17,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -1411,6 +1412,44 @@ TEST_F(Workstations, AWorkstationKilledMidwayLeavesItsLockAndTheOthersGoOn) {
   EXPECT_EQ(rerun.status, 0) << rerun.out;
   EXPECT_EQ(ReceivedRows(db), (std::vector<LONG>{6, 5, 3, 3, 4, 3}));
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada"), 0);
+}
+
+// The lines of a command's output that count something: the summaries ("== ...") and the lines
+// ending with a number or "N z M".
+std::vector<std::string> Counts(const std::string& out) {
+  static const std::regex counted("^(== .*|.*: [0-9]+( z [0-9]+)?)\\r?$");
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);)
+    if (std::regex_match(line, counted)) lines.push_back(line);
+  return lines;
+}
+
+// The demonstration's round (demo, receive, send, params, zone sync) counts on a database on the
+// server what it counts on a database file, command by command, and leaves the same rows.
+TEST_F(ProgramFiles, TheDemonstrationRoundCountsOnAServerWhatItCountsOnAFile) {
+  if (!testdb::OnPostgres()) GTEST_SKIP() << "compares a database on the server with a file";
+  testing_net::Certificates certificates;
+  std::vector<std::vector<std::string>> rounds;
+  for (const std::string& database : {folder + "/plik.db", db}) {
+    ZoneService service(certificates, ZONE_DEMO_ACCOUNTS, certificates.Dir() + "/" + std::to_string(rounds.size()));
+    ASSERT_GT(service.Port(), 0);
+    std::vector<std::string> counts;
+    for (const std::string& command :
+         {std::string("demo"), std::string("receive"), std::string("send"), std::string("params --check"),
+          std::string("params"),
+          "--ca " + certificates.CaFile() + " zone sync --host 127.0.0.1:" + std::to_string(service.Port()),
+          std::string("")}) {
+      Result run = RunProgram("--db " + database + " " + command);
+      EXPECT_EQ(run.status, 0) << command << "\n" << run.out;
+      counts.push_back("-- " + std::string(command.find("zone sync") != std::string::npos ? "zone sync" : command));
+      for (std::string& line : Counts(run.out)) counts.push_back(std::move(line));
+    }
+    rounds.push_back(std::move(counts));
+  }
+  EXPECT_GT(rounds[0].size(), 40u);  // the round counted
+  ASSERT_EQ(rounds[1].size(), rounds[0].size());
+  for (size_t i = 0; i < rounds[0].size(); ++i) EXPECT_EQ(rounds[1][i], rounds[0][i]) << i;
 }
 
 // A workstation's name is cut to the lock table's 15 characters, as a computer's name is.

@@ -265,7 +265,8 @@ namespace {
 class SqliteRewriter final : public RewriterBase {
  protected:
   std::wstring InformationSchemaTables() const override {
-    return L"SELECT name AS TABLE_NAME, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END AS TABLE_TYPE "
+    return L"SELECT name COLLATE VXNOCASE AS TABLE_NAME, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END "
+           L"AS TABLE_TYPE "
            L"FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite!_%' ESCAPE '!'";
   }
 
