@@ -1,12 +1,8 @@
 #include "testing/support/test_database.h"
 
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <random>
 #include <regex>
 #include <stdexcept>
 
@@ -15,36 +11,13 @@
 namespace testdb {
 namespace {
 
-struct ConnectionFree {
-  void operator()(PGconn* c) const { PQfinish(c); }
-};
-using Connection = std::unique_ptr<PGconn, ConnectionFree>;
-
-// A connection to the server's database that the tests' databases are made from.
-Connection Maintenance(std::string& error) {
-  Connection c(PQconnectdb("connect_timeout=10"));
-  if (!c || PQstatus(c.get()) != CONNECTION_OK) {
-    error = c ? PQerrorMessage(c.get()) : "out of memory";
-    return nullptr;
-  }
-  return c;
-}
-
-void Run(PGconn* c, const std::string& sql) {
-  PGresult* r = PQexec(c, sql.c_str());
-  const bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-  const std::string message = ok ? "" : PQresultErrorMessage(r);
-  PQclear(r);
-  if (!ok) throw std::runtime_error(sql + ": " + message);
-}
-
 // In the PostgreSQL pass, every test of the program is skipped when no server answers.
 class ServerCheck : public ::testing::Environment {
  public:
   void SetUp() override {
-    if (!OnPostgres()) return;
-    std::string error;
-    if (!Maintenance(error)) GTEST_SKIP() << "no PostgreSQL server (PGHOST, PGPORT, PGUSER, PGDATABASE): " << error;
+    std::string why;
+    if (OnPostgres() && !ServerDatabase::Reachable(why))
+      GTEST_SKIP() << "no PostgreSQL server (PGHOST, PGPORT, PGUSER, PGDATABASE): " << why;
   }
 };
 const auto* const kServerCheck = ::testing::AddGlobalTestEnvironment(new ServerCheck);
@@ -76,32 +49,13 @@ Database::Database(const std::string& folder, const std::string& file) {
     m_source = folder + "/" + file;
     return;
   }
-  static std::atomic<int> counter{0};
-  std::random_device random;
-  std::string stem;
-  for (char c : file) stem += std::isalnum(static_cast<unsigned char>(c)) ? static_cast<char>(std::tolower(c)) : '_';
-  m_name = "vxtest_" + stem + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) + "_" +
-           std::to_string(random() % 100000);
-  std::string error;
-  Connection c = Maintenance(error);
-  if (!c) throw std::runtime_error("no PostgreSQL server: " + error);
-  Run(c.get(), "CREATE DATABASE \"" + m_name + "\"");
-  m_source = "postgresql:///" + m_name;
+  m_server = std::make_unique<ServerDatabase>(file);
+  m_source = m_server->Uri();
 }
 
 Database::~Database() {
-  if (m_name.empty()) return;
-  std::string error;
-  Connection c = Maintenance(error);
-  if (!c) {
-    ADD_FAILURE() << "the database " << m_name << " was not dropped: " << error;
-    return;
-  }
-  try {
-    Run(c.get(), "DROP DATABASE IF EXISTS \"" + m_name + "\" WITH (FORCE)");
-  } catch (const std::exception& e) {
-    ADD_FAILURE() << e.what();
-  }
+  std::string why;
+  if (m_server && !m_server->Drop(why)) ADD_FAILURE() << why;
 }
 
 std::wstring Database::WideSource() const { return platform::utf8::ToWide(m_source); }

@@ -4,9 +4,12 @@
 // VANTOR_TEST_ENGINE=postgresql, which that pass's tests carry), a database of its own on the
 // PostgreSQL server that libpq's environment names (PGHOST, PGPORT, PGUSER, PGDATABASE: the
 // database the others are made from), made afresh and dropped with its connections after the
-// test. Where no server answers, that pass's tests are skipped with the reason.
+// test (server_database.h). Where no server answers, that pass's tests are skipped with the reason.
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "testing/support/server_database.h"
 
 namespace testdb {
 
@@ -37,7 +40,7 @@ class Database {
 
  private:
   std::string m_source;
-  std::string m_name;  // on PostgreSQL
+  std::unique_ptr<ServerDatabase> m_server;  // on PostgreSQL
 };
 
 }  // namespace testdb
