@@ -238,7 +238,7 @@ HRESULT CCoRegistration::Validate() {
 
 INT_PTR CCoRegistration::ShowEditDialog(CWnd* parent) {
   if (m_dialogMode) {
-    CRegStatusesDlg dialog(!m_registrationId.IsEmpty(), this, parent);
+    CRegStatusesDlg dialog(ZoneRegistered(), this, parent);
     return dialog.DoModal();
   }
   IAuctionSiteAccountPtr connector = Connector();

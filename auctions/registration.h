@@ -25,6 +25,9 @@ class CCoRegistration : public CComFlgObject,
   void* FlgGetInterface(REFIID iid);
   CLSID GetObjectClsid() override { return CLSID_CoRegistration; }
 
+  // Whether the account has its seller-zone registration id.
+  bool ZoneRegistered() const { return !m_registrationId.IsEmpty(); }
+
   // --- CComFlgObject's operations
   INT_PTR ShowEditDialog(CWnd* parent) override;
   HRESULT InitNewDefaults(const VARIANT& init) override;

@@ -3,9 +3,11 @@
 // host/commands/ and registers itself with VANTOR_COMMAND; `vantor --help` lists them in the
 // order of their `order` key.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/ado/ado.h"
 #include "platform/com/com.h"
 
 namespace host {
@@ -52,11 +54,55 @@ const Command* FindCommand(const std::string& name);
 void Write(FILE* stream, const std::wstring& text);
 // A narrow command-line word as a wide string.
 std::wstring Widen(const std::string& text);
+// A command-line word that is a number from `lowest` to 2^31 - 1; false for any other word.
+bool ParseNumber(const std::string& text, long& value, long lowest);
 // A command-line word that is a number from 1 to 2^31 - 1; false for any other word.
-bool ParsePositive(const std::string& text, long& value);
-// Tells a failed request on the error stream: "vantor: " what failed with its code, then the lines
-// of the thread's error description; the exit status 1.
-int ReportFailure(const std::wstring& what, HRESULT hr);
+inline bool ParsePositive(const std::string& text, long& value) { return ParseNumber(text, value, 1); }
+// Asks a question on the terminal ("t" or "y" answers yes); `yes` or `no` (the switches --yes and
+// --no) answer it without asking.
+bool Ask(const std::wstring& question, bool yes, bool no);
+
+// Raises a failed HRESULT with the thread's error information, so that the failure's report
+// gives its description.
+void Check(HRESULT hr);
+
+// The key of an object lock between workstations (a row of kd_blokada).
+struct LockKey {
+  LONG type;
+  LONG id;
+  LONG extra;
+};
+// Who holds a lock: the workstation and the user its row names.
+struct LockHolder {
+  std::wstring workstation, user;
+  bool operator==(const LockHolder&) const = default;
+};
+// A request refused with this code was refused by an object lock that another holds.
+inline constexpr HRESULT kLockRefused = static_cast<HRESULT>(0x80040F19u);
+// The locks that the system's requests take: the synchronisations' (object type 726), and an
+// account's while it is opened for editing (its type, its id, 0).
+inline constexpr LockKey kReceiveLock{726, 11, 0};
+inline constexpr LockKey kParamsLock{726, 10, 0};
+inline constexpr LockKey kSendLock{726, 12, 0};
+inline constexpr LockKey kZoneSyncLock{726, 1, 0};
+inline constexpr LONG kAccountObjectType = 701;
+// The holder of the lock `key`, read back from its row; none when no row holds the key.
+std::optional<LockHolder> FindLockHolder(const _ConnectionPtr& connection, const LockKey& key);
+// Tells on the error stream, in the program's words, which workstation and user hold the lock
+// `key` (or that it is free by now) and how a lock left behind by a program that ended without
+// releasing it is removed.
+void TellLockHolder(const LockKey& key, const std::optional<LockHolder>& holder);
+
+// Tells a failure on the error stream: "vantor: " what failed (with the program's reason for the
+// codes it knows) and its code, then "Szczegóły: " and the description. A request refused by the
+// lock `lock` (kLockRefused) also names the lock's holder (TellLockHolder). The exit status 1.
+int ReportFailure(const std::wstring& what, HRESULT hr, const std::wstring& description, const LockKey* lock = nullptr);
+// The same with the thread's error information as the description.
+int ReportFailure(const std::wstring& what, HRESULT hr, const LockKey* lock = nullptr);
+// A count with its noun in the Polish form the count takes: `one` for 1 ("1 szablon"), `few` for
+// counts ending in 2 to 4 but not 12 to 14 ("3 szablony", "22 szablony"), `many` for the rest
+// ("0 szablonów", "5 szablonów", "12 szablonów").
+std::wstring Count(unsigned long long n, const wchar_t* one, const wchar_t* few, const wchar_t* many);
 // A value as the program shows it: empty for NULL and empty values, dates as YYYY-MM-DD HH:MM:SS.
 std::wstring ValueText(const VARIANT& value);
 

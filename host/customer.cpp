@@ -155,6 +155,14 @@ void CHostCustomer::AddPhone(const std::wstring& phone) {
   m_phones.push_back(number);
 }
 
+void CHostCustomer::BeforeWrite(bool) {
+  // Without a surname the customer keeps the empty text, never NULL: SQL that joins the name and
+  // the surname (cs_Name + ' ' + cs_Surname) then gives the name.
+  FieldPtr surname = Column(L"cs_Surname");
+  const _variant_t value = surname->GetValue();
+  if (value.vt == VT_NULL || value.vt == VT_EMPTY) surname->PutValue(_variant_t(L""));
+}
+
 void CHostCustomer::AfterWrite(bool) {
   ReadPhones();
   if (m_storedPhones >= m_phones.size()) return;

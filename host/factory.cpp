@@ -281,12 +281,22 @@ LONG ResolveKeys(const _ConnectionPtr& connection, const std::vector<const FlgDa
   return mainKey;
 }
 
+// Deletes the rows of the host's own tables that belong to an object deleted from `table`: an
+// account's rights (kd_UserRight holds the account's id in the upper 16 bits of the right).
+void DeleteOwnedRows(const _ConnectionPtr& connection, const wchar_t* table, LONG id) {
+  if (_wcsicmp(table, L"reg__Registration") != 0 || id <= 0 || id > kHighestAccountId) return;
+  CString sql;
+  sql.Format(L"DELETE FROM kd_UserRight WHERE ur_Right >= %ld AND ur_Right <= %ld", AccountRightNumber(id, 0),
+             AccountRightNumber(id, 0xFFFF));
+  connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+}
+
 HRESULT Guard(const std::function<void()>& work) {
   try {
     work();
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -431,6 +441,7 @@ STDMETHODIMP CHostInstance::DeleteObject(IFlgDataSetup* object) {
           m_connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
         }
       }
+      DeleteOwnedRows(m_connection, defs[0]->table, id);
       m_connection->CommitTrans();
     } catch (const _com_error&) {
       try {

@@ -130,7 +130,7 @@ std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly) {
   return L"";
 }
 
-_ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly) {
+_ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly, std::vector<std::wstring>* report) {
   const std::wstring refused = CheckDatabaseFile(path, readOnly);
   if (!refused.empty()) RaiseHostError(E_INVALIDARG, refused);
   _ConnectionPtr connection;
@@ -141,8 +141,15 @@ _ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly) {
   if (readOnly)
     CheckSchemaCurrent(connection);
   else
-    UpgradeSchema(connection);
+    UpgradeSchema(connection, report);
   return connection;
+}
+
+std::wstring ThisWorkstation() {
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!GetComputerNameW(computer, &size)) computer[0] = 0;
+  return computer;
 }
 
 LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count, const wchar_t* keyColumn) {
@@ -213,7 +220,8 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
 // ---------------------------------------------------------------------------------------------
 // Host
 
-Host::Host(const std::wstring& path, LONG userId, bool readOnly) : m_connection(OpenProductDatabase(path, readOnly)) {
+Host::Host(const std::wstring& path, LONG userId, bool readOnly)
+    : m_connection(OpenProductDatabase(path, readOnly, &m_upgradeReport)) {
   Init(userId);
   // Printed pages go to the spool folder beside the database.
   const std::wstring base = DatabaseFilesBase(path);
@@ -222,7 +230,7 @@ Host::Host(const std::wstring& path, LONG userId, bool readOnly) : m_connection(
 }
 
 Host::Host(_ConnectionPtr connection, LONG userId) : m_connection(std::move(connection)) {
-  UpgradeSchema(m_connection);
+  UpgradeSchema(m_connection, &m_upgradeReport);
   Init(userId);
 }
 
@@ -581,7 +589,7 @@ STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
     VariantClear(value);
     return VariantCopy(value, &stored);
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -606,7 +614,7 @@ STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
     }
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -767,7 +775,7 @@ STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
     rs->PutRefActiveConnection(nullptr);
     return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

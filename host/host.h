@@ -44,8 +44,13 @@ std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly);
 // an existing folder) and bringing its schema up to date (an empty database on a server gets the
 // whole schema), or, with `readOnly`, reading it as it stands (its schema must be the current one)
 // and refusing every change. A database that cannot be used raises E_INVALIDARG with the reason
-// (CheckDatabaseFile).
-_ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly = false);
+// (CheckDatabaseFile). What the upgrade tells of the rows it kept goes to `report`.
+_ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly = false,
+                                   std::vector<std::wstring>* report = nullptr);
+
+// This workstation's name as the object locks carry it (the computer name, at most 15
+// characters).
+std::wstring ThisWorkstation();
 
 // What the host's windows show, kept so that tests can read it back.
 struct HostEvent {
@@ -78,6 +83,9 @@ class Host {
   CHostInstance& Object() const { return *m_object; }
   // The job-log writer of this host's database (created at first use).
   std::shared_ptr<JobLogWriter> JobLog();
+  // What upgrading the database's schema on opening told of the rows it kept (a sentence each;
+  // empty when nothing).
+  const std::vector<std::wstring>& UpgradeReport() const { return m_upgradeReport; }
 
   // The host of this process, or null.
   static Host* Current();
@@ -86,6 +94,7 @@ class Host {
   void Init(LONG userId);
   void ApplyProxySetting();
 
+  std::vector<std::wstring> m_upgradeReport;
   _ConnectionPtr m_connection;
   CHostInstance* m_object = nullptr;  // one reference held
   DWORD m_globalCookie = 0;           // the instance in the Global Interface Table
@@ -256,6 +265,12 @@ constexpr COLORREF kSkinTabLine = RGB(122, 150, 223);
 // The highest account (reg__Registration) id: an account's rights hold its id in 16 bits, and
 // ReserveKeys refuses higher ones with an error.
 inline constexpr LONG kHighestAccountId = 0xFFFF;
+
+// The number of an account's right in kd_UserRight: the account's id in the upper 16 bits, the
+// kind (1 receive, 2 send auctions, 3 send comments) in the lower ones.
+inline LONG AccountRightNumber(LONG account, LONG kind) {
+  return static_cast<LONG>((static_cast<ULONG>(account) << 16) | (static_cast<ULONG>(kind) & 0xFFFFu));
+}
 
 // Reserves `count` consecutive keys of `table` from the key table; safe between processes. A
 // table met for the first time starts at 1, or after the largest `keyColumn` value it holds.

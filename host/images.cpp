@@ -94,7 +94,7 @@ STDMETHODIMP CHostImageStore::AddImage(BSTR name, VARIANT image, LONG* id) {
     return S_OK;
   } catch (const _com_error& e) {
     *id = 0;
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -168,7 +168,7 @@ STDMETHODIMP CHostImageRepository::GetPicture(LONG id, BSTR* name, IUnknown** st
   } catch (const _com_error& e) {
     if (*name) SysFreeString(*name), *name = nullptr;
     *width = *height = *size = 0;
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -181,7 +181,7 @@ STDMETHODIMP CHostImageRepository::BeginTransaction(LONG* state) {
     *state = level;
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -194,7 +194,7 @@ STDMETHODIMP CHostImageRepository::EndTransaction(LONG state) {
     m_connection->CommitTrans();
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

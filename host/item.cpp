@@ -35,7 +35,12 @@ CHostItem::CHostItem(ItemClass cls) : m_class(std::move(cls)) { m_id.vt = VT_NUL
 void* CHostItem::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IUnknown) || iid == __uuidof(IFlgItem)) return static_cast<IFlgItem*>(this);
   if (iid == __uuidof(IFlgData) || iid == __uuidof(IFlgDataSet)) return static_cast<IFlgDataSet*>(this);
+  if (iid == __uuidof(ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
   return nullptr;
+}
+
+STDMETHODIMP CHostItem::InterfaceSupportsErrorInfo(REFIID iid) {
+  return iid == __uuidof(IFlgItem) ? S_OK : S_FALSE;
 }
 
 CString CHostItem::KeyWhere(LONG id) const {
@@ -58,7 +63,7 @@ HRESULT CHostItem::Open(IFlgDataFactory* factory, const wchar_t* where) {
     m_rs = rs;
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -78,7 +83,7 @@ STDMETHODIMP CHostItem::InitNew(IFlgDataFactory* factory, VARIANT) {
     m_state = 1;
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -95,7 +100,7 @@ STDMETHODIMP CHostItem::Load(IFlgDataFactory* factory, VARIANT id) {
     m_state = 3;
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -125,12 +130,14 @@ STDMETHODIMP CHostItem::Check() {
     }
     return m_errors.empty() ? S_OK : E_INVALIDARG;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
 STDMETHODIMP CHostItem::Save() {
-  if (!m_rs || m_state == 0) return E_FAIL;
+  if (!m_rs || m_state == 0)
+    return platform::com::ReportError(E_FAIL, L"Nie można zapisać obiektu, który nie został wczytany ani utworzony.",
+                                      L"Vantor.Host", __uuidof(IFlgItem));
   const bool inserting = m_state == 1;
   try {
     try {
@@ -161,7 +168,7 @@ STDMETHODIMP CHostItem::Save() {
     if (instance) instance->RefreshObjectType(m_class.clsid, kind, m_id);
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -181,7 +188,7 @@ STDMETHODIMP CHostItem::Delete(IFlgDataFactory* factory, VARIANT id) {
     if (instance) instance->RefreshObjectType(m_class.clsid, 3, id);
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -265,7 +272,7 @@ STDMETHODIMP CHostUser::GrantAccount(LONG account, LONG receive, LONG send, LONG
   if (account <= 0) return E_INVALIDARG;
   const LONG flags[] = {receive, send, comments};
   for (LONG n = 1; n <= 3; ++n)
-    if (flags[n - 1] != 0) m_granted.push_back(static_cast<LONG>((static_cast<ULONG>(account) << 16) | static_cast<ULONG>(n)));
+    if (flags[n - 1] != 0) m_granted.push_back(AccountRightNumber(account, n));
   return S_OK;
 }
 
@@ -286,7 +293,7 @@ STDMETHODIMP CHostUser::Save() {
     m_granted.clear();
     return S_OK;
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

@@ -37,7 +37,7 @@ HRESULT Guarded(F work) {
   try {
     return work();
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 
@@ -49,11 +49,16 @@ struct ItemClass {
   std::vector<std::wstring> required;
 };
 
-class CHostItem : public IFlgItem, public IFlgDataSet {
+// A failing IFlgItem method (a save the database refused, say) carries error information: the
+// database's own description.
+class CHostItem : public IFlgItem, public IFlgDataSet, public ISupportErrorInfo {
  public:
   explicit CHostItem(ItemClass cls);
   virtual ~CHostItem() = default;
   void* FlgGetInterface(REFIID iid);
+
+  // --- ISupportErrorInfo
+  STDMETHOD(InterfaceSupportsErrorInfo)(REFIID iid) override;
 
   // --- IFlgItem
   STDMETHOD(GetClassID)(CLSID* clsid) override;

@@ -44,6 +44,9 @@ std::wstring LongText(const _variant_t& value) {
   return std::to_wstring(static_cast<LONG>(value));
 }
 
+// A job's result (and a line's status): 0 ok, 1 warning, 2 error.
+constexpr LONG kResultError = 2;
+
 const wchar_t* StatusWord(LONG status) {
   switch (status) {
     case 0: return L"info";
@@ -156,6 +159,7 @@ HRESULT JobLogWriter::Line(const std::shared_ptr<Job>& job, DATE time, LONG stat
 
 HRESULT JobLogWriter::End(const std::shared_ptr<Job>& job, LONG count, LONG result) {
   const DATE end = KdNow();
+  if (result == kResultError) ++m_failedJobs;
   return Add([job, count, result, end](const _ConnectionPtr& connection, std::vector<Job*>&) {
     if (job->id == 0) return;
     _CommandPtr command =

@@ -41,6 +41,9 @@ class JobLogWriter {
   void Close();
   // How many writes wait.
   size_t Waiting() const { return m_waiting.size(); }
+  // How many jobs were ended with an error status (result 2) through this writer so far, whether
+  // or not the end could be written.
+  LONG FailedJobs() const { return m_failedJobs; }
 
  private:
   using Write = std::function<void(const _ConnectionPtr& connection, std::vector<Job*>& numbered)>;
@@ -52,6 +55,7 @@ class JobLogWriter {
   std::function<void(const std::wstring&)> m_report;
   std::deque<Write> m_waiting;
   bool m_flushing = false;
+  LONG m_failedJobs = 0;
 };
 
 class CJobLogStore : public IHxJobLogStore {

@@ -99,7 +99,12 @@ std::wstring Usage() {
       L"                   bieżącego konta\" odbierania i wysyłania)\n"
       L"  --ca PLIK        certyfikaty urzędów (PEM), którym ufają połączenia HTTPS (domyślnie\n"
       L"                   systemowe)\n"
-      L"  --help           ten opis\n";
+      L"  --help           ten opis\n"
+      L"\n"
+      L"Kod wyjścia: 0, gdy polecenie się udało; 1, gdy się nie powiodło; 2 przy błędnych argumentach.\n"
+      L"Polecenia receive, send, params i zone sync kończą się kodem 1 także wtedy, gdy je przerwano\n"
+      L"albo gdy któreś z ich zadań zakończyło się błędem (dziennik zadań: vantor log); ostrzeżenia\n"
+      L"i odmowa, bo to samo robi inne stanowisko, dają 0.\n";
   return text;
 }
 
@@ -110,18 +115,9 @@ int Refuse(const std::wstring& text) {
 
 // What the user is told of a failure: what failed, in the program's words, then the details.
 int Failure(const std::wstring& what, const _com_error& e) {
-  const HRESULT hr = e.Error();
-  const wchar_t* reason = nullptr;
-  if (hr == DB_E_ABORTLIMITREACHED) reason = L"baza danych jest zajęta przez inny program";
-  if (hr == static_cast<HRESULT>(0x80040E09)) reason = L"brak uprawnień do zmiany bazy danych";
-  CString code;
-  code.Format(L" (błąd 0x%08X)", static_cast<unsigned>(hr));
-  std::wstring text = L"vantor: " + what + (reason ? std::wstring(L": ") + reason : L"") + code.GetString() + L"\n";
-  _bstr_t description = e.Description();
-  if (static_cast<const wchar_t*>(description) && *static_cast<const wchar_t*>(description))
-    text += L"Szczegóły: " + std::wstring(static_cast<const wchar_t*>(description)) + L"\n";
-  host::Write(stderr, text);
-  return 1;
+  const _bstr_t description = e.Description();
+  return host::ReportFailure(what, e.Error(),
+                             static_cast<const wchar_t*>(description) ? static_cast<const wchar_t*>(description) : L"");
 }
 
 int Run(int argc, char** argv) {
@@ -227,6 +223,8 @@ int Run(int argc, char** argv) {
         return failed;
       }
     }
+    // What the schema's upgrade kept and tells (rows that break a key it added).
+    for (const std::wstring& line : h->UpgradeReport()) host::Write(stderr, L"vantor: " + line + L"\n");
     h->Object().SetOutput([](const std::wstring& line) { host::Write(stdout, line + L"\n"); });
     if (account > 0) {
       CString sql;

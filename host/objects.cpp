@@ -263,7 +263,7 @@ STDMETHODIMP CHostRegistrationTable::GetRecord(VARIANT account, IUnknown** field
     FieldsPtr record = rs->GetFields();
     return record->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(fields));
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

@@ -117,7 +117,8 @@ class CHostTransaction : public CHostItem, public IHxTransaction {
 
 // Customer: a row of cs__Customer (cs_Id) holding its address (IHxAddress over the cs_ address
 // columns), its main e-mail address and phone; its further phones are rows of cs_CustomerPhone,
-// written with the row. A customer needs a name or a nick; no text may pass its column's size.
+// written with the row. A customer needs a name or a nick; no text may pass its column's size;
+// one saved without a surname has the empty text as its surname.
 class CHostCustomer : public CHostItem, public IHxCustomer {
  public:
   CHostCustomer();
@@ -144,6 +145,7 @@ class CHostCustomer : public CHostItem, public IHxCustomer {
   STDMETHOD(GetServiceUserId)(VARIANT* id) override;
 
  protected:
+  void BeforeWrite(bool inserting) override;
   void AfterWrite(bool inserting) override;
 
  private:

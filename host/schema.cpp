@@ -33,7 +33,7 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE TABLE kd_DataParams (pd_Id int NOT NULL PRIMARY KEY, "
          L"pd_BaseCurrency nvarchar(3) NULL, pd_IR_ThumbnailCX int NULL, pd_IR_ThumbnailCY int NULL)",
          L"INSERT INTO kd_DataParams (pd_Id, pd_BaseCurrency, pd_IR_ThumbnailCX, pd_IR_ThumbnailCY) "
-         L"VALUES (1, 'PLN', 120, 90)",
+         L"VALUES (1, 'PLN', 150, 150)",
          L"CREATE TABLE kd_ProgramParams (pa_Id int NOT NULL PRIMARY KEY, "
          L"pa_AuctionsReceiveDialog bit NOT NULL DEFAULT 1, pa_AuctionsSendDialog bit NOT NULL DEFAULT 1, "
          L"pa_AuctSyncTransaction bit NOT NULL DEFAULT 1, pa_AuctSyncFeedback bit NOT NULL DEFAULT 1, "
@@ -476,6 +476,46 @@ const std::vector<SchemaStep> kSteps = {
          L"CREATE VIEW vw_AuctionTemplateProgId AS SELECT au_Id, ss_TemplateProgId FROM au__Auction "
          L"INNER JOIN sl_ServiceProvider ON ss_Id = au_SvcProvId WHERE au_Template = 1",
      }},
+    {16,
+     {
+         // The records that name an account keep it: auctions (templates among them) and
+         // transactions (and through them their comments). An account that has them cannot be
+         // deleted; one without them is. Rows that already name a missing account stay as they
+         // are (and are told by the upgrade); the key is checked when a row's account changes.
+         L"ALTER TABLE au__Auction WITH NOCHECK ADD CONSTRAINT fk_Auction_Registration FOREIGN KEY (au_RegId) "
+         L"REFERENCES reg__Registration (reg_Id)",
+         L"ALTER TABLE tr__Transaction WITH NOCHECK ADD CONSTRAINT fk_Transaction_Registration FOREIGN KEY (tr_RegId) "
+         L"REFERENCES reg__Registration (reg_Id)",
+     },
+     {
+         {L"SELECT au_Id, au_RegId FROM au__Auction WHERE au_RegId IS NOT NULL AND au_RegId NOT IN "
+          L"(SELECT reg_Id FROM reg__Registration) ORDER BY au_Id",
+          L"aukcje (au__Auction), które wskazują konto nieobecne w bazie danych, zostają bez zmian"},
+         {L"SELECT tr_Id, tr_RegId FROM tr__Transaction WHERE tr_RegId IS NOT NULL AND tr_RegId NOT IN "
+          L"(SELECT reg_Id FROM reg__Registration) ORDER BY tr_Id",
+          L"transakcje (tr__Transaction), które wskazują konto nieobecne w bazie danych, zostają bez zmian"},
+     }},
+    {17,
+     {
+         // The lookups of the receive, send and seller-zone jobs search these instead of reading
+         // the years of a seller's history: buyers by their id at the service, transactions by
+         // buyer, by status page and (for the pages to open) by account, page and creation date,
+         // the groups, the pages to close, an account's modified packages and the items of a
+         // package, the comments not yet sent, the prepared auctions and the templates.
+         L"CREATE INDEX ix_Customer_ExtService ON cs__Customer (cs_ExtServiceId)",
+         L"CREATE INDEX ix_Transaction_Customer ON tr__Transaction (tr_CustomerId)",
+         L"CREATE INDEX ix_Transaction_Page ON tr__Transaction (tr_StatusPageId)",
+         L"DROP INDEX ix_Transaction_Account ON tr__Transaction",
+         L"CREATE INDEX ix_Transaction_Account ON tr__Transaction (tr_RegId, tr_StatusPageId, tr_CreationDate)",
+         L"CREATE INDEX ix_Group_Transaction ON tr_Group (tg_TransId)",
+         L"CREATE INDEX ix_Group_Primary ON tr_Group (tg_PrimaryTransId)",
+         L"CREATE INDEX ix_TransStatus_Page ON tr_TransStatus (ts_PageId)",
+         L"CREATE INDEX ix_Package_Account ON pc__Package (pc_RegId, pc_StatusDataModified)",
+         L"CREATE INDEX ix_PackageItem_Package ON pc_PackageItem (pi_PackageId, pi_Order)",
+         L"CREATE INDEX ix_Comment_Sent ON tr_Comment (tc_SentDate, tc_SentComment)",
+         L"CREATE INDEX ix_Auction_State ON au__Auction (au_State, au_RegId, au_SiteId)",
+         L"CREATE INDEX ix_Auction_Template ON au__Auction (au_Template, au_SiteId)",
+     }},
 };
 
 bool HasVersionTable(const _ConnectionPtr& connection) {
@@ -487,6 +527,32 @@ bool HasVersionTable(const _ConnectionPtr& connection) {
   } catch (const _com_error&) {
     return false;
   }
+}
+
+// What a step's check finds: "<text> (<count>): <key column> <key> (<column> <value>), ..."; empty
+// when no row breaks it. The first rows are named, the rest counted.
+std::wstring CheckRows(const _ConnectionPtr& connection, LONG version, const SchemaCheck& check) {
+  constexpr LONG kNamed = 20;
+  _RecordsetPtr rs = connection->Execute(_bstr_t(check.query), nullptr, adCmdText);
+  FieldsPtr fields = rs->GetFields();
+  std::wstring rows;
+  LONG count = 0;
+  for (; !rs->GetadoEOF(); rs->MoveNext(), ++count) {
+    if (count >= kNamed) continue;
+    std::wstring row;
+    for (LONG i = 0; i < 2; ++i) {
+      FieldPtr field = fields->GetItem(_variant_t(i));
+      const _variant_t value = field->GetValue();
+      const std::wstring text = value.vt == VT_NULL ? L"NULL" : static_cast<const wchar_t*>(_bstr_t(value));
+      row += (i ? L" (" : L"") + std::wstring(static_cast<const wchar_t*>(field->GetName())) + L" " + text + (i ? L")" : L"");
+    }
+    rows += (rows.empty() ? L"" : L", ") + row;
+  }
+  rs->Close();
+  if (count == 0) return std::wstring();
+  if (count > kNamed) rows += L" i " + std::to_wstring(count - kNamed) + L" dalszych";
+  return L"Uaktualnienie schematu bazy danych do wersji " + std::to_wstring(version) + L": " + check.text + L" (" +
+         std::to_wstring(count) + L"): " + rows + L".";
 }
 
 [[noreturn]] void RefuseNewer(LONG stored) {
@@ -513,7 +579,7 @@ LONG StoredSchemaVersion(const _ConnectionPtr& connection) {
   return version;
 }
 
-LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target) {
+LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target, std::vector<std::wstring>* report) {
   const LONG before = StoredSchemaVersion(connection);
   if (before > CurrentSchemaVersion()) {
     // A database of a newer program: refused with an explanation, never touched.
@@ -522,9 +588,14 @@ LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target) {
   for (const SchemaStep& step : kSteps) {
     if (step.version <= before || step.version > target) continue;
     connection->BeginTrans();
+    std::vector<std::wstring> found;
     try {
       for (const wchar_t* sql : step.statements)
         connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+      for (const SchemaCheck& check : step.checks) {
+        std::wstring text = CheckRows(connection, step.version, check);
+        if (!text.empty()) found.push_back(std::move(text));
+      }
       const std::wstring record = L"INSERT INTO kd_SchemaVersion (sv_Version, sv_Applied) VALUES (" +
                                   std::to_wstring(step.version) + L", GETDATE())";
       connection->Execute(_bstr_t(record.c_str()), nullptr, kCmdTextNoRecords);
@@ -533,6 +604,7 @@ LONG UpgradeSchemaTo(const _ConnectionPtr& connection, LONG target) {
       connection->RollbackTrans();
       throw;
     }
+    if (report) report->insert(report->end(), found.begin(), found.end());
   }
   return before;
 }
@@ -546,8 +618,8 @@ void CheckSchemaCurrent(const _ConnectionPtr& connection) {
                                L"); uaktualnia go program uruchomiony bez polecenia.");
 }
 
-LONG UpgradeSchema(const _ConnectionPtr& connection) {
-  return UpgradeSchemaTo(connection, CurrentSchemaVersion());
+LONG UpgradeSchema(const _ConnectionPtr& connection, std::vector<std::wstring>* report) {
+  return UpgradeSchemaTo(connection, CurrentSchemaVersion(), report);
 }
 
 }  // namespace host

@@ -11,7 +11,7 @@ declare -A groups=(
          libsqlite3-dev libpq-dev nlohmann-json3-dev
          gsoap libgsoap-dev libcurl4-openssl-dev zlib1g-dev openssl libssl-dev
          libxml2-dev libxslt1-dev
-         libmagick++-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core"
+         libmagick++-dev libjpeg-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-crosextra-carlito"
   # Building and running the tests (scripts/test.sh), on top of "run": the throwaway PostgreSQL
   # cluster of the tests that run against a shared database.
   [test]="libgtest-dev libgmock-dev libpcre2-dev postgresql"

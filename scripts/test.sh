@@ -34,6 +34,9 @@ stop_cluster() {
   fi
 }
 trap stop_cluster EXIT
+# An interrupted run ends through the EXIT trap too.
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 start_cluster() {
   pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
   if [ -z "$pg_bin" ] || [ ! -x "$pg_bin/initdb" ]; then

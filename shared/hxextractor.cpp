@@ -84,7 +84,6 @@ bool XmlChar(wchar_t c) {
 // ---- values ---------------------------------------------------------------------------------
 
 std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
-  CString text;
   switch (value.vt) {
     case VT_EMPTY:
     case VT_NULL:
@@ -96,11 +95,9 @@ std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
       return s;
     }
     case VT_I2:
-      text.Format(L"%d", static_cast<int>(value.iVal));
-      return text.GetString();
+      return std::to_wstring(static_cast<int>(value.iVal));
     case VT_I4:
-      text.Format(L"%ld", value.lVal);
-      return text.GetString();
+      return std::to_wstring(static_cast<long>(value.lVal));
     case VT_CY: {
       BSTR out = nullptr;
       if (FAILED(VarBstrFromCy(value.cyVal, 1033, 0, &out))) return {};
@@ -109,8 +106,15 @@ std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
     case VT_DATE: {
       SYSTEMTIME st{};
       if (!VariantTimeToSystemTime(value.date, &st)) return {};
-      text.Format(L"%04d-%02d-%02d", static_cast<int>(st.wYear), static_cast<int>(st.wMonth), static_cast<int>(st.wDay));
-      return text.GetString();
+      // "YYYY-MM-DD"
+      std::wstring day(10, L'-');
+      auto put = [&day](std::size_t last, unsigned v, int digits) {
+        for (; digits > 0; --digits, v /= 10) day[last--] = static_cast<wchar_t>(L'0' + v % 10);
+      };
+      put(3, st.wYear, 4);
+      put(6, st.wMonth, 2);
+      put(9, st.wDay, 2);
+      return day;
     }
     case VT_BOOL:
       return value.boolVal ? L"1" : L"0";
@@ -242,10 +246,20 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
       else if (BaseNameIs(child, L"name")) child->Gettext();  // the definition's name: no part of the output
     }
     if (!root) root = firstElement;
+    const DefNode plan = root ? Compile(root) : DefNode();
     m_attributes->clear();
     m_handler->startDocument();
     started = true;
-    if (root) Node(root, nullptr);
+    if (root) {
+      // The run's queries read one state of the database, locked once.
+      struct Reading {
+        _Connection* connection;
+        ~Reading() {
+          if (connection) platform::ado::EndRead(connection);
+        }
+      } reading{platform::ado::BeginRead(m_connection) ? m_connection.GetInterfacePtr() : nullptr};
+      Node(plan, nullptr);
+    }
     m_handler->endDocument();
   } catch (const _com_error&) {
     // The run ends here; what was written stays, and the elements it started are ended so that
@@ -255,89 +269,121 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
   }
 }
 
-bool CDOMExtractor::Node(IXMLDOMNode* node, _Recordset* rs) {
+CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
+  DefNode def;
+  if (node->GetnodeType() != NODE_ELEMENT) return def;
+  if (BaseNameIs(node, L"element")) def.kind = DefNode::kElement;
+  else if (BaseNameIs(node, L"data")) def.kind = DefNode::kData;
+  else return def;
+  def.hasCond = Attribute(node, Name().cond, def.cond);
+  if (def.kind == DefNode::kElement) {
+    def.name = _bstr_t(AttributeOr(node, Name().name).c_str());
+    def.hasSrc = Attribute(node, Name().src, def.src);
+    def.val = AttributeOr(node, Name().val);
+    IXMLDOMNodeListPtr attributes = node->selectNodes(L"def:attribute");
+    for (IXMLDOMNodePtr a = attributes->nextNode(); a; a = attributes->nextNode()) {
+      DefAttribute attribute;
+      attribute.hasCond = Attribute(a, Name().cond, attribute.cond);
+      attribute.name = _bstr_t(AttributeOr(a, Name().name).c_str());
+      attribute.hasSrc = Attribute(a, Name().src, attribute.src);
+      if (!attribute.hasSrc) attribute.val = AttributeOr(a, Name().val);
+      def.attributes.push_back(std::move(attribute));
+    }
+  } else {
+    IXMLDOMNodeListPtr params = node->selectNodes(L"def:param");
+    for (IXMLDOMNodePtr p = params->nextNode(); p; p = params->nextNode()) {
+      DefParam param;
+      param.idx = AttributeOr(p, Name().idx);
+      param.hasName = Attribute(p, Name().name, param.name);
+      param.text = Text(p->Gettext());
+      def.params.push_back(std::move(param));
+    }
+    IXMLDOMNodePtr sql = node->selectSingleNode(L"def:sql");
+    def.hasSql = sql != nullptr;
+    if (sql) def.sql = Text(sql->Gettext());
+  }
+  def.hasChildNodes = node->hasChildNodes() != VARIANT_FALSE;
+  if (def.hasChildNodes) {
+    IXMLDOMNodeListPtr children = node->GetchildNodes();
+    for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) {
+      DefNode compiled = Compile(child);
+      if (compiled.kind == DefNode::kOther) continue;  // neither written nor run
+      def.children.push_back(std::move(compiled));
+    }
+  }
+  def.handlesChildren = !def.children.empty();
+  return def;
+}
+
+bool CDOMExtractor::Node(const DefNode& node, Rows* rows) {
   CheckConnection();
-  if (node->GetnodeType() != NODE_ELEMENT) return false;
-  const bool element = BaseNameIs(node, L"element");
-  if (!element && !BaseNameIs(node, L"data")) return false;
-  if (!Condition(node, rs)) return true;
-  if (element) Element(node, rs);
-  else Data(node, rs);
+  if (node.kind == DefNode::kOther) return false;
+  if (!Condition(node.hasCond, node.cond, rows)) return true;
+  if (node.kind == DefNode::kElement) Element(node, rows);
+  else Data(node, rows);
   return true;
 }
 
-bool CDOMExtractor::Condition(IXMLDOMNode* node, _Recordset* rs) {
-  if (!rs) return true;
-  std::wstring field;
-  if (!Attribute(node, Name().cond, field)) return true;
+bool CDOMExtractor::Condition(bool hasCond, const std::wstring& cond, Rows* rows) {
+  if (!rows || !hasCond) return true;
   try {
-    return Truth(FieldValue(rs, &field));
+    return Truth(FieldValue(rows, cond));
   } catch (const _com_error& e) {
     LogError(e);
     return true;
   }
 }
 
-_variant_t CDOMExtractor::FieldValue(_Recordset* rs, const std::wstring* name) {
-  if (!name) return _variant_t();
-  if (m_createLog) Log(L"- Pobieram wartość pola: " + *name, true);
-  return rs->GetFields()->GetItem(_variant_t(name->c_str()))->GetValue();
+_variant_t CDOMExtractor::FieldValue(Rows* rows, const std::wstring& name) {
+  if (m_createLog) Log(L"- Pobieram wartość pola: " + name, true);
+  for (const auto& [known, field] : rows->fields)
+    if (known == &name) return field->GetValue();
+  FieldPtr field = rows->rs->GetFields()->GetItem(_variant_t(name.c_str()));
+  rows->fields.emplace_back(&name, field);
+  return field->GetValue();
 }
 
-void CDOMExtractor::Element(IXMLDOMNode* node, _Recordset* rs) {
-  _bstr_t name(AttributeOr(node, Name().name).c_str());
+void CDOMExtractor::Element(const DefNode& node, Rows* rows) {
   m_attributes->clear();
-  IXMLDOMNodeListPtr attributes = node->selectNodes(L"def:attribute");
-  for (IXMLDOMNodePtr a = attributes->nextNode(); a; a = attributes->nextNode()) {
-    if (!Condition(a, rs)) continue;
-    std::wstring src, value;
-    if (Attribute(a, Name().src, src)) {
-      if (rs) value = ValueText(FieldValue(rs, &src));
+  for (const DefAttribute& a : node.attributes) {
+    if (!Condition(a.hasCond, a.cond, rows)) continue;
+    std::wstring value;
+    if (a.hasSrc) {
+      if (rows) value = ValueText(FieldValue(rows, a.src));
     } else {
-      value = AttributeOr(a, Name().val);
+      value = a.val;
     }
-    _bstr_t attributeName(AttributeOr(a, Name().name).c_str()), attributeValue(value.c_str());
-    Check(m_attributes->raw_addAttribute(Name().empty, Name().empty, attributeName, Name().empty, attributeValue));
+    _bstr_t attributeValue(value.c_str());
+    Check(m_attributes->raw_addAttribute(Name().empty, Name().empty, a.name, Name().empty, attributeValue));
   }
-  _bstr_t empty(Name().empty);
-  m_handler->startElement(&empty.GetBSTR(), &name.GetBSTR(), &name.GetBSTR(), m_saxAttributes);
-  m_open.push_back(name);
-  bool handled = false;
-  if (node->hasChildNodes()) {
-    IXMLDOMNodeListPtr children = node->GetchildNodes();
-    for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode())
-      handled = Node(child, rs) || handled;
-  }
-  if (!handled) {
-    std::wstring src, value;
-    if (rs && Attribute(node, Name().src, src)) value = ValueText(FieldValue(rs, &src));
-    else value = AttributeOr(node, Name().val);
+  BSTR empty = Name().empty;
+  BSTR name = node.name;
+  m_handler->startElement(&empty, &name, &name, m_saxAttributes);
+  m_open.push_back(node.name);
+  for (const DefNode& child : node.children) Node(child, rows);
+  if (!node.handlesChildren) {
+    std::wstring value = rows && node.hasSrc ? ValueText(FieldValue(rows, node.src)) : node.val;
     if (!value.empty()) {
       _bstr_t chars(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())), false);
-      value = std::wstring();
       m_handler->characters(&chars.GetBSTR());
     }
   }
-  m_handler->endElement(&empty.GetBSTR(), &name.GetBSTR(), &name.GetBSTR());
+  m_handler->endElement(&empty, &name, &name);
   m_open.pop_back();
 }
 
-void CDOMExtractor::Children(IXMLDOMNode* node, _Recordset* rs) {
-  IXMLDOMNodeListPtr children = node->GetchildNodes();
-  for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) Node(child, rs);
+void CDOMExtractor::Children(const DefNode& node, Rows* rows) {
+  for (const DefNode& child : node.children) Node(child, rows);
 }
 
-void CDOMExtractor::Data(IXMLDOMNode* node, _Recordset* rs) {
+void CDOMExtractor::Data(const DefNode& node, Rows* rows) {
   const size_t depth = m_open.size();
   try {
-    IXMLDOMNodeListPtr params = node->selectNodes(L"def:param");
-    IXMLDOMNodePtr sqlNode = node->selectSingleNode(L"def:sql");
-    if (!sqlNode) {
-      Children(node, rs);
+    if (!node.hasSql) {
+      Children(node, rows);
       return;
     }
-    std::wstring sql = Text(sqlNode->Gettext());
-    if (params->Getlength() > 0) sql = FormatSql(sql, params, rs);
+    const std::wstring sql = node.params.empty() ? node.sql : FormatSql(node.sql, node.params, rows);
     Log(L"- Zapytanie do bazy danych:", true);
     Log(sql, true);
     _RecordsetPtr data;
@@ -347,9 +393,11 @@ void CDOMExtractor::Data(IXMLDOMNode* node, _Recordset* rs) {
                adLockReadOnly, adCmdText);
     data->PutRefActiveConnection(nullptr);
     const LONG count = data->GetRecordCount();
-    if (node->hasChildNodes()) {
+    Rows inner;
+    inner.rs = data;
+    if (node.hasChildNodes) {
       for (LONG row = 0; row < count && !data->GetadoEOF();) {
-        Children(node, data);
+        Children(node, &inner);
         if (++row < count) data->MoveNext();
       }
     }
@@ -359,13 +407,14 @@ void CDOMExtractor::Data(IXMLDOMNode* node, _Recordset* rs) {
   }
 }
 
-std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, IXMLDOMNodeList* params, _Recordset* rs) {
-  const LONG count = params->Getlength();
-  if (count > kMaxParams) Raise(E_INVALIDARG, L"Definicja zapytania ma więcej niż 10 parametrów def:param.");
+std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, const std::vector<DefParam>& params,
+                                      Rows* rows) {
+  if (params.size() > static_cast<size_t>(kMaxParams))
+    Raise(E_INVALIDARG, L"Definicja zapytania ma więcej niż 10 parametrów def:param.");
   std::wstring values[kMaxParams];
   bool given[kMaxParams] = {};
-  for (IXMLDOMNodePtr param = params->nextNode(); param; param = params->nextNode()) {
-    const std::wstring idx = AttributeOr(param, Name().idx);
+  for (const DefParam& param : params) {
+    const std::wstring& idx = param.idx;
     LONG n = 0;
     bool number = !idx.empty() && idx.size() <= 2;
     for (wchar_t c : idx) {
@@ -383,16 +432,14 @@ std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, IXMLDOMNo
       Raise(E_INVALIDARG, text);
     }
     given[n - 1] = true;
-    std::wstring name;
     std::wstring& value = values[n - 1];
-    if (Attribute(param, Name().name, name)) {
-      auto it = m_params.find(name);
-      value = it != m_params.end() ? std::wstring(hxSqlQuote(it->second.c_str()).GetString()) : Text(param->Gettext());
-    } else if (rs && rs->GetState() == adStateOpen) {
-      const std::wstring field = Text(param->Gettext());
-      value = hxSqlQuote(ValueText(FieldValue(rs, &field)).c_str()).GetString();
+    if (param.hasName) {
+      auto it = m_params.find(param.name);
+      value = it != m_params.end() ? std::wstring(hxSqlQuote(it->second.c_str()).GetString()) : param.text;
+    } else if (rows && rows->rs->GetState() == adStateOpen) {
+      value = hxSqlQuote(ValueText(FieldValue(rows, param.text)).c_str()).GetString();
     } else {
-      value = Text(param->Gettext());
+      value = param.text;
     }
   }
   // Every placeholder must have its parameter.

@@ -44,13 +44,51 @@ class CDOMExtractor : public CObject {
  private:
   friend class CHxExtractor;
 
-  bool Node(IXMLDOMNode* node, _Recordset* rs);
-  bool Condition(IXMLDOMNode* node, _Recordset* rs);
-  void Element(IXMLDOMNode* node, _Recordset* rs);
-  void Data(IXMLDOMNode* node, _Recordset* rs);
-  void Children(IXMLDOMNode* node, _Recordset* rs);
-  std::wstring FormatSql(const std::wstring& sqlTemplate, IXMLDOMNodeList* params, _Recordset* rs);
-  _variant_t FieldValue(_Recordset* rs, const std::wstring* name);
+  // The definition as a run reads it, taken from the document once at the run's start (the
+  // walk over every row then asks the document nothing).
+  struct DefAttribute {
+    bool hasCond = false;
+    std::wstring cond;
+    _bstr_t name;
+    bool hasSrc = false;
+    std::wstring src, val;
+  };
+  struct DefParam {
+    std::wstring idx;
+    bool hasName = false;
+    std::wstring name, text;
+  };
+  struct DefNode {
+    enum Kind { kOther, kElement, kData } kind = kOther;
+    bool hasCond = false;
+    std::wstring cond;
+    // def:element
+    _bstr_t name;
+    bool hasSrc = false;
+    std::wstring src, val;
+    std::vector<DefAttribute> attributes;
+    bool handlesChildren = false;  // a child is a def:element or def:data (its text is not written)
+    // def:data
+    bool hasSql = false;
+    std::wstring sql;
+    std::vector<DefParam> params;
+    bool hasChildNodes = false;
+    std::vector<DefNode> children;  // the child elements and data blocks, in order
+  };
+  // A data block's rows and the fields read from them, kept by the name's place in the definition.
+  struct Rows {
+    _Recordset* rs = nullptr;
+    std::vector<std::pair<const std::wstring*, FieldPtr>> fields;
+  };
+
+  static DefNode Compile(IXMLDOMNode* node);
+  bool Node(const DefNode& node, Rows* rows);
+  bool Condition(bool hasCond, const std::wstring& cond, Rows* rows);
+  void Element(const DefNode& node, Rows* rows);
+  void Data(const DefNode& node, Rows* rows);
+  void Children(const DefNode& node, Rows* rows);
+  std::wstring FormatSql(const std::wstring& sqlTemplate, const std::vector<DefParam>& params, Rows* rows);
+  _variant_t FieldValue(Rows* rows, const std::wstring& name);
   void CheckConnection();
   void EndElementsFrom(size_t depth);
   void Log(const std::wstring& text, bool endLine);

@@ -11,8 +11,6 @@ VANTOR_RESOURCE_MODULE(g_vorlenResources, L"Vorlen", platform::ModuleKind::Libra
 
 namespace vorlen {
 
-const char* ModuleName() { return "Vorlen"; }
-
 namespace {
 
 // The application object of the library: it only opens its class factories (and names where its

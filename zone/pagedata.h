@@ -64,9 +64,11 @@ HRESULT ApplyReceivedBuyerData(CCoStatusMgr& manager, _Recordset* changes, _Reco
                                const std::set<LONG>* requested = nullptr);
 // The transaction of a bid: of the service (1 stands for 1 and 4), whose buyer is `buyerId` and
 // whose auction's number is `auctionNumber` (compared literally); for a member of a group, the
-// group. E_FAIL without one; else the failure of the query.
+// group. Of several (a buyer who bought more than once in the auction), the first whose page is
+// among `requested` (when given), else the first. E_FAIL without one; else the failure of the
+// query.
 HRESULT FindBidTransaction(LONG serviceId, CCoStatusMgr& manager, LONGLONG buyerId, const wchar_t* auctionNumber,
-                           LONG& transactionId);
+                           LONG& transactionId, const std::set<LONG>* requested = nullptr);
 // Writes the entry date of the transaction's page (from `changes`, left filtered to that page).
 HRESULT SetBuyerEntryDate(IHxTransaction* transaction, _Recordset* changes);
 // Saves the manager's latest-entry date as the account's ST_LastSynch (in edit, checked).

@@ -194,7 +194,7 @@ HRESULT ApplyReceivedBuyerData(CCoStatusMgr& manager, _Recordset* changes, _Reco
         const LONG service = static_cast<LONG>(Field(bids, L"service_id"));
         manager.m_log.LogMessage(2, L"--- pobieranie Id transakcji");
         LONG id = 0;
-        if (FAILED(FindBidTransaction(service, manager, buyer.llVal, auction, id))) continue;
+        if (FAILED(FindBidTransaction(service, manager, buyer.llVal, auction, id, requested))) continue;
         manager.m_log.LogMessage(2, L"---- pobrano");
         IFlgItemPtr item = CHxObjTools::Fetch(__uuidof(HxTransaction), id, CHxObjTools::omReadOnly);
         jobs::Ptr<IHxTransaction> transaction = jobs::Face<IHxTransaction>(item);
@@ -252,7 +252,7 @@ CString LikeLiteral(const wchar_t* text) {
 }
 
 HRESULT FindBidTransaction(LONG serviceId, CCoStatusMgr& manager, LONGLONG buyerId, const wchar_t* auctionNumber,
-                           LONG& transactionId) {
+                           LONG& transactionId, const std::set<LONG>* requested) {
   transactionId = 0;
   try {
     CString provider;
@@ -275,27 +275,44 @@ HRESULT FindBidTransaction(LONG serviceId, CCoStatusMgr& manager, LONGLONG buyer
     HRESULT hr = OpenRS(rs, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly);
     if (FAILED(hr)) return hr;
     if (rs->GetadoEOF()) return E_FAIL;
-    const LONG id = static_cast<LONG>(Field(rs, L"tr_Id"));
-    const _variant_t grouped = Field(rs, L"tr_Grouped");
-    if (IsNull(grouped) || !static_cast<bool>(grouped)) {
-      transactionId = id;
-      return S_OK;
+    // A buyer may have bought more than once in the auction: the bid is the transaction (of a
+    // group, the group) whose page was asked for; when none is, the first row's.
+    HRESULT first = E_FAIL;
+    for (; !rs->GetadoEOF(); rs->MoveNext()) {
+      const LONG id = static_cast<LONG>(Field(rs, L"tr_Id"));
+      LONG found = id;
+      const _variant_t grouped = Field(rs, L"tr_Grouped");
+      if (!IsNull(grouped) && static_cast<bool>(grouped)) {
+        if (manager.m_log.LogLevel() >= 2) {
+          line.Format(L"--- transakcja zgrupowana\r\nid: %ld", id);
+          manager.m_log.LogMessage(2, line);
+        }
+        sql.Format(L"SELECT tg_TransId FROM tr_Group WHERE tg_PrimaryTransId = %ld", id);
+        _RecordsetPtr group;
+        hr = OpenRS(group, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly);
+        if (FAILED(hr)) return hr;
+        if (group->GetadoEOF()) continue;
+        found = static_cast<LONG>(Field(group, L"tg_TransId"));
+        if (manager.m_log.LogLevel() >= 2) {
+          line.Format(L"--- grupa transakcji\r\nid: %ld", id);
+          manager.m_log.LogMessage(2, line);
+        }
+      }
+      if (FAILED(first)) {
+        first = S_OK;
+        transactionId = found;
+      }
+      if (!requested) break;
+      sql.Format(L"SELECT tr_StatusPageId FROM tr__Transaction WHERE tr_Id = %ld", found);
+      _variant_t page;
+      hr = hxGetValueFromSql(sql, page);
+      if (FAILED(hr)) return hr;
+      if (page.vt != VT_NULL && SUCCEEDED(VariantChangeType(&page, &page, 0, VT_I4)) && requested->count(page.lVal)) {
+        transactionId = found;
+        return S_OK;
+      }
     }
-    if (manager.m_log.LogLevel() >= 2) {
-      line.Format(L"--- transakcja zgrupowana\r\nid: %ld", id);
-      manager.m_log.LogMessage(2, line);
-    }
-    sql.Format(L"SELECT tg_TransId FROM tr_Group WHERE tg_PrimaryTransId = %ld", id);
-    _RecordsetPtr group;
-    hr = OpenRS(group, CHxInstance::GetConnection(), sql, adOpenStatic, adLockReadOnly);
-    if (FAILED(hr)) return hr;
-    if (group->GetadoEOF()) return E_FAIL;
-    transactionId = static_cast<LONG>(Field(group, L"tg_TransId"));
-    if (manager.m_log.LogLevel() >= 2) {
-      line.Format(L"--- grupa transakcji\r\nid: %ld", id);
-      manager.m_log.LogMessage(2, line);
-    }
-    return S_OK;
+    return first;
   } catch (const _com_error& e) {
     return e.Error();
   }

@@ -85,6 +85,7 @@ LONG CCoStatusMgr::CLog::Counter(LONG job) const {
 void CCoStatusMgr::CLog::StartJobs(LONG flags) {
   m_flags = flags;
   m_currentJob = 0;
+  m_terminated = false;
   for (int i = 0; i < 4; ++i) {
     // A run starts from fresh logs: no count and no worst status of an earlier run (a log an
     // earlier run left open ends as failed first).
@@ -109,6 +110,7 @@ void CCoStatusMgr::CLog::EndJobs() {
 }
 
 void CCoStatusMgr::CLog::TerminateJobs() {
+  m_terminated = true;
   for (int i = 0; i < 4; ++i)
     if (m_flags & kJobs[i]) m_logs[i].EndJobTerminated(0);
 }
@@ -130,7 +132,13 @@ void CCoStatusMgr::CLog::LogMessage(LONG level, const wchar_t* text) {
 }
 
 void CCoStatusMgr::CLog::LogError(const wchar_t* text) {
-  if (CHxLog* log = Log(m_currentJob)) log->Error(text);
+  CHxLog* log = Log(m_currentJob);
+  if (!log) return;
+  // A failure's text may end in the message library's line end (it separates the library's text
+  // from the message after it, which may be empty): the line ends there without an empty line.
+  CString line(text ? text : L"");
+  line.TrimRight(L"\r\n");
+  log->Error(line);
 }
 
 void CCoStatusMgr::CLog::LogErrorCode(HRESULT hr) {
@@ -333,20 +341,31 @@ HRESULT CCoStatusMgr::RunSynchronize(LONG flags) {
           lock.Release();
           return kCancelled;
         }
-        // The host lists an account once per site (an account without a site once, with no
-        // site row: it has no pages to keep); its jobs run once per run.
-        const bool onSite = jobs::Field(accounts, L"regsite_id").vt != VT_NULL;
+        // The host lists an account once per site (an account without a site once, its site
+        // empty); its jobs run once per run.
         m_lCurrentRegId = static_cast<LONG>(jobs::Field(accounts, L"reg_id"));
-        if (onSite && walked.insert(m_lCurrentRegId).second && StatusesServiceActive(m_lCurrentRegId)) {
+        if (walked.insert(m_lCurrentRegId).second && StatusesServiceActive(m_lCurrentRegId)) {
           CString line;
           line.Format(L"Konto: %ls na %ls", jobs::Text(jobs::Field(accounts, L"reg_name")).GetString(),
                       jobs::Text(jobs::Field(accounts, L"site_name")).GetString());
           m_log.EchoAll(line);
-          for (LONG job : {sjClosePages, sjOpenPages, sjSendData, sjReceiveBuyerData})
+          for (LONG job : {sjClosePages, sjOpenPages, sjSendData, sjReceiveBuyerData}) {
             if (flags & job) RunJob(job);
+            if (m_log.Terminated()) break;
+          }
+        }
+        // A job that saw a cancel ended the run's logs: the run ends there.
+        if (m_log.Terminated()) {
+          lock.Release();
+          return kCancelled;
         }
         accounts->MoveNext();
       }
+    }
+    // A cancel asked during the last account's jobs ends the run as cancelled too.
+    if (m_log.Terminated() || CheckCancel()) {
+      lock.Release();
+      return kCancelled;
     }
 
     m_log.EndJobs();

@@ -54,6 +54,8 @@ class CCoStatusMgr : public IStatusMgr {
     void EndJobs();
     // Ends every flagged log as terminated by the user.
     void TerminateJobs();
+    // Whether the run's logs were ended as terminated (a job or the run saw a cancel).
+    bool Terminated() const { return m_terminated; }
     // Ends every flagged log still open as failed (count 0), as a log left open would end.
     void FailJobs();
 
@@ -90,6 +92,7 @@ class CCoStatusMgr : public IStatusMgr {
     LONG m_currentJob = 0;
     LONG m_counters[4] = {0, 0, 0, 0};
     LONG m_logLevel = 0;
+    bool m_terminated = false;
   };
 
   CCoStatusMgr();

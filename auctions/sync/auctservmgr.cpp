@@ -429,7 +429,7 @@ void CCoAuctServMgr::RunReceiveJob() {
     CHxLog& log = m_logs.Log(CHxLog::jsReceiveAuctions);
     if (log.Started()) log.Error(CHxResString(kNoReceiveRight));
   } else {
-    if (!LockSync(kSyncLockReceive)) return;
+    if (!LockSync(kSyncLockReceive, m_receiveCounts)) return;
     SyncLockScope release(*this);
     {
       CHxRefreshLock refresh;
@@ -445,13 +445,23 @@ void CCoAuctServMgr::RunSendJob() {
   if (IsTerminated()) return;
   if (m_options.sendAllAuctions) m_logs.Start(CHxLog::jsSendAuctions);
   if (m_options.sendAllComments) m_logs.Start(CHxLog::jsSendComments);
-  {
-    CHxRefreshLock refresh;
-    WalkAccounts(kWalkSend);
+  if (!LockSync(kSyncLockSend, m_sendCounts)) {
+    // Nothing of this request was sent: its ids do not wait for a later one.
+    m_auctionQueue.Clear();
+    m_commentQueue.Clear();
+    m_notesQueue.Clear();
+    return;
   }
-  DropQueuedNotes();
-  DropQueuedSends();
-  RefreshAllLists();
+  {
+    SyncLockScope release(*this);
+    {
+      CHxRefreshLock refresh;
+      WalkAccounts(kWalkSend);
+    }
+    DropQueuedNotes();
+    DropQueuedSends();
+    RefreshAllLists();
+  }
   m_logs.EndAll(m_sendCounts, IsTerminated());
 }
 
@@ -466,7 +476,7 @@ void CCoAuctServMgr::DropQueuedNotes() {
   log.Warning(text);
 }
 
-bool CCoAuctServMgr::LockSync(LONG objectId) {
+bool CCoAuctServMgr::LockSync(LONG objectId, JobCounts& counts) {
   IFlgDataFactoryPtr factory = CHxInstance::GetDataFactory();
   if (!factory) _com_issue_error(E_POINTER);
   hx::Check(m_syncLock.Release());
@@ -481,8 +491,8 @@ bool CCoAuctServMgr::LockSync(LONG objectId) {
               reason.GetString());
   ShowStatus(busy.Text());
   WarningAll(text);
-  m_receiveCounts.Clear();
-  m_logs.EndAll(m_receiveCounts, false);
+  counts.Clear();
+  m_logs.EndAll(counts, false);
   return false;
 }
 

@@ -18,10 +18,13 @@
 
 namespace lotrix {
 
-// The synchronisation locks between workstations (kd_blokada, object type 726, extra id 0).
+// The synchronisation locks between workstations (kd_blokada, object type 726, extra id 0): the
+// receive, the parameter update, and the send, which two workstations must not run at once
+// either (the site would list a record twice).
 inline constexpr LONG kSyncLockType = 726;
 inline constexpr LONG kSyncLockReceive = 11;
 inline constexpr LONG kSyncLockParams = 10;
+inline constexpr LONG kSyncLockSend = 12;
 
 // The rights of the jobs: receiving auctions, and an account's own rights (the account id in the
 // high 16 bits, the kind in the low ones).
@@ -150,10 +153,10 @@ class CCoAuctServMgr : public CRtBase,
   // --- the jobs
   void RunReceiveJob();
   void RunSendJob();
-  // Takes the synchronisation lock of `objectId` (11 receive, 10 parameters); false when another
-  // workstation holds it (then told to the status window and every started log, and the logs
-  // ended). The lock is held until ReleaseSync or the manager's end.
-  bool LockSync(LONG objectId);
+  // Takes the synchronisation lock of `objectId` (11 receive, 10 parameters, 12 send); false when
+  // another workstation holds it (then told to the status window and every started log, and the
+  // logs ended with `counts`, cleared). The lock is held until ReleaseSync or the manager's end.
+  bool LockSync(LONG objectId, JobCounts& counts);
   void ReleaseSync();
   // The walk over the account-site rows: mode 1 receive, 2 send.
   enum WalkMode { kWalkReceive = 1, kWalkSend = 2 };

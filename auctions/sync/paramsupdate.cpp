@@ -419,7 +419,7 @@ HRESULT CCoAuctServMgr::UpdateSiteParams() {
   // Cleared before the lock, so that a refusal ends the logs with this job's counts.
   m_receiveCounts.Clear();
   try {
-    if (!LockSync(kSyncLockParams)) return S_OK;
+    if (!LockSync(kSyncLockParams, m_receiveCounts)) return S_OK;
   } catch (const _com_error& e) {
     ReportStepError(e, Res(kStrLastFailed), &ParamsLog());
     m_logs.EndAll(m_receiveCounts, false);

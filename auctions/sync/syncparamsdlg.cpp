@@ -6,7 +6,6 @@
 #include "auctions/module.h"
 #include "framework/interfaces.h"
 #include "platform/gui/afxwin.h"
-#include "platform/gui/gallery.h"
 #include "shared/dialoglines.h"
 #include "shared/hxinstance.h"
 
@@ -32,17 +31,6 @@ constexpr UINT kIncompleteOnly = 5091;
 
 // The send dialog's control.
 constexpr UINT kSendCurrentAccount = 1040;
-
-// The host's selected account; 0 for none or when the host cannot tell.
-LONG SelectedAccount() {
-  try {
-    IHxStartCheckPtr check(CHxInstance::GetInstance());
-    LONG selected = 0;
-    if (check && SUCCEEDED(check->GetSelectedAccount(&selected))) return selected;
-  } catch (const _com_error&) {
-  }
-  return 0;
-}
 
 bool Checked(HWND dialog, UINT id) { return IsDlgButtonChecked(dialog, static_cast<int>(id)) == BST_CHECKED; }
 
@@ -218,39 +206,14 @@ void CAuctServSendParamsDlg::OnSaveData(CFlgDataExchange& dx) {
   DSX_Check(dx, kSendCurrentAccount, m_options.sendCurrentAccount);
 }
 
+LONG SelectedAccount() {
+  try {
+    IHxStartCheckPtr check(CHxInstance::GetInstance());
+    LONG selected = 0;
+    if (check && SUCCEEDED(check->GetSelectedAccount(&selected))) return selected;
+  } catch (const _com_error&) {
+  }
+  return 0;
+}
+
 }  // namespace lotrix
-
-// The dialogs with sample options, for the program's dialog lister and renderer.
-namespace {
-
-template <class Dialog>
-std::unique_ptr<CWnd> SampleDialog(UINT templateId, const lotrix::AuctSyncOptions& options) {
-  AFX_MANAGE_STATE(LotrixModule().State());
-  auto dialog = std::make_unique<Dialog>();
-  dialog->SetOptions(options);
-  if (!dialog->Create(templateId)) return nullptr;
-  dialog->ShowWindow(SW_SHOW);
-  return dialog;
-}
-
-lotrix::AuctSyncOptions SampleOptions() {
-  lotrix::AuctSyncOptions options;
-  options.transactions = true;
-  options.comments = true;
-  options.commentsMax = 50;
-  options.runningAuctions = true;
-  options.soldAuctions = true;
-  options.fullAuctionData = true;
-  options.sendCurrentAccount = true;
-  return options;
-}
-
-}  // namespace
-
-VANTOR_DIALOG_SAMPLE(L"#108", L"Lotrix", L"opcje odbierania danych z serwisu aukcyjnego (CAuctServReceiveParamsDlg)", [] {
-  return SampleDialog<CAuctServReceiveParamsDlg>(lotrix::kIddAuctServReceiveParams, SampleOptions());
-});
-
-VANTOR_DIALOG_SAMPLE(L"#109", L"Lotrix", L"opcje wysyłania danych na serwis aukcyjny (CAuctServSendParamsDlg)", [] {
-  return SampleDialog<CAuctServSendParamsDlg>(lotrix::kIddAuctServSendParams, SampleOptions());
-});

@@ -11,6 +11,9 @@ namespace lotrix {
 inline constexpr UINT kIddAuctServReceiveParams = 108;
 inline constexpr UINT kIddAuctServSendParams = 109;
 
+// The host's selected account; 0 for none or when the host cannot tell.
+LONG SelectedAccount();
+
 // The numbers the receive dialog offers for "the last comments only".
 inline constexpr LONG kCommentsMaxChoices[] = {25, 50, 75, 100, 200, 500, 1000};
 

@@ -14,6 +14,7 @@ class AuctionStore : public ReceiveTest {
  protected:
   void SetUp() override {
     ReceiveTest::SetUp();
+    AddSellerAccount();
     platform::clock::SetTime(1733740800);  // 2024-12-09 10:40 UTC
     rows = lotrix::CreateAuctionsContainer();
   }

@@ -195,13 +195,15 @@ TEST_F(Walk, RowsOfOneAccountShareItsSessionAndAccountsOfOneConnectorShareIt) {
   EXPECT_TRUE(Has(Events(L"refresh"), L"{00000000-0000-0000-0000-000000000000} 0"));
 }
 
-TEST_F(Walk, TheSendWalkTakesNoLockAndStartsTheLogsOfAllPreparedData) {
+// The send takes a lock of its own (12): the receive's does not stop it.
+TEST_F(Walk, TheSendWalkIsNotStoppedByTheReceivesLockAndStartsTheLogsOfAllPreparedData) {
   Run(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'INNA', 'jan')");
   ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
   EXPECT_EQ(Calls(), kBoth);
   EXPECT_TRUE(Ended(CHxLog::jsSendAuctions));
   EXPECT_TRUE(Ended(CHxLog::jsSendComments));
   EXPECT_EQ(Jobs(CHxLog::jsReceiveAuctions), 0);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada WHERE obid = 12"), 0);
 }
 
 TEST_F(Walk, TheDemoAccountIsSkippedWhateverItsCase) {
@@ -353,24 +355,49 @@ TEST_F(Walk, TheWalkLetsGoOfItsSessionsAndTheManagerIsFreedAfterIt) {
   }
 }
 
+// A receive (lock 11) or a send (lock 12) while another workstation runs one: the holder is told
+// in every started log, which ends with the job's counts; nothing reaches the site.
 TEST_F(Walk, ALockHeldElsewhereIsToldAndEndsTheJob) {
-  Run(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'INNA', 'jan')");
-  ASSERT_EQ(manager->ReceiveUserData(TRUE), S_OK);
-  EXPECT_TRUE(Calls().empty());
-  EXPECT_EQ(Events(L"summary"),
-            std::vector<std::wstring>{L"Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."});
-  const std::vector<std::wstring> lines = Lines(CHxLog::jsReceiveComments);
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[1].rfind(L"1 Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej.\r\n"
-                           L"Szczegóły:\r\n",
-                           0),
-            0u)
-      << lines[1];
-  // Then the lock's own explanation of the refusal.
-  EXPECT_GT(lines[1].size(), std::wstring(L"1 Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji "
-                                          L"roboczej.\r\nSzczegóły:\r\n").size());
-  EXPECT_TRUE(Ended(CHxLog::jsReceiveComments));
-  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada"), 1);
+  struct Case {
+    LONG lock;
+    bool receive;
+    CHxLog::JobSubtype log;
+  };
+  for (const Case& c : {Case{11, true, CHxLog::jsReceiveComments}, Case{12, false, CHxLog::jsSendComments}}) {
+    SCOPED_TRACE(c.lock);
+    Run(L"DELETE FROM kd_blokada");
+    Run(L"DELETE FROM kd_JobLogLine");
+    Run(L"DELETE FROM kd_JobLog");
+    host->Object().ClearEvents();
+    ClearCalls();
+    Run(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (" + std::to_wstring(c.lock) +
+        L", 0, 726, 'INNA', 'jan')");
+    ASSERT_EQ(c.receive ? manager->ReceiveUserData(TRUE) : manager->SendUserData(TRUE), S_OK);
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(Events(L"summary"),
+              std::vector<std::wstring>{L"Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."});
+    const std::vector<std::wstring> lines = Lines(c.log);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1].rfind(L"1 Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej.\r\n"
+                             L"Szczegóły:\r\n",
+                             0),
+              0u)
+        << lines[1];
+    // Then the lock's own explanation of the refusal.
+    EXPECT_GT(lines[1].size(), std::wstring(L"1 Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji "
+                                            L"roboczej.\r\nSzczegóły:\r\n").size());
+    EXPECT_TRUE(Ended(c.log));
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada"), 1);
+  }
+  // Ids queued for a refused send do not wait for the next one.
+  Run(L"INSERT INTO au__Auction (au_Id, au_Title, au_RegId, au_SiteId, au_SvcProvId, au_State) VALUES "
+      L"(70, N'Kubek', 3, 5, 1, 1)");
+  ASSERT_EQ(manager->SendAuctions(I4(70)), S_OK);
+  EXPECT_TRUE(Object().m_auctionQueue.IsEmpty());
+  Run(L"DELETE FROM kd_blokada");
+  ASSERT_EQ(manager->SendFeedbacks(I4(1)), S_OK);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_AuctionsPrepared WHERE au_Id = 70"), 1);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada"), 0);
 }
 
 TEST_F(Walk, TheDialogIsOfferedWhenStoredOrWithControlAndCancelRunsNothing) {

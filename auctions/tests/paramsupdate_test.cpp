@@ -11,6 +11,7 @@
 #include "auctions/tests/accounts_fixture.h"
 #include "platform/strings/oledatetime.h"
 #include "platform/threads/clock.h"
+#include "testing/plans/plans.h"
 
 namespace {
 
@@ -318,6 +319,16 @@ TEST_F(ParamsUpdateTest, TheRepositorysReferenceSiteIsStoredOnceAndThenOnlyItsSh
   ASSERT_EQ(Update(), S_OK);
   EXPECT_FALSE(HasLineStarting(L"0:Aktualizacja parametrów z serwisu"));
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM st_Category"), categories);
+}
+
+TEST_F(ParamsUpdateTest, EveryLookupOfAnUpdateSearchesAnIndexInsteadOfReadingTheHistory) {
+  ASSERT_EQ(connector->LoadSiteData(_bstr_t(VANTOR_REFERENCE_SITE_DATA)), S_OK);
+  testplans::StatementLog log(cn);
+  ASSERT_EQ(Update(), S_OK);
+  Run(L"UPDATE st__Site SET st_UpdateNeeded = 1");
+  ASSERT_EQ(Update(), S_OK);
+  EXPECT_GT(log.Statements().size(), 10u);
+  EXPECT_EQ(log.FullReads(), std::vector<std::string>{});
 }
 
 TEST_F(ParamsUpdateTest, OnlyTheKindsWhoseVersionsChangedAreDownloaded) {

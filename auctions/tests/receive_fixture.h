@@ -112,6 +112,10 @@ class ReceiveTest : public AccountsTest {
     accountSite = nullptr;
     AccountsTest::TearDown();
   }
+  // The account of `accountSite` (3), which the stored auctions and transactions name.
+  void AddSellerAccount() {
+    Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username) VALUES (3, 1, N'sprzedawca')");
+  }
   // Runs a store in Lotrix's module state, as the manager's callbacks do.
   template <class F>
   void InLotrix(F work) {

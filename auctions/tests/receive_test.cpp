@@ -1,10 +1,13 @@
 // The receive step of the synchronisation manager over a real product database: the reference
 // site connector's session delivers its data file's records through the manager's callbacks,
 // which store them through the host's and the provider's business objects.
+#include <algorithm>
+
 #include "auctions/sync/auctservmgr.h"
 #include "auctions/sync/containers.h"
 #include "auctions/sync/receive.h"
 #include "auctions/tests/receive_fixture.h"
+#include "testing/plans/plans.h"
 
 namespace {
 
@@ -360,6 +363,14 @@ TEST_F(Receive, AReceiveStoresTheSitesRecordsOnceAndASecondOneChangesNoCount) {
   EXPECT_TRUE(Lines(CHxLog::jsReceiveTransactions, kError).empty());
 }
 
+TEST_F(Receive, EveryLookupOfAReceiveSearchesAnIndexInsteadOfReadingTheHistory) {
+  testplans::StatementLog log(cn);
+  ASSERT_EQ(ReceiveAll(), S_OK);  // everything new
+  ASSERT_EQ(ReceiveAll(), S_OK);  // everything found
+  EXPECT_GT(log.Statements().size(), 20u);
+  EXPECT_EQ(log.FullReads(), std::vector<std::string>{});
+}
+
 TEST_F(Receive, AFailedDownloadIsLoggedInItsStepsLogWithTheConnectorsErrorAndTheNextStepFollows) {
   std::string data = kSiteData;
   const std::string quantity = "\"quantity\": 1, \"price\": 25.0, \"currency\": \"PLN\"";
@@ -396,6 +407,51 @@ TEST_F(Receive, TheJournalPositionOfEveryAccountIsSavedAndTheNextReceiveBringsOn
             (std::vector<std::wstring>{L"40 journal from 0", L"40 journal from 0", L"40 journal from 4",
                                        L"40 journal from 4"}));
   EXPECT_EQ(Calls(L"40 transaction").size(), 8u);  // the first receive of each account
+}
+
+// In journal mode a purchase refused for want of its buyer (not on the site yet, or not stored)
+// comes again with the next receive, and is stored once its buyer is.
+TEST_F(Receive, APurchaseRefusedForWantOfItsBuyerComesAgainWithTheNextJournalReceive) {
+  SetParams(L"pa_AuctSyncUseJournal = 1, pa_AuctSyncFeedback = 0, pa_AuctSyncSellAuction = 0, "
+            L"pa_AuctSyncSoldAuction = 0, pa_AuctSyncNotSoldAuction = 0");
+  auto site = [](const std::string& ewa) {
+    return R"({"auctions": [{"number": "7100001", "state": "sold", "title": "Kubek", "quantity": 5, "ended": true},
+                     {"number": "7100002", "state": "sold", "title": "Talerz", "quantity": 5, "ended": true}],
+      "customers": [{"user_id": 8100001, "user_name": "jan", "first_name": "Jan"})" + ewa + R"(],
+      "transactions": [
+        {"id": 1, "journal": 1, "item_number": "7100001", "user_id": 8100001, "user_name": "jan", "quantity": 1,
+         "price": 10.0, "currency": "PLN", "date": "2026-11-27T10:00:00"},
+        {"id": 2, "journal": 2, "item_number": "7100001", "user_id": 8100002, "user_name": "ewa", "quantity": 1,
+         "price": 10.0, "currency": "PLN", "date": "2026-11-27T11:00:00"},
+        {"id": 3, "journal": 3, "item_number": "7100002", "user_id": 8100001, "user_name": "jan", "quantity": 1,
+         "price": 10.0, "currency": "PLN", "date": "2026-11-27T12:00:00"}]})";
+  };
+  struct Step {
+    std::string ewa;   // the second buyer on the site
+    LONG stored;       // purchases stored after the receive
+    size_t refusals;   // the second buyer's purchase refused so far
+  };
+  const Step steps[] = {
+      {"", 2, 1},                                                // not on the site yet
+      {R"(, {"user_id": 8100002})", 2, 2},                      // on it, without a name or nick
+      {R"(, {"user_id": 8100002, "user_name": "ewa"})", 3, 2},  // stored at last
+      {R"(, {"user_id": 8100002, "user_name": "ewa"})", 3, 2},  // nothing new
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.ewa);
+    UseSiteData(site(step.ewa));
+    ASSERT_EQ(ReceiveAll(), S_OK);
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction"), step.stored);
+    const std::vector<std::wstring> errors = Lines(CHxLog::jsReceiveTransactions, kError);
+    EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
+                            [](const std::wstring& e) { return e.find(L"Nie istnieje klient ewa (8100002)") != std::wstring::npos; }),
+              static_cast<std::ptrdiff_t>(step.refusals));
+  }
+  EXPECT_EQ(Calls(L"40 journal from"), (std::vector<std::wstring>{L"40 journal from 0", L"40 journal from 1",
+                                                                  L"40 journal from 1", L"40 journal from 3"}));
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction INNER JOIN cs__Customer ON cs_Id = tr_CustomerId "
+                 L"WHERE cs_ExtServiceId = 8100002"),
+            1);
 }
 
 TEST_F(Receive, AListingNamingItsSellerComesOnlyToThatAccountOfTheSite) {

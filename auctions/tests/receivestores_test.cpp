@@ -101,14 +101,30 @@ TEST_F(CustomerStore, ANickWithAnApostropheAndNoSurnameFindsTheCustomerEnteredBy
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM cs__Customer"), 1);
 }
 
+// The note names the previous name and surname: of a customer entered by hand, and of one an
+// earlier receive stored (its whole name in cs_Name, its surname empty).
 TEST_F(CustomerStore, TheNoteNamesThePreviousNameAndSurname) {
   Run(L"INSERT INTO cs__Customer (cs_Id, cs_Name, cs_Surname, cs_Nick, cs_ExtServiceId, cs_SvcProvId) "
       L"VALUES (42, N'Anna', N'Nowak', N'ania', 5, 1)");
-  _RecordsetPtr row = Buyer(6, L"ania");
-  Store(row);
-  ASSERT_EQ(Lines(CHxLog::jsReceiveCustomers, kWarning).size(), 1u);
-  EXPECT_NE(Lines(CHxLog::jsReceiveCustomers, kWarning)[0].find(L"Poprzednie dane to: Anna Nowak"), std::wstring::npos);
-  EXPECT_EQ(Long(L"SELECT cs_ExtServiceId FROM cs__Customer WHERE cs_Id = 42"), 6);
+  Store(Buyer(50, L"ewa", {{L"first_name", _variant_t(L"Ewa")}, {L"last_name", _variant_t(L"Lis")}}));
+  EXPECT_EQ(String(L"SELECT cs_Surname FROM cs__Customer WHERE cs_ExtServiceId = 50"), L"");
+  struct Case {
+    LONG buyer;
+    const wchar_t* nick;
+    const wchar_t* previous;
+  };
+  size_t notes = 0;
+  for (const Case& c : {Case{6, L"ania", L"Anna Nowak"}, Case{51, L"ewa", L"Ewa Lis "}}) {
+    SCOPED_TRACE(c.nick);
+    Store(Buyer(c.buyer, c.nick));
+    const std::vector<std::wstring> warnings = Lines(CHxLog::jsReceiveCustomers, kWarning);
+    ASSERT_EQ(warnings.size(), ++notes);
+    const std::wstring said = warnings.back();
+    EXPECT_EQ(said.substr(said.find(L"Poprzednie dane to: ")), std::wstring(L"Poprzednie dane to: ") + c.previous);
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM cs__Customer WHERE cs_Nick = '" + std::wstring(c.nick) +
+                   L"' AND cs_ExtServiceId = " + std::to_wstring(c.buyer)),
+              1);
+  }
 }
 
 TEST_F(CustomerStore, ARowOfNullsIsRefusedWithTheStepsLineAndStoresNothing) {
@@ -131,6 +147,7 @@ class TransactionStore : public ReceiveTest {
  protected:
   void SetUp() override {
     ReceiveTest::SetUp();
+    AddSellerAccount();
     Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_UserId, au_RegId, au_RegSiteId, au_SvcProvId) "
         L"VALUES (10, '1000', N'Kubek', 1, 3, 9, 1), (11, 'o''1', N'Talerz', 1, 3, 9, 1)");
     Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_Title, au_UserId, au_RegId, au_RegSiteId, au_SvcProvId, "
@@ -249,6 +266,7 @@ class CommentStore : public ReceiveTest {
  protected:
   void SetUp() override {
     ReceiveTest::SetUp();
+    AddSellerAccount();
     Run(L"INSERT INTO au__Auction (au_Id, au_Number, au_SvcProvId) VALUES (10, '1000', 1), (13, '', 1)");
     // A buyer whose service id needs 64 bits.
     Run(L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (20, N'kupiec', 9007199254740993, 1)");

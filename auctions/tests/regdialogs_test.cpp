@@ -1,11 +1,15 @@
 // The account list dialog over a recording manager, and the seller-zone settings dialog of a
 // stored account over the seller-zone doubles. Each dialog is also saved as a picture.
+#include <set>
+
 #include "accounts_fixture.h"
 #include "auctions/regmanager.h"
 #include "auctions/regmanagerdlg.h"
 #include "auctions/regstatusesdlg.h"
 #include "framework/controls.h"
 #include "framework/messages.h"
+#include "platform/gui/dialogs.h"
+#include "platform/gui/gallery.h"
 #include "platform/gui/headless.h"
 #include "platform/gui/input.h"
 #include "platform/strings/oledatetime.h"
@@ -458,6 +462,116 @@ TEST_F(ZoneDialog, CancellingDropsTheEmergencyRequests) {
   });
   EXPECT_TRUE(zone.State().calls.empty());
   EXPECT_EQ(Value(L"SELECT reg_ST_LastSynch FROM reg__Registration WHERE reg_Id=5").vt, VT_NULL);
+}
+
+// The program's dialogs show the database: the account list its accounts in the grid, the
+// settings dialog the selected account (else the first), the run dialogs the stored options.
+TEST_F(ZoneDialog, TheProgramsDialogsShowTheDatabasesAccountsAndOptions) {
+  Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Accesskey, reg_ST_StatusesServiceActive, "
+      L"reg_ST_Description) VALUES (6, 1, 'ewa_sprzedaje', 'x', 0, 'Kramik Ewy')");
+  Run(L"UPDATE kd_ProgramParams SET pa_AuctSyncTransaction = 0, pa_AuctSyncFeedbackMax = 100");
+  doubles::ZoneDoubles zone;
+  auto sample = [](const wchar_t* name) {
+    const platform::gui::DialogSample* found = platform::gui::FindDialogSample(name);
+    return found ? found->create() : nullptr;
+  };
+
+  std::unique_ptr<CWnd> list = sample(L"#101");
+  auto* accounts = dynamic_cast<CRegManagerDlg*>(list.get());
+  ASSERT_NE(accounts, nullptr);
+  CBaseGrid& grid = accounts->List().Grid();
+  std::wstring shown;
+  for (ROWCOL row = 0; row <= static_cast<ROWCOL>(grid.GetRowCount()); ++row)
+    for (ROWCOL col = 1; col <= grid.GetColCount(); ++col) shown += std::wstring(grid.GetValueRowCol(row, col)) + L"|";
+  for (const wchar_t* text : {L"Nazwa konta|", L"jan|", L"ewa_sprzedaje|", L"Serwis wzorcowy|"})
+    EXPECT_NE(shown.find(text), std::wstring::npos) << text << L" in " << shown;
+  list.reset();
+
+  std::unique_ptr<CWnd> first = sample(L"#106");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(ItemText(first->m_hWnd, 1030), L"Sklep Jana");
+  EXPECT_EQ(IsDlgButtonChecked(first->m_hWnd, 1027), BST_CHECKED);
+  first.reset();
+  host->Object().SetSelection(6, 0, 0);
+  std::unique_ptr<CWnd> selected = sample(L"#106");
+  ASSERT_NE(selected, nullptr);
+  EXPECT_EQ(ItemText(selected->m_hWnd, 1030), L"Kramik Ewy");
+  EXPECT_EQ(IsDlgButtonChecked(selected->m_hWnd, 1027), BST_UNCHECKED);
+  selected.reset();
+  // The account was only shown: nothing of it changed, no edit lock is left.
+  EXPECT_EQ(static_cast<LONG>(Value(L"SELECT COUNT(*) FROM kd_blokada")), 0);
+
+  std::unique_ptr<CWnd> receive = sample(L"#108");
+  ASSERT_NE(receive, nullptr);
+  EXPECT_EQ(IsDlgButtonChecked(receive->m_hWnd, 1037), BST_UNCHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(receive->m_hWnd, 1044), BST_CHECKED);
+  EXPECT_EQ(ItemText(receive->m_hWnd, 1039), L"100");
+}
+
+// --- every dialog template of the libraries and the host
+
+// The part of a control that its text may take and how it is laid out there; false for controls
+// without a text of their own (frames, pictures, edits, lists).
+bool TextArea(HWND control, RECT& area, UINT& format) {
+  wchar_t name[64] = {};
+  GetClassNameW(control, name, 64);
+  const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+  GetClientRect(control, &area);
+  if (lstrcmpiW(name, L"Static") == 0) {
+    const DWORD type = style & SS_TYPEMASK;
+    if (style & SS_ENDELLIPSIS) return false;   // cut with "..." by design
+    if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) format = DT_WORDBREAK;
+    else if (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE) format = DT_SINGLELINE;
+    else return false;
+    return true;
+  }
+  if (lstrcmpiW(name, L"Button") == 0) {
+    const DWORD type = style & BS_TYPEMASK;
+    if (type != BS_CHECKBOX && type != BS_AUTOCHECKBOX && type != BS_3STATE && type != BS_AUTO3STATE &&
+        type != BS_RADIOBUTTON && type != BS_AUTORADIOBUTTON)
+      return false;
+    area.left += 13 + 4;   // the box and the gap before the text
+    format = (style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE;
+    return true;
+  }
+  if (lstrcmpiW(name, L"kd_hyperlink") == 0) {
+    format = DT_SINGLELINE;
+    return true;
+  }
+  return false;
+}
+
+// Every static text, check box and link of every dialog template that the libraries and the host
+// keep shows its whole text in the dialog's font: on its line, or a word-wrapping static within
+// its height once wrapped.
+TEST(DialogTemplates, EveryLabelFitsItsControlInTheDialogFont) {
+  std::set<std::wstring> modules;
+  size_t labels = 0;
+  for (const platform::gui::DialogTemplateEntry& t : platform::gui::DialogTemplates()) {
+    ASSERT_NE(t.dialog, nullptr) << t.name;
+    modules.insert(t.moduleName);
+    HWND dialog = platform::gui::CreateDialogFromTemplate(t.module, *t.dialog, nullptr, nullptr, 0, t.name);
+    ASSERT_NE(dialog, nullptr) << t.name;
+    HDC dc = GetDC(dialog);
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      wchar_t text[512] = {};
+      GetWindowTextW(c, text, 512);
+      RECT area{};
+      UINT format = 0;
+      if (!text[0] || !TextArea(c, area, format)) continue;
+      ++labels;
+      const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(c, WM_GETFONT, 0, 0)));
+      RECT needed{0, 0, area.right - area.left, 0};
+      DrawTextW(dc, text, -1, &needed, format | DT_CALCRECT);
+      SelectObject(dc, old);
+      EXPECT_LE(needed.right, area.right - area.left) << t.moduleName << L" " << t.name << L": " << text;
+      EXPECT_LE(needed.bottom, area.bottom - area.top) << t.moduleName << L" " << t.name << L": " << text;
+    }
+    ReleaseDC(dialog, dc);
+    DestroyWindow(dialog);
+  }
+  EXPECT_EQ(modules, (std::set<std::wstring>{L"Lotrix", L"Vantor", L"VantorHost"}));
+  EXPECT_GT(labels, 50u);
 }
 
 }  // namespace

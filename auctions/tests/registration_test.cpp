@@ -426,6 +426,64 @@ TEST_F(AccountDialogTest, AnExistingAccountKeepsItsVersionAndACancelStoresNothin
                         L"aukcyjnym");
 }
 
+// The dialog refuses a login or a password that its column would cut (the site knows no cut login,
+// and a cut password never converts back), naming the column and its size; nothing is stored. The
+// account's putters still cut, as every text written into a fixed-size field is cut.
+TEST_F(AccountDialogTest, ALoginOrPasswordItsColumnWouldCutIsRefusedAndNothingIsStored) {
+  struct Case {
+    std::wstring login, password;  // empty: left as it is
+    std::wstring told;             // empty: saved
+  };
+  const std::wstring refused = L"Konto nie zostało zapisane: ";
+  const Case cases[] = {
+      {std::wstring(101, L'ł'), L"", refused + L"Login ma 101 znaków, a pole reg_Username mieści 100."},
+      {L"", std::wstring(126, L'p'),
+       refused + L"Hasło (126 znaków) w postaci zapisywanej przez konwerter nie mieści się w polu reg_Accesskey (255 "
+                 L"znaków)."},
+      // Two bytes each in the converter's form.
+      {L"", std::wstring(63, L'ż'),
+       refused + L"Hasło (63 znaków) w postaci zapisywanej przez konwerter nie mieści się w polu reg_Accesskey (255 "
+                 L"znaków)."},
+      {std::wstring(100, L'ł'), std::wstring(125, L'p'), L""},
+  };
+  for (const Case& c : cases) {
+    const std::wstring before = String(L"SELECT reg_Username FROM reg__Registration WHERE reg_Id = 5") + L"|" +
+                                String(L"SELECT reg_Accesskey FROM reg__Registration WHERE reg_Id = 5");
+    ASSERT_EQ(connector->ScriptEditAccount(VARIANT_TRUE, c.login.empty() ? _bstr_t() : _bstr_t(c.login.c_str()),
+                                           c.password.empty() ? _bstr_t() : _bstr_t(c.password.c_str()), nullptr),
+              S_OK);
+    IUnknownPtr object = Account();
+    EXPECT_EQ(Show(object), c.told.empty() ? S_OK : S_FALSE) << c.told;
+    BSTR info = nullptr;
+    ASSERT_EQ(IRegistrationPtr(object)->GetInfo(&info), S_OK);
+    EXPECT_EQ(Text(info), c.told.empty() ? L"Konto zostało zapisane." : c.told);
+    BSTR left = nullptr;
+    ASSERT_EQ(connector->GetDialogInfo(&left), S_OK);
+    EXPECT_EQ(Text(left), c.told.empty() ? L"Konto zostało zapisane." : c.told);
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada"), 0);
+    if (!c.told.empty()) {
+      EXPECT_EQ(String(L"SELECT reg_Username FROM reg__Registration WHERE reg_Id = 5") + L"|" +
+                    String(L"SELECT reg_Accesskey FROM reg__Registration WHERE reg_Id = 5"),
+                before);
+    }
+  }
+  EXPECT_EQ(String(L"SELECT reg_Username FROM reg__Registration WHERE reg_Id = 5"), std::wstring(100, L'ł'));
+  EXPECT_EQ(Get(LotrixRegistrationPtr(Account()), &LotrixRegistration::GetAccesskey), std::wstring(125, L'p'));
+  // A new account with a login too long is not stored at all.
+  ASSERT_EQ(connector->ScriptEditAccount(VARIANT_TRUE, _bstr_t(std::wstring(150, L'a').c_str()), _bstr_t(L"x"), nullptr),
+            S_OK);
+  ASSERT_EQ(connector->ScriptEditSites(_bstr_t(L"1=pierwszy")), S_OK);
+  IUnknownPtr fresh = NewObject(L"Vantor.CoRegistration");
+  ASSERT_EQ(IRegistrationPtr(fresh)->InitNew(1), S_OK);
+  EXPECT_EQ(Show(fresh), S_FALSE);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM reg__Registration"), 1);
+  // The account's own putter cuts.
+  LotrixRegistrationPtr account(NewObject(L"Vantor.CoRegistration"));
+  ASSERT_EQ(IRegistrationPtr(account)->InitNew(1), S_OK);
+  ASSERT_EQ(account->PutUsername(_bstr_t(std::wstring(150, L'a').c_str())), S_OK);
+  EXPECT_EQ(Get(account, &LotrixRegistration::GetUsername), std::wstring(100, L'a'));
+}
+
 TEST_F(AccountDialogTest, TheConnectorsFailuresEndTheDialog) {
   // The dialog operation itself: a provider without a row, a class that is no connector.
   auto dialogFailure = [&] {

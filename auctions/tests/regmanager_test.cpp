@@ -149,7 +149,9 @@ TEST_F(RegManager, AConnectorThatCannotConnectOrIsMissingIsToldWithItsReason) {
 TEST_F(RegManager, ARightsGrantFailureDeletesTheNewAccountAndFails) {
   connector->ScriptEditAccount(VARIANT_TRUE, _bstr_t(L"nowy"), _bstr_t(L"tajne"), nullptr);
   connector->ScriptEditSites(_bstr_t(L"1=Pierwsza"));
-  Run(L"DROP TABLE kd_UserRight");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER refuse_rights BEFORE INSERT ON kd_UserRight BEGIN SELECT RAISE(ABORT, 'odmowa'); END"))
+    Run(sql);
   LONG id = -1;
   EXPECT_EQ(manager->RegAdd(0, 1, &id), E_FAIL);
   EXPECT_EQ(id, 0);
@@ -163,10 +165,10 @@ TEST_F(RegManager, ARightsGrantFailureDeletesTheNewAccountAndFails) {
 TEST_F(RegManager, AnAccountThatCannotBeDeletedAgainKeepsItsIdAndStillFails) {
   connector->ScriptEditAccount(VARIANT_TRUE, _bstr_t(L"nowy"), _bstr_t(L"tajne"), nullptr);
   connector->ScriptEditSites(_bstr_t(L"1=Pierwsza"));
-  Run(L"DROP TABLE kd_UserRight");
-  for (const std::wstring& sql : testdb::RefusingTrigger(
-           L"CREATE TRIGGER keep_accounts BEFORE DELETE ON reg__Registration BEGIN SELECT RAISE(ABORT, 'zostaje'); END"))
-    Run(sql);
+  for (const wchar_t* trigger :
+       {L"CREATE TRIGGER refuse_rights BEFORE INSERT ON kd_UserRight BEGIN SELECT RAISE(ABORT, 'odmowa'); END",
+        L"CREATE TRIGGER keep_accounts BEFORE DELETE ON reg__Registration BEGIN SELECT RAISE(ABORT, 'zostaje'); END"})
+    for (const std::wstring& sql : testdb::RefusingTrigger(trigger)) Run(sql);
   LONG id = -1;
   EXPECT_EQ(manager->RegAdd(0, 1, &id), E_FAIL);
   EXPECT_GT(id, 0);
@@ -199,6 +201,42 @@ TEST_F(RegManager, DeletingClearsTheHostsSelectionOfThatAccountOnly) {
   Selection()->GetSelectedAccount(&selected);
   EXPECT_EQ(selected, 0);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM reg__Registration"), 0);
+}
+
+// Auctions (templates among them) and transactions keep their account: its delete is refused
+// with the integrity violation and nothing goes; an account without them goes with its sites and
+// the rights users held to it.
+TEST_F(RegManager, AnAccountThatRecordsNameIsKeptAndOneWithoutGoesWithItsRights) {
+  Account(5, L"jan");
+  Account(6, L"ewa");
+  Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId) VALUES (1, 1, 1)");
+  Run(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 5, 1), (2, 6, 1)");
+  // 5 << 16 | kind, 6 << 16 | 1, and a right of no account.
+  Run(L"INSERT INTO kd_UserRight (ur_UserId, ur_Right) VALUES (1, 327681), (1, 327682), (2, 327683), (1, 393217), "
+      L"(1, 100)");
+  const wchar_t* const records[] = {
+      L"INSERT INTO au__Auction (au_Id, au_RegId, au_Template) VALUES (1, 6, 0)",
+      L"INSERT INTO au__Auction (au_Id, au_RegId, au_Template) VALUES (1, 6, 1)",
+      L"INSERT INTO tr__Transaction (tr_Id, tr_RegId) VALUES (1, 6)",
+  };
+  for (const wchar_t* record : records) {
+    Run(record);
+    EXPECT_EQ(manager->RegDelete(0, 6), static_cast<HRESULT>(0x80040F1Cu)) << record;
+    EXPECT_NE(TakeError().description.find(L"Naruszenie integralności danych"), std::wstring::npos) << record;
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM reg__Registration WHERE reg_Id = 6"), 1) << record;
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM reg_Site WHERE rs_RegId = 6"), 1) << record;
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right = 393217"), 1) << record;
+    EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_blokada"), 0) << record;
+    Run(L"DELETE FROM au__Auction");
+    Run(L"DELETE FROM tr__Transaction");
+  }
+  ASSERT_EQ(manager->RegDelete(0, 5), S_OK);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM reg__Registration WHERE reg_Id = 5"), 0);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM reg_Site"), 1);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right IN (327681, 327682, 327683)"), 0);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right IN (393217, 100)"), 2);
+  ASSERT_EQ(manager->RegDelete(0, 6), S_OK);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM kd_UserRight"), 1);
 }
 
 TEST_F(RegManager, ADeleteIsRefusedWhileAnotherWorkstationEditsTheAccount) {

@@ -12,7 +12,9 @@
 #include "platform/strings/convert.h"
 #include "platform/strings/oledatetime.h"
 #include "platform/threads/clock.h"
+#include "testing/plans/plans.h"
 #include "testing/site_connector/reference_connector.h"
+#include "testing/support/test_database.h"
 
 namespace accounts_test {
 namespace {
@@ -302,6 +304,12 @@ TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
   Auction(4, 3, 5, L"Wysłana");
   Comment(20, 3, 5, L"1001", L"Odrzucony");
   Comment(21, 3, 5, L"1002", L"Przyjęty");
+  // The database refuses to write one comment back, with its own reason.
+  Comment(22, 3, 5, L"1003", L"Niezapisany");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER test_RefuseComment BEFORE UPDATE ON tr_Comment WHEN NEW.tc_TransId = 22 BEGIN "
+           L"SELECT RAISE(ABORT, 'komentarz zablokowany przez test'); END"))
+    Run(sql);
   beforeListing = [](IHxAuction* auction) -> HRESULT {
     const std::wstring title = Text(auction, &IHxAuction::GetTitle);
     if (title == L"Odrzucona z opisem")
@@ -336,10 +344,13 @@ TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
   EXPECT_EQ(End(CHxLog::jsSendAuctions), std::make_pair(LONG{1}, LONG{2}));
 
   const std::vector<std::wstring> comments = Lines(CHxLog::jsSendComments, L'2');
-  ASSERT_EQ(comments.size(), 1u);
+  ASSERT_EQ(comments.size(), 2u);
   EXPECT_EQ(comments[0].rfind(L"Wysyłanie komentarza dla ania do aukcji nr 1001 nie powiodło się.\r\n", 0), 0u);
-  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
-  EXPECT_EQ(Given(), std::vector<std::wstring>{L"1002 4242 Przyjęty 1"});
+  // A refused save says why, in the database's words.
+  EXPECT_EQ(comments[1], L"Wysyłanie komentarza dla ania do aukcji nr 1003 nie powiodło się.\r\n"
+                         L"komentarz zablokowany przez test");
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 2);
+  EXPECT_EQ(Given(), (std::vector<std::wstring>{L"1002 4242 Przyjęty 1", L"1003 4242 Niezapisany 1"}));
   EXPECT_EQ(Long(L"SELECT tc_SentExternalId FROM tr_Comment WHERE tc_TransId = 21"), 1);
   EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{2}));
 }
@@ -537,6 +548,15 @@ TEST_F(ReferenceSend, TheListingAndTheCommentLandOnTheSiteAndTheirAnswersInTheDa
   Run(L"UPDATE au__Auction SET au_State = 1, au_Number = NULL WHERE au_Id = 1");
   ASSERT_EQ(manager->SendAuctions(_variant_t(LONG{1})), S_OK);
   EXPECT_EQ(String(L"SELECT au_Number FROM au__Auction WHERE au_Id = 1"), L"100002");
+}
+
+TEST_F(ReferenceSend, EveryLookupOfASendSearchesAnIndexInsteadOfReadingTheHistory) {
+  Site();
+  testplans::StatementLog log(cn);
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  ASSERT_EQ(manager->SendAuctions(_variant_t(LONG{3})), S_OK);
+  EXPECT_GT(log.Statements().size(), 10u);
+  EXPECT_EQ(log.FullReads(), std::vector<std::string>{});
 }
 
 TEST_F(ReferenceSend, ASiteWithoutCommentIdsAnswers0AndFailingSlotsAreLoggedWithTheirReasons) {

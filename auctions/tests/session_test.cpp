@@ -2,6 +2,9 @@
 // current site, records every call, fails or runs hooked code on demand, answers E_NOTIMPL on the
 // slots it does not serve yet; and the reference site's data: loaded from a file or a text,
 // unknown sections ignored, malformed documents refused with the place named, written back.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -337,47 +340,106 @@ TEST_F(SessionTest, SiteDataKeepsUnknownSectionsAndRefusesMalformedDocuments) {
   EXPECT_EQ(SiteData(), loaded);
 }
 
-TEST_F(SessionTest, SiteDataComesFromAWorkingCopyThatChangesAreWrittenInto) {
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+// The number of entries of a section of the file's document.
+size_t Entries(const std::string& path, const char* section) {
+  return reference::SiteData::Load(path)->Read(
+      [&](const reference::Json& doc) { return reference::Section(doc, section).size(); });
+}
+
+// A site kept in a file is the file as it stands: a file that cannot be read fails the sessions
+// (none opens), one read again serves them again, and what they change is written into it.
+TEST_F(SessionTest, SiteDataComesFromAWorkingCopyThatCannotBeReachedWhileItCannotBeRead) {
   // The repository's file is a valid document.
   ASSERT_EQ(connector->LoadSiteData(_bstr_t(VANTOR_REFERENCE_SITE_DATA)), S_OK);
   EXPECT_NE(SiteData().find(L"\"sites\""), std::wstring::npos);
 
   const testtemp::TempFolder folder("vantor-reference-site");
   const std::string copy = folder.File("reference-site.json");
+  EXPECT_EQ(connector->LoadSiteData(_bstr_t(L"")), E_INVALIDARG);
   EXPECT_EQ(connector->LoadSiteData(_bstr_t(copy.c_str())), E_INVALIDARG);
   EXPECT_NE(TakeError().description.find(L"nie można otworzyć pliku"), std::wstring::npos);
-  EXPECT_EQ(connector->LoadSiteData(_bstr_t(L"")), E_INVALIDARG);
-  {
-    std::ofstream out(copy, std::ios::binary);
-    out << R"({"sites": [{"number": 2, "name": "Łódź"}], "comment_sent": []})";
-  }
-  ASSERT_EQ(connector->LoadSiteData(_bstr_t(copy.c_str())), S_OK);
-  EXPECT_NE(SiteData().find(L"Łódź"), std::wstring::npos);
-  {
-    std::ofstream out(copy, std::ios::binary | std::ios::trunc);
-    out << "{\"sites\": [";
-  }
-  EXPECT_EQ(connector->LoadSiteData(_bstr_t(copy.c_str())), E_INVALIDARG);
+  // The site is that file all the same: nothing is read from elsewhere, and no session opens.
+  BSTR json = nullptr;
+  EXPECT_EQ(connector->GetSiteData(&json), E_FAIL);
   EXPECT_NE(TakeError().description.find(platform::utf8::ToWide(copy.c_str())), std::wstring::npos);
-  EXPECT_NE(SiteData().find(L"Łódź"), std::wstring::npos);
-  std::remove(copy.c_str());
+  IAuctionSiteConnector* raw = nullptr;
+  EXPECT_EQ(site->OpenSession(account, &raw), E_FAIL);
+  EXPECT_EQ(raw, nullptr);
+  EXPECT_NE(TakeError().description.find(L"nie można otworzyć pliku"), std::wstring::npos);
 
-  // A change goes back into the file it came from, and reads back the same.
-  {
-    std::ofstream out(copy, std::ios::binary);
-    out << R"({"sites": [{"number": 2, "name": "Łódź"}], "comment_sent": []})";
-  }
-  std::shared_ptr<reference::SiteData> data = reference::SiteData::Load(copy);
-  data->Change([](reference::Json& doc) { doc["comment_sent"].push_back({{"id", 17}, {"text", "Dziękuję"}}); });
-  std::shared_ptr<reference::SiteData> again = reference::SiteData::Load(copy);
-  again->Read([](const reference::Json& doc) {
+  // Once the file can be read it serves, as it stands, without being loaded again.
+  WriteFile(copy, R"({"sites": [{"number": 2, "name": "Łódź"}], "comment_sent": []})");
+  EXPECT_NE(SiteData().find(L"Łódź"), std::wstring::npos);
+  TestSync sync;
+  IAuctionSiteConnectorPtr session = Open();
+  ASSERT_TRUE(session);
+  ASSERT_EQ(session->SetSync(&sync), S_OK);
+  ASSERT_EQ(session->SetRegSite(SiteNumber(2)), S_OK);
+  // A file broken while the session is open fails its calls, naming the file and the place.
+  WriteFile(copy, R"({"sites": [)");
+  _RecordsetPtr comments = lotrix::CreateCommentsContainer();
+  comments->AddNew();
+  comments->GetFields()->GetItem(_variant_t(L"auction_number"))->PutValue(_variant_t(L"1001"));
+  comments->GetFields()->GetItem(_variant_t(L"to_user_id"))->PutValue(_variant_t(LONG{42}));
+  comments->GetFields()->GetItem(_variant_t(L"comment"))->PutValue(_variant_t(L"Dziękuję"));
+  comments->Update();
+  LONG id = -1;
+  EXPECT_EQ(session->SendComments(comments, &id), E_FAIL);
+  EXPECT_NE(TakeError().description.find(L"błąd składni JSON"), std::wstring::npos);
+  _RecordsetPtr received = lotrix::CreateCommentsContainer();
+  EXPECT_EQ(session->ReceiveComments(lotrix::CreateAuctionsContainer(), 0, received, 0), E_FAIL);
+  EXPECT_EQ(received->GetRecordCount(), 0);
+  WriteFile(copy, R"({"sites": [{"number": 2, "name": "Łódź"}], "comment_sent": []})");
+  EXPECT_EQ(session->SendComments(comments, &id), S_OK);
+  EXPECT_EQ(id, 1);
+  EXPECT_EQ(Entries(copy, "comment_sent"), 1u);
+}
+
+// Sites of one file in two processes (here two objects, as two processes hold them) see each
+// other's changes: each change reads the file under its lock before it writes it.
+TEST(SiteDataFile, ChangesOfTwoHoldersOfOneFileAreAllKept) {
+  const testtemp::TempFolder folder("vantor-reference-site");
+  const std::string copy = folder.File("reference-site.json");
+  WriteFile(copy, R"({"sites": [{"number": 2, "name": "Łódź"}], "comment_sent": []})");
+  std::shared_ptr<reference::SiteData> first = reference::SiteData::Load(copy);
+  std::shared_ptr<reference::SiteData> second = reference::SiteData::Load(copy);
+  auto append = [](reference::SiteData& data, int id) {
+    data.Change([&](reference::Json& doc) { doc["comment_sent"].push_back({{"id", id}, {"text", "Dziękuję"}}); });
+  };
+  append(*first, 1);
+  append(*second, 2);
+  append(*first, 3);
+  second->Read([](const reference::Json& doc) {
     const reference::Json& sent = reference::Section(doc, "comment_sent");
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(reference::EntryLong(sent[0], "id", "comment_sent[0]"), 17);
-    EXPECT_EQ(reference::EntryText(sent[0], "text", "comment_sent[0]"), L"Dziękuję");
+    ASSERT_EQ(sent.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(reference::EntryLong(sent[i], "id", "comment_sent"), i + 1);
     EXPECT_EQ(reference::EntryText(reference::Section(doc, "sites")[0], "name", "sites[0]"), L"Łódź");
   });
-  std::remove(copy.c_str());
+
+  // Two processes changing it at once: every change is kept and the file stays whole.
+  constexpr int kEach = 40;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int status = 0;
+    try {
+      std::shared_ptr<reference::SiteData> mine = reference::SiteData::Load(copy);
+      for (int i = 0; i < kEach; ++i) append(*mine, 1000 + i);
+    } catch (...) {
+      status = 1;
+    }
+    _exit(status);
+  }
+  for (int i = 0; i < kEach; ++i) append(*first, 100 + i);
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Entries(copy, "comment_sent"), 3u + 2 * kEach);
 }
 
 TEST(SiteDataReaders, MissingMembersTakeTheirFallbackAndWrongTypesAreNamed) {

@@ -1,7 +1,9 @@
 // Equality filters and clone-and-find on an exchange container of 10,000 rows, as a merge of a
 // category tree does them: 10,000 filters by id, each followed by a write into the row found, and
 // 10,000 clones each searched for a parent id. Beside them the same steps on 1,000 ids with
-// criteria that no index answers (a walk over every row), for scale.
+// criteria that no index answers (a walk over every row), for scale. Then the first filter after
+// filling containers of 10,000, 100,000 and 200,000 rows, with the field optimized from the
+// start and without (the index built by the filter); the aim: under 30 ms at 200,000 rows.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -63,6 +65,27 @@ long CloneAndFind(const _RecordsetPtr& rs, int count, bool walk) {
   return found;
 }
 
+// Fills a container of `rows` rows as a connector does (AddNew, the fields, Update), then times
+// its first filter by id.
+double FirstFilter(int rows, bool optimized, long& found) {
+  _RecordsetPtr rs(__uuidof(Recordset));
+  rs->Fields->Append(L"id", adInteger, 4, static_cast<FieldAttributeEnum>(100));
+  rs->Fields->Append(L"name", adVarWChar, 50, static_cast<FieldAttributeEnum>(100));
+  rs->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
+  if (optimized) rs->Fields->Item[L"id"]->Properties->Item[L"Optimize"]->Value = _variant_t(true);
+  FieldsPtr fields = rs->Fields;
+  for (int i = 1; i <= rows; ++i) {
+    rs->AddNew();
+    fields->Item[L"id"]->Value = _variant_t(i);
+    fields->Item[L"name"]->Value = _variant_t(L"Kategoria");
+    rs->Update();
+  }
+  const auto start = std::chrono::steady_clock::now();
+  rs->Filter = Criteria(L"id", rows / 2, false).c_str();
+  found = rs->RecordCount;
+  return Seconds(start);
+}
+
 }  // namespace
 
 int main() {
@@ -84,5 +107,14 @@ int main() {
   std::printf("%d clones each found in                 %.3f s (%ld found)\n", kRows, clones, c);
   std::printf("%d filters walking every row             %.3f s (%ld found)\n", kRows / 10, walkFilters, wf);
   std::printf("%d clones found in walking every row     %.3f s (%ld found)\n", kRows / 10, walkClones, wc);
-  return f == kRows && c == kRows / 10 ? 0 : 1;
+  bool ok = f == kRows && c == kRows / 10;
+  std::printf("first filter after filling:   optimized   not optimized\n");
+  for (int rows : {10000, 100000, 200000}) {
+    long a = 0, b = 0;
+    const double optimized = FirstFilter(rows, true, a), plain = FirstFilter(rows, false, b);
+    std::printf("%8d rows                 %8.1f ms %11.1f ms\n", rows, optimized * 1e3, plain * 1e3);
+    ok = ok && a == 1 && b == 1;
+  }
+  std::printf("aim: under 30 ms at 200,000 rows\n");
+  return ok ? 0 : 1;
 }

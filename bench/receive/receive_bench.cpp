@@ -2,8 +2,9 @@
 // receive path (the stores, the host's and the provider's business objects, their recordsets)
 // into a fresh product database; then the same lookups and inserts through prepared SQLite
 // statements, one transaction per record, into a database of the same tables (and the same
-// journal settings as the ADO layer). Prints both rates
-// in records per second and their ratio.
+// journal settings as the ADO layer). Prints both rates in records per second and their ratio; then,
+// when a PostgreSQL server answers at libpq's environment, the receive path's rate into a database
+// made on it for the run, beside SQLite's.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -14,12 +15,15 @@
 
 #include "auctions/module.h"
 #include "auctions/sync/receivestores.h"
+#include "bench/support/receive_context.h"
+#include "bench/support/sqlite_statement.h"
 #include "host/host.h"
 #include "platform/base/utf8.h"
 #include "platform/gui/headless.h"
 #include "platform/registry/registry.h"
 #include "shared/hxinstance.h"
 #include "testing/site_connector/reference_connector.h"
+#include "testing/support/server_database.h"
 
 namespace {
 
@@ -57,45 +61,18 @@ _variant_t Money(LONGLONG hundredths) {
   return v;
 }
 
-// The manager's side as the stores see it, with logs of their own.
-class BenchContext : public lotrix::CReceiveContext {
- public:
-  BenchContext()
-      : m_auctions(CHxLog::jsReceiveAuctions), m_customers(CHxLog::jsReceiveCustomers),
-        m_transactions(CHxLog::jsReceiveTransactions), m_comments(CHxLog::jsReceiveComments) {
-    for (CHxLog* log : {&m_auctions, &m_customers, &m_transactions, &m_comments}) log->StartJob();
-  }
-  ~BenchContext() override {
-    for (CHxLog* log : {&m_auctions, &m_customers, &m_transactions, &m_comments}) log->EndJobAutoResult(0);
-  }
-  bool IsTerminated() override { return false; }
-  CHxLog& ReceiveLog(CHxLog::JobSubtype subtype) override {
-    switch (subtype) {
-      case CHxLog::jsReceiveAuctions: return m_auctions;
-      case CHxLog::jsReceiveCustomers: return m_customers;
-      case CHxLog::jsReceiveTransactions: return m_transactions;
-      default: return m_comments;
-    }
-  }
-  void CountReceived(CHxLog::JobSubtype) override { ++stored; }
-  bool FullAuctionData() override { return true; }
-  void ReportError(const _com_error& error, const CString& prefix, CHxLog& log) override {
-    if (failed < 3) std::fprintf(stderr, "%ls\n", static_cast<const wchar_t*>(error.Description()));
-    ++failed;
-    if (failed < 3) std::fprintf(stderr, "%ls: 0x%08X\n", prefix.GetString(), static_cast<unsigned>(error.Error()));
-    log.Error(prefix);
-  }
-  LONG stored = 0, failed = 0;
-
- private:
-  CHxLog m_auctions, m_customers, m_transactions, m_comments;
-};
+using benchsupport::ReceiveContext;
+using benchsupport::Statement;
 
 double ThroughStores(const std::wstring& path) {
   host::Host h(path);
   CHxInstance::SetInstance(h.Instance());
   h.Connection()->Execute(_bstr_t(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_ProgId, ss_AuctionProgId) "
                                   L"VALUES (1, N'Serwis wzorcowy', 'Reference.SiteConnector', 'Reference.Auction')"),
+                          nullptr, adCmdText | adExecuteNoRecords);
+  // The account the records are stored for (auctions and transactions keep theirs).
+  h.Connection()->Execute(_bstr_t(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username) "
+                                  L"VALUES (3, 1, 'sprzedawca')"),
                           nullptr, adCmdText | adExecuteNoRecords);
   _RecordsetPtr accountSite = h.Connection()->Execute(
       _bstr_t(L"SELECT 3 AS reg_id, 9 AS regsite_id, 5 AS site_id, 1 AS service_id"), nullptr, adCmdText);
@@ -127,7 +104,7 @@ double ThroughStores(const std::wstring& path) {
       {L"user_id", adInteger, 4},   {L"user_name", adVarWChar, 255},   {L"country", adInteger, 4},
       {L"quantity", adInteger, 4},  {L"price", adCurrency, 8},         {L"currency", adVarChar, 4},
       {L"date", adDate, 8},         {L"service_id", adInteger, 4}});
-  BenchContext context;
+  ReceiveContext context;
   AFX_MANAGE_STATE(LotrixModule().State());
   const auto start = std::chrono::steady_clock::now();
   for (LONG i = 0; i < kAuctions; ++i) {
@@ -173,8 +150,8 @@ double ThroughStores(const std::wstring& path) {
   }
   const double seconds = Seconds(start);
   if (context.failed || context.stored != 3 * kAuctions) {
-    std::fprintf(stderr, "stored %ld of %ld records, %ld failures\n", static_cast<long>(context.stored),
-                 static_cast<long>(3 * kAuctions), static_cast<long>(context.failed));
+    std::fprintf(stderr, "stored %ld of %ld records, %ld failures\n", context.stored, static_cast<long>(3 * kAuctions),
+                 context.failed);
     std::exit(1);
   }
   accountSite = nullptr;
@@ -183,43 +160,6 @@ double ThroughStores(const std::wstring& path) {
 }
 
 // The same lookups and inserts, each record in a transaction of its own, through prepared statements.
-struct Statement {
-  sqlite3_stmt* s = nullptr;
-  Statement(sqlite3* db, const char* sql) {
-    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) {
-      std::fprintf(stderr, "prepare: %s\n", sqlite3_errmsg(db));
-      std::exit(1);
-    }
-  }
-  ~Statement() { sqlite3_finalize(s); }
-  // Runs it; whether it gave a row (the row stays readable until the next Run).
-  bool Run() {
-    const int rc = sqlite3_step(s);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-      std::fprintf(stderr, "step: %s\n", sqlite3_errmsg(sqlite3_db_handle(s)));
-      std::exit(1);
-    }
-    return rc == SQLITE_ROW;
-  }
-  Statement& Reset() {
-    sqlite3_reset(s);
-    sqlite3_clear_bindings(s);
-    return *this;
-  }
-  Statement& Int(int i, long long v) {
-    sqlite3_bind_int64(s, i, v);
-    return *this;
-  }
-  Statement& Text(int i, const std::string& v) {
-    sqlite3_bind_text(s, i, v.c_str(), -1, SQLITE_TRANSIENT);
-    return *this;
-  }
-  Statement& Real(int i, double v) {
-    sqlite3_bind_double(s, i, v);
-    return *this;
-  }
-};
-
 double Direct(const std::string& path) {
   sqlite3* db = nullptr;
   if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) std::exit(1);
@@ -334,10 +274,21 @@ int main(int argc, char** argv) {
   for (const char* name : {"-stores.db", "-direct.db"})
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(base + name + suffix);
   const double records = 3.0 * kAuctions;
-  std::printf("receive path: %.0f records/s (%.2f s for %ld auctions with a buyer and a purchase each)\n",
+  std::printf("receive path on SQLite: %.0f records/s (%.2f s for %ld auctions with a buyer and a purchase each)\n",
               records / stores, stores, static_cast<long>(kAuctions));
   std::printf("prepared SQLite statements: %.0f records/s (%.2f s)\n", records / direct, direct);
   std::printf("ratio: %.2fx\n", stores / direct);
+  // The same receive into a database on a PostgreSQL server, when one answers at libpq's
+  // environment (PGHOST, PGPORT, PGUSER, PGDATABASE).
+  std::string why;
+  if (!testdb::ServerDatabase::Reachable(why)) {
+    std::printf("receive path on PostgreSQL: no server answers at libpq's environment (%s)\n", why.c_str());
+  } else {
+    testdb::ServerDatabase server("bench_receive");
+    const double onServer = ThroughStores(platform::utf8::ToWide(server.Uri()));
+    std::printf("receive path on PostgreSQL: %.0f records/s (%.2f s), %.2fx SQLite's time (goal: within 2x)\n",
+                records / onServer, onServer, onServer / stores);
+  }
   CoUninitialize();
   return 0;
 }

@@ -38,17 +38,9 @@
 #include "zone/protocol/StatusServiceBinding.h"
 #include "zone/protocol/transport.h"
 #include "zone/vorlen.h"
+#include "bench/support/zone_sync.h"
 
 namespace {
-
-ss__RegisteredServiceUserInfo* User(struct soap* s) {
-  auto* u = soap_new_ss__RegisteredServiceUserInfo(s);
-  u->serviceUserId = 1000;
-  u->serviceId = 1;
-  u->registrationId = static_cast<char**>(soap_malloc(s, sizeof(char*)));
-  *u->registrationId = soap_strdup(s, "REG-1000");
-  return u;
-}
 
 ArrayOfItemInfo* HundredItems(struct soap* s) {
   auto* a = soap_new_ArrayOfItemInfo(s);
@@ -65,11 +57,6 @@ ArrayOfItemInfo* HundredItems(struct soap* s) {
     a->__ptr[i] = it;
   }
   return a;
-}
-
-void Prepare(struct soap* s) {
-  soap_set_imode(s, SOAP_C_UTFSTRING);
-  soap_set_omode(s, SOAP_C_UTFSTRING | SOAP_XML_TREE);
 }
 
 double Median(std::vector<double> v) {
@@ -139,22 +126,10 @@ bool CompareConnector(int calls, int rounds) {
   platform::registry::UseMemoryStore();
   testing_net::Certificates certificates;
   InternetSetTrustedCertificates(certificates.CaFile().c_str());
-  zone_service::Model model;
-  model.Seed(0);
-  zone_service::Server server(model);
-  zone_service::ServerOptions options;
-  options.https = true;
-  options.certFile = certificates.Good().cert;
-  options.keyFile = certificates.Good().key;
-  std::string error;
-  if (!server.Bind(options, &error)) {
-    std::fprintf(stderr, "bench_zone: %s\n", error.c_str());
-    return false;
-  }
-  server.StartThread();
-  const std::wstring host = L"127.0.0.1:" + std::to_wstring(server.port());
-  SHSetValueW(HKEY_CURRENT_USER, L"Software\\Kordel\\Vantor\\Vorlen\\1.0\\StrefaVantor", L"Host", REG_SZ, host.c_str(),
-              static_cast<DWORD>((host.size() + 1) * sizeof(wchar_t)));
+  benchsupport::HttpsService service(certificates, 0);
+  if (!service.ok) return false;
+  zone_service::Server& server = service.server;
+  benchsupport::UseZoneService(service);
   CoInitialize(nullptr);
   bool ok = false;
   {
@@ -193,10 +168,10 @@ bool CompareConnector(int calls, int rounds) {
         const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/rpcrouter";
         StatusServiceBinding binding;
         binding.endpoint = url.c_str();
-        Prepare(binding.soap);
+        benchsupport::PrepareZoneSoap(binding.soap);
         binding.soap->connect_timeout = binding.soap->recv_timeout = binding.soap->send_timeout = 5;
         vorlen::transport::Register(binding.soap);
-        ss__RegisteredServiceUserInfo* user = User(binding.soap);
+        ss__RegisteredServiceUserInfo* user = benchsupport::ZoneUser(binding.soap);
         ArrayOfItemInfo* array = HundredItems(binding.soap);
         auto connectorRound = [&] {
           return Seconds(calls, [&] { return connector->SetItemData(5, page, items) == S_OK ? 0 : 1; });
@@ -215,82 +190,11 @@ bool CompareConnector(int calls, int rounds) {
     CHxInstance::SetInstance(nullptr);
   }
   CoUninitialize();
-  server.Stop();
   InternetSetTrustedCertificates(nullptr);
   return ok;
 }
 
 // --- 3. A whole synchronisation beside the bare client's calls.
-
-constexpr LONGLONG kSeller = 1000;
-constexpr LONGLONG kFirstBuyer = 100000;
-
-std::string AuctionOf(int i) { return "B-" + std::to_string(i); }
-
-// A test service over HTTPS whose seller 1000 has an auction "B-i" with buyer 100000 + i for each
-// transaction.
-struct HttpsService {
-  HttpsService(const testing_net::Certificates& certificates, int transactions) : server(model) {
-    model.Seed(0);
-    for (int i = 1; i <= transactions; ++i)
-      model.AddAuction({AuctionOf(i), 1, {kSeller, 1}, {kFirstBuyer + i}});
-    zone_service::ServerOptions options;
-    options.https = true;
-    options.certFile = certificates.Good().cert;
-    options.keyFile = certificates.Good().key;
-    std::string error;
-    if (!server.Bind(options, &error)) {
-      std::fprintf(stderr, "bench_zone: %s\n", error.c_str());
-      return;
-    }
-    server.StartThread();
-    ok = true;
-  }
-  ~HttpsService() { server.Stop(); }
-  zone_service::Model model;
-  zone_service::Server server;
-  bool ok = false;
-};
-
-void Execute(const _ConnectionPtr& cn, const std::wstring& sql) {
-  cn->Execute(_bstr_t(sql.c_str()), nullptr, kCmdTextNoRecords);
-}
-
-// The account and its N purchases of the last day, each with its buyer's delivery address, two
-// positions and a package of two items.
-void SeedAccount(const _ConnectionPtr& cn, int transactions) {
-  Execute(cn, L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_SvcUserId, reg_Username, reg_Accesskey, "
-              L"reg_Name, reg_Active, reg_ST_StatusesServiceActive) VALUES (1, 1, 1000, 'sprzedawca', 'ak1:3e3f', "
-              L"'Konto', 1, 1)");
-  Execute(cn, L"INSERT INTO kd_SellerZoneAccount (sz_RegId, sz_RegistrationId) VALUES (1, 'REG-1000')");
-  Execute(cn, L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name) VALUES (1, 1, 1, 'Serwis')");
-  Execute(cn, L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (1, 1, 1)");
-  cn->BeginTrans();
-  for (int i = 1; i <= transactions; ++i) {
-    const std::wstring n = std::to_wstring(i);
-    Execute(cn, L"INSERT INTO cs__Customer (cs_Id, cs_Name, cs_ExtServiceId, cs_SvcProvId) VALUES (" + n +
-                    L", 'Kupujący " + n + L"', " + std::to_wstring(kFirstBuyer + i) + L", 1)");
-    Execute(cn, L"INSERT INTO au__Auction (au_Id, au_Number, au_RegId, au_SvcProvId) VALUES (" + n + L", 'B-" + n +
-                    L"', 1, 1)");
-    Execute(cn, L"INSERT INTO tr__Transaction (tr_Id, tr_Name, tr_RegId, tr_CustomerId, tr_AuctionId, "
-                L"tr_CreationDate, tr_Date, tr_LastModified, tr_Currency, tr_ValueCurrency, tr_Payment) VALUES (" +
-                    n + L", 'Zakup " + n + L"', 1, " + n + L", " + n + L", GETDATE() - 1, GETDATE() - 1, "
-                    L"GETDATE() - 1, 'PLN', 'PLN', 149.98)");
-    Execute(cn, L"INSERT INTO tr_Address (ta_Id, ta_TransId, ta_Kind, ta_Name, ta_FirstLine, ta_ZipCode, ta_City, "
-                L"ta_Country) VALUES (" + n + L", " + n + L", 2, 'Kupujący " + n +
-                    L"', 'ul. Długa 5', '00-950', 'Warszawa', 'Polska')");
-    Execute(cn, L"INSERT INTO tr_Position (tp_Id, tp_TransId, tp_Order, tp_Name, tp_Quantity, tp_Price) VALUES (" +
-                    std::to_wstring(2 * i) + L", " + n + L", 1, 'Lampa biurkowa', 1, 129.99), (" +
-                    std::to_wstring(2 * i + 1) + L", " + n + L", 2, 'Żarówka LED', 2, 9.99)");
-    Execute(cn, L"INSERT INTO pc__Package (pc_Id, pc_TransId, pc_RegId, pc_Symbol, pc_TrackingLink, pc_Charge, "
-                L"pc_ChargeCurrency, pc_SendDate, pc_StatusDataModified) VALUES (" + n + L", " + n +
-                    L", 1, 'PX-" + n + L"', 'kurier.example/PX-" + n + L"', 15, 'PLN', GETDATE(), 1)");
-    Execute(cn, L"INSERT INTO pc_PackageItem (pi_Id, pi_PackageId, pi_Order, pi_Name, pi_Quantity, pi_Price) VALUES (" +
-                    std::to_wstring(2 * i) + L", " + n + L", 1, 'Lampa biurkowa', 1, 129.99), (" +
-                    std::to_wstring(2 * i + 1) + L", " + n + L", 2, 'Żarówka LED', 2, 9.99)");
-  }
-  cn->CommitTrans();
-}
 
 std::wstring LibraryPath(const char* path) {
   return platform::utf8::ToWide(std::filesystem::canonical(path).string());
@@ -298,11 +202,9 @@ std::wstring LibraryPath(const char* path) {
 
 // Synchronize(sjAll) of the seeded account: its seconds, or a negative value when it failed.
 double TimeSynchronize(const testing_net::Certificates& certificates, int transactions, int* pages) {
-  HttpsService service(certificates, transactions);
+  benchsupport::HttpsService service(certificates, transactions);
   if (!service.ok) return -1;
-  const std::wstring host = L"127.0.0.1:" + std::to_wstring(service.server.port());
-  SHSetValueW(HKEY_CURRENT_USER, L"Software\\Kordel\\Vantor\\Vorlen\\1.0\\StrefaVantor", L"Host", REG_SZ,
-              host.c_str(), static_cast<DWORD>((host.size() + 1) * sizeof(wchar_t)));
+  benchsupport::UseZoneService(service);
   for (const char* library : {VANTOR_VORLEN_LIBRARY, VANTOR_LOTRIX_LIBRARY, VANTOR_ACCESS_KEY_LIBRARY})
     if (FAILED(platform::com::RegisterServerLibrary(LibraryPath(library)))) {
       std::fprintf(stderr, "bench_zone: cannot register %s\n", library);
@@ -313,7 +215,8 @@ double TimeSynchronize(const testing_net::Certificates& certificates, int transa
   {
     host::Host product(platform::utf8::ToWide(file));
     CHxInstance::SetInstance(product.Instance());
-    SeedAccount(product.Connection(), transactions);
+    benchsupport::SeedZoneAccount(product.Connection());
+    benchsupport::SeedZonePurchases(product.Connection(), 0, transactions);
     IUnknown* raw = nullptr;
     if (SUCCEEDED(CoCreateInstance(CLSID_CoStatusMgr, nullptr, CLSCTX_ALL, __uuidof(IUnknown),
                                    reinterpret_cast<void**>(&raw)))) {
@@ -340,130 +243,8 @@ double TimeSynchronize(const testing_net::Certificates& certificates, int transa
   return seconds;
 }
 
-char* Dup(struct soap* s, const char* text) { return soap_strdup(s, text); }
-char** DupPtr(struct soap* s, const char* text) {
-  auto** p = static_cast<char**>(soap_malloc(s, sizeof(char*)));
-  *p = soap_strdup(s, text);
-  return p;
-}
-template <class T>
-T* ValuePtr(struct soap* s, T value) {
-  auto* p = static_cast<T*>(soap_malloc(s, sizeof(T)));
-  *p = value;
-  return p;
-}
-
-ArrayOfItemInfo* TwoItems(struct soap* s, bool prices) {
-  auto* a = soap_new_ArrayOfItemInfo(s);
-  a->__size = 2;
-  a->__ptr = static_cast<ss__ItemInfo**>(soap_malloc(s, sizeof(ss__ItemInfo*) * 2));
-  for (int i = 0; i < 2; ++i) {
-    auto* it = soap_new_ss__ItemInfo(s);
-    it->name = Dup(s, i == 0 ? "Lampa biurkowa" : "\xC5\xBB" "ar\xC3\xB3wka LED");
-    it->quantity = i + 1;
-    if (prices) it->price = ValuePtr(s, i == 0 ? 129.99 : 9.99);
-    it->sortOrder = i;
-    a->__ptr[i] = it;
-  }
-  return a;
-}
-
-// The calls of the synchronisation, made with the bare generated client over HTTPS: its seconds,
-// or a negative value when a call failed.
-double TimeBareCalls(const testing_net::Certificates& certificates, int transactions) {
-  HttpsService service(certificates, transactions);
-  if (!service.ok) return -1;
-  const std::string url = "https://127.0.0.1:" + std::to_string(service.server.port()) + "/rpcrouter";
-  struct soap* s = soap_new();
-  Prepare(s);
-  s->connect_timeout = s->recv_timeout = s->send_timeout = 5;
-  if (soap_ssl_client_context(s, SOAP_SSL_REQUIRE_SERVER_AUTHENTICATION | SOAP_SSL_SKIP_HOST_CHECK, nullptr, nullptr,
-                              certificates.CaFile().c_str(), nullptr, nullptr) != SOAP_OK) {
-    std::fprintf(stderr, "bench_zone: no TLS context for the bare client\n");
-    soap_free(s);
-    return -1;
-  }
-  const char* endpoint = url.c_str();
-  ss__RegisteredServiceUserInfo* user = User(s);
-  std::vector<int> pages;
-  bool ok = true;
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 1; i <= transactions && ok; ++i) {
-    auto* bids = soap_new_ArrayOfAuctionBidInfo(s);
-    bids->__size = 1;
-    bids->__ptr = static_cast<ss__AuctionBidInfo**>(soap_malloc(s, sizeof(ss__AuctionBidInfo*)));
-    bids->__ptr[0] = soap_new_ss__AuctionBidInfo(s);
-    bids->__ptr[0]->auction.auctionId = Dup(s, AuctionOf(i).c_str());
-    bids->__ptr[0]->auction.serviceId = 1;
-    bids->__ptr[0]->buyerId = kFirstBuyer + i;
-    ss__openTrustedPageResponse opened;
-    if (soap_call_ss__openTrustedPage(s, endpoint, "", user, bids, true, opened) != SOAP_OK ||
-        !opened.openTrustedPageReturn) {
-      ok = false;
-      break;
-    }
-    const int page = opened.openTrustedPageReturn->pageId;
-    pages.push_back(page);
-
-    auto* buyer = soap_new_ss__BuyerDataInfo(s);
-    buyer->bids = bids;
-    buyer->notes = soap_new_ss__NotesInfo(s);
-    buyer->notes->trusted = true;
-    buyer->deliveryAddress = soap_new_ss__AddressInfo(s);
-    buyer->deliveryAddress->trusted = true;
-    buyer->deliveryAddress->name = Dup(s, "Kupuj\xC4\x85" "cy");
-    buyer->deliveryAddress->firstLine = Dup(s, "ul. D\xC5\x82uga 5");
-    buyer->deliveryAddress->secondLine = Dup(s, "");
-    buyer->deliveryAddress->zipCode = DupPtr(s, "00-950");
-    buyer->deliveryAddress->city = Dup(s, "Warszawa");
-    buyer->deliveryAddress->country = DupPtr(s, "Polska");
-    ss__setAcknowledgedBuyerDataResponse acknowledged;
-    ok = soap_call_ss__setAcknowledgedBuyerData(s, endpoint, "", user, page, buyer, acknowledged) == SOAP_OK;
-
-    auto* packages = soap_new_ArrayOfPackageInfo(s);
-    packages->__size = 1;
-    packages->__ptr = static_cast<ss__PackageInfo**>(soap_malloc(s, sizeof(ss__PackageInfo*)));
-    auto* package = packages->__ptr[0] = soap_new_ss__PackageInfo(s);
-    package->symbol = Dup(s, "PX");
-    package->statusLink = Dup(s, "http://kurier.example/PX");
-    package->charge = ValuePtr(s, 15.0);
-    package->chargeCurrency = Dup(s, "PLN");
-    package->sentDate = ValuePtr(s, std::time(nullptr));
-    package->items = TwoItems(s, false);
-    ss__setPackageDataResponse packaged;
-    ok = ok && soap_call_ss__setPackageData(s, endpoint, "", user, page, packages, packaged) == SOAP_OK;
-
-    auto* data = soap_new_ss__StatusPageDataInfo(s);
-    data->baseCurrency = Dup(s, "PLN");
-    data->paymentCurrency = Dup(s, "PLN");
-    data->payment = ValuePtr(s, 149.98);
-    data->buyDate = ValuePtr(s, std::time(nullptr) - 86400);
-    ss__setPageDataResponse dataSet;
-    ok = ok && soap_call_ss__setPageData(s, endpoint, "", user, page, data, dataSet) == SOAP_OK;
-    ss__setItemDataResponse itemsSet;
-    ok = ok && soap_call_ss__setItemData(s, endpoint, "", user, page, TwoItems(s, true), itemsSet) == SOAP_OK;
-    ss__setDataEntryConstraintsResponse constraints;
-    ok = ok &&
-         soap_call_ss__setDataEntryConstraints(s, endpoint, "", user, page, true, true, true, true, constraints) ==
-             SOAP_OK;
-    soap_destroy(s);  // what this page's calls decoded and built
-    soap_end(s);
-    user = User(s);
-  }
-  if (ok) {
-    auto* ids = soap_new_ArrayOf_xsd_int(s);
-    ids->__size = static_cast<int>(pages.size());
-    ids->__ptr = static_cast<int*>(soap_malloc(s, sizeof(int) * (pages.size() + 1)));
-    std::copy(pages.begin(), pages.end(), ids->__ptr);
-    ss__getPageChangesInfoResponse changes;
-    ok = soap_call_ss__getPageChangesInfo(s, endpoint, "", user, ids, std::time(nullptr) - 86400, changes) == SOAP_OK;
-  }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (!ok) std::fprintf(stderr, "bench_zone: a bare call failed (%d)\n", s->error);
-  soap_destroy(s);
-  soap_end(s);
-  soap_free(s);
-  return ok ? seconds : -1;
+double SteadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 bool CompareSynchronize(int transactions) {
@@ -480,7 +261,7 @@ bool CompareSynchronize(int transactions) {
     std::fprintf(stderr, "bench_zone: %d of %d pages were opened and filled\n", pages, transactions);
     return false;
   }
-  const double bare = TimeBareCalls(certificates, transactions);
+  const double bare = benchsupport::TimeBareCalls(certificates, transactions, SteadySeconds);
   if (bare < 0) return false;
   std::printf("Synchronize(sjAll), %d transactions, HTTPS loopback: %d pages, %d service calls each way\n",
               transactions, pages, transactions * 6 + 1);
@@ -515,7 +296,7 @@ int main(int argc, char** argv) {
   // The binding as the connector sets it up: modes, time-outs, then the transport.
   StatusServiceBinding binding;
   binding.endpoint = url.c_str();
-  Prepare(binding.soap);
+  benchsupport::PrepareZoneSoap(binding.soap);
   binding.soap->connect_timeout = binding.soap->recv_timeout = binding.soap->send_timeout = 5;
   if (vorlen::transport::Register(binding.soap) != 0) {
     std::fprintf(stderr, "bench_zone: cannot register the transport\n");
@@ -529,17 +310,17 @@ int main(int argc, char** argv) {
   bids->__ptr[0]->auction.auctionId = soap_strdup(binding.soap, "1000-1");
   bids->__ptr[0]->auction.serviceId = 1;
   bids->__ptr[0]->buyerId = 501;
-  if (binding.openTrustedPage(User(binding.soap), bids, false, opened) != 0 || !opened.openTrustedPageReturn) {
+  if (binding.openTrustedPage(benchsupport::ZoneUser(binding.soap), bids, false, opened) != 0 || !opened.openTrustedPageReturn) {
     std::fprintf(stderr, "bench_zone: cannot open a page\n");
     return 1;
   }
   const int page = opened.openTrustedPageReturn->pageId;
-  ss__RegisteredServiceUserInfo* user = User(binding.soap);
+  ss__RegisteredServiceUserInfo* user = benchsupport::ZoneUser(binding.soap);
   ArrayOfItemInfo* items = HundredItems(binding.soap);
 
   struct soap* bare = soap_new();
-  Prepare(bare);
-  ss__RegisteredServiceUserInfo* bareUser = User(bare);
+  benchsupport::PrepareZoneSoap(bare);
+  ss__RegisteredServiceUserInfo* bareUser = benchsupport::ZoneUser(bare);
   ArrayOfItemInfo* bareItems = HundredItems(bare);
 
   auto pluginRound = [&] {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/messages.h"
+#include "platform/ado/ado.h"
 #include "zone/protocol/SoapStatus.h"
 
 namespace {
@@ -74,6 +75,25 @@ TEST(MessageLibrary, SellerZoneTextsNameTheirStatusAndEndTheLine) {
   // The cancel is no service text: it ends without a line break.
   EXPECT_STREQ(messages.FormatMessage(static_cast<HRESULT>(0x800445A1u), 1045),
                L"Synchronizacja została przerwana przez użytkownika.");
+}
+
+// Every code that the product database's ADO layer answers has a Polish text of its own, so that
+// a failure without a description never reaches the platform's English fallback.
+TEST(MessageLibrary, EveryCodeOfTheDatabaseHasATextOfItsOwn) {
+  CKdSmartMessage messages;
+  std::set<std::wstring> seen;
+  for (HRESULT code : {DB_E_ERRORSINCOMMAND, DB_E_INTEGRITYVIOLATION, DB_E_NOTABLE, DB_E_ERRORSOCCURRED,
+                       DB_E_CANTCONVERTVALUE, DB_E_CONCURRENCYVIOLATION, DB_E_TABLEINUSE, DB_E_ABORTLIMITREACHED,
+                       DB_E_OBJECTOPEN, DB_E_PARAMNOTOPTIONAL, DB_E_BADPARAMETERNAME, DB_E_BADRECORDNUM,
+                       static_cast<HRESULT>(0x80040E09u), static_cast<HRESULT>(0x80040E97u), adErrInvalidArgument,
+                       adErrNoCurrentRecord, adErrIllegalOperation, adErrFeatureNotAvailable, adErrItemNotFound,
+                       adErrDataConversion, adErrObjectClosed, adErrObjectOpen, adErrProviderNotFound,
+                       adErrBoundToCommand, adErrInvalidParamInfo, adErrInvalidConnection, adErrOperationCancelled,
+                       static_cast<HRESULT>(0x800A0BBAu), static_cast<HRESULT>(0x800A0BBCu)}) {
+    const std::wstring text = messages.FormatMessage(code, 1045, {L"?", L"??", L"???"}).GetString();
+    EXPECT_FALSE(text.empty()) << std::hex << code;
+    EXPECT_TRUE(seen.insert(text).second) << "the same text twice, " << std::hex << code;
+  }
 }
 
 TEST(MessageLibrary, SystemMessageFallsBackToTheCode) {

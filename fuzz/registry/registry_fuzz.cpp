@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -60,11 +61,13 @@ std::vector<Entry> Dump() {
   return out;
 }
 
+// The store file, in a folder of the process's own that goes when the process ends.
 const std::string& WorkFile() {
+  static char dir[] = "/tmp/vantor-registry-fuzz-XXXXXX";
   static const std::string file = [] {
-    char tmpl[] = "/tmp/vantor-registry-fuzz-XXXXXX";
-    Check(mkdtemp(tmpl) != nullptr);
-    return std::string(tmpl) + "/registry";
+    Check(mkdtemp(dir) != nullptr);
+    std::atexit([] { std::filesystem::remove_all(dir); });
+    return std::string(dir) + "/registry";
   }();
   return file;
 }

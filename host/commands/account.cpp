@@ -141,8 +141,7 @@ int Usage(const std::wstring& text) {
 
 IRegManagerPtr Manager() {
   IRegManagerPtr manager;
-  const HRESULT hr = manager.CreateInstance(L"Vantor.RegManager", nullptr, CLSCTX_ALL);
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(manager.CreateInstance(L"Vantor.RegManager", nullptr, CLSCTX_ALL));
   return manager;
 }
 
@@ -194,16 +193,6 @@ Words Parse(const std::vector<std::string>& args) {
   return w;
 }
 
-// The question on the terminal, unless a switch answered it.
-bool Ask(const Words& w, const std::wstring& question) {
-  if (w.yes || w.no) return w.yes;
-  host::Write(stdout, question + L" [t/n] ");
-  std::fflush(stdout);
-  char line[64] = {};
-  if (!std::fgets(line, sizeof line, stdin)) return false;
-  return line[0] == 't' || line[0] == 'T' || line[0] == 'y' || line[0] == 'Y';
-}
-
 int List(host::CommandContext&) {
   _Recordset* raw = nullptr;
   host::Check(Manager()->GetRegList(&raw));
@@ -243,12 +232,14 @@ int Add(host::CommandContext&, const Words& w) {
   }
   LONG id = 0;
   const HRESULT hr = Manager()->RegAdd(0, static_cast<LONG>(provider), &id);
-  if (FAILED(hr)) {
-    host::Write(stderr, L"vantor: konto nie zostało dodane" + (id > 0 ? L" (zostało jako " + std::to_wstring(id) + L")" : L"") +
-                            L"\n");
-    return 1;
-  }
+  if (FAILED(hr))
+    return host::ReportFailure(
+        L"konto nie zostało dodane" + (id > 0 ? L" (zostało jako " + std::to_wstring(id) + L")" : std::wstring()), hr);
   if (id <= 0) {
+    // Why the connector's dialog did not store it, when the dialog said so.
+    BSTR info = nullptr;
+    if (control && SUCCEEDED(control->GetDialogInfo(&info)) && info) host::Write(stderr, std::wstring(info) + L"\n");
+    SysFreeString(info);
     host::Write(stdout, L"Nie dodano konta.\n");
     return 1;
   }
@@ -265,6 +256,22 @@ const wchar_t kDeactivateQuestion[] =
     L"Dezaktywowanie konta spowoduje, że nie będzie możliwa obsługa w tej bazie danych Vantor aukcji i transakcji "
     L"związanych z tym kontem.\nCzy na pewno dezaktywować wybrane konto?";
 
+// The data object's code for a change the database's keys refused.
+constexpr HRESULT kIntegrityRefused = static_cast<HRESULT>(0x80040F1Cu);
+
+// Why an account cannot be deleted: the records that name it.
+void TellRecords(host::CommandContext& context, LONG id) {
+  CString auctions, transactions;
+  auctions.Format(L"SELECT COUNT(*) FROM au__Auction WHERE au_RegId = %ld", id);
+  transactions.Format(L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_RegId = %ld", id);
+  const LONG counts[] = {host::zone::Long(context.host.Connection(), auctions),
+                         host::zone::Long(context.host.Connection(), transactions)};
+  host::Write(stderr, L"Konto " + std::to_wstring(id) + L" ma w bazie danych aukcje (także szablony): " +
+                          std::to_wstring(counts[0]) + L", transakcje: " + std::to_wstring(counts[1]) +
+                          L"; zostają z nim. Konto, z którym program nie ma już pracować, można dezaktywować: vantor "
+                          L"account deactivate " + std::to_wstring(id) + L"\n");
+}
+
 bool Exists(host::CommandContext& context, long id) {
   return host::LoadObject(context.host, L"Vantor.CoRegistration", static_cast<LONG>(id)) != nullptr;
 }
@@ -280,7 +287,7 @@ int Change(host::CommandContext& context, const Words& w) {
   }
   const bool deleting = verb == "delete";
   const bool activating = verb == "activate";
-  if (!Ask(w, deleting ? kDeleteQuestion : activating ? kActivateQuestion : kDeactivateQuestion)) {
+  if (!host::Ask(deleting ? kDeleteQuestion : activating ? kActivateQuestion : kDeactivateQuestion, w.yes, w.no)) {
     host::Write(stdout, L"Bez zmian.\n");
     return 0;
   }
@@ -289,7 +296,15 @@ int Change(host::CommandContext& context, const Words& w) {
   const HRESULT hr = deleting ? Manager()->RegDelete(0, static_cast<LONG>(id))
                               : Manager()->RegActivate(static_cast<LONG>(id), activating ? VARIANT_TRUE : VARIANT_FALSE);
   platform::gui::ClearScripts();
-  if (FAILED(hr)) _com_issue_error(hr);
+  if (FAILED(hr)) {
+    const host::LockKey lock{host::kAccountObjectType, static_cast<LONG>(id), 0};
+    const int failed = host::ReportFailure(std::wstring(deleting ? L"nie usunięto" : activating ? L"nie aktywowano"
+                                                                                               : L"nie dezaktywowano") +
+                                               L" konta " + std::to_wstring(id),
+                                           hr, &lock);
+    if (deleting && hr == kIntegrityRefused) TellRecords(context, static_cast<LONG>(id));
+    return failed;
+  }
   host::Write(stdout, std::wstring(deleting ? L"Usunięto" : activating ? L"Aktywowano" : L"Dezaktywowano") + L" konto " +
                           std::to_wstring(id) + L".\n");
   return 0;
@@ -345,8 +360,12 @@ int Zone(host::CommandContext& context, const Words& w) {
   }));
   const HRESULT hr = Manager()->RegEditStatuses(0, static_cast<LONG>(id));
   platform::gui::ClearScripts();
-  host::Write(stdout, L"Strefa Vantor konta " + std::to_wstring(id) + L":\n" + shown);
-  if (FAILED(hr)) _com_issue_error(hr);
+  if (SUCCEEDED(hr) || !shown.empty()) host::Write(stdout, L"Strefa Vantor konta " + std::to_wstring(id) + L":\n" + shown);
+  if (FAILED(hr)) {
+    const host::LockKey lock{host::kAccountObjectType, static_cast<LONG>(id), 0};
+    return host::ReportFailure(L"ustawienia Strefy Vantor konta " + std::to_wstring(id) + L" nie zostały otwarte", hr,
+                               &lock);
+  }
   if (!w.sets.empty()) {
     if (hr != S_OK) {
       host::Write(stderr, L"vantor: ustawienia nie zostały zapisane\n");

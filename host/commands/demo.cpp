@@ -46,7 +46,7 @@ LONG AddAccount(IReferenceConnectorControl* control, const DemoAccount& account)
   HRESULT hr = manager.CreateInstance(L"Vantor.RegManager", nullptr, CLSCTX_ALL);
   LONG id = 0;
   if (SUCCEEDED(hr)) hr = manager->RegAdd(0, kReferenceProviderId, &id);
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(hr);
   if (id <= 0) _com_issue_error(E_ABORT);
   return id;
 }

@@ -51,6 +51,70 @@ int Thumbnail(host::CommandContext& context) {
   return picture.Picture() ? 0 : 1;
 }
 
+// Reads a picture file for fitting: its size is checked against the decoder's bound and its kind
+// by its first bytes before the rest is read (a device or a huge file is never read whole). 0, or
+// the exit status with the message written.
+int ReadPicture(const std::string& path, const std::wstring& file, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    host::Write(stderr, L"vantor: nie można odczytać pliku " + file + L"\n");
+    return 1;
+  }
+  const auto tooLarge = [&file] {
+    host::Write(stderr, L"vantor: plik " + file + L" jest za duży na obraz (najwyżej " +
+                            host::Count(Gdiplus::kMaxPictureBytes, L"bajt", L"bajty", L"bajtów") + L")\n");
+    return 1;
+  };
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size > 0 && static_cast<ULONGLONG>(size) > Gdiplus::kMaxPictureBytes) return tooLarge();
+  in.clear();
+  in.seekg(0, std::ios::beg);
+  char head[32];
+  in.read(head, sizeof head);
+  const size_t got = static_cast<size_t>(in.gcount());
+  if (!Gdiplus::IsPictureHeader(reinterpret_cast<const BYTE*>(head), got)) {
+    host::Write(stderr, L"vantor: plik " + file + L" nie jest obrazem (JPEG, GIF, PNG, BMP ani TIFF)\n");
+    return 1;
+  }
+  bytes.assign(head, got);
+  char chunk[65536];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    bytes.append(chunk, static_cast<size_t>(in.gcount()));
+    if (bytes.size() > Gdiplus::kMaxPictureBytes) return tooLarge();
+  }
+  if (in.bad()) {
+    host::Write(stderr, L"vantor: nie można odczytać pliku " + file + L"\n");
+    return 1;
+  }
+  return 0;
+}
+
+// Why a picture was not fitted: it does not decode, it does not encode as JPEG, or even the
+// lowest quality is over the limit.
+std::wstring WhyNotFitted(const IStreamPtr& source, const std::wstring& file, long maxBytes) {
+  LARGE_INTEGER zero{};
+  source->Seek(zero, STREAM_SEEK_SET, nullptr);
+  Gdiplus::Image decoded(static_cast<IStream*>(source));
+  if (decoded.GetLastStatus() != Gdiplus::Ok)
+    return L"plik " + file + L" nie jest obrazem, który można odczytać (stan " +
+           std::to_wstring(static_cast<int>(decoded.GetLastStatus())) + L")";
+  CLSID jpeg = GUID_NULL;
+  CImgTools tools;
+  IStream* raw = nullptr;
+  CreateStreamOnHGlobal(nullptr, TRUE, &raw);
+  IStreamPtr encoded(raw, false);
+  ULONG lowest = 0;
+  Gdiplus::EncoderParameters quality{1, {{Gdiplus::EncoderQuality, 1, Gdiplus::EncoderParameterValueTypeLong, &lowest}}};
+  const Gdiplus::Status saved = tools.GetDefaultCodecInfo(jpeg) && jpeg != GUID_NULL && encoded
+                                    ? decoded.Save(encoded, &jpeg, &quality)
+                                    : Gdiplus::GenericError;
+  if (saved != Gdiplus::Ok)
+    return L"obrazu " + file + L" nie można zapisać jako JPEG (stan " + std::to_wstring(static_cast<int>(saved)) + L")";
+  return L"obrazu " + file + L" nie da się zmieścić w " + std::to_wstring(maxBytes) +
+         L" bajtach nawet przy najniższej jakości";
+}
+
 int FitImage(host::CommandContext& context) {
   const wchar_t* usage = L"vantor: użycie: vantor fit-image PLIK MAKS_BAJTÓW WYNIK [--max-side N] [--exact]\n";
   std::vector<std::string> words;
@@ -85,12 +149,8 @@ int FitImage(host::CommandContext& context) {
     return 2;
   }
   const std::wstring file = host::Widen(words[0]), out = host::Widen(words[2]);
-  std::ifstream in(words[0], std::ios::binary);
-  if (!in) {
-    host::Write(stderr, L"vantor: nie można odczytać pliku " + file + L"\n");
-    return 1;
-  }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (const int refused = ReadPicture(words[0], file, bytes)) return refused;
   IStream* raw = nullptr;
   CreateStreamOnHGlobal(nullptr, TRUE, &raw);
   IStreamPtr source(raw, false);
@@ -99,14 +159,7 @@ int FitImage(host::CommandContext& context) {
   IStreamPtr result =
       hxAdjustImageToLength(source, resize, exact, static_cast<int>(maxSide), static_cast<int>(maxBytes));
   if (!result) {
-    LARGE_INTEGER zero{};
-    source->Seek(zero, STREAM_SEEK_SET, nullptr);
-    Gdiplus::Image decoded(static_cast<IStream*>(source));
-    if (decoded.GetLastStatus() != Gdiplus::Ok)
-      host::Write(stderr, L"vantor: plik " + file + L" nie jest obrazem, który można odczytać\n");
-    else
-      host::Write(stderr, L"vantor: obrazu " + file + L" nie da się zmieścić w " + std::to_wstring(maxBytes) +
-                              L" bajtach nawet przy najniższej jakości\n");
+    host::Write(stderr, L"vantor: " + WhyNotFitted(source, file, maxBytes) + L"\n");
     return 1;
   }
   const bool same = result.GetInterfacePtr() == source.GetInterfacePtr();
@@ -126,7 +179,7 @@ int FitImage(host::CommandContext& context) {
   if (check.GetLastStatus() == Gdiplus::Ok)
     size = L", " + std::to_wstring(check.GetWidth()) + L" x " + std::to_wstring(check.GetHeight());
   host::Write(stdout, std::wstring(same ? L"Plik mieści się w limicie; zapisano go bez zmian" : L"Zapisano JPEG") +
-                          L" (" + std::to_wstring(encoded.size()) + L" bajtów" + size + L") w pliku " + out + L"\n");
+                          L" (" + host::Count(encoded.size(), L"bajt", L"bajty", L"bajtów") + size + L") w pliku " + out + L"\n");
   return 0;
 }
 

@@ -1,4 +1,5 @@
-// `vantor locks`: the object locks held between workstations (the rows of kd_blokada).
+// `vantor locks`: the object locks held between workstations (the rows of kd_blokada), and how one
+// left behind is removed.
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -15,7 +16,7 @@ int Locks(host::CommandContext& context) {
   const HRESULT hr = OpenRS(rs, context.host.Connection(),
                             L"SELECT obtype, obid, obextra, workstation, username FROM kd_blokada "
                             L"ORDER BY obtype, obid, obextra");
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(hr);
   std::wostringstream rows;
   long count = 0;
   for (; !rs->GetadoEOF(); rs->MoveNext(), ++count) {
@@ -33,7 +34,9 @@ int Locks(host::CommandContext& context) {
     out << L"Blokady obiektów (" << count << L"):\n"
         << L"  " << std::left << std::setw(12) << L"typ" << std::setw(12) << L"id" << std::setw(12) << L"dodatkowy"
         << std::setw(18) << L"stanowisko" << L"użytkownik\n"
-        << rows.str();
+        << rows.str()
+        << L"To stanowisko: " << host::ThisWorkstation() << L". Blokadę, która została po przerwanym programie, usuwa "
+           L"vantor unlock TYP ID [DODATKOWY].\n";
   }
   host::Write(stdout, out.str());
   return 0;

@@ -1,18 +1,11 @@
 #pragma once
-// What the program's commands share to show the system's data objects: failed calls raised with
-// the error information the object left, and an object loaded by its ProgID and id.
+// What the program's commands share to show the system's data objects: an object loaded by its
+// ProgID and id.
 #include "framework/zephra.h"
+#include "host/command.h"
 #include "host/host.h"
 
 namespace host {
-
-// Raises a failed HRESULT with the thread's error information.
-inline void Check(HRESULT hr) {
-  if (SUCCEEDED(hr)) return;
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(hr, info);
-}
 
 // The object of the class `progId` read with key `id` through the host's data factory; null when
 // the database has no such object. Other failures are raised.

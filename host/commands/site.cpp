@@ -40,11 +40,11 @@ int Site(host::CommandContext& context) {
   char* end = nullptr;
   const long kind = args.size() >= 2 ? std::strtol(args[1].c_str(), &end, 10) : 0;
   const bool parsed = args.size() >= 2 && host::ParsePositive(args[0], id) && !args[1].empty() && end && !*end &&
-                      (args.size() < 3 || host::ParsePositive(args[2], ident)) &&
+                      (args.size() < 3 || host::ParseNumber(args[2], ident, 0)) &&
                       (args.size() < 4 || host::ParsePositive(args[3], account));
   if (!parsed) {
-    host::Write(stderr, L"vantor: polecenie site wymaga numeru serwisu i rodzaju słownika (liczb), "
-                        L"a po nich numeru pozycji i konta (liczb dodatnich)\n");
+    host::Write(stderr, L"vantor: polecenie site wymaga numeru serwisu i rodzaju słownika (liczb), a po nich "
+                        L"numeru pozycji (0: najwyższy poziom) i konta (liczby dodatniej)\n");
     return 2;
   }
   IUnknownPtr object = host::LoadObject(context.host, L"Vantor.CoSite", static_cast<LONG>(id));
@@ -85,5 +85,6 @@ int Site(host::CommandContext& context) {
 VANTOR_COMMAND(.name = "site",
                .usage = L"  site ID RODZAJ [POZYCJA [KONTO]]\n"
                         L"             słownik serwisu aukcyjnego ID rodzaju 0-13 (kraje, regiony, ..., kategorie\n"
-                        L"             sklepu); POZYCJA: kategoria lub pole, KONTO: konto kategorii sklepu\n",
+                        L"             sklepu); POZYCJA: kategoria lub pole (0: najwyższy poziom kategorii),\n"
+                        L"             KONTO: konto kategorii sklepu\n",
                .order = 51, .run = Site, .readOnly = true, .maxArgs = 4);

@@ -2,11 +2,13 @@
 // manager, as its menu runs them with the stored options (no dialog). The job logs show as they
 // are written; Ctrl+C asks the run to stop at its next check. `--account N` (an option of the
 // program) makes N the host's selected account, which the "current account only" options use.
+// A request whose job logs ended with an error status exits 1 (job_status.h).
 #include <string>
 #include <vector>
 
 #include "auctions/lotrix.h"
 #include "host/command.h"
+#include "host/commands/job_status.h"
 #include "host/commands/reference_site.h"
 #include "host/host.h"
 
@@ -15,12 +17,14 @@ namespace {
 const char* const kParamsSwitches[] = {"--check", "--force", nullptr};
 const char* const kSendOptions[] = {"--auction", nullptr};
 
-// Runs one request on a new manager; the exit status.
+// Runs one request, which takes the synchronisation lock `lock`, on a new manager; the exit status:
+// 1 when it failed, was cancelled or a job of it ended with an error status.
 template <class F>
-int Request(host::CommandContext& context, const wchar_t* done, const wchar_t* stopped, const wchar_t* failed,
-            F call) {
+int Request(host::CommandContext& context, const host::LockKey& lock, const wchar_t* done, const wchar_t* stopped,
+            const wchar_t* failed, F call) {
   // The reference connector's sessions work on the reference site's working copy.
   host::LoadReferenceSite(context.databasePath);
+  const host::JobRunStatus run(context.host);
   CLSID clsid = GUID_NULL;
   HRESULT hr = CLSIDFromProgID(L"Vantor.AuctServMgr", &clsid);
   IUnknownPtr object;
@@ -34,21 +38,25 @@ int Request(host::CommandContext& context, const wchar_t* done, const wchar_t* s
   if (SUCCEEDED(hr)) hr = object->QueryInterface(__uuidof(IAuctServMgr), reinterpret_cast<void**>(&manager));
   if (FAILED(hr)) return host::ReportFailure(L"nie można utworzyć menedżera serwisów aukcyjnych", hr);
   object = nullptr;
+  // A lock held before and after the request by the same holder refused it (the job logs told so
+  // with the database's explanation): the program names the holder.
+  const std::optional<host::LockHolder> heldBefore = host::FindLockHolder(context.host.Connection(), lock);
   hr = call(manager);
   manager = nullptr;
-  if (FAILED(hr)) return host::ReportFailure(failed, hr);
+  const bool refused = heldBefore && host::FindLockHolder(context.host.Connection(), lock) == heldBefore;
+  if (refused) host::TellLockHolder(lock, heldBefore);
+  if (FAILED(hr)) return host::ReportFailure(failed, hr, refused ? nullptr : &lock);
   VARIANT_BOOL cancel = VARIANT_FALSE;
   IHxStatusWindowPtr window(context.host.Instance());
   if (window && SUCCEEDED(window->IsCancelRequested(&cancel)) && cancel != VARIANT_FALSE) {
     host::Write(stderr, std::wstring(L"vantor: ") + stopped + L"\n");
     return 1;
   }
-  host::Write(stdout, std::wstring(done) + L"\n");
-  return 0;
+  return run.Finish(done);
 }
 
 int Receive(host::CommandContext& context) {
-  return Request(context, L"Odbieranie danych z serwisów aukcyjnych zakończone.",
+  return Request(context, host::kReceiveLock, L"Odbieranie danych z serwisów aukcyjnych zakończone.",
                  L"odbieranie danych z serwisów aukcyjnych przerwano",
                  L"odbieranie danych z serwisów aukcyjnych nie powiodło się",
                  [](IAuctServMgr* manager) { return manager->ReceiveUserData(TRUE); });
@@ -69,7 +77,7 @@ int Send(host::CommandContext& context) {
                             L"\nWięcej: vantor --help\n");
     return 2;
   }
-  return Request(context, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
+  return Request(context, host::kSendLock, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
                  L"wysyłanie danych na serwisy aukcyjne przerwano",
                  L"wysyłanie danych na serwisy aukcyjne nie powiodło się", [&](IAuctServMgr* manager) {
                    if (auctions.empty()) return manager->SendUserData(TRUE);
@@ -100,7 +108,7 @@ int Params(host::CommandContext& context) {
     host::Write(stderr, L"vantor: --force działa tylko z --check\nWięcej: vantor --help\n");
     return 2;
   }
-  return Request(context, L"Aktualizacja parametrów serwisów aukcyjnych zakończona.",
+  return Request(context, host::kParamsLock, L"Aktualizacja parametrów serwisów aukcyjnych zakończona.",
                  L"aktualizację parametrów serwisów aukcyjnych przerwano",
                  L"aktualizacja parametrów serwisów aukcyjnych nie powiodła się",
                  [check, force](IAuctServMgr* manager) { return manager->ReceiveParams(check, force); });

@@ -120,7 +120,7 @@ int List(host::CommandContext& context) {
   const HRESULT hr = OpenRS(rs, cn,
                             L"SELECT au_Id, au_SiteId, st_Name, au_RegId, au_Note, au_Title FROM vw_AuctionTemplate "
                             L"LEFT JOIN st__Site ON st_Id = au_SiteId ORDER BY au_SiteId, au_Id");
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(hr);
   std::wstring out = L"Szablony aukcji:\n";
   LONG site = 0;
   bool first = true;
@@ -168,14 +168,15 @@ int PrintList(host::CommandContext& context) {
   chooser.DestroyWindow();
   platform::gui::ClearScripts();
   const std::vector<platform::gui::PrintJob> jobs = platform::gui::PrintJobs();
-  if (FAILED(hr) || jobs.size() <= before || jobs.back().file.empty()) {
+  if (FAILED(hr)) return host::ReportFailure(L"nie wydrukowano listy szablonów", hr);
+  if (jobs.size() <= before || jobs.back().file.empty()) {
     CString reason;
-    reason.Format(L" (błąd 0x%08X)", static_cast<unsigned>(FAILED(hr) ? hr : jobs.size() > before ? jobs.back().result : E_FAIL));
+    reason.Format(L" (błąd 0x%08X)", static_cast<unsigned>(jobs.size() > before ? jobs.back().result : E_FAIL));
     host::Write(stderr, L"vantor: nie wydrukowano listy szablonów" + std::wstring(reason.GetString()) + L"\n");
     return 1;
   }
   host::Write(stdout, L"Wydrukowano listę szablonów serwisu " + std::to_wstring(site) + L" (" +
-                          std::to_wstring(chooser.m_list.Grid().GetRowCount()) + L" szablonów): " + jobs.back().file + L"\n");
+                          host::Count(static_cast<unsigned>(chooser.m_list.Grid().GetRowCount()), L"szablon", L"szablony", L"szablonów") + L"): " + jobs.back().file + L"\n");
   return 0;
 }
 

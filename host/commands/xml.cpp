@@ -1,5 +1,6 @@
 // `vantor xml DEF.xml [NAME=VALUE ...]`: runs a data definition file through the XML data
 // extractor on the product database and prints the XML.
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ std::wstring ErrorText(HRESULT hr) {
 
 int Xml(host::CommandContext& context) {
   std::wstring definitionFile, logFile;
+  std::string definitionPath;
   std::vector<std::pair<std::wstring, std::wstring>> params;
   for (size_t i = 0; i < context.args.size(); ++i) {
     const std::string& arg = context.args[i];
@@ -51,6 +53,7 @@ int Xml(host::CommandContext& context) {
       if (i + 1 >= context.args.size()) return Fail(L"--log wymaga nazwy pliku", 2);
       logFile = host::Widen(context.args[++i]);
     } else if (definitionFile.empty()) {
+      definitionPath = arg;
       definitionFile = host::Widen(arg);
     } else {
       const size_t eq = arg.find('=');
@@ -65,12 +68,15 @@ int Xml(host::CommandContext& context) {
   if (FAILED(definition.CreateInstance(__uuidof(DOMDocument40), nullptr, 23))) return Fail(L"brak obsługi XML", 1);
   definition->Putasync(VARIANT_FALSE);
   if (definition->load(_variant_t(definitionFile.c_str())) != VARIANT_TRUE) {
+    // What failed in Polish; the parser's own text after it.
     IXMLDOMParseErrorPtr error = definition->GetparseError();
+    const _bstr_t reason = error->Getreason();
+    const std::wstring detail = reason.length() ? L"\nSzczegóły: " + std::wstring(static_cast<const wchar_t*>(reason)) : L"";
+    if (!std::ifstream(definitionPath))
+      return Fail(L"nie można odczytać pliku definicji " + definitionFile + detail, 2);
     CString where;
     if (error->Getline() > 0) where.Format(L" (wiersz %ld, kolumna %ld)", error->Getline(), error->Getlinepos());
-    return Fail(L"plik " + definitionFile + L" nie jest poprawnym dokumentem XML: " +
-                    std::wstring(static_cast<const wchar_t*>(error->Getreason())) + where.GetString(),
-                2);
+    return Fail(L"plik " + definitionFile + L" nie jest poprawnym dokumentem XML" + where.GetString() + detail, 2);
   }
 
   CHxExtractor extractor;
@@ -82,13 +88,15 @@ int Xml(host::CommandContext& context) {
   _variant_t xml;
   const HRESULT hr = extractor.GetData(CHxExtractor::hxWsResultText, &xml);
   const std::wstring error = FAILED(hr) ? ErrorText(hr) : std::wstring();
-  if (!logFile.empty() && extractor.SaveLog(logFile.c_str()) != S_OK)
-    return Fail(L"nie można zapisać dziennika do pliku " + logFile, 1);
+  const std::wstring text = SUCCEEDED(hr) && xml.vt == VT_BSTR && xml.bstrVal ? xml.bstrVal : L"";
+  // The XML made is printed whatever becomes of the log; a log that cannot be written is
+  // reported after it.
+  if (!text.empty()) host::Write(stdout, ForOutput(text));
+  const bool logLost = !logFile.empty() && extractor.SaveLog(logFile.c_str()) != S_OK;
+  if (logLost) Fail(L"nie można zapisać dziennika do pliku " + logFile, 1);
   if (FAILED(hr)) return Fail(L"definicja nie została wykonana: " + error, 1);
-  const std::wstring text = xml.vt == VT_BSTR && xml.bstrVal ? xml.bstrVal : L"";
   if (text.empty()) return Fail(L"definicja nie dała danych (czy ma element def:schema?)", 1);
-  host::Write(stdout, ForOutput(text));
-  return 0;
+  return logLost ? 1 : 0;
 }
 
 const char* const kOptions[] = {"--log", nullptr};

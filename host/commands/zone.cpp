@@ -29,7 +29,7 @@ int Usage(const std::wstring& problem) {
 LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
   _RecordsetPtr rs;
   const HRESULT hr = OpenRS(rs, cn, sql);
-  if (FAILED(hr)) _com_issue_error(hr);
+  host::Check(hr);
   if (rs->GetadoEOF()) return 0;
   const _variant_t v = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
   return v.vt == VT_NULL ? 0 : static_cast<LONG>(v);
@@ -94,7 +94,7 @@ LONG DemoAccount(const _ConnectionPtr& cn) {
   }
 }
 
-int Failed(const std::wstring& what, HRESULT hr) { return ReportFailure(what, hr); }
+int Failed(const std::wstring& what, HRESULT hr, const LockKey* lock) { return ReportFailure(what, hr, lock); }
 
 namespace {
 

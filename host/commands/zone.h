@@ -24,8 +24,8 @@ LONG Long(const _ConnectionPtr& cn, const wchar_t* sql);
 // The demonstration account's id, made with its site and credentials when they are missing.
 LONG DemoAccount(const _ConnectionPtr& cn);
 // What the user is told of a failed call: what failed, the code, then the thread's error
-// description. Exit status 1.
-int Failed(const std::wstring& what, HRESULT hr);
+// description (and, for a call refused by the lock `lock`, who holds it). Exit status 1.
+int Failed(const std::wstring& what, HRESULT hr, const LockKey* lock = nullptr);
 
 // Stores the seller-zone service's address ("host[:port]") in the connector's settings; false
 // when it cannot be written.

@@ -10,6 +10,7 @@
 // (testing/zone_service/demo-accounts.txt).
 #include <string>
 
+#include "host/commands/job_status.h"
 #include "host/commands/zone.h"
 #include "host/host.h"
 #include "host/objects.h"
@@ -201,17 +202,19 @@ int Sync(CommandContext& context, LONG account) {
   IStatusMgrPtr manager;
   if (SUCCEEDED(hr)) hr = object->QueryInterface(__uuidof(IStatusMgr), reinterpret_cast<void**>(&manager));
   if (FAILED(hr)) return Failed(L"nie można utworzyć menedżera synchronizacji ze Strefą Vantor", hr);
+  object = nullptr;
 
+  const JobRunStatus run(context.host);
   hr = manager->Synchronize(sjAll);
   if (hr == S_OK) {
-    Write(stdout, L"Synchronizacja ze Strefą Vantor zakończona.\n");
-    return 0;
+    manager = nullptr;  // a log the run left open ends with it
+    return run.Finish(L"Synchronizacja ze Strefą Vantor zakończona.");
   }
   if (hr == kCancelled) {
     Write(stderr, L"vantor: synchronizację ze Strefą Vantor przerwano\n");
     return 1;
   }
-  return Failed(L"synchronizacja ze Strefą Vantor nie powiodła się", hr);
+  return Failed(L"synchronizacja ze Strefą Vantor nie powiodła się", hr, &kZoneSyncLock);
 }
 
 }  // namespace host::zone

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -69,6 +70,15 @@ class HostFixture : public ::testing::Test {
     CoUninitialize();
   }
   host::CHostInstance& Obj() { return host->Object(); }
+  // Accounts (a login and nothing more) for the auctions and transactions a test writes: those
+  // name an account that exists.
+  void AddAccounts(std::initializer_list<LONG> ids) {
+    for (LONG id : ids) {
+      const std::wstring sql = L"INSERT INTO reg__Registration (reg_Id, reg_Username) VALUES (" + std::to_wstring(id) +
+                               L", 'konto" + std::to_wstring(id) + L"')";
+      host->Connection()->Execute(_bstr_t(sql.c_str()), nullptr, kCmdTextNoRecords);
+    }
+  }
   std::vector<std::wstring> Events(const wchar_t* kind) {
     std::vector<std::wstring> out;
     for (const auto& e : Obj().Events())

@@ -14,6 +14,7 @@
 #include "host/joblog.h"
 #include "host/schema.h"
 #include "framework/skin.h"
+#include "shared/controls/hximage.h"
 #include "shared/controls/hxviews.h"
 #include "shared/hxlog.h"
 #include "shared/objtools.h"
@@ -77,6 +78,75 @@ TEST_F(Schema, UpgradeKeepsTheDataOfAnOlderDatabase) {
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_User"), 2);
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sl_ServiceProvider"), 1);
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog"), 0);
+}
+
+TEST_F(Schema, TheLookupIndexesComeToADatabaseOfTheVersionBeforeAndItKeepsItsRows) {
+  host::UpgradeSchemaTo(cn, 15);
+  for (const wchar_t* sql :
+       {L"INSERT INTO cs__Customer (cs_Id, cs_Nick, cs_ExtServiceId, cs_SvcProvId) VALUES (1, N'ania', 4242, 1)",
+        L"INSERT INTO au__Auction (au_Id, au_Number, au_SvcProvId, au_State) VALUES (1, '100', 1, 1)",
+        L"INSERT INTO tr__Transaction (tr_Id, tr_CustomerId, tr_AuctionId, tr_RegId, tr_StatusPageId) "
+        L"VALUES (1, 1, 1, 3, 77), (2, 1, 1, 3, NULL)",
+        L"INSERT INTO tr_Comment (tc_Id, tc_TransId, tc_SentComment) VALUES (1, 1, N'Dziękuję')",
+        L"INSERT INTO tr_Group (tg_Id, tg_TransId, tg_PrimaryTransId) VALUES (1, 1, 2)"})
+    cn->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+  EXPECT_EQ(host::UpgradeSchema(cn), 15);
+  EXPECT_EQ(host::StoredSchemaVersion(cn), host::CurrentSchemaVersion());
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_RegId = 3 AND tr_CustomerId = 1"), 2);
+  EXPECT_EQ(Long(cn, L"SELECT tr_Id FROM tr__Transaction WHERE tr_StatusPageId = 77"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_Comment WHERE tc_SentDate IS NULL AND tc_SentComment IS NOT NULL"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT tg_TransId FROM tr_Group WHERE tg_PrimaryTransId = 2"), 1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM cs__Customer WHERE cs_ExtServiceId = 4242"), 1);
+  // The account's index was made again with the creation date after the page.
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name = 'ix_Transaction_Account' "
+                     L"AND sql LIKE '%tr_CreationDate%'"),
+            1);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN ('ix_Customer_ExtService', "
+                     L"'ix_Transaction_Customer', 'ix_Transaction_Page', 'ix_Group_Transaction', 'ix_Group_Primary', "
+                     L"'ix_TransStatus_Page', 'ix_Package_Account', 'ix_PackageItem_Package', 'ix_Comment_Sent', "
+                     L"'ix_Auction_State', 'ix_Auction_Template')"),
+            11);
+}
+
+// The keys from records to their account come over older rows: rows naming a missing account
+// stay and are told; from then on the keys hold, while a kept row still changes in its other
+// columns.
+TEST_F(Schema, RecordsKeepTheirAccountAndOlderRowsThatDoNotAreKeptAndTold) {
+  host::UpgradeSchemaTo(cn, 15);
+  for (const wchar_t* sql : {
+           L"INSERT INTO reg__Registration (reg_Id, reg_Username) VALUES (1, 'jan')",
+           L"INSERT INTO au__Auction (au_Id, au_RegId, au_Title) VALUES (10, 1, 'Kubek'), (11, 9, 'Dzbanek'), "
+           L"(12, NULL, 'Szablon ogólny'), (13, 9, 'Talerz')",
+           L"INSERT INTO tr__Transaction (tr_Id, tr_RegId) VALUES (20, 1), (21, 8)",
+       })
+    cn->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+  std::vector<std::wstring> report;
+  EXPECT_EQ(host::UpgradeSchema(cn, &report), 15);
+  ASSERT_EQ(report.size(), 2u);
+  EXPECT_EQ(report[0], L"Uaktualnienie schematu bazy danych do wersji 16: aukcje (au__Auction), które wskazują konto "
+                       L"nieobecne w bazie danych, zostają bez zmian (2): au_Id 11 (au_RegId 9), au_Id 13 (au_RegId 9).");
+  EXPECT_NE(report[1].find(L"transakcje (tr__Transaction)"), std::wstring::npos) << report[1];
+  EXPECT_NE(report[1].find(L"(1): tr_Id 21 (tr_RegId 8)."), std::wstring::npos) << report[1];
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM au__Auction"), 4);
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
+
+  auto refused = [&](const wchar_t* sql) {
+    try {
+      cn->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
+    } catch (const _com_error& e) {
+      return e.Error();
+    }
+    return S_OK;
+  };
+  EXPECT_EQ(refused(L"UPDATE au__Auction SET au_Title = 'Dzbanek duży' WHERE au_Id = 11"), S_OK);
+  EXPECT_EQ(refused(L"DELETE FROM reg__Registration WHERE reg_Id = 1"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(refused(L"INSERT INTO au__Auction (au_Id, au_RegId) VALUES (14, 7)"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(refused(L"UPDATE tr__Transaction SET tr_RegId = 7 WHERE tr_Id = 20"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(refused(L"UPDATE au__Auction SET au_RegId = 1 WHERE au_Id = 11"), S_OK);  // mended by hand
+  // A database upgraded before tells nothing again.
+  report.clear();
+  EXPECT_EQ(host::UpgradeSchema(cn, &report), host::CurrentSchemaVersion());
+  EXPECT_TRUE(report.empty());
 }
 
 TEST_F(Schema, AFailedStepLeavesThePreviousVersionAndItsData) {
@@ -236,6 +306,25 @@ TEST_F(HostFixture, ParametersAreOneRowRecordsetsFromTheDatabase) {
   _RecordsetPtr params = CHxInstance::HxParams();
   EXPECT_EQ(params->GetRecordCount(), 1);
   EXPECT_THROW(hxGetParam(5003, L"x"), _com_error);
+}
+
+// A new database's thumbnail box has room below the picture for the whole caption: both lines,
+// with their descenders and the hooks of "ą" and "ę", in the font the cells draw it in.
+TEST_F(HostFixture, ANewDatabasesThumbnailBoxHoldsTheWholeCaption) {
+  LONG cx = 0, cy = 0;
+  ASSERT_EQ(CImgTools::GetDefaultImageSize(cx, cy), 0);
+  EXPECT_EQ(cx, cy);   // the picture list's cells are square
+  int width = 0, height = 0, x = 0, y = 0;
+  CRect caption;
+  CHalvexImage::CalcThumbnailSize(nullptr, cx, cy, width, height, x, y, &caption);
+  HDC dc = CreateCompatibleDC(nullptr);
+  const HGDIOBJ old = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+  RECT needed{0, 0, caption.Width(), 0};
+  DrawTextW(dc, L"gęś ząb.jpg\n1600 x 1200 (512.0 KB)", -1, &needed, DT_CENTER | DT_CALCRECT | DT_NOPREFIX);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  EXPECT_LE(needed.bottom, caption.Height());
+  EXPECT_LE(needed.right, caption.Width());
 }
 
 TEST_F(HostFixture, RightsPerUserWithTheAdministratorHoldingAll) {

@@ -30,6 +30,7 @@ class Objects : public HostFixture {
 using IHxTransactionPtrT = _com_ptr_t<IHxTransaction>;
 
 TEST_F(Objects, TransactionSlotsWorkOnTheColumnsTheJobsRead) {
+  AddAccounts({5});
   Exec(L"INSERT INTO tr__Transaction (tr_Id, tr_Name, tr_CustomerId, tr_AuctionId, tr_RegId, tr_Payment, tr_Paid, "
        L"tr_Complete, tr_Currency, tr_ValueCurrency, tr_CreationDate, tr_AddressLocked) VALUES (7, 'Kubek (1000-1)', 3, "
        L"11, 5, 123.45, 1, 2, 'PLN', 'EUR', '2024-03-31 03:15:00', 1)");
@@ -115,6 +116,7 @@ TEST_F(Objects, TransactionSlotsWorkOnTheColumnsTheJobsRead) {
 }
 
 TEST_F(Objects, ADeletedTransactionLeavesItsPageToBeClosedInTheSameTransaction) {
+  AddAccounts({5});
   _ConnectionPtr cn = host->Connection();
   cn->Execute(_bstr_t(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId, tr_StatusPageId) VALUES (7, 5, 4711), "
                       L"(8, 5, NULL), (9, NULL, 4712)"),
@@ -142,6 +144,7 @@ TEST_F(Objects, ADeletedTransactionLeavesItsPageToBeClosedInTheSameTransaction) 
 }
 
 TEST_F(Objects, TheAutomaticMessageGoesToTheOutboxWhenTheHostSendsThem) {
+  AddAccounts({5});
   _ConnectionPtr cn = host->Connection();
   cn->Execute(_bstr_t(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId, tr_CustomerId, tr_StatusPageAddress) VALUES "
                       L"(7, 5, 3, 's/1-O''Brien')"),
@@ -159,6 +162,7 @@ TEST_F(Objects, TheAutomaticMessageGoesToTheOutboxWhenTheHostSendsThem) {
 }
 
 TEST_F(Objects, ANewTransactionGetsItsDatesAndAddressesAndTheBuyDateNeedsOne) {
+  AddAccounts({5});
   IFlgItemPtr item = CHxObjTools::New(__uuidof(HxTransaction));
   IFlgDataSetPtr data(item);
   IUnknown* raw = nullptr;
@@ -204,6 +208,7 @@ TEST_F(Objects, ANewTransactionGetsItsDatesAndAddressesAndTheBuyDateNeedsOne) {
 }
 
 TEST_F(Objects, DocumentLinkAndPositions) {
+  AddAccounts({5});
   Exec(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId, tr_ErpDocumentKind) VALUES (8, 5, 4)");
   Exec(L"INSERT INTO tr_Position (tp_Id, tp_TransId, tp_Order, tp_Name, tp_Quantity, tp_Price) VALUES "
        L"(21, 8, 2, 'Drugi', 1, 9.99)");

@@ -1,25 +1,30 @@
 // The `vantor` program as a person runs it.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <signal.h>
 
 #include <array>
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <future>
+#include <map>
 #include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "auctions/lotrix.h"
 #include "host/host.h"
@@ -75,6 +80,103 @@ Result RunAs(const std::string& prefix, const std::string& registry, const std::
 }
 
 Result RunProgram(const std::string& args) { return RunAs("", RegistryFile(), args); }
+
+// The program running as a child of the test, its output read as it comes: for what happens while
+// it runs. Every wait has a deadline; a program still running at the end is killed.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::string& args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    const std::string line = "exec " + std::string(VANTOR_PROGRAM) + " --registry " + RegistryFile() + " " + args + " 2>&1";
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    fd_ = out[0];
+  }
+  ~RunningProgram() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (fd_ >= 0) close(fd_);
+  }
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // Reads the output until it holds `text`; false when the output ended first or the deadline
+  // passed.
+  bool WaitFor(const std::string& text, int seconds = 60) {
+    while (out_.find(text) == std::string::npos)
+      if (!ReadSome(seconds)) return false;
+    return true;
+  }
+  // Waits until the program stopped (SIGSTOP); false when it ended or the deadline passed.
+  bool WaitStopped(int seconds = 60) {
+    int status = 0;
+    if (!WaitChild(WUNTRACED, status, seconds)) return false;
+    if (WIFSTOPPED(status)) return true;
+    pid_ = -1;  // it ended
+    return false;
+  }
+  void Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+  }
+  // Reads the rest of the output and waits for the end: the exit status (-1 when the program did
+  // not end in time or was killed) and the whole output.
+  Result Finish(int seconds = 120) {
+    while (ReadSome(seconds)) {
+    }
+    int status = 0;
+    Result result{-1, out_};
+    if (pid_ > 0 && WaitChild(0, status, seconds)) {
+      pid_ = -1;
+      if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    }
+    return result;
+  }
+
+ private:
+  static void OnAlarm(int) {}
+  // waitpid with a deadline (an alarm interrupts it).
+  bool WaitChild(int options, int& status, int seconds) {
+    if (pid_ <= 0) return false;
+    struct sigaction action {}, old {};
+    action.sa_handler = OnAlarm;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, &old);
+    alarm(static_cast<unsigned>(seconds));
+    const pid_t got = waitpid(pid_, &status, options);
+    alarm(0);
+    sigaction(SIGALRM, &old, nullptr);
+    return got == pid_;
+  }
+  // One read of the output; false at its end or after the deadline.
+  bool ReadSome(int seconds) {
+    if (fd_ < 0) return false;
+    pollfd ready{fd_, POLLIN, 0};
+    if (poll(&ready, 1, seconds * 1000) <= 0) return false;
+    char buffer[4096];
+    const ssize_t got = read(fd_, buffer, sizeof buffer);
+    if (got <= 0) {
+      close(fd_);
+      fd_ = -1;
+      return false;
+    }
+    out_.append(buffer, static_cast<size_t>(got));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::string out_;
+};
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -239,20 +341,29 @@ TEST_F(Program, ReadingCommandsWorkOnAReadOnlyDatabase) {
   chmod(ro.c_str(), 0755);  // for the removal of the test's folder by a user other than root
 }
 
-TEST_F(Program, ReadingCommandsLeaveAnOlderSchemaAsItIs) {
+// An older database: a reading command leaves it as it is; the program upgrades it and tells, once,
+// the rows it kept although they break a key it added.
+TEST_F(Program, ReadingCommandsLeaveAnOlderSchemaAsItIsAndTheUpgradeTellsTheRowsItKept) {
   CoInitialize(nullptr);
   {
     _ConnectionPtr cn(__uuidof(Connection));
     cn->Open(_bstr_t(("Data Source=" + db).c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
-    host::UpgradeSchemaTo(cn, 2);
+    host::UpgradeSchemaTo(cn, 15);
+    cn->Execute(_bstr_t(L"INSERT INTO au__Auction (au_Id, au_RegId) VALUES (7, 3)"), nullptr, kCmdTextNoRecords);
   }
   CoUninitialize();
   Result log = RunProgram("--db " + db + " log");
   EXPECT_EQ(log.status, 1) << log.out;
-  EXPECT_NE(log.out.find("Szczegóły: Baza danych ma schemat w wersji 2, starszej"), std::string::npos) << log.out;
+  EXPECT_NE(log.out.find("Szczegóły: Baza danych ma schemat w wersji 15, starszej"), std::string::npos) << log.out;
   Result report = RunProgram("--db " + db);
   EXPECT_EQ(report.status, 0) << report.out;
   EXPECT_NE(report.out.find("Wersja schematu: " + std::to_string(host::CurrentSchemaVersion())), std::string::npos);
+  EXPECT_NE(report.out.find("vantor: Uaktualnienie schematu bazy danych do wersji 16: aukcje (au__Auction), które "
+                            "wskazują konto nieobecne w bazie danych, zostają bez zmian (1): au_Id 7 (au_RegId 3).\n"),
+            std::string::npos)
+      << report.out;
+  EXPECT_NE(report.out.find("au__Auction: 1"), std::string::npos) << report.out;
+  EXPECT_EQ(RunProgram("--db " + db).out.find("Uaktualnienie"), std::string::npos);
 }
 
 TEST_F(Program, ListsTheObjectLocksHeld) {
@@ -369,11 +480,36 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
             1);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 
-  // Sent straight away: both auctions and the comment go, once.
+  // Sent straight away: both auctions and the comment go, once; not while the site's copy cannot
+  // be read (one byte that is no UTF-8): then the sessions fail, the jobs end with the error, the
+  // program exits 1, and neither the site nor the database changes.
   {
     const std::string other = Database("send.db");
     Result seeded = RunProgram("--db " + other + " demo");
     EXPECT_EQ(seeded.status, 0) << seeded.out;
+    const std::string otherCopy = FilesBase(other) + ".reference-site.json";
+    const std::string good = FileText(otherCopy);
+    const size_t name = good.find("Wzorcowo");
+    ASSERT_NE(name, std::string::npos);
+    const std::string bad = good.substr(0, name) + "\xff" + good.substr(name);
+    { std::ofstream(otherCopy, std::ios::binary | std::ios::trunc) << bad; }
+    const LONG auctionsBefore = QueryLong(other, L"SELECT COUNT(*) FROM au__Auction");
+    for (const char* command : {" send", " receive"}) {
+      Result unreachable = RunProgram("--db " + other + command);
+      EXPECT_EQ(unreachable.status, 1) << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("Ostatnia operacja nie powiodła się.\r\nPlik danych serwisu wzorcowego " + otherCopy),
+                std::string::npos)
+          << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("zakończone błędem"), std::string::npos) << command << "\n" << unreachable.out;
+      EXPECT_NE(unreachable.out.find("vantor: co najmniej jedno zadanie zakończyło się błędem"), std::string::npos)
+          << unreachable.out;
+      EXPECT_EQ(unreachable.out.find("Wysłano"), std::string::npos) << unreachable.out;
+    }
+    EXPECT_EQ(FileText(otherCopy), bad);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
+    EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM au__Auction"), auctionsBefore);
+    { std::ofstream(otherCopy, std::ios::binary | std::ios::trunc) << good; }
     Result sent = RunProgram("--db " + other + " send");
     EXPECT_EQ(sent.status, 0) << sent.out;
     for (const char* line : {"Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
@@ -427,8 +563,9 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
   EXPECT_NE(again.out.find("ma już konta"), std::string::npos) << again.out;
   EXPECT_EQ(FileText(site), "{\"sites\": 5}");
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (2):"), std::string::npos);
-  // The sessions read that copy: a broken one is told (and the run goes on without the site).
+  // The sessions read that copy: a broken one is told, and the receive fails.
   Result broken = RunProgram("--db " + db + " receive");
+  EXPECT_EQ(broken.status, 1) << broken.out;
   EXPECT_NE(broken.out.find("nie można wczytać danych serwisu wzorcowego " + site), std::string::npos) << broken.out;
   // A copy that is gone is made again from the repository's file.
   std::remove(site.c_str());
@@ -481,19 +618,119 @@ TEST_F(Program, SendSendsThePreparedAuctionsAndCommentsAndThenNothing) {
   EXPECT_EQ(RunProgram("--db " + db + " send 5").status, 2);
 }
 
-TEST_F(Program, ReceiveWhileAnotherWorkstationReceivesTellsWhoAndEndsItsJobs) {
+// A synchronisation while another workstation runs one: its logs say so, and the program names
+// the holder of the lock and how a lock left behind is removed.
+TEST_F(Program, ASynchronisationWhileAnotherWorkstationRunsOneTellsWhoAndEndsItsJobs) {
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
-  RunSql(db, {L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'KASA1', 'Szef')"});
+  struct Case {
+    const char* command;
+    const wchar_t* lock;
+    int status;
+    const char* told;  // what the logs or the failure say
+    const char* unlock;
+  };
+  const Case cases[] = {
+      {"receive", L"11", 0, "== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej.",
+       "vantor unlock 726 11\n"},
+      {"params", L"10", 0, "Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej.",
+       "vantor unlock 726 10\n"},
+      {"zone sync", L"1", 1, "vantor: synchronizacja ze Strefą Vantor nie powiodła się (błąd 0x80040F19)",
+       "vantor unlock 726 1\n"},
+  };
+  for (const Case& c : cases) {
+    const std::wstring row = std::wstring(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (") +
+                             c.lock + L", 0, 726, 'KASA1', 'O''Brien')";
+    RunSql(db, {row.c_str()});
+    Result busy = RunProgram("--db " + db + " " + c.command);
+    EXPECT_EQ(busy.status, c.status) << busy.out;
+    EXPECT_NE(busy.out.find(c.told), std::string::npos) << busy.out;
+    EXPECT_NE(busy.out.find("Szczegóły:"), std::string::npos) << busy.out;
+    EXPECT_NE(busy.out.find("Blokadę trzyma stanowisko KASA1, użytkownik O'Brien.\nJeśli program na tym stanowisku "
+                            "już nie działa (blokada została po jego przerwaniu), usuwa ją: " +
+                            std::string(c.unlock)),
+              std::string::npos)
+        << busy.out;
+    RunSql(db, {L"DELETE FROM kd_blokada"});
+  }
   Result busy = RunProgram("--db " + db + " receive");
-  EXPECT_EQ(busy.status, 0) << busy.out;
-  EXPECT_NE(busy.out.find("== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
-            std::string::npos)
-      << busy.out;
-  EXPECT_NE(busy.out.find("Szczegóły:"), std::string::npos) << busy.out;
+  EXPECT_EQ(busy.out.find("Blokadę trzyma"), std::string::npos) << busy.out;  // a free lock names nobody
+  RunSql(db, {L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation, username) VALUES (11, 0, 726, 'KASA1', 'Szef')"});
+  busy = RunProgram("--db " + db + " receive");
   EXPECT_NE(busy.out.find("Zakończono: odbieranie aukcji"), std::string::npos) << busy.out;
   // Sending takes no lock.
   Result sent = RunProgram("--db " + db + " send");
   EXPECT_EQ(sent.out.find("innej stacji roboczej"), std::string::npos) << sent.out;
+}
+
+// A program killed while it holds an account open for editing leaves the account's lock: another
+// program that changes the account is refused with the holder named, and `unlock 701 ID` removes
+// the lock after its question.
+TEST_F(Program, AnAccountLockLeftByAKilledProgramIsNamedAndRemovedAfterTheQuestion) {
+  ASSERT_EQ(RunProgram("--db " + db + " account add 1 --login jan --password tajne --site 1:Pierwsza").status, 0);
+  // A seller-zone service that takes the connection and never answers keeps the program in the
+  // account's settings dialog, with the account locked.
+  std::promise<void> reached;
+  std::once_flag once;
+  testing_net::Server silent([&](testing_net::Peer& peer) {
+    std::call_once(once, [&] { reached.set_value(); });
+    peer.Hang();
+  });
+  const std::string program = VANTOR_PROGRAM, registry = RegistryFile(),
+                    host = "127.0.0.1:" + std::to_string(silent.Port());
+  const pid_t holder = fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    execl(program.c_str(), program.c_str(), "--registry", registry.c_str(), "--db", db.c_str(), "account", "zone", "1",
+          "--host", host.c_str(), "--set", "www=https://sklep.example/", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const bool held = reached.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  kill(holder, SIGKILL);
+  int status = 0;
+  waitpid(holder, &status, 0);
+  silent.Stop();
+  ASSERT_TRUE(held) << "the program never reached the service";
+  const std::string workstation = static_cast<const char*>(_bstr_t(host::ThisWorkstation().c_str()));
+
+  Result refused = RunProgram("--db " + db + " account deactivate 1 --yes");
+  EXPECT_EQ(refused.status, 1) << refused.out;
+  EXPECT_NE(refused.out.find("vantor: nie dezaktywowano konta 1 (błąd 0x80040F19)\nSzczegóły: "), std::string::npos)
+      << refused.out;
+  EXPECT_NE(refused.out.find("Blokadę trzyma stanowisko " + workstation + ", użytkownik Szef.\n"), std::string::npos)
+      << refused.out;
+  EXPECT_NE(refused.out.find("usuwa ją: vantor unlock 701 1\n"), std::string::npos) << refused.out;
+  Result locks = RunProgram("--db " + db + " locks");
+  EXPECT_NE(locks.out.find("To stanowisko: " + workstation + "."), std::string::npos) << locks.out;
+
+  // The question on the terminal names the holder; "n" keeps the lock.
+  Result kept = RunAs("echo n | ", RegistryFile(), "--db " + db + " unlock 701 1");
+  EXPECT_EQ(kept.status, 0) << kept.out;
+  EXPECT_NE(kept.out.find("Blokadę obiektu typu 701, nr 1, dodatkowy 0 trzyma stanowisko " + workstation +
+                          ", użytkownik Szef.\n"),
+            std::string::npos)
+      << kept.out;
+  EXPECT_NE(kept.out.find("Usunąć blokadę? [t/n] Bez zmian."), std::string::npos) << kept.out;
+  EXPECT_EQ(RunProgram("--db " + db + " unlock 701 1 --no").status, 0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada WHERE obtype = 701 AND obid = 1"), 1);
+  Result removed = RunProgram("--db " + db + " unlock 701 1 --yes");
+  EXPECT_EQ(removed.status, 0) << removed.out;
+  EXPECT_NE(removed.out.find("Usunięto blokadę obiektu typu 701, nr 1, dodatkowy 0 (stanowisko " + workstation +
+                             ", użytkownik Szef)."),
+            std::string::npos)
+      << removed.out;
+  Result deactivated = RunProgram("--db " + db + " account deactivate 1 --yes");
+  EXPECT_EQ(deactivated.status, 0) << deactivated.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada"), 0);
+
+  Result none = RunProgram("--db " + db + " unlock 701 1 --yes");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.out.find("vantor: nie ma blokady obiektu typu 701, nr 1, dodatkowy 0"), std::string::npos) << none.out;
+  for (const char* bad : {" unlock 701", " unlock x 1", " unlock 701 1 2 3", " unlock --yes", " unlock 701 1 --yes --no",
+                          " unlock 701 -1"})
+    EXPECT_EQ(RunProgram("--db " + db + bad).status, 2) << bad;
 }
 
 TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
@@ -501,7 +738,12 @@ TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
   EXPECT_NE(list.out.find("#108  (Lotrix, 262 x 200): opcje odbierania"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("#109  (Lotrix, 232 x 62): opcje wysyłania"), std::string::npos) << list.out;
   const std::string png = folder + "/okno.png";
-  for (const char* name : {"'#108'", "'#109'"}) {
+  // The account's settings need an account.
+  Result none = RunProgram("--db " + db + " dialog '#106' " + png);
+  EXPECT_EQ(none.status, 1) << none.out;
+  EXPECT_FALSE(Exists(png));
+  ASSERT_EQ(RunProgram("--db " + db + " demo").status, 0);
+  for (const char* name : {"'#101'", "'#106'", "'#108'", "'#109'"}) {
     Result shown = RunProgram("--db " + db + " dialog " + name + " " + png);
     EXPECT_EQ(shown.status, 0) << shown.out;
     EXPECT_TRUE(Exists(png)) << name;
@@ -581,6 +823,18 @@ TEST_F(Program, ShowsAnAccountAndASiteDictionary) {
   EXPECT_EQ(countries.out.find("Inna"), std::string::npos);
   Result accounts = RunProgram("--db " + db + " site 10 9");
   EXPECT_NE(accounts.out.find("  5\tjan\t"), std::string::npos) << accounts.out;
+  // Position 0 is the top level of the categories, the site's and an account's own.
+  RunSql(db, {L"INSERT INTO st_Category (cat_Id, cat_CatId, cat_Name, cat_ParentId, cat_SiteId, cat_RegId) VALUES "
+              L"(1, 100, N'Antyki', 0, 10, NULL), (2, 101, N'Meble', 100, 10, NULL), (3, 200, N'Moje', 0, 10, 5)"});
+  Result top = RunProgram("--db " + db + " site 10 6 0");
+  EXPECT_EQ(top.status, 0) << top.out;
+  EXPECT_NE(top.out.find(": 1\n"), std::string::npos) << top.out;
+  EXPECT_NE(top.out.find("  100\tAntyki\t1\n"), std::string::npos) << top.out;
+  Result shop = RunProgram("--db " + db + " site 10 12 0 5");
+  EXPECT_EQ(shop.status, 0) << shop.out;
+  EXPECT_NE(shop.out.find("  200\tMoje\t0\n"), std::string::npos) << shop.out;
+  EXPECT_EQ(RunProgram("--db " + db + " site 10 12 0 0").status, 2);
+  EXPECT_EQ(RunProgram("--db " + db + " site 10 6 -1").status, 2);
   Result kind = RunProgram("--db " + db + " site 10 99");
   EXPECT_EQ(kind.status, 1);
   EXPECT_NE(kind.out.find("vantor: serwis nie ma słownika rodzaju 99"), std::string::npos) << kind.out;
@@ -597,7 +851,8 @@ TEST_F(Program, HelpAndBadArguments) {
   EXPECT_NE(help.out.find("--registry PLIK"), std::string::npos);
   EXPECT_NE(help.out.find("locks"), std::string::npos);
   EXPECT_NE(help.out.find("unlock"), std::string::npos);
-  for (const char* command : {"  receive ", "  send ", "  params [--check [--force]]", "--account N"})
+  for (const char* command : {"  receive ", "  send ", "  params [--check [--force]]", "--account N",
+                              "Kod wyjścia: 0", "zakończyło się błędem (dziennik zadań: vantor log)"})
     EXPECT_NE(help.out.find(command), std::string::npos) << command;
   EXPECT_EQ(RunProgram("--db").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " --bogus").status, 2);
@@ -641,12 +896,26 @@ TEST_F(Program, XmlRunsADefinitionFile) {
   Result quoted = RunProgram("--db " + db + " xml " + def + " \"kto=O'Brien=x\"");
   EXPECT_EQ(quoted.status, 0) << quoted.out;
   EXPECT_EQ(quoted.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n");
+  // A log that cannot be written loses nothing of the XML: it is printed, then the log's failure.
+  Result unlogged = RunProgram("--db " + db + " xml " + def + " kto=Szef --log /nonexistent-folder/xml.log");
+  EXPECT_EQ(unlogged.status, 1);
+  EXPECT_EQ(unlogged.out.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<u opis=", 0), 0u)
+      << unlogged.out;
+  EXPECT_NE(unlogged.out.find("</u>\nvantor: nie można zapisać dziennika do pliku /nonexistent-folder/xml.log"),
+            std::string::npos)
+      << unlogged.out;
 
   WriteFile(broken, "<def:schema xmlns:def=\"x\"><def:data>");
   Result bad = RunProgram("--db " + db + " xml " + broken);
   EXPECT_EQ(bad.status, 2);
-  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML"), std::string::npos) << bad.out;
-  EXPECT_EQ(RunProgram("--db " + db + " xml " + folder + "/missing.xml").status, 2);
+  // What failed, in Polish, with the parser's own text after it.
+  EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML (wiersz 1, kolumna "), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find("\nSzczegóły: "), std::string::npos) << bad.out;
+  EXPECT_LT(bad.out.find("XML (wiersz"), bad.out.find("Szczegóły")) << bad.out;
+  Result missing = RunProgram("--db " + db + " xml " + folder + "/missing.xml");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out.rfind("vantor: nie można odczytać pliku definicji " + folder + "/missing.xml\nSzczegóły: ", 0), 0u)
+      << missing.out;
   EXPECT_EQ(RunProgram("--db " + db + " xml").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " bezznaku").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " --log").status, 2);
@@ -745,6 +1014,9 @@ class ZoneService {
     pid_ = -1;
   }
   int Port() const { return port_; }
+  void Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+  }
 
  private:
   pid_t pid_ = -1;
@@ -780,7 +1052,7 @@ TEST_F(Program, ZoneConfigReadsAndWritesTheDemoAccountsPageSettings) {
   service.Stop();
   Result stopped = RunProgram(zone);
   EXPECT_EQ(stopped.status, 1) << stopped.out;
-  EXPECT_NE(stopped.out.find("(błąd 0x80044518)\nBłąd połączenia HTTP ze Strefą Vantor.\n"), std::string::npos)
+  EXPECT_NE(stopped.out.find("(błąd 0x80044518)\nSzczegóły: Błąd połączenia HTTP ze Strefą Vantor.\n"), std::string::npos)
       << stopped.out;
 
   EXPECT_EQ(RunProgram("--db " + db + " zone").status, 2);
@@ -808,7 +1080,31 @@ TEST_F(Program, AccountsAreListedAddedDeactivatedAndDeleted) {
   EXPECT_EQ(kept.status, 0);
   EXPECT_NE(kept.out.find("Bez zmian."), std::string::npos) << kept.out;
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (1):"), std::string::npos);
+  // An account that an auction names is kept, with everything it has.
+  RunSql(db, {L"INSERT INTO au__Auction (au_Id, au_RegId, au_Title) VALUES (1, 1, N'Kubek')"});
+  Result named = RunProgram("--db " + db + " account delete 1 --yes");
+  EXPECT_EQ(named.status, 1) << named.out;
+  EXPECT_NE(named.out.find("vantor: nie usunięto konta 1 (błąd 0x80040F1C)\nSzczegóły: Naruszenie integralności "
+                           "danych: obiekt jest używany przez inne dane"),
+            std::string::npos)
+      << named.out;
+  EXPECT_NE(named.out.find("Konto 1 ma w bazie danych aukcje (także szablony): 1, transakcje: 0"), std::string::npos)
+      << named.out;
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM reg_Site WHERE rs_RegId = 1"), 1);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right >= 65536 AND ur_Right < 131072"), 3);
+  RunSql(db, {L"DELETE FROM au__Auction"});
+  // Without records it goes, with its rights.
   ASSERT_EQ(RunProgram("--db " + db + " account delete 1 --yes").status, 0);
+  EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (0):"), std::string::npos);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_UserRight WHERE ur_Right >= 65536 AND ur_Right < 131072"), 0);
+  // A login longer than its column is refused by the connector's dialog: nothing is stored.
+  Result tooLong = RunProgram("--db " + db + " account add 1 --login " + std::string(150, 'x') +
+                              " --password tajne --site 1:Pierwsza");
+  EXPECT_EQ(tooLong.status, 1) << tooLong.out;
+  EXPECT_NE(tooLong.out.find("Konto nie zostało zapisane: Login ma 150 znaków, a pole reg_Username mieści 100.\n"),
+            std::string::npos)
+      << tooLong.out;
+  EXPECT_NE(tooLong.out.find("Nie dodano konta."), std::string::npos) << tooLong.out;
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (0):"), std::string::npos);
   // Bad words.
   EXPECT_EQ(RunProgram("--db " + db + " account delete 99 --yes").status, 1);
@@ -911,6 +1207,19 @@ std::vector<LONG> ReceivedRows(const std::string& db) {
   return rows;
 }
 
+// The synchronisation lock that a run killed midway leaves refuses the next run of `command`
+// (which tells who holds it and exits 0) until unlock takes the lock `lock` away.
+void ExpectRefusedUntilUnlocked(const std::string& db, const std::string& command, int lock) {
+  Result refused = RunProgram("--db " + db + " " + command);
+  EXPECT_EQ(refused.status, 0) << refused.out;
+  EXPECT_NE(refused.out.find("Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
+            std::string::npos)
+      << refused.out;
+  Result unlocked = RunProgram("--db " + db + " unlock");
+  EXPECT_NE(unlocked.out.find("Usunięto blokadę synchronizacji nr " + std::to_string(lock)), std::string::npos)
+      << unlocked.out;
+}
+
 class ProgramReceive : public ProgramFiles {
  protected:
   void SetUp() override {
@@ -954,14 +1263,8 @@ TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARer
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM cs__Customer WHERE cs_Street IS NULL OR cs_City IS NULL"), 0);
   ExpectSoundDatabase(db);
 
-  // The lock row stays and refuses the next receive until unlock takes it away.
-  Result refused = RunProgram("--db " + db + " receive");
-  EXPECT_NE(refused.out.find("Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
-            std::string::npos)
-      << refused.out;
+  ExpectRefusedUntilUnlocked(db, "receive", 11);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
-  Result unlocked = RunProgram("--db " + db + " unlock");
-  EXPECT_NE(unlocked.out.find("Usunięto blokadę synchronizacji nr 11"), std::string::npos) << unlocked.out;
 
   WriteFile(site, data);
   Result rerun = RunProgram("--db " + db + " receive");
@@ -1021,11 +1324,59 @@ TEST_F(ProgramReceive, ASendKilledMidwayLeavesEveryRecordWrittenBackWholeOrStill
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 
   WriteFile(site, data);
+  ExpectRefusedUntilUnlocked(db, "send", 12);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
   Result rerun = RunProgram("--db " + db + " send");
   EXPECT_EQ(rerun.status, 0) << rerun.out;
   EXPECT_NE(rerun.out.find("Wysłano aukcji: 2"), std::string::npos) << rerun.out;
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 0);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
+}
+
+// Two workstations send at once: the second is told that the first is sending and sends nothing,
+// so the site holds each record once and no site number is given twice.
+TEST_F(ProgramReceive, TwoSendsAtOnceNeverSendARecordTwice) {
+  ASSERT_EQ(RunProgram("--db " + db + " receive").status, 0);
+  PrepareSends(db, {9001, 9002});
+  const std::string data = ReadFile(site);
+  ASSERT_EQ(data.rfind("{", 0), 0u);
+  // The first stops as its first listing reached the site, before it is written back.
+  WriteFile(site, "{\"stop_after_sends\": 1," + data.substr(1));
+  RunningProgram first("--db " + db + " send");
+  ASSERT_TRUE(first.WaitStopped());
+  // The second reads what the first listed (so does not stop).
+  std::string listed = ReadFile(site);
+  const size_t knob = listed.find("\"stop_after_sends\": 1");
+  ASSERT_NE(knob, std::string::npos);
+  listed.replace(knob, std::string("\"stop_after_sends\": 1").size(), "\"stop_after_sends\": 0");
+  WriteFile(site, listed);
+  Result second = RunProgram("--db " + db + " send");
+  EXPECT_EQ(second.status, 0) << second.out;
+  EXPECT_NE(second.out.find("== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
+            std::string::npos)
+      << second.out;
+  EXPECT_EQ(second.out.find("Wysłano"), std::string::npos) << second.out;
+  first.Signal(SIGCONT);
+  Result done = first.Finish();
+  EXPECT_EQ(done.status, 0) << done.out;
+  for (const char* line : {"Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
+    EXPECT_NE(done.out.find(line), std::string::npos) << line << "\n" << done.out;
+
+  const nlohmann::json siteData = nlohmann::json::parse(ReadFile(site));
+  std::map<std::string, int> titles, numbers;
+  for (const nlohmann::json& sent : siteData["auctions_sent"]) {
+    ++titles[sent["title"].get<std::string>()];
+    ++numbers[sent["number"].get<std::string>()];
+  }
+  EXPECT_EQ(titles, (std::map<std::string, int>{{"Kubek nr 9001", 1}, {"Kubek nr 9002", 1}}));
+  EXPECT_EQ(numbers.size(), 2u);
+  EXPECT_EQ(siteData["comment_sent"].size(), 1u);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (9001, 9002) AND au_State = 3"), 2);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM (SELECT au_Number FROM au__Auction WHERE au_Number IS NOT NULL "
+                          L"GROUP BY au_Number HAVING COUNT(*) > 1) AS twice"),
+            0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 0);
+  EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM kd_blokada"), 0);
 }
 
 TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
@@ -1046,6 +1397,18 @@ TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
   Result missing = RunProgram("--db " + db + " print " + folder + "/nie-ma.html");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.out.find("nie można odczytać pliku"), std::string::npos) << missing.out;
+  // A page over the 64 MB bound is too large, not unreadable.
+  const std::string huge = folder + "/ogromna.html";
+  {
+    std::ofstream page(huge, std::ios::binary);
+    page << "<html><body>";
+    page.seekp((65 << 20) - 1);
+    page.put(' ');
+  }
+  Result large = RunProgram("--db " + db + " print " + huge);
+  EXPECT_EQ(large.status, 2);
+  EXPECT_NE(large.out.find("jest za duża do wydruku"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
   EXPECT_EQ(RunProgram("--db " + db + " print").status, 2);
 }
 
@@ -1063,10 +1426,10 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   const std::string photo = Write("zdjecie.jpg", testpictures::Photo("JPEG", 1600, 1200));
   Result thumb = RunProgram("--db " + db + " thumbnail " + photo + " " + folder + "/miniatura.png");
   ASSERT_EQ(thumb.status, 0) << thumb.out;
-  EXPECT_NE(thumb.out.find("84 x 63 w polu 120 x 90"), std::string::npos) << thumb.out;   // the parameters' box
+  EXPECT_NE(thumb.out.find("135 x 101 w polu 150 x 150"), std::string::npos) << thumb.out;   // the parameters' box
   const auto cell = testpictures::Inspect(ReadFile(folder + "/miniatura.png"));
-  EXPECT_EQ(cell.width, 120u);
-  EXPECT_EQ(cell.height, 90u);
+  EXPECT_EQ(cell.width, 150u);
+  EXPECT_EQ(cell.height, 150u);
   const std::string fake = Write("rysunek.jpg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
   EXPECT_EQ(RunProgram("--db " + db + " thumbnail " + fake + " " + folder + "/m2.png").status, 1);
 
@@ -1082,6 +1445,32 @@ TEST_F(ProgramFiles, ThumbnailAndFitImageWorkOnPictureFiles) {
   EXPECT_EQ(tiny.status, 1);
   EXPECT_NE(tiny.out.find("najniższej jakości"), std::string::npos) << tiny.out;
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + fake + " 10 " + folder + "/x.jpg").status, 1);
+  // What is not a picture is refused by its first bytes, under the limit too and unread when it
+  // never ends; a file over the decoder's bound is refused by its size.
+  const std::string text = Write("notatka.txt", "zwykły tekst, nie obraz");
+  for (const std::string& file : {fake, text, std::string("/dev/zero")}) {
+    Result refused = RunProgram("--db " + db + " fit-image " + file + " 100000 " + folder + "/x.jpg");
+    EXPECT_EQ(refused.status, 1) << file;
+    EXPECT_NE(refused.out.find("nie jest obrazem"), std::string::npos) << refused.out;
+    EXPECT_FALSE(Exists(folder + "/x.jpg")) << file;
+  }
+  const std::string huge = folder + "/ogromny.jpg";
+  {
+    std::ofstream big(huge, std::ios::binary);
+    big.write("\xFF\xD8\xFF", 3);
+    big.seekp((300 << 20) - 1);
+    big.put('\0');
+  }
+  Result large = RunProgram("--db " + db + " fit-image " + huge + " 100000 " + folder + "/x.jpg");
+  EXPECT_EQ(large.status, 1);
+  EXPECT_NE(large.out.find("jest za duży na obraz"), std::string::npos) << large.out;
+  std::remove(huge.c_str());
+  // A JPEG cut short decodes (what arrived of it) and is fitted as any picture.
+  const std::string whole = testpictures::Photo("JPEG", 800, 600);
+  const std::string cut = Write("uciety.jpg", whole.substr(0, whole.size() * 2 / 3));
+  Result truncated = RunProgram("--db " + db + " fit-image " + cut + " 20000 " + folder + "/uciety-maly.jpg");
+  EXPECT_EQ(truncated.status, 0) << truncated.out;
+  EXPECT_LE(ReadFile(folder + "/uciety-maly.jpg").size(), 20000u);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 0 " + folder + "/x.jpg").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000 " + folder + "/x.jpg --max-side -3").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " fit-image " + photo + " 1000").status, 2);
@@ -1155,6 +1544,35 @@ TEST_F(Program, ZoneSyncClosesOpensAndFillsTheDemoAccountsPagesOnceAndReceivesWh
   ASSERT_EQ(third.status, 0) << third.out;
   EXPECT_NE(third.out.find("Zaktualizowano 4 z 4 transakcji\n"), std::string::npos) << third.out;
   EXPECT_EQ(third.out.find("nie powiodło się"), std::string::npos) << third.out;
+}
+
+// Ctrl+C during a run, and a run whose every call fails: both end with exit 1 (the cancel said as
+// such, the failure in the jobs' logs), never with the run's success.
+TEST_F(Program, ZoneSyncCancelledOrWithEveryCallFailedExits1) {
+  testing_net::Certificates certificates;
+  auto service = std::make_unique<ZoneService>(certificates, ZONE_DEMO_ACCOUNTS);
+  ASSERT_GT(service->Port(), 0);
+  const std::string zone = "--db " + db + " --ca " + certificates.CaFile() + " zone sync";
+  // The service stops answering; the user presses Ctrl+C while the first job waits for it.
+  service->Signal(SIGSTOP);
+  RunningProgram running(zone + " --host 127.0.0.1:" + std::to_string(service->Port()));
+  ASSERT_TRUE(running.WaitFor("Konto: kd_demo na Serwis demonstracyjny\n"));
+  running.Signal(SIGINT);
+  service->Signal(SIGCONT);
+  Result cancelled = running.Finish();
+  EXPECT_EQ(cancelled.status, 1) << cancelled.out;
+  EXPECT_NE(cancelled.out.find("Użytkownik przerwał działanie operacji"), std::string::npos) << cancelled.out;
+  EXPECT_NE(cancelled.out.find("vantor: synchronizację ze Strefą Vantor przerwano\n"), std::string::npos)
+      << cancelled.out;
+  EXPECT_EQ(cancelled.out.find("Synchronizacja ze Strefą Vantor zakończona."), std::string::npos) << cancelled.out;
+
+  // The service is gone: every call fails.
+  service.reset();
+  Result failed = RunProgram(zone);
+  EXPECT_EQ(failed.status, 1) << failed.out;
+  EXPECT_NE(failed.out.find("== otwieranie nowych stron zakończone błędem"), std::string::npos) << failed.out;
+  EXPECT_NE(failed.out.find("vantor: co najmniej jedno zadanie zakończyło się błędem"), std::string::npos)
+      << failed.out;
 }
 
 }  // namespace
@@ -1265,7 +1683,13 @@ TEST_F(ProgramFiles, TemplatesAreListedAndTheChoosersListPrints) {
 
   Result printed = RunProgram("--db " + db + " templates print 1");
   ASSERT_EQ(printed.status, 0) << printed.out;
-  EXPECT_NE(printed.out.find("(3 szablonów)"), std::string::npos) << printed.out;
+  // The count takes the noun's Polish form: 1 szablon, 2 to 4 szablony, 0 and 5 on szablonów.
+  EXPECT_NE(printed.out.find("(3 szablony)"), std::string::npos) << printed.out;
+  const std::pair<const char*, const char*> counts[] = {{"1 2", "(1 szablon)"}, {"2", "(2 szablony)"}, {"77", "(0 szablonów)"}};
+  for (const auto& [words, shown] : counts) {
+    Result counted = RunProgram("--db " + db + " templates print " + words);
+    EXPECT_NE(counted.out.find(shown), std::string::npos) << words << ": " << counted.out;
+  }
   const size_t at = printed.out.find(spool + "/job-");
   ASSERT_NE(at, std::string::npos) << printed.out;
   const std::string job = ReadFile(printed.out.substr(at, printed.out.find('\n', at) - at));
@@ -1350,7 +1774,7 @@ TEST_F(Workstations, OfTwoReceivesOneRunsTheOtherIsRefusedAndNothingIsStoredTwic
 }
 
 // An account open for editing on one workstation cannot be changed from another: the object
-// lock refuses it with 0x80040F19.
+// lock refuses it with 0x80040F19, naming the workstation and user that hold it.
 TEST_F(Workstations, AnAccountEditedOnOneIsRefusedToAnother) {
   const std::string database = db, registry = RegistryFile();
   testproc::Holder editing([database, registry] {
@@ -1370,7 +1794,9 @@ TEST_F(Workstations, AnAccountEditedOnOneIsRefusedToAnother) {
   EXPECT_EQ(QueryText(db, L"SELECT workstation FROM kd_blokada WHERE obtype = 701 AND obid = 1"), L"KASA1");
   Result refused = RunProgram("--db " + db + " --workstation KASA2 account deactivate 1 --yes");
   EXPECT_EQ(refused.status, 1) << refused.out;
-  EXPECT_NE(refused.out.find("0x80040F19"), std::string::npos) << refused.out;
+  EXPECT_NE(refused.out.find("vantor: nie dezaktywowano konta 1 (błąd 0x80040F19)\nSzczegóły: "), std::string::npos)
+      << refused.out;
+  EXPECT_NE(refused.out.find("Blokadę trzyma stanowisko KASA1, użytkownik Szef.\n"), std::string::npos) << refused.out;
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM reg__Registration WHERE reg_Id = 1 AND reg_Active = 1"), 1);
   ASSERT_TRUE(editing.Release());
   // Let go, the account is the other workstation's to change.

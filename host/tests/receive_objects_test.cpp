@@ -163,6 +163,7 @@ class DeliveryOptions : public IHxDeliveryOptions {
 };
 
 TEST_F(ReceiveObjects, TransactionWithShippingNeedsTheBuyersAddressAndSavesItsPositionsWithIt) {
+  AddAccounts({3});
   Exec(L"INSERT INTO au__Auction (au_Id, au_Number) VALUES (5, '1000')");
   const LONG homeless = NewCustomer(L"bezdomny", nullptr);
   const LONG housed = NewCustomer(L"z_adresem", L"ul. Krótka 2");
@@ -229,6 +230,7 @@ TEST_F(ReceiveObjects, TransactionWithShippingNeedsTheBuyersAddressAndSavesItsPo
 }
 
 TEST_F(ReceiveObjects, ATransactionThatFailsToSaveLeavesNoPositionBehind) {
+  AddAccounts({3});
   for (const std::wstring& sql : testdb::RefusingTrigger(
            L"CREATE TRIGGER test_NoPositions BEFORE INSERT ON tr_Position BEGIN SELECT RAISE(ABORT, 'odmowa'); END"))
     Exec(sql.c_str());
@@ -243,6 +245,7 @@ TEST_F(ReceiveObjects, ATransactionThatFailsToSaveLeavesNoPositionBehind) {
 }
 
 TEST_F(ReceiveObjects, CommentRecordHasNoRowUntilACommentIsSavedAndKeepsTheOtherSide) {
+  AddAccounts({1});
   Exec(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId) VALUES (9, 1)");
   IFlgItemPtr item = CHxObjTools::Fetch(__uuidof(HxTransactionComment), 9, CHxObjTools::omEdit);
   EXPECT_EQ(DataSet(item, 1)->GetRecordCount(), 0);

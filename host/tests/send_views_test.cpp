@@ -11,6 +11,7 @@ class SendViews : public HostFixture {
   void SetUp() override {
     HostFixture::SetUp();
     Exec(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_AuctionProgId) VALUES (7, N'Inny', 'Inny.Auction')");
+    AddAccounts({3, 4});
   }
   void Exec(const wchar_t* sql) { host->Connection()->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords); }
   std::vector<std::wstring> Column(const wchar_t* sql) {

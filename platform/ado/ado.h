@@ -782,6 +782,12 @@ LONG TransactionDepth(_Connection* connection);
 // back, or closed with the connection), after the database's lock was given back. One handler
 // per connection; an empty one removes it. Its exceptions are swallowed.
 void SetTransactionEndHandler(_Connection* connection, std::function<void()> handler);
+// a read of several statements as one: on a connection without a transaction, BeginRead begins
+// one that takes no write lock (the first read takes the database's shared lock, which it then
+// keeps), so that the statements see one state of the database and lock it once instead of once
+// each; true when it began one. EndRead ends what BeginRead began, as CommitTrans would.
+bool BeginRead(_Connection* connection);
+void EndRead(_Connection* connection);
 // Every program that includes this header uses the library, so its classes are registered
 // before main (and the library is never dropped by the linker).
 inline const bool kAdoClassesRegistered = (RegisterAdoClasses(), true);

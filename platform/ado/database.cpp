@@ -236,6 +236,10 @@ DbError MapFailure(FailureKind kind, StatementOrigin origin, std::wstring descri
       e.hr = origin == StatementOrigin::Command ? DB_E_ERRORSINCOMMAND : DB_E_INTEGRITYVIOLATION;
       e.sqlState = L"23000";
       break;
+    case FailureKind::ForeignKey:
+      e.hr = DB_E_INTEGRITYVIOLATION;
+      e.sqlState = L"23000";
+      break;
     case FailureKind::LockTimeout:
       e.hr = DB_E_ABORTLIMITREACHED;
       e.sqlState = L"HYT00";
@@ -299,15 +303,16 @@ namespace {
 }
 }  // namespace
 
-void Database::Begin() {
-  Control(depth_ == 0 ? std::string(BeginStatement()) : "SAVEPOINT vx_" + std::to_string(depth_));
+void Database::Begin(bool deferred) {
+  Control(depth_ == 0 ? std::string(BeginStatement(deferred)) : "SAVEPOINT vx_" + std::to_string(depth_));
   ++depth_;
 }
 
 void Database::Commit() {
   if (depth_ == 0) NoTransaction();
+  // A commit refused (a deferred key still broken) leaves the transaction to be rolled back.
+  Control(depth_ == 1 ? std::string("COMMIT") : "RELEASE vx_" + std::to_string(depth_ - 1));
   --depth_;
-  Control(depth_ == 0 ? std::string("COMMIT") : "RELEASE vx_" + std::to_string(depth_));
 }
 
 void Database::Rollback() {

@@ -40,7 +40,7 @@ class DbException : public std::runtime_error {
 
 // Where a failing statement came from: constraint violations of statements the caller wrote
 // give DB_E_ERRORSINCOMMAND (a refused insert), those of rows written back from a recordset
-// give DB_E_INTEGRITYVIOLATION.
+// give DB_E_INTEGRITYVIOLATION (MapFailure).
 enum class StatementOrigin { Command, RowsetChange };
 
 struct ColumnInfo {
@@ -111,7 +111,13 @@ bool IsPostgresSource(std::string_view source);
 // The engine SQL Server's failures would come from when the layer turns an engine's failure into
 // an HRESULT: what the failure was, seen the same way by both engines.
 enum class FailureKind {
-  Constraint,      // unique key, NOT NULL, foreign key, CHECK
+  // A unique key, NOT NULL, CHECK: refuses a statement with DB_E_ERRORSINCOMMAND 0x80040E14, as
+  // SQL Server's provider reports a refused insert (the object lock relies on it), and rows
+  // written back from a recordset with DB_E_INTEGRITYVIOLATION 0x80040E2F.
+  Constraint,
+  // A foreign key (a row naming a row that is not there, or a row deleted while others name it):
+  // DB_E_INTEGRITYVIOLATION from a statement as from rows written back.
+  ForeignKey,
   LockTimeout,     // a lock not granted within the time-out, a deadlock
   ReadOnly,        // a change refused by a read-only connection, no right
   OutOfMemory,     // out of memory, a value too big
@@ -152,8 +158,12 @@ class Database {
   // (an unknown table or column, a syntax error); answers how many statements the text holds.
   virtual int Compile(std::wstring_view sql) = 0;
 
-  // Transactions nest: the outermost one is the database's, inner ones are savepoints.
-  void Begin();
+  // Transactions nest: the outermost one is the database's, inner ones are savepoints. The
+  // outermost one takes the write lock at once, unless `deferred` (a read of several statements:
+  // the first read takes the shared lock).
+  void Begin(bool deferred = false);
+  // Ends the innermost transaction. A commit refused (a deferred foreign key still broken)
+  // leaves the transaction open, to be rolled back.
   void Commit();
   void Rollback();
   int TransactionDepth() const { return depth_; }
@@ -170,8 +180,8 @@ class Database {
   explicit Database(std::string path) : path_(std::move(path)) {}
   // Runs a statement of the engine's own, without rewriting and parameters.
   virtual void Control(const std::string& sql) = 0;
-  // The statement that begins the outermost transaction.
-  virtual const char* BeginStatement() const = 0;
+  // The statement that begins the outermost transaction (`deferred`: see Begin).
+  virtual const char* BeginStatement(bool deferred) const = 0;
 
  private:
   std::string path_;

@@ -1702,6 +1702,21 @@ void SetTransactionEndHandler(_Connection* connection, std::function<void()> han
   if (ConnectionImpl* impl = ConnectionImpl::From(connection)) impl->SetTransactionEndHandler(std::move(handler));
 }
 
+bool BeginRead(_Connection* connection) {
+  ConnectionImpl* impl = ConnectionImpl::From(connection);
+  if (!impl || !impl->Db() || impl->Db()->TransactionDepth() != 0) return false;
+  try {
+    impl->Db()->Begin(true);
+    return true;
+  } catch (const DbException&) {
+    return false;
+  }
+}
+
+void EndRead(_Connection* connection) {
+  if (connection) connection->raw_CommitTrans();
+}
+
 // ---- undo logs of writes ------------------------------------------------------------------
 
 namespace {

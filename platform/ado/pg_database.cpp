@@ -213,6 +213,7 @@ Value RawCell(std::string_view s, Oid type) {
 }
 
 FailureKind KindOfState(const std::string& state) {
+  if (state == "23503") return FailureKind::ForeignKey;
   if (state.rfind("23", 0) == 0) return FailureKind::Constraint;
   if (state == "55P03" || state == "40P01" || state == "40001" || state == "57014") return FailureKind::LockTimeout;
   if (state == "25006" || state == "42501") return FailureKind::ReadOnly;

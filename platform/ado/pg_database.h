@@ -45,7 +45,10 @@ class PgDatabase final : public Database {
 
  protected:
   void Control(const std::string& sql) override;
-  const char* BeginStatement() const override { return "BEGIN"; }
+  // A read of several statements sees one state of the database, as SQLite's shared lock gives it.
+  const char* BeginStatement(bool deferred) const override {
+    return deferred ? "BEGIN ISOLATION LEVEL REPEATABLE READ" : "BEGIN";
+  }
 
  private:
   PgDatabase(pg_conn* conn, std::string uri, int timeoutMs);

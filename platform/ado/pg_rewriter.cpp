@@ -413,8 +413,25 @@ class PgRewriter final : public RewriterBase {
       Seq name(v.begin() + static_cast<long>(start) + 2, v.begin() + static_cast<long>(p));
       CreateTable(name, v[p].kids);
     } else if (IsWord(v[start], L"ALTER") && count >= 5 && IsWord(v[start + 1], L"TABLE")) {
+      // ALTER TABLE t WITH NOCHECK ADD CONSTRAINT ...: the rows already there are not checked,
+      // which PostgreSQL says after the constraint; WITH CHECK is its default.
+      bool unchecked = false;
+      if (IsWord(v[start + 3], L"WITH") && IsWordIn(v[start + 4], {L"CHECK", L"NOCHECK"})) {
+        unchecked = IsWord(v[start + 4], L"NOCHECK");
+        v.erase(v.begin() + static_cast<long>(start) + 3, v.begin() + static_cast<long>(start) + 5);
+        end -= 2;
+      }
       std::size_t p = start + 2;
       while (p < end && !IsWord(v[p], L"ADD")) ++p;
+      if (p + 1 < end && IsWordIn(v[p + 1], {L"CONSTRAINT", L"FOREIGN"})) {
+        Seq added(v.begin() + static_cast<long>(p) + 1, v.begin() + static_cast<long>(end));
+        Deferrable(added);
+        if (unchecked) added.insert(added.end(), {MakeWord(L"NOT"), MakeWord(L"VALID")});
+        v.erase(v.begin() + static_cast<long>(p) + 1, v.begin() + static_cast<long>(end));
+        v.insert(v.begin() + static_cast<long>(p) + 1, added.begin(), added.end());
+        end = p + 1 + added.size();
+        return;
+      }
       const Seq name(v.begin() + static_cast<long>(start) + 2, v.begin() + static_cast<long>(p));
       AlterTableAdd(v, start, end, [&](Seq& def) { ColumnDef(name, def); });
     } else if (IsWord(v[start], L"CREATE") && count >= 4 && IsWord(v[start + 1], L"VIEW")) {

@@ -106,40 +106,54 @@ EqualityIndex& RowStore::IndexOf(int field) {
   if (indexes_.size() <= f) {
     indexes_.resize(fields.size() > f ? fields.size() : f + 1);
     indexBuilt_.resize(indexes_.size());
+    pending_.resize(indexes_.size());
   }
   std::unique_ptr<EqualityIndex>& index = indexes_[f];
+  std::vector<std::size_t>& pending = pending_[f];
+  const std::size_t n = Size();
   // An index that has taken many entries since it was built (stale ones among them) is built anew.
-  if (index && index->Entries() > 2 * indexBuilt_[f] + Size() + 4096) index.reset();
+  if (index && index->Entries() + pending.size() > 2 * indexBuilt_[f] + n + 4096) index.reset();
+  std::vector<Value> scratch;
   if (!index) {
     index = std::make_unique<EqualityIndex>();
-    std::vector<Value> scratch;
-    const std::size_t n = Size();
+    index->Reserve(n);
     for (std::size_t i = 0; i < n; ++i) index->Add(i, ValuesAt(i, scratch)[f]);
     indexBuilt_[f] = index->Entries();
+  } else {
+    index->Reserve(pending.size());
+    for (std::size_t row : pending)
+      if (row < n) index->Add(row, ValuesAt(row, scratch)[f]);
   }
+  pending.clear();
   return *index;
 }
 
 void RowStore::DropIndex(int field) {
   const auto f = static_cast<std::size_t>(field);
-  if (f < indexes_.size()) indexes_[f].reset();
+  if (f < indexes_.size()) {
+    indexes_[f].reset();
+    pending_[f].clear();
+  }
+}
+
+std::size_t RowStore::IndexEntries(int field) {
+  const auto f = static_cast<std::size_t>(field);
+  return f < indexes_.size() && indexes_[f] ? IndexOf(field).Entries() : 0;
+}
+
+void RowStore::Pend(std::size_t f, std::size_t row) {
+  std::vector<std::size_t>& pending = pending_[f];
+  if (pending.empty() || pending.back() != row) pending.push_back(row);
 }
 
 void RowStore::NoteValue(std::size_t row, int field) {
   const auto f = static_cast<std::size_t>(field);
-  if (f >= indexes_.size() || !indexes_[f]) return;
-  std::vector<Value> scratch;
-  indexes_[f]->Add(row, ValuesAt(row, scratch)[f]);
+  if (f < indexes_.size() && indexes_[f]) Pend(f, row);
 }
 
 void RowStore::NoteRow(std::size_t row) {
-  std::vector<Value> scratch;
-  const std::vector<Value>* values = nullptr;
-  for (std::size_t f = 0; f < indexes_.size(); ++f) {
-    if (!indexes_[f]) continue;
-    if (!values) values = &ValuesAt(row, scratch);
-    indexes_[f]->Add(row, (*values)[f]);
-  }
+  for (std::size_t f = 0; f < indexes_.size(); ++f)
+    if (indexes_[f]) Pend(f, row);
 }
 
 bool RowStore::Candidates(const Criteria& criteria, std::vector<std::size_t>& out) {

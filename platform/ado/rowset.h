@@ -128,9 +128,12 @@ struct RowStore {
   const std::vector<Value>& ValuesAt(std::size_t i, std::vector<Value>& scratch) const;
 
   // Equality indexes by field. An index is built on first use and kept as rows change: whoever
-  // changes a row's values says so (NoteValue, NoteRow).
+  // changes a row's values says so (NoteValue, NoteRow), and the rows told of are filed once, with
+  // the values they hold then, when the index is next asked (a row added and then written field
+  // by field is filed once).
   EqualityIndex& IndexOf(int field);
   void DropIndex(int field);
+  std::size_t IndexEntries(int field);
   void NoteValue(std::size_t row, int field);
   void NoteRow(std::size_t row);
   // The rows that may match `criteria` when it holds an equality clause on its own or inside
@@ -145,6 +148,8 @@ struct RowStore {
  private:
   std::vector<std::unique_ptr<EqualityIndex>> indexes_;
   std::vector<std::size_t> indexBuilt_;  // entries of each index when built
+  std::vector<std::vector<std::size_t>> pending_;  // rows changed since each index last filed them
+  void Pend(std::size_t f, std::size_t row);
   bool liveValid_ = false;
   bool liveAll_ = false;  // every row is live
   std::shared_ptr<RowView::List> live_;
@@ -221,6 +226,9 @@ class Rowset {
   int FieldIndex(std::wstring_view name) const { return store_->FieldIndex(name); }
   // The "Optimize" property of a field: its equality index is built now and kept, or dropped.
   void SetOptimize(int field, bool on);
+  // The entries of the field's index as a lookup would find it now (0 without an index): how
+  // much filing the rows' changes took.
+  std::size_t IndexEntries(int field) const { return store_->IndexEntries(field); }
 
   // Position.
   bool Bof() const;

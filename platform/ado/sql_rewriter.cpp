@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "platform/ado/column_types.h"
 #include "platform/ado/sql_rewriter_base.h"
 #include "platform/ado/text.h"
 
@@ -26,6 +27,7 @@ void RewriterBase::Process(Seq& v, bool top) {
   CommonLocal(v);
   Local(v);
   SelectRewrites(v);
+  Joins(v);
   Operators(v);
   if (top) Statements(v);
 }
@@ -202,6 +204,10 @@ void RewriterBase::CommonLocal(Seq& v) {
 }
 
 void RewriterBase::Statements(Seq& v) {
+  if (WholeStatement(v)) {
+    v.clear();
+    return;
+  }
   std::size_t start = 0;
   while (start < v.size()) {
     std::size_t end = start;
@@ -218,6 +224,10 @@ void RewriterBase::Statements(Seq& v) {
                IsWordIn(v[start + 1], {L"TRAN", L"TRANSACTION", L"WORK"})) {
       v.erase(v.begin() + static_cast<long>(start) + 1, v.begin() + static_cast<long>(end));
       end = start + 1;
+    } else if (first && IsWord(*first, L"DROP") && count >= 5 && IsWord(v[start + 1], L"INDEX") &&
+               IsWord(v[start + 3], L"ON")) {
+      v.erase(v.begin() + static_cast<long>(start) + 3, v.begin() + static_cast<long>(end));  // the table
+      end = start + 3;
     } else if (first) {
       if (IsWord(*first, L"CREATE") && count >= 3 && IsWord(v[start + 1], L"TABLE")) {
         // SQL Server's file-group clause after the column list.
@@ -248,6 +258,7 @@ void RewriterBase::AlterTableAdd(Seq& v, std::size_t start, std::size_t& end, co
   for (std::size_t p = start + 2; p + 1 < end; ++p) {
     if (!IsWord(v[p], L"ADD")) continue;
     std::size_t colStart = p + 1;
+    if (IsWordIn(v[colStart], {L"CONSTRAINT", L"PRIMARY", L"UNIQUE", L"FOREIGN", L"CHECK"})) return;
     if (IsWord(v[colStart], L"COLUMN")) ++colStart;
     Seq def(v.begin() + static_cast<long>(colStart), v.begin() + static_cast<long>(end));
     column(def);
@@ -263,7 +274,14 @@ void RewriterBase::AlterTableAdd(Seq& v, std::size_t start, std::size_t& end, co
 namespace {
 
 class SqliteRewriter final : public RewriterBase {
+ public:
+  explicit SqliteRewriter(SchemaSource* schema) : schema_(schema) {}
+  std::optional<RewrittenSql::AddedForeignKey> addedForeignKey;
+
  protected:
+  bool WholeStatement(Seq& v) override { return AddedForeignKey(v); }
+  void Joins(Seq& v) override { RightJoins(v); }
+
   std::wstring InformationSchemaTables() const override {
     return L"SELECT name COLLATE VXNOCASE AS TABLE_NAME, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END "
            L"AS TABLE_TYPE "
@@ -420,6 +438,238 @@ class SqliteRewriter final : public RewriterBase {
     }
   }
 
+  // ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD [CONSTRAINT n] FOREIGN KEY ..., as the whole
+  // text (a `;` may end it): taken out as `addedForeignKey`.
+  bool AddedForeignKey(const Seq& v) {
+    std::size_t end = v.size();
+    while (end > 0 && v[end - 1].k == K::Semi) --end;
+    if (end < 6 || !IsWord(v[0], L"ALTER") || !IsWord(v[1], L"TABLE") || v[2].k != K::Word) return false;
+    std::size_t p = 3;
+    bool check = true;
+    if (IsWord(v[p], L"WITH") && p + 1 < end && IsWordIn(v[p + 1], {L"CHECK", L"NOCHECK"})) {
+      check = IsWord(v[p + 1], L"CHECK");
+      p += 2;
+    }
+    if (p >= end || !IsWord(v[p], L"ADD")) return false;
+    const std::size_t clause = ++p;
+    if (p + 1 < end && IsWord(v[p], L"CONSTRAINT")) p += 2;
+    if (p + 1 >= end || !IsWord(v[p], L"FOREIGN") || !IsWord(v[p + 1], L"KEY")) return false;
+    for (std::size_t k = p; k < end; ++k)
+      if (v[k].k == K::Semi) return false;  // a further statement
+    Seq tail(v.begin() + static_cast<long>(clause), v.begin() + static_cast<long>(end));
+    tail[0].sp = false;
+    std::wstring text;
+    Write(tail, text);
+    addedForeignKey = RewrittenSql::AddedForeignKey{ToUtf8(v[2].t), ToUtf8(text), check};
+    return true;
+  }
+
+  // ---- right joins ------------------------------------------------------------------------
+
+  struct TableRef {
+    std::size_t begin = 0, end = 0;  // its tokens
+    std::wstring name, alias;        // without quotes
+    const std::wstring& Qualifier() const { return alias.empty() ? name : alias; }
+  };
+  struct ColumnRef {
+    std::wstring qualifier, column;
+  };
+
+  static std::wstring Unquoted(const Node& n) {
+    if (n.k == K::QIdent && n.t.size() >= 2) return n.t.substr(1, n.t.size() - 2);
+    return n.t;
+  }
+  static bool IsName(const Node& n) {
+    return (n.k == K::Word && !IsKeyword(n) && !IsWordIn(n, {L"NULL", L"OUTER"})) || n.k == K::QIdent;
+  }
+
+  // A table with its alias at v[i], or false.
+  static bool ReadTableRef(const Seq& v, std::size_t i, std::size_t end, TableRef& ref) {
+    if (i >= end || !IsName(v[i])) return false;
+    if (i + 1 < end && (v[i + 1].k == K::Group || v[i + 1].k == K::Dot)) return false;  // a function, a schema
+    ref.begin = i;
+    ref.name = Unquoted(v[i]);
+    ref.alias.clear();
+    std::size_t j = i + 1;
+    const bool as = j < end && IsWord(v[j], L"AS");
+    if (as) ++j;
+    if (j < end && IsName(v[j])) {
+      ref.alias = Unquoted(v[j]);
+      ++j;
+    } else if (as) {
+      return false;
+    }
+    ref.end = j;
+    return true;
+  }
+
+  // The names of columns in v[b, e) (into groups and CASE); false when a subquery or something else
+  // that cannot be followed is there.
+  static bool CollectColumns(const Seq& v, std::size_t b, std::size_t e, std::vector<ColumnRef>& out) {
+    for (std::size_t i = b; i < e; ++i) {
+      const Node& n = v[i];
+      if (n.k == K::Group || n.k == K::Case) {
+        if (!CollectColumns(n.kids, 0, n.kids.size(), out)) return false;
+        continue;
+      }
+      if (IsWordIn(n, {L"SELECT", L"JOIN", L"FROM"}) || n.k == K::Comma) return false;
+      if (!IsName(n) || (i > b && IsWordIn(v[i - 1], {L"AS", L"COLLATE"}))) continue;
+      if (i + 1 < e && v[i + 1].k == K::Group) continue;  // a function's name
+      if (i + 1 < e && v[i + 1].k == K::Dot) {
+        if (i + 2 >= e || !IsName(v[i + 2])) return false;
+        out.push_back({Unquoted(n), Unquoted(v[i + 2])});
+        i += 2;
+        continue;
+      }
+      out.push_back({L"", Unquoted(n)});
+    }
+    return true;
+  }
+
+  // The one of `tables` that a column belongs to, or -1 when that cannot be told for certain.
+  int Owner(const ColumnRef& c, const std::vector<const TableRef*>& tables) const {
+    int found = -1;
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+      const bool match = c.qualifier.empty() ? schema_->ColumnDeclaration(tables[t]->name, c.column).has_value()
+                                             : EqNoCase(c.qualifier, tables[t]->Qualifier());
+      if (!match) continue;
+      if (found >= 0) return -1;
+      found = static_cast<int>(t);
+    }
+    return found;
+  }
+
+  // Whether the select list of the FROM at v[from] is or has a bare * (or cannot be found).
+  static bool BareStar(const Seq& v, std::size_t from) {
+    std::size_t s = from;
+    while (s > 0 && !IsWord(v[s - 1], L"SELECT")) --s;
+    if (s == 0) return true;
+    for (std::size_t k = s; k < from; ++k) {
+      if (!IsOp(v[k], L"*")) continue;
+      const Node& before = v[k - 1];
+      if (IsWordIn(before, {L"SELECT", L"DISTINCT", L"ALL"}) || before.k == K::Comma) return true;
+    }
+    return false;
+  }
+
+  static bool EndsFrom(const Node& n) {
+    return n.k == K::Semi || IsWordIn(n, {L"WHERE", L"GROUP", L"ORDER", L"HAVING", L"UNION", L"EXCEPT",
+                                          L"INTERSECT", L"LIMIT"});
+  }
+
+  static std::size_t AfterInnerJoin(const Seq& v, std::size_t i, std::size_t end) {
+    if (i < end && IsWord(v[i], L"INNER")) ++i;
+    return i < end && IsWord(v[i], L"JOIN") ? i + 1 : 0;
+  }
+  static std::size_t AfterRightJoin(const Seq& v, std::size_t i, std::size_t end) {
+    if (i >= end || !IsWord(v[i], L"RIGHT")) return 0;
+    ++i;
+    if (i < end && IsWord(v[i], L"OUTER")) ++i;
+    return i < end && IsWord(v[i], L"JOIN") ? i + 1 : 0;
+  }
+  // A join condition that ends the clause: no further join and no list of tables in it.
+  static bool LastCondition(const Seq& v, std::size_t b, std::size_t e) {
+    if (b >= e) return false;
+    for (std::size_t k = b; k < e; ++k)
+      if (v[k].k == K::Comma || IsWordIn(v[k], {L"JOIN", L"INNER", L"LEFT", L"RIGHT", L"CROSS", L"FULL"})) return false;
+    return true;
+  }
+
+  static void Append(Seq& out, const Seq& v, std::size_t b, std::size_t e) {
+    const std::size_t first = out.size();
+    out.insert(out.end(), v.begin() + static_cast<long>(b), v.begin() + static_cast<long>(e));
+    if (first < out.size()) out[first].sp = true;
+  }
+
+  void RightJoins(Seq& v) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (!IsWord(v[i], L"FROM")) continue;
+      std::size_t end = i + 1;
+      while (end < v.size() && !EndsFrom(v[end])) ++end;
+      RightJoin(v, i, end);
+    }
+  }
+
+  // FROM x RIGHT JOIN c ON q, FROM (a JOIN b ON p) RIGHT JOIN c ON q: see the header.
+  void RightJoin(Seq& v, std::size_t from, std::size_t end) {
+    const std::size_t start = from + 1;
+    if (start >= end || BareStar(v, from)) return;
+    TableRef x, c;
+    const bool nested = v[start].k == K::Group;
+    if (!nested && !ReadTableRef(v, start, end, x)) return;
+    const std::size_t afterRight = AfterRightJoin(v, nested ? start + 1 : x.end, end);
+    if (!afterRight || !ReadTableRef(v, afterRight, end, c) || c.end >= end || !IsWord(v[c.end], L"ON")) return;
+    const std::size_t q = c.end + 1;
+    if (!LastCondition(v, q, end)) return;
+    Seq out;
+    Append(out, v, c.begin, c.end);
+    out.push_back(MakeWord(L"LEFT"));
+    out.push_back(MakeWord(L"JOIN"));
+    if (!nested) {
+      Append(out, v, x.begin, x.end);
+      Append(out, v, c.end, end);
+    } else {
+      const Seq& inner = v[start].kids;
+      TableRef a, b;
+      if (!schema_ || !ReadTableRef(inner, 0, inner.size(), a)) return;
+      const std::size_t afterJoin = AfterInnerJoin(inner, a.end, inner.size());
+      if (!afterJoin || !ReadTableRef(inner, afterJoin, inner.size(), b) || b.end >= inner.size() ||
+          !IsWord(inner[b.end], L"ON"))
+        return;
+      const std::size_t p = b.end + 1;
+      if (!LastCondition(inner, p, inner.size())) return;
+      for (const TableRef* t : {&a, &b, &c})
+        if (schema_->KindOf(t->name) != SchemaSource::Kind::Table) return;
+      std::vector<ColumnRef> pColumns, qColumns;
+      if (!CollectColumns(inner, p, inner.size(), pColumns) || !CollectColumns(v, q, end, qColumns)) return;
+      const std::vector<const TableRef*> tables = {&a, &b, &c};
+      bool qNamesA = false, qNamesB = false;
+      for (const ColumnRef& col : pColumns) {
+        const int owner = Owner(col, tables);
+        if (owner < 0 || owner == 2) return;
+      }
+      for (const ColumnRef& col : qColumns) {
+        const int owner = Owner(col, tables);
+        if (owner < 0) return;
+        qNamesA = qNamesA || owner == 0;
+        qNamesB = qNamesB || owner == 1;
+      }
+      if (qNamesA && qNamesB) return;
+      // `joined` is the table that q joins to c, `other` the one joined to it by p.
+      const TableRef& joined = qNamesA ? a : b;
+      const TableRef& other = qNamesA ? b : a;
+      Append(out, inner, joined.begin, joined.end);
+      out.push_back(MakeWord(L"ON"));
+      Seq condition(v.begin() + static_cast<long>(q), v.begin() + static_cast<long>(end));
+      if (!condition.empty()) condition[0].sp = false;
+      out.push_back(MakeGroup(std::move(condition), true));
+      out.push_back(MakeWord(L"AND"));
+      out.push_back(MakeWord(L"EXISTS"));
+      Seq exists;
+      exists.push_back(MakeWord(L"SELECT", false));
+      Node one;
+      one.k = K::Num;
+      one.t = L"1";
+      one.sp = true;
+      exists.push_back(one);
+      exists.push_back(MakeWord(L"FROM"));
+      Append(exists, inner, other.begin, other.end);
+      exists.push_back(MakeWord(L"WHERE"));
+      Append(exists, inner, p, inner.size());
+      out.push_back(MakeGroup(std::move(exists), true));
+      out.push_back(MakeWord(L"LEFT"));
+      out.push_back(MakeWord(L"JOIN"));
+      Append(out, inner, other.begin, other.end);
+      out.push_back(MakeWord(L"ON"));
+      Append(out, inner, p, inner.size());
+    }
+    v.erase(v.begin() + static_cast<long>(start), v.begin() + static_cast<long>(end));
+    v.insert(v.begin() + static_cast<long>(start), std::make_move_iterator(out.begin()),
+             std::make_move_iterator(out.end()));
+  }
+
+  SchemaSource* schema_;
+
   // Returns the identity column's name in `identity` when the definition has IDENTITY.
   void ColumnDef(Seq& def, std::wstring& identity) {
     if (def.size() < 2) return;
@@ -504,10 +754,10 @@ class SqliteRewriter final : public RewriterBase {
 
 }  // namespace
 
-RewrittenSql RewriteSql(std::wstring_view sql) {
+RewrittenSql RewriteSql(std::wstring_view sql, SchemaSource* schema) {
   int params = 0;
   Seq seq = Tokenize(sql, &params);
-  SqliteRewriter rw;
+  SqliteRewriter rw(schema);
   rw.Process(seq, true);
   std::wstring text;
   text.reserve(sql.size() + 16);
@@ -516,6 +766,7 @@ RewrittenSql RewriteSql(std::wstring_view sql) {
   out.sql = ToUtf8(text);
   CollectParams(seq, out.paramOrder);
   out.outputs = std::move(rw.outputs);
+  out.addedForeignKey = std::move(rw.addedForeignKey);
   out.paramCount = params;
   return out;
 }

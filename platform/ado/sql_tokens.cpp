@@ -3,6 +3,7 @@
 // their contents as children.
 #include "platform/ado/sql_tokens.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "platform/ado/text.h"
@@ -261,19 +262,32 @@ Seq JoinCommas(const std::vector<Seq>& parts) {
 }
 
 namespace {
-const std::initializer_list<std::wstring_view> kKeywords = {
-    L"SELECT", L"FROM",   L"WHERE",      L"AND",   L"OR",        L"NOT",     L"AS",      L"ON",     L"JOIN",
-    L"INNER",  L"LEFT",   L"RIGHT",      L"OUTER", L"CROSS",     L"FULL",    L"GROUP",   L"ORDER",  L"BY",
-    L"HAVING", L"UNION",  L"ALL",        L"DISTINCT", L"TOP",    L"INTO",    L"VALUES",  L"SET",    L"UPDATE",
-    L"DELETE", L"INSERT", L"LIMIT",      L"OFFSET", L"IS",       L"IN",      L"LIKE",    L"BETWEEN", L"ESCAPE",
-    L"EXISTS", L"THEN",   L"ELSE",       L"WHEN",  L"END",       L"CASE",    L"ASC",     L"DESC",   L"WITH",
-    L"CREATE", L"TABLE",  L"DROP",       L"ALTER", L"INDEX",     L"ADD",     L"PRIMARY", L"KEY",    L"REFERENCES",
-    L"DEFAULT", L"CHECK", L"CONSTRAINT", L"UNIQUE", L"COLLATE",  L"EXCEPT",  L"INTERSECT", L"GLOB", L"OUTPUT",
-    L"PERCENT", L"TIES",  L"OVER",       L"PARTITION"};
+// In order, for a binary search of a word folded to capitals.
+constexpr std::wstring_view kKeywords[] = {
+    L"ADD",    L"ALL",     L"ALTER",  L"AND",       L"AS",     L"ASC",     L"BETWEEN", L"BY",      L"CASE",
+    L"CHECK",  L"COLLATE", L"CONSTRAINT", L"CREATE", L"CROSS", L"DEFAULT", L"DELETE",  L"DESC",    L"DISTINCT",
+    L"DROP",   L"ELSE",    L"END",    L"ESCAPE",    L"EXCEPT", L"EXISTS",  L"FROM",    L"FULL",    L"GLOB",
+    L"GROUP",  L"HAVING",  L"IN",     L"INDEX",     L"INNER",  L"INSERT",  L"INTERSECT", L"INTO",  L"IS",
+    L"JOIN",   L"KEY",     L"LEFT",   L"LIKE",      L"LIMIT",  L"NOT",     L"OFFSET",  L"ON",      L"OR",
+    L"ORDER",  L"OUTER",   L"OUTPUT", L"OVER",      L"PARTITION", L"PERCENT", L"PRIMARY", L"REFERENCES", L"RIGHT",
+    L"SELECT", L"SET",     L"TABLE",  L"THEN",      L"TIES",   L"TOP",     L"UNION",   L"UNIQUE",  L"UPDATE",
+    L"VALUES", L"WHEN",    L"WHERE",  L"WITH"};
+constexpr std::size_t kLongestKeyword = 10;
 
 }  // namespace
 
-bool IsKeyword(const Node& n) { return IsWordIn(n, kKeywords); }
+bool IsKeyword(const Node& n) {
+  if (n.k != K::Word || n.t.empty() || n.t.size() > kLongestKeyword) return false;
+  wchar_t upper[kLongestKeyword];
+  for (std::size_t i = 0; i < n.t.size(); ++i) {
+    const wchar_t c = n.t[i];
+    if (c >= L'a' && c <= L'z') upper[i] = static_cast<wchar_t>(c - L'a' + L'A');
+    else if (c >= L'A' && c <= L'Z') upper[i] = c;
+    else return false;  // every keyword is ASCII letters
+  }
+  const std::wstring_view word(upper, n.t.size());
+  return std::binary_search(std::begin(kKeywords), std::end(kKeywords), word);
+}
 
 bool IsTextType(const Node& n) {
   return IsWordIn(n, {L"char", L"varchar", L"nchar", L"nvarchar", L"text", L"ntext", L"sysname"});

@@ -103,6 +103,7 @@ std::shared_ptr<SqliteDatabase> SqliteDatabase::Open(const std::string& path, in
 }
 
 SqliteDatabase::~SqliteDatabase() {
+  catalogue_.reset();
   for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
   for (auto& [k, s] : nativeCache_) sqlite3_finalize(s);
   sqlite3_close_v2(db_);
@@ -117,7 +118,9 @@ DbError SqliteDatabase::ErrorFromSqlite(int rc, StatementOrigin origin) const {
   std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
   FailureKind kind = FailureKind::Other;
   switch (rc & 0xFF) {
-    case SQLITE_CONSTRAINT: kind = FailureKind::Constraint; break;
+    case SQLITE_CONSTRAINT:
+      kind = rc == SQLITE_CONSTRAINT_FOREIGNKEY ? FailureKind::ForeignKey : FailureKind::Constraint;
+      break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED: kind = FailureKind::LockTimeout; break;
     case SQLITE_READONLY:
@@ -154,7 +157,11 @@ SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
     last_ = nullptr;
   }
   Cached c;
-  c.rw = RewriteSql(sql);
+  c.rw = RewriteSql(sql, &Catalogue());
+  if (c.rw.addedForeignKey) {  // run by the connection itself (AddForeignKey)
+    last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
+    return last_->second;
+  }
   const char* tail = nullptr;
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, c.rw.sql.c_str(), static_cast<int>(c.rw.sql.size()), &stmt, &tail);
@@ -431,6 +438,11 @@ bool ChangesSchema(const char* sql) {
 
 }  // namespace
 
+SchemaSource& SqliteDatabase::Catalogue() {
+  if (!catalogue_) catalogue_ = std::make_unique<CatalogueSchema>(db_);
+  return *catalogue_;
+}
+
 const std::vector<ColumnType>& SqliteDatabase::ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols) {
   const char* text = sqlite3_sql(stmt);
   std::string key = text ? text : "";
@@ -439,16 +451,18 @@ const std::vector<ColumnType>& SqliteDatabase::ExpressionTypes(sqlite3_stmt* stm
   std::vector<std::wstring> names;
   names.reserve(cols.size());
   for (const ColumnInfo& c : cols) names.push_back(c.name);
-  CatalogueSchema schema(db_);
-  std::vector<ColumnType> types = ResultColumnTypes(FromUtf8(key), names, schema);
+  std::vector<ColumnType> types = ResultColumnTypes(FromUtf8(key), names, Catalogue());
   if (expressionTypes_.size() >= 256) expressionTypes_.clear();
   return expressionTypes_[std::move(key)] = std::move(types);
 }
 
 void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin,
                             bool packRows) {
-  // The stored types of expressions follow the tables and views they read.
-  if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) expressionTypes_.clear();
+  // The stored types of expressions and the catalogue follow the tables and views they read.
+  if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) {
+    expressionTypes_.clear();
+    catalogue_.reset();
+  }
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
   auto step = [&] {
@@ -542,6 +556,10 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
   ExecResult out;
   Cached& cached = Prepare(sql);
   const RewrittenSql& rw = cached.rw;
+  if (rw.addedForeignKey) {
+    AddForeignKey(*rw.addedForeignKey);
+    return out;
+  }
   CheckParameterCount(rw.paramCount, params);
   auto paramFor = [&](std::size_t pos) -> const Value& {
     static const Value kNull = Value::Null();
@@ -651,6 +669,63 @@ std::int64_t SqliteDatabase::ExecuteNative(const std::string& sql, const std::ve
   }
   ReleaseBound(stmt);
   return sqlite3_changes(db_);
+}
+
+void SqliteDatabase::AddForeignKey(const RewrittenSql::AddedForeignKey& key) {
+  const Value name = Value::Text(FromUtf8(key.table));
+  Begin();
+  bool writable = false;
+  try {
+    ExecResult table = Execute(L"SELECT name, sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                               {name});
+    if (table.result.rows.empty()) {
+      DbError e;
+      e.hr = DB_E_NOTABLE;
+      e.description = L"no such table: " + name.s;
+      e.sqlState = L"42S02";
+      throw DbException(std::move(e));
+    }
+    const Value stored = table.result.rows[0][0];
+    std::wstring definition = table.result.rows[0][1].s;
+    const std::size_t close = definition.rfind(L')');
+    if (close == std::wstring::npos) {
+      DbError e;
+      e.hr = E_FAIL;
+      e.description = L"The definition of table " + name.s + L" cannot be read.";
+      e.sqlState = L"HY000";
+      throw DbException(std::move(e));
+    }
+    definition.insert(close, L", " + FromUtf8(key.clause));
+    const std::int64_t version = Execute(L"PRAGMA schema_version").result.rows.at(0).at(0).i;
+    // The table's definition is rewritten in place (the stored rows keep their layout) and the
+    // schema's version moves on, so that every connection reads the new definition.
+    Exec("PRAGMA writable_schema = ON");
+    writable = true;
+    ExecuteNative("UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?",
+                  {Value::Text(definition), stored}, StatementOrigin::Command);
+    Exec(("PRAGMA schema_version = " + std::to_string(version + 1)).c_str());
+    // This connection reads the schema again at once, so that the check below and every later
+    // statement of the transaction see the key.
+    Exec("PRAGMA writable_schema = RESET");
+    writable = false;
+    Exec("PRAGMA writable_schema = OFF");
+    if (key.checkRows) {
+      ExecResult broken = Execute(L"PRAGMA foreign_key_check(" + FromUtf8(key.table) + L")");
+      if (!broken.result.rows.empty()) {
+        DbError e;
+        e.hr = DB_E_INTEGRITYVIOLATION;
+        e.description = L"The ALTER TABLE statement conflicted with the FOREIGN KEY constraint: rows of " + name.s +
+                        L" name rows that do not exist.";
+        e.sqlState = L"23000";
+        throw DbException(std::move(e));
+      }
+    }
+    Commit();
+  } catch (...) {
+    if (writable) Exec("PRAGMA writable_schema = OFF");
+    Rollback();
+    throw;
+  }
 }
 
 std::int64_t SqliteDatabase::LastInsertRowId() { return sqlite3_last_insert_rowid(db_); }

@@ -3,6 +3,7 @@
 // timeout), SQL Server's dialect rewritten for SQLite, SQL Server's functions and collation
 // registered on each connection.
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -32,7 +33,7 @@ class SqliteDatabase final : public Database {
 
  protected:
   void Control(const std::string& sql) override { Exec(sql.c_str()); }
-  const char* BeginStatement() const override { return "BEGIN IMMEDIATE"; }
+  const char* BeginStatement(bool deferred) const override { return deferred ? "BEGIN" : "BEGIN IMMEDIATE"; }
 
  private:
   SqliteDatabase(sqlite3* db, std::string path) : Database(std::move(path)), db_(db) {}
@@ -48,6 +49,15 @@ class SqliteDatabase final : public Database {
   // statement text until the schema changes.
   const std::vector<ColumnType>& ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols);
   void Exec(const char* sql);
+  // Adds a foreign key to an existing table: the constraint goes into the table's stored
+  // definition (one change of the schema, in a transaction of its own or nested in the
+  // caller's), and with `checkRows` the rows already there must keep it (else
+  // DB_E_INTEGRITYVIOLATION and nothing changes). Rows that break a key added without the
+  // check stay; SQLite checks a key when a row's key columns change, never for other columns.
+  void AddForeignKey(const RewrittenSql::AddedForeignKey& key);
+  // The tables' and views' columns as the rewriter and the typing ask for them, kept until the
+  // schema changes.
+  SchemaSource& Catalogue();
 
   sqlite3* db_ = nullptr;
   // The texts and blobs bound to the running statement, by marker: SQLite reads them in
@@ -62,6 +72,7 @@ class SqliteDatabase final : public Database {
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;
+  std::unique_ptr<SchemaSource> catalogue_;
 };
 
 // Registers the SQL Server functions, the case-insensitive collation and the LIKE matcher

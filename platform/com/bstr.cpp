@@ -18,11 +18,7 @@ BSTR AllocBytes(const void* src, std::size_t bytes) {
   auto len = static_cast<std::uint32_t>(bytes);
   std::memcpy(block + 4, &len, 4);
   unsigned char* chars = block + kHeader;
-  if (src) {
-    std::memcpy(chars, src, bytes);
-  } else {
-    std::memset(chars, 0, bytes);
-  }
+  if (src) std::memcpy(chars, src, bytes);  // without one the content is left for the caller, as documented
   std::memset(chars + bytes, 0, sizeof(OLECHAR) + 2);
   return reinterpret_cast<BSTR>(chars);
 }

@@ -5,8 +5,10 @@
 // - A pen of width 0 or 1 draws one pixel wide; lines leave out their last pixel.
 // - Rectangles fill [left, right) x [top, bottom); empty or inverted rectangles draw nothing.
 // - Gradients interpolate 16-bit channels; see GradientFill.
-// - Text is drawn by pango in DejaVu Sans (every face name maps to it; fixed-pitch and serif
-//   faces to DejaVu Sans Mono and DejaVu Serif), grey anti-aliasing, no hinting.
+// - Text is drawn by pango: the dialog faces ("MS Shell Dlg", "MS Shell Dlg 2", "MS Sans Serif",
+//   "Microsoft Sans Serif", "Tahoma") in Carlito, whose widths at 8 points match the ones dialog
+//   templates are laid out for; every other face in DejaVu Sans (fixed-pitch and serif faces in
+//   DejaVu Sans Mono and DejaVu Serif); grey anti-aliasing, no hinting.
 // - Every surface is 32-bit RGB; COLORREF keeps red in the low byte.
 // Handles are 32-bit values, as on the platform, so they cross COM as longs.
 #include "platform/base/wintypes.h"

@@ -17,6 +17,7 @@
 // layout rectangle unless that is empty or StringFormatFlagsNoClip is set.
 //
 // Failures are kept as the object's last status and returned; nothing raises.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -377,6 +378,12 @@ namespace detail {
 struct Picture;
 }
 
+// The most bytes an encoded picture may have: a larger stream or file is refused unread.
+inline constexpr ULONGLONG kMaxPictureBytes = 256ull << 20;
+// Whether the first bytes are those of a picture the decoder reads (JPEG, PNG, GIF, TIFF or BMP);
+// a caller that reads a file can tell a non-picture by its first 32 bytes.
+bool IsPictureHeader(const BYTE* bytes, size_t size);
+
 // A raster picture. Decoding is safe with hostile input: the format is known by its first bytes
 // (BMP, JPEG, GIF, TIFF or PNG; anything else is UnknownImageFormat and reaches no decoder), the
 // size in the header is checked before decoding (more than 16,384 pixels a side or 64 megapixels
@@ -417,6 +424,15 @@ class Image {
   // Row-major straight (not premultiplied) ARGB pixels, Width x Height (made on first use).
   const std::vector<ARGB>& Pixels() const;
   ARGB PixelAt(UINT x, UINT y) const;
+
+  // The layer's own: the thumbnail of a picture file as Image(fileName).GetThumbnailImage(w, h)
+  // makes it, where `size` answers w and h for the picture's width and height (false: none is
+  // wanted), decoded no larger than the thumbnail needs: a JPEG at the smallest of its decoder's
+  // scales (1/8 to 1/1) that keeps both sides at least the thumbnail's, the other formats whole.
+  // Null when the file cannot be read or decoded (`status` says why: the statuses of Image(file))
+  // or no thumbnail is wanted (Ok).
+  using ThumbnailSize = std::function<bool(UINT width, UINT height, UINT& thumbWidth, UINT& thumbHeight)>;
+  static Image* ThumbnailFromFile(const WCHAR* fileName, const ThumbnailSize& size, Status* status = nullptr);
 
   // The layer's own: the decoded picture, shared between an image and what draws on it.
   detail::Picture* Data() const { return m_data.get(); }

@@ -1,8 +1,10 @@
 // GDI+ images on ImageMagick's Magick++: decoding with the safe-input rules, scaling, drawing
 // onto pictures, encoding, the codec list, start-up.
 #include <Magick++.h>
+#include <jpeglib.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -31,8 +33,10 @@ struct Picture {
 namespace platform::gui {
 namespace {
 std::atomic<bool> g_codecsReadable{true};
-}
+std::atomic<unsigned long long> g_decodedPixels{0};
+}  // namespace
 void SetImageCodecsReadable(bool readable) { g_codecsReadable = readable; }
+unsigned long long DecodedPixels() { return g_decodedPixels; }
 }  // namespace platform::gui
 
 namespace platform::gui::detail {
@@ -58,7 +62,7 @@ namespace {
 
 using detail::Picture;
 
-constexpr ULONGLONG kMaxStreamBytes = 256ull << 20;   // an encoded picture larger than this is refused
+constexpr ULONGLONG kMaxStreamBytes = kMaxPictureBytes;
 constexpr size_t kMaxSide = 16384;
 constexpr ULONGLONG kMaxPixels = 64ull << 20;
 
@@ -156,6 +160,14 @@ const Codec* Sniff(const std::vector<BYTE>& b) {
   return nullptr;
 }
 
+}  // namespace
+
+bool IsPictureHeader(const BYTE* bytes, size_t size) {
+  return bytes && Sniff(std::vector<BYTE>(bytes, bytes + size)) != nullptr;
+}
+
+namespace {
+
 // The whole stream from its current position, or false when it breaks off or is too large.
 bool ReadAll(IStream* stream, std::vector<BYTE>& bytes) {
   BYTE chunk[65536];
@@ -214,6 +226,7 @@ Status Decode(const std::vector<BYTE>& bytes, std::unique_ptr<Picture>& out) {
     auto picture = std::make_unique<Picture>();
     ReadFirstFrame(picture->image, blob, codec->magick, false);
     const size_t w = picture->image.columns(), h = picture->image.rows();
+    platform::gui::g_decodedPixels += static_cast<unsigned long long>(w) * h;
     if (w == 0 || h == 0) return UnknownImageFormat;
     if (w > kMaxSide || h > kMaxSide || static_cast<ULONGLONG>(w) * h > kMaxPixels) return OutOfMemory;
     picture->image.quiet(true);
@@ -226,6 +239,108 @@ Status Decode(const std::vector<BYTE>& bytes, std::unique_ptr<Picture>& out) {
   } catch (const std::exception&) {
     return UnknownImageFormat;
   }
+}
+
+// --- JPEG decoded at a reduced scale (for thumbnails), by libjpeg directly. Every C++ object of a
+// decode lives outside the functions that libjpeg's errors jump out of.
+
+struct JpegReader {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr manager{};
+  std::jmp_buf jump{};
+  bool created = false;
+  bool warned = false;
+  JpegReader() = default;
+  JpegReader(const JpegReader&) = delete;
+  JpegReader& operator=(const JpegReader&) = delete;
+  ~JpegReader() {
+    if (created) jpeg_destroy_decompress(&info);
+  }
+};
+
+JpegReader& ReaderOf(j_common_ptr info) { return *static_cast<JpegReader*>(info->client_data); }
+[[noreturn]] void JpegFailed(j_common_ptr info) { std::longjmp(ReaderOf(info).jump, 1); }
+void JpegMessage(j_common_ptr info, int level) {
+  if (level < 0) ReaderOf(info).warned = true;  // damaged data: the general path decodes it
+}
+
+// The header; false on an error or a warning.
+bool JpegHeader(JpegReader& r, const BYTE* data, size_t size) {
+  r.info.err = jpeg_std_error(&r.manager);
+  r.info.client_data = &r;
+  r.manager.error_exit = JpegFailed;
+  r.manager.emit_message = JpegMessage;
+  if (setjmp(r.jump)) return false;
+  r.created = true;
+  jpeg_create_decompress(&r.info);
+  jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&r.info, TRUE);
+  return !r.warned;
+}
+
+// The output's size at scale eighths/8, as RGB; false on an error.
+bool JpegScale(JpegReader& r, unsigned eighths) {
+  if (setjmp(r.jump)) return false;
+  r.info.scale_num = eighths;
+  r.info.scale_denom = 8;
+  r.info.out_color_space = JCS_RGB;
+  jpeg_calc_output_dimensions(&r.info);
+  return true;
+}
+
+// The scaled picture's rows into `out` (output_width x output_height x 3); false on an error or a
+// warning.
+bool JpegRows(JpegReader& r, BYTE* out) {
+  if (setjmp(r.jump)) return false;
+  jpeg_start_decompress(&r.info);
+  const size_t stride = static_cast<size_t>(r.info.output_width) * 3;
+  while (r.info.output_scanline < r.info.output_height) {
+    JSAMPROW row = out + static_cast<size_t>(r.info.output_scanline) * stride;
+    if (jpeg_read_scanlines(&r.info, &row, 1) != 1) return false;
+  }
+  jpeg_finish_decompress(&r.info);
+  return !r.warned;
+}
+
+enum class Scaled { kDone, kNotWanted, kRefused, kDeclined };
+
+// A JPEG decoded at the smallest scale M/8 whose sides are at least the thumbnail's, which `size`
+// answers for the picture's size (`asked` then holds it). Declined (the general path decodes it)
+// for colour spaces other than grey, YCbCr and RGB, for a picture the full scale is needed for, and
+// on any error or warning; refused (`status`) for a picture larger than the layer decodes.
+Scaled DecodeScaledJpeg(const std::vector<BYTE>& bytes, const Image::ThumbnailSize& size, Status& status,
+                        bool& asked, UINT& width, UINT& height, std::unique_ptr<Picture>& out) {
+  JpegReader r;
+  if (!JpegHeader(r, bytes.data(), bytes.size())) return Scaled::kDeclined;
+  const UINT w = r.info.image_width, h = r.info.image_height;
+  if (w == 0 || h == 0) return Scaled::kDeclined;
+  if (w > kMaxSide || h > kMaxSide || static_cast<ULONGLONG>(w) * h > kMaxPixels) {
+    status = OutOfMemory;
+    return Scaled::kRefused;
+  }
+  asked = true;
+  if (!size(w, h, width, height) || width == 0 || height == 0) return Scaled::kNotWanted;
+  const J_COLOR_SPACE space = r.info.jpeg_color_space;
+  if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) return Scaled::kDeclined;
+  unsigned eighths = 1;
+  auto side = [](UINT full, unsigned m) { return (static_cast<ULONGLONG>(full) * m + 7) / 8; };
+  while (eighths < 8 && (side(w, eighths) < width || side(h, eighths) < height)) ++eighths;
+  if (eighths == 8 || !JpegScale(r, eighths)) return Scaled::kDeclined;
+  std::vector<BYTE> rgb(static_cast<size_t>(r.info.output_width) * r.info.output_height * 3);
+  if (!JpegRows(r, rgb.data())) return Scaled::kDeclined;
+  platform::gui::g_decodedPixels += static_cast<unsigned long long>(r.info.output_width) * r.info.output_height;
+  auto picture = std::make_unique<Picture>();
+  picture->image = Magick::Image(r.info.output_width, r.info.output_height, "RGB", Magick::CharPixel, rgb.data());
+  if (r.info.density_unit == 1 || r.info.density_unit == 2) {
+    picture->image.resolutionUnits(r.info.density_unit == 1 ? Magick::PixelsPerInchResolution
+                                                            : Magick::PixelsPerCentimeterResolution);
+    picture->image.density(Magick::Geometry(r.info.X_density, r.info.Y_density));
+  }
+  picture->image.quiet(true);
+  picture->format = ImageFormatJPEG;
+  picture->name = "JPEG";
+  out = std::move(picture);
+  return Scaled::kDone;
 }
 
 // The ARGB bitmap of `width` x `height`, transparent black (opaque black without alpha).
@@ -445,6 +560,54 @@ Image* Image::GetThumbnailImage(UINT width, UINT height, GetThumbnailImageAbort,
   }
 }
 
+Image* Image::ThumbnailFromFile(const WCHAR* fileName, const ThumbnailSize& size, Status* status) {
+  Status local = Ok;
+  Status& result = status ? *status : local;
+  result = Ok;
+  std::vector<BYTE> bytes;
+  if (!fileName) {
+    result = InvalidParameter;
+    return nullptr;
+  }
+  if (!ReadFileBytes(fileName, bytes)) {
+    result = Win32Error;
+    return nullptr;
+  }
+  bool asked = false;
+  UINT width = 0, height = 0;
+  const Codec* codec = Sniff(bytes);
+  if (codec && codec->format == ImageFormatJPEG) {
+    platform::gui::detail::InitImageCodecs();
+    std::unique_ptr<Picture> scaled;
+    try {
+      switch (DecodeScaledJpeg(bytes, size, result, asked, width, height, scaled)) {
+        case Scaled::kNotWanted:
+        case Scaled::kRefused:
+          return nullptr;
+        case Scaled::kDone: {
+          Image decoded;
+          decoded.Adopt(std::move(scaled));
+          return decoded.GetThumbnailImage(width, height);
+        }
+        case Scaled::kDeclined:
+          break;
+      }
+    } catch (const std::exception&) {
+      // decoded whole below
+    }
+  }
+  Image full;
+  std::unique_ptr<Picture> picture;
+  result = Decode(bytes, picture);
+  if (result != Ok) return nullptr;
+  full.Adopt(std::move(picture));
+  if (!asked && !size(full.m_width, full.m_height, width, height)) return nullptr;
+  if (width == 0 || height == 0) return nullptr;
+  Image* thumbnail = full.GetThumbnailImage(width, height);
+  if (!thumbnail) result = OutOfMemory;
+  return thumbnail;
+}
+
 Status Image::Save(IStream* stream, const CLSID* encoder, const EncoderParameters* parameters) {
   if (!stream || !encoder) return InvalidParameter;
   if (!m_data) return m_last == Ok ? GenericError : m_last;
@@ -465,7 +628,10 @@ Status Image::Save(IStream* stream, const CLSID* encoder, const EncoderParameter
     }
   }
   try {
+    // A picture that decoded with a warning (a JPEG cut short) still carries it, and every change
+    // of the copy and its encoding would raise it again: warnings are not failures here.
     Magick::Image copy = m_data->image;
+    copy.quiet(true);
     copy.strip();
     if (codec->format == ImageFormatJPEG) {
       // JPEG has no alpha: transparent parts show white, as the platform's encoder gives.
@@ -484,7 +650,11 @@ Status Image::Save(IStream* stream, const CLSID* encoder, const EncoderParameter
     }
     copy.magick(codec->magick);
     Magick::Blob blob;
-    copy.write(&blob);
+    try {
+      copy.write(&blob);
+    } catch (const Magick::Warning&) {
+    }
+    if (blob.length() == 0) return GenericError;
     ULONG written = 0;
     const HRESULT hr = stream->Write(blob.data(), static_cast<ULONG>(blob.length()), &written);
     if (FAILED(hr) || written != blob.length()) return Win32Error;

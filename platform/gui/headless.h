@@ -102,6 +102,9 @@ void SetEcho(bool on);
 void SetWorkArea(const RECT& area);
 // Whether GDI+'s codec list can be read (true until set; ResetHeadless makes it readable).
 void SetImageCodecsReadable(bool readable);
+// The pixels decoded from pictures' bytes since the process started: a picture's whole size, or
+// what a reduced decode (Image::ThumbnailFromFile) made.
+unsigned long long DecodedPixels();
 
 // Whether the window's bar (SB_HORZ, SB_VERT) has any arrow enabled.
 bool ScrollBarEnabled(HWND window, int bar);

@@ -250,6 +250,8 @@ DWORD FromHandle(H handle) {
 const WindowClass* FindClass(const std::wstring& name);
 RECT NonClientInsets(DWORD style, DWORD exStyle, bool menuBar);
 bool HasMenuBar(const Window& w);
+// The window's scroll bars that are shown (WS_HSCROLL, WS_VSCROLL); none for a combo box.
+DWORD ShownScrollBars(const Window& w);
 RECT ClientRectInWindow(const Window& w);    // the client area in window coordinates (without its bars)
 POINT ScreenOrigin(const Window& w);         // the window rectangle's top-left corner on the screen
 POINT ClientScreenOrigin(const Window& w);
@@ -331,6 +333,9 @@ HBRUSH StockBrush(int index);
 RECT DeviceClip(const Dc& dc);   // the clip in surface coordinates
 // The clip within the surface (cairo cannot take coordinates of any size).
 RECT ClipOn(const RECT& clip, const Surface& s);
+// Draws the system's standard icon of that name (icons.cpp) with its top-left corner at (x, y);
+// false for an icon the layer has no artwork for.
+bool DrawSystemIcon(Dc& dc, int x, int y, const std::wstring& name);
 POINT ToDevice(const Dc& dc, int x, int y);
 void ResetGdi();
 

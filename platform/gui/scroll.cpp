@@ -82,7 +82,8 @@ void PaintBar(HDC dc, const ScrollBar& b, RECT area, bool horizontal) {
 }  // namespace
 
 void PaintScrollBars(const Window& w, HDC dc) {
-  const bool h = (w.style & WS_HSCROLL) != 0, v = (w.style & WS_VSCROLL) != 0;
+  const DWORD bars = ShownScrollBars(w);
+  const bool h = (bars & WS_HSCROLL) != 0, v = (bars & WS_VSCROLL) != 0;
   if (!h && !v) return;
   const RECT c = ClientRectInWindow(w);
   const int cx = GetSystemMetrics(SM_CXVSCROLL), cy = GetSystemMetrics(SM_CYHSCROLL);

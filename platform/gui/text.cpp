@@ -1,9 +1,11 @@
-// Text of the window layer: fonts, metrics and drawing through pango in the DejaVu faces.
+// Text of the window layer: fonts, metrics and drawing through pango (the dialog faces in Carlito,
+// every other face in a DejaVu face).
 #include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,6 +38,20 @@ bool Contains(const std::wstring& haystack, const wchar_t* needle) {
   std::wstring h, n(needle);
   for (wchar_t c : haystack) h.push_back(static_cast<wchar_t>(std::towlower(c)));
   return h.find(n) != std::wstring::npos;
+}
+
+// The dialog faces ("MS Shell Dlg" and the faces it stands for) are drawn in Carlito: at 8 points
+// its letters average the width of the faces the dialog templates were laid out in (the base units
+// the alphabet gives are 6 x 13 pixels, as there), so the templates' texts fit their controls;
+// DejaVu Sans is a tenth wider and cuts their labels.
+constexpr const char* kShellDialogFamily = "Carlito";
+
+bool IsShellDialogFace(const std::wstring& face) {
+  std::wstring lower;
+  for (wchar_t c : face) lower.push_back(static_cast<wchar_t>(std::towlower(c)));
+  for (const wchar_t* name : {L"ms shell dlg", L"ms shell dlg 2", L"ms sans serif", L"microsoft sans serif", L"tahoma"})
+    if (lower == name) return true;
+  return false;
 }
 
 // The em size in pixels of a LOGFONT height: negative is the character height, positive the
@@ -207,7 +223,9 @@ PangoFontDescription* DescriptionOf(HFONT handle) {
   const std::wstring face = f->lf.lfFaceName;
   const BYTE pitch = f->lf.lfPitchAndFamily;
   const char* family = "DejaVu Sans";
-  if ((pitch & 0x3) == FIXED_PITCH || (pitch & 0xF0) == FF_MODERN || Contains(face, L"courier") ||
+  if (IsShellDialogFace(face))
+    family = kShellDialogFamily;
+  else if ((pitch & 0x3) == FIXED_PITCH || (pitch & 0xF0) == FF_MODERN || Contains(face, L"courier") ||
       Contains(face, L"mono") || Contains(face, L"consol") || Contains(face, L"fixedsys"))
     family = "DejaVu Sans Mono";
   else if ((pitch & 0xF0) == FF_ROMAN || Contains(face, L"times") || Contains(face, L"serif") ||

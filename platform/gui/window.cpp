@@ -145,13 +145,20 @@ RECT NonClientInsets(DWORD style, DWORD exStyle, bool menuBar) {
 
 bool HasMenuBar(const Window& w) { return !(w.style & WS_CHILD) && w.menu && FindMenu(w.menu); }
 
+DWORD ShownScrollBars(const Window& w) {
+  // A combo box's scroll bar styles are its dropped list's: the closed box shows none.
+  if (w.cls && platform::CompareNoCase(w.cls->name, L"ComboBox") == 0) return 0;
+  return w.style & (WS_HSCROLL | WS_VSCROLL);
+}
+
 RECT ClientRectInWindow(const Window& w) {
   const RECT in = NonClientInsets(w.style, w.exStyle, HasMenuBar(w));
   const LONG width = w.rect.right - w.rect.left, height = w.rect.bottom - w.rect.top;
   RECT r{in.left, in.top, width - in.right, height - in.bottom};
   // Shown scroll bars take their room from the client area.
-  if (w.style & WS_VSCROLL) r.right -= GetSystemMetrics(SM_CXVSCROLL);
-  if (w.style & WS_HSCROLL) r.bottom -= GetSystemMetrics(SM_CYHSCROLL);
+  const DWORD bars = ShownScrollBars(w);
+  if (bars & WS_VSCROLL) r.right -= GetSystemMetrics(SM_CXVSCROLL);
+  if (bars & WS_HSCROLL) r.bottom -= GetSystemMetrics(SM_CYHSCROLL);
   if (r.right < r.left) r.right = r.left;
   if (r.bottom < r.top) r.bottom = r.top;
   return r;
@@ -1084,7 +1091,11 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
 BOOL DestroyIcon(HICON icon) { return Find<Cursor>(icon, Kind::Icon) != nullptr; }
 
 BOOL DrawIcon(HDC dc, int x, int y, HICON icon) {
-  if (!Find<Cursor>(icon, Kind::Icon) || !FindDc(dc)) return FALSE;
+  Cursor* c = Find<Cursor>(icon, Kind::Icon);
+  Dc* d = FindDc(dc);
+  if (!c || !d) return FALSE;
+  if (DrawSystemIcon(*d, x, y, c->name)) return TRUE;
+  // An icon without artwork of the layer's own.
   RECT r{x, y, x + 32, y + 32};
   FillRect(dc, &r, GetSysColorBrush(COLOR_WINDOW));
   FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));

@@ -85,7 +85,8 @@ template <size_t N>
 errno_t strcpy_s(char (&dst)[N], const char* src) { return strcpy_s(dst, N, src); }
 
 // Formatting into a buffer with the Windows rules. The variadic forms are templates over the
-// va_list ones, so CString arguments pass their text (see platform::detail::VarArg).
+// va_list ones, taking what platform::FormatArgument allows (a CString's text is passed with
+// GetString()).
 // vswprintf_s: returns the length written, or -1 (and an empty buffer) when it does not fit.
 int vswprintf_s(wchar_t* buf, size_t size, const wchar_t* format, va_list args);
 // _vsnwprintf: writes at most `count` units; returns the length, or -1 when truncated (then the
@@ -104,14 +105,14 @@ struct BufferCall {
   size_t count;
   const void* format;
 };
-template <class... Args>
+template <platform::FormatArgument... Args>
 int CallBuffered(VaFormatter fn, void* buf, size_t size, size_t count, const void* format, const Args&... args) {
   BufferCall call{buf, size, count, format};
   return CallWithVaList(fn, &call, VarArg(args)...);
 }
 }  // namespace platform::detail
 
-template <class... Args>
+template <platform::FormatArgument... Args>
 int swprintf_s(wchar_t* buf, size_t size, const wchar_t* format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {
@@ -120,11 +121,11 @@ int swprintf_s(wchar_t* buf, size_t size, const wchar_t* format, const Args&... 
       },
       buf, size, 0, format, args...);
 }
-template <size_t N, class... Args>
+template <size_t N, platform::FormatArgument... Args>
 int swprintf_s(wchar_t (&buf)[N], const wchar_t* format, const Args&... args) {
   return swprintf_s(static_cast<wchar_t*>(buf), N, format, args...);
 }
-template <class... Args>
+template <platform::FormatArgument... Args>
 int _snwprintf(wchar_t* buf, size_t count, const wchar_t* format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {
@@ -133,7 +134,7 @@ int _snwprintf(wchar_t* buf, size_t count, const wchar_t* format, const Args&...
       },
       buf, 0, count, format, args...);
 }
-template <class... Args>
+template <platform::FormatArgument... Args>
 int _snwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {
@@ -142,7 +143,7 @@ int _snwprintf_s(wchar_t* buf, size_t size, size_t count, const wchar_t* format,
       },
       buf, size, count, format, args...);
 }
-template <class... Args>
+template <platform::FormatArgument... Args>
 int _scwprintf(const wchar_t* format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {
@@ -150,7 +151,7 @@ int _scwprintf(const wchar_t* format, const Args&... args) {
       },
       nullptr, 0, 0, format, args...);
 }
-template <class... Args>
+template <platform::FormatArgument... Args>
 int sprintf_s(char* buf, size_t size, const char* format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {
@@ -159,7 +160,7 @@ int sprintf_s(char* buf, size_t size, const char* format, const Args&... args) {
       },
       buf, size, 0, format, args...);
 }
-template <class... Args>
+template <platform::FormatArgument... Args>
 int _snprintf_s(char* buf, size_t size, size_t count, const char* format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {
@@ -234,7 +235,7 @@ BOOL IsCharUpperW(WCHAR c);
 BOOL IsCharLowerW(WCHAR c);
 // wsprintfW writes at most 1024 characters, as the system call does.
 int wvsprintfW(LPWSTR buf, LPCWSTR format, va_list args);
-template <class... Args>
+template <platform::FormatArgument... Args>
 int wsprintfW(LPWSTR buf, LPCWSTR format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {
@@ -247,7 +248,7 @@ HRESULT StringCchCopyW(LPWSTR dst, size_t size, LPCWSTR src);
 HRESULT StringCchCatW(LPWSTR dst, size_t size, LPCWSTR src);
 HRESULT StringCchLengthW(LPCWSTR s, size_t max, size_t* length);
 HRESULT StringCchVPrintfW(LPWSTR dst, size_t size, LPCWSTR format, va_list args);
-template <class... Args>
+template <platform::FormatArgument... Args>
 HRESULT StringCchPrintfW(LPWSTR dst, size_t size, LPCWSTR format, const Args&... args) {
   return platform::detail::CallBuffered(
       [](void* c, va_list ap) {

@@ -388,20 +388,20 @@ class CStringT {
     return CStringT(m_str.substr(from, to - from));
   }
 
-  // --- formatting. Arguments may be CStrings (their text is passed, as the class library's
-  // strings allow); other class objects are refused at compile time.
-  template <class... Args>
+  // --- formatting. The arguments are what platform::FormatArgument allows: a CString's text is
+  // passed with GetString(), a CString itself is refused at compile time.
+  template <platform::FormatArgument... Args>
   void Format(PCXSTR format, const Args&... args) {
     m_str = RunArgs(format, args...);
   }
-  template <class... Args>
+  template <platform::FormatArgument... Args>
   void Format(UINT formatId, const Args&... args) {
     CStringT format;
     format.LoadString(formatId);
     m_str = RunArgs(format.GetString(), args...);
   }
   void FormatV(PCXSTR format, va_list args) { m_str = Run(format, args); }
-  template <class... Args>
+  template <platform::FormatArgument... Args>
   void AppendFormat(PCXSTR format, const Args&... args) {
     m_str += RunArgs(format, args...);
   }
@@ -409,12 +409,12 @@ class CStringT {
 
   // Message-style formatting (%1, %2!ld!, %n ...). An insert with no argument leaves the
   // string unchanged and returns false.
-  template <class... Args>
+  template <platform::FormatArgument... Args>
   bool FormatMessage(PCXSTR format, const Args&... args) {
     MessageCall call{this, format};
     return platform::detail::CallWithVaList(&MessageTrampoline, &call, platform::detail::VarArg(args)...) != 0;
   }
-  template <class... Args>
+  template <platform::FormatArgument... Args>
   bool FormatMessage(UINT formatId, const Args&... args) {
     CStringT format;
     format.LoadString(formatId);

@@ -14,6 +14,9 @@
 
 #include "platform/base/wintypes.h"
 
+template <class XCHAR>
+class CStringT;  // platform/strings/cstring.h
+
 namespace platform {
 
 std::wstring FormatW(const wchar_t* format, va_list args);
@@ -23,22 +26,36 @@ namespace detail {
 std::wstring FormatWArgs(const wchar_t* format, ...);
 std::string FormatAArgs(const char* format, ...);
 
-// How one argument of the variadic forms travels: string objects (anything with GetString(),
-// such as CString, std::basic_string, and classes that convert to const wchar_t*) pass their
-// character pointer, as the class library's strings do when handed to Format directly;
-// everything else must be trivially copyable, so a class object can never reach the formatter
-// as a reference the format would misread.
+// The class library's strings, and classes derived from them.
 template <class T>
+inline constexpr bool kIsCString = std::is_base_of_v<CStringT<wchar_t>, T> || std::is_base_of_v<CStringT<char>, T>;
+// Standard strings, which pass their c_str().
+template <class T>
+concept StandardString = requires(const T& value) { value.c_str(); };
+// Classes that convert to a wide character pointer, as automation-string wrappers do.
+template <class T>
+concept WideTextObject = std::is_class_v<T> && requires(const T& value) { static_cast<const wchar_t*>(value); };
+}  // namespace detail
+
+// What an argument of the variadic formatting calls may be: a plain value (trivially copyable:
+// numbers, characters, pointers), a standard string (its c_str() is passed) or a class that
+// converts to a wide character pointer (that pointer is passed). A CString itself is refused at
+// compile time: pass its GetString() (or cast it to its pointer type), so that what the format
+// reads is plain at the call. Any other class object is refused too, so that none reaches the
+// formatter as bytes the format would misread.
+template <class T>
+concept FormatArgument = !detail::kIsCString<T> && (detail::StandardString<T> || detail::WideTextObject<T> ||
+                                                    std::is_trivially_copyable_v<T>);
+
+namespace detail {
+// How one argument of the variadic forms travels.
+template <FormatArgument T>
 auto VarArg(const T& value) {
-  if constexpr (requires { value.GetString(); }) {
-    return value.GetString();
-  } else if constexpr (requires { value.c_str(); }) {
+  if constexpr (StandardString<T>) {
     return value.c_str();
-  } else if constexpr (std::is_class_v<T> && requires { static_cast<const wchar_t*>(value); }) {
-    return static_cast<const wchar_t*>(value);  // automation-string wrappers pass their wide text
+  } else if constexpr (WideTextObject<T>) {
+    return static_cast<const wchar_t*>(value);
   } else {
-    static_assert(std::is_trivially_copyable_v<T>,
-                  "pass a string object's text pointer (or a plain value) to a formatting call");
     return value;
   }
 }
@@ -49,12 +66,12 @@ int CallWithVaList(VaFormatter fn, void* context, ...);
 }  // namespace detail
 
 // The variadic forms are templates so that a literal 0 argument is never taken for a va_list
-// and string objects can be passed as they are.
-template <class... Args>
+// and standard strings and automation-string wrappers can be passed as they are.
+template <FormatArgument... Args>
 std::wstring FormatW(const wchar_t* format, const Args&... args) {
   return detail::FormatWArgs(format, detail::VarArg(args)...);
 }
-template <class... Args>
+template <FormatArgument... Args>
 std::string FormatA(const char* format, const Args&... args) {
   return detail::FormatAArgs(format, detail::VarArg(args)...);
 }

@@ -1,7 +1,9 @@
 #include "shared/controls/gridprint.h"
 
+#include <climits>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/strings/locale.h"
 #include "shared/browser.h"
@@ -33,19 +35,23 @@ int Number(const CString& text) { return static_cast<int>(std::wcstol(text.GetSt
 
 }  // namespace
 
+void CGridPrint::AppendEscaped(CString& out, const CString& text) {
+  const wchar_t* p = text.GetString();
+  const int n = text.GetLength();
+  int plain = 0;  // the start of the run not yet written
+  for (int i = 0; i < n; ++i) {
+    const wchar_t* entity = p[i] == L'&' ? L"&amp;" : p[i] == L'<' ? L"&lt;" : p[i] == L'>' ? L"&gt;" : nullptr;
+    if (!entity) continue;
+    out.Append(p + plain, i - plain);
+    out.Append(entity);
+    plain = i + 1;
+  }
+  out.Append(p + plain, n - plain);
+}
+
 CString CGridPrint::Escape(const CString& text) {
   CString out;
-  for (int i = 0; i < text.GetLength(); ++i) {
-    const wchar_t c = text[i];
-    if (c == L'&')
-      out += L"&amp;";
-    else if (c == L'<')
-      out += L"&lt;";
-    else if (c == L'>')
-      out += L"&gt;";
-    else
-      out += c;
-  }
+  AppendEscaped(out, text);
   return out;
 }
 
@@ -140,37 +146,42 @@ int CGridPrint::GenerateHtml() {
   wchar_t separator[8] = {};
   if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) <= 0 || !separator[0]) wcscpy(separator, L",");
   const CString decimal(separator);
-  // The table is written into one reserved string and taken as the page at the end.
-  std::wstring page(m_page.GetString());
   if (count > 0 && grid) {
     const ROWCOL columns = grid->GetColCount();
-    page.reserve(page.size() + (static_cast<size_t>(count) + 1) * (static_cast<size_t>(columns) + 1) * 48);
-    page += L"<table border=\"1\" style=\"width: 98%; border-collapse: collapse\">";
-    for (ROWCOL row = 0; row <= static_cast<ROWCOL>(count); ++row) {
-      page += L"<tr>";
-      const CString number = grid->GetValueRowCol(row, 0);
-      if (row == 0) {
-        page += L"<td class=\"h0\">";
-        page += number.IsEmpty() ? L"Lp." : Escape(number).GetString();
-      } else {
-        page += L"<td class=\"c0\">";
-        page += number.IsEmpty() ? std::to_wstring(row) : std::wstring(Escape(number).GetString());
-      }
-      page += L"</td>";
-      for (ROWCOL col = 1; col <= columns; ++col) {
-        const CString value = Escape(CellValue(*grid, row, col, decimal));
-        page += row == 0 ? L"<td class=\"h" : L"<td class=\"c";
-        page += std::to_wstring(col);
-        page += L"\">";
-        page += value.IsEmpty() ? L"&nbsp;" : value.GetString();
-        page += L"</td>";
-      }
-      page += L"</tr>";
+    // The cells' openings, made once: "<td class=\"h3\">" in the header row, "c3" below it.
+    std::vector<CString> heads, cells;
+    for (ROWCOL col = 1; col <= columns; ++col) {
+      heads.push_back(CString(L"<td class=\"h") + std::to_wstring(col).c_str() + L"\">");
+      cells.push_back(CString(L"<td class=\"c") + std::to_wstring(col).c_str() + L"\">");
     }
-    page += L"</table>";
+    m_page += L"<table border=\"1\" style=\"width: 98%; border-collapse: collapse\">";
+    int rowStart = m_page.GetLength();
+    for (ROWCOL row = 0; row <= static_cast<ROWCOL>(count); ++row) {
+      // Once the first rows are written, the page takes the room of all rows like them.
+      if (row == 2) {
+        const long long room = m_page.GetLength() + (m_page.GetLength() - rowStart) * (count - 1LL) * 11 / 10;
+        if (room < INT_MAX) m_page.Preallocate(static_cast<int>(room));
+      }
+      if (row == 1) rowStart = m_page.GetLength();
+      m_page += L"<tr>";
+      const CString number = grid->GetValueRowCol(row, 0);
+      m_page += row == 0 ? L"<td class=\"h0\">" : L"<td class=\"c0\">";
+      if (!number.IsEmpty()) AppendEscaped(m_page, number);
+      else if (row == 0) m_page += L"Lp.";
+      else m_page += std::to_wstring(row).c_str();
+      m_page += L"</td>";
+      for (ROWCOL col = 1; col <= columns; ++col) {
+        const CString value = CellValue(*grid, row, col, decimal);
+        m_page += row == 0 ? heads[col - 1] : cells[col - 1];
+        if (value.IsEmpty()) m_page += L"&nbsp;";
+        else AppendEscaped(m_page, value);
+        m_page += L"</td>";
+      }
+      m_page += L"</tr>";
+    }
+    m_page += L"</table>";
   }
-  page += L"</body>";
-  m_page = page.c_str();
+  m_page += L"</body>";
   return 0;
 }
 

@@ -28,6 +28,8 @@ class CGridPrint : public CPrintGridHelper {
   static CString ColFont2CSS(const CString& font);
   // "&", "<" and ">" as HTML entities.
   static CString Escape(const CString& text);
+  // The same, appended to `out`.
+  static void AppendEscaped(CString& out, const CString& text);
 
   void SetContainer(CBaseCnt* container) { m_container = container; }
   const CString& Page() const { return m_page; }

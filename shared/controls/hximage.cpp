@@ -64,14 +64,16 @@ void CHxImage::Draw(CDC& dc, const CRect& rect, bool selected) {
 
 CHalvexImage::CHalvexImage(const wchar_t* path) : m_name(path ? path : L"") {
   try {
-    Gdiplus::Image full(m_name.GetString());
-    if (full.GetLastStatus() != Gdiplus::Ok) {
-      CalcThumbnailSize(nullptr);
-      return;
-    }
-    CalcThumbnailSize(&full);
-    if (m_thumbWidth > 0 && m_thumbHeight > 0)
-      m_picture.reset(full.GetThumbnailImage(static_cast<UINT>(m_thumbWidth), static_cast<UINT>(m_thumbHeight)));
+    // The picture is decoded no larger than the thumbnail of its placement needs.
+    Gdiplus::Status status = Gdiplus::Ok;
+    auto place = [this](UINT width, UINT height, UINT& thumbWidth, UINT& thumbHeight) {
+      Place(width, height, Width(), Height(), m_thumbWidth, m_thumbHeight, m_thumbX, m_thumbY, &m_caption);
+      thumbWidth = static_cast<UINT>(m_thumbWidth);
+      thumbHeight = static_cast<UINT>(m_thumbHeight);
+      return m_thumbWidth > 0 && m_thumbHeight > 0;
+    };
+    m_picture.reset(Gdiplus::Image::ThumbnailFromFile(m_name.GetString(), place, &status));
+    if (status != Gdiplus::Ok) CalcThumbnailSize(nullptr);
   } catch (const std::exception&) {
     m_picture.reset();
   }
@@ -113,11 +115,17 @@ int CHalvexImage::Height() {
 
 void CHalvexImage::CalcThumbnailSize(Gdiplus::Image* image, LONG boxWidth, LONG boxHeight, int& width, int& height,
                                      int& x, int& y, CRect* caption) {
+  Place(image ? image->GetWidth() : 0, image ? image->GetHeight() : 0, boxWidth, boxHeight, width, height, x, y,
+        caption);
+}
+
+void CHalvexImage::Place(UINT imageWidth, UINT imageHeight, LONG boxWidth, LONG boxHeight, int& width, int& height,
+                         int& x, int& y, CRect* caption) {
   const long long a = static_cast<long long>(boxHeight) * 7 / 10;
   const long long b = static_cast<long long>(boxWidth) * 9 / 10;
   const long long m = (boxWidth - b) / 2;
   if (caption) *caption = CRect(0, static_cast<int>(m + a + 10), boxWidth, boxHeight);
-  const long long iw = image ? image->GetWidth() : 0, ih = image ? image->GetHeight() : 0;
+  const long long iw = imageWidth, ih = imageHeight;
   if (iw <= 0 || ih <= 0) {
     width = height = x = y = 0;
     return;

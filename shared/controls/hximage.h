@@ -72,6 +72,9 @@ class CHalvexImage : public CHxImageAbstr {
 
  protected:
   void CalcThumbnailSize(Gdiplus::Image* image);
+  // The placement for a picture of that size.
+  static void Place(UINT imageWidth, UINT imageHeight, LONG boxWidth, LONG boxHeight, int& width, int& height, int& x,
+                    int& y, CRect* caption);
   void _Draw(CDC& dc, const CRect& rect, bool selected);
   void ReadBox();
 

@@ -101,31 +101,23 @@ bool charset::extras(uint32_t c, bool nocase) const {
     return false;
 }
 
-bool charset::test_char(uint32_t c) const {
+bool charset::test_wide(uint32_t c, bool nocase) const {
     bool ans;
     if (c > 255) {
-        if (in_ranges(c)) return !negated;
+        if (nocase) {
+            uint32_t u = to_upper(c);
+            if (in_ranges(u)) return !negated;
+            uint32_t l = to_lower(c);
+            if (l != u && in_ranges(l)) return !negated;
+            if (c != u && c != l && in_ranges(c)) return !negated;
+        } else if (in_ranges(c)) {
+            return !negated;
+        }
         ans = class_mask != 0 && is_ctype(c, class_mask);
     } else {
         ans = bit(c);
     }
-    if (!ans && !no_extras) ans = extras(c, false);
-    return ans != negated;
-}
-
-bool charset::test_char_nocase(uint32_t c) const {
-    bool ans;
-    if (c > 255) {
-        uint32_t u = to_upper(c);
-        if (in_ranges(u)) return !negated;
-        uint32_t l = to_lower(c);
-        if (l != u && in_ranges(l)) return !negated;
-        if (c != u && c != l && in_ranges(c)) return !negated;
-        ans = class_mask != 0 && is_ctype(c, class_mask);
-    } else {
-        ans = bit(c);
-    }
-    if (!ans && !no_extras) ans = extras(c, true);
+    if (!ans && !no_extras) ans = extras(c, nocase);
     return ans != negated;
 }
 
@@ -210,6 +202,10 @@ const charset* charset_builder::finalize(node_arena* arena) {
     cs->nested = place(nested);
     cs->nnested = static_cast<unsigned>(nested.size());
     cs->no_extras = neg_classes.empty() && nested.empty();
+    for (uint32_t c = 0; c < 256; ++c) {
+        if (cs->test_wide(c, false)) cs->low[c >> 5] |= 1u << (c & 31);
+        if (cs->test_wide(c, true)) cs->low_nocase[c >> 5] |= 1u << (c & 31);
+    }
     return cs;
 }
 

@@ -60,13 +60,70 @@ public:
     const charset* const* nested = nullptr;
     unsigned nnested = 0;
 
+    // The answers for characters below 256, negation and every class included, as tested
+    // case-sensitively and case-insensitively (filled in by finalize).
+    uint32_t low[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    uint32_t low_nocase[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+
     bool bit(uint32_t c) const { return (bits[c >> 5] >> (c & 31)) & 1u; }
-    bool test_char(uint32_t c) const;
-    bool test_char_nocase(uint32_t c) const;
+    bool test_char(uint32_t c) const { return c < 256 ? (low[c >> 5] >> (c & 31)) & 1u : test_wide(c, false); }
+    bool test_char_nocase(uint32_t c) const {
+        return c < 256 ? (low_nocase[c >> 5] >> (c & 31)) & 1u : test_wide(c, true);
+    }
+    // The full test, for any character (finalize fills the tables above with it).
+    bool test_wide(uint32_t c, bool nocase) const;
 
 private:
     bool in_ranges(uint32_t c) const;
     bool extras(uint32_t c, bool nocase) const;
+};
+
+// Characters that can begin a match: a bitmap for 0-255 and one answer for everything above.
+struct start_set {
+    uint32_t bits[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    bool wide = false;  // some character above 255 can begin a match
+    unsigned work = 0;  // nodes visited to compute it; the computation gives up past a bound
+
+    void add(uint32_t c) {
+        if (c < 256)
+            bits[c >> 5] |= 1u << (c & 31);
+        else
+            wide = true;
+    }
+    void add(const charset& cs, bool nocase) {
+        for (int i = 0; i < 8; ++i) bits[i] |= nocase ? cs.low_nocase[i] : cs.low[i];
+        if (cs.negated || cs.nranges || cs.class_mask || !cs.no_extras) wide = true;
+    }
+    bool test(uint32_t c) const { return c < 256 ? (bits[c >> 5] >> (c & 31)) & 1u : wide; }
+    // The set below 256 as runs of consecutive characters, when there are at most `max` runs;
+    // returns their number (0 when there are more).
+    template <class Ranges>
+    unsigned low_ranges(Ranges& r) const {
+        r.count = 0;
+        for (uint32_t c = 0; c < 256;) {
+            if (!test(c)) {
+                ++c;
+                continue;
+            }
+            uint32_t first = c;
+            while (c < 256 && test(c)) ++c;
+            if (r.count == Ranges::max) return r.count = 0;
+            r.lo[r.count] = first;
+            r.span[r.count] = c - 1 - first;
+            ++r.count;
+        }
+        return r.count;
+    }
+    // The characters below 256 in the set, up to max of them (more: returns max + 1).
+    unsigned low_chars(wchar_t* out, unsigned max) const {
+        unsigned n = 0;
+        for (uint32_t c = 0; c < 256; ++c)
+            if ((bits[c >> 5] >> (c & 31)) & 1u) {
+                if (n == max) return max + 1;
+                out[n++] = static_cast<wchar_t>(c);
+            }
+        return n;
+    }
 };
 
 // Builds a set from a bracket expression (or a built-in class).

@@ -122,26 +122,15 @@ std::vector<subst_item> parse_replacement(const std::wstring& text, unsigned cap
     return prog;
 }
 
-prefix_scanner::prefix_scanner(const wchar_t* lit, const wchar_t* lower, size_t len, node_arena& arena)
-    : m_len(len) {
+prefix_scanner::prefix_scanner(const wchar_t* lit, const wchar_t* lower, size_t len, node_arena& arena) {
     wchar_t* a = static_cast<wchar_t*>(arena.allocate(len * sizeof(wchar_t)));
     std::copy(lit, lit + len, a);
-    m_lit = a;
-    m_lower = nullptr;
+    wchar_t* b = nullptr;
     if (lower) {
-        wchar_t* b = static_cast<wchar_t*>(arena.allocate(len * sizeof(wchar_t)));
+        b = static_cast<wchar_t*>(arena.allocate(len * sizeof(wchar_t)));
         std::copy(lower, lower + len, b);
-        m_lower = b;
     }
-    for (unsigned char& e : m_skip) e = static_cast<unsigned char>(len);
-    for (size_t i = 0; i + 1 < len; ++i) {
-        unsigned char d = static_cast<unsigned char>(len - 1 - i);
-        m_skip[static_cast<uint32_t>(m_lit[i]) & 0xFF] = d;
-        if (m_lower) {
-            unsigned char& e = m_skip[static_cast<uint32_t>(m_lower[i]) & 0xFF];
-            if (d < e) e = d;
-        }
-    }
+    m_finder = literal_finder(a, b, len);
 }
 
 }  // namespace detail

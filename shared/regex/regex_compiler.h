@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shared/regex/regex_nodes.h"
+#include "shared/regex/regex_scan.h"
 #include "shared/regex/regex_syntax.h"
 
 namespace regex {
@@ -26,27 +27,27 @@ std::wstring translate_replacement(const std::wstring& text);
 // Parses a replacement text; sets has_refs when it refers to a group or the match.
 std::vector<subst_item> parse_replacement(const std::wstring& text, unsigned capture_count, bool& has_refs);
 
-// Horspool scanner for a literal that every match begins with.
+// Finds the literal that every match begins with.
 class prefix_scanner {
 public:
     prefix_scanner(const wchar_t* lit, const wchar_t* lower, size_t len, node_arena& arena);
     template <class It>
     It find(It from, It end) const {
-        const std::ptrdiff_t L = static_cast<std::ptrdiff_t>(m_len);
-        while (end - from >= L) {
-            std::ptrdiff_t i = L - 1;
-            while (i >= 0 && (from[i] == m_lit[i] || (m_lower && from[i] == m_lower[i]))) --i;
-            if (i < 0) return from;
-            from += m_skip[static_cast<uint32_t>(from[L - 1]) & 0xFF];
-        }
-        return end;
+        const size_t n = static_cast<size_t>(end - from);
+        return from + static_cast<std::ptrdiff_t>(n ? m_finder.find(std::to_address(from), 0, n) : 0);
     }
 
 private:
-    const wchar_t* m_lit;
-    const wchar_t* m_lower;
-    size_t m_len;
-    unsigned char m_skip[256];
+    literal_finder m_finder;
+};
+
+// For a pattern that is a run of single characters from a set (with assertions among them)
+// followed by a literal, as "[a-z]+ing": a match starts at most `width` characters before an
+// occurrence of the literal, all of them in `chars`.
+struct literal_prefilter {
+    start_set chars;
+    width_type width{0, 0};
+    literal_finder finder;
 };
 
 // Everything a compiled pattern holds.
@@ -68,6 +69,16 @@ struct basic_rpattern_base_impl {
     match_group<It>* root = nullptr;
     std::vector<unsigned> hidden;
     const prefix_scanner* scanner = nullptr;
+    req_rec required;  // a character every match contains
+    // The characters a match can begin with, when known: the whole set, and the characters
+    // themselves when one or two characters below 256 are all there is.
+    bool has_starts = false;
+    start_set starts;
+    unsigned start_count = 0;
+    wchar_t start_chars[2] = {0, 0};
+    char_ranges start_ranges;  // the set as a few runs of characters, when it is one (no wide ones)
+    const literal_prefilter* prefilter = nullptr;
+    const literal_finder* behind = nullptr;  // a look-behind's literal that ends where every match starts
 
     void swap(basic_rpattern_base_impl& o) noexcept {
         std::swap(arena, o.arena);
@@ -86,6 +97,14 @@ struct basic_rpattern_base_impl {
         std::swap(root, o.root);
         hidden.swap(o.hidden);
         std::swap(scanner, o.scanner);
+        std::swap(required, o.required);
+        std::swap(has_starts, o.has_starts);
+        std::swap(starts, o.starts);
+        std::swap(start_count, o.start_count);
+        std::swap(start_chars, o.start_chars);
+        std::swap(start_ranges, o.start_ranges);
+        std::swap(prefilter, o.prefilter);
+        std::swap(behind, o.behind);
     }
 };
 
@@ -115,6 +134,7 @@ public:
         if (m_syn.next_extension(m_cur, m_end) != NO_TOKEN) throw bad_regexpr("ill-formed regular expression");
         parse_alternatives(g0, true, false);
         has_lit = g0->finish(lit);
+        g0->build_trie();
         g0->next = m_arena.make<end_of_pattern<It>>();
         m_p.root = g0;
 
@@ -139,14 +159,49 @@ public:
         if (!(m_p.m_flags & RIGHTMOST) && (m_p.m_flags & SINGLELINE) && one_alt && pat.size() >= 2 && pat[0] == L'.' &&
             (pat[1] == L'*' || pat[1] == L'+'))
             m_p.try_every_start = false;
+        if (one_alt) chain_required(g0->alts[0], m_p.required);
+        m_p.has_starts = g0->first_chars(m_p.starts);
+        if (m_p.has_starts) {
+            m_p.start_count = m_p.starts.wide ? 3 : m_p.starts.low_chars(m_p.start_chars, 2);
+            if (m_p.start_count == 0) m_p.has_starts = false;  // nothing can match: every search fails anyway
+            if (!m_p.starts.wide) m_p.starts.low_ranges(m_p.start_ranges);
+        }
+        // (where one or two characters begin every match, looking for them is quicker)
+        if (one_alt && !(m_p.has_starts && m_p.start_count <= 2)) m_p.prefilter = find_prefilter(g0->alts[0]);
+        if (one_alt) {
+            const wchar_t* forms = nullptr;
+            const wchar_t* other = nullptr;
+            size_t len = 0;
+            if (g0->alts[0]->behind_literal(forms, other, len)) m_p.behind = m_arena.make<literal_finder>(forms, other, len);
+        }
+        for (sub_expr<It>* q : m_quantified) q->link_follow(m_arena);
         if (has_lit && lit.has_literal) {
             size_t len = static_cast<size_t>(lit.lit_end - lit.lit_begin);
-            if (len > 255) len = 255;
             m_p.scanner = m_arena.make<prefix_scanner>(lit.lit_begin, lit.lower, len, m_arena);
         }
     }
 
 private:
+    // The literal prefilter of a chain, if it has the shape for one.
+    const literal_prefilter* find_prefilter(const sub_expr<It>* n) {
+        start_set chars;
+        width_type width{0, 0};
+        for (; n && !n->is_end(); n = n->next) {
+            const wchar_t* forms = nullptr;
+            const wchar_t* other = nullptr;
+            size_t len = 0;
+            if (width.m_max > 0 && n->literal_text(forms, other, len)) {
+                auto* pf = m_arena.make<literal_prefilter>();
+                pf->chars = chars;
+                pf->width = width;
+                pf->finder = literal_finder(forms, other, len);
+                return pf;
+            }
+            if (!n->single_chars(chars, width)) return nullptr;
+        }
+        return nullptr;
+    }
+
     bool nocase() const { return (m_syn.get_flags() & NOCASE) != 0; }
     bool at_end() {
         iter c = m_cur;
@@ -255,6 +310,7 @@ private:
         if (!read_quantifier_at(c, lo, hi, greedy)) return node;
         if (dynamic_cast<match_group_base<It>*>(node) && hi > 16) m_p.safe_for_recursion = false;
         sub_expr<It>* q = node->quantify(lo, hi, greedy, m_arena);
+        m_quantified.push_back(q);
         m_cur = c;
         return q;
     }
@@ -559,6 +615,7 @@ private:
                 auto* g = m_arena.make<match_group<It>>(m_arena, static_cast<int>(n));
                 parse_alternatives(g, false, false);
                 finish_group(g, saved_flags, first_inner + 1);
+                g->build_trie();
                 enter_table(n, g);
                 return g;
             }
@@ -574,6 +631,7 @@ private:
                 auto* g = m_arena.make<match_group<It>>(m_arena, static_cast<int>(n));
                 parse_alternatives(g, false, false);
                 finish_group(g, saved_flags, n + 1);
+                g->build_trie();
                 enter_table(n, g);
                 return g;
             }
@@ -635,6 +693,7 @@ private:
     std::vector<match_group_base<It>*> m_groups;
     std::vector<unsigned*> m_backrefs;
     std::vector<unsigned*> m_conditions;
+    std::vector<sub_expr<It>*> m_quantified;
 };
 
 }  // namespace detail

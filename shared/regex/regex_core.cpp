@@ -1,5 +1,6 @@
 #include "shared/regex/regex_core.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <memory>
@@ -90,13 +91,16 @@ size_t hetero_stack::blocks() const {
 }
 
 void hetero_stack::grow(size_t need) {
-    constexpr size_t min_space = 4096;
+    // Each new block is twice the size of the one before (4 KB to 1 MB), so that a deep match
+    // asks the allocator for memory a few times, not once per few hundred entries.
+    constexpr size_t min_space = 4096, max_space = 1 << 20;
     m_cur->saved_top = m_top;
     block* nb = m_cur->next;
     if (nb && size_t(nb->end - space(nb)) >= need) {
         // reuse the next block
     } else {
-        size_t sp = need > min_space ? need : min_space;
+        size_t cur = m_cur == &m_first ? 0 : size_t(m_cur->end - space(m_cur));
+        size_t sp = std::max(need, std::clamp(cur * 2, min_space, max_space));
         void* mem = ::operator new(sizeof(block) + sp);
         block* b = static_cast<block*>(mem);
         b->prev = m_cur;

@@ -41,6 +41,13 @@ public:
     explicit bad_regexpr(const std::string& msg) : std::invalid_argument(msg) {}
 };
 
+// The error of a search that took more steps than its budget allows (see rpattern.h): the text
+// may or may not hold a match. Never thrown for "no match".
+class search_budget_exceeded : public std::runtime_error {
+public:
+    search_budget_exceeded() : std::runtime_error("regular expression search exceeded its step budget") {}
+};
+
 namespace detail {
 
 constexpr unsigned UNBOUNDED = 0xFFFFFFFFu;
@@ -249,7 +256,7 @@ class sub_expr;
 
 // Thrown when the call stack budget of a search runs out.
 struct stack_budget_exhausted {};
-// Thrown when a search has taken more steps than its pattern allows (see set_step_limit).
+// Thrown inside a search when its steps run out; the search turns it into search_budget_exceeded.
 struct step_budget_exhausted {};
 
 // State of one search.
@@ -269,17 +276,28 @@ struct match_state {
     // use below it.
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
-    // Steps left to the whole search (node visits); unlimited unless the pattern sets a limit.
+    // Steps (node visits) left to the current attempt; see the step budget in rpattern.h.
     uint64_t steps_left = UINT64_MAX;
 };
 
 inline const char* frame_address() { return static_cast<const char*>(__builtin_frame_address(0)); }
 
+// One step of a search: every node visit counts, whether the node matches or not.
 template <class It>
-inline void stack_guard(match_state<It>& s) {
+inline void count_step(match_state<It>& s) {
     if (--s.steps_left == 0) throw step_budget_exhausted();
+}
+
+template <class It>
+inline void frame_guard(match_state<It>& s) {
     const char* here = frame_address();
     if (here < s.stack_base && size_t(s.stack_base - here) > s.stack_budget) throw stack_budget_exhausted();
+}
+
+template <class It>
+inline void stack_guard(match_state<It>& s) {
+    count_step(s);
+    frame_guard(s);
 }
 
 // Guard for the compiler's recursion (nesting, widths, leading literals).
@@ -300,6 +318,23 @@ struct lit_rec {
     const wchar_t* lit_end = nullptr;
     const wchar_t* lower = nullptr;  // lower-case copy when case-insensitive (lit_begin holds upper)
     const wchar_t* cand(unsigned i) const { return many ? many + i : cands + i; }
+};
+
+// A character that every match must contain, in one or two forms (case-insensitive); none when
+// count is 0.
+struct req_rec {
+    unsigned count = 0;
+    wchar_t forms[2] = {0, 0};
+    void set(wchar_t a) {
+        count = 1;
+        forms[0] = a;
+    }
+    void set(wchar_t a, wchar_t b) {
+        if (a == b) return set(a);
+        count = 2;
+        forms[0] = a;
+        forms[1] = b;
+    }
 };
 
 }  // namespace detail

@@ -8,6 +8,7 @@
 
 #include "shared/regex/regex_charset.h"
 #include "shared/regex/regex_core.h"
+#include "shared/regex/regex_trie.h"
 
 namespace regex {
 namespace detail {
@@ -44,12 +45,41 @@ public:
     virtual bool is_assertion() const { return false; }
     virtual width_type width(width_ctx<It>& ctx) = 0;
     virtual bool leading_literal(lit_rec&) const { return false; }
+    // Records in r a character that every match of this node must contain, if it knows one (a
+    // later node of a chain overrides an earlier one).
+    virtual void note_required(req_rec&) const {}
+    // Adds to f every character that can begin a match of the chain from this node on (this
+    // node and what follows it); false when that cannot be told (a match may be empty, or the
+    // node does not say).
+    virtual bool first_chars(start_set&) const { return false; }
+    // For a node that takes only characters one at a time from a set (one-character atoms, their
+    // quantifiers) or nothing (assertions): adds the set to f and the node's width to w.
+    virtual bool single_chars(start_set&, width_type&) const { return false; }
+    // For a node that matches a fixed literal: its characters, in one or two forms.
+    virtual bool literal_text(const wchar_t*&, const wchar_t*&, size_t&) const { return false; }
+    // For a positive look-behind of one literal: that literal.
+    virtual bool behind_literal(const wchar_t*&, const wchar_t*&, size_t&) const { return false; }
+    // Called once the pattern is linked: a node may note what can follow it.
+    virtual void link_follow(node_arena&) {}
     // True for the nodes that end an alternative's chain inside a group or quantifier.
     virtual bool is_end() const { return false; }
     // True for an atom that always matches exactly one character and has no other effect;
     // match_this then tests one character.
     virtual bool is_one_char() const { return false; }
 };
+
+// Counts a node visited while a start set is computed; false once that has taken too long.
+inline bool first_chars_visit(start_set& f) {
+    compile_guard();
+    return ++f.work <= 4096;
+}
+
+// The last character that every match of the chain from n up to its end node must contain.
+template <class It>
+void chain_required(const sub_expr<It>* n, req_rec& r) {
+    compile_guard();
+    for (; n && !n->is_end(); n = n->next) n->note_required(r);
+}
 
 // Width of a chain from n up to its end node.
 template <class It>
@@ -109,6 +139,8 @@ public:
         compile_guard();
         return this->next->leading_literal(r);
     }
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
+    bool single_chars(start_set&, width_type&) const override { return true; }
     bool step(match_state<It>& s) const override {
         It p = s.cur;
         if (!this->match_this(s, p)) return false;
@@ -164,6 +196,12 @@ struct any_atom {
     size_t rep(const match_state<It>&) const { return 1; }
     width_type w(width_ctx<It>&) { return {1, 1}; }
     bool lit(lit_rec&) const { return false; }
+    bool first(start_set& f) const {
+        for (uint32_t c = 0; c < 256; ++c)
+            if (single_line || c != L'\n') f.add(c);
+        f.wide = true;
+        return true;
+    }
 };
 
 template <class It>
@@ -179,6 +217,10 @@ struct char_atom {
     bool lit(lit_rec& r) const {
         r.count = 1;
         r.cands[0] = ch;
+        return true;
+    }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(ch));
         return true;
     }
 };
@@ -197,6 +239,11 @@ struct char_nocase_atom {
         r.count = 2;
         r.cands[0] = lo;
         r.cands[1] = up;
+        return true;
+    }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(lo));
+        f.add(static_cast<uint32_t>(up));
         return true;
     }
 };
@@ -221,6 +268,10 @@ struct literal_atom {
         r.lit_begin = str;
         r.lit_end = str + len;
         r.lower = nullptr;
+        return true;
+    }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(str[0]));
         return true;
     }
 };
@@ -249,6 +300,11 @@ struct literal_nocase_atom {
         r.lower = lower;
         return true;
     }
+    bool first(start_set& f) const {
+        f.add(static_cast<uint32_t>(upper[0]));
+        f.add(static_cast<uint32_t>(lower[0]));
+        return true;
+    }
 };
 
 template <class It, bool CaseSensitive>
@@ -264,6 +320,10 @@ struct charset_atom {
     size_t rep(const match_state<It>&) const { return 1; }
     width_type w(width_ctx<It>&) { return {1, 1}; }
     bool lit(lit_rec&) const { return false; }
+    bool first(start_set& f) const {
+        f.add(*set, !CaseSensitive);
+        return true;
+    }
 };
 
 template <class It>
@@ -286,6 +346,7 @@ struct backref_atom {
         return true;
     }
     size_t rep(const match_state<It>& s) const { return s.br[group].length(); }
+    bool first(start_set&) const { return false; }  // the group's text may be empty
     width_type w(width_ctx<It>& ctx) {
         if (group >= ctx.groups.size()) throw bad_regexpr("reference to nonexistent group");
         match_group_base<It>* g = ctx.groups[group];
@@ -313,8 +374,9 @@ public:
                std::is_same_v<Atom, charset_atom<It, false>>;
     }
     bool match_rest(match_state<It>& s, It p) const override {
+        count_step(s);
         if (!atom.m(s, p)) return false;
-        stack_guard(s);
+        frame_guard(s);
         return this->next->match_rest(s, p);
     }
     bool step(match_state<It>& s) const override {
@@ -330,6 +392,46 @@ public:
     }
     width_type width(width_ctx<It>& ctx) override { return atom.w(ctx); }
     bool leading_literal(lit_rec& r) const override { return atom.lit(r); }
+    // Every atom but a back-reference takes at least one character: what follows cannot begin.
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && atom.first(f); }
+    bool single_chars(start_set& f, width_type& w) const override {
+        if (!is_one_char()) return false;
+        atom.first(f);
+        w = w + width_type{1, 1};
+        return true;
+    }
+    bool literal_text(const wchar_t*& forms, const wchar_t*& other, size_t& len) const override {
+        if constexpr (std::is_same_v<Atom, char_atom<It>>) {
+            forms = &atom.ch;
+            other = nullptr;
+            len = 1;
+        } else if constexpr (std::is_same_v<Atom, char_nocase_atom<It>>) {
+            forms = &atom.up;
+            other = &atom.lo;
+            len = 1;
+        } else if constexpr (std::is_same_v<Atom, literal_atom<It>>) {
+            forms = atom.str;
+            other = nullptr;
+            len = atom.len;
+        } else if constexpr (std::is_same_v<Atom, literal_nocase_atom<It>>) {
+            forms = atom.upper;
+            other = atom.lower;
+            len = atom.len;
+        } else {
+            return false;
+        }
+        return true;
+    }
+    void note_required(req_rec& r) const override {
+        if constexpr (std::is_same_v<Atom, char_atom<It>>)
+            r.set(atom.ch);
+        else if constexpr (std::is_same_v<Atom, char_nocase_atom<It>>)
+            r.set(atom.lo, atom.up);
+        else if constexpr (std::is_same_v<Atom, literal_atom<It>>)
+            r.set(atom.str[atom.len - 1]);
+        else if constexpr (std::is_same_v<Atom, literal_nocase_atom<It>>)
+            r.set(atom.lower[atom.len - 1], atom.upper[atom.len - 1]);
+    }
     sub_expr<It>* quantify(unsigned lo, unsigned hi, bool greedy, node_arena& arena) override {
         if (greedy) return arena.make<max_atom_quantifier<It, Atom>>(this, lo, hi);
         return arena.make<min_atom_quantifier<It, Atom>>(this, lo, hi);
@@ -371,6 +473,15 @@ inline width_type quantified_width(width_type w, unsigned lo, unsigned hi) {
     return {width_mult(w.m_min, lo), width_mult(w.m_max, hi)};
 }
 
+// The first characters of a quantified body and, when it may be taken no time, of what follows.
+template <class It>
+bool quantified_first_chars(start_set& f, const sub_expr<It>* body, unsigned lo, unsigned hi,
+                            const sub_expr<It>* next) {
+    if (!first_chars_visit(f)) return false;
+    if (hi != 0 && !body->first_chars(f)) return false;
+    return lo > 0 || next->first_chars(f);
+}
+
 template <class It>
 struct pos_count {
     It p;
@@ -387,10 +498,31 @@ public:
         return quantified_width<It>(m_atom->width(ctx), m_lo, m_hi);
     }
     bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_atom->leading_literal(r); }
+    void note_required(req_rec& r) const override {
+        if (m_lo >= 1) m_atom->note_required(r);
+    }
+    bool first_chars(start_set& f) const override { return quantified_first_chars(f, m_atom, m_lo, m_hi, this->next); }
+    bool single_chars(start_set& f, width_type& w) const override {
+        width_type one{0, 0};
+        if (!m_atom->single_chars(f, one)) return false;
+        w = w + quantified_width<It>(one, m_lo, m_hi);
+        return true;
+    }
+
+    // The characters that can begin what follows, when known: a repeat count at whose end
+    // position the next character is not among them cannot lead to a match and is not tried.
+    void link_follow(node_arena& arena) override {
+        start_set f;
+        if (this->next->first_chars(f)) m_follow = arena.make<start_set>(f);
+    }
+    bool may_follow(const match_state<It>& s, It q) const {
+        return !m_follow || (q != s.end && m_follow->test(static_cast<uint32_t>(*q)));
+    }
 
 protected:
     atom_node<It, Atom>* m_atom;
     unsigned m_lo, m_hi;
+    const start_set* m_follow = nullptr;
 };
 
 template <class It, class Atom>
@@ -416,7 +548,7 @@ public:
         }
         if (n < m_lo) return false;
         for (;;) {
-            if (this->next->match_rest(s, q)) return true;
+            if (this->may_follow(s, q) && this->next->match_rest(s, q)) return true;
             if (n == m_lo) return false;
             q -= w;
             --n;
@@ -488,7 +620,7 @@ public:
             }
         }
         for (;;) {
-            if (this->next->match_rest(s, q)) return true;
+            if (this->may_follow(s, q) && this->next->match_rest(s, q)) return true;
             if (n >= m_hi) return false;
             if (!a.m(s, q)) return false;
             ++n;
@@ -545,6 +677,11 @@ struct old_backref {
 
 struct alt_index {
     unsigned i;
+};
+// How many alternatives that a trie found to match are still to be tried (stack-safe mode);
+// their indices lie below it on the stack, the next first.
+struct trie_left {
+    unsigned n;
 };
 
 template <class It>
@@ -613,6 +750,18 @@ public:
     virtual sub_expr<It>* end_node() = 0;
     virtual void set_inner_groups(unsigned, unsigned) {}
 
+    // When every alternative is one literal, they are looked up in a trie (see literal_trie).
+    void build_trie() {
+        if (nalts < 2) return;
+        std::vector<literal_trie::literal> literals;
+        for (unsigned i = 0; i < nalts; ++i) {
+            literal_trie::literal l{};
+            if (alts[i]->next != end_node() || !alts[i]->literal_text(l.forms, l.other, l.len)) return;
+            literals.push_back(l);
+        }
+        trie = literal_trie::build(literals, *m_arena);
+    }
+
     bool leading_literal(lit_rec& r) const override {
         compile_guard();
         if (!filt_b) return false;
@@ -638,6 +787,14 @@ public:
     }
 
     width_type width(width_ctx<It>& ctx) override { return group_width(this, ctx); }
+    // Through every alternative; an alternative that reaches the group's end goes on with what
+    // follows the group.
+    bool alts_first_chars(start_set& f) const {
+        if (!first_chars_visit(f)) return false;
+        for (unsigned i = 0; i < nalts; ++i)
+            if (!alts[i]->first_chars(f)) return false;
+        return nalts > 0 || this->next->first_chars(f);
+    }
     width_type measure(width_ctx<It>& ctx) {
         compile_guard();
         width_type w{UNBOUNDED, 0};
@@ -667,9 +824,27 @@ public:
         return in_filter(*p);
     }
 
+    // The alternatives that match at p, by the trie, in the order written; a small buffer takes
+    // them unless the trie is deep.
+    struct trie_hits {
+        static constexpr unsigned small = 16;
+        literal_trie::hit buf[small];
+        std::vector<literal_trie::hit> big;
+        literal_trie::hit* at = buf;
+        unsigned n = 0;
+        trie_hits(const literal_trie& t, It p, It end) {
+            if (t.max_hits() > small) {
+                big.resize(t.max_hits());
+                at = big.data();
+            }
+            n = t.walk(p, end, at);
+        }
+    };
+
     // Alternatives in recursive mode (working start set for numbered groups).
     bool match_alts(match_state<It>& s, It p) const {
         if (!filter_ok(s, p)) return false;
+        if (trie) return match_trie(s, p);
         if (gnum < 0) {
             for (unsigned i = 0; i < nalts; ++i)
                 if (alts[i]->match_rest(s, p)) return true;
@@ -683,9 +858,36 @@ public:
         s.br[gnum].wstart = old;
         return false;
     }
+    // Only the alternatives the trie found are tried, each going on with what follows its literal.
+    bool match_trie(match_state<It>& s, It p) const {
+        const trie_hits hits(*trie, p, s.end);
+        if (hits.n == 0) return false;
+        It old{};
+        if (gnum >= 0) {
+            old = s.br[gnum].wstart;
+            s.br[gnum].wstart = p;
+        }
+        for (unsigned k = 0; k < hits.n; ++k)
+            if (alts[hits.at[k].alt]->next->match_rest(s, p + static_cast<std::ptrdiff_t>(hits.at[k].len))) return true;
+        if (gnum >= 0) s.br[gnum].wstart = old;
+        return false;
+    }
+
     // Alternatives in stack-safe mode.
     bool enter_step(match_state<It>& s) const {
         if (!filter_ok(s, s.cur)) return false;
+        if (trie) {
+            const trie_hits hits(*trie, s.cur, s.end);
+            if (hits.n == 0) return false;
+            if (gnum >= 0) {
+                s.stk->push(s.br[gnum].wstart);
+                s.br[gnum].wstart = s.cur;
+            }
+            for (unsigned k = hits.n; k-- > 1;) s.stk->push(alt_index{hits.at[k].alt});
+            s.stk->push(trie_left{hits.n - 1});
+            s.next = alts[hits.at[0].alt];
+            return true;
+        }
         if (gnum >= 0) {
             s.stk->push(s.br[gnum].wstart);
             s.br[gnum].wstart = s.cur;
@@ -695,6 +897,17 @@ public:
         return true;
     }
     bool alt_retry(match_state<It>& s) const {
+        if (trie) {
+            const unsigned left = s.stk->template pop<trie_left>().n;
+            if (left == 0) {
+                if (gnum >= 0) s.stk->pop(s.br[gnum].wstart);
+                return false;
+            }
+            const unsigned next = s.stk->template pop<alt_index>().i;
+            s.stk->push(trie_left{left - 1});
+            s.next = alts[next];
+            return true;
+        }
         alt_index& i = s.stk->template top<alt_index>();
         if (++i.i < nalts) {
             s.next = alts[i.i];
@@ -715,6 +928,7 @@ public:
     const wchar_t* filt_e = nullptr;
     uint32_t filt_bits[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     bool filt_wide = false;
+    const literal_trie* trie = nullptr;
 
 private:
     sub_expr<It>* m_head = nullptr;
@@ -783,12 +997,17 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
+        bool first_chars(start_set& f) const override { return m_group->next->first_chars(f); }
 
     private:
         match_group* m_group;
     };
 
     sub_expr<It>* end_node() override { return &m_end; }
+    void note_required(req_rec& r) const override {
+        if (this->nalts == 1) chain_required(this->alts[0], r);
+    }
+    bool first_chars(start_set& f) const override { return this->alts_first_chars(f); }
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
         return this->match_alts(s, p);
@@ -887,6 +1106,8 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
+        // Within the group nothing is tried after it: the group's match ends here, whatever
+        // comes next (so no node inside may count on what follows the group).
 
     private:
         void record(match_state<It>& s, It q) const {
@@ -939,6 +1160,10 @@ public:
     bool leading_literal(lit_rec& r) const override {
         return this->gnum >= 0 && match_group_base<It>::leading_literal(r);
     }
+    void note_required(req_rec& r) const override {
+        if (this->gnum >= 0 && this->nalts == 1) chain_required(this->alts[0], r);
+    }
+    bool first_chars(start_set& f) const override { return this->alts_first_chars(f); }
     sub_expr<It>* quantify(unsigned lo, unsigned hi, bool greedy, node_arena& arena) override;
 
 private:
@@ -958,6 +1183,8 @@ public:
         compile_guard();
         return this->next->leading_literal(r);
     }
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
+    bool single_chars(start_set&, width_type&) const override { return true; }
     sub_expr<It>* quantify(unsigned, unsigned, bool, node_arena&) override {
         throw bad_regexpr("look-ahead assertion cannot be quantified");
     }
@@ -989,6 +1216,12 @@ public:
     bool leading_literal(lit_rec& r) const override {
         compile_guard();
         return this->next->leading_literal(r);
+    }
+    bool first_chars(start_set& f) const override { return first_chars_visit(f) && this->next->first_chars(f); }
+    bool single_chars(start_set&, width_type&) const override { return true; }
+    bool behind_literal(const wchar_t*& forms, const wchar_t*& other, size_t& len) const override {
+        return this->expected && this->nalts == 1 && this->alts[0]->next == &m_end &&
+               this->alts[0]->literal_text(forms, other, len);
     }
 
     bool match_rest(match_state<It>& s, It p) const override {
@@ -1149,6 +1382,8 @@ public:
         if (taken) cond->discard(s);
         return false;
     }
+    void note_required(req_rec&) const override {}
+    bool first_chars(start_set&) const override { return false; }
     width_type width(width_ctx<It>& ctx) override {
         if (cond) cond->width(ctx);
         width_type w = group_width<It>(this, ctx);
@@ -1298,6 +1533,8 @@ public:
         }
         width_type width(width_ctx<It>&) override { return {0, 0}; }
         bool is_end() const override { return true; }
+        // What follows an iteration is another iteration or what follows the quantifier: not
+        // told here (a body that can match nothing leaves the start set unknown).
 
     private:
         group_quantifier* m_q;
@@ -1327,8 +1564,7 @@ public:
     }
 
     // Greedy repeats of a one-character group without a frame per repeat: take as many as
-    // match, then give them back one by one, the group holding the last one taken. Searches
-    // with a step limit take the general way, which counts every step.
+    // match, then give them back one by one, the group holding the last one taken.
     bool match_one_char_repeats(match_state<It>& s, It p) const {
         const backref_tag<It> saved = rec(s);
         const sub_expr<It>* atom = m_body->alts[0];
@@ -1356,7 +1592,7 @@ public:
 
     bool match_rest(match_state<It>& s, It p) const override {
         stack_guard(s);
-        if (m_one_char && s.steps_left > (UINT64_MAX >> 1)) return match_one_char_repeats(s, p);
+        if (m_one_char) return match_one_char_repeats(s, p);
         backref_tag<It>& R = rec(s);
         smart_iter<It> sp = R.prev_iter, sc = R.cur_iter;
         unsigned sn = R.reps;
@@ -1393,6 +1629,10 @@ public:
         return quantified_width<It>(m_body->width(ctx), m_lo, m_hi);
     }
     bool leading_literal(lit_rec& r) const override { return m_lo >= 1 && m_body->leading_literal(r); }
+    void note_required(req_rec& r) const override {
+        if (m_lo >= 1) m_body->note_required(r);
+    }
+    bool first_chars(start_set& f) const override { return quantified_first_chars(f, m_body, m_lo, m_hi, this->next); }
 
 private:
     match_group_base<It>* m_body;

@@ -5,8 +5,17 @@
 //   regex::subst_results res;
 //   std::wstring text = ...;
 //   size_t n = pat.substitute(text, res);
+//
+// Step budget. A step is one visit of a pattern node. Every attempt at a start position may take
+// 10,000,000 steps plus 256 for each character from that position to the end of the text: far
+// more than any pattern that does not backtrack without end needs, and few enough that one
+// that does (as "(a+)+b" on a run of a's) is stopped within a fraction of a second. A pattern
+// may also be given a bound on the steps of a whole search (set_step_limit). A search that
+// reaches either bound throws search_budget_exceeded, which a caller can tell from "no match":
+// match and count pass it on, and substitute passes it on leaving its subject unchanged.
 #pragma once
 
+#include <algorithm>
 #include <cwchar>
 #include <iterator>
 #include <memory>
@@ -38,8 +47,11 @@ public:
     std::wstring str(size_t n = 0) const { return matched(n) ? m_rgbackrefs[n].str() : std::wstring(); }
     const backref_vector& all_backrefs() const { return m_rgbackrefs; }
     It ibegin() const { return m_ibegin; }
-    // True when the last search gave up: too deep for the call stack, or past its step limit.
+    // True when the last search gave up because a match went too deep for the call stack (it
+    // then reports no match).
     bool cut_short() const { return m_cut_short; }
+    // Steps the last search took (see the step budget above).
+    uint64_t steps() const { return m_steps; }
 
 protected:
     template <class, class>
@@ -47,6 +59,7 @@ protected:
     backref_vector m_rgbackrefs;
     It m_ibegin{};
     bool m_cut_short = false;
+    uint64_t m_steps = 0;
 };
 
 // Results of a substitution: the records point into a copy of the subject string.
@@ -107,14 +120,18 @@ public:
     const std::wstring& get_pat() const { return this->pattern; }
     const std::wstring& get_subst() const { return this->replacement; }
     unsigned min_width() const { return this->width.m_min; }
-    // Optional bound on the work of one search (node visits); a search that reaches it reports
-    // no match. 0, the default, means no bound.
+    // Optional bound on the steps of one whole search, beside the budget of each attempt (see the
+    // step budget above); 0, the default, means none.
     void set_step_limit(uint64_t steps) { m_step_limit = steps; }
     uint64_t step_limit() const { return m_step_limit; }
     unsigned max_width() const { return this->width.m_max; }
 
     // Leftmost match (rightmost with RIGHTMOST) in [begin, end).
     bool match(It begin, It end, results_type& res) const { return search(res, begin, begin, end, false, begin); }
+    // A match that starts exactly at `at`, in the text [begin, end).
+    bool match_at(It begin, It at, It end, results_type& res) const {
+        return search(res, begin, at, end, false, begin, true);
+    }
     // NUL-terminated text (pointer form).
     template <class I = It, class = std::enable_if_t<std::is_pointer_v<I>>>
     bool match(const wchar_t* sz, results_type& res) const {
@@ -176,14 +193,38 @@ private:
     using state = detail::match_state<It>;
     static constexpr size_t recursive_budget = 256 * 1024;
     static constexpr size_t safe_budget = 1024 * 1024;
+    static constexpr uint64_t attempt_steps = 10000000;
+    static constexpr uint64_t attempt_steps_per_char = 256;
+
+    // Steps of the search so far and what is left of its bound.
+    struct step_account {
+        uint64_t search_left;
+        uint64_t taken = 0;
+        uint64_t granted = 0;  // steps granted to the current attempt
+    };
 
     // One attempt at p; throws stack_budget_exhausted when even the stack-safe driver runs out.
-    bool attempt(state& s, hetero_stack*& stk, std::vector<backref_tag<It>>& br, It p) const {
+    bool attempt(state& s, step_account& acc, hetero_stack*& stk, std::vector<backref_tag<It>>& br, It p) const {
+        acc.granted = std::min<uint64_t>(acc.search_left, attempt_steps + attempt_steps_per_char * uint64_t(s.end - p));
+        s.steps_left = acc.granted + 1;
+        bool ok = attempt_within(s, stk, br, p);
+        uint64_t used = acc.granted + 1 - s.steps_left;
+        acc.taken += used;
+        acc.search_left -= used;
+        return ok;
+    }
+    bool attempt_within(state& s, hetero_stack*& stk, std::vector<backref_tag<It>>& br, It p) const {
         if (this->has_recursion)
             for (auto& r : br) r.reset();
         if (!s.stk) {
             try {
-                return this->root->match_rest(s, p);
+                // Group 0 entered directly: the start positions are already those a match can
+                // begin at, so its own first-character test is spared.
+                const detail::match_group<It>& g = *this->root;
+                if (g.trie) return g.match_trie(s, p);
+                if (g.nalts != 1) return g.match_rest(s, p);
+                s.br[0].wstart = p;
+                return g.alts[0]->match_rest(s, p);
             } catch (const detail::stack_budget_exhausted&) {
                 // The recursive mode ran out of its budget: the attempt is redone by the stack-safe
                 // driver, which gives the same results.
@@ -200,11 +241,13 @@ private:
         return detail::drive(s, this->root, p);
     }
 
-    bool search(results_type& res, It begin, It start, It end, bool prev_empty, It empty_pos) const {
+    bool search(results_type& res, It begin, It start, It end, bool prev_empty, It empty_pos,
+                bool anchored = false) const {
         std::vector<backref_tag<It>>& br = res.m_rgbackrefs;
         br.assign(this->group_counter, backref_tag<It>());
         res.m_ibegin = begin;
         res.m_cut_short = false;
+        res.m_steps = 0;
         bool found = false;
         if (static_cast<size_t>(end - start) >= this->width.m_min) {
             state s;
@@ -223,24 +266,28 @@ private:
                 s.stk = own;
             }
             s.stack_budget = recursive ? recursive_budget : safe_budget;
-            if (m_step_limit) s.steps_left = m_step_limit + 1;
+            step_account acc{m_step_limit ? m_step_limit : UINT64_MAX};
             try {
-                found = run_starts(s, own, br, start, end);
+                found = anchored ? attempt(s, acc, own, br, start) : run_starts(s, acc, own, br, start, end);
             } catch (const detail::stack_budget_exhausted&) {
                 // Too deep even for the stack-safe driver: no match.
                 found = false;
                 res.m_cut_short = true;
             } catch (const detail::step_budget_exhausted&) {
-                found = false;
-                res.m_cut_short = true;
+                delete own;
+                for (auto& r : br) r.reset();
+                br.resize(this->capture_count);
+                res.m_steps = acc.taken + acc.granted;
+                throw search_budget_exceeded();
             } catch (...) {
                 delete own;
                 throw;
             }
             delete own;
+            res.m_steps = acc.taken;
         }
         // Results are numbered by capturing groups only.
-        if (found) {
+        if (found && !this->hidden.empty()) {
             size_t w = 0, h = 0;
             for (size_t i = 0; i < br.size(); ++i) {
                 if (h < this->hidden.size() && this->hidden[h] == i) {
@@ -258,70 +305,156 @@ private:
 
     // The first position in [p, end) whose character can begin a match; one possible character
     // is looked for with the library's search over contiguous text.
-    static It skip_to_filter(const detail::match_group_base<It>* root, It p, It end) {
+    It skip_to_start(It p, It end) const {
         if constexpr (std::contiguous_iterator<It> && std::is_same_v<std::iter_value_t<It>, wchar_t>) {
-            if (root->filt_e - root->filt_b == 1) {
+            if (this->start_count == 1) {
                 if (p == end) return end;
-                const wchar_t* at = std::wmemchr(std::to_address(p), *root->filt_b, static_cast<size_t>(end - p));
+                const wchar_t* at = std::wmemchr(std::to_address(p), this->start_chars[0], static_cast<size_t>(end - p));
                 return at ? p + (at - std::to_address(p)) : end;
             }
         }
-        while (p != end && !root->in_filter(*p)) ++p;
+        if (this->start_count == 2) {
+            const wchar_t a = this->start_chars[0], b = this->start_chars[1];
+            while (p != end && *p != a && *p != b) ++p;
+            return p;
+        }
+        if constexpr (std::contiguous_iterator<It> && std::is_same_v<std::iter_value_t<It>, wchar_t>) {
+            if (this->start_ranges.count) {
+                const size_t n = static_cast<size_t>(end - p);
+                return n ? p + static_cast<std::ptrdiff_t>(
+                                   detail::scan_ranges(std::to_address(p), 0, n, this->start_ranges))
+                         : end;
+            }
+        }
+        const detail::start_set& f = this->starts;
+        while (p != end && !f.test(static_cast<uint32_t>(*p))) ++p;
         return p;
     }
 
-    bool run_starts(state& s, hetero_stack*& own, std::vector<backref_tag<It>>& br, It start, It end) const {
+    // The first occurrence in [p, end) of the character every match contains, or end.
+    It find_required(It p, It end) const {
+        const detail::req_rec& r = this->required;
+        if constexpr (std::contiguous_iterator<It> && std::is_same_v<std::iter_value_t<It>, wchar_t>) {
+            if (r.count == 1) {
+                if (p == end) return end;
+                const wchar_t* at = std::wmemchr(std::to_address(p), r.forms[0], static_cast<size_t>(end - p));
+                return at ? p + (at - std::to_address(p)) : end;
+            }
+        }
+        while (p != end && *p != r.forms[0] && *p != r.forms[r.count - 1]) ++p;
+        return p;
+    }
+
+    // Start positions from the occurrences of the literal every match holds (see
+    // literal_prefilter): for each, the positions before it from which only characters the part
+    // before the literal takes lead up to it, left to right, each tried once.
+    bool run_prefiltered(state& s, step_account& acc, hetero_stack*& own, std::vector<backref_tag<It>>& br,
+                         It start, It end) const {
+        const detail::literal_prefilter& pf = *this->prefilter;
+        const wchar_t* base = std::to_address(start);
+        const size_t n = static_cast<size_t>(end - start);
+        const size_t minw = pf.width.m_min, maxw = pf.width.m_max;
+        size_t tried = 0;  // every position below has been tried
+        for (size_t from = minw;; ) {
+            const size_t at = pf.finder.find(base, from, n);
+            if (at >= n) return false;
+            size_t low = tried;
+            if (maxw != detail::UNBOUNDED && at > maxw && at - maxw > low) low = at - maxw;
+            size_t q = at;
+            while (q > low && pf.chars.test(static_cast<uint32_t>(base[q - 1]))) --q;
+            for (const size_t last = at - minw; q <= last; ++q) {
+                if (this->has_starts && !this->starts.test(static_cast<uint32_t>(base[q]))) continue;
+                if (attempt(s, acc, own, br, start + static_cast<std::ptrdiff_t>(q))) return true;
+                s.prev_empty = false;
+            }
+            if (at - minw + 1 > tried) tried = at - minw + 1;
+            from = at + 1;
+        }
+    }
+
+    bool run_starts(state& s, step_account& acc, hetero_stack*& own, std::vector<backref_tag<It>>& br, It start,
+                    It end) const {
         const std::ptrdiff_t minw = this->width.m_min;
         auto next_start = [&] { s.prev_empty = false; };
+        // A match at p contains the required character at p or after it: where none is left, no
+        // start position is left either.
+        const bool required = this->required.count != 0;
+        It req_at = start;
+        if (required && (req_at = find_required(start, end)) == end) return false;
+        auto required_after = [&](It p) {
+            if (!required) return true;
+            if (req_at < p) req_at = find_required(p, end);
+            return req_at != end;
+        };
         if (this->m_flags & RIGHTMOST) {
             if (end - start < minw) return false;
             for (It p = end - minw;; --p) {
-                if (attempt(s, own, br, p)) return true;
-                next_start();
+                if (!(this->has_starts && p != end && !this->starts.test(static_cast<uint32_t>(*p)))) {
+                    if (attempt(s, acc, own, br, p)) return true;
+                    next_start();
+                }
                 if (p == start) return false;
             }
+        }
+        if constexpr (std::contiguous_iterator<It>) {
+            if (this->behind && this->try_every_start && !this->scanner) {
+                // a match starts right after each occurrence of the look-behind's literal
+                const detail::literal_finder& f = *this->behind;
+                const wchar_t* base = std::to_address(s.begin);
+                const size_t from = static_cast<size_t>(start - s.begin), n = static_cast<size_t>(end - s.begin);
+                for (size_t at = f.find(base, from >= f.length() ? from - f.length() : 0, n); at < n;
+                     at = f.find(base, at + 1, n)) {
+                    const size_t p = at + f.length();
+                    if (p < from) continue;
+                    if (n - p < static_cast<size_t>(minw)) return false;
+                    if (!required_after(s.begin + static_cast<std::ptrdiff_t>(p))) return false;
+                    if (attempt(s, acc, own, br, s.begin + static_cast<std::ptrdiff_t>(p))) return true;
+                    next_start();
+                }
+                return false;
+            }
+            if (this->prefilter && this->try_every_start && !this->scanner)
+                return run_prefiltered(s, acc, own, br, start, end);
         }
         if (this->scanner) {
             It p = this->scanner->find(start, end);
             while (p != end) {
-                if (attempt(s, own, br, p)) return true;
+                if (!required_after(p)) return false;
+                if (attempt(s, acc, own, br, p)) return true;
                 if (!this->try_every_start) return false;
                 next_start();
                 p = this->scanner->find(p + 1, end);
             }
             return false;
         }
-        const auto* root = this->root;
         for (It p = start;; ++p) {
-            if (root->filt_b && this->try_every_start) {
+            if (this->has_starts && this->try_every_start) {
                 // positions whose character cannot begin a match are skipped
-                p = skip_to_filter(root, p, end);
+                p = skip_to_start(p, end);
                 if (p == end) return false;
             }
-            if (attempt(s, own, br, p)) return true;
+            if (!required_after(p)) return false;
+            if (attempt(s, acc, own, br, p)) return true;
             if (!this->try_every_start) return false;
             next_start();
             if (end - p <= minw) return false;
         }
     }
 
-    // Applies the replacement program at a match; returns the length written.
-    size_t apply(std::wstring& subj, size_t o, size_t n, const std::vector<backref_tag<It>>& rec,
-                 const std::wstring& searched) const {
-        size_t w = o;
-        bool first = true;
+    // Appends the replacement program's text for a match to out.
+    void apply(std::wstring& out, const std::vector<backref_tag<It>>& rec, const std::wstring& searched) const {
         int range_case = 0, next_case = 0;
         for (const detail::subst_item& item : this->program) {
-            std::wstring piece;
+            const size_t at = out.size();
             switch (item.kind) {
-                case detail::subst_item::LITERAL: piece = this->replacement.substr(item.offset, item.length); break;
+                case detail::subst_item::LITERAL: out.append(this->replacement, item.offset, item.length); break;
                 case detail::subst_item::GROUP:
                     if (item.group == -1)
-                        piece.assign(searched.begin(), rec[0].first);
+                        out.append(searched.begin(), rec[0].first);
                     else if (item.group == -2)
-                        piece.assign(rec[0].second, searched.end());
+                        out.append(rec[0].second, searched.end());
                     else if (static_cast<size_t>(item.group) < rec.size() && rec[item.group].matched)
-                        piece = rec[item.group].str();
+                        out.append(rec[item.group].first, rec[item.group].second);
                     break;
                 case detail::subst_item::CASE_OP:
                     switch (item.case_op) {
@@ -334,83 +467,80 @@ private:
                     continue;
             }
             if (range_case)
-                for (wchar_t& c : piece) c = range_case == 1 ? detail::wupper(c) : detail::wlower(c);
+                for (size_t i = at; i < out.size(); ++i)
+                    out[i] = range_case == 1 ? detail::wupper(out[i]) : detail::wlower(out[i]);
             if (next_case) {
-                if (!piece.empty()) piece[0] = next_case == 1 ? detail::wupper(piece[0]) : detail::wlower(piece[0]);
+                if (out.size() > at) out[at] = next_case == 1 ? detail::wupper(out[at]) : detail::wlower(out[at]);
                 next_case = 0;
             }
-            if (first) {
-                subj.replace(o, n, piece);
-                first = false;
-            } else {
-                subj.insert(w, piece);
-            }
-            w += piece.size();
         }
-        if (first) subj.erase(o, n);
-        return w - o;
     }
 
+    // The subject is searched as it stands, in the results' string (where the kept records point);
+    // the new text is built beside it in one sweep and becomes the subject at the end.
     size_t do_substitute(std::wstring& str, basic_subst_results<wchar_t>& res, size_t pos, size_t len) const {
         const unsigned fl = this->m_flags;
-        const bool direct = (fl & NOBACKREFS) && !this->has_group_refs;
+        const bool keep = !(fl & NOBACKREFS) || this->has_group_refs;
+        std::wstring& searched = res.m_backref_str;
+        searched.swap(str);
+        str.clear();
+        res.m_pstr = &searched;
         std::vector<backref_tag<It>> kept;
-        if (!direct) {
-            res.m_backref_str = str;
-            res.m_pstr = &res.m_backref_str;
-        } else {
-            res.m_backref_str.clear();
-            res.m_pstr = &str;
-        }
-        const std::wstring& searched = direct ? str : res.m_backref_str;
-        size_t size = searched.size();
+        const size_t size = searched.size();
         size_t start = pos < size ? pos : size;
-        size_t stop = (len == std::wstring::npos || len > size - start) ? size : start + len;
-        size_t count = 0;
-        std::ptrdiff_t delta = 0;
+        const size_t stop = (len == std::wstring::npos || len > size - start) ? size : start + len;
+        size_t count = 0, copied = 0;
         bool prev_empty = false;
         size_t empty_at = 0;
         basic_match_results<It> one;
-        for (;;) {
-            It b = searched.begin();
-            if (!search(one, b, b + static_cast<std::ptrdiff_t>(start), b + static_cast<std::ptrdiff_t>(stop),
-                         prev_empty, b + static_cast<std::ptrdiff_t>(empty_at)))
-                break;
-            size_t mstart = static_cast<size_t>(one.m_rgbackrefs[0].first - b);
-            size_t mlen = one.m_rgbackrefs[0].length();
-            if (prev_empty && mlen == 0 && mstart == empty_at) {
-                // the same empty match again (a rightmost search can return to it): move on
-                if (start >= stop) break;
-                ++start;
-                continue;
-            }
-            ++count;
-            if (!direct) {
-                if (fl & FIRSTBACKREFS)
-                    kept.push_back(one.m_rgbackrefs[0]);
-                else if (fl & ALLBACKREFS)
-                    kept.insert(kept.end(), one.m_rgbackrefs.begin(), one.m_rgbackrefs.end());
-                else
-                    kept = one.m_rgbackrefs;
-            }
-            size_t written =
-                apply(str, static_cast<size_t>(static_cast<std::ptrdiff_t>(mstart) + delta), mlen, one.m_rgbackrefs, searched);
-            if (!(fl & GLOBAL)) break;
-            if (direct) {
-                start = mstart + written;
-                stop = stop + written - mlen;
-            } else {
-                delta += static_cast<std::ptrdiff_t>(written) - static_cast<std::ptrdiff_t>(mlen);
+        try {
+            for (;;) {
+                It b = searched.begin();
+                if (!search(one, b, b + static_cast<std::ptrdiff_t>(start), b + static_cast<std::ptrdiff_t>(stop),
+                            prev_empty, b + static_cast<std::ptrdiff_t>(empty_at)))
+                    break;
+                size_t mstart = static_cast<size_t>(one.m_rgbackrefs[0].first - b);
+                size_t mlen = one.m_rgbackrefs[0].length();
+                if (prev_empty && mlen == 0 && mstart == empty_at) {
+                    // the same empty match again (a rightmost search can return to it): move on
+                    if (start >= stop) break;
+                    ++start;
+                    continue;
+                }
+                if (count++ == 0) str.reserve(size);
+                if (keep) {
+                    if (fl & FIRSTBACKREFS)
+                        kept.push_back(one.m_rgbackrefs[0]);
+                    else if (fl & ALLBACKREFS)
+                        kept.insert(kept.end(), one.m_rgbackrefs.begin(), one.m_rgbackrefs.end());
+                    else
+                        kept = one.m_rgbackrefs;
+                }
+                str.append(searched, copied, mstart - copied);
+                apply(str, one.m_rgbackrefs, searched);
+                copied = mstart + mlen;
+                if (!(fl & GLOBAL)) break;
                 start = mstart + mlen;
+                prev_empty = mlen == 0;
+                empty_at = start;
+                if (start > stop) break;
             }
-            prev_empty = mlen == 0;
-            empty_at = start;
-            if (start > stop) break;
+        } catch (...) {
+            str.swap(searched);
+            searched.clear();
+            res.m_rgbackrefs.clear();
+            throw;
         }
-        if ((fl & NOBACKREFS) || direct) kept.clear();
+        if (count)
+            str.append(searched, copied, std::wstring::npos);
+        else
+            str.swap(searched);
+        if (fl & NOBACKREFS) kept.clear();
+        if (!keep) searched.clear();
         res.m_rgbackrefs.swap(kept);
         res.m_cut_short = one.m_cut_short;
-        res.m_ibegin = res.m_pstr->begin();
+        res.m_steps = one.m_steps;
+        res.m_ibegin = searched.begin();
         return count;
     }
 };

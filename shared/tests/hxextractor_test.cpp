@@ -398,6 +398,8 @@ TEST_F(Extractor, FailingBlocksAndRunsEndTheirElements) {
   EXPECT_EQ(Run(L"<def:element name='r'><def:data><def:sql>SELECT nope FROM nowhere</def:sql>"
                 L"<def:element name='x'/></def:data><def:element name='y' val='2'/></def:element>"),
             kDecl + L"<r>\r\n\t<y>2</y>\r\n</r>");
+  // The runs' reads of one state of the database are over with them, failed or not.
+  EXPECT_EQ(platform::ado::TransactionDepth(cn), 0);
 }
 
 TEST_F(Extractor, HostileDefinitionsGiveEmptyOutput) {

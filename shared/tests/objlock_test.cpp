@@ -10,6 +10,7 @@
 #include "platform/resources/resources.h"
 #include "shared/objlock.h"
 #include "shared/tests/fixture.h"
+#include "testing/support/waits.h"
 
 namespace {
 
@@ -148,7 +149,6 @@ TEST_F(ObjectLock, BadFactoryRaisesAndInsertsNothing) {
 // Two processes take and release one key many times; the database's key keeps them apart.
 TEST_F(ObjectLock, TwoProcessesNeverHoldOneKeyTogether) {
   struct Shared {
-    std::atomic<int> ready;
     std::atomic<int> holders;
     std::atomic<int> overlaps;
     std::atomic<int> errors;
@@ -157,11 +157,16 @@ TEST_F(ObjectLock, TwoProcessesNeverHoldOneKeyTogether) {
   void* memory = ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(memory, MAP_FAILED);
   auto* shared = new (memory) Shared{};
+  int ready[2], go[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(go), 0);
   pid_t children[2];
   for (int child = 0; child < 2; ++child) {
     children[child] = ::fork();
     ASSERT_GE(children[child], 0);
     if (children[child] != 0) continue;
+    ::close(ready[0]);
+    ::close(go[1]);
     int status = 0;
     try {
       _ConnectionPtr own = db.Open();
@@ -169,9 +174,10 @@ TEST_F(ObjectLock, TwoProcessesNeverHoldOneKeyTogether) {
       doubles.instance->connection = own;
       doubles.instance->userName = child == 0 ? L"pierwszy" : L"drugi";
       auto* factory = static_cast<IFlgDataFactory*>(doubles.instance);
-      // Both start together; each goes on until it took the lock 50 times.
-      ++shared->ready;
-      while (shared->ready.load() < 2) ::usleep(100);
+      // Both start together (each says it is ready and is told to go once both are); each goes
+      // on until it took the lock 50 times.
+      char word = 'r';
+      if (::write(ready[1], &word, 1) != 1 || !testutil::ReadFor(go[0], &word, 1, 60000)) ::_exit(4);
       for (int round = 0; round < 20000 && shared->taken[child].load() < 50; ++round) {
         CHxObjectLock lock(kLocked);
         const HRESULT hr = lock.Acquire(factory, 726, 11, 0);
@@ -191,6 +197,13 @@ TEST_F(ObjectLock, TwoProcessesNeverHoldOneKeyTogether) {
     }
     ::_exit(status);
   }
+  ::close(ready[1]);
+  ::close(go[0]);
+  char words[2];
+  EXPECT_TRUE(testutil::ReadFor(ready[0], words, 2, 60000)) << "a process did not get ready";
+  EXPECT_EQ(::write(go[1], "gg", 2), 2);
+  ::close(ready[0]);
+  ::close(go[1]);
   for (pid_t pid : children) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);

@@ -1,16 +1,17 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
+#include <sstream>
 
 #include "shared/satools.h"
 #include "shared/tests/fixture.h"
+#include "testing/support/waits.h"
 
 namespace {
 
@@ -55,15 +56,19 @@ TEST_F(SaTools, UnregisteredOrMissingProgIdsGiveTheNullClassAndCreationRaises) {
   EXPECT_TRUE(CHxSaTools::GetAuctionClsidEx(10) == GUID_NULL);
 }
 
-// The desktop's opener is found on the search path; a stand-in there records its arguments.
+// The desktop's opener is found on the search path; a stand-in there writes its arguments, one
+// line a call, into a pipe whose writing end every opener inherits.
 class OpenUrlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/vantor-openurl-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
+    ASSERT_EQ(pipe2(calls, O_CLOEXEC), 0);
+    ASSERT_EQ(fcntl(calls[1], F_SETFD, 0), 0);  // the writing end goes on to the openers
     std::ofstream script(dir + "/xdg-open");
-    script << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" >> \"" << dir << "/calls\"\necho >> \"" << dir << "/calls\"\n";
+    script << "#!/bin/sh\nline=$(printf '%s|' \"$#\" \"$@\")\nprintf '%s\\n' \"$line\" >> /dev/fd/" << calls[1]
+           << "\n";
     script.close();
     chmod((dir + "/xdg-open").c_str(), 0755);
     const char* old = std::getenv("PATH");
@@ -72,21 +77,24 @@ class OpenUrlTest : public ::testing::Test {
   }
   void TearDown() override {
     setenv("PATH", path.c_str(), 1);
+    for (int fd : calls)
+      if (fd >= 0) close(fd);
     std::filesystem::remove_all(dir);
   }
-  // The opener's calls, one line each ("count|arg|"), once `expected` lines are there (or after 5 s).
-  std::vector<std::string> Calls(size_t expected) {
+  // The openers' calls, one line each ("count|arg|"), once every opener started so far has ended
+  // (this process's writing end closed, the pipe's last writer is gone).
+  std::vector<std::string> Calls() {
+    close(calls[1]);
+    calls[1] = -1;
+    std::string text;
+    EXPECT_TRUE(testutil::ReadToEnd(calls[0], text, 20000)) << "an opener did not end";
     std::vector<std::string> lines;
-    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-         std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-      lines.clear();
-      std::ifstream in(dir + "/calls");
-      for (std::string line; std::getline(in, line);) lines.push_back(line);
-      if (lines.size() >= expected) break;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
   std::string dir, path;
+  int calls[2] = {-1, -1};
 };
 
 TEST_F(OpenUrlTest, TheAddressReachesTheOpenerAsOneArgumentAndNoChildIsLeft) {
@@ -99,9 +107,8 @@ TEST_F(OpenUrlTest, TheAddressReachesTheOpenerAsOneArgumentAndNoChildIsLeft) {
   errno = 0;
   EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
-  std::vector<std::string> calls = Calls(1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // room for a call that should not come
-  calls = Calls(1);
+  // Every opener the calls started has ended: exactly one was.
+  std::vector<std::string> calls = Calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0], "1|http://example.test/a b?x=1&y='2';echo|");
 }

@@ -61,7 +61,8 @@ std::string Quadrants(const char* format, int width, int height, int quality) {
   return Encode(picture, format, quality);
 }
 
-std::string Photo(const char* format, int width, int height, int quality, unsigned seed) {
+namespace {
+Magick::Image PhotoPicture(int width, int height, unsigned seed) {
   Init();
   std::string rgb(static_cast<size_t>(width) * height * 3, '\0');
   uint32_t s = seed * 2654435761u + 1;
@@ -77,8 +78,21 @@ std::string Photo(const char* format, int width, int height, int quality, unsign
       rgb[i + 1] = clamp(y * 255 / height + noise);
       rgb[i + 2] = clamp(((x + y) * 128 / (width + height)) + 64 + noise);
     }
-  Magick::Image picture(static_cast<size_t>(width), static_cast<size_t>(height), "RGB", Magick::CharPixel, rgb.data());
+  return Magick::Image(static_cast<size_t>(width), static_cast<size_t>(height), "RGB", Magick::CharPixel, rgb.data());
+}
+}  // namespace
+
+std::string Photo(const char* format, int width, int height, int quality, unsigned seed) {
+  Magick::Image picture = PhotoPicture(width, height, seed);
   return Encode(picture, format, quality);
+}
+
+std::string PhotoJpeg(int width, int height, const std::string& kind) {
+  Magick::Image picture = PhotoPicture(width, height, 1);
+  if (kind == "gray") picture.type(Magick::GrayscaleType);
+  if (kind == "cmyk") picture.colorSpace(Magick::CMYKColorspace);
+  if (kind == "progressive") picture.interlaceType(Magick::PlaneInterlace);
+  return Encode(picture, "JPEG", 90);
 }
 
 std::string JpegWithMetadata(int width, int height, const std::string& marker) {

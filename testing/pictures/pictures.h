@@ -11,6 +11,9 @@ namespace testpictures {
 std::string Quadrants(const char* format, int width, int height, int quality = 90);
 // A photograph-like picture (smooth gradients with fine noise), for byte budgets.
 std::string Photo(const char* format, int width, int height, int quality = 92, unsigned seed = 1);
+// The photograph-like picture as a JPEG of a kind: "gray" (one component), "cmyk" (four),
+// "progressive"; any other kind a plain one.
+std::string PhotoJpeg(int width, int height, const std::string& kind);
 // A JPEG with a comment and an EXIF-like profile holding `marker`.
 std::string JpegWithMetadata(int width, int height, const std::string& marker);
 // A PNG whose header says `width` x `height` with one tiny compressed row after it.

@@ -1,60 +1,31 @@
 #include "testing/processes/processes.h"
 
-#include "testing/support/test_database.h"
-
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <stdexcept>
 #include <thread>
 
+#include "testing/support/lock_wait.h"
+#include "testing/support/test_database.h"
+#include "testing/support/waits.h"
+
 namespace testproc {
 namespace {
 
-constexpr int kAnswerMs = 20000;  // the longest any child is waited for
+using testutil::ReadFor;
 
-// Reads exactly `size` bytes, waiting at most `ms` in all; false on a timeout or end of file.
-bool ReadFor(int fd, void* data, size_t size, int ms) {
-  auto* bytes = static_cast<char*>(data);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (size > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-    const ssize_t n = read(fd, bytes, size);
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
+constexpr int kAnswerMs = 20000;  // the longest any child is waited for
 
 bool WriteAll(int fd, const void* data, size_t size) {
   return write(fd, data, size) == static_cast<ssize_t>(size);
 }
 
 // Waits for a child to end (killing it after the deadline); true when it exited with 0.
-bool Reap(pid_t pid) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerMs);
-  int status = 0;
-  for (;;) {
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (done < 0) return false;
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
+bool Reap(pid_t pid) { return testutil::AwaitExit(pid, kAnswerMs) == 0; }
 
 struct Record {
-  int kind;  // 1 refused, 2 drawn, 3 drawn while held, 4 failed
+  int kind;  // 1 refused, 2 drawn, 3 drawn while held, 4 failed, 5 waiting for the lock
   HRESULT hr;
   LONG number;
   double seconds;
@@ -79,6 +50,20 @@ void TakeWriteLock(const _ConnectionPtr& cn) {
   tables->Close();
   if (!names.empty()) cn->Execute(_bstr_t((L"LOCK TABLE " + names + L" IN EXCLUSIVE MODE").c_str()), nullptr,
                                   adCmdText | adExecuteNoRecords);
+}
+
+// Waits until `count` sessions of the connection's database wait for a lock that another holds
+// (PostgreSQL tells it in its activity view); false past the deadline.
+bool AwaitLockWaiters(const _ConnectionPtr& cn, int count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    _RecordsetPtr waiting = cn->Execute(_bstr_t(L"SELECT COUNT(*) FROM pg_stat_activity "
+                                                L"WHERE wait_event_type = 'Lock' AND datname = current_database()"),
+                                        nullptr, adCmdText);
+    if (static_cast<LONG>(waiting->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()) >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
 }
 
 }  // namespace
@@ -198,6 +183,9 @@ void DrawOneRound(const std::wstring& path, int drawers, int draws, int busyMs, 
         report(r);
         char go = 0;
         if (!ReadFor(down[0], &go, 1, kAnswerMs)) _exit(4);
+        // SQLite's lock waits are seen from inside; PostgreSQL's by the parent, in the server's view.
+        if (testdb::OnPostgres()) report(Record{5, S_OK, 0, 0, 0});
+        else testutil::OnFirstLockWait([&] { report(Record{5, S_OK, 0, 0, 0}); });
         Draw patient = draw(Connect(path));
         for (int i = 0; i < draws; ++i) report(Record{2, S_OK, patient(), 0, 0});
       } catch (const _com_error& e) {
@@ -223,12 +211,16 @@ void DrawOneRound(const std::wstring& path, int drawers, int draws, int busyMs, 
     if (r.kind == 3) result.drawnWhileHeld = true;
     else result.refusals.push_back({r.hr, r.seconds, r.oneWait});
   }
-  // ...then they all start again, and the lock is let go while they wait for it.
+  // ...then they all start again, and the lock is let go once every one of them waits for it.
   for (const Child& child : children) {
     const char go = 'g';
     WriteAll(child.go, &go, 1);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  for (const Child& child : children) {
+    Record r{};
+    if (!ReadFor(child.records, &r, sizeof r, kAnswerMs) || r.kind != 5) result.childrenFailed = true;
+  }
+  if (testdb::OnPostgres() && !AwaitLockWaiters(Connect(path), drawers)) result.childrenFailed = true;
   if (!holder.Release()) result.childrenFailed = true;
   for (const Child& child : children) {
     Record r{};

@@ -41,7 +41,7 @@ HRESULT Guarded(F work) {
   try {
     return work();
   } catch (const _com_error& e) {
-    return e.Error();
+    return platform::com::AnswerComError(e);
   }
 }
 

@@ -51,6 +51,15 @@ HRESULT Text(const CString& text, BSTR* out) {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// What the account dialog leaves for the user: into `out`, and kept for GetDialogInfo.
+HRESULT Left(const CString& text, BSTR* out) {
+  {
+    std::lock_guard<std::mutex> lock(reference::ScriptMutex());
+    reference::TheScript().dialogInfo = text.GetString();
+  }
+  return Text(text, out);
+}
+
 // The first error of an account's error list, read through Lotrix's export of its handles.
 std::wstring FirstError(LotrixRegistration* account) {
   LONG handle = 0;
@@ -59,6 +68,37 @@ std::wstring FirstError(LotrixRegistration* account) {
   const CObjErrorInfoArray* errors = resolve ? resolve(handle) : nullptr;
   if (!errors || errors->IsEmpty()) return std::wstring();
   return errors->GetAt(0).text.GetString();
+}
+
+// The defined size of a column of the account's row (its data set 0); 0 when it cannot be read.
+LONG ColumnSize(LotrixRegistration* account, const wchar_t* column) {
+  IFlgDataSetPtr data(account);
+  IUnknown* raw = nullptr;
+  if (!data || FAILED(data->GetDataSet(0, &raw))) return 0;
+  IUnknownPtr unknown(raw, false);
+  _RecordsetPtr row(unknown);
+  if (!row) return 0;
+  Field* field = nullptr;
+  if (FAILED(row->GetFields()->get_Item(_variant_t(column), &field))) return 0;
+  FieldPtr held(field, false);
+  return held->GetDefinedSize();
+}
+
+// Puts a text the user typed into the account and reads it back: a text that does not come back
+// whole (its column cut it) is refused with what the user is told; empty when it fits.
+template <class Put, class Get>
+std::wstring PutWhole(LotrixRegistration* account, const std::wstring& typed, Put put, Get get, HRESULT& hr,
+                      const wchar_t* column, const wchar_t* tooLong) {
+  hr = put(_bstr_t(typed.c_str()));
+  if (FAILED(hr)) return std::wstring();
+  BSTR back = nullptr;
+  const HRESULT read = get(&back);
+  const std::wstring held = back ? back : L"";
+  SysFreeString(back);
+  if (SUCCEEDED(read) && typed == held) return {};
+  CString text;
+  text.Format(tooLong, static_cast<LONG>(typed.size()), column, ColumnSize(account, column));
+  return text.GetString();
 }
 
 class Connector : public platform::com::ServerObject<IReferenceConnectorControl, ISupportErrorInfo>,
@@ -115,21 +155,35 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
     Script s = Copy();
     if (!s.accept) return S_OK;
     HRESULT hr = S_OK;
-    if (s.login) hr = account->PutUsername(_bstr_t(s.login->c_str()));
-    if (SUCCEEDED(hr) && s.password) hr = account->PutAccesskey(_bstr_t(s.password->c_str()));
-    if (SUCCEEDED(hr) && s.sites) hr = PutSites(account, *s.sites);
+    // A login or password that its column would cut is refused as the user typed it: the site
+    // knows no cut login, and a cut password never converts back.
+    std::wstring refused;
+    if (s.login)
+      refused = PutWhole(
+          account, *s.login, [&](BSTR text) { return account->PutUsername(text); },
+          [&](BSTR* text) { return account->GetUsername(text); }, hr, L"reg_Username",
+          L"Login ma %ld znaków, a pole %ls mieści %ld.");
+    if (SUCCEEDED(hr) && refused.empty() && s.password)
+      refused = PutWhole(
+          account, *s.password, [&](BSTR text) { return account->PutAccesskey(text); },
+          [&](BSTR* text) { return account->GetAccesskey(text); }, hr, L"reg_Accesskey",
+          L"Hasło (%ld znaków) w postaci zapisywanej przez konwerter nie mieści się w polu %ls (%ld znaków).");
+    if (SUCCEEDED(hr) && refused.empty() && s.sites) hr = PutSites(account, *s.sites);
     if (FAILED(hr)) return hr;
     VARIANT_BOOL valid = VARIANT_FALSE;
-    hr = account->GetValid(&valid);
-    if (FAILED(hr)) return hr;
-    if (valid == VARIANT_FALSE) {
+    if (refused.empty()) {
+      hr = account->GetValid(&valid);
+      if (FAILED(hr)) return hr;
+      if (valid == VARIANT_FALSE) refused = FirstError(account);
+    }
+    if (!refused.empty()) {
       // The user would correct the account in the dialog; here the dialog ends unaccepted.
-      return Text(CString(L"Konto nie zostało zapisane: ") + FirstError(account).c_str(), info);
+      return Left(CString(L"Konto nie zostało zapisane: ") + refused.c_str(), info);
     }
     hr = account->Save();
     if (FAILED(hr)) return hr;
     *accepted = VARIANT_TRUE;
-    return Text(s.info.empty() ? CString(L"Konto zostało zapisane.") : CString(s.info.c_str()), info);
+    return Left(s.info.empty() ? CString(L"Konto zostało zapisane.") : CString(s.info.c_str()), info);
   }
 
   STDMETHODIMP FixAccount(LotrixRegistration* account) override {
@@ -160,6 +214,13 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
   }
 
   // --- IReferenceConnectorControl
+
+  STDMETHODIMP GetDialogInfo(BSTR* text) override {
+    if (!text) return E_POINTER;
+    std::lock_guard<std::mutex> lock(ScriptMutex());
+    *text = TheScript().dialogInfo ? SysAllocString(TheScript().dialogInfo->c_str()) : nullptr;
+    return S_OK;
+  }
 
   STDMETHODIMP Reset() override {
     Script old;  // released outside the lock: a hook may call back
@@ -256,7 +317,20 @@ class Connector : public platform::com::ServerObject<IReferenceConnectorControl,
   }
   STDMETHODIMP LoadSiteData(BSTR path) override {
     if (!path || !*path) return DataError(E_INVALIDARG, "Plik danych serwisu wzorcowego: nie podano ścieżki");
-    return UseData([&] { return reference::SiteData::Load(platform::WideToUtf8(path)); });
+    const std::string file = platform::WideToUtf8(path);
+    const HRESULT hr = UseData([&] { return reference::SiteData::Load(file); });
+    if (SUCCEEDED(hr)) return hr;
+    // The site is that file all the same: a site that cannot be reached fails its sessions,
+    // never works on other data.
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+    {
+      std::lock_guard<std::mutex> lock(ScriptMutex());
+      TheScript().data = reference::SiteData::AtFile(file);
+    }
+    SetErrorInfo(0, info);
+    if (info) info->Release();
+    return hr;
   }
   STDMETHODIMP SetSiteData(BSTR json) override {
     const std::string text = platform::WideToUtf8(json);

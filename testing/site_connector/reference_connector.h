@@ -117,7 +117,9 @@ struct IReferenceConnectorControl : public IUnknown {
   // 4: the connector's method at `slot` (of IAuctionSiteAccount) fails with `hr` (S_OK: works).
   STDMETHOD(FailSlot)(LONG slot, HRESULT hr) = 0;
   // 5: the account dialog (slot 9): accepted or cancelled; when accepted it puts the login and
-  // the password that are not null, and leaves `info` (a default text when null).
+  // the password that are not null, and leaves `info` (a default text when null). The dialog
+  // refuses (ends unaccepted, nothing saved) a login or password whose column would cut it, and an
+  // account that does not validate.
   STDMETHOD(ScriptEditAccount)(VARIANT_BOOL accept, BSTR login, BSTR password, BSTR info) = 0;
   // 6: the sites the accepted dialog leaves in the account's site list, "number=name" separated
   // by ";" (an empty text: no site); null: the list is left as it is.
@@ -134,15 +136,20 @@ struct IReferenceConnectorControl : public IUnknown {
   STDMETHOD(FailSessionSlot)(LONG slot, HRESULT hr, BSTR description) = 0;
   // 12: code run around the session's method at `slot`; null removes it.
   STDMETHOD(HookSessionSlot)(LONG slot, IReferenceSessionHook* hook) = 0;
-  // 13: the reference site from a data file (the working copy; the sessions write their changes
-  // back into it). A missing, unreadable or malformed file fails with E_INVALIDARG and an error
-  // description naming the file and the place; the data loaded before stay.
+  // 13: the reference site kept in a data file (the working copy), which the sessions read and
+  // write as they go, sharing it with other processes (sitedata.h). A missing, unreadable or
+  // malformed file fails with E_INVALIDARG and an error description naming the file and the
+  // place; the site is that file all the same, so that the sessions fail until it can be read.
   STDMETHOD(LoadSiteData)(BSTR path) = 0;
   // 14: the reference site from a JSON text (built by a test; nothing is written back), checked
-  // as a file is.
+  // as a file is; a text that is refused leaves the site as it was.
   STDMETHOD(SetSiteData)(BSTR json) = 0;
   // 15: the reference site's current document as JSON text ("{}" when none was loaded).
   STDMETHOD(GetSiteData)(BSTR* json) = 0;
+  // 16: the text the last account dialog (slot 9) left for the user ("Konto zostało zapisane.",
+  // or why the account was not saved: a login or password longer than its column, the account's
+  // first validation error); null before any dialog.
+  STDMETHOD(GetDialogInfo)(BSTR* text) = 0;
 };
 VANTOR_UUIDOF(IReferenceConnectorControl, "841E8F96-B0F7-4D7F-86F4-965C45504A52");
 _COM_SMARTPTR_TYPEDEF(IReferenceConnectorControl, __uuidof(IReferenceConnectorControl));

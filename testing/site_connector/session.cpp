@@ -272,6 +272,13 @@ void* Session::QueryMore(REFIID iid) {
 HRESULT OpenReferenceSession(LotrixRegistration* account, IAuctionSiteConnector** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
+  // A site that cannot be reached opens no session.
+  try {
+    CurrentSiteData()->Read([](const Json&) { return 0; });
+  } catch (const SiteDataError& e) {
+    return platform::com::ReportError(E_FAIL, platform::Utf8ToWide(e.what()).c_str(), kReferenceConnectorProgId,
+                                      __uuidof(IAuctionSiteAccount));
+  }
   LONG number = 0;
   {
     std::lock_guard<std::mutex> lock(ScriptMutex());

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <set>
 #include <vector>
@@ -321,8 +322,11 @@ HRESULT ReceiveTransactions(const Delivery& delivery, _Recordset* customers, _Re
     }
     const bool fromJournal = mode == 2 && customData;
     long long reached = position;
+    // The first purchase the manager cannot have stored for want of its buyer (not delivered, or
+    // answered with no customer): the position stays before it, so that it comes again.
+    long long held = std::numeric_limits<long long>::max();
     std::set<std::string> auctionsGiven;
-    std::set<long long> buyersGiven;
+    std::map<long long, bool> buyersStored;  // the buyers delivered, and whether they were stored
     for (const json& purchase : Section(delivery.data, "transactions")) {
       const long long journal = Integer(purchase, "journal", 0);
       if (fromJournal && journal <= position) continue;
@@ -336,12 +340,17 @@ HRESULT ReceiveTransactions(const Delivery& delivery, _Recordset* customers, _Re
         if (run.Terminated()) return;
       }
       const long long buyer = Integer(purchase, "user_id", 0);
-      if (buyersGiven.insert(buyer).second) {
+      if (!buyersStored.count(buyer)) {
+        buyersStored[buyer] = false;
         for (const json& customer : Section(delivery.data, "customers")) {
           if (Integer(customer, "user_id", -1) != buyer) continue;
           AddRow(customers, customer);
           Run::Check(delivery.sync->CustomerReceived(customers));
           run.Delivered();
+          const _variant_t answer = customers->GetFields()->GetItem(_variant_t(L"customer_id"))->GetValue();
+          _variant_t id;
+          buyersStored[buyer] = answer.vt != VT_NULL && answer.vt != VT_EMPTY &&
+                                SUCCEEDED(VariantChangeType(&id, &answer, 0, VT_I4)) && id.lVal > 0;
           delivery.record(L"40 customer " + Shown(customers, L"user_id") + L" customer_id=" +
                           Shown(customers, L"customer_id"));
           if (run.Terminated()) return;
@@ -355,7 +364,9 @@ HRESULT ReceiveTransactions(const Delivery& delivery, _Recordset* customers, _Re
       run.Delivered();
       delivery.record(L"40 transaction " + Shown(transactions, L"item_number") + L" " + Shown(transactions, L"user_id"));
       if (journal > reached) reached = journal;
+      if (!buyersStored[buyer] && journal < held) held = journal;
     }
+    if (held != std::numeric_limits<long long>::max()) reached = std::max(position, std::min(reached, held - 1));
     if (fromJournal && reached != position) {
       _variant_t value(static_cast<LONG>(reached));
       Run::Check(customData->SetValue(_variant_t(kJournalPositionName), value));

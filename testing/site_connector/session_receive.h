@@ -46,7 +46,9 @@ struct Delivery {
 
 // Slot 40: the purchases (mode 1 all, mode 2 those after the journal position in `customData`,
 // all when it is null), each purchase's auction before it, each buyer before the first of their
-// purchases; the new journal position is left in `customData`.
+// purchases; the new journal position is left in `customData`: after the last purchase handed
+// over, but never past one whose buyer was not handed over or came back without a customer_id
+// (the manager refuses such a purchase), so that the next receive brings it again.
 HRESULT ReceiveTransactions(const Delivery& delivery, _Recordset* customers, _Recordset* transactions,
                             _Recordset* auctions, LONG mode, LotrixRegCustData* customData);
 // Slot 41: the auctions of the kinds the flags ask for (0x100 running, 0x1000 sold, 0x2000

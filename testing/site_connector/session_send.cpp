@@ -77,17 +77,25 @@ long long Highest(const Json& doc, const char* section, const char* key) {
   return highest;
 }
 
-// A send killed midway, as a test asks by the document's "kill_after_sends": the process ends at
-// once (SIGKILL) after that many sends reached the site, before the manager writes the last one
-// back.
+// A send killed or held midway, as a test asks by the document's "kill_after_sends" or
+// "stop_after_sends": after that many sends of the process reached the site, before the manager
+// writes the last one back, the process ends at once (SIGKILL) or stops (SIGSTOP) until it is
+// let go on (SIGCONT).
+struct Interruption {
+  long long killAfter = 0;
+  long long stopAfter = 0;
+};
 std::atomic<long long> g_sends{0};
-void KillWhenAsked(long long killAfter) {
-  if (killAfter > 0 && ++g_sends >= killAfter) ::kill(::getpid(), SIGKILL);
+void InterruptWhenAsked(const Interruption& asked) {
+  const long long sends = ++g_sends;
+  if (asked.killAfter > 0 && sends >= asked.killAfter) ::kill(::getpid(), SIGKILL);
+  if (asked.stopAfter > 0 && sends == asked.stopAfter) ::raise(SIGSTOP);
 }
-long long KillAfter(const Json& doc) {
-  return doc.contains("kill_after_sends") && doc["kill_after_sends"].is_number_integer()
-             ? doc["kill_after_sends"].get<long long>()
-             : 0;
+Interruption InterruptionAsked(const Json& doc) {
+  auto number = [&](const char* key) {
+    return doc.contains(key) && doc[key].is_number_integer() ? doc[key].get<long long>() : 0;
+  };
+  return Interruption{number("kill_after_sends"), number("stop_after_sends")};
 }
 
 void Append(Json& doc, const char* section, Json entry) {
@@ -145,9 +153,9 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
   };
 
   std::string number;
-  long long killAfter = 0;
+  Interruption asked;
   CurrentSiteData()->Change([&](Json& doc) {
-    killAfter = KillAfter(doc);
+    asked = InterruptionAsked(doc);
     const long long next =
         std::max({Highest(doc, "auctions", "number"), Highest(doc, "auctions_sent", "number"), kFirstAuctionNumber - 1}) + 1;
     number = std::to_string(next);
@@ -158,7 +166,7 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
   });
   hr = auction->PutNumber(_bstr_t(platform::Utf8ToWide(number).c_str()));
   if (SUCCEEDED(hr)) hr = auction->PutState(kReferenceAuctionRunning);
-  KillWhenAsked(killAfter);
+  InterruptWhenAsked(asked);
   return hr;
 }
 
@@ -179,9 +187,9 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
   const std::string now = DateText(COleDateTime::GetCurrentTime().m_dt);
 
   LONG given = 0;
-  long long killAfter = 0;
+  Interruption asked;
   CurrentSiteData()->Change([&](Json& doc) {
-    killAfter = KillAfter(doc);
+    asked = InterruptionAsked(doc);
     const bool gives = !doc.contains("comment_ids") || !doc["comment_ids"].is_boolean() || doc["comment_ids"].get<bool>();
     if (gives)
       given = static_cast<LONG>(std::max(Highest(doc, "comments", "id"), Highest(doc, "comment_sent", "id")) + 1);
@@ -198,7 +206,7 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
     Append(doc, "comment_sent", entry);
   });
   *id = given;
-  KillWhenAsked(killAfter);
+  InterruptWhenAsked(asked);
   return S_OK;
 }
 

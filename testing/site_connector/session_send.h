@@ -17,7 +17,9 @@
 // comment without its auction number, buyer or text is refused.
 //
 // "kill_after_sends": N in the document ends the process at once (SIGKILL) after the N-th send of
-// the process reached the site, as a send killed midway (the manager has not written it back).
+// the process reached the site, as a send killed midway (the manager has not written it back);
+// "stop_after_sends": N stops it there (SIGSTOP) until it is let go on (SIGCONT), as a send
+// overtaken by another workstation's.
 #include <string>
 
 #include "auctions/lotrix.h"

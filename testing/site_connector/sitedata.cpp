@@ -1,10 +1,14 @@
 #include "testing/site_connector/sitedata.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 #include "platform/strings/convert.h"
 
@@ -90,42 +94,120 @@ std::shared_ptr<SiteData> SiteData::Parse(std::string_view text, const std::stri
   return data;
 }
 
-std::shared_ptr<SiteData> SiteData::Load(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Fail(path, "nie można otworzyć pliku");
-  std::string text;
-  char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    text.append(buffer, static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kMaxBytes) Fail(path, "plik większy niż " + std::to_string(kMaxBytes) + " bajtów");
-  }
-  if (in.bad()) Fail(path, "nie można odczytać pliku");
-  std::shared_ptr<SiteData> data = Parse(text, path);
+SiteData::Stamp SiteData::StampOf(const struct stat& st) {
+  auto nanoseconds = [](const timespec& t) {
+    return static_cast<unsigned long long>(t.tv_sec) * 1000000000ull + static_cast<unsigned long long>(t.tv_nsec);
+  };
+  return Stamp{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+               static_cast<unsigned long long>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
+}
+
+std::shared_ptr<SiteData> SiteData::AtFile(const std::string& path) {
+  auto data = std::make_shared<SiteData>();
   data->path_ = path;
   return data;
 }
 
-void SiteData::SaveLocked() const {
-  if (path_.empty()) return;
-  const std::string temporary = path_ + ".tmp";
-  {
-    std::string text;
-    try {
-      text = doc_.dump(2);
-    } catch (const Json::exception& e) {
-      Fail(path_, std::string("nie można zapisać danych (") + e.what() + ")");
-    }
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text << '\n';
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      Fail(path_, "nie można zapisać pliku");
-    }
+std::shared_ptr<SiteData> SiteData::Load(const std::string& path) {
+  std::shared_ptr<SiteData> data = AtFile(path);
+  std::lock_guard<std::mutex> lock(data->mutex_);
+  data->RefreshLocked(nullptr);
+  return data;
+}
+
+SiteData::FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing lets the lock go
+}
+
+SiteData::FileLock SiteData::LockFile(bool exclusive) const {
+  // Only a writer makes the lock file: a file no one changed yet is read without it (a reader
+  // sees a whole file anyway, since a writer replaces it whole).
+  const std::string name = path_ + ".lock";
+  const int fd = exclusive ? ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)
+                           : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (exclusive) Fail(path_, "nie można zablokować pliku");
+    return FileLock();
   }
-  if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
+  FileLock held(fd);
+  int rc;
+  do {
+    rc = ::flock(fd, exclusive ? LOCK_EX : LOCK_SH);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) Fail(path_, "nie można zablokować pliku");
+  return held;
+}
+
+void SiteData::RefreshLocked(const FileLock* held) const {
+  if (path_.empty()) return;
+  FileLock own;
+  if (!held) own = LockFile(false);
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    current_ = false;
+    Fail(path_, "nie można otworzyć pliku");
+  }
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    current_ = false;
+    Fail(path_, "nie można odczytać pliku");
+  }
+  const Stamp stamp = StampOf(st);
+  if (current_ && stamp == stamp_) return;
+  current_ = false;
+  if (static_cast<unsigned long long>(st.st_size) > kMaxBytes)
+    Fail(path_, "plik większy niż " + std::to_string(kMaxBytes) + " bajtów");
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) Fail(path_, "nie można odczytać pliku");
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+    if (text.size() > kMaxBytes) Fail(path_, "plik większy niż " + std::to_string(kMaxBytes) + " bajtów");
+  }
+  std::shared_ptr<SiteData> parsed = Parse(text, path_);
+  doc_ = std::move(parsed->doc_);
+  stamp_ = stamp;
+  current_ = true;
+}
+
+void SiteData::SaveLocked(const Json& doc) {
+  std::string text;
+  try {
+    text = doc.dump(2) + "\n";
+  } catch (const Json::exception& e) {
+    Fail(path_, std::string("nie można zapisać danych (") + e.what() + ")");
+  }
+  // A new file renamed over the old one: a reader sees the old document or the new one, whole.
+  const std::string temporary = path_ + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) Fail(path_, "nie można zapisać pliku");
+  bool written = true;
+  for (std::size_t done = 0; written && done < text.size();) {
+    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) written = false;
+    else done += static_cast<std::size_t>(put);
+  }
+  if (::close(fd) != 0) written = false;
+  if (!written || std::rename(temporary.c_str(), path_.c_str()) != 0) {
     std::remove(temporary.c_str());
     Fail(path_, "nie można zapisać pliku");
+  }
+  // The document is the file now (the caller keeps it); a file another process replaces later
+  // has another stamp.
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) == 0) {
+    stamp_ = StampOf(st);
+    current_ = true;
+  } else {
+    current_ = false;
   }
 }
 

@@ -3,18 +3,25 @@
 // top-level object holds one member per section. The layout is described in
 // reference_connector.h; a section this build does not know is kept and never read.
 //
-// The document belongs to the process (every session shares it); Read and Change run under its
-// lock, and Change writes the document back to its file when it came from one (the working copy
-// beside the product database, never the file in the repository).
+// A site kept in a data file is shared by every process that uses the file, as a real site is
+// shared by its users: each use reads the file as it stands (again only when another writer
+// replaced it) under a shared lock of the file, and each change reads it, changes it and
+// replaces it atomically (a new file renamed over it) under the exclusive lock, so that no
+// writer loses another's change and no reader sees half a file. A file that cannot be read fails
+// every use until it can be. The lock is `flock` on "<file>.lock" beside it. Within a process,
+// every session shares one object, whose Read and Change run under its mutex.
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "platform/base/wintypes.h"
+
+struct stat;
 
 namespace reference {
 
@@ -34,29 +41,71 @@ class SiteData {
 
   // Parses a document; `origin` names it in errors. Throws SiteDataError.
   static std::shared_ptr<SiteData> Parse(std::string_view text, const std::string& origin);
-  // Reads and parses a data file (at most kMaxBytes) and remembers it for Change.
+  // The site kept in a data file, read now (at most kMaxBytes); throws SiteDataError when it
+  // cannot be read.
   static std::shared_ptr<SiteData> Load(const std::string& path);
+  // The site kept in a data file, not read yet: its first use reads it (or fails).
+  static std::shared_ptr<SiteData> AtFile(const std::string& path);
 
+  // Runs `read` on the document as it stands. Throws SiteDataError when the file cannot be read.
   template <class F>
   auto Read(F&& read) const {
     std::lock_guard<std::mutex> lock(mutex_);
+    RefreshLocked(nullptr);
     return read(static_cast<const Json&>(doc_));
   }
-  // Changes the document, then writes it to its file (when it has one). Throws SiteDataError
-  // when the file cannot be written; the document keeps the change.
+  // Changes the document and, for a site kept in a file, replaces the file with it; the file is
+  // held locked from its reading to its replacement. Throws SiteDataError when the file cannot
+  // be read or written: the change is then not made.
   template <class F>
   void Change(F&& change) {
     std::lock_guard<std::mutex> lock(mutex_);
-    change(doc_);
-    SaveLocked();
+    if (path_.empty()) {
+      change(doc_);
+      return;
+    }
+    const FileLock exclusive = LockFile(true);
+    RefreshLocked(&exclusive);
+    Json changed = doc_;
+    change(changed);
+    SaveLocked(changed);
+    doc_ = std::move(changed);
   }
   const std::string& Path() const { return path_; }
 
  private:
-  void SaveLocked() const;
+  // A held `flock` of the data file's lock file (none for a reader when no writer made one yet).
+  class FileLock {
+   public:
+    FileLock() = default;
+    explicit FileLock(int fd) : fd_(fd) {}
+    FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileLock& operator=(FileLock&& other) noexcept {
+      std::swap(fd_, other.fd_);
+      return *this;
+    }
+    ~FileLock();
+    bool Held() const { return fd_ >= 0; }
+
+   private:
+    int fd_ = -1;
+  };
+  // What tells one version of the file from another.
+  struct Stamp {
+    unsigned long long device = 0, inode = 0, size = 0, modified = 0, changed = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  static Stamp StampOf(const struct stat& st);
+  FileLock LockFile(bool exclusive) const;
+  // Reads the file again when it is not the version read last (under `held`, else under a shared
+  // lock of its own). Throws SiteDataError; the document is then unusable until a read succeeds.
+  void RefreshLocked(const FileLock* held) const;
+  void SaveLocked(const Json& doc);
 
   mutable std::mutex mutex_;
-  Json doc_;
+  mutable Json doc_;
+  mutable Stamp stamp_;
+  mutable bool current_ = false;  // doc_ is the file's version stamp_
   std::string path_;
 };
 

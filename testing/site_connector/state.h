@@ -34,6 +34,7 @@ struct Script {
   bool accept = true;
   std::optional<std::wstring> login, password;
   std::wstring info;
+  std::optional<std::wstring> dialogInfo;   // what the last account dialog left
   std::optional<std::vector<Site>> sites;
   LONGLONG userId = kDefaultUserId;
   std::wstring name = L"Sklep wzorcowy";

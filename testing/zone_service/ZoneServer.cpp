@@ -572,6 +572,7 @@ bool Server::Bind(const ServerOptions& options, std::string* error) {
 }
 
 void Server::JoinFinishedWorkers() {
+  const size_t before = workers_.size();
   for (auto it = workers_.begin(); it != workers_.end();) {
     if (it->done) {
       it->thread.join();
@@ -580,11 +581,36 @@ void Server::JoinFinishedWorkers() {
       ++it;
     }
   }
+  if (workers_.size() != before) Changed();
+}
+
+void Server::Changed() {
+  ++changes_;
+  changed_.notify_all();
 }
 
 int Server::workerThreads() {
   std::lock_guard<std::mutex> lock(workersMutex_);
   return static_cast<int>(workers_.size());
+}
+
+bool Server::waitingForAWorker() {
+  std::lock_guard<std::mutex> lock(workersMutex_);
+  return waitingForAWorker_;
+}
+
+bool Server::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    unsigned long seen;
+    {
+      std::lock_guard<std::mutex> lock(workersMutex_);
+      seen = changes_;
+    }
+    if (done()) return true;
+    std::unique_lock<std::mutex> lock(workersMutex_);
+    if (!changed_.wait_until(lock, deadline, [&] { return changes_ != seen; })) return false;
+  }
 }
 
 void Server::Run() {
@@ -604,7 +630,12 @@ void Server::Run() {
       // A free worker first: connections beyond the bound wait in the listen queue.
       std::unique_lock<std::mutex> lock(workersMutex_);
       JoinFinishedWorkers();
-      if (static_cast<int>(workers_.size()) >= kMaxWorkers) {
+      const bool full = static_cast<int>(workers_.size()) >= kMaxWorkers;
+      if (full != waitingForAWorker_) {
+        waitingForAWorker_ = full;
+        Changed();
+      }
+      if (full) {
         workerDone_.wait_for(lock, std::chrono::milliseconds(200));
         continue;
       }
@@ -622,6 +653,7 @@ void Server::Run() {
     }
     std::lock_guard<std::mutex> lock(workersMutex_);
     Worker& worker = workers_.emplace_back();
+    Changed();
     worker.thread = std::thread([this, connection, &worker] {
       if (!options_.https || soap_ssl_accept(connection) == SOAP_OK) soap_serve(connection);
       ++served_;
@@ -630,6 +662,7 @@ void Server::Run() {
       soap_free(connection);
       std::lock_guard<std::mutex> done(workersMutex_);
       worker.done = true;
+      Changed();
       workerDone_.notify_all();
     });
   }

@@ -3,7 +3,9 @@
 // a Model, on a loopback port, over HTTP or HTTPS. Runs on its own thread (tests) or in the
 // calling thread (the zone-service program).
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <string>
@@ -48,6 +50,12 @@ class Server {
   int connectionsServed() const { return served_.load(); }
   // Worker threads not yet joined: those serving a connection and those just finished.
   int workerThreads();
+  // Whether the acceptor waits for a worker to end before it accepts again (kMaxWorkers serve).
+  bool waitingForAWorker();
+  // Waits, at most `limit`, until `done` holds. It is checked at once and again whenever a worker
+  // starts, ends or is joined, or the acceptor starts or stops waiting for a worker; it runs
+  // without the server's lock, so it may call the accessors above.
+  bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
  private:
   Model& model_;
@@ -63,9 +71,13 @@ class Server {
     bool done = false;
   };
   void JoinFinishedWorkers();  // with workersMutex_ held
+  void Changed();              // with workersMutex_ held: wakes WaitUntil
   std::mutex workersMutex_;
   std::condition_variable workerDone_;
   std::list<Worker> workers_;  // one per open connection
+  bool waitingForAWorker_ = false;  // with workersMutex_
+  std::condition_variable changed_;
+  unsigned long changes_ = 0;  // with workersMutex_
 };
 
 // Makes a self-signed certificate for localhost and 127.0.0.1 with the openssl command line

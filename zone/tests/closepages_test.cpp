@@ -13,7 +13,7 @@ class ClosePages : public ManagerTest {
     ManagerTest::SetUp();
     AddPurchase(1000);  // the customers and auctions; this one has no page and stays out
     // Only account A is walked unless a test says otherwise.
-    Exec(L"DELETE FROM reg_Site WHERE rs_RegId = 2");
+    Exec(L"UPDATE reg__Registration SET reg_ST_StatusesServiceActive = 0 WHERE reg_Id = 2");
   }
   // A transaction of account A with a page open on the service.
   int Paged(LONG id, const std::wstring& more = L"") {

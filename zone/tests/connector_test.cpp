@@ -24,19 +24,6 @@ _variant_t Money(LONGLONG tenThousandths) {
 
 _RecordsetPtr Take(_Recordset* raw) { return _RecordsetPtr(raw, false); }
 
-// A loopback port where nothing listens.
-int ClosedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
-
 std::string Fault(const std::string& code, const std::string& text) {
   return "<SOAP-ENV:Fault><faultcode>" + code + "</faultcode><faultstring>" + text +
          "</faultstring></SOAP-ENV:Fault>";

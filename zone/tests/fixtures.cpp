@@ -1,5 +1,9 @@
 #include "zone/tests/fixtures.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace vorlen::test {
 
 namespace {
@@ -99,6 +103,18 @@ void ConnectorTest::TearDown() {
   host.reset();
   CoUninitialize();
   platform::registry::UseMemoryStore();
+}
+
+int ClosedPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
 }
 
 void ConnectorTest::UseService(int port) { SetProfile(kHostKey, L"127.0.0.1:" + std::to_wstring(port)); }

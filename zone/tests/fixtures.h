@@ -26,6 +26,9 @@
 namespace vorlen::test {
 
 // The account that the test service's Seed(0) knows, as the host's lookup gives it.
+// A loopback port where nothing listens.
+int ClosedPort();
+
 inline constexpr LONG kAccount = 5;
 inline constexpr LONGLONG kSeller = 1000;
 

@@ -11,6 +11,7 @@
 
 #include "platform/base/utf8.h"
 #include "shared/hxinstance.h"
+#include "testing/support/waits.h"
 #include "zone/tests/fixtures.h"
 #include "zone/tests/manager_fixture.h"
 
@@ -21,14 +22,8 @@ namespace {
 std::string ReadLine(int fd, int seconds) {
   std::string line;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char c;
-    if (read(fd, &c, 1) != 1) return line;
-    if (c == '\n') return line;
-    line += c;
-  }
+  char c;
+  while (testutil::ReadFor(fd, &c, 1, testutil::MillisecondsLeft(deadline)) && c != '\n') line += c;
   return line;
 }
 
@@ -126,18 +121,11 @@ void Send(const Workstation& w, const char* line) {
 
 // Waits for a workstation's end (killing it after two minutes); its exit status, -1 when killed.
 int Finish(Workstation& w) {
-  int status = -1;
-  for (int i = 0; i < 1200 && waitpid(w.pid, &status, WNOHANG) == 0; ++i) usleep(100000);
-  bool killed = false;
-  if (waitpid(w.pid, &status, WNOHANG) == 0) {
-    kill(w.pid, SIGKILL);
-    waitpid(w.pid, &status, 0);
-    killed = true;
-  }
+  const int status = testutil::AwaitExit(w.pid, 120000);
   close(w.toParent);
   close(w.toChild);
   w.pid = -1;
-  return !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return status;
 }
 
 TEST_F(LockRace, OfTwoWorkstationsOneSynchronisesAndTheOtherIsToldWho) {

@@ -2,6 +2,7 @@
 // open, groups, the buyer data taken over, the automatic message, bad answers, a cancel; and the
 // operations the other jobs use (FillBidInfo, WriteBuyerData).
 #include "shared/objtools.h"
+#include "zone/tests/fixtures.h"
 #include "host/objects.h"
 #include "zone/containers.h"
 #include "zone/tests/fixtures.h"
@@ -14,7 +15,8 @@ class OpenPages : public ManagerTest {
  protected:
   void SetUp() override {
     ManagerTest::SetUp();
-    Exec(L"DELETE FROM reg_Site WHERE rs_RegId = 2");
+    // Only account A is walked unless a test says otherwise.
+    Exec(L"UPDATE reg__Registration SET reg_ST_StatusesServiceActive = 0 WHERE reg_Id = 2");
   }
   HRESULT Run() {
     IStatusMgrPtr manager = NewManager();
@@ -273,6 +275,26 @@ TEST_F(OpenPages, BadAnswersAreErrorsOfTheirTransactionsAndTheRunGoesOn) {
   EXPECT_EQ(job.result, 2);
   EXPECT_EQ(job.count, 0);
   EXPECT_EQ(model.Calls("openTrustedPage"), 4);
+}
+
+// A transport failure is one line of its transaction: the message library's text (which ends
+// its line) closes the whole text, and no empty line follows it in the log.
+TEST_F(OpenPages, ATransportFailureIsOneLineWithoutATrailingLineEnd) {
+  AddPurchase(1);
+  UseService(ClosedPort());
+  ASSERT_EQ(Run(), S_OK);
+  const Job job = LastJob(16);
+  EXPECT_TRUE(job.HasPrefix(kFailedOpen + L"dotyczy: Zakup 1\r\nklient: Jan Kowalski\r\n", 2)) << job.Text();
+  size_t failures = 0;
+  for (const LogLine& line : job.lines) {
+    EXPECT_FALSE(line.text.empty()) << job.Text();
+    if (line.status != 2) continue;
+    ++failures;
+    ASSERT_FALSE(line.text.empty());
+    EXPECT_NE(line.text.back(), L'\n') << job.Text();
+    EXPECT_NE(line.text.back(), L'\r') << job.Text();
+  }
+  EXPECT_GE(failures, 1u);
 }
 
 TEST_F(OpenPages, ACancelBetweenTransactionsStopsTheJob) {

@@ -73,7 +73,8 @@ std::vector<CFlgClassRegistration> g_classes;
 
 void PageDataTest::SetUp() {
   ManagerTest::SetUp();
-  Exec(L"DELETE FROM reg_Site WHERE rs_RegId = 2");
+  // Only account A is walked unless a test says otherwise.
+  Exec(L"UPDATE reg__Registration SET reg_ST_StatusesServiceActive = 0 WHERE reg_Id = 2");
   // Accounts with their access keys pass their check when the job saves their last synchronisation.
   Exec(L"UPDATE reg__Registration SET reg_Accesskey = 'ak1:2a3b2e'");
   g_classes.emplace_back(__uuidof(HxTransaction), CFlgComClassFactory::For<CFailingTransaction>());

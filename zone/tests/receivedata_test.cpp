@@ -5,6 +5,7 @@
 #include "zone/containers.h"
 #include "zone/pagedata.h"
 #include "zone/tests/fixtures.h"
+#include "testing/plans/plans.h"
 #include "zone/tests/pagedata_fixture.h"
 
 namespace vorlen::test {
@@ -127,6 +128,44 @@ TEST_F(ReceiveData, AGroupMembersBidWritesTheGroupAndProvider1MatchesAuctionsOf4
   EXPECT_EQ(DeliveryCity(2), L"Sopot");
   EXPECT_TRUE(LastJob(kReceiveLog).Has(L"Zaktualizowano 2 z 2 transakcji")) << LastJob(kReceiveLog).Text();
   EXPECT_EQ(LastSynch(), L"2024-06-15 09:00:00") << LastJob(kReceiveLog).Text();
+}
+
+TEST_F(ReceiveData, EveryLookupOfTheFourJobsSearchesAnIndexInsteadOfReadingTheHistory) {
+  const int paged = AddPagedPurchase(1);  // its page data sent, then what its buyer entered received
+  AddAddress(1, 2, L"Łódź");
+  AddPosition(11, 1, L"Lampa", L"2", L"99.99");
+  AddPackage(21, 1, L"paczka.example/1", true);
+  AddPackageItem(31, 21, 1, L"Lampa", 2, L"99.99");
+  AddPurchase(2);  // its page opened
+  AddPurchase(3);  // its buyer and auction: a member of a group whose page the buyer entered into
+  Exec(L"DELETE FROM tr__Transaction WHERE tr_Id = 3");
+  const int groupPage = OpenServicePage(1000, "1000-3", 503);
+  AddTransaction(10, kAccountA, 3, 0, L"tr_Group = 1, tr_StatusPageId = " + std::to_wstring(groupPage));
+  AddTransaction(11, kAccountA, 3, 3, L"tr_Grouped = 1");
+  Exec(L"INSERT INTO tr_Group (tg_Id, tg_TransId, tg_PrimaryTransId) VALUES (1, 10, 11)");
+  Enter(paged, "Gdańsk", 9);
+  Enter(groupPage, "Gdynia", 8);
+  testplans::StatementLog log(host->Connection());
+  ASSERT_EQ(Run(sjAll), S_OK);
+  EXPECT_EQ(DeliveryCity(10), L"Gdynia");
+  EXPECT_GT(log.Statements().size(), 20u);
+  EXPECT_EQ(log.FullReads(), std::vector<std::string>{});
+}
+
+// A buyer who bought twice in one auction: the page is the newer purchase's, and the data goes
+// there (not skipped for the older one), so the cut-off moves.
+TEST_F(ReceiveData, ABuyerWhoBoughtTwiceInAnAuctionGetsTheDataIntoThePagedPurchase) {
+  AddPurchase(1);                          // buyer 501, auction "1000-1", no page
+  const int page = AddPagedPurchase(4);    // the same buyer and auction, with the page
+  Enter(page, "Gdańsk", 9, 30);
+  ASSERT_EQ(Run(sjReceiveBuyerData), S_OK);
+  EXPECT_EQ(DeliveryCity(4), L"Gdańsk");
+  EXPECT_EQ(DeliveryCity(1), L"<none>");
+  EXPECT_EQ(EntryDate(4), L"2024-06-15 09:30:00");
+  const Job job = LastJob(kReceiveLog);
+  EXPECT_TRUE(job.Has(L"Zaktualizowano 1 z 1 transakcji")) << job.Text();
+  EXPECT_FALSE(job.HasPrefix(L"Dane kupującego ze Strefy Vantor pominięto")) << job.Text();
+  EXPECT_EQ(LastSynch(), L"2024-06-15 09:30:00");
 }
 
 TEST_F(ReceiveData, TwoBidsOfOnePageDoNotMakeUpForAPageWhoseTransactionWasNotFound) {
@@ -282,7 +321,7 @@ TEST_F(ReceiveData, ARefusedEditOfTheAccountIsAnErrorAndTheCutOffWaits) {
 }
 
 TEST_F(ReceiveData, EachAccountKeepsItsOwnLatestEntryDate) {
-  Exec(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (3, 2, 1)");
+  Exec(L"UPDATE reg__Registration SET reg_ST_StatusesServiceActive = 1 WHERE reg_Id = 2");
   const int pageA = AddPagedPurchase(1);
   AddCustomer(60, 601, L"Ewa Nowak");
   AddAuction(60, L"1001-1", kAccountB);

@@ -104,6 +104,43 @@ TEST_F(Manager, ACancelBeforeTheFirstAccountTerminatesEveryLogOnce) {
   EXPECT_EQ(model.Calls("openTrustedPage"), 0);
 }
 
+// A cancel during the last account's jobs ends the run as cancelled: seen by a job (before its
+// second page) or after the job (its only page), the logs end once, as terminated, and are not
+// ended again.
+TEST_F(Manager, ACancelDuringTheLastAccountsJobsEndsTheRunAsCancelled) {
+  // The host lists one row: account A on one site.
+  Exec(L"UPDATE reg__Registration SET reg_Active = 0 WHERE reg_Id <> 1");
+  Exec(L"DELETE FROM reg_Site WHERE rs_Id = 4");
+  struct Case {
+    std::vector<LONG> purchases;
+  };
+  for (const Case& c : {Case{{1, 2}}, Case{{3}}}) {
+    SCOPED_TRACE(c.purchases.size());
+    for (LONG id : c.purchases) AddPurchase(id);
+    ClearEventsAndCalls();
+    script->cancelAt = 0;
+    // The user asks to cancel once the service opened a page.
+    const int opened = model.Calls("openTrustedPage");
+    script->onAsk = [this, opened](int ask) {
+      if (script->cancelAt == 0 && model.Calls("openTrustedPage") > opened) script->cancelAt = ask;
+    };
+    IStatusMgrPtr manager = NewManager();
+    EXPECT_EQ(manager->Synchronize(sjOpenPages | sjReceiveBuyerData), kCancelled);
+    script->onAsk = nullptr;
+    EXPECT_EQ(model.Calls("openTrustedPage"), opened + 1);
+    for (LONG subtype : {16, 17}) {
+      const Job job = LastJob(subtype);
+      EXPECT_EQ(CountOf(job, kTerminated), 1) << job.Text();
+      EXPECT_EQ(job.result, 1);
+      EXPECT_FALSE(job.Has(L"Zakończono: " + std::wstring(CHxLog::Descr(static_cast<CHxLog::JobSubtype>(subtype)))))
+          << job.Text();
+    }
+    EXPECT_EQ(States().back(), L"1");
+    EXPECT_FALSE(Contains(Events(L"refresh"), L"{00000000-0000-0000-0000-000000000000} 0")) << "the run's end";
+    EXPECT_EQ(LockRows(), 0);
+  }
+}
+
 TEST_F(Manager, AccountsAreWalkedOncePerRunAndOnlyWhenTheirSellerZoneIsOn) {
   // Besides the accounts' sites, an account the host still lists whose registration is gone.
   ReplaceHostList(L"(1, 'Konto A', 1, 'Serwis', 1, 1), (3, 'Konto C', 1, 'Serwis', 2, 1), "
@@ -132,15 +169,21 @@ TEST_F(Manager, AnEmptyAccountListEndsLikeARun) {
   EXPECT_EQ(LockRows(), 0);
 }
 
-// The host lists an account without a site once, with no site row: it has no pages to keep.
-TEST_F(Manager, AccountsWithoutASiteAreNotWalked) {
+// The host lists an active account without a site once, with no site row: its jobs run all the
+// same (its pages are its transactions'), once, its line naming no site.
+TEST_F(Manager, AnAccountWithoutASiteIsWalkedOnce) {
   Exec(L"DELETE FROM reg_Site WHERE rs_RegId = 2");
+  AddCustomer(7, 601, L"Kupujący B");
+  AddAuction(7, L"1001-1", kAccountB);
+  AddTransaction(7, kAccountB, 7, 7);
   IStatusMgrPtr manager = NewManager();
   EXPECT_EQ(manager->Synchronize(sjOpenPages), S_OK);
   const Job job = LastJob(16);
   EXPECT_EQ(CountOf(job, L"Konto: sprzedawca_a na Serwis"), 1) << job.Text();
-  EXPECT_EQ(job.Text().find(L"sprzedawca_b"), std::wstring::npos);
+  EXPECT_EQ(CountOf(job, L"Konto: sprzedawca_b na "), 1) << job.Text();
   EXPECT_EQ(CountOf(job, L"Nie ma nowych stron do otwarcia"), 1);
+  EXPECT_TRUE(job.Has(L"Utworzono nowych stron: 1 z 1")) << job.Text();
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_Id = 7 AND tr_StatusPageId IS NOT NULL"), 1);
   EXPECT_EQ(job.result, 0);
 }
 

@@ -704,6 +704,31 @@ TEST_F(AdoTest, ReadOnlyConnectionsReadAndRefuseEveryChange) {
   EXPECT_FALSE(std::filesystem::exists(folder_.File("absent.db")));
 }
 
+TEST_F(AdoTest, AReadOfSeveralStatementsSeesOneStateAndLetsOthersWrite) {
+  int ended = 0;
+  platform::ado::SetTransactionEndHandler(conn_, [&] { ++ended; });
+  _ConnectionPtr other(__uuidof(Connection));
+  other->Open((L"Data Source=" + source_ + L";Busy Timeout=0").c_str());
+  ASSERT_TRUE(platform::ado::BeginRead(conn_));
+  EXPECT_EQ(platform::ado::TransactionDepth(conn_), 1);
+  EXPECT_EQ(Count(L"au_Qty = 3"), 1);
+  // No write lock is held: another connection writes at once, and the read does not see it.
+  EXPECT_EQ(HrOf([&] { other->Execute(L"UPDATE au__Auction SET au_Qty = 3", nullptr, adCmdText | adExecuteNoRecords); }),
+            S_OK);
+  EXPECT_EQ(Count(L"au_Qty = 3"), 1);
+  EXPECT_FALSE(platform::ado::BeginRead(conn_));  // one already open
+  platform::ado::EndRead(conn_);
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(platform::ado::TransactionDepth(conn_), 0);
+  EXPECT_EQ(Count(L"au_Qty = 3"), 3);
+  // Inside a transaction of its own the connection reads as it is.
+  conn_->BeginTrans();
+  EXPECT_FALSE(platform::ado::BeginRead(conn_));
+  conn_->CommitTrans();
+  EXPECT_FALSE(platform::ado::BeginRead(nullptr));
+  platform::ado::SetTransactionEndHandler(conn_, {});
+}
+
 TEST_F(AdoTest, TransactionDepthAndTheEndOfTheOutermostTransaction) {
   int ended = 0;
   LONG depthSeen = -2;

@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <set>
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
 #include "platform/ado/text.h"
+#include "testing/support/lock_wait.h"
 #include "testing/support/temp_folder.h"
 #include "testing/support/test_database.h"
+#include "testing/support/waits.h"
 
 using namespace platform::ado;
 
@@ -199,6 +202,16 @@ TEST_F(DbTest, FailuresAreToldApart) {
     EXPECT_EQ(e.error.sqlState, L"23000");
     EXPECT_NE(e.error.description.find(L"UNIQUE"), std::wstring::npos);
   }
+  // A foreign key refuses with an integrity violation, also a statement the caller wrote; a
+  // duplicate key of the same table stays a refused command.
+  db_->Execute(L"CREATE TABLE owner (id int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"CREATE TABLE owned (id int NOT NULL PRIMARY KEY, owner_id int NULL REFERENCES owner (id))");
+  db_->Execute(L"INSERT INTO owner (id) VALUES (1)");
+  EXPECT_EQ(hrOf(L"INSERT INTO owned VALUES (1, 1)"), S_OK);
+  EXPECT_EQ(hrOf(L"INSERT INTO owned VALUES (2, 7)"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"UPDATE owned SET owner_id = 7"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 1"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"INSERT INTO owned VALUES (1, NULL)"), DB_E_ERRORSINCOMMAND);
 }
 
 TEST_F(DbTest, TransactionsNestAndRollBack) {
@@ -214,20 +227,96 @@ TEST_F(DbTest, TransactionsNestAndRollBack) {
   EXPECT_EQ(One(L"SELECT COUNT(*) FROM item").i, 1);
 }
 
+// A commit that a deferred foreign key refuses leaves the transaction open: the caller rolls it
+// back, and the database's lock goes with it.
+TEST_F(DbTest, ACommitRefusedByADeferredKeyLeavesTheTransactionOpen) {
+  db_->Execute(L"CREATE TABLE owner (id int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"CREATE TABLE owned (id int NOT NULL PRIMARY KEY, owner_id int NULL REFERENCES owner (id))");
+  db_->Begin();
+  db_->Begin();
+  db_->Execute(L"PRAGMA defer_foreign_keys = ON");
+  db_->Execute(L"INSERT INTO owned (id, owner_id) VALUES (1, 9)");
+  db_->Commit();  // an inner transaction checks nothing
+  HRESULT refused = S_OK;
+  try {
+    db_->Commit();
+  } catch (const DbException& e) {
+    refused = e.error.hr;
+  }
+  EXPECT_EQ(refused, DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(db_->TransactionDepth(), 1);
+  db_->Rollback();
+  EXPECT_EQ(db_->TransactionDepth(), 0);
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM owned").i, 0);
+  auto other = Database::Open(db_->Path(), 0);
+  EXPECT_NO_THROW(other->Begin());  // nobody holds the write lock
+  other->Rollback();
+}
+
+// SQL Server's ALTER TABLE ... ADD CONSTRAINT ... FOREIGN KEY on a table that SQLite cannot alter:
+// WITH CHECK refuses rows that break the key, WITH NOCHECK keeps them, and the key holds from then
+// on for this connection and every other.
+TEST_F(DbTest, AForeignKeyAddedToATableChecksOrKeepsTheRowsThere) {
+  db_->Execute(L"CREATE TABLE owner (id int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"CREATE TABLE owned (id int NOT NULL PRIMARY KEY, owner_id int NULL, note nvarchar(20) NULL)");
+  db_->Execute(L"CREATE INDEX ix_owned_note ON owned (note)");
+  db_->Execute(L"CREATE VIEW owned_view AS SELECT id, owner_id FROM owned");
+  db_->Execute(L"INSERT INTO owner (id) VALUES (1), (2)");
+  db_->Execute(L"INSERT INTO owned (id, owner_id, note) VALUES (1, 1, 'a'), (2, 5, 'orphan'), (3, NULL, 'none')");
+  auto hrOf = [&](const std::wstring& sql) {
+    try {
+      db_->Execute(sql);
+    } catch (const DbException& e) {
+      return e.error.hr;
+    }
+    return S_OK;
+  };
+  const std::wstring add = L"ADD CONSTRAINT fk_owned_owner FOREIGN KEY (owner_id) REFERENCES owner (id)";
+  EXPECT_EQ(hrOf(L"ALTER TABLE owned " + add), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"ALTER TABLE owned WITH CHECK " + add), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 1"), S_OK);  // no key was added
+  db_->Execute(L"INSERT INTO owner (id) VALUES (1)");
+  // Added inside a transaction that is rolled back, the key is gone with it.
+  db_->Begin();
+  db_->Execute(L"ALTER TABLE owned WITH NOCHECK " + add);
+  db_->Rollback();
+  EXPECT_EQ(hrOf(L"INSERT INTO owned (id, owner_id) VALUES (9, 77)"), S_OK);
+  db_->Execute(L"DELETE FROM owned WHERE id = 9");
+
+  db_->Begin();
+  db_->Execute(L"ALTER TABLE owned WITH NOCHECK " + add + L";");
+  db_->Commit();
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM owned_view").i, 3);  // every row kept, the view reads them
+  EXPECT_EQ(One(L"SELECT COUNT(*) FROM owned WHERE note = 'orphan'").i, 1);
+  EXPECT_EQ(hrOf(L"UPDATE owned SET note = 'kept' WHERE id = 2"), S_OK);  // its key column unchanged
+  EXPECT_EQ(hrOf(L"UPDATE owned SET owner_id = 6 WHERE id = 2"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"INSERT INTO owned (id, owner_id) VALUES (4, 8)"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 1"), DB_E_INTEGRITYVIOLATION);
+  EXPECT_EQ(hrOf(L"DELETE FROM owner WHERE id = 2"), S_OK);
+  auto other = Database::Open(db_->Path());
+  EXPECT_THROW(other->Execute(L"DELETE FROM owner WHERE id = 1"), DbException);
+  EXPECT_EQ(hrOf(L"ALTER TABLE nowhere WITH NOCHECK " + add), DB_E_NOTABLE);
+}
+
 TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
   char tmpl[] = "/tmp/vx_ado_busy_XXXXXX";
   std::string dir = mkdtemp(tmpl);
   std::string path = dir + "/s.db";
   Database::Open(path)->Execute(L"CREATE TABLE t (n int)");
-  int go[2];
+  int go[2], waiting[2];
   ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(waiting), 0);
   // The child is forked before this process opens the file again: an SQLite connection must
   // not be carried across fork.
   pid_t child = fork();
   if (child == 0) {
     char c = 0;
     close(go[1]);
+    close(waiting[0]);
     if (read(go[0], &c, 1) != 1) _exit(3);
+    testutil::OnFirstLockWait([&] {
+      if (write(waiting[1], "w", 1) != 1) _exit(4);
+    });
     int code = 1;
     try {
       auto b = Database::Open(path, 5000);
@@ -238,19 +327,21 @@ TEST(DbShared, SecondProcessWaitsForTheWriterInsteadOfFailing) {
     _exit(code);
   }
   close(go[0]);
+  close(waiting[1]);
   {
     auto a = Database::Open(path);
     a->Begin();
     a->Execute(L"INSERT INTO t VALUES (1)");
     ASSERT_EQ(write(go[1], "x", 1), 1);
-    usleep(300 * 1000);
+    char signal = 0;
+    const bool childWaits = testutil::ReadFor(waiting[0], &signal, 1, 20000);
+    EXPECT_TRUE(childWaits) << "the child did not wait for the lock";
     EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 1);
     a->Commit();
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int code = testutil::AwaitExit(child, 20000);
     close(go[1]);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    close(waiting[0]);
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(a->Execute(L"SELECT COUNT(*) FROM t").result.rows[0][0].i, 2);
     // With a short timeout a held write lock is reported as a timeout, not as success.
     a->Begin();
@@ -376,6 +467,10 @@ TEST_F(DbTest, FailuresMapToTheSameCodesOnEitherEngine) {
                L"workstation nvarchar(16) NULL, username nvarchar(50) NULL, PRIMARY KEY (obid, obextra, obtype))");
   db_->Execute(L"INSERT INTO kd_blokada (obid, obextra, obtype) VALUES (11, 0, 726)");
   db_->Execute(L"INSERT INTO item (name, qty) VALUES ('x', 1)");
+  db_->Execute(L"CREATE TABLE owner (id int NOT NULL PRIMARY KEY)");
+  db_->Execute(L"CREATE TABLE owned (id int NOT NULL PRIMARY KEY, owner_id int NULL REFERENCES owner (id))");
+  db_->Execute(L"INSERT INTO owner (id) VALUES (1)");
+  db_->Execute(L"INSERT INTO owned (id, owner_id) VALUES (1, 1)");
   struct Case {
     const wchar_t* sql;
     HRESULT hr;
@@ -383,6 +478,9 @@ TEST_F(DbTest, FailuresMapToTheSameCodesOnEitherEngine) {
   };
   const Case kCases[] = {
       {L"INSERT INTO kd_blokada (obid, obextra, obtype) VALUES (11, 0, 726)", DB_E_ERRORSINCOMMAND, L"23000"},
+      // A foreign key is an integrity violation, also from a statement.
+      {L"INSERT INTO owned (id, owner_id) VALUES (2, 7)", DB_E_INTEGRITYVIOLATION, L"23000"},
+      {L"DELETE FROM owner WHERE id = 1", DB_E_INTEGRITYVIOLATION, L"23000"},
       {L"INSERT INTO item (name) VALUES (NULL)", DB_E_ERRORSINCOMMAND, L"23000"},
       {L"SELEKT 1", DB_E_ERRORSINCOMMAND, L"42000"},
       {L"SELECT * FROM no_such_table", DB_E_NOTABLE, L"42S02"},
@@ -466,4 +564,52 @@ TEST_F(DbTest, TheObjectLocksInsertNeverWaitsForAnotherUncommittedOne) {
   // The holder's insert rolled back, the key is free for the other workstation.
   other->Execute(L"INSERT INTO kd_blokada (obid, obextra, obtype, workstation) VALUES (11, 0, 726, 'KASA2')");
   EXPECT_EQ(One(L"SELECT workstation FROM kd_blokada").s, L"KASA2");
+}
+
+TEST_F(DbTest, RightJoinsGiveTheRowsOfTheirLeftJoinFormAndSearchByIndex) {
+  for (const wchar_t* sql :
+       {L"CREATE TABLE cs (cs_Id int NOT NULL PRIMARY KEY, cs_Ext bigint NULL)",
+        L"CREATE INDEX ix_cs_Ext ON cs (cs_Ext)",
+        L"CREATE TABLE tr (tr_Id int NOT NULL PRIMARY KEY, tr_Cs int NULL, tr_Au int NULL, tr_Qty int NULL)",
+        L"CREATE INDEX ix_tr_Au ON tr (tr_Au, tr_Cs)",
+        L"CREATE TABLE au (au_Id int NOT NULL PRIMARY KEY, au_No nvarchar(20) NULL, au_Prov int NULL)",
+        L"CREATE INDEX ix_au_No ON au (au_No, au_Prov)",
+        L"INSERT INTO cs VALUES (1, 7), (2, 8), (3, 7)",
+        // Auction 10: buyer 7 twice (two customers of that id), buyer 8 once; auction 11: buyer 8
+        // only; auction 12: nobody; auction 13: a transaction whose customer is gone.
+        L"INSERT INTO au VALUES (10, N'100', 1), (11, N'200', 1), (12, N'300', 1), (13, N'400', 1), (14, N'100', 2)",
+        L"INSERT INTO tr VALUES (1, 1, 10, 2), (2, 3, 10, 1), (3, 2, 10, 5), (4, 2, 11, 1), (5, 9, 13, 1)"})
+    db_->Execute(sql);
+  auto rows = [&](const std::wstring& sql) {
+    std::multiset<std::wstring> out;
+    for (const auto& row : db_->Execute(sql).result.rows) {
+      std::wstring line;
+      for (const Value& v : row) line += (v.IsNull() ? L"-" : std::to_wstring(v.i)) + L" ";
+      out.insert(line);
+    }
+    return out;
+  };
+  const wchar_t* columns = L"SELECT cs_Id, tr_Id, au_Id, tr_Qty FROM ";
+  for (const int buyer : {7, 8, 9})
+    for (const wchar_t* number : {L"100", L"200", L"300", L"400", L"999"}) {
+      const std::wstring where = L" WHERE au_No = '" + std::wstring(number) + L"' AND au_Prov = 1";
+      const std::wstring pair = L"cs INNER JOIN tr ON cs_Id = tr_Cs AND cs_Ext = " + std::to_wstring(buyer);
+      const std::wstring right = columns + (L"(" + pair + L") RIGHT JOIN au ON tr_Au = au_Id") + where;
+      const std::wstring left = columns + (L"au LEFT JOIN (" + pair + L") ON tr_Au = au_Id") + where;
+      EXPECT_EQ(rows(right), rows(left)) << buyer << " " << number;
+    }
+  EXPECT_EQ(rows(std::wstring(columns) + L"(cs JOIN tr ON cs_Id = tr_Cs AND cs_Ext = 7) RIGHT JOIN au ON tr_Au = au_Id "
+                                         L"WHERE au_No = '100' AND au_Prov = 1"),
+            (std::multiset<std::wstring>{L"1 1 10 2 ", L"3 2 10 1 "}));
+  // Every table is searched through an index: none is scanned, no index is built for the query
+  // (SQLite's plan; PostgreSQL plans by its statistics).
+  if (testdb::OnPostgres()) return;
+  const auto plan = db_->Execute(L"EXPLAIN QUERY PLAN SELECT tr_Id FROM (cs INNER JOIN tr ON cs_Id = tr_Cs AND "
+                                 L"cs_Ext = 7) RIGHT JOIN au ON tr_Au = au_Id WHERE au_No = '100' AND au_Prov = 1");
+  ASSERT_FALSE(plan.result.rows.empty());
+  for (const auto& row : plan.result.rows) {
+    const std::wstring detail = row.back().s;
+    EXPECT_EQ(detail.find(L"SCAN"), std::wstring::npos) << detail;
+    EXPECT_EQ(detail.find(L"AUTOMATIC"), std::wstring::npos) << detail;
+  }
 }

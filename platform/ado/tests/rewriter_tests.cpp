@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <map>
+#include <set>
 
+#include "platform/ado/column_types.h"
 #include "platform/ado/pg_rewriter.h"
 #include "platform/ado/sql_rewriter.h"
 
 using platform::ado::RewriteSql;
+using platform::ado::SchemaSource;
 
 namespace {
 std::string R(const wchar_t* sql) { return RewriteSql(sql).sql; }
@@ -92,10 +96,107 @@ TEST(SqlRewriter, CreateTableIdentityCollationAndKeys) {
             "CREATE TABLE o (n sysname text COLLATE VXNOCASE NOT NULL, d datetime text COLLATE BINARY)");
 }
 
+namespace {
+// Tables and their columns; every other name is neither.
+class FakeSchema : public SchemaSource {
+ public:
+  Kind KindOf(const std::wstring& name) override {
+    if (name == L"v") return Kind::View;
+    return tables_.count(name) ? Kind::Table : Kind::None;
+  }
+  std::optional<std::string> ColumnDeclaration(const std::wstring& table, const std::wstring& column) override {
+    auto it = tables_.find(table);
+    if (it == tables_.end() || !it->second.count(column)) return std::nullopt;
+    return std::string("int");
+  }
+  std::wstring ViewText(const std::wstring&) override { return L""; }
+
+ private:
+  std::map<std::wstring, std::set<std::wstring>> tables_ = {
+      {L"cs", {L"cs_Id", L"cs_Ext", L"same"}},
+      {L"tr", {L"tr_Id", L"tr_Cs", L"tr_Au", L"same"}},
+      {L"au", {L"au_Id", L"au_No"}}};
+};
+}  // namespace
+
+TEST(SqlRewriter, RightJoinsAreRunFromTheirRightSide) {
+  FakeSchema schema;
+  const struct {
+    const wchar_t* sql;
+    const char* expected;
+  } cases[] = {
+      // One table on the left: a left join the other way round, with or without a schema.
+      {L"SELECT a.x FROM t a RIGHT OUTER JOIN u AS b ON a.k = b.k WHERE b.y = 1",
+       "SELECT a.x FROM u AS b LEFT JOIN t a ON a.k = b.k WHERE b.y = 1"},
+      // A join on the left: the table that the condition names comes first, the other one only
+      // where a row of the pair exists.
+      {L"SELECT cs_Id, tr_Id, au_Id FROM (cs INNER JOIN tr ON cs_Id=tr_Cs AND cs_Ext=5) RIGHT JOIN au "
+       L"ON tr_Au=au_Id WHERE au_No='7' ",
+       "SELECT cs_Id, tr_Id, au_Id FROM au LEFT JOIN tr ON (tr_Au=au_Id) AND EXISTS (SELECT 1 FROM cs WHERE "
+       "cs_Id=tr_Cs AND cs_Ext=5) LEFT JOIN cs ON cs_Id=tr_Cs AND cs_Ext=5 WHERE au_No='7'"},
+      {L"SELECT c.cs_Id FROM (tr t JOIN cs c ON c.cs_Id = t.tr_Cs) RIGHT JOIN au ON t.tr_Au = au.au_Id OR 1 = 0",
+       "SELECT c.cs_Id FROM au LEFT JOIN tr t ON (t.tr_Au = au.au_Id OR 1 = 0) AND EXISTS (SELECT 1 FROM cs c "
+       "WHERE c.cs_Id = t.tr_Cs) LEFT JOIN cs c ON c.cs_Id = t.tr_Cs"},
+      // Left as they are: a bare star, a name in two tables, a view, a subquery, more joins
+      // after it, a left join inside.
+      {L"SELECT * FROM t RIGHT JOIN u ON t.k = u.k", "SELECT * FROM t RIGHT JOIN u ON t.k = u.k"},
+      {L"SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON same = au_Id",
+       "SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON same = au_Id"},
+      {L"SELECT tr_Id FROM (v JOIN tr ON v.x = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id",
+       "SELECT tr_Id FROM (v JOIN tr ON v.x = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id"},
+      {L"SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au IN (SELECT au_Id FROM au)",
+       "SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au IN (SELECT au_Id FROM au)"},
+      {L"SELECT k FROM t RIGHT JOIN u ON t.k = u.k JOIN w ON w.k = u.k",
+       "SELECT k FROM t RIGHT JOIN u ON t.k = u.k JOIN w ON w.k = u.k"},
+      {L"SELECT tr_Id FROM (cs LEFT JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id",
+       "SELECT tr_Id FROM (cs LEFT JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id"},
+      // A condition naming both tables of the pair.
+      {L"SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id AND cs_Ext = au_No",
+       "SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id AND cs_Ext = au_No"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RewriteSql(c.sql, &schema).sql, c.expected) << c.sql;
+  // Without a schema the names of a join cannot be told apart.
+  EXPECT_EQ(R(L"SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id"),
+            "SELECT tr_Id FROM (cs JOIN tr ON cs_Id = tr_Cs) RIGHT JOIN au ON tr_Au = au_Id");
+  EXPECT_EQ(R(L"DROP INDEX ix_a ON t"), "DROP INDEX ix_a");
+}
+
+TEST(SqlRewriter, AForeignKeyAddedToATableIsTakenOutForTheConnection) {
+  struct Case {
+    const wchar_t* sql;
+    const char* table;  // null: not taken out
+    const char* clause;
+    bool checkRows;
+  };
+  const Case cases[] = {
+      {L"ALTER TABLE au__Auction WITH NOCHECK ADD CONSTRAINT fk_a FOREIGN KEY (au_RegId) REFERENCES r (reg_Id)",
+       "au__Auction", "CONSTRAINT fk_a FOREIGN KEY (au_RegId) REFERENCES r (reg_Id)", false},
+      {L"ALTER TABLE t ADD FOREIGN KEY (a, b) REFERENCES p (x, y) ON DELETE CASCADE;", "t",
+       "FOREIGN KEY (a, b) REFERENCES p (x, y) ON DELETE CASCADE", true},
+      {L"alter table t with check add constraint k foreign key (a) references p (x)", "t",
+       "constraint k foreign key (a) references p (x)", true},
+      {L"ALTER TABLE t ADD CONSTRAINT u UNIQUE (a)", nullptr, nullptr, true},
+      {L"ALTER TABLE t ADD FOREIGN KEY (a) REFERENCES p (x); DELETE FROM p", nullptr, nullptr, true},
+  };
+  for (const Case& c : cases) {
+    const auto r = RewriteSql(c.sql);
+    ASSERT_EQ(r.addedForeignKey.has_value(), c.table != nullptr) << c.sql;
+    if (!c.table) continue;
+    EXPECT_EQ(r.addedForeignKey->table, c.table);
+    EXPECT_EQ(r.addedForeignKey->clause, c.clause);
+    EXPECT_EQ(r.addedForeignKey->checkRows, c.checkRows) << c.sql;
+    EXPECT_EQ(r.sql, "");
+  }
+}
+
 TEST(SqlRewriter, MalformedTextPassesThroughWithoutCrashing) {
   for (const wchar_t* bad : {L"SELECT (a + ", L"SELECT 'unterminated", L"SELECT [x", L")) + (", L"CASE WHEN",
-                             L"SELECT TOP", L"CONVERT()", L"SELECT ?=", L"CREATE TABLE t (", L""}) {
-    EXPECT_NO_THROW(RewriteSql(bad)) << bad;
+                             L"SELECT TOP", L"CONVERT()", L"SELECT ?=", L"CREATE TABLE t (", L"",
+                             L"SELECT a FROM t RIGHT JOIN", L"SELECT a FROM (cs JOIN tr ON) RIGHT JOIN au ON",
+                             L"SELECT a FROM (cs JOIN tr ON cs_Id = tr.) RIGHT JOIN au ON tr_Au = au_Id",
+                             L"DROP INDEX ix ON"}) {
+    FakeSchema schema;
+    EXPECT_NO_THROW(RewriteSql(bad, &schema)) << bad;
   }
 }
 
@@ -137,6 +238,11 @@ TEST(PgRewriter, EachConstructBecomesItsPostgresForm) {
        "f smallint NOT NULL DEFAULT 0, m numeric(19,4), d timestamp(3) DEFAULT vx.getdate(), r integer REFERENCES u "
        "(id) DEFERRABLE, c bpchar COLLATE \"C\")"},
       {L"ALTER TABLE t ADD note nvarchar(20) NULL", "ALTER TABLE t ADD note bpchar COLLATE vx.ci NULL"},
+      {L"ALTER TABLE t WITH NOCHECK ADD CONSTRAINT fk FOREIGN KEY (a) REFERENCES p (x)",
+       "ALTER TABLE t ADD CONSTRAINT fk FOREIGN KEY (a) REFERENCES p (x) DEFERRABLE NOT VALID"},
+      {L"ALTER TABLE t WITH CHECK ADD FOREIGN KEY (a) REFERENCES p (x);",
+       "ALTER TABLE t ADD FOREIGN KEY (a) REFERENCES p (x) DEFERRABLE"},
+      {L"DROP INDEX ix_a ON t", "DROP INDEX ix_a"},
       {L"PRAGMA defer_foreign_keys = ON", "SET CONSTRAINTS ALL DEFERRED"},
       {L"SET NOCOUNT ON; SELECT 1", "SELECT 1"},
       {L"BEGIN TRAN", "BEGIN"},

@@ -1,6 +1,7 @@
 // Windows, controls, menus and cursors of the headless layer.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,60 @@ TEST_F(Windows, EditsLimitWhatIsTypedButNotWhatIsSet) {
   EXPECT_NE(std::find(g_log.begin(), g_log.end(), L"command 5 " + std::to_wstring(EN_CHANGE)), g_log.end());
   EXPECT_NE(std::find(g_log.begin(), g_log.end(), L"command 5 " + std::to_wstring(EN_MAXTEXT)), g_log.end());
   EXPECT_EQ(SendMessageW(e, EM_GETLIMITTEXT, 0, 0), 4);
+}
+
+// A combo box's vertical scroll bar belongs to its dropped list: the closed box gives its whole
+// width to the box, while a list box with the same style shows its bar beside its client area.
+TEST_F(Windows, AClosedComboBoxShowsNoScrollBarAndAListBoxDoes) {
+  HWND f = Frame();
+  HWND combo = Child(f, L"ComboBox", L"", 7, CBS_DROPDOWNLIST | WS_VSCROLL);
+  HWND list = Child(f, L"ListBox", L"", 8, WS_VSCROLL);
+  RECT r{};
+  GetClientRect(combo, &r);
+  EXPECT_EQ(r.right, 80);
+  EXPECT_TRUE(GetWindowLongW(combo, GWL_STYLE) & WS_VSCROLL);   // the list's style is kept
+  GetClientRect(list, &r);
+  EXPECT_EQ(r.right, 80 - GetSystemMetrics(SM_CXVSCROLL));
+}
+
+// The system's standard icons are drawn (each in its colour, the background left as it was);
+// an icon the layer has no artwork for is a framed square.
+TEST_F(Windows, StandardIconsAreDrawnInTheirColours) {
+  struct Case {
+    LPCWSTR icon;
+    COLORREF colour;   // the sign's colour below its mark
+  };
+  const Case cases[] = {{IDI_ERROR, RGB(204, 24, 24)},
+                        {IDI_WARNING, RGB(250, 204, 20)},
+                        {IDI_INFORMATION, RGB(30, 90, 200)},
+                        {IDI_QUESTION, RGB(30, 90, 200)}};
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, 40, 40);
+  SelectObject(dc, bitmap);
+  auto near = [](COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) <= 40 && std::abs(GetGValue(a) - GetGValue(b)) <= 40 &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= 40;
+  };
+  for (const Case& c : cases) {
+    RECT all{0, 0, 40, 40};
+    FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+    ASSERT_TRUE(DrawIcon(dc, 4, 4, LoadIconW(nullptr, c.icon)));
+    EXPECT_TRUE(near(GetPixel(dc, 4 + 11, 4 + 26), c.colour)) << std::hex << GetPixel(dc, 4 + 11, 4 + 26);
+    EXPECT_EQ(GetPixel(dc, 4 + 1, 4 + 1), GetSysColor(COLOR_BTNFACE));   // outside the sign
+    EXPECT_EQ(GetPixel(dc, 1, 1), GetSysColor(COLOR_BTNFACE));
+  }
+  // The error sign's cross is white at its middle; the warning's mark black.
+  DrawIcon(dc, 4, 4, LoadIconW(nullptr, IDI_ERROR));
+  EXPECT_TRUE(near(GetPixel(dc, 4 + 16, 4 + 16), RGB(255, 255, 255)));
+  DrawIcon(dc, 4, 4, LoadIconW(nullptr, IDI_WARNING));
+  EXPECT_TRUE(near(GetPixel(dc, 4 + 16, 4 + 15), RGB(0, 0, 0)));
+  // A module's icon: its square framed.
+  RECT all{0, 0, 40, 40};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+  ASSERT_TRUE(DrawIcon(dc, 4, 4, LoadIconW(reinterpret_cast<HINSTANCE>(1), MAKEINTRESOURCEW(128))));
+  EXPECT_EQ(GetPixel(dc, 4, 4), RGB(0, 0, 0));
+  DeleteDC(dc);
+  DeleteObject(bitmap);
 }
 
 TEST_F(Windows, ComboAndListBoxesKeepItemsDataAndSelection) {

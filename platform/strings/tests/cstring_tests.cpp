@@ -270,28 +270,78 @@ TEST(CString, SubStringsAndPlainInserts) {
   EXPECT_EQ(out, L"jan ma 50% rabatu,  zostaje pominięte, 100%% bez zmian");
 }
 
-TEST(CString, StringObjectsCanBePassedToFormattingCalls) {
-  // The class library lets its strings be handed to Format as they are; they pass their text.
+namespace {
+
+struct WideWrapper {  // shaped like an automation-string wrapper
+  operator const wchar_t*() const { return L"wrapped"; }
+};
+struct DerivedString : CString {};
+
+// How many of the variadic formatting calls take an argument of type T.
+template <class T>
+constexpr int FormattingCallsTaking() {
+  constexpr bool takes[] = {
+      requires(CString s, const T& v) { s.Format(L"%s", v); },
+      requires(CString s, const T& v) { s.Format(7U, v); },
+      requires(CString s, const T& v) { s.AppendFormat(L"%s", v); },
+      requires(CString s, const T& v) { s.FormatMessage(L"%1", v); },
+      requires(CString s, const T& v) { s.FormatMessage(7U, v); },
+      requires(CStringA s, const T& v) { s.Format("%s", v); },
+      requires(CStringA s, const T& v) { s.AppendFormat("%s", v); },
+      requires(CStringA s, const T& v) { s.FormatMessage("%1", v); },
+      requires(const T& v) { platform::FormatW(L"%s", v); },
+      requires(const T& v) { platform::FormatA("%s", v); },
+      requires(wchar_t* buf, const T& v) { swprintf_s(buf, 8, L"%s", v); },
+      requires(wchar_t (&buf)[8], const T& v) { swprintf_s(buf, L"%s", v); },
+      requires(wchar_t* buf, const T& v) { _snwprintf(buf, 8, L"%s", v); },
+      requires(wchar_t* buf, const T& v) { _snwprintf_s(buf, 8, 7, L"%s", v); },
+      requires(const T& v) { _scwprintf(L"%s", v); },
+      requires(char* buf, const T& v) { sprintf_s(buf, 8, "%s", v); },
+      requires(char* buf, const T& v) { _snprintf_s(buf, 8, 7, "%s", v); },
+      requires(wchar_t* buf, const T& v) { wsprintfW(buf, L"%s", v); },
+      requires(wchar_t* buf, const T& v) { StringCchPrintfW(buf, 8, L"%s", v); },
+  };
+  int count = 0;
+  for (bool t : takes) count += t ? 1 : 0;
+  return count;
+}
+constexpr int kFormattingCalls = 19;
+
+// A CString (wide or narrow, or a class derived from one) handed to a format as it stands does
+// not compile, whichever formatting call it goes to; nor does any other class object that is no
+// string. Plain values, standard strings and automation-string wrappers are taken by every one.
+static_assert(FormattingCallsTaking<CString>() == 0);
+static_assert(FormattingCallsTaking<CStringA>() == 0);
+static_assert(FormattingCallsTaking<DerivedString>() == 0);
+static_assert(FormattingCallsTaking<std::unordered_set<int>>() == 0);
+static_assert(FormattingCallsTaking<const wchar_t*>() == kFormattingCalls);
+static_assert(FormattingCallsTaking<const char*>() == kFormattingCalls);
+static_assert(FormattingCallsTaking<int>() == kFormattingCalls);
+static_assert(FormattingCallsTaking<std::wstring>() == kFormattingCalls);
+static_assert(FormattingCallsTaking<WideWrapper>() == kFormattingCalls);
+
+}  // namespace
+
+TEST(CString, StringObjectsPassTheirTextToFormattingCalls) {
+  // A CString's text goes with GetString() or a cast to its pointer type; standard strings and
+  // automation-string wrappers pass their text themselves.
   CString name = L"Zażółć gęślą jaźń, a text too long to be kept inside the object";
   CStringA narrow("wąż");
   std::wstring stdWide = L"std";
   CString s;
-  s.Format(L"[%s|%S|%s|%d]", name, narrow, stdWide, 5);
+  s.Format(L"[%s|%S|%s|%d]", name.GetString(), narrow.GetString(), stdWide, 5);
   EXPECT_EQ(s, L"[" + name + L"|wąż|std|5]");
-  s.AppendFormat(L"%s", CString(L"+"));
+  s.AppendFormat(L"%s", static_cast<LPCWSTR>(CString(L"+")));
   EXPECT_EQ(s.Right(2), L"]+");
-  ASSERT_TRUE(s.FormatMessage(L"%1 / %2!S! / %3!d!", name, narrow, 7));
+  ASSERT_TRUE(s.FormatMessage(L"%1 / %2!S! / %3!d!", name.GetString(), narrow.GetString(), 7));
   EXPECT_EQ(s, name + L" / wąż / 7");
   CStringA a;
-  a.Format("%s-%S", narrow, name);
+  a.Format("%s-%S", narrow.GetString(), name.GetString());
   EXPECT_EQ(CString(a), L"wąż-" + name);
   wchar_t buf[128];
-  EXPECT_EQ(swprintf_s(buf, L"%s!", CString(L"ok")), 3);
+  EXPECT_EQ(swprintf_s(buf, L"%s!", CString(L"ok").GetString()), 3);
   EXPECT_STREQ(buf, L"ok!");
-  EXPECT_EQ(_snwprintf(buf, 128, L"<%s>", CString(L"x")), 3);
-  EXPECT_EQ(platform::FormatW(L"%s", CString(L"y")), L"y");
-  struct WideWrapper {  // shaped like an automation-string wrapper
-    operator const wchar_t*() const { return L"wrapped"; }
-  };
+  EXPECT_EQ(_snwprintf(buf, 128, L"<%s>", CString(L"x").GetString()), 3);
+  EXPECT_EQ(platform::FormatW(L"%s", CString(L"y").GetString()), L"y");
   EXPECT_EQ(platform::FormatW(L"%s", WideWrapper{}), L"wrapped");
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "framework/kdtools.h"
+#include "platform/threads/threads.h"
 #include "shared/controls/hxappbar.h"
 #include "shared/controls/hxbutton.h"
 #include "shared/controls/hxdrawplus.h"
@@ -30,10 +31,13 @@ class Buttons : public controls_test::Fixture {
     button.reset();
     Fixture::TearDown();
   }
-  CHxButton& Make(const wchar_t* text = L"Zapisz") {
-    button = std::make_unique<CHxButton>();
-    EXPECT_TRUE(button->Create(text, CRect(10, 10, 110, 40), &host, 7));
-    return *button;
+  template <class Button = CHxButton>
+  Button& Make(const wchar_t* text = L"Zapisz") {
+    auto made = std::make_unique<Button>();
+    Button& b = *made;
+    button = std::move(made);
+    EXPECT_TRUE(b.Create(text, CRect(10, 10, 110, 40), &host, 7));
+    return b;
   }
   std::vector<MSG> Commands() {
     std::vector<MSG> out;
@@ -154,11 +158,26 @@ TEST_F(Buttons, ButtonsAndWindowsDestroyedMidFadeStopTheirWorkers) {
   EXPECT_EQ(platform::clock::RunningThreads(), 0);
 }
 
+// A button that tells of each tick of its worker (the step and the tick's wait done).
+class TickingButton : public CHxButton {
+ public:
+  ~TickingButton() override {
+    StopThread();  // no tick comes once the event is gone
+    CloseHandle(ticked);
+  }
+  void OnThreadTick() override {
+    CHxButton::OnThreadTick();
+    SetEvent(ticked);
+  }
+  HANDLE ticked = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+};
+
 TEST_F(Buttons, InRealTimeAFadeRunsAndEndsWithTheButton) {
   platform::clock::UseReal();
-  CHxButton& b = Make();
+  TickingButton& b = Make<TickingButton>();
   platform::gui::MouseMove(b, 5, 5);
-  for (int i = 0; i < 200 && b.GetExactState() < 3; ++i) Sleep(5);
+  while (b.GetExactState() < 3)
+    ASSERT_EQ(WaitForSingleObject(b.ticked, 10000), static_cast<DWORD>(WAIT_OBJECT_0)) << "the fade stopped";
   EXPECT_GE(b.GetExactState(), 3);
   b.UpdateWindow();   // paints while the worker runs
   button.reset();

@@ -28,6 +28,7 @@ class ChooserTest : public testutil::HostTest {
              L"INSERT INTO st_AuctionType (at_Id, at_Name, at_SvcProvId, at_SiteId) VALUES (1, N'Licytacja', 2, 1), "
              L"(2, N'Kup teraz', 2, 1)",
              L"INSERT INTO st_Duration (sd_Id, sd_Name, sd_SvcProvId, sd_SiteId) VALUES (1, N'7 dni', 2, 1)",
+             L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username) VALUES (12, 2, 'jan'), (13, 2, 'ewa')",
              L"INSERT INTO au__Auction (au_Id, au_SiteId, au_RegId, au_SvcProvId, au_Note, au_Title, au_TypeId, "
              L"au_DurationId, au_Template) VALUES "
              L"(101, 10, 12, 2, N'Lampy', N'Lampa stołowa mosiężna', 1, 1, 1), "

@@ -1,9 +1,12 @@
 // Picture objects, their placement and drawing, the picture-file tools, the fitting into a byte
 // budget and the repository's transaction scope.
+#include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "platform/files/files.h"
+#include "platform/gui/headless.h"
 #include "shared/controls/hximage.h"
 #include "shared/controls/tests/support.h"
 #include "shared/hxinstance.h"
@@ -126,7 +129,70 @@ TEST_F(Pictures, AFileKeepsOnlyItsThumbnailAndABrokenOneNoPicture) {
   }
 }
 
+TEST_F(Pictures, AFileIsDecodedNoLargerThanItsThumbnailNeedsAndShowsTheSamePicture) {
+  const std::string photo = testpictures::PhotoJpeg(1600, 1200, "");
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* ext;
+    unsigned long long mostDecoded;  // pixels
+  } cases[] = {
+      // At an eighth: 200 x 150 for the 140 x 105 thumbnail.
+      {"JPEG", photo, ".jpg", 200 * 150},
+      {"progressive JPEG", testpictures::PhotoJpeg(1600, 1200, "progressive"), ".jpg", 200 * 150},
+      {"grey JPEG", testpictures::PhotoJpeg(1600, 1200, "gray"), ".jpg", 200 * 150},
+      // Whole, as any picture: four components, damaged data, other formats.
+      {"CMYK JPEG", testpictures::PhotoJpeg(800, 600, "cmyk"), ".jpg", 800 * 600},
+      {"truncated JPEG", photo.substr(0, photo.size() * 2 / 3), ".jpg", 1600 * 1200},
+      {"PNG", testpictures::Photo("PNG", 400, 300), ".png", 400 * 300},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring path = TempFile(c.bytes, c.ext);
+    const unsigned long long before = platform::gui::DecodedPixels();
+    CHalvexImage picture(path.c_str());
+    EXPECT_LE(platform::gui::DecodedPixels() - before, c.mostDecoded);
+    ASSERT_TRUE(picture.Picture());
+    // The picture decoded whole and made into a thumbnail of the same size.
+    Gdiplus::Image whole(path.c_str());
+    ASSERT_EQ(whole.GetLastStatus(), Gdiplus::Ok);
+    const UINT w = picture.Picture()->GetWidth(), h = picture.Picture()->GetHeight();
+    EXPECT_EQ(picture.ThumbWidth(), static_cast<int>(w));
+    std::unique_ptr<Gdiplus::Image> expected(whole.GetThumbnailImage(w, h));
+    ASSERT_TRUE(expected);
+    ASSERT_EQ(expected->GetWidth(), w);
+    ASSERT_EQ(expected->GetHeight(), h);
+    const std::vector<Gdiplus::ARGB>& got = picture.Picture()->Pixels();
+    const std::vector<Gdiplus::ARGB>& want = expected->Pixels();
+    ASSERT_EQ(got.size(), want.size());
+    double sum = 0;
+    int largest = 0;
+    for (size_t i = 0; i < got.size(); ++i)
+      for (int shift : {0, 8, 16}) {
+        const int d = std::abs(static_cast<int>((got[i] >> shift) & 0xFF) - static_cast<int>((want[i] >> shift) & 0xFF));
+        sum += d;
+        largest = std::max(largest, d);
+      }
+    EXPECT_LE(sum / (3.0 * got.size()), 2.0);
+    EXPECT_LE(largest, 16);
+  }
+}
+
 // --- drawing
+
+// Whether the caption's rectangle holds a text written in `ink` (red only) over the window colour (white):
+// its most covered pixel is mostly ink, and its red stands above its green and blue by the ink's
+// red times the coverage, as a grey-smoothed text in that colour leaves it.
+bool CaptionInked(const Canvas& c, const CRect& caption, COLORREF ink) {
+  COLORREF darkest = RGB(255, 255, 255);
+  for (int y = caption.top; y < caption.bottom; ++y)
+    for (int x = caption.left; x < caption.right; ++x)
+      if (GetGValue(c.At(x, y)) < GetGValue(darkest)) darkest = c.At(x, y);
+  const double coverage = (255 - GetGValue(darkest)) / 255.0;
+  const int above = GetRValue(darkest) - GetGValue(darkest);
+  return coverage > 0.6 && GetBValue(darkest) == GetGValue(darkest) &&
+         std::abs(above - static_cast<int>(std::lround(GetRValue(ink) * coverage))) <= 1;
+}
 
 TEST_F(Pictures, DrawingShowsThePictureFramedByBandsWithTheSelectionOutline) {
   IStreamPtr stream = StreamOf(testpictures::Quadrants("PNG", 1600, 1200));
@@ -158,10 +224,7 @@ TEST_F(Pictures, DrawingShowsThePictureFramedByBandsWithTheSelectionOutline) {
   EXPECT_EQ(c.At(4, 60), window);
   EXPECT_EQ(c.At(1, 1), window);
   // The caption is written below, in the selected text colour.
-  bool inked = false;
-  for (int y = 125; y < 150 && !inked; ++y)
-    for (int x = 0; x < 200 && !inked; ++x) inked = c.At(x, y) == RGB(0x0E, 0, 0);
-  EXPECT_TRUE(inked);
+  EXPECT_TRUE(CaptionInked(c, CRect(0, 125, 200, 150), RGB(0x0E, 0, 0)));
 
   Canvas plain(200, 150);
   picture.Draw(plain.dc, CRect(0, 0, 200, 150), false);
@@ -176,10 +239,7 @@ TEST_F(Pictures, APictureThatDidNotLoadDrawsOnlyItsCaption) {
   picture.Draw(c.dc, CRect(0, 0, 200, 150), false);
   for (int y = 0; y < 125; y += 5)
     for (int x = 0; x < 200; x += 5) ASSERT_EQ(c.At(x, y), GetSysColor(COLOR_WINDOW)) << x << "," << y;
-  bool inked = false;
-  for (int y = 125; y < 150 && !inked; ++y)
-    for (int x = 0; x < 200 && !inked; ++x) inked = c.At(x, y) == RGB(8, 0, 0);
-  EXPECT_TRUE(inked);
+  EXPECT_TRUE(CaptionInked(c, CRect(0, 125, 200, 150), RGB(8, 0, 0)));
 }
 
 TEST_F(Pictures, ThePlaceholderFillsOutlinesAndCrosses) {
@@ -379,6 +439,22 @@ TEST_F(Fitting, WithoutExactTheScaleStepsUntilWithinATenth) {
   const auto noStep = Fit(testpictures::Photo("JPEG", 1600, 1200), true, false, 1000, 400000);
   EXPECT_EQ(noStep.width, 1000u);
   EXPECT_EQ(noStep.height, 750u);
+}
+
+// A JPEG cut short decodes with the decoder's warning (what arrived is kept) and draws as a
+// thumbnail; it encodes as any other picture, so it is fitted like one.
+TEST_F(Fitting, ATruncatedJpegThatDecodesIsFitted) {
+  const std::string whole = testpictures::Photo("JPEG", 400, 300);
+  const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+  Gdiplus::Image decoded(StreamOf(cut));
+  ASSERT_EQ(decoded.GetLastStatus(), Gdiplus::Ok);
+  EXPECT_FALSE(EncodedAt(cut, 50).empty());
+  std::string bytes;
+  const auto d = Fit(cut, false, false, 0, static_cast<int>(cut.size()) - 1, &bytes);
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.format, "JPEG");
+  EXPECT_EQ(d.width, 400u);
+  EXPECT_LT(bytes.size(), cut.size());
 }
 
 TEST_F(Fitting, BadInputGivesNoStream) {

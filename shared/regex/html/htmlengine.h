@@ -21,6 +21,14 @@ class EngineMatcher {
     end = size_t(whole.second - s.begin());
     return true;
   }
+  bool MatchAt(const std::wstring& s, size_t at, size_t to, size_t& end) {
+    const auto b = s.begin() + std::ptrdiff_t(at);
+    if (!pattern_.match_at(b, b, s.begin() + std::ptrdiff_t(to), results_)) return false;
+    end = size_t(results_.backref(0).second - s.begin());
+    return true;
+  }
+  // Steps the engine took in the last call.
+  uint64_t Steps() const { return results_.steps(); }
 
  private:
   regex::rpattern pattern_;

@@ -1,9 +1,15 @@
 // Pass tables of the HTML-to-text conversions and the helpers they use.
 #include "shared/regex/html/htmlpasses.h"
 
+#include "shared/regex/regex_scan.h"
+
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace vantor::html {
 namespace {
@@ -17,11 +23,6 @@ constexpr char32_t kC1[32] = {
 
 wchar_t Fold(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c; }
 
-bool EqualNoCaseAt(const std::wstring& s, size_t at, std::wstring_view lit) {
-  for (size_t i = 0; i < lit.size(); ++i)
-    if (Fold(s[at + i]) != Fold(lit[i])) return false;
-  return true;
-}
 
 // Value of a numeric reference's digits; 0 when it is not a usable character.
 char32_t NumericValue(std::wstring_view digits, int base) {
@@ -38,6 +39,87 @@ char32_t NumericValue(std::wstring_view digits, int base) {
 
 }  // namespace
 
+bool EqualNoCaseAt(const std::wstring& s, size_t at, std::wstring_view lit) {
+  if (at > s.size() || s.size() - at < lit.size()) return false;
+  for (size_t i = 0; i < lit.size(); ++i)
+    if (Fold(s[at + i]) != Fold(lit[i])) return false;
+  return true;
+}
+
+void SweepCharacters(const Pass& pass, std::wstring& s) {
+  const Pass* run = pass.nparts && pass.parts[pass.nparts - 1].reach == Reach::Run ? &pass.parts[pass.nparts - 1] : nullptr;
+  const size_t maps = pass.nparts - (run ? 1 : 0);
+  const wchar_t runChar = run ? run->key[0] : 0;
+  wchar_t highest = runChar;  // characters above every key pass through unchanged
+  for (size_t i = 0; i < maps; ++i) highest = std::max(highest, pass.parts[i].key[0]);
+  wchar_t* const d = s.data();
+  size_t w = 0;
+  for (size_t r = 0, n = s.size(); r < n; ++r) {
+    wchar_t c = d[r];
+    if (c > highest) {
+      d[w++] = c;
+      continue;
+    }
+    bool dropped = false;
+    for (size_t i = 0; i < maps && !dropped; ++i) {
+      const Pass& m = pass.parts[i];
+      if (c != m.key[0]) continue;
+      if (m.replacement.empty())
+        dropped = true;
+      else
+        c = m.replacement[0];
+    }
+    if (dropped || (run && c == runChar && w > 0 && d[w - 1] == runChar)) continue;
+    d[w++] = c;
+  }
+  s.resize(w);
+}
+
+void ReserveLarge(std::wstring& s, size_t n) {
+  if (s.capacity() >= n) return;
+  s.reserve(n);
+#ifdef __linux__
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(s.data()), bytes = n * sizeof(wchar_t);
+  if (bytes < 4 * kHuge) return;
+  const uintptr_t b = (start + kHuge - 1) & ~(kHuge - 1), e = (start + bytes) & ~(kHuge - 1);
+  if (e > b) madvise(reinterpret_cast<void*>(b), e - b, MADV_HUGEPAGE);  // advice only: failure changes nothing
+#endif
+}
+
+void Rewriter::Replace(size_t b, size_t e, std::wstring_view r) {
+  if (inPlace_ && written_ + (b - copied_) + r.size() > e) {
+    // From here on the result is built in `out_`, starting with what is already in place.
+    inPlace_ = false;
+    out_.clear();
+    ReserveLarge(out_, s_.size() + s_.size() / 8);
+    out_.append(s_, 0, written_);
+  }
+  if (inPlace_) {
+    if (written_ != copied_) std::wmemmove(s_.data() + written_, s_.data() + copied_, b - copied_);
+    written_ += b - copied_;
+    std::wmemcpy(s_.data() + written_, r.data(), r.size());
+    written_ += r.size();
+  } else {
+    out_.append(s_, copied_, b - copied_);
+    out_.append(r);
+  }
+  any_ = true;
+  copied_ = e;
+}
+
+void Rewriter::Finish() {
+  if (!any_ && !into_) return;
+  const size_t n = s_.size();
+  if (inPlace_) {
+    std::wmemmove(s_.data() + written_, s_.data() + copied_, n - copied_);
+    s_.resize(written_ + n - copied_);
+    return;
+  }
+  out_.append(s_, copied_, std::wstring::npos);
+  if (!into_) s_.swap(out_);
+}
+
 namespace {
 
 // One character of a literal as the search tests it: (c | fold) == want holds exactly for the
@@ -48,79 +130,63 @@ struct Probe {
   bool Test(wchar_t c) const { return (uint32_t(c) | fold) == want; }
 };
 
-// The first position in [i, last] whose character at offset 0 and at offset `off` pass their
-// probes, or `last + 1`; sixteen characters a step. Only such positions are compared in full,
-// so a literal whose first character is common in a page ('<', '&') still costs little where
-// its second probe rarely follows. Built for AVX2 as well, chosen when the processor has it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-size_t ScanProbes(const wchar_t* base, size_t i, size_t last, Probe first, size_t off, Probe second) {
-  using Lanes = uint32_t __attribute__((vector_size(32)));
-  constexpr size_t kLanes = sizeof(Lanes) / sizeof(uint32_t);
-  const Lanes f1 = Lanes{} + first.fold, w1 = Lanes{} + first.want;
-  const Lanes f2 = Lanes{} + second.fold, w2 = Lanes{} + second.want;
-  for (; i + 2 * kLanes <= last + 1; i += 2 * kLanes) {
-    Lanes a0, a1, b0, b1;
-    std::memcpy(&a0, base + i, sizeof a0);
-    std::memcpy(&a1, base + i + kLanes, sizeof a1);
-    std::memcpy(&b0, base + i + off, sizeof b0);
-    std::memcpy(&b1, base + i + off + kLanes, sizeof b1);
-    Lanes lo = ((a0 | f1) == w1) & ((b0 | f2) == w2);
-    Lanes hi = ((a1 | f1) == w1) & ((b1 | f2) == w2);
-    Lanes any = lo | hi;
-    uint64_t w[4];
-    std::memcpy(w, &any, sizeof w);
-    if ((w[0] | w[1] | w[2] | w[3]) == 0) continue;
-    for (size_t k = 0; k < kLanes; ++k)
-      if (lo[k]) return i + k;
-    for (size_t k = 0; k < kLanes; ++k)
-      if (hi[k]) return i + kLanes + k;
-  }
-  for (; i <= last; ++i)
-    if (first.Test(base[i]) && second.Test(base[i + off])) return i;
-  return last + 1;
-}
+}  // namespace
 
-// The literal's character, after the first, that the search tests along with the first: the
-// last one, unless that is a closing '>' or ';' that ends many other things as well.
-size_t SecondProbe(std::wstring_view lit) {
-  size_t at = lit.size() - 1;
-  if (at > 1 && (lit[at] == L'>' || lit[at] == L';')) --at;
-  return at;
-}
+namespace {
+
+// An ASCII case-insensitive literal, ready to be looked for any number of times.
+class NoCaseLiteral {
+ public:
+  explicit NoCaseLiteral(std::wstring_view lit) : size_(lit.size()) {
+    wchar_t* forms[2] = {buffer_[0], buffer_[1]};
+    if (lit.size() > kShort) {  // the passes' literals are short
+      heap_[0].resize(lit.size());
+      heap_[1].resize(lit.size());
+      forms[0] = heap_[0].data();
+      forms[1] = heap_[1].data();
+    }
+    for (size_t i = 0; i < lit.size(); ++i) {
+      forms[0][i] = Fold(lit[i]);
+      forms[1][i] = (forms[0][i] >= L'a' && forms[0][i] <= L'z') ? wchar_t(forms[0][i] - 32) : forms[0][i];
+    }
+    finder_ = regex::detail::literal_finder(forms[0], forms[1], lit.size());
+  }
+  NoCaseLiteral(const NoCaseLiteral&) = delete;
+  NoCaseLiteral& operator=(const NoCaseLiteral&) = delete;
+
+  size_t Find(const std::wstring& s, size_t from, size_t to) const {
+    if (size_ == 0 || to > s.size() || to < size_ || from > to - size_) return std::wstring::npos;
+    size_t at = finder_.find(s.data(), from, to);
+    return at == to ? std::wstring::npos : at;
+  }
+
+ private:
+  static constexpr size_t kShort = 32;
+  size_t size_;
+  wchar_t buffer_[2][kShort];
+  std::wstring heap_[2];
+  regex::detail::literal_finder finder_;
+};
 
 }  // namespace
 
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to) {
-  if (lit.empty() || to > s.size() || to < lit.size() || from > to - lit.size()) return std::wstring::npos;
-  const wchar_t* base = s.data();
-  const size_t last = to - lit.size();  // the last position a match can start at
-  const Probe first(lit[0]);
-  if (lit.size() == 1 && !first.fold) {
-    const wchar_t* p = std::wmemchr(base + from, lit[0], last + 1 - from);
-    return p ? size_t(p - base) : std::wstring::npos;
-  }
-  const size_t off = SecondProbe(lit);
-  const Probe second(lit[off]);
-  for (size_t i = ScanProbes(base, from, last, first, off, second); i <= last;
-       i = ScanProbes(base, i + 1, last, first, off, second))
-    if (EqualNoCaseAt(s, i, lit)) return i;
-  return std::wstring::npos;
+  return NoCaseLiteral(lit).Find(s, from, to);
 }
 
 bool FindKeyed(const Pass& pass, const std::wstring& s, size_t from, size_t& start, size_t& keyEnd) {
   const size_t npos = std::wstring::npos, n = s.size();
   const std::wstring_view key = pass.key;
   auto isBefore = [&](wchar_t c) { return pass.before.find(c) != std::wstring_view::npos; };
+  const NoCaseLiteral literal(key);
   if (!pass.open) {
-    start = FindNoCase(s, key, from, n);
+    start = literal.Find(s, from, n);
     keyEnd = start + key.size();
     return start != npos;
   }
   if (key.size() > 1) {
     // The key is the rarer sight: find it, then look back over `before` characters for `open`.
-    for (size_t k = FindNoCase(s, key, from, n); k != npos; k = FindNoCase(s, key, k + 1, n)) {
+    for (size_t k = literal.Find(s, from, n); k != npos; k = literal.Find(s, k + 1, n)) {
       size_t j = k;
       while (j > from && isBefore(s[j - 1])) --j;
       if (j > from && s[j - 1] == pass.open) {
@@ -169,9 +235,15 @@ void DecodeEntity(std::wstring_view match, std::wstring& out) {
 }
 
 std::wstring PlainTextToHTML(std::wstring_view text) {
-  std::wstring html =
+  static constexpr std::wstring_view head =
       L"<html><head><meta http-equiv=Content-Type content=\"text/html; charset=windows-1250\"></head><body>";
-  html.reserve(html.size() + text.size() + text.size() / 8 + 16);
+  static constexpr std::wstring_view tail = L"</body></html>";
+  // "<", ">" and LF each take three characters more: the page is allocated once, to size.
+  size_t grows = 0;
+  for (wchar_t c : text) grows += (c == L'<' || c == L'>' || c == L'\n');
+  std::wstring html;
+  ReserveLarge(html, head.size() + text.size() + 3 * grows + tail.size());
+  html += head;
   for (wchar_t c : text) {
     switch (c) {
       case L'<': html += L"&lt;"; break;
@@ -180,7 +252,7 @@ std::wstring PlainTextToHTML(std::wstring_view text) {
       default: html.push_back(c);
     }
   }
-  html += L"</body></html>";
+  html += tail;
   return html;
 }
 
@@ -205,6 +277,43 @@ constexpr Pass Literal(std::wstring_view pattern, std::wstring_view replacement,
 constexpr Pass Literal(std::wstring_view literal, std::wstring_view replacement) {
   return Literal(literal, replacement, literal);
 }
+// Passes run together in one sweep (Characters or SameKey).
+template <size_t N>
+constexpr Pass Together(Reach reach, const Pass (&parts)[N]) {
+  Pass p{L"", L"", reach, L"", 0, L"", L"", nullptr};
+  p.parts = parts;
+  p.nparts = N;
+  return p;
+}
+
+// Flatten to one line with single spaces.
+constexpr Pass kFlatten[] = {
+    Literal(L"\r", L" "),
+    Literal(L"\n", L" "),
+    Literal(L"\t", L""),
+    Pass{L"( )+", L" ", Reach::Run, L" ", 0, L"", L"", nullptr},
+};
+
+// Character references: a fixed set replaced, any other one of two to six characters deleted.
+constexpr Pass kReferences[] = {
+    Literal(L"&nbsp;", L" "),
+    Literal(L"&bull;", L" * "),
+    Literal(L"&lsaquo;", L"<"),
+    Literal(L"&rsaquo;", L">"),
+    Literal(L"&trade;", L"(tm)"),
+    Literal(L"&frasl;", L"/"),
+    Literal(L"&lt;?", L"<", L"&lt"),
+    Literal(L"&gt;?", L">", L"&gt"),
+    Literal(L"&copy;", L"(c)"),
+    Literal(L"&reg;", L"(r)"),
+    Pass{L"&(#[0-9]+|#x[0-9a-f]+|[a-z][a-z0-9]*);", L"", Reach::Keyed, L"&", 0, L"", L";", DecodeEntity},
+};
+
+// The wrapper's tags in their bare form, deleted.
+constexpr Pass kBareTags[] = {
+    Literal(L"<html>", L""), Literal(L"</html>", L""), Literal(L"<head>", L""), Literal(L"</head>", L""),
+    Literal(L"<meta>", L""), Literal(L"</meta>", L""), Literal(L"<body>", L""), Literal(L"</body>", L""),
+};
 }  // namespace
 
 // Flatten to one line; drop head, script and style elements; table cells and line-structure
@@ -212,10 +321,7 @@ constexpr Pass Literal(std::wstring_view literal, std::wstring_view replacement)
 // replaced; carriage returns become line feeds and blank lines are tidied.
 const std::vector<Pass>& PlaintextPasses() {
   static const std::vector<Pass> passes = {
-      Literal(L"\r", L" "),
-      Literal(L"\n", L" "),
-      Literal(L"\t", L""),
-      Pass{L"( )+", L" ", Reach::Run, L" ", 0, L"", L"", nullptr},
+      Together(Reach::Characters, kFlatten),
       Open(L"<( )*head([^>])*>", L"<head>", L"head"),
       Close(L"(<( )*(/)( )*head( )*>)", L"</head>", L"head"),
       Element(L"(<head>).*?(</head>)", L"<head>", L"</head>"),
@@ -233,17 +339,7 @@ const std::vector<Pass>& PlaintextPasses() {
       Open(L"<( )*tr([^>])*>", L"\r\r", L"tr"),
       Open(L"<( )*p([^>])*>", L"\r\r", L"p"),
       Pass{L"<[^>]*>", L"", Reach::ToLastTail, L"", 0, L"", L">", nullptr},
-      Literal(L"&nbsp;", L" "),
-      Literal(L"&bull;", L" * "),
-      Literal(L"&lsaquo;", L"<"),
-      Literal(L"&rsaquo;", L">"),
-      Literal(L"&trade;", L"(tm)"),
-      Literal(L"&frasl;", L"/"),
-      Literal(L"&lt;?", L"<", L"&lt"),
-      Literal(L"&gt;?", L">", L"&gt"),
-      Literal(L"&copy;", L"(c)"),
-      Literal(L"&reg;", L"(r)"),
-      Pass{L"&(#[0-9]+|#x[0-9a-f]+|[a-z][a-z0-9]*);", L"", Reach::Keyed, L"&", 0, L"", L";", DecodeEntity},
+      Together(Reach::SameKey, kReferences),
       Literal(L"\r", L"\n"),
       Pass{L"(\n)( )+(\n)", L"\n\n", Reach::Keyed, L"\n", 0, L"", L"\n", nullptr},
       Literal(L"\n\n\n", L"\n\n"),
@@ -272,14 +368,7 @@ const std::vector<Pass>& HeaderPasses() {
       Element(L"(<style>).*?(</style>)", L"<style>", L"</style>"),
       Open(L"<( )*html([^>])*>", L"<html>", L"html"),
       Close(L"(<( )*(/)( )*html( )*>)", L"</html>", L"html"),
-      Literal(L"<html>", L""),
-      Literal(L"</html>", L""),
-      Literal(L"<head>", L""),
-      Literal(L"</head>", L""),
-      Literal(L"<meta>", L""),
-      Literal(L"</meta>", L""),
-      Literal(L"<body>", L""),
-      Literal(L"</body>", L""),
+      Together(Reach::SameKey, kBareTags),
   };
   return passes;
 }

@@ -6,10 +6,13 @@
 // A matcher M offers:
 //   explicit M(const Pass& pass);   // compiles pass.pattern, case-insensitive, '.' stops at LF
 //   bool Find(const std::wstring& s, size_t from, size_t to, size_t& begin, size_t& end);
-// Find looks for the leftmost match inside s[from, to), treating `to` as the end of the text.
+//   bool MatchAt(const std::wstring& s, size_t at, size_t to, size_t& end);
+// Find looks for the leftmost match inside s[from, to), MatchAt for a match that starts at `at`;
+// both take `from` (or `at`) as the start and `to` as the end of the text.
 #include <algorithm>
 #include <cstddef>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,17 +27,30 @@ using ComputeFn = void (*)(std::wstring_view match, std::wstring& out);
 enum class Reach {
   Whole,       // the whole text
   ToLastTail,  // up to the last occurrence of `tail`: every match ends with that literal
-  Keyed,       // around each occurrence of `key` (below)
+  Keyed,       // a match starting at each candidate of `key` (below)
   Run,         // each maximal run of repeats of `key`
   Span,        // `key` ... `tail` on one line, found closing tag by closing tag (below)
+  Characters,  // the `parts`, character passes, in one sweep (below)
+  SameKey,     // the `parts`, Keyed passes, in one sweep (below)
 };
 
 // Keyed: every match holds the literal `key`, preceded inside the match only by characters of
 // `before` and, when `open` is set, by one `open` character that starts the match; it ends at
-// the first `tail` after the key, or, without a tail, at most one character after the key. The
-// matcher is then asked only about the stretch from that start to that end.
+// the first `tail` after the key, or, without a tail, at most one character after the key. So
+// every match starts at a candidate (an `open` before the key, or the key itself), and the
+// matcher is asked, candidate by candidate, for a match that starts there and ends by that end:
+// a candidate that fails costs what the matcher looks at from it, however far its tail is.
 // Span: every match runs from the opening tag `key` to the first closing tag `tail` after it,
 // and '.' does not cross a line feed.
+//
+// Two kinds of passes are run together, in one sweep over the text, with the result of running
+// their parts one after the other:
+// Characters: parts that each replace one character (a literal `key` of one character, no
+// letter) by at most one character, then at most one Run part of one character whose
+// replacement is that character; the text is mapped character by character.
+// SameKey: Keyed parts without `open` whose matches all begin with the same character and hold
+// no other one, and whose replacements hold none; at each occurrence of that character the
+// first part that matches there replaces its match (no later part could have matched there).
 struct Pass {
   std::wstring_view pattern;
   std::wstring_view replacement;
@@ -44,6 +60,8 @@ struct Pass {
   std::wstring_view before;
   std::wstring_view tail;
   ComputeFn compute = nullptr;  // when set, it supplies the replacement instead of `replacement`
+  const Pass* parts = nullptr;  // Characters and SameKey: the passes run together
+  size_t nparts = 0;
 };
 
 // Passes of hxConvertToPlaintext and hxRemoveHTMLHeader, in the order they run.
@@ -62,54 +80,84 @@ std::wstring PlainTextToHTML(std::wstring_view text);
 // ASCII case-insensitive search for a literal (the passes' literals are ASCII).
 size_t FindNoCase(const std::wstring& s, std::wstring_view lit, size_t from, size_t to);
 size_t RFindNoCase(const std::wstring& s, std::wstring_view lit);
+bool EqualNoCaseAt(const std::wstring& s, size_t at, std::wstring_view lit);  // false past the end
+
+// Makes room for n characters in s. A large buffer is offered to the kernel for huge pages, so
+// that filling it costs a few page faults instead of one for every 4 KB.
+void ReserveLarge(std::wstring& s, size_t n);
+
+// Runs a Characters pass over s in place.
+void SweepCharacters(const Pass& pass, std::wstring& s);
+
+// The new text of a pass, built in one sweep: over the text itself while every replacement
+// fits in the room the matches so far have left, else, from the first one that does not, in
+// `scratch` (whose memory a run of passes reuses). Matches come left to right, without overlap.
+class Rewriter {
+ public:
+  // With `into`, the new text is built in `scratch` from the start and stays there; s keeps its
+  // memory (its text is then spent).
+  Rewriter(std::wstring& s, std::wstring& scratch, bool into = false) : s_(s), out_(scratch), into_(into) {
+    if (into) {
+      inPlace_ = false;
+      out_.clear();
+      ReserveLarge(out_, s.size());
+    }
+  }
+  // Replaces s[b, e) by r; b is at or after the end of the previous match.
+  void Replace(size_t b, size_t e, std::wstring_view r);
+  // Puts the new text in s.
+  void Finish();
+  // Where the text not yet looked at starts (the end of the last match).
+  size_t Copied() const { return copied_; }
+
+ private:
+  std::wstring& s_;
+  std::wstring& out_;
+  bool into_;
+  bool any_ = false;
+  bool inPlace_ = true;  // until a replacement is longer than the room its match leaves
+  size_t copied_ = 0;    // s[0, copied_) is already represented in the result
+  size_t written_ = 0;   // in place: the result so far is s[0, written_), written_ <= copied_
+};
 
 // The first candidate of a Keyed pass at or after `from`: where a match could start and where
 // its key ends. False when there is none.
 bool FindKeyed(const Pass& pass, const std::wstring& s, size_t from, size_t& start, size_t& keyEnd);
 
-// Runs one pass over s in place: every match found left to right without overlap is replaced,
-// and the new text is built in one sweep: over s itself while every replacement fits in the
-// room the matches so far have left, else, from the first one that does not, in `scratch`
-// (whose memory a run of passes reuses).
+// Runs one pass over s in place: every match found left to right without overlap is replaced
+// (see Rewriter). With `into`, the new text goes to `scratch` instead.
 template <class M>
-void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
+void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch, bool into = false) {
+  if (pass.reach == Reach::Characters) {
+    SweepCharacters(pass, s);
+    if (into) scratch.assign(s);
+    return;
+  }
   const size_t npos = std::wstring::npos, n = s.size();
-  M matcher(pass);
-  bool inPlace = true;  // until a replacement is longer than the room its match leaves
-  std::wstring& out = scratch;
+  Rewriter out(s, scratch, into);
   std::wstring computed;
-  size_t copied = 0;  // s[0, copied) is already represented in the result
-  size_t written = 0;  // in place: the result so far is s[0, written), written <= copied
-  bool any = false;
+  // Replaces s[b, e), a match of part p. A computed replacement reads the match first: writes
+  // in place stay below the match's start.
+  auto replace = [&](const Pass& p, size_t b, size_t e) {
+    if (!p.compute) return out.Replace(b, e, p.replacement);
+    computed.clear();
+    p.compute(std::wstring_view(s).substr(b, e - b), computed);
+    out.Replace(b, e, computed);
+  };
+  // The end of the stretch a Keyed part's match starting at a candidate can reach (see Keyed),
+  // or npos when no tail follows; tailAt keeps the part's last tail found (npos: none is left).
+  const size_t unknown = npos - 1;
+  auto keyedEnd = [&](const Pass& p, size_t keyEnd, size_t& tailAt) {
+    if (p.tail.empty()) return std::min(n, keyEnd + 1);
+    if (tailAt == unknown || (tailAt != npos && tailAt < keyEnd)) tailAt = FindNoCase(s, p.tail, keyEnd, n);
+    return tailAt == npos ? npos : tailAt + p.tail.size();
+  };
+  std::unique_ptr<M> matcher = pass.parts ? nullptr : std::make_unique<M>(pass);
   size_t b = 0, e = 0;
-  // Replaces the leftmost match inside [from, to), if any; its end is then in e. In place, the
-  // writes stay below the match's end, where neither the matcher nor the reach looks again.
+  // Replaces the leftmost match inside [from, to), if any; its end is then in e.
   auto replaceFirst = [&](size_t from, size_t to) {
-    if (from >= to || !matcher.Find(s, from, to, b, e) || e <= b) return false;  // no pattern matches ""
-    std::wstring_view replacement = pass.replacement;
-    if (pass.compute) {
-      computed.clear();
-      pass.compute(std::wstring_view(s).substr(b, e - b), computed);
-      replacement = computed;
-    }
-    if (inPlace && written + (b - copied) + replacement.size() > e) {
-      // From here on the result is built in `out`, starting with what is already in place.
-      inPlace = false;
-      out.clear();
-      out.reserve(n + n / 8);
-      out.append(s, 0, written);
-    }
-    if (inPlace) {
-      if (written != copied) std::wmemmove(s.data() + written, s.data() + copied, b - copied);
-      written += b - copied;
-      std::wmemcpy(s.data() + written, replacement.data(), replacement.size());
-      written += replacement.size();
-    } else {
-      out.append(s, copied, b - copied);
-      out.append(replacement);
-    }
-    any = true;
-    copied = e;
+    if (from >= to || !matcher->Find(s, from, to, b, e) || e <= b) return false;  // no pattern matches ""
+    replace(pass, b, e);
     return true;
   };
   auto replaceAll = [&](size_t from, size_t to) {
@@ -117,6 +165,8 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
   };
 
   switch (pass.reach) {
+    case Reach::Characters:
+      break;
     case Reach::Whole:
       replaceAll(0, n);
       break;
@@ -126,20 +176,40 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
       break;
     }
     case Reach::Keyed: {
-      size_t from = 0, tailAt = 0;
-      bool tailKnown = false;
+      size_t from = 0, tailAt = unknown;
       size_t start = 0, keyEnd = 0;
       while (from < n && FindKeyed(pass, s, from, start, keyEnd)) {
-        size_t end = std::min(n, keyEnd + 1);
-        if (!pass.tail.empty()) {
-          if (!tailKnown || tailAt < keyEnd) {
-            tailAt = FindNoCase(s, pass.tail, keyEnd, n);
-            tailKnown = true;
-          }
-          if (tailAt == npos) break;  // nothing after here can end a match
-          end = tailAt + pass.tail.size();
+        const size_t end = keyedEnd(pass, keyEnd, tailAt);
+        if (end == npos) break;  // nothing after here can end a match
+        if (matcher->MatchAt(s, start, end, e) && e > start) {
+          replace(pass, start, e);
+          from = e;
+        } else {
+          from = start + 1;
         }
-        from = replaceFirst(start, end) ? e : start + 1;
+      }
+      break;
+    }
+    case Reach::SameKey: {
+      std::vector<std::unique_ptr<M>> matchers;
+      std::vector<size_t> tails(pass.nparts, unknown);
+      for (size_t i = 0; i < pass.nparts; ++i) matchers.push_back(std::make_unique<M>(pass.parts[i]));
+      const wchar_t key = pass.parts[0].key[0];
+      for (const wchar_t* at = std::wmemchr(s.data(), key, n); at; at = std::wmemchr(s.data() + e, key, n - e)) {
+        const size_t start = size_t(at - s.data());
+        e = start + 1;
+        for (size_t i = 0; i < pass.nparts; ++i) {
+          const Pass& part = pass.parts[i];
+          if (!EqualNoCaseAt(s, start, part.key)) continue;
+          const size_t end = keyedEnd(part, start + part.key.size(), tails[i]);
+          size_t matchEnd = 0;
+          if (end != npos && matchers[i]->MatchAt(s, start, end, matchEnd) && matchEnd > start) {
+            replace(part, start, matchEnd);
+            e = matchEnd;
+            break;
+          }
+        }
+        if (e >= n) break;
       }
       break;
     }
@@ -161,7 +231,7 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
       // starts with the opening tag, so the matcher starts at the first such one.
       size_t floor = 0;
       for (size_t c = FindNoCase(s, pass.tail, 0, n); c != npos; c = FindNoCase(s, pass.tail, floor, n)) {
-        size_t open = FindNoCase(s, pass.key, std::max(floor, copied), c);
+        size_t open = FindNoCase(s, pass.key, std::max(floor, out.Copied()), c);
         if (open != npos) {
           size_t lineStart = c;
           while (lineStart > open && s[lineStart - 1] != L'\n') --lineStart;
@@ -173,14 +243,7 @@ void RunPass(const Pass& pass, std::wstring& s, std::wstring& scratch) {
       break;
     }
   }
-  if (!any) return;
-  if (inPlace) {
-    std::wmemmove(s.data() + written, s.data() + copied, n - copied);
-    s.resize(written + n - copied);
-    return;
-  }
-  out.append(s, copied, npos);
-  s.swap(out);
+  out.Finish();
 }
 
 template <class M>
@@ -190,9 +253,25 @@ void RunPass(const Pass& pass, std::wstring& s) {
 }
 
 template <class M>
+void RunPasses(const std::vector<Pass>& passes, std::wstring& s, std::wstring& scratch) {
+  for (const Pass& p : passes) RunPass<M>(p, s, scratch);
+}
+
+// Runs the passes over s; the last one writes the result in `result` (see Rewriter).
+template <class M>
+void RunPassesInto(const std::vector<Pass>& passes, std::wstring& s, std::wstring& scratch, std::wstring& result) {
+  if (passes.empty()) {
+    result.assign(s);
+    return;
+  }
+  for (size_t i = 0; i + 1 < passes.size(); ++i) RunPass<M>(passes[i], s, scratch);
+  RunPass<M>(passes.back(), s, result, true);
+}
+
+template <class M>
 std::wstring RunPasses(const std::vector<Pass>& passes, std::wstring s) {
   std::wstring scratch;
-  for (const Pass& p : passes) RunPass<M>(p, s, scratch);
+  RunPasses<M>(passes, s, scratch);
   return s;
 }
 

@@ -1,4 +1,6 @@
 // Matching behaviour of the dialect; every case runs in all modes and both forms.
+#include <random>
+
 #include "shared/regex/tests/regex_test_util.h"
 
 using namespace regex_test;
@@ -282,4 +284,56 @@ TEST(RegexSearch, ResultsHoldOnlyCapturingGroups) {
     EXPECT_FALSE(p.match(std::wstring(L"q"), r));
     EXPECT_EQ(r.cbackrefs(), 2u);
     EXPECT_FALSE(r.matched(0));
+}
+
+// An alternation of words, looked up in a trie, gives what the plain alternation gives (the
+// same words, the first one wrapped in a group so that no trie is built): the first alternative
+// in written order that lets the rest of the pattern match, with and without case, in every mode.
+TEST(RegexAlternation, WordTrieGivesThePlainAlternationsAnswers) {
+    std::mt19937 rng(37);
+    const std::wstring letters = L"abAB\u0105\u0104\u212A";
+    auto word = [&] {
+        std::wstring w;
+        for (size_t n = 1 + rng() % 4; n > 0; --n) w += letters[rng() % letters.size()];
+        return w;
+    };
+    const std::wstring tails[] = {L"", L"b", L"\\b", L"a?b", L"(?=a)", L"$"};
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::wstring> words;
+        for (size_t n = 2 + rng() % 6; n > 0; --n) words.push_back(word());
+        std::wstring alts, plain;
+        for (size_t i = 0; i < words.size(); ++i) {
+            alts += (i ? L"|" : L"") + words[i];
+            plain += i ? L"|" + words[i] : L"(?:" + words[i] + L")";
+        }
+        const std::wstring& tail = tails[rng() % std::size(tails)];
+        const unsigned flags = rng() % 2 ? unsigned(regex::NOCASE) : 0u;
+        std::wstring subject;
+        for (size_t n = rng() % 12; n > 0; --n) subject += rng() % 4 ? word() : L" ";
+        for (const std::wstring& pat : {alts, L"(" + alts + L")" + tail, L"x|(?:" + alts + L")+" + tail}) {
+            std::wstring same = pat;
+            same.replace(same.find(alts), alts.size(), plain);
+            ASSERT_EQ(run(pat, subject, flags), run(same, subject, flags)) << narrow(pat) << " on " << narrow(subject);
+            ASSERT_EQ(subst(pat, L"[$&]", subject, regex::GLOBAL | flags), subst(same, L"[$&]", subject, regex::GLOBAL | flags))
+                << narrow(pat) << " on " << narrow(subject);
+        }
+    }
+    // The work at a position does not grow with the number of words.
+    auto words_steps = [](int words, unsigned flags) {
+        std::wstring alts;
+        for (int i = 0; i < words; ++i) alts += (i ? L"|" : L"") + std::wstring(L"w") + std::to_wstring(1000 + i) + L"x";
+        std::wstring text;
+        for (int i = 0; i < 2000; ++i) text += L"w" + std::to_wstring(i % 9) + L" ";
+        regex::rpattern p(alts, flags);
+        regex::match_results r;
+        EXPECT_FALSE(p.match(text, r));
+        return r.steps();
+    };
+    for (unsigned flags : {0u, unsigned(regex::NOCASE)})
+        EXPECT_LE(words_steps(300, flags), words_steps(3, flags)) << "flags " << flags;
+    // where the leftmost-first order decides
+    EXPECT_EQ(span(L"(?:ab|a)b", L"abb"), at(0, 3));
+    EXPECT_EQ(span(L"(?:a|ab)b", L"ab"), at(0, 2));
+    EXPECT_EQ(span(L"(a|ab)(c|bcd)(d*)", L"abcd"), at(0, 4));
+    EXPECT_EQ(run(L"(a|ab)(c|bcd)(d*)", L"abcd").groups[1], at(0, 1));
 }

@@ -222,6 +222,20 @@ const match_case match_cases[] = {
     {L"<br\\s*/?>", I, L"a<BR />b"},
     {L"&#(\\d+);", 0, L"x&#261;y"},
     {L"<([a-z]+)[^>]*>(.*?)</\\1>", I, L"<p class=x>text</P>"},
+    // where a match can start: sets and assertions first, literals after a run of one class
+    {L"\\b[A-Z]\\w+\\b", 0, L"ala Ma kota, Kot ma Al"},
+    {L"\\b[A-Z]\\w+\\b", 0, L"aB cD E"},
+    {L"[0-9]+ zł", 0, L"cena 12 z 13  zł 120 zł"},
+    {L"[a-z]+ing", 0, L"sing, singing, ring"},
+    {L"[a-z]+ing", 0, L"ING ing xing"},
+    {L"[a-z]+ING", I, L"ala RUNNING"},
+    {L"[a-z]{2,3}ab", 0, L"xyzwab zab abab"},
+    {L"\\w*?ab", 0, L"  xxab"},
+    {L"(?<=x)[a-c]*cab", 0, L"acab xcab xbcab"},
+    {L"[ab]*b\\d", 0, L"aab abb1"},
+    {L"\\d+(?=px)", 0, L"12pt 14px"},
+    {L"(?:\\s|x)*y", 0, L"  x x q y"},
+    {L"\\B[a-z]+", 0, L"ab cd"},
 };
 
 struct subst_case {

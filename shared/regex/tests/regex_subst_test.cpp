@@ -70,6 +70,14 @@ TEST(RegexSubstitute, RangeAndDirectMode) {
     regex::rpattern q2(L"x*", L"-", GLOBAL | regex::NOBACKREFS);
     q2.substitute(e, r);
     EXPECT_EQ(e, L"-a-b-c-");
+
+    // Whether records are kept changes nothing else: every search sees the subject as it was,
+    // never the text already put in before it.
+    for (unsigned records : {0u, unsigned(regex::NOBACKREFS)}) {
+        EXPECT_EQ(subst(L"(?<!x)a", L"x", L"aa", GLOBAL | records), L"xx");
+        EXPECT_EQ(subst(L"\\ba", L"-", L"aaa a", GLOBAL | records), L"-aa -");
+        EXPECT_EQ(subst(L"^a", L"\n", L"aa", GLOBAL | regex::MULTILINE | records), L"\na");
+    }
 }
 
 TEST(RegexSubstitute, KeptRecords) {

@@ -9,12 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 #include "testing/zone_service/ZoneServer.h"
@@ -252,13 +250,6 @@ TEST_F(ServiceTest, ConnectionsKeptAliveDoNotHoldUpOtherClients) {
 // ---- the test service's workers ---------------------------------------------------------------
 namespace {
 
-// Waits (up to 5 s) until `done` holds.
-template <class F>
-bool Eventually(F done) {
-  for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return done();
-}
-
 int ConnectTo(int port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
@@ -274,40 +265,31 @@ int ConnectTo(int port) {
 
 }  // namespace
 
-// Waits for the condition; the deadline only guards against a hang.
-template <class F>
-bool WaitUntil(F done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
 TEST_F(ServiceTest, FinishedWorkersAreJoinedAtOnce) {
   for (int i = 1; i <= 300; ++i) {
     ss__getPageConfigResponse r;
     ASSERT_EQ(binding.getPageConfig(Me(), r), 0) << i;
     // The worker counts its connection just after the answer went out, then ends; it is joined
     // with no further connection coming to wake the server's acceptor.
-    ASSERT_TRUE(WaitUntil([&] { return server.connectionsServed() == i; })) << i;
-    ASSERT_TRUE(WaitUntil([&] { return server.workerThreads() == 0; })) << i << ": " << server.workerThreads();
+    ASSERT_TRUE(server.WaitUntil([&] { return server.connectionsServed() == i; })) << i;
+    ASSERT_TRUE(server.WaitUntil([&] { return server.workerThreads() == 0; })) << i << ": " << server.workerThreads();
   }
 }
 
 TEST_F(ServiceTest, WorkersAreBoundedAndTheRestWaitInTheQueue) {
   std::vector<int> idle;
   for (int i = 0; i < zs::Server::kMaxWorkers + 3; ++i) idle.push_back(ConnectTo(server.port()));
-  ASSERT_TRUE(Eventually([&] { return server.workerThreads() == zs::Server::kMaxWorkers; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(server.WaitUntil([&] { return server.workerThreads() == zs::Server::kMaxWorkers; }));
+  // With every worker busy the acceptor waits for one to end: the rest stay in the queue.
+  ASSERT_TRUE(server.WaitUntil([&] { return server.waitingForAWorker(); }));
   EXPECT_EQ(server.workerThreads(), zs::Server::kMaxWorkers);
+  EXPECT_EQ(server.connectionsServed(), 0);
   // Connections that end free their workers for those waiting.
   for (size_t i = 0; i < 10; ++i) ::close(idle[i]);
-  EXPECT_TRUE(Eventually([&] { return server.connectionsServed() >= 10; }));
-  EXPECT_TRUE(Eventually([&] { return server.workerThreads() == zs::Server::kMaxWorkers - 7; }));
+  EXPECT_TRUE(server.WaitUntil([&] { return server.connectionsServed() >= 10; }));
+  EXPECT_TRUE(server.WaitUntil([&] { return server.workerThreads() == zs::Server::kMaxWorkers - 7; }));
   for (size_t i = 10; i < idle.size(); ++i) ::close(idle[i]);
-  EXPECT_TRUE(Eventually([&] { return server.workerThreads() == 0; }));
+  EXPECT_TRUE(server.WaitUntil([&] { return server.workerThreads() == 0; }));
   ss__getPageConfigResponse r;
   EXPECT_EQ(binding.getPageConfig(Me(), r), 0);
 }

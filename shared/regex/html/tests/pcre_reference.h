@@ -36,8 +36,16 @@ class PcreCode {
   pcre2_code* Raw() const { return code_; }
 
   // Leftmost match in s[from, to), `to` taken as the end of the subject.
-  bool Find(const std::wstring& s, size_t from, size_t to, size_t& b, size_t& e) {
-    int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(s.data()), to, from, 0, data_, nullptr);
+  bool Find(const std::wstring& s, size_t from, size_t to, size_t& b, size_t& e) { return Run(s, from, to, 0, b, e); }
+  // A match that starts at `at`.
+  bool MatchAt(const std::wstring& s, size_t at, size_t to, size_t& e) {
+    size_t b = 0;
+    return Run(s, at, to, PCRE2_ANCHORED, b, e);
+  }
+
+ private:
+  bool Run(const std::wstring& s, size_t from, size_t to, uint32_t options, size_t& b, size_t& e) {
+    int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(s.data()), to, from, options, data_, nullptr);
     if (rc == PCRE2_ERROR_NOMATCH) return false;
     if (rc < 0) throw std::runtime_error("reference match failed");
     PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data_);
@@ -46,7 +54,6 @@ class PcreCode {
     return true;
   }
 
- private:
   pcre2_code* code_ = nullptr;
   pcre2_match_data* data_ = nullptr;
 };
@@ -59,6 +66,11 @@ struct PcreMatcher : PcreCode {
 // One pass the plain way: PCRE2's own global substitution over the whole text (a computed
 // replacement goes match by match), with none of the driver's reach limits.
 inline std::wstring ReferencePass(const Pass& p, const std::wstring& s) {
+  if (p.parts) {  // passes run together give what they give one after the other
+    std::wstring t = s;
+    for (size_t i = 0; i < p.nparts; ++i) t = ReferencePass(p.parts[i], t);
+    return t;
+  }
   PcreCode code(p.pattern);
   std::wstring out;
   size_t from = 0, copied = 0, b = 0, e = 0;

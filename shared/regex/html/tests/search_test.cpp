@@ -7,6 +7,9 @@
 
 #include "shared/regex/html/htmlpasses.h"
 #include "shared/regex/html/tests/pcre_reference.h"
+#ifdef VANTOR_HTML_WITH_ENGINE
+#include "shared/regex/html/htmlengine.h"
+#endif
 
 namespace vantor::html {
 namespace {
@@ -108,6 +111,53 @@ TEST(Driver, ReplacementsLongerAndShorterThanTheirMatches) {
   EXPECT_EQ(run(count, L"12345 x 1 y 22 7"), L"##### x #!! y ## #!!");
   EXPECT_EQ(run(count, L"1 2 3"), L"#!! #!! #!!");
 }
+
+#ifdef VANTOR_HTML_WITH_ENGINE
+// The engine's matcher, counting the steps of every search the driver asks for.
+struct CountingMatcher : EngineMatcher {
+  static inline uint64_t steps = 0;
+  using EngineMatcher::EngineMatcher;
+  bool Find(const std::wstring& s, size_t from, size_t to, size_t& b, size_t& e) {
+    bool found = EngineMatcher::Find(s, from, to, b, e);
+    steps += Steps();
+    return found;
+  }
+  bool MatchAt(const std::wstring& s, size_t at, size_t to, size_t& e) {
+    bool found = EngineMatcher::MatchAt(s, at, to, e);
+    steps += Steps();
+    return found;
+  }
+};
+
+// Pages where every candidate of a pass fails before one closing character at the very end:
+// ten times the text takes about ten times the work, as a normal page does.
+TEST(Driver, FailingCandidatesBeforeADistantTailTakeLinearWork) {
+  const struct {
+    const wchar_t* unit;
+    const wchar_t* tail;
+    const std::vector<Pass>& passes;
+  } pages[] = {
+      {L"&b ", L";", PlaintextPasses()},
+      {L"a & b ", L";", PlaintextPasses()},
+      {L"<brx ", L">", PlaintextPasses()},
+      {L"</bodyx ", L">", HeaderPasses()},
+      {L"&#12", L";", PlaintextPasses()},
+  };
+  auto work = [](const auto& page, size_t length) {
+    std::wstring text;
+    while (text.size() < length) text += page.unit;
+    CountingMatcher::steps = 0;
+    RunPasses<CountingMatcher>(page.passes, text + page.tail);
+    return CountingMatcher::steps;
+  };
+  for (const auto& page : pages) {
+    uint64_t small = work(page, 16000), large = work(page, 160000);
+    EXPECT_GT(small, 0u);
+    EXPECT_LE(large, 11 * small) << "unit " << std::wstring(page.unit) << ": " << small << " steps at 16k, " << large
+                                 << " at 160k";
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace vantor::html

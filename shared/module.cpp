@@ -1,4 +1,0 @@
-// Vantor's module: the shared library that the host loads and Lotrix and Vorlen link against.
-namespace vantor {
-const char* ModuleName() { return "Vantor"; }
-}  // namespace vantor
