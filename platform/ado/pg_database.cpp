@@ -444,6 +444,9 @@ struct PgDatabase::Bound {
 
 struct PgDatabase::Result {
   ResultPtr res;
+  // Run under the statement's savepoint in the same round trip: the savepoint was set, and
+  // released when the statement succeeded.
+  bool savepointSet = false, savepointReleased = false;
 };
 
 // ---- opening ------------------------------------------------------------------------------
@@ -557,16 +560,66 @@ PgDatabase::Result PgDatabase::Run(const std::string& sql, const Bound& b, State
   return r;
 }
 
+PgDatabase::Result PgDatabase::RunUnderSavepoint(const std::string& name, const Bound& b) {
+  Result r;
+  if (PQpipelineStatus(conn_) != PQ_PIPELINE_OFF || !PQenterPipelineMode(conn_)) return r;
+  const std::string open = std::string("SAVEPOINT ") + kStatementSavepoint;
+  const std::string release = std::string("RELEASE SAVEPOINT ") + kStatementSavepoint;
+  const bool sent =
+      PQsendQueryParams(conn_, open.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+      PQsendQueryPrepared(conn_, name.c_str(), b.Count(), b.values.data(), b.lengths.data(), b.formats.data(), 0) &&
+      PQsendQueryParams(conn_, release.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) && PQpipelineSync(conn_);
+  // The three answers in order (a step after a failed one is answered as aborted), then the
+  // sync; a connection that breaks meanwhile answers nothing more.
+  ResultPtr answers[3];
+  std::size_t got = 0;
+  for (int idle = 0; sent && idle < 2 && PQstatus(conn_) == CONNECTION_OK;) {
+    PGresult* res = PQgetResult(conn_);
+    if (!res) {
+      ++idle;
+      continue;
+    }
+    idle = 0;
+    if (PQresultStatus(res) == PGRES_PIPELINE_SYNC) {
+      PQclear(res);
+      break;
+    }
+    if (got < 3) answers[got++].reset(res);
+    else PQclear(res);
+  }
+  PQexitPipelineMode(conn_);
+  if (got < 3) {
+    // What the connection says of its failure, as a failed result.
+    r.res.reset(answers[1] ? answers[1].release() : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR));
+    return r;
+  }
+  if (!Succeeded(answers[0].get())) throw DbException(ErrorOf(answers[0].get(), StatementOrigin::Command));
+  r.savepointSet = true;
+  r.res = std::move(answers[1]);
+  if (Succeeded(r.res.get())) {
+    if (!Succeeded(answers[2].get())) throw DbException(ErrorOf(answers[2].get(), StatementOrigin::Command));
+    r.savepointReleased = true;
+  }
+  return r;
+}
+
 void PgDatabase::RunStatement(const PgStatement& st, const Bound& given, StatementOrigin origin, ExecResult& out,
                               bool packRows) {
   // Statements that run again and again are prepared once; those that change the schema are not.
   const bool cache = !st.changesSchema && st.view.empty();
   const bool protect = origin == StatementOrigin::Command && TransactionDepth() > 0;
   if (st.noWait) Simple("SET lock_timeout = '1ms'");
-  if (protect) Simple(std::string("SAVEPOINT ") + kStatementSavepoint);
   Bound typed;
   const Bound* bound = &given;
-  Result r = Run(st.sql, *bound, origin, cache);
+  // A statement prepared before runs with its savepoint and the savepoint's release in one round
+  // trip; the others take the steps one by one.
+  Result r;
+  const auto prepared = protect && cache ? prepared_.find(st.sql) : prepared_.end();
+  if (prepared != prepared_.end()) r = RunUnderSavepoint(prepared->second, *bound);
+  if (!r.savepointSet) {
+    if (protect) Simple(std::string("SAVEPOINT ") + kStatementSavepoint);
+    r = Run(st.sql, *bound, origin, cache);
+  }
   const std::string state = Succeeded(r.res.get()) ? "" : SqlState(r.res.get());
   // A marker whose type the statement leaves open (`? IS NULL`) gets its value's type; a
   // statement prepared before another workstation changed its tables is prepared again.
@@ -593,7 +646,7 @@ void PgDatabase::RunStatement(const PgStatement& st, const Bound& given, Stateme
     restoreWait();
     throw DbException(std::move(e));
   }
-  if (protect) Simple(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint);
+  if (protect && !r.savepointReleased) Simple(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint);
   restoreWait();
   out.changes += Changes(r.res.get());
   ReadResult(r.res.get(), &st, out, packRows);

@@ -57,6 +57,10 @@ class PgDatabase final : public Database {
   const PgRewrittenSql& Rewritten(std::wstring_view sql);
   // Runs one statement with its values; the result stays with the caller.
   Result Run(const std::string& sql, const Bound& bound, StatementOrigin origin, bool cache);
+  // Runs the prepared statement `name` under the statement's savepoint, the savepoint, the
+  // statement and the savepoint's release sent at once (libpq's pipeline): a result that says
+  // whether the savepoint was set (not when the connection cannot take a pipeline) and released.
+  Result RunUnderSavepoint(const std::string& name, const Bound& bound);
   void RunStatement(const PgStatement& st, const Bound& bound, StatementOrigin origin, ExecResult& out,
                     bool packRows);
   void ReadResult(pg_result* res, const PgStatement* st, ExecResult& out, bool packRows);

@@ -216,6 +216,7 @@ class Run {
     const char p = 'p';
     const bool told = paused >= 0 && ::write(paused, &p, 1) == 1;
     if (paused >= 0) ::close(paused);
+    if (told) ::unlink((m_pausePipe + ".paused").c_str());
     if (!told) {
       ::close(go);
       return;

@@ -21,6 +21,7 @@
 // "pause_after" with "pause_pipe": after that many records the session tells a test so (a byte
 // into the FIFO "<pause_pipe>.paused") and goes on when the test answers (a byte from the FIFO
 // "<pause_pipe>.go"), or after a minute without an answer: a receive held midway, between records.
+// It is held once: the test's FIFO goes when it was told, so the later sessions of the run go on.
 #include <functional>
 #include <set>
 #include <string>
