@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cwctype>
 #include <iostream>
 
 #include "framework/skin.h"
@@ -13,6 +14,8 @@
 #include "host/joblog.h"
 #include "host/objects.h"
 #include "host/schema.h"
+#include "platform/ado/database.h"
+#include "platform/base/utf8.h"
 #include "platform/gui/webbrowser.h"
 #include "platform/http/wininet.h"
 
@@ -67,7 +70,52 @@ void CreateDefaultDataFolder() {
   }
 }
 
+bool IsDatabaseAddress(const std::wstring& database) {
+  return platform::ado::IsPostgresSource(platform::utf8::FromWide(database));
+}
+
+namespace {
+
+// The database name of a connection URI: its path after the host, without its parameters.
+std::wstring AddressedName(const std::wstring& address) {
+  std::wstring rest = address.substr(address.find(L"://") + 3);
+  const std::size_t slash = rest.find(L'/');
+  std::wstring name = slash == std::wstring::npos ? L"" : rest.substr(slash + 1);
+  name = name.substr(0, name.find(L'?'));
+  std::wstring safe;
+  for (wchar_t c : name) safe += (std::iswalnum(c) || c == L'_' || c == L'-' || c == L'.') && c < 0x80 ? c : L'_';
+  if (safe.empty() || safe == L"." || safe == L"..") safe = L"postgresql";
+  return safe;
+}
+
+// Whether a connection URI carries a password: "user:password@" or "password=".
+bool HoldsPassword(const std::wstring& address) {
+  std::wstring rest = address.substr(address.find(L"://") + 3);
+  const std::size_t at = rest.find(L'@');
+  const std::size_t end = rest.find_first_of(L"/?");
+  if (at != std::wstring::npos && (end == std::wstring::npos || at < end) && rest.substr(0, at).find(L':') != std::wstring::npos)
+    return true;
+  const std::size_t query = rest.find(L'?');
+  if (query == std::wstring::npos) return false;
+  std::wstring params = L"&" + rest.substr(query + 1);
+  for (auto& c : params) c = static_cast<wchar_t>(std::towlower(c));
+  return params.find(L"&password=") != std::wstring::npos;
+}
+
+}  // namespace
+
+std::wstring DatabaseFilesBase(const std::wstring& database) {
+  if (!IsDatabaseAddress(database)) return database;
+  const std::wstring data = DefaultDatabasePath();
+  return data.substr(0, data.rfind(L'/')) + L"/" + AddressedName(database) + L"/" + AddressedName(database);
+}
+
 std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly) {
+  if (IsDatabaseAddress(path)) {
+    if (HoldsPassword(path))
+      return L"adres bazy danych nie może zawierać hasła: hasło podaje plik haseł PostgreSQL (~/.pgpass)";
+    return L"";
+  }
   const std::string file = static_cast<const char*>(_bstr_t(path.c_str()));
   if (file.empty()) return L"nie podano pliku bazy danych";
   struct stat st {};
@@ -91,7 +139,7 @@ _ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly, std:
   _ConnectionPtr connection;
   HRESULT hr = connection.CreateInstance(__uuidof(Connection));
   if (FAILED(hr)) _com_issue_error(hr);
-  std::wstring text = L"Provider=SQLite;Data Source=" + path + (readOnly ? L";Mode=Read" : L"");
+  std::wstring text = L"Data Source=" + path + (readOnly ? L";Mode=Read" : L"");
   connection->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   if (readOnly)
     CheckSchemaCurrent(connection);
@@ -179,8 +227,9 @@ Host::Host(const std::wstring& path, LONG userId, bool readOnly)
     : m_connection(OpenProductDatabase(path, readOnly, &m_upgradeReport)) {
   Init(userId);
   // Printed pages go to the spool folder beside the database.
-  const size_t slash = path.find_last_of(L'/');
-  platform::gui::SetPrintSpoolFolder((slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash)) + L"/spool");
+  const std::wstring base = DatabaseFilesBase(path);
+  const size_t slash = base.find_last_of(L'/');
+  platform::gui::SetPrintSpoolFolder((slash == std::wstring::npos ? std::wstring(L".") : base.substr(0, slash)) + L"/spool");
 }
 
 Host::Host(_ConnectionPtr connection, LONG userId) : m_connection(std::move(connection)) {

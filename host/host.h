@@ -24,19 +24,28 @@ class JobLogWriter;
 // The default product database: ~/.local/share/vantor/vantor.db, in the home folder that HOME
 // names (the account's when HOME is not set).
 std::wstring DefaultDatabasePath();
+// Whether the product database is a database on a PostgreSQL server that workstations share,
+// named by its libpq connection URI ("postgresql://USER@HOST/NAME"), rather than a file.
+bool IsDatabaseAddress(const std::wstring& database);
+// What the files the program keeps beside its database are named from (the print spool in its
+// folder, the reference site's working copy): the database file itself, or for a database on a
+// server "<data folder>/<NAME>/<NAME>" in the user's data folder (made by what writes there).
+std::wstring DatabaseFilesBase(const std::wstring& database);
 // Creates the default database's folder (with its parents) when it is missing; no other folder
 // is ever created.
 void CreateDefaultDataFolder();
 
 // Why the database file cannot be used, as a sentence for the user; empty when it can: a folder
 // that does not exist, a folder named as the file, an empty file (not a database), or, for
-// `readOnly`, a file that does not exist.
+// `readOnly`, a file that does not exist. A database's address is refused when it holds a password
+// (libpq's password file gives it); whether the server has the database, opening tells.
 std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly);
 
-// Opens the product database file: creating it when missing (in an existing folder) and bringing
-// its schema up to date, or, with `readOnly`, reading it as it stands (its schema must be the
-// current one) and refusing every change. A file that cannot be used raises E_INVALIDARG with
-// the reason (CheckDatabaseFile). What the upgrade tells of the rows it kept goes to `report`.
+// Opens the product database, a file or a database on a server: creating the file when missing (in
+// an existing folder) and bringing its schema up to date (an empty database on a server gets the
+// whole schema), or, with `readOnly`, reading it as it stands (its schema must be the current one)
+// and refusing every change. A database that cannot be used raises E_INVALIDARG with the reason
+// (CheckDatabaseFile). What the upgrade tells of the rows it kept goes to `report`.
 _ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly = false,
                                    std::vector<std::wstring>* report = nullptr);
 

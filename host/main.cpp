@@ -20,6 +20,7 @@
 #include "platform/base/utf8.h"
 #include "platform/http/wininet.h"
 #include "platform/registry/registry.h"
+#include "platform/resources/resources.h"
 #include "shared/hxinstance.h"
 #ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
 #include "testing/site_connector/reference_connector.h"
@@ -78,7 +79,7 @@ void AddReferenceProvider(host::Host& h) {
 
 std::wstring Usage() {
   std::wstring text =
-      L"Użycie: vantor [--db PLIK] [polecenie]\n"
+      L"Użycie: vantor [--db PLIK|ADRES] [polecenie]\n"
       L"\n"
       L"Bez polecenia otwiera bazę danych programu (tworzy ją, gdy jej nie ma, i uaktualnia jej\n"
       L"schemat) i wypisuje jej tabele z liczbą wierszy.\n"
@@ -90,6 +91,11 @@ std::wstring Usage() {
       L"Opcje:\n"
       L"  --db PLIK        plik bazy danych (domyślnie ~/.local/share/vantor/vantor.db); nowy plik\n"
       L"                   powstaje tylko w istniejącym folderze\n"
+      L"  --db ADRES       wspólna baza danych stanowisk na serwerze PostgreSQL:\n"
+      L"                   postgresql://UŻYTKOWNIK@SERWER/NAZWA (hasło z pliku ~/.pgpass); pusta\n"
+      L"                   baza dostaje schemat programu\n"
+      L"  --workstation NAZWA  nazwa tego stanowiska w blokadach (domyślnie nazwa komputera;\n"
+      L"                   najwyżej 15 znaków)\n"
       L"  --registry PLIK  plik rejestru (domyślnie ~/.config/vantor/registry)\n"
       L"  --account N      konto serwisu aukcyjnego wybrane w programie (opcje \"tylko dane z\n"
       L"                   bieżącego konta\" odbierania i wysyłania)\n"
@@ -143,8 +149,13 @@ Early ReadArguments(int argc, char** argv, Invocation& call, std::vector<std::st
       return 0;
     }
     if (arg == "--db") {
-      if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--db wymaga nazwy pliku");
+      if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--db wymaga nazwy pliku lub adresu bazy danych");
       call.path = host::Widen(argv[++i]);
+      continue;
+    }
+    if (arg == "--workstation") {
+      if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--workstation wymaga nazwy stanowiska");
+      platform::SetComputerName(host::Widen(argv[++i]));
       continue;
     }
     if (arg == "--registry") {

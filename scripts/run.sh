@@ -10,7 +10,7 @@
 # the run's own (the user's registry never learns the test service's address). The service runs
 # in a session of its own, so that Ctrl+C reaches the program (which stops its synchronisation
 # at its next check) and not the service. Its pages live on between runs in a state file beside
-# the database (<database>.zone-service). scripts/run.sh zone buyer-entry enters, as buyers would,
+# the database (<database>.zone-service; for a database on a server, in the data folder). scripts/run.sh zone buyer-entry enters, as buyers would,
 # the demonstration's buyer entry on the demonstration seller's open pages of that state.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -54,9 +54,19 @@ if ((!zone_run)); then
   exec "$build/bin/vantor" "$@"
 fi
 
-# The test service's pages between runs, beside the database.
-state="$db.zone-service"
-if [ "$db" = "$HOME/.local/share/vantor/vantor.db" ]; then mkdir -p "$(dirname "$db")"; fi
+# The test service's pages between runs, beside the database: for a database on a server, in the
+# data folder under the database's name, where the program keeps its other files of it.
+base="$db"
+if [[ "$db" == postgresql://* || "$db" == postgres://* ]]; then
+  rest="${db#*://}"
+  name=""
+  if [[ "$rest" == */* ]]; then name="${rest#*/}"; name="${name%%\?*}"; fi
+  name="$(printf '%s' "$name" | LC_ALL=C.UTF-8 sed 's/[^A-Za-z0-9_.-]/_/g')"
+  if [ -z "$name" ] || [ "$name" = . ] || [ "$name" = .. ]; then name=postgresql; fi
+  base="$HOME/.local/share/vantor/$name/$name"
+fi
+state="$base.zone-service"
+case "$base" in "$HOME/.local/share/vantor/"*) mkdir -p "$(dirname "$base")" ;; esac
 if [ "$subcommand" = buyer-entry ]; then
   exec "$build/bin/zone-service" --state "$state" --accounts-file testing/zone_service/demo-accounts.txt \
     --enter-buyer-data 7000001

@@ -8,12 +8,13 @@ set -euo pipefail
 declare -A groups=(
   # Building the program and running it (scripts/run.sh).
   [run]="build-essential cmake ninja-build pkg-config ccache git
-         libsqlite3-dev nlohmann-json3-dev
+         libsqlite3-dev libpq-dev nlohmann-json3-dev
          gsoap libgsoap-dev libcurl4-openssl-dev zlib1g-dev openssl libssl-dev
          libxml2-dev libxslt1-dev
          libmagick++-dev libjpeg-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-crosextra-carlito"
-  # Building and running the tests (scripts/test.sh), on top of "run".
-  [test]="libgtest-dev libgmock-dev libpcre2-dev"
+  # Building and running the tests (scripts/test.sh), on top of "run": the throwaway PostgreSQL
+  # cluster of the tests that run against a shared database.
+  [test]="libgtest-dev libgmock-dev libpcre2-dev postgresql"
   # The benchmarks' comparison engines and converters (bench/).
   [bench]="libpcre2-dev libboost-regex-dev libre2-dev html2text w3m lynx"
   # The libFuzzer targets (fuzz/): clang and its runtime.

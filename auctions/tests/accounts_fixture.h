@@ -76,7 +76,7 @@ class AccountsTest : public ::testing::Test {
     ASSERT_EQ(platform::com::RegisterServerLibrary(Library(VANTOR_ACCESS_KEY_LIBRARY)), S_OK);
     ASSERT_EQ(platform::com::RegisterServerLibrary(Library(VANTOR_REFERENCE_CONNECTOR_LIBRARY)), S_OK);
     folder = std::make_unique<testtemp::TempFolder>("vantor-accounts-test");
-    path = platform::utf8::ToWide(folder->File("vantor.db"));
+    path = platform::utf8::ToWide(folder->Database());
     host = std::make_unique<host::Host>(path);
     cn = host->Connection();
     CHxInstance::SetInstance(host->Instance());

@@ -200,7 +200,7 @@ class DataObject : public ::testing::Test {
     g_extensionCalls.clear();
     g_lockRowsAtExtension = -1;
     folder = std::make_unique<testtemp::TempFolder>("vantor-flgobject-test");
-    path = platform::utf8::ToWide(folder->File("vantor.db"));
+    path = platform::utf8::ToWide(folder->Database());
     host = std::make_unique<host::Host>(path);
     cn = host->Connection();
     Run(L"CREATE TABLE tst_main (m_Id int NOT NULL PRIMARY KEY, m_Name nvarchar(50) NULL, m_NoteId int NULL, "

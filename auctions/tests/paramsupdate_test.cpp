@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/support/test_database.h"
 #include "auctions/tests/accounts_fixture.h"
 #include "platform/strings/oledatetime.h"
 #include "platform/threads/clock.h"
@@ -415,7 +416,9 @@ TEST_F(ParamsUpdateTest, ARefusedLockEndsTheLogsWithNoCount) {
 }
 
 TEST_F(ParamsUpdateTest, ASiteThatCannotBeSavedIsReportedAndNotCounted) {
-  Run(L"CREATE TRIGGER no_site_update BEFORE UPDATE ON st__Site BEGIN SELECT RAISE(ABORT, 'zablokowane'); END");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER no_site_update BEFORE UPDATE ON st__Site BEGIN SELECT RAISE(ABORT, 'zablokowane'); END"))
+    Run(sql);
   ASSERT_EQ(Update(), S_OK);
   EXPECT_TRUE(HasLineStarting(L"2:Ostatnia operacja nie powiodła się.\r\n"));
   EXPECT_EQ(JobCount(), 0);

@@ -1,6 +1,7 @@
 // The account manager over the host's product database and the reference site connector: the
 // list, adding with the administrator's rights, editing, deleting, activating with the account's
 // e-mail address; and the caption language support of its list.
+#include "testing/support/test_database.h"
 #include "accounts_fixture.h"
 #include "auctions/regmanager.h"
 #include "auctions/regmanagerdlg.h"
@@ -148,7 +149,9 @@ TEST_F(RegManager, AConnectorThatCannotConnectOrIsMissingIsToldWithItsReason) {
 TEST_F(RegManager, ARightsGrantFailureDeletesTheNewAccountAndFails) {
   connector->ScriptEditAccount(VARIANT_TRUE, _bstr_t(L"nowy"), _bstr_t(L"tajne"), nullptr);
   connector->ScriptEditSites(_bstr_t(L"1=Pierwsza"));
-  Run(L"CREATE TRIGGER refuse_rights BEFORE INSERT ON kd_UserRight BEGIN SELECT RAISE(ABORT, 'odmowa'); END");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER refuse_rights BEFORE INSERT ON kd_UserRight BEGIN SELECT RAISE(ABORT, 'odmowa'); END"))
+    Run(sql);
   LONG id = -1;
   EXPECT_EQ(manager->RegAdd(0, 1, &id), E_FAIL);
   EXPECT_EQ(id, 0);
@@ -162,8 +165,10 @@ TEST_F(RegManager, ARightsGrantFailureDeletesTheNewAccountAndFails) {
 TEST_F(RegManager, AnAccountThatCannotBeDeletedAgainKeepsItsIdAndStillFails) {
   connector->ScriptEditAccount(VARIANT_TRUE, _bstr_t(L"nowy"), _bstr_t(L"tajne"), nullptr);
   connector->ScriptEditSites(_bstr_t(L"1=Pierwsza"));
-  Run(L"CREATE TRIGGER refuse_rights BEFORE INSERT ON kd_UserRight BEGIN SELECT RAISE(ABORT, 'odmowa'); END");
-  Run(L"CREATE TRIGGER keep_accounts BEFORE DELETE ON reg__Registration BEGIN SELECT RAISE(ABORT, 'zostaje'); END");
+  for (const wchar_t* trigger :
+       {L"CREATE TRIGGER refuse_rights BEFORE INSERT ON kd_UserRight BEGIN SELECT RAISE(ABORT, 'odmowa'); END",
+        L"CREATE TRIGGER keep_accounts BEFORE DELETE ON reg__Registration BEGIN SELECT RAISE(ABORT, 'zostaje'); END"})
+    for (const std::wstring& sql : testdb::RefusingTrigger(trigger)) Run(sql);
   LONG id = -1;
   EXPECT_EQ(manager->RegAdd(0, 1, &id), E_FAIL);
   EXPECT_GT(id, 0);
@@ -280,7 +285,9 @@ TEST_F(RegManager, DeactivatingAsksAboutAnAddressOnlyItsAccountUses) {
 TEST_F(RegManager, AFailedSaveRollsBackBothTheAddressAndTheAccount) {
   Address(7, L"sklep@example.com", false);
   Account(5, L"jan", true, 7);
-  Run(L"CREATE TRIGGER no_updates BEFORE UPDATE ON reg__Registration BEGIN SELECT RAISE(ABORT, 'nie'); END");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER no_updates BEFORE UPDATE ON reg__Registration BEGIN SELECT RAISE(ABORT, 'nie'); END"))
+    Run(sql);
   platform::gui::QueueMessageBoxAnswer(IDYES);
   EXPECT_LT(manager->RegActivate(5, VARIANT_FALSE), 0);
   EXPECT_EQ(platform::gui::MessageBoxes().size(), 1u);

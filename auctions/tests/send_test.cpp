@@ -14,6 +14,7 @@
 #include "platform/threads/clock.h"
 #include "testing/plans/plans.h"
 #include "testing/site_connector/reference_connector.h"
+#include "testing/support/test_database.h"
 
 namespace accounts_test {
 namespace {
@@ -305,8 +306,10 @@ TEST_F(SendJob, FailuresOfTheSiteOrOfTheSaveAreErrorsAndTheNextRecordIsSent) {
   Comment(21, 3, 5, L"1002", L"Przyjęty");
   // The database refuses to write one comment back, with its own reason.
   Comment(22, 3, 5, L"1003", L"Niezapisany");
-  Run(L"CREATE TRIGGER test_RefuseComment BEFORE UPDATE ON tr_Comment WHEN NEW.tc_TransId = 22 BEGIN "
-      L"SELECT RAISE(ABORT, 'komentarz zablokowany przez test'); END");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER test_RefuseComment BEFORE UPDATE ON tr_Comment WHEN NEW.tc_TransId = 22 BEGIN "
+           L"SELECT RAISE(ABORT, 'komentarz zablokowany przez test'); END"))
+    Run(sql);
   beforeListing = [](IHxAuction* auction) -> HRESULT {
     const std::wstring title = Text(auction, &IHxAuction::GetTitle);
     if (title == L"Odrzucona z opisem")

@@ -2,8 +2,9 @@
 // receive path (the stores, the host's and the provider's business objects, their recordsets)
 // into a fresh product database; then the same lookups and inserts through prepared SQLite
 // statements, one transaction per record, into a database of the same tables (and the same
-// journal settings as the ADO layer). Prints both rates
-// in records per second and their ratio.
+// journal settings as the ADO layer). Prints both rates in records per second and their ratio; then,
+// when a PostgreSQL server answers at libpq's environment, the receive path's rate into a database
+// made on it for the run, beside SQLite's.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include "platform/registry/registry.h"
 #include "shared/hxinstance.h"
 #include "testing/site_connector/reference_connector.h"
+#include "testing/support/server_database.h"
 
 namespace {
 
@@ -71,9 +73,6 @@ double ThroughStores(const std::wstring& path) {
   // The account the records are stored for (auctions and transactions keep theirs).
   h.Connection()->Execute(_bstr_t(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username) "
                                   L"VALUES (3, 1, 'sprzedawca')"),
-                          nullptr, adCmdText | adExecuteNoRecords);
-  // The account the stored auctions and purchases name.
-  h.Connection()->Execute(_bstr_t(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username) VALUES (3, 1, N'sprzedawca')"),
                           nullptr, adCmdText | adExecuteNoRecords);
   _RecordsetPtr accountSite = h.Connection()->Execute(
       _bstr_t(L"SELECT 3 AS reg_id, 9 AS regsite_id, 5 AS site_id, 1 AS service_id"), nullptr, adCmdText);
@@ -275,10 +274,21 @@ int main(int argc, char** argv) {
   for (const char* name : {"-stores.db", "-direct.db"})
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(base + name + suffix);
   const double records = 3.0 * kAuctions;
-  std::printf("receive path: %.0f records/s (%.2f s for %ld auctions with a buyer and a purchase each)\n",
+  std::printf("receive path on SQLite: %.0f records/s (%.2f s for %ld auctions with a buyer and a purchase each)\n",
               records / stores, stores, static_cast<long>(kAuctions));
   std::printf("prepared SQLite statements: %.0f records/s (%.2f s)\n", records / direct, direct);
   std::printf("ratio: %.2fx\n", stores / direct);
+  // The same receive into a database on a PostgreSQL server, when one answers at libpq's
+  // environment (PGHOST, PGPORT, PGUSER, PGDATABASE).
+  std::string why;
+  if (!testdb::ServerDatabase::Reachable(why)) {
+    std::printf("receive path on PostgreSQL: no server answers at libpq's environment (%s)\n", why.c_str());
+  } else {
+    testdb::ServerDatabase server("bench_receive");
+    const double onServer = ThroughStores(platform::utf8::ToWide(server.Uri()));
+    std::printf("receive path on PostgreSQL: %.0f records/s (%.2f s), %.2fx SQLite's time (goal: within 2x)\n",
+                records / onServer, onServer, onServer / stores);
+  }
   CoUninitialize();
   return 0;
 }

@@ -12,9 +12,9 @@ class FrameworkSql : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitialize(nullptr);
-    path = folder.File("vantor.db");
+    path = folder.Database();
     ASSERT_EQ(cn.CreateInstance(__uuidof(Connection)), S_OK);
-    cn->Open(_bstr_t((L"Provider=SQLite;Data Source=" + std::wstring(CString(path.c_str()).GetString())).c_str()),
+    cn->Open(_bstr_t((L"Data Source=" + std::wstring(CString(path.c_str()).GetString())).c_str()),
              _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
     cn->Execute(_bstr_t(L"CREATE TABLE t (id int NOT NULL PRIMARY KEY, name nvarchar(20) NULL)"), nullptr,
                 kCmdTextNoRecords);

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "host/command.h"
+#include "host/host.h"
 #ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
 #include "testing/site_connector/reference_connector.h"
 #endif
@@ -12,9 +13,9 @@ namespace host {
 
 std::wstring ReferenceSiteCopy(const std::wstring& database) {
 #ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
-  return database + L"." + kReferenceSiteDataFile;
+  return DatabaseFilesBase(database) + L"." + kReferenceSiteDataFile;
 #else
-  return database + L".reference-site.json";
+  return DatabaseFilesBase(database) + L".reference-site.json";
 #endif
 }
 
@@ -24,6 +25,7 @@ bool MakeReferenceSiteCopy(const std::wstring& database, bool replace) {
   const fs::path copy(ReferenceSiteCopy(database));
   std::error_code error;
   if (!replace && fs::exists(copy, error)) return true;
+  fs::create_directories(copy.parent_path(), error);  // the folder of a database on a server
   fs::copy_file(fs::path(VANTOR_REFERENCE_SITE_DATA), copy, fs::copy_options::overwrite_existing, error);
   if (!error) return true;
   Write(stderr, L"vantor: nie można utworzyć pliku danych serwisu wzorcowego " + copy.wstring() + L": " +

@@ -8,7 +8,7 @@
 namespace host {
 
 // The working copy of the reference site beside the database: "<database>.reference-site.json"
-// (databases in one folder do not share a site).
+// (databases in one folder do not share a site; see DatabaseFilesBase for a database on a server).
 std::wstring ReferenceSiteCopy(const std::wstring& database);
 // Copies the repository's data file to the working copy (`replace`: also over an existing copy);
 // false, told on the error stream, when it cannot be made.

@@ -15,7 +15,9 @@ int Report(host::CommandContext& context) {
   out << L"Baza danych: " << context.databasePath << L"\n";
   out << L"Wersja schematu: " << host::StoredSchemaVersion(cn) << L"\n";
   _RecordsetPtr tables;
-  HRESULT hr = OpenRS(tables, cn, L"SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+  HRESULT hr = OpenRS(tables, cn,
+                      L"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE = 'BASE TABLE' "
+                      L"ORDER BY TABLE_NAME");
   host::Check(hr);
   std::vector<std::wstring> names;
   for (; !tables->GetadoEOF(); tables->MoveNext())

@@ -60,7 +60,10 @@ const DemoTransaction kTransactions[] = {
     {L"Lampa biurkowa", 0, 0, 1, 1, L"", false},
     {L"Lampa biurkowa", 1, 0, 2, 2, L"", false},
     {L"Kubek ceramiczny", 2, 1, 0.125, 0.125, L"", false},
-    {L"Podstawka pod kubek", 2, 1, 40, 40, L"", false},  // older than 30 days: no page
+    // Older than 30 days: no page. Another buyer's than the recent purchase of the same auction, so
+    // that a bid of that auction and buyer names one transaction (the bid lookup takes the first
+    // it finds, in no order a server keeps).
+    {L"Podstawka pod kubek", 3, 1, 40, 40, L"", false},
     {L"Plecak turystyczny", 4, 2, 3, 3, L"tr_StatusPageId = 9003, tr_StatusDisabled = 1", false},
     {L"Kubek ceramiczny", 7, 1, 50, 45, L"tr_StatusPageId = 9004, tr_Complete = 2", false},
     {L"Zegar ścienny", 5, 3, 5, 5, L"tr_StatusPageId = 9001", true},

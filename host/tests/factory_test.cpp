@@ -117,7 +117,7 @@ class DataFactory : public ::testing::Test {
   void SetUp() override {
     CoInitialize(nullptr);
     folder = std::make_unique<testtemp::TempFolder>("vantor-factory-test");
-    path = platform::utf8::ToWide(folder->File("vantor.db"));
+    path = platform::utf8::ToWide(folder->Database());
     host = std::make_unique<host::Host>(path);
     cn = host->Connection();
     // References between the tables, so that writing and deleting in the wrong order fails.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -15,23 +16,27 @@
 #include "host/host.h"
 #include "platform/base/utf8.h"
 #include "shared/hxinstance.h"
+#include "testing/support/temp_folder.h"
 
 namespace {
 
-// A database file in a new folder of its own: tests running at once, or files left by a test that
-// was killed, share nothing with it. RemoveDatabase removes the folder with the file.
-std::wstring TempPath() {
-  char pattern[] = "/tmp/vantor-host-test-XXXXXX";
-  if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
-  return platform::utf8::ToWide(std::string(pattern) + "/vantor.db");
+// The folders of the databases TempPath made, by database.
+inline std::map<std::wstring, std::unique_ptr<testtemp::TempFolder>>& TempDatabases() {
+  static std::map<std::wstring, std::unique_ptr<testtemp::TempFolder>> folders;
+  return folders;
 }
 
-void RemoveDatabase(const std::wstring& path) {
-  const std::filesystem::path folder = std::filesystem::path(platform::utf8::FromWide(path)).parent_path();
-  std::error_code error;
-  std::filesystem::remove_all(folder, error);
-  EXPECT_FALSE(error) << folder << ": " << error.message();
+// A product database in a new folder of its own (testing/support/test_database.h): tests running at
+// once, or files left by a test that was killed, share nothing with it. RemoveDatabase removes it
+// with the folder.
+inline std::wstring TempPath() {
+  auto folder = std::make_unique<testtemp::TempFolder>("vantor-host-test");
+  const std::wstring path = platform::utf8::ToWide(folder->Database());
+  TempDatabases()[path] = std::move(folder);
+  return path;
 }
+
+inline void RemoveDatabase(const std::wstring& path) { TempDatabases().erase(path); }
 
 LONG Long(const _ConnectionPtr& cn, const wchar_t* sql) {
   _RecordsetPtr rs;

@@ -26,7 +26,7 @@ namespace {
 _ConnectionPtr Connect(const std::wstring& path) {
   _ConnectionPtr cn;
   if (FAILED(cn.CreateInstance(__uuidof(Connection)))) throw std::runtime_error("no connection class");
-  std::wstring text = L"Provider=SQLite;Data Source=" + path;
+  std::wstring text = L"Data Source=" + path;
   cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   return cn;
 }
@@ -572,6 +572,69 @@ TEST_F(HostFixture, JobLogWaitsOnceForAnotherProcessAndLosesNothing) {
 }
 
 // A database that refuses the log's writes: the store says so, and the host reports what was lost.
+// Four workstations write their jobs at once, each a process with a host of its own: every line
+// is kept, each job's in the order written.
+TEST_F(HostFixture, JobLogsOfSeveralWorkstationsAtOnceKeepEveryLineInOrder) {
+  constexpr int kProcesses = 4, kLines = 25;
+  pid_t children[kProcesses];
+  int go[2];
+  ASSERT_EQ(pipe(go), 0);
+  for (int c = 0; c < kProcesses; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      close(go[1]);
+      int status = 0;
+      try {
+        char start = 0;
+        if (read(go[0], &start, 1) != 1) _exit(4);  // all start together
+        CoInitialize(nullptr);
+        {
+          host::Host own(path);
+          CHxInstance::SetInstance(own.Instance());
+          CHxLog log(CHxLog::jsReceiveComments);
+          log.StartJob();
+          for (int line = 0; line < kLines; ++line)
+            log.Echo(CString(L"stanowisko ") + CString(std::to_wstring(c).c_str()) + L" wiersz " +
+                     CString(std::to_wstring(line).c_str()));
+          log.EndJobAutoResult(kLines);
+          CHxInstance::SetInstance(nullptr);
+        }
+        CoUninitialize();
+      } catch (...) {
+        status = 2;
+      }
+      _exit(status);
+    }
+  }
+  close(go[0]);
+  const char start[kProcesses] = {'g', 'g', 'g', 'g'};
+  ASSERT_EQ(write(go[1], start, kProcesses), kProcesses);
+  close(go[1]);
+  for (pid_t child : children) {
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  _ConnectionPtr cn = host->Connection();
+  EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM kd_JobLog WHERE jl_End IS NOT NULL"), kProcesses);
+  for (int c = 0; c < kProcesses; ++c) {
+    const std::wstring prefix = L"stanowisko " + std::to_wstring(c) + L" wiersz ";
+    _RecordsetPtr rs;
+    ASSERT_TRUE(SUCCEEDED(OpenRS(rs, cn, (L"SELECT jll_JobId, jll_Text FROM kd_JobLogLine WHERE jll_Text LIKE '" +
+                                          prefix + L"%' ORDER BY jll_Id").c_str())));
+    std::vector<std::wstring> texts;
+    std::set<LONG> jobs;
+    for (; !rs->GetadoEOF(); rs->MoveNext()) {
+      jobs.insert(static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()));
+      texts.emplace_back(static_cast<const wchar_t*>(_bstr_t(rs->GetFields()->GetItem(_variant_t(LONG{1}))->GetValue())));
+    }
+    EXPECT_EQ(jobs.size(), 1u) << c;
+    ASSERT_EQ(texts.size(), static_cast<size_t>(kLines)) << c;
+    for (int line = 0; line < kLines; ++line) EXPECT_EQ(texts[line], prefix + std::to_wstring(line));
+  }
+}
+
 TEST_F(HostFixture, JobLogThatCannotBeWrittenIsReported) {
   host->Connection()->Execute(_bstr_t(L"DROP TABLE kd_JobLogLine"), nullptr, kCmdTextNoRecords);
   IHxJobLogStorePtr store;

@@ -1,5 +1,6 @@
 // The host's business objects that the seller-zone jobs load by class id, and the registration
 // lookup and connection settings that the connector reads.
+#include "testing/support/test_database.h"
 #include "host/objects.h"
 #include "host/tests/host_fixture.h"
 #include "platform/http/wininet.h"
@@ -133,9 +134,10 @@ TEST_F(Objects, ADeletedTransactionLeavesItsPageToBeClosedInTheSameTransaction) 
   // A delete that fails takes its page row back with it.
   cn->Execute(_bstr_t(L"INSERT INTO tr__Transaction (tr_Id, tr_RegId, tr_StatusPageId) VALUES (10, 5, 4713)"), nullptr,
               kCmdTextNoRecords);
-  cn->Execute(_bstr_t(L"CREATE TRIGGER test_KeepTen BEFORE DELETE ON tr__Transaction FOR EACH ROW WHEN OLD.tr_Id = 10 "
-                      L"BEGIN SELECT RAISE(ABORT, 'odmowa'); END"),
-              nullptr, kCmdTextNoRecords);
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER test_KeepTen BEFORE DELETE ON tr__Transaction FOR EACH ROW WHEN OLD.tr_Id = 10 "
+           L"BEGIN SELECT RAISE(ABORT, 'odmowa'); END"))
+    Exec(sql.c_str());
   EXPECT_THROW(CHxObjTools::Delete(__uuidof(HxTransaction), 10), _com_error);
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr_TransStatus WHERE ts_TransId = 10"), 0);
   EXPECT_EQ(Long(cn, L"SELECT COUNT(*) FROM tr__Transaction WHERE tr_Id = 10"), 1);

@@ -137,7 +137,7 @@ TEST_F(ProgramFiles, TemplatesAreListedAndTheChoosersListPrints) {
     Result counted = RunProgram("--db " + db + " templates print " + words);
     EXPECT_NE(counted.out.find(shown), std::string::npos) << words << ": " << counted.out;
   }
-  const size_t at = printed.out.find(folder + "/spool/job-");
+  const size_t at = printed.out.find(spool + "/job-");
   ASSERT_NE(at, std::string::npos) << printed.out;
   const std::string job = ReadFile(printed.out.substr(at, printed.out.find('\n', at) - at));
   EXPECT_EQ(job.rfind("header: &b&D\nfooter: Vantor, Kordel&bStrona &p z &P\n\n", 0), 0u) << job;

@@ -8,7 +8,7 @@ TEST_F(Program, TheRunOptionDialogsAreListedAndRendered) {
   Result list = RunProgram("--db " + db + " dialog");
   EXPECT_NE(list.out.find("#108  (Lotrix, 262 x 200): opcje odbierania"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("#109  (Lotrix, 232 x 62): opcje wysyłania"), std::string::npos) << list.out;
-  const std::string png = db + ".png";
+  const std::string png = folder + "/okno.png";
   // The account's settings need an account.
   Result none = RunProgram("--db " + db + " dialog '#106' " + png);
   EXPECT_EQ(none.status, 1) << none.out;

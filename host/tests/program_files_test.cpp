@@ -10,7 +10,7 @@ namespace {
 
 TEST_F(Program, XmlRunsADefinitionFile) {
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
-  const std::string def = db + ".def.xml", log = db + ".log", broken = db + ".broken.xml";
+  const std::string def = folder + "/def.xml", log = folder + "/xml.log", broken = folder + "/broken.xml";
   WriteFile(def,
             "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n"
             "<def:schema xmlns:def=\"http://www.vantor.example/VXSchemas/xml-def.xsd\"><def:data>"
@@ -42,9 +42,9 @@ TEST_F(Program, XmlRunsADefinitionFile) {
   EXPECT_NE(bad.out.find("nie jest poprawnym dokumentem XML (wiersz 1, kolumna "), std::string::npos) << bad.out;
   EXPECT_NE(bad.out.find("\nSzczegóły: "), std::string::npos) << bad.out;
   EXPECT_LT(bad.out.find("XML (wiersz"), bad.out.find("Szczegóły")) << bad.out;
-  Result missing = RunProgram("--db " + db + " xml " + db + ".missing.xml");
+  Result missing = RunProgram("--db " + db + " xml " + folder + "/missing.xml");
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.out.rfind("vantor: nie można odczytać pliku definicji " + db + ".missing.xml\nSzczegóły: ", 0), 0u)
+  EXPECT_EQ(missing.out.rfind("vantor: nie można odczytać pliku definicji " + folder + "/missing.xml\nSzczegóły: ", 0), 0u)
       << missing.out;
   EXPECT_EQ(RunProgram("--db " + db + " xml").status, 2);
   EXPECT_EQ(RunProgram("--db " + db + " xml " + def + " bezznaku").status, 2);
@@ -63,7 +63,7 @@ TEST_F(Program, PreviewWritesTheHtmlOfARecord) {
   Result user = RunProgram("--db " + db + " preview 1 1");
   EXPECT_EQ(user.status, 0) << user.out;
   EXPECT_NE(user.out.find("<h1>Użytkownik Szef</h1>"), std::string::npos) << user.out;
-  const std::string html = db + ".html";
+  const std::string html = folder + "/podglad.html";
   Result file = RunProgram("--db " + db + " preview 1 1 " + html);
   EXPECT_EQ(file.status, 0) << file.out;
   EXPECT_EQ(file.out, "");
@@ -81,7 +81,7 @@ TEST_F(ProgramFiles, PrintSpoolsThePageAndNamesTheJob) {
   const std::string page = Write("strona.html", "<html><body><h1>Zamówienie 17</h1></body></html>");
   Result printed = RunProgram("--db " + db + " print " + page);
   ASSERT_EQ(printed.status, 0) << printed.out;
-  const size_t at = printed.out.find(folder + "/spool/job-");
+  const size_t at = printed.out.find(spool + "/job-");
   ASSERT_NE(at, std::string::npos) << printed.out;
   const std::string job = printed.out.substr(at, printed.out.find('\n', at) - at);
   FILE* f = std::fopen(job.c_str(), "rb");

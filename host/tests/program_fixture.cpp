@@ -9,8 +9,11 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/base/utf8.h"
 
 namespace program_test {
 
@@ -81,10 +84,36 @@ std::string ReadFile(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
+  std::error_code made;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), made);
   FILE* file = std::fopen(path.c_str(), "wb");
   ASSERT_NE(file, nullptr);
   std::fwrite(text.data(), 1, text.size(), file);
   std::fclose(file);
+}
+
+std::string FilesBase(const std::string& db) {
+  return platform::utf8::FromWide(host::DatabaseFilesBase(platform::utf8::ToWide(db)));
+}
+
+void Program::SetUp() {
+  temp = std::make_unique<testtemp::TempFolder>("vantor-program-test");
+  folder = TestFolder() = temp->Path();
+  db = Database("vantor.db");
+  site = FilesBase(db) + ".reference-site.json";
+  spool = FilesBase(db).substr(0, FilesBase(db).rfind('/')) + "/spool";
+}
+
+void Program::TearDown() {
+  for (const std::string& database : databases)
+    if (testdb::OnPostgres()) std::filesystem::remove_all(std::filesystem::path(FilesBase(database)).parent_path());
+  temp.reset();
+  TestFolder().clear();
+}
+
+std::string Program::Database(const std::string& name) {
+  databases.push_back(temp->Database(name));
+  return databases.back();
 }
 
 // The first column of the first row, read from the database file in this process (empty
@@ -104,6 +133,13 @@ _variant_t QueryValue(const std::string& db, const wchar_t* sql) {
 LONG QueryLong(const std::string& db, const wchar_t* sql) {
   const _variant_t value = QueryValue(db, sql);
   return value.vt == VT_EMPTY || value.vt == VT_NULL ? -1 : static_cast<LONG>(value);
+}
+
+// Whether the database is sound after a program was killed: the SQLite file's own check (the
+// server keeps a PostgreSQL database whole).
+void ExpectSoundDatabase(const std::string& db) {
+  if (testdb::OnPostgres()) return;
+  EXPECT_EQ(std::wstring(_bstr_t(QueryValue(db, L"PRAGMA integrity_check"))), L"ok");
 }
 
 // The rows of the tables a receive fills: auctions, their images, buyers, purchases, comments.

@@ -15,6 +15,7 @@
 #include "host/host.h"
 #include "testing/net/net.h"
 #include "testing/support/temp_folder.h"
+#include "testing/support/test_database.h"
 
 namespace program_test {
 
@@ -66,27 +67,33 @@ class RunningProgram {
 };
 
 bool Exists(const std::string& path);
+// What the program keeps beside a database (host::DatabaseFilesBase): on PostgreSQL in the user's
+// data folder, which the test clears of them.
+std::string FilesBase(const std::string& db);
+
 class Program : public ::testing::Test {
  protected:
-  void SetUp() override {
-    temp = std::make_unique<testtemp::TempFolder>("vantor-program-test");
-    folder = TestFolder() = temp->Path();
-    db = temp->File("vantor.db");
-  }
-  void TearDown() override {
-    temp.reset();
-    TestFolder().clear();
-  }
+  void SetUp() override;
+  void TearDown() override;
+  // A database of the test's own (its folder's file "name", or one on the server).
+  std::string Database(const std::string& name);
   std::unique_ptr<testtemp::TempFolder> temp;
+  std::vector<std::string> databases;
   std::string folder;
   std::string db;
+  std::string site;   // the reference site's working copy beside the database
+  std::string spool;  // where printed jobs go
 };
 
 // Runs statements on the database file in this process.
 void RunSql(const std::string& db, std::initializer_list<const wchar_t*> statements);
 std::string FileText(const std::string& path);
 std::string ReadFile(const std::string& path);
+// Writes the file, making its folder first (a shared database's files live in a folder of their own).
 void WriteFile(const std::string& path, const std::string& text);
+// Whether the database is sound after a program was killed: the SQLite file's own check (the
+// server keeps a PostgreSQL database whole).
+void ExpectSoundDatabase(const std::string& db);
 // The seller-zone test service as run.sh starts it: a program of its own over HTTPS.
 class ZoneService {
  public:

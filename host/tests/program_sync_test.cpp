@@ -50,10 +50,10 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
   // be read (one byte that is no UTF-8): then the sessions fail, the jobs end with the error, the
   // program exits 1, and neither the site nor the database changes.
   {
-    const std::string other = temp->File("send.db");
+    const std::string other = Database("send.db");
     Result seeded = RunProgram("--db " + other + " demo");
     EXPECT_EQ(seeded.status, 0) << seeded.out;
-    const std::string otherCopy = other + ".reference-site.json";
+    const std::string otherCopy = FilesBase(other) + ".reference-site.json";
     const std::string good = FileText(otherCopy);
     const size_t name = good.find("Wzorcowo");
     ASSERT_NE(name, std::string::npos);
@@ -87,8 +87,7 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
     EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM au__Auction WHERE au_State = 3 AND au_Number IS NOT NULL"), 2);
     EXPECT_EQ(QueryLong(other, L"SELECT COUNT(*) FROM tr_Comment WHERE tc_SentDate IS NOT NULL"), 1);
   }
-  const std::string copy = db + ".reference-site.json";
-  EXPECT_EQ(FileText(copy), FileText(VANTOR_REFERENCE_SITE_DATA));
+  EXPECT_EQ(FileText(site), FileText(VANTOR_REFERENCE_SITE_DATA));
   Result list = RunProgram("--db " + db + " accounts");
   EXPECT_NE(list.out.find("Konta (2):"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("  1\tsklep_wzorcowy\tSerwis wzorcowy\ttak\ttak\t"), std::string::npos) << list.out;
@@ -124,20 +123,20 @@ TEST_F(Program, DemoSeedsTwoAccountsAndTheSitesWorkingCopyThatReceiveAndSendWork
   EXPECT_EQ(RunProgram("--db " + db + " send").out.find("Wysłano"), std::string::npos);
 
   // Where accounts exist nothing changes, not even an edited working copy.
-  { std::ofstream(copy, std::ios::trunc) << "{\"sites\": 5}"; }
+  { std::ofstream(site, std::ios::trunc) << "{\"sites\": 5}"; }
   Result again = RunProgram("--db " + db + " demo");
   EXPECT_EQ(again.status, 2) << again.out;
   EXPECT_NE(again.out.find("ma już konta"), std::string::npos) << again.out;
-  EXPECT_EQ(FileText(copy), "{\"sites\": 5}");
+  EXPECT_EQ(FileText(site), "{\"sites\": 5}");
   EXPECT_NE(RunProgram("--db " + db + " accounts").out.find("Konta (2):"), std::string::npos);
   // The sessions read that copy: a broken one is told, and the receive fails.
   Result broken = RunProgram("--db " + db + " receive");
   EXPECT_EQ(broken.status, 1) << broken.out;
-  EXPECT_NE(broken.out.find("nie można wczytać danych serwisu wzorcowego " + copy), std::string::npos) << broken.out;
+  EXPECT_NE(broken.out.find("nie można wczytać danych serwisu wzorcowego " + site), std::string::npos) << broken.out;
   // A copy that is gone is made again from the repository's file.
-  std::remove(copy.c_str());
+  std::remove(site.c_str());
   EXPECT_EQ(RunProgram("--db " + db + " receive").status, 0);
-  EXPECT_EQ(FileText(copy), FileText(VANTOR_REFERENCE_SITE_DATA));
+  EXPECT_EQ(FileText(site), FileText(VANTOR_REFERENCE_SITE_DATA));
   EXPECT_EQ(RunProgram("--db " + db + " demo extra").status, 2);
 }
 
@@ -213,7 +212,7 @@ TEST_F(Program, ARoundDoesWhatDemoReceiveSendAndZoneSyncDoAndASecondChangesNoCou
       rows.push_back(QueryLong(path, sql));
     return rows;
   };
-  const std::string steps = temp->File("steps.db");
+  const std::string steps = Database("steps.db");
   {
     ZoneService service(certificates, ZONE_DEMO_ACCOUNTS);
     ASSERT_GT(service.Port(), 0);
@@ -263,8 +262,7 @@ TEST_F(Program, ARoundDoesWhatDemoReceiveSendAndZoneSyncDoAndASecondChangesNoCou
 
   // The reference site cannot be read: receive and send end with the error, the seller-zone
   // synchronisation runs all the same, and the round exits 1 after its summary.
-  const std::string copy = db + ".reference-site.json";
-  { std::ofstream(copy, std::ios::trunc) << "{\"sites\": 5}"; }
+  WriteFile(site, "{\"sites\": 5}");
   Result failed = RunProgram(round);
   EXPECT_EQ(failed.status, 1) << failed.out;
   for (const char* line : {"== odbieranie aukcji zakończone błędem", "== wysyłanie aukcji zakończone błędem",
@@ -298,7 +296,7 @@ TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARer
   // and auctions are through.
   std::string data = ReadFile(VANTOR_REFERENCE_SITE_DATA);
   ASSERT_EQ(data.rfind("{", 0), 0u);
-  Write("vantor.db.reference-site.json", "{\"kill_after\": 6," + data.substr(1));
+  WriteFile(site, "{\"kill_after\": 6," + data.substr(1));
   Result killed = RunProgram("--db " + db + " receive");
   EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.out;  // as the shell tells a killed program
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
@@ -307,12 +305,12 @@ TEST_F(ProgramReceive, AReceiveKilledMidwayLeavesASoundDatabaseAndItsLockAndARer
                           L"tp_TransId = tr_Id)"),
             0);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM cs__Customer WHERE cs_Street IS NULL OR cs_City IS NULL"), 0);
-  EXPECT_EQ(std::wstring(_bstr_t(QueryValue(db, L"PRAGMA integrity_check"))), L"ok");
+  ExpectSoundDatabase(db);
 
   ExpectRefusedUntilUnlocked(db, "receive", 11);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM tr__Transaction"), 2);
 
-  Write("vantor.db.reference-site.json", data);
+  WriteFile(site, data);
   Result rerun = RunProgram("--db " + db + " receive");
   EXPECT_EQ(rerun.status, 0) << rerun.out;
   EXPECT_NE(rerun.out.find("== Odebrano transakcji: 2"), std::string::npos) << rerun.out;
@@ -345,17 +343,17 @@ TEST_F(ProgramReceive, ASendKilledMidwayLeavesEveryRecordWrittenBackWholeOrStill
   ASSERT_EQ(RunProgram("--db " + db + " receive").status, 0);
   PrepareSends(db, {9001, 9002, 9003});
   // The reference site ends the program when the second auction reached it, before it is saved.
-  const std::string data = ReadFile(db + ".reference-site.json");
+  const std::string data = ReadFile(site);
   ASSERT_EQ(data.rfind("{", 0), 0u);
-  Write("vantor.db.reference-site.json", "{\"kill_after_sends\": 2," + data.substr(1));
+  WriteFile(site, "{\"kill_after_sends\": 2," + data.substr(1));
   Result killed = RunProgram("--db " + db + " send");
   EXPECT_EQ(killed.status, 128 + SIGKILL) << killed.out;
-  EXPECT_EQ(std::wstring(_bstr_t(QueryValue(db, L"PRAGMA integrity_check"))), L"ok");
+  ExpectSoundDatabase(db);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id = 9001 AND au_State = 3 AND au_Number IS NOT NULL"), 1);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (9002, 9003) AND au_State = 1 AND au_Number IS NULL"), 2);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_CommentsPrepared"), 1);
 
-  Write("vantor.db.reference-site.json", data);
+  WriteFile(site, data);
   ExpectRefusedUntilUnlocked(db, "send", 12);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM vw_AuctionsPrepared"), 2);
   Result rerun = RunProgram("--db " + db + " send");
@@ -370,19 +368,18 @@ TEST_F(ProgramReceive, ASendKilledMidwayLeavesEveryRecordWrittenBackWholeOrStill
 TEST_F(ProgramReceive, TwoSendsAtOnceNeverSendARecordTwice) {
   ASSERT_EQ(RunProgram("--db " + db + " receive").status, 0);
   PrepareSends(db, {9001, 9002});
-  const std::string copy = db + ".reference-site.json";
-  const std::string data = ReadFile(copy);
+  const std::string data = ReadFile(site);
   ASSERT_EQ(data.rfind("{", 0), 0u);
   // The first stops as its first listing reached the site, before it is written back.
-  Write("vantor.db.reference-site.json", "{\"stop_after_sends\": 1," + data.substr(1));
+  WriteFile(site, "{\"stop_after_sends\": 1," + data.substr(1));
   RunningProgram first("--db " + db + " send");
   ASSERT_TRUE(first.WaitStopped());
   // The second reads what the first listed (so does not stop).
-  std::string listed = ReadFile(copy);
+  std::string listed = ReadFile(site);
   const size_t knob = listed.find("\"stop_after_sends\": 1");
   ASSERT_NE(knob, std::string::npos);
   listed.replace(knob, std::string("\"stop_after_sends\": 1").size(), "\"stop_after_sends\": 0");
-  Write("vantor.db.reference-site.json", listed);
+  WriteFile(site, listed);
   Result second = RunProgram("--db " + db + " send");
   EXPECT_EQ(second.status, 0) << second.out;
   EXPECT_NE(second.out.find("== Aktualnie trwa synchronizacja z serwisem aukcyjnym na innej stacji roboczej."),
@@ -395,15 +392,15 @@ TEST_F(ProgramReceive, TwoSendsAtOnceNeverSendARecordTwice) {
   for (const char* line : {"Wysłano aukcji: 2", "Wysłano komentarzy: 1"})
     EXPECT_NE(done.out.find(line), std::string::npos) << line << "\n" << done.out;
 
-  const nlohmann::json site = nlohmann::json::parse(ReadFile(copy));
+  const nlohmann::json siteData = nlohmann::json::parse(ReadFile(site));
   std::map<std::string, int> titles, numbers;
-  for (const nlohmann::json& sent : site["auctions_sent"]) {
+  for (const nlohmann::json& sent : siteData["auctions_sent"]) {
     ++titles[sent["title"].get<std::string>()];
     ++numbers[sent["number"].get<std::string>()];
   }
   EXPECT_EQ(titles, (std::map<std::string, int>{{"Kubek nr 9001", 1}, {"Kubek nr 9002", 1}}));
   EXPECT_EQ(numbers.size(), 2u);
-  EXPECT_EQ(site["comment_sent"].size(), 1u);
+  EXPECT_EQ(siteData["comment_sent"].size(), 1u);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM au__Auction WHERE au_Id IN (9001, 9002) AND au_State = 3"), 2);
   EXPECT_EQ(QueryLong(db, L"SELECT COUNT(*) FROM (SELECT au_Number FROM au__Auction WHERE au_Number IS NOT NULL "
                           L"GROUP BY au_Number HAVING COUNT(*) > 1) AS twice"),
@@ -419,7 +416,7 @@ TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
   Result checked = RunProgram("--db " + db + " params --check");
   EXPECT_EQ(checked.status, 0) << checked.out;
   EXPECT_NE(checked.out.find("Sprawdzenie wersji parametrów na serwisie Wzorcowo"), std::string::npos) << checked.out;
-  EXPECT_TRUE(Exists(db + ".reference-site.json"));
+  EXPECT_TRUE(Exists(site));
   // The update stores the site's parameters and the shop's categories.
   Result updated = RunProgram("--db " + db + " params");
   EXPECT_EQ(updated.status, 0) << updated.out;
@@ -437,11 +434,11 @@ TEST_F(ProgramFiles, ParamsChecksAndUpdatesTheReferenceSiteByItsVersions) {
   EXPECT_EQ(again.status, 0) << again.out;
   EXPECT_EQ(again.out.find("Aktualizacja parametrów z serwisu"), std::string::npos) << again.out;
   // One version changed in the working copy: the check marks the site, the update fetches that kind.
-  std::string data = ReadFile(db + ".reference-site.json");
+  std::string data = ReadFile(site);
   const std::string form = "\"form\": \"formularz-2026.12\"";
   ASSERT_NE(data.find(form), std::string::npos);
   data.replace(data.find(form), form.size(), "\"form\": \"formularz-2027.01\"");
-  Write("vantor.db.reference-site.json", data);
+  WriteFile(site, data);
   ASSERT_EQ(RunProgram("--db " + db + " params --check --force").status, 0);
   Result changed = RunProgram("--db " + db + " params");
   EXPECT_NE(changed.out.find("Wzorcowo - pobieranie i aktualizowanie słowników formularza"), std::string::npos)
@@ -454,14 +451,13 @@ TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt)
   ASSERT_EQ(RunProgram("--db " + db).status, 0);
   AddReferenceShop(db);
   ASSERT_EQ(RunProgram("--db " + db + " params --check").status, 0);
-  const std::string copy = db + ".reference-site.json";
-  const std::string data = ReadFile(copy);
+  const std::string data = ReadFile(site);
   ASSERT_EQ(data.substr(0, 1), "{");
   // Killed while the regions (kind 3) are asked for: durations to payments are stored already.
-  Write("vantor.db.reference-site.json", "{\"kill_at_kind\": 3," + data.substr(1));
+  WriteFile(site, "{\"kill_at_kind\": 3," + data.substr(1));
   Result killed = RunProgram("--db " + db + " params");
   EXPECT_NE(killed.status, 0) << killed.out;
-  EXPECT_EQ(QueryText(db, L"PRAGMA integrity_check"), L"ok");
+  ExpectSoundDatabase(db);
   EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Duration"), L"3");
   EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Region"), L"0");
   EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Category"), L"0");
@@ -469,7 +465,7 @@ TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt)
   EXPECT_EQ(QueryText(db, L"SELECT st_FormVersion FROM st__Site WHERE st_Id = 10"), L"");
   // The killed run left its locks: the synchronisation's and the site's edit lock, under which
   // the site would be passed over. Removed, the rerun completes without a row twice.
-  Write("vantor.db.reference-site.json", data);
+  WriteFile(site, data);
   Result locks = RunProgram("--db " + db + " locks");
   EXPECT_NE(locks.out.find("726"), std::string::npos) << locks.out;
   RunSql(db, {L"DELETE FROM kd_blokada"});
@@ -480,7 +476,7 @@ TEST_F(ProgramFiles, AnUpdateKilledMidwayLeavesWholeBatchesAndARerunCompletesIt)
   EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Region"), L"2");
   EXPECT_EQ(QueryText(db, L"SELECT COUNT(*) FROM st_Category"), L"10");
   EXPECT_EQ(QueryText(db, L"SELECT st_FormVersion FROM st__Site WHERE st_Id = 10"), L"formularz-2026.12");
-  EXPECT_EQ(QueryText(db, L"PRAGMA integrity_check"), L"ok");
+  ExpectSoundDatabase(db);
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST_F(Program, ReadingCommandsLeaveAnOlderSchemaAsItIsAndTheUpgradeTellsTheRows
   CoInitialize(nullptr);
   {
     _ConnectionPtr cn(__uuidof(Connection));
-    cn->Open(_bstr_t(("Provider=SQLite;Data Source=" + db).c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
+    cn->Open(_bstr_t(("Data Source=" + db).c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
     host::UpgradeSchemaTo(cn, 15);
     cn->Execute(_bstr_t(L"INSERT INTO au__Auction (au_Id, au_RegId) VALUES (7, 3)"), nullptr, kCmdTextNoRecords);
   }

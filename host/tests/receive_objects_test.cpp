@@ -3,6 +3,7 @@
 // check, the comment record, and the image store.
 #include <cstring>
 
+#include "testing/support/test_database.h"
 #include "host/objects.h"
 #include "host/tests/host_fixture.h"
 #include "shared/controls/hximage.h"
@@ -230,7 +231,9 @@ TEST_F(ReceiveObjects, TransactionWithShippingNeedsTheBuyersAddressAndSavesItsPo
 
 TEST_F(ReceiveObjects, ATransactionThatFailsToSaveLeavesNoPositionBehind) {
   AddAccounts({3});
-  Exec(L"CREATE TRIGGER test_NoPositions BEFORE INSERT ON tr_Position BEGIN SELECT RAISE(ABORT, 'odmowa'); END");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER test_NoPositions BEFORE INSERT ON tr_Position BEGIN SELECT RAISE(ABORT, 'odmowa'); END"))
+    Exec(sql.c_str());
   IFlgItemPtr item = CHxObjTools::New(__uuidof(HxTransaction));
   ITransactionPtr t(item);
   t->PutRegId(3);

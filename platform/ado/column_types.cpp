@@ -347,6 +347,21 @@ class Typer {
       }
       return {};
     }
+    if (is({L"CONVERT"})) {  // SQL Server's own form: CONVERT(type, value[, style])
+      const std::vector<Seq> args = Arguments(kids);
+      if (args.empty() || args[0].empty() || args[0][0].k != K::Word) return {};
+      const Seq& type = args[0];
+      // To a text: a national text of the length asked for (30 when none is), as VX_CONVERT is.
+      if (IsTextType(type[0])) {
+        if (IsWordIn(type[0], {L"text", L"ntext"})) return Fixed(adLongVarWChar, kLongTextSize);
+        if (type.size() < 2 || type[1].k != K::Group || type[1].kids.empty()) return Fixed(adVarWChar, 30);
+        if (IsWord(type[1].kids[0], L"max")) return Fixed(adLongVarWChar, kLongTextSize);
+        return Fixed(adVarWChar, static_cast<LONG>(std::wcstol(type[1].kids[0].t.c_str(), nullptr, 10)));
+      }
+      std::wstring decl;
+      Write(type, decl);
+      return Declared(ToUtf8(decl));
+    }
     if (is({L"VX_DATETIME", L"GETDATE", L"GETUTCDATE", L"DATEADD", L"CURRENT_TIMESTAMP"})) return Date();
     if (is({L"COUNT", L"DATEDIFF", L"DATEPART", L"YEAR", L"MONTH", L"DAY", L"LEN", L"DATALENGTH", L"CHARINDEX"}))
       return Int();
@@ -361,7 +376,7 @@ class Typer {
       }
       return Text();
     }
-    if (is({L"UPPER", L"LOWER", L"VX_LEFT", L"VX_RIGHT", L"LTRIM", L"RTRIM", L"TRIM", L"SUBSTRING", L"SUBSTR",
+    if (is({L"UPPER", L"LOWER", L"VX_LEFT", L"VX_RIGHT", L"LEFT", L"RIGHT", L"LTRIM", L"RTRIM", L"TRIM", L"SUBSTRING", L"SUBSTR",
             L"REPLACE", L"SPACE", L"REPLICATE"})) {
       return Text();
     }
@@ -404,14 +419,17 @@ class Typer {
     return Highest(branches);
   }
 
-  // a * b, a / b, a % b, a || b at the top of the expression (+ and - are VX_ADD and VX_SUB).
+  // a + b, a - b, a * b, a / b, a % b, a || b at the top of the expression (in SQLite's text + and
+  // - are VX_ADD and VX_SUB): the operands' type of highest precedence, texts when all are texts.
   ColumnType Arithmetic(const Seq& e, const Select& ctx, int depth) {
     std::vector<ColumnType> operands;
     Seq operand;
     bool any = false, concatenated = false;
     for (std::size_t p = 0; p < e.size(); ++p) {
       const Node& n = e[p];
-      const bool op = p > 0 && (IsOp(n, L"*") || IsOp(n, L"/") || IsOp(n, L"%") || IsOp(n, L"||")) &&
+      const bool op = p > 0 &&
+                      (IsOp(n, L"*") || IsOp(n, L"/") || IsOp(n, L"%") || IsOp(n, L"||") || IsOp(n, L"+") ||
+                       IsOp(n, L"-")) &&
                       IsOperandEnd(e[p - 1]);
       if (!op) {
         operand.push_back(n);
@@ -457,6 +475,20 @@ std::vector<ColumnType> ResultColumnTypes(std::wstring_view sql, const std::vect
     }
   } else {
     for (std::size_t i = 0; i < n; ++i) out[i] = typer.OutputColumn(s, names[i], 0).value_or(ColumnType{});
+  }
+  return out;
+}
+
+std::vector<SelectItemName> SelectListNames(std::wstring_view sql) {
+  std::vector<SelectItemName> out;
+  const Seq v = Tokenize(sql);
+  if (!StartsSelect(v)) return out;
+  for (const Item& item : ParseSelect(v, 0, nullptr).items) {
+    SelectItemName n;
+    n.star = item.star;
+    n.name = item.name;
+    Write(item.expr, n.text);
+    out.push_back(std::move(n));
   }
   return out;
 }

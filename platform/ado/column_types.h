@@ -40,9 +40,20 @@ class SchemaSource {
   virtual std::wstring ViewText(const std::wstring& view) = 0;
 };
 
-// The type of each result column of the SELECT statement `sql` (SQLite's text as it runs), whose
-// result columns are named `names` in order. A column the statement does not type gets type 0.
+// The type of each result column of the SELECT statement `sql` (SQL Server's text, or SQLite's as
+// the rewriter wrote it), whose result columns are named `names` in order. A column the statement
+// does not type gets type 0.
 std::vector<ColumnType> ResultColumnTypes(std::wstring_view sql, const std::vector<std::wstring>& names,
                                           SchemaSource& schema);
+
+// An item of a SELECT statement's select list as the server names its result column: its alias,
+// or the column's name as written for a column taken as it is; a star stands for columns.
+struct SelectItemName {
+  std::wstring name;  // empty for another expression
+  std::wstring text;  // the item's expression as written
+  bool star = false;
+};
+// The items of the select list of `sql` when it is a SELECT statement (empty otherwise).
+std::vector<SelectItemName> SelectListNames(std::wstring_view sql);
 
 }  // namespace platform::ado

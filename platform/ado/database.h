@@ -1,64 +1,58 @@
 #pragma once
-// The SQLite connection under the object model: opening a shared database file (WAL journal,
-// busy timeout), running SQL Server dialect statements through the rewriter, reading whole
-// results with the field types that the columns' declared types give, and turning SQLite's
-// failures into the HRESULTs that the data-access layer reports.
+// The database engine under the object model. Two engines run the same SQL Server dialect
+// statements through their own rewriting: SQLite (the embedded default: a database file shared
+// by the processes of one machine) and PostgreSQL (a server that several workstations share,
+// reached through libpq). Both read whole results with the field types that the columns'
+// declared types give, and turn their failures into the HRESULTs the data-access layer reports
+// by the same rules.
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/ado/column_types.h"
 #include "platform/ado/sql_rewriter.h"
 #include "platform/ado/value.h"
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace platform::ado {
 
 // The Source of errors that the database reports (as opposed to the object model's own).
 inline constexpr const wchar_t* kProviderSource = L"Vantor SQLite Provider";
+inline constexpr const wchar_t* kPostgresProviderSource = L"Vantor PostgreSQL Provider";
 
 // One failure, as the connection's Errors collection and the error information show it.
 struct DbError {
   HRESULT hr = 0;
   std::wstring description;
-  LONG native = 0;        // SQLite's extended result code
-  std::wstring sqlState;  // five characters
+  LONG native = 0;        // the engine's own code (SQLite's extended result code, PostgreSQL's SQLSTATE)
+  std::wstring sqlState;  // five characters, the same for both engines
   std::wstring source = kProviderSource;
 };
 
 class DbException : public std::runtime_error {
  public:
-  explicit DbException(DbError e) : std::runtime_error("database error"), error(std::move(e)) {}
+  // what() is the description (UTF-8).
+  explicit DbException(DbError e);
   DbError error;
 };
 
 // Where a failing statement came from: constraint violations of statements the caller wrote
 // give DB_E_ERRORSINCOMMAND (a refused insert), those of rows written back from a recordset
-// give DB_E_INTEGRITYVIOLATION (ConstraintErrorCode).
+// give DB_E_INTEGRITYVIOLATION (MapFailure).
 enum class StatementOrigin { Command, RowsetChange };
-
-// The HRESULT of a change that a constraint refused (`extendedCode`: SQLite's extended result
-// code), the one rule of this provider: a foreign key (a row naming a row that is not there, or
-// a row deleted while others name it) is an integrity violation, DB_E_INTEGRITYVIOLATION
-// 0x80040E2F, from a statement as from rows written back from a recordset; any other constraint
-// (a duplicate key, NULL in a NOT NULL column) refuses a statement with DB_E_ERRORSINCOMMAND
-// 0x80040E14, as SQL Server's provider reports a refused insert (the object lock relies on it),
-// and rows written back with DB_E_INTEGRITYVIOLATION.
-HRESULT ConstraintErrorCode(int extendedCode, StatementOrigin origin);
 
 struct ColumnInfo {
   std::wstring name;
   LONG type = 0;      // DataTypeEnum
   LONG size = 0;      // DefinedSize
   LONG attributes = 0;
-  std::string table;  // base table (empty for expressions)
-  std::string column; // base column name
+  std::string table;  // base table as the engine names it (empty for expressions)
+  std::string column; // base column name as the engine names it
+  // The base table and column as their CREATE TABLE named them, where the engine keeps the names
+  // otherwise (empty: as `table` and `column`).
+  std::wstring declaredTable, declaredColumn;
   bool key = false;
   bool autoIncrement = false;
   bool typed = false;  // type taken from a declared column type, or from the expression's type
@@ -86,28 +80,87 @@ struct ExecResult {
 // Maps a declared SQL Server column type ("nvarchar(50)", "int", "money"...) to the field's
 // data type and defined size. Returns false for an empty declaration.
 bool MapDeclaredType(std::string_view decl, LONG& type, LONG& size);
+// The SQL Server declaration of a field's data type and defined size, as MapDeclaredType reads it
+// back ("nvarchar(50)", "int", "ntext").
+std::string DeclarationOf(LONG type, LONG size);
+
+// The field attributes that a data type gives (fixed length, long value).
+LONG TypeAttributes(LONG type);
+// Adds the attributes of a column of a base table: updatable (unless numbered by the database),
+// nullable unless `notNull`, a key column when `key`.
+void AddBaseColumnAttributes(ColumnInfo& c, bool notNull, bool key);
+
+// Gives an expression column the type `t` that its statement gives it; false for a text of no
+// fixed length, which its values type (TypeByValues).
+bool ApplyExpressionType(ColumnInfo& c, const ColumnType& t, VKind& kind);
+// Types a result column that neither a declaration nor the statement types by its values in
+// `rows` (texts of no fixed length when `text`), converting those values to the type.
+void TypeByValues(ColumnInfo& c, std::vector<std::vector<Value>>& rows, std::size_t column, bool text);
+// Refuses a run given fewer values than the statement's `paramCount` markers.
+void CheckParameterCount(int paramCount, const std::vector<Value>& params);
+// Hands the values of the `SELECT ?=` output markers from the result's first row to `out.outputs`.
+void TakeOutputs(const std::vector<RewrittenSql::Output>& outputs, ExecResult& out);
+
+// Whether a failure comes from a database (rather than from the object model).
+bool IsProviderSource(const std::wstring& source);
+
+// Whether a database source names a PostgreSQL database (a libpq connection URI,
+// "postgresql://..." or "postgres://...") rather than an SQLite file.
+bool IsPostgresSource(std::string_view source);
+
+// The engine SQL Server's failures would come from when the layer turns an engine's failure into
+// an HRESULT: what the failure was, seen the same way by both engines.
+enum class FailureKind {
+  // A unique key, NOT NULL, CHECK: refuses a statement with DB_E_ERRORSINCOMMAND 0x80040E14, as
+  // SQL Server's provider reports a refused insert (the object lock relies on it), and rows
+  // written back from a recordset with DB_E_INTEGRITYVIOLATION 0x80040E2F.
+  Constraint,
+  // A foreign key (a row naming a row that is not there, or a row deleted while others name it):
+  // DB_E_INTEGRITYVIOLATION from a statement as from rows written back.
+  ForeignKey,
+  LockTimeout,     // a lock not granted within the time-out, a deadlock
+  ReadOnly,        // a change refused by a read-only connection, no right
+  OutOfMemory,     // out of memory, a value too big
+  Mismatch,        // a value of the wrong type for its column
+  NoTable,         // an unknown table or view
+  NoColumn,        // an unknown column
+  Conversion,      // a text that is no number or date, an overflow
+  Syntax,          // any other statement the database refuses
+  Other,
+};
+// The HRESULT and ODBC state of a failure; a lock time-out's description gets "Timeout expired: ".
+DbError MapFailure(FailureKind kind, StatementOrigin origin, std::wstring description, LONG native,
+                   const wchar_t* source);
 
 class Database {
  public:
-  // Opens (creating when missing) the database file; `timeoutMs` is how long a statement
-  // waits for another process's lock before it fails. With `readOnly` the file must exist and
-  // every change is refused; a database in a folder that cannot be written is still read.
-  static std::shared_ptr<Database> Open(const std::string& path, int timeoutMs = 10000, bool readOnly = false);
-  ~Database();
+  // Opens the database that `source` names: an SQLite file (created when missing) or, for a
+  // PostgreSQL URI, a database on a server (which must exist; its schema is the caller's).
+  // `timeoutMs` is how long a statement waits for another process's lock before it fails. With
+  // `readOnly` every change is refused (an SQLite file must exist; one in a folder that cannot be
+  // written is still read).
+  static std::shared_ptr<Database> Open(const std::string& source, int timeoutMs = 10000, bool readOnly = false);
+  virtual ~Database() = default;
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
   // Runs the statements of `sql` with `params` bound to its `?` markers in order. The first
   // statement that returns columns gives the result; all rows are read. With `packRows`
   // the rows may come packed (see ResultSet).
-  ExecResult Execute(std::wstring_view sql, const std::vector<Value>& params = {},
-                     StatementOrigin origin = StatementOrigin::Command, bool packRows = false);
-  // Plain SQLite SQL (no rewriting), used for generated statements.
-  std::int64_t ExecuteNative(const std::string& sql, const std::vector<Value>& params,
-                             StatementOrigin origin = StatementOrigin::RowsetChange);
+  virtual ExecResult Execute(std::wstring_view sql, const std::vector<Value>& params = {},
+                             StatementOrigin origin = StatementOrigin::Command, bool packRows = false) = 0;
+  // A statement the layer generated for writing rows back (INSERT, UPDATE, DELETE with `?`
+  // markers, names in double quotes), run as it is. Answers the number of rows changed.
+  virtual std::int64_t ExecuteNative(const std::string& sql, const std::vector<Value>& params,
+                                     StatementOrigin origin = StatementOrigin::RowsetChange) = 0;
 
-  // A transaction, or a savepoint inside one. The outermost one takes the write lock at once,
-  // unless `deferred` (a read of several statements: the first read takes the shared lock).
+  // Compiles the statements of `sql` without running them, raising what the database refuses
+  // (an unknown table or column, a syntax error); answers how many statements the text holds.
+  virtual int Compile(std::wstring_view sql) = 0;
+
+  // Transactions nest: the outermost one is the database's, inner ones are savepoints. The
+  // outermost one takes the write lock at once, unless `deferred` (a read of several statements:
+  // the first read takes the shared lock).
   void Begin(bool deferred = false);
   // Ends the innermost transaction. A commit refused (a deferred foreign key still broken)
   // leaves the transaction open, to be rolled back.
@@ -115,60 +168,26 @@ class Database {
   void Rollback();
   int TransactionDepth() const { return depth_; }
 
-  std::int64_t LastInsertRowId() const;
-  sqlite3* Handle() const { return db_; }
+  // The key given to the row inserted last through this connection by an identity column.
+  virtual std::int64_t LastInsertRowId() = 0;
+  // The file or URI the database was opened from.
   const std::string& Path() const { return path_; }
 
-  // Primary-key columns of a table, in key order.
-  std::vector<std::string> PrimaryKey(const std::string& table);
+  // Primary-key columns of a table (named as the result columns name it), in key order.
+  virtual std::vector<std::string> PrimaryKey(const std::string& table) = 0;
 
-  DbError ErrorFromSqlite(int rc, StatementOrigin origin) const;
+ protected:
+  explicit Database(std::string path) : path_(std::move(path)) {}
+  // Runs a statement of the engine's own, without rewriting and parameters.
+  virtual void Control(const std::string& sql) = 0;
+  // The statement that begins the outermost transaction (`deferred`: see Begin).
+  virtual const char* BeginStatement(bool deferred) const = 0;
 
  private:
-  explicit Database(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
-  struct Cached {
-    RewrittenSql rw;
-    sqlite3_stmt* stmt = nullptr;  // single-statement texts only
-  };
-  Cached& Prepare(std::wstring_view sql);
-  sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
-  void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
-  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin, bool packRows);
-  // The types of the statement's result columns that are expressions (column_types.h), kept by
-  // statement text until the schema changes.
-  const std::vector<ColumnType>& ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols);
-  void Exec(const char* sql);
-  // Adds a foreign key to an existing table: the constraint goes into the table's stored
-  // definition (one change of the schema, in a transaction of its own or nested in the
-  // caller's), and with `checkRows` the rows already there must keep it (else
-  // DB_E_INTEGRITYVIOLATION and nothing changes). Rows that break a key added without the
-  // check stay; SQLite checks a key when a row's key columns change, never for other columns.
-  void AddForeignKey(const RewrittenSql::AddedForeignKey& key);
-
-  sqlite3* db_ = nullptr;
   std::string path_;
-  // The texts and blobs bound to the running statement, by marker: SQLite reads them in
-  // place until the statement's bindings are cleared after the run.
-  std::vector<std::string> bound_;
-  // The date each marker's buffer holds as text (NaN: none), so that a date bound again unchanged
-  // is not written out again.
-  std::vector<double> boundDates_;
-  void ReleaseBound(sqlite3_stmt* stmt);
   int depth_ = 0;
-  std::unordered_map<std::wstring, Cached> cache_;
-  std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
-  std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
-  std::unordered_map<std::string, std::vector<std::string>> keys_;
-  std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;
-  // The tables' and views' columns as the rewriter and the typing ask for them, kept until the
-  // schema changes.
-  std::unique_ptr<SchemaSource> catalogue_;
-  SchemaSource& Catalogue();
 };
 
-// Registers the SQL Server functions, the case-insensitive collation and the LIKE matcher
-// on a connection.
-void RegisterFunctions(sqlite3* db);
 // SQL Server's LIKE: % and _ (also * and ? in recordset filters when `adoWildcards`),
 // [abc] and [^a-z] classes, case-insensitive with the collation's folding.
 bool LikeMatch(std::wstring_view pattern, std::wstring_view text, wchar_t escape = 0, bool adoWildcards = false);

@@ -152,7 +152,7 @@ HRESULT ReportCurrentException(REFIID iid, ConnectionImpl* conn) {
   try {
     throw;
   } catch (const DbException& e) {
-    if (e.error.source != kProviderSource)
+    if (!IsProviderSource(e.error.source))
       return platform::com::ReportError(e.error.hr, e.error.description.c_str(), e.error.source.c_str(), iid);
     if (conn) conn->AddError(e.error);
     return ReportProviderError({e.error}, iid);
@@ -355,14 +355,22 @@ void ConnectionImpl::OpenString(const std::wstring& text) {
     else if (key == L"busy timeout") timeout = std::max(0, static_cast<int>(std::wcstol(value.c_str(), nullptr, 10)));
     else if (key == L"mode") readOnly = ToLower(value) == L"read";
   }
-  std::wstring p = ToLower(provider);
-  if (!p.empty() && p != L"sqlite" && p != L"vantor.sqlite" && p != L"sqlite3")
+  // The engine: the provider's, or without one the source's (a postgresql:// address or a file).
+  const std::wstring p = ToLower(provider);
+  const bool sqlite = p == L"sqlite" || p == L"vantor.sqlite" || p == L"sqlite3";
+  const bool postgres = p == L"postgresql" || p == L"vantor.postgresql" || p == L"postgres";
+  if (!p.empty() && !sqlite && !postgres)
     ThrowAdo(adErrProviderNotFound, L"Provider cannot be found. It may not be properly installed.");
   if (source.empty())
-    ThrowAdo(E_FAIL, L"The connection string names no database file (Data Source=...).");
-  db_ = Database::Open(ToUtf8(source), timeout, readOnly);
+    ThrowAdo(E_FAIL, L"The connection string names no database (Data Source=...).");
+  const std::string utf8 = ToUtf8(source);
+  const bool address = IsPostgresSource(utf8);
+  if ((sqlite && address) || (postgres && !address))
+    ThrowAdo(E_FAIL, postgres ? L"The PostgreSQL provider opens a database by its postgresql:// address."
+                              : L"The SQLite provider opens a database file, not a postgresql:// address.");
+  db_ = Database::Open(utf8, timeout, readOnly);
   connectionString_ = text;
-  provider_ = provider.empty() ? L"SQLite" : provider;
+  provider_ = !provider.empty() ? provider : address ? L"PostgreSQL" : L"SQLite";
 }
 
 STDMETHODIMP ConnectionImpl::get_Properties(::Properties** out) {
@@ -416,7 +424,7 @@ _RecordsetPtr ConnectionImpl::Run(const std::wstring& text, LONG commandType, bo
   if (commandType == adCmdTable || commandType == adCmdTableDirect) {
     table = L"SELECT * FROM [" + text + L"]";
   } else if (commandType == adCmdStoredProc) {
-    ThrowAdo(adErrFeatureNotAvailable, L"Stored procedures are not supported by the embedded database.");
+    ThrowAdo(adErrFeatureNotAvailable, L"Stored procedures are not supported by the data-access layer.");
   }
   const std::wstring& sql = table.empty() ? text : table;
   ExecResult r = db->Execute(sql, params, StatementOrigin::Command, !noRecords);
@@ -803,8 +811,10 @@ class FieldImpl final : public ComObject<::Field> {
     auto bag = std::make_shared<PropertyBag>();
     const FieldDef& f = Def();
     bag->entries.push_back({L"Optimize", _variant_t(f.optimize), adBoolean});
-    bag->entries.push_back({L"BASETABLENAME", _variant_t(FromUtf8(f.table).c_str()), adVarWChar});
-    bag->entries.push_back({L"BASECOLUMNNAME", _variant_t(FromUtf8(f.column).c_str()), adVarWChar});
+    const std::wstring table = f.declaredTable.empty() ? FromUtf8(f.table) : f.declaredTable;
+    const std::wstring column = f.declaredColumn.empty() ? FromUtf8(f.column) : f.declaredColumn;
+    bag->entries.push_back({L"BASETABLENAME", _variant_t(table.c_str()), adVarWChar});
+    bag->entries.push_back({L"BASECOLUMNNAME", _variant_t(column.c_str()), adVarWChar});
     bag->entries.push_back({L"KEYCOLUMN", _variant_t(f.key), adBoolean});
     bag->entries.push_back({L"ISAUTOINCREMENT", _variant_t(f.autoIncrement), adBoolean});
     auto core = core_;

@@ -54,6 +54,8 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     f.attributes = c.attributes;
     f.table = c.table;
     f.column = c.column;
+    f.declaredTable = c.declaredTable;
+    f.declaredColumn = c.declaredColumn;
     f.key = c.key;
     f.autoIncrement = c.autoIncrement;
     rs->store_->fields.push_back(std::move(f));
@@ -673,8 +675,15 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
         sql += "1";  // long values take no part in locating the row
         continue;
       }
-      sql += QuoteIdent(f.column) + " IS ?";
-      params.push_back(originalOf(i));
+      // A NULL is located by IS NULL, any other value by `=` (which every engine can look up by
+      // an index).
+      const Value& original = originalOf(i);
+      if (original.IsNull() || original.IsEmpty()) {
+        sql += QuoteIdent(f.column) + " IS NULL";
+      } else {
+        sql += QuoteIdent(f.column) + " = ?";
+        params.push_back(original);
+      }
     }
   };
   std::vector<Value> params;

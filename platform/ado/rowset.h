@@ -21,6 +21,7 @@ struct FieldDef {
   LONG attributes = 0;
   std::string table;   // base table, empty for fabricated fields and expressions
   std::string column;  // base column
+  std::wstring declaredTable, declaredColumn;  // as CREATE TABLE named them, when the engine does not
   bool key = false;
   bool autoIncrement = false;
   bool optimize = false;  // the dynamic "Optimize" property: the field's equality index is kept from the start

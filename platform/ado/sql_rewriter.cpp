@@ -4,11 +4,10 @@
 #include <initializer_list>
 
 #include "platform/ado/column_types.h"
-#include "platform/ado/sql_tokens.h"
+#include "platform/ado/sql_rewriter_base.h"
 #include "platform/ado/text.h"
 
 namespace platform::ado {
-namespace {
 
 using namespace sql;
 
@@ -19,63 +18,277 @@ void CollectParams(const Seq& seq, std::vector<int>& order) {
   }
 }
 
-class Rewriter {
- public:
-  explicit Rewriter(SchemaSource* schema) : schema_(schema) {}
-  std::vector<RewrittenSql::Output> outputs;
-  std::optional<RewrittenSql::AddedForeignKey> addedForeignKey;
+// ---- the shared passes --------------------------------------------------------------------
 
-  void Process(Seq& v, bool top) {
-    BuildCase(v);
-    for (auto& n : v)
-      if (n.k == K::Group || n.k == K::Case) Process(n.kids, false);
-    LocalRewrites(v);
-    SelectRewrites(v);
-    RightJoins(v);
-    AdditiveChains(v);
-    if (top) Statements(v);
+void RewriterBase::Process(Seq& v, bool top) {
+  BuildCase(v);
+  for (auto& n : v)
+    if (n.k == K::Group || n.k == K::Case) Process(n.kids, false);
+  CommonLocal(v);
+  Local(v);
+  SelectRewrites(v);
+  Joins(v);
+  Operators(v);
+  if (top) Statements(v);
+}
+
+void RewriterBase::BuildCase(Seq& v) {
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (!IsWord(v[i], L"CASE")) continue;
+    int depth = 0;
+    std::size_t end = v.size();
+    for (std::size_t j = i + 1; j < v.size(); ++j) {
+      if (IsWord(v[j], L"CASE")) ++depth;
+      if (IsWord(v[j], L"END")) {
+        if (depth == 0) {
+          end = j;
+          break;
+        }
+        --depth;
+      }
+    }
+    if (end == v.size()) return;  // unbalanced: leave it to the database to report
+    Node c;
+    c.k = K::Case;
+    c.sp = v[i].sp;
+    c.kids.assign(std::make_move_iterator(v.begin() + static_cast<long>(i) + 1),
+                  std::make_move_iterator(v.begin() + static_cast<long>(end)));
+    v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(end) + 1);
+    v.insert(v.begin() + static_cast<long>(i), std::move(c));
   }
+}
 
- private:
-  void BuildCase(Seq& v) {
-    for (std::size_t i = 0; i < v.size(); ++i) {
-      if (!IsWord(v[i], L"CASE")) continue;
-      int depth = 0;
-      std::size_t end = v.size();
-      for (std::size_t j = i + 1; j < v.size(); ++j) {
-        if (IsWord(v[j], L"CASE")) ++depth;
-        if (IsWord(v[j], L"END")) {
-          if (depth == 0) {
-            end = j;
-            break;
-          }
-          --depth;
+bool RewriterBase::IsHintGroup(const Node& g) {
+  if (g.k != K::Group || g.kids.empty()) return false;
+  for (const auto& k : g.kids) {
+    if (k.k == K::Comma) continue;
+    if (!IsWordIn(k, {L"NOLOCK", L"READUNCOMMITTED", L"ROWLOCK", L"UPDLOCK", L"HOLDLOCK", L"READPAST", L"TABLOCK",
+                      L"TABLOCKX", L"PAGLOCK", L"XLOCK", L"NOWAIT", L"READCOMMITTED", L"SERIALIZABLE",
+                      L"REPEATABLEREAD"}))
+      return false;
+  }
+  return true;
+}
+
+namespace {
+bool EndsSelectList(const Node& n) {
+  return n.k == K::Semi ||
+         IsWordIn(n, {L"FROM", L"INTO", L"WHERE", L"GROUP", L"ORDER", L"HAVING", L"UNION", L"EXCEPT", L"INTERSECT"});
+}
+
+}  // namespace
+
+void RewriterBase::SelectRewrites(Seq& v) {
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (!IsWord(v[i], L"SELECT")) continue;
+    std::size_t j = i + 1;
+    if (j < v.size() && IsWordIn(v[j], {L"DISTINCT", L"ALL"})) ++j;
+    if (j + 1 < v.size() && IsWord(v[j], L"TOP") &&
+        (v[j + 1].k == K::Num || v[j + 1].k == K::Group || v[j + 1].k == K::Param) &&
+        !(j + 2 < v.size() && IsWordIn(v[j + 2], {L"PERCENT", L"WITH"}))) {
+      Node limit = v[j + 1];
+      limit.sp = true;
+      v.erase(v.begin() + static_cast<long>(j), v.begin() + static_cast<long>(j) + 2);
+      if (j < v.size()) v[j].sp = true;
+      std::size_t end = j;
+      while (end < v.size() && v[end].k != K::Semi) ++end;
+      v.insert(v.begin() + static_cast<long>(end), {MakeWord(L"LIMIT"), limit});
+    }
+    // The select list: `alias = expr` items and `?=` output markers.
+    int column = 0;
+    std::size_t itemStart = j;
+    for (std::size_t p = j; p <= v.size(); ++p) {
+      bool atEnd = p == v.size() || EndsSelectList(v[p]);
+      if (!atEnd && v[p].k != K::Comma) continue;
+      std::size_t itemEnd = p;
+      if (itemEnd >= itemStart + 3 && IsOp(v[itemStart + 1], L"=")) {
+        Node& head = v[itemStart];
+        if (head.k == K::Param) {
+          outputs.push_back({head.param, column});
+          bool sp = head.sp;
+          v.erase(v.begin() + static_cast<long>(itemStart), v.begin() + static_cast<long>(itemStart) + 2);
+          v[itemStart].sp = sp;
+          p -= 2;
+        } else if ((head.k == K::Word && !IsKeyword(head)) || head.k == K::QIdent || head.k == K::Str) {
+          Node alias = head;
+          alias.sp = true;
+          bool sp = head.sp;
+          v.erase(v.begin() + static_cast<long>(itemStart), v.begin() + static_cast<long>(itemStart) + 2);
+          v[itemStart].sp = sp;
+          p -= 2;
+          v.insert(v.begin() + static_cast<long>(p), {MakeWord(L"AS"), alias});
+          p += 2;
         }
       }
-      if (end == v.size()) return;  // unbalanced: leave it to the database to report
-      Node c;
-      c.k = K::Case;
-      c.sp = v[i].sp;
-      c.kids.assign(std::make_move_iterator(v.begin() + static_cast<long>(i) + 1),
-                    std::make_move_iterator(v.begin() + static_cast<long>(end)));
-      v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(end) + 1);
-      v.insert(v.begin() + static_cast<long>(i), std::move(c));
+      if (atEnd) break;
+      ++column;
+      itemStart = p + 1;
     }
   }
+}
 
-  static bool IsHintGroup(const Node& g) {
-    if (g.k != K::Group || g.kids.empty()) return false;
-    for (const auto& k : g.kids) {
-      if (k.k == K::Comma) continue;
-      if (!IsWordIn(k, {L"NOLOCK", L"READUNCOMMITTED", L"ROWLOCK", L"UPDLOCK", L"HOLDLOCK", L"READPAST", L"TABLOCK",
-                        L"TABLOCKX", L"PAGLOCK", L"XLOCK", L"NOWAIT", L"READCOMMITTED", L"SERIALIZABLE",
-                        L"REPEATABLEREAD"}))
-        return false;
+bool RewriterBase::IsOperandEnd(const Node& n) {
+  switch (n.k) {
+    case K::QIdent:
+    case K::Str:
+    case K::Num:
+    case K::Param:
+    case K::Group:
+    case K::Case:
+      return true;
+    case K::Word:
+      return !IsKeyword(n) || IsWord(n, L"NULL");
+    default:
+      return false;
+  }
+}
+
+bool RewriterBase::IsChainPart(const Node& n) {
+  switch (n.k) {
+    case K::Word:
+      return !IsKeyword(n);
+    case K::QIdent:
+    case K::Str:
+    case K::Num:
+    case K::Param:
+    case K::Group:
+    case K::Case:
+    case K::Dot:
+      return true;
+    case K::Op:
+      return n.t == L"+" || n.t == L"-" || n.t == L"*" || n.t == L"/" || n.t == L"%" || n.t == L"||" ||
+             n.t == L"&" || n.t == L"|" || n.t == L"^" || n.t == L"~";
+    default:
+      return false;
+  }
+}
+
+void RewriterBase::CommonLocal(Seq& v) {
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    Node& n = v[i];
+    const bool call = i + 1 < v.size() && v[i + 1].k == K::Group;
+    if (n.k == K::Word && call) {
+      if (IsWord(n, L"WITH") && IsHintGroup(v[i + 1])) {
+        v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 2);
+        --i;
+        continue;
+      }
+      if (!IsKeyword(n) && IsHintGroup(v[i + 1])) {
+        v.erase(v.begin() + static_cast<long>(i) + 1);  // FROM t (NOLOCK)
+        continue;
+      }
     }
-    return true;
+    if ((IsWord(n, L"dbo") || (n.k == K::QIdent && EqNoCase(n.t, L"[dbo]"))) && i + 1 < v.size() &&
+        v[i + 1].k == K::Dot && (i == 0 || v[i - 1].k != K::Dot)) {
+      bool sp = n.sp;
+      v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 2);
+      if (i < v.size()) v[i].sp = sp;
+      --i;
+      continue;
+    }
+    if (IsWordIn(n, {L"CLUSTERED", L"NONCLUSTERED"})) {
+      v.erase(v.begin() + static_cast<long>(i));
+      --i;
+      continue;
+    }
+    // INFORMATION_SCHEMA.TABLES: the engine's catalogue as that view.
+    if (IsWord(n, L"INFORMATION_SCHEMA") && i + 2 < v.size() && v[i + 1].k == K::Dot && IsWord(v[i + 2], L"TABLES")) {
+      const std::wstring query = InformationSchemaTables();
+      if (query.empty()) continue;
+      Node group = MakeGroup(Tokenize(query), n.sp);
+      v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 3);
+      v.insert(v.begin() + static_cast<long>(i), {group, MakeWord(L"AS"), MakeWord(L"information_schema_tables")});
+      i += 2;
+    }
+  }
+}
+
+void RewriterBase::Statements(Seq& v) {
+  if (WholeStatement(v)) {
+    v.clear();
+    return;
+  }
+  std::size_t start = 0;
+  while (start < v.size()) {
+    std::size_t end = start;
+    while (end < v.size() && v[end].k != K::Semi) ++end;
+    std::size_t count = end - start;
+    Node* first = count ? &v[start] : nullptr;
+    if (first && IsWord(*first, L"SET") && count >= 2 &&
+        IsWordIn(v[start + 1], {L"NOCOUNT", L"ANSI_NULLS", L"ANSI_WARNINGS", L"ANSI_PADDING", L"QUOTED_IDENTIFIER",
+                                L"ARITHABORT", L"XACT_ABORT", L"DATEFORMAT", L"LANGUAGE", L"TRANSACTION",
+                                L"CONCAT_NULL_YIELDS_NULL", L"LOCK_TIMEOUT", L"DEADLOCK_PRIORITY"})) {
+      v.erase(v.begin() + static_cast<long>(start), v.begin() + static_cast<long>(end));
+      end = start;
+    } else if (first && IsWordIn(*first, {L"BEGIN", L"COMMIT", L"ROLLBACK"}) && count >= 2 &&
+               IsWordIn(v[start + 1], {L"TRAN", L"TRANSACTION", L"WORK"})) {
+      v.erase(v.begin() + static_cast<long>(start) + 1, v.begin() + static_cast<long>(end));
+      end = start + 1;
+    } else if (first && IsWord(*first, L"DROP") && count >= 5 && IsWord(v[start + 1], L"INDEX") &&
+               IsWord(v[start + 3], L"ON")) {
+      v.erase(v.begin() + static_cast<long>(start) + 3, v.begin() + static_cast<long>(end));  // the table
+      end = start + 3;
+    } else if (first) {
+      if (IsWord(*first, L"CREATE") && count >= 3 && IsWord(v[start + 1], L"TABLE")) {
+        // SQL Server's file-group clause after the column list.
+        for (std::size_t p = start + 2; p < end; ++p) {
+          if (v[p].k != K::Group) continue;
+          if (p + 2 < end && IsWord(v[p + 1], L"ON")) {
+            v.erase(v.begin() + static_cast<long>(p) + 1, v.begin() + static_cast<long>(p) + 3);
+            end -= 2;
+          }
+          break;
+        }
+      }
+      Statement(v, start, end);
+    }
+    start = end + 1;
+  }
+}
+
+void RewriterBase::QuoteDatePart(Node& group) {
+  auto& kids = group.kids;
+  if (!kids.empty() && kids[0].k == K::Word && (kids.size() == 1 || kids[1].k == K::Comma)) {
+    kids[0].k = K::Str;
+    kids[0].t = L"'" + kids[0].t + L"'";
+  }
+}
+
+void RewriterBase::AlterTableAdd(Seq& v, std::size_t start, std::size_t& end, const std::function<void(Seq&)>& column) {
+  for (std::size_t p = start + 2; p + 1 < end; ++p) {
+    if (!IsWord(v[p], L"ADD")) continue;
+    std::size_t colStart = p + 1;
+    if (IsWordIn(v[colStart], {L"CONSTRAINT", L"PRIMARY", L"UNIQUE", L"FOREIGN", L"CHECK"})) return;
+    if (IsWord(v[colStart], L"COLUMN")) ++colStart;
+    Seq def(v.begin() + static_cast<long>(colStart), v.begin() + static_cast<long>(end));
+    column(def);
+    v.erase(v.begin() + static_cast<long>(colStart), v.begin() + static_cast<long>(end));
+    v.insert(v.begin() + static_cast<long>(colStart), def.begin(), def.end());
+    end = colStart + def.size();
+    return;
+  }
+}
+
+// ---- SQLite ------------------------------------------------------------------------------
+
+namespace {
+
+class SqliteRewriter final : public RewriterBase {
+ public:
+  explicit SqliteRewriter(SchemaSource* schema) : schema_(schema) {}
+  std::optional<RewrittenSql::AddedForeignKey> addedForeignKey;
+
+ protected:
+  bool WholeStatement(Seq& v) override { return AddedForeignKey(v); }
+  void Joins(Seq& v) override { RightJoins(v); }
+
+  std::wstring InformationSchemaTables() const override {
+    return L"SELECT name COLLATE VXNOCASE AS TABLE_NAME, CASE type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END "
+           L"AS TABLE_TYPE "
+           L"FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite!_%' ESCAPE '!'";
   }
 
-  void LocalRewrites(Seq& v) {
+  void Local(Seq& v) override {
     for (std::size_t i = 0; i < v.size(); ++i) {
       Node& n = v[i];
       bool call = i + 1 < v.size() && v[i + 1].k == K::Group;
@@ -84,44 +297,37 @@ class Rewriter {
         v.insert(v.begin() + static_cast<long>(i) + 1, MakeGroup({}));
         continue;
       }
-      if (n.k == K::Word && call) {
-        if (EqNoCase(n.t, L"SCOPE_IDENTITY")) {
-          n.t = L"last_insert_rowid";
-        } else if (EqNoCase(n.t, L"ISNULL")) {
-          n.t = L"IFNULL";
-        } else if (EqNoCase(n.t, L"LEFT") || EqNoCase(n.t, L"RIGHT")) {
-          n.t = EqNoCase(n.t, L"LEFT") ? L"VX_LEFT" : L"VX_RIGHT";
-        } else if (EqNoCase(n.t, L"CONVERT")) {
-          Convert(n, v[i + 1]);
-        } else if (EqNoCase(n.t, L"CAST")) {
-          CastDate(n, v[i + 1]);
-        } else if (IsWordIn(n, {L"DATEADD", L"DATEDIFF", L"DATEPART", L"DATENAME"})) {
-          auto& kids = v[i + 1].kids;
-          if (!kids.empty() && kids[0].k == K::Word && (kids.size() == 1 || kids[1].k == K::Comma)) {
-            kids[0].k = K::Str;
-            kids[0].t = L"'" + kids[0].t + L"'";
-          }
-        } else if (IsWord(n, L"WITH") && IsHintGroup(v[i + 1])) {
-          v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 2);
-          --i;
-          continue;
-        } else if (!IsKeyword(n) && IsHintGroup(v[i + 1])) {
-          v.erase(v.begin() + static_cast<long>(i) + 1);  // FROM t (NOLOCK)
-          continue;
+      if (n.k != K::Word || !call) continue;
+      if (EqNoCase(n.t, L"SCOPE_IDENTITY")) {
+        n.t = L"last_insert_rowid";
+      } else if (EqNoCase(n.t, L"ISNULL")) {
+        n.t = L"IFNULL";
+      } else if (EqNoCase(n.t, L"LEFT") || EqNoCase(n.t, L"RIGHT")) {
+        n.t = EqNoCase(n.t, L"LEFT") ? L"VX_LEFT" : L"VX_RIGHT";
+      } else if (EqNoCase(n.t, L"CONVERT")) {
+        Convert(n, v[i + 1]);
+      } else if (EqNoCase(n.t, L"CAST")) {
+        CastDate(n, v[i + 1]);
+      } else if (IsWordIn(n, {L"DATEADD", L"DATEDIFF", L"DATEPART", L"DATENAME"})) {
+        QuoteDatePart(v[i + 1]);
+      }
+    }
+  }
+
+  void Statement(Seq& v, std::size_t start, std::size_t& end) override {
+    const std::size_t count = end - start;
+    if (IsWord(v[start], L"CREATE") && count >= 3 && IsWord(v[start + 1], L"TABLE")) {
+      for (std::size_t p = start + 2; p < end; ++p) {
+        if (v[p].k == K::Group) {
+          CreateTable(v[p].kids);
+          break;
         }
       }
-      if ((IsWord(n, L"dbo") || (n.k == K::QIdent && EqNoCase(n.t, L"[dbo]"))) && i + 1 < v.size() &&
-          v[i + 1].k == K::Dot && (i == 0 || v[i - 1].k != K::Dot)) {
-        bool sp = n.sp;
-        v.erase(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i) + 2);
-        if (i < v.size()) v[i].sp = sp;
-        --i;
-        continue;
-      }
-      if (IsWordIn(n, {L"CLUSTERED", L"NONCLUSTERED"})) {
-        v.erase(v.begin() + static_cast<long>(i));
-        --i;
-      }
+    } else if (IsWord(v[start], L"ALTER") && count >= 5 && IsWord(v[start + 1], L"TABLE")) {
+      AlterTableAdd(v, start, end, [this](Seq& def) {
+        std::wstring unused;
+        ColumnDef(def, unused);
+      });
     }
   }
 
@@ -192,99 +398,9 @@ class Rewriter {
     }
   }
 
-  static bool EndsSelectList(const Node& n) {
-    return n.k == K::Semi ||
-           IsWordIn(n, {L"FROM", L"INTO", L"WHERE", L"GROUP", L"ORDER", L"HAVING", L"UNION", L"EXCEPT", L"INTERSECT"});
-  }
-
-  void SelectRewrites(Seq& v) {
-    for (std::size_t i = 0; i < v.size(); ++i) {
-      if (!IsWord(v[i], L"SELECT")) continue;
-      std::size_t j = i + 1;
-      if (j < v.size() && IsWordIn(v[j], {L"DISTINCT", L"ALL"})) ++j;
-      if (j + 1 < v.size() && IsWord(v[j], L"TOP") &&
-          (v[j + 1].k == K::Num || v[j + 1].k == K::Group || v[j + 1].k == K::Param) &&
-          !(j + 2 < v.size() && IsWordIn(v[j + 2], {L"PERCENT", L"WITH"}))) {
-        Node limit = v[j + 1];
-        limit.sp = true;
-        v.erase(v.begin() + static_cast<long>(j), v.begin() + static_cast<long>(j) + 2);
-        if (j < v.size()) v[j].sp = true;
-        std::size_t end = j;
-        while (end < v.size() && v[end].k != K::Semi) ++end;
-        v.insert(v.begin() + static_cast<long>(end), {MakeWord(L"LIMIT"), limit});
-      }
-      // The select list: `alias = expr` items and `?=` output markers.
-      int column = 0;
-      std::size_t itemStart = j;
-      for (std::size_t p = j; p <= v.size(); ++p) {
-        bool atEnd = p == v.size() || EndsSelectList(v[p]);
-        if (!atEnd && v[p].k != K::Comma) continue;
-        std::size_t itemEnd = p;
-        if (itemEnd >= itemStart + 3 && IsOp(v[itemStart + 1], L"=")) {
-          Node& head = v[itemStart];
-          if (head.k == K::Param) {
-            outputs.push_back({head.param, column});
-            bool sp = head.sp;
-            v.erase(v.begin() + static_cast<long>(itemStart), v.begin() + static_cast<long>(itemStart) + 2);
-            v[itemStart].sp = sp;
-            p -= 2;
-          } else if ((head.k == K::Word && !IsKeyword(head)) || head.k == K::QIdent || head.k == K::Str) {
-            Node alias = head;
-            alias.sp = true;
-            bool sp = head.sp;
-            v.erase(v.begin() + static_cast<long>(itemStart), v.begin() + static_cast<long>(itemStart) + 2);
-            v[itemStart].sp = sp;
-            p -= 2;
-            v.insert(v.begin() + static_cast<long>(p), {MakeWord(L"AS"), alias});
-            p += 2;
-          }
-        }
-        if (atEnd) break;
-        ++column;
-        itemStart = p + 1;
-      }
-    }
-  }
-
-  static bool IsOperandEnd(const Node& n) {
-    switch (n.k) {
-      case K::QIdent:
-      case K::Str:
-      case K::Num:
-      case K::Param:
-      case K::Group:
-      case K::Case:
-        return true;
-      case K::Word:
-        return !IsKeyword(n) || IsWord(n, L"NULL");
-      default:
-        return false;
-    }
-  }
-
-  static bool IsChainPart(const Node& n) {
-    switch (n.k) {
-      case K::Word:
-        return !IsKeyword(n);
-      case K::QIdent:
-      case K::Str:
-      case K::Num:
-      case K::Param:
-      case K::Group:
-      case K::Case:
-      case K::Dot:
-        return true;
-      case K::Op:
-        return n.t == L"+" || n.t == L"-" || n.t == L"*" || n.t == L"/" || n.t == L"%" || n.t == L"||" ||
-               n.t == L"&" || n.t == L"|" || n.t == L"^" || n.t == L"~";
-      default:
-        return false;
-    }
-  }
-
   // Every `a + b` and `a - b` at this level becomes VX_ADD(a, b) / VX_SUB(a, b), left to right:
   // SQLite would turn text into 0 and dates into their year.
-  void AdditiveChains(Seq& v) {
+  void Operators(Seq& v) override {
     std::size_t i = 0;
     while (i < v.size()) {
       if (!IsChainPart(v[i])) {
@@ -346,62 +462,6 @@ class Rewriter {
     Write(tail, text);
     addedForeignKey = RewrittenSql::AddedForeignKey{ToUtf8(v[2].t), ToUtf8(text), check};
     return true;
-  }
-
-  void Statements(Seq& v) {
-    if (AddedForeignKey(v)) {
-      v.clear();
-      return;
-    }
-    std::size_t start = 0;
-    while (start < v.size()) {
-      std::size_t end = start;
-      while (end < v.size() && v[end].k != K::Semi) ++end;
-      std::size_t count = end - start;
-      Node* first = count ? &v[start] : nullptr;
-      if (first && IsWord(*first, L"SET") && count >= 2 &&
-          IsWordIn(v[start + 1], {L"NOCOUNT", L"ANSI_NULLS", L"ANSI_WARNINGS", L"ANSI_PADDING", L"QUOTED_IDENTIFIER",
-                                  L"ARITHABORT", L"XACT_ABORT", L"DATEFORMAT", L"LANGUAGE", L"TRANSACTION",
-                                  L"CONCAT_NULL_YIELDS_NULL", L"LOCK_TIMEOUT", L"DEADLOCK_PRIORITY"})) {
-        v.erase(v.begin() + static_cast<long>(start), v.begin() + static_cast<long>(end));
-        end = start;
-      } else if (first && IsWordIn(*first, {L"BEGIN", L"COMMIT", L"ROLLBACK"}) && count >= 2 &&
-                 IsWordIn(v[start + 1], {L"TRAN", L"TRANSACTION", L"WORK"})) {
-        v.erase(v.begin() + static_cast<long>(start) + 1, v.begin() + static_cast<long>(end));
-        end = start + 1;
-      } else if (first && IsWord(*first, L"CREATE") && count >= 3 && IsWord(v[start + 1], L"TABLE")) {
-        for (std::size_t p = start + 2; p < end; ++p) {
-          if (v[p].k == K::Group) {
-            CreateTable(v[p].kids);
-            // SQL Server's file-group clause after the column list.
-            if (p + 2 < end + 0 && IsWord(v[p + 1], L"ON")) {
-              v.erase(v.begin() + static_cast<long>(p) + 1, v.begin() + static_cast<long>(p) + 3);
-              end -= 2;
-            }
-            break;
-          }
-        }
-      } else if (first && IsWord(*first, L"DROP") && count >= 5 && IsWord(v[start + 1], L"INDEX") &&
-                 IsWord(v[start + 3], L"ON")) {
-        v.erase(v.begin() + static_cast<long>(start) + 3, v.begin() + static_cast<long>(end));  // the table
-        end = start + 3;
-      } else if (first && IsWord(*first, L"ALTER") && count >= 5 && IsWord(v[start + 1], L"TABLE")) {
-        for (std::size_t p = start + 2; p + 1 < end; ++p) {
-          if (IsWord(v[p], L"ADD")) {
-            std::size_t colStart = p + 1;
-            if (IsWord(v[colStart], L"COLUMN")) ++colStart;
-            Seq def(v.begin() + static_cast<long>(colStart), v.begin() + static_cast<long>(end));
-            std::wstring unused;
-            ColumnDef(def, unused);
-            v.erase(v.begin() + static_cast<long>(colStart), v.begin() + static_cast<long>(end));
-            v.insert(v.begin() + static_cast<long>(colStart), def.begin(), def.end());
-            end = colStart + def.size();
-            break;
-          }
-        }
-      }
-      start = end + 1;
-    }
   }
 
   // ---- right joins ------------------------------------------------------------------------
@@ -697,7 +757,7 @@ class Rewriter {
 RewrittenSql RewriteSql(std::wstring_view sql, SchemaSource* schema) {
   int params = 0;
   Seq seq = Tokenize(sql, &params);
-  Rewriter rw(schema);
+  SqliteRewriter rw(schema);
   rw.Process(seq, true);
   std::wstring text;
   text.reserve(sql.size() + 16);

@@ -3,6 +3,7 @@
 // bracketed identifiers and comments are single tokens, never looked into; each parenthesised
 // group and each CASE ... END becomes one node holding its contents. Writing a tree back gives
 // the text with its spacing normalised.
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -17,6 +18,10 @@ struct Node {
   bool sp = false;        // whitespace before the token
   int param = -1;         // `?`: index in the original text
   bool closed = true;     // a group whose ')' was present
+  // A marker the rewriter added or marked for the engine: a value the engine supplies or reads
+  // differently (see the engine's rewriter); 0 for the caller's plain value.
+  std::uint8_t role = 0;
+  wchar_t escape = 0;     // of a LIKE pattern
   std::vector<Node> kids; // Group and Case
 };
 

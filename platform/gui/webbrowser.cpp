@@ -13,6 +13,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -530,7 +531,11 @@ HRESULT WriteJob(const std::wstring& header, const std::wstring& footer, const s
   const std::wstring folder = B().spool;
   if (folder.empty()) return HRESULT_FROM_WIN32(3);   // ERROR_PATH_NOT_FOUND
   const std::string native = Native(folder);
-  if (mkdir(native.c_str(), 0755) != 0 && errno != EEXIST) return HRESULT_FROM_WIN32(3);
+  // The folder, with the folders it is in when they are missing (a shared database's, say).
+  std::error_code made;
+  std::filesystem::create_directories(native, made);
+  struct stat st {};
+  if (stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return HRESULT_FROM_WIN32(3);
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

@@ -271,6 +271,10 @@ class ResourceModule {
 
 // The computer name that a host name gives (see GetComputerNameW).
 std::wstring ComputerNameOf(const std::string& hostName);
+// The name that GetComputerNameW answers in this process from now on, cut to the computer name's
+// MAX_COMPUTERNAME_LENGTH characters: the workstation a process stands for when several run on one
+// machine (the host program's --workstation). Empty: the host name's again.
+void SetComputerName(const std::wstring& name);
 // The library file name that LoadLibraryW looks for: "quillon.dll" gives "libquillon.so".
 std::string LibraryFileName(const std::wstring& name);
 // The bytes of the resource that a "res://<module file>/<type>/<name>" address names (the type

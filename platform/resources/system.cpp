@@ -99,11 +99,34 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   return symbol;
 }
 
+namespace {
+std::mutex& ComputerNameMutex() {
+  static std::mutex m;
+  return m;
+}
+std::wstring& ComputerNameSet() {
+  static std::wstring name;
+  return name;
+}
+}  // namespace
+
+void platform::SetComputerName(const std::wstring& name) {
+  std::lock_guard<std::mutex> lock(ComputerNameMutex());
+  ComputerNameSet() = name.substr(0, MAX_COMPUTERNAME_LENGTH);
+}
+
 BOOL GetComputerNameW(LPWSTR buffer, DWORD* size) {
   if (size == nullptr) return FALSE;
-  char host[HOST_NAME_MAX + 1] = {};
-  if (::gethostname(host, sizeof host - 1) != 0) host[0] = 0;
-  const std::wstring name = platform::ComputerNameOf(host);
+  std::wstring name;
+  {
+    std::lock_guard<std::mutex> lock(ComputerNameMutex());
+    name = ComputerNameSet();
+  }
+  if (name.empty()) {
+    char host[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) host[0] = 0;
+    name = platform::ComputerNameOf(host);
+  }
   if (buffer == nullptr || *size < name.size() + 1) {
     *size = static_cast<DWORD>(name.size() + 1);
     return FALSE;

@@ -4,13 +4,17 @@
 
 namespace testutil {
 
-TempDatabase::TempDatabase() : m_path(platform::utf8::ToWide(m_folder.File("vantor.db"))) {}
+TempDatabase::TempDatabase() : m_path(platform::utf8::ToWide(m_folder.Database())) {}
+
+std::wstring TempDatabase::File(const std::wstring& name) const {
+  return platform::utf8::ToWide(m_folder.File(platform::utf8::FromWide(name)));
+}
 
 _ConnectionPtr TempDatabase::Open() const {
   _ConnectionPtr cn;
   HRESULT hr = cn.CreateInstance(__uuidof(Connection));
   if (FAILED(hr)) _com_issue_error(hr);
-  std::wstring text = L"Provider=SQLite;Data Source=" + m_path;
+  std::wstring text = L"Data Source=" + m_path;
   cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   return cn;
 }

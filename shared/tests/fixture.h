@@ -10,12 +10,15 @@
 
 namespace testutil {
 
-// A fresh SQLite database file in a folder of its own, removed with the object.
+// A fresh product database of the test's own (testing/support/test_database.h), removed with the
+// object.
 class TempDatabase {
  public:
   TempDatabase();
-  _ConnectionPtr Open() const;  // a new connection to the file
-  const std::wstring& Path() const { return m_path; }
+  _ConnectionPtr Open() const;  // a new connection to the database
+  const std::wstring& Path() const { return m_path; }  // the database's file or address
+  // A file of the test's own beside it (in its folder).
+  std::wstring File(const std::wstring& name) const;
 
  private:
   testtemp::TempFolder m_folder{"vantor-shared-test"};

@@ -54,7 +54,7 @@ class Extractor : public ::testing::Test {
     return Run(ex, definition, whole);
   }
   std::wstring Log(CHxExtractor& ex) {
-    const std::wstring path = db.Path() + L".log";
+    const std::wstring path = db.File(L"extractor.log");
     EXPECT_EQ(ex.SaveLog(path.c_str()), S_OK);
     std::ifstream file(std::string(_bstr_t(path.c_str())), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -348,7 +348,7 @@ TEST_F(Extractor, LogIsSavedOnlyWhenSwitchedOn) {
                            L"<def:param idx='1' name='id'>0</def:param><def:element name='n' src='it_Name'/></def:data>";
   CHxExtractor off;
   Run(off, def);
-  const std::wstring path = db.Path() + L".off.log";
+  const std::wstring path = db.File(L"extractor.off.log");
   EXPECT_EQ(off.SaveLog(path.c_str()), S_FALSE);
   EXPECT_FALSE(std::ifstream(std::string(_bstr_t(path.c_str()))).good());
 
@@ -358,7 +358,7 @@ TEST_F(Extractor, LogIsSavedOnlyWhenSwitchedOn) {
   EXPECT_EQ(Run(on, def), kDecl + L"<n>Łyżka</n>");
   on.AddParamString(L"id", L"2");  // the map changes nothing in the log; the second run adds to it
   Run(on, def);
-  const std::wstring logPath = db.Path() + L".on.log";
+  const std::wstring logPath = db.File(L"extractor.on.log");
   EXPECT_EQ(on.SaveLog(logPath.c_str()), S_OK);
   std::ifstream file(std::string(_bstr_t(logPath.c_str())), std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

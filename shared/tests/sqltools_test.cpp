@@ -302,12 +302,12 @@ TEST_F(AutoNumbers, WithoutTheTableRaises) {
   EXPECT_THROW(CHxAutoNumberList(5).GetNext(1), _com_error);
 }
 
-// Two workstations drawing from the same key never get the same number.
-TEST_F(AutoNumbers, TwoProcessesNeverDrawTheSameNumber) {
-  constexpr int kDraws = 40;
-  int pipes[2][2];
-  pid_t children[2];
-  for (int c = 0; c < 2; ++c) {
+// Four workstations drawing from the same key at once get every number once, without a gap.
+TEST_F(AutoNumbers, FourProcessesDrawingAtOnceGetEveryNumberOnce) {
+  constexpr int kDraws = 40, kProcesses = 4;
+  int pipes[kProcesses][2];
+  pid_t children[kProcesses];
+  for (int c = 0; c < kProcesses; ++c) {
     ASSERT_EQ(pipe(pipes[c]), 0);
     children[c] = fork();
     ASSERT_GE(children[c], 0);
@@ -333,7 +333,7 @@ TEST_F(AutoNumbers, TwoProcessesNeverDrawTheSameNumber) {
     close(pipes[c][1]);
   }
   std::multiset<LONG> drawn;
-  for (int c = 0; c < 2; ++c) {
+  for (int c = 0; c < kProcesses; ++c) {
     LONG n;
     while (read(pipes[c][0], &n, sizeof n) == sizeof n) drawn.insert(n);
     close(pipes[c][0]);
@@ -341,10 +341,10 @@ TEST_F(AutoNumbers, TwoProcessesNeverDrawTheSameNumber) {
     waitpid(children[c], &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  ASSERT_EQ(drawn.size(), 2u * kDraws);
+  ASSERT_EQ(drawn.size(), static_cast<size_t>(kProcesses * kDraws));
   std::set<LONG> unique(drawn.begin(), drawn.end());
   EXPECT_EQ(unique.size(), drawn.size());
-  EXPECT_EQ(*unique.rbegin(), 2 * kDraws);
+  EXPECT_EQ(*unique.rbegin(), kProcesses * kDraws);
 }
 
 // Numbers drawn through the gateway on `connection`, as a workstation of its own draws them.

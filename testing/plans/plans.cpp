@@ -8,6 +8,7 @@
 
 #include "platform/ado/database.h"
 #include "platform/ado/objects.h"
+#include "platform/ado/sqlite_database.h"
 
 namespace testplans {
 
@@ -51,8 +52,9 @@ bool ReadsWhole(const std::string& step, const std::string& table) {
 
 sqlite3* DatabaseHandle(_Connection* connection) {
   auto* impl = platform::ado::ConnectionImpl::From(connection);
-  if (!impl || !impl->Db()) throw std::runtime_error("not an open connection of the ADO layer");
-  return impl->Db()->Handle();
+  auto* db = impl ? dynamic_cast<platform::ado::SqliteDatabase*>(impl->Db().get()) : nullptr;
+  if (!db) throw std::runtime_error("not an open SQLite connection of the ADO layer");
+  return db->Handle();
 }
 
 StatementLog::StatementLog(const _ConnectionPtr& connection) : m_state(std::make_unique<State>()) {

@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "testing/support/lock_wait.h"
+#include "testing/support/test_database.h"
 #include "testing/support/waits.h"
 
 namespace testproc {
@@ -32,11 +34,45 @@ struct Record {
 
 }  // namespace
 
+namespace {
+
+// Takes the database's write lock in the connection's transaction: SQLite's beginning takes it;
+// on PostgreSQL every table of the database is locked against other writers (readers go on).
+void TakeWriteLock(const _ConnectionPtr& cn) {
+  cn->BeginTrans();
+  if (!testdb::OnPostgres()) return;
+  _RecordsetPtr tables = cn->Execute(
+      _bstr_t(L"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_TYPE = 'BASE TABLE'"), nullptr, adCmdText);
+  std::wstring names;
+  for (; !tables->GetadoEOF(); tables->MoveNext())
+    names += (names.empty() ? L"" : L", ") +
+             std::wstring(static_cast<const wchar_t*>(_bstr_t(tables->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue())));
+  tables->Close();
+  if (!names.empty()) cn->Execute(_bstr_t((L"LOCK TABLE " + names + L" IN EXCLUSIVE MODE").c_str()), nullptr,
+                                  adCmdText | adExecuteNoRecords);
+}
+
+// Waits until `count` sessions of the connection's database wait for a lock that another holds
+// (PostgreSQL tells it in its activity view); false past the deadline.
+bool AwaitLockWaiters(const _ConnectionPtr& cn, int count) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnswerMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    _RecordsetPtr waiting = cn->Execute(_bstr_t(L"SELECT COUNT(*) FROM pg_stat_activity "
+                                                L"WHERE wait_event_type = 'Lock' AND datname = current_database()"),
+                                        nullptr, adCmdText);
+    if (static_cast<LONG>(waiting->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()) >= count) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+}  // namespace
+
 _ConnectionPtr Connect(const std::wstring& path, int busyMs) {
   _ConnectionPtr cn;
   HRESULT hr = cn.CreateInstance(__uuidof(Connection));
   if (FAILED(hr)) _com_issue_error(hr);
-  std::wstring text = L"Provider=SQLite;Data Source=" + path;
+  std::wstring text = L"Data Source=" + path;
   if (busyMs >= 0) text += L";Busy Timeout=" + std::to_wstring(busyMs);
   cn->Open(_bstr_t(text.c_str()), _bstr_t(L""), _bstr_t(L""), adConnectUnspecified);
   return cn;
@@ -46,15 +82,17 @@ double OneLockWait(const std::wstring& path, int busyMs) {
   _ConnectionPtr cn = Connect(path, busyMs);
   const auto start = std::chrono::steady_clock::now();
   try {
-    cn->BeginTrans();
+    TakeWriteLock(cn);
     cn->RollbackTrans();
     return 0;  // the lock was not held
   } catch (const _com_error&) {
   }
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (platform::ado::TransactionDepth(cn) > 0) cn->RollbackTrans();
+  return waited;
 }
 
-LockHolder::LockHolder(const std::wstring& path) {
+Holder::Holder(const Take& take) {
   int down[2], up[2];
   if (pipe(down) != 0 || pipe(up) != 0) throw std::runtime_error("pipe");
   m_pid = fork();
@@ -64,13 +102,12 @@ LockHolder::LockHolder(const std::wstring& path) {
     close(up[0]);
     int status = 1;
     try {
-      _ConnectionPtr cn = Connect(path);
-      cn->BeginTrans();  // takes the write lock
+      const std::function<void()> letGo = take();
       const char held = 'h';
       if (WriteAll(up[1], &held, 1)) {
         char go = 0;
         ReadFor(down[0], &go, 1, kAnswerMs);
-        cn->CommitTrans();
+        letGo();
         status = 0;
       }
     } catch (...) {
@@ -84,13 +121,13 @@ LockHolder::LockHolder(const std::wstring& path) {
   char held = 0;
   if (!ReadFor(m_fromChild, &held, 1, kAnswerMs)) {
     Release();
-    throw std::runtime_error("the lock holder did not take the lock");
+    throw std::runtime_error("the child did not take what it was to hold");
   }
 }
 
-LockHolder::~LockHolder() { Release(); }
+Holder::~Holder() { Release(); }
 
-bool LockHolder::Release() {
+bool Holder::Release() {
   if (m_pid <= 0) return false;
   const char go = 'g';
   WriteAll(m_toChild, &go, 1);
@@ -100,6 +137,13 @@ bool LockHolder::Release() {
   m_pid = -1;
   return clean;
 }
+
+LockHolder::LockHolder(const std::wstring& path)
+    : Holder([path] {
+        _ConnectionPtr cn = Connect(path);
+        TakeWriteLock(cn);
+        return std::function<void()>([cn] { cn->CommitTrans(); });
+      }) {}
 
 namespace {
 
@@ -139,7 +183,9 @@ void DrawOneRound(const std::wstring& path, int drawers, int draws, int busyMs, 
         report(r);
         char go = 0;
         if (!ReadFor(down[0], &go, 1, kAnswerMs)) _exit(4);
-        testutil::OnFirstLockWait([&] { report(Record{5, S_OK, 0, 0, 0}); });
+        // SQLite's lock waits are seen from inside; PostgreSQL's by the parent, in the server's view.
+        if (testdb::OnPostgres()) report(Record{5, S_OK, 0, 0, 0});
+        else testutil::OnFirstLockWait([&] { report(Record{5, S_OK, 0, 0, 0}); });
         Draw patient = draw(Connect(path));
         for (int i = 0; i < draws; ++i) report(Record{2, S_OK, patient(), 0, 0});
       } catch (const _com_error& e) {
@@ -174,6 +220,7 @@ void DrawOneRound(const std::wstring& path, int drawers, int draws, int busyMs, 
     Record r{};
     if (!ReadFor(child.records, &r, sizeof r, kAnswerMs) || r.kind != 5) result.childrenFailed = true;
   }
+  if (testdb::OnPostgres() && !AwaitLockWaiters(Connect(path), drawers)) result.childrenFailed = true;
   if (!holder.Release()) result.childrenFailed = true;
   for (const Child& child : children) {
     Record r{};

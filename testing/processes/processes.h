@@ -20,21 +20,31 @@ _ConnectionPtr Connect(const std::wstring& path, int busyMs = -1);
 // a new connection while another process holds the lock (under load the waits overrun alike).
 double OneLockWait(const std::wstring& path, int busyMs);
 
-// A child process holding the write lock of the database at `path` (an open transaction) from
-// construction until Release or destruction. Construction returns once the lock is held and
-// raises std::runtime_error when that does not happen within a few seconds.
-class LockHolder {
+// A child process holding something that other processes meet (a lock, an object open for
+// editing: another workstation) from construction until Release or destruction. In the child
+// `take` takes it, raising when it cannot, and answers what lets it go. Construction returns
+// once it is held and raises std::runtime_error when that does not happen within a few seconds.
+class Holder {
  public:
-  explicit LockHolder(const std::wstring& path);
-  ~LockHolder();
-  LockHolder(const LockHolder&) = delete;
-  LockHolder& operator=(const LockHolder&) = delete;
-  // Ends the transaction and waits for the child; true when it committed and exited cleanly.
+  using Take = std::function<std::function<void()>()>;
+  explicit Holder(const Take& take);
+  ~Holder();
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
+  // Lets go and waits for the child; true when it let go and exited cleanly.
   bool Release();
 
  private:
   pid_t m_pid = -1;
   int m_toChild = -1, m_fromChild = -1;
+};
+
+// A child process holding the write lock of the database at `path` (an open transaction; on
+// PostgreSQL, which has no lock of a whole database, the transaction locks every table against
+// other writers); Release commits it.
+class LockHolder : public Holder {
+ public:
+  explicit LockHolder(const std::wstring& path);
 };
 
 // What DrawUnderHeldLock saw.

@@ -1,6 +1,8 @@
 // The reference session's downloads: the data file's records through the manager's callbacks.
 #include "testing/site_connector/session_receive.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -167,6 +169,8 @@ class Run {
   Run(const Delivery& delivery, LONG slot) : m_d(delivery), m_slot(slot) {
     if (!m_d.sync) _com_issue_error(E_POINTER);
     m_killAfter = Integer(m_d.data, "kill_after", -1);
+    m_pauseAfter = Integer(m_d.data, "pause_after", -1);
+    m_pausePipe = Text(m_d.data, "pause_pipe");
   }
   // Whether the job is to end (asked before every record).
   bool Terminated() {
@@ -182,6 +186,7 @@ class Run {
       std::fflush(nullptr);
       ::kill(::getpid(), SIGKILL);
     }
+    if (m_pauseAfter >= 0 && m_delivered == m_pauseAfter && !m_pausePipe.empty()) Pause();
   }
   // Whether a record belongs to the session: its site, and the account that listed it (a
   // listing names its seller's login; records without one belong to every account).
@@ -202,9 +207,31 @@ class Run {
   const Delivery& d() const { return m_d; }
 
  private:
+  // Tells the test that the receive is held here and waits for its answer (a minute at most).
+  void Pause() {
+    // The answer's end is open before the test is told, so that its answer always finds it.
+    const int go = ::open((m_pausePipe + ".go").c_str(), O_RDONLY | O_NONBLOCK);
+    if (go < 0) return;
+    const int paused = ::open((m_pausePipe + ".paused").c_str(), O_WRONLY | O_NONBLOCK);
+    const char p = 'p';
+    const bool told = paused >= 0 && ::write(paused, &p, 1) == 1;
+    if (paused >= 0) ::close(paused);
+    if (told) ::unlink((m_pausePipe + ".paused").c_str());
+    if (!told) {
+      ::close(go);
+      return;
+    }
+    pollfd wait{go, POLLIN, 0};
+    char answer = 0;
+    for (int waited = 0; waited < 600 && ::read(go, &answer, 1) != 1; ++waited) ::poll(&wait, 1, 100);
+    ::close(go);
+  }
+
   const Delivery& m_d;
   LONG m_slot;
   long long m_killAfter = -1;
+  long long m_pauseAfter = -1;
+  std::string m_pausePipe;
   long long m_delivered = 0;
 };
 

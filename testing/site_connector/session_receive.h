@@ -18,6 +18,10 @@
 // "site" on an auction restricts it (and its purchases and comments) to the site of that number.
 // "kill_after": the process ends at once (SIGKILL) after that many records were handed over, as a
 // receive killed midway.
+// "pause_after" with "pause_pipe": after that many records the session tells a test so (a byte
+// into the FIFO "<pause_pipe>.paused") and goes on when the test answers (a byte from the FIFO
+// "<pause_pipe>.go"), or after a minute without an answer: a receive held midway, between records.
+// It is held once: the test's FIFO goes when it was told, so the later sessions of the run go on.
 #include <functional>
 #include <set>
 #include <string>

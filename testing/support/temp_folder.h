@@ -6,9 +6,13 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <vector>
+
+#include "testing/support/test_database.h"
 
 namespace testtemp {
 
@@ -21,6 +25,7 @@ class TempFolder {
     m_path = pattern;
   }
   ~TempFolder() {
+    m_databases.clear();
     std::error_code error;
     std::filesystem::remove_all(m_path, error);
     EXPECT_FALSE(error) << m_path << ": " << error.message();
@@ -31,9 +36,18 @@ class TempFolder {
   const std::string& Path() const { return m_path; }
   // A file's path in the folder.
   std::string File(const std::string& name) const { return m_path + "/" + name; }
+  // The product database of the test (testing/support/test_database.h): the file `name` in the
+  // folder, or a database of its own on the PostgreSQL server, gone with the folder. Answers what
+  // --db and "Data Source=" take. (The test links test_database: vantor_add_test's DATABASE.)
+  std::string Database(const std::string& name = "vantor.db") {
+    auto database = std::make_shared<testdb::Database>(m_path, name);
+    m_databases.push_back(database);
+    return database->Source();
+  }
 
  private:
   std::string m_path;
+  std::vector<std::shared_ptr<void>> m_databases;
 };
 
 }  // namespace testtemp

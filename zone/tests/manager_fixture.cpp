@@ -62,7 +62,7 @@ void ManagerTest::SetUp() {
   ASSERT_TRUE(PrepareProcess());
 
   folder = std::make_unique<testtemp::TempFolder>("vantor-manager-test");
-  path = platform::utf8::ToWide(folder->File("vantor.db"));
+  path = platform::utf8::ToWide(folder->Database());
   host = std::make_unique<host::Host>(path);
   recorder = std::make_shared<doubles::Recorder>();
   instance = doubles::ScriptedInstance::New(recorder, host->Instance(), &script);

@@ -1,5 +1,6 @@
 // The status manager's runs: the lock, readiness, cancel and account walk of Synchronize with
 // the logs each leaves, the routing of the jobs' messages by log level, and ForceSendAll.
+#include "testing/support/test_database.h"
 #include "zone/tests/manager_fixture.h"
 
 namespace vorlen::test {
@@ -264,8 +265,10 @@ TEST_F(Manager, ForceSendAllMarksThePagedTransactionsOfTheAccount) {
   AddTransaction(6, kAccountB, 1, 1, paged + L"106");
   Exec(L"INSERT INTO pc__Package (pc_Id, pc_TransId, pc_RegId, pc_StatusDataModified) VALUES (1, 5, 1, 1)");
   // The save of transaction 4 is refused.
-  Exec(L"CREATE TRIGGER test_RefuseSave BEFORE UPDATE ON tr__Transaction FOR EACH ROW WHEN OLD.tr_Id = 4 "
-       L"BEGIN SELECT RAISE(ABORT, 'odmowa'); END");
+  for (const std::wstring& sql : testdb::RefusingTrigger(
+           L"CREATE TRIGGER test_RefuseSave BEFORE UPDATE ON tr__Transaction FOR EACH ROW WHEN OLD.tr_Id = 4 "
+           L"BEGIN SELECT RAISE(ABORT, 'odmowa'); END"))
+    Exec(sql);
   ClearEventsAndCalls();
   EXPECT_EQ(manager->ForceSendAll(kAccountA, &count), S_OK);
   EXPECT_EQ(count, 2);

@@ -10,6 +10,8 @@
 #include <iterator>
 
 #include "platform/ado/ado.h"
+#include "platform/base/utf8.h"
+#include "testing/support/temp_folder.h"
 #include "platform/registry/registry.h"
 
 namespace {
@@ -35,11 +37,10 @@ std::wstring DescriptionOf(const std::function<void()>& f) {
 class AdoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/vx_ado_obj_XXXXXX";
-    dir_ = mkdtemp(tmpl);
+    source_ = platform::utf8::ToWide(folder_.Database("p.db"));
     conn_.CreateInstance(__uuidof(Connection));
     ASSERT_TRUE(conn_);
-    conn_->Open(_bstr_t((L"Provider=SQLite;Data Source=" + std::wstring(dir_.begin(), dir_.end()) + L"/p.db").c_str()));
+    conn_->Open(_bstr_t((L"Data Source=" + source_).c_str()));
     conn_->Execute(L"CREATE TABLE au__Auction (au_Id int IDENTITY(1,1) PRIMARY KEY, au_Number varchar(20) NOT NULL, "
                    L"au_Title nvarchar(10) NULL, au_Price money NULL, au_End datetime NULL, au_Sold bit NULL, "
                    L"au_Qty int NULL)",
@@ -48,10 +49,7 @@ class AdoTest : public ::testing::Test {
                    L"('A1', N'Łódka', 12.5, '2024-03-01 12:00:00', 1, 3), ('A2', 'stamp', 0.5, NULL, 0, 7), "
                    L"('A3', 'Coin', NULL, '2023-12-24', 0, 1)");
   }
-  void TearDown() override {
-    conn_ = nullptr;
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { conn_ = nullptr; }
   _RecordsetPtr OpenClient(const wchar_t* sql, LockTypeEnum lock = adLockBatchOptimistic) {
     _RecordsetPtr rs(__uuidof(Recordset));
     rs->CursorLocation = adUseClient;
@@ -62,7 +60,8 @@ class AdoTest : public ::testing::Test {
     _RecordsetPtr rs = conn_->Execute((std::wstring(L"SELECT COUNT(*) FROM au__Auction WHERE ") + where).c_str());
     return rs->Fields->Item[0L]->Value;
   }
-  std::string dir_;
+  testtemp::TempFolder folder_{"vx_ado_obj"};
+  std::wstring source_;  // the database's file or address
   _ConnectionPtr conn_;
 };
 
@@ -146,8 +145,9 @@ TEST_F(AdoTest, ValuesComeBackAsTheVariantTypesOfTheirColumns) {
 TEST_F(AdoTest, ComputedColumnsComeBackWithTheServersTypes) {
   _RecordsetPtr rs = conn_->Execute(
       L"SELECT CONVERT(bit, au_Qty) AS b, CAST(au_Sold AS bit) AS c, CONVERT(datetime, '20240105') AS d, "
-      L"GETDATE() AS now, (SELECT MAX(au_End) FROM au__Auction) AS last, SUM(au_Price * au_Qty) AS total, "
-      L"CONVERT(money, au_Qty) AS m, COUNT(*) AS n, ISNULL(au_End, GETDATE()) AS ends, au_Qty > 2 AS big "
+      L"GETDATE() AS now, (SELECT MAX(au_End) FROM au__Auction) AS last, "
+      L"(SELECT SUM(au_Price * au_Qty) FROM au__Auction WHERE au_Id = 1) AS total, CONVERT(money, au_Qty) AS m, "
+      L"(SELECT COUNT(*) FROM au__Auction) AS n, ISNULL(au_End, GETDATE()) AS ends, au_Qty > 2 AS big "
       L"FROM au__Auction WHERE au_Id = 1");
   FieldsPtr f = rs->Fields;
   EXPECT_EQ(f->Item[L"b"]->GetValue().vt, VT_BOOL);
@@ -447,7 +447,7 @@ TEST_F(AdoTest, OpeningByTableReconnectingAndRequery) {
   EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(_bstr_t(rs->Fields->Item[0L]->Value))), L"A4");
   // A connection string as the active connection opens a connection of its own.
   _RecordsetPtr other(__uuidof(Recordset));
-  std::wstring cs = L"Data Source=" + std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
+  std::wstring cs = L"Data Source=" + source_;
   other->Open(L"SELECT COUNT(*) AS n FROM au__Auction", cs.c_str(), adOpenStatic, adLockReadOnly, adCmdText);
   EXPECT_EQ(static_cast<LONG>(other->Fields->Item[L"n"]->Value), 4);
   EXPECT_EQ(HrOf([&] { rs->Open(L"SELECT 1", vtMissing, adOpenStatic, adLockReadOnly, adCmdText); }), adErrObjectOpen);
@@ -665,8 +665,8 @@ TEST(AdoStream, LinesPositionsAndCopies) {
 TEST_F(AdoTest, ConnectionStringsAndDatesInFilters) {
   _ConnectionPtr c(__uuidof(Connection));
   EXPECT_EQ(HrOf([&] { c->Open(L"Provider=SQLite"); }), E_FAIL);
-  std::wstring path = std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
-  c->ConnectionString = (L"Provider=SQLite; Data Source=\"" + path + L"\"; Busy Timeout=500").c_str();
+  c->ConnectionString = (L"Provider=" + std::wstring(testdb::OnPostgres() ? L"PostgreSQL" : L"SQLite") +
+                         L"; Data Source=\"" + source_ + L"\"; Busy Timeout=500").c_str();
   c->Open();
   EXPECT_EQ(c->State, adStateOpen);
   EXPECT_EQ(HrOf([&] { c->Open(); }), adErrObjectOpen);
@@ -687,9 +687,8 @@ TEST_F(AdoTest, ConnectionStringsAndDatesInFilters) {
 namespace {
 
 TEST_F(AdoTest, ReadOnlyConnectionsReadAndRefuseEveryChange) {
-  std::wstring path = std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
   _ConnectionPtr reader(__uuidof(Connection));
-  reader->Open((L"Provider=SQLite;Data Source=" + path + L";Mode=Read").c_str());
+  reader->Open((L"Data Source=" + source_ + L";Mode=Read").c_str());
   _RecordsetPtr rs = reader->Execute(L"SELECT COUNT(*) FROM au__Auction");
   EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[0L]->Value), 3);
   EXPECT_EQ(HrOf([&] { reader->Execute(L"DELETE FROM au__Auction", nullptr, adCmdText | adExecuteNoRecords); }),
@@ -700,17 +699,16 @@ TEST_F(AdoTest, ReadOnlyConnectionsReadAndRefuseEveryChange) {
   EXPECT_EQ(static_cast<LONG>(rs->Fields->Item[0L]->Value), 2);
   // A file that is not there is not created.
   _ConnectionPtr missing(__uuidof(Connection));
-  std::wstring absent = std::wstring(dir_.begin(), dir_.end()) + L"/absent.db";
+  std::wstring absent = platform::utf8::ToWide(folder_.File("absent.db"));
   EXPECT_EQ(HrOf([&] { missing->Open((L"Provider=SQLite;Data Source=" + absent + L";Mode=Read").c_str()); }), E_FAIL);
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "/absent.db"));
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("absent.db")));
 }
 
 TEST_F(AdoTest, AReadOfSeveralStatementsSeesOneStateAndLetsOthersWrite) {
   int ended = 0;
   platform::ado::SetTransactionEndHandler(conn_, [&] { ++ended; });
-  std::wstring path = std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
   _ConnectionPtr other(__uuidof(Connection));
-  other->Open((L"Provider=SQLite;Data Source=" + path + L";Busy Timeout=0").c_str());
+  other->Open((L"Data Source=" + source_ + L";Busy Timeout=0").c_str());
   ASSERT_TRUE(platform::ado::BeginRead(conn_));
   EXPECT_EQ(platform::ado::TransactionDepth(conn_), 1);
   EXPECT_EQ(Count(L"au_Qty = 3"), 1);
@@ -748,9 +746,8 @@ TEST_F(AdoTest, TransactionDepthAndTheEndOfTheOutermostTransaction) {
   EXPECT_EQ(ended, 1);
   EXPECT_EQ(depthSeen, 0);
   // The lock is given back before the handler runs: another connection can write in it.
-  std::wstring path = std::wstring(dir_.begin(), dir_.end()) + L"/p.db";
   _ConnectionPtr other(__uuidof(Connection));
-  other->Open((L"Provider=SQLite;Data Source=" + path + L";Busy Timeout=0").c_str());
+  other->Open((L"Data Source=" + source_ + L";Busy Timeout=0").c_str());
   HRESULT written = E_FAIL;
   platform::ado::SetTransactionEndHandler(conn_, [&] {
     written = HrOf([&] { other->Execute(L"UPDATE au__Auction SET au_Qty = 9", nullptr, adCmdText | adExecuteNoRecords); });

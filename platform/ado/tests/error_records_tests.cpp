@@ -9,6 +9,8 @@
 #include <string>
 
 #include "platform/ado/ado.h"
+#include "platform/base/utf8.h"
+#include "testing/support/temp_folder.h"
 
 namespace {
 
@@ -65,21 +67,16 @@ std::vector<Record> Records(const _com_error& e) {
 class ErrorRecordsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/vx_ado_err_XXXXXX";
-    dir_ = mkdtemp(tmpl);
     conn_.CreateInstance(__uuidof(Connection));
     ASSERT_TRUE(conn_);
-    conn_->Open(_bstr_t((L"Provider=SQLite;Data Source=" + std::wstring(dir_.begin(), dir_.end()) + L"/e.db").c_str()));
+    conn_->Open(_bstr_t((L"Data Source=" + platform::utf8::ToWide(folder_.Database("e.db"))).c_str()));
     conn_->Execute(L"CREATE TABLE kd_blokada (obid int, obtype int, CONSTRAINT pk PRIMARY KEY (obtype, obid))",
                    nullptr, adCmdText | adExecuteNoRecords);
     conn_->Execute(kLock, nullptr, adCmdText | adExecuteNoRecords);
   }
-  void TearDown() override {
-    conn_ = nullptr;
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { conn_ = nullptr; }
   static constexpr const wchar_t* kLock = L"INSERT INTO kd_blokada (obid, obtype) VALUES (11, 726)";
-  std::string dir_;
+  testtemp::TempFolder folder_{"vx_ado_err"};
   _ConnectionPtr conn_;
 };
 

@@ -13,6 +13,7 @@
 #include "platform/ado/database.h"
 #include "platform/ado/rowset.h"
 #include "platform/ado/text.h"
+#include "testing/support/temp_folder.h"
 
 using namespace platform::ado;
 
@@ -172,15 +173,12 @@ void Churn(const std::shared_ptr<Rowset>& rs, const std::vector<std::wstring>& f
 class IndexDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/vx_ado_index_XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    db_ = Database::Open(dir_ + "/i.db");
+    db_ = Database::Open(folder_.Database("i.db"));
   }
   void TearDown() override {
     db_.reset();
-    std::filesystem::remove_all(dir_);
   }
-  std::string dir_;
+  testtemp::TempFolder folder_{"vx_ado_index"};
   std::shared_ptr<Database> db_;
 };
 

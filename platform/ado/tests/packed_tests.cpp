@@ -12,6 +12,7 @@
 #include "platform/ado/memory.h"
 #include "platform/ado/rowset.h"
 #include "platform/ado/text.h"
+#include "testing/support/temp_folder.h"
 
 using namespace platform::ado;
 
@@ -36,16 +37,13 @@ std::vector<Value> SampleValues() {
 class PackedDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/vx_ado_packed_XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    db_ = Database::Open(dir_ + "/p.db");
+    db_ = Database::Open(folder_.Database("p.db"));
     db_->Execute(
         L"CREATE TABLE item (id int PRIMARY KEY, name nvarchar(20) NULL, qty int NULL, price money NULL, "
         L"added datetime NULL, active bit NULL, ratio float NULL, pic image NULL, memo ntext NULL)");
   }
   void TearDown() override {
     db_.reset();
-    std::filesystem::remove_all(dir_);
   }
   void Insert(std::vector<Value> values) {
     db_->Execute(L"INSERT INTO item (id, name, qty, price, added, active, ratio, pic, memo) "
@@ -60,7 +58,7 @@ class PackedDbTest : public ::testing::Test {
     rs->db = db_;
     return rs;
   }
-  std::string dir_;
+  testtemp::TempFolder folder_{"vx_ado_packed"};
   std::shared_ptr<Database> db_;
 };
 

@@ -10,6 +10,8 @@
 #include "platform/ado/rowset.h"
 #include "platform/ado/sql_rewriter.h"
 
+#include "testing/support/temp_folder.h"
+
 using namespace platform::ado;
 
 namespace {
@@ -25,10 +27,9 @@ std::wstring Soup(std::mt19937& gen, const std::vector<std::wstring>& pieces, in
 }  // namespace
 
 TEST(AdoRobustness, TokenSoupNeverCrashesTheRewriterOrTheDatabase) {
-  char tmpl[] = "/tmp/vx_ado_soup_XXXXXX";
-  std::string dir = mkdtemp(tmpl);
+  testtemp::TempFolder folder("vx_ado_soup");
   {
-    auto db = Database::Open(dir + "/s.db");
+    auto db = Database::Open(folder.Database("s.db"));
     db->Execute(L"CREATE TABLE t (a int, b nvarchar(10))");
     db->Execute(L"INSERT INTO t VALUES (1, 'x')");
     const std::vector<std::wstring> pieces = {
@@ -54,7 +55,6 @@ TEST(AdoRobustness, TokenSoupNeverCrashesTheRewriterOrTheDatabase) {
     }
     EXPECT_GT(succeeded, 0);
   }
-  std::filesystem::remove_all(dir);
 }
 
 TEST(AdoRobustness, RandomCriteriaAreParsedOrRefused) {

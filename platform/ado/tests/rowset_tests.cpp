@@ -10,6 +10,8 @@
 #include "platform/ado/rowset.h"
 #include "platform/ado/sql_rewriter.h"
 
+#include "testing/support/temp_folder.h"
+
 using namespace platform::ado;
 
 namespace {
@@ -17,9 +19,7 @@ namespace {
 class RowsetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/vx_ado_rows_XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    db_ = Database::Open(dir_ + "/r.db");
+    db_ = Database::Open(folder_.Database("r.db"));
     db_->Execute(L"CREATE TABLE pair (a int NOT NULL, b int NOT NULL, v nvarchar(20) NULL, memo ntext NULL, "
                  L"CONSTRAINT pk PRIMARY KEY (a, b))");
     db_->Execute(L"INSERT INTO pair VALUES (1, 1, 'x', 'long'), (1, 2, NULL, NULL), (2, 1, 'z', NULL)");
@@ -28,7 +28,6 @@ class RowsetTest : public ::testing::Test {
   }
   void TearDown() override {
     db_.reset();
-    std::filesystem::remove_all(dir_);
   }
   std::shared_ptr<Rowset> Open(const wchar_t* sql, LockMode mode = LockMode::Batch) {
     auto rs = Rowset::FromResult(std::move(db_->Execute(sql).result));
@@ -37,7 +36,7 @@ class RowsetTest : public ::testing::Test {
     return rs;
   }
   std::int64_t Scalar(const wchar_t* sql) { return db_->Execute(sql).result.rows.at(0).at(0).i; }
-  std::string dir_;
+  testtemp::TempFolder folder_{"vx_ado_rowset"};
   std::shared_ptr<Database> db_;
 };
 

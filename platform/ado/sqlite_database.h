@@ -1,0 +1,82 @@
+#pragma once
+// The SQLite engine: a database file shared by the processes of one machine (WAL journal, busy
+// timeout), SQL Server's dialect rewritten for SQLite, SQL Server's functions and collation
+// registered on each connection.
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ado/database.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace platform::ado {
+
+class SqliteDatabase final : public Database {
+ public:
+  static std::shared_ptr<SqliteDatabase> Open(const std::string& path, int timeoutMs = 10000, bool readOnly = false);
+  ~SqliteDatabase() override;
+
+  ExecResult Execute(std::wstring_view sql, const std::vector<Value>& params = {},
+                     StatementOrigin origin = StatementOrigin::Command, bool packRows = false) override;
+  std::int64_t ExecuteNative(const std::string& sql, const std::vector<Value>& params,
+                             StatementOrigin origin = StatementOrigin::RowsetChange) override;
+  int Compile(std::wstring_view sql) override;
+  std::int64_t LastInsertRowId() override;
+  std::vector<std::string> PrimaryKey(const std::string& table) override;
+
+  sqlite3* Handle() const { return db_; }
+  DbError ErrorFromSqlite(int rc, StatementOrigin origin) const;
+
+ protected:
+  void Control(const std::string& sql) override { Exec(sql.c_str()); }
+  const char* BeginStatement(bool deferred) const override { return deferred ? "BEGIN" : "BEGIN IMMEDIATE"; }
+
+ private:
+  SqliteDatabase(sqlite3* db, std::string path) : Database(std::move(path)), db_(db) {}
+  struct Cached {
+    RewrittenSql rw;
+    sqlite3_stmt* stmt = nullptr;  // single-statement texts only
+  };
+  Cached& Prepare(std::wstring_view sql);
+  sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
+  void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
+  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin, bool packRows);
+  // The types of the statement's result columns that are expressions (column_types.h), kept by
+  // statement text until the schema changes.
+  const std::vector<ColumnType>& ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols);
+  void Exec(const char* sql);
+  // Adds a foreign key to an existing table: the constraint goes into the table's stored
+  // definition (one change of the schema, in a transaction of its own or nested in the
+  // caller's), and with `checkRows` the rows already there must keep it (else
+  // DB_E_INTEGRITYVIOLATION and nothing changes). Rows that break a key added without the
+  // check stay; SQLite checks a key when a row's key columns change, never for other columns.
+  void AddForeignKey(const RewrittenSql::AddedForeignKey& key);
+  // The tables' and views' columns as the rewriter and the typing ask for them, kept until the
+  // schema changes.
+  SchemaSource& Catalogue();
+
+  sqlite3* db_ = nullptr;
+  // The texts and blobs bound to the running statement, by marker: SQLite reads them in
+  // place until the statement's bindings are cleared after the run.
+  std::vector<std::string> bound_;
+  // The date each marker's buffer holds as text (NaN: none), so that a date bound again unchanged
+  // is not written out again.
+  std::vector<double> boundDates_;
+  void ReleaseBound(sqlite3_stmt* stmt);
+  std::unordered_map<std::wstring, Cached> cache_;
+  std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
+  std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
+  std::unordered_map<std::string, std::vector<std::string>> keys_;
+  std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;
+  std::unique_ptr<SchemaSource> catalogue_;
+};
+
+// Registers the SQL Server functions, the case-insensitive collation and the LIKE matcher
+// on a connection.
+void RegisterFunctions(sqlite3* db);
+
+}  // namespace platform::ado
