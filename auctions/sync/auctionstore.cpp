@@ -65,14 +65,7 @@ void SaveAndCount(CReceiveContext& context, const IFlgItemPtr& item, const _Reco
   } else {
     const HRESULT checked = item->Check();
     if (FAILED(checked)) {
-      CString messages;
-      LONG count = 0;
-      item->GetErrorCount(&count);
-      for (LONG i = 0; i < count; ++i) {
-        BSTR text = nullptr;
-        if (SUCCEEDED(item->GetErrorText(i, &text))) messages += CString(text ? text : L"") + L"\r\n";
-        SysFreeString(text);
-      }
+      const CString messages = ValidationMessages(item);
       if (!messages.IsEmpty()) Put(row, L"errors", _variant_t(messages.GetString()));
       step += L"\r\n" + messages;
       if (log.Started()) log.Error(step);

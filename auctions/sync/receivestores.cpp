@@ -12,19 +12,20 @@ using namespace stores;
 
 namespace stores {
 
-void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item) {
-  LONG count = 0;
+CString ValidationMessages(const IFlgItemPtr& item) {
   CString messages;
-  if (SUCCEEDED(item->GetErrorCount(&count))) {
-    for (LONG i = 0; i < count; ++i) {
-      BSTR text = nullptr;
-      if (SUCCEEDED(item->GetErrorText(i, &text)) && text && *text) {
-        if (!messages.IsEmpty()) messages += L"\r\n";
-        messages += text;
-      }
-      SysFreeString(text);
-    }
+  LONG count = 0;
+  if (FAILED(item->GetErrorCount(&count))) return messages;
+  for (LONG i = 0; i < count; ++i) {
+    BSTR text = nullptr;
+    if (SUCCEEDED(item->GetErrorText(i, &text))) messages += CString(text ? text : L"") + L"\r\n";
+    SysFreeString(text);
   }
+  return messages;
+}
+
+void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item) {
+  const CString messages = ValidationMessages(item);
   if (messages.IsEmpty()) _com_issue_errorex(hr, item, __uuidof(IFlgItem));
   platform::com::ReportError(hr, messages, L"Lotrix", __uuidof(IFlgItem));
   IErrorInfo* info = nullptr;
