@@ -3,7 +3,7 @@
 // address, and the seller-zone settings.
 #include "auctions/regmanager.h"
 
-#include "auctions/module.h"
+#include "auctions/modulestate.h"
 #include "auctions/regmanagerdlg.h"
 #include "framework/messages.h"
 #include "platform/gui/afxwin.h"
@@ -91,9 +91,9 @@ class ProgressNotice {
 
 }  // namespace
 
-CCoRegManager::CCoRegManager() { LotrixModule().Lock(); }
+CCoRegManager::CCoRegManager() { lotrix::LockModule(); }
 
-CCoRegManager::~CCoRegManager() { LotrixModule().Unlock(); }
+CCoRegManager::~CCoRegManager() { lotrix::UnlockModule(); }
 
 void* CCoRegManager::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IRegManager))
