@@ -1,7 +1,7 @@
 // The connector's description container and the example account data.
 #include "auctions/connectorinfo.h"
 
-#include "auctions/module.h"
+#include "auctions/modulestate.h"
 #include "shared/hxcheck.h"
 #include "shared/resstrings.h"
 
@@ -25,12 +25,12 @@ constexpr UINT kSamplePageUrl = 204;
 // CCoConnectorInfo
 
 CCoConnectorInfo::~CCoConnectorInfo() {
-  AFX_MANAGE_STATE(LotrixModule().State());
+  AFX_MANAGE_STATE(lotrix::ModuleState());
   m_fields = nullptr;
 }
 
 STDMETHODIMP CCoConnectorInfo::GetFields(IDispatch** fields) {
-  AFX_MANAGE_STATE(LotrixModule().State());
+  AFX_MANAGE_STATE(lotrix::ModuleState());
   if (!fields) return E_POINTER;
   *fields = nullptr;
   try {

@@ -4,7 +4,7 @@
 // with the stored options of the program parameters.
 #include <memory>
 
-#include "auctions/module.h"
+#include "auctions/modulestate.h"
 #include "auctions/registration.h"
 #include "auctions/regmanagerdlg.h"
 #include "auctions/regstatusesdlg.h"
@@ -24,7 +24,7 @@ std::unique_ptr<CWnd> Shown(std::unique_ptr<Dialog> dialog, UINT templateId) {
 }
 
 std::unique_ptr<CWnd> AccountList() {
-  AFX_MANAGE_STATE(LotrixModule().State());
+  AFX_MANAGE_STATE(lotrix::ModuleState());
   IRegManagerPtr manager;
   if (FAILED(manager.CreateInstance(CLSID_CoRegManager))) return nullptr;
   return Shown(std::make_unique<CRegManagerDlg>(manager), kIddRegManager);
@@ -58,7 +58,7 @@ LONG ShownAccount() {
 }
 
 std::unique_ptr<CWnd> AccountZoneSettings() {
-  AFX_MANAGE_STATE(LotrixModule().State());
+  AFX_MANAGE_STATE(lotrix::ModuleState());
   const LONG id = ShownAccount();
   if (id <= 0) return nullptr;
   try {
@@ -75,7 +75,7 @@ std::unique_ptr<CWnd> AccountZoneSettings() {
 
 template <class Dialog>
 std::unique_ptr<CWnd> RunOptions(UINT templateId) {
-  AFX_MANAGE_STATE(LotrixModule().State());
+  AFX_MANAGE_STATE(lotrix::ModuleState());
   lotrix::AuctSyncOptions options;
   options.Load();
   auto dialog = std::make_unique<Dialog>();

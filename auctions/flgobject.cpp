@@ -6,7 +6,7 @@
 #include <new>
 
 #include "auctions/dberror.h"
-#include "auctions/module.h"
+#include "auctions/modulestate.h"
 #include "platform/gui/afxwin.h"
 #include "shared/hxcheck.h"
 
@@ -53,7 +53,7 @@ CFlgFilterScope::~CFlgFilterScope() {
 // ---------------------------------------------------------------------------------------------
 // CRtBase, CComFlgObject's life
 
-CRtBase::CRtBase() : m_pModuleState(LotrixModule().State()) {}
+CRtBase::CRtBase() : m_pModuleState(lotrix::ModuleState()) {}
 
 CComFlgObject::CComFlgObject()
     : m_pErrors(&m_errors),
@@ -61,7 +61,7 @@ CComFlgObject::CComFlgObject()
       m_errorInterfaces{__uuidof(IFlgItem), __uuidof(IFlgItemView)} {
   m_vId.vt = VT_NULL;
   m_vAttributeOwner.vt = VT_NULL;
-  LotrixModule().Lock();
+  lotrix::LockModule();
 }
 
 CComFlgObject::~CComFlgObject() {
@@ -77,7 +77,7 @@ CComFlgObject::~CComFlgObject() {
   m_vAttributeOwner.Clear();
   m_lock.Release();
   m_errors.RemoveAll();
-  LotrixModule().Unlock();
+  lotrix::UnlockModule();
 }
 
 void* CComFlgObject::FlgGetInterface(REFIID iid) {

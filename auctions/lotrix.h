@@ -49,6 +49,16 @@ VANTOR_UUIDOF(CoLotrixSync, "B8BE4E75-F64C-469B-96DE-F0FD42E359C9");
 // ---------------------------------------------------------------------------------------------
 // Enumerations.
 
+// The request flags of an auction download (`IAuctionSiteConnector::ReceiveAuctions`), combined:
+// the kinds of auctions wanted, and whether they come with their full data (descriptions and
+// images).
+enum lotrixAuctionRequest : LONG {
+  lotrixAuctionRunning = 0x100,
+  lotrixAuctionSold = 0x1000,
+  lotrixAuctionUnsold = 0x2000,
+  lotrixAuctionFullData = 0xC,
+};
+
 // The kinds of site-specific data a site object gives for editing.
 enum lotrixSpecificDataType {
   lotrixSpecificDataFirst = -1,
@@ -231,8 +241,8 @@ struct IAuctionSiteConnector : public IDispatch {
   // history) with the account's custom data or null.
   STDMETHOD(ReceiveTransactions)(_Recordset* customers, _Recordset* transactions, _Recordset* auctions, LONG mode,
                                  LotrixRegCustData* customData) = 0;
-  // 41: auctions and their images by request flags (0x100 running, 0x1000 sold, 0x2000 unsold,
-  // 0xC full data), changed since `since` (0: any time).
+  // 41: auctions and their images by request flags (`lotrixAuctionRequest`), changed since `since`
+  // (0: any time).
   STDMETHOD(ReceiveAuctions)(_Recordset* auctions, _Recordset* images, LONG flags, DATE since) = 0;
   // 42: comments of a kind (0, then 1); `count` the last ones wanted, 0 all.
   STDMETHOD(ReceiveComments)(_Recordset* auctions, LONG kind, _Recordset* comments, LONG count) = 0;

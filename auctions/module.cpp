@@ -1,6 +1,7 @@
 // Lotrix's module: its resources, the object map and registration, the application object and
 // the four exports of an in-process server.
 #include "auctions/module.h"
+#include "auctions/modulestate.h"
 
 #include <new>
 
@@ -220,11 +221,11 @@ void CLotrixModule::Init(HINSTANCE instance) { m_instance = instance; }
 void CLotrixModule::Term() { m_instance = nullptr; }
 
 HINSTANCE CLotrixModule::GetModuleInstance() const { return g_lotrixResources.Handle(); }
-AFX_MODULE_STATE* CLotrixModule::State() const { return g_lotrixResources.State(); }
+AFX_MODULE_STATE* CLotrixModule::State() const { return lotrix::ModuleState(); }
 CLotrixApp* CLotrixModule::App() const { return g_app.Get(); }
 
-void CLotrixModule::Lock() { platform::com::g_thisModuleLocks.Lock(); }
-void CLotrixModule::Unlock() { platform::com::g_thisModuleLocks.Unlock(); }
+void CLotrixModule::Lock() { lotrix::LockModule(); }
+void CLotrixModule::Unlock() { lotrix::UnlockModule(); }
 LONG CLotrixModule::GetLockCount() const { return static_cast<LONG>(platform::com::g_thisModuleLocks.Count()); }
 
 HRESULT CLotrixModule::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {

@@ -3,7 +3,9 @@
 // address, and the seller-zone settings.
 #include "auctions/regmanager.h"
 
-#include "auctions/module.h"
+#include <optional>
+
+#include "auctions/modulestate.h"
 #include "auctions/regmanagerdlg.h"
 #include "framework/messages.h"
 #include "platform/gui/afxwin.h"
@@ -91,9 +93,9 @@ class ProgressNotice {
 
 }  // namespace
 
-CCoRegManager::CCoRegManager() { LotrixModule().Lock(); }
+CCoRegManager::CCoRegManager() { lotrix::LockModule(); }
 
-CCoRegManager::~CCoRegManager() { LotrixModule().Unlock(); }
+CCoRegManager::~CCoRegManager() { lotrix::UnlockModule(); }
 
 void* CCoRegManager::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IRegManager))
@@ -157,110 +159,129 @@ STDMETHODIMP CCoRegManager::RegAdd(LONG hwndParent, LONG lServiceId, LONG* pOut)
   REGMGR_END
 }
 
-HRESULT CCoRegManager::AddAccount(HWND parent, LONG service, LONG* out) {
-  IFlgInstancePtr instance = hx::Instance();
+namespace {
+
+// A new account of a service, initialised, with the interfaces the addition uses.
+struct NewAccountOf {
   IUnknownPtr account;
   IFlgItemPtr item;
   IFlgItemViewPtr view;
   IRegistrationPtr registration;
-  // Up to the dialog a failure stores nothing and adds no account.
-  try {
-    account = NewAccount();
-    registration = Face<IRegistration>(account);
-    item = Face<IFlgItem>(account);
-    view = Face<IFlgItemView>(account);
-    hx::Check(item->InitNew(Factory(), _variant_t()));
-    hx::Check(registration->InitNew(service));
-  } catch (const _com_error&) {
-    return S_OK;
-  }
+};
 
-  // The service's connector connects the new account; a connector that cannot be made or
-  // connected is told to the user the same way.
+// A new account of the service; nothing when it cannot be made or initialised (nothing stored).
+std::optional<NewAccountOf> InitNewAccount(LONG service) {
+  try {
+    NewAccountOf made;
+    made.account = NewAccount();
+    made.registration = Face<IRegistration>(made.account);
+    made.item = Face<IFlgItem>(made.account);
+    made.view = Face<IFlgItemView>(made.account);
+    hx::Check(made.item->InitNew(Factory(), _variant_t()));
+    hx::Check(made.registration->InitNew(service));
+    return made;
+  } catch (const _com_error&) {
+    return std::nullopt;
+  }
+}
+
+// The service's connector connects the new account; a connector that cannot be made or
+// connected is told to the user the same way. Whether it connected.
+bool ConnectNewAccount(HWND parent, const NewAccountOf& made) {
   HRESULT hr = S_OK;
-  {
-    IAuctionSiteAccountPtr connector;
-    try {
-      GUID clsid = GUID_NULL;
-      hr = registration->GetConnectorClsid(&clsid);
-      if (SUCCEEDED(hr)) {
-        connector = FlgCreateRunning(clsid);
-        if (!connector) hr = E_NOINTERFACE;
-      }
-    } catch (const _com_error& e) {
-      hr = e.Error();
-    }
+  IAuctionSiteAccountPtr connector;
+  try {
+    GUID clsid = GUID_NULL;
+    hr = made.registration->GetConnectorClsid(&clsid);
     if (SUCCEEDED(hr)) {
-      LotrixRegistrationPtr face(account);
-      hr = face ? connector->ConnectAccount(face) : E_NOINTERFACE;
+      connector = FlgCreateRunning(clsid);
+      if (!connector) hr = E_NOINTERFACE;
     }
-    if (FAILED(hr)) {
-      const CString reason = hxFormatError(hr);
-      CString text = CHxResString(kConnectFailed).Text();
-      if (!reason.IsEmpty()) text += L"\n" + reason;
-      TipMsgBox(parent, CHxResString(kAddCaption), text, MB_ICONERROR);
-      MessageBeep(MB_ICONERROR);
-      return S_OK;
+  } catch (const _com_error& e) {
+    hr = e.Error();
+  }
+  if (SUCCEEDED(hr)) {
+    LotrixRegistrationPtr face(made.account);
+    hr = face ? connector->ConnectAccount(face) : E_NOINTERFACE;
+  }
+  if (SUCCEEDED(hr)) return true;
+  const CString reason = hxFormatError(hr);
+  CString text = CHxResString(kConnectFailed).Text();
+  if (!reason.IsEmpty()) text += L"\n" + reason;
+  TipMsgBox(parent, CHxResString(kAddCaption), text, MB_ICONERROR);
+  MessageBeep(MB_ICONERROR);
+  return false;
+}
+
+// The administrator gets the new account's rights; a failure is told to the user and raised.
+void GrantAdministrator(const IFlgInstancePtr& instance, HWND parent, LONG id) {
+  HRESULT granted = S_OK;
+  try {
+    IUnknownPtr user = FlgCreateRunning(__uuidof(HxFrameworkUser));
+    IFlgItemPtr userItem = Face<IFlgItem>(user);
+    IHxUserRightsPtr rights = Face<IHxUserRights>(user);
+    hx::Check(userItem->Load(Factory(), CHxObjTools::GetUserAdminId()));
+    hx::Check(userItem->BeginEdit());
+    hx::Check(rights->GrantAccount(id, -1, -1, -1, -1));
+    hx::Check(userItem->Save());
+  } catch (const _com_error& e) {
+    granted = e.Error();
+  }
+  if (SUCCEEDED(granted)) return;
+  const CHxResString caption(kAddCaption);
+  const CHxResString text(kGrantFailed);
+  instance->ShowMessage(_bstr_t(static_cast<const wchar_t*>(caption)), _bstr_t(static_cast<const wchar_t*>(text)),
+                        LongFromHwnd(parent));
+  _com_issue_error(granted);
+}
+
+// The host takes notice of the new account's sites, then gets its selection back.
+void SelectNewAccountSites(const IFlgInstancePtr& instance, const IUnknownPtr& account, LONG id) {
+  IHxStartCheckPtr check(instance);
+  if (!check) return;
+  LONG selectedAccount = 0;
+  LONG selectedSite = 0;
+  hx::Check(check->GetSelectedAccount(&selectedAccount));
+  hx::Check(check->GetSelectedSite(&selectedSite));
+  IUnknown* raw = nullptr;
+  hx::Check(Face<IFlgDataSet>(account)->GetDataSet(2, &raw));
+  _RecordsetPtr sites(raw);
+  if (raw) raw->Release();
+  if (sites && !(sites->GetBOF() && sites->GetadoEOF())) {
+    for (sites->MoveFirst(); !sites->GetadoEOF(); sites->MoveNext()) {
+      const _variant_t site = sites->GetFields()->GetItem(_variant_t(L"rs_Id"))->GetValue();
+      hx::Check(check->SetSelection(id, IsNullValue(site) ? 0 : static_cast<LONG>(site)));
     }
   }
+  hx::Check(check->SetSelection(selectedAccount, selectedSite));
+}
+
+}  // namespace
+
+HRESULT CCoRegManager::AddAccount(HWND parent, LONG service, LONG* out) {
+  IFlgInstancePtr instance = hx::Instance();
+  const std::optional<NewAccountOf> made = InitNewAccount(service);
+  if (!made || !ConnectNewAccount(parent, *made)) return S_OK;
 
   // The connector's account dialog stores the account when the user accepts it.
   try {
-    if (view->Show(nullptr, instance) != S_OK) return S_OK;
+    if (made->view->Show(nullptr, instance) != S_OK) return S_OK;
   } catch (const _com_error&) {
     return S_OK;
   }
   _variant_t id;
-  IFlgDataPtr data(account);
+  IFlgDataPtr data(made->account);
   if (!data || FAILED(data->GetId(&id)) || id.vt != VT_I4 || id.lVal <= 0) return S_OK;
   *out = id.lVal;
 
   ProgressNotice notice;
   try {
-    // The administrator gets the new account's rights.
-    HRESULT granted = S_OK;
-    try {
-      IUnknownPtr user = FlgCreateRunning(__uuidof(HxFrameworkUser));
-      IFlgItemPtr userItem = Face<IFlgItem>(user);
-      IHxUserRightsPtr rights = Face<IHxUserRights>(user);
-      hx::Check(userItem->Load(Factory(), CHxObjTools::GetUserAdminId()));
-      hx::Check(userItem->BeginEdit());
-      hx::Check(rights->GrantAccount(id.lVal, -1, -1, -1, -1));
-      hx::Check(userItem->Save());
-    } catch (const _com_error& e) {
-      granted = e.Error();
-    }
-    if (FAILED(granted)) {
-      const CHxResString caption(kAddCaption);
-      const CHxResString text(kGrantFailed);
-      instance->ShowMessage(_bstr_t(static_cast<const wchar_t*>(caption)), _bstr_t(static_cast<const wchar_t*>(text)),
-                            LongFromHwnd(parent));
-      _com_issue_error(granted);
-    }
-
-    // The host takes notice of the account's sites, then gets its selection back.
-    IHxStartCheckPtr check(instance);
-    if (check) {
-      LONG selectedAccount = 0;
-      LONG selectedSite = 0;
-      hx::Check(check->GetSelectedAccount(&selectedAccount));
-      hx::Check(check->GetSelectedSite(&selectedSite));
-      IUnknown* raw = nullptr;
-      hx::Check(Face<IFlgDataSet>(account)->GetDataSet(2, &raw));
-      _RecordsetPtr sites(raw);
-      if (raw) raw->Release();
-      if (sites && !(sites->GetBOF() && sites->GetadoEOF())) {
-        for (sites->MoveFirst(); !sites->GetadoEOF(); sites->MoveNext()) {
-          const _variant_t site = sites->GetFields()->GetItem(_variant_t(L"rs_Id"))->GetValue();
-          hx::Check(check->SetSelection(id.lVal, IsNullValue(site) ? 0 : static_cast<LONG>(site)));
-        }
-      }
-      hx::Check(check->SetSelection(selectedAccount, selectedSite));
-    }
+    GrantAdministrator(instance, parent, id.lVal);
+    SelectNewAccountSites(instance, made->account, id.lVal);
   } catch (const _com_error&) {
     notice.Close();
     // The account goes again; when it cannot, it stays without the rights and keeps its id.
-    if (SUCCEEDED(item->Delete(Factory(), id))) *out = 0;
+    if (SUCCEEDED(made->item->Delete(Factory(), id))) *out = 0;
     return E_FAIL;
   }
   notice.Close();

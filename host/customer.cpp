@@ -2,6 +2,7 @@
 // phone numbers.
 #include "host/host.h"
 #include "host/objects.h"
+#include "shared/sqltools.h"
 
 namespace host {
 namespace {
@@ -170,11 +171,9 @@ void CHostCustomer::AfterWrite(bool) {
   const LONG first =
       ReserveKeys(Connection(), L"cs_CustomerPhone", static_cast<LONG>(m_phones.size() - m_storedPhones), L"cp_Id");
   for (size_t i = m_storedPhones; i < m_phones.size(); ++i) {
-    CString number(m_phones[i].c_str());
-    number.Replace(L"'", L"''");
     CString insert;
     insert.Format(L"INSERT INTO cs_CustomerPhone (cp_Id, cp_CustomerId, cp_Number) VALUES (%ld, %ld, N'%s')",
-                  first + static_cast<LONG>(i - m_storedPhones), customer, number.GetString());
+                  first + static_cast<LONG>(i - m_storedPhones), customer, hxSqlQuote(m_phones[i].c_str()).GetString());
     Connection()->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
   }
   m_storedPhones = m_phones.size();

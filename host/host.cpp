@@ -18,6 +18,7 @@
 #include "platform/base/utf8.h"
 #include "platform/gui/webbrowser.h"
 #include "platform/http/wininet.h"
+#include "shared/sqltools.h"
 
 namespace host {
 namespace {
@@ -30,12 +31,6 @@ void OnInterrupt(int) {
 }
 
 std::wstring ToWide(const std::string& s) { return std::wstring(CString(s.c_str()).GetString()); }
-
-CString Quote(const wchar_t* s) {
-  CString quoted(s ? s : L"");
-  quoted.Replace(L"'", L"''");
-  return quoted;
-}
 
 _RecordsetPtr OpenClient(const _ConnectionPtr& connection, const wchar_t* sql, LockTypeEnum lock) {
   _RecordsetPtr rs;
@@ -157,8 +152,7 @@ std::wstring ThisWorkstation() {
 
 LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count, const wchar_t* keyColumn) {
   if (count < 1) _com_issue_error(E_INVALIDARG);
-  CString name = CString(table ? table : L"");
-  name.Replace(L"'", L"''");
+  const CString name = hxSqlQuote(table);
   CString update, select, insert;
   update.Format(L"UPDATE kd_keys SET ki_NextId = ki_NextId + %ld WHERE ki_Table = '%s'", count,
                 static_cast<const wchar_t*>(name));
@@ -581,7 +575,7 @@ STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
   try {
     CString sql;
     sql.Format(L"SELECT st_Value FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'",
-               Quote(section).GetString(), Quote(key).GetString());
+               hxSqlQuote(section).GetString(), hxSqlQuote(key).GetString());
     _RecordsetPtr rs = OpenClient(m_connection, sql, adLockReadOnly);
     if (rs->GetadoEOF()) return S_FALSE;  // the default stays
     _variant_t stored = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
@@ -602,10 +596,10 @@ STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
     HRESULT hr = VariantChangeType(&text, &value, 0, VT_BSTR);
     if (FAILED(hr)) return hr;
     CString remove, insert;
-    remove.Format(L"DELETE FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'", Quote(section).GetString(),
-                  Quote(key).GetString());
+    remove.Format(L"DELETE FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'", hxSqlQuote(section).GetString(),
+                  hxSqlQuote(key).GetString());
     insert.Format(L"INSERT INTO kd_Setting (st_Section, st_Key, st_Value) VALUES ('%s', '%s', '%s')",
-                  Quote(section).GetString(), Quote(key).GetString(), Quote(text.bstrVal).GetString());
+                  hxSqlQuote(section).GetString(), hxSqlQuote(key).GetString(), hxSqlQuote(text.bstrVal).GetString());
     m_connection->BeginTrans();
     try {
       m_connection->Execute(_bstr_t(remove), nullptr, kCmdTextNoRecords);

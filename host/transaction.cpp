@@ -3,6 +3,7 @@
 
 #include "host/host.h"
 #include "host/objects.h"
+#include "shared/sqltools.h"
 
 namespace host {
 namespace {
@@ -496,9 +497,7 @@ STDMETHODIMP CHostTransaction::CreateBuyerMessage() {
     if (!IsNullValue(customer)) customerText.Format(L"%ld", static_cast<LONG>(customer));
     CString pageText(L"NULL");
     if (!IsNullValue(page)) {
-      CString quoted(static_cast<const wchar_t*>(_bstr_t(page)));
-      quoted.Replace(L"'", L"''");
-      pageText.Format(L"'%s'", quoted.GetString());
+      pageText.Format(L"'%s'", hxSqlQuote(static_cast<const wchar_t*>(_bstr_t(page))).GetString());
     }
     CString insert;
     insert.Format(L"INSERT INTO kd_MessageOutbox (mo_Id, mo_CustomerId, mo_TransId, mo_PageAddress, mo_Created) "

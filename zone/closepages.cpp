@@ -6,6 +6,7 @@
 
 #include "shared/sqltools.h"
 #include "zone/jobtools.h"
+#include "zone/statusmgr.h"
 #include "zone/translist.h"
 
 namespace vorlen {

@@ -5,6 +5,7 @@
 #include "zone/containers.h"
 #include "zone/jobtools.h"
 #include "zone/pagedata.h"
+#include "zone/statusmgr.h"
 
 namespace vorlen {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "shared/objtools.h"
-#include "zone/statusmgr.h"
+#include "platform/strings/oledatetime.h"
 
 namespace vorlen::jobs {
 
@@ -77,17 +77,6 @@ CString TextOf(const Ptr<I>& object, M method, Args&&... args) {
   BSTR text = nullptr;
   Call(object, method, std::forward<Args>(args)..., &text);
   return Take(text);
-}
-
-// A container made by the manager's connector (a null answer: E_POINTER).
-template <class M>
-_RecordsetPtr MakeContainer(CCoStatusMgr& manager, M method) {
-  _Recordset* raw = nullptr;
-  const HRESULT hr = (manager.Connector()->*method)(&raw);
-  _RecordsetPtr rs(raw, false);
-  manager.CheckConnector(hr);
-  if (!rs) _com_issue_error(E_POINTER);
-  return rs;
 }
 
 // A field's value of a recordset's current row.

@@ -5,6 +5,7 @@
 #include "shared/hxinstance.h"
 #include "zone/containers.h"
 #include "zone/jobtools.h"
+#include "zone/statusmgr.h"
 #include "zone/translist.h"
 
 namespace vorlen {
@@ -72,10 +73,7 @@ HRESULT CCoStatusMgr::OpenPages() {
 }
 
 void CCoStatusMgr::OpenPageOfTransaction(LONG id, LONG& number, LONG total, LONG& pages, LONG& buyerData) {
-  _Recordset* raw = nullptr;
-  const HRESULT created = Connector()->CreateAuctionBidInfoContainer(&raw);
-  _RecordsetPtr bidInfo(raw, false);
-  CheckConnector(created);
+  _RecordsetPtr bidInfo = MakeContainer(&IVorlenConnector::CreateAuctionBidInfoContainer);
   IFlgItemPtr item = CHxObjTools::Fetch(__uuidof(HxTransaction), id, CHxObjTools::omEdit);
   jobs::Ptr<IHxTransaction> transaction = jobs::Face<IHxTransaction>(item);
   LONG customerId = 0;

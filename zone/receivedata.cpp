@@ -7,6 +7,7 @@
 #include "zone/containers.h"
 #include "zone/jobtools.h"
 #include "zone/pagedata.h"
+#include "zone/statusmgr.h"
 #include "zone/translist.h"
 
 namespace vorlen {
@@ -117,7 +118,7 @@ HRESULT CollectChangedPages(CTransactionList& list, CCoStatusMgr& manager, DATE 
   try {
     manager.m_log.LogMessage(1, L"Pobieranie informacji o zmienionych stronach");
     if (!manager.Selected(list, L"Nie ma transakcji, dla których trzeba pobrać dane")) return S_OK;
-    _RecordsetPtr pageIds = jobs::MakeContainer(manager, &IVorlenConnector::CreatePageIdsContainer);
+    _RecordsetPtr pageIds = manager.MakeContainer(&IVorlenConnector::CreatePageIdsContainer);
     for (LONG id : list) {
       if (manager.CheckCancel()) return kCancelled;
       try {
@@ -145,7 +146,7 @@ HRESULT CollectChangedPages(CTransactionList& list, CCoStatusMgr& manager, DATE 
 HRESULT SelectPagesToUpdate(CCoStatusMgr& manager, _Recordset* changesRaw, _RecordsetPtr& pages) {
   pages = nullptr;
   try {
-    _RecordsetPtr made = jobs::MakeContainer(manager, &IVorlenConnector::CreatePageIdsContainer);
+    _RecordsetPtr made = manager.MakeContainer(&IVorlenConnector::CreatePageIdsContainer);
     if (!changesRaw) return E_INVALIDARG;
     pages = made;
     _RecordsetPtr changes(changesRaw);

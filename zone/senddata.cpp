@@ -8,6 +8,7 @@
 #include "zone/containers.h"
 #include "zone/jobtools.h"
 #include "zone/pagedata.h"
+#include "zone/statusmgr.h"
 #include "zone/translist.h"
 
 namespace vorlen {
@@ -147,8 +148,8 @@ HRESULT CCoStatusMgr::SendBuyerData(IHxTransaction* transactionRaw, bool& sent) 
     const bool acknowledgedTrue = acknowledged.vt == VT_BOOL && acknowledged.boolVal != VARIANT_FALSE;
     const bool bothNull = trusted.vt == VT_NULL && acknowledged.vt == VT_NULL;
     if (!acknowledgedTrue && !bothNull) return false;
-    _RecordsetPtr bidInfo = jobs::MakeContainer(*this, &IVorlenConnector::CreateAuctionBidInfoContainer);
-    _RecordsetPtr buyerData = jobs::MakeContainer(*this, &IVorlenConnector::CreateBuyerDataInfoContainer);
+    _RecordsetPtr bidInfo = MakeContainer(&IVorlenConnector::CreateAuctionBidInfoContainer);
+    _RecordsetPtr buyerData = MakeContainer(&IVorlenConnector::CreateBuyerDataInfoContainer);
     jobs::Ptr<IHxCustomer> customer = jobs::Load<IHxCustomer>(
         __uuidof(HxCustomer), Get<LONG>(transaction, &IHxTransaction::GetCustomerId), CHxObjTools::omReadOnly);
     customerHolder = customer.GetInterfacePtr();
@@ -169,8 +170,8 @@ HRESULT CCoStatusMgr::SendPackages(IHxTransaction* transactionRaw, bool& sent, s
       L"- wysyłanie informacji o paczkach\r\ntransakcja: %ld\r\nklient: %ld",
       L"Wysyłanie informacji o paczkach nie powiodło się:\r\ndotyczy: %ls\r\n%ls", false};
   return SendStep(transactionRaw, sent, kTexts, [&](SendPhase& phase, IUnknownPtr&) {
-    _RecordsetPtr packages = jobs::MakeContainer(*this, &IVorlenConnector::CreatePackageInfoContainer);
-    _RecordsetPtr items = jobs::MakeContainer(*this, &IVorlenConnector::CreateItemInfoContainer);
+    _RecordsetPtr packages = MakeContainer(&IVorlenConnector::CreatePackageInfoContainer);
+    _RecordsetPtr items = MakeContainer(&IVorlenConnector::CreateItemInfoContainer);
     phase = SendPhase::Fill;
     CheckFilled(FillPackages(*this, packages, items, packageIds));
     phase = SendPhase::Send;
@@ -186,7 +187,7 @@ HRESULT CCoStatusMgr::SendPageInfo(IHxTransaction* transactionRaw, bool& sent) {
       L"- wysyłanie informacji o stronie\r\ntransakcja: %ld\r\nklient: %ld",
       L"Wysyłanie informacji podstawowych o stronie nie powiodło się:\r\ndotyczy: %ls\r\n%ls", false};
   return SendStep(transactionRaw, sent, kTexts, [&](SendPhase& phase, IUnknownPtr&) {
-    _RecordsetPtr pageData = jobs::MakeContainer(*this, &IVorlenConnector::CreatePageDataInfoContainer);
+    _RecordsetPtr pageData = MakeContainer(&IVorlenConnector::CreatePageDataInfoContainer);
     phase = SendPhase::Fill;
     CheckFilled(FillPageData(*this, pageData, transaction));
     phase = SendPhase::Send;
@@ -202,7 +203,7 @@ HRESULT CCoStatusMgr::SendItems(IHxTransaction* transactionRaw, bool& sent) {
       L"- wysyłanie danych przedmiotu\r\ntransakcja: %ld\r\nklient: %ld",
       L"Wysyłanie informacji o towarach transakcji nie powiodło się:\r\ndotyczy: %ls\r\n%ls", false};
   return SendStep(transactionRaw, sent, kTexts, [&](SendPhase& phase, IUnknownPtr&) {
-    _RecordsetPtr items = jobs::MakeContainer(*this, &IVorlenConnector::CreateItemInfoContainer);
+    _RecordsetPtr items = MakeContainer(&IVorlenConnector::CreateItemInfoContainer);
     phase = SendPhase::Fill;
     // No positions: the page's item list is sent empty.
     FillItemRows(*this, items, transaction);

@@ -133,6 +133,16 @@ class CCoStatusMgr : public IStatusMgr {
   IVorlenConnector* Connector();
   // Raises a failed connector call with the connector's error information.
   void CheckConnector(HRESULT hr);
+  // A container made by the connector's `method` (a null answer: E_POINTER raised).
+  template <class M>
+  _RecordsetPtr MakeContainer(M method) {
+    _Recordset* raw = nullptr;
+    const HRESULT hr = (Connector()->*method)(&raw);
+    _RecordsetPtr rs(raw, false);
+    CheckConnector(hr);
+    if (!rs) _com_issue_error(E_POINTER);
+    return rs;
+  }
 
   // Executes a job's selection; when it fails or selects nothing, logs `noneText` and is false.
   bool Selected(class CTransactionList& list, const wchar_t* noneText);

@@ -65,14 +65,7 @@ void SaveAndCount(CReceiveContext& context, const IFlgItemPtr& item, const _Reco
   } else {
     const HRESULT checked = item->Check();
     if (FAILED(checked)) {
-      CString messages;
-      LONG count = 0;
-      item->GetErrorCount(&count);
-      for (LONG i = 0; i < count; ++i) {
-        BSTR text = nullptr;
-        if (SUCCEEDED(item->GetErrorText(i, &text))) messages += CString(text ? text : L"") + L"\r\n";
-        SysFreeString(text);
-      }
+      const CString messages = ValidationMessages(item);
       if (!messages.IsEmpty()) Put(row, L"errors", _variant_t(messages.GetString()));
       step += L"\r\n" + messages;
       if (log.Started()) log.Error(step);
@@ -226,108 +219,140 @@ void WriteAuctionImages(const IHxAuctionPtr& auction, const _RecordsetPtr& image
   }
 }
 
-void StoreReceivedAuction(CReceiveContext& context, const _RecordsetPtr& row, const _RecordsetPtr& images,
-                          const _RecordsetPtr& accountSite, LONG userId, bool checkOnly, bool noImages) {
-  CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveAuctions);
-  std::optional<LONG> auctionId;
-  LONG categoryOfStored = 0;
-  bool detailsMissing = false;
+namespace {
+
+// One call of the auction store: the received row with its download's images, and what the
+// lookup found of the stored auction.
+struct AuctionCall {
+  CReceiveContext& context;
+  const _RecordsetPtr& row;
+  const _RecordsetPtr& images;
+  const _RecordsetPtr& accountSite;
+  bool noImages;
+  CHxLog& log;
+  // The text of the current step, which a failure is reported with.
+  CString step{};
   GUID clsid = GUID_NULL;
-  CLookup lookup;
+  // A row without auction details (NULL `blocked`) never writes an auction.
+  bool detailsMissing = false;
+  std::optional<LONG> storedId{};
+  LONG storedCategory = 0;
+};
+
+// Finds the stored auction by the row's number and the account; false when there is nothing to
+// store (a row without title) or the lookup failed (reported).
+bool FindStoredAuction(AuctionCall& call, CLookup& lookup) {
   try {
-    if (IsNull(Value(row, L"title"))) return;
+    if (IsNull(Value(call.row, L"title"))) return false;
     CString sql;
     sql.Format(L"SELECT au_Id, au_UserId, au_RegId, au_SiteId, au_CatId FROM au__Auction WHERE au_Number='%ls' AND "
                L"au_RegId=%ld",
-               hxSqlQuote(TextOf(Value(row, L"number"))).GetString(), LongOr(Value(accountSite, L"reg_id"), 0));
+               hxSqlQuote(TextOf(Value(call.row, L"number"))).GetString(),
+               LongOr(Value(call.accountSite, L"reg_id"), 0));
     _RecordsetPtr found = lookup.Open(sql);
-    detailsMissing = IsNull(Value(row, L"blocked"));
-    clsid = CHxSaTools::GetAuctionClsid(LongOr(Value(accountSite, L"service_id"), 0));
+    call.detailsMissing = IsNull(Value(call.row, L"blocked"));
+    call.clsid = CHxSaTools::GetAuctionClsid(LongOr(Value(call.accountSite, L"service_id"), 0));
     if (!lookup.Empty()) {
       found->MoveFirst();
-      auctionId = AsLong(Value(found, L"au_Id"));
-      categoryOfStored = LongOr(Value(found, L"au_CatId"), 0);
+      call.storedId = AsLong(Value(found, L"au_Id"));
+      call.storedCategory = LongOr(Value(found, L"au_CatId"), 0);
     }
+    return true;
   } catch (const _com_error& e) {
-    context.ReportError(e, CHxResString(kStrFindAuction).Text(), log);
-    return;
+    call.context.ReportError(e, CHxResString(kStrFindAuction).Text(), call.log);
+    return false;
   }
+}
 
-  CString step;
-  const _variant_t numberValue = Value(row, L"number");
-  const CString number = TextOf(numberValue);
-  IFlgDataFactoryPtr factory = CHxInstance::GetDataFactory();
-  if (auctionId) {
-    try {
-      const bool fullHeader = categoryOfStored >= 1;
-      if (noImages) Put(row, L"has_full_header", Bool(fullHeader));
-      if (context.FullAuctionData()) {
-        bool fullData = false;
-        if (fullHeader) {
-          CString sql;
-          sql.Format(L"SELECT aal_Description FROM au_SiteDetail WHERE aal_AuctionId=%ld", *auctionId);
-          _RecordsetPtr detail = lookup.Open(sql);
-          if (!lookup.Empty()) {
-            detail->MoveFirst();
-            const _variant_t description = detail->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
-            fullData = IsText(description, true);
-          }
-        }
-        Put(row, L"has_full_data", Bool(fullData));
-      }
+// Answers the connector about the stored auction in the row (written with ADO Update): whether
+// it has a full header and full data, how much of it was sold, its id.
+void AnswerStoredAuction(AuctionCall& call, CLookup& lookup) {
+  const _RecordsetPtr& row = call.row;
+  const LONG id = *call.storedId;
+  const bool fullHeader = call.storedCategory >= 1;
+  if (call.noImages) Put(row, L"has_full_header", Bool(fullHeader));
+  if (call.context.FullAuctionData()) {
+    bool fullData = false;
+    if (fullHeader) {
       CString sql;
-      sql.Format(L"SELECT ISNULL(SUM(tr_OrigQuantity), 0) AS sold_sum FROM tr__Transaction WHERE tr_AuctionId=%ld",
-                 *auctionId);
-      _RecordsetPtr sold = lookup.Open(sql);
-      Put(row, L"sold_sum", Converted(Value(sold, L"sold_sum"), VT_I4));
-      Put(row, L"auction_id", _variant_t(*auctionId));
-      if (checkOnly || detailsMissing) {
-        row->Update();
-        return;
+      sql.Format(L"SELECT aal_Description FROM au_SiteDetail WHERE aal_AuctionId=%ld", id);
+      _RecordsetPtr detail = lookup.Open(sql);
+      if (!lookup.Empty()) {
+        detail->MoveFirst();
+        const _variant_t description = detail->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
+        fullData = IsText(description, true);
       }
-      row->Update();
-      IFlgItemPtr item = CreateItem(clsid);
-      IHxAuctionPtr auction = Face<IAuction>(item);
-      if (IsText(numberValue, true)) step = Formatted(kStrSaveAuction, number.GetString());
-      if (noImages) Check(auction->PutHeaderFlag(0), auction, __uuidof(IAuction));
-      Check(item->Load(factory, _variant_t(*auctionId)), item, __uuidof(IFlgItem));
-      Check(item->BeginEdit(), item, __uuidof(IFlgItem));
-      VARIANT_BOOL shopItem = VARIANT_FALSE;
-      Check(auction->GetShopItem(&shopItem), auction, __uuidof(IAuction));
-      // A stored auction keeps its sale type.
-      Put(row, L"shop_item", Short(shopItem != VARIANT_FALSE));
-      WriteAuctionFields(auction, row, false);
-      WriteAuctionOptions(auction, row);
-      WriteAuctionImages(auction, images);
-      SaveAndCount(context, item, row, !noImages && images, step, log);
-    } catch (const _com_error& e) {
-      context.ReportError(e, step, log);
     }
-    return;
+    Put(row, L"has_full_data", Bool(fullData));
   }
+  CString sql;
+  sql.Format(L"SELECT ISNULL(SUM(tr_OrigQuantity), 0) AS sold_sum FROM tr__Transaction WHERE tr_AuctionId=%ld", id);
+  _RecordsetPtr sold = lookup.Open(sql);
+  Put(row, L"sold_sum", Converted(Value(sold, L"sold_sum"), VT_I4));
+  Put(row, L"auction_id", _variant_t(id));
+  row->Update();
+}
 
-  if (detailsMissing) return;
+// Loads the stored auction, writes the row into it (it keeps its own sale type) and saves it.
+void UpdateStoredAuction(AuctionCall& call) {
+  const _variant_t number = Value(call.row, L"number");
+  IFlgItemPtr item = CreateItem(call.clsid);
+  IHxAuctionPtr auction = Face<IAuction>(item);
+  if (IsText(number, true)) call.step = Formatted(kStrSaveAuction, TextOf(number).GetString());
+  if (call.noImages) Check(auction->PutHeaderFlag(0), auction, __uuidof(IAuction));
+  Check(item->Load(CHxInstance::GetDataFactory(), _variant_t(*call.storedId)), item, __uuidof(IFlgItem));
+  Check(item->BeginEdit(), item, __uuidof(IFlgItem));
+  VARIANT_BOOL shopItem = VARIANT_FALSE;
+  Check(auction->GetShopItem(&shopItem), auction, __uuidof(IAuction));
+  Put(call.row, L"shop_item", Short(shopItem != VARIANT_FALSE));
+  WriteAuctionFields(auction, call.row, false);
+  WriteAuctionOptions(auction, call.row);
+  WriteAuctionImages(auction, call.images);
+  SaveAndCount(call.context, item, call.row, !call.noImages && call.images, call.step, call.log);
+}
+
+// Creates the auction for the account of the account-site row, owned by the user, from the row
+// with its images, and saves it.
+void CreateAuction(AuctionCall& call, LONG userId) {
+  const _variant_t numberValue = Value(call.row, L"number");
+  IFlgItemPtr item = CreateItem(call.clsid);
+  IHxAuctionPtr auction = Face<IAuction>(item);
+  if (!IsText(numberValue, true)) _com_issue_error(E_UNEXPECTED);
+  const CString number = TextOf(numberValue);
+  call.step = Formatted(kStrSaveAuctionData, number.GetString());
+  _variant_t ids;
+  ids.vt = VT_ARRAY | VT_I4;
+  ids.parray = AccountIds(call.accountSite);
+  Check(item->InitNew(CHxInstance::GetDataFactory(), ids), item, __uuidof(IFlgItem));
+  Check(auction->PutOwnerUserId(userId), auction, __uuidof(IAuction));
+  Check(auction->PutDescription(_bstr_t(L"")), auction, __uuidof(IAuction));
+  WriteAuctionFields(auction, call.row, false);
+  WriteAuctionOptions(auction, call.row);
+  if (call.images) {
+    call.step = Formatted(kStrSaveImages, number.GetString());
+    WriteAuctionImages(auction, call.images);
+    call.step = Formatted(kStrSaveAuction, number.GetString());
+  }
+  SaveAndCount(call.context, item, call.row, static_cast<bool>(call.images), call.step, call.log);
+}
+
+}  // namespace
+
+void StoreReceivedAuction(CReceiveContext& context, const _RecordsetPtr& row, const _RecordsetPtr& images,
+                          const _RecordsetPtr& accountSite, LONG userId, bool checkOnly, bool noImages) {
+  AuctionCall call{context, row, images, accountSite, noImages, context.ReceiveLog(CHxLog::jsReceiveAuctions), {}};
+  CLookup lookup;
+  if (!FindStoredAuction(call, lookup)) return;
   try {
-    IFlgItemPtr item = CreateItem(clsid);
-    IHxAuctionPtr auction = Face<IAuction>(item);
-    if (!IsText(numberValue, true)) _com_issue_error(E_UNEXPECTED);
-    step = Formatted(kStrSaveAuctionData, number.GetString());
-    _variant_t ids;
-    ids.vt = VT_ARRAY | VT_I4;
-    ids.parray = AccountIds(accountSite);
-    Check(item->InitNew(factory, ids), item, __uuidof(IFlgItem));
-    Check(auction->PutOwnerUserId(userId), auction, __uuidof(IAuction));
-    Check(auction->PutDescription(_bstr_t(L"")), auction, __uuidof(IAuction));
-    WriteAuctionFields(auction, row, false);
-    WriteAuctionOptions(auction, row);
-    if (images) {
-      step = Formatted(kStrSaveImages, number.GetString());
-      WriteAuctionImages(auction, images);
-      step = Formatted(kStrSaveAuction, number.GetString());
+    if (call.storedId) {
+      AnswerStoredAuction(call, lookup);
+      // A check, or a row without details, leaves the stored auction as it is.
+      if (!checkOnly && !call.detailsMissing) UpdateStoredAuction(call);
+    } else if (!call.detailsMissing) {
+      CreateAuction(call, userId);
     }
-    SaveAndCount(context, item, row, static_cast<bool>(images), step, log);
   } catch (const _com_error& e) {
-    context.ReportError(e, step, log);
+    context.ReportError(e, call.step, call.log);
   }
 }
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "auctions/module.h"
+#include "auctions/modulestate.h"
 #include "auctions/sync/syncparamsdlg.h"
 #include "framework/messages.h"
 #include "platform/gui/afxwin.h"
@@ -234,7 +234,7 @@ void JobLogSet::ErrorAll(const CString& text) {
 // ---------------------------------------------------------------------------------------------
 // CCoAuctServMgr
 
-CCoAuctServMgr::CCoAuctServMgr() : m_syncLock(kLockRefused) { LotrixModule().Lock(); }
+CCoAuctServMgr::CCoAuctServMgr() : m_syncLock(kLockRefused) { lotrix::LockModule(); }
 
 CCoAuctServMgr::~CCoAuctServMgr() {
   {
@@ -247,7 +247,7 @@ CCoAuctServMgr::~CCoAuctServMgr() {
     m_accountSites = nullptr;
     m_registration = nullptr;
   }
-  LotrixModule().Unlock();
+  lotrix::UnlockModule();
 }
 
 void* CCoAuctServMgr::FlgGetInterface(REFIID iid) {

@@ -11,6 +11,7 @@
 
 #include "auctions/flgobject.h"
 #include "auctions/lotrix.h"
+#include "auctions/sync/paramstore.h"
 #include "auctions/sync/receivestores.h"
 #include "auctions/sync/syncoptions.h"
 #include "platform/com/server.h"
@@ -207,7 +208,9 @@ class CCoAuctServMgr : public CRtBase,
   _RecordsetPtr m_accountSites;
   LotrixRegistrationPtr m_registration;
   LONG m_progressEcho = -1;
-  CString m_siteName;
+  // The category progress of the running parameter job (its site name is the prefix of the lines
+  // the connector's progress callback shows).
+  CategoryProgress m_categoryProgress;
 
   // --- the send step (send.cpp)
   // Sends one record of a prepared view (the connector, the view's recordset on its row).

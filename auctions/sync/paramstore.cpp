@@ -121,16 +121,9 @@ class IdBlock {
   LONG m_left = 0;
 };
 
-// The percent of the last progress line shown, for every merge of the process.
-LONG g_lastPercent = 0;
-
-void Progress(LONG percent, const wchar_t* siteName) {
-  if (!siteName || !*siteName) return;
-  if (percent < g_lastPercent) g_lastPercent = percent;
-  if (percent >= g_lastPercent + 10 || percent == 100) {
-    ShowCategoryProgress(percent, siteName);
-    g_lastPercent = percent;
-  }
+void Progress(LONG percent, CategoryProgress* progress) {
+  if (progress && !progress->siteName.IsEmpty() && progress->Due(percent))
+    ShowCategoryProgress(percent, progress->siteName.GetString());
 }
 
 }  // namespace
@@ -156,7 +149,12 @@ void ShowCategoryProgress(LONG percent, const wchar_t* siteName) {
   }
 }
 
-void ResetCategoryProgress() { g_lastPercent = 0; }
+bool CategoryProgress::Due(LONG percent) {
+  if (percent < lastShown) lastShown = percent;
+  if (percent < lastShown + 10 && percent != 100) return false;
+  lastShown = percent;
+  return true;
+}
 
 LONG ComposeDictionaryId(LONG provider, LONG siteNumber, LONG counter) {
   const std::int64_t id = static_cast<std::int64_t>(provider) * 100000000 + std::int64_t{siteNumber} * 100000 + counter;
@@ -210,7 +208,7 @@ class CategoryMerge {
 
 }  // namespace
 
-void StoreCategories(IUnknown* dataObject, _Recordset* categories, const wchar_t* siteName, LONG regId) {
+void StoreCategories(IUnknown* dataObject, _Recordset* categories, CategoryProgress* progress, LONG regId) {
   IFlgDataSetPtr data(dataObject);
   _RecordsetPtr container(categories);
   if (!data || !container) _com_issue_error(E_POINTER);
@@ -240,7 +238,7 @@ void StoreCategories(IUnknown* dataObject, _Recordset* categories, const wchar_t
         ++updated;
       }
       ++done;
-      if (total > 0) Progress(static_cast<LONG>((std::int64_t{done} + updated) * 100 / total), siteName);
+      if (total > 0) Progress(static_cast<LONG>((std::int64_t{done} + updated) * 100 / total), progress);
     }
   }
   Filter(container, L"cat_id=NULL");
@@ -252,7 +250,7 @@ void StoreCategories(IUnknown* dataObject, _Recordset* categories, const wchar_t
     if (regId) merge.Stored()[L"cat_RegId"]->PutValue(_variant_t(regId));
     container->MoveNext();
     sum += 100;
-    if (total > 0) Progress(static_cast<LONG>(sum / total), siteName);
+    if (total > 0) Progress(static_cast<LONG>(sum / total), progress);
   }
   Filter(container, L"");
   Filter(stored, L"");

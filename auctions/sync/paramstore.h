@@ -8,6 +8,7 @@
 // store cannot merge soundly (a row without its id, an id delivered twice) is refused before
 // anything changes.
 #include "auctions/lotrix.h"
+#include "platform/strings/strings.h"
 
 namespace lotrix {
 
@@ -16,10 +17,21 @@ bool IsSyncTerminated();
 // The progress line "<site> - aktualizowanie kategorii <percent>%" in the host's status window.
 void ShowCategoryProgress(LONG percent, const wchar_t* siteName);
 
+// The category progress of a parameter job (the download the connector reports and the merge
+// below): the site it works on and the percent of the last line shown. A line is due when the
+// percent rose by at least 10 since then, and always at 100; a lower percent (a new pass) lowers
+// the threshold to it.
+struct CategoryProgress {
+  CString siteName;
+  LONG lastShown = 0;
+  bool Due(LONG percent);
+};
+
 // Merges `categories` into data set 1 of `dataObject` (the site object): the site's categories
-// for account id 0, else the account's own. A site name shows the progress (empty or null:
-// none). The merged rows stay in the data object; saving it is the caller's.
-void StoreCategories(IUnknown* dataObject, _Recordset* categories, const wchar_t* siteName, LONG regId);
+// for account id 0, else the account's own. With `progress` naming a site, the merge shows its
+// progress (null or no site name: none). The merged rows stay in the data object; saving it is
+// the caller's.
+void StoreCategories(IUnknown* dataObject, _Recordset* categories, CategoryProgress* progress, LONG regId);
 
 // Merges the form fields and their dictionary values of `site` and writes each table in one
 // batch (nothing when cancelled).
@@ -34,8 +46,5 @@ void StoreSiteDictionary(LONG kind, IUnknown* site, _Recordset* dictionary);
 // in three digits and the counter in five. Raises when the site number or the counter does not
 // fit its digits or the id does not fit a long.
 LONG ComposeDictionaryId(LONG provider, LONG siteNumber, LONG counter);
-
-// Forgets the last progress percent shown (tests start from 0).
-void ResetCategoryProgress();
 
 }  // namespace lotrix

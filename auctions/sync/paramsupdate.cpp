@@ -155,7 +155,9 @@ CString ErrorText(CCoAuctServMgr& manager, const _com_error& e) {
 class CCoAuctServMgr::ParamsJob {
  public:
   ParamsJob(CCoAuctServMgr& manager, bool check, bool force)
-      : m_mgr(manager), m_check(check), m_force(force), m_log(manager.ParamsLog()) {}
+      : m_mgr(manager), m_check(check), m_force(force), m_log(manager.ParamsLog()) {
+    m_mgr.m_categoryProgress = CategoryProgress();
+  }
 
   void Run();
 
@@ -324,7 +326,7 @@ auto CCoAuctServMgr::ParamsJob::FullUpdate(const IFlgItemPtr& site, const _Recor
 
   if (Due(offered.categories, storedCategories)) {
     try {
-      m_mgr.m_siteName = siteName;
+      m_mgr.m_categoryProgress.siteName = siteName;
       ShowAndEcho(Formatted(kStrCategoriesDownload, siteName.GetString()));
       _RecordsetPtr categories = CreateCategoriesContainer();
       BSTR result = nullptr;
@@ -333,7 +335,7 @@ auto CCoAuctServMgr::ParamsJob::FullUpdate(const IFlgItemPtr& site, const _Recor
       Check(hr, m_session, __uuidof(IAuctionSiteConnector));
       if (Terminated()) return RowEnd::Terminated;
       ShowAndEcho(Formatted(kStrCategoriesStore, siteName.GetString()));
-      StoreCategories(site, categories, siteName.GetString(), 0);
+      StoreCategories(site, categories, &m_mgr.m_categoryProgress, 0);
       Put(siteRow, L"st_CategoriesVersion", VersionValue(FromBstr(result)));
       ShowAndEcho(Formatted(kStrCategoriesDone, siteName.GetString()));
     } catch (const _com_error& e) {

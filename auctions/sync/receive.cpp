@@ -37,9 +37,6 @@ constexpr LONG kModeJournal = 2;
 constexpr LONG kCommentsReceivedKind = 0;
 constexpr LONG kCommentsGivenKind = 1;
 
-// The last category progress shown; the host runs every job on its one thread.
-LONG g_lastCategoriesPercent = 0;
-
 // Raises a failed call of the site connector with the error information it set.
 void CheckConnector(HRESULT hr, IAuctionSiteConnector* connector) {
   if (FAILED(hr)) _com_issue_errorex(hr, connector, __uuidof(IAuctionSiteConnector));
@@ -136,15 +133,12 @@ bool OnRecord(const _RecordsetPtr& row) { return !row->GetadoEOF() && !row->GetB
 
 LONG AuctionRequestFlags(const AuctSyncOptions& options) {
   LONG flags = 0;
-  if (options.runningAuctions) flags |= 0x100;
-  if (options.soldAuctions && (!options.transactions || options.fullAuctionData)) flags |= 0x1000;
-  if (options.unsoldAuctions) flags |= 0x2000;
-  if (options.fullAuctionData) flags |= 0xC;
+  if (options.runningAuctions) flags |= lotrixAuctionRunning;
+  if (options.soldAuctions && (!options.transactions || options.fullAuctionData)) flags |= lotrixAuctionSold;
+  if (options.unsoldAuctions) flags |= lotrixAuctionUnsold;
+  if (options.fullAuctionData) flags |= lotrixAuctionFullData;
   return flags;
 }
-
-LONG LastCategoriesProgress() { return g_lastCategoriesPercent; }
-void ResetCategoriesProgress() { g_lastCategoriesPercent = 0; }
 
 void CCoAuctServMgr::ReceiveAccountData(IAuctionSiteConnector* connector, _Recordset* accountSite) {
   if (!connector || !accountSite) _com_issue_error(E_POINTER);
@@ -262,12 +256,10 @@ STDMETHODIMP CCoAuctServMgr::CommentReceived(_Recordset* comment) {
 
 STDMETHODIMP CCoAuctServMgr::CategoriesProgress(LONG percent) {
   return Callback(m_pModuleState, [&] {
-    if (percent == 0 || percent < g_lastCategoriesPercent) g_lastCategoriesPercent = 0;
-    if (percent - g_lastCategoriesPercent < 10 && percent != 100) return S_OK;
+    if (!m_categoryProgress.Due(percent)) return S_OK;
     CString text;
-    text.Format(L"%ls - pobieranie kategorii %d%%", m_siteName.GetString(), static_cast<int>(percent));
+    text.Format(L"%ls - pobieranie kategorii %d%%", m_categoryProgress.siteName.GetString(), static_cast<int>(percent));
     ShowStatus(text);
-    g_lastCategoriesPercent = percent;
     return S_OK;
   });
 }

@@ -12,19 +12,20 @@ using namespace stores;
 
 namespace stores {
 
-void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item) {
-  LONG count = 0;
+CString ValidationMessages(const IFlgItemPtr& item) {
   CString messages;
-  if (SUCCEEDED(item->GetErrorCount(&count))) {
-    for (LONG i = 0; i < count; ++i) {
-      BSTR text = nullptr;
-      if (SUCCEEDED(item->GetErrorText(i, &text)) && text && *text) {
-        if (!messages.IsEmpty()) messages += L"\r\n";
-        messages += text;
-      }
-      SysFreeString(text);
-    }
+  LONG count = 0;
+  if (FAILED(item->GetErrorCount(&count))) return messages;
+  for (LONG i = 0; i < count; ++i) {
+    BSTR text = nullptr;
+    if (SUCCEEDED(item->GetErrorText(i, &text))) messages += CString(text ? text : L"") + L"\r\n";
+    SysFreeString(text);
   }
+  return messages;
+}
+
+void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item) {
+  const CString messages = ValidationMessages(item);
   if (messages.IsEmpty()) _com_issue_errorex(hr, item, __uuidof(IFlgItem));
   platform::com::ReportError(hr, messages, L"Lotrix", __uuidof(IFlgItem));
   IErrorInfo* info = nullptr;
@@ -218,113 +219,166 @@ void StoreReceivedCustomer(CReceiveContext& context, const _RecordsetPtr& row, c
 // ---------------------------------------------------------------------------------------------
 // Transactions
 
+namespace {
+
+// A received purchase: the auction number, the buyer and the provider of the account-site row.
+struct Purchase {
+  CString number;
+  CString buyer;
+  LONG userId = 0;
+  LONG serviceId = 0;
+  // A text of the store's table about this purchase (number, buyer, buyer's id).
+  CString Said(UINT id) const { return Formatted(id, number.GetString(), buyer.GetString(), userId); }
+};
+
+// What a purchase stores: its auction (when the provider's lookup gives it) and the quantity,
+// the rest of what the buyer bought on the auction before when it is a remainder.
+struct PurchaseToStore {
+  std::optional<LONG> auctionId;
+  LONG auctionOwner = 0;
+  LONG accountId = 0;
+  LONG accountSiteId = 0;
+  LONG productId = 0;
+  LONG quantity = 0;
+  bool remainder = false;
+};
+
+// Finds the purchase's auction and the buyer's earlier purchases on it; nothing when the
+// purchase is stored already or the auction is unknown (then logged).
+std::optional<PurchaseToStore> AnalysePurchase(const Purchase& purchase, const _RecordsetPtr& row, CHxLog& log,
+                                               CString& step) {
+  step = purchase.Said(kStrFindTransaction);
+  CString sql;
+  sql.Format(L"SELECT cs_Id, tr_Id, au_Id, au_UserId, au_RegId, au_RegSiteId, tr_OrigQuantity, au_ProductId FROM "
+             L"(cs__Customer INNER JOIN tr__Transaction ON cs_Id=tr_CustomerId AND cs_ExtServiceId=%ld) RIGHT JOIN "
+             L"au__Auction ON tr_AuctionId=au_Id WHERE au_Number='%ls' AND au_SvcProvId=%ld ",
+             purchase.userId, hxSqlQuote(purchase.number).GetString(), purchase.serviceId);
+  CLookup lookup;
+  _RecordsetPtr found = lookup.Open(sql);
+  step = purchase.Said(kStrAnalyseTransaction);
+  PurchaseToStore store;
+  store.quantity = Converted(Value(row, L"quantity"), VT_I4).lVal;
+  if (lookup.Empty()) {
+    log.Error(purchase.Said(kStrNoAuction));
+    return std::nullopt;
+  }
+  found->MoveFirst();
+  store.auctionId = AsLong(Value(found, L"au_Id"));
+  const std::optional<LONG> earlier = AsLong(Value(found, L"tr_Id"));
+  store.auctionOwner = LongOr(Value(found, L"au_UserId"), 0);
+  store.accountId = LongOr(Value(found, L"au_RegId"), 0);
+  store.accountSiteId = LongOr(Value(found, L"au_RegSiteId"), 0);
+  store.productId = LongOr(Value(found, L"au_ProductId"), 0);
+  if (!earlier) return store;
+  // What the buyer bought before on the auction leaves a remainder, unless the site names the
+  // purchase (then it is the one stored already).
+  if (AsLong(Value(row, L"id"))) return std::nullopt;
+  for (; !found->GetadoEOF(); found->MoveNext()) store.quantity -= LongOr(Value(found, L"tr_OrigQuantity"), 0);
+  store.remainder = true;
+  if (store.quantity <= 0) return std::nullopt;
+  return store;
+}
+
+// The id of the provider's customer with the buyer's service id; 0 when none is stored.
+LONG StoredBuyer(const Purchase& purchase) {
+  CString sql;
+  sql.Format(L"SELECT cs_Id FROM cs__Customer WHERE cs_SvcProvId=%ld AND cs_ExtServiceId=%ld", purchase.serviceId,
+             purchase.userId);
+  CLookup customers;
+  _RecordsetPtr customer = customers.Open(sql);
+  return customers.Empty() ? 0 : LongOr(Value(customer, L"cs_Id"), 0);
+}
+
+// The delivery options of the purchase's auction, when its object can be created, loaded and
+// asked; null otherwise.
+IUnknownPtr DeliveryOptions(const Purchase& purchase, LONG auctionId) {
+  IUnknownPtr options;
+  try {
+    IFlgItemPtr auctionItem = CreateItem(CHxSaTools::GetAuctionClsid(purchase.serviceId));
+    if (SUCCEEDED(auctionItem->Load(CHxInstance::GetDataFactory(), _variant_t(auctionId)))) {
+      IHxAuctionPtr auction = Face<IAuction>(auctionItem);
+      IUnknown* raw = nullptr;
+      if (SUCCEEDED(auction->GetDeliveryOptions(&raw))) options.Attach(raw);
+    }
+  } catch (const _com_error&) {
+    options = nullptr;
+  }
+  return options;
+}
+
+// Writes the purchase into a new transaction of the stored buyer: its account, currency, one
+// position, its name and the auction's delivery options.
+void WriteTransaction(const IHxTransactionPtr& transaction, const Purchase& purchase, const PurchaseToStore& store,
+                      LONG customerId, const _RecordsetPtr& row) {
+  auto call = [&](HRESULT hr) { Check(hr, transaction, __uuidof(ITransaction)); };
+  const CString currency = TextOf(Value(row, L"currency"));
+  call(transaction->PutCustomerId(customerId));
+  call(transaction->PutKind(2, 1));
+  call(transaction->PutRegId(store.accountId));
+  call(transaction->PutRegSiteId(store.accountSiteId));
+  call(transaction->PutCurrency(Bstr(currency)));
+  call(transaction->PutValueCurrency(Bstr(currency)));
+  const CY price = Converted(Value(row, L"price"), VT_CY).cyVal;
+  const CString itemName = TextOf(Value(row, L"item_name"));
+  if (store.productId > 0) call(transaction->AddProductPosition(store.productId, store.quantity, price));
+  else call(transaction->AddNamedPosition(Bstr(itemName), store.quantity, price));
+  call(transaction->PutOrigQuantity(store.quantity));
+  call(transaction->PutOriginal(store.remainder ? 0 : 1));
+  call(transaction->PutRemainder(store.remainder ? VARIANT_TRUE : VARIANT_FALSE));
+  CString name;
+  name.Format(L"%ls (%ls)", itemName.GetString(), purchase.number.GetString());
+  call(transaction->PutName(Bstr(name)));
+  if (store.auctionId)
+    if (IUnknownPtr options = DeliveryOptions(purchase, *store.auctionId)) call(transaction->PutDeliveryOptions(options));
+}
+
+// Checks and saves the transaction; a buyer without address data leaves only collection in
+// person (a warning).
+void CheckAndSaveTransaction(const IFlgItemPtr& item, const IHxTransactionPtr& transaction, const Purchase& purchase,
+                             CHxLog& log) {
+  HRESULT checked = item->Check();
+  if (checked == HX_E_DELIVERY_NEEDS_ADDRESS) {
+    Check(transaction->PutDeliveryMethod(_variant_t()), transaction, __uuidof(ITransaction));
+    checked = item->Check();
+    log.Warning(purchase.Said(kStrPickupOnly));
+  }
+  if (FAILED(checked)) RaiseCheckFailure(checked, item);
+  Check(item->Save(), item, __uuidof(IFlgItem));
+}
+
+}  // namespace
+
 void StoreReceivedTransaction(CReceiveContext& context, const _RecordsetPtr& row, const _RecordsetPtr& accountSite) {
   if (context.IsTerminated()) return;
   CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveTransactions);
   CString step;
   try {
-    const LONG serviceId = LongOr(Value(accountSite, L"service_id"), 0);
-    CLookup lookup;
-    const CString number = TextOf(Value(row, L"item_number"));
-    const CString buyer = TextOf(Value(row, L"user_name"));
-    const LONG userId = LongOr(Value(row, L"user_id"), 0);
-    step = Formatted(kStrFindTransaction, number.GetString(), buyer.GetString(), userId);
-    CString sql;
-    sql.Format(L"SELECT cs_Id, tr_Id, au_Id, au_UserId, au_RegId, au_RegSiteId, tr_OrigQuantity, au_ProductId FROM "
-               L"(cs__Customer INNER JOIN tr__Transaction ON cs_Id=tr_CustomerId AND cs_ExtServiceId=%ld) RIGHT JOIN "
-               L"au__Auction ON tr_AuctionId=au_Id WHERE au_Number='%ls' AND au_SvcProvId=%ld ",
-               userId, hxSqlQuote(number).GetString(), serviceId);
-    _RecordsetPtr found = lookup.Open(sql);
-    step = Formatted(kStrAnalyseTransaction, number.GetString(), buyer.GetString(), userId);
-    LONG quantity = Converted(Value(row, L"quantity"), VT_I4).lVal;
-    if (lookup.Empty()) {
-      log.Error(Formatted(kStrNoAuction, number.GetString(), buyer.GetString(), userId));
-      return;
-    }
-    found->MoveFirst();
-    const std::optional<LONG> auctionId = AsLong(Value(found, L"au_Id"));
-    const std::optional<LONG> earlier = AsLong(Value(found, L"tr_Id"));
-    const LONG auctionOwner = LongOr(Value(found, L"au_UserId"), 0);
-    const LONG accountId = LongOr(Value(found, L"au_RegId"), 0);
-    const LONG accountSiteId = LongOr(Value(found, L"au_RegSiteId"), 0);
-    const LONG productId = LongOr(Value(found, L"au_ProductId"), 0);
-    // What the buyer bought before on the auction leaves a remainder, unless the site names
-    // the purchase (then it is the one stored already).
-    bool remainder = false;
-    bool counts = false;
-    if (earlier && !AsLong(Value(row, L"id"))) {
-      for (; !found->GetadoEOF(); found->MoveNext()) quantity -= LongOr(Value(found, L"tr_OrigQuantity"), 0);
-      found->MoveFirst();
-      remainder = true;
-      counts = quantity > 0;
-    }
-    if (earlier && !counts) return;
+    const Purchase purchase{TextOf(Value(row, L"item_number")), TextOf(Value(row, L"user_name")),
+                            LongOr(Value(row, L"user_id"), 0), LongOr(Value(accountSite, L"service_id"), 0)};
+    const std::optional<PurchaseToStore> store = AnalysePurchase(purchase, row, log, step);
+    if (!store) return;
 
-    step = Formatted(kStrAddTransaction, number.GetString(), buyer.GetString(), userId);
+    step = purchase.Said(kStrAddTransaction);
     IFlgItemPtr item = CreateItem(__uuidof(HxTransaction));
-    IFlgDataFactoryPtr factory = CHxInstance::GetDataFactory();
-    Check(item->InitNew(factory, _variant_t()), item, __uuidof(IFlgItem));
+    Check(item->InitNew(CHxInstance::GetDataFactory(), _variant_t()), item, __uuidof(IFlgItem));
     IHxTransactionPtr transaction = Face<ITransaction>(item);
     auto call = [&](HRESULT hr) { Check(hr, transaction, __uuidof(ITransaction)); };
     call(transaction->PutDate(Value(row, L"date")));
-    if (auctionId) {
-      call(transaction->PutAuctionId(*auctionId));
+    if (store->auctionId) {
+      call(transaction->PutAuctionId(*store->auctionId));
       call(transaction->PutOriginal(-1));
-      call(transaction->PutAuctionOwnerId(auctionOwner));
+      call(transaction->PutAuctionOwnerId(store->auctionOwner));
     }
-    CLookup customers;
-    sql.Format(L"SELECT cs_Id FROM cs__Customer WHERE cs_SvcProvId=%ld AND cs_ExtServiceId=%ld", serviceId, userId);
-    _RecordsetPtr customer = customers.Open(sql);
-    const LONG customerId = customers.Empty() ? 0 : LongOr(Value(customer, L"cs_Id"), 0);
+    const LONG customerId = StoredBuyer(purchase);
     if (customerId < 1) {
       CString text;
       text.Format(L"Nie udało się zapisać transakcji do aukcji nr %ls.\r\nNie istnieje klient %ls (%ld)",
-                  number.GetString(), buyer.GetString(), userId);
+                  purchase.number.GetString(), purchase.buyer.GetString(), purchase.userId);
       log.Error(text);
       return;
     }
-    const CString currency = TextOf(Value(row, L"currency"));
-    call(transaction->PutCustomerId(customerId));
-    call(transaction->PutKind(2, 1));
-    call(transaction->PutRegId(accountId));
-    call(transaction->PutRegSiteId(accountSiteId));
-    call(transaction->PutCurrency(Bstr(currency)));
-    call(transaction->PutValueCurrency(Bstr(currency)));
-    const CY price = Converted(Value(row, L"price"), VT_CY).cyVal;
-    const CString itemName = TextOf(Value(row, L"item_name"));
-    if (productId > 0) call(transaction->AddProductPosition(productId, quantity, price));
-    else call(transaction->AddNamedPosition(Bstr(itemName), quantity, price));
-    call(transaction->PutOrigQuantity(quantity));
-    call(transaction->PutOriginal(remainder ? 0 : 1));
-    call(transaction->PutRemainder(remainder ? VARIANT_TRUE : VARIANT_FALSE));
-    CString name;
-    name.Format(L"%ls (%ls)", itemName.GetString(), number.GetString());
-    call(transaction->PutName(Bstr(name)));
-
-    // The auction's delivery options, when its object can be created, loaded and asked.
-    if (auctionId) {
-      IUnknownPtr options;
-      try {
-        IFlgItemPtr auctionItem = CreateItem(CHxSaTools::GetAuctionClsid(serviceId));
-        if (SUCCEEDED(auctionItem->Load(factory, _variant_t(*auctionId)))) {
-          IHxAuctionPtr auction = Face<IAuction>(auctionItem);
-          IUnknown* raw = nullptr;
-          if (SUCCEEDED(auction->GetDeliveryOptions(&raw))) options.Attach(raw);
-        }
-      } catch (const _com_error&) {
-        options = nullptr;
-      }
-      if (options) call(transaction->PutDeliveryOptions(options));
-    }
-
-    HRESULT checked = item->Check();
-    if (checked == HX_E_DELIVERY_NEEDS_ADDRESS) {
-      call(transaction->PutDeliveryMethod(_variant_t()));
-      checked = item->Check();
-      log.Warning(Formatted(kStrPickupOnly, number.GetString(), buyer.GetString(), userId));
-    }
-    if (FAILED(checked)) RaiseCheckFailure(checked, item);
-    Check(item->Save(), item, __uuidof(IFlgItem));
+    WriteTransaction(transaction, purchase, *store, customerId, row);
+    CheckAndSaveTransaction(item, transaction, purchase, log);
     context.CountReceived(CHxLog::jsReceiveTransactions);
   } catch (const _com_error& e) {
     context.ReportError(e, step, log);

@@ -94,8 +94,11 @@ inline void Check(HRESULT hr, IUnknown* object, REFIID iid) {
   if (FAILED(hr)) _com_issue_errorex(hr, object, iid);
 }
 
-// Raises a refused check of a business object: its validation messages, each on a line of its
-// own, are the error's description (the object's own error information otherwise).
+// A business object's validation messages after a refused check, each followed by a line break
+// (the empty text when it has none).
+CString ValidationMessages(const IFlgItemPtr& item);
+// Raises a refused check of a business object: its validation messages are the error's
+// description (the object's own error information when it has none).
 void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item);
 // Checks, then saves the object; failures are raised.
 void CheckAndSave(const IFlgItemPtr& item);

@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "auctions/module.h"
 #include "framework/interfaces.h"
 #include "platform/gui/afxwin.h"
 #include "shared/dialoglines.h"

@@ -48,7 +48,6 @@ class ParamStoreTest : public AccountsTest {
  protected:
   void SetUp() override {
     AccountsTest::SetUp();
-    lotrix::ResetCategoryProgress();
     // Site row 10 is site number 1 of provider 2; an account with a shop works on it.
     Run(L"INSERT INTO st__Site (st_Id, st_SiteId, st_SvcProvId, st_Name, st_Currency) VALUES (10, 1, 2, 'Serwis', 'PLN')");
     Run(L"INSERT INTO reg__Registration (reg_Id, reg_SvcProvId, reg_Username, reg_Active, reg_HasShop) VALUES "
@@ -113,7 +112,8 @@ TEST_F(ParamStoreTest, SiteCategoriesExpireReviveAndGetTheirLeafAndShopCategorie
   AddCategory(c, 101, L"Dziecko", 100);     // leaf computed: no child
   AddCategory(c, 102, L"Wróciła", 0, _variant_t(true));
   AddCategory(c, 104, L"Nowa", 101);         // a site category with the shop category's number
-  lotrix::StoreCategories(Site(), c, L"", 0);
+  lotrix::CategoryProgress unnamed;
+  lotrix::StoreCategories(Site(), c, &unnamed, 0);
   Save();
   EXPECT_EQ(CategoryRows(L"cat_RegId IS NULL"),
             (Rows{L"100:Korzeń:0:0:0", L"101:Dziecko:100:0:0", L"102:Wróciła:0:0:1", L"103:Znikła:0:1:1",
@@ -137,7 +137,8 @@ TEST_F(ParamStoreTest, SiteCategoriesExpireReviveAndGetTheirLeafAndShopCategorie
 TEST_F(ParamStoreTest, ProgressLinesRiseByTenAndAlwaysShowTheEnd) {
   _RecordsetPtr c = CreateCategoriesContainer();
   for (LONG i = 1; i <= 40; ++i) AddCategory(c, i, L"k", 0);
-  lotrix::StoreCategories(Site(), c, L"Serwis", 0);
+  lotrix::CategoryProgress progress{L"Serwis"};
+  lotrix::StoreCategories(Site(), c, &progress, 0);
   // 40 new rows of 40: 2.5 points each; a line at 10, 20, ... and 100.
   EXPECT_EQ(Lines(), (Rows{L"Serwis - aktualizowanie kategorii 10%", L"Serwis - aktualizowanie kategorii 20%",
                            L"Serwis - aktualizowanie kategorii 30%", L"Serwis - aktualizowanie kategorii 40%",
@@ -149,7 +150,7 @@ TEST_F(ParamStoreTest, ProgressLinesRiseByTenAndAlwaysShowTheEnd) {
   host->Object().ClearEvents();
   _RecordsetPtr again = CreateCategoriesContainer();
   for (LONG i = 1; i <= 40; ++i) AddCategory(again, i, L"k", 0);
-  lotrix::StoreCategories(Site(), again, L"Serwis", 0);
+  lotrix::StoreCategories(Site(), again, &progress, 0);
   // 80 rows in all (40 stored, 40 delivered), each stored row matched counts twice: 2.5 points a
   // row. The first percent (2) lowers the threshold; then a line at every rise of ten, and 100.
   Rows expected;
@@ -269,12 +270,12 @@ TEST_F(ParamStoreTest, ContainersWithoutIdsOrWithRepeatedIdsAreRefusedBeforeAnyt
   _RecordsetPtr twice = CreateCategoriesContainer();
   AddCategory(twice, 5, L"a", 0);
   AddCategory(twice, 5, L"b", 0);
-  EXPECT_EQ(Raised([&] { lotrix::StoreCategories(Site(), twice, L"", 0); }, &why), E_FAIL);
+  EXPECT_EQ(Raised([&] { lotrix::StoreCategories(Site(), twice, nullptr, 0); }, &why), E_FAIL);
   EXPECT_EQ(why, L"Dane serwisu zawierają kategorię 5 więcej niż raz.");
   site = nullptr;
   _RecordsetPtr noId = CreateCategoriesContainer();
   Add(noId, {{L"name", _variant_t(L"bez numeru")}});
-  EXPECT_EQ(Raised([&] { lotrix::StoreCategories(Site(), noId, L"", 0); }, &why), E_FAIL);
+  EXPECT_EQ(Raised([&] { lotrix::StoreCategories(Site(), noId, nullptr, 0); }, &why), E_FAIL);
   EXPECT_EQ(why, L"Dane serwisu zawierają kategorię bez numeru.");
   site = nullptr;
   EXPECT_EQ(CategoryRows(L"1 = 1"), (Rows{L"100:Korzeń:0:0:null"}));
@@ -289,7 +290,7 @@ TEST_F(ParamStoreTest, ContainersWithoutIdsOrWithRepeatedIdsAreRefusedBeforeAnyt
   AddCategory(odd, 100, L"Korzeń", 101);
   AddCategory(odd, 101, L"Cykl", 100);
   AddCategory(odd, 102, L"Sierota", 999);
-  lotrix::StoreCategories(Site(), odd, L"", 0);
+  lotrix::StoreCategories(Site(), odd, nullptr, 0);
   Save();
   EXPECT_EQ(CategoryRows(L"1 = 1"), (Rows{L"100:Korzeń:101:0:0", L"101:Cykl:100:0:0", L"102:Sierota:999:0:1"}));
 }

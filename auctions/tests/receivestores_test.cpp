@@ -135,7 +135,7 @@ TEST_F(CustomerStore, ARowOfNullsIsRefusedWithTheStepsLineAndStoresNothing) {
   EXPECT_EQ(context.counts[CHxLog::jsReceiveCustomers], 0);
   const auto errors = Lines(CHxLog::jsReceiveCustomers, kError);
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0], L"Nie udało się zapisać danych klienta  (0)\r\nNie podano nazwy ani nicku klienta.");
+  EXPECT_EQ(errors[0], L"Nie udało się zapisać danych klienta  (0)\r\nNie podano nazwy ani nicku klienta.\r\n");
   // A cancelled job stores nothing.
   context.terminated = true;
   _RecordsetPtr row = Buyer(9, L"późny");

@@ -83,7 +83,7 @@ Result Parameters(Context& c) {
     r.failure = "no site object";
     return r;
   }
-  lotrix::StoreCategories(object, tree, L"", 0);
+  lotrix::StoreCategories(object, tree, nullptr, 0);
   if (FAILED(IFlgItemPtr(object)->Save())) r.failure = "the categories were not saved";
   object = nullptr;  // its edit lock goes with it
   object = Site(site);

@@ -98,7 +98,7 @@ double StoreTree(LONG siteId, LONG count, const IFlgDataFactoryPtr& factory) {
   _RecordsetPtr tree = Tree(count);
   const auto start = std::chrono::steady_clock::now();
   IUnknownPtr site = Site(siteId, factory);
-  lotrix::StoreCategories(site, tree, L"", 0);
+  lotrix::StoreCategories(site, tree, nullptr, 0);
   Check(IFlgItemPtr(site)->Save(), "Save");
   return Seconds(start);
 }

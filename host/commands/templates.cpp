@@ -15,6 +15,7 @@
 #include "shared/controls/gridprint.h"
 #include "shared/controls/szablonwybordlg.h"
 #include "shared/hxinstance.h"
+#include "shared/sqltools.h"
 
 namespace {
 
@@ -87,8 +88,7 @@ LONG DemoTemplates(const _ConnectionPtr& cn) {
                           Dictionary(cn, L"st_AuctionType", L"at", L"Kup teraz")};
     const LONG durations[] = {Dictionary(cn, L"st_Duration", L"sd", L"7 dni"), Dictionary(cn, L"st_Duration", L"sd", L"14 dni")};
     for (const DemoTemplate& t : kDemoTemplates) {
-      CString title = t.title;
-      title.Replace(L"'", L"''");
+      const CString title = hxSqlQuote(t.title);
       CString regId;
       if (t.anyAccount)
         regId = L"NULL";

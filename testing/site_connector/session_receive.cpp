@@ -25,11 +25,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr LONG kRunning = 0x100;
-constexpr LONG kSold = 0x1000;
-constexpr LONG kUnsold = 0x2000;
-constexpr LONG kFullData = 0xC;
-
 // A data file value that does not fit its field: the download fails with the field's name.
 [[noreturn]] void Refuse(const std::string& field, const char* why) {
   const std::wstring text = L"Plik danych serwisu wzorcowego: pole " + platform::utf8::ToWide(field) + L" " +
@@ -380,8 +375,8 @@ HRESULT ReceiveAuctions(const Delivery& delivery, _Recordset* auctions, _Records
   if (!auctions || !images) return E_POINTER;
   return Guarded([&] {
     Run run(delivery, 41);
-    const bool full = (flags & kFullData) == kFullData;
-    const std::map<std::string, LONG> kinds = {{"running", kRunning}, {"sold", kSold}, {"unsold", kUnsold}};
+    const bool full = (flags & lotrixAuctionFullData) == lotrixAuctionFullData;
+    const std::map<std::string, LONG> kinds = {{"running", lotrixAuctionRunning}, {"sold", lotrixAuctionSold}, {"unsold", lotrixAuctionUnsold}};
     for (const json& auction : Section(delivery.data, "auctions")) {
       const auto kind = kinds.find(Text(auction, "state"));
       if (kind == kinds.end() || !(flags & kind->second) || !run.OnSite(auction)) continue;

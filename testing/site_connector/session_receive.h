@@ -52,8 +52,8 @@ struct Delivery {
 // (the manager refuses such a purchase), so that the next receive brings it again.
 HRESULT ReceiveTransactions(const Delivery& delivery, _Recordset* customers, _Recordset* transactions,
                             _Recordset* auctions, LONG mode, LotrixRegCustData* customData);
-// Slot 41: the auctions of the kinds the flags ask for (0x100 running, 0x1000 sold, 0x2000
-// unsold); with full data (0xC) with their descriptions and images, else without either.
+// Slot 41: the auctions of the kinds the flags ask for (`lotrixAuctionRequest`); with full data
+// with their descriptions and images, else without either.
 HRESULT ReceiveAuctions(const Delivery& delivery, _Recordset* auctions, _Recordset* images, LONG flags);
 // Slot 42: the comments of the kind (0 received, 1 given), the last `count` of them (0 all).
 HRESULT ReceiveComments(const Delivery& delivery, _Recordset* auctions, LONG kind, _Recordset* comments, LONG count);

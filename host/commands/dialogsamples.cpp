@@ -1,4 +1,4 @@
-// Vantor's dialogs with sample contents, for the program's dialog lister and renderer.
+// Vantor's dialogs with sample contents, which `vantor dialog` lists and renders.
 #include <memory>
 
 #include "platform/base/utf8.h"

@@ -1,4 +1,4 @@
-// The controls of the host's main window with sample contents, for the program's renderer
+// The controls of the host's main window with sample contents, which `vantor dialog` renders
 // (`vantor dialog CHxButton buttons.png`).
 #include <algorithm>
 #include <iterator>
