@@ -42,13 +42,6 @@ _RecordsetPtr OpenClient(const _ConnectionPtr& connection, const wchar_t* sql, L
 
 }  // namespace
 
-void RaiseHostError(HRESULT hr, const std::wstring& text) {
-  platform::com::ReportError(hr, text.c_str(), L"Vantor.Host");
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(hr, info);
-}
-
 std::wstring DefaultDatabasePath() {
   const passwd* pw = ::getpwuid(::getuid());
   std::string home = (pw && pw->pw_dir) ? pw->pw_dir : "/tmp";
@@ -84,7 +77,7 @@ std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly) {
 
 _ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly, std::vector<std::wstring>* report) {
   const std::wstring refused = CheckDatabaseFile(path, readOnly);
-  if (!refused.empty()) RaiseHostError(E_INVALIDARG, refused);
+  if (!refused.empty()) platform::com::Raise(E_INVALIDARG, refused.c_str(), L"Vantor.Host");
   _ConnectionPtr connection;
   HRESULT hr = connection.CreateInstance(__uuidof(Connection));
   if (FAILED(hr)) _com_issue_error(hr);
@@ -166,7 +159,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
   text.Format(L"Nie można dodać kolejnego konta serwisu aukcyjnego: identyfikator konta %ld przekracza najwyższy "
               L"dopuszczalny (%ld).",
               refused, kHighestAccountId);
-  RaiseHostError(E_FAIL, text.GetString());
+  platform::com::Raise(E_FAIL, text.GetString(), L"Vantor.Host");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -526,7 +519,7 @@ STDMETHODIMP CHostInstance::GetMainWindow(IUnknown** window) {
 
 STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
   if (!value) return E_POINTER;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     CString sql;
     sql.Format(L"SELECT st_Value FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'",
                Quote(section).GetString(), Quote(key).GetString());
@@ -539,13 +532,11 @@ STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
     if (FAILED(hr)) return hr;
     VariantClear(value);
     return VariantCopy(value, &stored);
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     _variant_t text;
     HRESULT hr = VariantChangeType(&text, &value, 0, VT_BSTR);
     if (FAILED(hr)) return hr;
@@ -564,9 +555,7 @@ STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
       throw;
     }
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 // --- IFlgDataFactory
@@ -589,12 +578,10 @@ STDMETHODIMP CHostInstance::GetConnectionObject(LONG kind, IUnknown** object) {
 STDMETHODIMP CHostInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
   if (!first) return E_POINTER;
   if (!table || !*table || count < 1) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     *first = ReserveKeys(m_connection, table, count);
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);  // the database's own explanation goes back with the code
-  }
+  });
 }
 
 // The reading and writing of data objects by their data-set definitions: factory.cpp.
@@ -714,7 +701,7 @@ STDMETHODIMP CHostInstance::Refresh(LONG what) {
 STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
   if (!recordset) return E_POINTER;
   *recordset = nullptr;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     // Every site of the active accounts (an account without a site once, its site columns
     // NULL), by account and then by the account's site row, disconnected from the database.
     _RecordsetPtr rs;
@@ -725,9 +712,7 @@ STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
     if (FAILED(hr)) return hr;
     rs->PutRefActiveConnection(nullptr);
     return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostInstance::GetSelectedAccount(LONG* account) {

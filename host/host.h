@@ -18,9 +18,6 @@ namespace host {
 
 class JobLogWriter;
 
-// Raises a _com_error with the host's own explanation as its error information.
-[[noreturn]] void RaiseHostError(HRESULT hr, const std::wstring& text);
-
 // The default product database: ~/.local/share/vantor/vantor.db of the user running the program.
 std::wstring DefaultDatabasePath();
 // Creates the default database's folder (with its parents) when it is missing; no other folder
