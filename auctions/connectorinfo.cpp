@@ -33,7 +33,7 @@ STDMETHODIMP CCoConnectorInfo::GetFields(IDispatch** fields) {
   AFX_MANAGE_STATE(lotrix::ModuleState());
   if (!fields) return E_POINTER;
   *fields = nullptr;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     if (!m_fields) {
       _RecordsetPtr rs;
       hx::Check(rs.CreateInstance(__uuidof(Recordset)));
@@ -49,9 +49,7 @@ STDMETHODIMP CCoConnectorInfo::GetFields(IDispatch** fields) {
     m_fields->AddNew();
     FieldsPtr list = m_fields->GetFields();
     return list->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(fields));
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 // ---------------------------------------------------------------------------------------------

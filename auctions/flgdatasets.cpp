@@ -118,16 +118,12 @@ STDMETHODIMP CComFlgObject::GetDataSet(LONG index, IUnknown** recordset) {
   *recordset = nullptr;
   if (m_lDefinitionCount == 0) return E_FAIL;
   if (index < 0 || index >= m_lDefinitionCount) return E_INVALIDARG;
-  try {
+  return FlgBoundary(L"Błąd odczytu z bazy danych.", [&]() -> HRESULT {
     _RecordsetPtr rs = DataSet(index);
     if (index == 0 && !Empty(rs)) rs->MoveFirst();
     *recordset = static_cast<IUnknown*>(rs.Detach());
     return S_OK;
-  } catch (const _com_error& e) {
-    return Failed(e, L"Błąd odczytu z bazy danych.");
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDMETHODIMP CComFlgObject::SetDataSet(LONG index, IUnknown* recordset) {
@@ -235,33 +231,33 @@ LONG CComFlgObject::MainLong(const wchar_t* column) {
 void CComFlgObject::PutMainLong(const wchar_t* column, LONG value) { MainField(column)->PutValue(_variant_t(value)); }
 
 HRESULT CComFlgObject::GetMainText(const wchar_t* column, BSTR* value, HRESULT nullOut) {
-  FLG_BEGIN
-  if (!value) return nullOut;
-  *value = MainText(column).Detach();
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return nullOut;
+    *value = MainText(column).Detach();
+    return S_OK;
+  });
 }
 
 HRESULT CComFlgObject::SetMainText(const wchar_t* column, BSTR value) {
-  FLG_BEGIN
-  PutMainText(column, value);
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    PutMainText(column, value);
+    return S_OK;
+  });
 }
 
 HRESULT CComFlgObject::GetMainLong(const wchar_t* column, LONG* value, HRESULT nullOut) {
-  FLG_BEGIN
-  if (!value) return nullOut;
-  *value = MainLong(column);
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return nullOut;
+    *value = MainLong(column);
+    return S_OK;
+  });
 }
 
 HRESULT CComFlgObject::SetMainLong(const wchar_t* column, LONG value) {
-  FLG_BEGIN
-  PutMainLong(column, value);
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    PutMainLong(column, value);
+    return S_OK;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -300,28 +296,22 @@ LONG CComFlgObject::AddRowTo(LONG index, const _variant_t& link) {
 
 STDMETHODIMP CComFlgObject::CompleteRow(LONG index, VARIANT link) {
   AFX_MANAGE_STATE(m_pModuleState);
-  try {
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
     CompleteNewRow(index, _variant_t(link));
     return S_OK;
-  } catch (const _com_error& e) {
-    return Failed(e, nullptr);
-  }
+  });
 }
 
 STDMETHODIMP CComFlgObject::AddRow(LONG index, VARIANT link, VARIANT* key) {
   AFX_MANAGE_STATE(m_pModuleState);
   if (!key) return E_INVALIDARG;
-  try {
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
     const LONG added = AddRowTo(index, _variant_t(link));
     VariantClear(key);
     key->vt = VT_I4;
     key->lVal = added;
     return S_OK;
-  } catch (const _com_error& e) {
-    return Failed(e, nullptr);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDMETHODIMP CComFlgObject::AddRowChecked(LONG index, VARIANT link, VARIANT* key) { return AddRow(index, link, key); }
@@ -329,14 +319,12 @@ STDMETHODIMP CComFlgObject::AddRowChecked(LONG index, VARIANT link, VARIANT* key
 STDMETHODIMP CComFlgObject::AddSubRowKey(LONG index, VARIANT* key) {
   AFX_MANAGE_STATE(m_pModuleState);
   if (!key) return E_INVALIDARG;
-  try {
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
     const FlgDataSetDef& def = Def(index);
     if (def.level != 1) return E_FAIL;
     const _variant_t link(LongOf(KeyField(def.parent)->GetValue()));
     return AddRow(index, link, key);
-  } catch (const _com_error& e) {
-    return Failed(e, nullptr);
-  }
+  });
 }
 
 STDMETHODIMP CComFlgObject::AddSubRow(LONG index) {
@@ -375,14 +363,10 @@ bool CComFlgObject::DeleteRowCascade(LONG index, LONG key, int depth) {
 
 STDMETHODIMP CComFlgObject::DeleteRow(LONG index, LONG key) {
   AFX_MANAGE_STATE(m_pModuleState);
-  try {
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
     RequireIndex(index);
     return DeleteRowCascade(index, key, 0) ? S_OK : S_FALSE;
-  } catch (const _com_error& e) {
-    return Failed(e, nullptr);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 // ---------------------------------------------------------------------------------------------

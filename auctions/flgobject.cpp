@@ -108,13 +108,17 @@ void CComFlgObject::SetFieldFlags(const FlgFieldFlags* table, LONG count, LONG m
   m_lFieldFlagMask = mask;
 }
 
-HRESULT CComFlgObject::Failed(const _com_error& e, const wchar_t* insert) {
+HRESULT CComFlgObject::Failed(const wchar_t* insert) {
   // The failure's own information goes back to the thread: the mapping keeps it for the codes it
   // passes on as they are.
-  const HRESULT hr = platform::com::AnswerComError(e);
+  const HRESULT hr = platform::com::AnswerCurrentException();
   if (!insert) return hr;
   if (!*insert) return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr);
   return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {insert});
+}
+
+void CComFlgObject::RaiseUndefinedError() {
+  platform::com::RaiseWithThreadInfo(ReportErrorText(GetObjectClsid(), __uuidof(IFlgItem), E_FAIL, kFlgUndefinedError));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -171,14 +175,14 @@ STDMETHODIMP CComFlgObject::GetErrorCount(LONG* count) {
 }
 
 STDMETHODIMP CComFlgObject::GetErrorText(LONG index, BSTR* text) {
-  FLG_BEGIN
-  if (!text) return E_INVALIDARG;
-  *text = nullptr;
-  if (m_pErrors->IsEmpty()) return S_FALSE;
-  if (index < 0 || index >= m_pErrors->GetSize()) return E_INVALIDARG;
-  *text = SysAllocString(m_pErrors->GetAt(index).text.GetString());
-  return *text ? S_OK : E_OUTOFMEMORY;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!text) return E_INVALIDARG;
+    *text = nullptr;
+    if (m_pErrors->IsEmpty()) return S_FALSE;
+    if (index < 0 || index >= m_pErrors->GetSize()) return E_INVALIDARG;
+    *text = SysAllocString(m_pErrors->GetAt(index).text.GetString());
+    return *text ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 CString CComFlgObject::GetErrorInformation(HRESULT hr) {
@@ -269,75 +273,75 @@ STDMETHODIMP CComFlgObject::GetClassID(CLSID* clsid) {
 }
 
 STDMETHODIMP CComFlgObject::InitNew(IFlgDataFactory* factory, VARIANT init) {
-  FLG_BEGIN
-  HRESULT hr = TakeFactory(factory, m_lRightNew);
-  if (FAILED(hr)) return hr;
-  m_sets.clear();
-  m_setFields.clear();
-  m_secondSets.clear();
-  hx::Check(factory->AttachObject(static_cast<IFlgDataSetup*>(this)));
-  m_lState = stNew;
-  hr = InitNewDefaults(init);
-  m_vId.Clear();
-  m_vId.vt = VT_NULL;
-  if (hr != S_OK) m_lState = stNone;
-  return hr;
-  FLG_END(kReadError)
+  return FlgBoundary(kReadError, [&]() -> HRESULT {
+    HRESULT hr = TakeFactory(factory, m_lRightNew);
+    if (FAILED(hr)) return hr;
+    m_sets.clear();
+    m_setFields.clear();
+    m_secondSets.clear();
+    hx::Check(factory->AttachObject(static_cast<IFlgDataSetup*>(this)));
+    m_lState = stNew;
+    hr = InitNewDefaults(init);
+    m_vId.Clear();
+    m_vId.vt = VT_NULL;
+    if (hr != S_OK) m_lState = stNone;
+    return hr;
+  });
 }
 
 STDMETHODIMP CComFlgObject::Load(IFlgDataFactory* factory, VARIANT id) {
-  FLG_BEGIN
-  if (!factory) return E_INVALIDARG;
-  hx::Check(VariantCopy(&m_vId, &id));
-  m_lState = stRead;
-  m_spFactory = factory;
-  m_sets.clear();
-  m_setFields.clear();
-  m_secondSets.clear();
-  HRESULT hr = factory->ReadObject(static_cast<IFlgDataSetup*>(this));
-  if (FAILED(hr)) {
-    // A missing or unreadable object leaves state 0, by which callers know it is not there.
-    m_lState = stNone;
-    return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {kReadError});
-  }
-  hr = OnLoad(m_vId);
-  if (FAILED(hr)) {
-    m_lState = stNone;
-    return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {kReadError});
-  }
-  return hr;
-  FLG_END(kReadError)
+  return FlgBoundary(kReadError, [&]() -> HRESULT {
+    if (!factory) return E_INVALIDARG;
+    hx::Check(VariantCopy(&m_vId, &id));
+    m_lState = stRead;
+    m_spFactory = factory;
+    m_sets.clear();
+    m_setFields.clear();
+    m_secondSets.clear();
+    HRESULT hr = factory->ReadObject(static_cast<IFlgDataSetup*>(this));
+    if (FAILED(hr)) {
+      // A missing or unreadable object leaves state 0, by which callers know it is not there.
+      m_lState = stNone;
+      return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {kReadError});
+    }
+    hr = OnLoad(m_vId);
+    if (FAILED(hr)) {
+      m_lState = stNone;
+      return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {kReadError});
+    }
+    return hr;
+  });
 }
 
 STDMETHODIMP CComFlgObject::InitCopy(IFlgDataFactory* factory, VARIANT id) {
-  FLG_BEGIN
-  HRESULT hr = TakeFactory(factory, m_lRightNew);
-  if (FAILED(hr)) return hr;
-  // The source: a second object of this class, read.
-  IFlgItemPtr source(FlgCreateRunning(GetObjectClsid()));
-  if (!source) _com_issue_error(E_NOINTERFACE);
-  hx::Check(source->Load(factory, id));
-  m_sets.clear();
-  m_setFields.clear();
-  m_secondSets.clear();
-  hx::Check(factory->AttachObject(static_cast<IFlgDataSetup*>(this)));
-  m_lState = stNew;
-  m_vId.Clear();
-  m_vId.vt = VT_NULL;
-  CFlgKeyMap keys;
-  hr = CopyFrom(source, keys);
-  if (FAILED(hr)) {
-    m_lState = stNone;
-    return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {kReadError});
-  }
-  if (ExtensionsEnabled(factory)) {
-    _variant_t sourceId;
-    IFlgDataPtr data(source);
-    if (data) data->GetId(&sourceId);
-    m_vCopySource = sourceId;
-  }
-  return OnCopied(id);
-  FLG_END(kReadError)
+  return FlgBoundary(kReadError, [&]() -> HRESULT {
+    HRESULT hr = TakeFactory(factory, m_lRightNew);
+    if (FAILED(hr)) return hr;
+    // The source: a second object of this class, read.
+    IFlgItemPtr source(FlgCreateRunning(GetObjectClsid()));
+    if (!source) _com_issue_error(E_NOINTERFACE);
+    hx::Check(source->Load(factory, id));
+    m_sets.clear();
+    m_setFields.clear();
+    m_secondSets.clear();
+    hx::Check(factory->AttachObject(static_cast<IFlgDataSetup*>(this)));
+    m_lState = stNew;
+    m_vId.Clear();
+    m_vId.vt = VT_NULL;
+    CFlgKeyMap keys;
+    hr = CopyFrom(source, keys);
+    if (FAILED(hr)) {
+      m_lState = stNone;
+      return MapDbError(GetObjectClsid(), __uuidof(IFlgItem), hr, {kReadError});
+    }
+    if (ExtensionsEnabled(factory)) {
+      _variant_t sourceId;
+      IFlgDataPtr data(source);
+      if (data) data->GetId(&sourceId);
+      m_vCopySource = sourceId;
+    }
+    return OnCopied(id);
+  });
 }
 
 HRESULT CComFlgObject::EnterEdit() {
@@ -372,24 +376,24 @@ HRESULT CComFlgObject::LeaveEdit() {
 }
 
 STDMETHODIMP CComFlgObject::BeginEdit() {
-  FLG_BEGIN
-  return EnterEdit();
-  FLG_END(L"")
+  return FlgBoundary(L"", [&]() -> HRESULT {
+    return EnterEdit();
+  });
 }
 
 STDMETHODIMP CComFlgObject::EndEdit() {
-  FLG_BEGIN
-  return LeaveEdit();
-  FLG_END(L"")
+  return FlgBoundary(L"", [&]() -> HRESULT {
+    return LeaveEdit();
+  });
 }
 
 STDMETHODIMP CComFlgObject::Check() {
-  FLG_BEGIN
-  m_hrFirstError = S_OK;
-  const HRESULT hr = Validate();
-  if (FAILED(hr)) return hr;
-  return FAILED(m_hrFirstError) ? m_hrFirstError : hr;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    m_hrFirstError = S_OK;
+    const HRESULT hr = Validate();
+    if (FAILED(hr)) return hr;
+    return FAILED(m_hrFirstError) ? m_hrFirstError : hr;
+  });
 }
 
 _ConnectionPtr CComFlgObject::Connection(IFlgDataFactory* factory) const {
@@ -454,7 +458,7 @@ HRESULT CComFlgObject::InTransaction(IFlgDataFactory* factory, const wchar_t* in
   } catch (const _com_error& e) {
     rollback();
     failed();
-    return Failed(e, insert);
+    return Failed(insert);
   }
   if (connection) {
     try {
@@ -469,57 +473,57 @@ HRESULT CComFlgObject::InTransaction(IFlgDataFactory* factory, const wchar_t* in
 }
 
 STDMETHODIMP CComFlgObject::Save() {
-  FLG_BEGIN
-  if (!m_spFactory) return E_FAIL;
-  if (m_lState != stNew && m_lState != stEdited) return E_FAIL;
-  IFlgDataFactoryPtr factory = m_spFactory;
-  const LONG saved = m_lState;
-  const HRESULT hr = InTransaction(
-      factory, kWriteError,
-      [&] {
-        hx::Check(saved == stNew ? factory->InsertObject(static_cast<IFlgDataSetup*>(this))
-                                 : factory->UpdateObject(static_cast<IFlgDataSetup*>(this)));
-        if (ExtensionsEnabled(factory)) {
-          RunExtensions(factory, m_vCopySource.vt == VT_I4 ? 4 : saved == stNew ? 3 : 5);
-          m_vCopySource.Clear();
-        }
-      },
-      [&] { RunPendingNotification(); });
-  if (FAILED(hr)) return hr;
-  OnSaved();
-  if (saved == stNew) m_lState = stRead;
-  IFlgInstancePtr instance(factory);
-  if (instance) instance->RefreshObjectType(GetObjectClsid(), saved == stNew ? kRefreshInserted : kRefreshUpdated, m_vId);
-  return S_OK;
-  FLG_END(kWriteError)
+  return FlgBoundary(kWriteError, [&]() -> HRESULT {
+    if (!m_spFactory) return E_FAIL;
+    if (m_lState != stNew && m_lState != stEdited) return E_FAIL;
+    IFlgDataFactoryPtr factory = m_spFactory;
+    const LONG saved = m_lState;
+    const HRESULT hr = InTransaction(
+        factory, kWriteError,
+        [&] {
+          hx::Check(saved == stNew ? factory->InsertObject(static_cast<IFlgDataSetup*>(this))
+                                   : factory->UpdateObject(static_cast<IFlgDataSetup*>(this)));
+          if (ExtensionsEnabled(factory)) {
+            RunExtensions(factory, m_vCopySource.vt == VT_I4 ? 4 : saved == stNew ? 3 : 5);
+            m_vCopySource.Clear();
+          }
+        },
+        [&] { RunPendingNotification(); });
+    if (FAILED(hr)) return hr;
+    OnSaved();
+    if (saved == stNew) m_lState = stRead;
+    IFlgInstancePtr instance(factory);
+    if (instance) instance->RefreshObjectType(GetObjectClsid(), saved == stNew ? kRefreshInserted : kRefreshUpdated, m_vId);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CComFlgObject::Delete(IFlgDataFactory* factory, VARIANT id) {
-  FLG_BEGIN
-  HRESULT hr = TakeFactory(factory, m_lRightDelete);
-  if (FAILED(hr)) return hr;
-  hx::Check(VariantCopy(&m_vId, &id));
-  bool entered = false;
-  if (!m_lock.IsHeld()) {
-    hr = EnterEdit();
+  return FlgBoundary(kDeleteError, [&]() -> HRESULT {
+    HRESULT hr = TakeFactory(factory, m_lRightDelete);
     if (FAILED(hr)) return hr;
-    entered = m_lState == stEdited;
-  }
-  hr = InTransaction(
-      factory, kDeleteError,
-      [&] {
-        if (ExtensionsEnabled(factory)) RunExtensions(factory, 6);
-        hx::Check(factory->DeleteObject(static_cast<IFlgDataSetup*>(this)));
-      },
-      [] {});
-  // The lock is left only now that the transaction has ended: a lock row deleted inside a delete
-  // that is rolled back would come back while the object counts it released.
-  if (entered) LeaveEdit();
-  if (FAILED(hr)) return hr;
-  IFlgInstancePtr instance(factory);
-  if (instance) instance->RefreshObjectType(GetObjectClsid(), kRefreshDeleted, m_vId);
-  return S_OK;
-  FLG_END(kDeleteError)
+    hx::Check(VariantCopy(&m_vId, &id));
+    bool entered = false;
+    if (!m_lock.IsHeld()) {
+      hr = EnterEdit();
+      if (FAILED(hr)) return hr;
+      entered = m_lState == stEdited;
+    }
+    hr = InTransaction(
+        factory, kDeleteError,
+        [&] {
+          if (ExtensionsEnabled(factory)) RunExtensions(factory, 6);
+          hx::Check(factory->DeleteObject(static_cast<IFlgDataSetup*>(this)));
+        },
+        [] {});
+    // The lock is left only now that the transaction has ended: a lock row deleted inside a delete
+    // that is rolled back would come back while the object counts it released.
+    if (entered) LeaveEdit();
+    if (FAILED(hr)) return hr;
+    IFlgInstancePtr instance(factory);
+    if (instance) instance->RefreshObjectType(GetObjectClsid(), kRefreshDeleted, m_vId);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CComFlgObject::SetUseTransaction(LONG use) {
@@ -609,45 +613,45 @@ HRESULT CComFlgObject::ShowDialog(IUnknown* window, IFlgInstance* instance, bool
 }
 
 STDMETHODIMP CComFlgObject::ShowReadOnly(IUnknown* window, IFlgInstance* instance) {
-  FLG_BEGIN
-  if (!instance) return E_INVALIDARG;
-  m_spParentWnd = window;
-  const HRESULT hr = CheckRight(instance, m_lRightView);
-  if (FAILED(hr)) return hr;
-  return ShowDialog(window, instance, true);
-  FLG_END(L"")
+  return FlgBoundary(L"", [&]() -> HRESULT {
+    if (!instance) return E_INVALIDARG;
+    m_spParentWnd = window;
+    const HRESULT hr = CheckRight(instance, m_lRightView);
+    if (FAILED(hr)) return hr;
+    return ShowDialog(window, instance, true);
+  });
 }
 
 STDMETHODIMP CComFlgObject::Show(IUnknown* window, IFlgInstance* instance) {
-  FLG_BEGIN
-  if (!instance) return E_INVALIDARG;
-  return ShowDialog(window, instance, false);
-  FLG_END(L"")
+  return FlgBoundary(L"", [&]() -> HRESULT {
+    if (!instance) return E_INVALIDARG;
+    return ShowDialog(window, instance, false);
+  });
 }
 
 STDMETHODIMP CComFlgObject::ShowDelete(IUnknown* window, IFlgInstance* instance) {
-  FLG_BEGIN
-  if (!instance) return E_INVALIDARG;
-  m_spParentWnd = window;
-  m_spInstance = instance;
-  const HRESULT hr = CheckRight(instance, m_lRightDelete);
-  if (FAILED(hr)) return hr;
-  if (ConfirmDelete() != IDYES) return S_FALSE;
-  IFlgDataFactoryPtr factory = m_spFactory ? m_spFactory : IFlgDataFactoryPtr(instance);
-  if (!factory) return E_FAIL;
-  return Delete(factory, m_vId);
-  FLG_END(kDeleteError)
+  return FlgBoundary(kDeleteError, [&]() -> HRESULT {
+    if (!instance) return E_INVALIDARG;
+    m_spParentWnd = window;
+    m_spInstance = instance;
+    const HRESULT hr = CheckRight(instance, m_lRightDelete);
+    if (FAILED(hr)) return hr;
+    if (ConfirmDelete() != IDYES) return S_FALSE;
+    IFlgDataFactoryPtr factory = m_spFactory ? m_spFactory : IFlgDataFactoryPtr(instance);
+    if (!factory) return E_FAIL;
+    return Delete(factory, m_vId);
+  });
 }
 
 STDMETHODIMP CComFlgObject::ShowExtra(IUnknown* window, IFlgInstance* instance) {
-  FLG_BEGIN
-  if (!instance) return E_INVALIDARG;
-  m_spParentWnd = window;
-  m_spInstance = instance;
-  const HRESULT hr = CheckRight(instance, m_lRightExtra);
-  if (FAILED(hr)) return hr;
-  return E_NOTIMPL;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!instance) return E_INVALIDARG;
+    m_spParentWnd = window;
+    m_spInstance = instance;
+    const HRESULT hr = CheckRight(instance, m_lRightExtra);
+    if (FAILED(hr)) return hr;
+    return E_NOTIMPL;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -661,17 +665,17 @@ STDMETHODIMP CComFlgObject::GetSql(VARIANT, VARIANT, VARIANT, VARIANT, BSTR* sql
 
 STDMETHODIMP CComFlgObject::GetLong(VARIANT a, VARIANT b, VARIANT c, VARIANT d, IFlgDataFactory* factory,
                                     LONG* value) {
-  FLG_BEGIN
-  if (!factory || !value) return E_INVALIDARG;
-  *value = 0;
-  BSTR raw = nullptr;
-  HRESULT hr = GetSql(a, b, c, d, &raw);
-  _bstr_t sql(raw, false);
-  if (FAILED(hr)) return hr;
-  if (!sql.length()) return S_OK;
-  _RecordsetPtr rs = Connection(factory)->Execute(sql, nullptr, adCmdText);
-  if (!rs || rs->GetState() == adStateClosed || rs->GetadoEOF()) return S_OK;
-  *value = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
-  return S_OK;
-  FLG_END(kReadError)
+  return FlgBoundary(kReadError, [&]() -> HRESULT {
+    if (!factory || !value) return E_INVALIDARG;
+    *value = 0;
+    BSTR raw = nullptr;
+    HRESULT hr = GetSql(a, b, c, d, &raw);
+    _bstr_t sql(raw, false);
+    if (FAILED(hr)) return hr;
+    if (!sql.length()) return S_OK;
+    _RecordsetPtr rs = Connection(factory)->Execute(sql, nullptr, adCmdText);
+    if (!rs || rs->GetState() == adStateClosed || rs->GetadoEOF()) return S_OK;
+    *value = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
+    return S_OK;
+  });
 }

@@ -76,6 +76,9 @@ class CFlgKeyMap {
   std::unordered_map<std::wstring, LONG> m_map;
 };
 
+// The description of a failure the class library raised in an interface method.
+inline constexpr wchar_t kFlgUndefinedError[] = L"Niezdefiniowany błąd";
+
 class CComFlgObject : public CRtBase,
                       public IFlgDataSet,
                       public IFlgDataSetup,
@@ -254,9 +257,34 @@ class CComFlgObject : public CRtBase,
   void SetFieldFlags(const FlgFieldFlags* table, LONG count, LONG mask);
   // An interface of the derived class whose failures set error information (ISupportErrorInfo).
   void AddErrorInterface(REFIID iid) { m_errorInterfaces.push_back(iid); }
-  // A caught COM error as the method's result: its error information back on the thread; mapped
-  // with MapDbError and `insert` as the message's insert when one is given (empty: no insert).
-  HRESULT Failed(const _com_error& e, const wchar_t* insert);
+  // The COM error being handled (call inside its catch block) as the method's result: its error
+  // information back on the thread; mapped with MapDbError and `insert` as the message's insert
+  // when one is given (empty: no insert).
+  HRESULT Failed(const wchar_t* insert);
+  // An interface method's error boundary, run in the library's module state: a COM error is
+  // mapped as Failed does when `insert` is given; memory exhaustion is E_OUTOFMEMORY; any other
+  // failure (a class-library exception among them) is E_FAIL with the text "Niezdefiniowany błąd".
+  template <class F>
+  HRESULT FlgBoundary(const wchar_t* insert, F&& work) {
+    AFX_MANAGE_STATE(m_pModuleState);
+    return platform::com::Boundary([&]() -> HRESULT {
+      try {
+        return work();
+      } catch (const _com_error&) {
+        if (!insert) throw;
+        platform::com::RaiseWithThreadInfo(Failed(insert));
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (CException* e) {
+        e->Delete();
+        RaiseUndefinedError();
+      } catch (...) {
+        RaiseUndefinedError();
+      }
+    });
+  }
+  // Raises E_FAIL with the text "Niezdefiniowany błąd".
+  [[noreturn]] void RaiseUndefinedError();
 
   // The right numbers (0: no check) and the attribute owner (VT_NULL: no attributes).
   LONG m_lObjectType = -1;
@@ -332,22 +360,3 @@ class CComFlgObject : public CRtBase,
   std::vector<GUID> m_errorInterfaces;
 };
 
-inline constexpr wchar_t kFlgUndefinedError[] = L"Niezdefiniowany błąd";
-
-// Every interface method runs in the library's module state and turns failures into HRESULTs:
-// COM errors (mapped with the insert when one is given), memory exhaustion, and anything else as
-// E_FAIL with the text "Niezdefiniowany błąd".
-#define FLG_BEGIN                      \
-  AFX_MANAGE_STATE(m_pModuleState); \
-  try {
-#define FLG_END(insert)                                                                 \
-  }                                                                                     \
-  catch (const _com_error& e) {                                                         \
-    return Failed(e, insert);                                                           \
-  }                                                                                     \
-  catch (const std::bad_alloc&) {                                                       \
-    return E_OUTOFMEMORY;                                                               \
-  }                                                                                     \
-  catch (...) {                                                                         \
-    return ReportErrorText(GetObjectClsid(), __uuidof(IFlgItem), E_FAIL, kFlgUndefinedError); \
-  }

@@ -160,13 +160,7 @@ HRESULT CreateFlgObject(IUnknown* outer, REFIID iid, void** out) {
   *out = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
   AFX_MANAGE_STATE(g_lotrixResources.State());
-  try {
-    return CFlgComObject<T>::Create(iid, out);
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  return platform::com::Boundary([&] { return CFlgComObject<T>::Create(iid, out); });
 }
 
 // The classes of the type library, in its order. CoLotrixSync is declared there and never served.

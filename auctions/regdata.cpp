@@ -85,81 +85,81 @@ STDMETHODIMP CCoRegistration::GetEmailId(LONG* value) { return GetMainLong(L"reg
 STDMETHODIMP CCoRegistration::PutEmailId(LONG value) { return SetMainLong(L"reg_EmailId", value); }
 
 STDMETHODIMP CCoRegistration::GetAccesskey(BSTR* value) {
-  FLG_BEGIN
-  if (!value) return E_POINTER;
-  *value = nullptr;
-  const _bstr_t stored = MainText(L"reg_Accesskey");
-  BSTR typed = nullptr;
-  IAccessKeyConverterPtr converter = Converter();
-  const HRESULT hr = converter->ToTyped(stored.length() ? static_cast<BSTR>(stored) : nullptr, &typed);
-  _bstr_t owned(typed, false);
-  if (FAILED(hr)) _com_issue_errorex(hr, converter, __uuidof(IAccessKeyConverter));
-  *value = owned.Detach();
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    const _bstr_t stored = MainText(L"reg_Accesskey");
+    BSTR typed = nullptr;
+    IAccessKeyConverterPtr converter = Converter();
+    const HRESULT hr = converter->ToTyped(stored.length() ? static_cast<BSTR>(stored) : nullptr, &typed);
+    _bstr_t owned(typed, false);
+    if (FAILED(hr)) _com_issue_errorex(hr, converter, __uuidof(IAccessKeyConverter));
+    *value = owned.Detach();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::PutAccesskey(BSTR value) {
-  FLG_BEGIN
-  if (!value) return E_INVALIDARG;
-  BSTR stored = nullptr;
-  IAccessKeyConverterPtr converter = Converter();
-  const HRESULT hr = converter->ToStored(value, &stored);
-  _bstr_t owned(stored, false);
-  if (FAILED(hr)) _com_issue_errorex(hr, converter, __uuidof(IAccessKeyConverter));
-  PutMainText(L"reg_Accesskey", owned.length() ? static_cast<BSTR>(owned) : nullptr);
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return E_INVALIDARG;
+    BSTR stored = nullptr;
+    IAccessKeyConverterPtr converter = Converter();
+    const HRESULT hr = converter->ToStored(value, &stored);
+    _bstr_t owned(stored, false);
+    if (FAILED(hr)) _com_issue_errorex(hr, converter, __uuidof(IAccessKeyConverter));
+    PutMainText(L"reg_Accesskey", owned.length() ? static_cast<BSTR>(owned) : nullptr);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetServiceName(BSTR* value) {
-  FLG_BEGIN
-  if (!value) return E_POINTER;
-  *value = nullptr;
-  _variant_t name;
-  if (!ProviderColumn(L"ss_Name", name)) return E_FAIL;
-  *value = IsNull(name) ? SysAllocString(L"") : _bstr_t(name).Detach();
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    _variant_t name;
+    if (!ProviderColumn(L"ss_Name", name)) return E_FAIL;
+    *value = IsNull(name) ? SysAllocString(L"") : _bstr_t(name).Detach();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetSvcUserId(LONGLONG* value) {
-  FLG_BEGIN
-  if (!value) return E_POINTER;
-  *value = 0;
-  const _variant_t stored = MainField(L"reg_SvcUserId")->GetValue();
-  if (stored.vt == VT_DECIMAL) {
-    *value = static_cast<LONGLONG>(stored.decVal.Lo64);
-  } else if (stored.vt == VT_I8) {
-    *value = stored.llVal;
-  } else if (!IsNull(stored)) {
-    _variant_t converted;
-    if (SUCCEEDED(VariantChangeType(&converted, &stored, 0, VT_I8))) *value = converted.llVal;
-  }
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    *value = 0;
+    const _variant_t stored = MainField(L"reg_SvcUserId")->GetValue();
+    if (stored.vt == VT_DECIMAL) {
+      *value = static_cast<LONGLONG>(stored.decVal.Lo64);
+    } else if (stored.vt == VT_I8) {
+      *value = stored.llVal;
+    } else if (!IsNull(stored)) {
+      _variant_t converted;
+      if (SUCCEEDED(VariantChangeType(&converted, &stored, 0, VT_I8))) *value = converted.llVal;
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::PutSvcUserId(LONGLONG value) {
-  FLG_BEGIN
-  if (value == 0) return E_INVALIDARG;
-  MainField(L"reg_SvcUserId")->PutValue(_variant_t(value));
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (value == 0) return E_INVALIDARG;
+    MainField(L"reg_SvcUserId")->PutValue(_variant_t(value));
+    return S_OK;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
 // LotrixRegistration: custom values, sites, check and save
 
 STDMETHODIMP CCoRegistration::GetCustData(LotrixRegCustData** data) {
-  FLG_BEGIN
-  if (!data) return E_POINTER;
-  *data = nullptr;
-  DataSet(1);
-  *data = static_cast<LotrixRegCustData*>(this);
-  (*data)->AddRef();
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!data) return E_POINTER;
+    *data = nullptr;
+    DataSet(1);
+    *data = static_cast<LotrixRegCustData*>(this);
+    (*data)->AddRef();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetSubData(IUnknown** sites) {
@@ -168,9 +168,9 @@ STDMETHODIMP CCoRegistration::GetSubData(IUnknown** sites) {
   *sites = nullptr;
   try {
     if (!m_sites) BuildSiteList();
-  } catch (const _com_error& e) {
+  } catch (const _com_error&) {
     // The list could not be built: no list, with the reason as error information.
-    Failed(e, nullptr);
+    Failed(nullptr);
     return E_POINTER;
   }
   return m_sites->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(sites));
@@ -214,31 +214,31 @@ STDMETHODIMP CCoRegistration::GetErrorList(LONG* list) {
 // LotrixRegistration: the account's texts at the service, asked from its connector
 
 HRESULT CCoRegistration::AskConnector(AccountText which, BSTR* text) {
-  FLG_BEGIN
-  if (!text) return E_POINTER;
-  *text = nullptr;
-  GUID clsid = GUID_NULL;
-  HRESULT hr = GetConnectorClsid(&clsid);
-  if (FAILED(hr)) _com_issue_errorex(hr, static_cast<IRegistration*>(this), __uuidof(IRegistration));
-  IAuctionSiteAccountPtr connector(FlgCreateRunning(clsid));
-  if (!connector) return E_POINTER;
-  LONGLONG userId = 0;
-  LONG provider = 0;
-  hr = GetSvcUserId(&userId);
-  if (SUCCEEDED(hr)) hr = GetSvcProvId(&provider);
-  if (FAILED(hr)) _com_issue_errorex(hr, static_cast<LotrixRegistration*>(this), __uuidof(LotrixRegistration));
-  const _variant_t user(userId);
-  switch (which) {
-    case AccountText::ConnectorValue:
-      hr = connector->GetConnectorValue(user, provider, text);
-      if (FAILED(hr)) _com_issue_errorex(hr, connector, __uuidof(IAuctionSiteAccount));
-      return hr;
-    case AccountText::AuctionsUrl:
-      return connector->GetMyAuctionsUrl(user, provider, text);
-    default:
-      return connector->GetMyPageUrl(user, provider, text);
-  }
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!text) return E_POINTER;
+    *text = nullptr;
+    GUID clsid = GUID_NULL;
+    HRESULT hr = GetConnectorClsid(&clsid);
+    if (FAILED(hr)) _com_issue_errorex(hr, static_cast<IRegistration*>(this), __uuidof(IRegistration));
+    IAuctionSiteAccountPtr connector(FlgCreateRunning(clsid));
+    if (!connector) return E_POINTER;
+    LONGLONG userId = 0;
+    LONG provider = 0;
+    hr = GetSvcUserId(&userId);
+    if (SUCCEEDED(hr)) hr = GetSvcProvId(&provider);
+    if (FAILED(hr)) _com_issue_errorex(hr, static_cast<LotrixRegistration*>(this), __uuidof(LotrixRegistration));
+    const _variant_t user(userId);
+    switch (which) {
+      case AccountText::ConnectorValue:
+        hr = connector->GetConnectorValue(user, provider, text);
+        if (FAILED(hr)) _com_issue_errorex(hr, connector, __uuidof(IAuctionSiteAccount));
+        return hr;
+      case AccountText::AuctionsUrl:
+        return connector->GetMyAuctionsUrl(user, provider, text);
+      default:
+        return connector->GetMyPageUrl(user, provider, text);
+    }
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetConnectorValue(BSTR* value) { return AskConnector(AccountText::ConnectorValue, value); }
@@ -249,63 +249,63 @@ STDMETHODIMP CCoRegistration::GetMyPageUrl(BSTR* url) { return AskConnector(Acco
 // LotrixRegCustData
 
 STDMETHODIMP CCoRegistration::GetCount(LONG* count) {
-  FLG_BEGIN
-  if (!count) return E_POINTER;
-  _RecordsetPtr values = DataSet(1);
-  CFlgFilterScope keep(values);
-  values->PutFilter(_variant_t(L""));
-  *count = values->GetRecordCount();
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!count) return E_POINTER;
+    _RecordsetPtr values = DataSet(1);
+    CFlgFilterScope keep(values);
+    values->PutFilter(_variant_t(L""));
+    *count = values->GetRecordCount();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetValue(VARIANT name, VARIANT* value) {
-  FLG_BEGIN
-  if (!value) return E_POINTER;
-  CString criterion;
-  // A name's quotes are doubled, as the filter's own rule wants.
-  if (name.vt == VT_BSTR) criterion.Format(L"rd_Name='%ls'", hxSqlQuote(name.bstrVal ? name.bstrVal : L"").GetString());
-  else if (name.vt == VT_I4) criterion.Format(L"rd_Name=%ld", name.lVal);
-  else return E_INVALIDARG;
-  VariantClear(value);
-  _RecordsetPtr values = DataSet(1);
-  values->PutFilter(_variant_t(L""));
-  CFlgFilterScope unfiltered(values);  // no filter afterwards, also after a failure
-  values->PutFilter(_variant_t(criterion.GetString()));
-  if (values->GetadoEOF()) return S_OK;
-  for (const wchar_t* column : kValueColumns) {
-    _variant_t stored = FieldOf(values, column)->GetValue();
-    if (IsNull(stored)) continue;
-    if (stored.vt == VT_DECIMAL) stored = _variant_t(static_cast<LONGLONG>(stored.decVal.Lo64));
-    return VariantCopy(value, &stored);
-  }
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return E_POINTER;
+    CString criterion;
+    // A name's quotes are doubled, as the filter's own rule wants.
+    if (name.vt == VT_BSTR) criterion.Format(L"rd_Name='%ls'", hxSqlQuote(name.bstrVal ? name.bstrVal : L"").GetString());
+    else if (name.vt == VT_I4) criterion.Format(L"rd_Name=%ld", name.lVal);
+    else return E_INVALIDARG;
+    VariantClear(value);
+    _RecordsetPtr values = DataSet(1);
+    values->PutFilter(_variant_t(L""));
+    CFlgFilterScope unfiltered(values);  // no filter afterwards, also after a failure
+    values->PutFilter(_variant_t(criterion.GetString()));
+    if (values->GetadoEOF()) return S_OK;
+    for (const wchar_t* column : kValueColumns) {
+      _variant_t stored = FieldOf(values, column)->GetValue();
+      if (IsNull(stored)) continue;
+      if (stored.vt == VT_DECIMAL) stored = _variant_t(static_cast<LONGLONG>(stored.decVal.Lo64));
+      return VariantCopy(value, &stored);
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::SetValue(VARIANT name, VARIANT value) {
-  FLG_BEGIN
-  if (name.vt == VT_I4) return E_NOTIMPL;
-  if (name.vt != VT_BSTR) return E_INVALIDARG;
-  // A type that cannot be stored is refused before anything is added.
-  const wchar_t* target = ValueColumn(value.vt);
-  if (!target) return E_INVALIDARG;
-  const wchar_t* text = name.bstrVal ? name.bstrVal : L"";
-  CString criterion;
-  criterion.Format(L"rd_name='%ls'", hxSqlQuote(text).GetString());
-  _RecordsetPtr values = DataSet(1);
-  values->PutFilter(_variant_t(L""));
-  CFlgFilterScope unfiltered(values);  // no filter afterwards, also after a failure
-  values->PutFilter(_variant_t(criterion.GetString()));
-  if (values->GetadoEOF()) {
-    hx::Check(AddSubRow(1));
-    FieldOf(values, L"rd_name")->PutValue(_variant_t(text));
-  }
-  // One value per name: the other value columns are emptied, so the new value is the one read.
-  _variant_t null;
-  null.vt = VT_NULL;
-  for (const wchar_t* column : kValueColumns)
-    FieldOf(values, column)->PutValue(wcscmp(column, target) == 0 ? _variant_t(value) : null);
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (name.vt == VT_I4) return E_NOTIMPL;
+    if (name.vt != VT_BSTR) return E_INVALIDARG;
+    // A type that cannot be stored is refused before anything is added.
+    const wchar_t* target = ValueColumn(value.vt);
+    if (!target) return E_INVALIDARG;
+    const wchar_t* text = name.bstrVal ? name.bstrVal : L"";
+    CString criterion;
+    criterion.Format(L"rd_name='%ls'", hxSqlQuote(text).GetString());
+    _RecordsetPtr values = DataSet(1);
+    values->PutFilter(_variant_t(L""));
+    CFlgFilterScope unfiltered(values);  // no filter afterwards, also after a failure
+    values->PutFilter(_variant_t(criterion.GetString()));
+    if (values->GetadoEOF()) {
+      hx::Check(AddSubRow(1));
+      FieldOf(values, L"rd_name")->PutValue(_variant_t(text));
+    }
+    // One value per name: the other value columns are emptied, so the new value is the one read.
+    _variant_t null;
+    null.vt = VT_NULL;
+    for (const wchar_t* column : kValueColumns)
+      FieldOf(values, column)->PutValue(wcscmp(column, target) == 0 ? _variant_t(value) : null);
+    return S_OK;
+  });
 }

@@ -85,10 +85,10 @@ HRESULT CCoRegistration::GetBoolOf(const wchar_t* column, BOOL* value, HRESULT n
 }
 
 HRESULT CCoRegistration::PutBoolOf(const wchar_t* column, BOOL value) {
-  FLG_BEGIN
-  PutBool(column, value);
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    PutBool(column, value);
+    return S_OK;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -105,35 +105,35 @@ bool CCoRegistration::ProviderColumn(const wchar_t* column, _variant_t& value) {
 }
 
 STDMETHODIMP CCoRegistration::GetConnectorClsid(GUID* clsid) {
-  FLG_BEGIN
-  if (!clsid) return E_INVALIDARG;
-  _variant_t progId;
-  if (!ProviderColumn(L"ss_ProgId", progId)) {
-    CString text;
-    text.Format(L"Nie ma serwisu aukcyjnego konta (dostawca %ld).", MainLong(L"reg_SvcProvId"));
-    return ReportErrorText(CLSID_CoRegistration, __uuidof(IRegistration), E_FAIL, text);
-  }
-  return CLSIDFromProgID(IsNull(progId) ? _bstr_t(L"") : _bstr_t(progId), clsid);
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!clsid) return E_INVALIDARG;
+    _variant_t progId;
+    if (!ProviderColumn(L"ss_ProgId", progId)) {
+      CString text;
+      text.Format(L"Nie ma serwisu aukcyjnego konta (dostawca %ld).", MainLong(L"reg_SvcProvId"));
+      return ReportErrorText(CLSID_CoRegistration, __uuidof(IRegistration), E_FAIL, text);
+    }
+    return CLSIDFromProgID(IsNull(progId) ? _bstr_t(L"") : _bstr_t(progId), clsid);
+  });
 }
 
 STDMETHODIMP CCoRegistration::InitNew(LONG svcProvId) {
-  FLG_BEGIN
-  PutMainLong(L"reg_SvcProvId", svcProvId);
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    PutMainLong(L"reg_SvcProvId", svcProvId);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetDefaultCtx(LONG* regId, LONG* regSiteId) {
-  FLG_BEGIN
-  if (!regId || !regSiteId) return E_POINTER;
-  *regId = MainLong(L"reg_Id");
-  _RecordsetPtr sites = DataSet(2);
-  if (Empty(sites)) return E_FAIL;
-  sites->MoveFirst();
-  *regSiteId = LongOf(FieldOf(sites, L"rs_Id")->GetValue());
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!regId || !regSiteId) return E_POINTER;
+    *regId = MainLong(L"reg_Id");
+    _RecordsetPtr sites = DataSet(2);
+    if (Empty(sites)) return E_FAIL;
+    sites->MoveFirst();
+    *regSiteId = LongOf(FieldOf(sites, L"rs_Id")->GetValue());
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetInfo(BSTR* info) {
@@ -146,25 +146,25 @@ STDMETHODIMP CCoRegistration::GetInfo(BSTR* info) {
 // The seller-zone settings dialog through the base's show operation, in the dialog mode. A null
 // window goes on as none.
 STDMETHODIMP CCoRegistration::StatusesOptionsEdit(IUnknown* window, IUnknown* instance) {
-  FLG_BEGIN
-  IUnknownPtr windowFace;
-  if (window) {
-    windowFace = IFlgWndPtr(window);
-    if (!windowFace) windowFace = window;
-  }
-  IFlgInstancePtr instanceFace(instance);
-  const BYTE previous = m_dialogMode;
-  m_dialogMode = 1;
-  HRESULT hr = S_OK;
-  try {
-    hr = Show(windowFace, instanceFace);
-  } catch (...) {
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    IUnknownPtr windowFace;
+    if (window) {
+      windowFace = IFlgWndPtr(window);
+      if (!windowFace) windowFace = window;
+    }
+    IFlgInstancePtr instanceFace(instance);
+    const BYTE previous = m_dialogMode;
+    m_dialogMode = 1;
+    HRESULT hr = S_OK;
+    try {
+      hr = Show(windowFace, instanceFace);
+    } catch (...) {
+      m_dialogMode = previous;
+      throw;
+    }
     m_dialogMode = previous;
-    throw;
-  }
-  m_dialogMode = previous;
-  return hr;
-  FLG_END(nullptr)
+    return hr;
+  });
 }
 
 STDMETHODIMP CCoRegistration::GetST_StatusesServiceActive(BOOL* value) {
@@ -193,19 +193,19 @@ STDMETHODIMP CCoRegistration::GetST_WWW(BSTR* value) { return GetMainText(L"reg_
 STDMETHODIMP CCoRegistration::PutST_WWW(BSTR value) { return SetMainText(L"reg_ST_WWW", value); }
 
 STDMETHODIMP CCoRegistration::GetST_LastSynch(VARIANT* value) {
-  FLG_BEGIN
-  if (!value) return E_INVALIDARG;
-  VariantInit(value);
-  const _variant_t stored = MainField(L"reg_ST_LastSynch")->GetValue();
-  return VariantCopy(value, &stored);
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!value) return E_INVALIDARG;
+    VariantInit(value);
+    const _variant_t stored = MainField(L"reg_ST_LastSynch")->GetValue();
+    return VariantCopy(value, &stored);
+  });
 }
 
 STDMETHODIMP CCoRegistration::PutST_LastSynch(VARIANT value) {
-  FLG_BEGIN
-  MainField(L"reg_ST_LastSynch")->PutValue(_variant_t(value));
-  return S_OK;
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    MainField(L"reg_ST_LastSynch")->PutValue(_variant_t(value));
+    return S_OK;
+  });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -108,55 +108,40 @@ STDMETHODIMP CCoRegManager::InterfaceSupportsErrorInfo(REFIID iid) {
   return iid == __uuidof(IRegManager) ? S_OK : S_FALSE;
 }
 
-// Runs a method's work in Lotrix's module state; a COM error becomes its HRESULT (the error
-// information the failing object set stays the thread's).
-#define REGMGR_BEGIN                \
-  AFX_MANAGE_STATE(m_pModuleState); \
-  try {
-#define REGMGR_END                   \
-  }                                  \
-  catch (const _com_error& e) {      \
-    return e.Error();                \
-  }                                  \
-  catch (const std::bad_alloc&) {    \
-    return E_OUTOFMEMORY;            \
-  }                                  \
-  catch (...) {                      \
-    return E_UNEXPECTED;             \
-  }
-
 STDMETHODIMP CCoRegManager::Show(LONG hwndParent) {
-  REGMGR_BEGIN
-  IFlgInstancePtr instance = hx::Instance();
-  const HRESULT right = instance->CheckRight(kRightAccountManager, 0);
-  if (FAILED(right)) {
-    instance->ShowRightRefused(kRightAccountManager, hwndParent);
-    return right;
-  }
-  // Owned by the window the caller named, else the host's main window.
-  HWND owner = HwndFromLong(hwndParent);
-  if (!IsWindow(owner)) {
-    owner = nullptr;
-    IUnknown* raw = nullptr;
-    if (SUCCEEDED(instance->GetMainWindow(&raw)) && raw) {
-      IUnknownPtr object(raw, false);
-      IFlgWndPtr main(object);
-      LONG hwnd = 0;
-      if (main && SUCCEEDED(main->GetWindow(&hwnd))) owner = HwndFromLong(hwnd);
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&]() -> HRESULT {
+    IFlgInstancePtr instance = hx::Instance();
+    const HRESULT right = instance->CheckRight(kRightAccountManager, 0);
+    if (FAILED(right)) {
+      instance->ShowRightRefused(kRightAccountManager, hwndParent);
+      return right;
     }
-  }
-  CRegManagerDlg dialog(this, CWnd::FromHandle(owner));
-  dialog.DoModal();
-  return S_OK;
-  REGMGR_END
+    // Owned by the window the caller named, else the host's main window.
+    HWND owner = HwndFromLong(hwndParent);
+    if (!IsWindow(owner)) {
+      owner = nullptr;
+      IUnknown* raw = nullptr;
+      if (SUCCEEDED(instance->GetMainWindow(&raw)) && raw) {
+        IUnknownPtr object(raw, false);
+        IFlgWndPtr main(object);
+        LONG hwnd = 0;
+        if (main && SUCCEEDED(main->GetWindow(&hwnd))) owner = HwndFromLong(hwnd);
+      }
+    }
+    CRegManagerDlg dialog(this, CWnd::FromHandle(owner));
+    dialog.DoModal();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegManager::RegAdd(LONG hwndParent, LONG lServiceId, LONG* pOut) {
-  REGMGR_BEGIN
-  if (!pOut) return E_POINTER;
-  *pOut = 0;
-  return AddAccount(HwndFromLong(hwndParent), lServiceId, pOut);
-  REGMGR_END
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&]() -> HRESULT {
+    if (!pOut) return E_POINTER;
+    *pOut = 0;
+    return AddAccount(HwndFromLong(hwndParent), lServiceId, pOut);
+  });
 }
 
 namespace {
@@ -289,82 +274,86 @@ HRESULT CCoRegManager::AddAccount(HWND parent, LONG service, LONG* out) {
 }
 
 STDMETHODIMP CCoRegManager::RegEdit(LONG, LONG lRegId) {
-  REGMGR_BEGIN
-  if (lRegId == 0) return E_INVALIDARG;
-  IUnknownPtr account = LoadAccount(lRegId);
-  IFlgInstancePtr instance = hx::Instance();
-  IUnknown* raw = nullptr;
-  hx::Check(instance->GetMainWindow(&raw));
-  IUnknownPtr main(raw, false);
-  BOOL active = FALSE;
-  hx::Check(Face<LotrixRegistration>(account)->GetActive(&active));
-  IFlgItemViewPtr view = Face<IFlgItemView>(account);
-  const HRESULT hr = active ? view->Show(main, instance) : view->ShowReadOnly(main, instance);
-  return FAILED(hr) ? hr : S_OK;
-  REGMGR_END
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&]() -> HRESULT {
+    if (lRegId == 0) return E_INVALIDARG;
+    IUnknownPtr account = LoadAccount(lRegId);
+    IFlgInstancePtr instance = hx::Instance();
+    IUnknown* raw = nullptr;
+    hx::Check(instance->GetMainWindow(&raw));
+    IUnknownPtr main(raw, false);
+    BOOL active = FALSE;
+    hx::Check(Face<LotrixRegistration>(account)->GetActive(&active));
+    IFlgItemViewPtr view = Face<IFlgItemView>(account);
+    const HRESULT hr = active ? view->Show(main, instance) : view->ShowReadOnly(main, instance);
+    return FAILED(hr) ? hr : S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegManager::RegDelete(LONG, LONG lRegId) {
-  REGMGR_BEGIN
-  if (lRegId <= 0) return S_OK;
-  IUnknownPtr account = LoadAccount(lRegId);
-  IFlgItemPtr item = Face<IFlgItem>(account);
-  hx::Check(item->BeginEdit());
-  hx::Check(item->Delete(Factory(), _variant_t(lRegId)));
-  ClearSelectionOf(lRegId);
-  return S_OK;
-  REGMGR_END
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&]() -> HRESULT {
+    if (lRegId <= 0) return S_OK;
+    IUnknownPtr account = LoadAccount(lRegId);
+    IFlgItemPtr item = Face<IFlgItem>(account);
+    hx::Check(item->BeginEdit());
+    hx::Check(item->Delete(Factory(), _variant_t(lRegId)));
+    ClearSelectionOf(lRegId);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegManager::GetRegList(_Recordset** pVal) {
-  REGMGR_BEGIN
-  if (!pVal) return E_POINTER;
-  *pVal = nullptr;
-  _ConnectionPtr connection = CHxInstance::GetConnection();
-  if (!connection) return E_POINTER;
-  _RecordsetPtr view;
-  hx::Check(view.CreateInstance(__uuidof(Recordset)));
-  view->PutCursorLocation(adUseClient);
-  view->Open(_variant_t(L"SELECT * FROM vw_RegManager"), _variant_t(static_cast<IDispatch*>(connection)),
-             adOpenStatic, adLockReadOnly, adCmdText);
-  view->PutRefActiveConnection(nullptr);
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&]() -> HRESULT {
+    if (!pVal) return E_POINTER;
+    *pVal = nullptr;
+    _ConnectionPtr connection = CHxInstance::GetConnection();
+    if (!connection) return E_POINTER;
+    _RecordsetPtr view;
+    hx::Check(view.CreateInstance(__uuidof(Recordset)));
+    view->PutCursorLocation(adUseClient);
+    view->Open(_variant_t(L"SELECT * FROM vw_RegManager"), _variant_t(static_cast<IDispatch*>(connection)),
+               adOpenStatic, adLockReadOnly, adCmdText);
+    view->PutRefActiveConnection(nullptr);
 
-  _RecordsetPtr list;
-  hx::Check(list.CreateInstance(__uuidof(Recordset)));
-  struct Column {
-    const wchar_t* name;
-    DataTypeEnum type;
-    LONG size;
-  };
-  const Column columns[] = {
-      {L"reg_Id", adInteger, 4},          {L"reg_Username", adVarChar, kUsernameSize},
-      {L"ss_Name", adVarWChar, kServiceNameSize}, {L"reg_Active", adBoolean, 1},
-      {L"reg_HasShop", adBoolean, 1},     {L"reg_SvcUserId", adBigInt, 8},
-      {L"reg_SvcProvId", adInteger, 4},
-  };
-  for (const Column& c : columns) list->GetFields()->Append(c.name, c.type, c.size, adFldUpdatable);
-  list->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
-  if (!(view->GetBOF() && view->GetadoEOF())) {
-    for (view->MoveFirst(); !view->GetadoEOF(); view->MoveNext()) {
-      list->AddNew();
-      for (const Column& c : columns) {
-        const _variant_t value = view->GetFields()->GetItem(_variant_t(c.name))->GetValue();
-        // A NULL in the view leaves the field empty.
-        if (!IsNullValue(value)) list->GetFields()->GetItem(_variant_t(c.name))->PutValue(value);
+    _RecordsetPtr list;
+    hx::Check(list.CreateInstance(__uuidof(Recordset)));
+    struct Column {
+      const wchar_t* name;
+      DataTypeEnum type;
+      LONG size;
+    };
+    const Column columns[] = {
+        {L"reg_Id", adInteger, 4},          {L"reg_Username", adVarChar, kUsernameSize},
+        {L"ss_Name", adVarWChar, kServiceNameSize}, {L"reg_Active", adBoolean, 1},
+        {L"reg_HasShop", adBoolean, 1},     {L"reg_SvcUserId", adBigInt, 8},
+        {L"reg_SvcProvId", adInteger, 4},
+    };
+    for (const Column& c : columns) list->GetFields()->Append(c.name, c.type, c.size, adFldUpdatable);
+    list->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
+    if (!(view->GetBOF() && view->GetadoEOF())) {
+      for (view->MoveFirst(); !view->GetadoEOF(); view->MoveNext()) {
+        list->AddNew();
+        for (const Column& c : columns) {
+          const _variant_t value = view->GetFields()->GetItem(_variant_t(c.name))->GetValue();
+          // A NULL in the view leaves the field empty.
+          if (!IsNullValue(value)) list->GetFields()->GetItem(_variant_t(c.name))->PutValue(value);
+        }
+        list->Update();
       }
-      list->Update();
+      list->MoveFirst();
     }
-    list->MoveFirst();
-  }
-  *pVal = list.Detach();
-  return S_OK;
-  REGMGR_END
+    *pVal = list.Detach();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoRegManager::RegActivate(LONG lRegId, VARIANT_BOOL bActive) {
-  REGMGR_BEGIN
-  return Activate(lRegId, bActive != VARIANT_FALSE);
-  REGMGR_END
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&]() -> HRESULT {
+    return Activate(lRegId, bActive != VARIANT_FALSE);
+  });
 }
 
 HRESULT CCoRegManager::Activate(LONG id, bool activate) {
@@ -452,10 +441,11 @@ HRESULT CCoRegManager::Activate(LONG id, bool activate) {
 }
 
 STDMETHODIMP CCoRegManager::RegEditStatuses(LONG, LONG lRegId) {
-  REGMGR_BEGIN
-  IUnknownPtr account = LoadAccount(lRegId);
-  IRegistrationPtr registration = Face<IRegistration>(account);
-  // No window goes on as none.
-  return registration->StatusesOptionsEdit(nullptr, hx::Instance());
-  REGMGR_END
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&]() -> HRESULT {
+    IUnknownPtr account = LoadAccount(lRegId);
+    IRegistrationPtr registration = Face<IRegistration>(account);
+    // No window goes on as none.
+    return registration->StatusesOptionsEdit(nullptr, hx::Instance());
+  });
 }

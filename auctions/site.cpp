@@ -171,44 +171,44 @@ HRESULT CCoSite::DictionaryOf(LONG kind, LONG ident, bool forEdit, _Recordset** 
 }
 
 STDMETHODIMP CCoSite::GetSpecificData(lotrixSpecificDataType kind, _Recordset** data) {
-  FLG_BEGIN
-  if (!data) return E_POINTER;
-  *data = nullptr;
-  return Dictionary(kind, false, data);
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!data) return E_POINTER;
+    *data = nullptr;
+    return Dictionary(kind, false, data);
+  });
 }
 
 STDMETHODIMP CCoSite::GetSpecificDataForEdit(lotrixSpecificDataType kind, _Recordset** data) {
-  FLG_BEGIN
-  if (!data) return E_POINTER;
-  *data = nullptr;
-  return Dictionary(kind, true, data);
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!data) return E_POINTER;
+    *data = nullptr;
+    return Dictionary(kind, true, data);
+  });
 }
 
 STDMETHODIMP CCoSite::GetSpecificDataExt(lotrixSpecificDataType kind, LONG ident, _Recordset** data) {
-  FLG_BEGIN
-  if (!data) return E_POINTER;
-  *data = nullptr;
-  return DictionaryOf(kind, ident, false, data);
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!data) return E_POINTER;
+    *data = nullptr;
+    return DictionaryOf(kind, ident, false, data);
+  });
 }
 
 STDMETHODIMP CCoSite::GetSpecificDataExtForEdit(lotrixSpecificDataType kind, LONG ident, _Recordset** data) {
-  FLG_BEGIN
-  if (!data) return E_POINTER;
-  *data = nullptr;
-  return DictionaryOf(kind, ident, true, data);
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!data) return E_POINTER;
+    *data = nullptr;
+    return DictionaryOf(kind, ident, true, data);
+  });
 }
 
 STDMETHODIMP CCoSite::GetSpecificRegDataExt(lotrixSpecificDataType kind, LONG ident, LONG regId, _Recordset** data) {
-  FLG_BEGIN
-  if (!data) return E_POINTER;
-  *data = nullptr;
-  if (kind != lotrixSpecificDataShopCategory && kind != lotrixSpecificDataShopCategoryParent) return E_NOTIMPL;
-  CString sql;
-  sql.Format(kStatements[kind].select, MainLong(L"st_Id"), ident, regId);
-  return HandOut(Open(sql, false), data);
-  FLG_END(nullptr)
+  return FlgBoundary(nullptr, [&]() -> HRESULT {
+    if (!data) return E_POINTER;
+    *data = nullptr;
+    if (kind != lotrixSpecificDataShopCategory && kind != lotrixSpecificDataShopCategoryParent) return E_NOTIMPL;
+    CString sql;
+    sql.Format(kStatements[kind].select, MainLong(L"st_Id"), ident, regId);
+    return HandOut(Open(sql, false), data);
+  });
 }

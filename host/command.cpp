@@ -63,10 +63,7 @@ bool Ask(const std::wstring& question, bool yes, bool no) {
 }
 
 void Check(HRESULT hr) {
-  if (SUCCEEDED(hr)) return;
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(hr, info);
+  if (FAILED(hr)) platform::com::RaiseWithThreadInfo(hr);
 }
 
 std::optional<LockHolder> FindLockHolder(const _ConnectionPtr& connection, const LockKey& key) {

@@ -65,7 +65,7 @@ class CHostPhoneList : public IAuctionImages {
     *contains = VARIANT_FALSE;
     std::wstring text;
     if (!Text(phone, text)) return E_INVALIDARG;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       *contains = m_customer->HasPhone(text) ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
     });
@@ -73,7 +73,7 @@ class CHostPhoneList : public IAuctionImages {
   STDMETHOD(Add)(VARIANT phone) override {
     std::wstring text;
     if (!Text(phone, text)) return E_INVALIDARG;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       m_customer->AddPhone(text);
       return S_OK;
     });
@@ -110,7 +110,7 @@ STDMETHODIMP CHostCustomer::Load(IFlgDataFactory* factory, VARIANT id) {
 STDMETHODIMP CHostCustomer::Check() {
   HRESULT hr = CHostItem::Check();
   if (hr != S_OK && hr != E_INVALIDARG) return hr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     if (TextOf(Column(L"cs_Name")->GetValue()).IsEmpty() && TextOf(Column(L"cs_Surname")->GetValue()).IsEmpty() &&
         TextOf(Column(L"cs_Nick")->GetValue()).IsEmpty())
       AddError(L"Nie podano nazwy ani nicku klienta.");
@@ -182,7 +182,7 @@ void CHostCustomer::AfterWrite(bool) {
 STDMETHODIMP CHostCustomer::GetAddress(IUnknown** address) {
   if (!address) return E_POINTER;
   *address = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     Column(L"cs_Id");  // a customer without its row has no address
     return CFlgComObject<CHostCustomerAddress>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(address), this);
   });
@@ -191,7 +191,7 @@ STDMETHODIMP CHostCustomer::GetAddress(IUnknown** address) {
 STDMETHODIMP CHostCustomer::GetPhones(IUnknown** phones) {
   if (!phones) return E_POINTER;
   *phones = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     Column(L"cs_Id");  // a customer without its row has no phones
     return CFlgComObject<CHostPhoneList>::Create(__uuidof(IUnknown), reinterpret_cast<void**>(phones), this);
   });
@@ -203,7 +203,7 @@ STDMETHODIMP CHostCustomer::PutEmail(BSTR email, LONG) {
 }
 
 STDMETHODIMP CHostCustomer::PutPhone(BSTR phone, LONG flags) {
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const std::wstring text = Trimmed(phone);
     const std::wstring earlier = TextOf(Column(L"cs_Phone")->GetValue()).GetString();
     if (flags != 0 && !earlier.empty() && earlier != text) {
@@ -220,7 +220,7 @@ STDMETHODIMP CHostCustomer::PutPhone(BSTR phone, LONG flags) {
 STDMETHODIMP CHostCustomer::GetDisplayName(BSTR* name) {
   if (!name) return E_POINTER;
   *name = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     CString shown = TextOf(Column(L"cs_Name")->GetValue());
     const CString surname = TextOf(Column(L"cs_Surname")->GetValue());
     if (!surname.IsEmpty()) shown += (shown.IsEmpty() ? L"" : L" ") + surname;
@@ -234,7 +234,7 @@ STDMETHODIMP CHostCustomer::GetDisplayName(BSTR* name) {
 STDMETHODIMP CHostCustomer::GetServiceUserId(VARIANT* id) {
   if (!id) return E_POINTER;
   VariantInit(id);
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const _variant_t value = Column(L"cs_ExtServiceId")->GetValue();
     if (IsNullValue(value)) {
       id->vt = VT_NULL;

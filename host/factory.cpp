@@ -291,15 +291,6 @@ void DeleteOwnedRows(const _ConnectionPtr& connection, const wchar_t* table, LON
   connection->Execute(_bstr_t(sql), nullptr, kCmdTextNoRecords);
 }
 
-HRESULT Guard(const std::function<void()>& work) {
-  try {
-    work();
-    return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
-}
-
 }  // namespace
 
 // Writes the object's data sets: keys, links, then each data set's batch, in one transaction (a
@@ -352,7 +343,7 @@ void CHostInstance::WriteObject(IFlgDataSetup* object, bool inserting) {
 
 STDMETHODIMP CHostInstance::AttachObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     const auto defs = Definitions(object);
     // The main row, with the next temporary key, so that the object fills it and sub-rows link to it.
     _RecordsetPtr main = OpenSet(m_connection, defs[0], L"1 = 0");
@@ -369,7 +360,7 @@ STDMETHODIMP CHostInstance::AttachObject(IFlgDataSetup* object) {
 
 STDMETHODIMP CHostInstance::ReadObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     const auto defs = Definitions(object);
     const LONG id = MainId(object);
     _RecordsetPtr main = OpenSet(m_connection, defs[0], Where(defs, 0, id));
@@ -380,7 +371,7 @@ STDMETHODIMP CHostInstance::ReadObject(IFlgDataSetup* object) {
 
 STDMETHODIMP CHostInstance::ReadDataSet(IFlgDataSetup* object, LONG index) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     const auto defs = Definitions(object);
     if (index < 0 || index >= static_cast<LONG>(defs.size())) _com_issue_error(E_INVALIDARG);
     VARIANT_BOOL has = VARIANT_FALSE;
@@ -395,17 +386,17 @@ STDMETHODIMP CHostInstance::ReadDataSet(IFlgDataSetup* object, LONG index) {
 
 STDMETHODIMP CHostInstance::InsertObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] { WriteObject(object, true); });
+  return platform::com::Boundary([&] { WriteObject(object, true); });
 }
 
 STDMETHODIMP CHostInstance::UpdateObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] { WriteObject(object, false); });
+  return platform::com::Boundary([&] { WriteObject(object, false); });
 }
 
 STDMETHODIMP CHostInstance::DeleteObject(IFlgDataSetup* object) {
   if (!object) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     const auto defs = Definitions(object);
     const LONG id = MainId(object);
     // The keys of every sub-row first, while the rows that lead to them are all there; then the

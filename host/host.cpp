@@ -41,13 +41,6 @@ _RecordsetPtr OpenClient(const _ConnectionPtr& connection, const wchar_t* sql, L
 
 }  // namespace
 
-void RaiseHostError(HRESULT hr, const std::wstring& text) {
-  platform::com::ReportError(hr, text.c_str(), L"Vantor.Host");
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(hr, info);
-}
-
 std::wstring DefaultDatabasePath() {
   // The home folder as the user's shell and scripts/run.sh know it (HOME), else the account's.
   const char* variable = std::getenv("HOME");
@@ -130,7 +123,7 @@ std::wstring CheckDatabaseFile(const std::wstring& path, bool readOnly) {
 
 _ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly, std::vector<std::wstring>* report) {
   const std::wstring refused = CheckDatabaseFile(path, readOnly);
-  if (!refused.empty()) RaiseHostError(E_INVALIDARG, refused);
+  if (!refused.empty()) platform::com::Raise(E_INVALIDARG, refused.c_str(), L"Vantor.Host");
   _ConnectionPtr connection;
   HRESULT hr = connection.CreateInstance(__uuidof(Connection));
   if (FAILED(hr)) _com_issue_error(hr);
@@ -211,7 +204,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
   text.Format(L"Nie można dodać kolejnego konta serwisu aukcyjnego: identyfikator konta %ld przekracza najwyższy "
               L"dopuszczalny (%ld).",
               refused, kHighestAccountId);
-  RaiseHostError(E_FAIL, text.GetString());
+  platform::com::Raise(E_FAIL, text.GetString(), L"Vantor.Host");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -572,7 +565,7 @@ STDMETHODIMP CHostInstance::GetMainWindow(IUnknown** window) {
 
 STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
   if (!value) return E_POINTER;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     CString sql;
     sql.Format(L"SELECT st_Value FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'",
                hxSqlQuote(section).GetString(), hxSqlQuote(key).GetString());
@@ -585,13 +578,11 @@ STDMETHODIMP CHostInstance::GetSetting(BSTR section, BSTR key, VARIANT* value) {
     if (FAILED(hr)) return hr;
     VariantClear(value);
     return VariantCopy(value, &stored);
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     _variant_t text;
     HRESULT hr = VariantChangeType(&text, &value, 0, VT_BSTR);
     if (FAILED(hr)) return hr;
@@ -610,9 +601,7 @@ STDMETHODIMP CHostInstance::PutSetting(BSTR section, BSTR key, VARIANT value) {
       throw;
     }
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 // --- IFlgDataFactory
@@ -635,12 +624,10 @@ STDMETHODIMP CHostInstance::GetConnectionObject(LONG kind, IUnknown** object) {
 STDMETHODIMP CHostInstance::ReserveIds(BSTR table, LONG count, LONG* first) {
   if (!first) return E_POINTER;
   if (!table || !*table || count < 1) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     *first = ReserveKeys(m_connection, table, count);
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);  // the database's own explanation goes back with the code
-  }
+  });
 }
 
 // The reading and writing of data objects by their data-set definitions: factory.cpp.
@@ -760,7 +747,7 @@ STDMETHODIMP CHostInstance::Refresh(LONG what) {
 STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
   if (!recordset) return E_POINTER;
   *recordset = nullptr;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     // Every site of the active accounts (an account without a site once, its site columns
     // NULL), by account and then by the account's site row, disconnected from the database.
     _RecordsetPtr rs;
@@ -771,9 +758,7 @@ STDMETHODIMP CHostInstance::GetAccountSites(IUnknown** recordset) {
     if (FAILED(hr)) return hr;
     rs->PutRefActiveConnection(nullptr);
     return rs->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(recordset));
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostInstance::GetSelectedAccount(LONG* account) {

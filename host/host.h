@@ -18,9 +18,6 @@ namespace host {
 
 class JobLogWriter;
 
-// Raises a _com_error with the host's own explanation as its error information.
-[[noreturn]] void RaiseHostError(HRESULT hr, const std::wstring& text);
-
 // The default product database: ~/.local/share/vantor/vantor.db, in the home folder that HOME
 // names (the account's when HOME is not set).
 std::wstring DefaultDatabasePath();

@@ -92,9 +92,9 @@ STDMETHODIMP CHostImageStore::AddImage(BSTR name, VARIANT image, LONG* id) {
       *id = key;
     });
     return S_OK;
-  } catch (const _com_error& e) {
+  } catch (...) {
     *id = 0;
-    return platform::com::AnswerComError(e);
+    return platform::com::AnswerCurrentException();
   }
 }
 
@@ -165,24 +165,22 @@ STDMETHODIMP CHostImageRepository::GetPicture(LONG id, BSTR* name, IUnknown** st
     *stream = out.Detach();
     *found = VARIANT_TRUE;
     return S_OK;
-  } catch (const _com_error& e) {
+  } catch (...) {
     if (*name) SysFreeString(*name), *name = nullptr;
     *width = *height = *size = 0;
-    return platform::com::AnswerComError(e);
+    return platform::com::AnswerCurrentException();
   }
 }
 
 STDMETHODIMP CHostImageRepository::BeginTransaction(LONG* state) {
   if (!state) return E_POINTER;
   *state = 0;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     const LONG level = m_connection->BeginTrans();
     m_levels.push_back(level);
     *state = level;
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostImageRepository::EndTransaction(LONG state) {
@@ -190,12 +188,10 @@ STDMETHODIMP CHostImageRepository::EndTransaction(LONG state) {
   if (m_levels.empty() || m_levels.back() != state)
     return platform::com::ReportError(E_INVALIDARG, L"Nie rozpoczęto takiej transakcji obrazów.", L"Vantor.Host");
   m_levels.pop_back();
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     m_connection->CommitTrans();
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 }  // namespace host

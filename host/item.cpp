@@ -51,7 +51,7 @@ CString CHostItem::KeyWhere(LONG id) const {
 
 HRESULT CHostItem::Open(IFlgDataFactory* factory, const wchar_t* where) {
   if (!factory) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     m_factory = factory;
     _ConnectionPtr connection = ConnectionOf(factory);
     m_connection = connection;
@@ -62,9 +62,7 @@ HRESULT CHostItem::Open(IFlgDataFactory* factory, const wchar_t* where) {
     if (FAILED(hr)) return hr;
     m_rs = rs;
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostItem::GetClassID(CLSID* clsid) {
@@ -76,22 +74,20 @@ STDMETHODIMP CHostItem::GetClassID(CLSID* clsid) {
 STDMETHODIMP CHostItem::InitNew(IFlgDataFactory* factory, VARIANT) {
   HRESULT hr = Open(factory, L"1 = 0");
   if (FAILED(hr)) return hr;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     m_rs->AddNew();
     m_id.Clear();
     m_id.vt = VT_NULL;
     m_state = 1;
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostItem::Load(IFlgDataFactory* factory, VARIANT id) {
   if (id.vt != VT_I4) return E_INVALIDARG;
   HRESULT hr = Open(factory, KeyWhere(id.lVal));
   if (FAILED(hr)) return hr;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     if (m_rs->GetadoEOF()) {
       m_state = 0;
       return zephra::KD_E_DB_UNSPECIFIED;
@@ -99,9 +95,7 @@ STDMETHODIMP CHostItem::Load(IFlgDataFactory* factory, VARIANT id) {
     m_id = _variant_t(id.lVal);
     m_state = 3;
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostItem::InitCopy(IFlgDataFactory*, VARIANT) { return E_NOTIMPL; }
@@ -121,7 +115,7 @@ STDMETHODIMP CHostItem::EndEdit() {
 STDMETHODIMP CHostItem::Check() {
   m_errors.clear();
   if (!m_rs) return E_UNEXPECTED;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     for (const std::wstring& column : m_class.required) {
       _variant_t value = m_rs->GetFields()->GetItem(_variant_t(column.c_str()))->GetValue();
       const bool empty = value.vt == VT_NULL || value.vt == VT_EMPTY ||
@@ -129,9 +123,7 @@ STDMETHODIMP CHostItem::Check() {
       if (empty) m_errors.push_back(L"Nie wypełniono pola " + column + L".");
     }
     return m_errors.empty() ? S_OK : E_INVALIDARG;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostItem::Save() {
@@ -139,7 +131,7 @@ STDMETHODIMP CHostItem::Save() {
     return platform::com::ReportError(E_FAIL, L"Nie można zapisać obiektu, który nie został wczytany ani utworzony.",
                                       L"Vantor.Host", __uuidof(IFlgItem));
   const bool inserting = m_state == 1;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     try {
       InTransaction(m_connection, [&] {
         _variant_t key = m_id;
@@ -167,14 +159,12 @@ STDMETHODIMP CHostItem::Save() {
     IFlgInstancePtr instance(m_factory);
     if (instance) instance->RefreshObjectType(m_class.clsid, kind, m_id);
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostItem::Delete(IFlgDataFactory* factory, VARIANT id) {
   if (!factory || id.vt != VT_I4) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     _ConnectionPtr connection = ConnectionOf(factory);
     CString sql;
     sql.Format(L"DELETE FROM %s WHERE %s", m_class.table.c_str(), KeyWhere(id.lVal).GetString());
@@ -187,9 +177,7 @@ STDMETHODIMP CHostItem::Delete(IFlgDataFactory* factory, VARIANT id) {
     IFlgInstancePtr instance(factory);
     if (instance) instance->RefreshObjectType(m_class.clsid, 3, id);
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 STDMETHODIMP CHostItem::GetErrorCount(LONG* count) {
@@ -279,7 +267,7 @@ STDMETHODIMP CHostUser::GrantAccount(LONG account, LONG receive, LONG send, LONG
 STDMETHODIMP CHostUser::Save() {
   HRESULT hr = CHostItem::Save();
   if (FAILED(hr) || m_granted.empty()) return hr;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     _variant_t id;
     GetId(&id);
     if (id.vt != VT_I4) return E_UNEXPECTED;
@@ -292,9 +280,7 @@ STDMETHODIMP CHostUser::Save() {
     }
     m_granted.clear();
     return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 CFlgClassRegistration RegisterUserClass() {
@@ -310,7 +296,7 @@ FieldPtr CHostItem::Column(const wchar_t* name) const {
 HRESULT CHostItem::GetText(const wchar_t* column, BSTR* out) const {
   if (!out) return E_POINTER;
   *out = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const _variant_t value = Column(column)->GetValue();
     _bstr_t text = IsNullValue(value) ? _bstr_t(L"") : _bstr_t(value);
     *out = SysAllocString(static_cast<const wchar_t*>(text) ? static_cast<const wchar_t*>(text) : L"");
@@ -320,7 +306,7 @@ HRESULT CHostItem::GetText(const wchar_t* column, BSTR* out) const {
 
 HRESULT CHostItem::GetBool(const wchar_t* column, VARIANT_BOOL* out) const {
   if (!out) return E_POINTER;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const _variant_t value = Column(column)->GetValue();
     *out = !IsNullValue(value) && static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -329,7 +315,7 @@ HRESULT CHostItem::GetBool(const wchar_t* column, VARIANT_BOOL* out) const {
 
 HRESULT CHostItem::GetLong(const wchar_t* column, LONG* out) const {
   if (!out) return E_POINTER;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const _variant_t value = Column(column)->GetValue();
     *out = IsNullValue(value) ? 0 : static_cast<LONG>(value);
     return S_OK;
@@ -338,7 +324,7 @@ HRESULT CHostItem::GetLong(const wchar_t* column, LONG* out) const {
 
 HRESULT CHostItem::GetMoney(const wchar_t* column, CY* out) const {
   if (!out) return E_POINTER;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const _variant_t value = Column(column)->GetValue();
     CY cy{};
     if (!IsNullValue(value)) {
@@ -355,7 +341,7 @@ HRESULT CHostItem::GetMoney(const wchar_t* column, CY* out) const {
 HRESULT CHostItem::GetValue(const wchar_t* column, VARIANT* out) const {
   if (!out) return E_POINTER;
   VariantInit(out);
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     _variant_t value = Column(column)->GetValue();
     if (value.vt == VT_EMPTY) value.vt = VT_NULL;
     *out = value.Detach();
@@ -364,7 +350,7 @@ HRESULT CHostItem::GetValue(const wchar_t* column, VARIANT* out) const {
 }
 
 HRESULT CHostItem::PutValue(const wchar_t* column, const _variant_t& value) {
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     Column(column)->PutValue(value);
     return S_OK;
   });

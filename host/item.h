@@ -31,16 +31,6 @@ inline _variant_t NullValue() {
 // committed when it returns, rolled back when it raises, and what it raised is raised again.
 void InTransaction(const _ConnectionPtr& connection, const std::function<void()>& work);
 
-// Runs an interface method's work (which answers an HRESULT); a raised failure becomes its result.
-template <class F>
-HRESULT Guarded(F work) {
-  try {
-    return work();
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
-}
-
 struct ItemClass {
   GUID clsid;
   std::wstring table;

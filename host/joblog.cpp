@@ -120,7 +120,7 @@ HRESULT JobLogWriter::Flush() {
       m_report(text.GetString());
     }
     m_waiting.clear();
-    return platform::com::AnswerComError(e);
+    return platform::com::AnswerCurrentException();
   }
 }
 

@@ -32,7 +32,7 @@ STDMETHODIMP CHostTransactionComment::Load(IFlgDataFactory* factory, VARIANT id)
   m_comments = nullptr;
   HRESULT hr = CHostItem::Load(factory, id);
   if (FAILED(hr)) return hr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     CString sql;
     // The service's id of the comment given is the data set's tc_ExternalId.
     sql.Format(L"SELECT tc_Id, tc_TransId, tc_ReceivedComment, tc_ReceivedDate, tc_ReceivedScore, tc_SentComment, "
@@ -56,7 +56,7 @@ STDMETHODIMP CHostTransactionComment::GetDataSet(LONG index, IUnknown** recordse
 
 HRESULT CHostTransactionComment::PutComment(const wchar_t* column, const _variant_t& value) {
   if (!m_comments) return E_UNEXPECTED;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     if (m_comments->GetRecordCount() == 0) {
       m_comments->AddNew();
       m_comments->GetFields()->GetItem(_variant_t(L"tc_TransId"))->PutValue(Key());
@@ -131,7 +131,7 @@ void* CHostPackage::FlgGetInterface(REFIID iid) {
 STDMETHODIMP CHostPackage::Load(IFlgDataFactory* factory, VARIANT id) {
   HRESULT hr = CHostItem::Load(factory, id);
   if (FAILED(hr)) return hr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     CString sql;
     sql.Format(L"SELECT pi_Name, pi_Quantity, pi_Price FROM pc_PackageItem WHERE pi_PackageId = %ld "
                L"ORDER BY pi_Order, pi_Id",
@@ -156,7 +156,7 @@ STDMETHODIMP CHostPackage::Load(IFlgDataFactory* factory, VARIANT id) {
 
 STDMETHODIMP CHostPackage::GetChargePresent(VARIANT_BOOL* present) {
   if (!present) return E_POINTER;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     *present = IsNullValue(Column(L"pc_Charge")->GetValue()) ? VARIANT_FALSE : VARIANT_TRUE;
     return S_OK;
   });
@@ -225,7 +225,7 @@ STDMETHODIMP CHostConnectionSettings::GetProxyUser(BSTR* user) { return GetText(
 STDMETHODIMP CHostConnectionSettings::GetProxyPassword(BSTR* password) { return GetText(L"cn_ProxyPassword", password); }
 STDMETHODIMP CHostConnectionSettings::GetUseSystemSettings(VARIANT_BOOL* use) {
   if (!use) return E_POINTER;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const _variant_t value = Column(L"cn_UseSystem")->GetValue();
     *use = IsNullValue(value) || static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -245,7 +245,7 @@ STDMETHODIMP CHostRegistrationTable::GetRecord(VARIANT account, IUnknown** field
   *fields = nullptr;
   _variant_t id;
   if (FAILED(VariantChangeType(&id, &account, 0, VT_I4))) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     CString sql;
     sql.Format(L"SELECT reg_SvcUserId AS user_id, reg_SvcProvId AS service_id, sz_RegistrationId AS registration_id "
                L"FROM reg__Registration LEFT JOIN kd_SellerZoneAccount ON sz_RegId = reg_Id WHERE reg_Id = %ld",
@@ -262,9 +262,7 @@ STDMETHODIMP CHostRegistrationTable::GetRecord(VARIANT account, IUnknown** field
     m_record = rs;
     FieldsPtr record = rs->GetFields();
     return record->QueryInterface(__uuidof(IUnknown), reinterpret_cast<void**>(fields));
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
+  });
 }
 
 std::vector<CFlgClassRegistration> RegisterBusinessObjectClasses() {

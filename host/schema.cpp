@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "host/host.h"
-
 namespace host {
 namespace {
 
@@ -555,9 +553,12 @@ std::wstring CheckRows(const _ConnectionPtr& connection, LONG version, const Sch
          std::to_wstring(count) + L"): " + rows + L".";
 }
 
+// Raises E_FAIL with the host's explanation of a schema version it cannot work with.
+[[noreturn]] void RefuseSchema(const std::wstring& text) { platform::com::Raise(E_FAIL, text.c_str(), L"Vantor.Host"); }
+
 [[noreturn]] void RefuseNewer(LONG stored) {
-  RaiseHostError(E_FAIL, L"Baza danych ma schemat w wersji " + std::to_wstring(stored) +
-                             L", nowszej niż obsługiwana przez program (" + std::to_wstring(CurrentSchemaVersion()) + L").");
+  RefuseSchema(L"Baza danych ma schemat w wersji " + std::to_wstring(stored) + L", nowszej niż obsługiwana przez program (" +
+               std::to_wstring(CurrentSchemaVersion()) + L").");
 }
 
 }  // namespace
@@ -613,9 +614,8 @@ void CheckSchemaCurrent(const _ConnectionPtr& connection) {
   const LONG stored = StoredSchemaVersion(connection);
   if (stored > CurrentSchemaVersion()) RefuseNewer(stored);
   if (stored < CurrentSchemaVersion())
-    RaiseHostError(E_FAIL, L"Baza danych ma schemat w wersji " + std::to_wstring(stored) + L", starszej niż obsługiwana (" +
-                               std::to_wstring(CurrentSchemaVersion()) +
-                               L"); uaktualnia go program uruchomiony bez polecenia.");
+    RefuseSchema(L"Baza danych ma schemat w wersji " + std::to_wstring(stored) + L", starszej niż obsługiwana (" +
+                 std::to_wstring(CurrentSchemaVersion()) + L"); uaktualnia go program uruchomiony bez polecenia.");
 }
 
 LONG UpgradeSchema(const _ConnectionPtr& connection, std::vector<std::wstring>* report) {

@@ -47,7 +47,7 @@ class CHostTransactionAddress : public IHxAddress {
 
   STDMETHOD(GetSkipBilling)(VARIANT_BOOL* skip) override {
     if (!skip) return E_POINTER;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       _RecordsetPtr rs = Row(false);
       *skip = rs && static_cast<bool>(NotNull(rs->GetFields()->GetItem(_variant_t(L"ta_SkipBilling"))->GetValue()))
                   ? VARIANT_TRUE
@@ -93,7 +93,7 @@ class CHostTransactionAddress : public IHxAddress {
   HRESULT Get(const wchar_t* column, BSTR* out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       _RecordsetPtr rs = Row(false);
       const _variant_t value = rs ? rs->GetFields()->GetItem(_variant_t(column))->GetValue() : NullValue();
       *out = SysAllocString(IsNullValue(value) ? L"" : static_cast<const wchar_t*>(_bstr_t(value)));
@@ -101,7 +101,7 @@ class CHostTransactionAddress : public IHxAddress {
     });
   }
   HRESULT Put(const wchar_t* column, BSTR value) {
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       Row(true)->GetFields()->GetItem(_variant_t(column))->PutValue(_variant_t(value ? value : L""));
       return S_OK;
     });
@@ -207,7 +207,7 @@ _RecordsetPtr CHostTransaction::Addresses() {
 STDMETHODIMP CHostTransaction::Check() {
   HRESULT hr = CHostItem::Check();
   if (FAILED(hr)) return hr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     if (IsNullValue(Column(L"tr_DeliveryMethod")->GetValue())) return S_OK;
     // A method other than collection in person needs the buyer's address.
     const _variant_t customer = Column(L"tr_CustomerId")->GetValue();
@@ -314,7 +314,7 @@ STDMETHODIMP CHostTransaction::GetAddress(LONG kind, IUnknown** address) {
   if (!address) return E_POINTER;
   *address = nullptr;
   if (kind != 2 && kind != 3) return E_INVALIDARG;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     Addresses();
     return NewObject<CHostTransactionAddress>(address, this, kind);
   });
@@ -323,7 +323,7 @@ STDMETHODIMP CHostTransaction::GetAddress(LONG kind, IUnknown** address) {
 STDMETHODIMP CHostTransaction::GetDocumentLink(IUnknown** link) {
   if (!link) return E_POINTER;
   *link = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     _variant_t id = Column(L"tr_ErpDocumentId")->GetValue();
     _variant_t kind = Column(L"tr_ErpDocumentKind")->GetValue();
     if (id.vt == VT_EMPTY) id = NullValue();
@@ -335,7 +335,7 @@ STDMETHODIMP CHostTransaction::GetDocumentLink(IUnknown** link) {
 STDMETHODIMP CHostTransaction::GetPositions(IUnknown** positions) {
   if (!positions) return E_POINTER;
   *positions = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     std::vector<LONG> keys;
     if (Key().vt == VT_I4) {
       CString sql;
@@ -353,7 +353,7 @@ STDMETHODIMP CHostTransaction::GetPositionData(VARIANT key, LONG, BSTR* name, VA
   if (extra1) VariantInit(extra1);
   if (extra2) VariantInit(extra2);
   if (key.vt != VT_I4 || Key().vt != VT_I4) return E_INVALIDARG;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     CString sql;
     sql.Format(L"SELECT tp_Name, tp_ProductId, tp_Quantity, tp_Price FROM tr_Position WHERE tp_Id = %ld AND tp_TransId = %ld",
                key.lVal, Key().lVal);
@@ -379,7 +379,7 @@ STDMETHODIMP CHostTransaction::GetPositionData(VARIANT key, LONG, BSTR* name, VA
 STDMETHODIMP CHostTransaction::GetDisplayText(BSTR* text) {
   if (!text) return E_POINTER;
   *text = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     const _variant_t name = Column(L"tr_Name")->GetValue();
     CString shown = IsNullValue(name) ? CString() : CString(static_cast<const wchar_t*>(_bstr_t(name)));
     shown.Trim();
@@ -392,7 +392,7 @@ STDMETHODIMP CHostTransaction::GetDisplayText(BSTR* text) {
 STDMETHODIMP CHostTransaction::GetBuyDate(DATE* date) {
   if (!date) return E_POINTER;
   *date = 0;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     for (const wchar_t* column : {L"tr_Date", L"tr_CreationDate"}) {
       const _variant_t value = Column(column)->GetValue();
       if (IsNullValue(value)) continue;
@@ -412,7 +412,7 @@ STDMETHODIMP CHostTransaction::PutStatusPageAddress(BSTR address) {
 STDMETHODIMP CHostTransaction::GetAddressText(BSTR* text) {
   if (!text) return E_POINTER;
   *text = nullptr;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     IUnknown* raw = nullptr;
     HRESULT hr = GetAddress(2, &raw);
     IHxAddressPtr address(raw);
@@ -483,7 +483,7 @@ STDMETHODIMP CHostTransaction::PutStatusReceiveState(LONG state) {
   return PutValue(L"tr_StatusReceiveState", _variant_t(state));
 }
 STDMETHODIMP CHostTransaction::CreateBuyerMessage() {
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     CString setting;
     setting.Format(L"SELECT st_Value FROM kd_Setting WHERE st_Section = '%s' AND st_Key = '%s'", kMailSettingSection,
                    kAutomaticMessagesKey);

@@ -7,9 +7,10 @@
 
 namespace hx {
 
-// Raises a failed HRESULT as a COM error.
+// Raises a failed HRESULT as a COM error with the error information the failing call left on
+// the thread (which stays there too).
 inline void Check(HRESULT hr) {
-  if (FAILED(hr)) _com_issue_error(hr);
+  if (FAILED(hr)) platform::com::RaiseWithThreadInfo(hr);
 }
 
 // The framework instance; raises E_POINTER when the host has not set it.

@@ -14,13 +14,7 @@ namespace {
 constexpr LONG kMaxParams = 10;
 constexpr DWORD kAnyContext = 23;  // in process, local server or remote
 
-// Raises hr with a description as the thread's error information.
-[[noreturn]] void Raise(HRESULT hr, const CString& description) {
-  platform::com::ReportError(hr, description.GetString());
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  throw _com_error(hr, info);
-}
+using platform::com::Raise;
 
 void Check(HRESULT hr) {
   if (FAILED(hr)) _com_issue_error(hr);
@@ -500,32 +494,24 @@ STDMETHODIMP CHxExtractor::putref_ActiveConnection(IDispatch* connection) {
 }
 
 STDMETHODIMP CHxExtractor::Init() {
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     m_engine.Init();
     return S_OK;
-  } catch (const _com_error& e) {
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDMETHODIMP CHxExtractor::AddParam(const wchar_t* name, VARIANT value) {
   if (!name) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     return m_engine.AddParamString(name, CDOMExtractor::ValueText(value));
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDMETHODIMP CHxExtractor::AddParamString(const wchar_t* name, const wchar_t* value) {
   if (!name) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     return m_engine.AddParamString(name, value ? value : L"");
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDMETHODIMP CHxExtractor::get_XMLDefinition(VARIANT*) { return E_NOTIMPL; }
@@ -584,7 +570,7 @@ STDMETHODIMP CHxExtractor::SaveLog(const wchar_t* path) {
 
 HRESULT CHxExtractor::_GetData(hxWsResultType type, VARIANT* result, bool run) {
   if (!result) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     if (run) {
       if (!m_definition) return E_FAIL;
       m_engine.Run(m_definition);
@@ -614,9 +600,5 @@ HRESULT CHxExtractor::_GetData(hxWsResultType type, VARIANT* result, bool run) {
       return S_OK;
     }
     return E_INVALIDARG;
-  } catch (const _com_error& e) {
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }

@@ -86,26 +86,6 @@ void NullOut(_Recordset** out) {
   if (out) *out = nullptr;
 }
 
-// Runs a method's work and turns what it raises into its result. A recordset failure keeps the
-// recordset library's error information; any other error information is cleared.
-template <class F>
-HRESULT Guard(F work) {
-  try {
-    return work();
-  } catch (const _com_error& e) {
-    IErrorInfo* info = e.ErrorInfo();
-    SetErrorInfo(0, info);
-    if (info) info->Release();
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    SetErrorInfo(0, nullptr);
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    SetErrorInfo(0, nullptr);
-    return E_UNEXPECTED;
-  }
-}
-
 std::string Narrow(const CString& text) { return TextToService(text.GetString()); }
 
 std::string Trimmed(const CString& text) {
@@ -327,7 +307,7 @@ STDMETHODIMP CCoVorlenConnector::InterfaceSupportsErrorInfo(REFIID riid) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());                 \
     if (!out) return E_INVALIDARG;                               \
     *out = nullptr;                                              \
-    return Guard([&] {                                           \
+    return platform::com::Boundary([&] {                                           \
       HandOut(vorlen::Method(), out);                            \
       return S_OK;                                               \
     });                                                          \
@@ -350,7 +330,7 @@ STDMETHODIMP CCoVorlenConnector::GetPageConfig(LONG lRegId, _Recordset** ppRsPag
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   NullOut(ppRsPageConfigData);
   if (AccountMissing(lRegId) || !ppRsPageConfigData) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ss__RegisteredServiceUserInfoEx user(lRegId);
     ss__getPageConfigResponse out;
@@ -364,7 +344,7 @@ STDMETHODIMP CCoVorlenConnector::GetPageConfig(LONG lRegId, _Recordset** ppRsPag
 STDMETHODIMP CCoVorlenConnector::SetPageConfig(LONG lRegId, _Recordset* ppRsPageConfigData) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (AccountMissing(lRegId) || !ppRsPageConfigData) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ss__RegisteredServiceUserInfoEx user(lRegId);
     _RecordsetPtr rs(ppRsPageConfigData);
@@ -407,7 +387,7 @@ STDMETHODIMP CCoVorlenConnector::OpenTrustedPage(LONG lRegId, _Recordset* pRsAuc
   NullOut(ppRsBid);
   if (AccountMissing(lRegId) || !pRsAuctionsBidInfo || !ppRsStatusPageInfo || !ppRsBuyerData || !ppRsBid)
     return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ss__RegisteredServiceUserInfoEx user(lRegId);
     ArrayOfAuctionBidInfoEx bids(pRsAuctionsBidInfo);
@@ -445,7 +425,7 @@ STDMETHODIMP CCoVorlenConnector::OpenTrustedPage(LONG lRegId, _Recordset* pRsAuc
 STDMETHODIMP CCoVorlenConnector::ClosePage(LONG lRegId, LONG closedPageId, VARIANT vRegroupedPageId) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (AccountMissing(lRegId) || closedPageId == 0) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ss__RegisteredServiceUserInfoEx user(lRegId);
     ss__PageClosingInfo closing;
@@ -463,7 +443,7 @@ STDMETHODIMP CCoVorlenConnector::ClosePage(LONG lRegId, LONG closedPageId, VARIA
 STDMETHODIMP CCoVorlenConnector::SetPageData(LONG lRegId, LONG lPageId, _Recordset* pRsPageDataInfo) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (AccountMissing(lRegId) || lPageId == 0 || !pRsPageDataInfo) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ss__StatusPageDataInfoEx data(pRsPageDataInfo);
     ss__RegisteredServiceUserInfoEx user(lRegId);
@@ -476,7 +456,7 @@ STDMETHODIMP CCoVorlenConnector::SetAcknowledgedBuyerData(LONG lRegId, LONG lPag
                                                           _Recordset* pRsBuyerData) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (AccountMissing(lRegId) || !pRsAuctionBidInfo || !pRsBuyerData) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ss__BuyerDataInfoEx buyer(pRsBuyerData);
     ArrayOfAuctionBidInfoEx bids(pRsAuctionBidInfo);
@@ -493,7 +473,7 @@ STDMETHODIMP CCoVorlenConnector::GetBuyerData(LONG lRegId, _Recordset* pRsPageId
   NullOut(ppRsAuctionBidInfo);
   NullOut(ppRsBuyerData);
   if (AccountMissing(lRegId) || !pRsPageIds || !ppRsAuctionBidInfo || !ppRsBuyerData) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ArrayOf_xsd_intEx pages(pRsPageIds);
     ss__RegisteredServiceUserInfoEx user(lRegId);
@@ -513,7 +493,7 @@ STDMETHODIMP CCoVorlenConnector::GetBuyerData(LONG lRegId, _Recordset* pRsPageId
 STDMETHODIMP CCoVorlenConnector::SetItemData(LONG lRegId, LONG lPageId, _Recordset* pRsArrayOfItemInfo) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (AccountMissing(lRegId) || lPageId == 0 || !pRsArrayOfItemInfo) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ArrayOfItemInfoEx items(pRsArrayOfItemInfo);
     ss__RegisteredServiceUserInfoEx user(lRegId);
@@ -526,7 +506,7 @@ STDMETHODIMP CCoVorlenConnector::SetPackageData(LONG lRegId, LONG lPageId, _Reco
                                                 _Recordset* pRsArrayOfItemInfo) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (AccountMissing(lRegId) || lPageId == 0 || !pRsPackageInfo || !pRsArrayOfItemInfo) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ArrayOfPackageInfoEx packages(pRsPackageInfo, pRsArrayOfItemInfo);
     ss__RegisteredServiceUserInfoEx user(lRegId);
@@ -551,7 +531,7 @@ STDMETHODIMP CCoVorlenConnector::GetPageChangesInfo(LONG lRegId, _Recordset* pRs
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   NullOut(ppRsChangesInfo);
   if (AccountMissing(lRegId) || !pRsPageIds || !ppRsChangesInfo) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     const time_t cutoff = DateToService(cutoffEntryDate);
     ArrayOf_xsd_intEx pages(pRsPageIds);
@@ -567,7 +547,7 @@ STDMETHODIMP CCoVorlenConnector::GetPageChangesInfo(LONG lRegId, _Recordset* pRs
 STDMETHODIMP CCoVorlenConnector::SetDataEntryConstraints(LONG lRegId, LONG lPageId, EntryConstraints ec) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
   if (AccountMissing(lRegId) || lPageId == 0) return E_INVALIDARG;
-  return Guard([&] {
+  return platform::com::Boundary([&] {
     AnswerScope answers(m_binding.soap);
     ss__RegisteredServiceUserInfoEx user(lRegId);
     ss__setDataEntryConstraintsResponse out;

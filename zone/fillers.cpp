@@ -16,19 +16,6 @@ using jobs::TextOf;
 
 namespace {
 
-// Runs a filler's work: 0, or the HRESULT of what it raised (its error information left on the
-// thread).
-template <class F>
-HRESULT Filling(F work) {
-  try {
-    work();
-    return S_OK;
-  } catch (const _com_error& e) {
-    jobs::KeepErrorInfo(e);
-    return e.Error();
-  }
-}
-
 // The address object of a kind (3 billing/document, 2 delivery) of the transaction.
 jobs::Ptr<IHxAddress> AddressOf(const jobs::Ptr<IHxTransaction>& transaction, LONG kind) {
   IUnknown* raw = nullptr;
@@ -87,7 +74,7 @@ CString TrackingLink(CString link) {
 HRESULT FillBuyerData(_Recordset* container, CCoStatusMgr& manager, IHxTransaction* transactionRaw,
                       IHxCustomer* customer) {
   if (!container || !transactionRaw || !customer) return E_INVALIDARG;
-  return Filling([&] {
+  return platform::com::Boundary([&] {
     _RecordsetPtr rs(container);
     jobs::Ptr<IHxTransaction> transaction(transactionRaw);
     rs->AddNew();
@@ -121,7 +108,7 @@ bool UseDocumentAddress(CCoStatusMgr& manager, IHxTransaction* transactionRaw) {
 
 HRESULT FillPackages(CCoStatusMgr& manager, _Recordset* packages, _Recordset* items, std::vector<LONG>& packageIds) {
   if (!packages || !items) return E_INVALIDARG;
-  return Filling([&] {
+  return platform::com::Boundary([&] {
     _RecordsetPtr rs(packages);
     manager.m_log.LogMessage(2, L"-- wypełnianie informacji o paczkach");
     if (packageIds.empty()) {
@@ -157,7 +144,7 @@ HRESULT FillPackages(CCoStatusMgr& manager, _Recordset* packages, _Recordset* it
       manager.m_log.LogMessage(2, L"---- wypełniono informacjie o paczce");
       const HRESULT filled = FillPackageItems(manager, items, package, index);
       // A package whose items could not be read is not sent without them.
-      if (FAILED(filled)) jobs::RaiseWithThreadInfo(filled);
+      if (FAILED(filled)) platform::com::RaiseWithThreadInfo(filled);
       ++index;
     }
   });
@@ -165,7 +152,7 @@ HRESULT FillPackages(CCoStatusMgr& manager, _Recordset* packages, _Recordset* it
 
 HRESULT FillPackageItems(CCoStatusMgr& manager, _Recordset* items, IHxPackage* packageRaw, LONG index) {
   if (!items || !packageRaw) return E_INVALIDARG;
-  return Filling([&] {
+  return platform::com::Boundary([&] {
     _RecordsetPtr rs(items);
     jobs::Ptr<IHxPackage> package(packageRaw);
     if (manager.m_log.LogLevel() >= 2) {
@@ -189,7 +176,7 @@ HRESULT FillPackageItems(CCoStatusMgr& manager, _Recordset* items, IHxPackage* p
 
 HRESULT FillPageData(CCoStatusMgr& manager, _Recordset* container, IHxTransaction* transactionRaw) {
   if (!container || !transactionRaw) return E_INVALIDARG;
-  return Filling([&] {
+  return platform::com::Boundary([&] {
     _RecordsetPtr rs(container);
     jobs::Ptr<IHxTransaction> transaction(transactionRaw);
     TransactionLine(manager, transaction, L"-- wypełnianie informacji o stronie");
@@ -253,7 +240,7 @@ bool FillItemRows(CCoStatusMgr& manager, _Recordset* container, IHxTransaction* 
 
 HRESULT FillEntryConstraints(IHxTransaction* transactionRaw, EntryConstraints& record) {
   if (!transactionRaw) return E_INVALIDARG;
-  return Filling([&] {
+  return platform::com::Boundary([&] {
     jobs::Ptr<IHxTransaction> transaction(transactionRaw);
     record = EntryConstraints{1, 1, 1, 1};
     const LONG state = Get<LONG>(transaction, &IHxTransaction::GetCompletionState);

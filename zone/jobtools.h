@@ -24,20 +24,6 @@ inline CString Take(BSTR text) {
   return out;
 }
 
-// Puts a caught failure's error information back on the thread, for the caller of a function
-// that answers the failure as an HRESULT (RaiseWithThreadInfo takes it up).
-inline void KeepErrorInfo(const _com_error& e) {
-  IErrorInfo* info = e.ErrorInfo();
-  SetErrorInfo(0, info);
-  if (info) info->Release();
-}
-// Raises `hr` with the thread's error information.
-[[noreturn]] inline void RaiseWithThreadInfo(HRESULT hr) {
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(hr, info);
-}
-
 // Calls a method of a host interface; a failure is raised with the interface's id.
 template <class I, class M, class... Args>
 void Call(const Ptr<I>& object, M method, Args&&... args) {

@@ -168,10 +168,7 @@ DATE DateFromService(time_t seconds) {
   }
   CString text;
   text.Format(L"Strefa Vantor podała datę spoza zakresu (%I64d s od 1970 roku).", static_cast<LONGLONG>(seconds));
-  platform::com::ReportError(DISP_E_OVERFLOW, text, L"Vantor.CoVorlenConnector.1");
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(DISP_E_OVERFLOW, info);
+  platform::com::Raise(DISP_E_OVERFLOW, text, L"Vantor.CoVorlenConnector.1");
 }
 
 std::wstring TextFromService(const char* text) { return text ? platform::utf8::ToWide(text) : std::wstring(); }

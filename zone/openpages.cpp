@@ -279,7 +279,7 @@ HRESULT WritePageInfo(CCoStatusMgr& manager, IHxTransaction* transactionRaw, _Re
 
 HRESULT WriteBuyerData(LONG keyId, _Recordset* buyerData, CCoStatusMgr& manager, IHxTransaction* transactionRaw) {
   if (!buyerData || !transactionRaw) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     CString line;
     line.Format(L"Wpisywanie danych ze statusów do transakcji\r\nkeyId: %ld", keyId);
     manager.m_log.LogMessage(2, line);
@@ -341,10 +341,7 @@ HRESULT WriteBuyerData(LONG keyId, _Recordset* buyerData, CCoStatusMgr& manager,
       Call(transaction, &IHxTransaction::PutBuyerDataAcknowledged, _variant_t(false));
     }
     return S_OK;
-  } catch (const _com_error& e) {
-    jobs::KeepErrorInfo(e);
-    return e.Error();
-  }
+  });
 }
 
 }  // namespace vorlen

@@ -214,7 +214,7 @@ HRESULT ApplyReceivedBuyerData(CCoStatusMgr& manager, _Recordset* changes, _Reco
         const _variant_t key = Field(bids, L"id");
         const HRESULT written = WriteBuyerData(key.vt == VT_I4 ? key.lVal : -2, buyers, manager, transaction);
         if (FAILED(written)) {
-          if (Rows(buyers) != 0) jobs::RaiseWithThreadInfo(written);
+          if (Rows(buyers) != 0) platform::com::RaiseWithThreadInfo(written);
           // Without its buyer's row the page would be marked current with nothing brought in.
           line.Format(L"Strefa Vantor nie podała danych kupującego dla oferty:\r\nkupujący: %I64d\r\naukcja: %ls",
                       buyer.llVal, auction.GetString());
@@ -321,7 +321,7 @@ HRESULT FindBidTransaction(LONG serviceId, CCoStatusMgr& manager, LONGLONG buyer
 
 HRESULT SetBuyerEntryDate(IHxTransaction* transactionRaw, _Recordset* changesRaw) {
   if (!transactionRaw || !changesRaw) return E_INVALIDARG;
-  try {
+  return platform::com::Boundary([&]() -> HRESULT {
     jobs::Ptr<IHxTransaction> transaction(transactionRaw);
     const _variant_t page = Get<_variant_t>(transaction, &IHxTransaction::GetStatusPageId);
     if (page.vt != VT_I4) return S_OK;
@@ -333,10 +333,7 @@ HRESULT SetBuyerEntryDate(IHxTransaction* transactionRaw, _Recordset* changesRaw
     changes->MoveFirst();
     Call(transaction, &IHxTransaction::PutBuyerEntryDate, Field(changes, L"last_dataEntry_date"));
     return S_OK;
-  } catch (const _com_error& e) {
-    jobs::KeepErrorInfo(e);
-    return e.Error();
-  }
+  });
 }
 
 HRESULT StoreLastSynch(CCoStatusMgr& manager, IRegistration* registrationRaw) {

@@ -21,7 +21,7 @@ namespace {
 
 // Raises a filler's failure with the error information it left.
 void CheckFilled(HRESULT hr) {
-  if (FAILED(hr)) jobs::RaiseWithThreadInfo(hr);
+  if (FAILED(hr)) platform::com::RaiseWithThreadInfo(hr);
 }
 
 }  // namespace

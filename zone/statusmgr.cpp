@@ -273,13 +273,7 @@ void CCoStatusMgr::RunJob(LONG job) {
 
 STDMETHODIMP CCoStatusMgr::Synchronize(LONG flags) {
   AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  try {
-    return RunSynchronize(flags);
-  } catch (const _com_error& e) {
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  return platform::com::Boundary([&] { return RunSynchronize(flags); });
 }
 
 HRESULT CCoStatusMgr::RunSynchronize(LONG flags) {
@@ -428,9 +422,9 @@ STDMETHODIMP CCoStatusMgr::ForceSendAll(LONG lRegId, LONG* lForcedCount) {
     }
     end();
     return S_OK;
-  } catch (const _com_error& e) {
+  } catch (...) {
     end();
-    return e.Error();
+    return platform::com::AnswerCurrentException();
   }
 }
 

@@ -262,76 +262,73 @@ STDMETHODIMP CCoAuctServMgr::InterfaceSupportsErrorInfo(REFIID iid) {
   return iid == __uuidof(IAuctServMgr) || iid == __uuidof(LotrixSync) ? S_OK : S_FALSE;
 }
 
-// Runs a method's work in Lotrix's module state; a COM error becomes its HRESULT with its error
-// information.
-#define AUCTSERV_BEGIN              \
-  AFX_MANAGE_STATE(m_pModuleState); \
-  try {
-#define AUCTSERV_END                         \
-  }                                          \
-  catch (const _com_error& e) {              \
-    return platform::com::AnswerComError(e); \
-  }                                          \
-  catch (const std::bad_alloc&) {            \
-    return E_OUTOFMEMORY;                    \
-  }                                          \
-  catch (CException * e) {                   \
-    e->Delete();                             \
-    return E_FAIL;                           \
+// The error boundary of the manager's methods, in Lotrix's module state; a class-library exception (thrown as a pointer) is
+// deleted and answered E_FAIL.
+template <class F>
+HRESULT ManagerBoundary(AFX_MODULE_STATE* state, F&& work) {
+  AFX_MANAGE_STATE(state);
+  return platform::com::Boundary([&]() -> HRESULT {
+    try {
+      return work();
+    } catch (CException* e) {
+      e->Delete();
+      _com_issue_error(E_FAIL);
   }
+  });
+}
 
 STDMETHODIMP CCoAuctServMgr::ReceiveUserData(BOOL useDefaults) {
-  AUCTSERV_BEGIN
-  m_options.Load();
-  if (!useDefaults && (m_options.receiveDialog || ControlKeyDown()) && !OfferReceiveDialog()) return S_FALSE;
-  RunReceiveJob();
-  return S_OK;
-  AUCTSERV_END
+  return ManagerBoundary(m_pModuleState, [&]() -> HRESULT {
+    m_options.Load();
+    if (!useDefaults && (m_options.receiveDialog || ControlKeyDown()) && !OfferReceiveDialog()) return S_FALSE;
+    RunReceiveJob();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoAuctServMgr::ReceiveParams(BOOL checkVersions, BOOL force) {
-  AUCTSERV_BEGIN
-  m_paramsFlags.Clear();
-  if (checkVersions) {
-    m_paramsFlags.versionCheck = true;
-    m_paramsFlags.force = force != 0;
-  } else {
-    m_paramsFlags.plain = true;
-  }
-  return UpdateSiteParams();
-  AUCTSERV_END
+  return ManagerBoundary(m_pModuleState, [&]() -> HRESULT {
+    m_paramsFlags.Clear();
+    if (checkVersions) {
+      m_paramsFlags.versionCheck = true;
+      m_paramsFlags.force = force != 0;
+    } else {
+      m_paramsFlags.plain = true;
+    }
+    return UpdateSiteParams();
+  });
 }
 
 STDMETHODIMP CCoAuctServMgr::SendUserData(BOOL useDefaults) {
-  AUCTSERV_BEGIN
-  m_options.Load();
-  m_options.sendAllAuctions = true;
-  m_options.sendAllComments = true;
-  if (!useDefaults && (m_options.sendDialog || ControlKeyDown()) && !OfferSendDialog()) return S_FALSE;
-  RunSendJob();
-  return S_OK;
-  AUCTSERV_END
+  return ManagerBoundary(m_pModuleState, [&]() -> HRESULT {
+    m_options.Load();
+    m_options.sendAllAuctions = true;
+    m_options.sendAllComments = true;
+    if (!useDefaults && (m_options.sendDialog || ControlKeyDown()) && !OfferSendDialog()) return S_FALSE;
+    RunSendJob();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoAuctServMgr::SendAuctions(VARIANT ids) {
-  AUCTSERV_BEGIN
-  QueueAndSend(m_auctionQueue, ids, CHxLog::jsSendAuctions, nullptr);
-  return S_OK;
-  AUCTSERV_END
+  return ManagerBoundary(m_pModuleState, [&]() -> HRESULT {
+    QueueAndSend(m_auctionQueue, ids, CHxLog::jsSendAuctions, nullptr);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoAuctServMgr::SendAuctionsNotes(VARIANT ids) {
-  AUCTSERV_BEGIN
-  QueueAndSend(m_notesQueue, ids, CHxLog::jsSendAuctions, L"Wysyłanie notatek do opisów aukcji");
-  return S_OK;
-  AUCTSERV_END
+  return ManagerBoundary(m_pModuleState, [&]() -> HRESULT {
+    QueueAndSend(m_notesQueue, ids, CHxLog::jsSendAuctions, L"Wysyłanie notatek do opisów aukcji");
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CCoAuctServMgr::SendFeedbacks(VARIANT transactionIds) {
-  AUCTSERV_BEGIN
-  QueueAndSend(m_commentQueue, transactionIds, CHxLog::jsSendComments, nullptr);
-  return S_OK;
-  AUCTSERV_END
+  return ManagerBoundary(m_pModuleState, [&]() -> HRESULT {
+    QueueAndSend(m_commentQueue, transactionIds, CHxLog::jsSendComments, nullptr);
+    return S_OK;
+  });
 }
 
 void CCoAuctServMgr::QueueAndSend(IdQueue& queue, const VARIANT& ids, CHxLog::JobSubtype subtype,

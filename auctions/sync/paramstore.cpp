@@ -20,10 +20,7 @@ namespace {
 
 // Raises E_FAIL with `text` as the error's description.
 [[noreturn]] void Refuse(const std::wstring& text) {
-  ReportErrorText(CLSID_CoAuctServMgr, __uuidof(IAuctServMgr), E_FAIL, text.c_str());
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  throw _com_error(E_FAIL, info);
+  platform::com::RaiseWithThreadInfo(ReportErrorText(CLSID_CoAuctServMgr, __uuidof(IAuctServMgr), E_FAIL, text.c_str()));
 }
 
 std::wstring Format(const wchar_t* format, auto... args) {

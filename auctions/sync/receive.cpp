@@ -110,22 +110,6 @@ void ReceiveCommentsStep(CCoAuctServMgr& manager, IAuctionSiteConnector* connect
   });
 }
 
-// Runs a callback's work in Lotrix's module state: a COM error becomes its HRESULT with its error
-// information for the connector; nothing escapes into the connector.
-template <class F>
-HRESULT Callback(AFX_MODULE_STATE* state, F work) {
-  AFX_MANAGE_STATE(state);
-  try {
-    return work();
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
 // Whether a received row is on a record (a container at its end or start holds none to store).
 bool OnRecord(const _RecordsetPtr& row) { return !row->GetadoEOF() && !row->GetBOF(); }
 
@@ -170,17 +154,15 @@ void CCoAuctServMgr::ReceiveAccountData(IAuctionSiteConnector* connector, _Recor
 // to be stored for.
 static _RecordsetPtr CurrentAccountSite(const _RecordsetPtr& accountSites) {
   if (!accountSites || !OnRecord(accountSites)) {
-    platform::com::ReportError(E_UNEXPECTED, L"Rekord odebrany poza odbieraniem danych z serwisu aukcyjnego.",
-                               L"Lotrix", __uuidof(LotrixSync));
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-    _com_raise_error(E_UNEXPECTED, info);
+    platform::com::Raise(E_UNEXPECTED, L"Rekord odebrany poza odbieraniem danych z serwisu aukcyjnego.", L"Lotrix",
+                         __uuidof(LotrixSync));
   }
   return accountSites;
 }
 
 STDMETHODIMP CCoAuctServMgr::IsTerminated(VARIANT_BOOL* terminated) {
-  return Callback(m_pModuleState, [&] {
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&] {
     if (!terminated) return E_POINTER;
     *terminated = IsTerminated() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -201,7 +183,8 @@ static HRESULT Received(CCoAuctServMgr& manager, _Recordset* record, Shown shown
 }
 
 STDMETHODIMP CCoAuctServMgr::AuctionReceived(_Recordset* auction, _Recordset* images, VARIANT_BOOL checkOnly) {
-  return Callback(m_pModuleState, [&] {
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&] {
     return Received(
         *this, auction,
         [](const _RecordsetPtr& row) { return Formatted(kStrAuctionReceived, TextOf(Value(row, L"number")).GetString()); },
@@ -213,7 +196,8 @@ STDMETHODIMP CCoAuctServMgr::AuctionReceived(_Recordset* auction, _Recordset* im
 }
 
 STDMETHODIMP CCoAuctServMgr::TransactionReceived(_Recordset* transaction) {
-  return Callback(m_pModuleState, [&] {
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&] {
     return Received(
         *this, transaction,
         [](const _RecordsetPtr& row) {
@@ -227,7 +211,8 @@ STDMETHODIMP CCoAuctServMgr::TransactionReceived(_Recordset* transaction) {
 }
 
 STDMETHODIMP CCoAuctServMgr::CustomerReceived(_Recordset* customer) {
-  return Callback(m_pModuleState, [&] {
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&] {
     return Received(
         *this, customer,
         [](const _RecordsetPtr& row) {
@@ -241,7 +226,8 @@ STDMETHODIMP CCoAuctServMgr::CustomerReceived(_Recordset* customer) {
 }
 
 STDMETHODIMP CCoAuctServMgr::CommentReceived(_Recordset* comment) {
-  return Callback(m_pModuleState, [&] {
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&] {
     return Received(
         *this, comment,
         [](const _RecordsetPtr& row) {
@@ -255,7 +241,8 @@ STDMETHODIMP CCoAuctServMgr::CommentReceived(_Recordset* comment) {
 }
 
 STDMETHODIMP CCoAuctServMgr::CategoriesProgress(LONG percent) {
-  return Callback(m_pModuleState, [&] {
+  AFX_MANAGE_STATE(m_pModuleState);
+  return platform::com::Boundary([&] {
     if (!m_categoryProgress.Due(percent)) return S_OK;
     CString text;
     text.Format(L"%ls - pobieranie kategorii %d%%", m_categoryProgress.siteName.GetString(), static_cast<int>(percent));

@@ -27,10 +27,7 @@ CString ValidationMessages(const IFlgItemPtr& item) {
 void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item) {
   const CString messages = ValidationMessages(item);
   if (messages.IsEmpty()) _com_issue_errorex(hr, item, __uuidof(IFlgItem));
-  platform::com::ReportError(hr, messages, L"Lotrix", __uuidof(IFlgItem));
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(hr, info);
+  platform::com::Raise(hr, messages, L"Lotrix", __uuidof(IFlgItem));
 }
 
 void CheckAndSave(const IFlgItemPtr& item) {

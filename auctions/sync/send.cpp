@@ -92,10 +92,7 @@ CLSID AuctionClass(const _variant_t& progId) {
     if (SUCCEEDED(hr) && clsid != GUID_NULL) return clsid;
     text.Format(L"Nie jest zarejestrowana klasa obiektu aukcji \"%ls\".", name.GetString());
   }
-  const HRESULT hr = platform::com::ReportError(REGDB_E_CLASSNOTREG, text, L"Lotrix", __uuidof(IAuctServMgr));
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(hr, info);
+  platform::com::Raise(REGDB_E_CLASSNOTREG, text, L"Lotrix", __uuidof(IAuctServMgr));
 }
 
 }  // namespace

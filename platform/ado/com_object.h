@@ -88,9 +88,9 @@ class ClassFactory final : public IClassFactory {
   STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 };
 
-// Reports the exception being handled as the thread's error information (and, for database
-// failures, in `conn`'s Errors collection) and returns its HRESULT. Call inside a catch block.
-HRESULT ReportCurrentException(REFIID iid, ConnectionImpl* conn);
+// Raises a database failure as a COM error: the provider's errors also go to `conn`'s Errors
+// collection (when there is a connection) and into the error information.
+[[noreturn]] void RaiseDbError(const DbError& error, REFIID iid, ConnectionImpl* conn);
 // Sets the thread's error information for the database errors of one failure (the first one's
 // source and description, with one error record each) and returns the first one's HRESULT.
 HRESULT ReportProviderError(const std::vector<DbError>& errors, REFIID iid);
@@ -101,13 +101,21 @@ Value FromVariant(const VARIANT& v);
 bool IsMissing(const VARIANT& v);
 std::wstring BstrText(BSTR b);
 
+// A raw method of interface `iid` at the COM boundary: its work's database failures are raised
+// as COM errors (RaiseDbError); what the work raises becomes the method's HRESULT with error
+// information from "ADODB".
+template <class F>
+HRESULT AdoBoundary(REFIID iid, ConnectionImpl* conn, F&& work) noexcept {
+  return platform::com::Boundary(
+      [&]() -> HRESULT {
+        try {
+          return work();
+        } catch (const DbException& e) {
+          RaiseDbError(e.error, iid, conn);
+        }
+      },
+      {L"ADODB", iid});
+}
+
 }  // namespace platform::ado
 
-// The body of a raw method: failures become HRESULTs with error information.
-#define VX_ADO_BEGIN try {
-#define VX_ADO_END(I, conn)                                        \
-  }                                                                \
-  catch (...) {                                                    \
-    return ::platform::ado::ReportCurrentException(__uuidof(I), conn); \
-  }                                                                \
-  return S_OK;

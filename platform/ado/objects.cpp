@@ -148,27 +148,11 @@ Cell FromVariant(const VARIANT& in) {
   }
 }
 
-HRESULT ReportCurrentException(REFIID iid, ConnectionImpl* conn) {
-  try {
-    throw;
-  } catch (const DbException& e) {
-    if (!IsProviderSource(e.error.source))
-      return platform::com::ReportError(e.error.hr, e.error.description.c_str(), e.error.source.c_str(), iid);
-    if (conn) conn->AddError(e.error);
-    return ReportProviderError({e.error}, iid);
-  } catch (const _com_error& e) {
-    IErrorInfo* info = e.ErrorInfo();
-    SetErrorInfo(0, info);
-    if (info) info->Release();
-    return e.Error();
-  } catch (const std::bad_alloc&) {
-    return platform::com::ReportError(E_OUTOFMEMORY, L"Out of memory.", L"ADODB", iid);
-  } catch (const std::exception& e) {
-    std::wstring text = FromUtf8(e.what());
-    return platform::com::ReportError(E_FAIL, text.c_str(), L"ADODB", iid);
-  } catch (...) {
-    return platform::com::ReportError(E_FAIL, L"Unexpected failure.", L"ADODB", iid);
-  }
+void RaiseDbError(const DbError& error, REFIID iid, ConnectionImpl* conn) {
+  if (!IsProviderSource(error.source))
+    platform::com::Raise(error.hr, error.description.c_str(), error.source.c_str(), iid);
+  if (conn) conn->AddError(error);
+  platform::com::RaiseWithThreadInfo(ReportProviderError({error}, iid));
 }
 
 namespace {
@@ -229,11 +213,12 @@ class ErrorsImpl final : public ComObject<::Errors> {
   explicit ErrorsImpl(std::shared_ptr<std::vector<DbError>> list) : list_(std::move(list)) {}
   STDMETHODIMP get_Count(LONG* c) override { return PutOut(c, static_cast<LONG>(list_->size())); }
   STDMETHODIMP get_Item(VARIANT index, ::Error** out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    std::size_t i = ItemIndex(index, list_->size(), [&](std::size_t k) { return std::to_wstring(k); });
-    *out = (new ErrorImpl((*list_)[i]))->Interface();
-    VX_ADO_END(::Errors, nullptr)
+    return AdoBoundary(__uuidof(::Errors), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      std::size_t i = ItemIndex(index, list_->size(), [&](std::size_t k) { return std::to_wstring(k); });
+      *out = (new ErrorImpl((*list_)[i]))->Interface();
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Clear() override {
     list_->clear();
@@ -265,11 +250,12 @@ class PropertyImpl final : public ComObject<::Property> {
     return VariantCopy(v, &bag_->entries[index_].value);
   }
   STDMETHODIMP put_Value(VARIANT v) override {
-    VX_ADO_BEGIN
-    auto& e = bag_->entries[index_];
-    e.value = _variant_t(v);
-    if (bag_->onPut) bag_->onPut(e.name, e.value);
-    VX_ADO_END(::Property, nullptr)
+    return AdoBoundary(__uuidof(::Property), nullptr, [&]() -> HRESULT {
+      auto& e = bag_->entries[index_];
+      e.value = _variant_t(v);
+      if (bag_->onPut) bag_->onPut(e.name, e.value);
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Name(BSTR* b) override { return PutBstr(b, bag_->entries[index_].name); }
   STDMETHODIMP get_Type(DataTypeEnum* t) override { return PutOut(t, bag_->entries[index_].type); }
@@ -286,11 +272,12 @@ class PropertiesImpl final : public ComObject<::Properties> {
   explicit PropertiesImpl(std::shared_ptr<PropertyBag> bag) : bag_(std::move(bag)) {}
   STDMETHODIMP get_Count(LONG* c) override { return PutOut(c, static_cast<LONG>(bag_->entries.size())); }
   STDMETHODIMP get_Item(VARIANT index, ::Property** out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    std::size_t i = ItemIndex(index, bag_->entries.size(), [&](std::size_t k) { return bag_->entries[k].name; });
-    *out = (new PropertyImpl(bag_, i))->Interface();
-    VX_ADO_END(::Properties, nullptr)
+    return AdoBoundary(__uuidof(::Properties), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      std::size_t i = ItemIndex(index, bag_->entries.size(), [&](std::size_t k) { return bag_->entries[k].name; });
+      *out = (new PropertyImpl(bag_, i))->Interface();
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Refresh() override { return S_OK; }
 
@@ -374,17 +361,19 @@ void ConnectionImpl::OpenString(const std::wstring& text) {
 }
 
 STDMETHODIMP ConnectionImpl::get_Properties(::Properties** out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  *out = NewProperties(std::make_shared<PropertyBag>());
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = NewProperties(std::make_shared<PropertyBag>());
+    return S_OK;
+  });
 }
 STDMETHODIMP ConnectionImpl::get_ConnectionString(BSTR* b) { return PutBstr(b, connectionString_); }
 STDMETHODIMP ConnectionImpl::put_ConnectionString(BSTR b) {
-  VX_ADO_BEGIN
-  if (db_) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-  connectionString_ = BstrText(b);
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    if (db_) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+    connectionString_ = BstrText(b);
+    return S_OK;
+  });
 }
 STDMETHODIMP ConnectionImpl::get_CommandTimeout(LONG* t) { return PutOut(t, commandTimeout_); }
 STDMETHODIMP ConnectionImpl::put_CommandTimeout(LONG t) {
@@ -398,13 +387,14 @@ STDMETHODIMP ConnectionImpl::put_ConnectionTimeout(LONG t) {
 }
 STDMETHODIMP ConnectionImpl::get_Version(BSTR* b) { return PutBstr(b, L"2.6"); }
 STDMETHODIMP ConnectionImpl::raw_Close() {
-  VX_ADO_BEGIN
-  RequireOpen();
-  const bool open = db_->TransactionDepth() > 0;
-  while (db_->TransactionDepth() > 0) db_->Rollback();
-  db_.reset();
-  if (open) TransactionEnded();
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    RequireOpen();
+    const bool open = db_->TransactionDepth() > 0;
+    while (db_->TransactionDepth() > 0) db_->Rollback();
+    db_.reset();
+    if (open) TransactionEnded();
+    return S_OK;
+  });
 }
 
 void ConnectionImpl::TransactionEnded() {
@@ -438,46 +428,51 @@ _RecordsetPtr ConnectionImpl::Run(const std::wstring& text, LONG commandType, bo
 }
 
 STDMETHODIMP ConnectionImpl::raw_Execute(BSTR text, VARIANT* affected, LONG options, ::_Recordset** out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  LONG type = options == adOptionUnspecified ? adCmdText : (options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect));
-  if (type == 0) type = adCmdText;
-  bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
-  std::int64_t changes = 0;
-  _RecordsetPtr rs = Run(BstrText(text), type, noRecords, {}, &changes, nullptr);
-  if (affected) {
-    VariantClear(affected);
-    affected->vt = VT_I4;
-    affected->lVal = static_cast<LONG>(changes);
-  }
-  *out = rs.Detach();
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    LONG type = options == adOptionUnspecified ? adCmdText : (options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect));
+    if (type == 0) type = adCmdText;
+    bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
+    std::int64_t changes = 0;
+    _RecordsetPtr rs = Run(BstrText(text), type, noRecords, {}, &changes, nullptr);
+    if (affected) {
+      VariantClear(affected);
+      affected->vt = VT_I4;
+      affected->lVal = static_cast<LONG>(changes);
+    }
+    *out = rs.Detach();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP ConnectionImpl::raw_BeginTrans(LONG* level) {
-  VX_ADO_BEGIN
-  RequireOpen()->Begin();
-  if (level) *level = db_->TransactionDepth();
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    RequireOpen()->Begin();
+    if (level) *level = db_->TransactionDepth();
+    return S_OK;
+  });
 }
 STDMETHODIMP ConnectionImpl::raw_CommitTrans() {
-  VX_ADO_BEGIN
-  RequireOpen()->Commit();
-  if (db_->TransactionDepth() == 0) TransactionEnded();
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    RequireOpen()->Commit();
+    if (db_->TransactionDepth() == 0) TransactionEnded();
+    return S_OK;
+  });
 }
 STDMETHODIMP ConnectionImpl::raw_RollbackTrans() {
-  VX_ADO_BEGIN
-  RequireOpen()->Rollback();
-  if (db_->TransactionDepth() == 0) TransactionEnded();
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    RequireOpen()->Rollback();
+    if (db_->TransactionDepth() == 0) TransactionEnded();
+    return S_OK;
+  });
 }
 STDMETHODIMP ConnectionImpl::raw_Open(BSTR cs, BSTR, BSTR, LONG) {
-  VX_ADO_BEGIN
-  std::wstring text = BstrText(cs);
-  OpenString(text.empty() ? connectionString_ : text);
-  VX_ADO_END(::_Connection, this)
+  return AdoBoundary(__uuidof(::_Connection), this, [&]() -> HRESULT {
+    std::wstring text = BstrText(cs);
+    OpenString(text.empty() ? connectionString_ : text);
+    return S_OK;
+  });
 }
 STDMETHODIMP ConnectionImpl::get_Errors(::Errors** out) {
   if (!out) return E_POINTER;
@@ -554,11 +549,12 @@ class ParameterImpl final : public ComObject<::_Parameter> {
   }
   STDMETHODIMP get_Value(VARIANT* v) override { return v ? VariantCopy(v, &value) : E_POINTER; }
   STDMETHODIMP put_Value(VARIANT v) override {
-    VX_ADO_BEGIN
-    version = NextVersion();
-    HRESULT hr = VariantCopy(&value, &v);
-    if (FAILED(hr)) _com_issue_error(hr);
-    VX_ADO_END(::_Parameter, nullptr)
+    return AdoBoundary(__uuidof(::_Parameter), nullptr, [&]() -> HRESULT {
+      version = NextVersion();
+      HRESULT hr = VariantCopy(&value, &v);
+      if (FAILED(hr)) _com_issue_error(hr);
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Type(DataTypeEnum* t) override { return PutOut(t, type); }
   STDMETHODIMP put_Type(DataTypeEnum t) override {
@@ -589,16 +585,17 @@ class ParameterImpl final : public ComObject<::_Parameter> {
   }
   STDMETHODIMP get_Size(ADO_LONGPTR* l) override { return PutOut(l, size); }
   STDMETHODIMP raw_AppendChunk(VARIANT v) override {
-    VX_ADO_BEGIN
-    version = NextVersion();
-    Cell add = FromVariant(v);
-    Cell cur = FromVariant(value);
-    if (add.kind == VKind::Bytes) {
-      value = ToVariant(Cell::Blob((cur.kind == VKind::Bytes ? cur.Bytes() : std::string()) + add.Bytes()));
-    } else {
-      value = ToVariant(Cell::Text((cur.kind == VKind::Text ? cur.s : std::wstring()) + ValueText(add)));
-    }
-    VX_ADO_END(::_Parameter, nullptr)
+    return AdoBoundary(__uuidof(::_Parameter), nullptr, [&]() -> HRESULT {
+      version = NextVersion();
+      Cell add = FromVariant(v);
+      Cell cur = FromVariant(value);
+      if (add.kind == VKind::Bytes) {
+        value = ToVariant(Cell::Blob((cur.kind == VKind::Bytes ? cur.Bytes() : std::string()) + add.Bytes()));
+      } else {
+        value = ToVariant(Cell::Text((cur.kind == VKind::Text ? cur.s : std::wstring()) + ValueText(add)));
+      }
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Attributes(LONG* a) override { return PutOut(a, attributes); }
   STDMETHODIMP put_Attributes(LONG a) override {
@@ -612,29 +609,32 @@ class ParametersImpl final : public ComObject<::Parameters> {
   std::vector<_ParameterPtr> items;
   STDMETHODIMP get_Count(LONG* c) override { return PutOut(c, static_cast<LONG>(items.size())); }
   STDMETHODIMP get_Item(VARIANT index, ::_Parameter** out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    std::size_t i = ItemIndex(index, items.size(), [&](std::size_t k) { return Impl(k)->name; });
-    *out = items[i].GetInterfacePtr();
-    (*out)->AddRef();
-    VX_ADO_END(::Parameters, nullptr)
+    return AdoBoundary(__uuidof(::Parameters), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      std::size_t i = ItemIndex(index, items.size(), [&](std::size_t k) { return Impl(k)->name; });
+      *out = items[i].GetInterfacePtr();
+      (*out)->AddRef();
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Refresh() override { return S_OK; }  // parameters are always described by the caller
   STDMETHODIMP raw_Append(IDispatch* object) override {
-    VX_ADO_BEGIN
-    if (!object) return E_POINTER;
-    _ParameterPtr p(object);
-    if (!p)
-      ThrowAdo(adErrInvalidArgument,
-               L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
-    items.push_back(p);
-    VX_ADO_END(::Parameters, nullptr)
+    return AdoBoundary(__uuidof(::Parameters), nullptr, [&]() -> HRESULT {
+      if (!object) return E_POINTER;
+      _ParameterPtr p(object);
+      if (!p)
+        ThrowAdo(adErrInvalidArgument,
+                 L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
+      items.push_back(p);
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Delete(VARIANT index) override {
-    VX_ADO_BEGIN
-    std::size_t i = ItemIndex(index, items.size(), [&](std::size_t k) { return Impl(k)->name; });
-    items.erase(items.begin() + static_cast<long>(i));
-    VX_ADO_END(::Parameters, nullptr)
+    return AdoBoundary(__uuidof(::Parameters), nullptr, [&]() -> HRESULT {
+      std::size_t i = ItemIndex(index, items.size(), [&](std::size_t k) { return Impl(k)->name; });
+      items.erase(items.begin() + static_cast<long>(i));
+      return S_OK;
+    });
   }
   ParameterImpl* Impl(std::size_t k) const { return static_cast<ParameterImpl*>(items[k].GetInterfacePtr()); }
 };
@@ -662,18 +662,19 @@ class CommandImpl final : public ComObject<::_Command> {
     return S_OK;
   }
   STDMETHODIMP put_ActiveConnection(VARIANT v) override {
-    VX_ADO_BEGIN
-    if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) {
-      SetConnection(_ConnectionPtr(v.vt == VT_DISPATCH ? static_cast<IUnknown*>(v.pdispVal) : v.punkVal));
-    } else if (v.vt == VT_BSTR) {
-      auto* c = new ConnectionImpl();
-      _ConnectionPtr owned(c->Interface(), false);
-      c->OpenString(BstrText(v.bstrVal));
-      SetConnection(owned);
-    } else {
-      SetConnection(nullptr);
-    }
-    VX_ADO_END(::_Command, nullptr)
+    return AdoBoundary(__uuidof(::_Command), nullptr, [&]() -> HRESULT {
+      if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) {
+        SetConnection(_ConnectionPtr(v.vt == VT_DISPATCH ? static_cast<IUnknown*>(v.pdispVal) : v.punkVal));
+      } else if (v.vt == VT_BSTR) {
+        auto* c = new ConnectionImpl();
+        _ConnectionPtr owned(c->Interface(), false);
+        c->OpenString(BstrText(v.bstrVal));
+        SetConnection(owned);
+      } else {
+        SetConnection(nullptr);
+      }
+      return S_OK;
+    });
   }
   STDMETHODIMP get_CommandText(BSTR* b) override { return PutBstr(b, text_); }
   STDMETHODIMP put_CommandText(BSTR b) override {
@@ -692,73 +693,75 @@ class CommandImpl final : public ComObject<::_Command> {
   }
   STDMETHODIMP raw_Execute(VARIANT* affected, VARIANT* parameters, LONG options, ::_Recordset** out) override {
     ConnectionImpl* conn = connImpl_;
-    VX_ADO_BEGIN
-    if (!conn)
-      ThrowAdo(adErrInvalidConnection,
-               L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
-    if (out) *out = nullptr;
-    LONG type = type_;
-    if (options != adOptionUnspecified && (options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect)))
-      type = options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect);
-    if (type == adCmdUnknown || type == adCmdUnspecified) type = adCmdText;
-    bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
-    // Values of the parameters in order; an array passed to Execute replaces the inputs.
-    std::vector<Cell>& values = values_;  // reused from run to run
-    values.resize(params_->items.size());
-    converted_.resize(values.size());
-    const bool fromArray = parameters && (parameters->vt & VT_ARRAY) && parameters->parray;
-    for (std::size_t k = 0; k < values.size(); ++k) {
-      ParameterImpl* p = params_->Impl(k);
-      Cell& v = values[k];
-      // A parameter unchanged since the last run keeps its converted value.
-      if (!fromArray && converted_[k].first == p && converted_[k].second == p->version) continue;
-      converted_[k] = {nullptr, 0};
-      v = Cell::Null();
-      if (p->direction == adParamInput || p->direction == adParamInputOutput || p->direction == adParamUnknown) {
-        Cell raw = FromVariant(p->value);
-        if (parameters && (parameters->vt & VT_ARRAY) && parameters->parray) {
-          LONG idx = static_cast<LONG>(k);
-          _variant_t elem;
-          if (SUCCEEDED(SafeArrayGetElement(parameters->parray, &idx, &elem))) raw = FromVariant(elem);
+    return AdoBoundary(__uuidof(::_Command), conn, [&]() -> HRESULT {
+      if (!conn)
+        ThrowAdo(adErrInvalidConnection,
+                 L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
+      if (out) *out = nullptr;
+      LONG type = type_;
+      if (options != adOptionUnspecified && (options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect)))
+        type = options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect);
+      if (type == adCmdUnknown || type == adCmdUnspecified) type = adCmdText;
+      bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
+      // Values of the parameters in order; an array passed to Execute replaces the inputs.
+      std::vector<Cell>& values = values_;  // reused from run to run
+      values.resize(params_->items.size());
+      converted_.resize(values.size());
+      const bool fromArray = parameters && (parameters->vt & VT_ARRAY) && parameters->parray;
+      for (std::size_t k = 0; k < values.size(); ++k) {
+        ParameterImpl* p = params_->Impl(k);
+        Cell& v = values[k];
+        // A parameter unchanged since the last run keeps its converted value.
+        if (!fromArray && converted_[k].first == p && converted_[k].second == p->version) continue;
+        converted_[k] = {nullptr, 0};
+        v = Cell::Null();
+        if (p->direction == adParamInput || p->direction == adParamInputOutput || p->direction == adParamUnknown) {
+          Cell raw = FromVariant(p->value);
+          if (parameters && (parameters->vt & VT_ARRAY) && parameters->parray) {
+            LONG idx = static_cast<LONG>(k);
+            _variant_t elem;
+            if (SUCCEEDED(SafeArrayGetElement(parameters->parray, &idx, &elem))) raw = FromVariant(elem);
+          }
+          LONG t = p->type == adEmpty ? adVariant : p->type;
+          if (!CoerceToType(std::move(raw), t, static_cast<LONG>(p->size), v))
+            ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. "
+                                          L"(parameter " + p->name + L")");
         }
-        LONG t = p->type == adEmpty ? adVariant : p->type;
-        if (!CoerceToType(std::move(raw), t, static_cast<LONG>(p->size), v))
-          ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. "
-                                        L"(parameter " + p->name + L")");
+        if (!fromArray) converted_[k] = {p, p->version};
       }
-      if (!fromArray) converted_[k] = {p, p->version};
-    }
-    std::int64_t changes = 0;
-    std::vector<std::pair<int, Cell>> outputs;
-    _RecordsetPtr rs = conn->Run(text_, type, noRecords, values, &changes, &outputs);
-    for (auto& [index, value] : outputs) {
-      if (index < 0 || static_cast<std::size_t>(index) >= params_->items.size()) continue;
-      ParameterImpl* p = params_->Impl(static_cast<std::size_t>(index));
-      Cell conv;
-      LONG t = p->type == adEmpty ? adVariant : p->type;
-      p->value = ToVariant(CoerceToType(value, t, static_cast<LONG>(p->size), conv) ? conv : value);
-      p->version = ParameterImpl::NextVersion();
-    }
-    if (affected) {
-      VariantClear(affected);
-      affected->vt = VT_I4;
-      affected->lVal = static_cast<LONG>(changes);
-    }
-    if (out) *out = rs.Detach();
-    VX_ADO_END(::_Command, conn)
+      std::int64_t changes = 0;
+      std::vector<std::pair<int, Cell>> outputs;
+      _RecordsetPtr rs = conn->Run(text_, type, noRecords, values, &changes, &outputs);
+      for (auto& [index, value] : outputs) {
+        if (index < 0 || static_cast<std::size_t>(index) >= params_->items.size()) continue;
+        ParameterImpl* p = params_->Impl(static_cast<std::size_t>(index));
+        Cell conv;
+        LONG t = p->type == adEmpty ? adVariant : p->type;
+        p->value = ToVariant(CoerceToType(value, t, static_cast<LONG>(p->size), conv) ? conv : value);
+        p->version = ParameterImpl::NextVersion();
+      }
+      if (affected) {
+        VariantClear(affected);
+        affected->vt = VT_I4;
+        affected->lVal = static_cast<LONG>(changes);
+      }
+      if (out) *out = rs.Detach();
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_CreateParameter(BSTR name, DataTypeEnum type, ParameterDirectionEnum direction, ADO_LONGPTR size,
                                    VARIANT value, ::_Parameter** out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    auto* p = new ParameterImpl();
-    p->name = BstrText(name);
-    p->type = type;
-    p->direction = direction;
-    p->size = size;
-    if (!IsMissing(value)) p->value = _variant_t(value);
-    *out = p->Interface();
-    VX_ADO_END(::_Command, nullptr)
+    return AdoBoundary(__uuidof(::_Command), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      auto* p = new ParameterImpl();
+      p->name = BstrText(name);
+      p->type = type;
+      p->direction = direction;
+      p->size = size;
+      if (!IsMissing(value)) p->value = _variant_t(value);
+      *out = p->Interface();
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Parameters(::Parameters** out) override {
     if (!out) return E_POINTER;
@@ -806,141 +809,156 @@ class FieldImpl final : public ComObject<::Field> {
   FieldImpl(std::shared_ptr<RecordsetCore> core, int index) : core_(std::move(core)), index_(index) {}
 
   STDMETHODIMP get_Properties(::Properties** out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    auto bag = std::make_shared<PropertyBag>();
-    const FieldDef& f = Def();
-    bag->entries.push_back({L"Optimize", _variant_t(f.optimize), adBoolean});
-    const std::wstring table = f.declaredTable.empty() ? FromUtf8(f.table) : f.declaredTable;
-    const std::wstring column = f.declaredColumn.empty() ? FromUtf8(f.column) : f.declaredColumn;
-    bag->entries.push_back({L"BASETABLENAME", _variant_t(table.c_str()), adVarWChar});
-    bag->entries.push_back({L"BASECOLUMNNAME", _variant_t(column.c_str()), adVarWChar});
-    bag->entries.push_back({L"KEYCOLUMN", _variant_t(f.key), adBoolean});
-    bag->entries.push_back({L"ISAUTOINCREMENT", _variant_t(f.autoIncrement), adBoolean});
-    auto core = core_;
-    int index = index_;
-    bag->onPut = [core, index](const std::wstring& name, const _variant_t& v) {
-      if (CompareNoCase(name, L"Optimize") == 0) {
-        Cell b;
-        CoerceToType(FromVariant(v), adBoolean, 0, b);
-        const bool on = b.kind == VKind::Bool && b.i != 0;
-        if (core->rowset) {
-          core->Def(index);  // raises for a field that is gone
-          core->rowset->SetOptimize(index, on);
-        } else {
-          core->MutableDef(index).optimize = on;
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      auto bag = std::make_shared<PropertyBag>();
+      const FieldDef& f = Def();
+      bag->entries.push_back({L"Optimize", _variant_t(f.optimize), adBoolean});
+      const std::wstring table = f.declaredTable.empty() ? FromUtf8(f.table) : f.declaredTable;
+      const std::wstring column = f.declaredColumn.empty() ? FromUtf8(f.column) : f.declaredColumn;
+      bag->entries.push_back({L"BASETABLENAME", _variant_t(table.c_str()), adVarWChar});
+      bag->entries.push_back({L"BASECOLUMNNAME", _variant_t(column.c_str()), adVarWChar});
+      bag->entries.push_back({L"KEYCOLUMN", _variant_t(f.key), adBoolean});
+      bag->entries.push_back({L"ISAUTOINCREMENT", _variant_t(f.autoIncrement), adBoolean});
+      auto core = core_;
+      int index = index_;
+      bag->onPut = [core, index](const std::wstring& name, const _variant_t& v) {
+        if (CompareNoCase(name, L"Optimize") == 0) {
+          Cell b;
+          CoerceToType(FromVariant(v), adBoolean, 0, b);
+          const bool on = b.kind == VKind::Bool && b.i != 0;
+          if (core->rowset) {
+            core->Def(index);  // raises for a field that is gone
+            core->rowset->SetOptimize(index, on);
+          } else {
+            core->MutableDef(index).optimize = on;
+          }
         }
-      }
-    };
-    *out = NewProperties(std::move(bag));
-    VX_ADO_END(::Field, nullptr)
+      };
+      *out = NewProperties(std::move(bag));
+      return S_OK;
+    });
   }
   STDMETHODIMP get_ActualSize(ADO_LONGPTR* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    const Cell& v = core_->Open().Get(index_);
-    const FieldDef& f = Def();
-    if (v.IsNull() || v.IsEmpty()) *out = 0;
-    else if (v.kind == VKind::Text) *out = static_cast<LONG>(v.s.size() * ((f.type == adWChar || f.type == adVarWChar || f.type == adLongVarWChar || f.type == adBSTR) ? 2 : 1));
-    else if (v.kind == VKind::Bytes) *out = static_cast<LONG>(v.s.size());
-    else *out = f.size;
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      const Cell& v = core_->Open().Get(index_);
+      const FieldDef& f = Def();
+      if (v.IsNull() || v.IsEmpty()) *out = 0;
+      else if (v.kind == VKind::Text) *out = static_cast<LONG>(v.s.size() * ((f.type == adWChar || f.type == adVarWChar || f.type == adLongVarWChar || f.type == adBSTR) ? 2 : 1));
+      else if (v.kind == VKind::Bytes) *out = static_cast<LONG>(v.s.size());
+      else *out = f.size;
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Attributes(LONG* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    *out = Def().attributes;
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      *out = Def().attributes;
+      return S_OK;
+    });
   }
   STDMETHODIMP get_DefinedSize(ADO_LONGPTR* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    *out = Def().size;
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      *out = Def().size;
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Name(BSTR* b) override {
-    VX_ADO_BEGIN
-    return PutBstr(b, Def().name);
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      return PutBstr(b, Def().name);
+    });
   }
   STDMETHODIMP get_Type(DataTypeEnum* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    *out = static_cast<DataTypeEnum>(Def().type);
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      *out = static_cast<DataTypeEnum>(Def().type);
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Value(VARIANT* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    out->vt = VT_EMPTY;
-    ToVariant(core_->Open().Get(index_), out);
-    VX_ADO_END(::Field, core_->Conn())
+    return AdoBoundary(__uuidof(::Field), core_->Conn(), [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      out->vt = VT_EMPTY;
+      ToVariant(core_->Open().Get(index_), out);
+      return S_OK;
+    });
   }
   STDMETHODIMP put_Value(VARIANT v) override {
-    VX_ADO_BEGIN
-    core_->Open().Put(index_, FromVariant(v));
-    VX_ADO_END(::Field, core_->Conn())
+    return AdoBoundary(__uuidof(::Field), core_->Conn(), [&]() -> HRESULT {
+      core_->Open().Put(index_, FromVariant(v));
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Precision(BYTE* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    LONG t = Def().type;
-    *out = static_cast<BYTE>(t == adInteger ? 10 : t == adBigInt ? 19 : t == adSmallInt ? 5 : t == adDouble ? 15
-                             : t == adCurrency ? 19 : t == adDBTimeStamp || t == adDate ? 23 : 255);
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      LONG t = Def().type;
+      *out = static_cast<BYTE>(t == adInteger ? 10 : t == adBigInt ? 19 : t == adSmallInt ? 5 : t == adDouble ? 15
+                               : t == adCurrency ? 19 : t == adDBTimeStamp || t == adDate ? 23 : 255);
+      return S_OK;
+    });
   }
   STDMETHODIMP get_NumericScale(BYTE* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    *out = static_cast<BYTE>(Def().type == adCurrency ? 4 : 255);
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      *out = static_cast<BYTE>(Def().type == adCurrency ? 4 : 255);
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_AppendChunk(VARIANT data) override {
-    VX_ADO_BEGIN
-    Rowset& rs = core_->Open();
-    Cell cur = rs.Get(index_);
-    Cell add = FromVariant(data);
-    if (KindOfType(Def().type) == VKind::Bytes) {
-      rs.Put(index_, Cell::Blob((cur.kind == VKind::Bytes ? cur.Bytes() : std::string()) + (add.kind == VKind::Bytes ? add.Bytes() : ToUtf8(ValueText(add)))));
-    } else {
-      rs.Put(index_, Cell::Text((cur.kind == VKind::Text ? cur.s : std::wstring()) + ValueText(add)));
-    }
-    VX_ADO_END(::Field, core_->Conn())
+    return AdoBoundary(__uuidof(::Field), core_->Conn(), [&]() -> HRESULT {
+      Rowset& rs = core_->Open();
+      Cell cur = rs.Get(index_);
+      Cell add = FromVariant(data);
+      if (KindOfType(Def().type) == VKind::Bytes) {
+        rs.Put(index_, Cell::Blob((cur.kind == VKind::Bytes ? cur.Bytes() : std::string()) + (add.kind == VKind::Bytes ? add.Bytes() : ToUtf8(ValueText(add)))));
+      } else {
+        rs.Put(index_, Cell::Text((cur.kind == VKind::Text ? cur.s : std::wstring()) + ValueText(add)));
+      }
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_GetChunk(LONG length, VARIANT* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    const Cell& v = core_->Open().Get(index_);
-    Cell part = v;
-    if (v.kind == VKind::Bytes) part = Cell::Blob(v.Bytes().substr(0, static_cast<std::size_t>(std::max(0, length))));
-    if (v.kind == VKind::Text) part = Cell::Text(v.s.substr(0, static_cast<std::size_t>(std::max(0, length))));
-    *out = ToVariant(part).Detach();
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      const Cell& v = core_->Open().Get(index_);
+      Cell part = v;
+      if (v.kind == VKind::Bytes) part = Cell::Blob(v.Bytes().substr(0, static_cast<std::size_t>(std::max(0, length))));
+      if (v.kind == VKind::Text) part = Cell::Text(v.s.substr(0, static_cast<std::size_t>(std::max(0, length))));
+      *out = ToVariant(part).Detach();
+      return S_OK;
+    });
   }
   STDMETHODIMP get_OriginalValue(VARIANT* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    *out = ToVariant(core_->Open().Original(index_)).Detach();
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      *out = ToVariant(core_->Open().Original(index_)).Detach();
+      return S_OK;
+    });
   }
   STDMETHODIMP get_UnderlyingValue(VARIANT* out) override {
     // The value in the database as last read: the client cursor holds no fresher copy.
     return get_OriginalValue(out);
   }
   STDMETHODIMP put_Type(DataTypeEnum t) override {
-    VX_ADO_BEGIN
-    core_->PendingDef(index_).type = t;
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      core_->PendingDef(index_).type = t;
+      return S_OK;
+    });
   }
   STDMETHODIMP put_DefinedSize(ADO_LONGPTR l) override {
-    VX_ADO_BEGIN
-    core_->PendingDef(index_).size = l;
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      core_->PendingDef(index_).size = l;
+      return S_OK;
+    });
   }
   STDMETHODIMP put_Attributes(LONG l) override {
-    VX_ADO_BEGIN
-    core_->PendingDef(index_).attributes = l;
-    VX_ADO_END(::Field, nullptr)
+    return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
+      core_->PendingDef(index_).attributes = l;
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Status(LONG* out) override { return PutOut(out, LONG{0}); }
 
@@ -955,62 +973,65 @@ class FieldsImpl final : public ComObject<::Fields> {
   explicit FieldsImpl(std::shared_ptr<RecordsetCore> core) : core_(std::move(core)) {}
   STDMETHODIMP get_Count(LONG* c) override { return PutOut(c, static_cast<LONG>(core_->Defs().size())); }
   STDMETHODIMP get_Item(VARIANT index, ::Field** out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    const auto& defs = core_->Defs();
-    std::size_t i;
-    if (index.vt == VT_BSTR) {  // the common case, without building a Cell
-      int k = core_->FieldIndex(BstrText(index.bstrVal));
-      if (k < 0)
-        ThrowAdo(adErrItemNotFound,
-                 L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
-      i = static_cast<std::size_t>(k);
-    } else {
-      i = ItemIndex(index, defs.size(), [&](std::size_t k) { return defs[k].name; });
-    }
-    *out = core_->FieldObject(static_cast<int>(i));
-    VX_ADO_END(::Fields, nullptr)
+    return AdoBoundary(__uuidof(::Fields), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      const auto& defs = core_->Defs();
+      std::size_t i;
+      if (index.vt == VT_BSTR) {  // the common case, without building a Cell
+        int k = core_->FieldIndex(BstrText(index.bstrVal));
+        if (k < 0)
+          ThrowAdo(adErrItemNotFound,
+                   L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        i = static_cast<std::size_t>(k);
+      } else {
+        i = ItemIndex(index, defs.size(), [&](std::size_t k) { return defs[k].name; });
+      }
+      *out = core_->FieldObject(static_cast<int>(i));
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Refresh() override { return S_OK; }
   STDMETHODIMP raw_Append(BSTR name, DataTypeEnum type, ADO_LONGPTR size, FieldAttributeEnum attrib,
                           VARIANT value) override {
-    VX_ADO_BEGIN
-    if (core_->IsOpen())
-      ThrowAdo(adErrIllegalOperation, L"Operation is not allowed in this context: fields are appended before Open.");
-    std::wstring n = BstrText(name);
-    if (n.empty() || core_->FieldIndex(n) >= 0)
-      ThrowAdo(adErrInvalidArgument,
-               L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
-    FieldDef f;
-    f.name = n;
-    f.type = type;
-    LONG natural = 0;
-    switch (KindOfType(type)) {
-      case VKind::Bool: natural = 2; break;
-      case VKind::UI1: natural = 1; break;
-      case VKind::I2: natural = 2; break;
-      case VKind::I4:
-      case VKind::R4: natural = 4; break;
-      case VKind::I8:
-      case VKind::R8:
-      case VKind::Cy:
-      case VKind::Date: natural = 8; break;
-      default: break;
-    }
-    f.size = size > 0 ? size : natural;
-    f.attributes = attrib == adFldUnspecified ? (adFldUpdatable | adFldIsNullable | adFldMayBeNull) : attrib;
-    core_->AppendPending(std::move(f));
-    (void)value;
-    VX_ADO_END(::Fields, nullptr)
+    return AdoBoundary(__uuidof(::Fields), nullptr, [&]() -> HRESULT {
+      if (core_->IsOpen())
+        ThrowAdo(adErrIllegalOperation, L"Operation is not allowed in this context: fields are appended before Open.");
+      std::wstring n = BstrText(name);
+      if (n.empty() || core_->FieldIndex(n) >= 0)
+        ThrowAdo(adErrInvalidArgument,
+                 L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
+      FieldDef f;
+      f.name = n;
+      f.type = type;
+      LONG natural = 0;
+      switch (KindOfType(type)) {
+        case VKind::Bool: natural = 2; break;
+        case VKind::UI1: natural = 1; break;
+        case VKind::I2: natural = 2; break;
+        case VKind::I4:
+        case VKind::R4: natural = 4; break;
+        case VKind::I8:
+        case VKind::R8:
+        case VKind::Cy:
+        case VKind::Date: natural = 8; break;
+        default: break;
+      }
+      f.size = size > 0 ? size : natural;
+      f.attributes = attrib == adFldUnspecified ? (adFldUpdatable | adFldIsNullable | adFldMayBeNull) : attrib;
+      core_->AppendPending(std::move(f));
+      (void)value;
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Delete(VARIANT index) override {
-    VX_ADO_BEGIN
-    if (core_->IsOpen())
-      ThrowAdo(adErrIllegalOperation, L"Operation is not allowed in this context: fields are deleted before Open.");
-    const auto& defs = core_->Defs();
-    std::size_t i = ItemIndex(index, defs.size(), [&](std::size_t k) { return defs[k].name; });
-    core_->DeletePending(i);
-    VX_ADO_END(::Fields, nullptr)
+    return AdoBoundary(__uuidof(::Fields), nullptr, [&]() -> HRESULT {
+      if (core_->IsOpen())
+        ThrowAdo(adErrIllegalOperation, L"Operation is not allowed in this context: fields are deleted before Open.");
+      const auto& defs = core_->Defs();
+      std::size_t i = ItemIndex(index, defs.size(), [&](std::size_t k) { return defs[k].name; });
+      core_->DeletePending(i);
+      return S_OK;
+    });
   }
 
  private:
@@ -1150,20 +1171,23 @@ STDMETHODIMP RecordsetImpl::get_Properties(::Properties** out) {
   return S_OK;
 }
 STDMETHODIMP RecordsetImpl::get_AbsolutePosition(LONG* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  *out = core_->Open().AbsolutePosition();
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = core_->Open().AbsolutePosition();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::put_AbsolutePosition(LONG p) {
-  VX_ADO_BEGIN
-  core_->Open().SetAbsolutePosition(p);
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    core_->Open().SetAbsolutePosition(p);
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::putref_ActiveConnection(IDispatch* c) {
-  VX_ADO_BEGIN
-  SetConnection(c ? ConnectionImpl::From(c) : nullptr, c != nullptr);
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    SetConnection(c ? ConnectionImpl::From(c) : nullptr, c != nullptr);
+    return S_OK;
+  });
 }
 void RecordsetImpl::SetConnection(ConnectionImpl* conn, bool wanted) {
   if (wanted && !conn) ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
@@ -1171,19 +1195,20 @@ void RecordsetImpl::SetConnection(ConnectionImpl* conn, bool wanted) {
   if (core_->rowset) core_->rowset->db = conn ? conn->Db() : nullptr;
 }
 STDMETHODIMP RecordsetImpl::put_ActiveConnection(VARIANT v) {
-  VX_ADO_BEGIN
-  if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) {
-    IUnknown* u = v.vt == VT_DISPATCH ? static_cast<IUnknown*>(v.pdispVal) : v.punkVal;
-    SetConnection(u ? ConnectionImpl::From(u) : nullptr, u != nullptr);
-  } else if (v.vt == VT_BSTR) {
-    auto* c = new ConnectionImpl();
-    _ConnectionPtr owned(c->Interface(), false);
-    c->OpenString(BstrText(v.bstrVal));
-    SetConnection(c, true);
-  } else {
-    SetConnection(nullptr, false);
-  }
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) {
+      IUnknown* u = v.vt == VT_DISPATCH ? static_cast<IUnknown*>(v.pdispVal) : v.punkVal;
+      SetConnection(u ? ConnectionImpl::From(u) : nullptr, u != nullptr);
+    } else if (v.vt == VT_BSTR) {
+      auto* c = new ConnectionImpl();
+      _ConnectionPtr owned(c->Interface(), false);
+      c->OpenString(BstrText(v.bstrVal));
+      SetConnection(c, true);
+    } else {
+      SetConnection(nullptr, false);
+    }
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_ActiveConnection(VARIANT* out) {
   if (!out) return E_POINTER;
@@ -1194,27 +1219,30 @@ STDMETHODIMP RecordsetImpl::get_ActiveConnection(VARIANT* out) {
   return S_OK;
 }
 STDMETHODIMP RecordsetImpl::get_BOF(VARIANT_BOOL* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  *out = core_->Open().Bof() ? VARIANT_TRUE : VARIANT_FALSE;
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = core_->Open().Bof() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_Bookmark(VARIANT* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  Rowset& rs = core_->Open();
-  if (rs.Bof() || rs.Eof()) ThrowAdo(adErrNoCurrentRecord, L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.");
-  VariantInit(out);
-  out->vt = VT_R8;
-  out->dblVal = rs.Bookmark();
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    Rowset& rs = core_->Open();
+    if (rs.Bof() || rs.Eof()) ThrowAdo(adErrNoCurrentRecord, L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.");
+    VariantInit(out);
+    out->vt = VT_R8;
+    out->dblVal = rs.Bookmark();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::put_Bookmark(VARIANT v) {
-  VX_ADO_BEGIN
-  Cell b = FromVariant(v);
-  if (!b.IsNumeric()) ThrowAdo(adErrInvalidArgument, kBadArgument);
-  core_->Open().SetBookmark(b.AsDouble());
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    Cell b = FromVariant(v);
+    if (!b.IsNumeric()) ThrowAdo(adErrInvalidArgument, kBadArgument);
+    core_->Open().SetBookmark(b.AsDouble());
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_CacheSize(LONG* out) { return PutOut(out, cacheSize_); }
 STDMETHODIMP RecordsetImpl::put_CacheSize(LONG n) {
@@ -1224,16 +1252,18 @@ STDMETHODIMP RecordsetImpl::put_CacheSize(LONG n) {
 }
 STDMETHODIMP RecordsetImpl::get_CursorType(CursorTypeEnum* out) { return PutOut(out, cursorType_); }
 STDMETHODIMP RecordsetImpl::put_CursorType(CursorTypeEnum t) {
-  VX_ADO_BEGIN
-  if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-  cursorType_ = t;
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+    cursorType_ = t;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_adoEOF(VARIANT_BOOL* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  *out = core_->Open().Eof() ? VARIANT_TRUE : VARIANT_FALSE;
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = core_->Open().Eof() ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_Fields(::Fields** out) {
   if (!out) return E_POINTER;
@@ -1242,10 +1272,11 @@ STDMETHODIMP RecordsetImpl::get_Fields(::Fields** out) {
 }
 STDMETHODIMP RecordsetImpl::get_LockType(LockTypeEnum* out) { return PutOut(out, lockType_); }
 STDMETHODIMP RecordsetImpl::put_LockType(LockTypeEnum t) {
-  VX_ADO_BEGIN
-  if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-  lockType_ = t;
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+    lockType_ = t;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_MaxRecords(ADO_LONGPTR* out) { return PutOut(out, maxRecords_); }
 STDMETHODIMP RecordsetImpl::put_MaxRecords(ADO_LONGPTR n) {
@@ -1253,23 +1284,26 @@ STDMETHODIMP RecordsetImpl::put_MaxRecords(ADO_LONGPTR n) {
   return S_OK;
 }
 STDMETHODIMP RecordsetImpl::get_RecordCount(ADO_LONGPTR* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  *out = core_->Open().RecordCount();
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = core_->Open().RecordCount();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::putref_Source(IDispatch* cmd) {
-  VX_ADO_BEGIN
-  if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-  sourceCommand_ = cmd;
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+    sourceCommand_ = cmd;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::put_Source(BSTR s) {
-  VX_ADO_BEGIN
-  if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-  source_ = BstrText(s);
-  sourceCommand_ = nullptr;
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+    source_ = BstrText(s);
+    sourceCommand_ = nullptr;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_Source(VARIANT* out) {
   if (!out) return E_POINTER;
@@ -1317,222 +1351,237 @@ void RecordsetImpl::PutList(const VARIANT& fields, const VARIANT& values) {
 }
 
 STDMETHODIMP RecordsetImpl::raw_AddNew(VARIANT fields, VARIANT values) {
-  VX_ADO_BEGIN
-  Rowset& rs = core_->Open();
-  rs.AddNew();
-  if (!IsMissing(fields)) {
-    PutList(fields, values);
-    rs.Update();
-  }
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    Rowset& rs = core_->Open();
+    rs.AddNew();
+    if (!IsMissing(fields)) {
+      PutList(fields, values);
+      rs.Update();
+    }
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_CancelUpdate() {
-  VX_ADO_BEGIN
-  core_->Open().CancelUpdate();
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    core_->Open().CancelUpdate();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_Close() {
-  VX_ADO_BEGIN
-  if (!core_->IsOpen()) Closed();
-  core_->ResetFieldObjects();
-  core_->rowset.reset();
-  core_->pending.clear();
-  filter_ = _variant_t();
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!core_->IsOpen()) Closed();
+    core_->ResetFieldObjects();
+    core_->rowset.reset();
+    core_->pending.clear();
+    filter_ = _variant_t();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_Delete(AffectEnum affect) {
-  VX_ADO_BEGIN
-  core_->Open().Delete(affect);
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    core_->Open().Delete(affect);
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_GetRows(LONG rows, VARIANT start, VARIANT fieldsArg, VARIANT* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  Rowset& rs = core_->Open();
-  if (auto bm = ApplyStart(rs, start)) rs.SetBookmark(*bm);
-  std::vector<int> cols;
-  if (IsMissing(fieldsArg)) {
-    for (std::size_t i = 0; i < rs.Fields().size(); ++i) cols.push_back(static_cast<int>(i));
-  } else if ((fieldsArg.vt & VT_ARRAY) && fieldsArg.parray) {
-    LONG lo = 0, hi = -1;
-    SafeArrayGetLBound(fieldsArg.parray, 1, &lo);
-    SafeArrayGetUBound(fieldsArg.parray, 1, &hi);
-    for (LONG k = lo; k <= hi; ++k) {
-      _variant_t f;
-      SafeArrayGetElement(fieldsArg.parray, &k, &f);
-      Cell v = FromVariant(f);
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    Rowset& rs = core_->Open();
+    if (auto bm = ApplyStart(rs, start)) rs.SetBookmark(*bm);
+    std::vector<int> cols;
+    if (IsMissing(fieldsArg)) {
+      for (std::size_t i = 0; i < rs.Fields().size(); ++i) cols.push_back(static_cast<int>(i));
+    } else if ((fieldsArg.vt & VT_ARRAY) && fieldsArg.parray) {
+      LONG lo = 0, hi = -1;
+      SafeArrayGetLBound(fieldsArg.parray, 1, &lo);
+      SafeArrayGetUBound(fieldsArg.parray, 1, &hi);
+      for (LONG k = lo; k <= hi; ++k) {
+        _variant_t f;
+        SafeArrayGetElement(fieldsArg.parray, &k, &f);
+        Cell v = FromVariant(f);
+        int i = FieldOf(rs, v);
+        if (i < 0) ThrowAdo(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        cols.push_back(i);
+      }
+    } else {
+      Cell v = FromVariant(fieldsArg);
       int i = FieldOf(rs, v);
       if (i < 0) ThrowAdo(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
       cols.push_back(i);
     }
-  } else {
-    Cell v = FromVariant(fieldsArg);
-    int i = FieldOf(rs, v);
-    if (i < 0) ThrowAdo(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
-    cols.push_back(i);
-  }
-  std::vector<std::vector<Cell>> data;
-  while (!rs.Eof() && (rows < 0 || static_cast<LONG>(data.size()) < rows)) {
-    std::vector<Cell> row;
-    for (int c : cols) row.push_back(rs.Get(c));
-    data.push_back(std::move(row));
-    rs.MoveNext();
-  }
-  if (data.empty()) ThrowAdo(adErrNoCurrentRecord, L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.");
-  SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(cols.size()), 0}, {static_cast<ULONG>(data.size()), 0}};
-  SAFEARRAY* sa = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  if (!sa) throw std::bad_alloc();
-  for (std::size_t r = 0; r < data.size(); ++r) {
-    for (std::size_t c = 0; c < cols.size(); ++c) {
-      LONG idx[2] = {static_cast<LONG>(c), static_cast<LONG>(r)};
-      _variant_t v = ToVariant(data[r][c]);
-      SafeArrayPutElement(sa, idx, &v);
+    std::vector<std::vector<Cell>> data;
+    while (!rs.Eof() && (rows < 0 || static_cast<LONG>(data.size()) < rows)) {
+      std::vector<Cell> row;
+      for (int c : cols) row.push_back(rs.Get(c));
+      data.push_back(std::move(row));
+      rs.MoveNext();
     }
-  }
-  VariantInit(out);
-  out->vt = VT_ARRAY | VT_VARIANT;
-  out->parray = sa;
-  VX_ADO_END(::_Recordset, nullptr)
+    if (data.empty()) ThrowAdo(adErrNoCurrentRecord, L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.");
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(cols.size()), 0}, {static_cast<ULONG>(data.size()), 0}};
+    SAFEARRAY* sa = SafeArrayCreate(VT_VARIANT, 2, bounds);
+    if (!sa) throw std::bad_alloc();
+    for (std::size_t r = 0; r < data.size(); ++r) {
+      for (std::size_t c = 0; c < cols.size(); ++c) {
+        LONG idx[2] = {static_cast<LONG>(c), static_cast<LONG>(r)};
+        _variant_t v = ToVariant(data[r][c]);
+        SafeArrayPutElement(sa, idx, &v);
+      }
+    }
+    VariantInit(out);
+    out->vt = VT_ARRAY | VT_VARIANT;
+    out->parray = sa;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_Move(ADO_LONGPTR n, VARIANT start) {
-  VX_ADO_BEGIN
-  Rowset& rs = core_->Open();
-  rs.Move(n, ApplyStart(rs, start));
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    Rowset& rs = core_->Open();
+    rs.Move(n, ApplyStart(rs, start));
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_MoveNext() {
-  VX_ADO_BEGIN
-  core_->Open().MoveNext();
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    core_->Open().MoveNext();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_MovePrevious() {
-  VX_ADO_BEGIN
-  core_->Open().MovePrevious();
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    core_->Open().MovePrevious();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_MoveFirst() {
-  VX_ADO_BEGIN
-  core_->Open().MoveFirst();
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    core_->Open().MoveFirst();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_MoveLast() {
-  VX_ADO_BEGIN
-  core_->Open().MoveLast();
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    core_->Open().MoveLast();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP RecordsetImpl::raw_Open(VARIANT source, VARIANT activeConnection, CursorTypeEnum cursorType,
                                      LockTypeEnum lockType, LONG options) {
   ConnectionImpl* errorConn = nullptr;
-  VX_ADO_BEGIN
-  if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-  if (cursorType != adOpenUnspecified) cursorType_ = cursorType;
-  if (lockType != adLockUnspecified) lockType_ = lockType;
-  if (!IsMissing(activeConnection)) {
-    HRESULT hr = put_ActiveConnection(activeConnection);
-    if (FAILED(hr)) return hr;
-  }
-  // The source: a command, SQL text or a table name, or nothing for a fabricated recordset.
-  std::wstring text = source_;
-  ::_Command* command = nullptr;
-  _CommandPtr commandHolder;
-  if (!IsMissing(source)) {
-    if (source.vt == VT_DISPATCH || source.vt == VT_UNKNOWN) {
-      commandHolder = _CommandPtr(source.vt == VT_DISPATCH ? static_cast<IUnknown*>(source.pdispVal) : source.punkVal);
+  return AdoBoundary(__uuidof(::_Recordset), errorConn, [&]() -> HRESULT {
+    if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+    if (cursorType != adOpenUnspecified) cursorType_ = cursorType;
+    if (lockType != adLockUnspecified) lockType_ = lockType;
+    if (!IsMissing(activeConnection)) {
+      HRESULT hr = put_ActiveConnection(activeConnection);
+      if (FAILED(hr)) return hr;
+    }
+    // The source: a command, SQL text or a table name, or nothing for a fabricated recordset.
+    std::wstring text = source_;
+    ::_Command* command = nullptr;
+    _CommandPtr commandHolder;
+    if (!IsMissing(source)) {
+      if (source.vt == VT_DISPATCH || source.vt == VT_UNKNOWN) {
+        commandHolder = _CommandPtr(source.vt == VT_DISPATCH ? static_cast<IUnknown*>(source.pdispVal) : source.punkVal);
+        command = commandHolder.GetInterfacePtr();
+      } else {
+        text = ValueText(FromVariant(source));
+      }
+    } else if (sourceCommand_) {
+      commandHolder = _CommandPtr(sourceCommand_.GetInterfacePtr());
       command = commandHolder.GetInterfacePtr();
-    } else {
-      text = ValueText(FromVariant(source));
     }
-  } else if (sourceCommand_) {
-    commandHolder = _CommandPtr(sourceCommand_.GetInterfacePtr());
-    command = commandHolder.GetInterfacePtr();
-  }
-  if (command) {
-    _RecordsetPtr result;
-    _variant_t affected;
-    HRESULT hr = command->raw_Execute(&affected, nullptr, options == adCmdUnspecified ? adOptionUnspecified : options,
-                                      reinterpret_cast<::_Recordset**>(&result));
-    if (FAILED(hr)) return hr;
-    auto* other = static_cast<RecordsetImpl*>(result.GetInterfacePtr());
-    if (other && other->core_->IsOpen()) {
-      auto rows = other->core_->rowset;
-      ::_Connection* c = static_cast<CommandImpl*>(command)->Connection();
-      Attach(rows, ConnectionImpl::From(c), static_cast<CommandImpl*>(command)->Text(), ModeOf(lockType_, false));
+    if (command) {
+      _RecordsetPtr result;
+      _variant_t affected;
+      HRESULT hr = command->raw_Execute(&affected, nullptr, options == adCmdUnspecified ? adOptionUnspecified : options,
+                                        reinterpret_cast<::_Recordset**>(&result));
+      if (FAILED(hr)) return hr;
+      auto* other = static_cast<RecordsetImpl*>(result.GetInterfacePtr());
+      if (other && other->core_->IsOpen()) {
+        auto rows = other->core_->rowset;
+        ::_Connection* c = static_cast<CommandImpl*>(command)->Connection();
+        Attach(rows, ConnectionImpl::From(c), static_cast<CommandImpl*>(command)->Text(), ModeOf(lockType_, false));
+      }
+      return S_OK;
     }
-    return S_OK;
-  }
-  ConnectionImpl* conn = core_->Conn();
-  errorConn = conn;
-  if (text.empty() && (!conn || !core_->pending.empty())) {
-    if (core_->pending.empty())
+    ConnectionImpl* conn = core_->Conn();
+    errorConn = conn;
+    if (text.empty() && (!conn || !core_->pending.empty())) {
+      if (core_->pending.empty())
+        ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
+      auto rs = Rowset::Fabricate(core_->pending);
+      rs->lock = ModeOf(lockType_, true);
+      core_->ResetFieldObjects();
+      core_->rowset = std::move(rs);
+      if (lockType_ == adLockUnspecified) lockType_ = adLockBatchOptimistic;
+      cursorType_ = adOpenStatic;
+      return S_OK;
+    }
+    if (!conn)
       ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
-    auto rs = Rowset::Fabricate(core_->pending);
-    rs->lock = ModeOf(lockType_, true);
-    core_->ResetFieldObjects();
-    core_->rowset = std::move(rs);
-    if (lockType_ == adLockUnspecified) lockType_ = adLockBatchOptimistic;
-    cursorType_ = adOpenStatic;
+    LONG type = options == adCmdUnspecified ? adCmdUnknown : (options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect | adCmdUnknown));
+    if (type == adCmdUnknown || type == 0) {
+      bool single = text.find_first_of(L" \t\r\n") == std::wstring::npos;
+      type = single ? adCmdTable : adCmdText;
+    }
+    std::wstring sql = (type == adCmdTable || type == adCmdTableDirect) ? L"SELECT * FROM [" + text + L"]" : text;
+    ExecResult r = conn->RequireOpen()->Execute(sql, {}, StatementOrigin::Command, true);
+    source_ = text;
+    if (!r.hasRows) return S_OK;  // a statement without rows leaves the recordset closed
+    if (maxRecords_ > 0) r.result.Truncate(static_cast<std::size_t>(maxRecords_));
+    LockMode mode = ModeOf(lockType_, false);
+    Attach(Rowset::FromResult(std::move(r.result)), conn, text, mode);
+    if (lockType_ == adLockUnspecified) lockType_ = adLockReadOnly;
+    sql_ = sql;
     return S_OK;
-  }
-  if (!conn)
-    ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
-  LONG type = options == adCmdUnspecified ? adCmdUnknown : (options & (adCmdText | adCmdTable | adCmdStoredProc | adCmdTableDirect | adCmdUnknown));
-  if (type == adCmdUnknown || type == 0) {
-    bool single = text.find_first_of(L" \t\r\n") == std::wstring::npos;
-    type = single ? adCmdTable : adCmdText;
-  }
-  std::wstring sql = (type == adCmdTable || type == adCmdTableDirect) ? L"SELECT * FROM [" + text + L"]" : text;
-  ExecResult r = conn->RequireOpen()->Execute(sql, {}, StatementOrigin::Command, true);
-  source_ = text;
-  if (!r.hasRows) return S_OK;  // a statement without rows leaves the recordset closed
-  if (maxRecords_ > 0) r.result.Truncate(static_cast<std::size_t>(maxRecords_));
-  LockMode mode = ModeOf(lockType_, false);
-  Attach(Rowset::FromResult(std::move(r.result)), conn, text, mode);
-  if (lockType_ == adLockUnspecified) lockType_ = adLockReadOnly;
-  sql_ = sql;
-  VX_ADO_END(::_Recordset, errorConn)
+  });
 }
 
 STDMETHODIMP RecordsetImpl::raw_Requery(LONG) {
-  VX_ADO_BEGIN
-  Rowset& rs = core_->Open();
-  ConnectionImpl* conn = core_->Conn();
-  if (sql_.empty() || !conn) ThrowAdo(adErrFeatureNotAvailable, L"Operation is not supported for this type of object.");
-  ExecResult r = conn->RequireOpen()->Execute(sql_, {}, StatementOrigin::Command, true);
-  LockMode mode = rs.lock;
-  auto fresh = Rowset::FromResult(std::move(r.result));
-  // Fields marked "Optimize" keep their indexes, built on the rows read again.
-  for (const FieldDef& f : rs.Fields())
-    if (f.optimize) {
-      const int i = fresh->FieldIndex(f.name);
-      if (i >= 0) fresh->SetOptimize(i, true);
-    }
-  Attach(std::move(fresh), conn, source_, mode);
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    Rowset& rs = core_->Open();
+    ConnectionImpl* conn = core_->Conn();
+    if (sql_.empty() || !conn) ThrowAdo(adErrFeatureNotAvailable, L"Operation is not supported for this type of object.");
+    ExecResult r = conn->RequireOpen()->Execute(sql_, {}, StatementOrigin::Command, true);
+    LockMode mode = rs.lock;
+    auto fresh = Rowset::FromResult(std::move(r.result));
+    // Fields marked "Optimize" keep their indexes, built on the rows read again.
+    for (const FieldDef& f : rs.Fields())
+      if (f.optimize) {
+        const int i = fresh->FieldIndex(f.name);
+        if (i >= 0) fresh->SetOptimize(i, true);
+      }
+    Attach(std::move(fresh), conn, source_, mode);
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_Update(VARIANT fields, VARIANT values) {
-  VX_ADO_BEGIN
-  Rowset& rs = core_->Open();
-  if (!IsMissing(fields)) PutList(fields, values);
-  rs.Update();
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    Rowset& rs = core_->Open();
+    if (!IsMissing(fields)) PutList(fields, values);
+    rs.Update();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_EditMode(EditModeEnum* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  *out = static_cast<EditModeEnum>(core_->Open().EditMode());
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    *out = static_cast<EditModeEnum>(core_->Open().EditMode());
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_Status(LONG* out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  switch (core_->Open().CurrentStatus()) {
-    case RowStatus::New: *out = adRecNew; break;
-    case RowStatus::Modified: *out = adRecModified; break;
-    case RowStatus::Deleted: *out = adRecDeleted; break;
-    default: *out = adRecUnmodified; break;
-  }
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    switch (core_->Open().CurrentStatus()) {
+      case RowStatus::New: *out = adRecNew; break;
+      case RowStatus::Modified: *out = adRecModified; break;
+      case RowStatus::Deleted: *out = adRecDeleted; break;
+      default: *out = adRecUnmodified; break;
+    }
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_Filter(VARIANT* out) {
   if (!out) return E_POINTER;
@@ -1545,59 +1594,64 @@ STDMETHODIMP RecordsetImpl::get_Filter(VARIANT* out) {
   return VariantCopy(out, &filter_);
 }
 STDMETHODIMP RecordsetImpl::put_Filter(VARIANT v) {
-  VX_ADO_BEGIN
-  Rowset& rs = core_->Open();
-  Cell f = FromVariant(v);
-  if (f.kind == VKind::Text) {
-    if (f.s.empty()) rs.SetFilterGroup(adFilterNone);
-    else rs.SetFilter(f.s);
-    filter_ = _variant_t(f.s.c_str());
-  } else if (f.IsNumeric()) {
-    double g = f.AsDouble();
-    if (!(g >= 0 && g <= static_cast<double>(adFilterConflictingRecords))) ThrowAdo(adErrInvalidArgument, kBadArgument);
-    rs.SetFilterGroup(static_cast<LONG>(g));
-    filter_ = _variant_t(static_cast<int>(g));
-  } else if (f.IsEmpty() || f.IsNull()) {
-    rs.SetFilterGroup(adFilterNone);
-    filter_ = _variant_t();
-  } else {
-    ThrowAdo(adErrInvalidArgument, kBadArgument);
-  }
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    Rowset& rs = core_->Open();
+    Cell f = FromVariant(v);
+    if (f.kind == VKind::Text) {
+      if (f.s.empty()) rs.SetFilterGroup(adFilterNone);
+      else rs.SetFilter(f.s);
+      filter_ = _variant_t(f.s.c_str());
+    } else if (f.IsNumeric()) {
+      double g = f.AsDouble();
+      if (!(g >= 0 && g <= static_cast<double>(adFilterConflictingRecords))) ThrowAdo(adErrInvalidArgument, kBadArgument);
+      rs.SetFilterGroup(static_cast<LONG>(g));
+      filter_ = _variant_t(static_cast<int>(g));
+    } else if (f.IsEmpty() || f.IsNull()) {
+      rs.SetFilterGroup(adFilterNone);
+      filter_ = _variant_t();
+    } else {
+      ThrowAdo(adErrInvalidArgument, kBadArgument);
+    }
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_State(LONG* out) { return PutOut(out, LONG{core_->IsOpen() ? adStateOpen : adStateClosed}); }
 STDMETHODIMP RecordsetImpl::raw_UpdateBatch(AffectEnum affect) {
-  VX_ADO_BEGIN
-  core_->Open().UpdateBatch(affect);
-  VX_ADO_END(::_Recordset, core_->Conn())
+  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+    core_->Open().UpdateBatch(affect);
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_CancelBatch(AffectEnum affect) {
-  VX_ADO_BEGIN
-  core_->Open().CancelBatch(affect);
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    core_->Open().CancelBatch(affect);
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_CursorLocation(CursorLocationEnum* out) { return PutOut(out, cursorLocation_); }
 STDMETHODIMP RecordsetImpl::put_CursorLocation(CursorLocationEnum l) {
-  VX_ADO_BEGIN
-  if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-  cursorLocation_ = l;
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (core_->IsOpen()) ThrowAdo(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+    cursorLocation_ = l;
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_Clone(LockTypeEnum lock, ::_Recordset** out) {
-  VX_ADO_BEGIN
-  if (!out) return E_POINTER;
-  Rowset& rs = core_->Open();
-  LockMode mode = lock == adLockUnspecified ? rs.lock : ModeOf(lock, false);
-  auto* copy = new RecordsetImpl();
-  _RecordsetPtr holder(copy->Interface(), false);
-  copy->core_->rowset = rs.Clone(mode);
-  copy->core_->conn = core_->conn;
-  copy->lockType_ = lock == adLockUnspecified ? lockType_ : lock;
-  copy->cursorType_ = cursorType_;
-  copy->cursorLocation_ = cursorLocation_;
-  copy->source_ = source_;
-  *out = holder.Detach();
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    if (!out) return E_POINTER;
+    Rowset& rs = core_->Open();
+    LockMode mode = lock == adLockUnspecified ? rs.lock : ModeOf(lock, false);
+    auto* copy = new RecordsetImpl();
+    _RecordsetPtr holder(copy->Interface(), false);
+    copy->core_->rowset = rs.Clone(mode);
+    copy->core_->conn = core_->conn;
+    copy->lockType_ = lock == adLockUnspecified ? lockType_ : lock;
+    copy->cursorType_ = cursorType_;
+    copy->cursorLocation_ = cursorLocation_;
+    copy->source_ = source_;
+    *out = holder.Detach();
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_Supports(CursorOptionEnum option, VARIANT_BOOL* out) {
   if (!out) return E_POINTER;
@@ -1622,17 +1676,19 @@ STDMETHODIMP RecordsetImpl::get_Sort(BSTR* out) {
   return PutBstr(out, core_->rowset ? core_->rowset->SortText() : std::wstring());
 }
 STDMETHODIMP RecordsetImpl::put_Sort(BSTR s) {
-  VX_ADO_BEGIN
-  core_->Open().SetSort(BstrText(s));
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    core_->Open().SetSort(BstrText(s));
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::raw_Find(BSTR criteria, ADO_LONGPTR skip, SearchDirectionEnum direction, VARIANT start) {
-  VX_ADO_BEGIN
-  Rowset& rs = core_->Open();
-  if (skip < 0) ThrowAdo(adErrInvalidArgument, kBadArgument);
-  auto bm = ApplyStart(rs, start);
-  rs.Find(BstrText(criteria), skip, direction, bm);
-  VX_ADO_END(::_Recordset, nullptr)
+  return AdoBoundary(__uuidof(::_Recordset), nullptr, [&]() -> HRESULT {
+    Rowset& rs = core_->Open();
+    if (skip < 0) ThrowAdo(adErrInvalidArgument, kBadArgument);
+    auto bm = ApplyStart(rs, start);
+    rs.Find(BstrText(criteria), skip, direction, bm);
+    return S_OK;
+  });
 }
 STDMETHODIMP RecordsetImpl::get_MarshalOptions(MarshalOptionsEnum* out) { return PutOut(out, marshal_); }
 STDMETHODIMP RecordsetImpl::put_MarshalOptions(MarshalOptionsEnum m) {

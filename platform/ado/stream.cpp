@@ -91,40 +91,44 @@ constexpr HRESULT kFileWriteFailed = static_cast<HRESULT>(0x800A0BBC);  // 3004
 class StreamImpl final : public ComObject<::_Stream> {
  public:
   STDMETHODIMP get_Size(ADO_LONGPTR* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    RequireOpen();
-    *out = static_cast<LONG>(type_ == adTypeText ? EncodedPrefix(text_.size()) : bytes_.size());
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      RequireOpen();
+      *out = static_cast<LONG>(type_ == adTypeText ? EncodedPrefix(text_.size()) : bytes_.size());
+      return S_OK;
+    });
   }
   STDMETHODIMP get_EOS(VARIANT_BOOL* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    RequireOpen();
-    *out = pos_ >= Length() ? VARIANT_TRUE : VARIANT_FALSE;
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      RequireOpen();
+      *out = pos_ >= Length() ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Position(ADO_LONGPTR* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    RequireOpen();
-    *out = static_cast<LONG>(type_ == adTypeText ? EncodedPrefix(pos_) : pos_);
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      RequireOpen();
+      *out = static_cast<LONG>(type_ == adTypeText ? EncodedPrefix(pos_) : pos_);
+      return S_OK;
+    });
   }
   STDMETHODIMP put_Position(ADO_LONGPTR p) override {
-    VX_ADO_BEGIN
-    RequireOpen();
-    if (p < 0) StreamError(adErrInvalidArgument, L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
-    if (type_ == adTypeBinary) {
-      if (static_cast<std::size_t>(p) > bytes_.size()) bytes_.resize(static_cast<std::size_t>(p));
-      pos_ = static_cast<std::size_t>(p);
-    } else {
-      // The character at which the encoded text reaches the byte position.
-      std::size_t k = 0;
-      while (k < text_.size() && EncodedPrefix(k) < static_cast<std::size_t>(p)) ++k;
-      pos_ = k;
-    }
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      RequireOpen();
+      if (p < 0) StreamError(adErrInvalidArgument, L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
+      if (type_ == adTypeBinary) {
+        if (static_cast<std::size_t>(p) > bytes_.size()) bytes_.resize(static_cast<std::size_t>(p));
+        pos_ = static_cast<std::size_t>(p);
+      } else {
+        // The character at which the encoded text reaches the byte position.
+        std::size_t k = 0;
+        while (k < text_.size() && EncodedPrefix(k) < static_cast<std::size_t>(p)) ++k;
+        pos_ = k;
+      }
+      return S_OK;
+    });
   }
   STDMETHODIMP get_Type(StreamTypeEnum* out) override {
     if (!out) return E_POINTER;
@@ -132,21 +136,22 @@ class StreamImpl final : public ComObject<::_Stream> {
     return S_OK;
   }
   STDMETHODIMP put_Type(StreamTypeEnum t) override {
-    VX_ADO_BEGIN
-    if (t != adTypeText && t != adTypeBinary) StreamError(adErrInvalidArgument, L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
-    if (open_ && pos_ != 0) StreamError(adErrIllegalOperation, L"Operation is not allowed in this context.");
-    if (t != type_) {
-      if (t == adTypeBinary) {
-        bytes_ = text_.empty() ? std::string() : Bom(charset_) + Encode(charset_, text_);
-        text_.clear();
-      } else {
-        text_ = Decode(charset_, bytes_);
-        undecoded_ = std::move(bytes_);  // read again if the charset is set next
-        bytes_.clear();
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      if (t != adTypeText && t != adTypeBinary) StreamError(adErrInvalidArgument, L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
+      if (open_ && pos_ != 0) StreamError(adErrIllegalOperation, L"Operation is not allowed in this context.");
+      if (t != type_) {
+        if (t == adTypeBinary) {
+          bytes_ = text_.empty() ? std::string() : Bom(charset_) + Encode(charset_, text_);
+          text_.clear();
+        } else {
+          text_ = Decode(charset_, bytes_);
+          undecoded_ = std::move(bytes_);  // read again if the charset is set next
+          bytes_.clear();
+        }
+        type_ = t;
       }
-      type_ = t;
-    }
-    VX_ADO_END(::_Stream, nullptr)
+      return S_OK;
+    });
   }
   STDMETHODIMP get_LineSeparator(LineSeparatorEnum* out) override {
     if (!out) return E_POINTER;
@@ -177,156 +182,168 @@ class StreamImpl final : public ComObject<::_Stream> {
     return S_OK;
   }
   STDMETHODIMP put_Charset(BSTR name) override {
-    VX_ADO_BEGIN
-    CharsetKind c;
-    std::wstring n = BstrText(name);
-    if (!CharsetOf(n, c)) StreamError(adErrInvalidArgument, L"The charset is not supported.");
-    if (open_ && pos_ != 0) StreamError(adErrIllegalOperation, L"Operation is not allowed in this context.");
-    charset_ = c;
-    charsetName_ = n;
-    if (undecoded_) text_ = Decode(charset_, *undecoded_);
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      CharsetKind c;
+      std::wstring n = BstrText(name);
+      if (!CharsetOf(n, c)) StreamError(adErrInvalidArgument, L"The charset is not supported.");
+      if (open_ && pos_ != 0) StreamError(adErrIllegalOperation, L"Operation is not allowed in this context.");
+      charset_ = c;
+      charsetName_ = n;
+      if (undecoded_) text_ = Decode(charset_, *undecoded_);
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Read(LONG n, VARIANT* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    RequireOpen();
-    RequireType(adTypeBinary);
-    std::size_t count = n < 0 ? bytes_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(n), bytes_.size() - pos_);
-    Cell v = Cell::Blob(bytes_.substr(pos_, count));
-    pos_ += count;
-    *out = count == 0 ? _variant_t().Detach() : ToVariant(v).Detach();
-    if (count == 0) out->vt = VT_NULL;
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      RequireOpen();
+      RequireType(adTypeBinary);
+      std::size_t count = n < 0 ? bytes_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(n), bytes_.size() - pos_);
+      Cell v = Cell::Blob(bytes_.substr(pos_, count));
+      pos_ += count;
+      *out = count == 0 ? _variant_t().Detach() : ToVariant(v).Detach();
+      if (count == 0) out->vt = VT_NULL;
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Open(VARIANT source, ConnectModeEnum mode, StreamOpenOptionsEnum, BSTR, BSTR) override {
-    VX_ADO_BEGIN
-    if (open_) StreamError(adErrObjectOpen, L"Operation is not allowed when the object is open.");
-    if (!IsMissing(source) && !(source.vt == VT_BSTR && BstrText(source.bstrVal).empty()))
-      StreamError(adErrFeatureNotAvailable, L"Opening a stream from a URL or record is not supported.");
-    open_ = true;
-    mode_ = mode;
-    text_.clear();
-    bytes_.clear();
-    pos_ = 0;
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      if (open_) StreamError(adErrObjectOpen, L"Operation is not allowed when the object is open.");
+      if (!IsMissing(source) && !(source.vt == VT_BSTR && BstrText(source.bstrVal).empty()))
+        StreamError(adErrFeatureNotAvailable, L"Opening a stream from a URL or record is not supported.");
+      open_ = true;
+      mode_ = mode;
+      text_.clear();
+      bytes_.clear();
+      pos_ = 0;
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Close() override {
-    VX_ADO_BEGIN
-    undecoded_.reset();
-    RequireOpen();
-    open_ = false;
-    text_.clear();
-    bytes_.clear();
-    pos_ = 0;
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      undecoded_.reset();
+      RequireOpen();
+      open_ = false;
+      text_.clear();
+      bytes_.clear();
+      pos_ = 0;
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_SkipLine() override {
-    VX_ADO_BEGIN
-    RequireOpen();
-    RequireType(adTypeText);
-    std::wstring sep = Separator();
-    std::size_t e = text_.find(sep, pos_);
-    pos_ = e == std::wstring::npos ? text_.size() : e + sep.size();
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      RequireOpen();
+      RequireType(adTypeText);
+      std::wstring sep = Separator();
+      std::size_t e = text_.find(sep, pos_);
+      pos_ = e == std::wstring::npos ? text_.size() : e + sep.size();
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Write(VARIANT buffer) override {
-    VX_ADO_BEGIN
-    RequireOpen();
-    RequireType(adTypeBinary);
-    Cell v = FromVariant(buffer);
-    if (v.kind != VKind::Bytes) StreamError(DISP_E_TYPEMISMATCH, L"Type mismatch: Write takes an array of bytes.");
-    std::string add = v.Bytes();
-    bytes_.replace(pos_, std::min(add.size(), bytes_.size() - pos_), add);
-    pos_ += add.size();
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      RequireOpen();
+      RequireType(adTypeBinary);
+      Cell v = FromVariant(buffer);
+      if (v.kind != VKind::Bytes) StreamError(DISP_E_TYPEMISMATCH, L"Type mismatch: Write takes an array of bytes.");
+      std::string add = v.Bytes();
+      bytes_.replace(pos_, std::min(add.size(), bytes_.size() - pos_), add);
+      pos_ += add.size();
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_SetEOS() override {
-    VX_ADO_BEGIN
-    undecoded_.reset();
-    RequireOpen();
-    if (type_ == adTypeText) text_.resize(pos_);
-    else bytes_.resize(pos_);
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      undecoded_.reset();
+      RequireOpen();
+      if (type_ == adTypeText) text_.resize(pos_);
+      else bytes_.resize(pos_);
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_CopyTo(::_Stream* dest, ADO_LONGPTR count) override {
-    VX_ADO_BEGIN
-    RequireOpen();
-    if (!dest) return E_POINTER;
-    if (type_ == adTypeText) {
-      std::size_t n = count < 0 ? text_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(count), text_.size() - pos_);
-      _bstr_t part(text_.substr(pos_, n).c_str());
-      pos_ += n;
-      HRESULT hr = dest->raw_WriteText(part, adWriteChar);
-      if (FAILED(hr)) return hr;
-    } else {
-      std::size_t n = count < 0 ? bytes_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(count), bytes_.size() - pos_);
-      _variant_t part = ToVariant(Cell::Blob(bytes_.substr(pos_, n)));
-      pos_ += n;
-      HRESULT hr = dest->raw_Write(part);
-      if (FAILED(hr)) return hr;
-    }
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      RequireOpen();
+      if (!dest) return E_POINTER;
+      if (type_ == adTypeText) {
+        std::size_t n = count < 0 ? text_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(count), text_.size() - pos_);
+        _bstr_t part(text_.substr(pos_, n).c_str());
+        pos_ += n;
+        HRESULT hr = dest->raw_WriteText(part, adWriteChar);
+        if (FAILED(hr)) return hr;
+      } else {
+        std::size_t n = count < 0 ? bytes_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(count), bytes_.size() - pos_);
+        _variant_t part = ToVariant(Cell::Blob(bytes_.substr(pos_, n)));
+        pos_ += n;
+        HRESULT hr = dest->raw_Write(part);
+        if (FAILED(hr)) return hr;
+      }
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Flush() override { return S_OK; }
   STDMETHODIMP raw_SaveToFile(BSTR fileName, SaveOptionsEnum options) override {
-    VX_ADO_BEGIN
-    RequireOpen();
-    std::string path = ToUtf8(BstrText(fileName));
-    struct stat st{};
-    bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && !(options & adSaveCreateOverWrite)) StreamError(kFileWriteFailed, L"Write to file failed.");
-    std::string data = type_ == adTypeText ? (text_.empty() ? std::string() : Bom(charset_) + Encode(charset_, text_)) : bytes_;
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) StreamError(kFileWriteFailed, L"Write to file failed.");
-    f.write(data.data(), static_cast<std::streamsize>(data.size()));
-    if (!f) StreamError(kFileWriteFailed, L"Write to file failed.");
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      RequireOpen();
+      std::string path = ToUtf8(BstrText(fileName));
+      struct stat st{};
+      bool exists = ::stat(path.c_str(), &st) == 0;
+      if (exists && !(options & adSaveCreateOverWrite)) StreamError(kFileWriteFailed, L"Write to file failed.");
+      std::string data = type_ == adTypeText ? (text_.empty() ? std::string() : Bom(charset_) + Encode(charset_, text_)) : bytes_;
+      std::ofstream f(path, std::ios::binary | std::ios::trunc);
+      if (!f) StreamError(kFileWriteFailed, L"Write to file failed.");
+      f.write(data.data(), static_cast<std::streamsize>(data.size()));
+      if (!f) StreamError(kFileWriteFailed, L"Write to file failed.");
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_LoadFromFile(BSTR fileName) override {
-    VX_ADO_BEGIN
-    undecoded_.reset();
-    RequireOpen();
-    std::ifstream f(ToUtf8(BstrText(fileName)), std::ios::binary);
-    if (!f) StreamError(kFileOpenFailed, L"File could not be opened.");
-    std::string data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    if (type_ == adTypeText) {
-      text_ = Decode(charset_, data);
-    } else {
-      bytes_ = std::move(data);
-    }
-    pos_ = 0;
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      undecoded_.reset();
+      RequireOpen();
+      std::ifstream f(ToUtf8(BstrText(fileName)), std::ios::binary);
+      if (!f) StreamError(kFileOpenFailed, L"File could not be opened.");
+      std::string data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      if (type_ == adTypeText) {
+        text_ = Decode(charset_, data);
+      } else {
+        bytes_ = std::move(data);
+      }
+      pos_ = 0;
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_ReadText(LONG n, BSTR* out) override {
-    VX_ADO_BEGIN
-    if (!out) return E_POINTER;
-    RequireOpen();
-    RequireType(adTypeText);
-    std::size_t count;
-    if (n == adReadLine) {
-      std::wstring sep = Separator();
-      std::size_t e = text_.find(sep, pos_);
-      count = (e == std::wstring::npos ? text_.size() : e) - pos_;
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      if (!out) return E_POINTER;
+      RequireOpen();
+      RequireType(adTypeText);
+      std::size_t count;
+      if (n == adReadLine) {
+        std::wstring sep = Separator();
+        std::size_t e = text_.find(sep, pos_);
+        count = (e == std::wstring::npos ? text_.size() : e) - pos_;
+        *out = SysAllocStringLen(text_.data() + pos_, static_cast<UINT>(count));
+        pos_ += count + (e == std::wstring::npos ? 0 : sep.size());
+        return S_OK;
+      }
+      count = n < 0 ? text_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(n), text_.size() - pos_);
       *out = SysAllocStringLen(text_.data() + pos_, static_cast<UINT>(count));
-      pos_ += count + (e == std::wstring::npos ? 0 : sep.size());
+      pos_ += count;
       return S_OK;
-    }
-    count = n < 0 ? text_.size() - pos_ : std::min<std::size_t>(static_cast<std::size_t>(n), text_.size() - pos_);
-    *out = SysAllocStringLen(text_.data() + pos_, static_cast<UINT>(count));
-    pos_ += count;
-    VX_ADO_END(::_Stream, nullptr)
+    });
   }
   STDMETHODIMP raw_WriteText(BSTR data, StreamWriteEnum options) override {
-    VX_ADO_BEGIN
-    undecoded_.reset();
-    RequireOpen();
-    RequireType(adTypeText);
-    std::wstring add = BstrText(data);
-    if (options == adWriteLine) add += Separator();
-    text_.replace(pos_, std::min(add.size(), text_.size() - pos_), add);
-    pos_ += add.size();
-    VX_ADO_END(::_Stream, nullptr)
+    return AdoBoundary(__uuidof(::_Stream), nullptr, [&]() -> HRESULT {
+      undecoded_.reset();
+      RequireOpen();
+      RequireType(adTypeText);
+      std::wstring add = BstrText(data);
+      if (options == adWriteLine) add += Separator();
+      text_.replace(pos_, std::min(add.size(), text_.size() - pos_), add);
+      pos_ += add.size();
+      return S_OK;
+    });
   }
   STDMETHODIMP raw_Cancel() override { return S_OK; }
 

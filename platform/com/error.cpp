@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <exception>
+#include <new>
 #include <random>
 #include <string>
 
@@ -355,12 +357,40 @@ HRESULT ReportError(HRESULT hr, const wchar_t* description, const wchar_t* sourc
   return hr;
 }
 
-HRESULT AnswerComError(const _com_error& e) {
-  if (IErrorInfo* info = e.ErrorInfo()) {
+void Raise(HRESULT hr, const wchar_t* description, const wchar_t* source, REFGUID iid) {
+  ReportError(hr, description, source, iid);
+  RaiseWithThreadInfo(hr);
+}
+
+void RaiseWithThreadInfo(HRESULT hr) {
+  IErrorInfo* info = nullptr;
+  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
+  SetErrorInfo(0, info);
+  _com_raise_error(hr, info);
+}
+
+HRESULT AnswerCurrentException(const ErrorOrigin& origin) noexcept {
+  try {
+    throw;
+  } catch (const _com_error& e) {
+    IErrorInfo* info = e.ErrorInfo();
     SetErrorInfo(0, info);
-    info->Release();
+    if (info) info->Release();
+    return e.Error();
+  } catch (const std::bad_alloc&) {
+    SetErrorInfo(0, nullptr);
+    return E_OUTOFMEMORY;
+  } catch (const std::exception& e) {
+    SetErrorInfo(0, nullptr);
+    try {
+      return ReportError(E_FAIL, Utf8ToWide(e.what()).c_str(), origin.source, origin.iid);
+    } catch (...) {
+      return E_FAIL;
+    }
+  } catch (...) {
+    SetErrorInfo(0, nullptr);
+    return E_UNEXPECTED;
   }
-  return e.Error();
 }
 
 }  // namespace platform::com

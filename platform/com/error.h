@@ -1,5 +1,7 @@
 #pragma once
 // _com_error: the exception that carries an HRESULT and, when there is one, its error information.
+#include <type_traits>
+
 #include "platform/com/bstr.h"
 
 class _com_error {
@@ -51,7 +53,50 @@ std::wstring SystemMessageText(HRESULT hr);
 // COM methods that fail.
 HRESULT ReportError(HRESULT hr, const wchar_t* description, const wchar_t* source = nullptr,
                     REFGUID iid = GUID_NULL);
-// Puts a caught error's information (when it carries one) back on the thread and returns its
-// HRESULT: how a COM method answers a failure it caught as an exception.
-HRESULT AnswerComError(const _com_error& e);
+
+// Raises hr as a _com_error carrying new error information (description, source, interface),
+// set on the thread first: how code under a COM method fails with an explanation.
+[[noreturn]] void Raise(HRESULT hr, const wchar_t* description, const wchar_t* source = nullptr,
+                        REFGUID iid = GUID_NULL);
+// Raises hr with the thread's error information (none when there is none), which stays on the
+// thread as well: how a failed call's explanation, left on the thread by the callee, travels on
+// with the exception to the boundary and to callers that read it from the thread.
+[[noreturn]] void RaiseWithThreadInfo(HRESULT hr);
+
+// The source and interface named by the error information the boundary makes itself (for a
+// standard exception's text).
+struct ErrorOrigin {
+  const wchar_t* source = nullptr;
+  GUID iid = GUID_NULL;
+};
+
+// Answers the exception being handled as a COM method's result; call it only inside a catch
+// block. The thread's error information afterwards belongs to this failure alone:
+//   _com_error            -> its code, with its error information (none when it carries none);
+//   std::bad_alloc        -> E_OUTOFMEMORY, without error information;
+//   other std::exception  -> E_FAIL, its text as the description (source and interface: origin);
+//   anything else         -> E_UNEXPECTED, without error information.
+// Error information left by an earlier failure never survives into the answer.
+HRESULT AnswerCurrentException(const ErrorOrigin& origin = {}) noexcept;
+
+// The error boundary of every COM method and callback: runs `work` and answers what it raises
+// (AnswerCurrentException), so that nothing leaves the method as an exception. `work` answers
+// the method's HRESULT, or returns nothing for S_OK. A method that needs its module's state
+// enters it before the boundary:
+//   AFX_MANAGE_STATE(m_pModuleState);
+//   return platform::com::Boundary([&] { ...; return S_OK; });
+// A module with failures of its own kind turns them into _com_error (Raise) inside `work`.
+template <class F>
+HRESULT Boundary(F&& work, const ErrorOrigin& origin = {}) noexcept {
+  try {
+    if constexpr (std::is_void_v<decltype(work())>) {
+      work();
+      return S_OK;
+    } else {
+      return work();
+    }
+  } catch (...) {
+    return AnswerCurrentException(origin);
+  }
+}
 }  // namespace platform::com

@@ -17,7 +17,7 @@
 namespace platform::xml {
 
 HRESULT Fail(HRESULT hr, const std::wstring& description, REFIID iid) {
-  return platform::com::ReportError(hr, description.c_str(), L"Vantor XML", iid);
+  return platform::com::ReportError(hr, description.c_str(), kXmlSource, iid);
 }
 
 HRESULT PutText(BSTR* out, const std::wstring& text) {
@@ -203,25 +203,25 @@ template <class Base>
 class NodeOps : public Base {
  public:
   STDMETHODIMP get_nodeName(BSTR* out) override {
-    VX_XML_BEGIN
-    return PutText(out, NodeName(Node()));
-    VX_XML_END(IXMLDOMNode)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, NodeName(Node()));
+    }, {kXmlSource, __uuidof(IXMLDOMNode)});
   }
   STDMETHODIMP get_nodeValue(VARIANT* out) override {
     if (!out) return E_POINTER;
-    VX_XML_BEGIN
-    VariantInit(out);
-    xmlNodePtr n = Node();
-    switch (n->type) {
-      case XML_ATTRIBUTE_NODE: case XML_TEXT_NODE: case XML_CDATA_SECTION_NODE: case XML_COMMENT_NODE:
-      case XML_PI_NODE:
-        out->vt = VT_BSTR;
-        return PutText(&out->bstrVal, Content(n));
-      default:
-        out->vt = VT_NULL;
-        return S_FALSE;
-    }
-    VX_XML_END(IXMLDOMNode)
+    return platform::com::Boundary([&]() -> HRESULT {
+      VariantInit(out);
+      xmlNodePtr n = Node();
+      switch (n->type) {
+        case XML_ATTRIBUTE_NODE: case XML_TEXT_NODE: case XML_CDATA_SECTION_NODE: case XML_COMMENT_NODE:
+        case XML_PI_NODE:
+          out->vt = VT_BSTR;
+          return PutText(&out->bstrVal, Content(n));
+        default:
+          out->vt = VT_NULL;
+          return S_FALSE;
+      }
+    }, {kXmlSource, __uuidof(IXMLDOMNode)});
   }
   STDMETHODIMP get_nodeType(DOMNodeType* out) override {
     if (!out) return E_POINTER;
@@ -259,45 +259,45 @@ class NodeOps : public Base {
   STDMETHODIMP get_ownerDocument(IXMLDOMDocument** out) override;
   STDMETHODIMP get_text(BSTR* out) override;
   STDMETHODIMP get_xml(BSTR* out) override {
-    VX_XML_BEGIN
-    return PutText(out, Serialize(Tree()->doc.get(), Node()));
-    VX_XML_END(IXMLDOMNode)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, Serialize(Tree()->doc.get(), Node()));
+    }, {kXmlSource, __uuidof(IXMLDOMNode)});
   }
   STDMETHODIMP raw_transformNode(IXMLDOMNode* stylesheet, BSTR* out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!stylesheet) return E_INVALIDARG;
-    VX_XML_BEGIN
-    INodeAccess* access = nullptr;
-    if (FAILED(stylesheet->QueryInterface(__uuidof(INodeAccess), reinterpret_cast<void**>(&access))) || !access)
-      return Fail(E_INVALIDARG, L"the stylesheet is not a node of this XML library", __uuidof(IXMLDOMNode));
-    TreePtr styleTree = access->XmlTree();
-    access->Release();
-    std::wstring result, error;
-    if (!Transform(*styleTree, *Tree(), Node(), result, error)) return Fail(E_FAIL, error, __uuidof(IXMLDOMNode));
-    return PutText(out, result);
-    VX_XML_END(IXMLDOMNode)
+    return platform::com::Boundary([&]() -> HRESULT {
+      INodeAccess* access = nullptr;
+      if (FAILED(stylesheet->QueryInterface(__uuidof(INodeAccess), reinterpret_cast<void**>(&access))) || !access)
+        return Fail(E_INVALIDARG, L"the stylesheet is not a node of this XML library", __uuidof(IXMLDOMNode));
+      TreePtr styleTree = access->XmlTree();
+      access->Release();
+      std::wstring result, error;
+      if (!Transform(*styleTree, *Tree(), Node(), result, error)) return Fail(E_FAIL, error, __uuidof(IXMLDOMNode));
+      return PutText(out, result);
+    }, {kXmlSource, __uuidof(IXMLDOMNode)});
   }
   STDMETHODIMP raw_selectNodes(BSTR query, IXMLDOMNodeList** out) override;
   STDMETHODIMP raw_selectSingleNode(BSTR query, IXMLDOMNode** out) override;
   STDMETHODIMP get_namespaceURI(BSTR* out) override {
     xmlNodePtr n = Node();
-    VX_XML_BEGIN
-    return PutText(out, HasNamespace(n) ? FromXml(n->ns->href) : std::wstring());
-    VX_XML_END(IXMLDOMNode)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, HasNamespace(n) ? FromXml(n->ns->href) : std::wstring());
+    }, {kXmlSource, __uuidof(IXMLDOMNode)});
   }
   STDMETHODIMP get_prefix(BSTR* out) override {
     xmlNodePtr n = Node();
-    VX_XML_BEGIN
-    return PutText(out, HasNamespace(n) && n->ns->prefix ? FromXml(n->ns->prefix) : std::wstring());
-    VX_XML_END(IXMLDOMNode)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, HasNamespace(n) && n->ns->prefix ? FromXml(n->ns->prefix) : std::wstring());
+    }, {kXmlSource, __uuidof(IXMLDOMNode)});
   }
   STDMETHODIMP get_baseName(BSTR* out) override {
     xmlNodePtr n = Node();
     const bool named = n->type == XML_ELEMENT_NODE || n->type == XML_ATTRIBUTE_NODE || n->type == XML_PI_NODE;
-    VX_XML_BEGIN
-    return PutText(out, named ? FromXml(n->name) : std::wstring());
-    VX_XML_END(IXMLDOMNode)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, named ? FromXml(n->name) : std::wstring());
+    }, {kXmlSource, __uuidof(IXMLDOMNode)});
   }
 
  protected:
@@ -343,9 +343,9 @@ class DocumentImpl final : public NodeOps<Object<IXMLDOMDocument2, INodeAccess>>
   }
   STDMETHODIMP get_parseError(IXMLDOMParseError** out) override;
   STDMETHODIMP get_url(BSTR* out) override {
-    VX_XML_BEGIN
-    return PutText(out, url_);
-    VX_XML_END(IXMLDOMDocument)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, url_);
+    }, {kXmlSource, __uuidof(IXMLDOMDocument)});
   }
   STDMETHODIMP get_async(VARIANT_BOOL* out) override {
     if (!out) return E_POINTER;
@@ -360,16 +360,16 @@ class DocumentImpl final : public NodeOps<Object<IXMLDOMDocument2, INodeAccess>>
   STDMETHODIMP raw_loadXML(BSTR xml, VARIANT_BOOL* loaded) override {
     if (!loaded) return E_POINTER;
     *loaded = VARIANT_FALSE;
-    VX_XML_BEGIN
-    std::wstring_view text(xml ? xml : L"", xml ? SysStringLen(xml) : 0);
-    if (!text.empty() && text.front() == 0xFEFF) text.remove_prefix(1);
-    const std::string bytes = ToXml(text);
-    ParseOptions options;
-    options.encoding = "UTF-8";
-    options.preserveWhiteSpace = preserve_;
-    url_.clear();
-    return Finish(ParseXml(bytes.data(), bytes.size(), options, error_), loaded, L"");
-    VX_XML_END(IXMLDOMDocument)
+    return platform::com::Boundary([&]() -> HRESULT {
+      std::wstring_view text(xml ? xml : L"", xml ? SysStringLen(xml) : 0);
+      if (!text.empty() && text.front() == 0xFEFF) text.remove_prefix(1);
+      const std::string bytes = ToXml(text);
+      ParseOptions options;
+      options.encoding = "UTF-8";
+      options.preserveWhiteSpace = preserve_;
+      url_.clear();
+      return Finish(ParseXml(bytes.data(), bytes.size(), options, error_), loaded, L"");
+    }, {kXmlSource, __uuidof(IXMLDOMDocument)});
   }
   STDMETHODIMP get_preserveWhiteSpace(VARIANT_BOOL* out) override {
     if (!out) return E_POINTER;
@@ -383,36 +383,36 @@ class DocumentImpl final : public NodeOps<Object<IXMLDOMDocument2, INodeAccess>>
 
   // ---- IXMLDOMDocument2
   STDMETHODIMP raw_setProperty(BSTR name, VARIANT value) override {
-    VX_XML_BEGIN
-    const std::wstring property = BstrText(name);
-    if (value.vt != VT_BSTR) return Fail(E_INVALIDARG, L"the property takes a text value", __uuidof(IXMLDOMDocument2));
-    const std::wstring text = BstrText(value.bstrVal);
-    if (property == L"SelectionLanguage") {
-      if (text != L"XPath") return Fail(E_INVALIDARG, L"only XPath selections are supported", __uuidof(IXMLDOMDocument2));
-      return S_OK;
-    }
-    if (property == L"SelectionNamespaces") {
-      std::vector<std::pair<std::string, std::string>> parsed;
-      if (!ParseSelectionNamespaces(text, parsed))
-        return Fail(E_INVALIDARG, L"SelectionNamespaces takes xmlns:prefix='uri' declarations", __uuidof(IXMLDOMDocument2));
-      namespaces_ = std::move(parsed);
-      namespacesText_ = text;
-      ClearContext();
-      return S_OK;
-    }
-    return Fail(E_INVALIDARG, L"unknown document property: " + property, __uuidof(IXMLDOMDocument2));
-    VX_XML_END(IXMLDOMDocument2)
+    return platform::com::Boundary([&]() -> HRESULT {
+      const std::wstring property = BstrText(name);
+      if (value.vt != VT_BSTR) return Fail(E_INVALIDARG, L"the property takes a text value", __uuidof(IXMLDOMDocument2));
+      const std::wstring text = BstrText(value.bstrVal);
+      if (property == L"SelectionLanguage") {
+        if (text != L"XPath") return Fail(E_INVALIDARG, L"only XPath selections are supported", __uuidof(IXMLDOMDocument2));
+        return S_OK;
+      }
+      if (property == L"SelectionNamespaces") {
+        std::vector<std::pair<std::string, std::string>> parsed;
+        if (!ParseSelectionNamespaces(text, parsed))
+          return Fail(E_INVALIDARG, L"SelectionNamespaces takes xmlns:prefix='uri' declarations", __uuidof(IXMLDOMDocument2));
+        namespaces_ = std::move(parsed);
+        namespacesText_ = text;
+        ClearContext();
+        return S_OK;
+      }
+      return Fail(E_INVALIDARG, L"unknown document property: " + property, __uuidof(IXMLDOMDocument2));
+    }, {kXmlSource, __uuidof(IXMLDOMDocument2)});
   }
   STDMETHODIMP raw_getProperty(BSTR name, VARIANT* out) override {
     if (!out) return E_POINTER;
-    VX_XML_BEGIN
-    VariantInit(out);
-    const std::wstring property = BstrText(name);
-    if (property != L"SelectionLanguage" && property != L"SelectionNamespaces")
-      return Fail(E_INVALIDARG, L"unknown document property: " + property, __uuidof(IXMLDOMDocument2));
-    out->vt = VT_BSTR;
-    return PutText(&out->bstrVal, property == L"SelectionLanguage" ? std::wstring(L"XPath") : namespacesText_);
-    VX_XML_END(IXMLDOMDocument2)
+    return platform::com::Boundary([&]() -> HRESULT {
+      VariantInit(out);
+      const std::wstring property = BstrText(name);
+      if (property != L"SelectionLanguage" && property != L"SelectionNamespaces")
+        return Fail(E_INVALIDARG, L"unknown document property: " + property, __uuidof(IXMLDOMDocument2));
+      out->vt = VT_BSTR;
+      return PutText(&out->bstrVal, property == L"SelectionLanguage" ? std::wstring(L"XPath") : namespacesText_);
+    }, {kXmlSource, __uuidof(IXMLDOMDocument2)});
   }
 
  protected:
@@ -485,38 +485,38 @@ class NodeImpl final : public NodeOps<Object<IXMLDOMElement, IXMLDOMAttribute, I
 
   // ---- IXMLDOMElement
   STDMETHODIMP get_tagName(BSTR* out) override {
-    VX_XML_BEGIN
-    return PutText(out, QualifiedName(node_));
-    VX_XML_END(IXMLDOMElement)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, QualifiedName(node_));
+    }, {kXmlSource, __uuidof(IXMLDOMElement)});
   }
   STDMETHODIMP raw_getAttribute(BSTR name, VARIANT* out) override {
     if (!out) return E_POINTER;
-    VX_XML_BEGIN
-    VariantInit(out);
-    out->vt = VT_NULL;
-    const std::string wanted = ToXml(BstrText(name));
-    for (xmlAttrPtr a = node_->type == XML_ELEMENT_NODE ? node_->properties : nullptr; a; a = a->next) {
-      if (!HasQualifiedName(reinterpret_cast<xmlNodePtr>(a), wanted)) continue;
-      out->vt = VT_BSTR;
-      return PutText(&out->bstrVal, Content(reinterpret_cast<xmlNodePtr>(a)));
-    }
-    return S_FALSE;
-    VX_XML_END(IXMLDOMElement)
+    return platform::com::Boundary([&]() -> HRESULT {
+      VariantInit(out);
+      out->vt = VT_NULL;
+      const std::string wanted = ToXml(BstrText(name));
+      for (xmlAttrPtr a = node_->type == XML_ELEMENT_NODE ? node_->properties : nullptr; a; a = a->next) {
+        if (!HasQualifiedName(reinterpret_cast<xmlNodePtr>(a), wanted)) continue;
+        out->vt = VT_BSTR;
+        return PutText(&out->bstrVal, Content(reinterpret_cast<xmlNodePtr>(a)));
+      }
+      return S_FALSE;
+    }, {kXmlSource, __uuidof(IXMLDOMElement)});
   }
 
   // ---- IXMLDOMAttribute
   STDMETHODIMP get_name(BSTR* out) override {
-    VX_XML_BEGIN
-    return PutText(out, QualifiedName(node_));
-    VX_XML_END(IXMLDOMAttribute)
+    return platform::com::Boundary([&]() -> HRESULT {
+      return PutText(out, QualifiedName(node_));
+    }, {kXmlSource, __uuidof(IXMLDOMAttribute)});
   }
   STDMETHODIMP get_value(VARIANT* out) override {
     if (!out) return E_POINTER;
-    VX_XML_BEGIN
-    VariantInit(out);
-    out->vt = VT_BSTR;
-    return PutText(&out->bstrVal, Content(node_));
-    VX_XML_END(IXMLDOMAttribute)
+    return platform::com::Boundary([&]() -> HRESULT {
+      VariantInit(out);
+      out->vt = VT_BSTR;
+      return PutText(&out->bstrVal, Content(node_));
+    }, {kXmlSource, __uuidof(IXMLDOMAttribute)});
   }
 
  protected:
@@ -596,13 +596,13 @@ class AttributeMap final : public Object<IXMLDOMNamedNodeMap>, private OwnedByDo
       : OwnedByDocument(owner, std::move(tree)), element_(element) {}
 
   STDMETHODIMP raw_getNamedItem(BSTR name, IXMLDOMNode** out) override {
-    VX_XML_BEGIN
-    const std::wstring wanted = BstrText(name);
-    for (xmlAttrPtr a = element_->properties; a; a = a->next)
-      if (QualifiedName(reinterpret_cast<xmlNodePtr>(a)) == wanted)
-        return PutNode(out, WrapNode(owner_, tree_, reinterpret_cast<xmlNodePtr>(a)));
-    return PutNode(out, nullptr);
-    VX_XML_END(IXMLDOMNamedNodeMap)
+    return platform::com::Boundary([&]() -> HRESULT {
+      const std::wstring wanted = BstrText(name);
+      for (xmlAttrPtr a = element_->properties; a; a = a->next)
+        if (QualifiedName(reinterpret_cast<xmlNodePtr>(a)) == wanted)
+          return PutNode(out, WrapNode(owner_, tree_, reinterpret_cast<xmlNodePtr>(a)));
+      return PutNode(out, nullptr);
+    }, {kXmlSource, __uuidof(IXMLDOMNamedNodeMap)});
   }
   STDMETHODIMP get_item(LONG index, IXMLDOMNode** out) override {
     LONG i = 0;
@@ -685,12 +685,12 @@ IXMLDOMNode* WrapNode(DocumentImpl* owner, const TreePtr& tree, xmlNodePtr node)
 template <class Base>
 STDMETHODIMP NodeOps<Base>::get_childNodes(IXMLDOMNodeList** out) {
   if (!out) return E_POINTER;
-  VX_XML_BEGIN
-  std::vector<xmlNodePtr> children;
-  for (xmlNodePtr c = Node()->children; c; c = c->next) children.push_back(c);
-  *out = new NodeList(Owner(), Tree(), std::move(children));
-  return S_OK;
-  VX_XML_END(IXMLDOMNode)
+  return platform::com::Boundary([&]() -> HRESULT {
+    std::vector<xmlNodePtr> children;
+    for (xmlNodePtr c = Node()->children; c; c = c->next) children.push_back(c);
+    *out = new NodeList(Owner(), Tree(), std::move(children));
+    return S_OK;
+  }, {kXmlSource, __uuidof(IXMLDOMNode)});
 }
 
 template <class Base>
@@ -698,10 +698,10 @@ STDMETHODIMP NodeOps<Base>::get_attributes(IXMLDOMNamedNodeMap** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (Node()->type != XML_ELEMENT_NODE) return S_FALSE;
-  VX_XML_BEGIN
-  *out = new AttributeMap(Owner(), Tree(), Node());
-  return S_OK;
-  VX_XML_END(IXMLDOMNode)
+  return platform::com::Boundary([&]() -> HRESULT {
+    *out = new AttributeMap(Owner(), Tree(), Node());
+    return S_OK;
+  }, {kXmlSource, __uuidof(IXMLDOMNode)});
 }
 
 template <class Base>
@@ -719,37 +719,37 @@ STDMETHODIMP NodeOps<Base>::get_ownerDocument(IXMLDOMDocument** out) {
 
 template <class Base>
 STDMETHODIMP NodeOps<Base>::get_text(BSTR* out) {
-  VX_XML_BEGIN
-  xmlNodePtr n = Node();
-  std::wstring text = Content(n);
-  if (IsContainer(n) && !Owner()->Preserve()) text = Trim(std::move(text));
-  return PutText(out, text);
-  VX_XML_END(IXMLDOMNode)
+  return platform::com::Boundary([&]() -> HRESULT {
+    xmlNodePtr n = Node();
+    std::wstring text = Content(n);
+    if (IsContainer(n) && !Owner()->Preserve()) text = Trim(std::move(text));
+    return PutText(out, text);
+  }, {kXmlSource, __uuidof(IXMLDOMNode)});
 }
 
 template <class Base>
 STDMETHODIMP NodeOps<Base>::raw_selectNodes(BSTR query, IXMLDOMNodeList** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  VX_XML_BEGIN
-  std::vector<xmlNodePtr> nodes;
-  HRESULT hr = Owner()->Select(Tree(), Node(), query, nodes);
-  if (FAILED(hr)) return hr;
-  *out = new NodeList(Owner(), Tree(), std::move(nodes));
-  return S_OK;
-  VX_XML_END(IXMLDOMNode)
+  return platform::com::Boundary([&]() -> HRESULT {
+    std::vector<xmlNodePtr> nodes;
+    HRESULT hr = Owner()->Select(Tree(), Node(), query, nodes);
+    if (FAILED(hr)) return hr;
+    *out = new NodeList(Owner(), Tree(), std::move(nodes));
+    return S_OK;
+  }, {kXmlSource, __uuidof(IXMLDOMNode)});
 }
 
 template <class Base>
 STDMETHODIMP NodeOps<Base>::raw_selectSingleNode(BSTR query, IXMLDOMNode** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  VX_XML_BEGIN
-  std::vector<xmlNodePtr> nodes;
-  HRESULT hr = Owner()->Select(Tree(), Node(), query, nodes);
-  if (FAILED(hr)) return hr;
-  return PutNode(out, nodes.empty() ? nullptr : WrapNode(Owner(), Tree(), nodes.front()));
-  VX_XML_END(IXMLDOMNode)
+  return platform::com::Boundary([&]() -> HRESULT {
+    std::vector<xmlNodePtr> nodes;
+    HRESULT hr = Owner()->Select(Tree(), Node(), query, nodes);
+    if (FAILED(hr)) return hr;
+    return PutNode(out, nodes.empty() ? nullptr : WrapNode(Owner(), Tree(), nodes.front()));
+  }, {kXmlSource, __uuidof(IXMLDOMNode)});
 }
 
 // ---- selection, loading and the parse error ---------------------------------------------------
@@ -883,35 +883,35 @@ bool ReadSource(const std::wstring& address, std::string& bytes, std::wstring& r
 STDMETHODIMP DocumentImpl::raw_load(VARIANT source, VARIANT_BOOL* loaded) {
   if (!loaded) return E_POINTER;
   *loaded = VARIANT_FALSE;
-  VX_XML_BEGIN
-  if (source.vt != VT_BSTR)
-    return Fail(E_INVALIDARG, L"load takes the address of a file or resource", __uuidof(IXMLDOMDocument));
-  const std::wstring address = BstrText(source.bstrVal);
-  readyState_ = 1;
-  std::string bytes;
-  std::wstring reason;
-  if (!ReadSource(address, bytes, reason)) {
-    error_ = Diagnostic{};
-    error_.code = -1;
-    error_.message = reason;
+  return platform::com::Boundary([&]() -> HRESULT {
+    if (source.vt != VT_BSTR)
+      return Fail(E_INVALIDARG, L"load takes the address of a file or resource", __uuidof(IXMLDOMDocument));
+    const std::wstring address = BstrText(source.bstrVal);
+    readyState_ = 1;
+    std::string bytes;
+    std::wstring reason;
+    if (!ReadSource(address, bytes, reason)) {
+      error_ = Diagnostic{};
+      error_.code = -1;
+      error_.message = reason;
+      url_ = address;
+      return Finish(nullptr, loaded, address);
+    }
+    ParseOptions options;
+    const std::string url = ToXml(address);
+    options.url = url.c_str();
+    options.preserveWhiteSpace = preserve_;
     url_ = address;
-    return Finish(nullptr, loaded, address);
-  }
-  ParseOptions options;
-  const std::string url = ToXml(address);
-  options.url = url.c_str();
-  options.preserveWhiteSpace = preserve_;
-  url_ = address;
-  return Finish(ParseXml(bytes.data(), bytes.size(), options, error_), loaded, address);
-  VX_XML_END(IXMLDOMDocument)
+    return Finish(ParseXml(bytes.data(), bytes.size(), options, error_), loaded, address);
+  }, {kXmlSource, __uuidof(IXMLDOMDocument)});
 }
 
 STDMETHODIMP DocumentImpl::get_parseError(IXMLDOMParseError** out) {
   if (!out) return E_POINTER;
-  VX_XML_BEGIN
-  *out = new ParseErrorImpl(error_, url_);
-  return S_OK;
-  VX_XML_END(IXMLDOMDocument)
+  return platform::com::Boundary([&]() -> HRESULT {
+    *out = new ParseErrorImpl(error_, url_);
+    return S_OK;
+  }, {kXmlSource, __uuidof(IXMLDOMDocument)});
 }
 
 HRESULT CreateDocument(IUnknown* outer, REFIID riid, void** ppv) { return CreateObject<DocumentImpl>(outer, riid, ppv); }

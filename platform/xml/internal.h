@@ -96,20 +96,12 @@ HRESULT CreateDocument(IUnknown* outer, REFIID riid, void** ppv);
 HRESULT CreateWriter(IUnknown* outer, REFIID riid, void** ppv);
 HRESULT CreateAttributes(IUnknown* outer, REFIID riid, void** ppv);
 
+// The source of this library's error information.
+inline constexpr wchar_t kXmlSource[] = L"Vantor XML";
+
 // Sets the thread's error information and returns hr.
 HRESULT Fail(HRESULT hr, const std::wstring& description, REFIID iid);
 // Returns a copy of text as a new BSTR in *out (E_POINTER for a null out).
 HRESULT PutText(BSTR* out, const std::wstring& text);
 
 }  // namespace platform::xml
-
-// The body of a raw method: allocation failures and raised COM errors become HRESULTs.
-#define VX_XML_BEGIN try {
-#define VX_XML_END(I)                                                                     \
-  }                                                                                       \
-  catch (const std::bad_alloc&) {                                                         \
-    return ::platform::xml::Fail(E_OUTOFMEMORY, L"out of memory", __uuidof(I));           \
-  }                                                                                       \
-  catch (const _com_error& e) {                                                           \
-    return e.Error();                                                                     \
-  }

@@ -129,11 +129,11 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
   }
   STDMETHODIMP get_output(VARIANT* destination) override {
     if (!destination) return E_POINTER;
-    VX_XML_BEGIN
-    VariantInit(destination);
-    destination->vt = VT_BSTR;
-    return out_.CopyTo(&destination->bstrVal);
-    VX_XML_END(IMXWriter)
+    return platform::com::Boundary([&]() -> HRESULT {
+      VariantInit(destination);
+      destination->vt = VT_BSTR;
+      return out_.CopyTo(&destination->bstrVal);
+    }, {kXmlSource, __uuidof(IMXWriter)});
   }
   STDMETHODIMP get_encoding(BSTR* encoding) override { return PutText(encoding, L"UTF-16"); }
   STDMETHODIMP put_indent(VARIANT_BOOL indent) override {
@@ -155,92 +155,92 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
 
   // ---- IVBSAXContentHandler
   STDMETHODIMP raw_startDocument() override {
-    VX_XML_BEGIN
-    if (!omitDeclaration_) {
-      out_.Append(L"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"");
-      out_.Append(standalone_ ? L"yes" : L"no");
-      out_.Append(L"\"?>\r\n");
-    }
-    return S_OK;
-    VX_XML_END(IVBSAXContentHandler)
+    return platform::com::Boundary([&]() -> HRESULT {
+      if (!omitDeclaration_) {
+        out_.Append(L"<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"");
+        out_.Append(standalone_ ? L"yes" : L"no");
+        out_.Append(L"\"?>\r\n");
+      }
+      return S_OK;
+    }, {kXmlSource, __uuidof(IVBSAXContentHandler)});
   }
   STDMETHODIMP raw_endDocument() override { return S_OK; }
   STDMETHODIMP raw_startElement(BSTR* namespaceUri, BSTR* localName, BSTR* qName,
                                 IVBSAXAttributes* attributes) override {
-    VX_XML_BEGIN
-    std::wstring name = Text(qName);
-    if (name.empty()) name = Text(localName);
-    if (!IsQName(name))
-      return Fail(E_INVALIDARG, L"not an XML element name: \"" + name + L"\"", __uuidof(IVBSAXContentHandler));
-    std::vector<Attribute> copied;
-    const std::vector<Attribute>* list = &copied;
-    if (attributes) {
-      IAttributeAccess* access = nullptr;
-      if (SUCCEEDED(attributes->QueryInterface(__uuidof(IAttributeAccess), reinterpret_cast<void**>(&access))) && access) {
-        list = &access->Items();
-        access->Release();  // the list object outlives this call: the caller holds it
-      } else {
-        HRESULT hr = CopyAttributes(attributes, copied);
-        if (FAILED(hr)) return hr;
+    return platform::com::Boundary([&]() -> HRESULT {
+      std::wstring name = Text(qName);
+      if (name.empty()) name = Text(localName);
+      if (!IsQName(name))
+        return Fail(E_INVALIDARG, L"not an XML element name: \"" + name + L"\"", __uuidof(IVBSAXContentHandler));
+      std::vector<Attribute> copied;
+      const std::vector<Attribute>* list = &copied;
+      if (attributes) {
+        IAttributeAccess* access = nullptr;
+        if (SUCCEEDED(attributes->QueryInterface(__uuidof(IAttributeAccess), reinterpret_cast<void**>(&access))) && access) {
+          list = &access->Items();
+          access->Release();  // the list object outlives this call: the caller holds it
+        } else {
+          HRESULT hr = CopyAttributes(attributes, copied);
+          if (FAILED(hr)) return hr;
+        }
       }
-    }
-    for (size_t i = 0; i < list->size(); ++i) {
-      const std::wstring& an = (*list)[i].qName.empty() ? (*list)[i].localName : (*list)[i].qName;
-      if (!IsQName(an))
-        return Fail(E_INVALIDARG, L"not an XML attribute name: \"" + an + L"\"", __uuidof(IVBSAXContentHandler));
-      for (size_t k = 0; k < i; ++k) {
-        const std::wstring& other = (*list)[k].qName.empty() ? (*list)[k].localName : (*list)[k].qName;
-        if (other == an)
-          return Fail(E_INVALIDARG, L"attribute \"" + an + L"\" given twice for element \"" + name + L"\"",
-                      __uuidof(IVBSAXContentHandler));
+      for (size_t i = 0; i < list->size(); ++i) {
+        const std::wstring& an = (*list)[i].qName.empty() ? (*list)[i].localName : (*list)[i].qName;
+        if (!IsQName(an))
+          return Fail(E_INVALIDARG, L"not an XML attribute name: \"" + an + L"\"", __uuidof(IVBSAXContentHandler));
+        for (size_t k = 0; k < i; ++k) {
+          const std::wstring& other = (*list)[k].qName.empty() ? (*list)[k].localName : (*list)[k].qName;
+          if (other == an)
+            return Fail(E_INVALIDARG, L"attribute \"" + an + L"\" given twice for element \"" + name + L"\"",
+                        __uuidof(IVBSAXContentHandler));
+        }
       }
-    }
-    CloseStartTag();
-    if (indent_ && !afterText_) NewLine(open_.size());
-    out_.Append(L'<');
-    out_.Append(name);
-    for (const Attribute& a : *list) {
-      out_.Append(L' ');
-      out_.Append(a.qName.empty() ? a.localName : a.qName);
-      out_.Append(L"=\"");
-      AppendEscaped(out_, a.value, true);
-      out_.Append(L'"');
-    }
-    open_.push_back(std::move(name));
-    startOpen_ = true;
-    afterText_ = false;
-    return S_OK;
-    VX_XML_END(IVBSAXContentHandler)
+      CloseStartTag();
+      if (indent_ && !afterText_) NewLine(open_.size());
+      out_.Append(L'<');
+      out_.Append(name);
+      for (const Attribute& a : *list) {
+        out_.Append(L' ');
+        out_.Append(a.qName.empty() ? a.localName : a.qName);
+        out_.Append(L"=\"");
+        AppendEscaped(out_, a.value, true);
+        out_.Append(L'"');
+      }
+      open_.push_back(std::move(name));
+      startOpen_ = true;
+      afterText_ = false;
+      return S_OK;
+    }, {kXmlSource, __uuidof(IVBSAXContentHandler)});
   }
   STDMETHODIMP raw_endElement(BSTR* namespaceUri, BSTR* localName, BSTR* qName) override {
-    VX_XML_BEGIN
-    std::wstring name = Text(qName);
-    if (name.empty()) name = Text(localName);
-    if (open_.empty() || open_.back() != name)
-      return Fail(E_INVALIDARG, L"the element \"" + name + L"\" being ended is not the one open", __uuidof(IVBSAXContentHandler));
-    open_.pop_back();
-    if (startOpen_) {
-      out_.Append(L"/>");
-      startOpen_ = false;
-    } else {
-      if (indent_ && !afterText_) NewLine(open_.size());
-      out_.Append(L"</");
-      out_.Append(name);
-      out_.Append(L'>');
-    }
-    afterText_ = false;
-    return S_OK;
-    VX_XML_END(IVBSAXContentHandler)
+    return platform::com::Boundary([&]() -> HRESULT {
+      std::wstring name = Text(qName);
+      if (name.empty()) name = Text(localName);
+      if (open_.empty() || open_.back() != name)
+        return Fail(E_INVALIDARG, L"the element \"" + name + L"\" being ended is not the one open", __uuidof(IVBSAXContentHandler));
+      open_.pop_back();
+      if (startOpen_) {
+        out_.Append(L"/>");
+        startOpen_ = false;
+      } else {
+        if (indent_ && !afterText_) NewLine(open_.size());
+        out_.Append(L"</");
+        out_.Append(name);
+        out_.Append(L'>');
+      }
+      afterText_ = false;
+      return S_OK;
+    }, {kXmlSource, __uuidof(IVBSAXContentHandler)});
   }
   STDMETHODIMP raw_characters(BSTR* chars) override {
-    VX_XML_BEGIN
-    const std::wstring_view text = chars && *chars ? std::wstring_view(*chars, SysStringLen(*chars)) : std::wstring_view();
-    if (text.empty()) return S_OK;
-    CloseStartTag();
-    AppendEscaped(out_, text, false);
-    afterText_ = true;
-    return S_OK;
-    VX_XML_END(IVBSAXContentHandler)
+    return platform::com::Boundary([&]() -> HRESULT {
+      const std::wstring_view text = chars && *chars ? std::wstring_view(*chars, SysStringLen(*chars)) : std::wstring_view();
+      if (text.empty()) return S_OK;
+      CloseStartTag();
+      AppendEscaped(out_, text, false);
+      afterText_ = true;
+      return S_OK;
+    }, {kXmlSource, __uuidof(IVBSAXContentHandler)});
   }
 
  protected:
@@ -305,10 +305,10 @@ class Attributes final : public Object<IMXAttributes, IVBSAXAttributes, IAttribu
 
   // ---- IMXAttributes
   STDMETHODIMP raw_addAttribute(BSTR uri, BSTR localName, BSTR qName, BSTR type, BSTR value) override {
-    VX_XML_BEGIN
-    items_.push_back(Attribute{Text(uri), Text(localName), Text(qName), Text(type), Text(value)});
-    return S_OK;
-    VX_XML_END(IMXAttributes)
+    return platform::com::Boundary([&]() -> HRESULT {
+      items_.push_back(Attribute{Text(uri), Text(localName), Text(qName), Text(type), Text(value)});
+      return S_OK;
+    }, {kXmlSource, __uuidof(IMXAttributes)});
   }
   STDMETHODIMP raw_clear() override {
     items_.clear();

@@ -36,15 +36,6 @@ _variant_t Flag(bool value) {
 }
 bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
 
-template <class F>
-HRESULT Guarded(F work) {
-  try {
-    return work();
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  }
-}
-
 // The delivery a purchase of the auction gets: shipment (delivery method 1) when the auction
 // names shipping options, else collection in person only.
 class DeliveryOptions : public platform::com::ServerObject<IHxDeliveryOptions> {
@@ -121,7 +112,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   // `init`: the account, its site row, the local site and the service provider (four VT_I4).
   STDMETHODIMP InitNew(IFlgDataFactory* factory, VARIANT init) override {
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       LONG ids[4] = {};
       HRESULT hr = ReadIds(init, ids);
       if (FAILED(hr)) return hr;
@@ -141,7 +132,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   STDMETHODIMP Load(IFlgDataFactory* factory, VARIANT id) override {
     if (id.vt != VT_I4) return E_INVALIDARG;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       CString where;
       where.Format(L"au_Id = %ld", id.lVal);
       HRESULT hr = Open(factory, where);
@@ -177,7 +168,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
     if (const HRESULT failure = g_saveFailure.load(); FAILED(failure))
       return platform::com::ReportError(failure, L"Nie udało się zapisać aukcji.", kReferenceAuctionProgId,
                                         __uuidof(IFlgItem));
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       m_connection->BeginTrans();
       try {
         if (m_state == 1) {
@@ -209,7 +200,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   STDMETHODIMP Check() override {
     m_errors.clear();
     if (!m_row) return E_UNEXPECTED;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       if (IsNull(Value(m_row, L"au_Title")) || CString(static_cast<const wchar_t*>(_bstr_t(Value(m_row, L"au_Title")))).Trim().IsEmpty())
         m_errors.push_back(L"Nie podano tytułu aukcji.");
       if (IsNull(Value(m_row, L"au_Number"))) m_errors.push_back(L"Nie podano numeru aukcji.");
@@ -277,7 +268,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   STDMETHODIMP PutOwnerUserId(LONG user) override { return Set(m_row, L"au_UserId", _variant_t(user)); }
   STDMETHODIMP GetState(LONG* state) override {
     if (!state) return E_POINTER;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       const _variant_t value = Value(m_row, L"au_State");
       *state = IsNull(value) ? 0 : static_cast<LONG>(value);
       return S_OK;
@@ -319,7 +310,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
     if (!options) return E_POINTER;
     *options = nullptr;
     if (!m_detail) return E_UNEXPECTED;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       const _variant_t shipping = Value(m_detail, L"aal_ShippingOptions");
       *options = static_cast<IHxDeliveryOptions*>(new DeliveryOptions(!IsNull(shipping) && static_cast<LONG>(shipping) != 0));
       return S_OK;
@@ -336,7 +327,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   STDMETHODIMP GetShopItem(VARIANT_BOOL* shopItem) override {
     if (!shopItem) return E_POINTER;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       const _variant_t value = Value(m_row, L"au_ShopItem");
       *shopItem = !IsNull(value) && static_cast<bool>(value) ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
@@ -344,7 +335,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   STDMETHODIMP GetServiceId(LONG* service) override {
     if (!service) return E_POINTER;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       const _variant_t value = Value(m_row, L"au_SvcProvId");
       *service = IsNull(value) ? 0 : static_cast<LONG>(value);
       return S_OK;
@@ -409,7 +400,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   }
   static HRESULT Set(const _RecordsetPtr& rs, const wchar_t* column, const _variant_t& value) {
     if (!rs || rs->GetadoEOF()) return E_UNEXPECTED;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       Put(rs, column, value);
       return S_OK;
     });
@@ -417,7 +408,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   static HRESULT GetText(const _RecordsetPtr& rs, const wchar_t* column, BSTR* out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    return Guarded([&] {
+    return platform::com::Boundary([&] {
       const _variant_t value = Value(rs, column);
       *out = SysAllocString(IsNull(value) ? L"" : static_cast<const wchar_t*>(_bstr_t(value)));
       return S_OK;

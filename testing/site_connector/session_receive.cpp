@@ -29,10 +29,7 @@ using nlohmann::json;
 [[noreturn]] void Refuse(const std::string& field, const char* why) {
   const std::wstring text = L"Plik danych serwisu wzorcowego: pole " + platform::utf8::ToWide(field) + L" " +
                             platform::utf8::ToWide(why) + L".";
-  platform::com::ReportError(E_INVALIDARG, text.c_str(), L"Reference.SiteConnector");
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-  _com_raise_error(E_INVALIDARG, info);
+  platform::com::Raise(E_INVALIDARG, text.c_str(), L"Reference.SiteConnector");
 }
 
 _variant_t Null() {
@@ -193,11 +190,7 @@ class Run {
   }
   // Raises a failed callback: the connector stops its download with the manager's error.
   static void Check(HRESULT hr) {
-    if (FAILED(hr)) {
-      IErrorInfo* info = nullptr;
-      if (GetErrorInfo(0, &info) != S_OK) info = nullptr;
-      _com_raise_error(hr, info);
-    }
+    if (FAILED(hr)) platform::com::RaiseWithThreadInfo(hr);
   }
   const Delivery& d() const { return m_d; }
 
@@ -256,18 +249,6 @@ void DeliverAuction(Run& run, const json& auction, _Recordset* auctions, _Record
                  Shown(auctions, L"sold_sum") + L" errors=" + Shown(auctions, L"errors"));
 }
 
-template <class F>
-HRESULT Guarded(F work) {
-  try {
-    work();
-    return S_OK;
-  } catch (const _com_error& e) {
-    return platform::com::AnswerComError(e);
-  } catch (const std::exception&) {
-    return E_FAIL;
-  }
-}
-
 }  // namespace
 
 bool DecodeBase64(const std::string& text, std::string& bytes) {
@@ -305,7 +286,7 @@ HRESULT ReceiveTransactions(const Delivery& delivery, _Recordset* customers, _Re
                             _Recordset* auctions, LONG mode, LotrixRegCustData* customData) {
   if (!customers || !transactions || !auctions) return E_POINTER;
   if (mode != 1 && mode != 2) return E_INVALIDARG;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     Run run(delivery, 40);
     long long position = 0;
     if (mode == 2 && customData) {
@@ -373,7 +354,7 @@ HRESULT ReceiveTransactions(const Delivery& delivery, _Recordset* customers, _Re
 
 HRESULT ReceiveAuctions(const Delivery& delivery, _Recordset* auctions, _Recordset* images, LONG flags) {
   if (!auctions || !images) return E_POINTER;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     Run run(delivery, 41);
     const bool full = (flags & lotrixAuctionFullData) == lotrixAuctionFullData;
     const std::map<std::string, LONG> kinds = {{"running", lotrixAuctionRunning}, {"sold", lotrixAuctionSold}, {"unsold", lotrixAuctionUnsold}};
@@ -390,7 +371,7 @@ HRESULT ReceiveComments(const Delivery& delivery, _Recordset* auctions, LONG kin
   if (!auctions || !comments) return E_POINTER;
   if (kind != 0 && kind != 1) return E_INVALIDARG;
   if (count < 0) return E_INVALIDARG;
-  return Guarded([&] {
+  return platform::com::Boundary([&] {
     Run run(delivery, 42);
     std::vector<const json*> wanted;
     for (const json& comment : Section(delivery.data, "comments")) {

@@ -2,6 +2,9 @@
 // registered in process, the Global Interface Table and memory streams.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 #include "platform/com/com.h"
@@ -123,6 +126,85 @@ TEST(ErrorInfo, GetClearsTheSlotAndThreadsAreSeparate) {
     EXPECT_EQ(e.Description().length(), 0u);
   }
   SetErrorInfo(0, nullptr);
+}
+
+// What the error boundary answers for each kind of failure, with error information left on the
+// thread by an earlier failure: only the failure's own information is there afterwards.
+TEST(ErrorBoundary, AnswersEachKindOfFailureWithItsOwnInformationOnly) {
+  struct Row {
+    const char* name;
+    std::function<HRESULT()> work;
+    HRESULT answer;
+    const wchar_t* description;  // null: no error information on the thread
+    const wchar_t* source;
+    GUID iid;
+  };
+  const platform::com::ErrorOrigin origin{L"Test.Boundary", __uuidof(IOther)};
+  const Row rows[] = {
+      {"a raised error keeps its information",
+       [] () -> HRESULT { platform::com::Raise(E_INVALIDARG, L"Zła wartość", L"Test.Counter", __uuidof(ICounter)); },
+       E_INVALIDARG, L"Zła wartość", L"Test.Counter", __uuidof(ICounter)},
+      {"a COM error without information",
+       [] () -> HRESULT { _com_issue_error(DISP_E_OVERFLOW); }, DISP_E_OVERFLOW, nullptr, nullptr, GUID_NULL},
+      {"allocation failure", [] () -> HRESULT { throw std::bad_alloc(); }, E_OUTOFMEMORY, nullptr, nullptr, GUID_NULL},
+      {"a standard exception's text",
+       [] () -> HRESULT { throw std::runtime_error("plik zniknął"); }, E_FAIL, L"plik zniknął", L"Test.Boundary",
+       __uuidof(IOther)},
+      {"anything else", [] () -> HRESULT { throw 42; }, E_UNEXPECTED, nullptr, nullptr, GUID_NULL},
+      {"the work's own answer", [] { return S_FALSE; }, S_FALSE, L"stale", nullptr, GUID_NULL},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    platform::com::ReportError(E_FAIL, L"stale");
+    EXPECT_EQ(platform::com::Boundary(row.work, origin), row.answer);
+    IErrorInfo* raw = nullptr;
+    const HRESULT got = GetErrorInfo(0, &raw);
+    IErrorInfoPtr info(raw, false);
+    if (!row.description) {
+      EXPECT_EQ(got, S_FALSE);
+      continue;
+    }
+    ASSERT_EQ(got, S_OK);
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    EXPECT_EQ(_bstr_t(text, false), _bstr_t(row.description));
+    if (!row.source) continue;
+    BSTR source = nullptr;
+    info->GetSource(&source);
+    EXPECT_EQ(_bstr_t(source, false), _bstr_t(row.source));
+    GUID iid = GUID_NULL;
+    info->GetGUID(&iid);
+    EXPECT_EQ(iid, row.iid);
+  }
+  SetErrorInfo(0, nullptr);
+  // Work that returns nothing answers S_OK.
+  EXPECT_EQ(platform::com::Boundary([] {}), S_OK);
+}
+
+// A raise carries its information in the exception and leaves it on the thread; a failed call's
+// information left on the thread travels the same way.
+TEST(ErrorBoundary, RaisesCarryTheInformationInTheExceptionAndOnTheThread) {
+  const auto raised = [](const std::function<void()>& raise) {
+    try {
+      raise();
+    } catch (const _com_error& e) {
+      return e;
+    }
+    return _com_error(S_OK);
+  };
+  const _com_error own = raised([] { platform::com::Raise(E_ACCESSDENIED, L"Brak uprawnień", L"Test.Counter"); });
+  EXPECT_EQ(own.Error(), E_ACCESSDENIED);
+  EXPECT_EQ(own.Description(), _bstr_t(L"Brak uprawnień"));
+  EXPECT_EQ(own.Source(), _bstr_t(L"Test.Counter"));
+  platform::com::ReportError(E_FAIL, L"odmowa zapisu");
+  const _com_error passed = raised([] { platform::com::RaiseWithThreadInfo(E_FAIL); });
+  EXPECT_EQ(passed.Description(), _bstr_t(L"odmowa zapisu"));
+  IErrorInfo* raw = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &raw), S_OK);
+  IErrorInfoPtr left(raw, false);
+  BSTR text = nullptr;
+  left->GetDescription(&text);
+  EXPECT_EQ(_bstr_t(text, false), _bstr_t(L"odmowa zapisu"));
 }
 
 TEST(ComError, MessagesAndWCodes) {
