@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 
 #include "framework/skin.h"
@@ -50,8 +51,10 @@ void RaiseHostError(HRESULT hr, const std::wstring& text) {
 }
 
 std::wstring DefaultDatabasePath() {
-  const passwd* pw = ::getpwuid(::getuid());
-  std::string home = (pw && pw->pw_dir) ? pw->pw_dir : "/tmp";
+  // The home folder as the user's shell and scripts/run.sh know it (HOME), else the account's.
+  const char* variable = std::getenv("HOME");
+  const passwd* pw = variable && *variable ? nullptr : ::getpwuid(::getuid());
+  const std::string home = variable && *variable ? variable : (pw && pw->pw_dir) ? pw->pw_dir : "/tmp";
   return ToWide(home + "/.local/share/vantor/vantor.db");
 }
 

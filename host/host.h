@@ -21,7 +21,8 @@ class JobLogWriter;
 // Raises a _com_error with the host's own explanation as its error information.
 [[noreturn]] void RaiseHostError(HRESULT hr, const std::wstring& text);
 
-// The default product database: ~/.local/share/vantor/vantor.db of the user running the program.
+// The default product database: ~/.local/share/vantor/vantor.db, in the home folder that HOME
+// names (the account's when HOME is not set).
 std::wstring DefaultDatabasePath();
 // Creates the default database's folder (with its parents) when it is missing; no other folder
 // is ever created.

@@ -7,6 +7,8 @@
 #include <exception>
 #include <fstream>
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,9 +98,9 @@ std::wstring Usage() {
       L"  --help           ten opis\n"
       L"\n"
       L"Kod wyjścia: 0, gdy polecenie się udało; 1, gdy się nie powiodło; 2 przy błędnych argumentach.\n"
-      L"Polecenia receive, send, params i zone sync kończą się kodem 1 także wtedy, gdy je przerwano\n"
-      L"albo gdy któreś z ich zadań zakończyło się błędem (dziennik zadań: vantor log); ostrzeżenia\n"
-      L"i odmowa, bo to samo robi inne stanowisko, dają 0.\n";
+      L"Polecenia receive, send, params, zone sync i round kończą się kodem 1 także wtedy, gdy je\n"
+      L"przerwano albo gdy któreś z ich zadań zakończyło się błędem (dziennik zadań: vantor log);\n"
+      L"ostrzeżenia i odmowa, bo to samo robi inne stanowisko, dają 0.\n";
   return text;
 }
 
@@ -114,11 +116,26 @@ int Failure(const std::wstring& what, const _com_error& e) {
                              static_cast<const wchar_t*>(description) ? static_cast<const wchar_t*>(description) : L"");
 }
 
-int Run(int argc, char** argv) {
+// What the command line asks for: the database file (empty: the default), the authority to
+// trust, the account to select (0: none), the command with its arguments (its options first) and
+// whether it only reads the database.
+struct Invocation {
   std::wstring path;
   std::string caFile;
   long account = 0;
-  std::vector<std::string> args, options;
+  const host::Command* command = nullptr;
+  std::vector<std::string> args;
+  bool readOnly = false;
+};
+
+// An exit status that ends the program before the command runs (help, a refused argument), or
+// none when it goes on.
+using Early = std::optional<int>;
+
+// Reads the program's own options into `call`, and the words and the command's options (each
+// with its value) into `words` and `options`.
+Early ReadArguments(int argc, char** argv, Invocation& call, std::vector<std::string>& words,
+                    std::vector<std::string>& options) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -127,7 +144,7 @@ int Run(int argc, char** argv) {
     }
     if (arg == "--db") {
       if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--db wymaga nazwy pliku");
-      path = host::Widen(argv[++i]);
+      call.path = host::Widen(argv[++i]);
       continue;
     }
     if (arg == "--registry") {
@@ -136,20 +153,20 @@ int Run(int argc, char** argv) {
       continue;
     }
     if (arg == "--account") {
-      if (i + 1 >= argc || !host::ParsePositive(argv[i + 1], account))
+      if (i + 1 >= argc || !host::ParsePositive(argv[i + 1], call.account))
         return Refuse(L"--account wymaga numeru konta (liczby od 1)");
       ++i;
       continue;
     }
     if (arg == "--ca") {
       if (i + 1 >= argc || !*argv[i + 1]) return Refuse(L"--ca wymaga nazwy pliku");
-      caFile = argv[++i];
-      if (!std::ifstream(caFile)) return Refuse(L"nie można odczytać pliku " + host::Widen(caFile));
+      call.caFile = argv[++i];
+      if (!std::ifstream(call.caFile)) return Refuse(L"nie można odczytać pliku " + host::Widen(call.caFile));
       continue;
     }
     if (arg.size() > 1 && arg[0] == '-') {
       // An option of the command named before it, with its value.
-      const host::Command* named = args.empty() ? nullptr : host::FindCommand(args.front());
+      const host::Command* named = words.empty() ? nullptr : host::FindCommand(words.front());
       bool own = false;
       for (const char* const* o = named ? named->options : nullptr; o && *o && !own; ++o) own = arg == *o;
       bool isSwitch = false;
@@ -164,88 +181,126 @@ int Run(int argc, char** argv) {
       options.push_back(argv[++i]);
       continue;
     }
-    args.push_back(arg);
+    words.push_back(arg);
   }
+  return std::nullopt;
+}
 
-  std::string name = args.empty() ? std::string() : args.front();
+// The command the first word names (none: the table report), within its count of arguments;
+// its arguments are the options, then the words after its name.
+Early ChooseCommand(std::vector<std::string> words, const std::vector<std::string>& options, Invocation& call) {
+  const std::string name = words.empty() ? std::string() : words.front();
   const host::Command* command = host::FindCommand(name);
   if (!command) return Refuse(L"nieznane polecenie: " + host::Widen(name));
-  if (!args.empty()) args.erase(args.begin());
-  if (command->maxArgs >= 0 && static_cast<int>(args.size()) > command->maxArgs) {
+  if (!words.empty()) words.erase(words.begin());
+  if (command->maxArgs >= 0 && static_cast<int>(words.size()) > command->maxArgs) {
     std::wstring extra;
-    for (size_t i = command->maxArgs; i < args.size(); ++i) extra += (extra.empty() ? L"" : L" ") + host::Widen(args[i]);
+    for (size_t i = command->maxArgs; i < words.size(); ++i) extra += (extra.empty() ? L"" : L" ") + host::Widen(words[i]);
     return Refuse(std::wstring(L"nadmiarowe argumenty") + (*command->name ? L" polecenia " + host::Widen(command->name) : L"") +
                   L": " + extra);
   }
-  const bool readOnly = command->readOnly && !(command->writes && command->writes(args));
-  args.insert(args.begin(), options.begin(), options.end());
+  call.command = command;
+  call.readOnly = command->readOnly && !(command->writes && command->writes(words));
+  words.insert(words.begin(), options.begin(), options.end());
+  call.args = std::move(words);
+  return std::nullopt;
+}
 
-  if (path.empty()) {
-    path = host::DefaultDatabasePath();
-    if (!readOnly) host::CreateDefaultDataFolder();
+// The database file: the default one (its folder made for a command that writes) unless named;
+// a file that cannot be used for the command is told (exit 1).
+Early ChooseDatabaseFile(Invocation& call) {
+  if (call.path.empty()) {
+    call.path = host::DefaultDatabasePath();
+    if (!call.readOnly) host::CreateDefaultDataFolder();
   }
-  const std::wstring unusable = host::CheckDatabaseFile(path, readOnly);
-  if (!unusable.empty()) {
-    host::Write(stderr, L"vantor: " + unusable + L"\n");
-    return 1;
-  }
+  const std::wstring unusable = host::CheckDatabaseFile(call.path, call.readOnly);
+  if (unusable.empty()) return std::nullopt;
+  host::Write(stderr, L"vantor: " + unusable + L"\n");
+  return 1;
+}
 
-  if (!caFile.empty()) InternetSetTrustedCertificates(caFile.c_str());
-  CoInitialize(nullptr);
-  RegisterServers();
+// COM for the program's run, up to the end of the scope.
+struct ComScope {
+  ComScope() { CoInitialize(nullptr); }
+  ~ComScope() { CoUninitialize(); }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+};
+
+// The host on the database: opened (or created), the reference provider added for a command that
+// writes, the schema upgrade's report told, the job logs' lines going to the standard output.
+Early OpenHost(const Invocation& call, std::unique_ptr<host::Host>& h) {
+  try {
+    h = std::make_unique<host::Host>(call.path, 1, call.readOnly);
+  } catch (const _com_error& e) {
+    return Failure(L"nie można otworzyć bazy danych " + call.path, e);
+  }
+  if (!call.readOnly) {
+    try {
+      AddReferenceProvider(*h);
+    } catch (const _com_error& e) {
+      return Failure(L"nie można dopisać serwisu wzorcowego do bazy danych " + call.path, e);
+    }
+  }
+  // What the schema's upgrade kept and tells (rows that break a key it added).
+  for (const std::wstring& line : h->UpgradeReport()) host::Write(stderr, L"vantor: " + line + L"\n");
+  h->Object().SetOutput([](const std::wstring& line) { host::Write(stdout, line + L"\n"); });
+  return std::nullopt;
+}
+
+// Selects the account `--account` names in the host, as its list would; an account the database
+// does not hold is refused (exit 2).
+Early SelectAccount(host::Host& h, long account) {
+  if (account <= 0) return std::nullopt;
+  CString sql;
+  sql.Format(L"SELECT reg_Id FROM reg__Registration WHERE reg_Id = %ld", static_cast<LONG>(account));
+  bool known = false;
+  try {
+    _RecordsetPtr rs = h.Connection()->Execute(_bstr_t(sql.GetString()), nullptr, adCmdText);
+    known = !rs->GetadoEOF();
+  } catch (const _com_error&) {
+  }
+  if (!known) {
+    host::Write(stderr, L"vantor: nie ma konta serwisu aukcyjnego o numerze " + std::to_wstring(account) + L"\n");
+    return 2;
+  }
+  h.Object().SetSelection(static_cast<LONG>(account), 0, 0);
+  return std::nullopt;
+}
+
+// Runs the command on the host, Ctrl+C asking its jobs to stop; its exit status.
+int RunCommand(const Invocation& call, host::Host& h) {
+  host::CHostInstance::CancelOnInterrupt();
+  CHxInstance::SetInstance(h.Instance());
+  host::CommandContext context{h, call.path, call.args};
   int status = 0;
-  {
-    std::unique_ptr<host::Host> h;
-    try {
-      h = std::make_unique<host::Host>(path, 1, readOnly);
-    } catch (const _com_error& e) {
-      CoUninitialize();
-      return Failure(L"nie można otworzyć bazy danych " + path, e);
-    }
-    if (!readOnly) {
-      try {
-        AddReferenceProvider(*h);
-      } catch (const _com_error& e) {
-        const int failed = Failure(L"nie można dopisać serwisu wzorcowego do bazy danych " + path, e);
-        h.reset();
-        CoUninitialize();
-        return failed;
-      }
-    }
-    // What the schema's upgrade kept and tells (rows that break a key it added).
-    for (const std::wstring& line : h->UpgradeReport()) host::Write(stderr, L"vantor: " + line + L"\n");
-    h->Object().SetOutput([](const std::wstring& line) { host::Write(stdout, line + L"\n"); });
-    if (account > 0) {
-      CString sql;
-      sql.Format(L"SELECT reg_Id FROM reg__Registration WHERE reg_Id = %ld", static_cast<LONG>(account));
-      bool known = false;
-      try {
-        _RecordsetPtr rs = h->Connection()->Execute(_bstr_t(sql.GetString()), nullptr, adCmdText);
-        known = !rs->GetadoEOF();
-      } catch (const _com_error&) {
-      }
-      if (!known) {
-        h.reset();
-        CoUninitialize();
-        host::Write(stderr, L"vantor: nie ma konta serwisu aukcyjnego o numerze " + std::to_wstring(account) + L"\n");
-        return 2;
-      }
-      h->Object().SetSelection(static_cast<LONG>(account), 0, 0);
-    }
-    host::CHostInstance::CancelOnInterrupt();
-    CHxInstance::SetInstance(h->Instance());
-    host::CommandContext context{*h, path, args};
-    try {
-      status = command->run(context);
-    } catch (const _com_error& e) {
-      status = Failure(*command->name ? L"polecenie " + host::Widen(command->name) + L" nie powiodło się"
-                                      : std::wstring(L"odczyt bazy danych nie powiódł się"),
-                       e);
-    }
-    CHxInstance::SetInstance(nullptr);
+  try {
+    status = call.command->run(context);
+  } catch (const _com_error& e) {
+    status = Failure(*call.command->name ? L"polecenie " + host::Widen(call.command->name) + L" nie powiodło się"
+                                         : std::wstring(L"odczyt bazy danych nie powiódł się"),
+                     e);
   }
-  CoUninitialize();
+  CHxInstance::SetInstance(nullptr);
   return status;
+}
+
+// The program: the command line read, the database file chosen, the servers registered and the
+// command run on the host over the database.
+int Run(int argc, char** argv) {
+  Invocation call;
+  std::vector<std::string> words, options;
+  if (Early status = ReadArguments(argc, argv, call, words, options)) return *status;
+  if (Early status = ChooseCommand(std::move(words), options, call)) return *status;
+  if (Early status = ChooseDatabaseFile(call)) return *status;
+
+  if (!call.caFile.empty()) InternetSetTrustedCertificates(call.caFile.c_str());
+  const ComScope com;
+  RegisterServers();
+  std::unique_ptr<host::Host> h;
+  if (Early status = OpenHost(call, h)) return *status;
+  if (Early status = SelectAccount(*h, call.account)) return *status;
+  return RunCommand(call, *h);
 }
 
 }  // namespace

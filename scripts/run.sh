@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the host program and runs it on the embedded default database.
 #   scripts/run.sh [vantor arguments...]   (scripts/run.sh --help lists them)
+# Without arguments it runs one synchronisation round (vantor round), which on a database without
+# accounts first makes the demonstration.
 # The build is quiet when it succeeds; when it fails, its output is shown and nothing runs.
-# The seller-zone commands (scripts/run.sh zone config ..., scripts/run.sh zone sync) run against
+# The round and the seller-zone commands (scripts/run.sh zone config ..., scripts/run.sh zone sync) run against
 # the seller-zone test service (so does scripts/run.sh account zone ID ...), started here on loopback over HTTPS with a certificate made for the
 # run and the demonstration data (testing/zone_service/demo-accounts.txt), in a registry file of
 # the run's own (the user's registry never learns the test service's address). The service runs
@@ -13,6 +15,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+if (($# == 0)); then set -- round; fi
 scripts/setup.sh run
 build=build/release
 mkdir -p "$build"
@@ -34,9 +37,11 @@ for ((i = 0; i < ${#args[@]}; i++)); do
     *) if [ -z "$command" ]; then command="${args[i]}"; elif [ -z "$subcommand" ]; then subcommand="${args[i]}"; fi ;;
   esac
 done
-# The seller-zone commands: zone ..., and account zone ID.
+# The seller-zone commands: zone ..., account zone ID, and the round.
 zone_run=0
-if [ "$command" = zone ] || { [ "$command" = account ] && [ "$subcommand" = zone ]; }; then zone_run=1; fi
+if [ "$command" = zone ] || [ "$command" = round ] || { [ "$command" = account ] && [ "$subcommand" = zone ]; }; then
+  zone_run=1
+fi
 targets=(vantor)
 if ((zone_run)); then targets+=(zone-service); fi
 if ! { cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&

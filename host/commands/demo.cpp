@@ -8,6 +8,7 @@
 
 #include "auctions/lotrix.h"
 #include "host/command.h"
+#include "host/commands/demo.h"
 #include "host/commands/objects.h"
 #include "host/commands/reference_site.h"
 #include "host/commands/zone.h"
@@ -136,39 +137,53 @@ void SeedSends(const _ConnectionPtr& cn, const LONG (&accounts)[2]) {
 }
 #endif
 
-int Demo(host::CommandContext& context) {
+}  // namespace
+
+namespace host {
+
+LONG AccountCount(const _ConnectionPtr& cn) { return zone::Long(cn, L"SELECT COUNT(*) FROM reg__Registration"); }
+
+int MakeDemonstration(CommandContext& context) {
 #ifdef VANTOR_REFERENCE_CONNECTOR_LIBRARY
   const _ConnectionPtr& cn = context.host.Connection();
-  const LONG accounts = host::zone::Long(cn, L"SELECT COUNT(*) FROM reg__Registration");
+  if (!MakeReferenceSiteCopy(context.databasePath, true)) return 1;
+  IReferenceConnectorControl* raw = nullptr;
+  const HRESULT hr = CoCreateInstance(CLSID_ReferenceConnector, nullptr, CLSCTX_ALL,
+                                      __uuidof(IReferenceConnectorControl), reinterpret_cast<void**>(&raw));
+  IReferenceConnectorControlPtr control(raw, false);
+  if (FAILED(hr)) return ReportFailure(L"nie można utworzyć łącznika serwisu wzorcowego", hr);
+  LONG ids[2] = {};
+  for (size_t i = 0; i < 2; ++i) {
+    const DemoAccount& account = kDemoAccounts[i];
+    ids[i] = AddAccount(control, account);
+    Write(stdout, L"Dodano konto " + std::to_wstring(ids[i]) + L" (" + account.login +
+                      (account.hasShop ? L", ze sklepem" : L", bez sklepu") + L").\n");
+  }
+  control->Reset();
+  SeedSends(cn, ids);
+  Write(stdout, L"Przygotowano do wysłania 2 aukcje i komentarz do zakupu aukcji " + std::wstring(kDemoPurchase.number) +
+                    L" przez " + kDemoPurchase.nick + L".\n");
+  Write(stdout, L"Dane serwisu wzorcowego: " + ReferenceSiteCopy(context.databasePath) + L"\n");
+  return 0;
+#else
+  (void)context;
+  Write(stderr, L"vantor: ten program nie ma łącznika serwisu wzorcowego\n");
+  return 1;
+#endif
+}
+
+}  // namespace host
+
+namespace {
+
+int Demo(host::CommandContext& context) {
+  const LONG accounts = host::AccountCount(context.host.Connection());
   if (accounts > 0) {
     host::Write(stderr, L"vantor: baza danych ma już konta serwisów aukcyjnych (" + std::to_wstring(accounts) +
                             L"); demo niczego nie zmienia\n");
     return 2;
   }
-  if (!host::MakeReferenceSiteCopy(context.databasePath, true)) return 1;
-  IReferenceConnectorControl* raw = nullptr;
-  const HRESULT hr = CoCreateInstance(CLSID_ReferenceConnector, nullptr, CLSCTX_ALL,
-                                      __uuidof(IReferenceConnectorControl), reinterpret_cast<void**>(&raw));
-  IReferenceConnectorControlPtr control(raw, false);
-  if (FAILED(hr)) return host::ReportFailure(L"nie można utworzyć łącznika serwisu wzorcowego", hr);
-  LONG ids[2] = {};
-  for (size_t i = 0; i < 2; ++i) {
-    const DemoAccount& account = kDemoAccounts[i];
-    ids[i] = AddAccount(control, account);
-    host::Write(stdout, L"Dodano konto " + std::to_wstring(ids[i]) + L" (" + account.login +
-                            (account.hasShop ? L", ze sklepem" : L", bez sklepu") + L").\n");
-  }
-  control->Reset();
-  SeedSends(cn, ids);
-  host::Write(stdout, L"Przygotowano do wysłania 2 aukcje i komentarz do zakupu aukcji " +
-                          std::wstring(kDemoPurchase.number) + L" przez " + kDemoPurchase.nick + L".\n");
-  host::Write(stdout, L"Dane serwisu wzorcowego: " + host::ReferenceSiteCopy(context.databasePath) + L"\n");
-  return 0;
-#else
-  (void)context;
-  host::Write(stderr, L"vantor: ten program nie ma łącznika serwisu wzorcowego\n");
-  return 1;
-#endif
+  return host::MakeDemonstration(context);
 }
 
 }  // namespace

@@ -11,6 +11,11 @@ bool JobRunStatus::Failed() const { return m_writer->FailedJobs() != m_failedBef
 
 int JobRunStatus::Finish(const std::wstring& done) const {
   Write(stdout, done + L"\n");
+  return Finish(RequestEnd::Ran);
+}
+
+int JobRunStatus::Finish(RequestEnd end) const {
+  if (end != RequestEnd::Ran) return 1;
   if (!Failed()) return 0;
   Write(stderr, L"vantor: co najmniej jedno zadanie zakończyło się błędem; szczegóły w dzienniku zadań (vantor log)\n");
   return 1;

@@ -10,6 +10,7 @@
 #include "host/command.h"
 #include "host/commands/job_status.h"
 #include "host/commands/reference_site.h"
+#include "host/commands/sync.h"
 #include "host/host.h"
 
 namespace {
@@ -17,14 +18,13 @@ namespace {
 const char* const kParamsSwitches[] = {"--check", "--force", nullptr};
 const char* const kSendOptions[] = {"--auction", nullptr};
 
-// Runs one request, which takes the synchronisation lock `lock`, on a new manager; the exit status:
-// 1 when it failed, was cancelled or a job of it ended with an error status.
+// Runs one request, which takes the synchronisation lock `lock`, on a new manager; `done` is
+// printed when it ran. A failure (`failed`) or a stop (`stopped`) is told on the error stream.
 template <class F>
-int Request(host::CommandContext& context, const host::LockKey& lock, const wchar_t* done, const wchar_t* stopped,
-            const wchar_t* failed, F call) {
+host::RequestEnd Request(host::CommandContext& context, const host::LockKey& lock, const wchar_t* done,
+                         const wchar_t* stopped, const wchar_t* failed, F call) {
   // The reference connector's sessions work on the reference site's working copy.
   host::LoadReferenceSite(context.databasePath);
-  const host::JobRunStatus run(context.host);
   CLSID clsid = GUID_NULL;
   HRESULT hr = CLSIDFromProgID(L"Vantor.AuctServMgr", &clsid);
   IUnknownPtr object;
@@ -36,7 +36,10 @@ int Request(host::CommandContext& context, const host::LockKey& lock, const wcha
   if (SUCCEEDED(hr)) hr = OleRun(object);
   IAuctServMgrPtr manager;
   if (SUCCEEDED(hr)) hr = object->QueryInterface(__uuidof(IAuctServMgr), reinterpret_cast<void**>(&manager));
-  if (FAILED(hr)) return host::ReportFailure(L"nie można utworzyć menedżera serwisów aukcyjnych", hr);
+  if (FAILED(hr)) {
+    host::ReportFailure(L"nie można utworzyć menedżera serwisów aukcyjnych", hr);
+    return host::RequestEnd::Failed;
+  }
   object = nullptr;
   // A lock held before and after the request by the same holder refused it (the job logs told so
   // with the database's explanation): the program names the holder.
@@ -45,21 +48,56 @@ int Request(host::CommandContext& context, const host::LockKey& lock, const wcha
   manager = nullptr;
   const bool refused = heldBefore && host::FindLockHolder(context.host.Connection(), lock) == heldBefore;
   if (refused) host::TellLockHolder(lock, heldBefore);
-  if (FAILED(hr)) return host::ReportFailure(failed, hr, refused ? nullptr : &lock);
+  if (FAILED(hr)) {
+    host::ReportFailure(failed, hr, refused ? nullptr : &lock);
+    return host::RequestEnd::Failed;
+  }
   VARIANT_BOOL cancel = VARIANT_FALSE;
   IHxStatusWindowPtr window(context.host.Instance());
   if (window && SUCCEEDED(window->IsCancelRequested(&cancel)) && cancel != VARIANT_FALSE) {
     host::Write(stderr, std::wstring(L"vantor: ") + stopped + L"\n");
-    return 1;
+    return host::RequestEnd::Cancelled;
   }
-  return run.Finish(done);
+  host::Write(stdout, std::wstring(done) + L"\n");
+  return host::RequestEnd::Ran;
 }
 
-int Receive(host::CommandContext& context) {
-  return Request(context, host::kReceiveLock, L"Odbieranie danych z serwisów aukcyjnych zakończone.",
+}  // namespace
+
+namespace host {
+
+RequestEnd ReceiveFromAccounts(CommandContext& context) {
+  return Request(context, kReceiveLock, L"Odbieranie danych z serwisów aukcyjnych zakończone.",
                  L"odbieranie danych z serwisów aukcyjnych przerwano",
                  L"odbieranie danych z serwisów aukcyjnych nie powiodło się",
                  [](IAuctServMgr* manager) { return manager->ReceiveUserData(TRUE); });
+}
+
+RequestEnd SendPrepared(CommandContext& context, const std::vector<LONG>& auctions) {
+  return Request(context, kSendLock, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
+                 L"wysyłanie danych na serwisy aukcyjne przerwano",
+                 L"wysyłanie danych na serwisy aukcyjne nie powiodło się", [&](IAuctServMgr* manager) {
+                   if (auctions.empty()) return manager->SendUserData(TRUE);
+                   SAFEARRAYBOUND bound{static_cast<ULONG>(auctions.size()), 0};
+                   _variant_t ids;
+                   ids.vt = VT_ARRAY | VT_I4;
+                   ids.parray = SafeArrayCreate(VT_I4, 1, &bound);
+                   if (!ids.parray) return E_OUTOFMEMORY;
+                   for (LONG index = 0; index < static_cast<LONG>(auctions.size()); ++index) {
+                     LONG id = auctions[static_cast<std::size_t>(index)];
+                     SafeArrayPutElement(ids.parray, &index, &id);
+                   }
+                   return manager->SendAuctions(ids);
+                 });
+}
+
+}  // namespace host
+
+namespace {
+
+int Receive(host::CommandContext& context) {
+  const host::JobRunStatus run(context.host);
+  return run.Finish(host::ReceiveFromAccounts(context));
 }
 
 // `send`: every prepared auction and comment; with `--auction N` (repeatable) only those auctions,
@@ -77,19 +115,8 @@ int Send(host::CommandContext& context) {
                             L"\nWięcej: vantor --help\n");
     return 2;
   }
-  return Request(context, host::kSendLock, L"Wysyłanie danych na serwisy aukcyjne zakończone.",
-                 L"wysyłanie danych na serwisy aukcyjne przerwano",
-                 L"wysyłanie danych na serwisy aukcyjne nie powiodło się", [&](IAuctServMgr* manager) {
-                   if (auctions.empty()) return manager->SendUserData(TRUE);
-                   SAFEARRAYBOUND bound{static_cast<ULONG>(auctions.size()), 0};
-                   _variant_t ids;
-                   ids.vt = VT_ARRAY | VT_I4;
-                   ids.parray = SafeArrayCreate(VT_I4, 1, &bound);
-                   if (!ids.parray) return E_OUTOFMEMORY;
-                   for (LONG index = 0; index < static_cast<LONG>(auctions.size()); ++index)
-                     SafeArrayPutElement(ids.parray, &index, &auctions[static_cast<std::size_t>(index)]);
-                   return manager->SendAuctions(ids);
-                 });
+  const host::JobRunStatus run(context.host);
+  return run.Finish(host::SendPrepared(context, auctions));
 }
 
 int Params(host::CommandContext& context) {
@@ -108,10 +135,11 @@ int Params(host::CommandContext& context) {
     host::Write(stderr, L"vantor: --force działa tylko z --check\nWięcej: vantor --help\n");
     return 2;
   }
-  return Request(context, host::kParamsLock, L"Aktualizacja parametrów serwisów aukcyjnych zakończona.",
-                 L"aktualizację parametrów serwisów aukcyjnych przerwano",
-                 L"aktualizacja parametrów serwisów aukcyjnych nie powiodła się",
-                 [check, force](IAuctServMgr* manager) { return manager->ReceiveParams(check, force); });
+  const host::JobRunStatus run(context.host);
+  return run.Finish(Request(context, host::kParamsLock, L"Aktualizacja parametrów serwisów aukcyjnych zakończona.",
+                            L"aktualizację parametrów serwisów aukcyjnych przerwano",
+                            L"aktualizacja parametrów serwisów aukcyjnych nie powiodła się",
+                            [check, force](IAuctServMgr* manager) { return manager->ReceiveParams(check, force); }));
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ LONG DemoAccount(const _ConnectionPtr& cn) {
                L"reg_Accesskey = '')",
                kDemoAccessKey, id);
     cn->Execute(_bstr_t(key), nullptr, kCmdTextNoRecords);
-    // The site it works on, which puts it on the host's list of accounts.
+    // The site it works on, which puts it on the host's list of accounts (under the name the
+    // site's other accounts know it by, where the site row has none of its own).
     CString site;
     site.Format(L"SELECT st_Id FROM st__Site WHERE st_SiteId = %ld AND st_SvcProvId = %ld", kDemoSite,
                 kDemoServiceProvider);
@@ -74,8 +75,9 @@ LONG DemoAccount(const _ConnectionPtr& cn) {
     site.Format(L"SELECT COUNT(*) FROM reg_Site WHERE rs_RegId = %ld AND rs_SiteId = %ld", id, siteId);
     if (Long(cn, site) == 0) {
       CString insert;
-      insert.Format(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId) VALUES (%ld, %ld, %ld)",
-                    host::ReserveKeys(cn, L"reg_Site", 1, L"rs_Id"), id, siteId);
+      insert.Format(L"INSERT INTO reg_Site (rs_Id, rs_RegId, rs_SiteId, rs_Name) SELECT %ld, %ld, %ld, "
+                    L"(SELECT MAX(rs_Name) FROM reg_Site WHERE rs_SiteId = %ld)",
+                    host::ReserveKeys(cn, L"reg_Site", 1, L"rs_Id"), id, siteId, siteId);
       cn->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
     }
     CString credentials;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/command.h"
+#include "host/commands/job_status.h"
 #include "platform/ado/ado.h"
 
 namespace host::zone {
@@ -31,6 +32,12 @@ int Failed(const std::wstring& what, HRESULT hr, const LockKey* lock = nullptr);
 // when it cannot be written.
 bool SetServiceHost(const std::wstring& host);
 
+// Gives the demonstration account `account` the demonstration's transactions when it has none
+// (nor pages of deleted ones), and says so.
+void SeedDemoTransactions(CommandContext& context, LONG account);
+// The status manager's four jobs over every active account whose seller zone is on; prints its
+// closing line when it ran.
+RequestEnd Synchronize(CommandContext& context);
 // `vantor zone sync`: the demonstration account's seller-zone synchronisation (all four jobs),
 // after giving a database without its transactions the demonstration's ones.
 int Sync(CommandContext& context, LONG account);

@@ -188,30 +188,42 @@ bool SeedWhenEmpty(const _ConnectionPtr& cn, LONG account) {
 
 }  // namespace
 
-int Sync(CommandContext& context, LONG account) {
+void SeedDemoTransactions(CommandContext& context, LONG account) {
   if (SeedWhenEmpty(context.host.Connection(), account))
     Write(stdout, L"Konto demonstracyjne dostało przykładowe transakcje.\n");
+}
 
+RequestEnd Synchronize(CommandContext& context) {
   IUnknown* raw = nullptr;
   HRESULT hr = CoCreateInstance(CLSID_CoStatusMgr, nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw));
   IUnknownPtr object(raw, false);
   if (SUCCEEDED(hr)) hr = OleRun(object);
   IStatusMgrPtr manager;
   if (SUCCEEDED(hr)) hr = object->QueryInterface(__uuidof(IStatusMgr), reinterpret_cast<void**>(&manager));
-  if (FAILED(hr)) return Failed(L"nie można utworzyć menedżera synchronizacji ze Strefą Vantor", hr);
+  if (FAILED(hr)) {
+    Failed(L"nie można utworzyć menedżera synchronizacji ze Strefą Vantor", hr);
+    return RequestEnd::Failed;
+  }
   object = nullptr;
 
-  const JobRunStatus run(context.host);
   hr = manager->Synchronize(sjAll);
   if (hr == S_OK) {
     manager = nullptr;  // a log the run left open ends with it
-    return run.Finish(L"Synchronizacja ze Strefą Vantor zakończona.");
+    Write(stdout, L"Synchronizacja ze Strefą Vantor zakończona.\n");
+    return RequestEnd::Ran;
   }
   if (hr == kCancelled) {
     Write(stderr, L"vantor: synchronizację ze Strefą Vantor przerwano\n");
-    return 1;
+    return RequestEnd::Cancelled;
   }
-  return Failed(L"synchronizacja ze Strefą Vantor nie powiodła się", hr, &kZoneSyncLock);
+  Failed(L"synchronizacja ze Strefą Vantor nie powiodła się", hr, &kZoneSyncLock);
+  return RequestEnd::Failed;
+}
+
+int Sync(CommandContext& context, LONG account) {
+  SeedDemoTransactions(context, account);
+  const JobRunStatus run(context.host);
+  return run.Finish(Synchronize(context));
 }
 
 }  // namespace host::zone

@@ -106,14 +106,20 @@ void ConnectorTest::TearDown() {
 }
 
 int ClosedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  // Bound and never listened on, for the rest of the process: a connection is refused, and no
+  // service of another test process can be given the port meanwhile (a port freed again could
+  // be, and the test would then reach that service).
+  static const int fd = [] {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any);
+    return s;
+  }();
   sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   socklen_t len = sizeof addr;
   getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
   return ntohs(addr.sin_port);
 }
 

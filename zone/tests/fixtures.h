@@ -26,7 +26,7 @@
 namespace vorlen::test {
 
 // The account that the test service's Seed(0) knows, as the host's lookup gives it.
-// A loopback port where nothing listens.
+// A loopback port where nothing listens, held by this process so that no other can take it.
 int ClosedPort();
 
 inline constexpr LONG kAccount = 5;
