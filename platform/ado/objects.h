@@ -149,7 +149,7 @@ class RecordsetImpl final : public ComObject<::_Recordset> {
   STDMETHODIMP get_MarshalOptions(MarshalOptionsEnum* out) override;
   STDMETHODIMP put_MarshalOptions(MarshalOptionsEnum m) override;
 
- RecordsetCore& Core() { return *core_; }
+  RecordsetCore& Core() { return *core_; }
 
  private:
   void SetConnection(ConnectionImpl* conn, bool wanted);
