@@ -456,8 +456,96 @@ const std::vector<ColumnType>& SqliteDatabase::ExpressionTypes(sqlite3_stmt* stm
   return expressionTypes_[std::move(key)] = std::move(types);
 }
 
-void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin,
-                            bool packRows) {
+namespace {
+
+// Takes one step of a statement: a row or the end. A failure resets the statement and is raised.
+int StepOrRaise(sqlite3_stmt* stmt, StatementOrigin origin, const SqliteDatabase& db) {
+  int rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    DbError e = db.ErrorFromSqlite(rc, origin);
+    sqlite3_reset(stmt);
+    throw DbException(std::move(e));
+  }
+  return rc;
+}
+
+// The result's columns as the statement declares them: name, base table and column, and for
+// a declared type the field's type and what its values hold (`kinds`); the base column's
+// constraints give the key and nullability.
+std::vector<ColumnInfo> DescribeColumns(sqlite3* db, sqlite3_stmt* stmt, std::vector<VKind>& kinds) {
+  const int ncol = sqlite3_column_count(stmt);
+  std::vector<ColumnInfo> cols(static_cast<std::size_t>(ncol));
+  kinds.assign(static_cast<std::size_t>(ncol), VKind{});
+  for (int i = 0; i < ncol; ++i) {
+    ColumnInfo& c = cols[static_cast<std::size_t>(i)];
+    c.name = FromUtf8(sqlite3_column_name(stmt, i) ? sqlite3_column_name(stmt, i) : "");
+    const char* decl = sqlite3_column_decltype(stmt, i);
+    const char* table = sqlite3_column_table_name(stmt, i);
+    const char* origin_name = sqlite3_column_origin_name(stmt, i);
+    if (table) c.table = table;
+    if (origin_name) c.column = origin_name;
+    if (decl && MapDeclaredType(decl, c.type, c.size)) {
+      c.typed = true;
+      kinds[static_cast<std::size_t>(i)] = KindOfType(c.type);
+      c.attributes = adFldUnknownUpdatable | TypeAttributes(c.type);
+    }
+    if (table && origin_name) {
+      int notNull = 0, pk = 0, autoinc = 0;
+      const char* dt = nullptr;
+      const char* coll = nullptr;
+      const char* dbName = sqlite3_column_database_name(stmt, i);
+      if (sqlite3_table_column_metadata(db, dbName, table, origin_name, &dt, &coll, &notNull, &pk, &autoinc) ==
+          SQLITE_OK) {
+        c.autoIncrement = autoinc != 0 || (pk != 0 && dt && sqlite3_stricmp(dt, "integer") == 0);
+        AddBaseColumnAttributes(c, notNull != 0, pk != 0);
+      }
+    }
+  }
+  return cols;
+}
+
+// Reads the rows from the current step (`rc`) on: packed when the result is packed (every
+// column typed), else as values, typed columns by their kind and the others as stored.
+void ReadRows(sqlite3_stmt* stmt, int rc, StatementOrigin origin, const SqliteDatabase& db,
+              const std::vector<ColumnInfo>& cols, const std::vector<VKind>& kinds, ResultSet& result) {
+  const int ncol = static_cast<int>(cols.size());
+  if (result.isPacked) {
+    PackedRows& packed = result.packed;
+    for (; rc == SQLITE_ROW; rc = StepOrRaise(stmt, origin, db)) {
+      packed.BeginRow();
+      for (int i = 0; i < ncol; ++i) PackTyped(stmt, i, kinds[static_cast<std::size_t>(i)], packed);
+    }
+    return;
+  }
+  for (; rc == SQLITE_ROW; rc = StepOrRaise(stmt, origin, db)) {
+    std::vector<Value> row;
+    row.reserve(static_cast<std::size_t>(ncol));
+    for (int i = 0; i < ncol; ++i) {
+      auto k = static_cast<std::size_t>(i);
+      row.push_back(cols[k].typed ? ReadTyped(stmt, i, kinds[k], sqlite3_column_type(stmt, i)) : ReadRaw(stmt, i));
+    }
+    result.rows.push_back(std::move(row));
+  }
+}
+
+}  // namespace
+
+std::vector<bool> SqliteDatabase::TypeExpressions(sqlite3_stmt* stmt, std::vector<ColumnInfo>& cols,
+                                                  std::vector<VKind>& kinds) {
+  std::vector<bool> textFromValues(cols.size(), false);
+  if (std::any_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return !c.typed; })) {
+    const std::vector<ColumnType>& types = ExpressionTypes(stmt, cols);
+    for (std::size_t i = 0; i < cols.size() && i < types.size(); ++i) {
+      ColumnInfo& c = cols[i];
+      const ColumnType& t = types[i];
+      if (c.typed || !t.Known()) continue;
+      if (!ApplyExpressionType(c, t, kinds[i])) textFromValues[i] = true;
+    }
+  }
+  return textFromValues;
+}
+
+void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows) {
   // The stored types of expressions and the catalogue follow the tables and views they read.
   if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) {
     expressionTypes_.clear();
@@ -465,90 +553,28 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool want
   }
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
-  auto step = [&] {
-    int rc = sqlite3_step(stmt);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-      DbError e = ErrorFromSqlite(rc, origin);
-      sqlite3_reset(stmt);
-      throw DbException(std::move(e));
-    }
-    return rc;
-  };
-  int rc = step();
-  int ncol = sqlite3_column_count(stmt);
-  bool collect = wantRows && ncol > 0 && !out.hasRows;
-  std::vector<ColumnInfo> cols;
+  int rc = StepOrRaise(stmt, origin, *this);
+  if (sqlite3_column_count(stmt) == 0 || out.hasRows) {
+    // No result, or not the first one of the text: the rows are run through and dropped.
+    while (rc == SQLITE_ROW) rc = StepOrRaise(stmt, origin, *this);
+    return;
+  }
   std::vector<VKind> kinds;  // what each typed column holds
-  std::vector<bool> textFromValues;  // expressions that are texts of no fixed length
-  if (collect) {
-    cols.resize(static_cast<std::size_t>(ncol));
-    kinds.resize(static_cast<std::size_t>(ncol));
-    for (int i = 0; i < ncol; ++i) {
-      ColumnInfo& c = cols[static_cast<std::size_t>(i)];
-      c.name = FromUtf8(sqlite3_column_name(stmt, i) ? sqlite3_column_name(stmt, i) : "");
-      const char* decl = sqlite3_column_decltype(stmt, i);
-      const char* table = sqlite3_column_table_name(stmt, i);
-      const char* origin_name = sqlite3_column_origin_name(stmt, i);
-      if (table) c.table = table;
-      if (origin_name) c.column = origin_name;
-      if (decl && MapDeclaredType(decl, c.type, c.size)) {
-        c.typed = true;
-        kinds[static_cast<std::size_t>(i)] = KindOfType(c.type);
-        c.attributes = adFldUnknownUpdatable | TypeAttributes(c.type);
-      }
-      if (table && origin_name) {
-        int notNull = 0, pk = 0, autoinc = 0;
-        const char* dt = nullptr;
-        const char* coll = nullptr;
-        const char* dbName = sqlite3_column_database_name(stmt, i);
-        if (sqlite3_table_column_metadata(db_, dbName, table, origin_name, &dt, &coll, &notNull, &pk, &autoinc) ==
-            SQLITE_OK) {
-          c.autoIncrement = autoinc != 0 || (pk != 0 && dt && sqlite3_stricmp(dt, "integer") == 0);
-          AddBaseColumnAttributes(c, notNull != 0, pk != 0);
-        }
-      }
-    }
-    // Expressions get the type the server gives them where the statement says it.
-    textFromValues.assign(cols.size(), false);
-    if (std::any_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return !c.typed; })) {
-      const std::vector<ColumnType>& types = ExpressionTypes(stmt, cols);
-      for (std::size_t i = 0; i < cols.size() && i < types.size(); ++i) {
-        ColumnInfo& c = cols[i];
-        const ColumnType& t = types[i];
-        if (c.typed || !t.Known()) continue;
-        if (!ApplyExpressionType(c, t, kinds[i])) textFromValues[i] = true;
-      }
-    }
-    out.result.rows.clear();
-    out.result.packed.Clear();
-    // Columns without a declared type take their type from all their values: those rows are
-    // read as values.
-    out.result.isPacked = packRows && std::all_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return c.typed; });
-  }
-  if (collect && out.result.isPacked) {
-    PackedRows& packed = out.result.packed;
-    for (; rc == SQLITE_ROW; rc = step()) {
-      packed.BeginRow();
-      for (int i = 0; i < ncol; ++i) PackTyped(stmt, i, kinds[static_cast<std::size_t>(i)], packed);
-    }
-  }
-  for (; rc == SQLITE_ROW; rc = step()) {
-    if (!collect) continue;
-    std::vector<Value> row;
-    row.reserve(static_cast<std::size_t>(ncol));
-    for (int i = 0; i < ncol; ++i) {
-      auto k = static_cast<std::size_t>(i);
-      row.push_back(cols[k].typed ? ReadTyped(stmt, i, kinds[k], sqlite3_column_type(stmt, i)) : ReadRaw(stmt, i));
-    }
-    out.result.rows.push_back(std::move(row));
-  }
-  if (collect) {
-    // Columns without a declared type (expressions) take their type from the values read.
-    for (std::size_t i = 0; i < cols.size(); ++i)
-      if (!cols[i].typed) TypeByValues(cols[i], out.result.rows, i, textFromValues[i]);
-    out.result.columns = std::move(cols);
-    out.hasRows = true;
-  }
+  std::vector<ColumnInfo> cols = DescribeColumns(db_, stmt, kinds);
+  // Expressions get the type the server gives them where the statement says it; those that
+  // are texts of no fixed length take their length from the values.
+  const std::vector<bool> textFromValues = TypeExpressions(stmt, cols, kinds);
+  out.result.rows.clear();
+  out.result.packed.Clear();
+  // Columns without a declared type take their type from all their values: those rows are
+  // read as values.
+  out.result.isPacked = packRows && std::all_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return c.typed; });
+  ReadRows(stmt, rc, origin, *this, cols, kinds, out.result);
+  // Columns without a declared type (expressions) take their type from the values read.
+  for (std::size_t i = 0; i < cols.size(); ++i)
+    if (!cols[i].typed) TypeByValues(cols[i], out.result.rows, i, textFromValues[i]);
+  out.result.columns = std::move(cols);
+  out.hasRows = true;
 }
 
 ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Value>& params, StatementOrigin origin,
@@ -579,7 +605,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
     }
     int before = sqlite3_total_changes(db_);
     try {
-      RunStatement(stmt, out, true, origin, packRows && rw.outputs.empty());
+      RunStatement(stmt, out, origin, packRows && rw.outputs.empty());
     } catch (...) {
       ReleaseBound(stmt);
       throw;

@@ -44,7 +44,12 @@ class SqliteDatabase final : public Database {
   Cached& Prepare(std::wstring_view sql);
   sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
   void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
-  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, bool wantRows, StatementOrigin origin, bool packRows);
+  // Runs a bound statement to its end; the first result of a text (columns described, types
+  // found, rows read) goes into `out`, with its changes counted by the caller.
+  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows);
+  // The types the statement gives its untyped columns (expressions); true where a text
+  // column's length comes from its values.
+  std::vector<bool> TypeExpressions(sqlite3_stmt* stmt, std::vector<ColumnInfo>& cols, std::vector<VKind>& kinds);
   // The types of the statement's result columns that are expressions (column_types.h), kept by
   // statement text until the schema changes.
   const std::vector<ColumnType>& ExpressionTypes(sqlite3_stmt* stmt, const std::vector<ColumnInfo>& cols);
