@@ -603,12 +603,8 @@ PgDatabase::Result PgDatabase::RunUnderSavepoint(const std::string& name, const 
   return r;
 }
 
-void PgDatabase::RunStatement(const PgStatement& st, const Bound& given, StatementOrigin origin, ExecResult& out,
-                              bool packRows) {
-  // Statements that run again and again are prepared once; those that change the schema are not.
-  const bool cache = !st.changesSchema && st.view.empty();
-  const bool protect = origin == StatementOrigin::Command && TransactionDepth() > 0;
-  if (st.noWait) Simple("SET lock_timeout = '1ms'");
+PgDatabase::Result PgDatabase::RunRetried(const PgStatement& st, const Bound& given, StatementOrigin origin,
+                                           bool protect, bool cache) {
   Bound typed;
   const Bound* bound = &given;
   // A statement prepared before runs with its savepoint and the savepoint's release in one round
@@ -635,6 +631,10 @@ void PgDatabase::RunStatement(const PgStatement& st, const Bound& given, Stateme
     }
     r = Run(st.sql, *bound, origin, state == "0A000" && cache);
   }
+  return r;
+}
+
+void PgDatabase::SettleStatement(const PgStatement& st, Result& r, StatementOrigin origin, bool protect) {
   const auto restoreWait = [&] {
     if (st.noWait) Simple("SET lock_timeout = '" + std::to_string(std::max(timeoutMs_, 1)) + "ms'");
   };
@@ -648,6 +648,16 @@ void PgDatabase::RunStatement(const PgStatement& st, const Bound& given, Stateme
   }
   if (protect && !r.savepointReleased) Simple(std::string("RELEASE SAVEPOINT ") + kStatementSavepoint);
   restoreWait();
+}
+
+void PgDatabase::RunStatement(const PgStatement& st, const Bound& given, StatementOrigin origin, ExecResult& out,
+                              bool packRows) {
+  // Statements that run again and again are prepared once; those that change the schema are not.
+  const bool cache = !st.changesSchema && st.view.empty();
+  const bool protect = origin == StatementOrigin::Command && TransactionDepth() > 0;
+  if (st.noWait) Simple("SET lock_timeout = '1ms'");
+  Result r = RunRetried(st, given, origin, protect, cache);
+  SettleStatement(st, r, origin, protect);
   out.changes += Changes(r.res.get());
   ReadResult(r.res.get(), &st, out, packRows);
   if (st.changesSchema) SchemaChanged();

@@ -61,8 +61,16 @@ class PgDatabase final : public Database {
   // statement and the savepoint's release sent at once (libpq's pipeline): a result that says
   // whether the savepoint was set (not when the connection cannot take a pipeline) and released.
   Result RunUnderSavepoint(const std::string& name, const Bound& bound);
+  // Runs one statement of a text into `out`: under its own savepoint inside a transaction
+  // (`protect`), once more when its marker types or its prepared form must change.
   void RunStatement(const PgStatement& st, const Bound& bound, StatementOrigin origin, ExecResult& out,
                     bool packRows);
+  // The run with its one retry: a marker left untyped gets its value's type, a statement
+  // prepared before another workstation changed the schema is prepared again.
+  Result RunRetried(const PgStatement& st, const Bound& given, StatementOrigin origin, bool protect, bool cache);
+  // Ends the statement's savepoint and restores the lock wait; a failure is rolled back to the
+  // savepoint and raised.
+  void SettleStatement(const PgStatement& st, Result& r, StatementOrigin origin, bool protect);
   void ReadResult(pg_result* res, const PgStatement* st, ExecResult& out, bool packRows);
   void NameViewColumns(const PgStatement& st);
   void SchemaChanged();
