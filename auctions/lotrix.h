@@ -60,7 +60,7 @@ enum lotrixAuctionRequest : LONG {
 };
 
 // The kinds of site-specific data a site object gives for editing.
-enum lotrixSpecificDataType {
+enum lotrixSpecificDataType : LONG {  // 32 bits as an interface enumeration: any value a caller passes is one to refuse
   lotrixSpecificDataFirst = -1,
   lotrixSpecificDataCountry = 0,
   lotrixSpecificDataRegion = 1,

@@ -108,7 +108,8 @@ class CDOMExtractor : public CObject {
 // The exported face: a table of COM-style methods without IUnknown.
 class CHxExtractor final {
  public:
-  enum hxWsResultType { hxWsResultDocument = 0, hxWsResultText = 1 };
+  // 32 bits as an interface enumeration: any value a caller passes is one to refuse.
+  enum hxWsResultType : LONG { hxWsResultDocument = 0, hxWsResultText = 1 };
 
   // Raises when the engine cannot be made.
   CHxExtractor();

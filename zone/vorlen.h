@@ -36,7 +36,7 @@ VANTOR_UUIDOF(CoStatusMgr, "1CD9E92B-33A8-4115-99FF-E904F96EEF63");
 // The jobs of a seller-zone synchronisation: the bits of IStatusMgr::Synchronize's flags. Each
 // bit has a job log of its own (subtypes 15, 16, 17 and 18 in the bits' order); the jobs run in
 // the order close, open, send, receive.
-enum eStatusJob {
+enum eStatusJob : LONG {  // 32 bits as an interface enumeration: any value a caller passes is one to refuse
   sjNoJob = 0,
   sjClosePages = 1,
   sjOpenPages = 2,
