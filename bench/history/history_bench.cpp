@@ -9,7 +9,7 @@
 //   bench_history --quick    a tenth of them and fewer records (what CI runs)
 //   options: --sizes 0,40000,400000  --records N  --repeat R (each job R times at each size, on
 //            records of its own each time, the fastest time per record of each side counting)
-//            --folder DIR
+//            --folder DIR  --only TEXT (the jobs whose names contain TEXT)
 //            --cpu: the calling thread's CPU time instead of the wall clock (on a busy machine)
 // Aims: every job's time per record at the largest size within 1.5 times its time on the empty
 // database, and within 2 times its baseline at every size. Exit status 1 when a job failed.
@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
   long records = 1000;
   int repeats = 2;
   std::string parent = "/tmp";
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--quick")) {
       sizes = {0, 4000, 40000};
@@ -83,9 +84,11 @@ int main(int argc, char** argv) {
       history::UseThreadTime(true);
     } else if (!std::strcmp(argv[i], "--folder") && i + 1 < argc) {
       parent = argv[++i];
+    } else if (!std::strcmp(argv[i], "--only") && i + 1 < argc) {
+      only = argv[++i];
     } else {
       std::fprintf(stderr, "usage: bench_history [--quick] [--cpu] [--sizes 0,40000,400000] [--records N] [--repeat R] "
-                   "[--folder DIR]\n");
+                   "[--folder DIR] [--only TEXT]\n");
       return 2;
     }
   }
@@ -101,7 +104,12 @@ int main(int argc, char** argv) {
   std::vector<Job> jobs;
   for (auto part : {history::ReceiveJobs, history::SendJobs, history::ParameterJobs, history::ZoneJobs,
                     history::ListJobs})
-    for (Job& job : part()) jobs.push_back(std::move(job));
+    for (Job& job : part())
+      if (std::strstr(job.name, only.c_str())) jobs.push_back(std::move(job));
+  if (jobs.empty()) {
+    std::fprintf(stderr, "bench_history: no job's name contains %s\n", only.c_str());
+    return 2;
+  }
   // results[job][size]
   std::vector<std::vector<Result>> results(jobs.size(), std::vector<Result>(sizes.size()));
   long serial = 1;
