@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <new>
 
+#include "platform/ado/sql_tokens.h"
 #include "platform/strings/strings.h"
 #include "shared/sqltools.h"
 
@@ -71,6 +72,85 @@ bool XmlChar(wchar_t c) {
   const auto u = static_cast<std::uint32_t>(c);
   if (u < 0x20) return u == 0x9 || u == 0xA || u == 0xD;
   return (u < 0xD800 || (u > 0xDFFF && u < 0xFFFE)) || (u >= 0x10000 && u <= 0x10FFFF);
+}
+
+// The number of a def:param's idx (1 to 10), or 0 when it is none.
+LONG ParamNumber(const std::wstring& idx) {
+  if (idx.empty() || idx.size() > 2) return 0;
+  LONG n = 0;
+  for (wchar_t c : idx) {
+    if (c < L'0' || c > L'9') return 0;
+    n = n * 10 + (c - L'0');
+  }
+  return n <= kMaxParams ? n : 0;
+}
+
+// The query template with the values in its placeholders (FormatMessage's rules); false when it
+// cannot be formatted.
+bool FormatTemplate(const std::wstring& sqlTemplate, const std::wstring (&values)[kMaxParams], std::wstring& sql) {
+  DWORD_PTR arguments[kMaxParams];
+  for (LONG i = 0; i < kMaxParams; ++i) arguments[i] = reinterpret_cast<DWORD_PTR>(values[i].c_str());
+  LPWSTR formatted = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                      sqlTemplate.c_str(), 0, 0, reinterpret_cast<LPWSTR>(&formatted), 0,
+                                      reinterpret_cast<va_list*>(arguments));
+  const bool done = length != 0 && formatted;
+  if (done) sql.assign(formatted, length);
+  if (formatted) LocalFree(formatted);
+  return done;
+}
+
+namespace sql = platform::ado::sql;
+
+bool IsComparison(const sql::Node& n) {
+  if (n.k != sql::K::Op) return false;
+  for (const wchar_t* op : {L"=", L"==", L"<>", L"!=", L"<", L">", L"<=", L">="})
+    if (n.t == op) return true;
+  return false;
+}
+
+// Whether every marker of the sequence (and of its groups) is the value a search condition
+// compares with: right after the comparison, before a keyword or the statement's end, in a
+// WHERE, ON, HAVING or WHEN clause or in parentheses without a SELECT of their own. Anywhere
+// else (a select list's "alias = value", an ORDER BY position, an assignment) a number written
+// in the text may mean what a bound one does not.
+bool MarkersCompared(const sql::Seq& seq) {
+  bool select = false;
+  for (const sql::Node& n : seq) select = select || sql::IsWord(n, L"SELECT");
+  for (std::size_t i = 0; i < seq.size(); ++i) {
+    const sql::Node& n = seq[i];
+    if (!n.kids.empty() && !MarkersCompared(n.kids)) return false;
+    if (n.k != sql::K::Param) continue;
+    if (i == 0 || !IsComparison(seq[i - 1])) return false;
+    if (i + 1 < seq.size() && seq[i + 1].k != sql::K::Semi && !(seq[i + 1].k == sql::K::Word && sql::IsKeyword(seq[i + 1])))
+      return false;
+    bool condition = !select;
+    for (std::size_t j = i - 1; j-- > 0;) {
+      if (sql::IsWordIn(seq[j], {L"WHERE", L"ON", L"HAVING", L"WHEN"})) {
+        condition = true;
+        break;
+      }
+      const bool operand = sql::IsWordIn(seq[j], {L"AND", L"OR", L"NOT", L"IS", L"NULL", L"LIKE", L"IN", L"BETWEEN"});
+      if (seq[j].k == sql::K::Comma || seq[j].k == sql::K::Semi || (sql::IsKeyword(seq[j]) && !operand)) {
+        condition = false;
+        break;
+      }
+    }
+    if (!condition) return false;
+  }
+  return true;
+}
+
+// A row's value as a marker takes it: a whole number written with digits only, as the text of the
+// query would read it.
+bool WholeNumber(const std::wstring& text, LONGLONG& number) {
+  if (text.empty() || text.size() > 18) return false;
+  number = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    number = number * 10 + (c - L'0');
+  }
+  return true;
 }
 
 }  // namespace
@@ -241,6 +321,7 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
     }
     if (!root) root = firstElement;
     const DefNode plan = root ? Compile(root) : DefNode();
+    m_marked.clear();
     m_attributes->clear();
     m_handler->startDocument();
     started = true;
@@ -261,6 +342,7 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
     EndElementsFrom(0);
     if (started) m_handler->raw_endDocument();
   }
+  m_marked.clear();  // its commands were the run's
 }
 
 CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
@@ -295,6 +377,7 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
     IXMLDOMNodePtr sql = node->selectSingleNode(L"def:sql");
     def.hasSql = sql != nullptr;
     if (sql) def.sql = Text(sql->Gettext());
+    Marked(def);
   }
   def.hasChildNodes = node->hasChildNodes() != VARIANT_FALSE;
   if (def.hasChildNodes) {
@@ -307,6 +390,73 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
   }
   def.handlesChildren = !def.children.empty();
   return def;
+}
+
+void CDOMExtractor::Marked(DefNode& node) {
+  if (!node.hasSql || node.params.empty() || node.params.size() > static_cast<size_t>(kMaxParams)) return;
+  bool given[kMaxParams] = {};
+  for (const DefParam& param : node.params) {
+    const LONG n = ParamNumber(param.idx);
+    // A named parameter's value is text of the caller's.
+    if (n == 0 || given[n - 1] || param.hasName) return;
+    given[n - 1] = true;
+  }
+  std::vector<int> markers;
+  const std::wstring& text = node.sql;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (c == L'?' || c == L'@' || c == L':' || c == L'$') return;  // the engine's own markers
+    if (c != L'%') continue;
+    if (i + 1 == text.size() || text[i + 1] < L'1' || text[i + 1] > L'9') return;  // "%%", "%n", "%0" and the like
+    LONG n = text[++i] - L'0';
+    if (i + 1 < text.size() && text[i + 1] >= L'0' && text[i + 1] <= L'9') n = n * 10 + (text[++i] - L'0');
+    if (n > kMaxParams || !given[n - 1]) return;
+    if (i + 1 < text.size() && text[i + 1] == L'!') return;  // a format of its own
+    markers.push_back(static_cast<int>(n - 1));
+  }
+  if (markers.empty()) return;
+  std::wstring values[kMaxParams];
+  for (std::wstring& value : values) value = L"?";
+  std::wstring marked;
+  if (!FormatTemplate(text, values, marked)) return;
+  int count = 0;
+  const sql::Seq tree = sql::Tokenize(marked, &count);
+  if (static_cast<size_t>(count) != markers.size() || !MarkersCompared(tree)) return;
+  node.markedSql = std::move(marked);
+  node.markers = std::move(markers);
+}
+
+_RecordsetPtr CDOMExtractor::OpenMarked(const DefNode& node, Rows* rows) {
+  // The row's values, read as the text would read them.
+  LONGLONG numbers[kMaxParams] = {};
+  for (const DefParam& param : node.params) {
+    const std::wstring value = rows && rows->rs->GetState() == adStateOpen ? ValueText(FieldValue(rows, param.text))
+                                                                            : param.text;
+    if (!WholeNumber(value, numbers[ParamNumber(param.idx) - 1])) return nullptr;
+  }
+  MarkedQuery& query = m_marked[&node];
+  if (!query.command) {
+    Check(query.command.CreateInstance(__uuidof(Command)));
+    query.command->PutRefActiveConnection(m_connection);
+    query.command->PutCommandText(_bstr_t(node.markedSql.c_str()));
+    query.command->PutCommandType(adCmdText);
+    for (size_t k = 0; k < node.markers.size(); ++k) {
+      _ParameterPtr param = query.command->CreateParameter(_bstr_t(L""), adBigInt, adParamInput, 8, vtMissing);
+      query.command->GetParameters()->Append(param);
+      query.params.push_back(param);
+    }
+  }
+  for (size_t k = 0; k < node.markers.size(); ++k)
+    query.params[k]->PutValue(_variant_t(numbers[node.markers[k]]));
+  _RecordsetPtr data;
+  Check(data.CreateInstance(__uuidof(Recordset)));
+  data->PutCursorLocation(adUseClient);
+  try {
+    data->Open(_variant_t(static_cast<IDispatch*>(query.command)), vtMissing, adOpenStatic, adLockReadOnly, adCmdText);
+  } catch (const _com_error&) {
+    return nullptr;  // the text tells what fails
+  }
+  return data;
 }
 
 bool CDOMExtractor::Node(const DefNode& node, Rows* rows) {
@@ -377,14 +527,18 @@ void CDOMExtractor::Data(const DefNode& node, Rows* rows) {
       Children(node, rows);
       return;
     }
-    const std::wstring sql = node.params.empty() ? node.sql : FormatSql(node.sql, node.params, rows);
-    Log(L"- Zapytanie do bazy danych:", true);
-    Log(sql, true);
-    _RecordsetPtr data;
-    Check(data.CreateInstance(__uuidof(Recordset)));
-    data->PutCursorLocation(adUseClient);
-    data->Open(_variant_t(sql.c_str()), _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic,
-               adLockReadOnly, adCmdText);
+    // A query with markers runs as one statement, bound row by row (the log reads the values as
+    // the text does, so it is kept to the text).
+    _RecordsetPtr data = node.markers.empty() || m_createLog ? nullptr : OpenMarked(node, rows);
+    if (!data) {
+      const std::wstring sql = node.params.empty() ? node.sql : FormatSql(node.sql, node.params, rows);
+      Log(L"- Zapytanie do bazy danych:", true);
+      Log(sql, true);
+      Check(data.CreateInstance(__uuidof(Recordset)));
+      data->PutCursorLocation(adUseClient);
+      data->Open(_variant_t(sql.c_str()), _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic,
+                 adLockReadOnly, adCmdText);
+    }
     data->PutRefActiveConnection(nullptr);
     const LONG count = data->GetRecordCount();
     Rows inner;
@@ -409,13 +563,8 @@ std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, const std
   bool given[kMaxParams] = {};
   for (const DefParam& param : params) {
     const std::wstring& idx = param.idx;
-    LONG n = 0;
-    bool number = !idx.empty() && idx.size() <= 2;
-    for (wchar_t c : idx) {
-      if (c < L'0' || c > L'9') number = false;
-      else n = n * 10 + (c - L'0');
-    }
-    if (!number || n < 1 || n > kMaxParams) {
+    const LONG n = ParamNumber(idx);
+    if (n == 0) {
       CString text;
       text.Format(L"Parametr def:param ma niepoprawny numer idx \"%s\" (dozwolone 1–10).", idx.c_str());
       Raise(E_INVALIDARG, text);
@@ -454,18 +603,8 @@ std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, const std
       Raise(E_INVALIDARG, text);
     }
   }
-  DWORD_PTR arguments[kMaxParams];
-  for (LONG i = 0; i < kMaxParams; ++i) arguments[i] = reinterpret_cast<DWORD_PTR>(values[i].c_str());
-  LPWSTR formatted = nullptr;
-  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                      sqlTemplate.c_str(), 0, 0, reinterpret_cast<LPWSTR>(&formatted), 0,
-                                      reinterpret_cast<va_list*>(arguments));
-  if (length == 0 || !formatted) {
-    if (formatted) LocalFree(formatted);
-    Raise(E_FAIL, L"Nie można złożyć zapytania z definicji danych XML.");
-  }
-  std::wstring sql(formatted, length);
-  LocalFree(formatted);
+  std::wstring sql;
+  if (!FormatTemplate(sqlTemplate, values, sql)) Raise(E_FAIL, L"Nie można złożyć zapytania z definicji danych XML.");
   return sql;
 }
 

@@ -72,6 +72,11 @@ class CDOMExtractor : public CObject {
     bool hasSql = false;
     std::wstring sql;
     std::vector<DefParam> params;
+    // A query whose every placeholder stands for the value a condition compares with: the text
+    // with a "?" marker for each, and the parameter (from 0) each marker takes, in order. Empty
+    // when the query runs only as text (see Marked).
+    std::wstring markedSql;
+    std::vector<int> markers;
     bool hasChildNodes = false;
     std::vector<DefNode> children;  // the child elements and data blocks, in order
   };
@@ -81,7 +86,22 @@ class CDOMExtractor : public CObject {
     std::vector<std::pair<const std::wstring*, FieldPtr>> fields;
   };
 
+  // The prepared run of a query with markers: a command kept for the run, its parameters in
+  // order.
+  struct MarkedQuery {
+    _CommandPtr command;
+    std::vector<_ParameterPtr> params;
+  };
+
   static DefNode Compile(IXMLDOMNode* node);
+  // Fills the node's markedSql and markers when its query can run as one statement with the
+  // row's values bound: every placeholder of a valid parameter, not within a literal or a
+  // format, stands right after a comparison of a search condition and before its end; a query
+  // that could mean anything else by a value put in its text runs as text.
+  static void Marked(DefNode& node);
+  // The rows of a data block through its marked statement, when every value the row gives its
+  // markers is a whole number (as the text would read it); nothing when the block runs as text.
+  _RecordsetPtr OpenMarked(const DefNode& node, Rows* rows);
   bool Node(const DefNode& node, Rows* rows);
   bool Condition(bool hasCond, const std::wstring& cond, Rows* rows);
   void Element(const DefNode& node, Rows* rows);
@@ -103,6 +123,7 @@ class CDOMExtractor : public CObject {
   bool m_createLog = false;
   _ConnectionPtr m_connection;
   std::vector<_bstr_t> m_open;  // elements of the run started and not yet ended
+  std::unordered_map<const DefNode*, MarkedQuery> m_marked;  // of the running definition
 };
 
 // The exported face: a table of COM-style methods without IUnknown.
