@@ -141,9 +141,23 @@ bool MarkersCompared(const sql::Seq& seq) {
   return true;
 }
 
+// A whole number's decimal digits.
+BSTR Decimal(LONGLONG n) {
+  wchar_t digits[24];
+  wchar_t* const end = digits + 24;
+  wchar_t* at = end;
+  unsigned long long u = n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+  do {
+    *--at = static_cast<wchar_t>(L'0' + u % 10);
+    u /= 10;
+  } while (u);
+  if (n < 0) *--at = L'-';
+  return SysAllocStringLen(at, static_cast<UINT>(end - at));
+}
+
 // A row's value as a marker takes it: a whole number written with digits only, as the text of the
 // query would read it.
-bool WholeNumber(const std::wstring& text, LONGLONG& number) {
+bool WholeNumber(std::wstring_view text, LONGLONG& number) {
   if (text.empty() || text.size() > 18) return false;
   number = 0;
   for (wchar_t c : text) {
@@ -157,41 +171,42 @@ bool WholeNumber(const std::wstring& text, LONGLONG& number) {
 
 // ---- values ---------------------------------------------------------------------------------
 
-std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
+void CDOMExtractor::AsText(VARIANT& value) {
+  BSTR text = nullptr;
   switch (value.vt) {
-    case VT_EMPTY:
-    case VT_NULL:
-      return {};
-    case VT_BSTR: {
-      std::wstring s(value.bstrVal ? value.bstrVal : L"", value.bstrVal ? SysStringLen(value.bstrVal) : 0);
-      for (wchar_t& c : s)
-        if (!XmlChar(c)) c = L' ';
-      return s;
-    }
+    case VT_BSTR:
+      if (value.bstrVal)
+        for (wchar_t *c = value.bstrVal, *end = c + SysStringLen(value.bstrVal); c != end; ++c)
+          if (!XmlChar(*c)) *c = L' ';
+      return;
     case VT_I2:
-      return std::to_wstring(static_cast<int>(value.iVal));
+      text = Decimal(value.iVal);
+      break;
     case VT_I4:
-      return std::to_wstring(static_cast<long>(value.lVal));
-    case VT_CY: {
-      BSTR out = nullptr;
-      if (FAILED(VarBstrFromCy(value.cyVal, 1033, 0, &out))) return {};
-      return Text(_bstr_t(out, false));
-    }
+      text = Decimal(value.lVal);
+      break;
+    case VT_CY:
+      if (FAILED(VarBstrFromCy(value.cyVal, 1033, 0, &text))) text = nullptr;
+      break;
     case VT_DATE: {
       SYSTEMTIME st{};
-      if (!VariantTimeToSystemTime(value.date, &st)) return {};
+      if (!VariantTimeToSystemTime(value.date, &st)) break;
       // "YYYY-MM-DD"
-      std::wstring day(10, L'-');
+      wchar_t day[10];
       auto put = [&day](std::size_t last, unsigned v, int digits) {
         for (; digits > 0; --digits, v /= 10) day[last--] = static_cast<wchar_t>(L'0' + v % 10);
       };
       put(3, st.wYear, 4);
+      day[4] = L'-';
       put(6, st.wMonth, 2);
+      day[7] = L'-';
       put(9, st.wDay, 2);
-      return day;
+      text = SysAllocStringLen(day, 10);
+      break;
     }
     case VT_BOOL:
-      return value.boolVal ? L"1" : L"0";
+      text = SysAllocString(value.boolVal ? L"1" : L"0");
+      break;
     case VT_R4:
     case VT_R8:
     case VT_DECIMAL:
@@ -203,13 +218,29 @@ std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
     case VT_UI8:
     case VT_INT:
     case VT_UINT: {
-      _variant_t number;
-      if (FAILED(VariantChangeTypeEx(&number, &value, 1033, 0, VT_BSTR))) return {};
-      return Text(_bstr_t(number));
+      VARIANT number;
+      VariantInit(&number);
+      if (SUCCEEDED(VariantChangeTypeEx(&number, &value, 1033, 0, VT_BSTR)) && number.vt == VT_BSTR) {
+        text = number.bstrVal;
+      } else {
+        VariantClear(&number);
+      }
+      break;
     }
     default:
-      return {};
+      break;
   }
+  VariantClear(&value);
+  if (!text) return;
+  value.vt = VT_BSTR;
+  value.bstrVal = text;
+}
+
+std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
+  _variant_t text(value);
+  AsText(text);
+  if (text.vt != VT_BSTR || !text.bstrVal) return {};
+  return std::wstring(text.bstrVal, SysStringLen(text.bstrVal));
 }
 
 bool CDOMExtractor::Truth(const VARIANT& value) {
@@ -355,14 +386,14 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
   if (def.kind == DefNode::kElement) {
     def.name = _bstr_t(AttributeOr(node, Name().name).c_str());
     def.hasSrc = Attribute(node, Name().src, def.src);
-    def.val = AttributeOr(node, Name().val);
+    def.val = _bstr_t(AttributeOr(node, Name().val).c_str());
     IXMLDOMNodeListPtr attributes = node->selectNodes(L"def:attribute");
     for (IXMLDOMNodePtr a = attributes->nextNode(); a; a = attributes->nextNode()) {
       DefAttribute attribute;
       attribute.hasCond = Attribute(a, Name().cond, attribute.cond);
       attribute.name = _bstr_t(AttributeOr(a, Name().name).c_str());
       attribute.hasSrc = Attribute(a, Name().src, attribute.src);
-      if (!attribute.hasSrc) attribute.val = AttributeOr(a, Name().val);
+      if (!attribute.hasSrc) attribute.val = _bstr_t(AttributeOr(a, Name().val).c_str());
       def.attributes.push_back(std::move(attribute));
     }
   } else {
@@ -430,9 +461,15 @@ _RecordsetPtr CDOMExtractor::OpenMarked(const DefNode& node, Rows* rows) {
   // The row's values, read as the text would read them.
   LONGLONG numbers[kMaxParams] = {};
   for (const DefParam& param : node.params) {
-    const std::wstring value = rows && rows->rs->GetState() == adStateOpen ? ValueText(FieldValue(rows, param.text))
-                                                                            : param.text;
-    if (!WholeNumber(value, numbers[ParamNumber(param.idx) - 1])) return nullptr;
+    std::wstring_view text = param.text;
+    _variant_t value;
+    if (rows && rows->rs->GetState() == adStateOpen) {
+      value = FieldValue(rows, param.text);
+      AsText(value);
+      text = value.vt == VT_BSTR && value.bstrVal ? std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))
+                                                  : std::wstring_view();
+    }
+    if (!WholeNumber(text, numbers[ParamNumber(param.idx) - 1])) return nullptr;
   }
   MarkedQuery& query = m_marked[&node];
   if (!query.command) {
@@ -491,14 +528,16 @@ void CDOMExtractor::Element(const DefNode& node, Rows* rows) {
   m_attributes->clear();
   for (const DefAttribute& a : node.attributes) {
     if (!Condition(a.hasCond, a.cond, rows)) continue;
-    std::wstring value;
-    if (a.hasSrc) {
-      if (rows) value = ValueText(FieldValue(rows, a.src));
-    } else {
-      value = a.val;
+    _variant_t value;
+    BSTR text = nullptr;
+    if (!a.hasSrc) text = a.val;
+    if (a.hasSrc && rows) {
+      value = FieldValue(rows, a.src);
+      AsText(value);
+      if (value.vt == VT_BSTR) text = value.bstrVal;
     }
-    _bstr_t attributeValue(value.c_str());
-    Check(m_attributes->raw_addAttribute(Name().empty, Name().empty, a.name, Name().empty, attributeValue));
+    if (!text) text = Name().empty;
+    Check(m_attributes->raw_addAttribute(Name().empty, Name().empty, a.name, Name().empty, text));
   }
   BSTR empty = Name().empty;
   BSTR name = node.name;
@@ -506,11 +545,14 @@ void CDOMExtractor::Element(const DefNode& node, Rows* rows) {
   m_open.push_back(node.name);
   for (const DefNode& child : node.children) Node(child, rows);
   if (!node.handlesChildren) {
-    std::wstring value = rows && node.hasSrc ? ValueText(FieldValue(rows, node.src)) : node.val;
-    if (!value.empty()) {
-      _bstr_t chars(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())), false);
-      m_handler->characters(&chars.GetBSTR());
+    _variant_t value;
+    BSTR text = node.val;
+    if (rows && node.hasSrc) {
+      value = FieldValue(rows, node.src);
+      AsText(value);
+      text = value.vt == VT_BSTR ? value.bstrVal : nullptr;
     }
+    if (SysStringLen(text) > 0) m_handler->characters(&text);
   }
   m_handler->endElement(&empty, &name, &name);
   m_open.pop_back();

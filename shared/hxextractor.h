@@ -40,6 +40,9 @@ class CDOMExtractor : public CObject {
   // Whether a condition value holds: non-zero numbers and dates, non-empty strings; empty and
   // null do not; every other type does.
   static bool Truth(const VARIANT& value);
+  // The value made its text as ValueText gives it, in place: a string (a string value's own,
+  // its forbidden characters made blanks), or empty.
+  static void AsText(VARIANT& value);
 
  private:
   friend class CHxExtractor;
@@ -51,7 +54,8 @@ class CDOMExtractor : public CObject {
     std::wstring cond;
     _bstr_t name;
     bool hasSrc = false;
-    std::wstring src, val;
+    std::wstring src;
+    _bstr_t val;
   };
   struct DefParam {
     std::wstring idx;
@@ -65,7 +69,8 @@ class CDOMExtractor : public CObject {
     // def:element
     _bstr_t name;
     bool hasSrc = false;
-    std::wstring src, val;
+    std::wstring src;
+    _bstr_t val;
     std::vector<DefAttribute> attributes;
     bool handlesChildren = false;  // a child is a def:element or def:data (its text is not written)
     // def:data
