@@ -10,6 +10,7 @@
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/column_types.h"
+#include "platform/ado/lifted_literals.h"
 #include "platform/ado/text.h"
 
 namespace platform::ado {
@@ -143,20 +144,22 @@ DbError SqliteDatabase::ErrorFromSqlite(int rc, StatementOrigin origin) const {
 // ---- statements ---------------------------------------------------------------------------
 
 SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
+  ++uses_;
   // A statement run again and again (a command in a loop) is found without hashing.
-  if (last_ && last_->first == sql) return last_->second;
+  if (last_ && last_->first == sql) {
+    last_->second.used = uses_;
+    return last_->second;
+  }
   std::wstring key(sql);
   auto it = cache_.find(key);
   if (it != cache_.end()) {
     last_ = &*it;
+    it->second.used = uses_;
     return it->second;
   }
-  if (cache_.size() >= 128) {
-    for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
-    cache_.clear();
-    last_ = nullptr;
-  }
+  MakeRoom();
   Cached c;
+  c.used = uses_;
   c.rw = RewriteSql(sql, &Catalogue());
   if (c.rw.addedForeignKey) {  // run by the connection itself (AddForeignKey)
     last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
@@ -176,6 +179,26 @@ SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
   }
   last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
   return last_->second;
+}
+
+void SqliteDatabase::MakeRoom() {
+  constexpr std::size_t kStatements = 256;
+  if (cache_.size() < kStatements) return;
+  std::vector<std::uint64_t> used;
+  used.reserve(cache_.size());
+  for (const auto& [k, c] : cache_) used.push_back(c.used);
+  auto middle = used.begin() + static_cast<std::ptrdiff_t>(used.size() / 2);
+  std::nth_element(used.begin(), middle, used.end());
+  const std::uint64_t oldest = *middle;
+  for (auto it = cache_.begin(); it != cache_.end();) {
+    if (it->second.used <= oldest) {
+      sqlite3_finalize(it->second.stmt);
+      it = cache_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  last_ = nullptr;
 }
 
 void SqliteDatabase::ReleaseBound(sqlite3_stmt* stmt) {
@@ -545,7 +568,8 @@ std::vector<bool> SqliteDatabase::TypeExpressions(sqlite3_stmt* stmt, std::vecto
   return textFromValues;
 }
 
-void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows) {
+void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows,
+                                  Described* described) {
   // The stored types of expressions and the catalogue follow the tables and views they read.
   if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) {
     expressionTypes_.clear();
@@ -560,10 +584,20 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
     return;
   }
   std::vector<VKind> kinds;  // what each typed column holds
-  std::vector<ColumnInfo> cols = DescribeColumns(db_, stmt, kinds);
-  // Expressions get the type the server gives them where the statement says it; those that
-  // are texts of no fixed length take their length from the values.
-  const std::vector<bool> textFromValues = TypeExpressions(stmt, cols, kinds);
+  std::vector<ColumnInfo> cols;
+  std::vector<bool> textFromValues;
+  const int reprepares = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+  if (described && described->reprepares == reprepares) {
+    cols = described->cols;
+    kinds = described->kinds;
+    textFromValues = described->textFromValues;
+  } else {
+    cols = DescribeColumns(db_, stmt, kinds);
+    // Expressions get the type the server gives them where the statement says it; those that
+    // are texts of no fixed length take their length from the values.
+    textFromValues = TypeExpressions(stmt, cols, kinds);
+    if (described) *described = Described{cols, kinds, textFromValues, reprepares};
+  }
   out.result.rows.clear();
   out.result.packed.Clear();
   // Columns without a declared type take their type from all their values: those rows are
@@ -580,21 +614,26 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
 ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Value>& params, StatementOrigin origin,
                              bool packRows) {
   ExecResult out;
-  Cached& cached = Prepare(sql);
+  // Lookups that differ only in the literals they compare with are one prepared statement.
+  std::wstring liftedText;
+  std::vector<Value> lifted;
+  const bool lift = params.empty() && LiftComparedLiterals(sql, liftedText, lifted);
+  const std::vector<Value>& given = lift ? lifted : params;
+  Cached& cached = Prepare(lift ? std::wstring_view(liftedText) : sql);
   const RewrittenSql& rw = cached.rw;
   if (rw.addedForeignKey) {
     AddForeignKey(*rw.addedForeignKey);
     return out;
   }
-  CheckParameterCount(rw.paramCount, params);
+  CheckParameterCount(rw.paramCount, given);
   auto paramFor = [&](std::size_t pos) -> const Value& {
     static const Value kNull = Value::Null();
     if (pos >= rw.paramOrder.size()) return kNull;
     auto idx = static_cast<std::size_t>(rw.paramOrder[pos]);
-    return idx < params.size() ? params[idx] : kNull;
+    return idx < given.size() ? given[idx] : kNull;
   };
   std::size_t used = 0;
-  auto runOne = [&](sqlite3_stmt* stmt) {
+  auto runOne = [&](sqlite3_stmt* stmt, Described* described) {
     int n = sqlite3_bind_parameter_count(stmt);
     if (bound_.size() < static_cast<std::size_t>(n)) bound_.resize(static_cast<std::size_t>(n));
     try {
@@ -605,7 +644,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
     }
     int before = sqlite3_total_changes(db_);
     try {
-      RunStatement(stmt, out, origin, packRows && rw.outputs.empty());
+      RunStatement(stmt, out, origin, packRows && rw.outputs.empty(), described);
     } catch (...) {
       ReleaseBound(stmt);
       throw;
@@ -614,7 +653,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
     ReleaseBound(stmt);
   };
   if (cached.stmt) {
-    runOne(cached.stmt);
+    runOne(cached.stmt, &cached.described);
   } else {
     const char* p = rw.sql.c_str();
     const char* end = p + rw.sql.size();
@@ -626,7 +665,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
       p = tail;
       if (!stmt) continue;  // blank statement
       try {
-        runOne(stmt);
+        runOne(stmt, nullptr);
       } catch (...) {
         sqlite3_finalize(stmt);
         throw;

@@ -37,16 +37,30 @@ class SqliteDatabase final : public Database {
 
  private:
   SqliteDatabase(sqlite3* db, std::string path) : Database(std::move(path)), db_(db) {}
+  // A result's columns as described for a prepared statement, kept while SQLite has not
+  // prepared the statement again (a change of the schema).
+  struct Described {
+    std::vector<ColumnInfo> cols;
+    std::vector<VKind> kinds;
+    std::vector<bool> textFromValues;
+    int reprepares = -1;
+  };
   struct Cached {
     RewrittenSql rw;
     sqlite3_stmt* stmt = nullptr;  // single-statement texts only
+    Described described;
+    std::uint64_t used = 0;  // when it was used last (the connection's count of statements)
   };
   Cached& Prepare(std::wstring_view sql);
+  // Room for a new statement: the least recently used half is given back when the cache is full.
+  void MakeRoom();
   sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
   void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
   // Runs a bound statement to its end; the first result of a text (columns described, types
   // found, rows read) goes into `out`, with its changes counted by the caller.
-  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows);
+  // `described`, when given, keeps the columns' description for the statement's next runs.
+  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows,
+                    Described* described = nullptr);
   // The types the statement gives its untyped columns (expressions); true where a text
   // column's length comes from its values.
   std::vector<bool> TypeExpressions(sqlite3_stmt* stmt, std::vector<ColumnInfo>& cols, std::vector<VKind>& kinds);
@@ -74,6 +88,7 @@ class SqliteDatabase final : public Database {
   void ReleaseBound(sqlite3_stmt* stmt);
   std::unordered_map<std::wstring, Cached> cache_;
   std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
+  std::uint64_t uses_ = 0;
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;
