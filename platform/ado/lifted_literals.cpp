@@ -5,14 +5,18 @@
 namespace platform::ado {
 namespace {
 
-bool IsWordStart(wchar_t c) { return std::iswalpha(c) || c == L'_' || c == L'@' || c == L'#'; }
-bool IsWordChar(wchar_t c) { return std::iswalnum(c) || c == L'_' || c == L'@' || c == L'#' || c == L'$'; }
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsWordStart(wchar_t c) {
+  return IsAsciiLetter(c) || c == L'_' || c == L'@' || c == L'#' || (c >= 128 && std::iswalpha(c));
+}
+bool IsWordChar(wchar_t c) { return IsWordStart(c) || IsDigit(c) || c == L'$' || (c >= 128 && std::iswalnum(c)); }
 bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f' || c == L'\v'; }
 
 bool SameWord(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t k = 0; k < a.size(); ++k)
-    if (static_cast<wchar_t>(std::towupper(a[k])) != b[k]) return false;
+    if ((a[k] >= L'a' && a[k] <= L'z' ? a[k] - (L'a' - L'A') : a[k]) != b[k]) return false;
   return true;
 }
 
@@ -92,9 +96,9 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       first = false;
       continue;
     }
-    if (std::iswdigit(c)) {
+    if (IsDigit(c)) {
       std::size_t end = i;
-      while (end < n && std::iswdigit(sql[end])) ++end;
+      while (end < n && IsDigit(sql[end])) ++end;
       // Only a plain integer: a decimal, an exponent or a word run into it stays as it is.
       const bool plain = end == n || !(sql[end] == L'.' || IsWordChar(sql[end]));
       while (end < n && (IsWordChar(sql[end]) || sql[end] == L'.')) ++end;

@@ -115,6 +115,18 @@ void SqliteDatabase::Exec(const char* sql) {
   if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, StatementOrigin::Command));
 }
 
+void SqliteDatabase::Control(const std::string& sql) {
+  sqlite3_stmt* stmt = PrepareNative(sql, StatementOrigin::Command);
+  int rc = sqlite3_step(stmt);
+  while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) {
+    DbError e = ErrorFromSqlite(rc, StatementOrigin::Command);
+    sqlite3_reset(stmt);
+    throw DbException(std::move(e));
+  }
+  sqlite3_reset(stmt);
+}
+
 DbError SqliteDatabase::ErrorFromSqlite(int rc, StatementOrigin origin) const {
   std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
   FailureKind kind = FailureKind::Other;

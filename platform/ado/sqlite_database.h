@@ -32,7 +32,8 @@ class SqliteDatabase final : public Database {
   DbError ErrorFromSqlite(int rc, StatementOrigin origin) const;
 
  protected:
-  void Control(const std::string& sql) override { Exec(sql.c_str()); }
+  // Transactions and savepoints, prepared once each.
+  void Control(const std::string& sql) override;
   const char* BeginStatement(bool deferred) const override { return deferred ? "BEGIN" : "BEGIN IMMEDIATE"; }
 
  private:
