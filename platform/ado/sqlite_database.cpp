@@ -155,6 +155,32 @@ DbError SqliteDatabase::ErrorFromSqlite(int rc, StatementOrigin origin) const {
 
 // ---- statements ---------------------------------------------------------------------------
 
+namespace {
+
+bool AllTyped(const std::vector<ColumnInfo>& cols) {
+  return std::all_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return c.typed; });
+}
+
+// A plain select of columns (no groups: no functions, aggregates or subqueries; no union) whose
+// whole condition is the constant false: it never has a row.
+bool AlwaysEmpty(const std::string& sql) {
+  std::string_view s(sql);
+  while (!s.empty() && (s.back() == ' ' || s.back() == ';' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
+    s.remove_suffix(1);
+  constexpr std::string_view kFalse = " WHERE 1 = 0";
+  if (s.size() < kFalse.size() || sqlite3_strnicmp(s.data(), "SELECT ", 7) != 0 ||
+      sqlite3_strnicmp(s.data() + s.size() - kFalse.size(), kFalse.data(), static_cast<int>(kFalse.size())) != 0)
+    return false;
+  s.remove_suffix(kFalse.size());
+  if (s.find_first_of("()'\";?") != std::string_view::npos) return false;
+  for (std::string_view word : {" WHERE ", " UNION ", " GROUP ", " HAVING ", " EXCEPT ", " INTERSECT "})
+    for (std::size_t at = 0; at + word.size() <= s.size(); ++at)
+      if (sqlite3_strnicmp(s.data() + at, word.data(), static_cast<int>(word.size())) == 0) return false;
+  return true;
+}
+
+}  // namespace
+
 SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
   ++uses_;
   // A statement run again and again (a command in a loop) is found without hashing.
@@ -186,6 +212,7 @@ SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
     if (*p != ' ' && *p != ';' && *p != '\n' && *p != '\t' && *p != '\r') single = false;
   if (single) {
     c.stmt = stmt;
+    c.alwaysEmpty = AlwaysEmpty(c.rw.sql);
   } else {
     sqlite3_finalize(stmt);
   }
@@ -586,6 +613,7 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
   if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) {
     expressionTypes_.clear();
     catalogue_.reset();
+    ++schemaChanges_;
   }
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
@@ -608,14 +636,20 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
     // Expressions get the type the server gives them where the statement says it; those that
     // are texts of no fixed length take their length from the values.
     textFromValues = TypeExpressions(stmt, cols, kinds);
-    if (described) *described = Described{cols, kinds, textFromValues, reprepares};
+    if (described) *described = Described{cols, kinds, textFromValues, reprepares, schemaChanges_};
   }
   out.result.rows.clear();
   out.result.packed.Clear();
   // Columns without a declared type take their type from all their values: those rows are
   // read as values.
-  out.result.isPacked = packRows && std::all_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return c.typed; });
+  out.result.isPacked = packRows && AllTyped(cols);
   ReadRows(stmt, rc, origin, *this, cols, kinds, out.result);
+  FinishResult(std::move(cols), textFromValues, packRows, out);
+}
+
+void SqliteDatabase::FinishResult(std::vector<ColumnInfo> cols, const std::vector<bool>& textFromValues, bool packRows,
+                                  ExecResult& out) {
+  out.result.isPacked = packRows && AllTyped(cols);
   // Columns without a declared type (expressions) take their type from the values read.
   for (std::size_t i = 0; i < cols.size(); ++i)
     if (!cols[i].typed) TypeByValues(cols[i], out.result.rows, i, textFromValues[i]);
@@ -638,6 +672,14 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
     return out;
   }
   CheckParameterCount(rw.paramCount, given);
+  // An empty select described before by this connection, the schema unchanged since: its
+  // columns without a visit to the database (a change of another process's schema shows at the
+  // statement that writes the new rows).
+  const Described& memo = cached.described;
+  if (cached.alwaysEmpty && memo.reprepares >= 0 && memo.schemaChanges == schemaChanges_) {
+    FinishResult(memo.cols, memo.textFromValues, packRows, out);
+    return out;
+  }
   auto paramFor = [&](std::size_t pos) -> const Value& {
     static const Value kNull = Value::Null();
     if (pos >= rw.paramOrder.size()) return kNull;

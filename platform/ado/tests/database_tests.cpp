@@ -401,7 +401,8 @@ TEST_F(DbTest, ParametersAreBoundNeverPastedIntoTheText) {
 
 // Lookups that differ only in the literals they compare with give their own rows and are one
 // prepared statement: the connection holds a handful of statements after hundreds of lookups.
-TEST_F(DbTest, LookupsByLiteralsGiveTheirRowsFromOnePreparedStatement) {
+// An empty select ("WHERE 1 = 0") answered from its description follows a change of the schema.
+TEST_F(DbTest, RepeatedStatementsArePreparedOnceAndFollowTheSchema) {
   auto* sqlite = dynamic_cast<SqliteDatabase*>(db_.get());
   ASSERT_NE(sqlite, nullptr);
   for (int k = 0; k < 300; ++k)
@@ -415,6 +416,20 @@ TEST_F(DbTest, LookupsByLiteralsGiveTheirRowsFromOnePreparedStatement) {
   for (sqlite3_stmt* s = sqlite3_next_stmt(sqlite->Handle(), nullptr); s; s = sqlite3_next_stmt(sqlite->Handle(), s))
     ++statements;
   EXPECT_LT(statements, 10);
+
+  auto names = [&] {
+    std::vector<std::wstring> out;
+    for (const ColumnInfo& c : db_->Execute(L"SELECT * FROM item WHERE 1 = 0").result.columns) out.push_back(c.name);
+    return out;
+  };
+  const std::vector<std::wstring> before = names();
+  EXPECT_EQ(names(), before);
+  db_->Execute(L"ALTER TABLE item ADD extra int NULL");
+  std::vector<std::wstring> after = before;
+  after.push_back(L"extra");
+  EXPECT_EQ(names(), after);
+  EXPECT_TRUE(db_->Execute(L"SELECT * FROM item WHERE 1 = 0").result.rows.empty());
+  EXPECT_EQ(db_->Execute(L"SELECT COUNT(*) FROM item WHERE 1 = 0").result.rows.size(), 1u);
 }
 
 TEST_F(DbTest, DateAndNameColumnsKeepDigitTextsAsTexts) {
