@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <new>
 
-#include "platform/ado/sql_tokens.h"
+#include "platform/ado/lifted_literals.h"
 #include "platform/strings/strings.h"
 #include "shared/sqltools.h"
 
@@ -100,46 +100,9 @@ bool FormatTemplate(const std::wstring& sqlTemplate, const std::wstring (&values
   return done;
 }
 
-namespace sql = platform::ado::sql;
-
-bool IsComparison(const sql::Node& n) {
-  if (n.k != sql::K::Op) return false;
-  for (const wchar_t* op : {L"=", L"==", L"<>", L"!=", L"<", L">", L"<=", L">="})
-    if (n.t == op) return true;
-  return false;
-}
-
-// Whether every marker of the sequence (and of its groups) is the value a search condition
-// compares with: right after the comparison, before a keyword or the statement's end, in a
-// WHERE, ON, HAVING or WHEN clause or in parentheses without a SELECT of their own. Anywhere
-// else (a select list's "alias = value", an ORDER BY position, an assignment) a number written
-// in the text may mean what a bound one does not.
-bool MarkersCompared(const sql::Seq& seq) {
-  bool select = false;
-  for (const sql::Node& n : seq) select = select || sql::IsWord(n, L"SELECT");
-  for (std::size_t i = 0; i < seq.size(); ++i) {
-    const sql::Node& n = seq[i];
-    if (!n.kids.empty() && !MarkersCompared(n.kids)) return false;
-    if (n.k != sql::K::Param) continue;
-    if (i == 0 || !IsComparison(seq[i - 1])) return false;
-    if (i + 1 < seq.size() && seq[i + 1].k != sql::K::Semi && !(seq[i + 1].k == sql::K::Word && sql::IsKeyword(seq[i + 1])))
-      return false;
-    bool condition = !select;
-    for (std::size_t j = i - 1; j-- > 0;) {
-      if (sql::IsWordIn(seq[j], {L"WHERE", L"ON", L"HAVING", L"WHEN"})) {
-        condition = true;
-        break;
-      }
-      const bool operand = sql::IsWordIn(seq[j], {L"AND", L"OR", L"NOT", L"IS", L"NULL", L"LIKE", L"IN", L"BETWEEN"});
-      if (seq[j].k == sql::K::Comma || seq[j].k == sql::K::Semi || (sql::IsKeyword(seq[j]) && !operand)) {
-        condition = false;
-        break;
-      }
-    }
-    if (!condition) return false;
-  }
-  return true;
-}
+// The number standing for parameter n (1 to 10) while a query's text is read for its markers: no
+// query holds it.
+constexpr LONGLONG kStandIn = 730461928305170000;
 
 // A whole number's decimal digits.
 BSTR Decimal(LONGLONG n) {
@@ -432,27 +395,22 @@ void CDOMExtractor::Marked(DefNode& node) {
     if (n == 0 || given[n - 1] || param.hasName) return;
     given[n - 1] = true;
   }
+  // The text with a stand-in number for each parameter, read by the database layer's own rule
+  // of what a statement compares with: every stand-in must be such a value, and nothing else.
+  const std::wstring standIn = std::to_wstring(kStandIn / 100);
+  if (node.sql.find(standIn) != std::wstring::npos) return;
+  std::wstring values[kMaxParams];
+  for (LONG n = 1; n <= kMaxParams; ++n) values[n - 1] = std::to_wstring(kStandIn + n);
+  std::wstring text, marked;
+  std::vector<platform::ado::Value> lifted;
+  if (!FormatTemplate(node.sql, values, text) || !platform::ado::LiftComparedLiterals(text, marked, lifted)) return;
+  if (marked.find(standIn) != std::wstring::npos) return;  // a parameter that stays text
   std::vector<int> markers;
-  const std::wstring& text = node.sql;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const wchar_t c = text[i];
-    if (c == L'?' || c == L'@' || c == L':' || c == L'$') return;  // the engine's own markers
-    if (c != L'%') continue;
-    if (i + 1 == text.size() || text[i + 1] < L'1' || text[i + 1] > L'9') return;  // "%%", "%n", "%0" and the like
-    LONG n = text[++i] - L'0';
-    if (i + 1 < text.size() && text[i + 1] >= L'0' && text[i + 1] <= L'9') n = n * 10 + (text[++i] - L'0');
-    if (n > kMaxParams || !given[n - 1]) return;
-    if (i + 1 < text.size() && text[i + 1] == L'!') return;  // a format of its own
+  for (const platform::ado::Value& value : lifted) {
+    const LONGLONG n = value.kind == platform::ado::VKind::I8 ? value.i - kStandIn : 0;
+    if (n < 1 || n > kMaxParams || !given[n - 1]) return;  // a literal of the query's own
     markers.push_back(static_cast<int>(n - 1));
   }
-  if (markers.empty()) return;
-  std::wstring values[kMaxParams];
-  for (std::wstring& value : values) value = L"?";
-  std::wstring marked;
-  if (!FormatTemplate(text, values, marked)) return;
-  int count = 0;
-  const sql::Seq tree = sql::Tokenize(marked, &count);
-  if (static_cast<size_t>(count) != markers.size() || !MarkersCompared(tree)) return;
   node.markedSql = std::move(marked);
   node.markers = std::move(markers);
 }

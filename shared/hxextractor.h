@@ -77,9 +77,9 @@ class CDOMExtractor : public CObject {
     bool hasSql = false;
     std::wstring sql;
     std::vector<DefParam> params;
-    // A query whose every placeholder stands for the value a condition compares with: the text
-    // with a "?" marker for each, and the parameter (from 0) each marker takes, in order. Empty
-    // when the query runs only as text (see Marked).
+    // A query whose every placeholder stands for a value it compares with: the text with a "?"
+    // marker for each, and the parameter (from 0) each marker takes, in order. Empty when the
+    // query runs only as text (see Marked).
     std::wstring markedSql;
     std::vector<int> markers;
     bool hasChildNodes = false;
@@ -100,9 +100,9 @@ class CDOMExtractor : public CObject {
 
   static DefNode Compile(IXMLDOMNode* node);
   // Fills the node's markedSql and markers when its query can run as one statement with the
-  // row's values bound: every placeholder of a valid parameter, not within a literal or a
-  // format, stands right after a comparison of a search condition and before its end; a query
-  // that could mean anything else by a value put in its text runs as text.
+  // row's values bound: every placeholder (of valid, unnamed parameters) is a value the query
+  // compares with, as the database layer lifts such literals into markers, and no literal of
+  // its own is; any other query runs as text.
   static void Marked(DefNode& node);
   // The rows of a data block through its marked statement, when every value the row gives its
   // markers is a whole number (as the text would read it); nothing when the block runs as text.
