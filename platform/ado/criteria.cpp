@@ -13,7 +13,7 @@ namespace platform::ado {
 
 int RowStore::FieldIndex(std::wstring_view name) const {
   for (std::size_t i = 0; i < fields.size(); ++i)
-    if (CompareNoCase(fields[i].name, name) == 0 && fields[i].name.size() == name.size()) return static_cast<int>(i);
+    if (SameNameNoCase(fields[i].name, name)) return static_cast<int>(i);
   return -1;
 }
 

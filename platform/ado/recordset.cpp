@@ -39,7 +39,7 @@ FieldDef& RecordsetCore::PendingDef(int i) {
 int RecordsetCore::FieldIndex(std::wstring_view name) const {
   if (rowset) return rowset->FieldIndex(name);
   for (std::size_t i = 0; i < pending.size(); ++i)
-    if (pending[i].name.size() == name.size() && CompareNoCase(pending[i].name, name) == 0) return static_cast<int>(i);
+    if (SameNameNoCase(pending[i].name, name)) return static_cast<int>(i);
   return -1;
 }
 

@@ -115,6 +115,21 @@ int CompareNoCase(std::wstring_view a, std::wstring_view b) {
       });
 }
 
+bool SameNameNoCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    const wchar_t x = a[k], y = b[k];
+    if (x == y) continue;
+    if (x < 128 && y < 128) {  // ASCII: only a letter's two cases are equal
+      const wchar_t folded = x | 0x20;
+      if (folded != (y | 0x20) || folded < L'a' || folded > L'z') return false;
+      continue;
+    }
+    if (CollationWeight(x) != CollationWeight(y)) return false;
+  }
+  return true;
+}
+
 namespace {
 bool NextUtf8(std::string_view s, std::size_t& i, wchar_t& out) {
   if (i >= s.size()) return false;

@@ -27,6 +27,8 @@ std::uint32_t CollationWeight(wchar_t c);
 // Case-insensitive comparison that also ignores trailing blanks, as the server's usual
 // collation does. Returns <0, 0, >0.
 int CompareNoCase(std::wstring_view a, std::wstring_view b);
+// Whether two names of the same length are equal by CompareNoCase (field lookups by name).
+bool SameNameNoCase(std::wstring_view a, std::wstring_view b);
 int CompareNoCaseUtf8(std::string_view a, std::string_view b);
 
 // Dates. An OLE date is days since 1899-12-30 with the time as the fraction. The database

@@ -1,6 +1,8 @@
 // Values, dates, case folding and the criteria grammar of the engine.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
 #include "platform/ado/rowset.h"
@@ -43,6 +45,10 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
   EXPECT_LT(CompareNoCase(L"ź", L"ż"), 0);
   EXPECT_LT(CompareNoCase(L"ab", L"abc"), 0);
   EXPECT_EQ(CompareNoCaseUtf8("Żółw", "żÓŁW"), 0);
+  // Names of fields: equal as the collation says, of the same length.
+  for (auto [a, b, same] : {std::tuple{L"au_Id", L"AU_ID", true}, {L"Żółw_1", L"żÓŁW_1", true}, {L"a_b", L"a-b", false},
+                            {L"a@", L"a`", false}, {L"cs_Nick", L"cs_Nick ", false}, {L"ą", L"a", false}})
+    EXPECT_EQ(SameNameNoCase(a, b), same) << ToUtf8(a) << " " << ToUtf8(b);
   EXPECT_EQ(FromUtf8(ToUtf8(L"zażółć 😀")), L"zażółć 😀");
   EXPECT_EQ(FromUtf8("a\xFF" "b"), L"a\xFFFD" L"b");  // a bad byte is kept visible, nothing is lost
 }
