@@ -46,16 +46,17 @@ Rowset::Rowset() : store_(std::make_shared<RowStore>()) {}
 
 std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   auto rs = std::make_shared<Rowset>();
+  rs->store_->fields.reserve(result.columns.size());
   for (auto& c : result.columns) {
     FieldDef f;
-    f.name = c.name;
+    f.name = std::move(c.name);
     f.type = c.type;
     f.size = c.size;
     f.attributes = c.attributes;
-    f.table = c.table;
-    f.column = c.column;
-    f.declaredTable = c.declaredTable;
-    f.declaredColumn = c.declaredColumn;
+    f.table = std::move(c.table);
+    f.column = std::move(c.column);
+    f.declaredTable = std::move(c.declaredTable);
+    f.declaredColumn = std::move(c.declaredColumn);
     f.key = c.key;
     f.autoIncrement = c.autoIncrement;
     rs->store_->fields.push_back(std::move(f));

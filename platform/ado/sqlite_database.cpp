@@ -10,6 +10,7 @@
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/column_types.h"
+#include "platform/ado/lifted_literals.h"
 #include "platform/ado/text.h"
 
 namespace platform::ado {
@@ -114,6 +115,18 @@ void SqliteDatabase::Exec(const char* sql) {
   if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, StatementOrigin::Command));
 }
 
+void SqliteDatabase::Control(const std::string& sql) {
+  sqlite3_stmt* stmt = PrepareNative(sql, StatementOrigin::Command);
+  int rc = sqlite3_step(stmt);
+  while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) {
+    DbError e = ErrorFromSqlite(rc, StatementOrigin::Command);
+    sqlite3_reset(stmt);
+    throw DbException(std::move(e));
+  }
+  sqlite3_reset(stmt);
+}
+
 DbError SqliteDatabase::ErrorFromSqlite(int rc, StatementOrigin origin) const {
   std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
   FailureKind kind = FailureKind::Other;
@@ -142,21 +155,49 @@ DbError SqliteDatabase::ErrorFromSqlite(int rc, StatementOrigin origin) const {
 
 // ---- statements ---------------------------------------------------------------------------
 
+namespace {
+
+bool AllTyped(const std::vector<ColumnInfo>& cols) {
+  return std::all_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return c.typed; });
+}
+
+// A plain select of columns (no groups: no functions, aggregates or subqueries; no union) whose
+// whole condition is the constant false: it never has a row.
+bool AlwaysEmpty(const std::string& sql) {
+  std::string_view s(sql);
+  while (!s.empty() && (s.back() == ' ' || s.back() == ';' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
+    s.remove_suffix(1);
+  constexpr std::string_view kFalse = " WHERE 1 = 0";
+  if (s.size() < kFalse.size() || sqlite3_strnicmp(s.data(), "SELECT ", 7) != 0 ||
+      sqlite3_strnicmp(s.data() + s.size() - kFalse.size(), kFalse.data(), static_cast<int>(kFalse.size())) != 0)
+    return false;
+  s.remove_suffix(kFalse.size());
+  if (s.find_first_of("()'\";?") != std::string_view::npos) return false;
+  for (std::string_view word : {" WHERE ", " UNION ", " GROUP ", " HAVING ", " EXCEPT ", " INTERSECT "})
+    for (std::size_t at = 0; at + word.size() <= s.size(); ++at)
+      if (sqlite3_strnicmp(s.data() + at, word.data(), static_cast<int>(word.size())) == 0) return false;
+  return true;
+}
+
+}  // namespace
+
 SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
+  ++uses_;
   // A statement run again and again (a command in a loop) is found without hashing.
-  if (last_ && last_->first == sql) return last_->second;
+  if (last_ && last_->first == sql) {
+    last_->second.used = uses_;
+    return last_->second;
+  }
   std::wstring key(sql);
   auto it = cache_.find(key);
   if (it != cache_.end()) {
     last_ = &*it;
+    it->second.used = uses_;
     return it->second;
   }
-  if (cache_.size() >= 128) {
-    for (auto& [k, c] : cache_) sqlite3_finalize(c.stmt);
-    cache_.clear();
-    last_ = nullptr;
-  }
+  MakeRoom();
   Cached c;
+  c.used = uses_;
   c.rw = RewriteSql(sql, &Catalogue());
   if (c.rw.addedForeignKey) {  // run by the connection itself (AddForeignKey)
     last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
@@ -171,11 +212,32 @@ SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
     if (*p != ' ' && *p != ';' && *p != '\n' && *p != '\t' && *p != '\r') single = false;
   if (single) {
     c.stmt = stmt;
+    c.alwaysEmpty = AlwaysEmpty(c.rw.sql);
   } else {
     sqlite3_finalize(stmt);
   }
   last_ = &*cache_.emplace(std::move(key), std::move(c)).first;
   return last_->second;
+}
+
+void SqliteDatabase::MakeRoom() {
+  constexpr std::size_t kStatements = 256;
+  if (cache_.size() < kStatements) return;
+  std::vector<std::uint64_t> used;
+  used.reserve(cache_.size());
+  for (const auto& [k, c] : cache_) used.push_back(c.used);
+  auto middle = used.begin() + static_cast<std::ptrdiff_t>(used.size() / 2);
+  std::nth_element(used.begin(), middle, used.end());
+  const std::uint64_t oldest = *middle;
+  for (auto it = cache_.begin(); it != cache_.end();) {
+    if (it->second.used <= oldest) {
+      sqlite3_finalize(it->second.stmt);
+      it = cache_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  last_ = nullptr;
 }
 
 void SqliteDatabase::ReleaseBound(sqlite3_stmt* stmt) {
@@ -545,11 +607,13 @@ std::vector<bool> SqliteDatabase::TypeExpressions(sqlite3_stmt* stmt, std::vecto
   return textFromValues;
 }
 
-void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows) {
+void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows,
+                                  Described* described) {
   // The stored types of expressions and the catalogue follow the tables and views they read.
   if (!sqlite3_stmt_readonly(stmt) && ChangesSchema(sqlite3_sql(stmt))) {
     expressionTypes_.clear();
     catalogue_.reset();
+    ++schemaChanges_;
   }
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
@@ -560,16 +624,32 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
     return;
   }
   std::vector<VKind> kinds;  // what each typed column holds
-  std::vector<ColumnInfo> cols = DescribeColumns(db_, stmt, kinds);
-  // Expressions get the type the server gives them where the statement says it; those that
-  // are texts of no fixed length take their length from the values.
-  const std::vector<bool> textFromValues = TypeExpressions(stmt, cols, kinds);
+  std::vector<ColumnInfo> cols;
+  std::vector<bool> textFromValues;
+  const int reprepares = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
+  if (described && described->reprepares == reprepares) {
+    cols = described->cols;
+    kinds = described->kinds;
+    textFromValues = described->textFromValues;
+  } else {
+    cols = DescribeColumns(db_, stmt, kinds);
+    // Expressions get the type the server gives them where the statement says it; those that
+    // are texts of no fixed length take their length from the values.
+    textFromValues = TypeExpressions(stmt, cols, kinds);
+    if (described) *described = Described{cols, kinds, textFromValues, reprepares, schemaChanges_};
+  }
   out.result.rows.clear();
   out.result.packed.Clear();
   // Columns without a declared type take their type from all their values: those rows are
   // read as values.
-  out.result.isPacked = packRows && std::all_of(cols.begin(), cols.end(), [](const ColumnInfo& c) { return c.typed; });
+  out.result.isPacked = packRows && AllTyped(cols);
   ReadRows(stmt, rc, origin, *this, cols, kinds, out.result);
+  FinishResult(std::move(cols), textFromValues, packRows, out);
+}
+
+void SqliteDatabase::FinishResult(std::vector<ColumnInfo> cols, const std::vector<bool>& textFromValues, bool packRows,
+                                  ExecResult& out) {
+  out.result.isPacked = packRows && AllTyped(cols);
   // Columns without a declared type (expressions) take their type from the values read.
   for (std::size_t i = 0; i < cols.size(); ++i)
     if (!cols[i].typed) TypeByValues(cols[i], out.result.rows, i, textFromValues[i]);
@@ -580,21 +660,34 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
 ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Value>& params, StatementOrigin origin,
                              bool packRows) {
   ExecResult out;
-  Cached& cached = Prepare(sql);
+  // Lookups that differ only in the literals they compare with are one prepared statement.
+  std::wstring liftedText;
+  std::vector<Value> lifted;
+  const bool lift = params.empty() && LiftComparedLiterals(sql, liftedText, lifted);
+  const std::vector<Value>& given = lift ? lifted : params;
+  Cached& cached = Prepare(lift ? std::wstring_view(liftedText) : sql);
   const RewrittenSql& rw = cached.rw;
   if (rw.addedForeignKey) {
     AddForeignKey(*rw.addedForeignKey);
     return out;
   }
-  CheckParameterCount(rw.paramCount, params);
+  CheckParameterCount(rw.paramCount, given);
+  // An empty select described before by this connection, the schema unchanged since: its
+  // columns without a visit to the database (a change of another process's schema shows at the
+  // statement that writes the new rows).
+  const Described& memo = cached.described;
+  if (cached.alwaysEmpty && memo.reprepares >= 0 && memo.schemaChanges == schemaChanges_) {
+    FinishResult(memo.cols, memo.textFromValues, packRows, out);
+    return out;
+  }
   auto paramFor = [&](std::size_t pos) -> const Value& {
     static const Value kNull = Value::Null();
     if (pos >= rw.paramOrder.size()) return kNull;
     auto idx = static_cast<std::size_t>(rw.paramOrder[pos]);
-    return idx < params.size() ? params[idx] : kNull;
+    return idx < given.size() ? given[idx] : kNull;
   };
   std::size_t used = 0;
-  auto runOne = [&](sqlite3_stmt* stmt) {
+  auto runOne = [&](sqlite3_stmt* stmt, Described* described) {
     int n = sqlite3_bind_parameter_count(stmt);
     if (bound_.size() < static_cast<std::size_t>(n)) bound_.resize(static_cast<std::size_t>(n));
     try {
@@ -605,7 +698,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
     }
     int before = sqlite3_total_changes(db_);
     try {
-      RunStatement(stmt, out, origin, packRows && rw.outputs.empty());
+      RunStatement(stmt, out, origin, packRows && rw.outputs.empty(), described);
     } catch (...) {
       ReleaseBound(stmt);
       throw;
@@ -614,7 +707,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
     ReleaseBound(stmt);
   };
   if (cached.stmt) {
-    runOne(cached.stmt);
+    runOne(cached.stmt, &cached.described);
   } else {
     const char* p = rw.sql.c_str();
     const char* end = p + rw.sql.size();
@@ -626,7 +719,7 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
       p = tail;
       if (!stmt) continue;  // blank statement
       try {
-        runOne(stmt);
+        runOne(stmt, nullptr);
       } catch (...) {
         sqlite3_finalize(stmt);
         throw;

@@ -32,21 +32,44 @@ class SqliteDatabase final : public Database {
   DbError ErrorFromSqlite(int rc, StatementOrigin origin) const;
 
  protected:
-  void Control(const std::string& sql) override { Exec(sql.c_str()); }
+  // Transactions and savepoints, prepared once each.
+  void Control(const std::string& sql) override;
   const char* BeginStatement(bool deferred) const override { return deferred ? "BEGIN" : "BEGIN IMMEDIATE"; }
 
  private:
   SqliteDatabase(sqlite3* db, std::string path) : Database(std::move(path)), db_(db) {}
+  // A result's columns as described for a prepared statement, kept while SQLite has not
+  // prepared the statement again (a change of the schema).
+  struct Described {
+    std::vector<ColumnInfo> cols;
+    std::vector<VKind> kinds;
+    std::vector<bool> textFromValues;
+    int reprepares = -1;
+    std::uint64_t schemaChanges = 0;  // the connection's count when it was described
+  };
   struct Cached {
     RewrittenSql rw;
     sqlite3_stmt* stmt = nullptr;  // single-statement texts only
+    Described described;
+    // A select of columns whose condition is the constant false ("WHERE 1 = 0", how an empty
+    // recordset to add rows to is opened): once described, answered without running it.
+    bool alwaysEmpty = false;
+    std::uint64_t used = 0;  // when it was used last (the connection's count of statements)
   };
   Cached& Prepare(std::wstring_view sql);
+  // Room for a new statement: the least recently used half is given back when the cache is full.
+  void MakeRoom();
   sqlite3_stmt* PrepareNative(const std::string& sql, StatementOrigin origin);
   void Bind(sqlite3_stmt* stmt, int index, const Value& v, StatementOrigin origin);
   // Runs a bound statement to its end; the first result of a text (columns described, types
   // found, rows read) goes into `out`, with its changes counted by the caller.
-  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows);
+  // `described`, when given, keeps the columns' description for the statement's next runs.
+  void RunStatement(sqlite3_stmt* stmt, ExecResult& out, StatementOrigin origin, bool packRows,
+                    Described* described = nullptr);
+  // The result of rows read (or none) with the columns described: packed or not, expressions
+  // typed by their values.
+  static void FinishResult(std::vector<ColumnInfo> cols, const std::vector<bool>& textFromValues, bool packRows,
+                           ExecResult& out);
   // The types the statement gives its untyped columns (expressions); true where a text
   // column's length comes from its values.
   std::vector<bool> TypeExpressions(sqlite3_stmt* stmt, std::vector<ColumnInfo>& cols, std::vector<VKind>& kinds);
@@ -74,6 +97,8 @@ class SqliteDatabase final : public Database {
   void ReleaseBound(sqlite3_stmt* stmt);
   std::unordered_map<std::wstring, Cached> cache_;
   std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
+  std::uint64_t uses_ = 0;
+  std::uint64_t schemaChanges_ = 0;  // changes of the schema made through this connection
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;

@@ -1,5 +1,6 @@
 // The SQLite connection: each dialect construct run on a real database, value types, errors.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
+#include "platform/ado/sqlite_database.h"
 #include "platform/ado/text.h"
 #include "testing/support/lock_wait.h"
 #include "testing/support/temp_folder.h"
@@ -395,6 +397,39 @@ TEST_F(DbTest, ParametersAreBoundNeverPastedIntoTheText) {
   } catch (const DbException& e) {
     EXPECT_EQ(e.error.hr, DB_E_PARAMNOTOPTIONAL);
   }
+}
+
+// Lookups that differ only in the literals they compare with give their own rows and are one
+// prepared statement: the connection holds a handful of statements after hundreds of lookups.
+// An empty select ("WHERE 1 = 0") answered from its description follows a change of the schema.
+TEST_F(DbTest, RepeatedStatementsArePreparedOnceAndFollowTheSchema) {
+  auto* sqlite = dynamic_cast<SqliteDatabase*>(db_.get());
+  ASSERT_NE(sqlite, nullptr);
+  for (int k = 0; k < 300; ++k)
+    db_->Execute(L"INSERT INTO item (name, qty) VALUES (?, ?)", {Value::Text(L"it's " + std::to_wstring(k)), Value::Int(VKind::I4, k)});
+  for (int k = 0; k < 300; k += 7) {
+    const std::wstring name = L"IT'S " + std::to_wstring(k) + L"  ";  // without case and trailing blanks
+    EXPECT_EQ(One((L"SELECT qty FROM item WHERE name = N'IT''S " + std::to_wstring(k) + L"  '").c_str()).i, k) << ToUtf8(name);
+    EXPECT_EQ(One((L"SELECT name FROM item WHERE qty=" + std::to_wstring(k)).c_str()).s, L"it's " + std::to_wstring(k));
+  }
+  int statements = 0;
+  for (sqlite3_stmt* s = sqlite3_next_stmt(sqlite->Handle(), nullptr); s; s = sqlite3_next_stmt(sqlite->Handle(), s))
+    ++statements;
+  EXPECT_LT(statements, 10);
+
+  auto names = [&] {
+    std::vector<std::wstring> out;
+    for (const ColumnInfo& c : db_->Execute(L"SELECT * FROM item WHERE 1 = 0").result.columns) out.push_back(c.name);
+    return out;
+  };
+  const std::vector<std::wstring> before = names();
+  EXPECT_EQ(names(), before);
+  db_->Execute(L"ALTER TABLE item ADD extra int NULL");
+  std::vector<std::wstring> after = before;
+  after.push_back(L"extra");
+  EXPECT_EQ(names(), after);
+  EXPECT_TRUE(db_->Execute(L"SELECT * FROM item WHERE 1 = 0").result.rows.empty());
+  EXPECT_EQ(db_->Execute(L"SELECT COUNT(*) FROM item WHERE 1 = 0").result.rows.size(), 1u);
 }
 
 TEST_F(DbTest, DateAndNameColumnsKeepDigitTextsAsTexts) {

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/ado/column_types.h"
+#include "platform/ado/lifted_literals.h"
 #include "platform/ado/pg_rewriter.h"
 #include "platform/ado/sql_rewriter.h"
 
@@ -306,5 +307,48 @@ TEST(PgRewriter, MalformedTextPassesThroughWithoutCrashing) {
                              L"SELECT TOP", L"CONVERT()", L"SELECT ?=", L"CREATE TABLE t (", L"", L"x LIKE",
                              L"LIKE 'a'", L"a LIKE [b", L"CREATE VIEW v AS", L"ALTER TABLE t ADD", L";;"}) {
     EXPECT_NO_THROW(platform::ado::RewriteSqlForPostgres(bad)) << std::string(bad, bad + wcslen(bad));
+  }
+}
+
+// Literals compared with a value become markers (one prepared statement for every lookup of a
+// kind); whatever could change the statement's meaning or its columns stays as written.
+TEST(LiftedLiterals, OnlyLiteralsComparedWithAValueOutsideSelectListsAreLifted) {
+  using platform::ado::Value;
+  using platform::ado::VKind;
+  struct Case {
+    const wchar_t* sql;
+    const wchar_t* key;  // nullptr: nothing lifted
+    std::vector<std::wstring> values;  // the lifted values, texts as written, numbers in digits
+  };
+  const Case kCases[] = {
+      {L"SELECT a FROM t WHERE n = 'A1' AND r=1", L"SELECT a FROM t WHERE n = ? AND r=?", {L"'A1", L"1"}},
+      {L"select a from t where n <> N'it''s' or m>=-1 or k <= 20", L"select a from t where n <> ? or m>=-1 or k <= ?",
+       {L"'it's", L"20"}},
+      {L"UPDATE t SET a = 'x', b = 2 WHERE c != 3", L"UPDATE t SET a = ?, b = ? WHERE c != ?", {L"'x", L"2", L"3"}},
+      {L"DELETE FROM t WHERE d < '20240105' AND e > 1.5 AND f = 1e3 AND g = 0x1F", L"DELETE FROM t WHERE d < ? AND e > 1.5 AND f = 1e3 AND g = 0x1F",
+       {L"'20240105"}},
+      // A subquery's comparisons are lifted, the select list's never (names and types of columns).
+      {L"SELECT CASE WHEN a = 1 THEN 'y' END, b = 'z' FROM t WHERE x IN (SELECT y FROM u WHERE z = 5)",
+       L"SELECT CASE WHEN a = 1 THEN 'y' END, b = 'z' FROM t WHERE x IN (SELECT y FROM u WHERE z = ?)", {L"5"}},
+      // A constant condition, other operators, and texts that are not one plain statement.
+      {L"SELECT * FROM t WHERE 1 = 0", nullptr, {}},
+      {L"SELECT TOP 5 a FROM t WHERE n LIKE 'a%' AND m BETWEEN 1 AND 2 ORDER BY 1", nullptr, {}},
+      {L"SELECT a FROM t WHERE n = ? AND m = 1", nullptr, {}},
+      {L"SELECT a FROM t WHERE n = 1; SELECT b FROM u WHERE m = 2", nullptr, {}},
+      {L"CREATE TABLE t (a int DEFAULT 1 CHECK (a = 1))", nullptr, {}},
+      {L"SELECT a FROM t WHERE n = 'unclosed", nullptr, {}},
+      {L"SELECT a FROM [w = 1] WHERE \"n = 2\" = 3 -- m = 4\n", L"SELECT a FROM [w = 1] WHERE \"n = 2\" = ? -- m = 4\n", {L"3"}},
+  };
+  for (const Case& c : kCases) {
+    std::wstring key;
+    std::vector<Value> values;
+    const bool lifted = platform::ado::LiftComparedLiterals(c.sql, key, values);
+    SCOPED_TRACE(std::string(c.sql, c.sql + std::wcslen(c.sql)));
+    ASSERT_EQ(lifted, c.key != nullptr);
+    if (!lifted) continue;
+    EXPECT_EQ(key, c.key);
+    std::vector<std::wstring> got;
+    for (const Value& v : values) got.push_back(v.kind == VKind::Text ? L"'" + v.s : std::to_wstring(v.i));
+    EXPECT_EQ(got, c.values);
   }
 }

@@ -1,0 +1,159 @@
+#include "platform/ado/lifted_literals.h"
+
+#include <cwctype>
+
+namespace platform::ado {
+namespace {
+
+bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsWordStart(wchar_t c) {
+  return IsAsciiLetter(c) || c == L'_' || c == L'@' || c == L'#' || (c >= 128 && std::iswalpha(c));
+}
+bool IsWordChar(wchar_t c) { return IsWordStart(c) || IsDigit(c) || c == L'$' || (c >= 128 && std::iswalnum(c)); }
+bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f' || c == L'\v'; }
+
+bool SameWord(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if ((a[k] >= L'a' && a[k] <= L'z' ? a[k] - (L'a' - L'A') : a[k]) != b[k]) return false;
+  return true;
+}
+
+// The end of a quoted part starting at `i` (its closing quote doubled inside it), or npos.
+std::size_t QuotedEnd(std::wstring_view s, std::size_t i, wchar_t close) {
+  for (std::size_t k = i + 1; k < s.size(); ++k) {
+    if (s[k] != close) continue;
+    if (k + 1 < s.size() && s[k + 1] == close) {
+      ++k;
+      continue;
+    }
+    return k + 1;
+  }
+  return std::wstring_view::npos;
+}
+
+enum class Last { None, Compare, Literal, Other };
+
+}  // namespace
+
+bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
+  key.clear();
+  values.clear();
+  const std::size_t n = sql.size();
+  std::size_t i = 0;
+  bool first = true;          // before the statement's first word
+  bool inSelectList = false;  // between a top-level SELECT and its FROM
+  int depth = 0;
+  Last last = Last::None, beforeCompare = Last::None;
+  std::size_t copied = 0;  // sql[copied, i) is still to go into the key
+  auto lift = [&](std::size_t start, std::size_t end, Value value) {
+    key.append(sql, copied, start - copied);
+    key += L'?';
+    copied = end;
+    values.push_back(std::move(value));
+  };
+  while (i < n) {
+    const wchar_t c = sql[i];
+    if (IsSpace(c)) {
+      ++i;
+      continue;
+    }
+    if (c == L'-' && i + 1 < n && sql[i + 1] == L'-') {
+      while (i < n && sql[i] != L'\n') ++i;
+      continue;
+    }
+    if (c == L'/' && i + 1 < n && sql[i + 1] == L'*') {
+      const std::size_t end = sql.find(L"*/", i + 2);
+      if (end == std::wstring_view::npos) return false;
+      i = end + 2;
+      continue;
+    }
+    const bool liftable = last == Last::Compare && beforeCompare != Last::Literal && !inSelectList;
+    const bool national = (c == L'N' || c == L'n') && i + 1 < n && sql[i + 1] == L'\'';
+    if (c == L'\'' || national) {
+      const std::size_t open = national ? i + 1 : i;
+      const std::size_t end = QuotedEnd(sql, open, L'\'');
+      if (end == std::wstring_view::npos) return false;
+      if (liftable) {
+        std::wstring text;
+        for (std::size_t k = open + 1; k + 1 < end; ++k) {
+          text += sql[k];
+          if (sql[k] == L'\'') ++k;  // a doubled quote
+        }
+        lift(i, end, Value::Text(std::move(text)));
+      }
+      i = end;
+      last = Last::Literal;
+      first = false;
+      continue;
+    }
+    if (c == L'[' || c == L'"' || c == L'`') {
+      const std::size_t end = QuotedEnd(sql, i, c == L'[' ? L']' : c);
+      if (end == std::wstring_view::npos) return false;
+      i = end;
+      last = Last::Other;
+      first = false;
+      continue;
+    }
+    if (IsDigit(c)) {
+      std::size_t end = i;
+      while (end < n && IsDigit(sql[end])) ++end;
+      // Only a plain integer: a decimal, an exponent or a word run into it stays as it is.
+      const bool plain = end == n || !(sql[end] == L'.' || IsWordChar(sql[end]));
+      while (end < n && (IsWordChar(sql[end]) || sql[end] == L'.')) ++end;
+      if (plain && liftable && end - i <= 18) {
+        std::int64_t v = 0;
+        for (std::size_t k = i; k < end; ++k) v = v * 10 + (sql[k] - L'0');
+        lift(i, end, Value::Int(VKind::I8, v));
+      }
+      i = end;
+      last = Last::Literal;
+      first = false;
+      continue;
+    }
+    if (IsWordStart(c)) {
+      std::size_t end = i;
+      while (end < n && IsWordChar(sql[end])) ++end;
+      const std::wstring_view word = sql.substr(i, end - i);
+      if (first && !SameWord(word, L"SELECT") && !SameWord(word, L"INSERT") && !SameWord(word, L"UPDATE") &&
+          !SameWord(word, L"DELETE"))
+        return false;
+      first = false;
+      if (depth == 0 && SameWord(word, L"SELECT")) inSelectList = true;
+      else if (depth == 0 && SameWord(word, L"FROM")) inSelectList = false;
+      i = end;
+      last = Last::Other;
+      continue;
+    }
+    if (c == L'?' || first) return false;  // the caller's own markers; a text that is no statement
+    if (c == L';') {
+      std::size_t k = i + 1;
+      while (k < n && (IsSpace(sql[k]) || sql[k] == L';')) ++k;
+      if (k < n) return false;  // more than one statement
+      i = k;
+      continue;
+    }
+    if (c == L'(') ++depth;
+    if (c == L')') --depth;
+    // Comparison operators, one or two characters.
+    std::size_t len = 0;
+    if (c == L'=') len = 1;
+    else if ((c == L'<' || c == L'>') && i + 1 < n && (sql[i + 1] == L'=' || (c == L'<' && sql[i + 1] == L'>'))) len = 2;
+    else if (c == L'<' || c == L'>') len = 1;
+    else if (c == L'!' && i + 1 < n && (sql[i + 1] == L'=' || sql[i + 1] == L'<' || sql[i + 1] == L'>')) len = 2;
+    if (len) {
+      beforeCompare = last;
+      last = Last::Compare;
+      i += len;
+    } else {
+      last = Last::Other;
+      ++i;
+    }
+  }
+  if (values.empty()) return false;
+  key.append(sql, copied, n - copied);
+  return true;
+}
+
+}  // namespace platform::ado
