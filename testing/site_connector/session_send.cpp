@@ -137,7 +137,7 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
                            1;
     number = std::to_string(next);
     listing["number"] = number;
-    numbers.Append("auctions", listing);
+    numbers.Append("auctions", std::move(listing));
     numbers.Append("auctions_sent", {{"number", number}, {"title", title}, {"site", target.site},
                                      {"seller", platform::WideToUtf8(target.seller)}, {"date", DateText(now.m_dt)}});
   });
@@ -180,7 +180,7 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
                   {"site", target.site},
                   {"seller", platform::WideToUtf8(target.seller)}};
     numbers.Append("comments", entry);
-    numbers.Append("comment_sent", entry);
+    numbers.Append("comment_sent", std::move(entry));
   });
   *id = given;
   InterruptWhenAsked(asked);
