@@ -3,6 +3,7 @@
 // address, and the seller-zone settings.
 #include "auctions/regmanager.h"
 
+#include <iterator>
 #include <optional>
 
 #include "auctions/modulestate.h"
@@ -330,15 +331,25 @@ STDMETHODIMP CCoRegManager::GetRegList(_Recordset** pVal) {
         {L"reg_HasShop", adBoolean, 1},     {L"reg_SvcUserId", adBigInt, 8},
         {L"reg_SvcProvId", adInteger, 4},
     };
-    for (const Column& c : columns) list->GetFields()->Append(c.name, c.type, c.size, adFldUpdatable);
+    FieldsPtr listFields = list->GetFields();
+    for (const Column& c : columns) listFields->Append(c.name, c.type, c.size, adFldUpdatable);
     list->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
     if (!(view->GetBOF() && view->GetadoEOF())) {
+      // Each column's field in both, found once by name: a field reads and writes the current row.
+      constexpr size_t kColumns = std::size(columns);
+      FieldPtr from[kColumns], to[kColumns];
+      FieldsPtr viewFields = view->GetFields();
+      for (size_t k = 0; k < kColumns; ++k) {
+        const _variant_t name(columns[k].name);
+        from[k] = viewFields->GetItem(name);
+        to[k] = listFields->GetItem(name);
+      }
       for (view->MoveFirst(); !view->GetadoEOF(); view->MoveNext()) {
         list->AddNew();
-        for (const Column& c : columns) {
-          const _variant_t value = view->GetFields()->GetItem(_variant_t(c.name))->GetValue();
+        for (size_t k = 0; k < kColumns; ++k) {
+          const _variant_t value = from[k]->GetValue();
           // A NULL in the view leaves the field empty.
-          if (!IsNullValue(value)) list->GetFields()->GetItem(_variant_t(c.name))->PutValue(value);
+          if (!IsNullValue(value)) to[k]->PutValue(value);
         }
         list->Update();
       }

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <new>
 
+#include "platform/ado/lifted_literals.h"
 #include "platform/strings/strings.h"
 #include "shared/sqltools.h"
 
@@ -73,45 +74,102 @@ bool XmlChar(wchar_t c) {
   return (u < 0xD800 || (u > 0xDFFF && u < 0xFFFE)) || (u >= 0x10000 && u <= 0x10FFFF);
 }
 
+// The number of a def:param's idx (1 to 10), or 0 when it is none.
+LONG ParamNumber(const std::wstring& idx) {
+  if (idx.empty() || idx.size() > 2) return 0;
+  LONG n = 0;
+  for (wchar_t c : idx) {
+    if (c < L'0' || c > L'9') return 0;
+    n = n * 10 + (c - L'0');
+  }
+  return n <= kMaxParams ? n : 0;
+}
+
+// The query template with the values in its placeholders (FormatMessage's rules); false when it
+// cannot be formatted.
+bool FormatTemplate(const std::wstring& sqlTemplate, const std::wstring (&values)[kMaxParams], std::wstring& sql) {
+  DWORD_PTR arguments[kMaxParams];
+  for (LONG i = 0; i < kMaxParams; ++i) arguments[i] = reinterpret_cast<DWORD_PTR>(values[i].c_str());
+  LPWSTR formatted = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                      sqlTemplate.c_str(), 0, 0, reinterpret_cast<LPWSTR>(&formatted), 0,
+                                      reinterpret_cast<va_list*>(arguments));
+  const bool done = length != 0 && formatted;
+  if (done) sql.assign(formatted, length);
+  if (formatted) LocalFree(formatted);
+  return done;
+}
+
+// The number standing for parameter n (1 to 10) while a query's text is read for its markers: no
+// query holds it.
+constexpr LONGLONG kStandIn = 730461928305170000;
+
+// A whole number's decimal digits.
+BSTR Decimal(LONGLONG n) {
+  wchar_t digits[24];
+  wchar_t* const end = digits + 24;
+  wchar_t* at = end;
+  unsigned long long u = n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+  do {
+    *--at = static_cast<wchar_t>(L'0' + u % 10);
+    u /= 10;
+  } while (u);
+  if (n < 0) *--at = L'-';
+  return SysAllocStringLen(at, static_cast<UINT>(end - at));
+}
+
+// A row's value as a marker takes it: a whole number written with digits only, as the text of the
+// query would read it.
+bool WholeNumber(std::wstring_view text, LONGLONG& number) {
+  if (text.empty() || text.size() > 18) return false;
+  number = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    number = number * 10 + (c - L'0');
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---- values ---------------------------------------------------------------------------------
 
-std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
+void CDOMExtractor::AsText(VARIANT& value) {
+  BSTR text = nullptr;
   switch (value.vt) {
-    case VT_EMPTY:
-    case VT_NULL:
-      return {};
-    case VT_BSTR: {
-      std::wstring s(value.bstrVal ? value.bstrVal : L"", value.bstrVal ? SysStringLen(value.bstrVal) : 0);
-      for (wchar_t& c : s)
-        if (!XmlChar(c)) c = L' ';
-      return s;
-    }
+    case VT_BSTR:
+      if (value.bstrVal)
+        for (wchar_t *c = value.bstrVal, *end = c + SysStringLen(value.bstrVal); c != end; ++c)
+          if (!XmlChar(*c)) *c = L' ';
+      return;
     case VT_I2:
-      return std::to_wstring(static_cast<int>(value.iVal));
+      text = Decimal(value.iVal);
+      break;
     case VT_I4:
-      return std::to_wstring(static_cast<long>(value.lVal));
-    case VT_CY: {
-      BSTR out = nullptr;
-      if (FAILED(VarBstrFromCy(value.cyVal, 1033, 0, &out))) return {};
-      return Text(_bstr_t(out, false));
-    }
+      text = Decimal(value.lVal);
+      break;
+    case VT_CY:
+      if (FAILED(VarBstrFromCy(value.cyVal, 1033, 0, &text))) text = nullptr;
+      break;
     case VT_DATE: {
       SYSTEMTIME st{};
-      if (!VariantTimeToSystemTime(value.date, &st)) return {};
+      if (!VariantTimeToSystemTime(value.date, &st)) break;
       // "YYYY-MM-DD"
-      std::wstring day(10, L'-');
+      wchar_t day[10];
       auto put = [&day](std::size_t last, unsigned v, int digits) {
         for (; digits > 0; --digits, v /= 10) day[last--] = static_cast<wchar_t>(L'0' + v % 10);
       };
       put(3, st.wYear, 4);
+      day[4] = L'-';
       put(6, st.wMonth, 2);
+      day[7] = L'-';
       put(9, st.wDay, 2);
-      return day;
+      text = SysAllocStringLen(day, 10);
+      break;
     }
     case VT_BOOL:
-      return value.boolVal ? L"1" : L"0";
+      text = SysAllocString(value.boolVal ? L"1" : L"0");
+      break;
     case VT_R4:
     case VT_R8:
     case VT_DECIMAL:
@@ -123,13 +181,29 @@ std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
     case VT_UI8:
     case VT_INT:
     case VT_UINT: {
-      _variant_t number;
-      if (FAILED(VariantChangeTypeEx(&number, &value, 1033, 0, VT_BSTR))) return {};
-      return Text(_bstr_t(number));
+      VARIANT number;
+      VariantInit(&number);
+      if (SUCCEEDED(VariantChangeTypeEx(&number, &value, 1033, 0, VT_BSTR)) && number.vt == VT_BSTR) {
+        text = number.bstrVal;
+      } else {
+        VariantClear(&number);
+      }
+      break;
     }
     default:
-      return {};
+      break;
   }
+  VariantClear(&value);
+  if (!text) return;
+  value.vt = VT_BSTR;
+  value.bstrVal = text;
+}
+
+std::wstring CDOMExtractor::ValueText(const VARIANT& value) {
+  _variant_t text(value);
+  AsText(text);
+  if (text.vt != VT_BSTR || !text.bstrVal) return {};
+  return std::wstring(text.bstrVal, SysStringLen(text.bstrVal));
 }
 
 bool CDOMExtractor::Truth(const VARIANT& value) {
@@ -241,6 +315,7 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
     }
     if (!root) root = firstElement;
     const DefNode plan = root ? Compile(root) : DefNode();
+    m_marked.clear();
     m_attributes->clear();
     m_handler->startDocument();
     started = true;
@@ -261,6 +336,7 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
     EndElementsFrom(0);
     if (started) m_handler->raw_endDocument();
   }
+  m_marked.clear();  // its commands were the run's
 }
 
 CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
@@ -273,14 +349,14 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
   if (def.kind == DefNode::kElement) {
     def.name = _bstr_t(AttributeOr(node, Name().name).c_str());
     def.hasSrc = Attribute(node, Name().src, def.src);
-    def.val = AttributeOr(node, Name().val);
+    def.val = _bstr_t(AttributeOr(node, Name().val).c_str());
     IXMLDOMNodeListPtr attributes = node->selectNodes(L"def:attribute");
     for (IXMLDOMNodePtr a = attributes->nextNode(); a; a = attributes->nextNode()) {
       DefAttribute attribute;
       attribute.hasCond = Attribute(a, Name().cond, attribute.cond);
       attribute.name = _bstr_t(AttributeOr(a, Name().name).c_str());
       attribute.hasSrc = Attribute(a, Name().src, attribute.src);
-      if (!attribute.hasSrc) attribute.val = AttributeOr(a, Name().val);
+      if (!attribute.hasSrc) attribute.val = _bstr_t(AttributeOr(a, Name().val).c_str());
       def.attributes.push_back(std::move(attribute));
     }
   } else {
@@ -295,6 +371,7 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
     IXMLDOMNodePtr sql = node->selectSingleNode(L"def:sql");
     def.hasSql = sql != nullptr;
     if (sql) def.sql = Text(sql->Gettext());
+    Marked(def);
   }
   def.hasChildNodes = node->hasChildNodes() != VARIANT_FALSE;
   if (def.hasChildNodes) {
@@ -307,6 +384,74 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
   }
   def.handlesChildren = !def.children.empty();
   return def;
+}
+
+void CDOMExtractor::Marked(DefNode& node) {
+  if (!node.hasSql || node.params.empty() || node.params.size() > static_cast<size_t>(kMaxParams)) return;
+  bool given[kMaxParams] = {};
+  for (const DefParam& param : node.params) {
+    const LONG n = ParamNumber(param.idx);
+    // A named parameter's value is text of the caller's.
+    if (n == 0 || given[n - 1] || param.hasName) return;
+    given[n - 1] = true;
+  }
+  // The text with a stand-in number for each parameter, read by the database layer's own rule
+  // of what a statement compares with: every stand-in must be such a value, and nothing else.
+  const std::wstring standIn = std::to_wstring(kStandIn / 100);
+  if (node.sql.find(standIn) != std::wstring::npos) return;
+  std::wstring values[kMaxParams];
+  for (LONG n = 1; n <= kMaxParams; ++n) values[n - 1] = std::to_wstring(kStandIn + n);
+  std::wstring text, marked;
+  std::vector<platform::ado::Value> lifted;
+  if (!FormatTemplate(node.sql, values, text) || !platform::ado::LiftComparedLiterals(text, marked, lifted)) return;
+  if (marked.find(standIn) != std::wstring::npos) return;  // a parameter that stays text
+  std::vector<int> markers;
+  for (const platform::ado::Value& value : lifted) {
+    const LONGLONG n = value.kind == platform::ado::VKind::I8 ? value.i - kStandIn : 0;
+    if (n < 1 || n > kMaxParams || !given[n - 1]) return;  // a literal of the query's own
+    markers.push_back(static_cast<int>(n - 1));
+  }
+  node.markedSql = std::move(marked);
+  node.markers = std::move(markers);
+}
+
+_RecordsetPtr CDOMExtractor::OpenMarked(const DefNode& node, Rows* rows) {
+  // The row's values, read as the text would read them.
+  LONGLONG numbers[kMaxParams] = {};
+  for (const DefParam& param : node.params) {
+    std::wstring_view text = param.text;
+    _variant_t value;
+    if (rows && rows->rs->GetState() == adStateOpen) {
+      value = FieldValue(rows, param.text);
+      AsText(value);
+      text = value.vt == VT_BSTR && value.bstrVal ? std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal))
+                                                  : std::wstring_view();
+    }
+    if (!WholeNumber(text, numbers[ParamNumber(param.idx) - 1])) return nullptr;
+  }
+  MarkedQuery& query = m_marked[&node];
+  if (!query.command) {
+    Check(query.command.CreateInstance(__uuidof(Command)));
+    query.command->PutRefActiveConnection(m_connection);
+    query.command->PutCommandText(_bstr_t(node.markedSql.c_str()));
+    query.command->PutCommandType(adCmdText);
+    for (size_t k = 0; k < node.markers.size(); ++k) {
+      _ParameterPtr param = query.command->CreateParameter(_bstr_t(L""), adBigInt, adParamInput, 8, vtMissing);
+      query.command->GetParameters()->Append(param);
+      query.params.push_back(param);
+    }
+  }
+  for (size_t k = 0; k < node.markers.size(); ++k)
+    query.params[k]->PutValue(_variant_t(numbers[node.markers[k]]));
+  _RecordsetPtr data;
+  Check(data.CreateInstance(__uuidof(Recordset)));
+  data->PutCursorLocation(adUseClient);
+  try {
+    data->Open(_variant_t(static_cast<IDispatch*>(query.command)), vtMissing, adOpenStatic, adLockReadOnly, adCmdText);
+  } catch (const _com_error&) {
+    return nullptr;  // the text tells what fails
+  }
+  return data;
 }
 
 bool CDOMExtractor::Node(const DefNode& node, Rows* rows) {
@@ -341,14 +486,16 @@ void CDOMExtractor::Element(const DefNode& node, Rows* rows) {
   m_attributes->clear();
   for (const DefAttribute& a : node.attributes) {
     if (!Condition(a.hasCond, a.cond, rows)) continue;
-    std::wstring value;
-    if (a.hasSrc) {
-      if (rows) value = ValueText(FieldValue(rows, a.src));
-    } else {
-      value = a.val;
+    _variant_t value;
+    BSTR text = nullptr;
+    if (!a.hasSrc) text = a.val;
+    if (a.hasSrc && rows) {
+      value = FieldValue(rows, a.src);
+      AsText(value);
+      if (value.vt == VT_BSTR) text = value.bstrVal;
     }
-    _bstr_t attributeValue(value.c_str());
-    Check(m_attributes->raw_addAttribute(Name().empty, Name().empty, a.name, Name().empty, attributeValue));
+    if (!text) text = Name().empty;
+    Check(m_attributes->raw_addAttribute(Name().empty, Name().empty, a.name, Name().empty, text));
   }
   BSTR empty = Name().empty;
   BSTR name = node.name;
@@ -356,11 +503,14 @@ void CDOMExtractor::Element(const DefNode& node, Rows* rows) {
   m_open.push_back(node.name);
   for (const DefNode& child : node.children) Node(child, rows);
   if (!node.handlesChildren) {
-    std::wstring value = rows && node.hasSrc ? ValueText(FieldValue(rows, node.src)) : node.val;
-    if (!value.empty()) {
-      _bstr_t chars(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())), false);
-      m_handler->characters(&chars.GetBSTR());
+    _variant_t value;
+    BSTR text = node.val;
+    if (rows && node.hasSrc) {
+      value = FieldValue(rows, node.src);
+      AsText(value);
+      text = value.vt == VT_BSTR ? value.bstrVal : nullptr;
     }
+    if (SysStringLen(text) > 0) m_handler->characters(&text);
   }
   m_handler->endElement(&empty, &name, &name);
   m_open.pop_back();
@@ -377,14 +527,18 @@ void CDOMExtractor::Data(const DefNode& node, Rows* rows) {
       Children(node, rows);
       return;
     }
-    const std::wstring sql = node.params.empty() ? node.sql : FormatSql(node.sql, node.params, rows);
-    Log(L"- Zapytanie do bazy danych:", true);
-    Log(sql, true);
-    _RecordsetPtr data;
-    Check(data.CreateInstance(__uuidof(Recordset)));
-    data->PutCursorLocation(adUseClient);
-    data->Open(_variant_t(sql.c_str()), _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic,
-               adLockReadOnly, adCmdText);
+    // A query with markers runs as one statement, bound row by row (the log reads the values as
+    // the text does, so it is kept to the text).
+    _RecordsetPtr data = node.markers.empty() || m_createLog ? nullptr : OpenMarked(node, rows);
+    if (!data) {
+      const std::wstring sql = node.params.empty() ? node.sql : FormatSql(node.sql, node.params, rows);
+      Log(L"- Zapytanie do bazy danych:", true);
+      Log(sql, true);
+      Check(data.CreateInstance(__uuidof(Recordset)));
+      data->PutCursorLocation(adUseClient);
+      data->Open(_variant_t(sql.c_str()), _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic,
+                 adLockReadOnly, adCmdText);
+    }
     data->PutRefActiveConnection(nullptr);
     const LONG count = data->GetRecordCount();
     Rows inner;
@@ -409,13 +563,8 @@ std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, const std
   bool given[kMaxParams] = {};
   for (const DefParam& param : params) {
     const std::wstring& idx = param.idx;
-    LONG n = 0;
-    bool number = !idx.empty() && idx.size() <= 2;
-    for (wchar_t c : idx) {
-      if (c < L'0' || c > L'9') number = false;
-      else n = n * 10 + (c - L'0');
-    }
-    if (!number || n < 1 || n > kMaxParams) {
+    const LONG n = ParamNumber(idx);
+    if (n == 0) {
       CString text;
       text.Format(L"Parametr def:param ma niepoprawny numer idx \"%s\" (dozwolone 1–10).", idx.c_str());
       Raise(E_INVALIDARG, text);
@@ -454,18 +603,8 @@ std::wstring CDOMExtractor::FormatSql(const std::wstring& sqlTemplate, const std
       Raise(E_INVALIDARG, text);
     }
   }
-  DWORD_PTR arguments[kMaxParams];
-  for (LONG i = 0; i < kMaxParams; ++i) arguments[i] = reinterpret_cast<DWORD_PTR>(values[i].c_str());
-  LPWSTR formatted = nullptr;
-  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                      sqlTemplate.c_str(), 0, 0, reinterpret_cast<LPWSTR>(&formatted), 0,
-                                      reinterpret_cast<va_list*>(arguments));
-  if (length == 0 || !formatted) {
-    if (formatted) LocalFree(formatted);
-    Raise(E_FAIL, L"Nie można złożyć zapytania z definicji danych XML.");
-  }
-  std::wstring sql(formatted, length);
-  LocalFree(formatted);
+  std::wstring sql;
+  if (!FormatTemplate(sqlTemplate, values, sql)) Raise(E_FAIL, L"Nie można złożyć zapytania z definicji danych XML.");
   return sql;
 }
 

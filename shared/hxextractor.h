@@ -40,6 +40,9 @@ class CDOMExtractor : public CObject {
   // Whether a condition value holds: non-zero numbers and dates, non-empty strings; empty and
   // null do not; every other type does.
   static bool Truth(const VARIANT& value);
+  // The value made its text as ValueText gives it, in place: a string (a string value's own,
+  // its forbidden characters made blanks), or empty.
+  static void AsText(VARIANT& value);
 
  private:
   friend class CHxExtractor;
@@ -51,7 +54,8 @@ class CDOMExtractor : public CObject {
     std::wstring cond;
     _bstr_t name;
     bool hasSrc = false;
-    std::wstring src, val;
+    std::wstring src;
+    _bstr_t val;
   };
   struct DefParam {
     std::wstring idx;
@@ -65,13 +69,19 @@ class CDOMExtractor : public CObject {
     // def:element
     _bstr_t name;
     bool hasSrc = false;
-    std::wstring src, val;
+    std::wstring src;
+    _bstr_t val;
     std::vector<DefAttribute> attributes;
     bool handlesChildren = false;  // a child is a def:element or def:data (its text is not written)
     // def:data
     bool hasSql = false;
     std::wstring sql;
     std::vector<DefParam> params;
+    // A query whose every placeholder stands for a value it compares with: the text with a "?"
+    // marker for each, and the parameter (from 0) each marker takes, in order. Empty when the
+    // query runs only as text (see Marked).
+    std::wstring markedSql;
+    std::vector<int> markers;
     bool hasChildNodes = false;
     std::vector<DefNode> children;  // the child elements and data blocks, in order
   };
@@ -81,7 +91,22 @@ class CDOMExtractor : public CObject {
     std::vector<std::pair<const std::wstring*, FieldPtr>> fields;
   };
 
+  // The prepared run of a query with markers: a command kept for the run, its parameters in
+  // order.
+  struct MarkedQuery {
+    _CommandPtr command;
+    std::vector<_ParameterPtr> params;
+  };
+
   static DefNode Compile(IXMLDOMNode* node);
+  // Fills the node's markedSql and markers when its query can run as one statement with the
+  // row's values bound: every placeholder (of valid, unnamed parameters) is a value the query
+  // compares with, as the database layer lifts such literals into markers, and no literal of
+  // its own is; any other query runs as text.
+  static void Marked(DefNode& node);
+  // The rows of a data block through its marked statement, when every value the row gives its
+  // markers is a whole number (as the text would read it); nothing when the block runs as text.
+  _RecordsetPtr OpenMarked(const DefNode& node, Rows* rows);
   bool Node(const DefNode& node, Rows* rows);
   bool Condition(bool hasCond, const std::wstring& cond, Rows* rows);
   void Element(const DefNode& node, Rows* rows);
@@ -103,6 +128,7 @@ class CDOMExtractor : public CObject {
   bool m_createLog = false;
   _ConnectionPtr m_connection;
   std::vector<_bstr_t> m_open;  // elements of the run started and not yet ended
+  std::unordered_map<const DefNode*, MarkedQuery> m_marked;  // of the running definition
 };
 
 // The exported face: a table of COM-style methods without IUnknown.

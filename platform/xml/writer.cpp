@@ -20,7 +20,13 @@ struct IAttributeAccess : IUnknown {
 VANTOR_UUIDOF(IAttributeAccess, "0D3C7A52-91E4-4F6B-A8D2-5E17B3C94F60");
 
 std::wstring Text(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
-std::wstring Text(BSTR* b) { return b ? Text(*b) : std::wstring(); }
+
+std::wstring_view View(BSTR* b) { return b && *b ? std::wstring_view(*b, SysStringLen(*b)) : std::wstring_view(); }
+// An element's qualified name, else its local name.
+std::wstring_view Name(BSTR* qName, BSTR* localName) {
+  const std::wstring_view name = View(qName);
+  return name.empty() ? View(localName) : name;
+}
 
 bool NameStart(wchar_t c) {
   return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_' || (c >= 0xC0 && c <= 0xD6) ||
@@ -36,7 +42,7 @@ bool NameChar(wchar_t c) {
 }
 
 // An XML name with at most one colon, neither first nor last.
-bool IsQName(const std::wstring& name) {
+bool IsQName(std::wstring_view name) {
   bool start = true;
   int colons = 0;
   for (wchar_t c : name) {
@@ -51,9 +57,15 @@ bool IsQName(const std::wstring& name) {
   return !name.empty() && !start;
 }
 
-// The writer's text, kept in chunks so that a long output never moves what it holds.
+// The writer's text, kept in chunks so that a long output never moves what it holds. The chunks
+// of a text cleared go to the thread's spares, up to kSpares of them, for the next text to write
+// into: memory fresh from the system costs more than the writing.
 class ChunkedText {
  public:
+  ChunkedText() = default;
+  ChunkedText(const ChunkedText&) = delete;
+  ChunkedText& operator=(const ChunkedText&) = delete;
+  ~ChunkedText() { Clear(); }
   void Append(std::wstring_view text) {
     Room(text.size()).append(text);
     size_ += text.size();
@@ -69,6 +81,12 @@ class ChunkedText {
   bool Empty() const { return size_ == 0; }
   wchar_t Back() const { return chunks_.empty() || chunks_.back().empty() ? L'\0' : chunks_.back().back(); }
   void Clear() {
+    std::vector<std::wstring>& spares = Spares();
+    for (std::wstring& chunk : chunks_) {
+      if (spares.size() >= kSpares || chunk.capacity() >= 2 * kChunk) continue;
+      chunk.clear();
+      spares.push_back(std::move(chunk));
+    }
     chunks_.clear();
     size_ = 0;
   }
@@ -83,10 +101,21 @@ class ChunkedText {
 
  private:
   static constexpr size_t kChunk = 1u << 16;
+  static constexpr size_t kSpares = 64;  // 16 MB
+  static std::vector<std::wstring>& Spares() {
+    thread_local std::vector<std::wstring> spares;
+    return spares;
+  }
   std::wstring& Room(size_t count) {
     if (chunks_.empty() || chunks_.back().size() + count > chunks_.back().capacity()) {
-      chunks_.emplace_back();
-      chunks_.back().reserve(std::max(count, kChunk));
+      std::vector<std::wstring>& spares = Spares();
+      if (count <= kChunk && !spares.empty()) {
+        chunks_.push_back(std::move(spares.back()));
+        spares.pop_back();
+      } else {
+        chunks_.emplace_back();
+        chunks_.back().reserve(std::max(count, kChunk));
+      }
     }
     return chunks_.back();
   }
@@ -168,10 +197,11 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
   STDMETHODIMP raw_startElement(BSTR* namespaceUri, BSTR* localName, BSTR* qName,
                                 IVBSAXAttributes* attributes) override {
     return platform::com::Boundary([&]() -> HRESULT {
-      std::wstring name = Text(qName);
-      if (name.empty()) name = Text(localName);
-      if (!IsQName(name))
-        return Fail(E_INVALIDARG, L"not an XML element name: \"" + name + L"\"", __uuidof(IVBSAXContentHandler));
+      const std::wstring_view name = Name(qName, localName);
+      // A name that its element's place held before was checked then.
+      const bool known = depth_ < open_.size() && open_[depth_] == name;
+      if (!known && !IsQName(name))
+        return Fail(E_INVALIDARG, L"not an XML element name: \"" + std::wstring(name) + L"\"", __uuidof(IVBSAXContentHandler));
       std::vector<Attribute> copied;
       const std::vector<Attribute>* list = &copied;
       if (attributes) {
@@ -191,12 +221,12 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
         for (size_t k = 0; k < i; ++k) {
           const std::wstring& other = (*list)[k].qName.empty() ? (*list)[k].localName : (*list)[k].qName;
           if (other == an)
-            return Fail(E_INVALIDARG, L"attribute \"" + an + L"\" given twice for element \"" + name + L"\"",
+            return Fail(E_INVALIDARG, L"attribute \"" + an + L"\" given twice for element \"" + std::wstring(name) + L"\"",
                         __uuidof(IVBSAXContentHandler));
         }
       }
       CloseStartTag();
-      if (indent_ && !afterText_) NewLine(open_.size());
+      if (indent_ && !afterText_) NewLine(depth_);
       out_.Append(L'<');
       out_.Append(name);
       for (const Attribute& a : *list) {
@@ -206,7 +236,9 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
         AppendEscaped(out_, a.value, true);
         out_.Append(L'"');
       }
-      open_.push_back(std::move(name));
+      if (depth_ == open_.size()) open_.emplace_back(name);
+      else if (!known) open_[depth_].assign(name);
+      ++depth_;
       startOpen_ = true;
       afterText_ = false;
       return S_OK;
@@ -214,16 +246,16 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
   }
   STDMETHODIMP raw_endElement(BSTR* namespaceUri, BSTR* localName, BSTR* qName) override {
     return platform::com::Boundary([&]() -> HRESULT {
-      std::wstring name = Text(qName);
-      if (name.empty()) name = Text(localName);
-      if (open_.empty() || open_.back() != name)
-        return Fail(E_INVALIDARG, L"the element \"" + name + L"\" being ended is not the one open", __uuidof(IVBSAXContentHandler));
-      open_.pop_back();
+      const std::wstring_view name = Name(qName, localName);
+      if (depth_ == 0 || open_[depth_ - 1] != name)
+        return Fail(E_INVALIDARG, L"the element \"" + std::wstring(name) + L"\" being ended is not the one open",
+                    __uuidof(IVBSAXContentHandler));
+      --depth_;
       if (startOpen_) {
         out_.Append(L"/>");
         startOpen_ = false;
       } else {
-        if (indent_ && !afterText_) NewLine(open_.size());
+        if (indent_ && !afterText_) NewLine(depth_);
         out_.Append(L"</");
         out_.Append(name);
         out_.Append(L'>');
@@ -276,7 +308,7 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
   }
   void Reset() {
     out_.Clear();
-    open_.clear();
+    depth_ = 0;
     startOpen_ = false;
     afterText_ = false;
   }
@@ -291,7 +323,10 @@ class Writer final : public Object<IMXWriter, IVBSAXContentHandler> {
   }
 
   ChunkedText out_;
+  // The names of the elements open, the first depth_ of them; the places after keep the names
+  // last held there.
   std::vector<std::wstring> open_;
+  size_t depth_ = 0;
   bool startOpen_ = false;  // the last start tag still takes attributes' closing ">" or "/>"
   bool afterText_ = false;  // the last thing written was character data
   bool indent_ = false;

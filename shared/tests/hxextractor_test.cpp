@@ -226,6 +226,63 @@ TEST_F(Extractor, ParametersArePlacedByIndexAndQuoted) {
             kDecl + L"<n>Łyżka</n>");
 }
 
+TEST_F(Extractor, RowValuesGiveWhatTheQueryTextWouldRead) {
+  // An inner query whose placeholders are values its conditions compare with runs once, bound
+  // row by row; the output is what the query's text with the values in it gives (the run with
+  // the log reads every query as text). The outer rows: it_Id 1 to 3, it_Small 7, 0, 255, it_Big
+  // 5000000000, -1, 0.
+  struct Case {
+    const wchar_t* sql;
+    const wchar_t* params;
+    const wchar_t* expected;  // the three rows' elements, a space between two, a "|" between rows
+  };
+  const Case kCases[] = {
+      // Markers in the order of the text, whatever the order of the parameters.
+      {L"SELECT ln_Text AS v FROM t_Line WHERE ln_Id &gt; %2 AND ln_Item = %1 ORDER BY ln_Id",
+       L"<def:param idx='2'>it_Small</def:param><def:param idx='1'>it_Id</def:param>", L"|<v>c</v> <t/>|"},
+      {L"SELECT it_Name AS v FROM t_Item WHERE it_Big = %1", L"<def:param idx='1'>it_Big</def:param>",
+       L"<v>Kubek</v> <t/>|<v>O'Brien</v> <t/>|<v>Łyżka</v> <t/>"},  // -1 is no whole number of digits: as text
+      // A select list's "alias = value" is a column the value types.
+      {L"SELECT v = %1 FROM t_Item WHERE it_Id = 1", L"<def:param idx='1'>it_Small</def:param>",
+       L"<v>7</v> <t/>|<v>0</v>|<v>255</v> <t/>"},
+      // An ORDER BY position, a number that goes on and a value in a literal stay text.
+      {L"SELECT ln_Text AS v FROM t_Line WHERE ln_Item = 1 ORDER BY %1 DESC", L"<def:param idx='1'>it_Id</def:param>",
+       L"<v>b</v> <t/> <v>a</v> <t/>||"},  // no second column to order by
+      {L"SELECT it_Name AS v FROM t_Item WHERE it_Id = %1 + 1", L"<def:param idx='1'>it_Id</def:param>",
+       L"<v>O'Brien</v> <t/>|<v>Łyżka</v> <t/>|"},
+      {L"SELECT COUNT(*) AS v FROM t_Item WHERE it_Name &lt;&gt; '%1'", L"<def:param idx='1'>it_Id</def:param>",
+       L"<v>3</v> <t/>|<v>3</v> <t/>|<v>3</v> <t/>"},
+      // A query that fails as a statement fails as text.
+      {L"SELECT nope AS v FROM t_Line WHERE ln_Item = %1", L"<def:param idx='1'>it_Id</def:param>", L"||"},
+  };
+  for (const Case& c : kCases) {
+    const std::wstring definition = Schema(
+        std::wstring(L"<def:data><def:sql>SELECT it_Id, it_Small, it_Big FROM t_Item ORDER BY it_Id</def:sql>"
+                     L"<def:element name='r'><def:data><def:sql>") +
+        c.sql + L"</def:sql>" + c.params +
+        L"<def:element name='v' src='v'/><def:element name='t' cond='v'/></def:data></def:element></def:data>");
+    CHxExtractor bound, text;
+    text.put_CreateLog(1);
+    const std::wstring out = Run(bound, definition, true);
+    EXPECT_EQ(out, Run(text, definition, true)) << c.sql;
+    std::wstring expected = kDecl;
+    const std::wstring rows = c.expected;
+    for (size_t start = 0, row = 0; row < 3; ++row) {
+      const size_t end = std::min(rows.find(L'|', start), rows.size());
+      if (row > 0) expected += L"\r\n";
+      if (end == start) {
+        expected += L"<r/>";
+      } else {
+        expected += L"<r>\r\n\t";
+        for (size_t k = start; k < end; ++k) expected += rows[k] == L' ' ? std::wstring(L"\r\n\t") : std::wstring(1, rows[k]);
+        expected += L"\r\n</r>";
+      }
+      start = end + 1;
+    }
+    EXPECT_EQ(out, expected) << c.sql;
+  }
+}
+
 TEST_F(Extractor, BadParametersRunNoSql) {
   const wchar_t* kBad[] = {
       L"<def:param>1</def:param>",                                       // no idx

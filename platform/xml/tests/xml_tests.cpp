@@ -290,6 +290,23 @@ TEST(XmlWriter, WritesIndentedEscapedXmlThatLoadsBack) {
   EXPECT_EQ(std::wstring(_bstr_t(writer->Getoutput())), L"");
   EXPECT_EQ(writer->raw_flush(), S_OK);
   EXPECT_EQ(writer->put_output(_variant_t(LONG{5})), E_INVALIDARG);
+
+  // Texts longer than one piece of the writer's memory, written again after a new output and by
+  // a new writer (which take the memory the texts before used), come out whole and alone.
+  for (int round = 0; round < 3; ++round) {
+    if (round == 2) {
+      writer = nullptr;
+      ASSERT_EQ(writer.CreateInstance(__uuidof(MXXMLWriter40), nullptr, 23), S_OK);
+      handler = writer;
+    }
+    writer->Putoutput(_variant_t(L""));
+    const std::wstring text(300000 + 1000 * round, static_cast<wchar_t>(L'a' + round));
+    _bstr_t long_(text.c_str());
+    handler->startElement(&empty.GetBSTR(), &item.GetBSTR(), &item.GetBSTR(), nullptr);
+    handler->characters(&long_.GetBSTR());
+    handler->endElement(&empty.GetBSTR(), &item.GetBSTR(), &item.GetBSTR());
+    EXPECT_EQ(std::wstring(_bstr_t(writer->Getoutput())), L"<item>" + text + L"</item>") << round;
+  }
 }
 
 }  // namespace
