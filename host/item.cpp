@@ -56,7 +56,7 @@ HRESULT CHostItem::Open(IFlgDataFactory* factory, const wchar_t* where) {
     _ConnectionPtr connection = ConnectionOf(factory);
     m_connection = connection;
     CString sql;
-    sql.Format(L"SELECT * FROM %s WHERE %s", m_class.table.c_str(), where);
+    sql.Format(L"SELECT %s FROM %s WHERE %s", m_class.columns.c_str(), m_class.table.c_str(), where);
     _RecordsetPtr rs;
     HRESULT hr = OpenRS(rs, m_connection, sql, adOpenStatic, adLockBatchOptimistic);
     if (FAILED(hr)) return hr;

@@ -37,6 +37,8 @@ struct ItemClass {
   std::wstring key;
   // Columns that must hold a value for Check to pass (may be empty).
   std::vector<std::wstring> required;
+  // The columns of the row the object reads and writes.
+  std::wstring columns = L"*";
 };
 
 // A failing IFlgItem method (a save the database refused, say) carries error information: the

@@ -17,8 +17,9 @@ CFlgClassRegistration Register(REFCLSID clsid) {
 // ---------------------------------------------------------------------------------------------
 // Comment record of a transaction
 
+// Its own row is the transaction's key alone: the record reads and writes only the comment rows.
 CHostTransactionComment::CHostTransactionComment()
-    : CHostItem(ItemClass{__uuidof(HxTransactionComment), L"tr__Transaction", L"tr_Id", {}}) {}
+    : CHostItem(ItemClass{__uuidof(HxTransactionComment), L"tr__Transaction", L"tr_Id", {}, L"tr_Id"}) {}
 
 void* CHostTransactionComment::FlgGetInterface(REFIID iid) {
   if (iid == __uuidof(ITransactionComment)) return static_cast<ITransactionComment*>(this);

@@ -155,7 +155,7 @@ class CHostCustomer : public CHostItem, public IHxCustomer {
   bool m_phonesRead = false;
 };
 
-// The comment record of a transaction: loaded by the transaction's id (data set 0 its row, read
+// The comment record of a transaction: loaded by the transaction's id (data set 0 its key alone, read
 // only), its comment row in data set 1 (tr_Comment; none until a comment is saved), added when a
 // side is first written and saved with the record.
 class CHostTransactionComment : public CHostItem, public ITransactionComment {

@@ -442,6 +442,44 @@ TEST(SiteDataFile, ChangesOfTwoHoldersOfOneFileAreAllKept) {
   EXPECT_EQ(Entries(copy, "comment_sent"), 3u + 2 * kEach);
 }
 
+// A number given is the highest of the section as the document stands, plus one: integers and
+// texts of digits count, other values do not, and so do the entries another holder of the file
+// or a plain change added since the last number.
+TEST(SiteDataFile, EachNumberFollowsTheHighestOfTheDocumentAsItStands) {
+  const testtemp::TempFolder folder("vantor-reference-site");
+  const std::string copy = folder.File("reference-site.json");
+  const std::string start = R"({"comments": [{"id": 7}, {"id": "12"}, {"id": "x99"}, {"id": "1234567890123456789"},
+                                              {"id": 20.5}, {"text": "bez numeru"}]})";
+  WriteFile(copy, start);
+  std::shared_ptr<reference::SiteData> first = reference::SiteData::Load(copy);
+  std::shared_ptr<reference::SiteData> second = reference::SiteData::Load(copy);
+  std::shared_ptr<reference::SiteData> memory = reference::SiteData::Parse(start, "dokument");
+  auto number = [](reference::SiteData& data) {
+    long long given = 0;
+    data.Append([&](const reference::Json&, reference::SiteData::Numbers& numbers) {
+      given = numbers.Highest("comments", "id") + 1;
+      numbers.Append("comments", {{"id", given}});
+    });
+    return given;
+  };
+  auto add = [](reference::SiteData& data, long long id) {
+    data.Change([&](reference::Json& doc) { doc["comments"].push_back({{"id", std::to_string(id)}}); });
+    return id;
+  };
+  struct Step {
+    reference::SiteData* data;
+    bool numbered;  // else the id is added by a plain change
+    long long id;
+  };
+  const Step steps[] = {{first.get(), true, 13},   {first.get(), true, 14},   {second.get(), true, 15},
+                        {first.get(), true, 16},   {second.get(), false, 40}, {first.get(), true, 41},
+                        {first.get(), false, 50},  {first.get(), true, 51},   {memory.get(), true, 13},
+                        {memory.get(), false, 30}, {memory.get(), true, 31},  {memory.get(), true, 32}};
+  for (size_t i = 0; i < std::size(steps); ++i)
+    EXPECT_EQ(steps[i].numbered ? number(*steps[i].data) : add(*steps[i].data, steps[i].id), steps[i].id) << "step " << i;
+  EXPECT_EQ(Entries(copy, "comments"), 6u + 8);
+}
+
 TEST(SiteDataReaders, MissingMembersTakeTheirFallbackAndWrongTypesAreNamed) {
   const reference::Json entry = reference::Json::parse(
       R"({"n": 5, "big": 9007199254740993, "text": "Zażółć", "flag": true, "money": 12.5, "none": null})");

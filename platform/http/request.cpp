@@ -246,7 +246,12 @@ DWORD Request::Configure(const std::string& extraHeaders) {
   // stream cut short is an error and a small coded answer never becomes a huge buffer.
   curl_easy_setopt(e, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   if (!effective_.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, effective_.agent.c_str());
-  if (auto ca = TrustedCertificates(); !ca.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, ca.c_str());
+  // The trusted file alone is what certificates are checked against (no folder of authorities
+  // beside it), and the client then keeps the authorities it read for the next connections.
+  if (auto ca = TrustedCertificates(); !ca.empty()) {
+    curl_easy_setopt(e, CURLOPT_CAINFO, ca.c_str());
+    curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+  }
   curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
 

@@ -144,11 +144,8 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
         Put(m_detail, L"aal_AuctionId", id);
       }
       if (m_headerFlag) Put(m_detail, L"aal_HeaderFlag", _variant_t(*m_headerFlag));
-      CString sql;
-      sql.Format(L"SELECT ai_ImageId FROM au_Image WHERE ai_AuctionId = %ld ORDER BY ai_Order", id.lVal);
-      _RecordsetPtr images = Query(sql, adLockReadOnly);
-      for (; !images->GetadoEOF(); images->MoveNext())
-        m_images.push_back(static_cast<LONG>(images->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()));
+      // The images are read when they are first asked for (a send never asks).
+      m_imagesRead = false;
       m_id = id.lVal;
       m_state = 3;
       return S_OK;
@@ -302,9 +299,19 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
     if (!images) return E_POINTER;
     *images = nullptr;
     if (!m_row) return E_UNEXPECTED;
-    ImageList* list = new ImageList(static_cast<IFlgItem*>(this), &m_images, &m_imagesChanged);
-    *images = static_cast<IAuctionImages*>(list);
-    return S_OK;
+    return platform::com::Boundary([&] {
+      if (!m_imagesRead) {
+        CString sql;
+        sql.Format(L"SELECT ai_ImageId FROM au_Image WHERE ai_AuctionId = %ld ORDER BY ai_Order", m_id);
+        _RecordsetPtr read = Query(sql, adLockReadOnly);
+        for (; !read->GetadoEOF(); read->MoveNext())
+          m_images.push_back(static_cast<LONG>(read->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()));
+        m_imagesRead = true;
+      }
+      ImageList* list = new ImageList(static_cast<IFlgItem*>(this), &m_images, &m_imagesChanged);
+      *images = static_cast<IAuctionImages*>(list);
+      return S_OK;
+    });
   }
   STDMETHODIMP GetDeliveryOptions(IUnknown** options) override {
     if (!options) return E_POINTER;
@@ -455,6 +462,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
     m_detail = Query(L"SELECT * FROM au_SiteDetail WHERE " + detail, adLockBatchOptimistic);
     m_images.clear();
     m_imagesChanged = false;
+    m_imagesRead = true;
     return S_OK;
   }
   void WriteImages() {
@@ -482,6 +490,7 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
   _RecordsetPtr m_row, m_detail;
   std::vector<LONG> m_images;
   bool m_imagesChanged = false;
+  bool m_imagesRead = true;  // m_images holds the stored auction's images
   std::optional<LONG> m_headerFlag;
   std::vector<CString> m_errors;
   LONG m_id = 0;

@@ -58,25 +58,6 @@ Json ValueOf(const _variant_t& v) {
   }
 }
 
-// The highest integer (or integer text) of `key` in the section's entries.
-long long Highest(const Json& doc, const char* section, const char* key) {
-  long long highest = 0;
-  const Json& entries = Section(doc, section);
-  if (!entries.is_array()) return 0;
-  for (const Json& entry : entries) {
-    if (!entry.is_object() || !entry.contains(key)) continue;
-    const Json& value = entry[key];
-    if (value.is_number_integer()) {
-      highest = std::max(highest, value.get<long long>());
-    } else if (value.is_string()) {
-      const std::string& text = value.get_ref<const std::string&>();
-      if (!text.empty() && text.size() < 19 && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        highest = std::max(highest, std::stoll(text));
-    }
-  }
-  return highest;
-}
-
 // A send killed or held midway, as a test asks by the document's "kill_after_sends" or
 // "stop_after_sends": after that many sends of the process reached the site, before the manager
 // writes the last one back, the process ends at once (SIGKILL) or stops (SIGSTOP) until it is
@@ -96,11 +77,6 @@ Interruption InterruptionAsked(const Json& doc) {
     return doc.contains(key) && doc[key].is_number_integer() ? doc[key].get<long long>() : 0;
   };
   return Interruption{number("kill_after_sends"), number("stop_after_sends")};
-}
-
-void Append(Json& doc, const char* section, Json entry) {
-  if (!doc.contains(section) || !doc[section].is_array()) doc[section] = Json::array();
-  doc[section].push_back(std::move(entry));
 }
 
 }  // namespace
@@ -154,15 +130,16 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
 
   std::string number;
   Interruption asked;
-  CurrentSiteData()->Change([&](Json& doc) {
+  CurrentSiteData()->Append([&](const Json& doc, SiteData::Numbers& numbers) {
     asked = InterruptionAsked(doc);
-    const long long next =
-        std::max({Highest(doc, "auctions", "number"), Highest(doc, "auctions_sent", "number"), kFirstAuctionNumber - 1}) + 1;
+    const long long next = std::max({numbers.Highest("auctions", "number"), numbers.Highest("auctions_sent", "number"),
+                                     kFirstAuctionNumber - 1}) +
+                           1;
     number = std::to_string(next);
     listing["number"] = number;
-    Append(doc, "auctions", listing);
-    Append(doc, "auctions_sent", {{"number", number}, {"title", title}, {"site", target.site},
-                                  {"seller", platform::WideToUtf8(target.seller)}, {"date", DateText(now.m_dt)}});
+    numbers.Append("auctions", std::move(listing));
+    numbers.Append("auctions_sent", {{"number", number}, {"title", title}, {"site", target.site},
+                                     {"seller", platform::WideToUtf8(target.seller)}, {"date", DateText(now.m_dt)}});
   });
   hr = auction->PutNumber(_bstr_t(platform::Utf8ToWide(number).c_str()));
   if (SUCCEEDED(hr)) hr = auction->PutState(kReferenceAuctionRunning);
@@ -188,11 +165,11 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
 
   LONG given = 0;
   Interruption asked;
-  CurrentSiteData()->Change([&](Json& doc) {
+  CurrentSiteData()->Append([&](const Json& doc, SiteData::Numbers& numbers) {
     asked = InterruptionAsked(doc);
     const bool gives = !doc.contains("comment_ids") || !doc["comment_ids"].is_boolean() || doc["comment_ids"].get<bool>();
     if (gives)
-      given = static_cast<LONG>(std::max(Highest(doc, "comments", "id"), Highest(doc, "comment_sent", "id")) + 1);
+      given = static_cast<LONG>(std::max(numbers.Highest("comments", "id"), numbers.Highest("comment_sent", "id")) + 1);
     Json entry = {{"auction_number", number},
                   {"to_user_id", buyerId.llVal},
                   {"comment", text},
@@ -202,8 +179,8 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
                   {"id", gives ? Json(given) : Json(nullptr)},
                   {"site", target.site},
                   {"seller", platform::WideToUtf8(target.seller)}};
-    Append(doc, "comments", entry);
-    Append(doc, "comment_sent", entry);
+    numbers.Append("comments", entry);
+    numbers.Append("comment_sent", std::move(entry));
   });
   *id = given;
   InterruptWhenAsked(asked);

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "platform/strings/convert.h"
 
@@ -72,6 +74,19 @@ void Check(const Json& doc, const std::string& origin) {
   throw SiteDataError(where + "." + key + ": oczekiwano " + expected);
 }
 
+// The number a member of an entry gives to numbering: an integer, or a text of digits.
+std::optional<long long> NumberOf(const Json& entry, const char* key) {
+  if (!entry.is_object()) return std::nullopt;
+  const auto it = entry.find(key);
+  if (it == entry.end()) return std::nullopt;
+  if (it->is_number_integer()) return it->get<long long>();
+  if (!it->is_string()) return std::nullopt;
+  const std::string& text = it->get_ref<const std::string&>();
+  if (text.empty() || text.size() >= 19 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  return std::stoll(text);
+}
+
 const Json* Member(const Json& entry, const char* key) {
   if (!entry.is_object()) return nullptr;
   const auto it = entry.find(key);
@@ -92,6 +107,29 @@ std::shared_ptr<SiteData> SiteData::Parse(std::string_view text, const std::stri
   }
   Check(data->doc_, origin);
   return data;
+}
+
+long long SiteData::Numbers::Highest(const char* section, const char* key) {
+  const auto [it, added] = highest_.try_emplace({section, key}, 0);
+  if (added) {
+    const Json& entries = Section(doc_, section);
+    if (entries.is_array())
+      for (const Json& entry : entries)
+        if (const auto number = NumberOf(entry, key)) it->second = std::max(it->second, *number);
+  }
+  return it->second;
+}
+
+void SiteData::Numbers::Append(const char* section, Json entry) {
+  if (!doc_.contains(section) || !doc_[section].is_array()) {
+    doc_[section] = Json::array();
+    for (auto it = highest_.begin(); it != highest_.end();)
+      it = it->first.first == section ? highest_.erase(it) : std::next(it);
+  }
+  for (auto& [which, highest] : highest_)
+    if (which.first == section)
+      if (const auto number = NumberOf(entry, which.second.c_str())) highest = std::max(highest, *number);
+  doc_[section].push_back(std::move(entry));
 }
 
 SiteData::Stamp SiteData::StampOf(const struct stat& st) {
@@ -171,6 +209,7 @@ void SiteData::RefreshLocked(const FileLock* held) const {
     text.append(buffer, static_cast<std::size_t>(got));
     if (text.size() > kMaxBytes) Fail(path_, "plik większy niż " + std::to_string(kMaxBytes) + " bajtów");
   }
+  highest_.clear();
   std::shared_ptr<SiteData> parsed = Parse(text, path_);
   doc_ = std::move(parsed->doc_);
   stamp_ = stamp;

@@ -10,6 +10,7 @@
 // writer loses another's change and no reader sees half a file. A file that cannot be read fails
 // every use until it can be. The lock is `flock` on "<file>.lock" beside it. Within a process,
 // every session shares one object, whose Read and Change run under its mutex.
+#include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -60,6 +61,7 @@ class SiteData {
   template <class F>
   void Change(F&& change) {
     std::lock_guard<std::mutex> lock(mutex_);
+    highest_.clear();
     if (path_.empty()) {
       change(doc_);
       return;
@@ -70,6 +72,47 @@ class SiteData {
     change(changed);
     SaveLocked(changed);
     doc_ = std::move(changed);
+  }
+  // The highest number of a member in a section's entries (an integer, or a text of digits), kept
+  // beside the document: found by one scan of the section, then raised by each entry appended
+  // through it, and found anew once the document is read again or changed by Change.
+  class Numbers {
+   public:
+    long long Highest(const char* section, const char* key);
+    // Appends the entry to the section (made an array when it is none).
+    void Append(const char* section, Json entry);
+
+   private:
+    friend class SiteData;
+    Numbers(Json& doc, std::map<std::pair<std::string, std::string>, long long> highest)
+        : doc_(doc), highest_(std::move(highest)) {}
+    Json& doc_;
+    std::map<std::pair<std::string, std::string>, long long> highest_;
+  };
+  // Change for a change that only appends entries, through `numbers`: `change(doc, numbers)`,
+  // where `doc` is for reading. Numbering an entry costs no scan of the entries before it.
+  template <class F>
+  void Append(F&& change) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    try {
+      if (path_.empty()) {
+        Numbers numbers(doc_, highest_);
+        change(static_cast<const Json&>(doc_), numbers);
+        highest_ = std::move(numbers.highest_);
+        return;
+      }
+      const FileLock exclusive = LockFile(true);
+      RefreshLocked(&exclusive);
+      Json changed = doc_;
+      Numbers numbers(changed, highest_);
+      change(static_cast<const Json&>(changed), numbers);
+      SaveLocked(changed);
+      doc_ = std::move(changed);
+      highest_ = std::move(numbers.highest_);
+    } catch (...) {
+      highest_.clear();
+      throw;
+    }
   }
   const std::string& Path() const { return path_; }
 
@@ -106,6 +149,7 @@ class SiteData {
   mutable Json doc_;
   mutable Stamp stamp_;
   mutable bool current_ = false;  // doc_ is the file's version stamp_
+  mutable std::map<std::pair<std::string, std::string>, long long> highest_;  // of Numbers, for doc_
   std::string path_;
 };
 
