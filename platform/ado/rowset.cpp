@@ -780,12 +780,13 @@ void Rowset::UpdateBatch(LONG affect) {
   }
   if (pending.empty()) return;
   // One transaction for the batch: either every change is written or none is, and the rows
-  // keep their pending state for another try. The rows are marked written only at the end.
+  // keep their pending state for another try. The rows are marked written only at the end. A
+  // single row is one statement, which either engine writes whole or not at all.
   const WriteTarget target = Target();
   std::vector<RowUndo> assigned;  // numbers the database gave new rows
   bool transaction = false;
   try {
-    if (db && !target.table.empty()) {
+    if (db && !target.table.empty() && pending.size() > 1) {
       db->Begin();
       transaction = true;
     }
