@@ -476,12 +476,12 @@ RowUndoLog* Rowset::Recording() const {
   return log && log->recording ? log.get() : nullptr;
 }
 
-void Rowset::Put(int field, const Value& v) {
+void Rowset::Put(int field, Value v) {
   Row& r = CurrentForEdit();
   const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
   Value conv;
-  if (!CoerceToType(v, f.type, f.size, conv))
+  if (!CoerceToType(std::move(v), f.type, f.size, conv))
     ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. (field " +
                                       f.name + L")");
   const auto k = static_cast<std::size_t>(field);

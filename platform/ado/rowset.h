@@ -247,7 +247,7 @@ class Rowset {
   // Current row values.
   const Value& Get(int field) const;
   const Value& Original(int field) const;
-  void Put(int field, const Value& v);
+  void Put(int field, Value v);
   RowStatus CurrentStatus() const;
   LONG EditMode() const;
 
