@@ -1,5 +1,6 @@
 #include "platform/ado/lifted_literals.h"
 
+#include <algorithm>
 #include <cwctype>
 
 namespace platform::ado {
@@ -43,8 +44,15 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
   const std::size_t n = sql.size();
   std::size_t i = 0;
   bool first = true;          // before the statement's first word
-  bool inSelectList = false;  // between a top-level SELECT and its FROM
-  int depth = 0;
+  // For each depth of parentheses, whether it is between a SELECT and its FROM: a select list,
+  // the statement's own or a subquery's.
+  std::vector<bool> selectList(1, false);
+  std::size_t depth = 0;
+  auto inSelectList = [&] {
+    for (std::size_t d = 0; d <= depth && d < selectList.size(); ++d)
+      if (selectList[d]) return true;
+    return false;
+  };
   Last last = Last::None, beforeCompare = Last::None;
   std::size_t copied = 0;  // sql[copied, i) is still to go into the key
   auto lift = [&](std::size_t start, std::size_t end, Value value) {
@@ -69,7 +77,7 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       i = end + 2;
       continue;
     }
-    const bool liftable = last == Last::Compare && beforeCompare != Last::Literal && !inSelectList;
+    const bool liftable = last == Last::Compare && beforeCompare != Last::Literal && !inSelectList();
     const bool national = (c == L'N' || c == L'n') && i + 1 < n && sql[i + 1] == L'\'';
     if (c == L'\'' || national) {
       const std::size_t open = national ? i + 1 : i;
@@ -120,8 +128,8 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
           !SameWord(word, L"DELETE"))
         return false;
       first = false;
-      if (depth == 0 && SameWord(word, L"SELECT")) inSelectList = true;
-      else if (depth == 0 && SameWord(word, L"FROM")) inSelectList = false;
+      if (SameWord(word, L"SELECT")) selectList[depth] = true;
+      else if (SameWord(word, L"FROM")) selectList[depth] = false;
       i = end;
       last = Last::Other;
       continue;
@@ -134,8 +142,16 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       i = k;
       continue;
     }
-    if (c == L'(') ++depth;
-    if (c == L')') --depth;
+    if (c == L'(') {
+      ++depth;
+      selectList.resize(std::max(selectList.size(), depth + 1));
+      selectList[depth] = false;
+    }
+    if (c == L')') {
+      if (depth == 0) return false;  // unbalanced
+      selectList[depth] = false;
+      --depth;
+    }
     // Comparison operators, one or two characters.
     std::size_t len = 0;
     if (c == L'=') len = 1;

@@ -331,6 +331,9 @@ TEST(LiftedLiterals, OnlyLiteralsComparedWithAValueOutsideSelectListsAreLifted) 
       {L"SELECT CASE WHEN a = 1 THEN 'y' END, b = 'z' FROM t WHERE x IN (SELECT y FROM u WHERE z = 5)",
        L"SELECT CASE WHEN a = 1 THEN 'y' END, b = 'z' FROM t WHERE x IN (SELECT y FROM u WHERE z = ?)", {L"5"}},
       // A constant condition, other operators, and texts that are not one plain statement.
+      // A derived table's select list neither, while its condition is.
+      {L"SELECT * FROM (SELECT a = 1, b FROM t WHERE c = 2) q WHERE d = 3",
+       L"SELECT * FROM (SELECT a = 1, b FROM t WHERE c = ?) q WHERE d = ?", {L"2", L"3"}},
       {L"SELECT * FROM t WHERE 1 = 0", nullptr, {}},
       {L"SELECT TOP 5 a FROM t WHERE n LIKE 'a%' AND m BETWEEN 1 AND 2 ORDER BY 1", nullptr, {}},
       {L"SELECT a FROM t WHERE n = ? AND m = 1", nullptr, {}},
