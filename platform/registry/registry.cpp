@@ -117,7 +117,7 @@ bool DataAsText(const Value& v, std::wstring* text) {
   if (v.type != REG_SZ && v.type != REG_EXPAND_SZ && v.type != REG_MULTI_SZ) return false;
   if (v.data.size() % sizeof(wchar_t)) return false;
   text->resize(v.data.size() / sizeof(wchar_t));
-  std::memcpy(text->data(), v.data.data(), v.data.size());
+  if (!v.data.empty()) std::memcpy(text->data(), v.data.data(), v.data.size());
   for (wchar_t c : *text) {
     auto cp = static_cast<std::uint32_t>(c);
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
@@ -177,7 +177,7 @@ bool ParseValue(const std::string& line, Value* v) {
     std::wstring text;
     if (!Unescape(payload, &text)) return false;
     v->data.resize(text.size() * sizeof(wchar_t));
-    std::memcpy(v->data.data(), text.data(), v->data.size());
+    if (!text.empty()) std::memcpy(v->data.data(), text.data(), v->data.size());
   } else if (kind == 'd') {
     std::string num(payload);
     unsigned long long d = std::strtoull(num.c_str(), &end, 10);
