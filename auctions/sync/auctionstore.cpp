@@ -341,6 +341,7 @@ void CreateAuction(AuctionCall& call, LONG userId) {
 void StoreReceivedAuction(CReceiveContext& context, const _RecordsetPtr& row, const _RecordsetPtr& images,
                           const _RecordsetPtr& accountSite, LONG userId, bool checkOnly, bool noImages) {
   AuctionCall call{context, row, images, accountSite, noImages, context.ReceiveLog(CHxLog::jsReceiveAuctions), {}};
+  const CRecordReads reads;
   CLookup lookup;
   if (!FindStoredAuction(call, lookup)) return;
   try {

@@ -173,6 +173,7 @@ void StoreReceivedCustomer(CReceiveContext& context, const _RecordsetPtr& row, c
   CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveCustomers);
   CString step;
   try {
+    const CRecordReads reads;
     CLookup lookup;
     const CString nick = TextOf(Value(row, L"user_name"));
     const LONG userId = LongOr(Value(row, L"user_id"), 0);
@@ -350,6 +351,7 @@ void StoreReceivedTransaction(CReceiveContext& context, const _RecordsetPtr& row
   CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveTransactions);
   CString step;
   try {
+    const CRecordReads reads;
     const Purchase purchase{TextOf(Value(row, L"item_number")), TextOf(Value(row, L"user_name")),
                             LongOr(Value(row, L"user_id"), 0), LongOr(Value(accountSite, L"service_id"), 0)};
     const std::optional<PurchaseToStore> store = AnalysePurchase(purchase, row, log, step);
@@ -392,6 +394,7 @@ void StoreReceivedComment(CReceiveContext& context, const _RecordsetPtr& row, co
   CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveComments);
   CString step;
   try {
+    const CRecordReads reads;
     const _variant_t numberValue = Value(row, L"auction_number");
     const CString number = TextOf(numberValue);
     step = Formatted(kStrSaveComment, IsText(numberValue) ? number.GetString() : CHxResString(kStrUnknownNumber).Text().GetString());

@@ -66,6 +66,17 @@ CString Formatted(UINT id, const Args&... args) {
   return text;
 }
 
+// The reads of one received record on the product connection, from its lookups to its save,
+// made together (platform::ado::ReadGroup): they see one state of the database, and the save's
+// transaction takes the write lock when it would without them.
+class CRecordReads {
+ public:
+  CRecordReads() : m_group(CHxInstance::GetConnection()) {}
+
+ private:
+  platform::ado::ReadGroup m_group;
+};
+
 // The lookup recordset of a store's call: client-side, static and read-only on the product
 // connection; opening closes what it held before.
 class CLookup {

@@ -31,6 +31,7 @@
 // codes. Database failures also fill the connection's Errors collection, and their error
 // information answers IErrorRecords.
 #include <functional>
+#include <memory>
 #include <type_traits>
 
 #include "platform/ado/ado_enums.h"
@@ -788,6 +789,23 @@ void SetTransactionEndHandler(_Connection* connection, std::function<void()> han
 // each; true when it began one. EndRead ends what BeginRead began, as CommitTrans would.
 bool BeginRead(_Connection* connection);
 void EndRead(_Connection* connection);
+// Reads that belong together, such as the lookups a record's store makes before it saves, for as
+// long as the object lives. On SQLite, where a statement outside a transaction locks the file for
+// itself, they share one read transaction, begun at the first read; a statement that writes, a
+// transaction begun or the group's end ends it first, so the write lock is taken exactly when it
+// would have been without the group. PostgreSQL's statements are left as they are. Groups nest;
+// a connection that is not an open one of this library is left alone.
+class Database;
+class ReadGroup {
+ public:
+  explicit ReadGroup(_Connection* connection);
+  ~ReadGroup();
+  ReadGroup(const ReadGroup&) = delete;
+  ReadGroup& operator=(const ReadGroup&) = delete;
+
+ private:
+  std::weak_ptr<Database> db_;  // the database the group was opened on (a reopened connection has another)
+};
 // Every program that includes this header uses the library, so its classes are registered
 // before main (and the library is never dropped by the linker).
 inline const bool kAdoClassesRegistered = (RegisterAdoClasses(), true);

@@ -258,4 +258,22 @@ void EndRead(_Connection* connection) {
   if (connection) connection->raw_CommitTrans();
 }
 
+ReadGroup::ReadGroup(_Connection* connection) {
+  ConnectionImpl* impl = ConnectionImpl::From(connection);
+  std::shared_ptr<Database> db = impl ? impl->Db() : nullptr;
+  if (!db) return;
+  db->BeginReadGroup();
+  db_ = db;
+}
+
+ReadGroup::~ReadGroup() {
+  std::shared_ptr<Database> db = db_.lock();
+  if (!db) return;
+  try {
+    db->EndReadGroup();
+  } catch (...) {
+    // Ending a read loses nothing; a transaction left open shows at the next one begun.
+  }
+}
+
 }  // namespace platform::ado

@@ -304,6 +304,7 @@ namespace {
 }  // namespace
 
 void Database::Begin(bool deferred) {
+  CloseReadGroup();
   Control(depth_ == 0 ? std::string(BeginStatement(deferred)) : "SAVEPOINT vx_" + std::to_string(depth_));
   ++depth_;
 }
@@ -324,6 +325,34 @@ void Database::Rollback() {
     std::string sp = "vx_" + std::to_string(depth_);
     Control("ROLLBACK TO " + sp);
     Control("RELEASE " + sp);
+  }
+}
+
+void Database::EndReadGroup() {
+  if (readGroups_ > 0 && --readGroups_ == 0) CloseReadGroup();
+}
+
+void Database::BeforeGroupedStatement(bool reads) {
+  if (!reads) {
+    CloseReadGroup();
+  } else if (!groupOpen_ && readGroups_ > 0 && depth_ == 0) {
+    Control(BeginStatement(true));
+    groupOpen_ = true;
+  }
+}
+
+void Database::CloseReadGroup() {
+  if (!groupOpen_) return;
+  groupOpen_ = false;
+  // A read transaction has nothing to keep: should its commit be refused, it is rolled back.
+  try {
+    Control("COMMIT");
+  } catch (const DbException&) {
+    try {
+      Control("ROLLBACK");
+    } catch (const DbException&) {
+      // Still open: the next transaction begun reports it.
+    }
   }
 }
 

@@ -168,6 +168,14 @@ class Database {
   void Rollback();
   int TransactionDepth() const { return depth_; }
 
+  // Reads that belong together (see ReadGroup in ado.h). While at least one group is open and
+  // no transaction is, an engine that pays for each statement's own read transaction runs its
+  // reads in one, begun at the first read; a statement that writes, a transaction begun or the
+  // end of the last group ends it first. An engine that does not call BeforeStatement ignores
+  // groups.
+  void BeginReadGroup() { ++readGroups_; }
+  void EndReadGroup();
+
   // The key given to the row inserted last through this connection by an identity column.
   virtual std::int64_t LastInsertRowId() = 0;
   // The file or URI the database was opened from.
@@ -182,10 +190,21 @@ class Database {
   virtual void Control(const std::string& sql) = 0;
   // The statement that begins the outermost transaction (`deferred`: see Begin).
   virtual const char* BeginStatement(bool deferred) const = 0;
+  // Called by an engine that groups reads before it runs a statement: `reads` when the statement
+  // only reads and answers rows.
+  void BeforeStatement(bool reads) {
+    if (readGroups_ == 0 && !groupOpen_) return;
+    BeforeGroupedStatement(reads);
+  }
 
  private:
+  void BeforeGroupedStatement(bool reads);
+  void CloseReadGroup();
+
   std::string path_;
   int depth_ = 0;
+  int readGroups_ = 0;     // groups open
+  bool groupOpen_ = false;  // the groups' read transaction has begun
 };
 
 // SQL Server's LIKE: % and _ (also * and ? in recordset filters when `adoWildcards`),

@@ -111,6 +111,7 @@ SqliteDatabase::~SqliteDatabase() {
 }
 
 void SqliteDatabase::Exec(const char* sql) {
+  BeforeStatement(false);
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) throw DbException(ErrorFromSqlite(rc, StatementOrigin::Command));
 }
@@ -615,6 +616,8 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
     catalogue_.reset();
     ++schemaChanges_;
   }
+  // Outside a transaction, each statement would lock the file for itself.
+  BeforeStatement(sqlite3_stmt_readonly(stmt) && sqlite3_column_count(stmt) > 0);
   // The first step comes before the columns are described: a statement prepared before a
   // schema change is prepared again inside it, and only then has its present columns.
   int rc = StepOrRaise(stmt, origin, *this);
@@ -771,6 +774,7 @@ sqlite3_stmt* SqliteDatabase::PrepareNative(const std::string& sql, StatementOri
 
 std::int64_t SqliteDatabase::ExecuteNative(const std::string& sql, const std::vector<Value>& params,
                                      StatementOrigin origin) {
+  BeforeStatement(false);  // before the statement is taken: ending a read group may empty the cache
   sqlite3_stmt* stmt = PrepareNative(sql, origin);
   if (bound_.size() < params.size()) bound_.resize(params.size());
   try {

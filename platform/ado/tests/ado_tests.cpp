@@ -12,6 +12,7 @@
 #include "platform/ado/ado.h"
 #include "platform/base/utf8.h"
 #include "testing/support/temp_folder.h"
+#include "testing/support/test_database.h"
 #include "platform/registry/registry.h"
 
 namespace {
@@ -726,6 +727,67 @@ TEST_F(AdoTest, AReadOfSeveralStatementsSeesOneStateAndLetsOthersWrite) {
   EXPECT_FALSE(platform::ado::BeginRead(conn_));
   conn_->CommitTrans();
   EXPECT_FALSE(platform::ado::BeginRead(nullptr));
+  platform::ado::SetTransactionEndHandler(conn_, {});
+}
+
+TEST_F(AdoTest, AGroupOfReadsSharesOneStateUntilAWriteATransactionOrItsEnd) {
+  // SQLite's group reads in one read transaction; PostgreSQL's statements each see the latest
+  // commit, as without a group.
+  const bool grouped = !testdb::OnPostgres();
+  int ended = 0;
+  platform::ado::SetTransactionEndHandler(conn_, [&] { ++ended; });
+  _ConnectionPtr other(__uuidof(Connection));
+  other->Open((L"Data Source=" + source_ + L";Busy Timeout=0").c_str());
+  auto otherSets = [&](const wchar_t* sql) {
+    return HrOf([&] { other->Execute(sql, nullptr, adCmdText | adExecuteNoRecords); });
+  };
+  {
+    platform::ado::ReadGroup group(conn_);
+    EXPECT_EQ(platform::ado::TransactionDepth(conn_), 0);  // no transaction of the caller's
+    EXPECT_EQ(Count(L"au_Qty = 3"), 1);
+    // No write lock is held: another connection writes at once; the group still reads its state.
+    EXPECT_EQ(otherSets(L"UPDATE au__Auction SET au_Qty = 3 WHERE au_Number = 'A2'"), S_OK);
+    EXPECT_EQ(Count(L"au_Qty = 3"), grouped ? 1 : 2);
+    // A write of its own ends the group's reading first: it is not refused for its old state,
+    // and what follows sees the other's commit.
+    conn_->Execute(L"UPDATE au__Auction SET au_Qty = 4 WHERE au_Number = 'A3'", nullptr, adCmdText | adExecuteNoRecords);
+    EXPECT_EQ(Count(L"au_Qty = 3"), 2);
+    EXPECT_EQ(otherSets(L"UPDATE au__Auction SET au_Qty = 3 WHERE au_Number = 'A3'"), S_OK);
+    EXPECT_EQ(Count(L"au_Qty = 3"), grouped ? 2 : 3);
+    {
+      platform::ado::ReadGroup inner(conn_);
+      EXPECT_EQ(Count(L"au_Qty = 3"), grouped ? 2 : 3);
+    }  // the outer group goes on
+    EXPECT_EQ(Count(L"au_Qty = 3"), grouped ? 2 : 3);
+    // So does a row written back by a recordset.
+    _RecordsetPtr rs = OpenClient(L"SELECT au_Id, au_Qty FROM au__Auction WHERE au_Number = 'A2'");
+    EXPECT_EQ(otherSets(L"UPDATE au__Auction SET au_Title = 'Stamp' WHERE au_Number = 'A2'"), S_OK);
+    rs->Fields->Item[L"au_Qty"]->Value = 2L;
+    rs->UpdateBatch(adAffectAll);
+    EXPECT_EQ(Count(L"au_Qty = 3"), 2);
+    EXPECT_EQ(otherSets(L"UPDATE au__Auction SET au_Qty = 3 WHERE au_Number = 'A2'"), S_OK);
+    // A transaction begun ends it too and is the caller's own, with its write lock from its start.
+    conn_->BeginTrans();
+    EXPECT_EQ(platform::ado::TransactionDepth(conn_), 1);
+    EXPECT_EQ(Count(L"au_Qty = 3"), 3);
+    if (grouped) {
+      EXPECT_NE(otherSets(L"UPDATE au__Auction SET au_Qty = 5"), S_OK);
+    }
+    conn_->Execute(L"UPDATE au__Auction SET au_Qty = 6 WHERE au_Number = 'A1'", nullptr, adCmdText | adExecuteNoRecords);
+    conn_->CommitTrans();
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(Count(L"au_Qty = 6"), 1);
+    EXPECT_EQ(otherSets(L"UPDATE au__Auction SET au_Qty = 6"), S_OK);
+    EXPECT_EQ(Count(L"au_Qty = 6"), grouped ? 1 : 3);
+  }
+  // Its end: the others' commits show, and no transaction of the caller's was begun or ended.
+  EXPECT_EQ(Count(L"au_Qty = 6"), 3);
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(platform::ado::TransactionDepth(conn_), 0);
+  conn_->BeginTrans();
+  conn_->CommitTrans();
+  EXPECT_EQ(ended, 2);
+  { platform::ado::ReadGroup none(nullptr); }
   platform::ado::SetTransactionEndHandler(conn_, {});
 }
 
