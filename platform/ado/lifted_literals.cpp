@@ -6,12 +6,18 @@
 namespace platform::ado {
 namespace {
 
-bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-bool IsWordStart(wchar_t c) {
-  return IsAsciiLetter(c) || c == L'_' || c == L'@' || c == L'#' || (c >= 128 && std::iswalpha(c));
+using namespace std::string_view_literals;
+
+inline bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
+inline bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+inline bool IsWordStart(wchar_t c) {
+  if (c < 128) return IsAsciiLetter(c) || c == L'_' || c == L'@' || c == L'#';
+  return std::iswalpha(c);
 }
-bool IsWordChar(wchar_t c) { return IsWordStart(c) || IsDigit(c) || c == L'$' || (c >= 128 && std::iswalnum(c)); }
+inline bool IsWordChar(wchar_t c) {
+  if (c < 128) return IsAsciiLetter(c) || IsDigit(c) || c == L'_' || c == L'@' || c == L'#' || c == L'$';
+  return std::iswalnum(c);
+}
 bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f' || c == L'\v'; }
 
 bool SameWord(std::wstring_view a, std::wstring_view b) {
@@ -40,16 +46,19 @@ enum class Last { None, Compare, Literal, Other };
 
 bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
   key.clear();
+  key.reserve(sql.size());
   values.clear();
   const std::size_t n = sql.size();
   std::size_t i = 0;
   bool first = true;          // before the statement's first word
   // For each depth of parentheses, whether it is between a SELECT and its FROM: a select list,
   // the statement's own or a subquery's.
-  std::vector<bool> selectList(1, false);
+  // Deeper nesting than it holds is left as written.
+  constexpr std::size_t kDepths = 64;
+  bool selectList[kDepths] = {};
   std::size_t depth = 0;
   auto inSelectList = [&] {
-    for (std::size_t d = 0; d <= depth && d < selectList.size(); ++d)
+    for (std::size_t d = 0; d <= depth; ++d)
       if (selectList[d]) return true;
     return false;
   };
@@ -124,12 +133,12 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       std::size_t end = i;
       while (end < n && IsWordChar(sql[end])) ++end;
       const std::wstring_view word = sql.substr(i, end - i);
-      if (first && !SameWord(word, L"SELECT") && !SameWord(word, L"INSERT") && !SameWord(word, L"UPDATE") &&
-          !SameWord(word, L"DELETE"))
+      if (first && !SameWord(word, L"SELECT"sv) && !SameWord(word, L"INSERT"sv) && !SameWord(word, L"UPDATE"sv) &&
+          !SameWord(word, L"DELETE"sv))
         return false;
       first = false;
-      if (SameWord(word, L"SELECT")) selectList[depth] = true;
-      else if (SameWord(word, L"FROM")) selectList[depth] = false;
+      if (SameWord(word, L"SELECT"sv)) selectList[depth] = true;
+      else if (SameWord(word, L"FROM"sv)) selectList[depth] = false;
       i = end;
       last = Last::Other;
       continue;
@@ -143,8 +152,7 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       continue;
     }
     if (c == L'(') {
-      ++depth;
-      selectList.resize(std::max(selectList.size(), depth + 1));
+      if (++depth == kDepths) return false;
       selectList[depth] = false;
     }
     if (c == L')') {
