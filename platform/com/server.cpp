@@ -42,10 +42,12 @@ std::wstring GuidText(REFGUID g) {
 
 // The default (or named) string value of HKCR\<sub>; empty when missing.
 std::wstring ReadClassesText(const std::wstring& sub, const wchar_t* value = nullptr) {
-  DWORD cb = 0;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, sub.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &cb) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
+  // Most texts (class ids, ProgIDs, paths) fit a small buffer: one read.
+  wchar_t small[128];
+  DWORD cb = sizeof small;
+  LSTATUS st = RegGetValueW(HKEY_CLASSES_ROOT, sub.c_str(), value, RRF_RT_REG_SZ, nullptr, small, &cb);
+  if (st == ERROR_SUCCESS) return std::wstring(small);
+  if (st != ERROR_MORE_DATA) return std::wstring();
   std::vector<wchar_t> buf(cb / sizeof(wchar_t) + 1);
   cb = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
   if (RegGetValueW(HKEY_CLASSES_ROOT, sub.c_str(), value, RRF_RT_REG_SZ, nullptr, buf.data(), &cb) != ERROR_SUCCESS) {

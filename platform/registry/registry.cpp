@@ -327,6 +327,9 @@ class Store {
     std::lock_guard lock(mutex);
     EnsureConfigured();
     if (memory_) return f(*tree_);
+    // A save replaces the file whole (a rename): while the file is the one read last, the copy in
+    // memory is its contents, without taking the lock.
+    if (loaded_ && SignatureOf(file_) == sig_) return f(*tree_);
     FileLock fl(this, LOCK_SH);
     Refresh(false);
     return f(*tree_);
