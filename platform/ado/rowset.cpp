@@ -229,15 +229,16 @@ RowView::List& RowView::Mutable() {
 }
 
 namespace {
-// What Current() gives for a row of a packed store: read, unchanged, shown.
-const Row& PackedRowStandIn() {
-  static const Row row = [] {
-    Row r;
-    r.packed = true;
-    return r;
-  }();
-  return row;
+// The original value of each field of a row added and not yet written.
+const Value& NullValue() {
+  static const Value null = Value::Null();
+  return null;
 }
+
+// What Current() gives for a row of a packed store: read, unchanged, shown. Made before any
+// code runs, so that reaching it costs no check.
+constinit const Row kPackedRowStandIn{{}, {}, {}, RowStatus::Unchanged, false, true};
+const Row& PackedRowStandIn() { return kPackedRowStandIn; }
 }  // namespace
 
 const std::vector<Value>& Rowset::ValuesOf(const Row& row, std::size_t index) const {
@@ -272,10 +273,6 @@ void Rowset::SetOptimize(int field, bool on) {
   MutableField(field).optimize = on;
   if (on) store_->IndexOf(field);
   else store_->DropIndex(field);
-}
-
-void Rowset::Check(bool cond, HRESULT hr, const wchar_t* text) const {
-  if (!cond) ThrowAdo(hr, text);
 }
 
 bool Rowset::Visible(const Row& row, std::size_t index, std::vector<Value>& scratch) const {
@@ -448,7 +445,11 @@ const Value& Rowset::Get(int field) const {
 
 const Value& Rowset::Original(int field) const {
   const Row* r = Current();
-  if (r->original.empty()) return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+  if (r->original.empty()) {
+    // A row added and not yet written had no values before: each is NULL.
+    if (r->status == RowStatus::New) return NullValue();
+    return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+  }
   return r->original[static_cast<std::size_t>(field)];
 }
 
@@ -513,7 +514,6 @@ void Rowset::AddNew() {
   std::size_t n = store_->fields.size();
   Row& row = store_->Append();
   row.values.assign(n, Value::Null());
-  row.original.assign(n, Value::Null());
   row.changed.assign(n, false);
   row.status = RowStatus::New;
   std::size_t index = store_->Size() - 1;

@@ -14,6 +14,8 @@
 
 namespace platform::ado {
 
+[[noreturn]] void ThrowAdo(HRESULT hr, std::wstring description);
+
 struct FieldDef {
   std::wstring name;
   LONG type = 0;
@@ -31,7 +33,7 @@ enum class RowStatus { Unchanged, New, Modified, Deleted };
 
 struct Row {
   std::vector<Value> values;
-  std::vector<Value> original;  // values as read (or as last written back)
+  std::vector<Value> original;  // values as read (or as last written back); empty while unchanged, and for a new row (NULLs)
   std::vector<char> changed;  // per field: set by an edit
   RowStatus status = RowStatus::Unchanged;
   bool dead = false;  // gone: a new row deleted before it was written, or a written deletion
@@ -281,7 +283,9 @@ class Rowset {
   Row* MutableCurrent();
   Row& CurrentForEdit();
   void EndEditIfAny();
-  void Check(bool cond, HRESULT hr, const wchar_t* text) const;
+  void Check(bool cond, HRESULT hr, const wchar_t* text) const {
+    if (!cond) [[unlikely]] ThrowAdo(hr, text);
+  }
   // Whether row `index` (`row` is it or the packed stand-in) is in the view.
   bool Visible(const Row& row, std::size_t index, std::vector<Value>& scratch) const;
   // The values of row `index` (`row` is Current()), decoded when it is still packed.
@@ -317,7 +321,5 @@ class Rowset {
   std::vector<char> editChangedBackup_;
   RowStatus editStatusBackup_ = RowStatus::Unchanged;
 };
-
-[[noreturn]] void ThrowAdo(HRESULT hr, std::wstring description);
 
 }  // namespace platform::ado
