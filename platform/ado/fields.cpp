@@ -202,7 +202,7 @@ class FieldsImpl final : public ComObject<::Fields> {
         ThrowAdo(adErrInvalidArgument,
                  L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
       FieldDef f;
-      f.name = n;
+      f.name = std::move(n);
       f.type = type;
       LONG natural = 0;
       switch (KindOfType(type)) {
