@@ -73,7 +73,7 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   return rs;
 }
 
-Row& RowStore::At(std::size_t i) {
+Row& RowStore::MakeAt(std::size_t i) {
   if (rows.size() < Size()) rows.resize(Size());
   std::unique_ptr<Row>& slot = rows[i];
   if (!slot) {
@@ -235,20 +235,17 @@ const Value& NullValue() {
   return null;
 }
 
-// What Current() gives for a row of a packed store: read, unchanged, shown. Made before any
-// code runs, so that reaching it costs no check.
-constinit const Row kPackedRowStandIn{{}, {}, {}, RowStatus::Unchanged, false, true};
-const Row& PackedRowStandIn() { return kPackedRowStandIn; }
 }  // namespace
 
-const std::vector<Value>& Rowset::ValuesOf(const Row& row, std::size_t index) const {
-  if (!row.packed) return row.values;  // an object of its own
-  if (decodedRow_ != index) {
-    decodedRow_ = static_cast<std::size_t>(-1);
-    store_->packed.Decode(index, store_->fields.size(), decoded_);
-    decodedRow_ = index;
-  }
-  return decoded_;
+// Made before any code runs, so that reaching it costs no check.
+constinit const Row Rowset::kPackedStandIn{{}, {}, {}, RowStatus::Unchanged, false, true};
+
+void Rowset::NoCurrent() { ThrowAdo(adErrNoCurrentRecord, kNoCurrent); }
+
+void Rowset::DecodeRow(std::size_t index) const {
+  decodedRow_ = static_cast<std::size_t>(-1);
+  store_->packed.Decode(index, store_->fields.size(), decoded_);
+  decodedRow_ = index;
 }
 
 std::shared_ptr<Rowset> Rowset::Fabricate(std::vector<FieldDef> fields) {
@@ -301,19 +298,19 @@ void Rowset::Rebuild(bool keepCurrent) {
     view_ = store_->LiveRows();
   } else if (store_->rows.empty() && filter_.Empty()) {
     // Every row is packed and unchanged: all are shown or none.
-    if (Visible(PackedRowStandIn(), 0, decoded_))
+    if (Visible(kPackedStandIn, 0, decoded_))
       for (std::size_t i = 0; i < n; ++i) view_.PushBack(i);
   } else if (filterGroup_ == adFilterNone && store_->Candidates(filter_, candidates)) {
     std::vector<Value> scratch;
     for (std::size_t i : candidates) {
       const Row* row = store_->Find(i);
-      if (Visible(row ? *row : PackedRowStandIn(), i, scratch)) view_.PushBack(i);
+      if (Visible(row ? *row : kPackedStandIn, i, scratch)) view_.PushBack(i);
     }
   } else {
     std::vector<Value> scratch;
     for (std::size_t i = 0; i < n; ++i) {
       const Row* row = store_->Find(i);
-      if (Visible(row ? *row : PackedRowStandIn(), i, scratch)) view_.PushBack(i);
+      if (Visible(row ? *row : kPackedStandIn, i, scratch)) view_.PushBack(i);
     }
   }
   if (!sort_.empty()) {
@@ -424,23 +421,9 @@ void Rowset::SetBookmark(double bm) {
   pos_ = found;
 }
 
-const Row* Rowset::Current() const {
-  Check(!currentDeleted_ && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size(), adErrNoCurrentRecord,
-        kNoCurrent);
-  const Row* r = store_->Find(view_[static_cast<std::size_t>(pos_)]);
-  if (!r) return &PackedRowStandIn();
-  Check(!r->dead && r->status != RowStatus::Deleted, adErrNoCurrentRecord, kNoCurrent);
-  return r;
-}
-
 Row* Rowset::MutableCurrent() {
   Current();  // raises when there is no current row
   return &store_->At(view_[static_cast<std::size_t>(pos_)]);
-}
-
-const Value& Rowset::Get(int field) const {
-  const Row* r = Current();
-  return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
 }
 
 const Value& Rowset::Original(int field) const {
@@ -614,7 +597,7 @@ void Rowset::Delete(LONG affect) {
   long newPos = 0;
   for (std::size_t k = 0; k < view_.size(); ++k) {
     const Row* found = store_->Find(view_[k]);
-    const Row& r = found ? *found : PackedRowStandIn();
+    const Row& r = found ? *found : kPackedStandIn;
     bool gone = r.dead || (r.status == RowStatus::Deleted && filterGroup_ == adFilterNone);
     if (static_cast<long>(k) < pos_ && !gone) ++newPos;
     if (view_[k] == current && static_cast<long>(k) == pos_) currentGone = gone;
