@@ -82,13 +82,9 @@ void ToVariant(const Cell& v, VARIANT* target) {
   }
 }
 
-Cell FromVariant(const VARIANT& in) {
-  _variant_t holder;
-  const VARIANT* v = &in;
-  if (in.vt & VT_BYREF) {
-    if (FAILED(VariantCopyInd(&holder, &in))) ThrowAdo(DISP_E_TYPEMISMATCH, L"Type mismatch.");
-    v = &holder;
-  }
+namespace {
+// The value of a VARIANT that holds no reference.
+Cell FromDirectVariant(const VARIANT* v) {
   switch (v->vt) {
     case VT_EMPTY: return Cell();
     case VT_ERROR: return v->scode == DISP_E_PARAMNOTFOUND ? Cell() : Cell::Int(VKind::I4, v->scode);
@@ -129,6 +125,14 @@ Cell FromVariant(const VARIANT& in) {
     default:
       ThrowAdo(DISP_E_TYPEMISMATCH, L"Type mismatch: this value cannot be stored in a field.");
   }
+}
+}  // namespace
+
+Cell FromVariant(const VARIANT& in) {
+  if (!(in.vt & VT_BYREF)) return FromDirectVariant(&in);
+  _variant_t holder;
+  if (FAILED(VariantCopyInd(&holder, &in))) ThrowAdo(DISP_E_TYPEMISMATCH, L"Type mismatch.");
+  return FromDirectVariant(&holder);
 }
 
 void RaiseDbError(const DbError& error, REFIID iid, ConnectionImpl* conn) {

@@ -179,7 +179,7 @@ class FieldsImpl final : public ComObject<::Fields> {
       const auto& defs = core_->Defs();
       std::size_t i;
       if (index.vt == VT_BSTR) {  // the common case, without building a Cell
-        int k = core_->FieldIndex(BstrText(index.bstrVal));
+        int k = core_->FieldIndex(index.bstrVal ? std::wstring_view(index.bstrVal) : std::wstring_view());
         if (k < 0)
           ThrowAdo(adErrItemNotFound,
                    L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
@@ -202,7 +202,7 @@ class FieldsImpl final : public ComObject<::Fields> {
         ThrowAdo(adErrInvalidArgument,
                  L"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.");
       FieldDef f;
-      f.name = n;
+      f.name = std::move(n);
       f.type = type;
       LONG natural = 0;
       switch (KindOfType(type)) {

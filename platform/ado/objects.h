@@ -9,6 +9,10 @@
 
 namespace platform::ado {
 
+[[noreturn]] inline void Closed() {
+  ThrowAdo(adErrObjectClosed, L"Operation is not allowed when the object is closed.");
+}
+
 class ConnectionImpl final : public ComObject<::_Connection> {
  public:
   ConnectionImpl();
@@ -72,7 +76,10 @@ class RecordsetCore : public std::enable_shared_from_this<RecordsetCore> {
   _ConnectionPtr conn;
 
   bool IsOpen() const { return rowset != nullptr; }
-  Rowset& Open();
+  Rowset& Open() {
+    if (!rowset) [[unlikely]] Closed();
+    return *rowset;
+  }
   const std::vector<FieldDef>& Defs() const;
   const FieldDef& Def(int i) const;
   FieldDef& MutableDef(int i);
@@ -83,7 +90,8 @@ class RecordsetCore : public std::enable_shared_from_this<RecordsetCore> {
   ::Field* FieldObject(int i);  // a new reference
   void ResetFieldObjects();
   void Shutdown();
-  ConnectionImpl* Conn() const;
+  // The connection's object (null when the recordset has none, as a disconnected one).
+  ConnectionImpl* Conn() const { return conn ? ConnectionImpl::From(conn.GetInterfacePtr()) : nullptr; }
 
  private:
   std::vector<::Field*> fieldObjects_;

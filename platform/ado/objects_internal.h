@@ -18,10 +18,6 @@ namespace platform::ado {
 
 // ---- helpers ------------------------------------------------------------------------------
 
-[[noreturn]] inline void Closed() {
-  ThrowAdo(adErrObjectClosed, L"Operation is not allowed when the object is closed.");
-}
-
 inline HRESULT PutBstr(BSTR* out, std::wstring_view s) {
   if (!out) return E_POINTER;
   *out = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));

@@ -11,11 +11,6 @@ RecordsetCore::~RecordsetCore() {
     if (f) f->Release();
 }
 
-Rowset& RecordsetCore::Open() {
-  if (!rowset) Closed();
-  return *rowset;
-}
-
 const std::vector<FieldDef>& RecordsetCore::Defs() const { return rowset ? rowset->Fields() : pending; }
 
 const FieldDef& RecordsetCore::Def(int i) const {
@@ -44,6 +39,7 @@ int RecordsetCore::FieldIndex(std::wstring_view name) const {
 }
 
 void RecordsetCore::AppendPending(FieldDef f) {
+  if (pending.empty()) pending.reserve(8);  // room for the usual few without moving them
   pending.push_back(std::move(f));
   ResetFieldObjects();
 }
@@ -77,8 +73,6 @@ void RecordsetCore::Shutdown() {
   rowset.reset();
   conn = nullptr;
 }
-
-ConnectionImpl* RecordsetCore::Conn() const { return ConnectionImpl::From(conn.GetInterfacePtr()); }
 
 // ---- Recordset ----------------------------------------------------------------------------
 
@@ -476,7 +470,10 @@ STDMETHODIMP RecordsetImpl::raw_Open(VARIANT source, VARIANT activeConnection, C
     if (text.empty() && (!conn || !core_->pending.empty())) {
       if (core_->pending.empty())
         ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
-      auto rs = Rowset::Fabricate(core_->pending);
+      // Once open, the fields are the rowset's (the pending list is read again only after Close,
+      // which empties it).
+      auto rs = Rowset::Fabricate(std::move(core_->pending));
+      core_->pending.clear();
       rs->lock = ModeOf(lockType_, true);
       core_->ResetFieldObjects();
       core_->rowset = std::move(rs);

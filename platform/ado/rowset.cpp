@@ -73,7 +73,7 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   return rs;
 }
 
-Row& RowStore::At(std::size_t i) {
+Row& RowStore::MakeAt(std::size_t i) {
   if (rows.size() < Size()) rows.resize(Size());
   std::unique_ptr<Row>& slot = rows[i];
   if (!slot) {
@@ -229,25 +229,23 @@ RowView::List& RowView::Mutable() {
 }
 
 namespace {
-// What Current() gives for a row of a packed store: read, unchanged, shown.
-const Row& PackedRowStandIn() {
-  static const Row row = [] {
-    Row r;
-    r.packed = true;
-    return r;
-  }();
-  return row;
+// The original value of each field of a row added and not yet written.
+const Value& NullValue() {
+  static const Value null = Value::Null();
+  return null;
 }
+
 }  // namespace
 
-const std::vector<Value>& Rowset::ValuesOf(const Row& row, std::size_t index) const {
-  if (!row.packed) return row.values;  // an object of its own
-  if (decodedRow_ != index) {
-    decodedRow_ = static_cast<std::size_t>(-1);
-    store_->packed.Decode(index, store_->fields.size(), decoded_);
-    decodedRow_ = index;
-  }
-  return decoded_;
+// Made before any code runs, so that reaching it costs no check.
+constinit const Row Rowset::kPackedStandIn{{}, {}, {}, RowStatus::Unchanged, false, true};
+
+void Rowset::NoCurrent() { ThrowAdo(adErrNoCurrentRecord, kNoCurrent); }
+
+void Rowset::DecodeRow(std::size_t index) const {
+  decodedRow_ = static_cast<std::size_t>(-1);
+  store_->packed.Decode(index, store_->fields.size(), decoded_);
+  decodedRow_ = index;
 }
 
 std::shared_ptr<Rowset> Rowset::Fabricate(std::vector<FieldDef> fields) {
@@ -272,10 +270,6 @@ void Rowset::SetOptimize(int field, bool on) {
   MutableField(field).optimize = on;
   if (on) store_->IndexOf(field);
   else store_->DropIndex(field);
-}
-
-void Rowset::Check(bool cond, HRESULT hr, const wchar_t* text) const {
-  if (!cond) ThrowAdo(hr, text);
 }
 
 bool Rowset::Visible(const Row& row, std::size_t index, std::vector<Value>& scratch) const {
@@ -304,19 +298,19 @@ void Rowset::Rebuild(bool keepCurrent) {
     view_ = store_->LiveRows();
   } else if (store_->rows.empty() && filter_.Empty()) {
     // Every row is packed and unchanged: all are shown or none.
-    if (Visible(PackedRowStandIn(), 0, decoded_))
+    if (Visible(kPackedStandIn, 0, decoded_))
       for (std::size_t i = 0; i < n; ++i) view_.PushBack(i);
   } else if (filterGroup_ == adFilterNone && store_->Candidates(filter_, candidates)) {
     std::vector<Value> scratch;
     for (std::size_t i : candidates) {
       const Row* row = store_->Find(i);
-      if (Visible(row ? *row : PackedRowStandIn(), i, scratch)) view_.PushBack(i);
+      if (Visible(row ? *row : kPackedStandIn, i, scratch)) view_.PushBack(i);
     }
   } else {
     std::vector<Value> scratch;
     for (std::size_t i = 0; i < n; ++i) {
       const Row* row = store_->Find(i);
-      if (Visible(row ? *row : PackedRowStandIn(), i, scratch)) view_.PushBack(i);
+      if (Visible(row ? *row : kPackedStandIn, i, scratch)) view_.PushBack(i);
     }
   }
   if (!sort_.empty()) {
@@ -427,28 +421,18 @@ void Rowset::SetBookmark(double bm) {
   pos_ = found;
 }
 
-const Row* Rowset::Current() const {
-  Check(!currentDeleted_ && pos_ >= 0 && static_cast<std::size_t>(pos_) < view_.size(), adErrNoCurrentRecord,
-        kNoCurrent);
-  const Row* r = store_->Find(view_[static_cast<std::size_t>(pos_)]);
-  if (!r) return &PackedRowStandIn();
-  Check(!r->dead && r->status != RowStatus::Deleted, adErrNoCurrentRecord, kNoCurrent);
-  return r;
-}
-
 Row* Rowset::MutableCurrent() {
   Current();  // raises when there is no current row
   return &store_->At(view_[static_cast<std::size_t>(pos_)]);
 }
 
-const Value& Rowset::Get(int field) const {
-  const Row* r = Current();
-  return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
-}
-
 const Value& Rowset::Original(int field) const {
   const Row* r = Current();
-  if (r->original.empty()) return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+  if (r->original.empty()) {
+    // A row added and not yet written had no values before: each is NULL.
+    if (r->status == RowStatus::New) return NullValue();
+    return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+  }
   return r->original[static_cast<std::size_t>(field)];
 }
 
@@ -513,7 +497,6 @@ void Rowset::AddNew() {
   std::size_t n = store_->fields.size();
   Row& row = store_->Append();
   row.values.assign(n, Value::Null());
-  row.original.assign(n, Value::Null());
   row.changed.assign(n, false);
   row.status = RowStatus::New;
   std::size_t index = store_->Size() - 1;
@@ -614,7 +597,7 @@ void Rowset::Delete(LONG affect) {
   long newPos = 0;
   for (std::size_t k = 0; k < view_.size(); ++k) {
     const Row* found = store_->Find(view_[k]);
-    const Row& r = found ? *found : PackedRowStandIn();
+    const Row& r = found ? *found : kPackedStandIn;
     bool gone = r.dead || (r.status == RowStatus::Deleted && filterGroup_ == adFilterNone);
     if (static_cast<long>(k) < pos_ && !gone) ++newPos;
     if (view_[k] == current && static_cast<long>(k) == pos_) currentGone = gone;

@@ -14,6 +14,8 @@
 
 namespace platform::ado {
 
+[[noreturn]] void ThrowAdo(HRESULT hr, std::wstring description);
+
 struct FieldDef {
   std::wstring name;
   LONG type = 0;
@@ -31,7 +33,7 @@ enum class RowStatus { Unchanged, New, Modified, Deleted };
 
 struct Row {
   std::vector<Value> values;
-  std::vector<Value> original;  // values as read (or as last written back)
+  std::vector<Value> original;  // values as read (or as last written back); empty while unchanged, and for a new row (NULLs)
   std::vector<char> changed;  // per field: set by an edit
   RowStatus status = RowStatus::Unchanged;
   bool dead = false;  // gone: a new row deleted before it was written, or a written deletion
@@ -119,7 +121,11 @@ struct RowStore {
   // Row i when it is an object of its own, else null.
   const Row* Find(std::size_t i) const { return i < rows.size() ? rows[i].get() : nullptr; }
   // Row i as an object of its own (made from its packed values when it is not one yet).
-  Row& At(std::size_t i);
+  Row& At(std::size_t i) {
+    if (i < rows.size() && rows.size() >= packed.Count() && rows[i]) return *rows[i];
+    return MakeAt(i);
+  }
+  Row& MakeAt(std::size_t i);
   // A new row after the others.
   Row& Append();
   // Every row an object of its own.
@@ -245,7 +251,10 @@ class Rowset {
   void SetBookmark(double bm);
 
   // Current row values.
-  const Value& Get(int field) const;
+  const Value& Get(int field) const {
+    const Row* r = Current();
+    return ValuesOf(*r, view_[static_cast<std::size_t>(pos_)])[static_cast<std::size_t>(field)];
+  }
   const Value& Original(int field) const;
   void Put(int field, Value v);
   RowStatus CurrentStatus() const;
@@ -276,16 +285,34 @@ class Rowset {
  private:
   void Rebuild(bool keepCurrent);
   // The current row; while the store is packed, a stand-in that says so (ValuesOf decodes it).
-  const Row* Current() const;
+  const Row* Current() const {
+    if (currentDeleted_ || pos_ < 0 || static_cast<std::size_t>(pos_) >= view_.size()) [[unlikely]]
+      NoCurrent();
+    const Row* r = store_->Find(view_[static_cast<std::size_t>(pos_)]);
+    if (!r) return &kPackedStandIn;
+    if (r->dead || r->status == RowStatus::Deleted) [[unlikely]]
+      NoCurrent();
+    return r;
+  }
+  [[noreturn]] static void NoCurrent();
+  // What Current() gives for a row of a packed store: read, unchanged, shown.
+  static const Row kPackedStandIn;
   // The current row of the unpacked store.
   Row* MutableCurrent();
   Row& CurrentForEdit();
   void EndEditIfAny();
-  void Check(bool cond, HRESULT hr, const wchar_t* text) const;
+  void Check(bool cond, HRESULT hr, const wchar_t* text) const {
+    if (!cond) [[unlikely]] ThrowAdo(hr, text);
+  }
   // Whether row `index` (`row` is it or the packed stand-in) is in the view.
   bool Visible(const Row& row, std::size_t index, std::vector<Value>& scratch) const;
   // The values of row `index` (`row` is Current()), decoded when it is still packed.
-  const std::vector<Value>& ValuesOf(const Row& row, std::size_t index) const;
+  const std::vector<Value>& ValuesOf(const Row& row, std::size_t index) const {
+    if (!row.packed) return row.values;  // an object of its own
+    if (decodedRow_ != index) DecodeRow(index);
+    return decoded_;
+  }
+  void DecodeRow(std::size_t index) const;  // into decoded_
   // The rows an operation affects; with `everyRow` false, only rows that are objects of their
   // own (the others are unchanged).
   std::vector<std::size_t> Affected(LONG affect, bool everyRow);
@@ -317,7 +344,5 @@ class Rowset {
   std::vector<char> editChangedBackup_;
   RowStatus editStatusBackup_ = RowStatus::Unchanged;
 };
-
-[[noreturn]] void ThrowAdo(HRESULT hr, std::wstring description);
 
 }  // namespace platform::ado

@@ -395,6 +395,12 @@ void PackTyped(sqlite3_stmt* stmt, int col, VKind k, PackedRows& out) {
     case VKind::Cy:
       out.AddNumber(VKind::Cy, static_cast<std::int64_t>(std::llround(sqlite3_value_double(cell) * 10000.0)));
       return;
+    case VKind::Bool:
+      if (st != SQLITE_TEXT) {  // a number (or bytes) as ReadTyped takes it: zero or not
+        out.AddNumber(VKind::Bool, std::int64_t{sqlite3_value_double(cell) != 0 ? 1 : 0});
+        return;
+      }
+      break;
     case VKind::UI1:
     case VKind::I2:
     case VKind::I4:

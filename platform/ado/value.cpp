@@ -317,6 +317,16 @@ bool CoerceToType(Value&& v, LONG adoType, LONG definedSize, Value& out) {
     if (&out != &v) out = std::move(v);
     return true;
   }
+  // An integer for a field of its own kind is taken as it is (a flag as 0 or 1), in place.
+  const VKind k = KindOfType(adoType);
+  if (v.kind == k && v.IsInteger()) {
+    const std::int64_t r = k == VKind::Bool ? (v.i != 0 ? 1 : 0) : v.i;
+    if (k != VKind::Bool && !FitIntFromInt(r, k)) return false;
+    out.kind = k;
+    out.i = r;
+    out.s.clear();
+    return true;
+  }
   return CoerceToType(static_cast<const Value&>(v), adoType, definedSize, out);
 }
 

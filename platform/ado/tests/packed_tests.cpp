@@ -135,6 +135,8 @@ TEST_F(PackedDbTest, PackedResultsHoldTheSameValuesAsReadOneByOne) {
                L"'true', 'x')",
                {Value::Text(std::wstring(L"a\0b", 3))});
   db_->Execute(L"INSERT INTO item (id, added, active) VALUES (4, 20240105, 'maybe')");
+  // Flags stored as other numbers (and as bytes) than 0 and 1.
+  db_->Execute(L"INSERT INTO item (id, active) VALUES (5, 2), (6, 0.0), (7, -0.5), (8, x'01')");
 
   const wchar_t* sql = L"SELECT * FROM item ORDER BY id";
   ExecResult plain = db_->Execute(sql);
@@ -149,7 +151,7 @@ TEST_F(PackedDbTest, PackedResultsHoldTheSameValuesAsReadOneByOne) {
     for (std::size_t c = 0; c < row.size(); ++c)
       EXPECT_TRUE(row[c] == plain.result.rows[r][c]) << "row " << r << " column " << c;
   }
-  EXPECT_EQ(packed.result.packed.Count(), 4u);
+  EXPECT_EQ(packed.result.packed.Count(), 8u);
   packed.result.Truncate(2);
   EXPECT_EQ(packed.result.RowCount(), 2u);
 

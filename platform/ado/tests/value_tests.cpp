@@ -92,6 +92,35 @@ TEST(AdoValues, CoercionFollowsTheFieldType) {
   EXPECT_FALSE(CoerceToType(Value::Text(L"1e400"), adDouble, 8, out));
   EXPECT_TRUE(CoerceToType(Value(), adInteger, 4, out));
   EXPECT_TRUE(out.IsNull());
+  // A value of the field's own kind: kept, a flag made 0 or 1, a number out of the type's range
+  // refused (and the target left as it was), over a text the target held before.
+  struct {
+    Value in;
+    LONG type;
+    bool ok;
+    VKind kind;
+    std::int64_t i;
+  } const sameKind[] = {
+      {Value::Int(VKind::I4, -7), adInteger, true, VKind::I4, -7},
+      {Value::Int(VKind::Bool, 5), adBoolean, true, VKind::Bool, 1},
+      {Value::Int(VKind::Bool, 0), adBoolean, true, VKind::Bool, 0},
+      {Value::Int(VKind::I8, 1LL << 40), adBigInt, true, VKind::I8, 1LL << 40},
+      {Value::Int(VKind::I2, 40000), adSmallInt, false, VKind::Text, 0},
+      {Value::Int(VKind::I4, 1LL << 40), adInteger, false, VKind::Text, 0},
+      {Value::Int(VKind::UI1, 256), adUnsignedTinyInt, false, VKind::Text, 0},
+  };
+  for (const auto& c : sameKind) {
+    Value target = Value::Text(L"held before");
+    Value in = c.in;
+    EXPECT_EQ(CoerceToType(std::move(in), c.type, 0, target), c.ok) << c.type;
+    EXPECT_EQ(target.kind, c.kind) << c.type;
+    if (c.ok) {
+      EXPECT_EQ(target.i, c.i) << c.type;
+      EXPECT_TRUE(target.s.empty()) << c.type;
+    } else {
+      EXPECT_EQ(target.s, L"held before") << c.type;
+    }
+  }
   EXPECT_EQ(CompareValues(Value::Null(), Value::Int(VKind::I4, 0)), -1);
   EXPECT_EQ(CompareValues(Value::Int(VKind::I4, 10), Value::Text(L"9")), 1);
   EXPECT_EQ(CompareValues(Value::Text(L"Ąb"), Value::Text(L"ąB")), 0);
@@ -176,6 +205,16 @@ TEST(AdoRowset, PositionBookmarksAndEditing) {
   rs->AddNew();
   rs->CancelUpdate();
   EXPECT_EQ(rs->RecordCount(), 4);
+  // A row added had no values before: every original is NULL, before and after its update.
+  rs->AddNew();
+  rs->Put(1, Value::Text(L"Ewa"));
+  EXPECT_TRUE(rs->Original(0).IsNull());
+  EXPECT_TRUE(rs->Original(1).IsNull());
+  rs->Update();
+  EXPECT_EQ(rs->CurrentStatus(), RowStatus::New);
+  EXPECT_EQ(rs->Get(1).s, L"Ewa");
+  EXPECT_TRUE(rs->Original(1).IsNull());
+  EXPECT_TRUE(rs->Original(2).IsNull());
   rs->MoveFirst();
   rs->Put(1, Value::Text(L"Ula"));
   rs->MoveNext();  // moving on ends the edit
