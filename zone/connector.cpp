@@ -147,6 +147,11 @@ HRESULT CCoVorlenConnector::Init() {
   s->accept_timeout = seconds(L"AcceptTimeout");
   soap_set_imode(s, SOAP_C_UTFSTRING);
   soap_set_omode(s, SOAP_C_UTFSTRING | SOAP_XML_TREE);
+  // One connection to the service carries the calls one after another instead of a connection
+  // (and a TLS handshake) per call. The transport drops it after a call that failed on the wire
+  // or whose answer was not read to its end, and opens a new one when the service closed it.
+  soap_set_imode(s, SOAP_IO_KEEPALIVE);
+  soap_set_omode(s, SOAP_IO_KEEPALIVE);
 
   // The test log, by the framework's setting; the runtime's message logs stay off.
   _variant_t logSwitch(LONG{0});

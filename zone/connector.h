@@ -3,7 +3,8 @@
 // service. One object owns one binding (one SOAP runtime context with its HTTPS transport);
 // every method checks its arguments, builds the account's credentials and the request from the
 // containers, calls one operation and turns the answer into new containers. Every failure
-// becomes an HRESULT with a COM error description that a user can read.
+// becomes an HRESULT with a COM error description that a user can read. The calls of one object
+// share a kept-alive connection to the service (a new one after a call that failed on the wire).
 //
 // Settings are read once, at construction: profile section StrefaVantor (SendTimeout,
 // ReceiveTimeout, ConnectionTimeout, AcceptTimeout in seconds, default 5; MaxAnswerSize in MB;

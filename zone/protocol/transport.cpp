@@ -309,10 +309,12 @@ int OnDisconnect(struct soap* s) {
   return SOAP_OK;
 }
 
-// A kept-alive request may be used again unless it was closed or asked to close.
+// A kept-alive request may be used again unless it was closed or asked to close, or its last
+// answer failed or was left unread: then the runtime connects anew, and closing the request
+// drops its connection with whatever the service still had to send on it.
 int OnPoll(struct soap* s) {
   State* st = StateOf(s);
-  return st && st->request && !st->policy.DisconnectRequested() ? SOAP_OK : SOAP_EOF;
+  return st && st->request && !st->policy.DisconnectRequested() && st->policy.AnswerComplete() ? SOAP_OK : SOAP_EOF;
 }
 
 int OnCloseSocket(struct soap*, SOAP_SOCKET) { return SOAP_OK; }

@@ -158,6 +158,7 @@ SendResult TransportPolicy::AfterSend(int& counter, bool& again) {
 void TransportPolicy::BeginAnswer() {
   received_ = 0;
   answerStarted_ = false;
+  complete_ = false;
   failure_ = ReceiveFailure::None;
 }
 
@@ -192,7 +193,10 @@ size_t TransportPolicy::Receive(char* buffer, size_t capacity) {
           static_cast<int>(error), Text(error).c_str(), static_cast<unsigned long>(got));
       return Fail(ReceiveFailure::Transport);
     }
-    if (got == 0) break;
+    if (got == 0) {
+      complete_ = true;
+      break;
+    }
     total += got;
     received_ += got;
     if (received_ > limit_) {

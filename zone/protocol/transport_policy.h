@@ -96,6 +96,9 @@ class TransportPolicy {
   // came whole. None when the answer arrived whole.
   ReceiveFailure FinishReceive();
   ReceiveFailure Failure() const { return failure_; }
+  // Whether the answer of the request last sent was read to its end without failing (the
+  // only kind of exchange after which its connection may carry the next request).
+  bool AnswerComplete() const { return complete_; }
 
   DWORD ErrorNumber() const { return errorNumber_; }
   DWORD LastResolvedError() const { return lastResolved_; }
@@ -128,6 +131,7 @@ class TransportPolicy {
   uint64_t limit_ = kDefaultAnswerLimit;
   uint64_t received_ = 0;  // body bytes of the current answer so far
   bool answerStarted_ = false;
+  bool complete_ = false;
   ReceiveFailure failure_ = ReceiveFailure::None;
 };
 

@@ -431,6 +431,11 @@ TEST_F(ConnectorServiceTest, TheRuntimeKeepsNoAnswerAfterAThousandCalls) {
   EXPECT_EQ(s->alist, nullptr);  // nothing decoded is kept
   EXPECT_EQ(s->clist, nullptr);
   EXPECT_EQ(s->fault, nullptr);
+  // The good calls went on the connection of the call before them: at most one connection for
+  // the first call and one after each refused call (the service ends a connection after a fault).
+  connector = nullptr;
+  ASSERT_TRUE(server->WaitUntil([&] { return server->workerThreads() == 0; }));
+  EXPECT_LE(server->connectionsServed(), 501);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -285,10 +285,12 @@ TEST_F(Policy, ReceiveFillsTheBufferAndStopsAtTheEnd) {
   char buf[6];
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 6u);
   EXPECT_EQ(std::string(buf, 6), "abcdef");
+  EXPECT_FALSE(policy.AnswerComplete());  // its end not seen yet
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 4u);
   EXPECT_EQ(std::string(buf, 4), "ghij");
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 0u);
   EXPECT_EQ(policy.Failure(), ReceiveFailure::None);
+  EXPECT_TRUE(policy.AnswerComplete());
   EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::None);
   EXPECT_EQ(Count("wininet 0xc0: frecv, available buffer len = 6\n"), 3);
   EXPECT_EQ(Count("wininet 0xc0: recv, received 4 bytes\n"), 1);
@@ -307,6 +309,7 @@ TEST_F(Policy, ABrokenTransferHandsNothingMore) {
   EXPECT_EQ(policy.ErrorNumber(), static_cast<DWORD>(ERROR_INTERNET_CONNECTION_RESET));
   EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::Transport);
   EXPECT_EQ(exchange.body.front(), "never");
+  EXPECT_FALSE(policy.AnswerComplete());
 
   // The next request's answer starts clean.
   exchange.body = {"ok"};
@@ -314,6 +317,12 @@ TEST_F(Policy, ABrokenTransferHandsNothingMore) {
   EXPECT_EQ(policy.Failure(), ReceiveFailure::None);
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 2u);
   EXPECT_EQ(policy.ErrorNumber(), 0u);
+  EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::None);
+  EXPECT_TRUE(policy.AnswerComplete());
+  // A new request forgets that the answer before it was complete.
+  exchange.body = {"ok"};
+  EXPECT_EQ(SendMessage(), SendResult::Ok);
+  EXPECT_FALSE(policy.AnswerComplete());
 }
 
 // The envelope came in the first buffer; the break comes after it.
@@ -323,12 +332,14 @@ TEST_F(Policy, TheRestOfTheBodyMustArriveWholeToo) {
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 8u);
   EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::Transport);
   EXPECT_EQ(policy.ErrorNumber(), static_cast<DWORD>(ERROR_INTERNET_CONNECTION_RESET));
+  EXPECT_FALSE(policy.AnswerComplete());
 
   exchange.body = {std::string(8, 'e'), std::string(100, ' ')};
   EXPECT_EQ(SendMessage(), SendResult::Ok);
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 8u);
   EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::None);
   EXPECT_TRUE(exchange.body.empty());
+  EXPECT_TRUE(policy.AnswerComplete());
 }
 
 TEST_F(Policy, AnswersAboveTheLimitAreRefused) {
@@ -342,6 +353,7 @@ TEST_F(Policy, AnswersAboveTheLimitAreRefused) {
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 0u);
   EXPECT_EQ(policy.Failure(), ReceiveFailure::TooLarge);
   EXPECT_EQ(exchange.reads, 0);
+  EXPECT_FALSE(policy.AnswerComplete());
   EXPECT_EQ(policy.ErrorNumber(), 0u);
   EXPECT_EQ(Count("frecv, answer of 11 bytes is above the limit of 10 bytes"), 1);
 
@@ -359,6 +371,7 @@ TEST_F(Policy, AnswersAboveTheLimitAreRefused) {
   EXPECT_EQ(SendMessage(), SendResult::Ok);
   EXPECT_EQ(policy.Receive(buf, 7), 7u);
   EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::TooLarge);
+  EXPECT_FALSE(policy.AnswerComplete());
 
   // Exactly the limit passes; 0 restores the default.
   exchange.contentLength = 10;
@@ -366,6 +379,7 @@ TEST_F(Policy, AnswersAboveTheLimitAreRefused) {
   EXPECT_EQ(SendMessage(), SendResult::Ok);
   EXPECT_EQ(policy.Receive(buf, sizeof buf), 10u);
   EXPECT_EQ(policy.FinishReceive(), ReceiveFailure::None);
+  EXPECT_TRUE(policy.AnswerComplete());
   policy.SetAnswerLimit(0);
   EXPECT_EQ(policy.AnswerLimit(), uint64_t{64} << 20);
 }

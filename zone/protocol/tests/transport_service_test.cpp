@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <mutex>
@@ -701,4 +702,60 @@ TEST_F(Transport, KeptAliveContextReusesItsRequestAndConnection) {
   std::string log = ReadFile(logPath);
   EXPECT_EQ(Count(log, ": disconnect\n"), 2);
   EXPECT_EQ(Count(log, ": connected to '127.0.0.1'"), 2);
+}
+
+// A kept-alive context never carries one call's answer into the next: a connection whose answer
+// was refused half-read, or that the service ended (saying so or not), is dropped and the next
+// call goes through on a new one; after an answer read whole, a fault too, the connection stays.
+TEST_F(Transport, KeptAliveContextDropsAConnectionItCannotUseAgain) {
+  const std::string fault = Envelope(
+      "<SOAP-ENV:Fault><faultcode>SOAP-ENV:Server</faultcode><faultstring>busy</faultstring></SOAP-ENV:Fault>");
+  const std::string huge = Envelope(std::string(4 << 20, ' '));
+  struct Case {
+    const char* name;
+    // Answers the first request; false when the connection ends there.
+    std::function<bool(Peer&)> first;
+    int firstResult;
+    int connections;
+  } const cases[] = {
+      {"answer above the limit, unread", [&](Peer& p) { return p.Respond(200, huge); }, status::kLength, 2},
+      {"closed after the answer", [&](Peer& p) { return !p.Respond(200, kConfigAnswer); }, status::kOk, 2},
+      {"answer saying it closes",
+       [&](Peer& p) {
+         p.Respond(200, kConfigAnswer, "Connection: close\r\n");
+         return false;
+       },
+       status::kOk, 2},
+      {"fault read whole", [&](Peer& p) { return p.Respond(500, fault); }, status::kServerFault, 1},
+  };
+  for (const Case& c : cases) {
+    std::atomic<int> requests{0};
+    std::atomic<bool> leftover{false};
+    testing_net::Server server(
+        [&](Peer& p) {
+          HttpRequest r;
+          while (p.ReadRequest(r)) {
+            // A request that starts with what an earlier answer left would not parse.
+            if (r.method != "POST" || r.body.find("getPageConfig") == std::string::npos) leftover = true;
+            if (requests++ == 0) {
+              if (!c.first(p)) return;
+            } else if (!p.Respond(200, kConfigAnswer)) {
+              return;
+            }
+          }
+        },
+        &gCerts->Good());
+    Client client(Https(server.Port()));
+    soap_set_omode(client.binding.soap, SOAP_IO_KEEPALIVE);
+    soap_set_imode(client.binding.soap, SOAP_IO_KEEPALIVE);
+    tr::SetMaxAnswerSize(client.binding.soap, 1 << 20);
+    EXPECT_EQ(client.GetPageConfig(), c.firstResult) << c.name;
+    ss__getPageConfigResponse out;
+    EXPECT_EQ(client.GetPageConfig(out), status::kOk) << c.name;
+    EXPECT_TRUE(out.getPageConfigReturn && out.getPageConfigReturn->statusesEnabled) << c.name;
+    EXPECT_EQ(client.GetPageConfig(), status::kOk) << c.name;
+    EXPECT_EQ(requests, 3) << c.name;
+    EXPECT_EQ(server.Accepted(), c.connections) << c.name;
+    EXPECT_FALSE(leftover) << c.name;
+  }
 }
