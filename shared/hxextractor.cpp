@@ -2,6 +2,8 @@
 #include "shared/hxextractor.h"
 
 #include <cwchar>
+#include <functional>
+#include <mutex>
 #include <new>
 
 #include "platform/ado/lifted_literals.h"
@@ -291,35 +293,97 @@ void CDOMExtractor::EndElementsFrom(size_t depth) {
   }
 }
 
-void CDOMExtractor::Run(IXMLDOMDocument* definition) {
+void CDOMExtractor::Begin() {
   if (!m_writer) Init();
   else m_writer->Putoutput(_variant_t(L""));
   m_open.clear();
   CheckConnection();
+}
+
+void CDOMExtractor::Run(IXMLDOMDocument* definition) {
+  Begin();
   if (!definition) Raise(E_INVALIDARG, L"Brak definicji danych XML.");
+  std::shared_ptr<const Plan> plan;
+  try {
+    plan = Prepare(definition);
+  } catch (const _com_error&) {
+    return;  // the run ends before its document starts
+  }
+  Run(*plan);
+}
+
+std::shared_ptr<const CDOMExtractor::Plan> CDOMExtractor::Prepare(IXMLDOMDocument* definition) {
+  auto plan = std::make_shared<Plan>();
+  IXMLDOMDocument2Ptr document(definition);
+  if (!document) _com_issue_error(E_NOINTERFACE);
+  const std::wstring namespaces = std::wstring(L"xmlns:def='") + kHxDefinitionNamespace + L"'";
+  document->setProperty(L"SelectionNamespaces", _variant_t(namespaces.c_str()));
+  IXMLDOMNodePtr schema = document->selectSingleNode(L"def:schema");
+  if (!schema) return plan;
+  plan->hasSchema = true;
+  IXMLDOMNodePtr root, firstElement;
+  IXMLDOMNodeListPtr children = schema->GetchildNodes();
+  for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) {
+    if (child->GetnodeType() != NODE_ELEMENT) continue;
+    if (BaseNameIs(child, L"data")) root = child;
+    else if (BaseNameIs(child, L"element")) firstElement = firstElement ? firstElement : child;
+    else if (BaseNameIs(child, L"name")) child->Gettext();  // the definition's name: no part of the output
+  }
+  if (!root) root = firstElement;
+  plan->hasRoot = root != nullptr;
+  if (root) plan->root = Compile(root);
+  return plan;
+}
+
+namespace {
+
+// The plans of definition texts: at most kPlans of them, each of a text up to kPlanText long.
+constexpr size_t kPlans = 64;
+constexpr size_t kPlanText = 1 << 18;
+
+template <typename Plan>
+struct PlanTable {
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::wstring_view text) const { return std::hash<std::wstring_view>{}(text); }
+  };
+  std::mutex lock;
+  std::unordered_map<std::wstring, std::shared_ptr<const Plan>, Hash, std::equal_to<>> plans;
+};
+template <typename Plan>
+PlanTable<Plan>& Plans() {
+  static PlanTable<Plan> table;
+  return table;
+}
+
+}  // namespace
+
+std::shared_ptr<const CDOMExtractor::Plan> CDOMExtractor::Remembered(std::wstring_view text) {
+  if (text.size() > kPlanText) return nullptr;
+  PlanTable<Plan>& table = Plans<Plan>();
+  std::lock_guard<std::mutex> hold(table.lock);
+  const auto it = table.plans.find(text);
+  return it != table.plans.end() ? it->second : nullptr;
+}
+
+void CDOMExtractor::Remember(std::wstring_view text, std::shared_ptr<const Plan> plan) {
+  if (text.size() > kPlanText || !plan) return;
+  PlanTable<Plan>& table = Plans<Plan>();
+  std::lock_guard<std::mutex> hold(table.lock);
+  if (table.plans.size() >= kPlans && table.plans.find(text) == table.plans.end())
+    table.plans.erase(table.plans.begin());  // any one makes room: a table this size is rarely full
+  table.plans.insert_or_assign(std::wstring(text), std::move(plan));
+}
+
+void CDOMExtractor::Run(const Plan& plan) {
   bool started = false;
   try {
-    IXMLDOMDocument2Ptr document(definition);
-    if (!document) _com_issue_error(E_NOINTERFACE);
-    const std::wstring namespaces = std::wstring(L"xmlns:def='") + kHxDefinitionNamespace + L"'";
-    document->setProperty(L"SelectionNamespaces", _variant_t(namespaces.c_str()));
-    IXMLDOMNodePtr schema = document->selectSingleNode(L"def:schema");
-    if (!schema) Raise(E_FAIL, L"Definicja danych XML nie ma elementu def:schema.");
-    IXMLDOMNodePtr root, firstElement;
-    IXMLDOMNodeListPtr children = schema->GetchildNodes();
-    for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) {
-      if (child->GetnodeType() != NODE_ELEMENT) continue;
-      if (BaseNameIs(child, L"data")) root = child;
-      else if (BaseNameIs(child, L"element")) firstElement = firstElement ? firstElement : child;
-      else if (BaseNameIs(child, L"name")) child->Gettext();  // the definition's name: no part of the output
-    }
-    if (!root) root = firstElement;
-    const DefNode plan = root ? Compile(root) : DefNode();
+    if (!plan.hasSchema) Raise(E_FAIL, L"Definicja danych XML nie ma elementu def:schema.");
     m_marked.clear();
     m_attributes->clear();
     m_handler->startDocument();
     started = true;
-    if (root) {
+    if (plan.hasRoot) {
       // The run's queries read one state of the database, locked once.
       struct Reading {
         _Connection* connection;
@@ -327,7 +391,7 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
           if (connection) platform::ado::EndRead(connection);
         }
       } reading{platform::ado::BeginRead(m_connection) ? m_connection.GetInterfacePtr() : nullptr};
-      Node(plan, nullptr);
+      Node(plan.root, nullptr);
     }
     m_handler->endDocument();
   } catch (const _com_error&) {
@@ -338,7 +402,6 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
   }
   m_marked.clear();  // its commands were the run's
 }
-
 CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
   DefNode def;
   if (node->GetnodeType() != NODE_ELEMENT) return def;
@@ -657,12 +720,27 @@ STDMETHODIMP CHxExtractor::get_XMLDefinition(VARIANT*) { return E_NOTIMPL; }
 
 STDMETHODIMP CHxExtractor::put_XMLDefinition(VARIANT definition) {
   m_definition = nullptr;
+  m_plan = nullptr;
   try {
     if (definition.vt == VT_BSTR) {
+      const std::wstring_view text(definition.bstrVal ? definition.bstrVal : L"",
+                                   definition.bstrVal ? SysStringLen(definition.bstrVal) : 0);
+      m_plan = CDOMExtractor::Remembered(text);
+      if (m_plan) return S_OK;
       IXMLDOMDocumentPtr document;
       Check(document.CreateInstance(__uuidof(DOMDocument40), nullptr, kAnyContext));
       document->Putasync(VARIANT_FALSE);
-      document->loadXML(definition.bstrVal);
+      if (document->loadXML(definition.bstrVal) != VARIANT_FALSE) {
+        // A text read whole is kept as its plan (a text that cannot be read is read again at
+        // every run, and fails there as it did).
+        try {
+          m_plan = CDOMExtractor::Prepare(document);
+          CDOMExtractor::Remember(text, m_plan);
+          return S_OK;
+        } catch (const _com_error&) {
+          m_plan = nullptr;  // the run reads the document, and fails there
+        }
+      }
       m_definition = document;
       return S_OK;
     }
@@ -676,6 +754,7 @@ STDMETHODIMP CHxExtractor::put_XMLDefinition(VARIANT definition) {
     return E_INVALIDARG;
   } catch (const _com_error&) {
     m_definition = nullptr;
+    m_plan = nullptr;
     return E_FAIL;
   }
 }
@@ -711,8 +790,13 @@ HRESULT CHxExtractor::_GetData(hxWsResultType type, VARIANT* result, bool run) {
   if (!result) return E_INVALIDARG;
   return platform::com::Boundary([&]() -> HRESULT {
     if (run) {
-      if (!m_definition) return E_FAIL;
-      m_engine.Run(m_definition);
+      if (m_plan) {
+        m_engine.Begin();
+        m_engine.Run(*m_plan);
+      } else {
+        if (!m_definition) return E_FAIL;
+        m_engine.Run(m_definition);
+      }
     }
     if (type == hxWsResultText) {
       _bstr_t output = m_engine.Output();

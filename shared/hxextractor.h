@@ -3,7 +3,9 @@
 // and attributes, the queries that supply rows, their parameters and per-node conditions; the
 // extractor walks it, runs the queries on the caller's connection and writes the result
 // through the SAX writer. It can keep a text log of the fields it reads and the queries it runs.
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -98,6 +100,25 @@ class CDOMExtractor : public CObject {
     std::vector<_ParameterPtr> params;
   };
 
+  // What a run takes from a definition document: whether it has its def:schema, and the block
+  // the run starts from (none when the schema has neither a def:data nor a def:element child).
+  struct Plan {
+    bool hasSchema = false;
+    bool hasRoot = false;
+    DefNode root;
+  };
+  // The plan of a definition document. Raises.
+  static std::shared_ptr<const Plan> Prepare(IXMLDOMDocument* definition);
+  // The plan made earlier from a definition's text, or null; Remember keeps one for the text
+  // (the text alone makes the plan: the parser loads nothing from outside it). A bounded table
+  // shared by every extractor of the process, behind a lock.
+  static std::shared_ptr<const Plan> Remembered(std::wstring_view text);
+  static void Remember(std::wstring_view text, std::shared_ptr<const Plan> plan);
+  // A run of a plan: what Run does once the definition is read.
+  void Run(const Plan& plan);
+  // The run's beginning, shared by both forms of Run: the output emptied, the connection checked.
+  void Begin();
+
   static DefNode Compile(IXMLDOMNode* node);
   // Fills the node's markedSql and markers when its query can run as one statement with the
   // row's values bound: every placeholder (of valid, unnamed parameters) is a value the query
@@ -159,5 +180,8 @@ class CHxExtractor final {
 
  private:
   CDOMExtractor m_engine;
+  // The definition: a document of the caller's (read at every run, as it may change), or the
+  // plan of a text given (the text cannot change).
   IXMLDOMDocumentPtr m_definition;
+  std::shared_ptr<const CDOMExtractor::Plan> m_plan;
 };
