@@ -1,6 +1,7 @@
 // The XML data extractor.
 #include "shared/hxextractor.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <functional>
 #include <mutex>
@@ -240,10 +241,7 @@ void CDOMExtractor::Init() {
   m_handler = m_writer;
   if (!m_handler) _com_issue_error(E_NOINTERFACE);
   m_params.clear();
-  if (!m_log) Check(m_log.CreateInstance(__uuidof(Stream)));
-  if (m_log->GetState() == adStateOpen) m_log->Close();
-  m_log->Open(vtMissing, adModeUnknown, static_cast<StreamOpenOptionsEnum>(-1), L"", L"");
-  m_log->PutCharset(L"windows-1250");
+  m_log = nullptr;  // a new log is made when the first line is written or the log is saved
   m_open.clear();
 }
 
@@ -263,12 +261,23 @@ _bstr_t CDOMExtractor::Output() {
 }
 
 void CDOMExtractor::Log(const std::wstring& text, bool endLine) {
-  if (!m_createLog || !m_log) return;
+  if (!m_createLog) return;
   try {
-    m_log->WriteText(_bstr_t(text.c_str()), endLine ? adWriteLine : adWriteChar);
+    LogStream()->WriteText(_bstr_t(text.c_str()), endLine ? adWriteLine : adWriteChar);
   } catch (const _com_error&) {
     // A log that cannot be written never stops the extraction.
   }
+}
+
+_Stream* CDOMExtractor::LogStream() {
+  if (!m_log) {
+    _StreamPtr log;
+    Check(log.CreateInstance(__uuidof(Stream)));
+    log->Open(vtMissing, adModeUnknown, static_cast<StreamOpenOptionsEnum>(-1), L"", L"");
+    log->PutCharset(L"windows-1250");
+    m_log = log;
+  }
+  return m_log;
 }
 
 void CDOMExtractor::LogError(const _com_error& error) {
@@ -345,7 +354,16 @@ template <typename Plan>
 struct PlanTable {
   struct Hash {
     using is_transparent = void;
-    size_t operator()(std::wstring_view text) const { return std::hash<std::wstring_view>{}(text); }
+    // A sample of the text: its length, every 16th character and the last 64 (texts that differ
+    // elsewhere share a bucket, where the whole texts are compared).
+    size_t operator()(std::wstring_view text) const {
+      std::uint64_t h = 14695981039346656037ULL ^ text.size();
+      auto mix = [&h](wchar_t c) { h = (h ^ static_cast<std::uint32_t>(c)) * 1099511628211ULL; };
+      const size_t n = text.size();
+      for (size_t i = 0; i < n; i += 16) mix(text[i]);
+      for (size_t i = n > 64 ? n - 64 : 0; i < n; ++i) mix(text[i]);
+      return static_cast<size_t>(h);
+    }
   };
   std::mutex lock;
   std::unordered_map<std::wstring, std::shared_ptr<const Plan>, Hash, std::equal_to<>> plans;
@@ -779,7 +797,7 @@ STDMETHODIMP CHxExtractor::put_CreateLog(short on) {
 STDMETHODIMP CHxExtractor::SaveLog(const wchar_t* path) {
   if (!m_engine.m_createLog) return S_FALSE;
   try {
-    m_engine.m_log->SaveToFile(_bstr_t(path ? path : L""), adSaveCreateOverWrite);
+    m_engine.LogStream()->SaveToFile(_bstr_t(path ? path : L""), adSaveCreateOverWrite);
     return S_OK;
   } catch (const _com_error&) {
     return E_FAIL;

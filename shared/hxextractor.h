@@ -25,7 +25,7 @@ class CDOMExtractor : public CObject {
   ~CDOMExtractor() override = default;
 
   // Reset: a writer with indenting (or its output emptied), the attribute list, an empty
-  // parameter map and a new empty log in "windows-1250". Raises.
+  // parameter map and a new empty log in "windows-1250" (made when first used). Raises.
   void Init();
   // One pass over the definition into the writer's output. A missing or closed connection
   // raises E_FAIL, a null definition E_INVALIDARG; failures inside the definition are logged.
@@ -138,6 +138,8 @@ class CDOMExtractor : public CObject {
   void CheckConnection();
   void EndElementsFrom(size_t depth);
   void Log(const std::wstring& text, bool endLine);
+  // The log, made on first use. Raises.
+  _Stream* LogStream();
   void LogError(const _com_error& error);
 
   IMXWriterPtr m_writer;
