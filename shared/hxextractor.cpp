@@ -452,6 +452,7 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
     IXMLDOMNodePtr sql = node->selectSingleNode(L"def:sql");
     def.hasSql = sql != nullptr;
     if (sql) def.sql = Text(sql->Gettext());
+    if (sql && def.params.empty()) def.sqlSource = def.sql.c_str();
     Marked(def);
   }
   def.hasChildNodes = node->hasChildNodes() != VARIANT_FALSE;
@@ -612,13 +613,18 @@ void CDOMExtractor::Data(const DefNode& node, Rows* rows) {
     // the text does, so it is kept to the text).
     _RecordsetPtr data = node.markers.empty() || m_createLog ? nullptr : OpenMarked(node, rows);
     if (!data) {
-      const std::wstring sql = node.params.empty() ? node.sql : FormatSql(node.sql, node.params, rows);
+      std::wstring formatted;
+      _variant_t formattedSource;
+      if (!node.params.empty()) {
+        formatted = FormatSql(node.sql, node.params, rows);
+        formattedSource = formatted.c_str();
+      }
       Log(L"- Zapytanie do bazy danych:", true);
-      Log(sql, true);
+      Log(node.params.empty() ? node.sql : formatted, true);
       Check(data.CreateInstance(__uuidof(Recordset)));
       data->PutCursorLocation(adUseClient);
-      data->Open(_variant_t(sql.c_str()), _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic,
-                 adLockReadOnly, adCmdText);
+      data->Open(node.params.empty() ? node.sqlSource : formattedSource,
+                 _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic, adLockReadOnly, adCmdText);
     }
     data->PutRefActiveConnection(nullptr);
     const LONG count = data->GetRecordCount();

@@ -78,6 +78,7 @@ class CDOMExtractor : public CObject {
     // def:data
     bool hasSql = false;
     std::wstring sql;
+    _variant_t sqlSource;  // the query's text as the recordset takes it, when it has no parameters
     std::vector<DefParam> params;
     // A query whose every placeholder stands for a value it compares with: the text with a "?"
     // marker for each, and the parameter (from 0) each marker takes, in order. Empty when the
@@ -146,7 +147,7 @@ class CDOMExtractor : public CObject {
   IVBSAXContentHandlerPtr m_handler;
   IMXAttributesPtr m_attributes;
   IVBSAXAttributesPtr m_saxAttributes;
-  std::unordered_map<std::wstring, std::wstring> m_params{17};
+  std::unordered_map<std::wstring, std::wstring> m_params;
   _StreamPtr m_log;
   bool m_createLog = false;
   _ConnectionPtr m_connection;
