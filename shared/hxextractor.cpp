@@ -525,15 +525,12 @@ _RecordsetPtr CDOMExtractor::OpenMarked(const DefNode& node, Rows* rows) {
   }
   for (size_t k = 0; k < node.markers.size(); ++k)
     query.params[k]->PutValue(_variant_t(numbers[node.markers[k]]));
-  _RecordsetPtr data;
-  Check(data.CreateInstance(__uuidof(Recordset)));
-  data->PutCursorLocation(adUseClient);
+  // The command's own recordset: the static, read-only rows a recordset opened on it would hold.
   try {
-    data->Open(_variant_t(static_cast<IDispatch*>(query.command)), vtMissing, adOpenStatic, adLockReadOnly, adCmdText);
+    return query.command->Execute(nullptr, nullptr, adCmdText);
   } catch (const _com_error&) {
     return nullptr;  // the text tells what fails
   }
-  return data;
 }
 
 bool CDOMExtractor::Node(const DefNode& node, Rows* rows) {
