@@ -348,7 +348,7 @@ namespace {
 
 // The plans of definition texts: at most kPlans of them, each of a text up to kPlanText long.
 constexpr size_t kPlans = 64;
-constexpr size_t kPlanText = 1 << 18;
+constexpr size_t kPlanText = 1 << 16;
 
 template <typename Plan>
 struct PlanTable {
@@ -420,6 +420,7 @@ void CDOMExtractor::Run(const Plan& plan) {
   }
   m_marked.clear();  // its commands were the run's
 }
+
 CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
   DefNode def;
   if (node->GetnodeType() != NODE_ELEMENT) return def;
