@@ -6,6 +6,8 @@
 namespace platform::ado {
 namespace {
 
+using namespace std::string_view_literals;
+
 // The classes of the ASCII characters, by table; the others are told by the C library.
 enum : unsigned char { kSpace = 1, kDigit = 2, kWordStart = 4, kWordChar = 8 };
 constexpr std::array<unsigned char, 128> MakeClasses() {
@@ -163,12 +165,12 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       std::size_t end = i;
       while (end < n && IsWordChar(sql[end])) ++end;
       const std::wstring_view word = sql.substr(i, end - i);
-      if (first && !SameWord(word, L"SELECT") && !SameWord(word, L"INSERT") && !SameWord(word, L"UPDATE") &&
-          !SameWord(word, L"DELETE"))
+      if (first && !SameWord(word, L"SELECT"sv) && !SameWord(word, L"INSERT"sv) && !SameWord(word, L"UPDATE"sv) &&
+          !SameWord(word, L"DELETE"sv))
         return false;
       first = false;
-      if (SameWord(word, L"SELECT")) selectList.Mark(depth, true);
-      else if (SameWord(word, L"FROM")) selectList.Mark(depth, false);
+      if (SameWord(word, L"SELECT"sv)) selectList.Mark(depth, true);
+      else if (SameWord(word, L"FROM"sv)) selectList.Mark(depth, false);
       i = end;
       last = Last::Other;
       continue;
