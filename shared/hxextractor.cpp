@@ -260,10 +260,10 @@ _bstr_t CDOMExtractor::Output() {
   return _bstr_t(output.Detach().bstrVal, false);
 }
 
-void CDOMExtractor::Log(const std::wstring& text, bool endLine) {
+void CDOMExtractor::Log(std::wstring_view text, bool endLine) {
   if (!m_createLog) return;
   try {
-    LogStream()->WriteText(_bstr_t(text.c_str()), endLine ? adWriteLine : adWriteChar);
+    LogStream()->WriteText(_bstr_t(std::wstring(text).c_str()), endLine ? adWriteLine : adWriteChar);
   } catch (const _com_error&) {
     // A log that cannot be written never stops the extraction.
   }

@@ -138,7 +138,7 @@ class CDOMExtractor : public CObject {
   _variant_t FieldValue(Rows* rows, const std::wstring& name);
   void CheckConnection();
   void EndElementsFrom(size_t depth);
-  void Log(const std::wstring& text, bool endLine);
+  void Log(std::wstring_view text, bool endLine);  // nothing is made of the text while the log is off
   // The log, made on first use. Raises.
   _Stream* LogStream();
   void LogError(const _com_error& error);
