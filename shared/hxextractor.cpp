@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -761,6 +762,8 @@ STDMETHODIMP CHxExtractor::put_XMLDefinition(VARIANT definition) {
           return S_OK;
         } catch (const _com_error&) {
           m_plan = nullptr;  // the run reads the document, and fails there
+        } catch (const std::exception&) {
+          m_plan = nullptr;  // out of memory: likewise
         }
       }
       m_definition = document;
