@@ -454,7 +454,7 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
     IXMLDOMNodePtr sql = node->selectSingleNode(L"def:sql");
     def.hasSql = sql != nullptr;
     if (sql) def.sql = Text(sql->Gettext());
-    if (sql && def.params.empty()) def.sqlSource = def.sql.c_str();
+    if (sql && def.params.empty()) def.sqlText = def.sql.c_str();
     Marked(def);
   }
   def.hasChildNodes = node->hasChildNodes() != VARIANT_FALSE;
@@ -613,17 +613,16 @@ void CDOMExtractor::Data(const DefNode& node, Rows* rows) {
     _RecordsetPtr data = node.markers.empty() || m_createLog ? nullptr : OpenMarked(node, rows);
     if (!data) {
       std::wstring formatted;
-      _variant_t formattedSource;
+      _bstr_t formattedText;
       if (!node.params.empty()) {
         formatted = FormatSql(node.sql, node.params, rows);
-        formattedSource = formatted.c_str();
+        formattedText = formatted.c_str();
       }
       Log(L"- Zapytanie do bazy danych:", true);
       Log(node.params.empty() ? node.sql : formatted, true);
-      Check(data.CreateInstance(__uuidof(Recordset)));
-      data->PutCursorLocation(adUseClient);
-      data->Open(node.params.empty() ? node.sqlSource : formattedSource,
-                 _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic, adLockReadOnly, adCmdText);
+      // The connection's own recordset: the static, read-only rows a recordset opened with the
+      // text would hold.
+      data = m_connection->Execute(node.params.empty() ? node.sqlText : formattedText, nullptr, adCmdText);
     }
     data->PutRefActiveConnection(nullptr);
     const LONG count = data->GetRecordCount();

@@ -78,7 +78,7 @@ class CDOMExtractor : public CObject {
     // def:data
     bool hasSql = false;
     std::wstring sql;
-    _variant_t sqlSource;  // the query's text as the recordset takes it, when it has no parameters
+    _bstr_t sqlText;  // the query's text as the connection takes it, when it has no parameters
     std::vector<DefParam> params;
     // A query whose every placeholder stands for a value it compares with: the text with a "?"
     // marker for each, and the parameter (from 0) each marker takes, in order. Empty when the
