@@ -1,7 +1,11 @@
 // The XML data extractor.
 #include "shared/hxextractor.h"
 
+#include <cstdint>
 #include <cwchar>
+#include <exception>
+#include <functional>
+#include <mutex>
 #include <new>
 
 #include "platform/ado/lifted_literals.h"
@@ -238,10 +242,7 @@ void CDOMExtractor::Init() {
   m_handler = m_writer;
   if (!m_handler) _com_issue_error(E_NOINTERFACE);
   m_params.clear();
-  if (!m_log) Check(m_log.CreateInstance(__uuidof(Stream)));
-  if (m_log->GetState() == adStateOpen) m_log->Close();
-  m_log->Open(vtMissing, adModeUnknown, static_cast<StreamOpenOptionsEnum>(-1), L"", L"");
-  m_log->PutCharset(L"windows-1250");
+  m_log = nullptr;  // a new log is made when the first line is written or the log is saved
   m_open.clear();
 }
 
@@ -260,13 +261,24 @@ _bstr_t CDOMExtractor::Output() {
   return _bstr_t(output.Detach().bstrVal, false);
 }
 
-void CDOMExtractor::Log(const std::wstring& text, bool endLine) {
-  if (!m_createLog || !m_log) return;
+void CDOMExtractor::Log(std::wstring_view text, bool endLine) {
+  if (!m_createLog) return;
   try {
-    m_log->WriteText(_bstr_t(text.c_str()), endLine ? adWriteLine : adWriteChar);
+    LogStream()->WriteText(_bstr_t(std::wstring(text).c_str()), endLine ? adWriteLine : adWriteChar);
   } catch (const _com_error&) {
     // A log that cannot be written never stops the extraction.
   }
+}
+
+_Stream* CDOMExtractor::LogStream() {
+  if (!m_log) {
+    _StreamPtr log;
+    Check(log.CreateInstance(__uuidof(Stream)));
+    log->Open(vtMissing, adModeUnknown, static_cast<StreamOpenOptionsEnum>(-1), L"", L"");
+    log->PutCharset(L"windows-1250");
+    m_log = log;
+  }
+  return m_log;
 }
 
 void CDOMExtractor::LogError(const _com_error& error) {
@@ -291,35 +303,106 @@ void CDOMExtractor::EndElementsFrom(size_t depth) {
   }
 }
 
-void CDOMExtractor::Run(IXMLDOMDocument* definition) {
+void CDOMExtractor::Begin() {
   if (!m_writer) Init();
   else m_writer->Putoutput(_variant_t(L""));
   m_open.clear();
   CheckConnection();
+}
+
+void CDOMExtractor::Run(IXMLDOMDocument* definition) {
+  Begin();
   if (!definition) Raise(E_INVALIDARG, L"Brak definicji danych XML.");
+  std::shared_ptr<const Plan> plan;
+  try {
+    plan = Prepare(definition);
+  } catch (const _com_error&) {
+    return;  // the run ends before its document starts
+  }
+  Run(*plan);
+}
+
+std::shared_ptr<const CDOMExtractor::Plan> CDOMExtractor::Prepare(IXMLDOMDocument* definition) {
+  auto plan = std::make_shared<Plan>();
+  IXMLDOMDocument2Ptr document(definition);
+  if (!document) _com_issue_error(E_NOINTERFACE);
+  const std::wstring namespaces = std::wstring(L"xmlns:def='") + kHxDefinitionNamespace + L"'";
+  document->setProperty(L"SelectionNamespaces", _variant_t(namespaces.c_str()));
+  IXMLDOMNodePtr schema = document->selectSingleNode(L"def:schema");
+  if (!schema) return plan;
+  plan->hasSchema = true;
+  IXMLDOMNodePtr root, firstElement;
+  IXMLDOMNodeListPtr children = schema->GetchildNodes();
+  for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) {
+    if (child->GetnodeType() != NODE_ELEMENT) continue;
+    if (BaseNameIs(child, L"data")) root = child;
+    else if (BaseNameIs(child, L"element")) firstElement = firstElement ? firstElement : child;
+    else if (BaseNameIs(child, L"name")) child->Gettext();  // the definition's name: no part of the output
+  }
+  if (!root) root = firstElement;
+  plan->hasRoot = root != nullptr;
+  if (root) plan->root = Compile(root);
+  return plan;
+}
+
+namespace {
+
+// The plans of definition texts: at most kPlans of them, each of a text up to kPlanText long.
+constexpr size_t kPlans = 64;
+constexpr size_t kPlanText = 1 << 16;
+
+template <typename Plan>
+struct PlanTable {
+  struct Hash {
+    using is_transparent = void;
+    // A sample of the text: its length, every 16th character and the last 64 (texts that differ
+    // elsewhere share a bucket, where the whole texts are compared).
+    size_t operator()(std::wstring_view text) const {
+      std::uint64_t h = 14695981039346656037ULL ^ text.size();
+      auto mix = [&h](wchar_t c) { h = (h ^ static_cast<std::uint32_t>(c)) * 1099511628211ULL; };
+      const size_t n = text.size();
+      for (size_t i = 0; i < n; i += 16) mix(text[i]);
+      for (size_t i = n > 64 ? n - 64 : 0; i < n; ++i) mix(text[i]);
+      return static_cast<size_t>(h);
+    }
+  };
+  std::mutex lock;
+  std::unordered_map<std::wstring, std::shared_ptr<const Plan>, Hash, std::equal_to<>> plans;
+};
+template <typename Plan>
+PlanTable<Plan>& Plans() {
+  static PlanTable<Plan> table;
+  return table;
+}
+
+}  // namespace
+
+std::shared_ptr<const CDOMExtractor::Plan> CDOMExtractor::Remembered(std::wstring_view text) {
+  if (text.size() > kPlanText) return nullptr;
+  PlanTable<Plan>& table = Plans<Plan>();
+  std::lock_guard<std::mutex> hold(table.lock);
+  const auto it = table.plans.find(text);
+  return it != table.plans.end() ? it->second : nullptr;
+}
+
+void CDOMExtractor::Remember(std::wstring_view text, std::shared_ptr<const Plan> plan) {
+  if (text.size() > kPlanText || !plan) return;
+  PlanTable<Plan>& table = Plans<Plan>();
+  std::lock_guard<std::mutex> hold(table.lock);
+  if (table.plans.size() >= kPlans && table.plans.find(text) == table.plans.end())
+    table.plans.erase(table.plans.begin());  // any one makes room: a table this size is rarely full
+  table.plans.insert_or_assign(std::wstring(text), std::move(plan));
+}
+
+void CDOMExtractor::Run(const Plan& plan) {
   bool started = false;
   try {
-    IXMLDOMDocument2Ptr document(definition);
-    if (!document) _com_issue_error(E_NOINTERFACE);
-    const std::wstring namespaces = std::wstring(L"xmlns:def='") + kHxDefinitionNamespace + L"'";
-    document->setProperty(L"SelectionNamespaces", _variant_t(namespaces.c_str()));
-    IXMLDOMNodePtr schema = document->selectSingleNode(L"def:schema");
-    if (!schema) Raise(E_FAIL, L"Definicja danych XML nie ma elementu def:schema.");
-    IXMLDOMNodePtr root, firstElement;
-    IXMLDOMNodeListPtr children = schema->GetchildNodes();
-    for (IXMLDOMNodePtr child = children->nextNode(); child; child = children->nextNode()) {
-      if (child->GetnodeType() != NODE_ELEMENT) continue;
-      if (BaseNameIs(child, L"data")) root = child;
-      else if (BaseNameIs(child, L"element")) firstElement = firstElement ? firstElement : child;
-      else if (BaseNameIs(child, L"name")) child->Gettext();  // the definition's name: no part of the output
-    }
-    if (!root) root = firstElement;
-    const DefNode plan = root ? Compile(root) : DefNode();
+    if (!plan.hasSchema) Raise(E_FAIL, L"Definicja danych XML nie ma elementu def:schema.");
     m_marked.clear();
     m_attributes->clear();
     m_handler->startDocument();
     started = true;
-    if (root) {
+    if (plan.hasRoot) {
       // The run's queries read one state of the database, locked once.
       struct Reading {
         _Connection* connection;
@@ -327,7 +410,7 @@ void CDOMExtractor::Run(IXMLDOMDocument* definition) {
           if (connection) platform::ado::EndRead(connection);
         }
       } reading{platform::ado::BeginRead(m_connection) ? m_connection.GetInterfacePtr() : nullptr};
-      Node(plan, nullptr);
+      Node(plan.root, nullptr);
     }
     m_handler->endDocument();
   } catch (const _com_error&) {
@@ -371,6 +454,7 @@ CDOMExtractor::DefNode CDOMExtractor::Compile(IXMLDOMNode* node) {
     IXMLDOMNodePtr sql = node->selectSingleNode(L"def:sql");
     def.hasSql = sql != nullptr;
     if (sql) def.sql = Text(sql->Gettext());
+    if (sql && def.params.empty()) def.sqlText = def.sql.c_str();
     Marked(def);
   }
   def.hasChildNodes = node->hasChildNodes() != VARIANT_FALSE;
@@ -443,15 +527,12 @@ _RecordsetPtr CDOMExtractor::OpenMarked(const DefNode& node, Rows* rows) {
   }
   for (size_t k = 0; k < node.markers.size(); ++k)
     query.params[k]->PutValue(_variant_t(numbers[node.markers[k]]));
-  _RecordsetPtr data;
-  Check(data.CreateInstance(__uuidof(Recordset)));
-  data->PutCursorLocation(adUseClient);
+  // The command's own recordset: the static, read-only rows a recordset opened on it would hold.
   try {
-    data->Open(_variant_t(static_cast<IDispatch*>(query.command)), vtMissing, adOpenStatic, adLockReadOnly, adCmdText);
+    return query.command->Execute(nullptr, nullptr, adCmdText);
   } catch (const _com_error&) {
     return nullptr;  // the text tells what fails
   }
-  return data;
 }
 
 bool CDOMExtractor::Node(const DefNode& node, Rows* rows) {
@@ -531,13 +612,17 @@ void CDOMExtractor::Data(const DefNode& node, Rows* rows) {
     // the text does, so it is kept to the text).
     _RecordsetPtr data = node.markers.empty() || m_createLog ? nullptr : OpenMarked(node, rows);
     if (!data) {
-      const std::wstring sql = node.params.empty() ? node.sql : FormatSql(node.sql, node.params, rows);
+      std::wstring formatted;
+      _bstr_t formattedText;
+      if (!node.params.empty()) {
+        formatted = FormatSql(node.sql, node.params, rows);
+        formattedText = formatted.c_str();
+      }
       Log(L"- Zapytanie do bazy danych:", true);
-      Log(sql, true);
-      Check(data.CreateInstance(__uuidof(Recordset)));
-      data->PutCursorLocation(adUseClient);
-      data->Open(_variant_t(sql.c_str()), _variant_t(static_cast<IDispatch*>(m_connection)), adOpenStatic,
-                 adLockReadOnly, adCmdText);
+      Log(node.params.empty() ? node.sql : formatted, true);
+      // The connection's own recordset: the static, read-only rows a recordset opened with the
+      // text would hold.
+      data = m_connection->Execute(node.params.empty() ? node.sqlText : formattedText, nullptr, adCmdText);
     }
     data->PutRefActiveConnection(nullptr);
     const LONG count = data->GetRecordCount();
@@ -657,12 +742,29 @@ STDMETHODIMP CHxExtractor::get_XMLDefinition(VARIANT*) { return E_NOTIMPL; }
 
 STDMETHODIMP CHxExtractor::put_XMLDefinition(VARIANT definition) {
   m_definition = nullptr;
+  m_plan = nullptr;
   try {
     if (definition.vt == VT_BSTR) {
+      const std::wstring_view text(definition.bstrVal ? definition.bstrVal : L"",
+                                   definition.bstrVal ? SysStringLen(definition.bstrVal) : 0);
+      m_plan = CDOMExtractor::Remembered(text);
+      if (m_plan) return S_OK;
       IXMLDOMDocumentPtr document;
       Check(document.CreateInstance(__uuidof(DOMDocument40), nullptr, kAnyContext));
       document->Putasync(VARIANT_FALSE);
-      document->loadXML(definition.bstrVal);
+      if (document->loadXML(definition.bstrVal) != VARIANT_FALSE) {
+        // A text read whole is kept as its plan (a text that cannot be read is read again at
+        // every run, and fails there as it did).
+        try {
+          m_plan = CDOMExtractor::Prepare(document);
+          CDOMExtractor::Remember(text, m_plan);
+          return S_OK;
+        } catch (const _com_error&) {
+          m_plan = nullptr;  // the run reads the document, and fails there
+        } catch (const std::exception&) {
+          m_plan = nullptr;  // out of memory: likewise
+        }
+      }
       m_definition = document;
       return S_OK;
     }
@@ -676,6 +778,7 @@ STDMETHODIMP CHxExtractor::put_XMLDefinition(VARIANT definition) {
     return E_INVALIDARG;
   } catch (const _com_error&) {
     m_definition = nullptr;
+    m_plan = nullptr;
     return E_FAIL;
   }
 }
@@ -700,7 +803,7 @@ STDMETHODIMP CHxExtractor::put_CreateLog(short on) {
 STDMETHODIMP CHxExtractor::SaveLog(const wchar_t* path) {
   if (!m_engine.m_createLog) return S_FALSE;
   try {
-    m_engine.m_log->SaveToFile(_bstr_t(path ? path : L""), adSaveCreateOverWrite);
+    m_engine.LogStream()->SaveToFile(_bstr_t(path ? path : L""), adSaveCreateOverWrite);
     return S_OK;
   } catch (const _com_error&) {
     return E_FAIL;
@@ -711,8 +814,13 @@ HRESULT CHxExtractor::_GetData(hxWsResultType type, VARIANT* result, bool run) {
   if (!result) return E_INVALIDARG;
   return platform::com::Boundary([&]() -> HRESULT {
     if (run) {
-      if (!m_definition) return E_FAIL;
-      m_engine.Run(m_definition);
+      if (m_plan) {
+        m_engine.Begin();
+        m_engine.Run(*m_plan);
+      } else {
+        if (!m_definition) return E_FAIL;
+        m_engine.Run(m_definition);
+      }
     }
     if (type == hxWsResultText) {
       _bstr_t output = m_engine.Output();

@@ -3,7 +3,9 @@
 // and attributes, the queries that supply rows, their parameters and per-node conditions; the
 // extractor walks it, runs the queries on the caller's connection and writes the result
 // through the SAX writer. It can keep a text log of the fields it reads and the queries it runs.
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -23,7 +25,7 @@ class CDOMExtractor : public CObject {
   ~CDOMExtractor() override = default;
 
   // Reset: a writer with indenting (or its output emptied), the attribute list, an empty
-  // parameter map and a new empty log in "windows-1250". Raises.
+  // parameter map and a new empty log in "windows-1250" (made when first used). Raises.
   void Init();
   // One pass over the definition into the writer's output. A missing or closed connection
   // raises E_FAIL, a null definition E_INVALIDARG; failures inside the definition are logged.
@@ -76,6 +78,7 @@ class CDOMExtractor : public CObject {
     // def:data
     bool hasSql = false;
     std::wstring sql;
+    _bstr_t sqlText;  // the query's text as the connection takes it, when it has no parameters
     std::vector<DefParam> params;
     // A query whose every placeholder stands for a value it compares with: the text with a "?"
     // marker for each, and the parameter (from 0) each marker takes, in order. Empty when the
@@ -98,6 +101,25 @@ class CDOMExtractor : public CObject {
     std::vector<_ParameterPtr> params;
   };
 
+  // What a run takes from a definition document: whether it has its def:schema, and the block
+  // the run starts from (none when the schema has neither a def:data nor a def:element child).
+  struct Plan {
+    bool hasSchema = false;
+    bool hasRoot = false;
+    DefNode root;
+  };
+  // The plan of a definition document. Raises.
+  static std::shared_ptr<const Plan> Prepare(IXMLDOMDocument* definition);
+  // The plan made earlier from a definition's text, or null; Remember keeps one for the text
+  // (the text alone makes the plan: the parser loads nothing from outside it). A bounded table
+  // shared by every extractor of the process, behind a lock.
+  static std::shared_ptr<const Plan> Remembered(std::wstring_view text);
+  static void Remember(std::wstring_view text, std::shared_ptr<const Plan> plan);
+  // A run of a plan: what Run does once the definition is read.
+  void Run(const Plan& plan);
+  // The run's beginning, shared by both forms of Run: the output emptied, the connection checked.
+  void Begin();
+
   static DefNode Compile(IXMLDOMNode* node);
   // Fills the node's markedSql and markers when its query can run as one statement with the
   // row's values bound: every placeholder (of valid, unnamed parameters) is a value the query
@@ -116,14 +138,16 @@ class CDOMExtractor : public CObject {
   _variant_t FieldValue(Rows* rows, const std::wstring& name);
   void CheckConnection();
   void EndElementsFrom(size_t depth);
-  void Log(const std::wstring& text, bool endLine);
+  void Log(std::wstring_view text, bool endLine);  // nothing is made of the text while the log is off
+  // The log, made on first use. Raises.
+  _Stream* LogStream();
   void LogError(const _com_error& error);
 
   IMXWriterPtr m_writer;
   IVBSAXContentHandlerPtr m_handler;
   IMXAttributesPtr m_attributes;
   IVBSAXAttributesPtr m_saxAttributes;
-  std::unordered_map<std::wstring, std::wstring> m_params{17};
+  std::unordered_map<std::wstring, std::wstring> m_params;
   _StreamPtr m_log;
   bool m_createLog = false;
   _ConnectionPtr m_connection;
@@ -159,5 +183,8 @@ class CHxExtractor final {
 
  private:
   CDOMExtractor m_engine;
+  // The definition: a document of the caller's (read at every run, as it may change), or the
+  // plan of a text given (the text cannot change).
   IXMLDOMDocumentPtr m_definition;
+  std::shared_ptr<const CDOMExtractor::Plan> m_plan;
 };

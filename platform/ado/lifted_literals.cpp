@@ -1,6 +1,6 @@
 #include "platform/ado/lifted_literals.h"
 
-#include <algorithm>
+#include <array>
 #include <cwctype>
 
 namespace platform::ado {
@@ -8,17 +8,57 @@ namespace {
 
 using namespace std::string_view_literals;
 
-inline bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
-inline bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-inline bool IsWordStart(wchar_t c) {
-  if (c < 128) return IsAsciiLetter(c) || c == L'_' || c == L'@' || c == L'#';
-  return std::iswalpha(c);
+// The classes of the ASCII characters, by table; the others are told by the C library.
+enum : unsigned char { kSpace = 1, kDigit = 2, kWordStart = 4, kWordChar = 8 };
+constexpr std::array<unsigned char, 128> MakeClasses() {
+  std::array<unsigned char, 128> classes{};
+  for (int c = 0; c < 128; ++c) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool digit = c >= '0' && c <= '9';
+    const bool start = letter || c == '_' || c == '@' || c == '#';
+    unsigned char k = 0;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') k |= kSpace;
+    if (digit) k |= kDigit;
+    if (start) k |= kWordStart;
+    if (start || digit || c == '$') k |= kWordChar;
+    classes[static_cast<std::size_t>(c)] = k;
+  }
+  return classes;
 }
-inline bool IsWordChar(wchar_t c) {
-  if (c < 128) return IsAsciiLetter(c) || IsDigit(c) || c == L'_' || c == L'@' || c == L'#' || c == L'$';
-  return std::iswalnum(c);
-}
-bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f' || c == L'\v'; }
+constexpr std::array<unsigned char, 128> kClasses = MakeClasses();
+
+bool Is(wchar_t c, unsigned char kind) { return c >= 0 && c < 128 && (kClasses[static_cast<std::size_t>(c)] & kind); }
+bool IsDigit(wchar_t c) { return Is(c, kDigit); }
+bool IsSpace(wchar_t c) { return Is(c, kSpace); }
+bool IsWordStart(wchar_t c) { return c < 128 ? Is(c, kWordStart) : std::iswalpha(c) != 0; }
+bool IsWordChar(wchar_t c) { return c < 128 ? Is(c, kWordChar) : (std::iswalpha(c) || std::iswalnum(c)); }
+
+// For each depth of parentheses, whether it is between a SELECT and its FROM (a select list);
+// the depths above the current one are never marked. Kept without allocating for the usual few.
+class SelectLists {
+ public:
+  bool Any() const { return marked_ > 0; }
+  void Mark(std::size_t depth, bool on) {
+    if (depth < kInline) {
+      Change(inline_[depth], on);
+    } else {
+      if (more_.size() <= depth - kInline) more_.resize(depth - kInline + 1, false);
+      bool flag = more_[depth - kInline];
+      Change(flag, on);
+      more_[depth - kInline] = flag;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kInline = 32;
+  void Change(bool& flag, bool on) {
+    if (flag != on) marked_ += on ? 1 : -1;
+    flag = on;
+  }
+  bool inline_[kInline] = {};
+  std::vector<bool> more_;
+  long marked_ = 0;
+};
 
 bool SameWord(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
@@ -46,22 +86,14 @@ enum class Last { None, Compare, Literal, Other };
 
 bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
   key.clear();
-  key.reserve(sql.size());
   values.clear();
   const std::size_t n = sql.size();
   std::size_t i = 0;
   bool first = true;          // before the statement's first word
-  // For each depth of parentheses, whether it is between a SELECT and its FROM: a select list,
-  // the statement's own or a subquery's.
-  // Deeper nesting than it holds is left as written.
-  constexpr std::size_t kDepths = 64;
-  bool selectList[kDepths] = {};
+  // Whether a depth of parentheses is in a select list, the statement's own or a subquery's.
+  SelectLists selectList;
   std::size_t depth = 0;
-  auto inSelectList = [&] {
-    for (std::size_t d = 0; d <= depth; ++d)
-      if (selectList[d]) return true;
-    return false;
-  };
+  auto inSelectList = [&] { return selectList.Any(); };
   Last last = Last::None, beforeCompare = Last::None;
   std::size_t copied = 0;  // sql[copied, i) is still to go into the key
   auto lift = [&](std::size_t start, std::size_t end, Value value) {
@@ -137,8 +169,8 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
           !SameWord(word, L"DELETE"sv))
         return false;
       first = false;
-      if (SameWord(word, L"SELECT"sv)) selectList[depth] = true;
-      else if (SameWord(word, L"FROM"sv)) selectList[depth] = false;
+      if (SameWord(word, L"SELECT"sv)) selectList.Mark(depth, true);
+      else if (SameWord(word, L"FROM"sv)) selectList.Mark(depth, false);
       i = end;
       last = Last::Other;
       continue;
@@ -152,12 +184,12 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       continue;
     }
     if (c == L'(') {
-      if (++depth == kDepths) return false;
-      selectList[depth] = false;
+      ++depth;
+      selectList.Mark(depth, false);
     }
     if (c == L')') {
       if (depth == 0) return false;  // unbalanced
-      selectList[depth] = false;
+      selectList.Mark(depth, false);
       --depth;
     }
     // Comparison operators, one or two characters.

@@ -1,5 +1,6 @@
 // CoInitialize, class objects registered in process, CoCreateInstance and the Global Interface
 // Table. Server libraries found through the registry are handled in server.cpp.
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <new>
@@ -24,19 +25,29 @@ std::map<DWORD, RegisteredClass>& Table() {
   static auto* table = new std::map<DWORD, RegisteredClass>;
   return *table;
 }
+// The same registrations by class and then cookie: a class's newest is the last of its own.
+struct ByClass {
+  bool operator()(const std::pair<CLSID, DWORD>& a, const std::pair<CLSID, DWORD>& b) const {
+    const int order = std::memcmp(&a.first, &b.first, sizeof(CLSID));
+    return order != 0 ? order < 0 : a.second < b.second;
+  }
+};
+std::map<std::pair<CLSID, DWORD>, IUnknown*, ByClass>& ClassIndex() {
+  static auto* index = new std::map<std::pair<CLSID, DWORD>, IUnknown*, ByClass>;
+  return *index;
+}
 DWORD g_nextCookie = 1;
 
 // The newest registration of the class, with a reference.
 IUnknown* FindRegistered(REFCLSID clsid) {
   std::lock_guard lock(TableMutex());
-  auto& table = Table();
-  for (auto it = table.rbegin(); it != table.rend(); ++it) {
-    if (it->second.clsid == clsid) {
-      it->second.object->AddRef();
-      return it->second.object;
-    }
-  }
-  return nullptr;
+  auto& index = ClassIndex();
+  auto it = index.upper_bound({clsid, ~DWORD{0}});
+  if (it == index.begin()) return nullptr;
+  --it;
+  if (!(it->first.first == clsid)) return nullptr;
+  it->second->AddRef();
+  return it->second;
 }
 
 }  // namespace
@@ -64,6 +75,7 @@ HRESULT CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD, DWORD, DWO
   pUnk->AddRef();
   DWORD cookie = g_nextCookie++;
   Table()[cookie] = RegisteredClass{rclsid, pUnk};
+  ClassIndex()[{rclsid, cookie}] = pUnk;
   *lpdwRegister = cookie;
   return S_OK;
 }
@@ -75,6 +87,7 @@ HRESULT CoRevokeClassObject(DWORD dwRegister) {
     auto it = Table().find(dwRegister);
     if (it == Table().end()) return E_INVALIDARG;
     object = it->second.object;
+    ClassIndex().erase({it->second.clsid, dwRegister});
     Table().erase(it);
   }
   object->Release();

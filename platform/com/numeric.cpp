@@ -205,20 +205,34 @@ bool DecToInt64(const Dec& d, std::int64_t* out) {
 }
 
 std::wstring DecToText(const Dec& d) {
-  std::wstring digits;
+  // The digits, last first, then turned; whole numbers of 64 bits divide without 128-bit steps.
+  wchar_t reversed[48];  // the 39 digits of 128 bits at most
+  int count = 0;
   u128 m = d.mant;
-  do {
-    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + static_cast<int>(m % 10)));
+  while (m > UINT64_MAX) {
+    reversed[count++] = static_cast<wchar_t>(L'0' + static_cast<int>(m % 10));
     m /= 10;
-  } while (m != 0);
-  if (d.scale > 0) {
-    while (static_cast<int>(digits.size()) <= d.scale) digits.insert(digits.begin(), L'0');
-    digits.insert(digits.end() - d.scale, L'.');
-    while (digits.back() == L'0') digits.pop_back();
-    if (digits.back() == L'.') digits.pop_back();
   }
-  if (d.neg && d.mant != 0) digits.insert(digits.begin(), L'-');
-  return digits;
+  std::uint64_t low = static_cast<std::uint64_t>(m);
+  do {
+    reversed[count++] = static_cast<wchar_t>(L'0' + static_cast<int>(low % 10));
+    low /= 10;
+  } while (low != 0);
+  const int scale = d.scale > 0 ? d.scale : 0;
+  // The fraction's digits are the first `scale` of the reversed ones (zeros where there are
+  // fewer), its trailing zeros the first of those.
+  int skip = 0;
+  while (skip < scale && (skip >= count || reversed[skip] == L'0')) ++skip;
+  std::wstring text;
+  text.reserve(static_cast<size_t>(count + scale + 3));
+  if (d.neg && d.mant != 0) text += L'-';
+  if (count <= scale) text += L'0';
+  for (int k = count - 1; k >= scale; --k) text += reversed[k];
+  if (skip < scale) {
+    text += L'.';
+    for (int k = scale - 1; k >= skip; --k) text += k < count ? reversed[k] : L'0';
+  }
+  return text;
 }
 
 int DecCompare(const Dec& a, const Dec& b) {

@@ -5,7 +5,10 @@
 #include <cwchar>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "shared/hxextractor.h"
 #include "shared/sqltools.h"
@@ -120,6 +123,74 @@ TEST_F(Extractor, InnerBlocksUseTheOuterRowAndQuoteItsValues) {
   EXPECT_EQ(out, kDecl + L"<i n=\"Kubek\">\r\n\t<l>a</l>\r\n\t<l>b</l>\r\n\t<same>1</same>\r\n</i>\r\n"
                          L"<i n=\"O'Brien\">\r\n\t<l>c</l>\r\n\t<same>1</same>\r\n</i>\r\n"
                          L"<i n=\"Łyżka\">\r\n\t<same>1</same>\r\n</i>");
+}
+
+TEST_F(Extractor, EachRunReadsTheDefinitionItWasGiven) {
+  // Texts of one length that differ in one character, given in turn to one extractor and to
+  // new ones, more of them than are kept read: each run writes its own.
+  auto text = [](int n) {
+    wchar_t digits[8];
+    std::swprintf(digits, 8, L"%03d", n);
+    return Schema(std::wstring(L"<def:data><def:sql>SELECT it_Name FROM t_Item WHERE it_Id = ") +
+                  std::to_wstring(n % 3 + 1) + L"</def:sql><def:element name='v' val='" + digits + L"'>" +
+                  L"<def:attribute name='n' src='it_Name'/></def:element></def:data>");
+  };
+  auto expected = [](int n) {
+    const wchar_t* kNames[] = {L"Kubek", L"O'Brien", L"Łyżka"};
+    wchar_t digits[8];
+    std::swprintf(digits, 8, L"%03d", n);
+    return kDecl + L"<v n=\"" + kNames[n % 3] + L"\">" + digits + L"</v>";
+  };
+  CHxExtractor same;
+  for (int n : {1, 2, 1, 4}) EXPECT_EQ(Run(same, text(n), true), expected(n)) << n;
+  for (int n = 0; n < 150; ++n) EXPECT_EQ(Run(n % 2 ? same : *std::make_unique<CHxExtractor>(), text(n), true), expected(n)) << n;
+  for (int n = 149; n >= 0; --n) EXPECT_EQ(Run(same, text(n), true), expected(n)) << n;
+
+  // A text that cannot be read gives nothing each time, and takes nothing from the one before.
+  EXPECT_EQ(Run(same, text(7).substr(0, 60), true), L"");
+  EXPECT_EQ(Run(same, text(7).substr(0, 60), true), L"");
+  EXPECT_EQ(Run(same, text(7), true), expected(7));
+
+  // A document of the caller's is read at every run: a change to it shows in the next run.
+  IXMLDOMDocumentPtr document;
+  ASSERT_EQ(document.CreateInstance(__uuidof(DOMDocument40)), S_OK);
+  ASSERT_EQ(document->loadXML(_bstr_t(text(5).c_str())), VARIANT_TRUE);
+  CHxExtractor given;
+  ASSERT_EQ(given.putref_ActiveConnection(cn), S_OK);
+  ASSERT_EQ(given.put_XMLDefinition(_variant_t(static_cast<IDispatch*>(document), true)), S_OK);
+  auto output = [&given] {
+    _variant_t out;
+    EXPECT_EQ(given.GetData(CHxExtractor::hxWsResultText, &out), S_OK);
+    return out.vt == VT_BSTR ? std::wstring(out.bstrVal, SysStringLen(out.bstrVal)) : L"<not text>";
+  };
+  EXPECT_EQ(output(), expected(5));
+  ASSERT_EQ(document->loadXML(_bstr_t(text(8).c_str())), VARIANT_TRUE);
+  EXPECT_EQ(output(), expected(8));
+
+  // Extractors on several threads, each with its connection, running the same texts at once.
+  std::vector<std::thread> threads;
+  std::vector<int> wrong(4, 0);
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      CoInitialize(nullptr);
+      {
+        _ConnectionPtr own = db.Open();
+        CHxExtractor ex;
+        ex.putref_ActiveConnection(own);
+        for (int k = 0; k < 200; ++k) {
+          const int n = (k * 7 + t * 13) % 100;
+          _variant_t out;
+          if (ex.put_XMLDefinition(_variant_t(text(n).c_str())) != S_OK ||
+              ex.GetData(CHxExtractor::hxWsResultText, &out) != S_OK || out.vt != VT_BSTR ||
+              std::wstring(out.bstrVal, SysStringLen(out.bstrVal)) != expected(n))
+            ++wrong[t];
+        }
+        own->Close();
+      }
+      CoUninitialize();
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 // ---- values, conditions and attributes ------------------------------------------------------

@@ -320,13 +320,14 @@ TEST(LiftedLiterals, OnlyLiteralsComparedWithAValueOutsideSelectListsAreLifted) 
     const wchar_t* key;  // nullptr: nothing lifted
     std::vector<std::wstring> values;  // the lifted values, texts as written, numbers in digits
   };
-  // Nesting deeper than the scan follows is left as written.
+  // Deep nesting is followed as well.
   const std::wstring deep = L"SELECT a FROM t WHERE n = 1 AND " + std::wstring(70, L'(') + L"m = 2" + std::wstring(70, L')');
+  const std::wstring deepKey = L"SELECT a FROM t WHERE n = ? AND " + std::wstring(70, L'(') + L"m = ?" + std::wstring(70, L')');
   const Case kCases[] = {
       {L"SELECT a FROM t WHERE n = 'A1' AND r=1", L"SELECT a FROM t WHERE n = ? AND r=?", {L"'A1", L"1"}},
       {L"SELECT a FROM t WHERE \u0142\u0105ka = 'x' AND a$1=2", L"SELECT a FROM t WHERE \u0142\u0105ka = ? AND a$1=?",
        {L"'x", L"2"}},
-      {deep.c_str(), nullptr, {}},
+      {deep.c_str(), deepKey.c_str(), {L"1", L"2"}},
       {L"select a from t where n <> N'it''s' or m>=-1 or k <= 20", L"select a from t where n <> ? or m>=-1 or k <= ?",
        {L"'it's", L"20"}},
       {L"UPDATE t SET a = 'x', b = 2 WHERE c != 3", L"UPDATE t SET a = ?, b = ? WHERE c != ?", {L"'x", L"2", L"3"}},

@@ -23,6 +23,31 @@ CY Cy(LONGLONG scaled) {
 }
 }  // namespace
 
+TEST(Currency, TextHasNoTrailingZerosAndKeepsEveryDigit) {
+  const struct {
+    LONGLONG scaled;
+    const wchar_t* text;
+  } kCases[] = {
+      {0, L"0"},          {1, L"0.0001"},         {-1, L"-0.0001"},    {10, L"0.001"},
+      {10000, L"1"},      {-10000, L"-1"},        {125000, L"12.5"},   {19900, L"1.99"},
+      {1000000, L"100"},  {1230001, L"123.0001"}, {-15000, L"-1.5"},   {100000000000000LL, L"10000000000"},
+      {INT64_MAX, L"922337203685477.5807"},       {INT64_MIN, L"-922337203685477.5808"},
+  };
+  for (const auto& c : kCases) {
+    BSTR b = nullptr;
+    ASSERT_EQ(VarBstrFromCy(Cy(c.scaled), 0, 0, &b), S_OK);
+    EXPECT_STREQ(b, c.text) << c.scaled;
+    SysFreeString(b);
+  }
+  // Decimals: 96 bits of digits, the largest scale, zeros on both sides of the point.
+  for (const wchar_t* text : {L"79228162514264337593543950335", L"-7.9228162514264337593543950335",
+                              L"0.0000000000000000000000000001", L"18446744073709551616", L"-18446744073709551615.5",
+                              L"100.25", L"0", L"-0.5"})
+    EXPECT_EQ(Text(Dec(text)), text);
+  EXPECT_EQ(Text(Dec(L"1.2500")), L"1.25");
+  EXPECT_EQ(Text(Dec(L"-0.000")), L"0");
+}
+
 TEST(Currency, ArithmeticRoundsAndDetectsOverflow) {
   CY r;
   ASSERT_EQ(VarCyAdd(Cy(15000), Cy(2500), &r), S_OK);

@@ -273,6 +273,21 @@ TEST(Activation, RegisteredClassObjectsWinAndRevokeWorks) {
   EXPECT_EQ(CoCreateInstance(__uuidof(CoCounter), nullptr, CLSCTX_ALL, __uuidof(IOther), reinterpret_cast<void**>(&unk)),
             E_NOINTERFACE);
 
+  // A newer registration of the class is the one used; revoked, the older one is again.
+  IClassFactory* failing = platform::com::NewClassFactory(
+      [](IUnknown*, REFIID, void** ppv) -> HRESULT {
+        *ppv = nullptr;
+        return E_OUTOFMEMORY;
+      });
+  DWORD newer = 0;
+  ASSERT_EQ(CoRegisterClassObject(__uuidof(CoCounter), failing, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &newer), S_OK);
+  failing->Release();
+  ICounterPtr fromNewer;
+  EXPECT_EQ(fromNewer.CreateInstance(__uuidof(CoCounter)), E_OUTOFMEMORY);
+  ASSERT_EQ(CoRevokeClassObject(newer), S_OK);
+  EXPECT_EQ(fromNewer.CreateInstance(__uuidof(CoCounter)), S_OK);
+  fromNewer = nullptr;
+
   ASSERT_EQ(CoRevokeClassObject(cookie), S_OK);
   EXPECT_EQ(CoRevokeClassObject(cookie), E_INVALIDARG);
   EXPECT_THROW(ICounterPtr(__uuidof(CoCounter)), _com_error);
