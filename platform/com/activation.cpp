@@ -12,20 +12,16 @@ namespace {
 
 std::atomic<long> g_initCount{0};
 
-struct RegisteredClass {
-  CLSID clsid;
-  IUnknown* object;
-};
-
 std::mutex& TableMutex() {
   static std::mutex m;
   return m;
 }
-std::map<DWORD, RegisteredClass>& Table() {
-  static auto* table = new std::map<DWORD, RegisteredClass>;
+// The class of each registration, by its cookie.
+std::map<DWORD, CLSID>& Table() {
+  static auto* table = new std::map<DWORD, CLSID>;
   return *table;
 }
-// The same registrations by class and then cookie: a class's newest is the last of its own.
+// The registrations' objects by class and then cookie: a class's newest is the last of its own.
 struct ByClass {
   bool operator()(const std::pair<CLSID, DWORD>& a, const std::pair<CLSID, DWORD>& b) const {
     const int order = std::memcmp(&a.first, &b.first, sizeof(CLSID));
@@ -74,7 +70,7 @@ HRESULT CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD, DWORD, DWO
   std::lock_guard lock(TableMutex());
   pUnk->AddRef();
   DWORD cookie = g_nextCookie++;
-  Table()[cookie] = RegisteredClass{rclsid, pUnk};
+  Table()[cookie] = rclsid;
   ClassIndex()[{rclsid, cookie}] = pUnk;
   *lpdwRegister = cookie;
   return S_OK;
@@ -86,8 +82,9 @@ HRESULT CoRevokeClassObject(DWORD dwRegister) {
     std::lock_guard lock(TableMutex());
     auto it = Table().find(dwRegister);
     if (it == Table().end()) return E_INVALIDARG;
-    object = it->second.object;
-    ClassIndex().erase({it->second.clsid, dwRegister});
+    auto entry = ClassIndex().find({it->second, dwRegister});
+    object = entry->second;
+    ClassIndex().erase(entry);
     Table().erase(it);
   }
   object->Release();
