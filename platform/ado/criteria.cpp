@@ -11,11 +11,7 @@
 
 namespace platform::ado {
 
-int RowStore::FieldIndex(std::wstring_view name) const {
-  for (std::size_t i = 0; i < fields.size(); ++i)
-    if (SameNameNoCase(fields[i].name, name)) return static_cast<int>(i);
-  return -1;
-}
+int RowStore::FieldIndex(std::wstring_view name) const { return fields.Find(name); }
 
 namespace {
 

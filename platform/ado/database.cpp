@@ -27,6 +27,67 @@ constexpr LONG kLongAnsiSize = 2147483647;
 
 }  // namespace
 
+// ---- shared column descriptions ----------------------------------------------------------
+
+namespace {
+
+// Results of up to this many columns are searched by name one column after another.
+constexpr std::size_t kNamesScanned = 8;
+
+// A hash of a name that names equal by SameNameNoCase share: of each character's collation
+// weight, which the case of a letter does not change.
+std::uint32_t NameHash(std::wstring_view name) {
+  std::uint32_t h = 2166136261u;
+  for (wchar_t c : name) {
+    std::uint32_t w;
+    if (static_cast<std::uint32_t>(c) < 128) {
+      const wchar_t upper = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+      w = upper >= L'A' && upper <= L'Z' ? 0x1000 + static_cast<std::uint32_t>(upper - L'A') * 4
+                                         : static_cast<std::uint32_t>(c);
+    } else {
+      w = CollationWeight(c);
+    }
+    h = (h ^ w) * 16777619u;
+  }
+  return h;
+}
+
+}  // namespace
+
+const std::vector<ColumnInfo> Columns::kNone;
+
+Columns::Columns(std::vector<ColumnInfo> cols) : data_(std::make_shared<Data>()) {
+  data_->cols = std::move(cols);
+  const std::vector<ColumnInfo>& c = data_->cols;
+  if (c.size() <= kNamesScanned) return;
+  data_->byName.reserve(c.size());
+  for (std::size_t i = 0; i < c.size(); ++i)
+    data_->byName.emplace_back(NameHash(c[i].name), static_cast<std::uint32_t>(i));
+  std::sort(data_->byName.begin(), data_->byName.end());
+}
+
+int Columns::Find(std::wstring_view name) const {
+  if (!data_) return -1;
+  const std::vector<ColumnInfo>& c = data_->cols;
+  if (data_->byName.empty()) {
+    for (std::size_t i = 0; i < c.size(); ++i)
+      if (SameNameNoCase(c[i].name, name)) return static_cast<int>(i);
+    return -1;
+  }
+  // Candidates of the same hash come in column order, so the first that matches is the first
+  // column of that name.
+  const std::uint32_t h = NameHash(name);
+  auto it = std::lower_bound(data_->byName.begin(), data_->byName.end(), std::make_pair(h, std::uint32_t{0}));
+  for (; it != data_->byName.end() && it->first == h; ++it)
+    if (SameNameNoCase(c[it->second].name, name)) return static_cast<int>(it->second);
+  return -1;
+}
+
+ColumnInfo& Columns::Mutable(std::size_t i) {
+  if (data_.use_count() > 1) data_ = std::make_shared<Data>(*data_);
+  return data_->cols[i];
+}
+
 bool MapDeclaredType(std::string_view decl, LONG& type, LONG& size) {
   std::string d = LowerAscii(decl);
   std::size_t b = d.find_first_not_of(' ');

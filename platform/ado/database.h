@@ -56,10 +56,41 @@ struct ColumnInfo {
   bool key = false;
   bool autoIncrement = false;
   bool typed = false;  // type taken from a declared column type, or from the expression's type
+  bool optimize = false;  // a recordset's "Optimize" property: the field's equality index is kept from the start
+};
+
+// A result's columns, described once and shared: by the statement that described them and by
+// every result and rowset read with them, without a copy each. Never changed while shared: a
+// holder that changes a column (Mutable) gets a copy of its own first. Names are fixed once made.
+class Columns {
+ public:
+  Columns() = default;
+  explicit Columns(std::vector<ColumnInfo> cols);
+
+  std::size_t size() const { return data_ ? data_->cols.size() : 0; }
+  bool empty() const { return size() == 0; }
+  const ColumnInfo& operator[](std::size_t i) const { return data_->cols[i]; }
+  const std::vector<ColumnInfo>& All() const { return data_ ? data_->cols : kNone; }
+  std::vector<ColumnInfo>::const_iterator begin() const { return All().begin(); }
+  std::vector<ColumnInfo>::const_iterator end() const { return All().end(); }
+  // The first column named `name` (case-insensitive: SameNameNoCase), or -1.
+  int Find(std::wstring_view name) const;
+
+  // Column i to change (not its name): this holder's own copy.
+  ColumnInfo& Mutable(std::size_t i);
+
+ private:
+  struct Data {
+    std::vector<ColumnInfo> cols;
+    // Of a result of many columns: (hash of the folded name, column) in order, to find a name.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byName;
+  };
+  static const std::vector<ColumnInfo> kNone;
+  std::shared_ptr<Data> data_;
 };
 
 struct ResultSet {
-  std::vector<ColumnInfo> columns;
+  Columns columns;
   std::vector<std::vector<Value>> rows;
   // When the rows were asked for packed (and every column has a declared type), they are
   // here instead of in `rows`.

@@ -866,7 +866,7 @@ void PgDatabase::ReadResult(PGresult* res, const PgStatement* st, ExecResult& ou
     for (std::size_t i = 0; i < n; ++i)
       if (byValues[i]) TypeByValues(cols[i], out.result.rows, i, textByValues[i]);
   }
-  out.result.columns = std::move(cols);
+  out.result.columns = Columns(std::move(cols));
   out.hasRows = true;
 }
 

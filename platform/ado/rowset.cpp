@@ -46,21 +46,7 @@ Rowset::Rowset() : store_(std::make_shared<RowStore>()) {}
 
 std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   auto rs = std::make_shared<Rowset>();
-  rs->store_->fields.reserve(result.columns.size());
-  for (auto& c : result.columns) {
-    FieldDef f;
-    f.name = std::move(c.name);
-    f.type = c.type;
-    f.size = c.size;
-    f.attributes = c.attributes;
-    f.table = std::move(c.table);
-    f.column = std::move(c.column);
-    f.declaredTable = std::move(c.declaredTable);
-    f.declaredColumn = std::move(c.declaredColumn);
-    f.key = c.key;
-    f.autoIncrement = c.autoIncrement;
-    rs->store_->fields.push_back(std::move(f));
-  }
+  rs->store_->fields = std::move(result.columns);
   if (result.isPacked && result.packed.Count() > 0) {
     std::size_t n = result.packed.Count();
     rs->store_->packed = std::move(result.packed);
@@ -250,7 +236,7 @@ void Rowset::DecodeRow(std::size_t index) const {
 
 std::shared_ptr<Rowset> Rowset::Fabricate(std::vector<FieldDef> fields) {
   auto rs = std::make_shared<Rowset>();
-  rs->store_->fields = std::move(fields);
+  rs->store_->fields = Columns(std::move(fields));
   for (std::size_t f = 0; f < rs->store_->fields.size(); ++f)
     if (rs->store_->fields[f].optimize) rs->store_->IndexOf(static_cast<int>(f));
   rs->Rebuild(false);

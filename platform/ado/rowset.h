@@ -16,18 +16,8 @@ namespace platform::ado {
 
 [[noreturn]] void ThrowAdo(HRESULT hr, std::wstring description);
 
-struct FieldDef {
-  std::wstring name;
-  LONG type = 0;
-  LONG size = 0;
-  LONG attributes = 0;
-  std::string table;   // base table, empty for fabricated fields and expressions
-  std::string column;  // base column
-  std::wstring declaredTable, declaredColumn;  // as CREATE TABLE named them, when the engine does not
-  bool key = false;
-  bool autoIncrement = false;
-  bool optimize = false;  // the dynamic "Optimize" property: the field's equality index is kept from the start
-};
+// A field of a rowset: a result's column, or one made for a fabricated rowset (no base table).
+using FieldDef = ColumnInfo;
 
 enum class RowStatus { Unchanged, New, Modified, Deleted };
 
@@ -112,7 +102,7 @@ class RowView {
 // a row becomes an object of its own (rows[i]) only when it is needed as one: edited, deleted,
 // written or put back. Sorting makes every row one. Rows added come after the rows read.
 struct RowStore {
-  std::vector<FieldDef> fields;
+  Columns fields;  // shared with the statement that read the rows, copied when a field changes
   PackedRows packed;                        // row i of the store is packed row i, i < packed.Count()
   std::vector<std::unique_ptr<Row>> rows;   // by index (a bookmark is the index + 1); null: packed, unchanged
   std::weak_ptr<RowUndoLog> undo;           // the log that records edits and writes, if any
@@ -227,8 +217,8 @@ class Rowset {
   LockMode lock = LockMode::Batch;
   std::shared_ptr<Database> db;  // null when detached
 
-  const std::vector<FieldDef>& Fields() const { return store_->fields; }
-  FieldDef& MutableField(int i) { return store_->fields[static_cast<std::size_t>(i)]; }
+  const std::vector<FieldDef>& Fields() const { return store_->fields.All(); }
+  FieldDef& MutableField(int i) { return store_->fields.Mutable(static_cast<std::size_t>(i)); }
   int FieldIndex(std::wstring_view name) const { return store_->FieldIndex(name); }
   // The "Optimize" property of a field: its equality index is built now and kept, or dropped.
   void SetOptimize(int field, bool on);

@@ -632,36 +632,39 @@ void SqliteDatabase::RunStatement(sqlite3_stmt* stmt, ExecResult& out, Statement
     while (rc == SQLITE_ROW) rc = StepOrRaise(stmt, origin, *this);
     return;
   }
-  std::vector<VKind> kinds;  // what each typed column holds
-  std::vector<ColumnInfo> cols;
-  std::vector<bool> textFromValues;
   const int reprepares = sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_REPREPARE, 0);
-  if (described && described->reprepares == reprepares) {
-    cols = described->cols;
-    kinds = described->kinds;
-    textFromValues = described->textFromValues;
-  } else {
-    cols = DescribeColumns(db_, stmt, kinds);
+  Described fresh;
+  if (!described || described->reprepares != reprepares) {
+    // Described once per preparation of the statement; every result read with it shares it.
+    std::vector<ColumnInfo> cols = DescribeColumns(db_, stmt, fresh.kinds);
     // Expressions get the type the server gives them where the statement says it; those that
     // are texts of no fixed length take their length from the values.
-    textFromValues = TypeExpressions(stmt, cols, kinds);
-    if (described) *described = Described{cols, kinds, textFromValues, reprepares, schemaChanges_};
+    fresh.textFromValues = TypeExpressions(stmt, cols, fresh.kinds);
+    fresh.cols = Columns(std::move(cols));
+    fresh.reprepares = reprepares;
+    fresh.schemaChanges = schemaChanges_;
+    if (described) {
+      *described = std::move(fresh);
+    } else {
+      described = &fresh;
+    }
   }
   out.result.rows.clear();
   out.result.packed.Clear();
   // Columns without a declared type take their type from all their values: those rows are
   // read as values.
-  out.result.isPacked = packRows && AllTyped(cols);
-  ReadRows(stmt, rc, origin, *this, cols, kinds, out.result);
-  FinishResult(std::move(cols), textFromValues, packRows, out);
+  out.result.isPacked = packRows && AllTyped(described->cols.All());
+  ReadRows(stmt, rc, origin, *this, described->cols.All(), described->kinds, out.result);
+  FinishResult(described->cols, described->textFromValues, packRows, out);
 }
 
-void SqliteDatabase::FinishResult(std::vector<ColumnInfo> cols, const std::vector<bool>& textFromValues, bool packRows,
+void SqliteDatabase::FinishResult(Columns cols, const std::vector<bool>& textFromValues, bool packRows,
                                   ExecResult& out) {
-  out.result.isPacked = packRows && AllTyped(cols);
-  // Columns without a declared type (expressions) take their type from the values read.
+  out.result.isPacked = packRows && AllTyped(cols.All());
+  // Columns without a declared type (expressions) take their type from the values read: this
+  // result's own copy of the columns.
   for (std::size_t i = 0; i < cols.size(); ++i)
-    if (!cols[i].typed) TypeByValues(cols[i], out.result.rows, i, textFromValues[i]);
+    if (!cols[i].typed) TypeByValues(cols.Mutable(i), out.result.rows, i, textFromValues[i]);
   out.result.columns = std::move(cols);
   out.hasRows = true;
 }

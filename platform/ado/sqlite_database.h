@@ -41,7 +41,7 @@ class SqliteDatabase final : public Database {
   // A result's columns as described for a prepared statement, kept while SQLite has not
   // prepared the statement again (a change of the schema).
   struct Described {
-    std::vector<ColumnInfo> cols;
+    Columns cols;  // shared with the results read
     std::vector<VKind> kinds;
     std::vector<bool> textFromValues;
     int reprepares = -1;
@@ -68,8 +68,7 @@ class SqliteDatabase final : public Database {
                     Described* described = nullptr);
   // The result of rows read (or none) with the columns described: packed or not, expressions
   // typed by their values.
-  static void FinishResult(std::vector<ColumnInfo> cols, const std::vector<bool>& textFromValues, bool packRows,
-                           ExecResult& out);
+  static void FinishResult(Columns cols, const std::vector<bool>& textFromValues, bool packRows, ExecResult& out);
   // The types the statement gives its untyped columns (expressions); true where a text
   // column's length comes from its values.
   std::vector<bool> TypeExpressions(sqlite3_stmt* stmt, std::vector<ColumnInfo>& cols, std::vector<VKind>& kinds);
