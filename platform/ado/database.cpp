@@ -34,11 +34,12 @@ namespace {
 // Results of up to this many columns are searched by name one column after another.
 constexpr std::size_t kNamesScanned = 8;
 
-// A hash of a name that names equal by SameNameNoCase share: of each character's collation
-// weight, which the case of a letter does not change.
+// A hash of a name that names equal by SameNameNoCase share: of its length and the collation
+// weights (which the case of a letter does not change) of its last characters, where the names
+// of one table's columns differ.
 std::uint32_t NameHash(std::wstring_view name) {
-  std::uint32_t h = 2166136261u;
-  for (wchar_t c : name) {
+  std::uint32_t h = 2166136261u ^ static_cast<std::uint32_t>(name.size());
+  for (wchar_t c : name.substr(name.size() > 4 ? name.size() - 4 : 0)) {
     std::uint32_t w;
     if (static_cast<std::uint32_t>(c) < 128) {
       const wchar_t upper = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;

@@ -32,13 +32,18 @@ const wchar_t* kNotUpdatable =
 const wchar_t* kRowNotFound =
     L"Row cannot be located for updating. Some values may have been changed since it was last read.";
 
-std::string QuoteIdent(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
+// Appends `name` in double quotes (a quote in it doubled).
+void AppendQuoted(std::string& out, const std::string& name) {
+  out += '"';
+  if (name.find('"') == std::string::npos) {
+    out += name;
+  } else {
+    for (char c : name) {
+      if (c == '"') out += '"';
+      out += c;
+    }
   }
-  return out + "\"";
+  out += '"';
 }
 }  // namespace
 
@@ -648,33 +653,40 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
       // A NULL is located by IS NULL, any other value by `=` (which every engine can look up by
       // an index).
       const Value& original = originalOf(i);
+      AppendQuoted(sql, f.column);
       if (original.IsNull() || original.IsEmpty()) {
-        sql += QuoteIdent(f.column) + " IS NULL";
+        sql += " IS NULL";
       } else {
-        sql += QuoteIdent(f.column) + " = ?";
+        sql += " = ?";
         params.push_back(original);
       }
     }
   };
   std::vector<Value> params;
+  params.reserve(target.own.size());
   std::string sql;
+  sql.reserve(64 + 24 * target.own.size());
   if (row.status == RowStatus::New) {
-    std::string cols, marks;
+    sql = "INSERT INTO ";
+    AppendQuoted(sql, table);
+    sql += " (";
     for (int i : target.own) {
       const FieldDef& f = fields[static_cast<std::size_t>(i)];
       const Value& v = row.values[static_cast<std::size_t>(i)];
       if (!Changed(row, i) && (v.IsNull() || v.IsEmpty())) continue;
       if (f.autoIncrement && (v.IsNull() || v.IsEmpty())) continue;
-      if (!cols.empty()) {
-        cols += ", ";
-        marks += ", ";
-      }
-      cols += QuoteIdent(f.column);
-      marks += "?";
+      if (!params.empty()) sql += ", ";
+      AppendQuoted(sql, f.column);
       params.push_back(v);
     }
-    sql = cols.empty() ? "INSERT INTO " + QuoteIdent(table) + " DEFAULT VALUES"
-                       : "INSERT INTO " + QuoteIdent(table) + " (" + cols + ") VALUES (" + marks + ")";
+    if (params.empty()) {
+      sql.resize(sql.size() - 2);  // the " ("
+      sql += " DEFAULT VALUES";
+    } else {
+      sql += ") VALUES (?";
+      for (std::size_t k = 1; k < params.size(); ++k) sql += ", ?";
+      sql += ')';
+    }
     db->ExecuteNative(sql, params);
     std::int64_t id = db->LastInsertRowId();
     for (int i : target.own) {
@@ -693,20 +705,23 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
       }
     }
   } else if (row.status == RowStatus::Modified) {
-    std::string set;
+    sql = "UPDATE ";
+    AppendQuoted(sql, table);
+    sql += " SET ";
     for (int i : target.own) {
       if (!Changed(row, i)) continue;
-      if (!set.empty()) set += ", ";
-      set += QuoteIdent(fields[static_cast<std::size_t>(i)].column) + " = ?";
+      if (!params.empty()) sql += ", ";
+      AppendQuoted(sql, fields[static_cast<std::size_t>(i)].column);
+      sql += " = ?";
       params.push_back(row.values[static_cast<std::size_t>(i)]);
     }
-    if (!set.empty()) {
-      sql = "UPDATE " + QuoteIdent(table) + " SET " + set;
+    if (!params.empty()) {
       where(sql, params);
       if (db->ExecuteNative(sql, params) == 0) ThrowAdo(DB_E_CONCURRENCYVIOLATION, kRowNotFound);
     }
   } else if (row.status == RowStatus::Deleted) {
-    sql = "DELETE FROM " + QuoteIdent(table);
+    sql = "DELETE FROM ";
+    AppendQuoted(sql, table);
     where(sql, params);
     if (db->ExecuteNative(sql, params) == 0) ThrowAdo(DB_E_CONCURRENCYVIOLATION, kRowNotFound);
   }

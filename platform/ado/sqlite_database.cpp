@@ -189,14 +189,14 @@ SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
     last_->second.used = uses_;
     return last_->second;
   }
-  std::wstring key(sql);
-  auto it = cache_.find(key);
+  auto it = cache_.find(sql);
   if (it != cache_.end()) {
     last_ = &*it;
     it->second.used = uses_;
     return it->second;
   }
   MakeRoom();
+  std::wstring key(sql);
   Cached c;
   c.used = uses_;
   c.rw = RewriteSql(sql, &Catalogue());

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -94,7 +95,12 @@ class SqliteDatabase final : public Database {
   // is not written out again.
   std::vector<double> boundDates_;
   void ReleaseBound(sqlite3_stmt* stmt);
-  std::unordered_map<std::wstring, Cached> cache_;
+  // Found by the text as given, without a copy of it.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::wstring_view s) const { return std::hash<std::wstring_view>{}(s); }
+  };
+  std::unordered_map<std::wstring, Cached, TextHash, std::equal_to<>> cache_;
   std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
   std::uint64_t uses_ = 0;
   std::uint64_t schemaChanges_ = 0;  // changes of the schema made through this connection

@@ -153,7 +153,21 @@ bool NextUtf8(std::string_view s, std::size_t& i, wchar_t& out) {
 int CompareNoCaseUtf8(std::string_view a, std::string_view b) {
   while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
   while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
-  std::size_t ia = 0, ib = 0;
+  // The common ASCII start is compared byte by byte, with CollationWeight's weights of ASCII.
+  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  std::size_t k = 0;
+  for (; k < common; ++k) {
+    const auto x = static_cast<unsigned char>(a[k]), y = static_cast<unsigned char>(b[k]);
+    if ((x | y) >= 0x80) break;
+    if (x == y) continue;
+    auto weight = [](unsigned char c) -> std::uint32_t {
+      const unsigned char upper = c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+      return upper >= 'A' && upper <= 'Z' ? 0x1000 + static_cast<std::uint32_t>(upper - 'A') * 4 : c;
+    };
+    const std::uint32_t wx = weight(x), wy = weight(y);
+    if (wx != wy) return wx < wy ? -1 : 1;
+  }
+  std::size_t ia = k, ib = k;
   return CompareWith([&](wchar_t& c) { return NextUtf8(a, ia, c); },
                      [&](wchar_t& c) { return NextUtf8(b, ib, c); });
 }
