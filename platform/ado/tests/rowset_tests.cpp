@@ -159,6 +159,52 @@ TEST_F(RowsetTest, MultipleStatementsAndSchemaChangesBetweenRuns) {
   EXPECT_EQ(after.result.columns[2].size, 5);
 }
 
+TEST_F(RowsetTest, ResultsOfOneStatementShareItsColumnsButNotWhatEachChanges) {
+  // Typed by its values, each result on its own: the statement is one (the compared literals are
+  // lifted), the length of the concatenation is each result's own.
+  db_->Execute(L"UPDATE pair SET v = 'longer' WHERE a = 2");
+  const wchar_t* shortOne = L"SELECT a, b, v + '!' AS e FROM pair WHERE a = 1 AND b = 1";
+  auto first = Open(shortOne);
+  auto longer = db_->Execute(L"SELECT a, b, v + '!' AS e FROM pair WHERE a = 2 AND b = 1");
+  auto again = db_->Execute(shortOne);
+  EXPECT_EQ(first->Fields()[2].size, 2);
+  EXPECT_EQ(longer.result.columns[2].size, 7);
+  EXPECT_EQ(again.result.columns[2].size, 2);
+  EXPECT_EQ(first->Fields()[0].type, adInteger);
+
+  // A field changed in one recordset (its Optimize property) is its own (and its clones'), not
+  // the next result's of the same statement.
+  auto one = Open(L"SELECT * FROM pair");
+  auto other = Open(L"SELECT * FROM pair");
+  auto clone = one->Clone(LockMode::Batch);
+  one->SetOptimize(2, true);
+  EXPECT_TRUE(one->Fields()[2].optimize);
+  EXPECT_TRUE(clone->Fields()[2].optimize);
+  EXPECT_FALSE(other->Fields()[2].optimize);
+  EXPECT_FALSE(Open(L"SELECT * FROM pair")->Fields()[2].optimize);
+  EXPECT_EQ(other->Fields()[2].name, L"v");
+}
+
+TEST_F(RowsetTest, FieldsAreFoundByNameWithoutCaseInResultsOfFewAndOfManyColumns) {
+  db_->Execute(L"CREATE TABLE wide (k int PRIMARY KEY, c1 int, c2 int, c3 int, c4 int, c5 int, c6 int, c7 int, "
+               L"c8 int, Zażółć nvarchar(4))");
+  for (const wchar_t* sql : {L"SELECT *, c1 AS K1, c2 AS K FROM wide",  // many: found by a hash of the name
+                             L"SELECT k, c1 AS K1, c2 AS K, Zażółć, c8 FROM wide"}) {
+    SCOPED_TRACE(testing::Message() << sql);
+    auto rs = Open(sql);
+    const int last = static_cast<int>(rs->Fields().size()) - 1;
+    EXPECT_EQ(rs->FieldIndex(L"k"), 0);  // the first of the two named so
+    EXPECT_EQ(rs->FieldIndex(L"K"), 0);
+    EXPECT_EQ(rs->FieldIndex(L"k1"), rs->Fields().size() > 8 ? last - 1 : 1);
+    EXPECT_EQ(rs->FieldIndex(L"C8"), rs->Fields().size() > 8 ? 8 : last);
+    EXPECT_EQ(rs->FieldIndex(L"ZAŻÓŁĆ"), rs->Fields().size() > 8 ? 9 : 3);
+    EXPECT_EQ(rs->FieldIndex(L"zazolc"), -1);
+    EXPECT_EQ(rs->FieldIndex(L"c9"), -1);
+    EXPECT_EQ(rs->FieldIndex(L"c"), -1);
+    EXPECT_EQ(rs->FieldIndex(L""), -1);
+  }
+}
+
 TEST(AdoDeclaredTypes, ServerTypeNamesMapToFieldTypes) {
   struct Case {
     const char* decl;
