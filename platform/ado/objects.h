@@ -164,6 +164,7 @@ class RecordsetImpl final : public ComObject<::_Recordset> {
   void PutList(const VARIANT& fields, const VARIANT& values);
 
   std::shared_ptr<RecordsetCore> core_;
+  ::Fields* fields_ = nullptr;  // the Fields collection, made at the first ask and kept (a reference)
   std::wstring source_, sql_;
   IDispatchPtr sourceCommand_;
   _variant_t filter_;

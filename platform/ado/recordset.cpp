@@ -77,7 +77,10 @@ void RecordsetCore::Shutdown() {
 // ---- Recordset ----------------------------------------------------------------------------
 
 RecordsetImpl::RecordsetImpl() : core_(std::make_shared<RecordsetCore>()) {}
-RecordsetImpl::~RecordsetImpl() { core_->Shutdown(); }
+RecordsetImpl::~RecordsetImpl() {
+  if (fields_) fields_->Release();
+  core_->Shutdown();
+}
 
 void RecordsetImpl::Attach(std::shared_ptr<Rowset> rs, ConnectionImpl* conn, std::wstring source, LockMode mode) {
   core_->ResetFieldObjects();
@@ -227,7 +230,10 @@ STDMETHODIMP RecordsetImpl::get_adoEOF(VARIANT_BOOL* out) {
 }
 STDMETHODIMP RecordsetImpl::get_Fields(::Fields** out) {
   if (!out) return E_POINTER;
-  *out = NewFields(core_);
+  // One collection over the core, whatever the recordset holds meanwhile.
+  if (!fields_) fields_ = NewFields(core_);
+  fields_->AddRef();
+  *out = fields_;
   return S_OK;
 }
 STDMETHODIMP RecordsetImpl::get_LockType(LockTypeEnum* out) { return PutOut(out, lockType_); }
@@ -437,19 +443,24 @@ STDMETHODIMP RecordsetImpl::raw_Open(VARIANT source, VARIANT activeConnection, C
       if (FAILED(hr)) return hr;
     }
     // The source: a command, SQL text or a table name, or nothing for a fabricated recordset.
-    std::wstring text = source_;
+    std::wstring text;
     ::_Command* command = nullptr;
     _CommandPtr commandHolder;
     if (!IsMissing(source)) {
       if (source.vt == VT_DISPATCH || source.vt == VT_UNKNOWN) {
         commandHolder = _CommandPtr(source.vt == VT_DISPATCH ? static_cast<IUnknown*>(source.pdispVal) : source.punkVal);
         command = commandHolder.GetInterfacePtr();
+      } else if (source.vt == VT_BSTR) {
+        text = BstrText(source.bstrVal);
       } else {
         text = ValueText(FromVariant(source));
       }
-    } else if (sourceCommand_) {
-      commandHolder = _CommandPtr(sourceCommand_.GetInterfacePtr());
-      command = commandHolder.GetInterfacePtr();
+    } else {
+      text = source_;
+      if (sourceCommand_) {
+        commandHolder = _CommandPtr(sourceCommand_.GetInterfacePtr());
+        command = commandHolder.GetInterfacePtr();
+      }
     }
     if (command) {
       _RecordsetPtr result;
@@ -488,15 +499,17 @@ STDMETHODIMP RecordsetImpl::raw_Open(VARIANT source, VARIANT activeConnection, C
       bool single = text.find_first_of(L" \t\r\n") == std::wstring::npos;
       type = single ? adCmdTable : adCmdText;
     }
-    std::wstring sql = (type == adCmdTable || type == adCmdTableDirect) ? L"SELECT * FROM [" + text + L"]" : text;
+    std::wstring table;
+    if (type == adCmdTable || type == adCmdTableDirect) table = L"SELECT * FROM [" + text + L"]";
+    const std::wstring& sql = table.empty() ? text : table;
     ExecResult r = conn->RequireOpen()->Execute(sql, {}, StatementOrigin::Command, true);
     source_ = text;
     if (!r.hasRows) return S_OK;  // a statement without rows leaves the recordset closed
     if (maxRecords_ > 0) r.result.Truncate(static_cast<std::size_t>(maxRecords_));
     LockMode mode = ModeOf(lockType_, false);
-    Attach(Rowset::FromResult(std::move(r.result)), conn, text, mode);
-    if (lockType_ == adLockUnspecified) lockType_ = adLockReadOnly;
     sql_ = sql;
+    Attach(Rowset::FromResult(std::move(r.result)), conn, std::move(text), mode);  // the source as source_ holds it
+    if (lockType_ == adLockUnspecified) lockType_ = adLockReadOnly;
     return S_OK;
   });
 }
