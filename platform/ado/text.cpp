@@ -153,23 +153,35 @@ bool NextUtf8(std::string_view s, std::size_t& i, wchar_t& out) {
 int CompareNoCaseUtf8(std::string_view a, std::string_view b) {
   while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
   while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
-  // The common ASCII start is compared byte by byte, with CollationWeight's weights of ASCII.
-  const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-  std::size_t k = 0;
-  for (; k < common; ++k) {
-    const auto x = static_cast<unsigned char>(a[k]), y = static_cast<unsigned char>(b[k]);
-    if ((x | y) >= 0x80) break;
-    if (x == y) continue;
-    auto weight = [](unsigned char c) -> std::uint32_t {
-      const unsigned char upper = c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-      return upper >= 'A' && upper <= 'Z' ? 0x1000 + static_cast<std::uint32_t>(upper - 'A') * 4 : c;
-    };
-    const std::uint32_t wx = weight(x), wy = weight(y);
-    if (wx != wy) return wx < wy ? -1 : 1;
+  // As CompareWith, with two ASCII characters compared by CollationWeight's ASCII weights in
+  // place, without decoding.
+  auto asciiWeight = [](unsigned char c) -> std::uint32_t {
+    const unsigned char upper = c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+    return upper >= 'A' && upper <= 'Z' ? 0x1000 + static_cast<std::uint32_t>(upper - 'A') * 4 : c;
+  };
+  std::size_t ia = 0, ib = 0;
+  for (;;) {
+    const bool ha = ia < a.size(), hb = ib < b.size();
+    if (!ha && !hb) return 0;
+    if (!ha) return -1;
+    if (!hb) return 1;
+    const auto x = static_cast<unsigned char>(a[ia]), y = static_cast<unsigned char>(b[ib]);
+    std::uint32_t wa, wb;
+    if ((x | y) < 0x80) {
+      ++ia;
+      ++ib;
+      if (x == y) continue;
+      wa = asciiWeight(x);
+      wb = asciiWeight(y);
+    } else {
+      wchar_t ca = 0, cb = 0;
+      NextUtf8(a, ia, ca);
+      NextUtf8(b, ib, cb);
+      wa = CollationWeight(ca);
+      wb = CollationWeight(cb);
+    }
+    if (wa != wb) return wa < wb ? -1 : 1;
   }
-  std::size_t ia = k, ib = k;
-  return CompareWith([&](wchar_t& c) { return NextUtf8(a, ia, c); },
-                     [&](wchar_t& c) { return NextUtf8(b, ib, c); });
 }
 
 // ---- dates --------------------------------------------------------------------------------

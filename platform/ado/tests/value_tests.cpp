@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "platform/ado/ado_enums.h"
 #include "platform/ado/database.h"
@@ -45,6 +46,15 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
   EXPECT_LT(CompareNoCase(L"ź", L"ż"), 0);
   EXPECT_LT(CompareNoCase(L"ab", L"abc"), 0);
   EXPECT_EQ(CompareNoCaseUtf8("Żółw", "żÓŁW"), 0);
+  // The collation of stored texts orders as the one of wide texts: ASCII and other letters mixed
+  // anywhere, letters folded to ASCII ones (ı, ſ), blanks, punctuation before letters.
+  const auto sign = [](int r) { return r < 0 ? -1 : r > 0 ? 1 : 0; };
+  for (auto [a, b] : {std::pair{L"Zażółć gęślą", L"ZAŻÓŁĆ GĘŚLĄ  "}, {L"Zażółć", L"Zazolc"}, {L"x_y", L"xąy"},
+                      {L"ąb", L"ĄC"}, {L"kıt", L"KIT"}, {L"ſad", L"SAE"}, {L"a", L"A "}, {L"", L" "}, {L"", L"a"},
+                      {L"Ab1", L"aB2"}, {L"a_", L"aa"}, {L"9", L"a"}, {L"Łódź 1", L"łódź"}, {L"é", L"e"},
+                      {L"ab€", L"AB€"}, {L"ż", L"źz"}, {L"a😀", L"A😀b"}})
+    for (auto [x, y] : {std::pair{a, b}, std::pair{b, a}})
+      EXPECT_EQ(sign(CompareNoCaseUtf8(ToUtf8(x), ToUtf8(y))), sign(CompareNoCase(x, y))) << ToUtf8(x) << " " << ToUtf8(y);
   // Names of fields: equal as the collation says, of the same length.
   for (auto [a, b, same] : {std::tuple{L"au_Id", L"AU_ID", true}, {L"Żółw_1", L"żÓŁW_1", true}, {L"a_b", L"a-b", false},
                             {L"a@", L"a`", false}, {L"cs_Nick", L"cs_Nick ", false}, {L"ą", L"a", false}})
