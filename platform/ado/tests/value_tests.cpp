@@ -52,7 +52,9 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
   for (auto [a, b] : {std::pair{L"Zażółć gęślą", L"ZAŻÓŁĆ GĘŚLĄ  "}, {L"Zażółć", L"Zazolc"}, {L"x_y", L"xąy"},
                       {L"ąb", L"ĄC"}, {L"kıt", L"KIT"}, {L"ſad", L"SAE"}, {L"a", L"A "}, {L"", L" "}, {L"", L"a"},
                       {L"Ab1", L"aB2"}, {L"a_", L"aa"}, {L"9", L"a"}, {L"Łódź 1", L"łódź"}, {L"é", L"e"},
-                      {L"ab€", L"AB€"}, {L"ż", L"źz"}, {L"a😀", L"A😀b"}})
+                      {L"ab€", L"AB€"}, {L"ż", L"źz"}, {L"a😀", L"A😀b"},
+                      {L"account_name_Zażółć", L"account_name_ZAZOLC"}, {L"abcdefghijklmnop", L"abcdefghijklmnoq"},
+                      {L"abcdefgh", L"abcdefgh  "}, {L"abcdefghij", L"ABCDEFGHIJ"}, {L"abcdefgh_1", L"abcdefghą"}})
     for (auto [x, y] : {std::pair{a, b}, std::pair{b, a}})
       EXPECT_EQ(sign(CompareNoCaseUtf8(ToUtf8(x), ToUtf8(y))), sign(CompareNoCase(x, y))) << ToUtf8(x) << " " << ToUtf8(y);
   // Names of fields: equal as the collation says, of the same length.
