@@ -246,7 +246,10 @@ void SqliteDatabase::ReleaseBound(sqlite3_stmt* stmt) {
   // Every run binds every marker again, so the bindings may stay as they are, unless a buffer
   // they point into is given back.
   bool cleared = false;
-  for (std::size_t k = 0; k < bound_.size(); ++k) {
+  // Only this statement's markers are bound to it; the buffers of others were given back after
+  // their own runs.
+  const std::size_t markers = std::min(bound_.size(), static_cast<std::size_t>(sqlite3_bind_parameter_count(stmt)));
+  for (std::size_t k = 0; k < markers; ++k) {
     if (bound_[k].capacity() <= kLargeBinding) continue;
     if (!cleared) sqlite3_clear_bindings(stmt);
     cleared = true;
