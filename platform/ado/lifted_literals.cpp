@@ -1,5 +1,6 @@
 #include "platform/ado/lifted_literals.h"
 
+#include <algorithm>
 #include <array>
 #include <cwctype>
 
@@ -82,11 +83,42 @@ std::size_t QuotedEnd(std::wstring_view s, std::size_t i, wchar_t close) {
 
 enum class Last { None, Compare, Literal, Other };
 
-}  // namespace
+// A string literal at `i` (its quote, or the N before it): its end (npos when unclosed) and text.
+std::size_t ReadQuoted(std::wstring_view sql, std::size_t i, bool national, std::wstring* text) {
+  const std::size_t open = national ? i + 1 : i;
+  const std::size_t end = QuotedEnd(sql, open, L'\'');
+  if (end == std::wstring_view::npos || !text) return end;
+  text->clear();
+  for (std::size_t k = open + 1; k + 1 < end; ++k) {
+    *text += sql[k];
+    if (sql[k] == L'\'') ++k;  // a doubled quote
+  }
+  return end;
+}
 
-bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
+// Whether a string literal starts at `i`: its quote, or N and its quote.
+bool IsNational(std::wstring_view sql, std::size_t i) {
+  return (sql[i] == L'N' || sql[i] == L'n') && i + 1 < sql.size() && sql[i + 1] == L'\'';
+}
+
+// The digits at `i` (a digit): where they end, and whether they are a plain integer that may be
+// lifted (no decimal, exponent or word run into it, at most 18 digits); `value` when it is.
+std::size_t ReadDigits(std::wstring_view sql, std::size_t i, bool& liftable, std::int64_t& value) {
+  const std::size_t n = sql.size();
+  std::size_t end = i;
+  while (end < n && IsDigit(sql[end])) ++end;
+  liftable = (end == n || !(sql[end] == L'.' || IsWordChar(sql[end]))) && end - i <= 18;
+  if (liftable) {
+    value = 0;
+    for (std::size_t k = i; k < end; ++k) value = value * 10 + (sql[k] - L'0');
+  }
+  return end;
+}
+
+bool Lift(std::wstring_view sql, std::wstring& key, std::vector<Value>& values, std::vector<std::size_t>* marks) {
   key.clear();
   values.clear();
+  if (marks) marks->clear();
   const std::size_t n = sql.size();
   std::size_t i = 0;
   bool first = true;          // before the statement's first word
@@ -98,6 +130,7 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
   std::size_t copied = 0;  // sql[copied, i) is still to go into the key
   auto lift = [&](std::size_t start, std::size_t end, Value value) {
     key.append(sql, copied, start - copied);
+    if (marks) marks->push_back(key.size());
     key += L'?';
     copied = end;
     values.push_back(std::move(value));
@@ -119,19 +152,12 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       continue;
     }
     const bool liftable = last == Last::Compare && beforeCompare != Last::Literal && !inSelectList();
-    const bool national = (c == L'N' || c == L'n') && i + 1 < n && sql[i + 1] == L'\'';
+    const bool national = IsNational(sql, i);
     if (c == L'\'' || national) {
-      const std::size_t open = national ? i + 1 : i;
-      const std::size_t end = QuotedEnd(sql, open, L'\'');
+      std::wstring text;
+      const std::size_t end = ReadQuoted(sql, i, national, liftable ? &text : nullptr);
       if (end == std::wstring_view::npos) return false;
-      if (liftable) {
-        std::wstring text;
-        for (std::size_t k = open + 1; k + 1 < end; ++k) {
-          text += sql[k];
-          if (sql[k] == L'\'') ++k;  // a doubled quote
-        }
-        lift(i, end, Value::Text(std::move(text)));
-      }
+      if (liftable) lift(i, end, Value::Text(std::move(text)));
       i = end;
       last = Last::Literal;
       first = false;
@@ -146,16 +172,12 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
       continue;
     }
     if (IsDigit(c)) {
-      std::size_t end = i;
-      while (end < n && IsDigit(sql[end])) ++end;
       // Only a plain integer: a decimal, an exponent or a word run into it stays as it is.
-      const bool plain = end == n || !(sql[end] == L'.' || IsWordChar(sql[end]));
+      bool plain = false;
+      std::int64_t v = 0;
+      std::size_t end = ReadDigits(sql, i, plain, v);
       while (end < n && (IsWordChar(sql[end]) || sql[end] == L'.')) ++end;
-      if (plain && liftable && end - i <= 18) {
-        std::int64_t v = 0;
-        for (std::size_t k = i; k < end; ++k) v = v * 10 + (sql[k] - L'0');
-        lift(i, end, Value::Int(VKind::I8, v));
-      }
+      if (plain && liftable) lift(i, end, Value::Int(VKind::I8, v));
       i = end;
       last = Last::Literal;
       first = false;
@@ -209,6 +231,68 @@ bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<
   }
   if (values.empty()) return false;
   key.append(sql, copied, n - copied);
+  return true;
+}
+
+}  // namespace
+
+bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
+  return Lift(sql, key, values, nullptr);
+}
+
+// A text is of a form when it is the form's key with, at each marker, a literal that is lifted
+// there. The text before a marker being the same, the reading stands where it stood for the
+// form's text (after a comparison); after the literal it stands as after any literal, so the
+// rest, the same as well, is read as it was.
+bool LiftedForms::Matches(const Form& form, std::wstring_view sql, std::vector<Value>& values) {
+  const std::wstring_view key = form.key;
+  std::size_t at = 0, from = 0;  // in sql, in key
+  values.clear();
+  for (std::size_t mark : form.marks) {
+    const std::size_t same = mark - from;
+    if (sql.size() - at < same || sql.compare(at, same, key.substr(from, same)) != 0) return false;
+    at += same;
+    from = mark + 1;
+    if (at >= sql.size()) return false;
+    const bool national = IsNational(sql, at);
+    if (sql[at] == L'\'' || national) {
+      std::wstring text;
+      const std::size_t end = ReadQuoted(sql, at, national, &text);
+      if (end == std::wstring_view::npos) return false;
+      values.push_back(Value::Text(std::move(text)));
+      at = end;
+    } else if (IsDigit(sql[at])) {
+      bool plain = false;
+      std::int64_t v = 0;
+      at = ReadDigits(sql, at, plain, v);
+      if (!plain) return false;
+      values.push_back(Value::Int(VKind::I8, v));
+    } else {
+      return false;
+    }
+  }
+  return sql.substr(at) == key.substr(from);
+}
+
+bool LiftedForms::Match(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
+  for (std::size_t k = 0; k < forms_.size(); ++k) {
+    if (!Matches(forms_[k], sql, values)) continue;
+    if (k > 0) std::rotate(forms_.begin(), forms_.begin() + static_cast<std::ptrdiff_t>(k),
+                           forms_.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+    key = forms_.front().key;
+    return true;
+  }
+  values.clear();
+  return false;
+}
+
+bool LiftedForms::Learn(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
+  Form form;
+  if (!platform::ado::Lift(sql, key, values, &form.marks)) return false;
+  constexpr std::size_t kForms = 32;
+  if (forms_.size() >= kForms) forms_.pop_back();
+  form.key = key;
+  forms_.insert(forms_.begin(), std::move(form));
   return true;
 }
 

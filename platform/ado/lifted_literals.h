@@ -17,4 +17,27 @@ namespace platform::ado {
 // in the order of the markers; false when nothing is lifted.
 bool LiftComparedLiterals(std::wstring_view sql, std::wstring& key, std::vector<Value>& values);
 
+// LiftComparedLiterals with the forms of the texts lifted last kept: a text of a known form (the
+// same text but for the literals lifted, each still one that is lifted) is lifted by comparing
+// it with the form instead of reading it through. For one thread at a time.
+class LiftedForms {
+ public:
+  // As LiftComparedLiterals.
+  bool Lift(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
+    return Match(sql, key, values) || Learn(sql, key, values);
+  }
+  // Lifts `sql` only when it is of a known form; false otherwise (it may still lift).
+  bool Match(std::wstring_view sql, std::wstring& key, std::vector<Value>& values);
+  // LiftComparedLiterals, keeping the form of a text lifted.
+  bool Learn(std::wstring_view sql, std::wstring& key, std::vector<Value>& values);
+
+ private:
+  struct Form {
+    std::wstring key;
+    std::vector<std::size_t> marks;  // where the key's markers are
+  };
+  static bool Matches(const Form& form, std::wstring_view sql, std::vector<Value>& values);
+  std::vector<Form> forms_;  // the most recently used first
+};
+
 }  // namespace platform::ado

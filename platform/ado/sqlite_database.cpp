@@ -182,19 +182,22 @@ bool AlwaysEmpty(const std::string& sql) {
 
 }  // namespace
 
-SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
+SqliteDatabase::Cached* SqliteDatabase::Find(std::wstring_view sql) {
   ++uses_;
   // A statement run again and again (a command in a loop) is found without hashing.
   if (last_ && last_->first == sql) {
     last_->second.used = uses_;
-    return last_->second;
+    return &last_->second;
   }
   auto it = cache_.find(sql);
-  if (it != cache_.end()) {
-    last_ = &*it;
-    it->second.used = uses_;
-    return it->second;
-  }
+  if (it == cache_.end()) return nullptr;
+  last_ = &*it;
+  it->second.used = uses_;
+  return &it->second;
+}
+
+SqliteDatabase::Cached& SqliteDatabase::Prepare(std::wstring_view sql) {
+  if (Cached* cached = Find(sql)) return *cached;
   MakeRoom();
   std::wstring key(sql);
   Cached c;
@@ -676,11 +679,19 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
                              bool packRows) {
   ExecResult out;
   // Lookups that differ only in the literals they compare with are one prepared statement.
+  // A text of a form lifted before is lifted by comparing it with the form; a text kept as it
+  // is (it lifts nothing, or it was run with markers of its own, which nothing is lifted beside)
+  // is not read through again.
   std::wstring liftedText;
   std::vector<Value> lifted;
-  const bool lift = params.empty() && LiftComparedLiterals(sql, liftedText, lifted);
+  Cached* kept = nullptr;
+  bool lift = false;
+  if (params.empty()) {
+    lift = forms_.Match(sql, liftedText, lifted);
+    if (!lift && !(kept = Find(sql))) lift = forms_.Learn(sql, liftedText, lifted);
+  }
   const std::vector<Value>& given = lift ? lifted : params;
-  Cached& cached = Prepare(lift ? std::wstring_view(liftedText) : sql);
+  Cached& cached = kept ? *kept : Prepare(lift ? std::wstring_view(liftedText) : sql);
   const RewrittenSql& rw = cached.rw;
   if (rw.addedForeignKey) {
     AddForeignKey(*rw.addedForeignKey);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ado/database.h"
+#include "platform/ado/lifted_literals.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -57,6 +58,8 @@ class SqliteDatabase final : public Database {
     bool alwaysEmpty = false;
     std::uint64_t used = 0;  // when it was used last (the connection's count of statements)
   };
+  // The statement kept for `sql`, marked used, or null.
+  Cached* Find(std::wstring_view sql);
   Cached& Prepare(std::wstring_view sql);
   // Room for a new statement: the least recently used half is given back when the cache is full.
   void MakeRoom();
@@ -104,6 +107,7 @@ class SqliteDatabase final : public Database {
   std::pair<const std::wstring, Cached>* last_ = nullptr;  // the entry used last
   std::uint64_t uses_ = 0;
   std::uint64_t schemaChanges_ = 0;  // changes of the schema made through this connection
+  LiftedForms forms_;  // of the texts whose literals were lifted last
   std::unordered_map<std::string, sqlite3_stmt*> nativeCache_;
   std::unordered_map<std::string, std::vector<std::string>> keys_;
   std::unordered_map<std::string, std::vector<ColumnType>> expressionTypes_;

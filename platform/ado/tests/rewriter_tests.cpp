@@ -360,4 +360,35 @@ TEST(LiftedLiterals, OnlyLiteralsComparedWithAValueOutsideSelectListsAreLifted) 
     for (const Value& v : values) got.push_back(v.kind == VKind::Text ? L"'" + v.s : std::to_wstring(v.i));
     EXPECT_EQ(got, c.values);
   }
+  // Kept forms lift as reading the text through does: the texts above, then again (each of a
+  // known form), then texts of those forms with other literals, and texts that only look so.
+  platform::ado::LiftedForms forms;
+  auto same = [&](const std::wstring& sql) {
+    SCOPED_TRACE(std::string(sql.begin(), sql.end()));
+    std::wstring key, formKey;
+    std::vector<Value> values, formValues;
+    const bool lifted = platform::ado::LiftComparedLiterals(sql, key, values);
+    ASSERT_EQ(forms.Lift(sql, formKey, formValues), lifted);
+    if (!lifted) return;
+    EXPECT_EQ(formKey, key);
+    ASSERT_EQ(formValues.size(), values.size());
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      EXPECT_EQ(formValues[k].kind, values[k].kind);
+      EXPECT_EQ(formValues[k].s, values[k].s);
+      EXPECT_EQ(formValues[k].i, values[k].i);
+    }
+  };
+  for (int pass = 0; pass < 2; ++pass)
+    for (const Case& c : kCases) same(c.sql);
+  for (const wchar_t* sql :
+       {L"SELECT a FROM t WHERE n = 'B22' AND r=7", L"SELECT a FROM t WHERE n = 5 AND r='x'",
+        L"SELECT a FROM t WHERE n = N'it''s -- ?' AND r=123456789012345678",
+        L"SELECT a FROM t WHERE n = '' AND r=1234567890123456789",  // too long to lift: read through
+        L"SELECT a FROM t WHERE n = 'A1' AND r=1.5", L"SELECT a FROM t WHERE n = 'A1' AND r=1e3",
+        L"SELECT a FROM t WHERE n = 'A1' AND r=0x1", L"SELECT a FROM t WHERE n = 'A1' AND r=1 ",
+        L"SELECT a FROM t WHERE n = 'A1' AND r=1; SELECT 1", L"SELECT a FROM t WHERE n = 'A1' AND r=",
+        L"SELECT a FROM t WHERE n = 'A1' AND r=?", L"SELECT a FROM t WHERE n = 'unclosed AND r=1",
+        L"SELECT a FROM t WHERE n = x AND r=1", L"UPDATE t SET a = N'y', b = 20 WHERE c != 30",
+        L"UPDATE t SET a = 4, b = 'q''' WHERE c != 'r'", L"SELECT a FROM t WHERE n = 'A1' AND r=1 AND s = 2"})
+    same(sql);
 }
