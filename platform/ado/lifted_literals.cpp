@@ -89,9 +89,17 @@ std::size_t ReadQuoted(std::wstring_view sql, std::size_t i, bool national, std:
   const std::size_t end = QuotedEnd(sql, open, L'\'');
   if (end == std::wstring_view::npos || !text) return end;
   text->clear();
-  for (std::size_t k = open + 1; k + 1 < end; ++k) {
-    *text += sql[k];
-    if (sql[k] == L'\'') ++k;  // a doubled quote
+  // The text between the quotes, each doubled quote in it once.
+  const std::wstring_view inside = sql.substr(open + 1, end - open - 2);
+  for (std::size_t k = 0;;) {
+    const std::size_t quote = inside.find(L'\'', k);
+    if (quote == std::wstring_view::npos) {
+      text->append(inside, k);
+      break;
+    }
+    text->append(inside, k, quote + 1 - k);
+    k = quote + 2;
+    if (k >= inside.size()) break;
   }
   return end;
 }
@@ -275,11 +283,13 @@ bool LiftedForms::Matches(const Form& form, std::wstring_view sql, std::vector<V
 }
 
 bool LiftedForms::Match(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
-  for (std::size_t k = 0; k < forms_.size(); ++k) {
-    if (!Matches(forms_[k], sql, values)) continue;
-    if (k > 0) std::rotate(forms_.begin(), forms_.begin() + static_cast<std::ptrdiff_t>(k),
-                           forms_.begin() + static_cast<std::ptrdiff_t>(k) + 1);
-    key = forms_.front().key;
+  ++uses_;
+  for (Form& form : forms_) {
+    const std::size_t mark = form.marks.front();
+    if (sql.size() <= mark || sql[form.probe] != form.atProbe || sql[mark - 1] != form.beforeMark) continue;
+    if (!Matches(form, sql, values)) continue;
+    form.used = uses_;
+    key = form.key;
     return true;
   }
   values.clear();
@@ -289,10 +299,21 @@ bool LiftedForms::Match(std::wstring_view sql, std::wstring& key, std::vector<Va
 bool LiftedForms::Learn(std::wstring_view sql, std::wstring& key, std::vector<Value>& values) {
   Form form;
   if (!platform::ado::Lift(sql, key, values, &form.marks)) return false;
-  constexpr std::size_t kForms = 32;
-  if (forms_.size() >= kForms) forms_.pop_back();
+  const std::size_t mark = form.marks.front();
+  if (mark == 0) return true;  // never: a statement starts with a word
   form.key = key;
-  forms_.insert(forms_.begin(), std::move(form));
+  form.probe = mark / 2;
+  form.atProbe = key[form.probe];
+  form.beforeMark = key[mark - 1];
+  form.used = ++uses_;
+  // Room for it: the form used least recently gives way.
+  constexpr std::size_t kForms = 32;
+  if (forms_.size() < kForms) {
+    forms_.push_back(std::move(form));
+  } else {
+    *std::min_element(forms_.begin(), forms_.end(),
+                      [](const Form& a, const Form& b) { return a.used < b.used; }) = std::move(form);
+  }
   return true;
 }
 

@@ -5,6 +5,7 @@
 // result's columns is lifted: a string or integer literal right after a comparison operator
 // (=, <>, !=, <, >, <=, >=) whose other side is not a literal, outside a select list, in a
 // single SELECT, INSERT, UPDATE or DELETE that has no markers of its own.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +36,14 @@ class LiftedForms {
   struct Form {
     std::wstring key;
     std::vector<std::size_t> marks;  // where the key's markers are
+    // Two characters of the text before the first marker, which most texts of other forms differ in.
+    std::size_t probe = 0;
+    wchar_t atProbe = 0, beforeMark = 0;
+    std::uint64_t used = 0;  // when it was matched or learnt last
   };
   static bool Matches(const Form& form, std::wstring_view sql, std::vector<Value>& values);
-  std::vector<Form> forms_;  // the most recently used first
+  std::vector<Form> forms_;
+  std::uint64_t uses_ = 0;
 };
 
 }  // namespace platform::ado
