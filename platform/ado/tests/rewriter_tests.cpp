@@ -391,4 +391,8 @@ TEST(LiftedLiterals, OnlyLiteralsComparedWithAValueOutsideSelectListsAreLifted) 
         L"SELECT a FROM t WHERE n = x AND r=1", L"UPDATE t SET a = N'y', b = 20 WHERE c != 30",
         L"UPDATE t SET a = 4, b = 'q''' WHERE c != 'r'", L"SELECT a FROM t WHERE n = 'A1' AND r=1 AND s = 2"})
     same(sql);
+  // More forms than are kept: the ones used least recently give way.
+  for (int pass = 0; pass < 2; ++pass)
+    for (int table = 0; table < 40; ++table)
+      same(L"SELECT a FROM t" + std::to_wstring(table) + L" WHERE n = " + std::to_wstring(pass * 100 + table));
 }
