@@ -680,18 +680,22 @@ ExecResult SqliteDatabase::Execute(std::wstring_view sql, const std::vector<Valu
   ExecResult out;
   // Lookups that differ only in the literals they compare with are one prepared statement.
   // A text of a form lifted before is lifted by comparing it with the form; a text kept as it
-  // is (it lifts nothing, or it was run with markers of its own, which nothing is lifted beside)
-  // is not read through again.
+  // is, read before and found to lift nothing, is not read through again.
   std::wstring liftedText;
   std::vector<Value> lifted;
   Cached* kept = nullptr;
   bool lift = false;
   if (params.empty()) {
     lift = forms_.Match(sql, liftedText, lifted);
-    if (!lift && !(kept = Find(sql))) lift = forms_.Learn(sql, liftedText, lifted);
+    if (!lift) {
+      kept = Find(sql);
+      if (kept && !kept->liftsNothing) kept = nullptr;
+      if (!kept) lift = forms_.Learn(sql, liftedText, lifted);
+    }
   }
   const std::vector<Value>& given = lift ? lifted : params;
   Cached& cached = kept ? *kept : Prepare(lift ? std::wstring_view(liftedText) : sql);
+  if (params.empty() && !lift) cached.liftsNothing = true;
   const RewrittenSql& rw = cached.rw;
   if (rw.addedForeignKey) {
     AddForeignKey(*rw.addedForeignKey);

@@ -56,6 +56,7 @@ class SqliteDatabase final : public Database {
     // A select of columns whose condition is the constant false ("WHERE 1 = 0", how an empty
     // recordset to add rows to is opened): once described, answered without running it.
     bool alwaysEmpty = false;
+    bool liftsNothing = false;  // its text, run without values, was read and has no literal to lift
     std::uint64_t used = 0;  // when it was used last (the connection's count of statements)
   };
   // The statement kept for `sql`, marked used, or null.
