@@ -32,6 +32,21 @@ const wchar_t* kNotUpdatable =
 const wchar_t* kRowNotFound =
     L"Row cannot be located for updating. Some values may have been changed since it was last read.";
 
+// Whether a result's column is the key column `key` by the collation, told at once for the usual
+// names: the same, or of ASCII characters and of other lengths.
+bool SameColumn(std::string_view column, std::string_view key) {
+  if (column == key) return true;
+  auto ascii = [](std::string_view s) {
+    unsigned char any = 0;
+    for (char c : s) any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+  };
+  if (column.size() != key.size() && !column.empty() && !key.empty() && column.back() != ' ' && key.back() != ' ' &&
+      ascii(column) && ascii(key))
+    return false;
+  return CompareNoCaseUtf8(column, key) == 0;
+}
+
 // Appends `name` in double quotes (a quote in it doubled).
 void AppendQuoted(std::string& out, const std::string& name) {
   out += '"';
@@ -620,13 +635,14 @@ Rowset::WriteTarget Rowset::Target() const {
   if (!db)
     ThrowAdo(adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed "
                                      L"or invalid in this context.");
+  t.own.reserve(fields.size());
   for (std::size_t i = 0; i < fields.size(); ++i)
     if (fields[i].table == t.table && !fields[i].column.empty()) t.own.push_back(static_cast<int>(i));
   const std::vector<std::string> key = db->PrimaryKey(t.table);
   std::vector<int> keyFields;
   for (const auto& keyCol : key)
     for (int i : t.own)
-      if (CompareNoCaseUtf8(fields[static_cast<std::size_t>(i)].column, keyCol) == 0) keyFields.push_back(i);
+      if (SameColumn(fields[static_cast<std::size_t>(i)].column, keyCol)) keyFields.push_back(i);
   const bool fullKey = !keyFields.empty() && keyFields.size() == key.size();
   t.whereFields = fullKey ? keyFields : t.own;
   return t;
