@@ -146,6 +146,20 @@ std::wstring ThisWorkstation() {
 LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count, const wchar_t* keyColumn) {
   if (count < 1) _com_issue_error(E_INVALIDARG);
   const CString name = hxSqlQuote(table);
+  const bool accounts = name.CompareNoCase(L"reg__Registration") == 0;
+  // A table met before: one statement takes the keys and returns where they end. A single
+  // statement is atomic and takes the write lock for itself on its own, or within the caller's
+  // transaction. Accounts keep the transaction below, which undoes a refused reservation.
+  if (!accounts) {
+    const std::wstring next = L"UPDATE kd_keys SET ki_NextId = ki_NextId + " + std::to_wstring(count) +
+                              L" WHERE ki_Table = '" + name.GetString() + L"' RETURNING ki_NextId";
+    _RecordsetPtr rs = connection->Execute(_bstr_t(next.c_str()), nullptr, adCmdText);
+    if (rs && !rs->GetadoEOF()) {
+      const LONG end = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
+      rs->Close();
+      return end - count;
+    }
+  }
   CString update, select, insert;
   update.Format(L"UPDATE kd_keys SET ki_NextId = ki_NextId + %ld WHERE ki_Table = '%s'", count,
                 static_cast<const wchar_t*>(name));
@@ -184,7 +198,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
       }
       // An account's rights carry its id in 16 bits: from 65,536 on an account would share the
       // rights of another one, so such ids are never handed out.
-      if (name.CompareNoCase(L"reg__Registration") == 0 && first > kHighestAccountId - count + 1) {
+      if (accounts && first > kHighestAccountId - count + 1) {
         refused = first + count - 1;
         connection->RollbackTrans();
         break;
