@@ -1,5 +1,7 @@
 #include "platform/ado/text.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <atomic>
@@ -150,10 +152,33 @@ bool NextUtf8(std::string_view s, std::size_t& i, wchar_t& out) {
 }
 }  // namespace
 
+namespace {
+// The collation weights of the ASCII characters, by code.
+const std::array<std::uint32_t, 128>& AsciiWeights() {
+  static const std::array<std::uint32_t, 128> weights = [] {
+    std::array<std::uint32_t, 128> w{};
+    for (wchar_t c = 0; c < 128; ++c) w[static_cast<std::size_t>(c)] = CollationWeight(c);
+    return w;
+  }();
+  return weights;
+}
+}  // namespace
+
 int CompareNoCaseUtf8(std::string_view a, std::string_view b) {
   while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
   while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
-  std::size_t ia = 0, ib = 0;
+  // ASCII is one byte a character: the common prefix of ASCII text is compared by table, the
+  // rest (if any) character by character from where it stops.
+  const std::array<std::uint32_t, 128>& ascii = AsciiWeights();
+  const std::size_t both = std::min(a.size(), b.size());
+  std::size_t ia = 0;
+  for (; ia < both; ++ia) {
+    const auto x = static_cast<unsigned char>(a[ia]), y = static_cast<unsigned char>(b[ia]);
+    if ((x | y) >= 0x80) break;
+    if (x == y) continue;
+    if (ascii[x] != ascii[y]) return ascii[x] < ascii[y] ? -1 : 1;
+  }
+  std::size_t ib = ia;
   return CompareWith([&](wchar_t& c) { return NextUtf8(a, ia, c); },
                      [&](wchar_t& c) { return NextUtf8(b, ib, c); });
 }

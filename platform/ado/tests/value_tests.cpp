@@ -45,6 +45,10 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
   EXPECT_LT(CompareNoCase(L"ź", L"ż"), 0);
   EXPECT_LT(CompareNoCase(L"ab", L"abc"), 0);
   EXPECT_EQ(CompareNoCaseUtf8("Żółw", "żÓŁW"), 0);
+  // Stored text in its bytes: an ASCII prefix, then letters past ASCII, a blank before more text.
+  for (auto [a, b, order] : {std::tuple{"kubek-ą", "KUBEK-Ą", 0}, {"kubek-a", "kubek-ą", -1}, {"kubek-ż", "kubek-Ź", 1},
+                             {"a_", "A`", -1}, {"Kubek ", "kubek 1", -1}, {"zz", "ą", 1}, {"", "  ", 0}, {"1", "A", -1}})
+    EXPECT_EQ(CompareNoCaseUtf8(a, b), order) << a << " " << b;
   // Names of fields: equal as the collation says, of the same length.
   for (auto [a, b, same] : {std::tuple{L"au_Id", L"AU_ID", true}, {L"Żółw_1", L"żÓŁW_1", true}, {L"a_b", L"a-b", false},
                             {L"a@", L"a`", false}, {L"cs_Nick", L"cs_Nick ", false}, {L"ą", L"a", false}})
