@@ -496,7 +496,8 @@ void Rowset::AddNew() {
   EndEditIfAny();
   std::size_t n = store_->fields.size();
   Row& row = store_->Append();
-  row.values.assign(n, Value::Null());
+  row.values.resize(n);  // a new row: every value NULL, each made in place
+  for (Value& v : row.values) v.kind = VKind::Null;
   row.changed.assign(n, false);
   row.status = RowStatus::New;
   std::size_t index = store_->Size() - 1;
