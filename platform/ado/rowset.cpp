@@ -464,11 +464,23 @@ void Rowset::Put(int field, Value v) {
   Row& r = CurrentForEdit();
   const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
-  Value conv;
-  if (!CoerceToType(std::move(v), f.type, f.size, conv))
+  const auto k = static_cast<std::size_t>(field);
+  auto refuse = [&] {
     ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. (field " +
                                       f.name + L")");
-  const auto k = static_cast<std::size_t>(field);
+  };
+  // A row being added (or changed already) outside an edit and an undo log keeps no copy of the
+  // value it had: the value is converted into its place (a value that cannot be converted
+  // leaves it as it was).
+  if (editMode_ != adEditInProgress && r.status != RowStatus::Unchanged && store_->undo.expired()) {
+    if (!CoerceToType(std::move(v), f.type, f.size, r.values[k])) refuse();
+    if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
+    r.changed[k] = true;
+    store_->NoteValue(index, field);
+    return;
+  }
+  Value conv;
+  if (!CoerceToType(std::move(v), f.type, f.size, conv)) refuse();
   if (editMode_ == adEditInProgress &&
       std::none_of(editBackup_.begin(), editBackup_.end(), [&](const auto& b) { return b.first == field; }))
     editBackup_.emplace_back(field, r.values[k]);
