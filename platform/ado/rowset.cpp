@@ -461,24 +461,25 @@ RowUndoLog* Rowset::Recording() const {
 }
 
 void Rowset::Put(int field, Value v) {
-  Row& r = CurrentForEdit();
-  const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
   const auto k = static_cast<std::size_t>(field);
   auto refuse = [&] {
     ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. (field " +
                                       f.name + L")");
   };
-  // A row being added (or changed already) outside an edit and an undo log keeps no copy of the
-  // value it had: the value is converted into its place (a value that cannot be converted
-  // leaves it as it was).
-  if (editMode_ != adEditInProgress && r.status != RowStatus::Unchanged && store_->undo.expired()) {
+  // The row being added (the current row until the addition ends) outside an undo log keeps no
+  // copy of the values it had: the value is converted into its place (a value that cannot be
+  // converted leaves it as it was).
+  if (editMode_ == adEditAdd && editRow_ < store_->rows.size() && store_->undo.expired()) {
+    Row& r = *store_->rows[editRow_];
     if (!CoerceToType(std::move(v), f.type, f.size, r.values[k])) refuse();
     if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
     r.changed[k] = true;
-    store_->NoteValue(index, field);
+    store_->NoteValue(editRow_, field);
     return;
   }
+  Row& r = CurrentForEdit();
+  const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   Value conv;
   if (!CoerceToType(std::move(v), f.type, f.size, conv)) refuse();
   if (editMode_ == adEditInProgress &&
