@@ -36,12 +36,18 @@ std::wstring FromUtf8(std::string_view text) {
 }
 
 void FromUtf8(std::string_view text, std::wstring& out) {
-  std::size_t i = 0;
+  // ASCII (the usual text) is widened in one pass; from the first other byte on, the codec.
   const std::size_t n = text.size();
-  while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-  out.resize(i);
-  for (std::size_t k = 0; k < i; ++k) out[k] = static_cast<wchar_t>(text[k]);
+  out.resize(n);
+  wchar_t* w = out.data();
+  std::size_t i = 0;
+  for (; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) break;
+    w[i] = static_cast<wchar_t>(c);
+  }
   if (i == n) return;
+  out.resize(i);
   out += utf8::ToWide(text.substr(i));
 }
 

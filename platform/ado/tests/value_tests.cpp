@@ -55,6 +55,14 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
     EXPECT_EQ(SameNameNoCase(a, b), same) << ToUtf8(a) << " " << ToUtf8(b);
   EXPECT_EQ(FromUtf8(ToUtf8(L"zażółć 😀")), L"zażółć 😀");
   EXPECT_EQ(FromUtf8("a\xFF" "b"), L"a\xFFFD" L"b");  // a bad byte is kept visible, nothing is lost
+  // Into a buffer used before (as rows are decoded): nothing of the earlier text is left.
+  std::wstring reused = L"a much longer earlier text";
+  for (auto [utf8, wide] : {std::pair{"", L""}, {"abc", L"abc"}, {"Gr\xc5\xbc" "egorz", L"Grżegorz"},
+                            {"x\xff", L"x\xFFFD"}, {"zażółć gęślą jaźń, a longer one", L"zażółć gęślą jaźń, a longer one"},
+                            {"ok", L"ok"}}) {
+    FromUtf8(utf8, reused);
+    EXPECT_EQ(reused, wide) << utf8;
+  }
 }
 
 TEST(AdoLike, ServerPatternsAndRecordsetWildcards) {
