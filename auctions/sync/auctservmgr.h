@@ -5,7 +5,9 @@
 // each account's site connector and running one receive or send step per account-site row. The
 // connector calls back through LotrixSync; the receive stores reach it as their CReceiveContext.
 #include <initializer_list>
+#include <map>
 #include <mutex>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -225,6 +227,9 @@ class CCoAuctServMgr : public CRtBase,
                      const wchar_t* key = nullptr, std::set<LONG>* reached = nullptr);
   void SendOneAuction(IAuctionSiteConnector* connector, _Recordset* record);
   void SendOneComment(IAuctionSiteConnector* connector, _Recordset* record);
+  // A new auction object of the class the provider's ProgID names; raises an unknown or missing
+  // ProgID. Each ProgID is looked up, and its class object taken, once in a send job.
+  IFlgItemPtr CreateAuctionItem(const _variant_t& progId);
   // At the end of the walk: the ids still queued (and those of failed batches) are taken out and
   // named in one warning of their log.
   void DropQueuedSends();
@@ -252,6 +257,9 @@ class CCoAuctServMgr : public CRtBase,
   // The ids of batches whose query failed in this walk.
   std::vector<LONG> m_failedAuctionIds;
   std::vector<LONG> m_failedCommentIds;
+  // The class objects of the auction objects of the running send job, by ProgID; emptied when
+  // the walk ends.
+  std::map<std::wstring, IClassFactoryPtr> m_auctionClasses;
 
   // Offers a dialog when `offer` or the Ctrl key is down; false on Cancel.
   bool OfferReceiveDialog();
