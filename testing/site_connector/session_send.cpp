@@ -56,6 +56,20 @@ Json ValueOf(const _variant_t& v) {
   }
 }
 
+// An entry's members, added in the order of their keys: each goes in at the end of the
+// document's map of members, with no search and no intermediate value.
+class Members {
+ public:
+  Members& Add(const char* key, Json value) {
+    members_.emplace_hint(members_.end(), key, std::move(value));
+    return *this;
+  }
+  Json Take() { return Json(std::move(members_)); }
+
+ private:
+  Json::object_t members_;
+};
+
 // A send killed or held midway, as a test asks by the document's "kill_after_sends" or
 // "stop_after_sends": after that many sends of the process reached the site, before the manager
 // writes the last one back, the process ends at once (SIGKILL) or stops (SIGSTOP) until it is
@@ -105,29 +119,35 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
   const DATE start = IsNull(startValue) ? now.m_dt : static_cast<DATE>(startValue);
   const _variant_t durationValue = Field(rowFields, L"au_Duration");
   const LONG duration = IsNull(durationValue) ? 0 : static_cast<LONG>(durationValue);
-  // Each member set in place: no intermediate arrays of key and value to build and take apart.
   const std::string seller = platform::WideToUtf8(target.seller);
   const _variant_t binPrice = Field(rowFields, L"au_BuyNowPrice");
   const _variant_t endDate = Field(rowFields, L"au_EndDate");
-  Json listing = Json::object();
-  listing["title"] = title;
-  listing["category"] = ValueOf(Field(rowFields, L"au_CatId"));
-  listing["quantity"] = IsNull(quantity) ? Json(1) : ValueOf(quantity);
-  listing["start_price"] = ValueOf(Field(rowFields, L"au_StartPrice"));
-  listing["min_price"] = ValueOf(Field(rowFields, L"au_MinPrice"));
-  listing["bin_price"] = ValueOf(binPrice);
-  listing["has_bin_price"] = !IsNull(binPrice);
-  listing["duration"] = duration;
-  listing["start_date"] = DateText(start);
-  listing["end_date"] = IsNull(endDate) && duration > 0 ? Json(DateText(start + duration)) : ValueOf(endDate);
-  listing["location"] = ValueOf(Field(rowFields, L"au_Location"));
-  listing["description"] = ValueOf(Field(detail->GetFields(), L"aal_Description"));
-  listing["ended"] = false;
-  listing["sold"] = 0;
-  listing["bid_count"] = 0;
-  listing["site"] = target.site;
-  listing["state"] = "running";
-  listing["seller"] = seller;
+  Json category = ValueOf(Field(rowFields, L"au_CatId"));
+  Json startPrice = ValueOf(Field(rowFields, L"au_StartPrice"));
+  Json minPrice = ValueOf(Field(rowFields, L"au_MinPrice"));
+  Json location = ValueOf(Field(rowFields, L"au_Location"));
+  Json description = ValueOf(Field(detail->GetFields(), L"aal_Description"));
+  Json endsOn = IsNull(endDate) && duration > 0 ? Json(DateText(start + duration)) : ValueOf(endDate);
+  Json listing = Members()
+                     .Add("bid_count", 0)
+                     .Add("bin_price", ValueOf(binPrice))
+                     .Add("category", std::move(category))
+                     .Add("description", std::move(description))
+                     .Add("duration", duration)
+                     .Add("end_date", std::move(endsOn))
+                     .Add("ended", false)
+                     .Add("has_bin_price", !IsNull(binPrice))
+                     .Add("location", std::move(location))
+                     .Add("min_price", std::move(minPrice))
+                     .Add("quantity", IsNull(quantity) ? Json(1) : ValueOf(quantity))
+                     .Add("seller", seller)
+                     .Add("site", target.site)
+                     .Add("sold", 0)
+                     .Add("start_date", DateText(start))
+                     .Add("start_price", std::move(startPrice))
+                     .Add("state", "running")
+                     .Add("title", title)
+                     .Take();
 
   std::string number;
   Interruption asked;
@@ -138,14 +158,14 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
                            1;
     number = std::to_string(next);
     listing["number"] = number;
-    Json sent = Json::object();
-    sent["number"] = number;
-    sent["title"] = title;
-    sent["site"] = target.site;
-    sent["seller"] = seller;
-    sent["date"] = DateText(now.m_dt);
     numbers.Append("auctions", std::move(listing));
-    numbers.Append("auctions_sent", std::move(sent));
+    numbers.Append("auctions_sent", Members()
+                                        .Add("date", DateText(now.m_dt))
+                                        .Add("number", number)
+                                        .Add("seller", seller)
+                                        .Add("site", target.site)
+                                        .Add("title", title)
+                                        .Take());
   });
   hr = auction->PutNumber(_bstr_t(platform::Utf8ToWide(number).c_str()));
   if (SUCCEEDED(hr)) hr = auction->PutState(kReferenceAuctionRunning);
@@ -177,16 +197,17 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
     const bool gives = !doc.contains("comment_ids") || !doc["comment_ids"].is_boolean() || doc["comment_ids"].get<bool>();
     if (gives)
       given = static_cast<LONG>(std::max(numbers.Highest("comments", "id"), numbers.Highest("comment_sent", "id")) + 1);
-    Json entry = Json::object();
-    entry["auction_number"] = number;
-    entry["to_user_id"] = buyerId.llVal;
-    entry["comment"] = text;
-    entry["score"] = ValueOf(score);
-    entry["date"] = now;
-    entry["type"] = 1;
-    entry["id"] = gives ? Json(given) : Json(nullptr);
-    entry["site"] = target.site;
-    entry["seller"] = platform::WideToUtf8(target.seller);
+    Json entry = Members()
+                     .Add("auction_number", number)
+                     .Add("comment", text)
+                     .Add("date", now)
+                     .Add("id", gives ? Json(given) : Json(nullptr))
+                     .Add("score", ValueOf(score))
+                     .Add("seller", platform::WideToUtf8(target.seller))
+                     .Add("site", target.site)
+                     .Add("to_user_id", buyerId.llVal)
+                     .Add("type", 1)
+                     .Take();
     numbers.Append("comments", entry);
     numbers.Append("comment_sent", std::move(entry));
   });
