@@ -227,18 +227,6 @@ class CCoAuctServMgr : public CRtBase,
                      const wchar_t* key = nullptr, std::set<LONG>* reached = nullptr);
   void SendOneAuction(IAuctionSiteConnector* connector, _Recordset* record);
   void SendOneComment(IAuctionSiteConnector* connector, _Recordset* record);
-  // A new auction object of the class the provider's ProgID names; raises an unknown or missing
-  // ProgID. Each ProgID is looked up, and its class object taken, once in a send job.
-  IFlgItemPtr CreateAuctionItem(const _variant_t& progId);
-  // A comment given by field name, for the comments container.
-  struct CommentValue {
-    const wchar_t* field;
-    _variant_t value;
-  };
-  // The comments container holding one row of the values given (the fields not given NULL), as
-  // a new container would. The job's own container is filled again while the connector left it
-  // as it was given (open, one row, no filter, no edit, not held); else a new one is made.
-  _RecordsetPtr CommentsContainer(std::initializer_list<CommentValue> values);
   // At the end of the walk: the ids still queued (and those of failed batches) are taken out and
   // named in one warning of their log.
   void DropQueuedSends();
@@ -266,6 +254,18 @@ class CCoAuctServMgr : public CRtBase,
   // The ids of batches whose query failed in this walk.
   std::vector<LONG> m_failedAuctionIds;
   std::vector<LONG> m_failedCommentIds;
+  // A new auction object of the class the provider's ProgID names; raises an unknown or missing
+  // ProgID. Each ProgID is looked up, and its class object taken, once in a send job.
+  IFlgItemPtr CreateAuctionItem(const _variant_t& progId);
+  // A comment given by field name, for the comments container.
+  struct CommentValue {
+    const wchar_t* field;
+    _variant_t value;
+  };
+  // The comments container holding one row of the values given (the fields not given NULL), as
+  // a new container would. The job's own container is filled again while the connector left it
+  // as it was given (open, one row, no filter, no edit, not held); else a new one is made.
+  _RecordsetPtr CommentsContainer(std::initializer_list<CommentValue> values);
   // What the running send job keeps from one record to the next; emptied when the walk ends.
   struct SendJobKeep {
     // The class objects of the auction objects, by the provider's ProgID.
