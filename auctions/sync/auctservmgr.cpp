@@ -410,6 +410,20 @@ class SyncLockScope {
   CCoAuctServMgr& m_manager;
 };
 
+// Empties what the send job kept at the end of a scope: the class objects (and the libraries
+// they keep loaded) and the comments container are let go with the walk.
+template <class Keep>
+class SendJobKeepScope {
+ public:
+  explicit SendJobKeepScope(Keep& keep) : m_keep(keep) { m_keep.Clear(); }
+  ~SendJobKeepScope() { m_keep.Clear(); }
+  SendJobKeepScope(const SendJobKeepScope&) = delete;
+  SendJobKeepScope& operator=(const SendJobKeepScope&) = delete;
+
+ private:
+  Keep& m_keep;
+};
+
 void RefreshAllLists() {
   IFlgInstancePtr instance = hx::Instance();
   hx::Check(instance->RefreshObjectType(GUID_NULL, 0, _variant_t()));
@@ -453,6 +467,7 @@ void CCoAuctServMgr::RunSendJob() {
     SyncLockScope release(*this);
     {
       CHxRefreshLock refresh;
+      SendJobKeepScope keep(m_sendKeep);
       WalkAccounts(kWalkSend);
     }
     DropQueuedNotes();

@@ -36,8 +36,10 @@ void CheckAndSave(const IFlgItemPtr& item) {
   Check(item->Save(), item, __uuidof(IFlgItem));
 }
 
-IFlgItemPtr CreateItem(REFCLSID clsid) {
-  IFlgItemPtr item(FlgCreateRunning(clsid));
+IFlgItemPtr CreateItem(REFCLSID clsid) { return CreateItem(FlgClassObject(clsid)); }
+
+IFlgItemPtr CreateItem(IClassFactory* factory) {
+  IFlgItemPtr item(FlgCreateRunning(factory));
   if (!item) _com_issue_error(E_NOINTERFACE);
   return item;
 }

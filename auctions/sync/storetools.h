@@ -134,6 +134,8 @@ void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item);
 void CheckAndSave(const IFlgItemPtr& item);
 // A business object created by class id in process and run, as IFlgItem.
 IFlgItemPtr CreateItem(REFCLSID clsid);
+// The same made by the class object of its class (FlgClassObject).
+IFlgItemPtr CreateItem(IClassFactory* factory);
 // The recordset of a business object's data set `index`; failures are raised.
 _RecordsetPtr DataSetOf(const IFlgItemPtr& item, LONG index);
 // The interface I of an object; E_NOINTERFACE raised when it has none.
