@@ -410,18 +410,19 @@ class SyncLockScope {
   CCoAuctServMgr& m_manager;
 };
 
-// Empties what the send job kept at the end of a scope: the class objects (and the libraries
-// they keep loaded) and the comments container are let go with the walk.
-template <class Keep>
-class SendJobKeepScope {
+// Empties the send job's auction classes at the end of a scope: the class objects (and the
+// libraries they keep loaded) are let go with the walk.
+class AuctionClassesScope {
  public:
-  explicit SendJobKeepScope(Keep& keep) : m_keep(keep) { m_keep.Clear(); }
-  ~SendJobKeepScope() { m_keep.Clear(); }
-  SendJobKeepScope(const SendJobKeepScope&) = delete;
-  SendJobKeepScope& operator=(const SendJobKeepScope&) = delete;
+  explicit AuctionClassesScope(std::map<std::wstring, IClassFactoryPtr>& classes) : m_classes(classes) {
+    m_classes.clear();
+  }
+  ~AuctionClassesScope() { m_classes.clear(); }
+  AuctionClassesScope(const AuctionClassesScope&) = delete;
+  AuctionClassesScope& operator=(const AuctionClassesScope&) = delete;
 
  private:
-  Keep& m_keep;
+  std::map<std::wstring, IClassFactoryPtr>& m_classes;
 };
 
 void RefreshAllLists() {
@@ -467,7 +468,7 @@ void CCoAuctServMgr::RunSendJob() {
     SyncLockScope release(*this);
     {
       CHxRefreshLock refresh;
-      SendJobKeepScope keep(m_sendKeep);
+      AuctionClassesScope classes(m_auctionClasses);
       WalkAccounts(kWalkSend);
     }
     DropQueuedNotes();

@@ -257,32 +257,9 @@ class CCoAuctServMgr : public CRtBase,
   // A new auction object of the class the provider's ProgID names; raises an unknown or missing
   // ProgID. Each ProgID is looked up, and its class object taken, once in a send job.
   IFlgItemPtr CreateAuctionItem(const _variant_t& progId);
-  // A comment given by field name, for the comments container.
-  struct CommentValue {
-    const wchar_t* field;
-    _variant_t value;
-  };
-  // The comments container holding one row of the values given (the fields not given NULL), as
-  // a new container would. The job's own container is filled again while the connector left it
-  // as it was given (open, one row, no filter, no edit, not held); else a new one is made.
-  _RecordsetPtr CommentsContainer(std::initializer_list<CommentValue> values);
-  // What the running send job keeps from one record to the next; emptied when the walk ends.
-  struct SendJobKeep {
-    // The class objects of the auction objects, by the provider's ProgID.
-    std::map<std::wstring, IClassFactoryPtr> auctionClasses;
-    // The comments container, its fields in order (with their names) and its reference count
-    // while only the job holds it.
-    _RecordsetPtr comments;
-    std::vector<std::pair<std::wstring, FieldPtr>> commentFields;
-    ULONG commentsRefs = 0;
-    void Clear() {
-      auctionClasses.clear();
-      commentFields.clear();
-      comments = nullptr;
-      commentsRefs = 0;
-    }
-  };
-  SendJobKeep m_sendKeep;
+  // The class objects of the auction objects of the running send job, by ProgID; emptied when
+  // the walk ends.
+  std::map<std::wstring, IClassFactoryPtr> m_auctionClasses;
 
   // Offers a dialog when `offer` or the Ctrl key is down; false on Cancel.
   bool OfferReceiveDialog();

@@ -94,35 +94,6 @@ CLSID AuctionClass(const CString& name) {
   platform::com::Raise(REGDB_E_CLASSNOTREG, text, L"Lotrix", __uuidof(IAuctServMgr));
 }
 
-_variant_t NullVariant() {
-  _variant_t null;
-  null.vt = VT_NULL;
-  return null;
-}
-
-// The reference count of an object (what AddRef answers, less the one it adds).
-ULONG ReferenceCount(IUnknown* object) {
-  const ULONG count = object->AddRef();
-  object->Release();
-  return count - 1;
-}
-
-// Whether a comments container is as the job left it after a send: open, one row and no filter,
-// not being edited, held by no one else (`refs`: its count when only the job held it).
-bool LeftAsGiven(const _RecordsetPtr& container, ULONG refs) {
-  if (ReferenceCount(container) != refs) return false;
-  try {
-    if (container->GetState() != adStateOpen || container->GetEditMode() != adEditNone ||
-        container->GetRecordCount() != 1)
-      return false;
-    const _variant_t filter = container->GetFilter();
-    return (filter.vt == VT_I4 && filter.lVal == adFilterNone) ||
-           (filter.vt == VT_BSTR && SysStringLen(filter.bstrVal) == 0);
-  } catch (const _com_error&) {
-    return false;
-  }
-}
-
 // Loads the record's object; its reads see one state of the database and lock it once.
 HRESULT LoadRecord(const IFlgItemPtr& item, const _variant_t& id) {
   const CRecordReads reads;
@@ -302,45 +273,10 @@ void CCoAuctServMgr::SendOneAuction(IAuctionSiteConnector* connector, _Recordset
 
 IFlgItemPtr CCoAuctServMgr::CreateAuctionItem(const _variant_t& progId) {
   const CString name = TextOf(progId);
-  std::map<std::wstring, IClassFactoryPtr>& classes = m_sendKeep.auctionClasses;
-  auto known = classes.find(name.GetString());
-  if (known == classes.end()) known = classes.emplace(name.GetString(), FlgClassObject(AuctionClass(name))).first;
+  auto known = m_auctionClasses.find(name.GetString());
+  if (known == m_auctionClasses.end())
+    known = m_auctionClasses.emplace(name.GetString(), FlgClassObject(AuctionClass(name))).first;
   return CreateItem(known->second);
-}
-
-_RecordsetPtr CCoAuctServMgr::CommentsContainer(std::initializer_list<CommentValue> values) {
-  SendJobKeep& keep = m_sendKeep;
-  if (keep.comments && !LeftAsGiven(keep.comments, keep.commentsRefs)) {
-    keep.commentFields.clear();
-    keep.comments = nullptr;
-  }
-  const bool made = !keep.comments;
-  if (made) {
-    keep.comments = CreateCommentsContainer();
-    {
-      FieldsPtr fields = keep.comments->GetFields();
-      const LONG count = fields->GetCount();
-      for (LONG i = 0; i < count; ++i) {
-        FieldPtr field = fields->GetItem(_variant_t(i));
-        keep.commentFields.emplace_back(static_cast<const wchar_t*>(field->GetName()), field);
-      }
-    }
-    keep.commentsRefs = ReferenceCount(keep.comments);
-    keep.comments->AddNew();
-  } else {
-    keep.comments->MoveFirst();
-  }
-  // A new row's fields are NULL; a row filled before has each field written again.
-  for (const auto& [name, field] : keep.commentFields) {
-    const CommentValue* given = std::find_if(values.begin(), values.end(),
-                                             [&](const CommentValue& v) { return name == v.field; });
-    if (given != values.end())
-      field->PutValue(given->value);
-    else if (!made)
-      field->PutValue(NullVariant());
-  }
-  keep.comments->Update();
-  return keep.comments;
 }
 
 void CCoAuctServMgr::SendOneComment(IAuctionSiteConnector* connector, _Recordset* record) {
@@ -356,10 +292,13 @@ void CCoAuctServMgr::SendOneComment(IAuctionSiteConnector* connector, _Recordset
   }
   comment->MoveFirst();
 
-  _RecordsetPtr container = CommentsContainer({{L"auction_number", Value(row, L"au_Number")},
-                                               {L"to_user_id", Value(row, L"cs_ExtServiceId")},
-                                               {L"comment", Value(comment, L"tc_SentComment")},
-                                               {L"score", Value(comment, L"tc_SentScore")}});
+  _RecordsetPtr container = CreateCommentsContainer();
+  container->AddNew();
+  Put(container, L"auction_number", Value(row, L"au_Number"));
+  Put(container, L"to_user_id", Value(row, L"cs_ExtServiceId"));
+  Put(container, L"comment", Value(comment, L"tc_SentComment"));
+  Put(container, L"score", Value(comment, L"tc_SentScore"));
+  container->Update();
 
   CHxLog& log = m_logs.Log(CHxLog::jsSendComments);
   try {

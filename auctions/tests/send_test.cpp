@@ -408,58 +408,6 @@ TEST_F(SendJob, AnAuctionClassIsLookedUpAgainByTheNextJob) {
   EXPECT_EQ(Prepared(), std::vector<std::wstring>{L"3"});
 }
 
-// The comments container passes from one comment to the next: each comment finds one row of its
-// own values alone, whatever the site did with the container before, and one the site kept stays
-// as the site had it.
-TEST_F(SendJob, EachCommentIsGivenOneRowOfItsOwnWhateverTheSiteDidWithTheContainerBefore) {
-  Comment(20, 3, 5, L"1001", L"Pierwszy");
-  Comment(21, 3, 5, L"1002", L"Drugi");
-  Comment(22, 3, 5, L"1003", L"Trzeci");
-  Comment(23, 3, 5, L"1004", L"Czwarty");
-  Comment(24, 3, 5, L"1005", L"Piąty");
-  const auto text = [](_Recordset* rs, const wchar_t* field) {
-    const _variant_t v = rs->GetFields()->GetItem(_variant_t(field))->GetValue();
-    return v.vt == VT_NULL ? std::wstring(L"NULL") : std::wstring(static_cast<const wchar_t*>(_bstr_t(v)));
-  };
-  std::vector<std::wstring> seen;
-  _RecordsetPtr kept;
-  beforeComment = [&](_Recordset* comments) -> HRESULT {
-    const std::wstring number = text(comments, L"auction_number");
-    const _variant_t filter = comments->GetFilter();
-    seen.push_back(std::to_wstring(comments->GetRecordCount()) + L" " + number + L" " + text(comments, L"comment") +
-                   L" " + text(comments, L"user_name") + L" " + text(comments, L"id") + L" " +
-                   std::wstring(static_cast<const wchar_t*>(_bstr_t(filter))));
-    if (number == L"1001") {
-      // The site writes into fields the send leaves empty.
-      comments->GetFields()->GetItem(_variant_t(L"user_name"))->PutValue(_variant_t(L"ktoś"));
-      comments->GetFields()->GetItem(_variant_t(L"id"))->PutValue(_variant_t(LONG{5}));
-      comments->Update();
-    } else if (number == L"1002") {
-      // ... adds a row ...
-      comments->AddNew();
-      comments->GetFields()->GetItem(_variant_t(L"auction_number"))->PutValue(_variant_t(L"9999"));
-      comments->Update();
-      comments->MoveFirst();
-    } else if (number == L"1003") {
-      // ... filters its rows ...
-      comments->PutFilter(_variant_t(L"auction_number = '1003'"));
-    } else if (number == L"1004") {
-      // ... and keeps it.
-      kept = comments;
-    }
-    return S_OK;
-  };
-  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
-  EXPECT_EQ(seen, (std::vector<std::wstring>{L"1 1001 Pierwszy NULL NULL 0", L"1 1002 Drugi NULL NULL 0",
-                                             L"1 1003 Trzeci NULL NULL 0", L"1 1004 Czwarty NULL NULL 0",
-                                             L"1 1005 Piąty NULL NULL 0"}));
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(text(kept, L"auction_number") + L" " + text(kept, L"comment"), L"1004 Czwarty");
-  EXPECT_EQ(Given(), (std::vector<std::wstring>{L"1001 4242 Pierwszy 1", L"1002 4242 Drugi 1", L"1003 4242 Trzeci 1",
-                                                L"1004 4242 Czwarty 1", L"1005 4242 Piąty 1"}));
-  EXPECT_TRUE(Lines(CHxLog::jsSendComments, L'2').empty());
-}
-
 TEST_F(SendJob, AFailedBatchIsLoggedTheNextFollowsAndItsIdsAreNamedAtTheEnd) {
   std::vector<LONG> ids = Auctions(23);
   // Reading auction 15 fails, and with it the query of the second batch.
