@@ -33,9 +33,17 @@ HWND WindowOf(IUnknown* window) {
 
 }  // namespace
 
-IUnknownPtr FlgCreateRunning(REFCLSID clsid) {
+IUnknownPtr FlgCreateRunning(REFCLSID clsid) { return FlgCreateRunning(FlgClassObject(clsid)); }
+
+IClassFactoryPtr FlgClassObject(REFCLSID clsid) {
+  IClassFactory* raw = nullptr;
+  hx::Check(CoGetClassObject(clsid, CLSCTX_ALL, nullptr, __uuidof(IClassFactory), reinterpret_cast<void**>(&raw)));
+  return IClassFactoryPtr(raw, false);
+}
+
+IUnknownPtr FlgCreateRunning(IClassFactory* factory) {
   IUnknown* raw = nullptr;
-  hx::Check(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IUnknown), reinterpret_cast<void**>(&raw)));
+  hx::Check(factory->CreateInstance(nullptr, __uuidof(IUnknown), reinterpret_cast<void**>(&raw)));
   IUnknownPtr created(raw, false);
   hx::Check(OleRun(created));
   return created;

@@ -26,6 +26,10 @@
 // A new object of the class (class context 23: in-process server and handler, local and remote
 // server), started with OleRun. Raises the failure of either step.
 IUnknownPtr FlgCreateRunning(REFCLSID clsid);
+// The class object of the class, for creating many objects of it; raises the failure.
+IClassFactoryPtr FlgClassObject(REFCLSID clsid);
+// A new object made by the class object, started with OleRun. Raises the failure of either step.
+IUnknownPtr FlgCreateRunning(IClassFactory* factory);
 
 // Puts a recordset's filter back as it was when the scope began, also when an error ends it.
 class CFlgFilterScope {

@@ -3,6 +3,7 @@
 // address, and the seller-zone settings.
 #include "auctions/regmanager.h"
 
+#include <array>
 #include <iterator>
 #include <optional>
 
@@ -28,6 +29,38 @@ constexpr UINT kGrantFailed = 212;
 // The sizes of the account list's text fields: the columns' own widths.
 constexpr LONG kUsernameSize = 100;
 constexpr LONG kServiceNameSize = 100;
+
+// A column of the account list: its name as the BSTR that appends the field and as the VARIANT
+// that finds it, its type and size.
+struct ListColumn {
+  _bstr_t name;
+  _variant_t key;
+  DataTypeEnum type;
+  LONG size;
+};
+constexpr std::size_t kListColumns = 7;
+
+// The list's columns, their names made once for every list (never destroyed: a list may be made
+// while the process ends).
+const std::array<ListColumn, kListColumns>& ListColumns() {
+  static const auto* columns = [] {
+    const struct {
+      const wchar_t* name;
+      DataTypeEnum type;
+      LONG size;
+    } spec[kListColumns] = {
+        {L"reg_Id", adInteger, 4},          {L"reg_Username", adVarChar, kUsernameSize},
+        {L"ss_Name", adVarWChar, kServiceNameSize}, {L"reg_Active", adBoolean, 1},
+        {L"reg_HasShop", adBoolean, 1},     {L"reg_SvcUserId", adBigInt, 8},
+        {L"reg_SvcProvId", adInteger, 4},
+    };
+    auto* made = new std::array<ListColumn, kListColumns>;
+    for (std::size_t k = 0; k < kListColumns; ++k)
+      (*made)[k] = ListColumn{_bstr_t(spec[k].name), _variant_t(spec[k].name), spec[k].type, spec[k].size};
+    return made;
+  }();
+  return *columns;
+}
 
 IFlgDataFactoryPtr Factory() {
   IFlgDataFactoryPtr factory = CHxInstance::GetDataFactory();
@@ -320,29 +353,18 @@ STDMETHODIMP CCoRegManager::GetRegList(_Recordset** pVal) {
 
     _RecordsetPtr list;
     hx::Check(list.CreateInstance(__uuidof(Recordset)));
-    struct Column {
-      const wchar_t* name;
-      DataTypeEnum type;
-      LONG size;
-    };
-    const Column columns[] = {
-        {L"reg_Id", adInteger, 4},          {L"reg_Username", adVarChar, kUsernameSize},
-        {L"ss_Name", adVarWChar, kServiceNameSize}, {L"reg_Active", adBoolean, 1},
-        {L"reg_HasShop", adBoolean, 1},     {L"reg_SvcUserId", adBigInt, 8},
-        {L"reg_SvcProvId", adInteger, 4},
-    };
+    const std::array<ListColumn, kListColumns>& columns = ListColumns();
     FieldsPtr listFields = list->GetFields();
-    for (const Column& c : columns) listFields->Append(c.name, c.type, c.size, adFldUpdatable);
+    for (const ListColumn& c : columns) listFields->Append(c.name, c.type, c.size, adFldUpdatable);
     list->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
     if (!(view->GetBOF() && view->GetadoEOF())) {
       // Each column's field in both, found once by name: a field reads and writes the current row.
-      constexpr size_t kColumns = std::size(columns);
+      constexpr size_t kColumns = kListColumns;
       FieldPtr from[kColumns], to[kColumns];
       FieldsPtr viewFields = view->GetFields();
       for (size_t k = 0; k < kColumns; ++k) {
-        const _variant_t name(columns[k].name);
-        from[k] = viewFields->GetItem(name);
-        to[k] = listFields->GetItem(name);
+        from[k] = viewFields->GetItem(columns[k].key);
+        to[k] = listFields->GetItem(columns[k].key);
       }
       for (view->MoveFirst(); !view->GetadoEOF(); view->MoveNext()) {
         list->AddNew();

@@ -164,7 +164,9 @@ void CHostCustomer::BeforeWrite(bool) {
   if (value.vt == VT_NULL || value.vt == VT_EMPTY) surname->PutValue(_variant_t(L""));
 }
 
-void CHostCustomer::AfterWrite(bool) {
+void CHostCustomer::AfterWrite(bool inserting) {
+  // A customer just inserted has no stored phones (a new one is never read for them either).
+  if (inserting) m_phonesRead = true;
   ReadPhones();
   if (m_storedPhones >= m_phones.size()) return;
   const LONG customer = Key().lVal;

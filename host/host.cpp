@@ -146,12 +146,11 @@ std::wstring ThisWorkstation() {
 LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG count, const wchar_t* keyColumn) {
   if (count < 1) _com_issue_error(E_INVALIDARG);
   const CString name = hxSqlQuote(table);
-  CString update, select, insert;
-  update.Format(L"UPDATE kd_keys SET ki_NextId = ki_NextId + %ld WHERE ki_Table = '%s'", count,
-                static_cast<const wchar_t*>(name));
-  select.Format(L"SELECT ki_NextId FROM kd_keys WHERE ki_Table = '%s'", static_cast<const wchar_t*>(name));
-  insert.Format(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('%s', %ld)", static_cast<const wchar_t*>(name),
-                count + 1);
+  const bool accounts = name.CompareNoCase(L"reg__Registration") == 0;
+  const std::wstring quoted = L"'" + std::wstring(name.GetString()) + L"'";
+  const std::wstring update =
+      L"UPDATE kd_keys SET ki_NextId = ki_NextId + " + std::to_wstring(count) + L" WHERE ki_Table = " + quoted;
+  const std::wstring select = L"SELECT ki_NextId FROM kd_keys WHERE ki_Table = " + quoted;
   // Keys are reserved inside a transaction, never outside one: within the caller's (as a nested
   // one) or in one of its own, which takes the database's write lock at its start, so two
   // processes never receive the same keys. When another process holds the lock past the busy
@@ -162,10 +161,10 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
     bool inserting = false;
     try {
       _variant_t affected;
-      connection->Execute(_bstr_t(update), &affected, kCmdTextNoRecords);
+      connection->Execute(_bstr_t(update.c_str()), &affected, kCmdTextNoRecords);
       LONG first = 1;
       if (static_cast<LONG>(affected) > 0) {
-        _RecordsetPtr rs = OpenClient(connection, select, adLockReadOnly);
+        _RecordsetPtr rs = connection->Execute(_bstr_t(select.c_str()), nullptr, adCmdText);
         first = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()) - count;
         rs->Close();
       } else {
@@ -176,15 +175,15 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
           _variant_t top = rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue();
           if (top.vt != VT_NULL && top.vt != VT_EMPTY) first = static_cast<LONG>(top) + 1;
           if (first < 1) first = 1;
-          insert.Format(L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES ('%s', %ld)", static_cast<const wchar_t*>(name),
-                        first + count);
         }
         inserting = true;
-        connection->Execute(_bstr_t(insert), nullptr, kCmdTextNoRecords);
+        const std::wstring insert =
+            L"INSERT INTO kd_keys (ki_Table, ki_NextId) VALUES (" + quoted + L", " + std::to_wstring(first + count) + L")";
+        connection->Execute(_bstr_t(insert.c_str()), nullptr, kCmdTextNoRecords);
       }
       // An account's rights carry its id in 16 bits: from 65,536 on an account would share the
       // rights of another one, so such ids are never handed out.
-      if (name.CompareNoCase(L"reg__Registration") == 0 && first > kHighestAccountId - count + 1) {
+      if (accounts && first > kHighestAccountId - count + 1) {
         refused = first + count - 1;
         connection->RollbackTrans();
         break;

@@ -234,7 +234,7 @@ void CHostTransaction::BeforeWrite(bool inserting) {
   Column(L"tr_LastModified")->PutValue(NowDate());
 }
 
-void CHostTransaction::AfterWrite(bool) {
+void CHostTransaction::AfterWrite(bool inserting) {
   const LONG id = Key().lVal;
   if (m_addresses && m_addresses->GetRecordCount() > 0) {
     for (m_addresses->MoveFirst(); !m_addresses->GetadoEOF(); m_addresses->MoveNext()) {
@@ -246,10 +246,14 @@ void CHostTransaction::AfterWrite(bool) {
     m_addresses->UpdateBatch(adAffectAll);
   }
   if (!m_positions.empty()) {
-    CString sql;
-    sql.Format(L"SELECT ISNULL(MAX(tp_Order), 0) FROM tr_Position WHERE tp_TransId = %ld", id);
-    _RecordsetPtr last = OpenRows(Connection(), sql, adLockReadOnly);
-    LONG order = static_cast<LONG>(last->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
+    // A transaction just inserted has no positions yet; one stored before goes on after its last.
+    LONG order = 0;
+    if (!inserting) {
+      CString sql;
+      sql.Format(L"SELECT ISNULL(MAX(tp_Order), 0) FROM tr_Position WHERE tp_TransId = %ld", id);
+      _RecordsetPtr last = OpenRows(Connection(), sql, adLockReadOnly);
+      order = static_cast<LONG>(last->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue());
+    }
     const _variant_t name = Column(L"tr_Name")->GetValue();
     _RecordsetPtr rows = OpenRows(Connection(), L"SELECT * FROM tr_Position WHERE 1 = 0", adLockBatchOptimistic);
     LONG key = ReserveKeys(Connection(), L"tr_Position", static_cast<LONG>(m_positions.size()), L"tp_Id");

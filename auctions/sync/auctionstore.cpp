@@ -58,7 +58,7 @@ class CEmptyFilterAtEnd {
 // Checks and saves the auction, or writes the validation messages into the row and the log; a
 // saved auction is counted once however often the connector hands the row over.
 void SaveAndCount(CReceiveContext& context, const IFlgItemPtr& item, const _RecordsetPtr& row, bool withImages,
-                  CString& step, CHxLog& log) {
+                  const CStoreStep& step, CHxLog& log) {
   if (!withImages) {
     Put(row, L"has_full_header", Short(false));
     Check(item->Save(), item, __uuidof(IFlgItem));
@@ -67,8 +67,7 @@ void SaveAndCount(CReceiveContext& context, const IFlgItemPtr& item, const _Reco
     if (FAILED(checked)) {
       const CString messages = ValidationMessages(item);
       if (!messages.IsEmpty()) Put(row, L"errors", _variant_t(messages.GetString()));
-      step += L"\r\n" + messages;
-      if (log.Started()) log.Error(step);
+      if (log.Started()) log.Error(step.Text() + L"\r\n" + messages);
       return;
     }
     Check(item->Save(), item, __uuidof(IFlgItem));
@@ -231,7 +230,7 @@ struct AuctionCall {
   bool noImages;
   CHxLog& log;
   // The text of the current step, which a failure is reported with.
-  CString step{};
+  CStoreStep step{};
   GUID clsid = GUID_NULL;
   // A row without auction details (NULL `blocked`) never writes an auction.
   bool detailsMissing = false;
@@ -298,7 +297,7 @@ void UpdateStoredAuction(AuctionCall& call) {
   const _variant_t number = Value(call.row, L"number");
   IFlgItemPtr item = CreateItem(call.clsid);
   IHxAuctionPtr auction = Face<IAuction>(item);
-  if (IsText(number, true)) call.step = Formatted(kStrSaveAuction, TextOf(number).GetString());
+  if (IsText(number, true)) call.step.Set(kStrSaveAuction, TextOf(number));
   if (call.noImages) Check(auction->PutHeaderFlag(0), auction, __uuidof(IAuction));
   Check(item->Load(CHxInstance::GetDataFactory(), _variant_t(*call.storedId)), item, __uuidof(IFlgItem));
   Check(item->BeginEdit(), item, __uuidof(IFlgItem));
@@ -319,7 +318,7 @@ void CreateAuction(AuctionCall& call, LONG userId) {
   IHxAuctionPtr auction = Face<IAuction>(item);
   if (!IsText(numberValue, true)) _com_issue_error(E_UNEXPECTED);
   const CString number = TextOf(numberValue);
-  call.step = Formatted(kStrSaveAuctionData, number.GetString());
+  call.step.Set(kStrSaveAuctionData, number);
   _variant_t ids;
   ids.vt = VT_ARRAY | VT_I4;
   ids.parray = AccountIds(call.accountSite);
@@ -329,9 +328,9 @@ void CreateAuction(AuctionCall& call, LONG userId) {
   WriteAuctionFields(auction, call.row, false);
   WriteAuctionOptions(auction, call.row);
   if (call.images) {
-    call.step = Formatted(kStrSaveImages, number.GetString());
+    call.step.Set(kStrSaveImages, number);
     WriteAuctionImages(auction, call.images);
-    call.step = Formatted(kStrSaveAuction, number.GetString());
+    call.step.Set(kStrSaveAuction, number);
   }
   SaveAndCount(call.context, item, call.row, static_cast<bool>(call.images), call.step, call.log);
 }
@@ -353,7 +352,7 @@ void StoreReceivedAuction(CReceiveContext& context, const _RecordsetPtr& row, co
       CreateAuction(call, userId);
     }
   } catch (const _com_error& e) {
-    context.ReportError(e, call.step, call.log);
+    context.ReportError(e, call.step.Text(), call.log);
   }
 }
 

@@ -410,6 +410,21 @@ class SyncLockScope {
   CCoAuctServMgr& m_manager;
 };
 
+// Empties the send job's auction classes at the end of a scope: the class objects (and the
+// libraries they keep loaded) are let go with the walk.
+class AuctionClassesScope {
+ public:
+  explicit AuctionClassesScope(std::map<std::wstring, IClassFactoryPtr>& classes) : m_classes(classes) {
+    m_classes.clear();
+  }
+  ~AuctionClassesScope() { m_classes.clear(); }
+  AuctionClassesScope(const AuctionClassesScope&) = delete;
+  AuctionClassesScope& operator=(const AuctionClassesScope&) = delete;
+
+ private:
+  std::map<std::wstring, IClassFactoryPtr>& m_classes;
+};
+
 void RefreshAllLists() {
   IFlgInstancePtr instance = hx::Instance();
   hx::Check(instance->RefreshObjectType(GUID_NULL, 0, _variant_t()));
@@ -453,6 +468,7 @@ void CCoAuctServMgr::RunSendJob() {
     SyncLockScope release(*this);
     {
       CHxRefreshLock refresh;
+      AuctionClassesScope classes(m_auctionClasses);
       WalkAccounts(kWalkSend);
     }
     DropQueuedNotes();

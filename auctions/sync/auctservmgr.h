@@ -5,7 +5,9 @@
 // each account's site connector and running one receive or send step per account-site row. The
 // connector calls back through LotrixSync; the receive stores reach it as their CReceiveContext.
 #include <initializer_list>
+#include <map>
 #include <mutex>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -252,6 +254,12 @@ class CCoAuctServMgr : public CRtBase,
   // The ids of batches whose query failed in this walk.
   std::vector<LONG> m_failedAuctionIds;
   std::vector<LONG> m_failedCommentIds;
+  // A new auction object of the class the provider's ProgID names; raises an unknown or missing
+  // ProgID. Each ProgID is looked up, and its class object taken, once in a send job.
+  IFlgItemPtr CreateAuctionItem(const _variant_t& progId);
+  // The class objects of the auction objects of the running send job, by ProgID; emptied when
+  // the walk ends.
+  std::map<std::wstring, IClassFactoryPtr> m_auctionClasses;
 
   // Offers a dialog when `offer` or the Ctrl key is down; false on Cancel.
   bool OfferReceiveDialog();

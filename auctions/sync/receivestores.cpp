@@ -36,8 +36,10 @@ void CheckAndSave(const IFlgItemPtr& item) {
   Check(item->Save(), item, __uuidof(IFlgItem));
 }
 
-IFlgItemPtr CreateItem(REFCLSID clsid) {
-  IFlgItemPtr item(FlgCreateRunning(clsid));
+IFlgItemPtr CreateItem(REFCLSID clsid) { return CreateItem(FlgClassObject(clsid)); }
+
+IFlgItemPtr CreateItem(IClassFactory* factory) {
+  IFlgItemPtr item(FlgCreateRunning(factory));
   if (!item) _com_issue_error(E_NOINTERFACE);
   return item;
 }
@@ -171,13 +173,13 @@ void StoreReceivedCustomer(CReceiveContext& context, const _RecordsetPtr& row, c
   const LONG siteId = LongOr(Value(accountSite, L"site_id"), 0);
   if (context.IsTerminated()) return;
   CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveCustomers);
-  CString step;
+  CStoreStep step;
   try {
     const CRecordReads reads;
     CLookup lookup;
     const CString nick = TextOf(Value(row, L"user_name"));
     const LONG userId = LongOr(Value(row, L"user_id"), 0);
-    step = Formatted(kStrReadCustomer, nick.GetString(), userId);
+    step.Set(kStrReadCustomer, nick, userId);
     CString sql;
     sql.Format(L"SELECT cs_Id FROM cs__Customer WHERE cs_ExtServiceId=%ld AND cs_SvcProvId=%ld", userId, serviceId);
     _RecordsetPtr found = lookup.Open(sql);
@@ -200,7 +202,7 @@ void StoreReceivedCustomer(CReceiveContext& context, const _RecordsetPtr& row, c
       _RecordsetPtr country = countries.Open(sql);
       if (!countries.Empty()) Put(row, L"country_name", Value(country, L"sc_Name"));
     }
-    step = Formatted(kStrSaveCustomer, nick.GetString(), userId);
+    step.Set(kStrSaveCustomer, nick, userId);
     if (lookup.Empty()) {
       Put(row, L"customer_id", _variant_t(SaveCustomer(context, row, serviceId, 0)));
     } else {
@@ -210,7 +212,7 @@ void StoreReceivedCustomer(CReceiveContext& context, const _RecordsetPtr& row, c
       if (!note.IsEmpty() && log.Started()) log.Warning(note);
     }
   } catch (const _com_error& e) {
-    context.ReportError(e, step, log);
+    context.ReportError(e, step.Text(), log);
   }
 }
 
@@ -225,7 +227,9 @@ struct Purchase {
   CString buyer;
   LONG userId = 0;
   LONG serviceId = 0;
-  // A text of the store's table about this purchase (number, buyer, buyer's id).
+  // The step of the store's table about this purchase (number, buyer, buyer's id).
+  void Say(CStoreStep& step, UINT id) const { step.Set(id, number, buyer, userId); }
+  // A text of the store's table about this purchase.
   CString Said(UINT id) const { return Formatted(id, number.GetString(), buyer.GetString(), userId); }
 };
 
@@ -244,8 +248,8 @@ struct PurchaseToStore {
 // Finds the purchase's auction and the buyer's earlier purchases on it; nothing when the
 // purchase is stored already or the auction is unknown (then logged).
 std::optional<PurchaseToStore> AnalysePurchase(const Purchase& purchase, const _RecordsetPtr& row, CHxLog& log,
-                                               CString& step) {
-  step = purchase.Said(kStrFindTransaction);
+                                               CStoreStep& step) {
+  purchase.Say(step, kStrFindTransaction);
   CString sql;
   sql.Format(L"SELECT cs_Id, tr_Id, au_Id, au_UserId, au_RegId, au_RegSiteId, tr_OrigQuantity, au_ProductId FROM "
              L"(cs__Customer INNER JOIN tr__Transaction ON cs_Id=tr_CustomerId AND cs_ExtServiceId=%ld) RIGHT JOIN "
@@ -253,7 +257,7 @@ std::optional<PurchaseToStore> AnalysePurchase(const Purchase& purchase, const _
              purchase.userId, hxSqlQuote(purchase.number).GetString(), purchase.serviceId);
   CLookup lookup;
   _RecordsetPtr found = lookup.Open(sql);
-  step = purchase.Said(kStrAnalyseTransaction);
+  purchase.Say(step, kStrAnalyseTransaction);
   PurchaseToStore store;
   store.quantity = Converted(Value(row, L"quantity"), VT_I4).lVal;
   if (lookup.Empty()) {
@@ -349,7 +353,7 @@ void CheckAndSaveTransaction(const IFlgItemPtr& item, const IHxTransactionPtr& t
 void StoreReceivedTransaction(CReceiveContext& context, const _RecordsetPtr& row, const _RecordsetPtr& accountSite) {
   if (context.IsTerminated()) return;
   CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveTransactions);
-  CString step;
+  CStoreStep step;
   try {
     const CRecordReads reads;
     const Purchase purchase{TextOf(Value(row, L"item_number")), TextOf(Value(row, L"user_name")),
@@ -357,7 +361,7 @@ void StoreReceivedTransaction(CReceiveContext& context, const _RecordsetPtr& row
     const std::optional<PurchaseToStore> store = AnalysePurchase(purchase, row, log, step);
     if (!store) return;
 
-    step = purchase.Said(kStrAddTransaction);
+    purchase.Say(step, kStrAddTransaction);
     IFlgItemPtr item = CreateItem(__uuidof(HxTransaction));
     Check(item->InitNew(CHxInstance::GetDataFactory(), _variant_t()), item, __uuidof(IFlgItem));
     IHxTransactionPtr transaction = Face<ITransaction>(item);
@@ -380,7 +384,7 @@ void StoreReceivedTransaction(CReceiveContext& context, const _RecordsetPtr& row
     CheckAndSaveTransaction(item, transaction, purchase, log);
     context.CountReceived(CHxLog::jsReceiveTransactions);
   } catch (const _com_error& e) {
-    context.ReportError(e, step, log);
+    context.ReportError(e, step.Text(), log);
   }
 }
 
@@ -392,12 +396,12 @@ void StoreReceivedComment(CReceiveContext& context, const _RecordsetPtr& row, co
   CLookup lookup;
   if (row->GetadoEOF() || row->GetBOF() || context.IsTerminated()) return;
   CHxLog& log = context.ReceiveLog(CHxLog::jsReceiveComments);
-  CString step;
+  CStoreStep step;
   try {
     const CRecordReads reads;
     const _variant_t numberValue = Value(row, L"auction_number");
     const CString number = TextOf(numberValue);
-    step = Formatted(kStrSaveComment, IsText(numberValue) ? number.GetString() : CHxResString(kStrUnknownNumber).Text().GetString());
+    step.Set(kStrSaveComment, IsText(numberValue) ? number : CHxResString(kStrUnknownNumber).Text());
     const std::optional<LONG> type = AsLong(Value(row, L"type"));
     // The buyer is the author of a comment received (0) and the addressee of one given (1); a
     // comment of another type names no buyer.
@@ -449,7 +453,7 @@ void StoreReceivedComment(CReceiveContext& context, const _RecordsetPtr& row, co
     CheckAndSave(item);
     if (isNew) context.CountReceived(CHxLog::jsReceiveComments);
   } catch (const _com_error& e) {
-    context.ReportError(e, step, log);
+    context.ReportError(e, step.Text(), log);
   }
 }
 

@@ -81,8 +81,7 @@ CString IdList(const std::vector<LONG>& ids) {
 }
 
 // The CLSID of the auction object the ProgID names; an unknown or missing ProgID is raised.
-CLSID AuctionClass(const _variant_t& progId) {
-  const CString name = TextOf(progId);
+CLSID AuctionClass(const CString& name) {
   CString text;
   if (name.IsEmpty()) {
     text = L"Serwis aukcji nie ma klasy obiektu aukcji (ss_AuctionProgId).";
@@ -93,6 +92,12 @@ CLSID AuctionClass(const _variant_t& progId) {
     text.Format(L"Nie jest zarejestrowana klasa obiektu aukcji \"%ls\".", name.GetString());
   }
   platform::com::Raise(REGDB_E_CLASSNOTREG, text, L"Lotrix", __uuidof(IAuctServMgr));
+}
+
+// Loads the record's object; its reads see one state of the database and lock it once.
+HRESULT LoadRecord(const IFlgItemPtr& item, const _variant_t& id) {
+  const CRecordReads reads;
+  return item->Load(CHxInstance::GetDataFactory(), id);
 }
 
 }  // namespace
@@ -234,10 +239,9 @@ void CCoAuctServMgr::ForEachRecord(IAuctionSiteConnector* connector, _Recordset*
 void CCoAuctServMgr::SendOneAuction(IAuctionSiteConnector* connector, _Recordset* record) {
   _RecordsetPtr row(record);
   const _variant_t id = Converted(Value(row, L"au_Id"), VT_I4);
-  const CLSID clsid = AuctionClass(Value(row, L"ss_AuctionProgId"));
-  IFlgItemPtr item = CreateItem(clsid);
+  IFlgItemPtr item = CreateAuctionItem(Value(row, L"ss_AuctionProgId"));
   // An auction that cannot be read or edited (another workstation edits it) stays prepared.
-  if (FAILED(item->Load(CHxInstance::GetDataFactory(), id)) || FAILED(item->BeginEdit())) return;
+  if (FAILED(LoadRecord(item, id)) || FAILED(item->BeginEdit())) return;
   if (IsTerminated()) {
     item->EndEdit();
     return;
@@ -267,12 +271,20 @@ void CCoAuctServMgr::SendOneAuction(IAuctionSiteConnector* connector, _Recordset
   }
 }
 
+IFlgItemPtr CCoAuctServMgr::CreateAuctionItem(const _variant_t& progId) {
+  const CString name = TextOf(progId);
+  auto known = m_auctionClasses.find(name.GetString());
+  if (known == m_auctionClasses.end())
+    known = m_auctionClasses.emplace(name.GetString(), FlgClassObject(AuctionClass(name))).first;
+  return CreateItem(known->second);
+}
+
 void CCoAuctServMgr::SendOneComment(IAuctionSiteConnector* connector, _Recordset* record) {
   _RecordsetPtr row(record);
   const _variant_t id = Converted(Value(row, L"tr_Id"), VT_I4);
   IFlgItemPtr item = CreateItem(__uuidof(HxTransactionComment));
   // A record that cannot be read or edited stays prepared.
-  if (FAILED(item->Load(CHxInstance::GetDataFactory(), id)) || FAILED(item->BeginEdit())) return;
+  if (FAILED(LoadRecord(item, id)) || FAILED(item->BeginEdit())) return;
   _RecordsetPtr comment = DataSetOf(item, 1);
   if (comment->GetadoEOF() && comment->GetBOF()) {
     item->EndEdit();

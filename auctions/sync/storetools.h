@@ -1,6 +1,7 @@
 #pragma once
 // What the receive stores share: reading the received rows, the lookups on the product database,
 // creating business objects and raising their failures with the object's error information.
+#include <functional>
 #include <optional>
 
 #include "auctions/lotrix.h"
@@ -66,6 +67,24 @@ CString Formatted(UINT id, const Args&... args) {
   return text;
 }
 
+// The step a store is at, which a failure is reported with. Its text is made only when a report
+// asks for it: the arguments are kept (texts as copies) and formatted then.
+class CStoreStep {
+ public:
+  template <class... Args>
+  void Set(UINT id, const Args&... args) {
+    m_text = [id, args...] { return Formatted(id, Plain(args)...); };
+  }
+  CString Text() const { return m_text ? m_text() : CString(); }
+
+ private:
+  template <class T>
+  static const T& Plain(const T& value) { return value; }
+  static const wchar_t* Plain(const CString& text) { return text.GetString(); }
+
+  std::function<CString()> m_text;
+};
+
 // The reads of one received record on the product connection, from its lookups to its save,
 // made together (platform::ado::ReadGroup): they see one state of the database, and the save's
 // transaction takes the write lock when it would without them.
@@ -115,6 +134,8 @@ void RaiseCheckFailure(HRESULT hr, const IFlgItemPtr& item);
 void CheckAndSave(const IFlgItemPtr& item);
 // A business object created by class id in process and run, as IFlgItem.
 IFlgItemPtr CreateItem(REFCLSID clsid);
+// The same made by the class object of its class (FlgClassObject).
+IFlgItemPtr CreateItem(IClassFactory* factory);
 // The recordset of a business object's data set `index`; failures are raised.
 _RecordsetPtr DataSetOf(const IFlgItemPtr& item, LONG index);
 // The interface I of an object; E_NOINTERFACE raised when it has none.

@@ -384,6 +384,30 @@ TEST_F(SendJob, AnUnknownAuctionClassIsAnErrorAndARecordThatCannotBeLoadedIsSkip
   EXPECT_EQ(End(CHxLog::jsSendComments), std::make_pair(LONG{1}, LONG{0}));
 }
 
+// A job takes each provider's auction class once; the next job reads the registration again.
+TEST_F(SendJob, AnAuctionClassIsLookedUpAgainByTheNextJob) {
+  wchar_t clsid[40] = {};
+  ASSERT_GT(StringFromGUID2(CLSID_ReferenceAuction, clsid, 40), 0);
+  const DWORD bytes = static_cast<DWORD>((std::wcslen(clsid) + 1) * sizeof(wchar_t));
+  ASSERT_EQ(SHSetValueW(HKEY_CLASSES_ROOT, L"Wzorcowy.Drugi\\CLSID", nullptr, REG_SZ, clsid, bytes), ERROR_SUCCESS);
+  Run(L"INSERT INTO sl_ServiceProvider (ss_Id, ss_Name, ss_AuctionProgId) VALUES (7, N'Drugi', 'Wzorcowy.Drugi')");
+  Auction(1, 3, 5, L"Pierwsza");
+  Auction(2, 3, 5, L"Druga");
+  Run(L"UPDATE au__Auction SET au_SvcProvId = 7");
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_EQ(Listed(), (std::vector<std::wstring>{L"Pierwsza", L"Druga"}));
+
+  ASSERT_EQ(SHDeleteKeyW(HKEY_CLASSES_ROOT, L"Wzorcowy.Drugi"), ERROR_SUCCESS);
+  Auction(3, 3, 5, L"Trzecia");
+  Run(L"UPDATE au__Auction SET au_SvcProvId = 7 WHERE au_Id = 3");
+  ASSERT_EQ(manager->SendUserData(TRUE), S_OK);
+  EXPECT_EQ(Listed(), (std::vector<std::wstring>{L"Pierwsza", L"Druga"}));
+  EXPECT_EQ(Lines(CHxLog::jsSendAuctions, L'2'),
+            std::vector<std::wstring>{L"Ostatnia operacja nie powiodła się.\r\nNie jest zarejestrowana klasa obiektu "
+                                      L"aukcji \"Wzorcowy.Drugi\"."});
+  EXPECT_EQ(Prepared(), std::vector<std::wstring>{L"3"});
+}
+
 TEST_F(SendJob, AFailedBatchIsLoggedTheNextFollowsAndItsIdsAreNamedAtTheEnd) {
   std::vector<LONG> ids = Auctions(23);
   // Reading auction 15 fails, and with it the query of the second batch.

@@ -104,7 +104,12 @@ Cell FromDirectVariant(const VARIANT* v) {
     case VT_R8: return Cell::Real(VKind::R8, v->dblVal);
     case VT_CY: return Cell::Int(VKind::Cy, v->cyVal.int64);
     case VT_DATE: return Cell::Real(VKind::Date, v->date);
-    case VT_BSTR: return Cell::Text(BstrText(v->bstrVal));
+    case VT_BSTR: {
+      Cell text;  // made in place, the characters copied once
+      text.kind = VKind::Text;
+      if (v->bstrVal) text.s.assign(v->bstrVal);
+      return text;
+    }
     case VT_DECIMAL: {
       _variant_t d;
       if (FAILED(VariantChangeType(&d, v, 0, VT_R8))) ThrowAdo(DISP_E_TYPEMISMATCH, L"Type mismatch.");

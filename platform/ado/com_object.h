@@ -116,6 +116,20 @@ HRESULT AdoBoundary(REFIID iid, ConnectionImpl* conn, F&& work) noexcept {
       },
       {L"ADODB", iid});
 }
+// The same with the connection named by `connOf`, which is asked only when a database failure
+// is reported: a method called for every row does not look its connection up each time.
+template <class ConnOf, class F>
+HRESULT AdoBoundaryWith(REFIID iid, ConnOf&& connOf, F&& work) noexcept {
+  return platform::com::Boundary(
+      [&]() -> HRESULT {
+        try {
+          return work();
+        } catch (const DbException& e) {
+          RaiseDbError(e.error, iid, connOf());
+        }
+      },
+      {L"ADODB", iid});
+}
 
 }  // namespace platform::ado
 

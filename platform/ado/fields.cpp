@@ -79,7 +79,7 @@ class FieldImpl final : public ComObject<::Field> {
     });
   }
   STDMETHODIMP get_Value(VARIANT* out) override {
-    return AdoBoundary(__uuidof(::Field), core_->Conn(), [&]() -> HRESULT {
+    return AdoBoundaryWith(__uuidof(::Field), [this] { return core_->Conn(); }, [&]() -> HRESULT {
       if (!out) return E_POINTER;
       out->vt = VT_EMPTY;
       ToVariant(core_->Open().Get(index_), out);
@@ -87,7 +87,7 @@ class FieldImpl final : public ComObject<::Field> {
     });
   }
   STDMETHODIMP put_Value(VARIANT v) override {
-    return AdoBoundary(__uuidof(::Field), core_->Conn(), [&]() -> HRESULT {
+    return AdoBoundaryWith(__uuidof(::Field), [this] { return core_->Conn(); }, [&]() -> HRESULT {
       core_->Open().Put(index_, FromVariant(v));
       return S_OK;
     });

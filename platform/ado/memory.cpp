@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
@@ -48,6 +49,30 @@ bool Keep(void* p, std::size_t size) {
   kept.bytes += size;
   return true;
 }
+
+// Blocks of the first size a small result takes (its first block of rows, its first chunk of
+// row starts), a few kept when freed: most results are small, and malloc serves a request of
+// this size by first merging every small chunk freed lately, which then makes the next small
+// allocations of the program slower too.
+constexpr std::size_t kSmallKept = 4096;
+std::atomic<void*> smallKept[8];
+
+void* TakeSmall() {
+  for (auto& slot : smallKept)
+    if (slot.load(std::memory_order_relaxed))
+      if (void* p = slot.exchange(nullptr, std::memory_order_acquire)) return p;
+  return nullptr;
+}
+
+bool KeepSmall(void* p) {
+  for (auto& slot : smallKept) {
+    void* empty = nullptr;
+    if (!slot.load(std::memory_order_relaxed) &&
+        slot.compare_exchange_strong(empty, p, std::memory_order_release, std::memory_order_relaxed))
+      return true;
+  }
+  return false;
+}
 }  // namespace
 
 std::size_t BlockCapacity(std::size_t bytes) { return bytes >= kLargeBlock ? RoundUp(bytes) : bytes; }
@@ -55,6 +80,8 @@ std::size_t BlockCapacity(std::size_t bytes) { return bytes >= kLargeBlock ? Rou
 void* AllocateBlock(std::size_t bytes) {
   if (bytes == 0) bytes = 1;
   if (bytes < kLargeBlock) {
+    if (bytes == kSmallKept)
+      if (void* kept = TakeSmall()) return kept;
     void* p = std::malloc(bytes);
     if (!p) throw std::bad_alloc();
     return p;
@@ -82,7 +109,7 @@ void FreeBlock(void* p, std::size_t bytes) noexcept {
   if (!p) return;
   if (bytes == 0) bytes = 1;
   if (bytes < kLargeBlock) {
-    std::free(p);
+    if (bytes != kSmallKept || !KeepSmall(p)) std::free(p);
     return;
   }
   const std::size_t size = RoundUp(bytes);

@@ -317,7 +317,7 @@ void RecordsetImpl::PutList(const VARIANT& fields, const VARIANT& values) {
 }
 
 STDMETHODIMP RecordsetImpl::raw_AddNew(VARIANT fields, VARIANT values) {
-  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+  return AdoBoundaryWith(__uuidof(::_Recordset), [this] { return core_->Conn(); }, [&]() -> HRESULT {
     Rowset& rs = core_->Open();
     rs.AddNew();
     if (!IsMissing(fields)) {
@@ -400,32 +400,32 @@ STDMETHODIMP RecordsetImpl::raw_GetRows(LONG rows, VARIANT start, VARIANT fields
   });
 }
 STDMETHODIMP RecordsetImpl::raw_Move(ADO_LONGPTR n, VARIANT start) {
-  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+  return AdoBoundaryWith(__uuidof(::_Recordset), [this] { return core_->Conn(); }, [&]() -> HRESULT {
     Rowset& rs = core_->Open();
     rs.Move(n, ApplyStart(rs, start));
     return S_OK;
   });
 }
 STDMETHODIMP RecordsetImpl::raw_MoveNext() {
-  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+  return AdoBoundaryWith(__uuidof(::_Recordset), [this] { return core_->Conn(); }, [&]() -> HRESULT {
     core_->Open().MoveNext();
     return S_OK;
   });
 }
 STDMETHODIMP RecordsetImpl::raw_MovePrevious() {
-  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+  return AdoBoundaryWith(__uuidof(::_Recordset), [this] { return core_->Conn(); }, [&]() -> HRESULT {
     core_->Open().MovePrevious();
     return S_OK;
   });
 }
 STDMETHODIMP RecordsetImpl::raw_MoveFirst() {
-  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+  return AdoBoundaryWith(__uuidof(::_Recordset), [this] { return core_->Conn(); }, [&]() -> HRESULT {
     core_->Open().MoveFirst();
     return S_OK;
   });
 }
 STDMETHODIMP RecordsetImpl::raw_MoveLast() {
-  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+  return AdoBoundaryWith(__uuidof(::_Recordset), [this] { return core_->Conn(); }, [&]() -> HRESULT {
     core_->Open().MoveLast();
     return S_OK;
   });
@@ -533,7 +533,7 @@ STDMETHODIMP RecordsetImpl::raw_Requery(LONG) {
   });
 }
 STDMETHODIMP RecordsetImpl::raw_Update(VARIANT fields, VARIANT values) {
-  return AdoBoundary(__uuidof(::_Recordset), core_->Conn(), [&]() -> HRESULT {
+  return AdoBoundaryWith(__uuidof(::_Recordset), [this] { return core_->Conn(); }, [&]() -> HRESULT {
     Rowset& rs = core_->Open();
     if (!IsMissing(fields)) PutList(fields, values);
     rs.Update();

@@ -467,14 +467,27 @@ RowUndoLog* Rowset::Recording() const {
 }
 
 void Rowset::Put(int field, Value v) {
-  Row& r = CurrentForEdit();
-  const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
-  Value conv;
-  if (!CoerceToType(std::move(v), f.type, f.size, conv))
+  const auto k = static_cast<std::size_t>(field);
+  auto refuse = [&] {
     ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. (field " +
                                       f.name + L")");
-  const auto k = static_cast<std::size_t>(field);
+  };
+  // The row being added (the current row until the addition ends) outside an undo log keeps no
+  // copy of the values it had: the value is converted into its place (a value that cannot be
+  // converted leaves it as it was).
+  if (editMode_ == adEditAdd && editRow_ < store_->rows.size() && store_->undo.expired()) {
+    Row& r = *store_->rows[editRow_];
+    if (!CoerceToType(std::move(v), f.type, f.size, r.values[k])) refuse();
+    if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
+    r.changed[k] = true;
+    store_->NoteValue(editRow_, field);
+    return;
+  }
+  Row& r = CurrentForEdit();
+  const std::size_t index = view_[static_cast<std::size_t>(pos_)];
+  Value conv;
+  if (!CoerceToType(std::move(v), f.type, f.size, conv)) refuse();
   if (editMode_ == adEditInProgress &&
       std::none_of(editBackup_.begin(), editBackup_.end(), [&](const auto& b) { return b.first == field; }))
     editBackup_.emplace_back(field, r.values[k]);
@@ -502,7 +515,8 @@ void Rowset::AddNew() {
   EndEditIfAny();
   std::size_t n = store_->fields.size();
   Row& row = store_->Append();
-  row.values.assign(n, Value::Null());
+  row.values.resize(n);  // a new row: every value NULL, each made in place
+  for (Value& v : row.values) v.kind = VKind::Null;
   row.changed.assign(n, false);
   row.status = RowStatus::New;
   std::size_t index = store_->Size() - 1;

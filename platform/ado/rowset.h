@@ -21,10 +21,14 @@ using FieldDef = ColumnInfo;
 
 enum class RowStatus { Unchanged, New, Modified, Deleted };
 
+// One mark per field (nonzero: changed), held inside the row for up to 15 fields: a row edited
+// or added then costs no allocation for its marks.
+using ChangeMarks = std::string;
+
 struct Row {
   std::vector<Value> values;
   std::vector<Value> original;  // values as read (or as last written back); empty while unchanged, and for a new row (NULLs)
-  std::vector<char> changed;  // per field: set by an edit
+  ChangeMarks changed;  // per field: set by an edit
   RowStatus status = RowStatus::Unchanged;
   bool dead = false;  // gone: a new row deleted before it was written, or a written deletion
   bool packed = false;  // stands for a row still in the store's packed block
@@ -192,7 +196,7 @@ struct RowUndo {
   RowStatus status = RowStatus::Unchanged;
   bool dead = false;
   std::vector<Value> original;
-  std::vector<char> changed;
+  ChangeMarks changed;
 };
 
 // The undo log of a write: while it records, every edit of the store's rows and every row
@@ -331,7 +335,7 @@ class Rowset {
   LONG editMode_ = 0;
   std::size_t editRow_ = 0;
   std::vector<std::pair<int, Value>> editBackup_;  // each field's value before its first change in the edit
-  std::vector<char> editChangedBackup_;
+  ChangeMarks editChangedBackup_;
   RowStatus editStatusBackup_ = RowStatus::Unchanged;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/ado/text.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -35,12 +37,18 @@ std::wstring FromUtf8(std::string_view text) {
 }
 
 void FromUtf8(std::string_view text, std::wstring& out) {
-  std::size_t i = 0;
+  // ASCII (the usual text) is widened in one pass; from the first other byte on, the codec.
   const std::size_t n = text.size();
-  while (i < n && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-  out.resize(i);
-  for (std::size_t k = 0; k < i; ++k) out[k] = static_cast<wchar_t>(text[k]);
+  out.resize(n);
+  wchar_t* w = out.data();
+  std::size_t i = 0;
+  for (; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) break;
+    w[i] = static_cast<wchar_t>(c);
+  }
   if (i == n) return;
+  out.resize(i);
   out += utf8::ToWide(text.substr(i));
 }
 
@@ -151,15 +159,24 @@ bool NextUtf8(std::string_view s, std::size_t& i, wchar_t& out) {
 }
 }  // namespace
 
+namespace {
+// The collation weights of the ASCII characters, by code.
+const std::array<std::uint32_t, 128>& AsciiWeights() {
+  static const std::array<std::uint32_t, 128> weights = [] {
+    std::array<std::uint32_t, 128> w{};
+    for (wchar_t c = 0; c < 128; ++c) w[static_cast<std::size_t>(c)] = CollationWeight(c);
+    return w;
+  }();
+  return weights;
+}
+}  // namespace
+
 int CompareNoCaseUtf8(std::string_view a, std::string_view b) {
   while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
   while (!b.empty() && b.back() == ' ') b.remove_suffix(1);
-  // As CompareWith, with two ASCII characters compared by CollationWeight's ASCII weights in
-  // place, without decoding.
-  auto asciiWeight = [](unsigned char c) -> std::uint32_t {
-    const unsigned char upper = c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-    return upper >= 'A' && upper <= 'Z' ? 0x1000 + static_cast<std::uint32_t>(upper - 'A') * 4 : c;
-  };
+  // As CompareWith, with two ASCII characters compared by their weights in place (by table),
+  // without decoding, wherever they are in the texts; the others decoded.
+  const std::array<std::uint32_t, 128>& ascii = AsciiWeights();
   std::size_t ia = 0, ib = 0;
   // A common ASCII start (keys of one kind often share one) is passed eight bytes at a time.
   while (ia + 8 <= a.size() && ia + 8 <= b.size()) {
@@ -181,8 +198,8 @@ int CompareNoCaseUtf8(std::string_view a, std::string_view b) {
       ++ia;
       ++ib;
       if (x == y) continue;
-      wa = asciiWeight(x);
-      wb = asciiWeight(y);
+      wa = ascii[x];
+      wb = ascii[y];
     } else {
       wchar_t ca = 0, cb = 0;
       NextUtf8(a, ia, ca);

@@ -179,9 +179,21 @@ bool ReadString(HMODULE h, UINT id, std::wstring& out) {
   return platform::ReadStringBlockEntry(r->data.data(), r->data.size(), platform::StringBlockIndex(id), out);
 }
 
+// The module that string `id` is found in, as the current module state searches for it (its
+// resource module, then its extension libraries), with the string read into `out`.
+HINSTANCE FindString(UINT id, std::wstring& out) {
+  AFX_MODULE_STATE* state = AfxGetModuleState();
+  HINSTANCE current = state->m_hCurrentResourceHandle;
+  if (current != nullptr && ReadString(current, id, out)) return current;
+  std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
+  for (CDynLinkLibrary* lib : state->m_libraryList)
+    if (lib->m_hResource != nullptr && ReadString(lib->m_hResource, id, out)) return lib->m_hResource;
+  return nullptr;
+}
+
 bool LoadForCString(HINSTANCE module, UINT id, std::wstring& out) {
-  HINSTANCE h = module != nullptr ? module : AfxFindStringResourceHandle(id);
-  return h != nullptr && ReadString(h, id, out);
+  if (module == nullptr) return FindString(id, out) != nullptr;
+  return ReadString(module, id, out);
 }
 
 bool LoadMessage(HINSTANCE module, DWORD id, std::wstring& out) {
@@ -430,14 +442,8 @@ CWinApp* AfxGetApp() { return AfxGetModuleState()->m_pCurrentWinApp; }
 LPCWSTR AfxGetAppName() { return AfxGetModuleState()->m_lpszCurrentAppName; }
 
 HINSTANCE AfxFindStringResourceHandle(UINT id) {
-  AFX_MODULE_STATE* state = AfxGetModuleState();
   std::wstring text;
-  HINSTANCE current = state->m_hCurrentResourceHandle;
-  if (current != nullptr && ReadString(current, id, text)) return current;
-  std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
-  for (CDynLinkLibrary* lib : state->m_libraryList)
-    if (lib->m_hResource != nullptr && ReadString(lib->m_hResource, id, text)) return lib->m_hResource;
-  return nullptr;
+  return FindString(id, text);
 }
 
 HINSTANCE AfxFindResourceHandle(LPCWSTR name, LPCWSTR type) {

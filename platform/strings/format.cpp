@@ -47,6 +47,19 @@ std::basic_string<Ch> Widen(std::string_view ascii) {
 // Integer conversion: sign, prefix, precision digits and zero padding as the CRT does them.
 template <class Ch>
 void FormatInteger(Sink<Ch>& sink, const Spec& spec, unsigned long long magnitude, bool negative) {
+  // The common case, a plain decimal, is written straight into the output.
+  if (spec.conv != 'x' && spec.conv != 'X' && spec.conv != 'o' && spec.width <= 0 && spec.precision < 0 && !spec.plus &&
+      !spec.space) {
+    Ch digits[21];
+    Ch* end = digits + sizeof digits / sizeof digits[0];
+    Ch* first = end;
+    unsigned long long v = magnitude;
+    do *--first = static_cast<Ch>('0' + v % 10);
+    while ((v /= 10) != 0);
+    if (negative && (spec.conv == 'd' || spec.conv == 'i')) sink.out.push_back(Ch('-'));
+    sink.out.append(first, static_cast<size_t>(end - first));
+    return;
+  }
   const char* digitsSet = spec.conv == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
   unsigned base = 10;
   if (spec.conv == 'x' || spec.conv == 'X') base = 16;
@@ -140,8 +153,12 @@ void FormatString(Sink<Ch>& sink, const Spec& spec, const void* arg, bool argWid
     const wchar_t* s = static_cast<const wchar_t*>(arg);
     size_t n = 0;
     while ((spec.precision < 0 || n < static_cast<size_t>(spec.precision)) && s[n] != 0) ++n;
-    if constexpr (sizeof(Ch) == sizeof(wchar_t)) body.assign(s, n);
-    else body = WideToUtf8(std::wstring_view(s, n));
+    if constexpr (sizeof(Ch) == sizeof(wchar_t)) {
+      sink.Field(std::basic_string_view<Ch>(reinterpret_cast<const Ch*>(s), n), spec);
+      return;
+    } else {
+      body = WideToUtf8(std::wstring_view(s, n));
+    }
   } else {
     const char* s = static_cast<const char*>(arg);
     if constexpr (sizeof(Ch) == 1) {
@@ -360,6 +377,7 @@ template <class Ch>
 std::basic_string<Ch> FormatImpl(const Ch* format, va_list args) {
   Sink<Ch> sink;
   if (format == nullptr) return sink.out;
+  sink.out.reserve(std::char_traits<Ch>::length(format) + 32);
   va_list ap;
   va_copy(ap, args);
   const Ch* p = format;

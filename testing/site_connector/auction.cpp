@@ -198,7 +198,8 @@ class Auction : public platform::com::ServerObject<IFlgItem, IFlgData, IHxAuctio
     m_errors.clear();
     if (!m_row) return E_UNEXPECTED;
     return platform::com::Boundary([&] {
-      if (IsNull(Value(m_row, L"au_Title")) || CString(static_cast<const wchar_t*>(_bstr_t(Value(m_row, L"au_Title")))).Trim().IsEmpty())
+      const _variant_t title = Value(m_row, L"au_Title");
+      if (IsNull(title) || CString(static_cast<const wchar_t*>(_bstr_t(title))).Trim().IsEmpty())
         m_errors.push_back(L"Nie podano tytułu aukcji.");
       if (IsNull(Value(m_row, L"au_Number"))) m_errors.push_back(L"Nie podano numeru aukcji.");
       const _variant_t quantity = Value(m_row, L"au_Quantity");

@@ -27,7 +27,12 @@ HRESULT Session::Run(LONG slot, const wchar_t* member, const std::wstring& argum
   {
     std::lock_guard<std::mutex> lock(ScriptMutex());
     Script& script = TheScript();
-    std::wstring entry = L"session " + std::to_wstring(number_) + L" " + std::to_wstring(slot) + L" " + member;
+    // Every call is recorded: its line is put together without the wide formatter.
+    const std::string numbers = std::to_string(number_) + " " + std::to_string(slot);
+    std::wstring entry = L"session ";
+    entry.append(numbers.begin(), numbers.end());
+    entry += L" ";
+    entry += member;
     if (!arguments.empty()) entry += L" " + arguments;
     script.calls.push_back(std::move(entry));
     const auto failed = script.sessionFailures.find(slot);

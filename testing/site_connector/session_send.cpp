@@ -27,9 +27,7 @@ HRESULT Refuse(const std::wstring& reason) {
 
 bool IsNull(const _variant_t& v) { return v.vt == VT_NULL || v.vt == VT_EMPTY; }
 
-_variant_t Field(_Recordset* rs, const wchar_t* name) {
-  return rs->GetFields()->GetItem(_variant_t(name))->GetValue();
-}
+_variant_t Field(Fields* fields, const wchar_t* name) { return fields->GetItem(_variant_t(name))->GetValue(); }
 
 std::string Utf8(const _variant_t& v) {
   if (IsNull(v)) return std::string();
@@ -57,6 +55,20 @@ Json ValueOf(const _variant_t& v) {
     default: return Utf8(v);
   }
 }
+
+// An entry's members, added in the order of their keys: each goes in at the end of the
+// document's map of members, with no search and no intermediate value.
+class Members {
+ public:
+  Members& Add(const char* key, Json value) {
+    members_.emplace_hint(members_.end(), key, std::move(value));
+    return *this;
+  }
+  Json Take() { return Json(std::move(members_)); }
+
+ private:
+  Json::object_t members_;
+};
 
 // A send killed or held midway, as a test asks by the document's "kill_after_sends" or
 // "stop_after_sends": after that many sends of the process reached the site, before the manager
@@ -95,38 +107,47 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
   if (!row || !detail) return E_NOINTERFACE;
 
   if (target.site == 0) return Refuse(L"nie wybrano serwisu, na którym ma być wystawiona aukcja.");
-  const std::string title = Utf8(Field(row, L"au_Title"));
+  const FieldsPtr rowFields = row->GetFields();
+  const std::string title = Utf8(Field(rowFields, L"au_Title"));
   if (title.find_first_not_of(" \t") == std::string::npos) return Refuse(L"aukcja nie ma tytułu.");
-  const _variant_t quantity = Field(row, L"au_Quantity");
+  const _variant_t quantity = Field(rowFields, L"au_Quantity");
   if (!IsNull(quantity) && static_cast<LONG>(quantity) < 0) return Refuse(L"liczba sztuk nie może być ujemna.");
 
   // The listing: its start now unless the auction names one, its end after its duration in days.
   const COleDateTime now = COleDateTime::GetCurrentTime();
-  const _variant_t startValue = Field(row, L"au_StartDate");
+  const _variant_t startValue = Field(rowFields, L"au_StartDate");
   const DATE start = IsNull(startValue) ? now.m_dt : static_cast<DATE>(startValue);
-  const _variant_t durationValue = Field(row, L"au_Duration");
+  const _variant_t durationValue = Field(rowFields, L"au_Duration");
   const LONG duration = IsNull(durationValue) ? 0 : static_cast<LONG>(durationValue);
-  Json listing = {
-      {"title", title},
-      {"category", ValueOf(Field(row, L"au_CatId"))},
-      {"quantity", IsNull(quantity) ? Json(1) : ValueOf(quantity)},
-      {"start_price", ValueOf(Field(row, L"au_StartPrice"))},
-      {"min_price", ValueOf(Field(row, L"au_MinPrice"))},
-      {"bin_price", ValueOf(Field(row, L"au_BuyNowPrice"))},
-      {"has_bin_price", !IsNull(Field(row, L"au_BuyNowPrice"))},
-      {"duration", duration},
-      {"start_date", DateText(start)},
-      {"end_date", IsNull(Field(row, L"au_EndDate")) && duration > 0 ? Json(DateText(start + duration))
-                                                                     : ValueOf(Field(row, L"au_EndDate"))},
-      {"location", ValueOf(Field(row, L"au_Location"))},
-      {"description", ValueOf(Field(detail, L"aal_Description"))},
-      {"ended", false},
-      {"sold", 0},
-      {"bid_count", 0},
-      {"site", target.site},
-      {"state", "running"},
-      {"seller", platform::WideToUtf8(target.seller)},
-  };
+  const std::string seller = platform::WideToUtf8(target.seller);
+  const _variant_t binPrice = Field(rowFields, L"au_BuyNowPrice");
+  const _variant_t endDate = Field(rowFields, L"au_EndDate");
+  Json category = ValueOf(Field(rowFields, L"au_CatId"));
+  Json startPrice = ValueOf(Field(rowFields, L"au_StartPrice"));
+  Json minPrice = ValueOf(Field(rowFields, L"au_MinPrice"));
+  Json location = ValueOf(Field(rowFields, L"au_Location"));
+  Json description = ValueOf(Field(detail->GetFields(), L"aal_Description"));
+  Json endsOn = IsNull(endDate) && duration > 0 ? Json(DateText(start + duration)) : ValueOf(endDate);
+  Json listing = Members()
+                     .Add("bid_count", 0)
+                     .Add("bin_price", ValueOf(binPrice))
+                     .Add("category", std::move(category))
+                     .Add("description", std::move(description))
+                     .Add("duration", duration)
+                     .Add("end_date", std::move(endsOn))
+                     .Add("ended", false)
+                     .Add("has_bin_price", !IsNull(binPrice))
+                     .Add("location", std::move(location))
+                     .Add("min_price", std::move(minPrice))
+                     .Add("quantity", IsNull(quantity) ? Json(1) : ValueOf(quantity))
+                     .Add("seller", seller)
+                     .Add("site", target.site)
+                     .Add("sold", 0)
+                     .Add("start_date", DateText(start))
+                     .Add("start_price", std::move(startPrice))
+                     .Add("state", "running")
+                     .Add("title", title)
+                     .Take();
 
   std::string number;
   Interruption asked;
@@ -138,8 +159,13 @@ HRESULT SendAuction(const SendTarget& target, IHxAuction* auction) {
     number = std::to_string(next);
     listing["number"] = number;
     numbers.Append("auctions", std::move(listing));
-    numbers.Append("auctions_sent", {{"number", number}, {"title", title}, {"site", target.site},
-                                     {"seller", platform::WideToUtf8(target.seller)}, {"date", DateText(now.m_dt)}});
+    numbers.Append("auctions_sent", Members()
+                                        .Add("date", DateText(now.m_dt))
+                                        .Add("number", number)
+                                        .Add("seller", seller)
+                                        .Add("site", target.site)
+                                        .Add("title", title)
+                                        .Take());
   });
   hr = auction->PutNumber(_bstr_t(platform::Utf8ToWide(number).c_str()));
   if (SUCCEEDED(hr)) hr = auction->PutState(kReferenceAuctionRunning);
@@ -152,15 +178,16 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
   *id = 0;
   if (comments->GetadoEOF() && comments->GetBOF()) return Refuse(L"nie podano komentarza.");
   comments->MoveFirst();
-  const std::string number = Utf8(Field(comments, L"auction_number"));
-  const _variant_t buyer = Field(comments, L"to_user_id");
-  const std::string text = Utf8(Field(comments, L"comment"));
+  const FieldsPtr fields = comments->GetFields();
+  const std::string number = Utf8(Field(fields, L"auction_number"));
+  const _variant_t buyer = Field(fields, L"to_user_id");
+  const std::string text = Utf8(Field(fields, L"comment"));
   if (number.empty()) return Refuse(L"komentarz nie wskazuje aukcji.");
   if (IsNull(buyer)) return Refuse(L"komentarz nie wskazuje kupującego.");
   if (text.empty()) return Refuse(L"komentarz jest pusty.");
   _variant_t buyerId;
   if (FAILED(VariantChangeType(&buyerId, &buyer, 0, VT_I8))) return Refuse(L"kupujący nie jest liczbą.");
-  const _variant_t score = Field(comments, L"score");
+  const _variant_t score = Field(fields, L"score");
   const std::string now = DateText(COleDateTime::GetCurrentTime().m_dt);
 
   LONG given = 0;
@@ -170,15 +197,17 @@ HRESULT SendComments(const SendTarget& target, _Recordset* comments, LONG* id) {
     const bool gives = !doc.contains("comment_ids") || !doc["comment_ids"].is_boolean() || doc["comment_ids"].get<bool>();
     if (gives)
       given = static_cast<LONG>(std::max(numbers.Highest("comments", "id"), numbers.Highest("comment_sent", "id")) + 1);
-    Json entry = {{"auction_number", number},
-                  {"to_user_id", buyerId.llVal},
-                  {"comment", text},
-                  {"score", ValueOf(score)},
-                  {"date", now},
-                  {"type", 1},
-                  {"id", gives ? Json(given) : Json(nullptr)},
-                  {"site", target.site},
-                  {"seller", platform::WideToUtf8(target.seller)}};
+    Json entry = Members()
+                     .Add("auction_number", number)
+                     .Add("comment", text)
+                     .Add("date", now)
+                     .Add("id", gives ? Json(given) : Json(nullptr))
+                     .Add("score", ValueOf(score))
+                     .Add("seller", platform::WideToUtf8(target.seller))
+                     .Add("site", target.site)
+                     .Add("to_user_id", buyerId.llVal)
+                     .Add("type", 1)
+                     .Take();
     numbers.Append("comments", entry);
     numbers.Append("comment_sent", std::move(entry));
   });

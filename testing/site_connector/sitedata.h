@@ -96,7 +96,7 @@ class SiteData {
     std::lock_guard<std::mutex> lock(mutex_);
     try {
       if (path_.empty()) {
-        Numbers numbers(doc_, highest_);
+        Numbers numbers(doc_, std::move(highest_));
         change(static_cast<const Json&>(doc_), numbers);
         highest_ = std::move(numbers.highest_);
         return;
@@ -104,7 +104,7 @@ class SiteData {
       const FileLock exclusive = LockFile(true);
       RefreshLocked(&exclusive);
       Json changed = doc_;
-      Numbers numbers(changed, highest_);
+      Numbers numbers(changed, std::move(highest_));
       change(static_cast<const Json&>(changed), numbers);
       SaveLocked(changed);
       doc_ = std::move(changed);

@@ -325,6 +325,9 @@ TEST(AdoContainer, FabricatedRecordsetHoldsTypedValuesAndCutsText) {
   rs->Fields->Item[L"name"]->Value = L"zażółć gęślą";
   rs->Fields->Item[L"note"]->Value = L"long text is never cut, whatever its defined size";
   rs->Fields->Item[L"price"]->Value = L"12.34";
+  // A value that cannot be converted leaves the row being added as it was.
+  EXPECT_EQ(HrOf([&] { rs->Fields->Item[L"price"]->Value = L"dwanaście"; }), DB_E_ERRORSOCCURRED);
+  EXPECT_EQ(HrOf([&] { rs->Fields->Item[L"id"]->Value = L"seven"; }), DB_E_ERRORSOCCURRED);
   rs->Fields->Item[L"date"]->Value = _variant_t(45000.5, VT_DATE);
   rs->Fields->Item[L"flag"]->Value = _variant_t(static_cast<short>(-1));
   rs->Update();

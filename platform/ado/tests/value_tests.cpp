@@ -46,6 +46,10 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
   EXPECT_LT(CompareNoCase(L"ź", L"ż"), 0);
   EXPECT_LT(CompareNoCase(L"ab", L"abc"), 0);
   EXPECT_EQ(CompareNoCaseUtf8("Żółw", "żÓŁW"), 0);
+  // Stored text in its bytes: an ASCII prefix, then letters past ASCII, a blank before more text.
+  for (auto [a, b, order] : {std::tuple{"kubek-ą", "KUBEK-Ą", 0}, {"kubek-a", "kubek-ą", -1}, {"kubek-ż", "kubek-Ź", 1},
+                             {"a_", "A`", -1}, {"Kubek ", "kubek 1", -1}, {"zz", "ą", 1}, {"", "  ", 0}, {"1", "A", -1}})
+    EXPECT_EQ(CompareNoCaseUtf8(a, b), order) << a << " " << b;
   // The collation of stored texts orders as the one of wide texts: ASCII and other letters mixed
   // anywhere, letters folded to ASCII ones (ı, ſ), blanks, punctuation before letters.
   const auto sign = [](int r) { return r < 0 ? -1 : r > 0 ? 1 : 0; };
@@ -63,6 +67,14 @@ TEST(AdoText, FoldingAndCollationKnowPolishLetters) {
     EXPECT_EQ(SameNameNoCase(a, b), same) << ToUtf8(a) << " " << ToUtf8(b);
   EXPECT_EQ(FromUtf8(ToUtf8(L"zażółć 😀")), L"zażółć 😀");
   EXPECT_EQ(FromUtf8("a\xFF" "b"), L"a\xFFFD" L"b");  // a bad byte is kept visible, nothing is lost
+  // Into a buffer used before (as rows are decoded): nothing of the earlier text is left.
+  std::wstring reused = L"a much longer earlier text";
+  for (auto [utf8, wide] : {std::pair{"", L""}, {"abc", L"abc"}, {"Gr\xc5\xbc" "egorz", L"Grżegorz"},
+                            {"x\xff", L"x\xFFFD"}, {"zażółć gęślą jaźń, a longer one", L"zażółć gęślą jaźń, a longer one"},
+                            {"ok", L"ok"}}) {
+    FromUtf8(utf8, reused);
+    EXPECT_EQ(reused, wide) << utf8;
+  }
 }
 
 TEST(AdoLike, ServerPatternsAndRecordsetWildcards) {
