@@ -39,17 +39,7 @@ constexpr std::size_t kNamesScanned = 8;
 // of one table's columns differ.
 std::uint32_t NameHash(std::wstring_view name) {
   std::uint32_t h = 2166136261u ^ static_cast<std::uint32_t>(name.size());
-  for (wchar_t c : name.substr(name.size() > 4 ? name.size() - 4 : 0)) {
-    std::uint32_t w;
-    if (static_cast<std::uint32_t>(c) < 128) {
-      const wchar_t upper = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-      w = upper >= L'A' && upper <= L'Z' ? 0x1000 + static_cast<std::uint32_t>(upper - L'A') * 4
-                                         : static_cast<std::uint32_t>(c);
-    } else {
-      w = CollationWeight(c);
-    }
-    h = (h ^ w) * 16777619u;
-  }
+  for (wchar_t c : name.substr(name.size() > 4 ? name.size() - 4 : 0)) h = (h ^ CollationWeight(c)) * 16777619u;
   return h;
 }
 
