@@ -423,7 +423,7 @@ void CHostInstance::SetReadiness(HRESULT hr, const std::wstring& reason) {
 
 std::vector<HostEvent> CHostInstance::Events() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_events;
+  return {m_events.begin(), m_events.end()};
 }
 
 void CHostInstance::ClearEvents() {
@@ -449,6 +449,7 @@ void CHostInstance::CancelOnInterrupt() {
 
 void CHostInstance::Record(const wchar_t* kind, const std::wstring& text) {
   std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_events.size() == kKeptHostEvents) m_events.pop_front();
   m_events.push_back({kind, text});
 }
 

@@ -3,6 +3,7 @@
 // reached through it (data factory, parameters, user and rights, status window, app services,
 // start check, progress, settings), and the classes it serves by class id (the job-log store).
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -50,7 +51,9 @@ _ConnectionPtr OpenProductDatabase(const std::wstring& path, bool readOnly = fal
 // characters).
 std::wstring ThisWorkstation();
 
-// What the host's windows show, kept so that tests can read it back.
+// What the host's windows show, kept so that tests can read it back: the latest kKeptHostEvents
+// (a long job saves an object per record and records each save).
+inline constexpr std::size_t kKeptHostEvents = 10000;
 struct HostEvent {
   std::wstring kind;   // "line", "summary", "message", "refresh", "state", "warning", "error", "progress",
                        // "navigation"
@@ -242,7 +245,7 @@ class CHostInstance : public IFlgInstance,
   std::wstring m_readinessReason;
   LONG m_progressPos = 0, m_progressHigh = 0;
   mutable std::mutex m_mutex;
-  std::vector<HostEvent> m_events;
+  std::deque<HostEvent> m_events;
   IHxNavigationPtr m_navigation;
   IUnknownPtr m_imageRepository;   // one for the host, so that a scope's begin and end meet
   std::shared_ptr<std::function<void(const std::wstring&)>> m_navigationSink;

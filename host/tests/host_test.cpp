@@ -457,6 +457,14 @@ TEST_F(HostFixture, NavigationAndTheTabStripColours) {
   EXPECT_EQ(line, host::kSkinTabLine);
   EXPECT_EQ(other, FlgGetStockColor(17));
   EXPECT_EQ(skin->GetColor(99, &other), E_INVALIDARG);
+  // What the host records is bounded: a long job's saves keep only the latest events.
+  Obj().ClearEvents();
+  const std::size_t saves = host::kKeptHostEvents + 3;
+  for (std::size_t k = 0; k < saves; ++k) Obj().RefreshObjectType(GUID_NULL, static_cast<LONG>(k), _variant_t());
+  const std::vector<std::wstring> refreshed = Events(L"refresh");
+  ASSERT_EQ(refreshed.size(), host::kKeptHostEvents);
+  EXPECT_TRUE(refreshed.front().ends_with(L" 3"));
+  EXPECT_TRUE(refreshed.back().ends_with(L" " + std::to_wstring(saves - 1)));
 }
 
 TEST_F(HostFixture, JobLogIsKeptInTheDatabaseAndListed) {
