@@ -243,8 +243,9 @@ const Value& NullValue() {
 
 }  // namespace
 
-// Made before any code runs, so that reaching it costs no check.
-constinit const Row Rowset::kPackedStandIn{{}, {}, {}, RowStatus::Unchanged, false, true};
+// Made when the library loads (no recordset exists before), so that reaching it costs no check.
+// Not constinit: a row's change marks are a string, which clang does not make at compile time.
+const Row Rowset::kPackedStandIn{{}, {}, {}, RowStatus::Unchanged, false, true};
 
 void Rowset::NoCurrent() { ThrowAdo(adErrNoCurrentRecord, kNoCurrent); }
 
