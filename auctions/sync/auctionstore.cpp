@@ -250,7 +250,7 @@ bool FindStoredAuction(AuctionCall& call, CLookup& lookup) {
                LongOr(Value(call.accountSite, L"reg_id"), 0));
     _RecordsetPtr found = lookup.Open(sql);
     call.detailsMissing = IsNull(Value(call.row, L"blocked"));
-    call.clsid = CHxSaTools::GetAuctionClsid(LongOr(Value(call.accountSite, L"service_id"), 0));
+    call.clsid = call.context.AuctionClassOf(LongOr(Value(call.accountSite, L"service_id"), 0));
     if (!lookup.Empty()) {
       found->MoveFirst();
       call.storedId = AsLong(Value(found, L"au_Id"));

@@ -445,6 +445,12 @@ void CCoAuctServMgr::RunReceiveJob() {
     SyncLockScope release(*this);
     {
       CHxRefreshLock refresh;
+      // The providers' auction classes are looked up afresh by every receive job.
+      ForgetAuctionClasses();
+      struct Forget {
+        CReceiveContext& context;
+        ~Forget() { context.ForgetAuctionClasses(); }
+      } forget{*this};
       WalkAccounts(kWalkReceive);
     }
     RefreshAllLists();

@@ -10,6 +10,14 @@ namespace lotrix {
 
 using namespace stores;
 
+GUID CReceiveContext::AuctionClassOf(LONG serviceId) {
+  if (auto known = m_auctionClasses.find(serviceId); known != m_auctionClasses.end()) return known->second;
+  const GUID clsid = CHxSaTools::GetAuctionClsid(serviceId);
+  // A failed lookup (the database busy, say) is not kept: the next record asks again.
+  if (clsid != GUID_NULL) m_auctionClasses.emplace(serviceId, clsid);
+  return clsid;
+}
+
 namespace stores {
 
 CString ValidationMessages(const IFlgItemPtr& item) {
@@ -293,10 +301,10 @@ LONG StoredBuyer(const Purchase& purchase) {
 
 // The delivery options of the purchase's auction, when its object can be created, loaded and
 // asked; null otherwise.
-IUnknownPtr DeliveryOptions(const Purchase& purchase, LONG auctionId) {
+IUnknownPtr DeliveryOptions(CReceiveContext& context, const Purchase& purchase, LONG auctionId) {
   IUnknownPtr options;
   try {
-    IFlgItemPtr auctionItem = CreateItem(CHxSaTools::GetAuctionClsid(purchase.serviceId));
+    IFlgItemPtr auctionItem = CreateItem(context.AuctionClassOf(purchase.serviceId));
     if (SUCCEEDED(auctionItem->Load(CHxInstance::GetDataFactory(), _variant_t(auctionId)))) {
       IHxAuctionPtr auction = Face<IAuction>(auctionItem);
       IUnknown* raw = nullptr;
@@ -310,8 +318,8 @@ IUnknownPtr DeliveryOptions(const Purchase& purchase, LONG auctionId) {
 
 // Writes the purchase into a new transaction of the stored buyer: its account, currency, one
 // position, its name and the auction's delivery options.
-void WriteTransaction(const IHxTransactionPtr& transaction, const Purchase& purchase, const PurchaseToStore& store,
-                      LONG customerId, const _RecordsetPtr& row) {
+void WriteTransaction(CReceiveContext& context, const IHxTransactionPtr& transaction, const Purchase& purchase,
+                      const PurchaseToStore& store, LONG customerId, const _RecordsetPtr& row) {
   auto call = [&](HRESULT hr) { Check(hr, transaction, __uuidof(ITransaction)); };
   const CString currency = TextOf(Value(row, L"currency"));
   call(transaction->PutCustomerId(customerId));
@@ -331,7 +339,7 @@ void WriteTransaction(const IHxTransactionPtr& transaction, const Purchase& purc
   name.Format(L"%ls (%ls)", itemName.GetString(), purchase.number.GetString());
   call(transaction->PutName(Bstr(name)));
   if (store.auctionId)
-    if (IUnknownPtr options = DeliveryOptions(purchase, *store.auctionId)) call(transaction->PutDeliveryOptions(options));
+    if (IUnknownPtr options = DeliveryOptions(context, purchase, *store.auctionId)) call(transaction->PutDeliveryOptions(options));
 }
 
 // Checks and saves the transaction; a buyer without address data leaves only collection in
@@ -380,7 +388,7 @@ void StoreReceivedTransaction(CReceiveContext& context, const _RecordsetPtr& row
       log.Error(text);
       return;
     }
-    WriteTransaction(transaction, purchase, *store, customerId, row);
+    WriteTransaction(context, transaction, purchase, *store, customerId, row);
     CheckAndSaveTransaction(item, transaction, purchase, log);
     context.CountReceived(CHxLog::jsReceiveTransactions);
   } catch (const _com_error& e) {

@@ -3,6 +3,8 @@
 // transactions and comments become the host's and the service provider's business objects, and
 // the connector's answers are written into the received rows. Every store catches its COM errors
 // and writes them into the job log of its subtype, so one bad record never stops a download.
+#include <map>
+
 #include "shared/hxlog.h"
 
 namespace lotrix {
@@ -22,6 +24,15 @@ class CReceiveContext {
   virtual bool FullAuctionData() = 0;
   // The manager's error report: one error line of `prefix` and the error's text into `log`.
   virtual void ReportError(const _com_error& error, const CString& prefix, CHxLog& log) = 0;
+
+  // The class of the provider's auction objects (GUID_NULL when its row names none or names an
+  // unknown one). Every auction and purchase received asks it: a class found is kept until
+  // ForgetAuctionClasses, which a receive job calls at its start and end.
+  GUID AuctionClassOf(LONG serviceId);
+  void ForgetAuctionClasses() { m_auctionClasses.clear(); }
+
+ private:
+  std::map<LONG, GUID> m_auctionClasses;
 };
 
 // Text helpers of the stores: the first `n` characters of a text (all of it when shorter), and

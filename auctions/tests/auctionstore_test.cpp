@@ -160,12 +160,34 @@ TEST_F(AuctionStore, AnAuctionWithoutNumberOrObjectIsReportedAndStoresNothing) {
   Store(rows);
   ASSERT_EQ(context.reported.size(), 1u);
   EXPECT_EQ(context.reported[0], E_UNEXPECTED);
-  // A provider without an auction object.
+  // A provider without an auction object (as a job finds it: the class found above is kept
+  // until the job's end).
   Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = NULL WHERE ss_Id = 1");
+  context.ForgetAuctionClasses();
   Store(Auction(L"5"));
   EXPECT_EQ(context.reported.size(), 2u);
   EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction"), 0);
   EXPECT_EQ(Lines(CHxLog::jsReceiveAuctions, kError).size(), 2u);
+}
+
+// A receive job looks the provider's auction class up once and keeps it to its end; a class not
+// found is asked for again by the next record.
+TEST_F(AuctionStore, TheProvidersAuctionClassIsLookedUpOncePerJob) {
+  Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = NULL WHERE ss_Id = 1");
+  Store(Auction(L"1"));
+  EXPECT_EQ(context.reported.size(), 1u);
+  Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = 'Reference.Auction' WHERE ss_Id = 1");
+  Store(Auction(L"2"));
+  EXPECT_EQ(context.reported.size(), 1u);
+  // Kept: a change of the provider's row is not seen before the job's end.
+  Run(L"UPDATE sl_ServiceProvider SET ss_AuctionProgId = NULL WHERE ss_Id = 1");
+  Store(Auction(L"3"));
+  EXPECT_EQ(context.reported.size(), 1u);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction"), 2);
+  context.ForgetAuctionClasses();
+  Store(Auction(L"4"));
+  EXPECT_EQ(context.reported.size(), 2u);
+  EXPECT_EQ(Long(L"SELECT COUNT(*) FROM au__Auction"), 2);
 }
 
 }  // namespace
