@@ -151,6 +151,21 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
   const std::wstring update =
       L"UPDATE kd_keys SET ki_NextId = ki_NextId + " + std::to_wstring(count) + L" WHERE ki_Table = " + quoted;
   const std::wstring select = L"SELECT ki_NextId FROM kd_keys WHERE ki_Table = " + quoted;
+  auto reserved = [&] {
+    _RecordsetPtr rs = connection->Execute(_bstr_t(select.c_str()), nullptr, adCmdText);
+    const LONG first = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()) - count;
+    rs->Close();
+    return first;
+  };
+  // Within the caller's transaction, a table that has its row takes no nested one: the row stays
+  // locked by the caller's transaction, and a failure here fails that transaction, which is then
+  // rolled back whole (keys counted by a failed statement are at most skipped, never given twice).
+  // The first keys of a table and an account's keys go the long way below.
+  if (!accounts && platform::ado::TransactionDepth(connection) > 0) {
+    _variant_t affected;
+    connection->Execute(_bstr_t(update.c_str()), &affected, kCmdTextNoRecords);
+    if (static_cast<LONG>(affected) > 0) return reserved();
+  }
   // Keys are reserved inside a transaction, never outside one: within the caller's (as a nested
   // one) or in one of its own, which takes the database's write lock at its start, so two
   // processes never receive the same keys. When another process holds the lock past the busy
@@ -164,9 +179,7 @@ LONG ReserveKeys(const _ConnectionPtr& connection, const wchar_t* table, LONG co
       connection->Execute(_bstr_t(update.c_str()), &affected, kCmdTextNoRecords);
       LONG first = 1;
       if (static_cast<LONG>(affected) > 0) {
-        _RecordsetPtr rs = connection->Execute(_bstr_t(select.c_str()), nullptr, adCmdText);
-        first = static_cast<LONG>(rs->GetFields()->GetItem(_variant_t(LONG{0}))->GetValue()) - count;
-        rs->Close();
+        first = reserved();
       } else {
         if (keyColumn && *keyColumn) {
           CString highest;

@@ -186,6 +186,17 @@ TEST_F(HostFixture, KeysAreConsecutiveAndSafeBetweenProcesses) {
   ASSERT_EQ(factory->ReserveIds(_bstr_t(L"it's"), 2, &first), S_OK);  // a quote in the name
   EXPECT_EQ(first, 1);
   EXPECT_EQ(factory->ReserveIds(_bstr_t(L"x"), 0, &first), E_INVALIDARG);
+  // Within a caller's transaction the keys are that transaction's: its rollback gives them back,
+  // a table's first keys among them.
+  _ConnectionPtr cn = CHxInstance::GetConnection();
+  cn->BeginTrans();
+  EXPECT_EQ(host::ReserveKeys(cn, L"tr__Transaction", 2), 5);
+  EXPECT_EQ(host::ReserveKeys(cn, L"tr__Transaction", 1), 7);
+  EXPECT_EQ(host::ReserveKeys(cn, L"new one", 1), 1);
+  EXPECT_EQ(host::ReserveKeys(cn, L"new one", 3), 2);
+  cn->RollbackTrans();
+  EXPECT_EQ(host::ReserveKeys(cn, L"tr__Transaction", 1), 5);
+  EXPECT_EQ(host::ReserveKeys(cn, L"new one", 1), 1);
 
   constexpr int kDraws = 30;
   int fds[2][2];

@@ -14,10 +14,26 @@
 
 int StringFromGUID2(REFGUID g, LPOLESTR lpsz, int cchMax) {
   if (!lpsz || cchMax < 39) return 0;
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-  for (int i = 0; i < 39; ++i) lpsz[i] = static_cast<OLECHAR>(buf[i]);
+  // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}, upper-case hex digits.
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  OLECHAR* p = lpsz;
+  auto hex = [&p](unsigned long long value, int digits) {
+    for (int k = digits - 1; k >= 0; --k) p[k] = static_cast<OLECHAR>(kDigits[(value >> (4 * (digits - 1 - k))) & 0xF]);
+    p += digits;
+  };
+  *p++ = L'{';
+  hex(g.Data1, 8);
+  *p++ = L'-';
+  hex(g.Data2, 4);
+  *p++ = L'-';
+  hex(g.Data3, 4);
+  *p++ = L'-';
+  for (int i = 0; i < 8; ++i) {
+    if (i == 2) *p++ = L'-';
+    hex(g.Data4[i], 2);
+  }
+  *p++ = L'}';
+  *p = 0;
   return 39;
 }
 
