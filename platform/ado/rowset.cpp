@@ -79,11 +79,21 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   return rs;
 }
 
+Row* RowStore::NewRow() {
+  if (chunkUsed_ == chunkSize_) {
+    // 8 rows (768 bytes) first, then twice as many each time up to 512.
+    chunkSize_ = chunks_.empty() ? 8 : std::min<std::size_t>(chunkSize_ * 2, 512);
+    chunks_.push_back(std::make_unique<Row[]>(chunkSize_));
+    chunkUsed_ = 0;
+  }
+  return &chunks_.back()[chunkUsed_++];
+}
+
 Row& RowStore::MakeAt(std::size_t i) {
   if (rows.size() < Size()) rows.resize(Size());
-  std::unique_ptr<Row>& slot = rows[i];
+  Row*& slot = rows[i];
   if (!slot) {
-    slot = std::make_unique<Row>();
+    slot = NewRow();
     if (i < packed.Count()) packed.Decode(i, fields.size(), slot->values);
   }
   return *slot;
@@ -91,7 +101,8 @@ Row& RowStore::MakeAt(std::size_t i) {
 
 Row& RowStore::Append() {
   if (rows.size() < Size()) rows.resize(Size());
-  rows.push_back(std::make_unique<Row>());
+  if (rows.size() == rows.capacity()) rows.reserve(rows.size() < 8 ? 8 : rows.size() * 2);
+  rows.push_back(NewRow());
   if (liveValid_ && !liveAll_) live_->push_back(rows.size() - 1);  // a new row is live
   return *rows.back();
 }
@@ -190,7 +201,7 @@ RowView RowStore::LiveRows() {
   if (!liveValid_) {
     const std::size_t n = Size();
     auto hidden = [&](std::size_t i) {
-      const Row* row = i < rows.size() ? rows[i].get() : nullptr;
+      const Row* row = i < rows.size() ? rows[i] : nullptr;
       return row && (row->dead || row->status == RowStatus::Deleted);
     };
     std::size_t first = 0;
@@ -589,7 +600,7 @@ void Rowset::Delete(LONG affect) {
   }
   if (editMode_ != adEditNone) CancelUpdate();
   for (std::size_t i : Affected(affect, true)) {
-    Row* r = store_->rows[i].get();
+    Row* r = store_->rows[i];
     if (r->dead || r->status == RowStatus::Deleted) continue;
     store_->NoteHidden();
     if (RowUndoLog* log = Recording()) {
@@ -829,7 +840,7 @@ void Rowset::UpdateBatch(LONG affect) {
 void Rowset::CancelBatch(LONG affect) {
   if (editMode_ != adEditNone) CancelUpdate();
   for (std::size_t i : Affected(affect == 0 ? adAffectAll : affect, false)) {
-    Row* r = store_->rows[i].get();
+    Row* r = store_->rows[i];
     if (r->dead) continue;
     if (r->status == RowStatus::New) {
       r->dead = true;

@@ -108,12 +108,12 @@ class RowView {
 struct RowStore {
   Columns fields;  // shared with the statement that read the rows, copied when a field changes
   PackedRows packed;                        // row i of the store is packed row i, i < packed.Count()
-  std::vector<std::unique_ptr<Row>> rows;   // by index (a bookmark is the index + 1); null: packed, unchanged
+  std::vector<Row*> rows;   // by index (a bookmark is the index + 1); null: packed, unchanged
   std::weak_ptr<RowUndoLog> undo;           // the log that records edits and writes, if any
   int FieldIndex(std::wstring_view name) const;  // case-insensitive; -1 when missing
   std::size_t Size() const { return rows.size() > packed.Count() ? rows.size() : packed.Count(); }
   // Row i when it is an object of its own, else null.
-  const Row* Find(std::size_t i) const { return i < rows.size() ? rows[i].get() : nullptr; }
+  const Row* Find(std::size_t i) const { return i < rows.size() ? rows[i] : nullptr; }
   // Row i as an object of its own (made from its packed values when it is not one yet).
   Row& At(std::size_t i) {
     if (i < rows.size() && rows.size() >= packed.Count() && rows[i]) return *rows[i];
@@ -146,6 +146,12 @@ struct RowStore {
   void NoteHidden() { liveValid_ = false; }
 
  private:
+  // A new row object, owned by the store: the objects are made in chunks that never move (a few
+  // allocations for the rows of a small list, instead of one a row).
+  Row* NewRow();
+  std::vector<std::unique_ptr<Row[]>> chunks_;
+  std::size_t chunkUsed_ = 0, chunkSize_ = 0;
+
   std::vector<std::unique_ptr<EqualityIndex>> indexes_;
   std::vector<std::size_t> indexBuilt_;  // entries of each index when built
   std::vector<std::vector<std::size_t>> pending_;  // rows changed since each index last filed them
