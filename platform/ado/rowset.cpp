@@ -164,11 +164,6 @@ void RowStore::Pend(std::size_t f, std::size_t row) {
   if (pending.empty() || pending.back() != row) pending.push_back(row);
 }
 
-void RowStore::NoteValue(std::size_t row, int field) {
-  const auto f = static_cast<std::size_t>(field);
-  if (f < indexes_.size() && indexes_[f]) Pend(f, row);
-}
-
 void RowStore::NoteRow(std::size_t row) {
   for (std::size_t f = 0; f < indexes_.size(); ++f)
     if (indexes_[f]) Pend(f, row);
@@ -527,8 +522,8 @@ void Rowset::AddNew() {
   EndEditIfAny();
   std::size_t n = store_->fields.size();
   Row& row = store_->Append();
-  row.values.resize(n);  // a new row: every value NULL, each made in place
-  for (Value& v : row.values) v.kind = VKind::Null;
+  row.values.reserve(n);  // a new row: every value NULL, each made in place
+  for (std::size_t k = 0; k < n; ++k) row.values.emplace_back().kind = VKind::Null;
   row.changed.assign(n, false);
   row.status = RowStatus::New;
   std::size_t index = store_->Size() - 1;

@@ -134,7 +134,10 @@ struct RowStore {
   EqualityIndex& IndexOf(int field);
   void DropIndex(int field);
   std::size_t IndexEntries(int field);
-  void NoteValue(std::size_t row, int field);
+  [[gnu::always_inline]] void NoteValue(std::size_t row, int field) {
+    const auto f = static_cast<std::size_t>(field);
+    if (f < indexes_.size() && indexes_[f]) Pend(f, row);
+  }
   void NoteRow(std::size_t row);
   // The rows that may match `criteria` when it holds an equality clause on its own or inside
   // AND (the fewest the indexes name), ascending and without repeats; false when it holds none.

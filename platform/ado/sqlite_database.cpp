@@ -403,7 +403,9 @@ void PackTyped(sqlite3_stmt* stmt, int col, VKind k, PackedRows& out) {
       return;
     case VKind::Bool:
       if (st != SQLITE_TEXT) {  // a number (or bytes) as ReadTyped takes it: zero or not
-        out.AddNumber(VKind::Bool, std::int64_t{sqlite3_value_double(cell) != 0 ? 1 : 0});
+        // An integer is zero exactly when its value as a double is.
+        const bool set = st == SQLITE_INTEGER ? sqlite3_value_int64(cell) != 0 : sqlite3_value_double(cell) != 0;
+        out.AddNumber(VKind::Bool, std::int64_t{set ? 1 : 0});
         return;
       }
       break;
