@@ -15,8 +15,8 @@ class FieldImpl final : public ComObject<::Field> {
       auto bag = std::make_shared<PropertyBag>();
       const FieldDef& f = Def();
       bag->entries.push_back({L"Optimize", _variant_t(f.optimize), adBoolean});
-      const std::wstring table = f.declaredTable.empty() ? FromUtf8(f.table) : f.declaredTable;
-      const std::wstring column = f.declaredColumn.empty() ? FromUtf8(f.column) : f.declaredColumn;
+      const std::wstring table = f.DeclaredTable().empty() ? FromUtf8(f.Table()) : f.DeclaredTable();
+      const std::wstring column = f.DeclaredColumn().empty() ? FromUtf8(f.Column()) : f.DeclaredColumn();
       bag->entries.push_back({L"BASETABLENAME", _variant_t(table.c_str()), adVarWChar});
       bag->entries.push_back({L"BASECOLUMNNAME", _variant_t(column.c_str()), adVarWChar});
       bag->entries.push_back({L"KEYCOLUMN", _variant_t(f.key), adBoolean});

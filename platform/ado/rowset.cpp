@@ -648,8 +648,8 @@ Rowset::WriteTarget Rowset::Target() const {
   WriteTarget t;
   const auto& fields = store_->fields;
   for (const auto& f : fields)
-    if (!f.table.empty()) {
-      t.table = f.table;
+    if (!f.Table().empty()) {
+      t.table = f.Table();
       break;
     }
   if (t.table.empty()) return t;  // fabricated rows have nowhere to go: changes are kept locally
@@ -658,12 +658,12 @@ Rowset::WriteTarget Rowset::Target() const {
                                      L"or invalid in this context.");
   t.own.reserve(fields.size());
   for (std::size_t i = 0; i < fields.size(); ++i)
-    if (fields[i].table == t.table && !fields[i].column.empty()) t.own.push_back(static_cast<int>(i));
+    if (fields[i].Table() == t.table && !fields[i].Column().empty()) t.own.push_back(static_cast<int>(i));
   const std::vector<std::string> key = db->PrimaryKey(t.table);
   std::vector<int> keyFields;
   for (const auto& keyCol : key)
     for (int i : t.own)
-      if (SameColumn(fields[static_cast<std::size_t>(i)].column, keyCol)) keyFields.push_back(i);
+      if (SameColumn(fields[static_cast<std::size_t>(i)].Column(), keyCol)) keyFields.push_back(i);
   const bool fullKey = !keyFields.empty() && keyFields.size() == key.size();
   t.whereFields = fullKey ? keyFields : t.own;
   return t;
@@ -690,7 +690,7 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
       // A NULL is located by IS NULL, any other value by `=` (which every engine can look up by
       // an index).
       const Value& original = originalOf(i);
-      AppendQuoted(sql, f.column);
+      AppendQuoted(sql, f.Column());
       if (original.IsNull() || original.IsEmpty()) {
         sql += " IS NULL";
       } else {
@@ -713,7 +713,7 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
       if (!Changed(row, i) && (v.IsNull() || v.IsEmpty())) continue;
       if (f.autoIncrement && (v.IsNull() || v.IsEmpty())) continue;
       if (!params.empty()) sql += ", ";
-      AppendQuoted(sql, f.column);
+      AppendQuoted(sql, f.Column());
       params.push_back(v);
     }
     if (params.empty()) {
@@ -748,7 +748,7 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
     for (int i : target.own) {
       if (!Changed(row, i)) continue;
       if (!params.empty()) sql += ", ";
-      AppendQuoted(sql, fields[static_cast<std::size_t>(i)].column);
+      AppendQuoted(sql, fields[static_cast<std::size_t>(i)].Column());
       sql += " = ?";
       params.push_back(row.values[static_cast<std::size_t>(i)]);
     }

@@ -559,8 +559,8 @@ std::vector<ColumnInfo> DescribeColumns(sqlite3* db, sqlite3_stmt* stmt, std::ve
     const char* decl = sqlite3_column_decltype(stmt, i);
     const char* table = sqlite3_column_table_name(stmt, i);
     const char* origin_name = sqlite3_column_origin_name(stmt, i);
-    if (table) c.table = table;
-    if (origin_name) c.column = origin_name;
+    if (table || origin_name)
+      c.origin = std::make_shared<const ColumnOrigin>(ColumnOrigin{table ? table : "", origin_name ? origin_name : "", {}, {}});
     if (decl && MapDeclaredType(decl, c.type, c.size)) {
       c.typed = true;
       kinds[static_cast<std::size_t>(i)] = KindOfType(c.type);
