@@ -81,9 +81,12 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
 
 Row* RowStore::NewRow() {
   if (chunkUsed_ == chunkSize_) {
-    // 8 rows (768 bytes) first, then twice as many each time up to 512.
-    chunkSize_ = chunks_.empty() ? 8 : std::min<std::size_t>(chunkSize_ * 2, 512);
-    chunks_.push_back(std::make_unique<Row[]>(chunkSize_));
+    // 8 rows (under a kilobyte: the allocator's small blocks) until 64 rows are made, then as
+    // many as are made already, up to 512 a chunk.
+    const std::size_t size = chunkRows_ < 64 ? 8 : std::min<std::size_t>(chunkRows_, 512);
+    chunks_.push_back(std::make_unique<Row[]>(size));
+    chunkSize_ = size;
+    chunkRows_ += size;
     chunkUsed_ = 0;
   }
   return &chunks_.back()[chunkUsed_++];

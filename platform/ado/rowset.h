@@ -153,7 +153,7 @@ struct RowStore {
   // allocations for the rows of a small list, instead of one a row).
   Row* NewRow();
   std::vector<std::unique_ptr<Row[]>> chunks_;
-  std::size_t chunkUsed_ = 0, chunkSize_ = 0;
+  std::size_t chunkUsed_ = 0, chunkSize_ = 0, chunkRows_ = 0;  // rows of the last chunk used, its size, all chunks' rows
 
   std::vector<std::unique_ptr<EqualityIndex>> indexes_;
   std::vector<std::size_t> indexBuilt_;  // entries of each index when built
