@@ -476,24 +476,34 @@ RowUndoLog* Rowset::Recording() const {
   return log && log->recording ? log.get() : nullptr;
 }
 
+namespace {
+[[noreturn]] void RefuseValue(const FieldDef& f) {
+  ThrowAdo(DB_E_ERRORSOCCURRED,
+           L"Multiple-step operation generated errors. Check each status value. (field " + f.name + L")");
+}
+}  // namespace
+
 void Rowset::Put(int field, Value v) {
-  const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
-  const auto k = static_cast<std::size_t>(field);
-  auto refuse = [&] {
-    ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. (field " +
-                                      f.name + L")");
-  };
   // The row being added (the current row until the addition ends) outside an undo log keeps no
   // copy of the values it had: the value is converted into its place (a value that cannot be
   // converted leaves it as it was).
-  if (editMode_ == adEditAdd && editRow_ < store_->rows.size() && store_->undo.expired()) {
+  if (editMode_ == adEditAdd && editRow_ < store_->rows.size() && store_->undo.expired()) [[likely]] {
+    const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
+    const auto k = static_cast<std::size_t>(field);
     Row& r = *store_->rows[editRow_];
-    if (!CoerceToType(std::move(v), f.type, f.size, r.values[k])) refuse();
+    if (!CoerceToType(std::move(v), f.type, f.size, r.values[k])) RefuseValue(f);
     if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
     r.changed[k] = true;
     store_->NoteValue(editRow_, field);
     return;
   }
+  PutEdited(field, std::move(v));
+}
+
+void Rowset::PutEdited(int field, Value&& v) {
+  const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
+  const auto k = static_cast<std::size_t>(field);
+  auto refuse = [&] { RefuseValue(f); };
   Row& r = CurrentForEdit();
   const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   Value conv;

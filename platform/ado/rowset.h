@@ -303,6 +303,8 @@ class Rowset {
   // The current row of the unpacked store.
   Row* MutableCurrent();
   Row& CurrentForEdit();
+  // Put for a row that keeps what it had (an edit, or an addition under an undo log).
+  [[gnu::noinline]] void PutEdited(int field, Value&& v);
   void EndEditIfAny();
   void Check(bool cond, HRESULT hr, const wchar_t* text) const {
     if (!cond) [[unlikely]] ThrowAdo(hr, text);
