@@ -1,5 +1,6 @@
 // Field and Fields: the columns of a recordset, over the rows its core holds.
 #include <algorithm>
+#include <new>
 
 #include "platform/ado/objects_internal.h"
 
@@ -20,6 +21,7 @@ namespace {
 #define VANTOR_KEEP_FIELD_MEMORY 1
 #endif
 
+#if VANTOR_KEEP_FIELD_MEMORY
 struct KeptFieldBlock {
   KeptFieldBlock* next;
 };
@@ -40,6 +42,7 @@ struct FieldBlocksCloser {
   }
 };
 thread_local FieldBlocksCloser fieldBlocksCloser;
+#endif
 }  // namespace
 
 class FieldImpl final : public ComObject<::Field> {
@@ -58,9 +61,7 @@ class FieldImpl final : public ComObject<::Field> {
   static void operator delete(void* p, std::size_t size) noexcept {
     if (size == sizeof(FieldImpl) && keptFieldCount < kKeptFieldBlocks && !fieldBlocksClosed) {
       (void)&fieldBlocksCloser;  // made on the thread's first use: frees what is kept when the thread ends
-      auto* b = static_cast<KeptFieldBlock*>(p);
-      b->next = keptFieldBlocks;
-      keptFieldBlocks = b;
+      keptFieldBlocks = ::new (p) KeptFieldBlock{keptFieldBlocks};
       ++keptFieldCount;
       return;
     }
