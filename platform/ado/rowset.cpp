@@ -71,7 +71,7 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     std::size_t n = result.packed.Count();
     rs->store_->packed = std::move(result.packed);
     // Every row read is shown, in the order read (what Rebuild gives without filter or sort).
-    for (std::size_t i = 0; i < n; ++i) rs->view_.PushBack(i);
+    rs->view_ = RowView::Identity(n);
     return rs;
   }
   for (auto& values : result.rows) rs->store_->Append().values = std::move(values);
