@@ -358,21 +358,25 @@ STDMETHODIMP CCoRegManager::GetRegList(_Recordset** pVal) {
     for (const ListColumn& c : columns) listFields->Append(c.name, c.type, c.size, adFldUpdatable);
     list->Open(vtMissing, vtMissing, adOpenUnspecified, adLockUnspecified, 0);
     if (!(view->GetBOF() && view->GetadoEOF())) {
-      // Each column's field in both, found once by name: a field reads and writes the current row.
+      // Each column's field in both, found once (by name in the view, by its place in the list,
+      // which has the columns in order): a field reads and writes the current row.
       constexpr size_t kColumns = kListColumns;
       FieldPtr from[kColumns], to[kColumns];
       FieldsPtr viewFields = view->GetFields();
       for (size_t k = 0; k < kColumns; ++k) {
         from[k] = viewFields->GetItem(columns[k].key);
-        to[k] = listFields->GetItem(columns[k].key);
+        to[k] = listFields->GetItem(_variant_t(static_cast<LONG>(k)));
       }
+      // A row's values are all read (each into its place) before the new row takes them.
+      _variant_t values[kColumns];
       for (view->MoveFirst(); !view->GetadoEOF(); view->MoveNext()) {
-        list->AddNew();
         for (size_t k = 0; k < kColumns; ++k) {
-          const _variant_t value = from[k]->GetValue();
-          // A NULL in the view leaves the field empty.
-          if (!IsNullValue(value)) to[k]->PutValue(value);
+          const HRESULT hr = from[k]->get_Value(values[k].GetAddress());
+          if (FAILED(hr)) _com_issue_errorex(hr, from[k], __uuidof(Field));
         }
+        list->AddNew();
+        for (size_t k = 0; k < kColumns; ++k)
+          if (!IsNullValue(values[k])) to[k]->PutValue(values[k]);  // a NULL in the view leaves the field empty
         list->Update();
       }
       list->MoveFirst();

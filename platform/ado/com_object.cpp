@@ -84,7 +84,7 @@ void ToVariant(const Cell& v, VARIANT* target) {
 
 namespace {
 // The value of a VARIANT that holds no reference.
-Cell FromDirectVariant(const VARIANT* v) {
+inline Cell FromDirectVariant(const VARIANT* v) {
   switch (v->vt) {
     case VT_EMPTY: return Cell();
     case VT_ERROR: return v->scode == DISP_E_PARAMNOTFOUND ? Cell() : Cell::Int(VKind::I4, v->scode);

@@ -61,8 +61,8 @@ int Columns::Find(std::wstring_view name) const {
   if (!data_) return -1;
   const std::vector<ColumnInfo>& c = data_->cols;
   if (data_->byName.empty()) {
-    for (std::size_t i = 0; i < c.size(); ++i)
-      if (SameNameNoCase(c[i].name, name)) return static_cast<int>(i);
+    for (std::size_t i = 0; i < c.size(); ++i)  // names of other lengths are told at once
+      if (c[i].name.size() == name.size() && SameNameNoCase(c[i].name, name)) return static_cast<int>(i);
     return -1;
   }
   // Candidates of the same hash come in column order, so the first that matches is the first

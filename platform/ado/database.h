@@ -43,20 +43,41 @@ class DbException : public std::runtime_error {
 // give DB_E_INTEGRITYVIOLATION (MapFailure).
 enum class StatementOrigin { Command, RowsetChange };
 
+// Where a result's column comes from: its base table and column.
+struct ColumnOrigin {
+  std::string table;  // base table as the engine names it
+  std::string column; // base column name as the engine names it
+  // The base table and column as their CREATE TABLE named them, where the engine keeps the names
+  // otherwise (empty: as `table` and `column`).
+  std::wstring declaredTable, declaredColumn;
+};
+
 struct ColumnInfo {
   std::wstring name;
   LONG type = 0;      // DataTypeEnum
   LONG size = 0;      // DefinedSize
   LONG attributes = 0;
-  std::string table;  // base table as the engine names it (empty for expressions)
-  std::string column; // base column name as the engine names it
-  // The base table and column as their CREATE TABLE named them, where the engine keeps the names
-  // otherwise (empty: as `table` and `column`).
-  std::wstring declaredTable, declaredColumn;
   bool key = false;
   bool autoIncrement = false;
   bool typed = false;  // type taken from a declared column type, or from the expression's type
   bool optimize = false;  // a recordset's "Optimize" property: the field's equality index is kept from the start
+  // The base table and column, shared by the copies of the column (null for expressions and
+  // fields made for a fabricated recordset): a column stays small, and the few columns of a
+  // fabricated recordset fit a small allocation.
+  std::shared_ptr<const ColumnOrigin> origin;
+
+  // The origin's names (empty without one).
+  const std::string& Table() const { return origin ? origin->table : Empty<std::string>(); }
+  const std::string& Column() const { return origin ? origin->column : Empty<std::string>(); }
+  const std::wstring& DeclaredTable() const { return origin ? origin->declaredTable : Empty<std::wstring>(); }
+  const std::wstring& DeclaredColumn() const { return origin ? origin->declaredColumn : Empty<std::wstring>(); }
+
+ private:
+  template <class S>
+  static const S& Empty() {
+    static const S empty;
+    return empty;
+  }
 };
 
 // A result's columns, described once and shared: by the statement that described them and by

@@ -780,10 +780,8 @@ void PgDatabase::ReadResult(PGresult* res, const PgStatement* st, ExecResult& ou
       kinds[i] = KindOfType(c.type);
       c.attributes = adFldUnknownUpdatable | TypeAttributes(c.type);
       if (rel->IsTable()) {
-        c.table = rel->relname;
-        c.column = meta->attname;
-        c.declaredTable = rel->declaredName;
-        c.declaredColumn = meta->declaredName;
+        c.origin = std::make_shared<const ColumnOrigin>(
+            ColumnOrigin{rel->relname, meta->attname, rel->declaredName, meta->declaredName});
         c.autoIncrement = meta->identity;
         AddBaseColumnAttributes(c, meta->notNull, meta->keyOrder > 0);
       }

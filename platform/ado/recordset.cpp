@@ -33,8 +33,8 @@ FieldDef& RecordsetCore::PendingDef(int i) {
 
 int RecordsetCore::FieldIndex(std::wstring_view name) const {
   if (rowset) return rowset->FieldIndex(name);
-  for (std::size_t i = 0; i < pending.size(); ++i)
-    if (SameNameNoCase(pending[i].name, name)) return static_cast<int>(i);
+  for (std::size_t i = 0; i < pending.size(); ++i)  // names of other lengths are told at once
+    if (pending[i].name.size() == name.size() && SameNameNoCase(pending[i].name, name)) return static_cast<int>(i);
   return -1;
 }
 

@@ -71,7 +71,7 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
     std::size_t n = result.packed.Count();
     rs->store_->packed = std::move(result.packed);
     // Every row read is shown, in the order read (what Rebuild gives without filter or sort).
-    for (std::size_t i = 0; i < n; ++i) rs->view_.PushBack(i);
+    rs->view_ = RowView::Identity(n);
     return rs;
   }
   for (auto& values : result.rows) rs->store_->Append().values = std::move(values);
@@ -79,11 +79,24 @@ std::shared_ptr<Rowset> Rowset::FromResult(ResultSet&& result) {
   return rs;
 }
 
+Row* RowStore::NewRow() {
+  if (chunkUsed_ == chunkSize_) {
+    // 8 rows (under a kilobyte: the allocator's small blocks) until 64 rows are made, then as
+    // many as are made already, up to 512 a chunk.
+    const std::size_t size = chunkRows_ < 64 ? 8 : std::min<std::size_t>(chunkRows_, 512);
+    chunks_.push_back(std::make_unique<Row[]>(size));
+    chunkSize_ = size;
+    chunkRows_ += size;
+    chunkUsed_ = 0;
+  }
+  return &chunks_.back()[chunkUsed_++];
+}
+
 Row& RowStore::MakeAt(std::size_t i) {
   if (rows.size() < Size()) rows.resize(Size());
-  std::unique_ptr<Row>& slot = rows[i];
+  Row*& slot = rows[i];
   if (!slot) {
-    slot = std::make_unique<Row>();
+    slot = NewRow();
     if (i < packed.Count()) packed.Decode(i, fields.size(), slot->values);
   }
   return *slot;
@@ -91,7 +104,8 @@ Row& RowStore::MakeAt(std::size_t i) {
 
 Row& RowStore::Append() {
   if (rows.size() < Size()) rows.resize(Size());
-  rows.push_back(std::make_unique<Row>());
+  if (rows.size() == rows.capacity()) rows.reserve(rows.size() < 8 ? 8 : rows.size() * 2);
+  rows.push_back(NewRow());
   if (liveValid_ && !liveAll_) live_->push_back(rows.size() - 1);  // a new row is live
   return *rows.back();
 }
@@ -153,11 +167,6 @@ void RowStore::Pend(std::size_t f, std::size_t row) {
   if (pending.empty() || pending.back() != row) pending.push_back(row);
 }
 
-void RowStore::NoteValue(std::size_t row, int field) {
-  const auto f = static_cast<std::size_t>(field);
-  if (f < indexes_.size() && indexes_[f]) Pend(f, row);
-}
-
 void RowStore::NoteRow(std::size_t row) {
   for (std::size_t f = 0; f < indexes_.size(); ++f)
     if (indexes_[f]) Pend(f, row);
@@ -190,7 +199,7 @@ RowView RowStore::LiveRows() {
   if (!liveValid_) {
     const std::size_t n = Size();
     auto hidden = [&](std::size_t i) {
-      const Row* row = i < rows.size() ? rows[i].get() : nullptr;
+      const Row* row = i < rows.size() ? rows[i] : nullptr;
       return row && (row->dead || row->status == RowStatus::Deleted);
     };
     std::size_t first = 0;
@@ -467,24 +476,34 @@ RowUndoLog* Rowset::Recording() const {
   return log && log->recording ? log.get() : nullptr;
 }
 
+namespace {
+[[noreturn]] void RefuseValue(const FieldDef& f) {
+  ThrowAdo(DB_E_ERRORSOCCURRED,
+           L"Multiple-step operation generated errors. Check each status value. (field " + f.name + L")");
+}
+}  // namespace
+
 void Rowset::Put(int field, Value v) {
-  const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
-  const auto k = static_cast<std::size_t>(field);
-  auto refuse = [&] {
-    ThrowAdo(DB_E_ERRORSOCCURRED, L"Multiple-step operation generated errors. Check each status value. (field " +
-                                      f.name + L")");
-  };
   // The row being added (the current row until the addition ends) outside an undo log keeps no
   // copy of the values it had: the value is converted into its place (a value that cannot be
   // converted leaves it as it was).
-  if (editMode_ == adEditAdd && editRow_ < store_->rows.size() && store_->undo.expired()) {
+  if (editMode_ == adEditAdd && editRow_ < store_->rows.size() && store_->undo.expired()) [[likely]] {
+    const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
+    const auto k = static_cast<std::size_t>(field);
     Row& r = *store_->rows[editRow_];
-    if (!CoerceToType(std::move(v), f.type, f.size, r.values[k])) refuse();
+    if (!CoerceToType(std::move(v), f.type, f.size, r.values[k])) RefuseValue(f);
     if (r.changed.size() != r.values.size()) r.changed.assign(r.values.size(), false);
     r.changed[k] = true;
     store_->NoteValue(editRow_, field);
     return;
   }
+  PutEdited(field, std::move(v));
+}
+
+void Rowset::PutEdited(int field, Value&& v) {
+  const FieldDef& f = store_->fields[static_cast<std::size_t>(field)];
+  const auto k = static_cast<std::size_t>(field);
+  auto refuse = [&] { RefuseValue(f); };
   Row& r = CurrentForEdit();
   const std::size_t index = view_[static_cast<std::size_t>(pos_)];
   Value conv;
@@ -516,8 +535,8 @@ void Rowset::AddNew() {
   EndEditIfAny();
   std::size_t n = store_->fields.size();
   Row& row = store_->Append();
-  row.values.resize(n);  // a new row: every value NULL, each made in place
-  for (Value& v : row.values) v.kind = VKind::Null;
+  row.values.reserve(n);  // a new row: every value NULL, each made in place
+  for (std::size_t k = 0; k < n; ++k) row.values.emplace_back().kind = VKind::Null;
   row.changed.assign(n, false);
   row.status = RowStatus::New;
   std::size_t index = store_->Size() - 1;
@@ -589,7 +608,7 @@ void Rowset::Delete(LONG affect) {
   }
   if (editMode_ != adEditNone) CancelUpdate();
   for (std::size_t i : Affected(affect, true)) {
-    Row* r = store_->rows[i].get();
+    Row* r = store_->rows[i];
     if (r->dead || r->status == RowStatus::Deleted) continue;
     store_->NoteHidden();
     if (RowUndoLog* log = Recording()) {
@@ -642,8 +661,8 @@ Rowset::WriteTarget Rowset::Target() const {
   WriteTarget t;
   const auto& fields = store_->fields;
   for (const auto& f : fields)
-    if (!f.table.empty()) {
-      t.table = f.table;
+    if (!f.Table().empty()) {
+      t.table = f.Table();
       break;
     }
   if (t.table.empty()) return t;  // fabricated rows have nowhere to go: changes are kept locally
@@ -652,12 +671,12 @@ Rowset::WriteTarget Rowset::Target() const {
                                      L"or invalid in this context.");
   t.own.reserve(fields.size());
   for (std::size_t i = 0; i < fields.size(); ++i)
-    if (fields[i].table == t.table && !fields[i].column.empty()) t.own.push_back(static_cast<int>(i));
+    if (fields[i].Table() == t.table && !fields[i].Column().empty()) t.own.push_back(static_cast<int>(i));
   const std::vector<std::string> key = db->PrimaryKey(t.table);
   std::vector<int> keyFields;
   for (const auto& keyCol : key)
     for (int i : t.own)
-      if (SameColumn(fields[static_cast<std::size_t>(i)].column, keyCol)) keyFields.push_back(i);
+      if (SameColumn(fields[static_cast<std::size_t>(i)].Column(), keyCol)) keyFields.push_back(i);
   const bool fullKey = !keyFields.empty() && keyFields.size() == key.size();
   t.whereFields = fullKey ? keyFields : t.own;
   return t;
@@ -684,7 +703,7 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
       // A NULL is located by IS NULL, any other value by `=` (which every engine can look up by
       // an index).
       const Value& original = originalOf(i);
-      AppendQuoted(sql, f.column);
+      AppendQuoted(sql, f.Column());
       if (original.IsNull() || original.IsEmpty()) {
         sql += " IS NULL";
       } else {
@@ -707,7 +726,7 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
       if (!Changed(row, i) && (v.IsNull() || v.IsEmpty())) continue;
       if (f.autoIncrement && (v.IsNull() || v.IsEmpty())) continue;
       if (!params.empty()) sql += ", ";
-      AppendQuoted(sql, f.column);
+      AppendQuoted(sql, f.Column());
       params.push_back(v);
     }
     if (params.empty()) {
@@ -742,7 +761,7 @@ void Rowset::WriteRowSql(const WriteTarget& target, std::size_t index, Row& row,
     for (int i : target.own) {
       if (!Changed(row, i)) continue;
       if (!params.empty()) sql += ", ";
-      AppendQuoted(sql, fields[static_cast<std::size_t>(i)].column);
+      AppendQuoted(sql, fields[static_cast<std::size_t>(i)].Column());
       sql += " = ?";
       params.push_back(row.values[static_cast<std::size_t>(i)]);
     }
@@ -829,7 +848,7 @@ void Rowset::UpdateBatch(LONG affect) {
 void Rowset::CancelBatch(LONG affect) {
   if (editMode_ != adEditNone) CancelUpdate();
   for (std::size_t i : Affected(affect == 0 ? adAffectAll : affect, false)) {
-    Row* r = store_->rows[i].get();
+    Row* r = store_->rows[i];
     if (r->dead) continue;
     if (r->status == RowStatus::New) {
       r->dead = true;

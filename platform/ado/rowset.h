@@ -108,12 +108,12 @@ class RowView {
 struct RowStore {
   Columns fields;  // shared with the statement that read the rows, copied when a field changes
   PackedRows packed;                        // row i of the store is packed row i, i < packed.Count()
-  std::vector<std::unique_ptr<Row>> rows;   // by index (a bookmark is the index + 1); null: packed, unchanged
+  std::vector<Row*> rows;   // by index (a bookmark is the index + 1); null: packed, unchanged
   std::weak_ptr<RowUndoLog> undo;           // the log that records edits and writes, if any
   int FieldIndex(std::wstring_view name) const;  // case-insensitive; -1 when missing
   std::size_t Size() const { return rows.size() > packed.Count() ? rows.size() : packed.Count(); }
   // Row i when it is an object of its own, else null.
-  const Row* Find(std::size_t i) const { return i < rows.size() ? rows[i].get() : nullptr; }
+  const Row* Find(std::size_t i) const { return i < rows.size() ? rows[i] : nullptr; }
   // Row i as an object of its own (made from its packed values when it is not one yet).
   Row& At(std::size_t i) {
     if (i < rows.size() && rows.size() >= packed.Count() && rows[i]) return *rows[i];
@@ -134,7 +134,10 @@ struct RowStore {
   EqualityIndex& IndexOf(int field);
   void DropIndex(int field);
   std::size_t IndexEntries(int field);
-  void NoteValue(std::size_t row, int field);
+  [[gnu::always_inline]] void NoteValue(std::size_t row, int field) {
+    const auto f = static_cast<std::size_t>(field);
+    if (f < indexes_.size() && indexes_[f]) Pend(f, row);
+  }
   void NoteRow(std::size_t row);
   // The rows that may match `criteria` when it holds an equality clause on its own or inside
   // AND (the fewest the indexes name), ascending and without repeats; false when it holds none.
@@ -146,6 +149,12 @@ struct RowStore {
   void NoteHidden() { liveValid_ = false; }
 
  private:
+  // A new row object, owned by the store: the objects are made in chunks that never move (a few
+  // allocations for the rows of a small list, instead of one a row).
+  Row* NewRow();
+  std::vector<std::unique_ptr<Row[]>> chunks_;
+  std::size_t chunkUsed_ = 0, chunkSize_ = 0, chunkRows_ = 0;  // rows of the last chunk used, its size, all chunks' rows
+
   std::vector<std::unique_ptr<EqualityIndex>> indexes_;
   std::vector<std::size_t> indexBuilt_;  // entries of each index when built
   std::vector<std::vector<std::size_t>> pending_;  // rows changed since each index last filed them
@@ -294,6 +303,8 @@ class Rowset {
   // The current row of the unpacked store.
   Row* MutableCurrent();
   Row& CurrentForEdit();
+  // Put for a row that keeps what it had (an edit, or an addition under an undo log).
+  [[gnu::noinline]] void PutEdited(int field, Value&& v);
   void EndEditIfAny();
   void Check(bool cond, HRESULT hr, const wchar_t* text) const {
     if (!cond) [[unlikely]] ThrowAdo(hr, text);

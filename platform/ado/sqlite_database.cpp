@@ -403,7 +403,9 @@ void PackTyped(sqlite3_stmt* stmt, int col, VKind k, PackedRows& out) {
       return;
     case VKind::Bool:
       if (st != SQLITE_TEXT) {  // a number (or bytes) as ReadTyped takes it: zero or not
-        out.AddNumber(VKind::Bool, std::int64_t{sqlite3_value_double(cell) != 0 ? 1 : 0});
+        // An integer is zero exactly when its value as a double is.
+        const bool set = st == SQLITE_INTEGER ? sqlite3_value_int64(cell) != 0 : sqlite3_value_double(cell) != 0;
+        out.AddNumber(VKind::Bool, std::int64_t{set ? 1 : 0});
         return;
       }
       break;
@@ -557,8 +559,8 @@ std::vector<ColumnInfo> DescribeColumns(sqlite3* db, sqlite3_stmt* stmt, std::ve
     const char* decl = sqlite3_column_decltype(stmt, i);
     const char* table = sqlite3_column_table_name(stmt, i);
     const char* origin_name = sqlite3_column_origin_name(stmt, i);
-    if (table) c.table = table;
-    if (origin_name) c.column = origin_name;
+    if (table || origin_name)
+      c.origin = std::make_shared<const ColumnOrigin>(ColumnOrigin{table ? table : "", origin_name ? origin_name : "", {}, {}});
     if (decl && MapDeclaredType(decl, c.type, c.size)) {
       c.typed = true;
       kinds[static_cast<std::size_t>(i)] = KindOfType(c.type);

@@ -11,34 +11,24 @@
 using namespace platform::com::detail;
 
 void VariantInit(VARIANT* v) {
-  if (!v) return;
-  std::memset(static_cast<void*>(v), 0, sizeof(VARIANT));
-  v->vt = VT_EMPTY;
+  if (v) platform::com::EmptyVariant(*v);
 }
 
 HRESULT VariantClear(VARIANT* v) {
   if (!v) return E_INVALIDARG;
-  if (!(v->vt & VT_BYREF)) {
+  if (platform::com::VariantHoldsResource(*v)) {
     if (v->vt & VT_ARRAY) {
       if (v->parray) {
         HRESULT hr = SafeArrayDestroy(v->parray);
         if (FAILED(hr)) return hr;
       }
-    } else {
-      switch (v->vt) {
-        case VT_BSTR:
-          SysFreeString(v->bstrVal);
-          break;
-        case VT_DISPATCH:
-        case VT_UNKNOWN:
-          if (v->punkVal) v->punkVal->Release();
-          break;
-        default:
-          break;
-      }
+    } else if (v->vt == VT_BSTR) {
+      SysFreeString(v->bstrVal);
+    } else if (v->punkVal) {  // VT_DISPATCH, VT_UNKNOWN
+      v->punkVal->Release();
     }
   }
-  VariantInit(v);
+  platform::com::EmptyVariant(*v);
   return S_OK;
 }
 

@@ -5,6 +5,8 @@
 // Text conversions use one fixed, locale-neutral form whatever LCID is passed: '.' as the decimal
 // separator, no thousands separators, dates as "YYYY-MM-DD HH:MM:SS" (the date alone at midnight,
 // the time alone on day 0).
+#include <cstring>
+
 #include "platform/com/error.h"
 
 enum VARENUM : VARTYPE {
@@ -232,6 +234,15 @@ using LPVARIANTARG = VARIANT*;
 
 void VariantInit(VARIANT* pvarg);
 HRESULT VariantClear(VARIANT* pvarg);
+namespace platform::com {
+// What VariantInit makes of a VARIANT: VT_EMPTY, every byte zero.
+inline void EmptyVariant(VARIANT& v) noexcept { std::memset(static_cast<void*>(&v), 0, sizeof(VARIANT)); }
+// Whether VariantClear has something of v's to release (a string, an interface or an array it
+// holds): for every other VARIANT it only empties it.
+inline bool VariantHoldsResource(const VARIANT& v) noexcept {
+  return !(v.vt & VT_BYREF) && ((v.vt & VT_ARRAY) || v.vt == VT_BSTR || v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN);
+}
+}  // namespace platform::com
 HRESULT VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc);
 // As VariantCopy, but a VT_BYREF source is copied as the value it points at.
 HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANT* pvargSrc);
@@ -372,7 +383,7 @@ extern _variant_t vtMissing;
 // VariantChangeType and raise _com_error when that fails.
 class _variant_t : public tagVARIANT {
  public:
-  _variant_t() noexcept { VariantInit(this); }
+  _variant_t() noexcept { platform::com::EmptyVariant(*this); }
   _variant_t(const VARIANT& varSrc);
   _variant_t(const VARIANT* pSrc);
   _variant_t(const _variant_t& varSrc);
@@ -404,7 +415,9 @@ class _variant_t : public tagVARIANT {
   _variant_t(unsigned int ulSrc) noexcept;
   _variant_t(unsigned long ullSrc) noexcept;
   _variant_t(unsigned long long ullSrc) noexcept;
-  ~_variant_t() { VariantClear(this); }
+  ~_variant_t() {
+    if (platform::com::VariantHoldsResource(*this)) VariantClear(this);
+  }
 
   operator short() const;
   operator int() const;
@@ -467,7 +480,11 @@ class _variant_t : public tagVARIANT {
   VARIANT Detach() noexcept;
   VARIANT& GetVARIANT() noexcept { return *this; }
   // Clears the value and returns its address, for [out] parameters.
-  VARIANT* GetAddress();
+  VARIANT* GetAddress() {
+    if (platform::com::VariantHoldsResource(*this)) Clear();
+    else platform::com::EmptyVariant(*this);
+    return this;
+  }
   // Converts this value (or pSrc into this) to vt; raises _com_error on failure.
   void ChangeType(VARTYPE vartype, const _variant_t* pSrc = nullptr);
   void SetString(const char* pSrc);

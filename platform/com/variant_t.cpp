@@ -406,11 +406,6 @@ VARIANT _variant_t::Detach() noexcept {
   return out;
 }
 
-VARIANT* _variant_t::GetAddress() {
-  Clear();
-  return this;
-}
-
 void _variant_t::ChangeType(VARTYPE vartype, const _variant_t* pSrc) {
   if (!pSrc) pSrc = this;
   if (pSrc != this || vartype != vt) Check(VariantChangeType(this, pSrc, 0, vartype));
