@@ -585,9 +585,15 @@ Image* Image::ThumbnailFromFile(const WCHAR* fileName, const ThumbnailSize& size
         case Scaled::kRefused:
           return nullptr;
         case Scaled::kDone: {
-          Image decoded;
-          decoded.Adopt(std::move(scaled));
-          return decoded.GetThumbnailImage(width, height);
+          // One resize of the reduced picture, as a thumbnail of a picture at most ten times its
+          // area is made. A thumbnail of a larger one first samples it to five times the
+          // thumbnail's sides, which would enlarge a picture this small before shrinking it.
+          Magick::Geometry exact(width, height);
+          exact.aspect(true);
+          scaled->image.resize(exact);
+          auto* thumbnail = new Image();
+          thumbnail->Adopt(std::move(scaled));
+          return thumbnail;
         }
         case Scaled::kDeclined:
           break;
