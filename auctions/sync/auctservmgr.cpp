@@ -2,6 +2,7 @@
 // synchronisation lock and the walk over the accounts and their sites.
 #include "auctions/sync/auctservmgr.h"
 
+#include <functional>
 #include <new>
 
 #include "auctions/modulestate.h"
@@ -410,19 +411,18 @@ class SyncLockScope {
   CCoAuctServMgr& m_manager;
 };
 
-// Empties the send job's auction classes at the end of a scope: the class objects (and the
-// libraries they keep loaded) are let go with the walk.
+// A job's auction classes, forgotten when the job's walk begins and again when it ends: classes
+// are looked up afresh by every job, and the class objects (and the libraries they keep loaded)
+// are let go with the walk.
 class AuctionClassesScope {
  public:
-  explicit AuctionClassesScope(std::map<std::wstring, IClassFactoryPtr>& classes) : m_classes(classes) {
-    m_classes.clear();
-  }
-  ~AuctionClassesScope() { m_classes.clear(); }
+  explicit AuctionClassesScope(std::function<void()> forget) : m_forget(std::move(forget)) { m_forget(); }
+  ~AuctionClassesScope() { m_forget(); }
   AuctionClassesScope(const AuctionClassesScope&) = delete;
   AuctionClassesScope& operator=(const AuctionClassesScope&) = delete;
 
  private:
-  std::map<std::wstring, IClassFactoryPtr>& m_classes;
+  std::function<void()> m_forget;
 };
 
 void RefreshAllLists() {
@@ -445,12 +445,7 @@ void CCoAuctServMgr::RunReceiveJob() {
     SyncLockScope release(*this);
     {
       CHxRefreshLock refresh;
-      // The providers' auction classes are looked up afresh by every receive job.
-      ForgetAuctionClasses();
-      struct Forget {
-        CReceiveContext& context;
-        ~Forget() { context.ForgetAuctionClasses(); }
-      } forget{*this};
+      AuctionClassesScope classes([this] { ForgetAuctionClasses(); });
       WalkAccounts(kWalkReceive);
     }
     RefreshAllLists();
@@ -474,7 +469,7 @@ void CCoAuctServMgr::RunSendJob() {
     SyncLockScope release(*this);
     {
       CHxRefreshLock refresh;
-      AuctionClassesScope classes(m_auctionClasses);
+      AuctionClassesScope classes([this] { m_auctionClasses.clear(); });
       WalkAccounts(kWalkSend);
     }
     DropQueuedNotes();

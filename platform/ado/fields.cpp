@@ -1,73 +1,13 @@
 // Field and Fields: the columns of a recordset, over the rows its core holds.
 #include <algorithm>
-#include <new>
 
 #include "platform/ado/objects_internal.h"
 
 namespace platform::ado {
 
-namespace {
-// Field objects come and go with every recordset's columns: the memory of those freed lately
-// is kept by the thread that freed them (up to 64) for the next ones, without a trip through
-// malloc. Not under AddressSanitizer, which must see every object freed.
-#if defined(__SANITIZE_ADDRESS__)
-#define VANTOR_KEEP_FIELD_MEMORY 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VANTOR_KEEP_FIELD_MEMORY 0
-#endif
-#endif
-#ifndef VANTOR_KEEP_FIELD_MEMORY
-#define VANTOR_KEEP_FIELD_MEMORY 1
-#endif
-
-#if VANTOR_KEEP_FIELD_MEMORY
-struct KeptFieldBlock {
-  KeptFieldBlock* next;
-};
-constexpr int kKeptFieldBlocks = 64;
-// Plain thread-local values, usable until the thread ends; the closer frees what is kept when it
-// ends, and what is freed after that goes back to the heap.
-thread_local KeptFieldBlock* keptFieldBlocks = nullptr;
-thread_local int keptFieldCount = 0;
-thread_local bool fieldBlocksClosed = false;
-struct FieldBlocksCloser {
-  ~FieldBlocksCloser() {
-    fieldBlocksClosed = true;
-    while (KeptFieldBlock* b = keptFieldBlocks) {
-      keptFieldBlocks = b->next;
-      ::operator delete(b);
-    }
-    keptFieldCount = 0;
-  }
-};
-thread_local FieldBlocksCloser fieldBlocksCloser;
-#endif
-}  // namespace
-
 class FieldImpl final : public ComObject<::Field> {
  public:
   FieldImpl(std::shared_ptr<RecordsetCore> core, int index) : core_(std::move(core)), index_(index) {}
-
-#if VANTOR_KEEP_FIELD_MEMORY
-  static void* operator new(std::size_t size) {
-    if (KeptFieldBlock* b = keptFieldBlocks; b && size == sizeof(FieldImpl)) {
-      keptFieldBlocks = b->next;
-      --keptFieldCount;
-      return b;
-    }
-    return ::operator new(size);
-  }
-  static void operator delete(void* p, std::size_t size) noexcept {
-    if (size == sizeof(FieldImpl) && keptFieldCount < kKeptFieldBlocks && !fieldBlocksClosed) {
-      (void)&fieldBlocksCloser;  // made on the thread's first use: frees what is kept when the thread ends
-      keptFieldBlocks = ::new (p) KeptFieldBlock{keptFieldBlocks};
-      ++keptFieldCount;
-      return;
-    }
-    ::operator delete(p);
-  }
-#endif
 
   STDMETHODIMP get_Properties(::Properties** out) override {
     return AdoBoundary(__uuidof(::Field), nullptr, [&]() -> HRESULT {
