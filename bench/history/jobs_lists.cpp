@@ -21,6 +21,8 @@ namespace {
 
 using benchsupport::Statement;
 
+std::wstring Wide(const std::string& s) { return platform::Utf8ToWide(s); }
+
 // --- the account list: twenty accounts beside the seller's, listed once per twenty records
 
 constexpr long kAccounts = 21;
@@ -45,9 +47,12 @@ Result AccountList(Context& c) {
     r.failure = "no account manager";
     return r;
   }
+  // A listing takes microseconds: each side lists once before it is timed, so that neither pays
+  // for caches that the job before it left cold.
   long rows = 0;
-  double start = Now();
-  for (long i = 0; i < listings; ++i) {
+  double start = 0;
+  for (long i = -1; i < listings; ++i) {
+    if (i == 0) start = Now(), rows = 0;
     _Recordset* raw = nullptr;
     if (manager->GetRegList(&raw) != S_OK || !raw) {
       r.failure = "no list";
@@ -60,18 +65,19 @@ Result AccountList(Context& c) {
   if (rows != r.records) r.failure = Named("accounts listed: ", rows);
   Statement view(c.db, "SELECT reg_Id, reg_Username, ss_Name, reg_Active, reg_HasShop, reg_SvcUserId, reg_SvcProvId "
                        "FROM reg__Registration LEFT JOIN sl_ServiceProvider ON ss_Id = reg_SvcProvId");
-  // Like the system's list, every listing is a new container of the rows' seven columns.
+  // Like the system's list, every listing is a new container of the rows' seven columns, the
+  // texts as the program's wide strings (as the window layer and the grid take them).
   struct Account {
     long long id = 0, serviceUser = 0, provider = 0;
-    std::string username, service;
+    std::wstring username, service;
     bool active = false, shop = false;
   };
   long long checksum = 0;
-  start = Now();
-  for (long i = 0; i < listings; ++i) {
+  for (long i = -1; i < listings; ++i) {
+    if (i == 0) start = Now();
     std::vector<Account> accounts;
     while (view.Run())
-      accounts.push_back({view.Long(0), view.Long(5), view.Long(6), view.TextAt(1), view.TextAt(2), view.Long(3) != 0,
+      accounts.push_back({view.Long(0), view.Long(5), view.Long(6), Wide(view.TextAt(1)), Wide(view.TextAt(2)), view.Long(3) != 0,
                           view.Long(4) != 0});
     view.Reset();
     for (const Account& a : accounts) checksum += a.id + static_cast<long long>(a.username.size() + a.service.size());
@@ -91,8 +97,6 @@ std::string LatestDirect(long records) {
   return "SELECT tr_Id, tr_Name, tr_Date, tr_Payment, cs_Nick FROM tr__Transaction INNER JOIN cs__Customer ON "
          "cs_Id = tr_CustomerId ORDER BY tr_Id DESC" + Named(" LIMIT ", records);
 }
-std::wstring Wide(const std::string& s) { return platform::Utf8ToWide(s); }
-
 Result Extractor(Context& c) {
   Result r;
   r.records = c.records;
