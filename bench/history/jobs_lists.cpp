@@ -77,8 +77,8 @@ Result AccountList(Context& c) {
     if (i == 0) start = Now();
     std::vector<Account> accounts;
     while (view.Run())
-      accounts.push_back({view.Long(0), view.Long(5), view.Long(6), Wide(view.TextAt(1)), Wide(view.TextAt(2)), view.Long(3) != 0,
-                          view.Long(4) != 0});
+      accounts.push_back({view.Long(0), view.Long(5), view.Long(6), Wide(view.TextAt(1)), Wide(view.TextAt(2)),
+                          view.Long(3) != 0, view.Long(4) != 0});
     view.Reset();
     for (const Account& a : accounts) checksum += a.id + static_cast<long long>(a.username.size() + a.service.size());
   }
